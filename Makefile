@@ -1,0 +1,28 @@
+# The two commands of this project. Both install what they need first.
+#   make demo   build and run the demonstration
+#   make test   build everything and run every test
+.PHONY: demo test deps native sanitize fuzz clean
+
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+
+deps:
+	@bash scripts/install-deps.sh
+
+native: deps
+	cmake --preset native
+	cmake --build --preset native -j $(JOBS)
+
+sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+
+test: native sanitize
+	ctest --preset native -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+demo: native
+	./build/native/examples/align_demo
+
+clean:
+	rm -rf build out

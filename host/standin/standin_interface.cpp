@@ -1,0 +1,103 @@
+#include "standin/standin_interface.h"
+
+#include <string>
+
+namespace standin {
+
+namespace {
+StandinInterface* g_current = nullptr;
+}  // namespace
+
+StandinInterface::StandinInterface(StandinScene& scene) : scene_(scene), previous_(g_current) { g_current = this; }
+
+StandinInterface::~StandinInterface() {
+    if (suspendDepth_ != 0) {
+        scene_.ReportViolation("scene redraw still suspended " + std::to_string(suspendDepth_) +
+                               " time(s) when the host closed");
+    }
+    g_current = previous_;
+}
+
+StandinInterface* StandinInterface::Current() { return g_current; }
+
+void StandinInterface::Record(const char* operation) { scene_.Journal().Record(HostCall{operation}); }
+
+int StandinInterface::SelectedNodeCount() {
+    Record("SelectedNodeCount");
+    return static_cast<int>(selection_.size());
+}
+
+SceneNode* StandinInterface::SelectedNode(int i) {
+    HostCall call{"SelectedNode"};
+    call.index = i;
+    scene_.Journal().Record(std::move(call));
+    if (i < 0 || i >= static_cast<int>(selection_.size())) {
+        scene_.ReportViolation("SelectedNode(" + std::to_string(i) + ") out of range");
+        return nullptr;
+    }
+    return selection_[static_cast<std::size_t>(i)];
+}
+
+SceneNode* StandinInterface::RootNode() {
+    Record("RootNode");
+    return &scene_.Root();
+}
+
+AnimRange StandinInterface::AnimationRange() {
+    Record("AnimationRange");
+    return range_;
+}
+
+TimeValue StandinInterface::CurrentTime() {
+    Record("CurrentTime");
+    return currentTime_;
+}
+
+void StandinInterface::RedrawViewports(TimeValue t, unsigned flags, const void* changed) {
+    HostCall call{"RedrawViewports"};
+    call.time = t;
+    call.index = static_cast<int>(flags);
+    call.text = changed == nullptr ? "no object" : "object";
+    scene_.Journal().Record(std::move(call));
+    ++redrawCount_;
+}
+
+void StandinInterface::SuspendSceneRedraw() {
+    Record("SuspendSceneRedraw");
+    ++suspendDepth_;
+}
+
+void StandinInterface::ResumeSceneRedraw() {
+    Record("ResumeSceneRedraw");
+    if (suspendDepth_ == 0) {
+        scene_.ReportViolation("ResumeSceneRedraw without SuspendSceneRedraw");
+        return;
+    }
+    --suspendDepth_;
+}
+
+void StandinInterface::TogglePickMode(PickModeHandler* handler) {
+    Record("TogglePickMode");
+    if (handler == nullptr) {
+        scene_.ReportViolation("TogglePickMode with a null handler");
+        return;
+    }
+    if (activePickMode_ == handler) {
+        EndPickMode();
+        return;
+    }
+    EndPickMode();
+    activePickMode_ = handler;
+    handler->EnterPickMode(this);
+}
+
+void StandinInterface::EndPickMode() {
+    PickModeHandler* handler = activePickMode_;
+    if (handler == nullptr) {
+        return;
+    }
+    activePickMode_ = nullptr;
+    handler->LeavePickMode(this);
+}
+
+}  // namespace standin

@@ -1,0 +1,188 @@
+#include "standin/standin_scene.h"
+
+#include <utility>
+
+#include "standin/transform_math.h"
+
+namespace standin {
+
+StandinNode::StandinNode(StandinScene& scene, StandinNode* parent, std::string name)
+    : scene_(&scene), parent_(parent), name_(std::move(name)) {
+    state_.obj = &object_;
+}
+
+const char* StandinNode::NodeName() {
+    HostCall call{"NodeName"};
+    call.node = this;
+    scene_->Journal().Record(std::move(call));
+    return name_.c_str();
+}
+
+void StandinNode::SetNodeName(const char* name) {
+    HostCall call{"SetNodeName"};
+    call.node = this;
+    call.text = name ? name : "";
+    scene_->Journal().Record(std::move(call));
+    if (name == nullptr) {
+        scene_->ReportViolation("SetNodeName with a null text");
+        return;
+    }
+    name_ = name;
+}
+
+int StandinNode::ChildCount() {
+    HostCall call{"ChildCount"};
+    call.node = this;
+    scene_->Journal().Record(std::move(call));
+    return static_cast<int>(children_.size());
+}
+
+SceneNode* StandinNode::ChildNode(int i) {
+    HostCall call{"ChildNode"};
+    call.node = this;
+    call.index = i;
+    scene_->Journal().Record(std::move(call));
+    if (i < 0 || i >= static_cast<int>(children_.size())) {
+        scene_->ReportViolation("ChildNode(" + std::to_string(i) + ") of " + name_ + " out of range");
+        return nullptr;
+    }
+    return children_[static_cast<std::size_t>(i)];
+}
+
+NodeMatrix StandinNode::NodeTransform(TimeValue t) {
+    HostCall call{"NodeTransform"};
+    call.node = this;
+    call.time = t;
+    scene_->Journal().Record(std::move(call));
+    return transform_;
+}
+
+const ObjectState& StandinNode::EvaluateWorldState(TimeValue t, int flags) {
+    HostCall call{"EvaluateWorldState"};
+    call.node = this;
+    call.time = t;
+    call.index = flags;
+    scene_->Journal().Record(std::move(call));
+    return state_;
+}
+
+NodeMatrix StandinNode::ObjectWorld() const {
+    return ToNodeMatrix(Then(ToAffine(objectOffset_), ToAffine(transform_)));
+}
+
+void StandinNode::MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin,
+                           bool affectChildren, int pivotMode, bool ignoreLocks) {
+    const float value[4] = {offset.x, offset.y, offset.z, 0.0f};
+    Transform("MoveNode", Op::Move, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+}
+
+void StandinNode::RotateNode(TimeValue t, const NodeMatrix& axis, const Quat& rotation, bool localOrigin,
+                             bool affectChildren, int pivotMode, bool ignoreLocks) {
+    const float value[4] = {rotation.x, rotation.y, rotation.z, rotation.w};
+    Transform("RotateNode", Op::Rotate, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+}
+
+void StandinNode::ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin,
+                            bool affectChildren, int pivotMode, bool ignoreLocks) {
+    const float value[4] = {factors.x, factors.y, factors.z, 0.0f};
+    Transform("ScaleNode", Op::Scale, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+}
+
+void StandinNode::Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis,
+                            const float value[4], bool localOrigin, bool affectChildren, int pivotMode,
+                            bool ignoreLocks) {
+    HostCall call{operation};
+    call.node = this;
+    call.time = t;
+    call.axis = axis;
+    for (int i = 0; i < 4; ++i) {
+        call.value[i] = value[i];
+    }
+    call.localOrigin = localOrigin;
+    call.affectChildren = affectChildren;
+    call.pivotMode = pivotMode;
+    call.ignoreLocks = ignoreLocks;
+    scene_->Journal().Record(std::move(call));
+
+    const std::string what = std::string(operation) + " of " + name_;
+    if (pivotMode != PIVOT_MODE_NODE && pivotMode != PIVOT_MODE_PIVOT) {
+        scene_->ReportViolation(what + ": unknown pivot mode " + std::to_string(pivotMode));
+        return;
+    }
+    Affine local;
+    switch (op) {
+        case Op::Move:
+            local = Translation(value[0], value[1], value[2]);
+            break;
+        case Op::Rotate:
+            if (!RotationOf(Quat(value[0], value[1], value[2], value[3]), local)) {
+                scene_->ReportViolation(what + ": zero or non-finite quaternion");
+                return;
+            }
+            break;
+        case Op::Scale:
+            local = ScaleOf(value[0], value[1], value[2]);
+            break;
+    }
+    const Point3 origin = localOrigin ? transform_.GetTrans() : axis.GetTrans();
+    Affine world;
+    if (!InFrame(axis, origin, local, world)) {
+        scene_->ReportViolation(what + ": degenerate axis matrix");
+        return;
+    }
+    const NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
+    if (!IsFinite(moved)) {
+        scene_->ReportViolation(what + ": the result would not be finite");
+        return;
+    }
+    if (pivotMode == PIVOT_MODE_PIVOT) {
+        // The object keeps its world placement: offset' = offset * W * W'^-1.
+        Affine movedInverse;
+        if (!Invert(ToAffine(moved), movedInverse)) {
+            scene_->ReportViolation(what + ": the pivot would become singular");
+            return;
+        }
+        const Affine objectWorld = Then(ToAffine(objectOffset_), ToAffine(transform_));
+        objectOffset_ = ToNodeMatrix(Then(objectWorld, movedInverse), objectOffset_.flags);
+    }
+    transform_ = moved;
+    if (affectChildren && pivotMode == PIVOT_MODE_NODE) {
+        std::vector<StandinNode*> pending(children_.begin(), children_.end());
+        while (!pending.empty()) {
+            StandinNode* child = pending.back();
+            pending.pop_back();
+            child->transform_ = ToNodeMatrix(Then(ToAffine(child->transform_), world), child->transform_.flags);
+            pending.insert(pending.end(), child->children_.begin(), child->children_.end());
+        }
+    }
+}
+
+StandinScene::StandinScene(std::string rootName) {
+    nodes_.emplace_back(*this, nullptr, std::move(rootName));
+    root_ = &nodes_.back();
+}
+
+StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform) {
+    nodes_.emplace_back(*this, &parent, std::move(name));
+    StandinNode& node = nodes_.back();
+    node.transform_ = transform;
+    parent.children_.push_back(&node);
+    return node;
+}
+
+std::vector<StandinNode*> StandinScene::PreOrder() {
+    std::vector<StandinNode*> order;
+    order.reserve(nodes_.size());
+    std::vector<StandinNode*> pending{root_};
+    while (!pending.empty()) {
+        StandinNode* node = pending.back();
+        pending.pop_back();
+        order.push_back(node);
+        pending.insert(pending.end(), node->children_.rbegin(), node->children_.rend());
+    }
+    return order;
+}
+
+void StandinScene::ReportViolation(std::string what) { violations_.push_back(std::move(what)); }
+
+}  // namespace standin

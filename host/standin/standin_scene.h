@@ -1,0 +1,108 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "scene_node.h"
+#include "standin/host_journal.h"
+
+namespace standin {
+
+// The object a stand-in node carries; its answers are set by the scene.
+class StandinObject : public Object {
+public:
+    SClass_ID SuperClassOf() override { return superClass; }
+    int ObjectTest() override { return objectTest ? 1 : 0; }
+
+    SClass_ID superClass = GEOMOBJECT_CLASS_ID;
+    bool objectTest = true;
+};
+
+class StandinScene;
+
+// A node of the stand-in scene. Its node transform is the pivot as a world
+// matrix; its object sits at `objectOffset` relative to the pivot, so the
+// object's world placement is objectOffset * transform. The scene is static
+// in time: every time sees the same transform, and the journal records
+// which time each call asked for.
+class StandinNode final : public SceneNode {
+public:
+    const char* NodeName() override;
+    void SetNodeName(const char* name) override;
+    int ChildCount() override;
+    SceneNode* ChildNode(int i) override;
+    NodeMatrix NodeTransform(TimeValue t) override;
+    const ObjectState& EvaluateWorldState(TimeValue t, int flags) override;
+    void MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin, bool affectChildren,
+                  int pivotMode, bool ignoreLocks) override;
+    void RotateNode(TimeValue t, const NodeMatrix& axis, const Quat& rotation, bool localOrigin,
+                    bool affectChildren, int pivotMode, bool ignoreLocks) override;
+    void ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin,
+                   bool affectChildren, int pivotMode, bool ignoreLocks) override;
+
+    // Direct access for tests and the driver; no journal entry.
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    const NodeMatrix& Transform() const { return transform_; }
+    void SetTransform(const NodeMatrix& m) { transform_ = m; }
+    const NodeMatrix& ObjectOffset() const { return objectOffset_; }
+    void SetObjectOffset(const NodeMatrix& m) { objectOffset_ = m; }
+    // The object's world placement: objectOffset * transform.
+    NodeMatrix ObjectWorld() const;
+    StandinObject& GetObject() { return object_; }
+    StandinNode* Parent() const { return parent_; }
+    const std::vector<StandinNode*>& Children() const { return children_; }
+    StandinScene& Scene() const { return *scene_; }
+
+    // Nodes are made by StandinScene::AddNode only.
+    StandinNode(StandinScene& scene, StandinNode* parent, std::string name);
+
+private:
+    friend class StandinScene;
+
+    enum class Op { Move, Rotate, Scale };
+    void Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis, const float value[4],
+                   bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
+
+    StandinScene* scene_;
+    StandinNode* parent_;
+    std::string name_;
+    std::vector<StandinNode*> children_;
+    NodeMatrix transform_;
+    NodeMatrix objectOffset_;
+    StandinObject object_;
+    ObjectState state_;
+};
+
+// An in-memory scene: a root node and a tree of nodes that the scene owns.
+// Nodes stay at one address for the scene's lifetime. Walks are iterative,
+// so trees of any depth are fine.
+class StandinScene {
+public:
+    explicit StandinScene(std::string rootName = "Scene Root");
+    StandinScene(const StandinScene&) = delete;
+    StandinScene& operator=(const StandinScene&) = delete;
+
+    StandinNode& Root() { return *root_; }
+    // Appends a child at the end of `parent`'s children.
+    StandinNode& AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform = NodeMatrix());
+    // Every node in depth-first pre-order from the root (index 0).
+    std::vector<StandinNode*> PreOrder();
+    std::size_t NodeCount() const { return nodes_.size(); }
+
+    HostJournal& Journal() { return journal_; }
+
+    // Contract violations that the stand-in refused, such as a transform
+    // operation whose result would not be finite. Tests expect none.
+    const std::vector<std::string>& Violations() const { return violations_; }
+    void ReportViolation(std::string what);
+
+private:
+    std::deque<StandinNode> nodes_;
+    StandinNode* root_;
+    HostJournal journal_;
+    std::vector<std::string> violations_;
+};
+
+}  // namespace standin
