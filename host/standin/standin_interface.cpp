@@ -11,6 +11,7 @@ StandinInterface* g_current = nullptr;
 StandinInterface::StandinInterface(StandinScene& scene) : scene_(scene), previous_(g_current) { g_current = this; }
 
 StandinInterface::~StandinInterface() {
+    EndPickMode();
     if (suspendDepth_ != 0) {
         scene_.ReportViolation("scene redraw still suspended " + std::to_string(suspendDepth_) +
                                " time(s) when the host closed");
@@ -89,6 +90,9 @@ void StandinInterface::TogglePickMode(PickModeHandler* handler) {
     EndPickMode();
     activePickMode_ = handler;
     handler->EnterPickMode(this);
+    if (activePickMode_ == handler) {
+        shownCursor_ = handler->IdleCursor(this);
+    }
 }
 
 void StandinInterface::EndPickMode() {
@@ -97,6 +101,7 @@ void StandinInterface::EndPickMode() {
         return;
     }
     activePickMode_ = nullptr;
+    shownCursor_ = nullptr;
     handler->LeavePickMode(this);
 }
 
