@@ -1,6 +1,6 @@
-// Temporary: the system cursors, until the Windows stand-in provides
-// LoadCursorA. The definition is weak, so the Windows stand-in's own
-// definition replaces it; drop this file once that has landed.
+// The system cursors, for builds whose Windows stand-in does not provide
+// LoadCursorA yet (the build leaves this file out once it does). The
+// definition is weak, so a definition of the Windows stand-in wins.
 #include "win32/win_api.h"
 
 #if !defined(_WIN32)
