@@ -22,7 +22,7 @@ test: native sanitize
 	ctest --preset sanitize -j $(JOBS)
 
 demo: native
-	./build/native/examples/align_demo
+	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
 
 clean:
 	rm -rf build out

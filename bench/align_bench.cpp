@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "module_state.h"
 #include "pivot_utility.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
+#include "win32/standin_extensions.h"
 
 namespace {
 
@@ -55,6 +57,9 @@ struct PairedScene {
 
 void BM_AlignAllSelected(benchmark::State& state) {
     PairedScene paired(static_cast<int>(state.range(0)));
+    // Align runs from the tool's panel, made from the Tarvel resources.
+    static const HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES_PATH);
+    SetModuleHandle(module);
     PivotUtility tool;
     tool.BeginEditParams(&paired.host, nullptr);
     for (auto _ : state) {

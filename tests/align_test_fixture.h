@@ -8,14 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "module_state.h"
 #include "pivot_utility.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
+#include "win32/standin_extensions.h"
 
 class AlignTest : public ::testing::Test {
 protected:
     static constexpr TimeValue kEditTime = 160;
     static constexpr TimeValue kCurrentTime = 480;
+
+    // The panel that Align runs from is made from the Tarvel resources.
+    static void SetUpTestSuite() {
+        HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES_PATH);
+        ASSERT_NE(module, nullptr);
+        SetModuleHandle(module);
+    }
 
     AlignTest() {
         host.SetAnimationRange({kEditTime, 3200});

@@ -12,6 +12,7 @@ StandinInterface::StandinInterface(StandinScene& scene) : scene_(scene), previou
 
 StandinInterface::~StandinInterface() {
     ClosePanel();
+    EndPickMode();
     if (suspendDepth_ != 0) {
         scene_.ReportViolation("scene redraw still suspended " + std::to_string(suspendDepth_) +
                                " time(s) when the host closed");
@@ -90,6 +91,9 @@ void StandinInterface::TogglePickMode(PickModeHandler* handler) {
     EndPickMode();
     activePickMode_ = handler;
     handler->EnterPickMode(this);
+    if (activePickMode_ == handler) {
+        shownCursor_ = handler->IdleCursor(this);
+    }
 }
 
 void StandinInterface::EndPickMode() {
@@ -98,6 +102,7 @@ void StandinInterface::EndPickMode() {
         return;
     }
     activePickMode_ = nullptr;
+    shownCursor_ = nullptr;
     handler->LeavePickMode(this);
 }
 

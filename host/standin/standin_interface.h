@@ -6,6 +6,7 @@
 #include "interface.h"
 #include "standin/standin_scene.h"
 #include "utility_plugin.h"
+#include "standin/standin_viewport.h"
 
 namespace standin {
 
@@ -63,6 +64,33 @@ public:
     // another command).
     void EndPickMode();
 
+    // --- Viewport picking (standin_pick.cpp) ---
+    // What one mouse event in the viewport did.
+    struct PickEvent {
+        IPoint2 screen;            // where the event happened
+        bool modeActive = false;   // a pick mode was active when it came
+        bool accepted = false;     // TestPickPoint accepted the point
+        bool picked = false;       // AcceptPick was called
+        int answer = 0;            // AcceptPick's answer
+        bool modeEnded = false;    // the mode was left during the event
+        HCURSOR cursor = nullptr;  // the cursor shown afterwards
+    };
+    StandinViewport& ActiveViewport() { return viewport_; }
+    // The mouse rests on a point: the host hit-tests it with the mode's
+    // active filter, asks TestPickPoint and shows HitCursor or IdleCursor.
+    PickEvent HoverViewport(IPoint2 screen);
+    // A left click: as a hover, then AcceptPick if the point was accepted;
+    // an answer of 1 ends the mode.
+    PickEvent ClickViewport(IPoint2 screen);
+    // The same at a screen point of its own under which lies `world`.
+    PickEvent HoverViewport(const Point3& world);
+    PickEvent ClickViewport(const Point3& world);
+    // A right click in the viewport: ends the mode when RightClick answers 1.
+    PickEvent RightClickViewport();
+    // The cursor that the active mode's handler last asked for; null is the
+    // host's own cursor, also shown while no mode is active.
+    HCURSOR ShownCursor() const { return shownCursor_; }
+
     static StandinInterface* Current();
 
     // The command panel: a window of the host that parents the pages.
@@ -93,6 +121,8 @@ private:
     int redrawCount_ = 0;
     int suspendDepth_ = 0;
     PickModeHandler* activePickMode_ = nullptr;
+    StandinViewport viewport_{scene_.Journal()};
+    HCURSOR shownCursor_ = nullptr;
     StandinInterface* previous_ = nullptr;
     HWND panelWindow_ = nullptr;
     std::vector<PanelPage> pages_;
