@@ -1,9 +1,9 @@
 #include "session_runner.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
-#include "shell/plugin_exports.h"
 #include "standin/standin_custom_button.h"
 #include "win32/win_api.h"
 
@@ -27,14 +27,19 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+// The window's class name in lower case: class names ignore case.
 std::string ClassOf(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
-    return name;
+    std::string lower = name;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
 }
 
 bool IsRadioButton(HWND window) {
-    return ClassOf(window) == "Button" &&
+    return ClassOf(window) == "button" &&
            (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
 }
 
@@ -223,7 +228,7 @@ HWND SessionRunner::FindControl(const std::string& caption, bool customButton) c
         Fail("no tool panel is open");
     }
     for (HWND child : ChildrenOf(panel)) {
-        const bool matches = customButton ? ClassOf(child) == "CustButton" : IsRadioButton(child);
+        const bool matches = customButton ? ClassOf(child) == "custbutton" : IsRadioButton(child);
         if (matches && WindowText(child) == caption) {
             return child;
         }
@@ -254,7 +259,7 @@ void SessionRunner::Click(const Action& action) {
         Note("no pick mode is active: the click selects nothing here");
         return;
     }
-    const standin::PickEvent event = host_.ClickViewport(action.point);
+    const standin::StandinInterface::PickEvent event = host_.ClickViewport(action.point);
     if (!event.accepted) {
         Note("the point was refused");
     }
@@ -302,7 +307,7 @@ std::vector<SessionRunner::ControlState> SessionRunner::Controls() const {
         ControlState state;
         state.caption = WindowText(child);
         state.enabled = IsWindowEnabled(child) != FALSE;
-        if (ClassOf(child) == "CustButton") {
+        if (ClassOf(child) == "custbutton") {
             state.checked = standin::CustomButtonStateOf(child).checked;
         } else if (IsRadioButton(child)) {
             state.checked = SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;

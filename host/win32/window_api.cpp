@@ -176,6 +176,27 @@ extern "C" HWND GetParent(HWND window) {
     });
 }
 
+extern "C" HWND GetWindow(HWND window, UINT relation) {
+    return detail::Guarded("GetWindow", HWND{nullptr}, [&]() -> HWND {
+        StandinWindow* target = detail::LiveWindow(window, "GetWindow");
+        if (target == nullptr) {
+            return nullptr;
+        }
+        if (relation == GW_CHILD) {
+            return target->children.empty() ? nullptr : target->children.front();
+        }
+        if (relation == GW_HWNDNEXT && target->parent != nullptr) {
+            const std::vector<HWND>& siblings = target->parent->children;
+            for (std::size_t i = 0; i + 1 < siblings.size(); ++i) {
+                if (siblings[i] == window) {
+                    return siblings[i + 1];
+                }
+            }
+        }
+        return nullptr;
+    });
+}
+
 extern "C" int GetWindowTextA(HWND window, LPSTR text, int capacity) {
     return detail::Guarded("GetWindowTextA", 0, [&]() -> int {
         StandinWindow* target = detail::LiveWindow(window, "GetWindowTextA");

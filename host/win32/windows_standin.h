@@ -115,6 +115,9 @@ constexpr UINT BST_UNCHECKED = 0;
 constexpr UINT BST_CHECKED = 1;
 constexpr UINT BST_INDETERMINATE = 2;
 
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_CHILD = 5;
+
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_ID = -12;
 constexpr int GWL_USERDATA = -21;
@@ -215,6 +218,8 @@ WIN_STANDIN_API BOOL GetOpenFileNameA(LPOPENFILENAMEA record);
 WIN_STANDIN_API BOOL GetSaveFileNameA(LPOPENFILENAMEA record);
 WIN_STANDIN_API DWORD CommDlgExtendedError(void);
 WIN_STANDIN_API int GetClassNameA(HWND window, LPSTR name, int capacity);
+// GW_CHILD: the first child; GW_HWNDNEXT: the next sibling, in creation order.
+WIN_STANDIN_API HWND GetWindow(HWND window, UINT relation);
 // Windows without a window procedure: the predefined control classes act
 // as they do on Windows; any other class keeps its text and state only.
 // For child windows `menu` is the control id, as on Windows.
