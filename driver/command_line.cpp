@@ -126,6 +126,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         return indices;
     };
+    if (command == "align" || command == "pivot" || command == "save-names" || command == "load-names") {
+        invocation.command = command;
+    }
     if (command == "align") {
         expect(2, "SCENE");
         invocation.scenePath = positional[1];

@@ -18,6 +18,7 @@ public:
 // What morvane-host was asked to do.
 struct Invocation {
     bool help = false;
+    std::string command;             // the shortcut's name ("align", ...), or empty
     std::string scenePath;
     std::string sessionPath;         // a session script, or empty for a shortcut
     std::vector<Action> shortcut;    // the actions of a shortcut command

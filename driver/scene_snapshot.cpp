@@ -46,7 +46,9 @@ bool Near(const Point3& a, const Point3& b, float tolerance) {
     return Length(a - b) <= tolerance * scale;
 }
 
-std::string Quoted(const std::string& name) {
+}  // namespace
+
+std::string QuoteName(const std::string& name) {
     std::string quoted = "\"";
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
@@ -63,6 +65,8 @@ std::string Quoted(const std::string& name) {
     }
     return quoted + "\"";
 }
+
+namespace {
 
 std::string Axes(const NodeView& node) {
     return "X" + FormatPoint(node.Direction(0)) + " Y" + FormatPoint(node.Direction(1)) + " Z" +
@@ -81,9 +85,11 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
         change.index = i;
         change.name = now.name;
         if (was.name != now.name) {
-            change.lines.push_back("name " + Quoted(was.name) + " -> " + Quoted(now.name));
+            change.aspects.push_back("name");
+            change.lines.push_back("name " + QuoteName(was.name) + " -> " + QuoteName(now.name));
         }
         if (!Near(was.Position(), now.Position(), tolerance)) {
+            change.aspects.push_back("position");
             change.lines.push_back("position " + FormatPoint(was.Position()) + " -> " + FormatPoint(now.Position()));
         }
         bool turned = false;
@@ -91,12 +97,15 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
             turned = turned || !Near(was.Direction(axis), now.Direction(axis), tolerance);
         }
         if (turned) {
+            change.aspects.push_back("orientation");
             change.lines.push_back("orientation " + Axes(was) + " -> " + Axes(now));
         }
         if (!Near(was.Scales(), now.Scales(), tolerance)) {
+            change.aspects.push_back("scale");
             change.lines.push_back("scale " + FormatPoint(was.Scales()) + " -> " + FormatPoint(now.Scales()));
         }
         if (!Near(was.objectWorld.GetTrans(), now.objectWorld.GetTrans(), tolerance)) {
+            change.aspects.push_back("object");
             change.lines.push_back("object at " + FormatPoint(was.objectWorld.GetTrans()) + " -> " +
                                    FormatPoint(now.objectWorld.GetTrans()));
         }
@@ -115,7 +124,7 @@ std::string FormatNodeTable(const SceneSnapshot& snapshot) {
         const NodeView& node = snapshot.nodes[i];
         char index[24];
         std::snprintf(index, sizeof index, "%3zu", i);
-        std::string name = Quoted(node.name);
+        std::string name = QuoteName(node.name);
         if (name.size() < 20) {
             name.resize(20, ' ');
         }

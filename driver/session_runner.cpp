@@ -1,9 +1,9 @@
 #include "session_runner.h"
 
 #include <cctype>
-#include <fstream>
 #include <sstream>
 
+#include "display_path.h"
 #include "standin/standin_custom_button.h"
 #include "win32/win_api.h"
 
@@ -11,15 +11,7 @@ namespace driver {
 
 namespace {
 
-constexpr unsigned long kHostVersion = 0x1B580D00;
-constexpr const char* kCategory = "Programs for Morvane";
-
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-bool IsBareName(const std::string& name) {
-    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find('.') == std::string::npos;
-}
 
 std::string WindowText(HWND window) {
     char text[512] = {};
@@ -57,6 +49,12 @@ std::string Join(const std::vector<std::string>& items) {
         joined += (joined.empty() ? "" : ", ") + item;
     }
     return joined;
+}
+
+std::string HexId(std::uint32_t value) {
+    std::ostringstream text;
+    text << "0x" << std::hex << value;
+    return text.str();
 }
 
 }  // namespace
@@ -103,24 +101,20 @@ void SessionRunner::Note(const std::string& line) { transcript_ << "    " << lin
 
 void SessionRunner::Run(const std::vector<Action>& actions, const std::string& source) {
     source_ = source;
-    // Indices are checked before anything runs, so a bad one writes nothing.
-    for (const Action& action : actions) {
-        for (std::size_t index : action.indices) {
-            if (index >= order_.size()) {
-                line_ = action.line;
-                Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
-                     std::to_string(order_.size()) + " nodes, 0 to " + std::to_string(order_.size() - 1) + ")");
-            }
-        }
-    }
+    Check(actions);
+    violationsSeen_ = document_.scene->Violations().size();
     for (const Action& action : actions) {
         line_ = action.line;
-        transcript_ << action.line << ": " << action.text << "\n";
+        transcript_ << "line " << action.line << ": " << action.text << "\n";
         const SceneSnapshot before = TakeSnapshot(*document_.scene);
         const bool modeBefore = host_.ActivePickMode() != nullptr;
         const std::vector<ControlState> controlsBefore = Controls();
         RunOne(action);
         ReportEffects(before, modeBefore, controlsBefore);
+    }
+    line_ = 0;
+    for (const Action& answer : answers_) {
+        transcript_ << "end: the answer of line " << answer.line << " was never asked for\n";
     }
 }
 
@@ -133,12 +127,7 @@ void SessionRunner::RunOne(const Action& action) {
         case Action::Kind::Radio: Radio(action); break;
         case Action::Kind::Click: Click(action); break;
         case Action::Kind::RightClick: RightClick(); break;
-        case Action::Kind::EndPick:
-            if (host_.ActivePickMode() == nullptr) {
-                Note("no pick mode is active");
-            }
-            host_.EndPickMode();
-            break;
+        case Action::Kind::EndPick: EndPick(); break;
         case Action::Kind::Answer:
             answers_.push_back(action);
             Note(action.cancel ? "the next file dialog will be cancelled"
@@ -150,57 +139,19 @@ void SessionRunner::RunOne(const Action& action) {
 }
 
 void SessionRunner::Open(const Action& action) {
-    if (openTool_ != nullptr) {
-        Fail("a tool is already open (" + Quoted(openToolName_) + "); close it first");
-    }
-    const std::string path = IsBareName(action.argument) ? pluginDir_ + "/" + action.argument + ".dlu" : action.argument;
-    auto loaded = libraries_.find(path);
-    if (loaded == libraries_.end()) {
-        std::string error;
-        std::unique_ptr<standin::PluginLibrary> library = standin::PluginLibrary::Load(path, error);
-        if (!library) {
-            Fail(error);
-        }
-        loaded = libraries_.emplace(path, std::move(library)).first;
-    }
-    standin::PluginLibrary& library = *loaded->second;
-    if (library.LibVersion() != kHostVersion) {
-        std::ostringstream version;
-        version << std::hex << library.LibVersion();
-        Fail(path + ": built for host version 0x" + version.str() + ", not 0x1b580d00");
-    }
-    ClassDesc* descriptor = library.LibNumberClasses() >= 1 ? library.LibClassDesc(0) : nullptr;
-    if (descriptor == nullptr) {
-        Fail(path + ": has no class descriptor at index 0");
-    }
-    if (descriptor->SuperClassID() != UTILITY_CLASS_ID) {
-        Fail(path + ": its class is not a utility (super-class 0x1020)");
-    }
-    const char* category = descriptor->Category();
-    if (category == nullptr || std::string(category) != kCategory) {
-        Fail(path + ": its class is not in the category " + Quoted(kCategory));
-    }
-    const Class_ID id = descriptor->ClassID();
-    if (id == Class_ID(0, 0)) {
-        Fail(path + ": its class has no class identifier");
-    }
-    auto* utility = static_cast<UtilityPlugin*>(descriptor->Create(0));
+    ToolLibrary& tool = Library(ToolPath(action.argument, pluginDir_));
+    auto* utility = static_cast<UtilityPlugin*>(tool.descriptor->Create(0));
     if (utility == nullptr) {
-        Fail(path + ": its class descriptor created no utility");
+        Fail(action.argument + ": its class descriptor created no utility");
     }
-    const char* className = descriptor->ClassName();
-    openToolName_ = className != nullptr ? className : action.argument;
+    openToolName_ = tool.className;
     host_.OpenUtility(utility);
     openTool_ = utility;
-    std::ostringstream opened;
-    opened << "opened " << Quoted(openToolName_) << " (class 0x" << std::hex << id.a << " 0x" << id.b << ")";
-    Note(opened.str());
+    const Class_ID id = tool.descriptor->ClassID();
+    Note("opened " + Quoted(openToolName_) + " (class " + HexId(id.a) + " " + HexId(id.b) + ")");
 }
 
 void SessionRunner::Close() {
-    if (openTool_ == nullptr) {
-        Fail("no tool is open");
-    }
     host_.CloseUtility();
     openTool_ = nullptr;
     Note("closed " + Quoted(openToolName_));
@@ -211,7 +162,7 @@ void SessionRunner::Select(const Action& action) {
     std::vector<std::string> names;
     for (std::size_t index : action.indices) {
         nodes.push_back(order_[index]);
-        names.push_back(std::to_string(index) + " " + Quoted(order_[index]->Name()));
+        names.push_back(std::to_string(index) + " " + QuoteName(order_[index]->Name()));
     }
     host_.ChangeSelection(std::move(nodes));
     Note(names.empty() ? "selection cleared" : "selected " + Join(names));
@@ -222,18 +173,18 @@ HWND SessionRunner::Panel() const {
     return pages.empty() ? nullptr : pages.back().window;
 }
 
+// The check has made sure that the panel and the control exist.
 HWND SessionRunner::FindControl(const std::string& caption, bool customButton) const {
     HWND panel = Panel();
-    if (panel == nullptr) {
-        Fail("no tool panel is open");
-    }
-    for (HWND child : ChildrenOf(panel)) {
-        const bool matches = customButton ? ClassOf(child) == "custbutton" : IsRadioButton(child);
-        if (matches && WindowText(child) == caption) {
-            return child;
+    if (panel != nullptr) {
+        for (HWND child : ChildrenOf(panel)) {
+            const bool matches = customButton ? ClassOf(child) == "custbutton" : IsRadioButton(child);
+            if (matches && WindowText(child) == caption) {
+                return child;
+            }
         }
     }
-    Fail(std::string("the panel has no ") + (customButton ? "button " : "radio button ") + Quoted(caption));
+    Fail("the panel has no " + std::string(customButton ? "button " : "radio button ") + Quoted(caption));
 }
 
 void SessionRunner::Press(const Action& action) {
@@ -256,45 +207,55 @@ void SessionRunner::Radio(const Action& action) {
 
 void SessionRunner::Click(const Action& action) {
     if (host_.ActivePickMode() == nullptr) {
-        Note("no pick mode is active: the click selects nothing here");
+        Note("no pick mode is active: the click does nothing");
         return;
     }
     const standin::StandinInterface::PickEvent event = host_.ClickViewport(action.point);
     if (!event.accepted) {
-        Note("the point was refused");
+        Note("the pick mode refused the point");
+    } else {
+        Note("picked " + FormatPoint(action.point));
     }
 }
 
 void SessionRunner::RightClick() {
     HWND panel = Panel();
     if (panel == nullptr) {
-        Fail("no tool panel is open");
+        Note("the tool has no panel: nothing happens");
+        return;
     }
     SendMessageA(panel, WM_RBUTTONDOWN, 0, 0);
     SendMessageA(panel, WM_RBUTTONUP, 0, 0);
 }
 
-void SessionRunner::Save(const Action& action) {
-    std::ofstream out(action.argument, std::ios::binary | std::ios::trunc);
-    out << WriteSceneFile(*document_.scene, SelectionIndices(), document_.animationRange, document_.currentTime);
-    out.close();
-    if (!out) {
-        Fail("cannot write " + Quoted(action.argument));
+void SessionRunner::EndPick() {
+    if (host_.ActivePickMode() == nullptr) {
+        Note("no pick mode is active: nothing happens");
+        return;
     }
-    Note("scene written to " + Quoted(action.argument));
+    host_.EndPickMode();
+}
+
+void SessionRunner::Save(const Action& action) {
+    pending_.push_back({action.argument, WriteSceneFile(*document_.scene, SelectionIndices(),
+                                                        document_.animationRange, document_.currentTime)});
+    Note("scene kept for " + Quoted(DisplayPath(action.argument)) + " (written when the session has succeeded)");
 }
 
 std::string SessionRunner::NextAnswer(bool saving, const std::string& refusal) {
+    const std::string dialog = saving ? "save dialog" : "open dialog";
     if (!refusal.empty()) {
-        Note("the dialog refused the answer: " + refusal);
+        Note("the " + dialog + " refused " + Quoted(lastAnswer_) + ": " + HideWorkingFolder(refusal));
     }
     if (answers_.empty()) {
-        Note(std::string("the ") + (saving ? "save" : "open") + " dialog got no answer: cancelled");
+        Note("the " + dialog + " has no answer left: cancelled");
+        lastAnswer_.clear();
         return "";
     }
-    Action answer = answers_.front();
+    const Action answer = answers_.front();
     answers_.pop_front();
-    return answer.cancel ? "" : answer.argument;
+    lastAnswer_ = answer.cancel ? "" : answer.argument;
+    return lastAnswer_;
 }
 
 std::vector<SessionRunner::ControlState> SessionRunner::Controls() const {
@@ -308,6 +269,7 @@ std::vector<SessionRunner::ControlState> SessionRunner::Controls() const {
         state.caption = WindowText(child);
         state.enabled = IsWindowEnabled(child) != FALSE;
         if (ClassOf(child) == "custbutton") {
+            state.customButton = true;
             state.checked = standin::CustomButtonStateOf(child).checked;
         } else if (IsRadioButton(child)) {
             state.checked = SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -319,22 +281,25 @@ std::vector<SessionRunner::ControlState> SessionRunner::Controls() const {
     return controls;
 }
 
+void SessionRunner::ReportDialog() {
+    const FileDialogUser::Outcome dialog = dialogs_.TakeOutcome();
+    if (!dialog.ran) {
+        return;
+    }
+    const std::string name = dialog.saving ? "save dialog" : "open dialog";
+    if (!dialog.chosen) {
+        Note(name + " cancelled");
+        return;
+    }
+    Note(name + " chose " + Quoted(DisplayPath(dialog.path)));
+}
+
 void SessionRunner::ReportEffects(const SceneSnapshot& before, bool modeBefore,
                                   const std::vector<ControlState>& controlsBefore) {
-    const FileDialogUser::Outcome dialog = dialogs_.TakeOutcome();
-    if (dialog.ran) {
-        if (!dialog.chosen) {
-            Note(std::string(dialog.saving ? "save" : "open") + " dialog cancelled");
-        } else {
-            Note(std::string(dialog.saving ? "file written: " : "file read: ") + Quoted(dialog.path));
-        }
-    }
+    ReportDialog();
     for (const NodeChange& change : CompareSnapshots(before, TakeSnapshot(*document_.scene))) {
-        std::vector<std::string> aspects;
-        for (const std::string& line : change.lines) {
-            aspects.push_back(line.substr(0, line.find(' ')));
-        }
-        Note("changed node " + std::to_string(change.index) + " " + Quoted(change.name) + ": " + Join(aspects));
+        Note("changed node " + std::to_string(change.index) + " " + QuoteName(change.name) + ": " +
+             Join(change.aspects));
     }
     const bool modeNow = host_.ActivePickMode() != nullptr;
     if (modeNow != modeBefore) {
@@ -357,11 +322,17 @@ void SessionRunner::ReportEffects(const SceneSnapshot& before, bool modeBefore,
         if (!enabled.empty()) Note("enabled: " + Join(enabled));
         if (!checked.empty()) Note("checked: " + Join(checked));
         if (!unchecked.empty()) Note("unchecked: " + Join(unchecked));
-    } else {
+    } else if (!controls.empty()) {
+        std::vector<std::string> states;
         for (const ControlState& control : controls) {
-            Note("control " + Quoted(control.caption) + (control.enabled ? " enabled" : " disabled") +
-                 (control.checked ? ", checked" : ""));
+            states.push_back(Quoted(control.caption) + (control.enabled ? " enabled" : " disabled") +
+                             (control.checked ? " checked" : ""));
         }
+        Note("panel: " + Join(states));
+    }
+    const std::vector<std::string>& violations = document_.scene->Violations();
+    for (; violationsSeen_ < violations.size(); ++violationsSeen_) {
+        Note("the host refused a call: " + violations[violationsSeen_]);
     }
 }
 

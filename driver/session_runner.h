@@ -2,17 +2,17 @@
 
 #include <deque>
 #include <map>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "file_dialog_user.h"
+#include "output_file.h"
 #include "scene_file.h"
 #include "scene_snapshot.h"
 #include "session.h"
-#include "standin/plugin_loader.h"
 #include "standin/standin_interface.h"
+#include "tool_library.h"
 #include "utility_plugin.h"
 
 namespace driver {
@@ -20,8 +20,14 @@ namespace driver {
 // Replays a session on a scene the way a user works in the host: tools are
 // opened through their libraries' exports and used through their panels,
 // the viewport and the file dialogs. Each action and what it did goes to
-// the transcript. The only files touched are those the session's own
-// actions name ("save", and the files chosen in the tools' dialogs).
+// the transcript.
+//
+// Run checks the whole session before the first action runs (see Run), so
+// that a session that fails does so before anything is done. The scene
+// files of "save" actions are not written by the runner: they are handed
+// out by PendingFiles for the caller to write once everything succeeded.
+// The only files the run itself touches are those that the tools write
+// and read through their file dialogs.
 class SessionRunner {
 public:
     // `pluginDir` is where bare tool names ("open Tarvel") are found.
@@ -31,20 +37,35 @@ public:
     SessionRunner(const SessionRunner&) = delete;
     SessionRunner& operator=(const SessionRunner&) = delete;
 
-    // Runs the actions in order; a failing action throws SessionError
-    // naming its line, and the actions after it do not run.
+    // Checks, then runs the actions in order. The check refuses, with a
+    // SessionError naming the line, and before any action runs: a node
+    // index out of range; "open" of a file that is not a tool library, or
+    // while a tool is open; "close", "press", "radio" or "rightclick" with
+    // no tool open; a caption that the open tool's panel does not have;
+    // a "save" to a file that cannot be written.
     void Run(const std::vector<Action>& actions, const std::string& source);
 
-    standin::StandinInterface& Host() { return host_; }
+    // The scene files that "save" actions produced, in order.
+    const std::vector<OutputFile>& PendingFiles() const { return pending_; }
     // The selection as pre-order indices, for writing the scene back.
     std::vector<std::size_t> SelectionIndices() const;
 
 private:
     struct ControlState {
         std::string caption;
+        bool customButton = false;  // else a radio button
         bool enabled = false;
         bool checked = false;
     };
+    // The captions of a tool's panel, learnt by opening it once.
+    struct PanelCaptions {
+        std::vector<std::string> buttons;
+        std::vector<std::string> radios;
+    };
+
+    void Check(const std::vector<Action>& actions);
+    ToolLibrary& Library(const std::string& path);
+    PanelCaptions LearnPanel(ToolLibrary& tool);
 
     void RunOne(const Action& action);
     void Open(const Action& action);
@@ -54,12 +75,14 @@ private:
     void Radio(const Action& action);
     void Click(const Action& action);
     void RightClick();
+    void EndPick();
     void Save(const Action& action);
 
     HWND Panel() const;
     HWND FindControl(const std::string& caption, bool customButton) const;
     std::vector<ControlState> Controls() const;
     void ReportEffects(const SceneSnapshot& before, bool modeBefore, const std::vector<ControlState>& controlsBefore);
+    void ReportDialog();
     std::string NextAnswer(bool saving, const std::string& refusal);
     void Note(const std::string& line);
     [[noreturn]] void Fail(const std::string& what) const;
@@ -71,10 +94,14 @@ private:
     int line_ = 0;
     standin::StandinInterface host_;
     std::vector<standin::StandinNode*> order_;  // pre-order index -> node
-    std::map<std::string, std::unique_ptr<standin::PluginLibrary>> libraries_;
+    std::map<std::string, ToolLibrary> libraries_;
+    std::map<std::string, PanelCaptions> captions_;
     UtilityPlugin* openTool_ = nullptr;
     std::string openToolName_;
     std::deque<Action> answers_;  // pending answers of file dialogs
+    std::string lastAnswer_;      // the answer given to the running dialog
+    std::vector<OutputFile> pending_;
+    std::size_t violationsSeen_ = 0;
     FileDialogUser dialogs_;
 };
 
