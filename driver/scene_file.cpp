@@ -192,6 +192,77 @@ Json MatrixJson(const NodeMatrix& matrix) {
     return rows;
 }
 
+// True for a value written on one line: a scalar, an array that holds no
+// object, or an object of scalars only.
+bool IsInline(const Json& value) {
+    if (value.is_object()) {
+        for (const auto& item : value.items()) {
+            if (item.value().is_structured()) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (value.is_array()) {
+        for (const Json& item : value) {
+            if (!IsInline(item)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Writes `value` indented by two spaces a level: objects one key a line
+// (objects of scalars only on one line), arrays that hold objects one item
+// a line, every other array (matrix rows, index lists) on one line. Scalars are written as nlohmann-json
+// writes them, strings escaped and numbers in their shortest exact form.
+void WritePretty(const Json& value, int depth, std::string& out) {
+    const std::string inner(static_cast<std::size_t>(depth + 1) * 2, ' ');
+    const std::string outer(static_cast<std::size_t>(depth) * 2, ' ');
+    if (value.is_object() && IsInline(value)) {
+        out += "{";
+        bool first = true;
+        for (const auto& item : value.items()) {
+            out += first ? "" : ", ";
+            first = false;
+            out += Json(item.key()).dump() + ": " + item.value().dump();
+        }
+        out += "}";
+    } else if (value.is_object()) {
+        out += "{\n";
+        bool first = true;
+        for (const auto& item : value.items()) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner + Json(item.key()).dump() + ": ";
+            WritePretty(item.value(), depth + 1, out);
+        }
+        out += "\n" + outer + "}";
+    } else if (value.is_array() && !IsInline(value)) {
+        out += "[\n";
+        bool first = true;
+        for (const Json& item : value) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner;
+            WritePretty(item, depth + 1, out);
+        }
+        out += "\n" + outer + "]";
+    } else if (value.is_array()) {
+        out += "[";
+        bool first = true;
+        for (const Json& item : value) {
+            out += first ? "" : ", ";
+            first = false;
+            WritePretty(item, depth + 1, out);
+        }
+        out += "]";
+    } else {
+        out += value.dump();
+    }
+}
+
 bool IsIdentity(const NodeMatrix& matrix) {
     const NodeMatrix identity;
     for (int r = 0; r < 4; ++r) {
@@ -336,7 +407,9 @@ std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& 
     if (!selection.empty()) {
         document["selection"] = selection;
     }
-    return document.dump(2) + "\n";
+    std::string text;
+    WritePretty(document, 0, text);
+    return text + "\n";
 }
 
 }  // namespace driver
