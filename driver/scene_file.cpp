@@ -20,6 +20,29 @@ using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::strin
 using standin::StandinNode;
 using standin::StandinScene;
 
+// nlohmann-json's message without its "[json.exception.NAME.ID] " prefix.
+std::string WithoutExceptionId(const std::string& message) {
+    const auto end = message.find("] ");
+    return message.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? message.substr(end + 2) : message;
+}
+
+// The place and the text of the first number of `text` that overflows
+// single precision, as "POINTER: NUMBER" (a JSON pointer such as
+// "/root/transform/3/1"), for a text that parses in double precision.
+std::string OverflowingNumber(const std::string& text) {
+    const nlohmann::ordered_json wide = nlohmann::ordered_json::parse(text, nullptr, false);
+    if (wide.is_discarded()) {
+        return "a number";
+    }
+    const nlohmann::ordered_json flat = wide.flatten();
+    for (const auto& item : flat.items()) {
+        if (item.value().is_number_float() && !std::isfinite(static_cast<float>(item.value().get<double>()))) {
+            return item.key() + ": " + item.value().dump();
+        }
+    }
+    return "a number";
+}
+
 bool IsValidUtf8(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) {
@@ -281,9 +304,9 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
     try {
         json = Json::parse(text);
     } catch (const Json::parse_error& e) {
-        throw SceneFileError(source + ": malformed JSON: " + e.what());
-    } catch (const Json::out_of_range& e) {
-        throw SceneFileError(source + ": holds a number that is not finite in single precision: " + e.what());
+        throw SceneFileError(source + ": malformed JSON: " + WithoutExceptionId(e.what()));
+    } catch (const Json::out_of_range&) {
+        throw SceneFileError(source + ": " + OverflowingNumber(text) + " is not finite in single precision");
     }
     if (!json.is_object()) {
         reader.Fail("the file", "must hold one JSON object");

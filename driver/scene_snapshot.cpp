@@ -117,19 +117,19 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
 }
 
 std::string FormatNodeTable(const SceneSnapshot& snapshot) {
+    auto pad = [](std::string text, std::size_t width) {
+        if (text.size() < width) {
+            text.resize(width, ' ');
+        }
+        return text;
+    };
     std::ostringstream out;
-    out << "  #  name                  position                          axes (X / Y / Z directions)"
-           "                                              scales\n";
+    out << "    " << pad("#", 4) << pad("name", 22) << pad("position", 34) << pad("axes (X, Y, Z directions)", 84)
+        << "scales\n";
     for (std::size_t i = 0; i < snapshot.nodes.size(); ++i) {
         const NodeView& node = snapshot.nodes[i];
-        char index[24];
-        std::snprintf(index, sizeof index, "%3zu", i);
-        std::string name = QuoteName(node.name);
-        if (name.size() < 20) {
-            name.resize(20, ' ');
-        }
-        out << index << "  " << name << "  " << FormatPoint(node.Position()) << "  " << Axes(node) << "  "
-            << FormatPoint(node.Scales()) << "\n";
+        out << "    " << pad(std::to_string(i), 4) << pad(QuoteName(node.name), 22) << pad(FormatPoint(node.Position()), 34)
+            << pad(Axes(node), 84) << FormatPoint(node.Scales()) << "\n";
     }
     return out.str();
 }

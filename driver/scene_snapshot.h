@@ -40,7 +40,8 @@ struct NodeChange {
 std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const SceneSnapshot& after,
                                          float tolerance = 1e-5f);
 
-// A table of the nodes: index, name, pivot position, axis directions, scales.
+// A table of the nodes, indented by four spaces: index, name, pivot
+// position, axis directions, scales.
 std::string FormatNodeTable(const SceneSnapshot& snapshot);
 
 // A name in double quotes as the transcript shows it: '"' and '\\' are

@@ -97,7 +97,10 @@ void SessionRunner::Fail(const std::string& what) const {
     throw SessionError(source_ + ":" + std::to_string(line_) + ": " + what);
 }
 
-void SessionRunner::Note(const std::string& line) { transcript_ << "    " << line << "\n"; }
+void SessionRunner::Note(const std::string& line) {
+    transcript_ << "    " << line << "\n";
+    ++notes_;
+}
 
 void SessionRunner::Run(const std::vector<Action>& actions, const std::string& source) {
     source_ = source;
@@ -109,8 +112,12 @@ void SessionRunner::Run(const std::vector<Action>& actions, const std::string& s
         const SceneSnapshot before = TakeSnapshot(*document_.scene);
         const bool modeBefore = host_.ActivePickMode() != nullptr;
         const std::vector<ControlState> controlsBefore = Controls();
+        notes_ = 0;
         RunOne(action);
         ReportEffects(before, modeBefore, controlsBefore);
+        if (notes_ == 0 && action.kind != Action::Kind::Print) {
+            Note("nothing happens");
+        }
     }
     line_ = 0;
     for (const Action& answer : answers_) {

@@ -102,6 +102,7 @@ private:
     std::string lastAnswer_;      // the answer given to the running dialog
     std::vector<OutputFile> pending_;
     std::size_t violationsSeen_ = 0;
+    int notes_ = 0;  // transcript notes of the running action
     FileDialogUser dialogs_;
 };
 

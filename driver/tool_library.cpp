@@ -18,8 +18,11 @@ std::string Hex(unsigned long value) {
 }  // namespace
 
 std::string ToolPath(const std::string& name, const std::string& pluginDir) {
-    const bool bare = name.find_first_of("/\\.") == std::string::npos;
-    return bare ? pluginDir + "/" + name + ".dlu" : name;
+    if (name.find_first_of("/\\.") == std::string::npos) {
+        return pluginDir + "/" + name + ".dlu";
+    }
+    // A name without a folder is a file here, not one to search for.
+    return name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
 }
 
 ToolLibrary LoadToolLibrary(const std::string& path) {

@@ -31,7 +31,8 @@ public:
 ToolLibrary LoadToolLibrary(const std::string& path);
 
 // The file that `open NAME` means: a bare name (no folder, no dot) is
-// NAME.dlu in `pluginDir`; anything else is a path as given.
+// NAME.dlu in `pluginDir`; anything else is a path, taken in the working
+// folder when it names no folder ("x.dlu" is "./x.dlu").
 std::string ToolPath(const std::string& name, const std::string& pluginDir);
 
 }  // namespace driver

@@ -6,6 +6,7 @@
 //   FAKE_SUPER_CLASS  the descriptor's super-class
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
+//   FAKE_NO_EXPORTS   LibDescription is the only export
 // Its library entry does nothing; the descriptor creates nothing.
 #include "class_desc.h"
 #include "win32/win_api.h"
@@ -38,13 +39,14 @@ public:
     const char* Category() override { return FAKE_CATEGORY; }
 };
 
-FakeClassDesc g_classDesc;
+[[maybe_unused]] FakeClassDesc g_classDesc;
 
 }  // namespace
 
 extern "C" {
 
 __attribute__((visibility("default"))) const char* LibDescription() { return "fake"; }
+#ifndef FAKE_NO_EXPORTS
 #ifdef FAKE_NO_CLASSES
 __attribute__((visibility("default"))) int LibNumberClasses() { return 0; }
 __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int) { return nullptr; }
@@ -53,6 +55,7 @@ __attribute__((visibility("default"))) int LibNumberClasses() { return 1; }
 __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int i) { return i == 0 ? &g_classDesc : nullptr; }
 #endif
 __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_VERSION; }
+#endif
 
 BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
