@@ -22,6 +22,7 @@ test: native sanitize
 	ctest --preset sanitize -j $(JOBS)
 
 demo: native
+	mkdir -p out
 	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
 
 clean:
