@@ -1,29 +1,79 @@
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "name_lines.h"
 #include "names_utility.h"
 #include "replacement_file.h"
+#include "scene_order.h"
 
 // The commands never let an exception out: a failed allocation ends the
 // command where it happened, and the previous file stays in place.
 
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 16;
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kBlockSize = 1 << 20;
+
+// The content of a names file, as it is built: lines in blocks of about
+// kBlockSize bytes, so that a large content is never copied to grow.
+class ContentBlocks {
+public:
+    void AppendLine(const char* name) {
+        const std::size_t length = std::strlen(name);
+        // A name's line at its longest: every character a line end.
+        const std::size_t longest = (length + 1) * std::strlen(names_file::kPlatformLineEnd);
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
+            blocks_.emplace_back().reserve(std::max(kBlockSize, longest));
+        }
+        names_file::AppendNameLine(blocks_.back(), name, length, names_file::kPlatformLineEnd);
+    }
+    bool WriteTo(ReplacementFile& file) const {
+        for (const std::string& block : blocks_) {
+            if (!file.Write(block.data(), block.size())) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string> blocks_;
+};
+
+// The number of line ends in the rest of a file that can seek, which is
+// then read again from its start; 0 when it cannot seek.
+std::size_t CountLineEnds(std::FILE* file, std::vector<char>& chunk) {
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+        return 0;
+    }
+    std::size_t count = 0;
+    std::size_t got = 0;
+    do {
+        got = std::fread(chunk.data(), 1, chunk.size(), file);
+        for (const char* at = chunk.data(); (at = static_cast<const char*>(std::memchr(
+                                                 at, '\n', static_cast<std::size_t>(chunk.data() + got - at))));
+             ++at) {
+            ++count;
+        }
+    } while (got == chunk.size());
+    return std::fseek(file, 0, SEEK_SET) == 0 ? count : 0;
+}
 
 // The names of a file, or false on any read error other than the end of
-// the file; the list is then left incomplete and must not be used.
+// the file; the list is then incomplete and must not be used.
 bool ReadNames(std::FILE* file, std::vector<std::string>& list) {
-    std::vector<char> chunk(kChunkSize);
+    std::vector<char> chunk(kReadChunk);
+    // Counted first, the list is allocated once.
+    list.reserve(CountLineEnds(file, chunk) + 1);
     names_file::NameLineReader reader(list);
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
+    std::size_t got = 0;
+    do {
+        got = std::fread(chunk.data(), 1, chunk.size(), file);
         reader.Feed(chunk.data(), got);
-        if (got < chunk.size()) {
-            break;
-        }
-    }
+    } while (got == chunk.size());
     if (std::ferror(file)) {
         return false;
     }
@@ -39,6 +89,8 @@ struct FileCloser {
 
 }  // namespace
 
+// The scene is walked as CollectNames walks it, and each name is kept as
+// the line it becomes: the whole content is built before it is written.
 void NamesUtility::SaveNames(std::string path) {
     if (ip == nullptr) {
         return;
@@ -48,21 +100,12 @@ void NamesUtility::SaveNames(std::string path) {
         if (!file.Open(path)) {
             return;
         }
-        std::vector<std::string> list;
-        CollectNames(ip->RootNode(), list);
-
-        std::string chunk;
-        chunk.reserve(kChunkSize + 2 * names_file::kMaxNameLength);
-        for (const std::string& name : list) {
-            names_file::AppendNameLine(chunk, name.data(), name.size(), names_file::kPlatformLineEnd);
-            if (chunk.size() >= kChunkSize) {
-                if (!file.Write(chunk.data(), chunk.size())) {
-                    return;
-                }
-                chunk.clear();
-            }
-        }
-        if (file.Write(chunk.data(), chunk.size())) {
+        ContentBlocks content;
+        VisitPreOrder(ip->RootNode(), [&content](SceneNode* node) {
+            content.AppendLine(node->NodeName());
+            return true;
+        });
+        if (content.WriteTo(file)) {
             file.Commit();
         }
     } catch (...) {
