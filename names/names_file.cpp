@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,35 +46,35 @@ private:
 
 // The number of line ends in the rest of a file that can seek, which is
 // then read again from its start; 0 when it cannot seek.
-std::size_t CountLineEnds(std::FILE* file, std::vector<char>& chunk) {
+std::size_t CountLineEnds(std::FILE* file, char* chunk) {
     if (std::fseek(file, 0, SEEK_SET) != 0) {
         return 0;
     }
     std::size_t count = 0;
     std::size_t got = 0;
     do {
-        got = std::fread(chunk.data(), 1, chunk.size(), file);
-        for (const char* at = chunk.data(); (at = static_cast<const char*>(std::memchr(
-                                                 at, '\n', static_cast<std::size_t>(chunk.data() + got - at))));
+        got = std::fread(chunk, 1, kReadChunk, file);
+        for (const char* at = chunk;
+             (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(chunk + got - at))));
              ++at) {
             ++count;
         }
-    } while (got == chunk.size());
+    } while (got == kReadChunk);
     return std::fseek(file, 0, SEEK_SET) == 0 ? count : 0;
 }
 
 // The names of a file, or false on any read error other than the end of
 // the file; the list is then incomplete and must not be used.
 bool ReadNames(std::FILE* file, std::vector<std::string>& list) {
-    std::vector<char> chunk(kReadChunk);
+    const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
     // Counted first, the list is allocated once.
-    list.reserve(CountLineEnds(file, chunk) + 1);
+    list.reserve(CountLineEnds(file, chunk.get()) + 1);
     names_file::NameLineReader reader(list);
     std::size_t got = 0;
     do {
-        got = std::fread(chunk.data(), 1, chunk.size(), file);
-        reader.Feed(chunk.data(), got);
-    } while (got == chunk.size());
+        got = std::fread(chunk.get(), 1, kReadChunk, file);
+        reader.Feed(chunk.get(), got);
+    } while (got == kReadChunk);
     if (std::ferror(file)) {
         return false;
     }
