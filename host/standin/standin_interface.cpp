@@ -11,6 +11,7 @@ StandinInterface* g_current = nullptr;
 StandinInterface::StandinInterface(StandinScene& scene) : scene_(scene), previous_(g_current) { g_current = this; }
 
 StandinInterface::~StandinInterface() {
+    ClosePanel();
     if (suspendDepth_ != 0) {
         scene_.ReportViolation("scene redraw still suspended " + std::to_string(suspendDepth_) +
                                " time(s) when the host closed");

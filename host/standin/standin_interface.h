@@ -1,11 +1,25 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "interface.h"
 #include "standin/standin_scene.h"
+#include "utility_plugin.h"
 
 namespace standin {
+
+// A page of the command panel, as AddPanelPage made it.
+struct PanelPage {
+    HWND window = nullptr;
+    HINSTANCE module = nullptr;
+    int templateId = 0;
+    bool hasTitle = false;  // the title was not null
+    std::string title;
+    LPARAM param = 0;
+    unsigned flags = 0;
+    int category = 0;
+};
 
 // The stand-in host's core interface over one StandinScene. Constructing it
 // makes it the interface that GetCOREInterface() returns until it is
@@ -51,8 +65,26 @@ public:
 
     static StandinInterface* Current();
 
+    // The command panel: a window of the host that parents the pages.
+    HWND CommandPanelWindow();
+    // The pages open, in the order they were added.
+    const std::vector<PanelPage>& PanelPages() const { return pages_; }
+
+    // The user opens a utility: one is open at a time, so an open one is
+    // closed first. BeginEditParams gets this interface and `handle`, or
+    // the host's own handle when it is null. CloseUtility calls
+    // EndEditParams of the open utility, if any.
+    void OpenUtility(UtilityPlugin* utility, UtilityHandle* handle = nullptr);
+    void CloseUtility();
+    UtilityPlugin* OpenedUtility() const { return utility_; }
+    UtilityHandle* HostUtilityHandle();
+    // The user selects `nodes`; an open utility hears of it through
+    // SelectionChanged.
+    void ChangeSelection(std::vector<StandinNode*> nodes);
+
 private:
     void Record(const char* operation);
+    void ClosePanel();
 
     StandinScene& scene_;
     std::vector<StandinNode*> selection_;
@@ -62,6 +94,11 @@ private:
     int suspendDepth_ = 0;
     PickModeHandler* activePickMode_ = nullptr;
     StandinInterface* previous_ = nullptr;
+    HWND panelWindow_ = nullptr;
+    std::vector<PanelPage> pages_;
+    UtilityPlugin* utility_ = nullptr;
+    UtilityHandle* utilityHandle_ = nullptr;
+    char hostHandle_ = 0;  // its address is the host's utility handle
 };
 
 }  // namespace standin

@@ -1,0 +1,43 @@
+#pragma once
+
+// A stand-in host with a scene and an open pivot tool, for the tests of
+// Align. The animation range starts at a time other than the current time,
+// so that a call at the wrong time shows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pivot_utility.h"
+#include "standin/standin_interface.h"
+#include "standin/standin_scene.h"
+
+class AlignTest : public ::testing::Test {
+protected:
+    static constexpr TimeValue kEditTime = 160;
+    static constexpr TimeValue kCurrentTime = 480;
+
+    AlignTest() {
+        host.SetAnimationRange({kEditTime, 3200});
+        host.SetCurrentTime(kCurrentTime);
+        tool.BeginEditParams(&host, nullptr);
+    }
+    ~AlignTest() override { tool.EndEditParams(&host, nullptr); }
+
+    standin::StandinNode& Add(const std::string& name, const NodeMatrix& placement = NodeMatrix()) {
+        return scene.AddNode(scene.Root(), name, placement);
+    }
+    void Select(std::vector<standin::StandinNode*> nodes) { host.SetSelection(std::move(nodes)); }
+    // Runs Align with a fresh journal.
+    void Align() {
+        scene.Journal().Clear();
+        tool.AlignSelected();
+        EXPECT_TRUE(scene.Violations().empty()) << scene.Violations().front();
+        EXPECT_EQ(host.SuspendDepth(), 0);
+    }
+    std::vector<std::string> Operations() { return scene.Journal().Operations(); }
+
+    standin::StandinScene scene{"Scene Root"};
+    standin::StandinInterface host{scene};
+    PivotUtility tool;
+};
