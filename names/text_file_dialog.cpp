@@ -1,9 +1,11 @@
 #include "text_file_dialog.h"
 
-// The record in its layout without the fields that Windows 2000 added: 76
-// bytes on 32-bit Windows.
+#include <cstddef>
+
+// The record in its layout without the fields that Windows 2000 added,
+// which ends with lpTemplateName: 76 bytes on 32-bit Windows.
 #if defined(_WIN32) && !defined(_WIN64)
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the record of 76 bytes");
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "the record of 76 bytes");
 #endif
 
 namespace {
