@@ -17,9 +17,18 @@ sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
 
+# The names file reader under libFuzzer for a bounded time; new inputs go
+# to build/fuzz/corpus, the seeds in fuzz/corpus stay as they are.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz
+	mkdir -p build/fuzz/corpus
+	./build/fuzz/fuzz/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
+
 test: native sanitize
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
+	$(MAKE) fuzz
 
 demo: native
 	mkdir -p out

@@ -117,6 +117,8 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     return library;
 }
 
+void PluginLibrary::NotifyThreadAttach() { entry_(module_, DLL_THREAD_ATTACH, nullptr); }
+
 PluginLibrary::~PluginLibrary() {
     if (entry_ != nullptr) {
         entry_(module_, DLL_PROCESS_DETACH, nullptr);

@@ -37,6 +37,7 @@ HWND StandinInterface::AddPanelPage(HINSTANCE module, int templateId, DLGPROC pr
     record.window = page;
     record.module = module;
     record.templateId = templateId;
+    record.proc = proc;
     record.hasTitle = title != nullptr;
     record.title = title != nullptr ? title : "";
     record.param = param;

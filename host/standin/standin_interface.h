@@ -15,6 +15,7 @@ struct PanelPage {
     HWND window = nullptr;
     HINSTANCE module = nullptr;
     int templateId = 0;
+    DLGPROC proc = nullptr;  // the page's dialog procedure
     bool hasTitle = false;  // the title was not null
     std::string title;
     LPARAM param = 0;
