@@ -1,5 +1,7 @@
 #include "scene_snapshot.h"
 
+#include "utf8.h"
+
 #include <cmath>
 #include <algorithm>
 #include <cstdio>
@@ -49,13 +51,14 @@ bool Near(const Point3& a, const Point3& b, float tolerance) {
 }  // namespace
 
 std::string QuoteName(const std::string& name) {
+    const bool utf8 = IsValidUtf8(name);
     std::string quoted = "\"";
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && !utf8)) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
             quoted += escaped;

@@ -45,7 +45,8 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
 std::string FormatNodeTable(const SceneSnapshot& snapshot);
 
 // A name in double quotes as the transcript shows it: '"' and '\\' are
-// escaped with a backslash, control bytes as \xHH; other bytes unchanged.
+// escaped with a backslash, control bytes as \xHH, and so is every byte
+// from 0x80 up in a name that is not UTF-8; other bytes unchanged.
 std::string QuoteName(const std::string& name);
 
 // A number or a point as the transcript shows them.

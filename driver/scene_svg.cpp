@@ -1,5 +1,7 @@
 #include "scene_svg.h"
 
+#include "utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -39,7 +41,10 @@ struct Frame {
     double Y(const Point3& p, const View& view) const { return top + kPanel - (p[view.vertical] - minV) * scale; }
 };
 
+// XML text of a name: markup characters escaped, control bytes and (in a
+// name that is not UTF-8) bytes from 0x80 up shown as '?'.
 std::string Escape(const std::string& text) {
+    const bool utf8 = IsValidUtf8(text);
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -48,7 +53,7 @@ std::string Escape(const std::string& text) {
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
-            default: out += (byte < 0x20 || byte >= 0x80) ? '?' : c;
+            default: out += (byte < 0x20 || (byte >= 0x80 && !utf8)) ? '?' : c;
         }
     }
     return out;

@@ -1,6 +1,9 @@
 #include "session_runner.h"
 
+#include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "display_path.h"
@@ -299,6 +302,17 @@ void SessionRunner::ReportDialog() {
         return;
     }
     Note(name + " chose " + Quoted(DisplayPath(dialog.path)));
+    if (dialog.saving) {
+        std::ifstream written(dialog.path, std::ios::binary);
+        if (!written) {
+            Note("no file " + Quoted(DisplayPath(dialog.path)) + " was written");
+            return;
+        }
+        const std::string text((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+        const auto lines = std::count(text.begin(), text.end(), '\n') + (!text.empty() && text.back() != '\n' ? 1 : 0);
+        Note("file " + Quoted(DisplayPath(dialog.path)) + " now holds " + std::to_string(lines) +
+             (lines == 1 ? " line" : " lines"));
+    }
 }
 
 void SessionRunner::ReportEffects(const SceneSnapshot& before, bool modeBefore,
