@@ -248,11 +248,15 @@ void WritePretty(const Json& value, int depth, std::string& out) {
     }
 }
 
+// True for the identity exactly, without negative zeros, so that leaving
+// it out of a file loses nothing.
 bool IsIdentity(const NodeMatrix& matrix) {
     const NodeMatrix identity;
     for (int r = 0; r < 4; ++r) {
-        if (matrix.row[r] != identity.row[r]) {
-            return false;
+        for (int c = 0; c < 3; ++c) {
+            if (matrix.row[r][c] != identity.row[r][c] || std::signbit(matrix.row[r][c])) {
+                return false;
+            }
         }
     }
     return true;
