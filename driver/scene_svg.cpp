@@ -155,11 +155,19 @@ void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const Sce
     std::vector<Box> placed;
     for (const auto& spot : spots) {
         const NodeView& first = snapshot.nodes[spot.second.front()];
-        const double x = frame.X(first.Position(), view) + 8;
+        const double px = frame.X(first.Position(), view);
         double y = frame.Y(first.Position(), view) - 8 - kLabelStep * double(spot.second.size() - 1);
+        // Labels that would leave the panel on the right go left of their pivot.
+        double widest = 0;
+        for (std::size_t i : spot.second) {
+            widest = std::max(widest, 6.5 * double(std::to_string(i).size() + 1 + snapshot.nodes[i].name.size()));
+        }
+        const bool leftSide = px + 8 + widest > frame.left + kPanel - 2;
         for (std::size_t i : spot.second) {
             const std::string text = std::to_string(i) + " " + snapshot.nodes[i].name;
-            const double right = x + 7.0 * double(text.size());
+            const double width = 6.5 * double(text.size());
+            const double x = leftSide ? std::max(frame.left + 2, px - 8 - widest) : px + 8;
+            const double right = x + width;
             auto overlaps = [&](double baseline) {
                 return std::any_of(placed.begin(), placed.end(), [&](const Box& box) {
                     return x < box.right && right > box.left && baseline - 11 < box.bottom && baseline + 3 > box.top;
