@@ -37,26 +37,26 @@ std::string Point(const std::string& value, const char* option) {
 }  // namespace
 
 std::string UsageText() {
-    return R"(usage: morvane-host SCENE SESSION [-o OUT] [--diff] [--svg FILE]
-       morvane-host align SCENE --select I,J,... [-o OUT] [--diff] [--svg FILE]
-       morvane-host pivot SCENE --select I --axis X|Y|Z --from x,y,z --to x,y,z [-o OUT] [--diff] [--svg FILE]
-       morvane-host save-names SCENE NAMES [--diff]
-       morvane-host load-names SCENE NAMES [-o OUT] [--diff] [--svg FILE]
+    return R"(usage: morvane-host SCENE SESSION [OPTION]...
+       morvane-host align SCENE --select I,J,... [OPTION]...
+       morvane-host pivot SCENE --select I --axis X|Y|Z --from x,y,z --to x,y,z [OPTION]...
+       morvane-host save-names SCENE NAMES [OPTION]...
+       morvane-host load-names SCENE NAMES [OPTION]...
        morvane-host --help
 
 Runs the Tarvel and Velkora plug-ins on a scene read from a JSON scene file,
 loading them through their exports and working through their panels, as the
-host does. Prints a transcript of every action and what it did. The scene
-file on disk is never changed: the final scene is written only with -o.
+host does, and prints a transcript of every action and what it did. The
+scene file is only read: the final scene is written only with -o.
 
 Commands:
   SCENE SESSION   replay the session script SESSION (one action a line; see
-                  docs/sessions.md) on the scene SCENE
+                  docs/sessions.md) on the scene SCENE (see docs/scene-files.md)
   align           select nodes I,J,... (pre-order indices, 0 is the root) and
                   press "Align" of Tarvel
-  pivot           select node I, choose the axis, press "Pick" and click the
-                  two points: the pivot moves to --from and its axis turns
-                  towards --to
+  pivot           select node I, choose the axis, press "Pick" of Tarvel and
+                  click the two points: the pivot moves to --from and its axis
+                  turns towards --to
   save-names      press "Save Names To File" of Velkora and answer NAMES
   load-names      press "Load Names Form File" of Velkora and answer NAMES
 
@@ -65,10 +65,13 @@ Options:
   --diff          print what changed per node: name, position, orientation,
                   scale (before and after)
   --svg FILE      draw the scene before and after as an SVG picture
-  -h, --help      print this help
+  -h, --help      print this help and exit
 
-Exit status: 0 on success, 1 when a file or an action fails, 2 for a wrong
-command line.
+The session is checked whole before its first action runs, and the files of
+-o, --svg and "save" are written only after it has succeeded.
+
+Exit status: 0 on success, 1 when a file, the session or an action fails,
+2 for a wrong command line.
 )";
 }
 
@@ -158,7 +161,10 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
         invocation.shortcut =
             ShortcutActions("open Velkora\nanswer " + names + "\npress " + button + "\nclose\n", command);
     } else {
-        expect(2, "SCENE and SESSION (or a command: align, pivot, save-names, load-names)");
+        if (positional.size() != 2) {
+            throw UsageError("expected SCENE SESSION, or a command (align, pivot, save-names, load-names); got " +
+                             std::to_string(positional.size()) + " arguments");
+        }
         invocation.scenePath = positional[0];
         invocation.sessionPath = positional[1];
     }
