@@ -1,5 +1,6 @@
 #include "scene_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -336,7 +337,11 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
                 reader.Fail("selection", "index " + index.dump() + " is not a node index (0 to " +
                                              std::to_string(count - 1) + ")");
             }
-            document.selection.push_back(index.get<std::size_t>());
+            const auto node = index.get<std::size_t>();
+            if (std::find(document.selection.begin(), document.selection.end(), node) != document.selection.end()) {
+                reader.Fail("selection", "node " + std::to_string(node) + " is selected twice");
+            }
+            document.selection.push_back(node);
         }
     }
     return document;

@@ -3,7 +3,6 @@
 
 #include "display_path.h"
 #include "session_runner.h"
-#include "win32/standin_extensions.h"
 
 namespace driver {
 
