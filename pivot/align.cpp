@@ -4,7 +4,7 @@
 #include "align_node.h"
 #include "namesake_index.h"
 #include "pivot_utility.h"
-#include "scene_walk.h"
+#include "scene_order.h"
 
 void PivotUtility::AlignSelected() {
     if (ip == nullptr) {
@@ -42,7 +42,13 @@ void PivotUtility::AlignSelected() {
 }
 
 SceneNode* PivotUtility::FindNamesake(SceneNode* node, const char* name, SceneNode* excluded) {
-    return tarvel::FindInPreOrder(node, [&](SceneNode* candidate) {
-        return candidate != excluded && std::strcmp(candidate->NodeName(), name) == 0;
+    SceneNode* found = nullptr;
+    VisitPreOrder(node, [&](SceneNode* candidate) {
+        if (candidate != excluded && std::strcmp(candidate->NodeName(), name) == 0) {
+            found = candidate;
+            return false;
+        }
+        return true;
     });
+    return found;
 }

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "scene_walk.h"
+#include "scene_order.h"
 
 namespace tarvel {
 
@@ -18,10 +18,10 @@ NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<SceneNode*> nodes) : n
         }
     }
     std::size_t complete = 0;
-    FindInPreOrder(root, [&](SceneNode* node) {
+    VisitPreOrder(root, [&](SceneNode* node) {
         const auto found = bearers_.find(node->NodeName());
         if (found == bearers_.end()) {
-            return false;
+            return true;
         }
         Bearers& bearers = found->second;
         if (bearers.first == nullptr) {
@@ -30,7 +30,7 @@ NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<SceneNode*> nodes) : n
             bearers.second = node;
             ++complete;
         }
-        return complete == bearers_.size();
+        return complete != bearers_.size();  // every name has two bearers: stop
     });
 }
 

@@ -1,15 +1,13 @@
 #include <cmath>
 
 #include "pivot_utility.h"
+#include "resource.h"
 #include "scene_node.h"
 
 // Pivot by axis: the first click puts the pivot of the first selected node
 // onto the picked point, the second turns the chosen pivot axis towards the
 // second point. The object stays where it is in the world throughout.
 namespace {
-
-constexpr int kRadioY = 1003;
-constexpr int kRadioZ = 1004;
 
 bool IsFinite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
@@ -56,9 +54,9 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
 
     pickStep = 2;
     int axisIndex = 0;
-    if (IsDlgButtonChecked(panel, kRadioY) == BST_CHECKED) {
+    if (IsDlgButtonChecked(panel, IDC_AXIS_Y) == BST_CHECKED) {
         axisIndex = 1;
-    } else if (IsDlgButtonChecked(panel, kRadioZ) == BST_CHECKED) {
+    } else if (IsDlgButtonChecked(panel, IDC_AXIS_Z) == BST_CHECKED) {
         axisIndex = 2;
     }
     const Point3 axis = before.GetRow(axisIndex);

@@ -2,16 +2,11 @@
 #include "color_manager.h"
 #include "panel_frame.h"
 #include "pivot_utility.h"
+#include "resource.h"
 
 // The pivot tool's panel: its set-up, the enabling of its controls by the
 // selection, and the routing of its messages to Pick and Align.
 namespace {
-
-constexpr int kRadioX = 1002;
-constexpr int kRadioY = 1003;
-constexpr int kRadioZ = 1004;
-constexpr int kPickButton = 1099;
-constexpr int kAlignButton = 1100;
 
 // The panel's custom buttons are null while the tool is closed.
 void SetChecked(ICustButton* button, bool on) {
@@ -33,20 +28,20 @@ void PivotUtility::BeginEditParams(Interface* host, UtilityHandle* handle) {
     utilityHandle = handle;
     ip = host;
     panel = AddUtilityPage(host, this);
-    alignButton = GetICustButton(GetDlgItem(panel, kAlignButton));
+    alignButton = GetICustButton(GetDlgItem(panel, IDC_ALIGN));
     if (alignButton != nullptr) {
         alignButton->SetButtonType(CBT_PUSH);
     }
-    pickButton = GetICustButton(GetDlgItem(panel, kPickButton));
+    pickButton = GetICustButton(GetDlgItem(panel, IDC_PICK));
     if (pickButton != nullptr) {
         pickButton->SetButtonType(CBT_CHECK);
         pickButton->SetButtonHighlight(GetColorManager()->ColorOf(COLOR_PICK_HIGHLIGHT));
     }
     pickStep = 0;
     SetChecked(pickButton, false);
-    CheckDlgButton(panel, kRadioX, BST_CHECKED);
-    CheckDlgButton(panel, kRadioY, BST_UNCHECKED);
-    CheckDlgButton(panel, kRadioZ, BST_UNCHECKED);
+    CheckDlgButton(panel, IDC_AXIS_X, BST_CHECKED);
+    CheckDlgButton(panel, IDC_AXIS_Y, BST_UNCHECKED);
+    CheckDlgButton(panel, IDC_AXIS_Z, BST_UNCHECKED);
 
     const int selected = host->SelectedNodeCount();
     EnableAlignButton(selected > 0);
@@ -86,7 +81,7 @@ void PivotUtility::EnablePickControls(bool on) {
     if (pickButton != nullptr) {
         pickButton->EnableButton(on ? TRUE : FALSE);
     }
-    for (int item : {kRadioX, kRadioY, kRadioZ}) {
+    for (int item : {IDC_AXIS_X, IDC_AXIS_Y, IDC_AXIS_Z}) {
         EnableWindow(GetDlgItem(panel, item), on ? TRUE : FALSE);
     }
 }
@@ -105,7 +100,7 @@ INT_PTR PivotUtility::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             // Every notification of an item runs its command.
             switch (LOWORD(wParam)) {
-                case kPickButton:
+                case IDC_PICK:
                     // By the mode itself: the button may show unchecked while it runs.
                     if (IsActive()) {
                         StopPick();
@@ -114,7 +109,7 @@ INT_PTR PivotUtility::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                         StartPick(PickHelper::kCrossCursor);
                     }
                     break;
-                case kAlignButton:
+                case IDC_ALIGN:
                     AlignSelected();
                     break;
                 default:

@@ -10,17 +10,18 @@
 #include "custom_button.h"
 #include "module_state.h"
 #include "pivot_utility.h"
+#include "resource.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
 #include "win32/standin_extensions.h"
 
 namespace pivot_test {
 
-constexpr int kRadioX = 1002;
-constexpr int kRadioY = 1003;
-constexpr int kRadioZ = 1004;
-constexpr int kPick = 1099;
-constexpr int kAlign = 1100;
+constexpr int kRadioX = IDC_AXIS_X;
+constexpr int kRadioY = IDC_AXIS_Y;
+constexpr int kRadioZ = IDC_AXIS_Z;
+constexpr int kPick = IDC_PICK;
+constexpr int kAlign = IDC_ALIGN;
 
 class PivotToolTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 
 #include "scene_node.h"
 
+// Walks the host's scene (or a subtree) in the order that both tools use.
 // Visits `root` and its whole subtree in pre-order, without recursion, so a
 // tree of any depth is fine. The host calls are those of a recursive
 // pre-order walk, in its order: `visit(node)` first, then for each child
