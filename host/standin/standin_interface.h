@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "host_api.h"
 #include "interface.h"
 #include "standin/standin_scene.h"
 
@@ -10,7 +11,7 @@ namespace standin {
 // The stand-in host's core interface over one StandinScene. Constructing it
 // makes it the interface that GetCOREInterface() returns until it is
 // destroyed. Every call the tools make is recorded in the scene's journal.
-class StandinInterface final : public Interface {
+class HOST_API StandinInterface final : public Interface {
 public:
     explicit StandinInterface(StandinScene& scene);
     ~StandinInterface();

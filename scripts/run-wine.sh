@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine and exits with its status: the test
+# emulator of the Windows build (CMAKE_CROSSCOMPILING_EMULATOR).
+#   run-wine.sh program.exe [args...]
+# Inside a running session (wine-session.sh) it uses the session's display
+# and wineserver and may run alongside other programs. Without one it runs
+# the program in a session of its own, one program at a time per prefix.
+# MORVANE_WINE_TIMEOUT (seconds, default 1200) ends a program that hangs;
+# the status is then 124.
+set -uo pipefail
+here=$(dirname "$(readlink -f "$0")")
+source "$here/wine-env.sh"
+(($#)) || { echo "usage: $0 program.exe [args...]" >&2; exit 2; }
+timeout_s=${MORVANE_WINE_TIMEOUT:-1200}
+
+if wine_session_alive; then
+    exec timeout -k 10 "$timeout_s" wine "$@"
+fi
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec flock "$WINEPREFIX.lock" "$here/wine-session.sh" run timeout -k 10 "$timeout_s" wine "$@"
