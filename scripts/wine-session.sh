@@ -61,6 +61,7 @@ stop() {
     wineserver -k 2>/dev/null
     if [[ -n $xvfb_pid ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
         kill "$xvfb_pid"
+        wait "$xvfb_pid" 2>/dev/null  # reaps it when this shell started it
     fi
     rm -f "$WINE_SESSION_FILE"
     return 0
