@@ -22,6 +22,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Single-precision arithmetic in SSE registers, as on the other builds (and
+# as the host's compiler does), not in the x87 unit's extended precision,
+# which would let float intermediates exceed the float range unnoticed.
+# The host calls the plug-ins with a stack aligned to 4 bytes only, so
+# functions that keep SSE values on the stack realign it.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+
 # -static on DLLs too: -static-libgcc -static-libstdc++ alone would leave
 # them importing libwinpthread-1.dll.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
