@@ -21,6 +21,14 @@ sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
 
+# The names file reader under libFuzzer for a bounded time; new inputs go
+# to build/fuzz/corpus, the seeds in fuzz/corpus stay as they are.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz
+	mkdir -p build/fuzz/corpus
+	./build/fuzz/fuzz/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
+
 # The 32-bit Windows build (MinGW-w64); its tests run under Wine.
 windows: deps wine-deps
 	cmake --preset windows
@@ -33,10 +41,12 @@ windows-test: windows
 test: native sanitize windows
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
+	$(MAKE) fuzz
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
 
 demo: native
-	./build/native/examples/align_demo
+	mkdir -p out
+	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
 
 clean:
 	rm -rf build out

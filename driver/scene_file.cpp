@@ -1,5 +1,6 @@
 #include "scene_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -7,6 +8,8 @@
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
+
+#include "utf8.h"
 
 namespace driver {
 
@@ -20,44 +23,27 @@ using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::strin
 using standin::StandinNode;
 using standin::StandinScene;
 
-bool IsValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        std::uint32_t code = 0;
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        } else if ((byte & 0xE0) == 0xC0) {
-            extra = 1;
-            code = byte & 0x1F;
-        } else if ((byte & 0xF0) == 0xE0) {
-            extra = 2;
-            code = byte & 0x0F;
-        } else if ((byte & 0xF8) == 0xF0) {
-            extra = 3;
-            code = byte & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) {
-            return false;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        const std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-        if (code < smallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
+// nlohmann-json's message without its "[json.exception.NAME.ID] " prefix.
+std::string WithoutExceptionId(const std::string& message) {
+    const auto end = message.find("] ");
+    return message.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? message.substr(end + 2) : message;
+}
+
+// The place and the text of the first number of `text` that overflows
+// single precision, as "POINTER: NUMBER" (a JSON pointer such as
+// "/root/transform/3/1"), for a text that parses in double precision.
+std::string OverflowingNumber(const std::string& text) {
+    const nlohmann::ordered_json wide = nlohmann::ordered_json::parse(text, nullptr, false);
+    if (wide.is_discarded()) {
+        return "a number";
     }
-    return true;
+    const nlohmann::ordered_json flat = wide.flatten();
+    for (const auto& item : flat.items()) {
+        if (item.value().is_number_float() && !std::isfinite(static_cast<float>(item.value().get<double>()))) {
+            return item.key() + ": " + item.value().dump();
+        }
+    }
+    return "a number";
 }
 
 std::string ToHex(const std::string& bytes) {
@@ -192,11 +178,86 @@ Json MatrixJson(const NodeMatrix& matrix) {
     return rows;
 }
 
+// True for a value written on one line: a scalar, an array that holds no
+// object, or an object of scalars only.
+bool IsInline(const Json& value) {
+    if (value.is_object()) {
+        for (const auto& item : value.items()) {
+            if (item.value().is_structured()) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (value.is_array()) {
+        for (const Json& item : value) {
+            if (!IsInline(item)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Writes `value` indented by two spaces a level: objects one key a line
+// (objects of scalars only on one line), arrays that hold objects one item
+// a line, every other array (matrix rows, index lists) on one line. Scalars are written as nlohmann-json
+// writes them, strings escaped and numbers in their shortest exact form.
+void WritePretty(const Json& value, int depth, std::string& out) {
+    const std::string inner(static_cast<std::size_t>(depth + 1) * 2, ' ');
+    const std::string outer(static_cast<std::size_t>(depth) * 2, ' ');
+    if (value.is_object() && IsInline(value)) {
+        out += "{";
+        bool first = true;
+        for (const auto& item : value.items()) {
+            out += first ? "" : ", ";
+            first = false;
+            out += Json(item.key()).dump() + ": " + item.value().dump();
+        }
+        out += "}";
+    } else if (value.is_object()) {
+        out += "{\n";
+        bool first = true;
+        for (const auto& item : value.items()) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner + Json(item.key()).dump() + ": ";
+            WritePretty(item.value(), depth + 1, out);
+        }
+        out += "\n" + outer + "}";
+    } else if (value.is_array() && !IsInline(value)) {
+        out += "[\n";
+        bool first = true;
+        for (const Json& item : value) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner;
+            WritePretty(item, depth + 1, out);
+        }
+        out += "\n" + outer + "]";
+    } else if (value.is_array()) {
+        out += "[";
+        bool first = true;
+        for (const Json& item : value) {
+            out += first ? "" : ", ";
+            first = false;
+            WritePretty(item, depth + 1, out);
+        }
+        out += "]";
+    } else {
+        out += value.dump();
+    }
+}
+
+// True for the identity exactly, without negative zeros, so that leaving
+// it out of a file loses nothing.
 bool IsIdentity(const NodeMatrix& matrix) {
     const NodeMatrix identity;
     for (int r = 0; r < 4; ++r) {
-        if (matrix.row[r] != identity.row[r]) {
-            return false;
+        for (int c = 0; c < 3; ++c) {
+            if (matrix.row[r][c] != identity.row[r][c] || std::signbit(matrix.row[r][c])) {
+                return false;
+            }
         }
     }
     return true;
@@ -210,9 +271,9 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
     try {
         json = Json::parse(text);
     } catch (const Json::parse_error& e) {
-        throw SceneFileError(source + ": malformed JSON: " + e.what());
-    } catch (const Json::out_of_range& e) {
-        throw SceneFileError(source + ": holds a number that is not finite in single precision: " + e.what());
+        throw SceneFileError(source + ": malformed JSON: " + WithoutExceptionId(e.what()));
+    } catch (const Json::out_of_range&) {
+        throw SceneFileError(source + ": " + OverflowingNumber(text) + " is not finite in single precision");
     }
     if (!json.is_object()) {
         reader.Fail("the file", "must hold one JSON object");
@@ -276,7 +337,11 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
                 reader.Fail("selection", "index " + index.dump() + " is not a node index (0 to " +
                                              std::to_string(count - 1) + ")");
             }
-            document.selection.push_back(index.get<std::size_t>());
+            const auto node = index.get<std::size_t>();
+            if (std::find(document.selection.begin(), document.selection.end(), node) != document.selection.end()) {
+                reader.Fail("selection", "node " + std::to_string(node) + " is selected twice");
+            }
+            document.selection.push_back(node);
         }
     }
     return document;
@@ -336,7 +401,9 @@ std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& 
     if (!selection.empty()) {
         document["selection"] = selection;
     }
-    return document.dump(2) + "\n";
+    std::string text;
+    WritePretty(document, 0, text);
+    return text + "\n";
 }
 
 }  // namespace driver

@@ -1,5 +1,7 @@
 #include "scene_snapshot.h"
 
+#include "utf8.h"
+
 #include <cmath>
 #include <algorithm>
 #include <cstdio>
@@ -46,14 +48,17 @@ bool Near(const Point3& a, const Point3& b, float tolerance) {
     return Length(a - b) <= tolerance * scale;
 }
 
-std::string Quoted(const std::string& name) {
+}  // namespace
+
+std::string QuoteName(const std::string& name) {
+    const bool utf8 = IsValidUtf8(name);
     std::string quoted = "\"";
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && !utf8)) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
             quoted += escaped;
@@ -63,6 +68,8 @@ std::string Quoted(const std::string& name) {
     }
     return quoted + "\"";
 }
+
+namespace {
 
 std::string Axes(const NodeView& node) {
     return "X" + FormatPoint(node.Direction(0)) + " Y" + FormatPoint(node.Direction(1)) + " Z" +
@@ -81,9 +88,11 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
         change.index = i;
         change.name = now.name;
         if (was.name != now.name) {
-            change.lines.push_back("name " + Quoted(was.name) + " -> " + Quoted(now.name));
+            change.aspects.push_back("name");
+            change.lines.push_back("name " + QuoteName(was.name) + " -> " + QuoteName(now.name));
         }
         if (!Near(was.Position(), now.Position(), tolerance)) {
+            change.aspects.push_back("position");
             change.lines.push_back("position " + FormatPoint(was.Position()) + " -> " + FormatPoint(now.Position()));
         }
         bool turned = false;
@@ -91,12 +100,15 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
             turned = turned || !Near(was.Direction(axis), now.Direction(axis), tolerance);
         }
         if (turned) {
+            change.aspects.push_back("orientation");
             change.lines.push_back("orientation " + Axes(was) + " -> " + Axes(now));
         }
         if (!Near(was.Scales(), now.Scales(), tolerance)) {
+            change.aspects.push_back("scale");
             change.lines.push_back("scale " + FormatPoint(was.Scales()) + " -> " + FormatPoint(now.Scales()));
         }
         if (!Near(was.objectWorld.GetTrans(), now.objectWorld.GetTrans(), tolerance)) {
+            change.aspects.push_back("object");
             change.lines.push_back("object at " + FormatPoint(was.objectWorld.GetTrans()) + " -> " +
                                    FormatPoint(now.objectWorld.GetTrans()));
         }
@@ -108,19 +120,19 @@ std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const Scen
 }
 
 std::string FormatNodeTable(const SceneSnapshot& snapshot) {
+    auto pad = [](std::string text, std::size_t width) {
+        if (text.size() < width) {
+            text.resize(width, ' ');
+        }
+        return text;
+    };
     std::ostringstream out;
-    out << "  #  name                  position                          axes (X / Y / Z directions)"
-           "                                              scales\n";
+    out << "    " << pad("#", 4) << pad("name", 22) << pad("position", 34) << pad("axes (X, Y, Z directions)", 84)
+        << "scales\n";
     for (std::size_t i = 0; i < snapshot.nodes.size(); ++i) {
         const NodeView& node = snapshot.nodes[i];
-        char index[24];
-        std::snprintf(index, sizeof index, "%3zu", i);
-        std::string name = Quoted(node.name);
-        if (name.size() < 20) {
-            name.resize(20, ' ');
-        }
-        out << index << "  " << name << "  " << FormatPoint(node.Position()) << "  " << Axes(node) << "  "
-            << FormatPoint(node.Scales()) << "\n";
+        out << "    " << pad(std::to_string(i), 4) << pad(QuoteName(node.name), 22) << pad(FormatPoint(node.Position()), 34)
+            << pad(Axes(node), 84) << FormatPoint(node.Scales()) << "\n";
     }
     return out.str();
 }

@@ -31,7 +31,8 @@ SceneSnapshot TakeSnapshot(standin::StandinScene& scene);
 struct NodeChange {
     std::size_t index = 0;
     std::string name;                 // the name after
-    std::vector<std::string> lines;   // "position (..) -> (..)", ...
+    std::vector<std::string> aspects; // what changed: "name", "position", "orientation", "scale", "object"
+    std::vector<std::string> lines;   // one per aspect: "position (..) -> (..)", ...
 };
 
 // Nodes whose name, position, orientation, scale or object placement
@@ -39,8 +40,14 @@ struct NodeChange {
 std::vector<NodeChange> CompareSnapshots(const SceneSnapshot& before, const SceneSnapshot& after,
                                          float tolerance = 1e-5f);
 
-// A table of the nodes: index, name, pivot position, axis directions, scales.
+// A table of the nodes, indented by four spaces: index, name, pivot
+// position, axis directions, scales.
 std::string FormatNodeTable(const SceneSnapshot& snapshot);
+
+// A name in double quotes as the transcript shows it: '"' and '\\' are
+// escaped with a backslash, control bytes as \xHH, and so is every byte
+// from 0x80 up in a name that is not UTF-8; other bytes unchanged.
+std::string QuoteName(const std::string& name);
 
 // A number or a point as the transcript shows them.
 std::string FormatNumber(float value);

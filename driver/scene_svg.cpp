@@ -1,18 +1,28 @@
 #include "scene_svg.h"
 
+#include "utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace driver {
 
 namespace {
 
-constexpr double kPanel = 420;   // size of one view, in picture units
+constexpr double kPanel = 440;  // size of one view, in picture units
 constexpr double kMargin = 36;
-constexpr double kTitle = 28;
+constexpr double kTitle = 30;
+constexpr double kLegend = 40;
+constexpr double kLabelStep = 14;  // between stacked labels
+
+const char* const kAxisColours[] = {"#d62728", "#2ca02c", "#1f77b4"};
+const char* const kChanged = "#e66a00";
 
 // A view projects world points onto two of the axes.
 struct View {
@@ -21,16 +31,20 @@ struct View {
     int vertical;    // world axis drawn upwards
 };
 
-constexpr View kViews[] = {{"top (X right, Y up)", 0, 1}, {"front (X right, Z up)", 0, 2}};
+constexpr View kViews[] = {{"top view (X right, Y up)", 0, 1}, {"front view (X right, Z up)", 0, 2}};
 
 struct Frame {
     double minH = 0, minV = 0, scale = 1, left = 0, top = 0;
+    double tripod = 1;  // length of a tripod's arms, in world units
 
     double X(const Point3& p, const View& view) const { return left + (p[view.horizontal] - minH) * scale; }
     double Y(const Point3& p, const View& view) const { return top + kPanel - (p[view.vertical] - minV) * scale; }
 };
 
+// XML text of a name: markup characters escaped, control bytes and (in a
+// name that is not UTF-8) bytes from 0x80 up shown as '?'.
 std::string Escape(const std::string& text) {
+    const bool utf8 = IsValidUtf8(text);
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -39,7 +53,7 @@ std::string Escape(const std::string& text) {
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
-            default: out += (byte < 0x20 || byte >= 0x80) ? '?' : c;
+            default: out += (byte < 0x20 || (byte >= 0x80 && !utf8)) ? '?' : c;
         }
     }
     return out;
@@ -47,13 +61,13 @@ std::string Escape(const std::string& text) {
 
 std::string Num(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
+    std::snprintf(text, sizeof text, "%.1f", value);
     return text;
 }
 
-// The extent of every pivot and object of both snapshots in one view.
-Frame FitFrame(const SceneSnapshot& before, const SceneSnapshot& after, const View& view, double left, double top,
-               double& tripod) {
+// One frame for a view, the same for before and after: it holds every
+// pivot and object of both snapshots, at one scale for both axes.
+Frame FitFrame(const SceneSnapshot& before, const SceneSnapshot& after, const View& view) {
     double minH = INFINITY, maxH = -INFINITY, minV = INFINITY, maxV = -INFINITY;
     for (const SceneSnapshot* snapshot : {&before, &after}) {
         for (const NodeView& node : snapshot->nodes) {
@@ -65,55 +79,127 @@ Frame FitFrame(const SceneSnapshot& before, const SceneSnapshot& after, const Vi
             }
         }
     }
-    if (!std::isfinite(minH)) {
+    if (!std::isfinite(minH) || !std::isfinite(maxH) || !std::isfinite(minV) || !std::isfinite(maxV)) {
         minH = minV = -1;
         maxH = maxV = 1;
     }
     const double extent = std::max({maxH - minH, maxV - minV, 1.0});
-    tripod = extent * 0.08;
-    const double padding = extent * 0.12;
+    const double padding = extent * 0.15;
     Frame frame;
+    frame.tripod = extent * 0.07;
     frame.minH = (minH + maxH) / 2 - extent / 2 - padding;
     frame.minV = (minV + maxV) / 2 - extent / 2 - padding;
     frame.scale = kPanel / (extent + 2 * padding);
-    frame.left = left;
-    frame.top = top;
     return frame;
 }
 
-void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const std::set<std::size_t>& changed,
-               const View& view, const Frame& frame, double tripod, const std::string& title) {
+void Line(std::ostringstream& svg, double x1, double y1, double x2, double y2, const char* colour, double width,
+          const char* extra = "") {
+    svg << "<line x1=\"" << Num(x1) << "\" y1=\"" << Num(y1) << "\" x2=\"" << Num(x2) << "\" y2=\"" << Num(y2)
+        << "\" stroke=\"" << colour << "\" stroke-width=\"" << Num(width) << "\"" << extra << "/>\n";
+}
+
+// Labels are drawn twice, first as a white halo, so that they stay
+// legible over lines (renderers without paint-order draw it the same).
+void Label(std::ostringstream& svg, double x, double y, const std::string& text, bool changed) {
+    const std::string place = "x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" font-size=\"12\"" +
+                              (changed ? " font-weight=\"bold\"" : "");
+    svg << "<text " << place << " fill=\"white\" stroke=\"white\" stroke-width=\"3\">" << Escape(text)
+        << "</text>\n";
+    svg << "<text " << place << " fill=\"" << (changed ? kChanged : "#222") << "\">" << Escape(text) << "</text>\n";
+}
+
+// `previous` is the snapshot before, for the after panel (its changed nodes
+// get a dashed trail from where their pivot was), or null.
+void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const SceneSnapshot* previous,
+               const std::set<std::size_t>& changed, const View& view, const Frame& frame, const std::string& title) {
     svg << "<rect x=\"" << Num(frame.left) << "\" y=\"" << Num(frame.top) << "\" width=\"" << Num(kPanel)
         << "\" height=\"" << Num(kPanel) << "\" fill=\"#fbfbf8\" stroke=\"#999\"/>\n";
-    svg << "<text x=\"" << Num(frame.left) << "\" y=\"" << Num(frame.top - 8) << "\" font-size=\"14\">"
+    svg << "<text x=\"" << Num(frame.left) << "\" y=\"" << Num(frame.top - 9) << "\" font-size=\"15\">"
         << Escape(title) << "</text>\n";
-    static const char* const colours[] = {"#d62728", "#2ca02c", "#1f77b4"};
+    // Labels of nodes whose pivots fall on the same spot are stacked.
+    std::map<std::pair<long, long>, std::vector<std::size_t>> spots;
     for (std::size_t i = 0; i < snapshot.nodes.size(); ++i) {
         const NodeView& node = snapshot.nodes[i];
         const Point3 pivot = node.Position();
         const Point3 object = node.objectWorld.GetTrans();
         const double px = frame.X(pivot, view), py = frame.Y(pivot, view);
         const double ox = frame.X(object, view), oy = frame.Y(object, view);
+        const bool isChanged = changed.count(i) != 0;
+        if (previous != nullptr && isChanged && i < previous->nodes.size()) {
+            const Point3 was = previous->nodes[i].Position();
+            const double wx = frame.X(was, view), wy = frame.Y(was, view);
+            if (std::hypot(px - wx, py - wy) > 2.0) {
+                Line(svg, wx, wy, px, py, kChanged, 1.5, " stroke-dasharray=\"5,4\"");
+                svg << "<circle cx=\"" << Num(wx) << "\" cy=\"" << Num(wy) << "\" r=\"3\" fill=\"none\" stroke=\""
+                    << kChanged << "\"/>\n";
+            }
+        }
         if (std::hypot(px - ox, py - oy) > 1.0) {
-            svg << "<line x1=\"" << Num(px) << "\" y1=\"" << Num(py) << "\" x2=\"" << Num(ox) << "\" y2=\""
-                << Num(oy) << "\" stroke=\"#aaa\" stroke-dasharray=\"3,3\"/>\n";
+            Line(svg, px, py, ox, oy, "#888", 1, " stroke-dasharray=\"3,3\"");
         }
-        svg << "<rect x=\"" << Num(ox - 5) << "\" y=\"" << Num(oy - 5)
-            << "\" width=\"10\" height=\"10\" fill=\"#ccc\" stroke=\"#777\"/>\n";
-        if (changed.count(i) != 0) {
-            svg << "<circle cx=\"" << Num(px) << "\" cy=\"" << Num(py) << "\" r=\"" << Num(tripod * frame.scale * 1.2)
-                << "\" fill=\"none\" stroke=\"#ff7f0e\" stroke-width=\"3\"/>\n";
-        }
+        svg << "<rect x=\"" << Num(ox - 6) << "\" y=\"" << Num(oy - 6) << "\" width=\"12\" height=\"12\""
+            << " fill=\"#d0d0d0\" stroke=\"" << (isChanged ? kChanged : "#666") << "\" stroke-width=\""
+            << (isChanged ? "2" : "1") << "\"/>\n";
         for (int axis = 0; axis < 3; ++axis) {
-            const Point3 tip = pivot + node.Direction(axis) * static_cast<float>(tripod);
-            svg << "<line x1=\"" << Num(px) << "\" y1=\"" << Num(py) << "\" x2=\"" << Num(frame.X(tip, view))
-                << "\" y2=\"" << Num(frame.Y(tip, view)) << "\" stroke=\"" << colours[axis]
-                << "\" stroke-width=\"2\"/>\n";
+            const Point3 tip = pivot + node.Direction(axis) * static_cast<float>(frame.tripod);
+            Line(svg, px, py, frame.X(tip, view), frame.Y(tip, view), kAxisColours[axis], 2.5,
+                 " stroke-linecap=\"round\"");
         }
-        svg << "<text x=\"" << Num(px + 6) << "\" y=\"" << Num(py - 6) << "\" font-size=\"11\""
-            << (changed.count(i) != 0 ? " font-weight=\"bold\" fill=\"#b35900\"" : "") << ">" << Escape(node.name)
-            << "</text>\n";
+        spots[{std::lround(px / 4), std::lround(py / 4)}].push_back(i);
     }
+    // A label that would overlap one already placed moves down a line.
+    struct Box {
+        double left, right, top, bottom;
+    };
+    std::vector<Box> placed;
+    for (const auto& spot : spots) {
+        const NodeView& first = snapshot.nodes[spot.second.front()];
+        const double px = frame.X(first.Position(), view);
+        double y = frame.Y(first.Position(), view) - 8 - kLabelStep * double(spot.second.size() - 1);
+        // Labels that would leave the panel on the right go left of their pivot.
+        double widest = 0;
+        for (std::size_t i : spot.second) {
+            widest = std::max(widest, 6.5 * double(std::to_string(i).size() + 1 + snapshot.nodes[i].name.size()));
+        }
+        const bool leftSide = px + 8 + widest > frame.left + kPanel - 2;
+        for (std::size_t i : spot.second) {
+            const std::string text = std::to_string(i) + " " + snapshot.nodes[i].name;
+            const double width = 6.5 * double(text.size());
+            const double x = leftSide ? std::max(frame.left + 2, px - 8 - widest) : px + 8;
+            const double right = x + width;
+            auto overlaps = [&](double baseline) {
+                return std::any_of(placed.begin(), placed.end(), [&](const Box& box) {
+                    return x < box.right && right > box.left && baseline - 11 < box.bottom && baseline + 3 > box.top;
+                });
+            };
+            for (int tries = 0; tries < 64 && overlaps(y); ++tries) {
+                y += kLabelStep;
+            }
+            placed.push_back({x, right, y - 11, y + 3});
+            Label(svg, x, y, text, changed.count(i) != 0);
+            y += kLabelStep;
+        }
+    }
+}
+
+void DrawLegend(std::ostringstream& svg, double top) {
+    double x = kMargin;
+    const double y = top + 20;
+    const char* const names[] = {"X axis", "Y axis", "Z axis"};
+    for (int axis = 0; axis < 3; ++axis) {
+        Line(svg, x, y - 4, x + 22, y - 4, kAxisColours[axis], 2.5);
+        svg << "<text x=\"" << Num(x + 28) << "\" y=\"" << Num(y) << "\" font-size=\"12\">" << names[axis]
+            << "</text>\n";
+        x += 90;
+    }
+    svg << "<rect x=\"" << Num(x) << "\" y=\"" << Num(y - 10) << "\" width=\"12\" height=\"12\" fill=\"#d0d0d0\""
+        << " stroke=\"#666\"/>\n<text x=\"" << Num(x + 18) << "\" y=\"" << Num(y)
+        << "\" font-size=\"12\">object (dashed to its pivot)</text>\n";
+    x += 210;
+    Line(svg, x, y - 4, x + 22, y - 4, kChanged, 1.5, " stroke-dasharray=\"5,4\"");
+    svg << "<text x=\"" << Num(x + 28) << "\" y=\"" << Num(y) << "\" font-size=\"12\" fill=\"" << kChanged
+        << "\" font-weight=\"bold\">changed (trail from the pivot before)</text>\n";
 }
 
 }  // namespace
@@ -124,23 +210,26 @@ std::string DrawSceneSvg(const SceneSnapshot& before, const SceneSnapshot& after
         changed.insert(change.index);
     }
     const double width = 2 * kPanel + 3 * kMargin;
-    const double height = 2 * (kPanel + kTitle) + 2 * kMargin;
+    const double rows = 2 * (kTitle + kPanel) + 2 * kMargin;
+    const double height = rows + kLegend + kMargin / 2;
     std::ostringstream svg;
     svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(width) << "\" height=\"" << Num(height)
-        << "\" font-family=\"sans-serif\">\n";
+        << "\" viewBox=\"0 0 " << Num(width) << " " << Num(height) << "\" font-family=\"sans-serif\">\n";
     svg << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     for (int row = 0; row < 2; ++row) {
         const View& view = kViews[row];
         const double top = kMargin + kTitle + row * (kPanel + kTitle + kMargin);
-        double tripod = 1;
         for (int column = 0; column < 2; ++column) {
-            const double left = kMargin + column * (kPanel + kMargin);
-            const Frame frame = FitFrame(before, after, view, left, top, tripod);
-            const SceneSnapshot& snapshot = column == 0 ? before : after;
-            const std::string title = std::string(column == 0 ? "before: " : "after: ") + view.title;
-            DrawPanel(svg, snapshot, column == 0 ? std::set<std::size_t>() : changed, view, frame, tripod, title);
+            Frame frame = FitFrame(before, after, view);
+            frame.left = kMargin + column * (kPanel + kMargin);
+            frame.top = top;
+            const bool isAfter = column == 1;
+            const std::string title = std::string(isAfter ? "after: " : "before: ") + view.title;
+            DrawPanel(svg, isAfter ? after : before, isAfter ? &before : nullptr,
+                      isAfter ? changed : std::set<std::size_t>(), view, frame, title);
         }
     }
+    DrawLegend(svg, rows);
     svg << "</svg>\n";
     return svg.str();
 }

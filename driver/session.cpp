@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -121,6 +122,9 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
                     std::size_t index = 0;
                     if (!ParseIndex(word, index)) {
                         fail("\"" + word + "\" is not a node index");
+                    }
+                    if (std::find(action.indices.begin(), action.indices.end(), index) != action.indices.end()) {
+                        fail("node " + word + " is selected twice");
                     }
                     action.indices.push_back(index);
                 }

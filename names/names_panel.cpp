@@ -1,12 +1,78 @@
-#include "names_utility.h"
+#include <algorithm>
+#include <string>
 
-// Placeholder: the panel is built in its own change.
+#include "names_utility.h"
+#include "panel_frame.h"
+#include "resource.h"
+#include "text_file_dialog.h"
+
+namespace {
+
+constexpr DWORD kPathCapacity = 1024;
+
+// A file command of the panel: the user chooses a text file, starting from
+// an empty name, and the names are saved to it or loaded from it. A
+// cancelled or failed dialog ends the command; no exception leaves it.
+void RunFileCommand(NamesUtility& tool, bool saving) {
+    try {
+        char path[kPathCapacity] = {};
+        if (ChooseTextFile(nullptr, kPathCapacity, path, saving) == 0) {
+            return;
+        }
+        std::string chosen(path, std::find(path, path + kPathCapacity, '\0'));
+        if (saving) {
+            tool.SaveNames(std::move(chosen));
+        } else {
+            tool.LoadNames(std::move(chosen));
+        }
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
 void NamesUtility::BeginEditParams(Interface* host, UtilityHandle* handle) {
-    ip = host;
     utilityHandle = handle;
+    ip = host;
+    panel = AddUtilityPage(host, this);
+    loadButton = GetICustButton(GetDlgItem(panel, IDC_LOAD_NAMES));
+    loadButton->SetButtonType(CBT_PUSH);
+    saveButton = GetICustButton(GetDlgItem(panel, IDC_SAVE_NAMES));
+    saveButton->SetButtonType(CBT_PUSH);
 }
-void NamesUtility::EndEditParams(Interface*, UtilityHandle*) {
-    ip = nullptr;
+
+void NamesUtility::EndEditParams(Interface* host, UtilityHandle*) {
+    ReleaseICustButton(loadButton);
+    loadButton = nullptr;
+    ReleaseICustButton(saveButton);
+    saveButton = nullptr;
     utilityHandle = nullptr;
+    ip = nullptr;
+    host->RemovePanelPage(panel);
+    panel = nullptr;
 }
-INT_PTR NamesUtility::DlgProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+INT_PTR NamesUtility::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+        case WM_DESTROY:
+            return 1;
+        case WM_COMMAND:
+            // Any notification of the two buttons starts their command.
+            if (LOWORD(wParam) == IDC_SAVE_NAMES) {
+                RunFileCommand(*this, true);
+            } else if (LOWORD(wParam) == IDC_LOAD_NAMES) {
+                RunFileCommand(*this, false);
+            }
+            return 1;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            if (ip != nullptr) {
+                ip->ForwardPanelMouse(window, message, wParam, lParam);
+            }
+            return 1;
+        default:
+            return 0;
+    }
+}

@@ -1,4 +1,31 @@
+#include <cmath>
+
+#include "direction_math.h"
 #include "pivot_utility.h"
 
-// Placeholder: the rotation is built in its own change.
-Quat PivotUtility::RotationBetween(const Point3&, const Point3&) { return Quat(); }
+// The conjugate of the turn by the angle between the directions about the
+// axis from × to, which RotateNode applies to bring `from` onto `to`.
+// Precision is part of the contract: the cosine stays at double precision,
+// s and h are narrowed to single precision before use, w when stored.
+Quat PivotUtility::RotationBetween(const Point3& from, const Point3& to) {
+    Point3 d1, d2;
+    if (!tarvel::UnitDirection(from, d1) || !tarvel::UnitDirection(to, d2)) {
+        return Quat();
+    }
+    const double c = tarvel::CosineBetween(d1, d2);
+    if (tarvel::AreOpposite(c)) {
+        return tarvel::HalfTurnBetween(from, to);
+    }
+    const Point3 axis = CrossProd(d1, d2);
+    const float s = static_cast<float>(std::sqrt(1.0 - c * c));
+    const float h = static_cast<float>(std::sqrt((1.0 - c) * 0.5));
+    const double w = std::sqrt((c + 1.0) * 0.5);
+    // s is zero, or not a number where rounding put c above 1: the cross
+    // product, zero or nearly so, stands unscaled.
+    Point3 v = axis;
+    if (s < 0.0f || s > 0.0f) {
+        v = axis * h / s;
+    }
+    const Quat identity(0.0f, 0.0f, 0.0f, 1.0f);
+    return (identity * Quat(v.x, v.y, v.z, static_cast<float>(w))).Conjugate();
+}

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang
+    cmake ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
 )

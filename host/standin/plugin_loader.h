@@ -31,6 +31,10 @@ public:
     ClassDesc* LibClassDesc(int i) const { return classDesc_(i); }
     unsigned long LibVersion() const { return version_(); }
 
+    // A thread of the host starts: the library entry hears of it, as
+    // Windows tells every loaded library.
+    void NotifyThreadAttach();
+
     HINSTANCE Module() const { return module_; }
     const std::string& Path() const { return path_; }
 

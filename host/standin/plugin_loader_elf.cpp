@@ -112,10 +112,12 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         return nullptr;
     }
     library->entry_ = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(map->l_addr + facts.entry);
-    library->module_ = win32standin::CreateModule(facts.resources.data(), facts.resources.size(), path.c_str());
+    library->module_ = win32standin::LoadModuleFromResBytes(facts.resources.data(), facts.resources.size(), path);
     library->entry_(library->module_, DLL_PROCESS_ATTACH, nullptr);
     return library;
 }
+
+void PluginLibrary::NotifyThreadAttach() { entry_(module_, DLL_THREAD_ATTACH, nullptr); }
 
 PluginLibrary::~PluginLibrary() {
     if (entry_ != nullptr) {
@@ -123,9 +125,6 @@ PluginLibrary::~PluginLibrary() {
     }
     if (handle_ != nullptr) {
         dlclose(handle_);
-    }
-    if (module_ != nullptr) {
-        win32standin::DestroyModule(module_);
     }
 }
 

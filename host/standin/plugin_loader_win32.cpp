@@ -37,6 +37,15 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     return library;
 }
 
+void PluginLibrary::NotifyThreadAttach() {
+    // Windows calls the entry of every loaded library for a new thread.
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
 PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(handle_));

@@ -11,6 +11,8 @@ StandinInterface* g_current = nullptr;
 StandinInterface::StandinInterface(StandinScene& scene) : scene_(scene), previous_(g_current) { g_current = this; }
 
 StandinInterface::~StandinInterface() {
+    ClosePanel();
+    EndPickMode();
     if (suspendDepth_ != 0) {
         scene_.ReportViolation("scene redraw still suspended " + std::to_string(suspendDepth_) +
                                " time(s) when the host closed");
@@ -89,6 +91,9 @@ void StandinInterface::TogglePickMode(PickModeHandler* handler) {
     EndPickMode();
     activePickMode_ = handler;
     handler->EnterPickMode(this);
+    if (activePickMode_ == handler) {
+        shownCursor_ = handler->IdleCursor(this);
+    }
 }
 
 void StandinInterface::EndPickMode() {
@@ -97,6 +102,7 @@ void StandinInterface::EndPickMode() {
         return;
     }
     activePickMode_ = nullptr;
+    shownCursor_ = nullptr;
     handler->LeavePickMode(this);
 }
 

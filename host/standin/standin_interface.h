@@ -1,12 +1,28 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "host_api.h"
 #include "interface.h"
 #include "standin/standin_scene.h"
+#include "utility_plugin.h"
+#include "standin/standin_viewport.h"
 
 namespace standin {
+
+// A page of the command panel, as AddPanelPage made it.
+struct PanelPage {
+    HWND window = nullptr;
+    HINSTANCE module = nullptr;
+    int templateId = 0;
+    DLGPROC proc = nullptr;  // the page's dialog procedure
+    bool hasTitle = false;  // the title was not null
+    std::string title;
+    LPARAM param = 0;
+    unsigned flags = 0;
+    int category = 0;
+};
 
 // The stand-in host's core interface over one StandinScene. Constructing it
 // makes it the interface that GetCOREInterface() returns until it is
@@ -50,10 +66,55 @@ public:
     // another command).
     void EndPickMode();
 
+    // --- Viewport picking (standin_pick.cpp) ---
+    // What one mouse event in the viewport did.
+    struct PickEvent {
+        IPoint2 screen;            // where the event happened
+        bool modeActive = false;   // a pick mode was active when it came
+        bool accepted = false;     // TestPickPoint accepted the point
+        bool picked = false;       // AcceptPick was called
+        int answer = 0;            // AcceptPick's answer
+        bool modeEnded = false;    // the mode was left during the event
+        HCURSOR cursor = nullptr;  // the cursor shown afterwards
+    };
+    StandinViewport& ActiveViewport() { return viewport_; }
+    // The mouse rests on a point: the host hit-tests it with the mode's
+    // active filter, asks TestPickPoint and shows HitCursor or IdleCursor.
+    PickEvent HoverViewport(IPoint2 screen);
+    // A left click: as a hover, then AcceptPick if the point was accepted;
+    // an answer of 1 ends the mode.
+    PickEvent ClickViewport(IPoint2 screen);
+    // The same at a screen point of its own under which lies `world`.
+    PickEvent HoverViewport(const Point3& world);
+    PickEvent ClickViewport(const Point3& world);
+    // A right click in the viewport: ends the mode when RightClick answers 1.
+    PickEvent RightClickViewport();
+    // The cursor that the active mode's handler last asked for; null is the
+    // host's own cursor, also shown while no mode is active.
+    HCURSOR ShownCursor() const { return shownCursor_; }
+
     static StandinInterface* Current();
+
+    // The command panel: a window of the host that parents the pages.
+    HWND CommandPanelWindow();
+    // The pages open, in the order they were added.
+    const std::vector<PanelPage>& PanelPages() const { return pages_; }
+
+    // The user opens a utility: one is open at a time, so an open one is
+    // closed first. BeginEditParams gets this interface and `handle`, or
+    // the host's own handle when it is null. CloseUtility calls
+    // EndEditParams of the open utility, if any.
+    void OpenUtility(UtilityPlugin* utility, UtilityHandle* handle = nullptr);
+    void CloseUtility();
+    UtilityPlugin* OpenedUtility() const { return utility_; }
+    UtilityHandle* HostUtilityHandle();
+    // The user selects `nodes`; an open utility hears of it through
+    // SelectionChanged.
+    void ChangeSelection(std::vector<StandinNode*> nodes);
 
 private:
     void Record(const char* operation);
+    void ClosePanel();
 
     StandinScene& scene_;
     std::vector<StandinNode*> selection_;
@@ -62,7 +123,14 @@ private:
     int redrawCount_ = 0;
     int suspendDepth_ = 0;
     PickModeHandler* activePickMode_ = nullptr;
+    StandinViewport viewport_{scene_.Journal()};
+    HCURSOR shownCursor_ = nullptr;
     StandinInterface* previous_ = nullptr;
+    HWND panelWindow_ = nullptr;
+    std::vector<PanelPage> pages_;
+    UtilityPlugin* utility_ = nullptr;
+    UtilityHandle* utilityHandle_ = nullptr;
+    char hostHandle_ = 0;  // its address is the host's utility handle
 };
 
 }  // namespace standin

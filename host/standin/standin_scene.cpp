@@ -12,17 +12,21 @@ StandinNode::StandinNode(StandinScene& scene, StandinNode* parent, std::string n
 }
 
 const char* StandinNode::NodeName() {
-    HostCall call{"NodeName"};
-    call.node = this;
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"NodeName"};
+        call.node = this;
+        scene_->Journal().Record(std::move(call));
+    }
     return name_.c_str();
 }
 
 void StandinNode::SetNodeName(const char* name) {
-    HostCall call{"SetNodeName"};
-    call.node = this;
-    call.text = name ? name : "";
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"SetNodeName"};
+        call.node = this;
+        call.text = name ? name : "";
+        scene_->Journal().Record(std::move(call));
+    }
     if (name == nullptr) {
         scene_->ReportViolation("SetNodeName with a null text");
         return;
@@ -31,17 +35,21 @@ void StandinNode::SetNodeName(const char* name) {
 }
 
 int StandinNode::ChildCount() {
-    HostCall call{"ChildCount"};
-    call.node = this;
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"ChildCount"};
+        call.node = this;
+        scene_->Journal().Record(std::move(call));
+    }
     return static_cast<int>(children_.size());
 }
 
 SceneNode* StandinNode::ChildNode(int i) {
-    HostCall call{"ChildNode"};
-    call.node = this;
-    call.index = i;
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"ChildNode"};
+        call.node = this;
+        call.index = i;
+        scene_->Journal().Record(std::move(call));
+    }
     if (i < 0 || i >= static_cast<int>(children_.size())) {
         scene_->ReportViolation("ChildNode(" + std::to_string(i) + ") of " + name_ + " out of range");
         return nullptr;
@@ -50,19 +58,23 @@ SceneNode* StandinNode::ChildNode(int i) {
 }
 
 NodeMatrix StandinNode::NodeTransform(TimeValue t) {
-    HostCall call{"NodeTransform"};
-    call.node = this;
-    call.time = t;
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"NodeTransform"};
+        call.node = this;
+        call.time = t;
+        scene_->Journal().Record(std::move(call));
+    }
     return transform_;
 }
 
 const ObjectState& StandinNode::EvaluateWorldState(TimeValue t, int flags) {
-    HostCall call{"EvaluateWorldState"};
-    call.node = this;
-    call.time = t;
-    call.index = flags;
-    scene_->Journal().Record(std::move(call));
+    if (scene_->Journal().Enabled()) {
+        HostCall call{"EvaluateWorldState"};
+        call.node = this;
+        call.time = t;
+        call.index = flags;
+        scene_->Journal().Record(std::move(call));
+    }
     return state_;
 }
 
@@ -91,18 +103,20 @@ void StandinNode::ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& f
 void StandinNode::Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis,
                             const float value[4], bool localOrigin, bool affectChildren, int pivotMode,
                             bool ignoreLocks) {
-    HostCall call{operation};
-    call.node = this;
-    call.time = t;
-    call.axis = axis;
-    for (int i = 0; i < 4; ++i) {
-        call.value[i] = value[i];
+    if (scene_->Journal().Enabled()) {
+        HostCall call{operation};
+        call.node = this;
+        call.time = t;
+        call.axis = axis;
+        for (int i = 0; i < 4; ++i) {
+            call.value[i] = value[i];
+        }
+        call.localOrigin = localOrigin;
+        call.affectChildren = affectChildren;
+        call.pivotMode = pivotMode;
+        call.ignoreLocks = ignoreLocks;
+        scene_->Journal().Record(std::move(call));
     }
-    call.localOrigin = localOrigin;
-    call.affectChildren = affectChildren;
-    call.pivotMode = pivotMode;
-    call.ignoreLocks = ignoreLocks;
-    scene_->Journal().Record(std::move(call));
 
     const std::string what = std::string(operation) + " of " + name_;
     if (pivotMode != PIVOT_MODE_NODE && pivotMode != PIVOT_MODE_PIVOT) {

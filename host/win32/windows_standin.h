@@ -40,6 +40,8 @@ using HWND = StandinWindow*;
 using HINSTANCE = StandinModule*;
 using HMODULE = StandinModule*;
 using HCURSOR = StandinCursor*;
+struct StandinMenu;
+using HMENU = StandinMenu*;
 
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -69,6 +71,9 @@ constexpr DWORD DLL_THREAD_DETACH = 3;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -90,25 +95,73 @@ constexpr DWORD WS_GROUP = 0x00020000L;
 constexpr DWORD WS_TABSTOP = 0x00010000L;
 constexpr DWORD DS_SETFONT = 0x40L;
 constexpr DWORD SS_CENTER = 0x1L;
+constexpr DWORD WS_POPUP = 0x80000000L;
+constexpr DWORD WS_OVERLAPPED = 0x00000000L;
+constexpr DWORD DS_FIXEDSYS = 0x0008L;
+constexpr DWORD DS_SHELLFONT = DS_SETFONT | DS_FIXEDSYS;
+constexpr DWORD SS_LEFT = 0x0L;
+constexpr DWORD BS_PUSHBUTTON = 0x0L;
+constexpr DWORD BS_DEFPUSHBUTTON = 0x1L;
+constexpr DWORD BS_CHECKBOX = 0x2L;
+constexpr DWORD BS_AUTOCHECKBOX = 0x3L;
+constexpr DWORD BS_RADIOBUTTON = 0x4L;
+constexpr DWORD BS_3STATE = 0x5L;
+constexpr DWORD BS_AUTO3STATE = 0x6L;
 constexpr DWORD BS_GROUPBOX = 0x7L;
 constexpr DWORD BS_AUTORADIOBUTTON = 0x9L;
 constexpr DWORD BS_TYPEMASK = 0xFL;
 
 constexpr UINT BST_UNCHECKED = 0;
 constexpr UINT BST_CHECKED = 1;
+constexpr UINT BST_INDETERMINATE = 2;
+
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_CHILD = 5;
 
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_ID = -12;
 constexpr int GWL_USERDATA = -21;
+constexpr int GWL_EXSTYLE = -20;
+// Dialog window data: the message result, the dialog procedure, user data.
+constexpr int DWLP_MSGRESULT = 0;
+constexpr int DWLP_DLGPROC = DWLP_MSGRESULT + static_cast<int>(sizeof(LRESULT));
+constexpr int DWLP_USER = DWLP_DLGPROC + static_cast<int>(sizeof(DLGPROC));
+
+// Resource types.
+#define RT_CURSOR MAKEINTRESOURCEA(1)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_VERSION MAKEINTRESOURCEA(16)
+
+// Languages.
+#define MAKELANGID(p, s) (static_cast<WORD>((static_cast<WORD>(s) << 10) | static_cast<WORD>(p)))
+constexpr WORD LANG_NEUTRAL = 0x00;
+constexpr WORD LANG_ENGLISH = 0x09;
+constexpr WORD SUBLANG_NEUTRAL = 0x00;
+constexpr WORD SUBLANG_ENGLISH_US = 0x01;
 
 #define IDC_CROSS MAKEINTRESOURCEA(32515)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_IBEAM MAKEINTRESOURCEA(32513)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_UPARROW MAKEINTRESOURCEA(32516)
+#define IDC_SIZEALL MAKEINTRESOURCEA(32646)
+#define IDC_NO MAKEINTRESOURCEA(32648)
+#define IDC_HAND MAKEINTRESOURCEA(32649)
 
 // Common dialog flags.
 constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
 constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
+constexpr DWORD OFN_NOCHANGEDIR = 0x00000008;
+constexpr DWORD OFN_EXTENSIONDIFFERENT = 0x00000400;
+
+// Extended errors of the common dialogs (CommDlgExtendedError).
+constexpr DWORD CDERR_STRUCTSIZE = 0x0001;
+constexpr DWORD CDERR_DIALOGFAILURE = 0xFFFF;
+constexpr DWORD FNERR_INVALIDFILENAME = 0x3002;
+constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
 
 // The common file dialog record, in its Windows layout (its size here
 // differs from 32-bit Windows, where the record up to the Windows 2000
@@ -163,4 +216,14 @@ WIN_STANDIN_API HCURSOR LoadCursorA(HINSTANCE module, LPCSTR name);
 WIN_STANDIN_API void InitCommonControls(void);
 WIN_STANDIN_API BOOL GetOpenFileNameA(LPOPENFILENAMEA record);
 WIN_STANDIN_API BOOL GetSaveFileNameA(LPOPENFILENAMEA record);
+WIN_STANDIN_API DWORD CommDlgExtendedError(void);
+WIN_STANDIN_API int GetClassNameA(HWND window, LPSTR name, int capacity);
+// GW_CHILD: the first child; GW_HWNDNEXT: the next sibling, in creation order.
+WIN_STANDIN_API HWND GetWindow(HWND window, UINT relation);
+// Windows without a window procedure: the predefined control classes act
+// as they do on Windows; any other class keeps its text and state only.
+// For child windows `menu` is the control id, as on Windows.
+WIN_STANDIN_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                     LPVOID param);
 }

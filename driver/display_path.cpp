@@ -1,0 +1,48 @@
+#include "display_path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace driver {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WorkingFolder() {
+    std::error_code error;
+    const fs::path folder = fs::current_path(error);
+    return error ? std::string() : folder.string();
+}
+
+}  // namespace
+
+std::string DisplayPath(const std::string& path) {
+    const fs::path given(path);
+    if (!given.is_absolute()) {
+        return given.lexically_normal().generic_string();
+    }
+    const std::string folder = WorkingFolder();
+    if (folder.empty()) {
+        return path;
+    }
+    const fs::path relative = given.lexically_relative(folder);
+    if (relative.empty() || *relative.begin() == "..") {
+        return path;
+    }
+    return relative.generic_string();
+}
+
+std::string HideWorkingFolder(std::string text) {
+    const std::string folder = WorkingFolder();
+    if (folder.empty()) {
+        return text;
+    }
+    const std::string prefix = folder + static_cast<char>(fs::path::preferred_separator);
+    for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
+        text.erase(at, prefix.size());
+    }
+    return text;
+}
+
+}  // namespace driver

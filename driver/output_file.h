@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// A file that cannot be written; the message names it and says why.
+class OutputFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file to be written once the whole run has succeeded.
+struct OutputFile {
+    std::string path;
+    std::string text;
+};
+
+// Throws OutputFileError unless `path` names a file that can be created or
+// replaced: its folder exists and is writable, and the path is not a
+// folder nor an existing file without write permission. Touches nothing.
+void CheckWritable(const std::string& path, const std::string& what);
+
+// Writes the files in order, each replaced whole; throws OutputFileError at
+// the first that fails (those before it stay written).
+void WriteOutputFiles(const std::vector<OutputFile>& files);
+
+}  // namespace driver

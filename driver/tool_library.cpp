@@ -1,0 +1,67 @@
+#include "tool_library.h"
+
+#include <sstream>
+
+namespace driver {
+
+namespace {
+
+constexpr unsigned long kHostVersion = 0x1B580D00;
+constexpr const char* kCategory = "Programs for Morvane";
+
+std::string Hex(unsigned long value) {
+    std::ostringstream text;
+    text << "0x" << std::hex << value;
+    return text.str();
+}
+
+}  // namespace
+
+std::string ToolPath(const std::string& name, const std::string& pluginDir) {
+    if (name.find_first_of("/\\.") == std::string::npos) {
+        return pluginDir + "/" + name + ".dlu";
+    }
+    // A name without a folder is a file here, not one to search for.
+    return name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
+}
+
+ToolLibrary LoadToolLibrary(const std::string& path) {
+    ToolLibrary tool;
+    std::string error;
+    tool.library = standin::PluginLibrary::Load(path, error);
+    if (!tool.library) {
+        throw ToolLibraryError(error);
+    }
+    const standin::PluginLibrary& library = *tool.library;
+    if (library.LibVersion() != kHostVersion) {
+        throw ToolLibraryError(path + ": LibVersion() is " + Hex(library.LibVersion()) + ", not the host's " +
+                               Hex(kHostVersion));
+    }
+    const int classes = library.LibNumberClasses();
+    tool.descriptor = classes >= 1 ? library.LibClassDesc(0) : nullptr;
+    if (tool.descriptor == nullptr) {
+        throw ToolLibraryError(path + ": LibClassDesc(0) gives no class descriptor (LibNumberClasses() is " +
+                               std::to_string(classes) + ")");
+    }
+    ClassDesc& descriptor = *tool.descriptor;
+    if (descriptor.ClassID() == Class_ID(0, 0)) {
+        throw ToolLibraryError(path + ": the class descriptor has no class identifier (0, 0)");
+    }
+    if (descriptor.SuperClassID() != UTILITY_CLASS_ID) {
+        throw ToolLibraryError(path + ": the class descriptor's super-class is " + Hex(descriptor.SuperClassID()) +
+                               ", not the utility super-class " + Hex(UTILITY_CLASS_ID));
+    }
+    const char* category = descriptor.Category();
+    if (category == nullptr || std::string(category) != kCategory) {
+        throw ToolLibraryError(path + ": the class descriptor's category is \"" +
+                               std::string(category != nullptr ? category : "") + "\", not \"" + kCategory + "\"");
+    }
+    const char* className = descriptor.ClassName();
+    if (className == nullptr || className[0] == '\0') {
+        throw ToolLibraryError(path + ": the class descriptor has no class name");
+    }
+    tool.className = className;
+    return tool;
+}
+
+}  // namespace driver

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "class_desc.h"
+#include "standin/plugin_loader.h"
+
+namespace driver {
+
+// A plug-in library that offers a utility tool as the host expects one:
+// the four exports, the host's interface version, and a class descriptor
+// at index 0 with a class identifier, the utility super-class 0x1020 and
+// the category "Programs for Morvane".
+struct ToolLibrary {
+    std::unique_ptr<standin::PluginLibrary> library;
+    ClassDesc* descriptor = nullptr;
+    std::string className;  // the descriptor's ClassName(), as the user sees it
+};
+
+// A file that is not such a library; the message names the file and what
+// is missing or wrong.
+class ToolLibraryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Loads and checks the library at `path`. Loading runs the library's static
+// constructors and its entry, as the host does; nothing is created yet.
+ToolLibrary LoadToolLibrary(const std::string& path);
+
+// The file that `open NAME` means: a bare name (no folder, no dot) is
+// NAME.dlu in `pluginDir`; anything else is a path, taken in the working
+// folder when it names no folder ("x.dlu" is "./x.dlu").
+std::string ToolPath(const std::string& name, const std::string& pluginDir);
+
+}  // namespace driver

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "custom_button.h"
+#include "host_api.h"
+#include "win32/win_api.h"
+
+// The stand-in host's custom buttons: windows of class "CustButton" whose
+// button state the host keeps per window. Interfaces from GetICustButton
+// are fresh objects; a released one is refused when used again.
+namespace standin {
+
+struct CustomButtonState {
+    bool known = false;  // the host has seen the window through GetICustButton
+    int type = CBT_PUSH;
+    bool checked = false;
+    bool highlightSet = false;
+    COLORREF highlight = 0;
+};
+
+// The number of InitCustomControls calls so far.
+HOST_API int InitCustomControlsCalls();
+
+// The user presses the button: when it is enabled, a check button toggles
+// its check and the parent dialog gets WM_COMMAND (id, BN_CLICKED); true.
+// A disabled button does nothing and answers false (recorded in the journal).
+HOST_API bool PressCustomButton(HWND button);
+
+HOST_API CustomButtonState CustomButtonStateOf(HWND button);
+// Interfaces handed out and not yet released.
+HOST_API int OpenCustButtonCount();
+
+}  // namespace standin

@@ -1,0 +1,86 @@
+#include "name_lines.h"
+
+#include <cstring>
+
+namespace names_file {
+
+void AppendNameLine(std::string& out, const char* name, std::size_t length, const char* lineEnd) {
+    const bool plainLf = lineEnd[0] == '\n' && lineEnd[1] == '\0';
+    const char* end = name + length;
+    while (!plainLf && name != end) {
+        const void* lf = std::memchr(name, '\n', static_cast<std::size_t>(end - name));
+        if (lf == nullptr) {
+            break;
+        }
+        const char* at = static_cast<const char*>(lf);
+        out.append(name, at);
+        out.append(lineEnd);
+        name = at + 1;
+    }
+    out.append(name, end);
+    out.append(lineEnd);
+}
+
+void NameLineReader::Feed(const char* data, std::size_t size) {
+    while (size > 0) {
+        const void* found = std::memchr(data, '\n', size);
+        const std::size_t before =
+            found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
+        if (before > 0) {
+            TakePendingCr();
+            const bool endsInCr = data[before - 1] == '\r';
+            Append(data, endsInCr ? before - 1 : before);
+            // A CR before the LF is part of the line end; one at the end of
+            // the piece waits for the next byte.
+            pendingCr_ = endsInCr && found == nullptr;
+        }
+        if (found == nullptr) {
+            return;
+        }
+        pendingCr_ = false;
+        EndLine();
+        data += before + 1;
+        size -= before + 1;
+    }
+}
+
+void NameLineReader::Finish() {
+    TakePendingCr();
+    if (started_) {
+        EndLine();
+    }
+}
+
+void NameLineReader::TakePendingCr() {
+    if (pendingCr_) {
+        pendingCr_ = false;
+        Append("\r", 1);
+    }
+}
+
+void NameLineReader::Append(const char* data, std::size_t size) {
+    started_ = true;
+    if (cut_) {
+        return;
+    }
+    const void* nul = std::memchr(data, '\0', size);
+    std::size_t take = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
+    const std::size_t room = kMaxNameLength - line_.size();
+    if (take > room) {
+        take = room;
+        cut_ = true;
+    }
+    if (nul != nullptr) {
+        cut_ = true;
+    }
+    line_.append(data, take);
+}
+
+void NameLineReader::EndLine() {
+    names_.push_back(line_);
+    line_.clear();
+    started_ = false;
+    cut_ = false;
+}
+
+}  // namespace names_file

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The names file: one name per line, byte for byte. A line ends at LF; a CR
+// directly before that LF belongs to the line end. A name is at most
+// kMaxNameLength characters and stops at its first NUL.
+namespace names_file {
+
+constexpr std::size_t kMaxNameLength = 511;
+
+// The line end that this platform's text files use: CR LF on Windows, LF
+// elsewhere. Files are written in binary with this line end, which gives the
+// same bytes as a text-mode stream of the platform.
+#if defined(_WIN32)
+constexpr const char* kPlatformLineEnd = "\r\n";
+#else
+constexpr const char* kPlatformLineEnd = "\n";
+#endif
+
+// Appends `name` and a line end to `out`, as a text-mode stream with
+// `lineEnd` as its line end would: every LF of the name becomes `lineEnd`.
+void AppendNameLine(std::string& out, const char* name, std::size_t length, const char* lineEnd);
+
+// Splits the bytes of a names file, fed in pieces of any size, into names
+// appended to a list. A line longer than kMaxNameLength gives its first
+// kMaxNameLength characters, and the rest of that line is skipped.
+class NameLineReader {
+public:
+    explicit NameLineReader(std::vector<std::string>& names) : names_(names) {}
+
+    void Feed(const char* data, std::size_t size);
+    // The end of the file: a last line without a line end still counts.
+    void Finish();
+
+private:
+    void TakePendingCr();
+    void Append(const char* data, std::size_t size);
+    void EndLine();
+
+    std::vector<std::string>& names_;
+    std::string line_;
+    bool started_ = false;    // a byte of the current line was consumed
+    bool cut_ = false;        // a NUL or the length limit ended the name
+    bool pendingCr_ = false;  // the last byte fed was a CR not yet placed
+};
+
+}  // namespace names_file

@@ -1,0 +1,173 @@
+// What Align does to the scene: every aligned node ends with its namesake's
+// placement, other nodes and the object offsets stay, bad placements are
+// left alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "align_test_fixture.h"
+#include "placement_support.h"
+
+using standin::StandinNode;
+using test_support::MatricesNear;
+using test_support::Oriented;
+using test_support::Placement;
+using test_support::RandomPlacement;
+
+namespace {
+
+Quat TurnAbout(Point3 axis, double angle) {
+    const Point3 a = Normalize(axis);
+    const float s = float(std::sin(angle / 2));
+    return Quat(a.x * s, a.y * s, a.z * s, float(std::cos(angle / 2)));
+}
+
+// `base` turned by `turn` about its pivot, with its own scales.
+NodeMatrix Turned(const NodeMatrix& base, const Quat& turn, Point3 scale, Point3 position) {
+    standin::Affine r;
+    standin::RotationOf(turn, r);
+    NodeMatrix m;
+    for (int k = 0; k < 3; ++k) {
+        const Point3 u = Normalize(base.row[k]);
+        m.row[k] = Point3(float(u.x * r.m[0][0] + u.y * r.m[1][0] + u.z * r.m[2][0]),
+                          float(u.x * r.m[0][1] + u.y * r.m[1][1] + u.z * r.m[2][1]),
+                          float(u.x * r.m[0][2] + u.y * r.m[1][2] + u.z * r.m[2][2])) *
+                   scale[k];
+    }
+    m.row[3] = position;
+    return m;
+}
+
+}  // namespace
+
+TEST_F(AlignTest, RandomNodesTakeTheirNamesakesPlacementAndKeepObjectsAndChildren) {
+    std::mt19937 rng(2024);
+    std::vector<StandinNode*> selected;
+    std::vector<StandinNode*> namesakes;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "Box" + std::to_string(i);
+        StandinNode& node = Add(name, RandomPlacement(rng));
+        node.SetObjectOffset(RandomPlacement(rng));
+        scene.AddNode(node, "Child" + std::to_string(i), RandomPlacement(rng));
+        namesakes.push_back(&Add(name, RandomPlacement(rng)));
+        selected.push_back(&node);
+    }
+    std::vector<NodeMatrix> offsets, children, targets;
+    for (int i = 0; i < 200; ++i) {
+        offsets.push_back(selected[i]->ObjectOffset());
+        children.push_back(selected[i]->Children()[0]->Transform());
+        targets.push_back(namesakes[i]->Transform());
+    }
+    // One node alone takes the single search, all of them the shared walk.
+    Select({selected[0]});
+    Align();
+    Select(selected);
+    Align();
+    for (int i = 0; i < 200; ++i) {
+        SCOPED_TRACE("node " + std::to_string(i));
+        EXPECT_TRUE(MatricesNear(selected[i]->Transform(), targets[i]));
+        EXPECT_TRUE(MatricesNear(selected[i]->ObjectOffset(), offsets[i], 0.0f));
+        EXPECT_TRUE(MatricesNear(selected[i]->Children()[0]->Transform(), children[i], 0.0f));
+        EXPECT_TRUE(MatricesNear(namesakes[i]->Transform(), targets[i], 0.0f));
+    }
+}
+
+TEST_F(AlignTest, NamesakesAreFoundInPreOrderAndReadWhenTheNodesTurnComes) {
+    std::mt19937 rng(5);
+    StandinNode& a1 = Add("A", RandomPlacement(rng));
+    StandinNode& a2 = scene.AddNode(a1, "A", RandomPlacement(rng));
+    StandinNode& a3 = Add("A", RandomPlacement(rng));
+    const NodeMatrix a2Before = a2.Transform();
+    // A2 and A3 align to A1, A1 to A2; with A1 first, A2 takes A1's new
+    // placement, which is A2's old one.
+    Select({&a1, &a2, &a3});
+    Align();
+    EXPECT_TRUE(MatricesNear(a1.Transform(), a2Before));
+    EXPECT_TRUE(MatricesNear(a2.Transform(), a2Before));
+    EXPECT_TRUE(MatricesNear(a3.Transform(), a2Before));
+
+    // The root is the first node compared.
+    StandinNode& rootName = Add("Scene Root", RandomPlacement(rng));
+    Select({&rootName});
+    Align();
+    EXPECT_TRUE(MatricesNear(rootName.Transform(), NodeMatrix()));
+}
+
+TEST_F(AlignTest, NamesakesAHalfTurnAwayAreReachedExactly) {
+    std::mt19937 rng(9);
+    int round = 0;
+    for (const Point3 axis : {Point3(0, 0, 1), Point3(1, 0, 0), Point3(0, 1, 0), Point3(1, 1, 0)}) {
+        for (const double miss : {0.0, 1e-6, 1e-4, 1e-2}) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            const NodeMatrix node = RandomPlacement(rng);
+            const std::string name = "H" + std::to_string(round++);
+            StandinNode& n = Add(name, node);
+            // The namesake's axes: the node's own turned by almost a half turn
+            // about one of them.
+            const Point3 about = node.VectorTransform(axis);
+            StandinNode& s = Add(name, Turned(node, TurnAbout(about, 3.14159265358979 - miss), {1.5f, 0.5f, 2},
+                                              {1, 2, 3}));
+            Select({&n});
+            Align();
+            EXPECT_TRUE(MatricesNear(n.Transform(), s.Transform()));
+        }
+    }
+}
+
+TEST_F(AlignTest, MirroredNodesAlignXAndYAndKeepTheirZ) {
+    std::mt19937 rng(13);
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        NodeMatrix node = RandomPlacement(rng);
+        NodeMatrix target = RandomPlacement(rng);
+        (i % 2 == 0 ? node : target).row[2] = -(i % 2 == 0 ? node : target).row[2];
+        const std::string name = "M" + std::to_string(i);
+        StandinNode& n = Add(name, node);
+        Add(name, target);
+        Select({&n});
+        Align();
+        NodeMatrix expected = target;
+        expected.row[2] = -target.row[2];
+        EXPECT_TRUE(MatricesNear(n.Transform(), expected));
+    }
+    // Both mirrored: the placement is taken whole.
+    NodeMatrix node = RandomPlacement(rng), target = RandomPlacement(rng);
+    node.row[0] = -node.row[0];
+    target.row[1] = -target.row[1];
+    StandinNode& n = Add("Both", node);
+    Add("Both", target);
+    Select({&n});
+    Align();
+    EXPECT_TRUE(MatricesNear(n.Transform(), target));
+}
+
+TEST_F(AlignTest, PlacementsWithoutUsableAxesLeaveTheNodeUnchanged) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const NodeMatrix good = Placement({2, 0, 0}, {0, 3, 0}, {0, 0, 4}, {1, 1, 1});
+    const NodeMatrix bad[] = {
+        Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}),     // a zero row
+        Placement({1, 0, 0}, {0, nan, 0}, {0, 0, 1}, {0, 0, 0}),   // not a number
+        Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {inf, 0, 0}),   // infinite position
+        Placement({1, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}),     // axes in a plane
+        Placement({1e30f, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}), // a length beyond single precision
+        Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}), // the way there overflows
+    };
+    int i = 0;
+    for (const NodeMatrix& placement : bad) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        const std::string name = "Bad" + std::to_string(i++);
+        StandinNode& badNode = Add(name, placement);
+        StandinNode& goodNode = Add(name, i == 6 ? Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-3e38f, 0, 0}) : good);
+        const NodeMatrix goodBefore = goodNode.Transform();
+        Select({&badNode, &goodNode});
+        Align();
+        for (const char* change : {"MoveNode", "RotateNode", "ScaleNode"}) {
+            EXPECT_TRUE(scene.Journal().CallsOf(change).empty()) << change;
+        }
+        EXPECT_TRUE(MatricesNear(goodNode.Transform(), goodBefore, 0.0f));
+        EXPECT_EQ(host.RedrawCount(), i);
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// Placements and comparisons shared by the pivot tool's tests.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "node_matrix.h"
+#include "quat.h"
+#include "standin/transform_math.h"
+
+namespace test_support {
+
+inline NodeMatrix Placement(Point3 x, Point3 y, Point3 z, Point3 t) {
+    NodeMatrix m;
+    m.row[0] = x;
+    m.row[1] = y;
+    m.row[2] = z;
+    m.row[3] = t;
+    return m;
+}
+
+// A random unit quaternion, uniformly distributed over orientations.
+inline Quat RandomOrientation(std::mt19937& rng) {
+    std::normal_distribution<double> normal;
+    const double x = normal(rng), y = normal(rng), z = normal(rng), w = normal(rng);
+    const double len = std::sqrt(x * x + y * y + z * z + w * w);
+    return Quat(float(x / len), float(y / len), float(z / len), float(w / len));
+}
+
+inline Point3 RandomDirection(std::mt19937& rng) {
+    std::normal_distribution<float> normal;
+    return Normalize(Point3(normal(rng), normal(rng), normal(rng)));
+}
+
+// Rows: the axes of `orientation` scaled by `scale`; translation `position`.
+inline NodeMatrix Oriented(const Quat& orientation, Point3 scale, Point3 position) {
+    standin::Affine turn;
+    standin::RotationOf(orientation, turn);
+    NodeMatrix m;
+    for (int r = 0; r < 3; ++r) {
+        m.row[r] = Point3(float(turn.m[r][0]), float(turn.m[r][1]), float(turn.m[r][2])) * scale[r];
+    }
+    m.row[3] = position;
+    return m;
+}
+
+// A random orientation, positive non-uniform scales and a random position.
+inline NodeMatrix RandomPlacement(std::mt19937& rng) {
+    std::uniform_real_distribution<float> scale(0.2f, 5.0f);
+    std::uniform_real_distribution<float> position(-100.0f, 100.0f);
+    return Oriented(RandomOrientation(rng), {scale(rng), scale(rng), scale(rng)},
+                    {position(rng), position(rng), position(rng)});
+}
+
+inline float Largest(const Point3& v) { return std::fmax(std::fabs(v.x), std::fmax(std::fabs(v.y), std::fabs(v.z))); }
+
+// Each row within `relative` of the expected row's largest component (at least 1).
+inline ::testing::AssertionResult MatricesNear(const NodeMatrix& actual, const NodeMatrix& expected,
+                                               float relative = 1e-4f) {
+    for (int r = 0; r < 4; ++r) {
+        const float allowed = relative * std::fmax(1.0f, Largest(expected.row[r]));
+        const float miss = Largest(actual.row[r] - expected.row[r]);
+        if (!(miss <= allowed)) {
+            return ::testing::AssertionFailure()
+                   << "row " << r << " misses by " << miss << ": (" << actual.row[r].x << ' ' << actual.row[r].y
+                   << ' ' << actual.row[r].z << ") instead of (" << expected.row[r].x << ' ' << expected.row[r].y
+                   << ' ' << expected.row[r].z << ')';
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+inline bool IsFinite(const NodeMatrix& m) { return standin::IsFinite(m); }
+
+}  // namespace test_support

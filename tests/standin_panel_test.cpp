@@ -1,0 +1,276 @@
+// The stand-in host's command panel, custom buttons and utilities, with a
+// small utility that opens a page from the pivot tool's template.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "color_manager.h"
+#include "custom_button.h"
+#include "module_state.h"
+#include "panel_frame.h"
+#include "standin/standin_color_manager.h"
+#include "standin/standin_custom_button.h"
+#include "standin/standin_interface.h"
+#include "utility_plugin.h"
+#include "win32/standin_extensions.h"
+#include "win32_test_support.h"
+
+using namespace standin;
+
+namespace {
+
+constexpr int kPick = 1099;
+constexpr int kAlign = 1100;
+
+// Opens template 101 through the panel frame, keeps both buttons while
+// open and counts the commands it receives.
+class ProbeUtility final : public UtilityPlugin {
+public:
+    void BeginEditParams(Interface* host, UtilityHandle* handle) override {
+        ip = host;
+        utilityHandle = handle;
+        panel = AddUtilityPage(host, this);
+        align = GetICustButton(GetDlgItem(panel, kAlign));
+        align->SetButtonType(CBT_PUSH);
+        pick = GetICustButton(GetDlgItem(panel, kPick));
+        pick->SetButtonType(CBT_CHECK);
+    }
+    void EndEditParams(Interface* host, UtilityHandle*) override {
+        ReleaseICustButton(pick);
+        ReleaseICustButton(align);
+        ip = nullptr;
+        utilityHandle = nullptr;
+        host->RemovePanelPage(panel);
+        panel = nullptr;
+    }
+    void SelectionChanged(Interface* host, UtilityHandle*) override { selectionSeen.push_back(host->SelectedNodeCount()); }
+    void DeleteSelf() override {}
+
+    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+        if (message == WM_COMMAND) {
+            commands.push_back(LOWORD(wParam));
+            return 1;
+        }
+        if (message == WM_LBUTTONDOWN) {
+            ip->ForwardPanelMouse(window, message, wParam, 0);
+            return 1;
+        }
+        return message == WM_INITDIALOG || message == WM_DESTROY ? 1 : 0;
+    }
+
+    Interface* ip = nullptr;
+    UtilityHandle* utilityHandle = nullptr;
+    HWND panel = nullptr;
+    ICustButton* align = nullptr;
+    ICustButton* pick = nullptr;
+    std::vector<int> commands;
+    std::vector<int> selectionSeen;
+};
+
+class PanelTest : public Win32Test {
+protected:
+    void SetUp() override {
+        Win32Test::SetUp();
+        SetModuleHandle(TarvelModule());
+        buttonsAtStart_ = OpenCustButtonCount();
+    }
+    void TearDown() override {
+        EXPECT_EQ(OpenCustButtonCount(), buttonsAtStart_) << "custom buttons not released";
+        SetModuleHandle(nullptr);
+        Win32Test::TearDown();
+    }
+    std::vector<std::string> Violations(StandinScene& scene) { return scene.Violations(); }
+
+    int buttonsAtStart_ = 0;
+};
+
+}  // namespace
+
+TEST_F(PanelTest, OpeningAddsOnePageFromTheTemplateAndClosingRemovesIt) {
+    StandinScene scene;
+    {
+        StandinInterface host(scene);
+        ProbeUtility utility;
+        host.OpenUtility(&utility);
+        ASSERT_EQ(host.PanelPages().size(), 1u);
+        const PanelPage& page = host.PanelPages()[0];
+        EXPECT_EQ(page.window, utility.panel);
+        EXPECT_EQ(page.module, TarvelModule());
+        EXPECT_EQ(page.templateId, 101);
+        EXPECT_TRUE(page.hasTitle);
+        EXPECT_EQ(page.title, "Parameters");
+        EXPECT_EQ(page.param, reinterpret_cast<LPARAM>(&utility));
+        EXPECT_EQ(page.flags, 0u);
+        EXPECT_EQ(page.category, 4000);
+        EXPECT_EQ(GetParent(utility.panel), host.CommandPanelWindow());
+        EXPECT_EQ(GetWindowLongA(utility.panel, GWL_USERDATA), reinterpret_cast<LONG_PTR>(&utility));
+        EXPECT_EQ(utility.ip, &host);
+        EXPECT_EQ(utility.utilityHandle, host.HostUtilityHandle());
+        EXPECT_EQ(host.OpenedUtility(), &utility);
+
+        host.CloseUtility();
+        EXPECT_TRUE(host.PanelPages().empty());
+        EXPECT_EQ(utility.panel, nullptr);
+        EXPECT_EQ(host.OpenedUtility(), nullptr);
+
+        host.OpenUtility(&utility);
+        host.OpenUtility(&utility);
+        EXPECT_EQ(host.PanelPages().size(), 1u) << "opening again closes first";
+        host.CloseUtility();
+    }
+    EXPECT_TRUE(Violations(scene).empty()) << Violations(scene).front();
+}
+
+TEST_F(PanelTest, PressingAButtonSendsItsIdToThePage) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.panel, kAlign)));
+    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.panel, kPick)));
+    EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick}));
+    host.CloseUtility();
+    EXPECT_TRUE(Violations(scene).empty());
+}
+
+TEST_F(PanelTest, ADisabledButtonReportsThePressAndSendsNothing) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
+    utility.align->EnableButton(0);
+    EXPECT_FALSE(IsWindowEnabled(alignWindow));
+    EXPECT_FALSE(PressCustomButton(alignWindow));
+    EXPECT_TRUE(utility.commands.empty());
+    const auto presses = scene.Journal().CallsOf("PressCustomButton");
+    ASSERT_EQ(presses.size(), 1u);
+    EXPECT_EQ(presses[0].index, kAlign);
+    EXPECT_EQ(presses[0].text, "disabled");
+    utility.align->EnableButton(1);
+    EXPECT_TRUE(PressCustomButton(alignWindow));
+    EXPECT_EQ(utility.commands, std::vector<int>{kAlign});
+    host.CloseUtility();
+}
+
+TEST_F(PanelTest, ButtonStateIsKeptPerWindowAndACheckButtonTogglesOnPress) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    HWND pickWindow = GetDlgItem(utility.panel, kPick);
+    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
+    utility.pick->SetButtonHighlight(GetColorManager()->ColorOf(COLOR_PICK_HIGHLIGHT));
+    EXPECT_EQ(CustomButtonStateOf(pickWindow).type, CBT_CHECK);
+    EXPECT_TRUE(CustomButtonStateOf(pickWindow).highlightSet);
+    EXPECT_EQ(CustomButtonStateOf(pickWindow).highlight, kPickHighlightColour);
+    EXPECT_FALSE(CustomButtonStateOf(alignWindow).highlightSet);
+
+    PressCustomButton(pickWindow);
+    EXPECT_EQ(utility.pick->IsChecked(), 1);
+    PressCustomButton(alignWindow);
+    EXPECT_EQ(utility.align->IsChecked(), 0) << "a push button does not stay checked";
+    PressCustomButton(pickWindow);
+    EXPECT_EQ(utility.pick->IsChecked(), 0);
+
+    ICustButton* second = GetICustButton(pickWindow);
+    ASSERT_NE(second, utility.pick) << "a fresh interface on every call";
+    second->SetButtonChecked(1);
+    EXPECT_EQ(utility.pick->IsChecked(), 1) << "both interfaces show the one window's state";
+    ReleaseICustButton(second);
+    host.CloseUtility();
+    EXPECT_TRUE(Violations(scene).empty());
+}
+
+TEST_F(PanelTest, AReleasedInterfaceIsRefused) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    ICustButton* stale = utility.pick;
+    host.CloseUtility();
+    ASSERT_TRUE(scene.Violations().empty());
+    stale->SetButtonChecked(1);
+    EXPECT_EQ(stale->IsChecked(), 0);
+    ReleaseICustButton(stale);
+    ASSERT_EQ(scene.Violations().size(), 3u);
+    EXPECT_NE(scene.Violations()[0].find("after ReleaseICustButton"), std::string::npos);
+    EXPECT_NE(scene.Violations()[2].find("released twice"), std::string::npos);
+}
+
+TEST_F(PanelTest, OnlyCustButtonWindowsHaveButtonInterfaces) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    EXPECT_EQ(GetICustButton(GetDlgItem(utility.panel, 1002)), nullptr);
+    EXPECT_EQ(GetICustButton(nullptr), nullptr);
+    EXPECT_EQ(scene.Violations().size(), 2u);
+    host.CloseUtility();
+}
+
+TEST_F(PanelTest, SelectionChangesReachTheOpenUtility) {
+    StandinScene scene;
+    StandinNode& box = scene.AddNode(scene.Root(), "Box");
+    StandinNode& ball = scene.AddNode(scene.Root(), "Ball");
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.ChangeSelection({&box});
+    host.OpenUtility(&utility);
+    host.ChangeSelection({&box, &ball});
+    host.ChangeSelection({});
+    host.CloseUtility();
+    host.ChangeSelection({&ball});
+    EXPECT_EQ(utility.selectionSeen, (std::vector<int>{2, 0}));
+    EXPECT_EQ(host.Selection().size(), 1u);
+}
+
+TEST_F(PanelTest, PanelMouseMessagesAreJournalled) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    SendMessageA(utility.panel, WM_LBUTTONDOWN, 1, 0);
+    const auto forwarded = scene.Journal().CallsOf("ForwardPanelMouse");
+    ASSERT_EQ(forwarded.size(), 1u);
+    EXPECT_EQ(forwarded[0].index, static_cast<int>(WM_LBUTTONDOWN));
+    host.ForwardPanelMouse(host.CommandPanelWindow(), WM_MOUSEMOVE, 0, 0);
+    EXPECT_EQ(scene.Violations().size(), 1u) << "only pages forward their mouse";
+    host.CloseUtility();
+}
+
+TEST_F(PanelTest, RemovingAPageTwiceIsRefused) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    HWND page = utility.panel;
+    host.CloseUtility();
+    host.RemovePanelPage(page);
+    ASSERT_EQ(scene.Violations().size(), 1u);
+    EXPECT_TRUE(win32standin::Violations().empty()) << "the host refused before the window was touched";
+}
+
+TEST_F(PanelTest, AHostClosedWithTheUtilityOpenClosesItAndSaysSo) {
+    StandinScene scene;
+    ProbeUtility utility;
+    {
+        StandinInterface host(scene);
+        host.OpenUtility(&utility);
+    }
+    EXPECT_EQ(utility.panel, nullptr);
+    EXPECT_EQ(scene.Violations().size(), 1u);
+}
+
+TEST_F(PanelTest, ColoursAreFixed) {
+    EXPECT_EQ(GetColorManager()->ColorOf(COLOR_PICK_HIGHLIGHT), RGB(255, 230, 0));
+    EXPECT_EQ(GetColorManager()->ColorOf(999), kUnknownColour);
+    EXPECT_EQ(GetColorManager(), GetColorManager());
+}
+
+TEST_F(PanelTest, InitCustomControlsIsCounted) {
+    const int before = InitCustomControlsCalls();
+    InitCustomControls(TarvelModule());
+    EXPECT_EQ(InitCustomControlsCalls(), before + 1);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win32/standin_extensions.h"
+#include "win32/win_api.h"
+
+// The compiled resources of both tools, loaded once per test program.
+inline HINSTANCE TarvelModule() {
+    static HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES);
+    return module;
+}
+inline HINSTANCE VelkoraModule() {
+    static HINSTANCE module = win32standin::LoadModuleFromResFile(VELKORA_RES);
+    return module;
+}
+
+// A dialog procedure that keeps what it was sent and answers `answer`.
+struct ReceivedMessage {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+inline std::vector<ReceivedMessage>& Received() {
+    static std::vector<ReceivedMessage> received;
+    return received;
+}
+inline INT_PTR CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Received().push_back({window, message, wParam, lParam});
+    return message == WM_INITDIALOG || message == WM_COMMAND ? TRUE : FALSE;
+}
+
+// Starts every test with no refusals, an empty log and the live windows it
+// found; a test must leave no refusal it did not expect and no window.
+class Win32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(TarvelModule(), nullptr);
+        ASSERT_NE(VelkoraModule(), nullptr);
+        win32standin::ClearViolations();
+        win32standin::ClearMessageLog();
+        Received().clear();
+        windowsAtStart_ = win32standin::LiveWindowCount();
+    }
+    void TearDown() override {
+        EXPECT_EQ(win32standin::LiveWindowCount(), windowsAtStart_) << "windows left behind";
+        if (!expectViolations_) {
+            EXPECT_TRUE(win32standin::Violations().empty()) << win32standin::Violations().front();
+        }
+    }
+    // The refusals so far, which the test expected; clears them.
+    std::vector<std::string> TakeViolations() {
+        std::vector<std::string> seen = win32standin::Violations();
+        win32standin::ClearViolations();
+        return seen;
+    }
+    void ExpectViolations() { expectViolations_ = true; }
+
+private:
+    std::size_t windowsAtStart_ = 0;
+    bool expectViolations_ = false;
+};
