@@ -18,12 +18,10 @@ else()
     execute_process(COMMAND ${TOOL} -p ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
     # The export name table: lines such as "	[   0] LibClassDesc".
     string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]*\\[[ 0-9]+\\] [^\n]+\n)*)" table "${listing}")
-    string(REGEX MATCHALL "\\] [^\n]+" names "${CMAKE_MATCH_1}")
-    set(exported)
-    foreach(name IN LISTS names)
-        string(REGEX REPLACE "^\\] " "" name "${name}")
-        list(APPEND exported ${name})
-    endforeach()
+    # The "[ n]" prefixes go before the lines become a list: an unpaired
+    # bracket in a list element would hide the separators after it.
+    string(REGEX REPLACE "[ \t]*\\[[ 0-9]+\\] " "" names "${CMAKE_MATCH_1}")
+    string(REGEX MATCHALL "[^\n]+" exported "${names}")
 endif()
 
 if(failed)

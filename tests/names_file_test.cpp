@@ -54,12 +54,12 @@ protected:
 
 TEST_F(NamesFileTest, SavedFileHoldsOneLinePerNodeInPreOrder) {
     MakeFiveNodes();
-    EXPECT_TRUE(SameBytes(SavedBytes(), "Scene Root\nA\nA1\nA2\nB\n"));
+    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("Scene Root\nA\nA1\nA2\nB\n")));
 
     StandinScene lone("Root only");
     StandinInterface loneHost(lone);
     tool_.SetInterface(&loneHost);
-    EXPECT_TRUE(SameBytes(SavedBytes(), "Root only\n"));
+    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("Root only\n")));
 }
 
 TEST_F(NamesFileTest, RoundTripKeepsNamesAndBytes) {
@@ -74,19 +74,19 @@ TEST_F(NamesFileTest, RoundTripKeepsNamesAndBytes) {
 
 TEST_F(NamesFileTest, EmptyNamesAreBlankLinesAndLoadBack) {
     MakeScene({"", "", "C"}, {-1, 0, 0});
-    EXPECT_TRUE(SameBytes(SavedBytes(), "\n\nC\n"));
+    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("\n\nC\n")));
     EXPECT_EQ(LoadBytes("X\n\nZ\n"), (Names{"X", "", "Z"}));
 }
 
 TEST_F(NamesFileTest, SaveReplacesTheWholeOldContent) {
     MakeScene({"R", "S"}, {-1, 0});
     WriteBytes(path_, std::string(5000, 'o') + "\nold\n");
-    EXPECT_TRUE(SameBytes(SavedBytes(), "R\nS\n"));
+    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("R\nS\n")));
 }
 
 TEST_F(NamesFileTest, NameWithLineFeedTakesTwoLinesAndShiftsLaterNames) {
     MakeScene({"Root", "two\nparts", "Last"}, {-1, 0, 0});
-    EXPECT_TRUE(SameBytes(SavedBytes(), "Root\ntwo\nparts\nLast\n"));
+    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("Root\ntwo\nparts\nLast\n")));
     tool_.LoadNames(path_);
     EXPECT_EQ(NamesOf(scene_), (Names{"Root", "two", "parts"}));
 }

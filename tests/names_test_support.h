@@ -11,6 +11,9 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#if defined(_WIN32)
+#include <io.h>
+#endif
 
 #include "standin/standin_scene.h"
 
@@ -21,7 +24,12 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "velkora-test-XXXXXX").string();
+#if defined(_WIN32)
+        // No mkdtemp on Windows: a name that no file has, then the folder.
+        if (_mktemp_s(pattern.data(), pattern.size() + 1) != 0 || !std::filesystem::create_directory(pattern)) {
+#else
         if (::mkdtemp(pattern.data()) == nullptr) {
+#endif
             ADD_FAILURE() << "no scratch folder";
         }
         path_ = pattern;
@@ -83,6 +91,20 @@ inline std::string Escaped(const std::string& bytes) {
         }
     }
     return out + "\" (" + std::to_string(bytes.size()) + " bytes)";
+}
+
+// The bytes that a text-mode stream writes for `text`: every "\n" becomes
+// the platform's line end, CR LF on Windows.
+inline std::string TextModeBytes(const std::string& text) {
+#if defined(_WIN32)
+    std::string out;
+    for (char c : text) {
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    return out;
+#else
+    return text;
+#endif
 }
 
 // Byte-for-byte equality that shows both sides when it fails.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "anim_range.h"
+#include "host_api.h"
 #include "node_matrix.h"
 #include "quat.h"
 
@@ -14,7 +15,7 @@ namespace standin {
 class StandinNode;
 
 // One host call that a tool made, with its arguments.
-struct HostCall {
+struct HOST_API HostCall {
     static constexpr TimeValue kNoTime = INT_MIN;
 
     explicit HostCall(std::string op = {}) : operation(std::move(op)) {}
@@ -36,7 +37,7 @@ struct HostCall {
 };
 
 // The calls that the tools made to the stand-in host, in order.
-class HostJournal {
+class HOST_API HostJournal {
 public:
     // Recording can be switched off for benchmarks.
     void SetEnabled(bool on) { enabled_ = on; }

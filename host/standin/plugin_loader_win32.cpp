@@ -13,9 +13,17 @@ void LookUp(HMODULE module, const char* name, Fn& fn, std::string& missing) {
     }
 }
 
+// A thread that ends at once (a lambda would not have the WINAPI convention).
+DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
+
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
+    // As the ELF loader says: a file that is not there cannot be opened.
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        error = path + ": cannot be opened";
+        return nullptr;
+    }
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr) {
         error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
@@ -39,7 +47,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
 
 void PluginLibrary::NotifyThreadAttach() {
     // Windows calls the entry of every loaded library for a new thread.
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr);
     if (thread != nullptr) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);

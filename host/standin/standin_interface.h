@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host_api.h"
 #include "interface.h"
 #include "standin/standin_scene.h"
 #include "utility_plugin.h"
@@ -26,7 +27,7 @@ struct PanelPage {
 // The stand-in host's core interface over one StandinScene. Constructing it
 // makes it the interface that GetCOREInterface() returns until it is
 // destroyed. Every call the tools make is recorded in the scene's journal.
-class StandinInterface final : public Interface {
+class HOST_API StandinInterface final : public Interface {
 public:
     explicit StandinInterface(StandinScene& scene);
     ~StandinInterface();

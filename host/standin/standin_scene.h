@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host_api.h"
 #include "scene_node.h"
 #include "standin/host_journal.h"
 
@@ -26,7 +27,7 @@ class StandinScene;
 // object's world placement is objectOffset * transform. The scene is static
 // in time: every time sees the same transform, and the journal records
 // which time each call asked for.
-class StandinNode final : public SceneNode {
+class HOST_API StandinNode final : public SceneNode {
 public:
     const char* NodeName() override;
     void SetNodeName(const char* name) override;
@@ -78,7 +79,7 @@ private:
 // An in-memory scene: a root node and a tree of nodes that the scene owns.
 // Nodes stay at one address for the scene's lifetime. Walks are iterative,
 // so trees of any depth are fine.
-class StandinScene {
+class HOST_API StandinScene {
 public:
     explicit StandinScene(std::string rootName = "Scene Root");
     StandinScene(const StandinScene&) = delete;

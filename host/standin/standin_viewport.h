@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "host_api.h"
 #include "viewport.h"
 #include "win32/win_api.h"
 
@@ -18,7 +19,7 @@ class StandinNode;
 // without a world point of its own lies on the construction plane, the
 // world XY plane at one unit per pixel. The tools' calls are recorded in
 // the journal.
-class StandinViewport final : public Viewport {
+class HOST_API StandinViewport final : public Viewport {
 public:
     explicit StandinViewport(HostJournal& journal);
     StandinViewport(const StandinViewport&) = delete;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host_api.h"
 #include "node_matrix.h"
 #include "quat.h"
 
@@ -13,26 +14,26 @@ struct Affine {
     double t[3] = {0, 0, 0};
 };
 
-Affine ToAffine(const NodeMatrix& matrix);
-NodeMatrix ToNodeMatrix(const Affine& a, std::uint32_t flags = 0);
+HOST_API Affine ToAffine(const NodeMatrix& matrix);
+HOST_API NodeMatrix ToNodeMatrix(const Affine& a, std::uint32_t flags = 0);
 
 // The map "first a, then b".
-Affine Then(const Affine& a, const Affine& b);
+HOST_API Affine Then(const Affine& a, const Affine& b);
 // False when the 3x3 part is singular or not finite.
-bool Invert(const Affine& a, Affine& inverse);
+HOST_API bool Invert(const Affine& a, Affine& inverse);
 
-Affine Translation(double x, double y, double z);
+HOST_API Affine Translation(double x, double y, double z);
 // The 3x3 that turns row vectors by q: the usual rotation matrix of q,
 // (1-2(y^2+z^2), 2(xy-wz), 2(xz+wy)) as its first row, applied as p * M.
 // q is normalised first; false for a zero or non-finite quaternion.
-bool RotationOf(const Quat& q, Affine& rotation);
-Affine ScaleOf(double x, double y, double z);
+HOST_API bool RotationOf(const Quat& q, Affine& rotation);
+HOST_API Affine ScaleOf(double x, double y, double z);
 
 // The operation `op`, given in the frame whose rows are the unit axes of
 // `axis` and whose origin is `origin`, expressed in world coordinates:
 // T(-origin) * F^-1 * op * F * T(origin). False when the axes are degenerate.
-bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Affine& world);
+HOST_API bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Affine& world);
 
-bool IsFinite(const NodeMatrix& matrix);
+HOST_API bool IsFinite(const NodeMatrix& matrix);
 
 }  // namespace standin
