@@ -27,7 +27,7 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz
 	mkdir -p build/fuzz/corpus
-	./build/fuzz/fuzz/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
+	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
 
 # The 32-bit Windows build (MinGW-w64); its tests run under Wine.
 windows: deps wine-deps
