@@ -13,7 +13,6 @@
 #include "standin/standin_custom_button.h"
 #include "standin/standin_interface.h"
 #include "utility_plugin.h"
-#include "win32/standin_extensions.h"
 #include "win32_test_support.h"
 
 using namespace standin;
@@ -249,7 +248,7 @@ TEST_F(PanelTest, RemovingAPageTwiceIsRefused) {
     host.CloseUtility();
     host.RemovePanelPage(page);
     ASSERT_EQ(scene.Violations().size(), 1u);
-    EXPECT_TRUE(win32standin::Violations().empty()) << "the host refused before the window was touched";
+    EXPECT_TRUE(testwin::Violations().empty()) << "the host refused before the window was touched";
 }
 
 TEST_F(PanelTest, AHostClosedWithTheUtilityOpenClosesItAndSaysSo) {
