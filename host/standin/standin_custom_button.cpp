@@ -75,12 +75,7 @@ void ClickCustButton(HWND window) {
                  reinterpret_cast<LPARAM>(window));
 }
 
-void PaintCustButton(HWND window) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc == nullptr) {
-        return;
-    }
+void DrawCustButton(HWND window, HDC dc) {
     RECT frame;
     GetClientRect(window, &frame);
     const auto found = States().find(window);
@@ -104,7 +99,15 @@ void PaintCustButton(HWND window) {
     if (oldFont != nullptr) {
         SelectObject(dc, oldFont);
     }
-    EndPaint(window, &paint);
+}
+
+void PaintCustButton(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc != nullptr) {
+        DrawCustButton(window, dc);
+        EndPaint(window, &paint);
+    }
 }
 
 LRESULT CALLBACK CustButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -112,6 +115,9 @@ LRESULT CALLBACK CustButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
         switch (message) {
         case WM_PAINT:
             PaintCustButton(window);
+            return 0;
+        case WM_PRINTCLIENT:
+            DrawCustButton(window, reinterpret_cast<HDC>(wParam));
             return 0;
         case WM_ERASEBKGND:
             return 1;
