@@ -12,7 +12,7 @@
 #include "pivot_utility.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
-#include "win32/standin_extensions.h"
+#include "test_windows.h"
 
 class AlignTest : public ::testing::Test {
 protected:
@@ -21,7 +21,7 @@ protected:
 
     // The panel that Align runs from is made from the Tarvel resources.
     static void SetUpTestSuite() {
-        HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES_PATH);
+        HINSTANCE module = testwin::LoadToolModule(TARVEL_RES_PATH);
         ASSERT_NE(module, nullptr);
         SetModuleHandle(module);
     }

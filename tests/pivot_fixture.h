@@ -1,7 +1,7 @@
 #pragma once
 
-// An open pivot tool over a stand-in scene: the Tarvel resources loaded as
-// the library's module, the panel opened through the stand-in host, and
+// An open pivot tool over a stand-in scene: the Tarvel resources (the built
+// library on Windows) loaded as the library's module, the panel opened through the stand-in host, and
 // the panel's controls read back through the Windows calls.
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "resource.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
-#include "win32/standin_extensions.h"
+#include "test_windows.h"
 
 namespace pivot_test {
 
@@ -29,7 +29,7 @@ protected:
     static constexpr TimeValue kNow = 7;        // the current time, on purpose different
 
     static void SetUpTestSuite() {
-        HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES_PATH);
+        HINSTANCE module = testwin::LoadToolModule(TARVEL_RES_PATH);
         ASSERT_NE(module, nullptr);
         SetModuleHandle(module);
     }
@@ -56,7 +56,7 @@ protected:
     }
 
     INT_PTR Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return win32standin::CallDialogProc(tool.Panel(), message, wParam, lParam);
+        return testwin::CallDialogProc(tool.Panel(), message, wParam, lParam);
     }
     INT_PTR Command(int item) {
         return Send(WM_COMMAND, MAKEWPARAM(item, BN_CLICKED), reinterpret_cast<LPARAM>(Item(item)));

@@ -72,7 +72,7 @@ TEST_F(PivotPanelTest, PickStartsWithCrossCursorFromStepZeroAndStopsKeepingTheSt
     EXPECT_TRUE(tool.IsActive());
     EXPECT_EQ(tool.Flags(), PickHelper::kCrossCursor);
     EXPECT_EQ(host.ActivePickMode(), static_cast<PickModeHandler*>(&tool));
-    EXPECT_EQ(win32standin::SystemCursorId(host.ShownCursor()), 32515);
+    EXPECT_EQ(testwin::SystemCursorId(host.ShownCursor()), 32515);
     host.ClickViewport(Point3(1, 2, 3));
     ASSERT_EQ(tool.PickStep(), 1);
 
@@ -148,5 +148,5 @@ TEST_F(PivotPanelTest, ClosingDuringThePickModeEndsItFirst) {
     EXPECT_EQ(operations.back(), "RemovePanelPage");
     EXPECT_FALSE(host.ClickViewport(Point3(2, 2, 2)).modeActive);
     EXPECT_TRUE(scene.Violations().empty());
-    EXPECT_TRUE(win32standin::Violations().empty());
+    EXPECT_TRUE(testwin::Violations().empty());
 }

@@ -13,7 +13,6 @@
 #include "standin/standin_custom_button.h"
 #include "standin/standin_interface.h"
 #include "utility_plugin.h"
-#include "win32/standin_extensions.h"
 #include "win32_test_support.h"
 
 using namespace standin;
@@ -183,6 +182,102 @@ TEST_F(PanelTest, ButtonStateIsKeptPerWindowAndACheckButtonTogglesOnPress) {
     EXPECT_TRUE(Violations(scene).empty());
 }
 
+#if defined(_WIN32)
+// The "CustButton" window itself, as a user works it.
+TEST_F(PanelTest, TheButtonWindowAnswersClicksOnlyWhenEnabled) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
+    HWND pickWindow = GetDlgItem(utility.panel, kPick);
+    EXPECT_EQ(testwin::ClassNameOf(alignWindow), "CustButton");
+
+    SendMessageA(alignWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    EXPECT_TRUE(utility.commands.empty()) << "a press is complete only when the button is let go";
+    SendMessageA(alignWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(utility.commands, std::vector<int>{kAlign});
+    SendMessageA(alignWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageA(alignWindow, WM_LBUTTONUP, 0, MAKELPARAM(-20, 3));
+    EXPECT_EQ(utility.commands, std::vector<int>{kAlign}) << "let go outside the button";
+
+    SendMessageA(pickWindow, BM_CLICK, 0, 0);
+    EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick}));
+    EXPECT_EQ(utility.pick->IsChecked(), 1);
+    EXPECT_EQ(SendMessageA(pickWindow, BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageA(pickWindow, BM_CLICK, 0, 0);
+    EXPECT_EQ(utility.pick->IsChecked(), 0);
+    SendMessageA(alignWindow, BM_CLICK, 0, 0);
+    EXPECT_EQ(utility.align->IsChecked(), 0) << "a push button does not stay checked";
+
+    utility.pick->EnableButton(0);
+    SendMessageA(pickWindow, BM_CLICK, 0, 0);
+    SendMessageA(pickWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageA(pickWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick, kPick, kAlign}));
+    EXPECT_EQ(utility.pick->IsChecked(), 0);
+    host.CloseUtility();
+    EXPECT_TRUE(Violations(scene).empty());
+}
+
+namespace {
+
+// The pixels of `text`'s colour in what the button draws of itself.
+int TextPixels(HWND button, COLORREF text) {
+    RECT client;
+    GetClientRect(button, &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (dc == nullptr || bitmap == nullptr || bits == nullptr) {
+        ADD_FAILURE() << "no bitmap to draw into";
+        return -1;
+    }
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    int count = 0;
+    const auto* pixel = static_cast<const unsigned char*>(bits);
+    for (int i = 0; i < client.right * client.bottom; ++i, pixel += 4) {
+        count += RGB(pixel[2], pixel[1], pixel[0]) == text ? 1 : 0;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return count;
+}
+
+}  // namespace
+
+TEST_F(PanelTest, TheButtonWindowDrawsItsTextGreyedWhenDisabled) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
+    const COLORREF normal = GetSysColor(COLOR_BTNTEXT);
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    ASSERT_NE(normal, grey);
+    EXPECT_GT(TextPixels(alignWindow, normal), 10);
+    utility.align->EnableButton(0);
+    EXPECT_EQ(TextPixels(alignWindow, normal), 0);
+    EXPECT_GT(TextPixels(alignWindow, grey), 10);
+    utility.align->EnableButton(1);
+    SetWindowTextA(alignWindow, "");
+    EXPECT_EQ(TextPixels(alignWindow, normal), 0) << "no text, nothing in the text colour";
+    host.CloseUtility();
+}
+#endif
+
 TEST_F(PanelTest, AReleasedInterfaceIsRefused) {
     StandinScene scene;
     StandinInterface host(scene);
@@ -249,7 +344,7 @@ TEST_F(PanelTest, RemovingAPageTwiceIsRefused) {
     host.CloseUtility();
     host.RemovePanelPage(page);
     ASSERT_EQ(scene.Violations().size(), 1u);
-    EXPECT_TRUE(win32standin::Violations().empty()) << "the host refused before the window was touched";
+    EXPECT_TRUE(testwin::Violations().empty()) << "the host refused before the window was touched";
 }
 
 TEST_F(PanelTest, AHostClosedWithTheUtilityOpenClosesItAndSaysSo) {

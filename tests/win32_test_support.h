@@ -5,16 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "win32/standin_extensions.h"
+#include "test_windows.h"
 #include "win32/win_api.h"
 
-// The compiled resources of both tools, loaded once per test program.
+// The resources of both tools (their built libraries on Windows), loaded
+// once per test program.
 inline HINSTANCE TarvelModule() {
-    static HINSTANCE module = win32standin::LoadModuleFromResFile(TARVEL_RES);
+    static HINSTANCE module = testwin::LoadToolModule(TARVEL_RES);
     return module;
 }
 inline HINSTANCE VelkoraModule() {
-    static HINSTANCE module = win32standin::LoadModuleFromResFile(VELKORA_RES);
+    static HINSTANCE module = testwin::LoadToolModule(VELKORA_RES);
     return module;
 }
 
@@ -41,21 +42,23 @@ protected:
     void SetUp() override {
         ASSERT_NE(TarvelModule(), nullptr);
         ASSERT_NE(VelkoraModule(), nullptr);
-        win32standin::ClearViolations();
+        testwin::ClearViolations();
+#if !defined(_WIN32)
         win32standin::ClearMessageLog();
+#endif
         Received().clear();
-        windowsAtStart_ = win32standin::LiveWindowCount();
+        windowsAtStart_ = testwin::LiveWindowCount();
     }
     void TearDown() override {
-        EXPECT_EQ(win32standin::LiveWindowCount(), windowsAtStart_) << "windows left behind";
+        EXPECT_EQ(testwin::LiveWindowCount(), windowsAtStart_) << "windows left behind";
         if (!expectViolations_) {
-            EXPECT_TRUE(win32standin::Violations().empty()) << win32standin::Violations().front();
+            EXPECT_TRUE(testwin::Violations().empty()) << testwin::Violations().front();
         }
     }
     // The refusals so far, which the test expected; clears them.
     std::vector<std::string> TakeViolations() {
-        std::vector<std::string> seen = win32standin::Violations();
-        win32standin::ClearViolations();
+        std::vector<std::string> seen = testwin::Violations();
+        testwin::ClearViolations();
         return seen;
     }
     void ExpectViolations() { expectViolations_ = true; }

@@ -49,6 +49,128 @@ CustomButtonState& StateOf(HWND window) {
     return state;
 }
 
+void Repaint(HWND window) {
+#if defined(_WIN32)
+    InvalidateRect(window, nullptr, TRUE);
+#else
+    (void)window;
+#endif
+}
+
+#if defined(_WIN32)
+// The window procedure of "CustButton" windows: a push or check button
+// drawn as a raised (or, checked, sunken) frame with its window text,
+// greyed while disabled. A click or BM_CLICK of an enabled button toggles a
+// check button and sends WM_COMMAND (id, BN_CLICKED) to the parent.
+void ClickCustButton(HWND window) {
+    if (!IsWindowEnabled(window)) {
+        return;
+    }
+    const auto found = States().find(window);
+    if (found != States().end() && found->second.type == CBT_CHECK) {
+        found->second.checked = !found->second.checked;
+        Repaint(window);
+    }
+    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+void DrawCustButton(HWND window, HDC dc) {
+    RECT frame;
+    GetClientRect(window, &frame);
+    const auto found = States().find(window);
+    const bool checked = found != States().end() && found->second.checked;
+    const bool pressed = GetCapture() == window && (GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+    if (checked && found->second.highlightSet) {
+        HBRUSH highlight = CreateSolidBrush(found->second.highlight);
+        FillRect(dc, &frame, highlight);
+        DeleteObject(highlight);
+    } else {
+        FillRect(dc, &frame, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    DrawEdge(dc, &frame, checked || pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(GetParent(window), WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(IsWindowEnabled(window) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    DrawTextA(dc, text, -1, &frame, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (oldFont != nullptr) {
+        SelectObject(dc, oldFont);
+    }
+}
+
+void PaintCustButton(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc != nullptr) {
+        DrawCustButton(window, dc);
+        EndPaint(window, &paint);
+    }
+}
+
+LRESULT CALLBACK CustButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        switch (message) {
+        case WM_PAINT:
+            PaintCustButton(window);
+            return 0;
+        case WM_PRINTCLIENT:
+            DrawCustButton(window, reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_ENABLE:
+        case WM_SETTEXT: {
+            const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+            Repaint(window);
+            return result;
+        }
+        case WM_LBUTTONDOWN:
+            SetCapture(window);
+            Repaint(window);
+            return 0;
+        case WM_LBUTTONUP: {
+            if (GetCapture() != window) {
+                return 0;
+            }
+            ReleaseCapture();
+            Repaint(window);
+            RECT frame;
+            GetClientRect(window, &frame);
+            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (PtInRect(&frame, at)) {
+                ClickCustButton(window);
+            }
+            return 0;
+        }
+        case BM_CLICK:
+            ClickCustButton(window);
+            return 0;
+        case BM_GETCHECK: {
+            const auto found = States().find(window);
+            return found != States().end() && found->second.checked ? BST_CHECKED : BST_UNCHECKED;
+        }
+        case BM_SETCHECK:
+            StateOf(window).checked = wParam == BST_CHECKED;
+            Repaint(window);
+            return 0;
+        case WM_GETDLGCODE:
+            return DLGC_BUTTON;
+        case WM_NCDESTROY:
+            States().erase(window);
+            break;
+        default:
+            break;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+#endif
+
 void Record(const char* operation, HWND window, std::string detail) {
     HostCall call{operation};
     call.index = GetDlgCtrlID(window);
@@ -82,6 +204,7 @@ public:
         if (Usable("SetButtonChecked")) {
             Record("SetButtonChecked", window_, checked ? "1" : "0");
             StateOf(window_).checked = checked != 0;
+            Repaint(window_);
         }
     }
     int IsChecked() override {
@@ -96,6 +219,7 @@ public:
             CustomButtonState& state = StateOf(window_);
             state.highlightSet = true;
             state.highlight = colour;
+            Repaint(window_);
         }
     }
 
@@ -141,12 +265,17 @@ bool PressCustomButton(HWND button) {
         return false;
     }
     Record("PressCustomButton", button, "");
+#if defined(_WIN32)
+    // The button's own window procedure toggles and notifies its parent.
+    SendMessageA(button, BM_CLICK, 0, 0);
+#else
     CustomButtonState& state = StateOf(button);
     if (state.type == CBT_CHECK) {
         state.checked = !state.checked;
     }
     SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
+#endif
     return true;
 }
 
@@ -179,7 +308,7 @@ void InitCustomControls(HINSTANCE module) {
     if (!registered) {
         WNDCLASSA buttonClass{};
         buttonClass.style = CS_GLOBALCLASS;
-        buttonClass.lpfnWndProc = DefWindowProcA;
+        buttonClass.lpfnWndProc = CustButtonProc;
         buttonClass.hInstance = GetModuleHandleA(nullptr);
         buttonClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         buttonClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
