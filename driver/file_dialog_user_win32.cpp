@@ -60,6 +60,8 @@ FileDialogUser::FileDialogUser(NextAnswer next) : next_(std::move(next)), platfo
             state->refusal.clear();
             state->last = Outcome{};
             state->last.ran = true;
+            // The tools give no title: the dialog's own one tells a save
+            // dialog ("Save As") from an open one ("Open").
             state->last.saving = step.title.find("Save") != std::string::npos;
         }
         const std::string answer = next_(state->last.saving, state->refusal);
