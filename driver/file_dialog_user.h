@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace driver {
@@ -31,6 +32,8 @@ public:
 private:
     NextAnswer next_;
     int seen_ = 0;
+    struct Platform;  // what the platform's dialogs need; may be null
+    std::unique_ptr<Platform> platform_;
 };
 
 }  // namespace driver

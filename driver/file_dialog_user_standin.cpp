@@ -5,6 +5,8 @@
 
 namespace driver {
 
+struct FileDialogUser::Platform {};
+
 FileDialogUser::FileDialogUser(NextAnswer next) : next_(std::move(next)), seen_(win32standin::FileDialogCount()) {
     win32standin::SetFileDialogResponder([this](const win32standin::FileDialogRequest& request) {
         if (request.step == win32standin::FileDialogStep::ConfirmOverwrite) {

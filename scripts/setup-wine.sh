@@ -5,7 +5,8 @@
 # not survive a reboot.
 #
 # What it sets up, all from Debian bookworm and bookworm-backports:
-#   - the i386 architecture, Wine 8.0 (wine, wine32:i386, wine64) and Xvfb;
+#   - the i386 architecture, Wine 8.0 (wine, wine32:i386, wine64), Xvfb and
+#     ImageMagick (for the panel pictures, scripts/panel-screenshots.sh);
 #   - only when the kernel cannot run 32-bit x86 programs itself: qemu-i386
 #     from bookworm-backports (10.x; bookworm's 7.2 breaks Wine's start-up,
 #     as it ignores MAP_FIXED_NOREPLACE), registered with binfmt_misc for
@@ -20,7 +21,7 @@ if [[ $(id -u) -ne 0 ]]; then
     exec sudo --preserve-env=DEBIAN_FRONTEND bash "$(readlink -f "$0")" "$@"
 fi
 
-wine_packages=(wine wine32:i386 wine64 xvfb xauth)
+wine_packages=(wine wine32:i386 wine64 xvfb xauth imagemagick)
 qemu_min_version=1:10.0
 wine32_loader=/usr/lib/wine/wine
 qemu=/usr/bin/qemu-i386

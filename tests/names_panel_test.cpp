@@ -13,6 +13,9 @@
 #include "standin/standin_custom_button.h"
 #include "standin/standin_interface.h"
 #include "win32_test_support.h"
+#if defined(_WIN32)
+#  include "file_dialog_robot_win32.h"
+#endif
 
 using names_test::NamesOf;
 using names_test::ReadBytes;
@@ -224,6 +227,87 @@ TEST_F(NamesPanelTest, OpenDialogAcceptsOnlyAnExistingFile) {
     ASSERT_EQ(script_.Requests().size(), 3u);
     EXPECT_FALSE(script_.Requests()[1].refusal.empty());
     EXPECT_FALSE(script_.Requests()[2].refusal.empty());
+    EXPECT_EQ(NamesOf(scene_), (Names{"Root", "Box", "Ball"}));
+    EXPECT_TRUE(folder_.Entries().empty());
+}
+#endif
+
+#if defined(_WIN32)
+// The real file dialogs, worked through their windows by a robot.
+namespace {
+
+using driver::DialogAnswer;
+using driver::DialogStep;
+
+class RealDialogScript {
+public:
+    RealDialogScript& Then(DialogAnswer answer) {
+        answers_.push_back(std::move(answer));
+        return *this;
+    }
+    DialogAnswer operator()(const DialogStep& step) {
+        kinds.push_back(step.kind);
+        if (answers_.empty()) {
+            return DialogAnswer::Cancel();
+        }
+        DialogAnswer next = answers_.front();
+        answers_.erase(answers_.begin());
+        return next;
+    }
+    std::vector<DialogStep::Kind> kinds;
+
+private:
+    std::vector<DialogAnswer> answers_;
+};
+
+using Kind = DialogStep::Kind;
+
+}  // namespace
+
+TEST_F(NamesPanelTest, CancelledRealDialogsChangeNothing) {
+    const std::string path = folder_.File("names.txt");
+    WriteBytes(path, "x\ny\nz\n");
+    RealDialogScript script;
+    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    EXPECT_EQ(Press(kSave), 1);
+    EXPECT_EQ(Press(kLoad), 1);
+    EXPECT_EQ(script.kinds, (std::vector<Kind>{Kind::FileName, Kind::FileName}));
+    EXPECT_EQ(NamesOf(scene_), (Names{"Root", "Box", "Ball"}));
+    EXPECT_TRUE(SameBytes(ReadBytes(path), "x\ny\nz\n"));
+    EXPECT_EQ(folder_.Entries(), Names{"names.txt"});
+    EXPECT_TRUE(scene_.Journal().Calls().empty());
+}
+
+TEST_F(NamesPanelTest, RealDialogsSaveAndLoadTheTypedFileWithTheDefaultExtension) {
+    const std::string typed = folder_.File("scene");
+    RealDialogScript script;
+    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    script.Then(DialogAnswer::Type(typed));
+    EXPECT_EQ(Press(kSave, BN_CLICKED), 1);
+    EXPECT_TRUE(SameBytes(ReadBytes(typed + ".txt"), "Root\r\nBox\r\nBall\r\n")) << "Windows line ends";
+    EXPECT_EQ(folder_.Entries(), Names{"scene.txt"});
+
+    // An existing file is replaced only once the user confirms.
+    WriteBytes(typed + ".txt", "one\ntwo\n");
+    script.Then(DialogAnswer::Type(typed)).Then(DialogAnswer::No()).Then(DialogAnswer::Cancel());
+    EXPECT_EQ(Press(kSave), 1);
+    EXPECT_TRUE(SameBytes(ReadBytes(typed + ".txt"), "one\ntwo\n"));
+
+    // Wine's open dialog looks for the name as typed only.
+    script.kinds.clear();
+    script.Then(DialogAnswer::Type(typed + ".txt"));
+    EXPECT_EQ(Press(kLoad, 5), 1);
+    EXPECT_EQ(script.kinds, std::vector<Kind>{Kind::FileName});
+    EXPECT_EQ(NamesOf(scene_), (Names{"one", "two", "Ball"}));
+    EXPECT_EQ(host_->RedrawCount(), 0);
+}
+
+TEST_F(NamesPanelTest, TheRealOpenDialogAcceptsOnlyAnExistingFile) {
+    RealDialogScript script;
+    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    script.Then(DialogAnswer::Type(folder_.File("missing.txt"))).Then(DialogAnswer::Ok());
+    EXPECT_EQ(Press(kLoad), 1);
+    EXPECT_EQ(script.kinds, (std::vector<Kind>{Kind::FileName, Kind::Notice, Kind::FileName}));
     EXPECT_EQ(NamesOf(scene_), (Names{"Root", "Box", "Ball"}));
     EXPECT_TRUE(folder_.Entries().empty());
 }
