@@ -2,23 +2,13 @@
 
 #include <dlgs.h>
 
+#include "window_queries.h"
+
 namespace driver {
 
 namespace {
 
 thread_local FileDialogRobot* t_robot = nullptr;
-
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
 
 // The file-name box of a file dialog: the combo box of the Explorer-style
 // dialogs, the edit box of the others.
@@ -34,10 +24,10 @@ HWND FileNameBox(HWND dialog) {
 // The message of a message box: its static text that is not an icon.
 std::string MessageOf(HWND box) {
     std::string message;
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child : ChildWindows(box)) {
         const auto style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-        if (ClassOf(child) == "Static" && (style & SS_TYPEMASK) != SS_ICON) {
-            const std::string text = TextOf(child);
+        if (IsWindowClass(child, "Static") && (style & SS_TYPEMASK) != SS_ICON) {
+            const std::string text = WindowText(child);
             if (!text.empty()) {
                 message += (message.empty() ? "" : "\n") + text;
             }
@@ -51,7 +41,7 @@ struct Search {
 };
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
-    if (ClassOf(window) == "#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    if (IsWindowClass(window, "#32770") && IsWindowVisible(window) && IsWindowEnabled(window)) {
         reinterpret_cast<Search*>(param)->found = window;
         return FALSE;
     }
@@ -102,7 +92,7 @@ void FileDialogRobot::Act() {
     }
     DialogStep step;
     step.window = dialog;
-    step.title = TextOf(dialog);
+    step.title = WindowText(dialog);
     HWND nameBox = FileNameBox(dialog);
     if (nameBox != nullptr) {
         step.kind = DialogStep::Kind::FileName;

@@ -1,7 +1,6 @@
 #include "session_runner.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -9,6 +8,7 @@
 #include "display_path.h"
 #include "standin/standin_custom_button.h"
 #include "win32/win_api.h"
+#include "window_queries.h"
 
 namespace driver {
 
@@ -16,34 +16,9 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string WindowText(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-// The window's class name in lower case: class names ignore case.
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    std::string lower = name;
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
 bool IsRadioButton(HWND window) {
-    return ClassOf(window) == "button" &&
+    return IsWindowClass(window, "Button") &&
            (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    return children;
 }
 
 std::string Join(const std::vector<std::string>& items) {
@@ -187,8 +162,8 @@ HWND SessionRunner::Panel() const {
 HWND SessionRunner::FindControl(const std::string& caption, bool customButton) const {
     HWND panel = Panel();
     if (panel != nullptr) {
-        for (HWND child : ChildrenOf(panel)) {
-            const bool matches = customButton ? ClassOf(child) == "custbutton" : IsRadioButton(child);
+        for (HWND child : ChildWindows(panel)) {
+            const bool matches = customButton ? IsWindowClass(child, "CustButton") : IsRadioButton(child);
             if (matches && WindowText(child) == caption) {
                 return child;
             }
@@ -274,11 +249,11 @@ std::vector<SessionRunner::ControlState> SessionRunner::Controls() const {
     if (panel == nullptr) {
         return controls;
     }
-    for (HWND child : ChildrenOf(panel)) {
+    for (HWND child : ChildWindows(panel)) {
         ControlState state;
         state.caption = WindowText(child);
         state.enabled = IsWindowEnabled(child) != FALSE;
-        if (ClassOf(child) == "custbutton") {
+        if (IsWindowClass(child, "CustButton")) {
             state.customButton = true;
             state.checked = standin::CustomButtonStateOf(child).checked;
         } else if (IsRadioButton(child)) {

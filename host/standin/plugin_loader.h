@@ -40,6 +40,9 @@ public:
 
 private:
     PluginLibrary() = default;
+    // Looks up the four exports with `symbol` (the platform's look-up by
+    // name); false with `error` naming the missing ones.
+    bool ResolveExports(void* (*symbol)(void* handle, const char* name), std::string& error);
 
     std::string path_;
     void* handle_ = nullptr;

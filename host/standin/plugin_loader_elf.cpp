@@ -59,16 +59,6 @@ bool ReadElfFacts(const std::string& path, ElfFacts& facts, std::string& error) 
     return true;
 }
 
-template <class Fn>
-bool LookUp(void* handle, const char* name, Fn& fn, std::string& missing) {
-    fn = reinterpret_cast<Fn>(dlsym(handle, name));
-    if (fn == nullptr) {
-        missing += missing.empty() ? name : std::string(", ") + name;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
@@ -96,13 +86,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     library->path_ = path;
     library->handle_ = handle;
 
-    std::string missing;
-    LookUp(handle, "LibDescription", library->description_, missing);
-    LookUp(handle, "LibNumberClasses", library->numberClasses_, missing);
-    LookUp(handle, "LibClassDesc", library->classDesc_, missing);
-    LookUp(handle, "LibVersion", library->version_, missing);
-    if (!missing.empty()) {
-        error = path + ": not a plug-in library: missing export(s) " + missing;
+    if (!library->ResolveExports(dlsym, error)) {
         return nullptr;  // the destructor unloads it
     }
 

@@ -5,12 +5,8 @@ namespace standin {
 
 namespace {
 
-template <class Fn>
-void LookUp(HMODULE module, const char* name, Fn& fn, std::string& missing) {
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (fn == nullptr) {
-        missing += missing.empty() ? name : std::string(", ") + name;
-    }
+void* ExportOf(void* module, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 // A thread that ends at once (a lambda would not have the WINAPI convention).
@@ -33,13 +29,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     library->path_ = path;
     library->handle_ = module;
     library->module_ = module;
-    std::string missing;
-    LookUp(module, "LibDescription", library->description_, missing);
-    LookUp(module, "LibNumberClasses", library->numberClasses_, missing);
-    LookUp(module, "LibClassDesc", library->classDesc_, missing);
-    LookUp(module, "LibVersion", library->version_, missing);
-    if (!missing.empty()) {
-        error = path + ": not a plug-in library: missing export(s) " + missing;
+    if (!library->ResolveExports(ExportOf, error)) {
         return nullptr;
     }
     return library;
