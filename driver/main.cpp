@@ -7,7 +7,7 @@
 #include "display_path.h"
 #include "output_file.h"
 #include "plugin_directory.h"
-#include "scene_file.h"
+#include "scene_format.h"
 #include "scene_snapshot.h"
 #include "scene_svg.h"
 #include "session.h"
@@ -32,7 +32,8 @@ void PrintChanges(const driver::SceneSnapshot& initial, const driver::SceneSnaps
 // Everything that can be checked is checked before the session runs; the
 // files of -o, --svg and "save" are written only after it has succeeded.
 int Run(const driver::Invocation& invocation) {
-    driver::SceneDocument document = driver::ReadSceneFile(invocation.scenePath);
+    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    driver::SceneDocument& document = sceneFile->Document();
     const std::vector<driver::Action> actions = invocation.sessionPath.empty()
                                                     ? invocation.shortcut
                                                     : driver::ReadSession(invocation.sessionPath);
@@ -48,7 +49,7 @@ int Run(const driver::Invocation& invocation) {
     std::vector<std::size_t> selection;
     std::vector<driver::OutputFile> files;
     {
-        driver::SessionRunner runner(document, std::cout, driver::PluginDirectory());
+        driver::SessionRunner runner(*sceneFile, std::cout, driver::PluginDirectory());
         runner.Run(actions, source);
         selection = runner.SelectionIndices();
         files = runner.PendingFiles();
@@ -58,8 +59,7 @@ int Run(const driver::Invocation& invocation) {
         PrintChanges(initial, final);
     }
     if (!invocation.outputPath.empty()) {
-        files.push_back({invocation.outputPath, driver::WriteSceneFile(*document.scene, selection,
-                                                                       document.animationRange, document.currentTime)});
+        files.push_back({invocation.outputPath, sceneFile->Write(invocation.outputPath, selection)});
     }
     if (!invocation.svgPath.empty()) {
         files.push_back({invocation.svgPath, driver::DrawSceneSvg(initial, final)});

@@ -1,4 +1,5 @@
 #include "scene_file.h"
+#include "scene_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -404,6 +405,25 @@ std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& 
     std::string text;
     WritePretty(document, 0, text);
     return text + "\n";
+}
+
+namespace {
+
+// The project's own scene file: everything it holds is in the document.
+class JsonSceneFile final : public SceneFile {
+public:
+    explicit JsonSceneFile(SceneDocument document) { document_ = std::move(document); }
+
+    std::string FormatName() const override { return "scene file"; }
+    std::string Write(const std::string&, const std::vector<std::size_t>& selection) override {
+        return WriteSceneFile(*document_.scene, selection, document_.animationRange, document_.currentTime);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SceneFile> ReadScene(const std::string& path) {
+    return std::make_unique<JsonSceneFile>(ReadSceneFile(path));
 }
 
 }  // namespace driver

@@ -37,12 +37,13 @@ std::string HexId(std::uint32_t value) {
 
 }  // namespace
 
-SessionRunner::SessionRunner(SceneDocument& document, std::ostream& transcript, std::string pluginDir)
-    : document_(document),
+SessionRunner::SessionRunner(SceneFile& file, std::ostream& transcript, std::string pluginDir)
+    : file_(file),
+      document_(file.Document()),
       transcript_(transcript),
       pluginDir_(std::move(pluginDir)),
-      host_(*document.scene),
-      order_(document.scene->PreOrder()),
+      host_(*document_.scene),
+      order_(document_.scene->PreOrder()),
       dialogs_([this](bool saving, const std::string& refusal) { return NextAnswer(saving, refusal); }) {
     host_.SetAnimationRange(document_.animationRange);
     host_.SetCurrentTime(document_.currentTime);
@@ -222,8 +223,7 @@ void SessionRunner::EndPick() {
 }
 
 void SessionRunner::Save(const Action& action) {
-    pending_.push_back({action.argument, WriteSceneFile(*document_.scene, SelectionIndices(),
-                                                        document_.animationRange, document_.currentTime)});
+    pending_.push_back({action.argument, file_.Write(action.argument, SelectionIndices())});
     Note("scene kept for " + Quoted(DisplayPath(action.argument)) + " (written when the session has succeeded)");
 }
 

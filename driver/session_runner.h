@@ -8,7 +8,7 @@
 
 #include "file_dialog_user.h"
 #include "output_file.h"
-#include "scene_file.h"
+#include "scene_format.h"
 #include "scene_snapshot.h"
 #include "session.h"
 #include "standin/standin_interface.h"
@@ -31,7 +31,7 @@ namespace driver {
 class SessionRunner {
 public:
     // `pluginDir` is where bare tool names ("open Tarvel") are found.
-    SessionRunner(SceneDocument& document, std::ostream& transcript, std::string pluginDir);
+    SessionRunner(SceneFile& file, std::ostream& transcript, std::string pluginDir);
     // Closes an open tool and unloads the libraries.
     ~SessionRunner();
     SessionRunner(const SessionRunner&) = delete;
@@ -87,6 +87,7 @@ private:
     void Note(const std::string& line);
     [[noreturn]] void Fail(const std::string& what) const;
 
+    SceneFile& file_;
     SceneDocument& document_;
     std::ostream& transcript_;
     std::string pluginDir_;

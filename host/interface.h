@@ -2,6 +2,7 @@
 
 #include "anim_range.h"
 #include "host_api.h"
+#include "log_sys.h"
 #include "pick_mode.h"
 #include "scene_node.h"
 #include "viewport.h"
@@ -46,6 +47,9 @@ public:
     virtual void RemovePanelPage(HWND page) = 0;
     // Lets the host handle a mouse message of a panel page (panel scrolling).
     virtual void ForwardPanelMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+    // The host's system log, valid while the host runs.
+    virtual LogSys* Log() = 0;
 
 protected:
     ~Interface() = default;

@@ -164,3 +164,18 @@ TEST(StandinInterface, RedrawSuspensionMustPairAndGetCoreInterfaceAnswersTheCurr
     EXPECT_EQ(GetCOREInterface(), nullptr);
     ASSERT_EQ(scene.Violations().size(), 1u);  // closed while still suspended
 }
+
+TEST(StandinInterface, TheSystemLogKeepsCopiesOfWellFormedEntriesAndRefusesOthers) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    std::string text = "saved";
+    host.Log()->LogEntry(SYSLOG_INFO, FALSE, "Velkora", text.c_str());
+    text = "changed afterwards";
+    host.Log()->LogEntry(SYSLOG_ERROR, FALSE, "Velkora", "not saved");
+    host.Log()->LogEntry(3, FALSE, "Velkora", "two types at once");
+    host.Log()->LogEntry(SYSLOG_WARN, FALSE, nullptr, "no title");
+    ASSERT_EQ(host.LogRecords().size(), 2u);
+    EXPECT_EQ(host.LogRecords()[0].text, "saved");
+    EXPECT_EQ(host.LogRecords()[1].type, SYSLOG_ERROR);
+    EXPECT_EQ(scene.Violations().size(), 2u);
+}

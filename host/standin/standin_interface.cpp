@@ -64,6 +64,27 @@ void StandinInterface::RedrawViewports(TimeValue t, unsigned flags, const void* 
     ++redrawCount_;
 }
 
+LogSys* StandinInterface::Log() {
+    Record("Log");
+    return this;
+}
+
+void StandinInterface::LogEntry(DWORD type, BOOL dialogue, const char* title, const char* text) {
+    HostCall call{"LogEntry"};
+    call.index = static_cast<int>(type);
+    call.text = text == nullptr ? "" : text;
+    scene_.Journal().Record(std::move(call));
+    if (title == nullptr || text == nullptr) {
+        scene_.ReportViolation("LogEntry with a null title or text");
+        return;
+    }
+    if (type != SYSLOG_ERROR && type != SYSLOG_WARN && type != SYSLOG_INFO && type != SYSLOG_DEBUG) {
+        scene_.ReportViolation("LogEntry with the unknown type " + std::to_string(type));
+        return;
+    }
+    log_.push_back({type, dialogue != FALSE, title, text});
+}
+
 void StandinInterface::SuspendSceneRedraw() {
     Record("SuspendSceneRedraw");
     ++suspendDepth_;

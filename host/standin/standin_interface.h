@@ -11,6 +11,14 @@
 
 namespace standin {
 
+// One entry of the host's system log, as a tool made it.
+struct LogRecord {
+    DWORD type = 0;
+    bool dialogue = false;
+    std::string title;
+    std::string text;
+};
+
 // A page of the command panel, as AddPanelPage made it.
 struct PanelPage {
     HWND window = nullptr;
@@ -27,7 +35,7 @@ struct PanelPage {
 // The stand-in host's core interface over one StandinScene. Constructing it
 // makes it the interface that GetCOREInterface() returns until it is
 // destroyed. Every call the tools make is recorded in the scene's journal.
-class HOST_API StandinInterface final : public Interface {
+class HOST_API StandinInterface final : public Interface, private LogSys {
 public:
     explicit StandinInterface(StandinScene& scene);
     ~StandinInterface();
@@ -49,6 +57,7 @@ public:
                       unsigned flags, int category) override;
     void RemovePanelPage(HWND page) override;
     void ForwardPanelMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam) override;
+    LogSys* Log() override;
 
     // Scene state, set directly by tests and the driver (no journal entry).
     StandinScene& Scene() { return scene_; }
@@ -58,6 +67,8 @@ public:
     void SetAnimationRange(AnimRange range) { range_ = range; }
     void SetCurrentTime(TimeValue t) { currentTime_ = t; }
     int RedrawCount() const { return redrawCount_; }
+    // The system log's entries, in order.
+    const std::vector<LogRecord>& LogRecords() const { return log_; }
     int SuspendDepth() const { return suspendDepth_; }
 
     // The pick mode that is active, or null.
@@ -113,6 +124,9 @@ public:
     void ChangeSelection(std::vector<StandinNode*> nodes);
 
 private:
+    // LogSys
+    void LogEntry(DWORD type, BOOL dialogue, const char* title, const char* text) override;
+
     void Record(const char* operation);
     void ClosePanel();
 
@@ -121,6 +135,7 @@ private:
     AnimRange range_{0, 100};
     TimeValue currentTime_ = 0;
     int redrawCount_ = 0;
+    std::vector<LogRecord> log_;
     int suspendDepth_ = 0;
     PickModeHandler* activePickMode_ = nullptr;
     StandinViewport viewport_{scene_.Journal()};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scene_file.h"
+#include "standin/standin_scene.h"
+
+namespace driver {
+
+// A scene read from a file in one of the formats the driver knows, with
+// what that format needs to write the scene back. The document is the
+// stand-in scene the run works on; the rest (the file's other content, how
+// its nodes map onto the scene's) stays with the format.
+class SceneFile {
+public:
+    virtual ~SceneFile() = default;
+
+    SceneDocument& Document() { return document_; }
+
+    // The format's name as messages give it: "scene file", "glTF", "GLB".
+    virtual std::string FormatName() const = 0;
+
+    // The bytes of a file at `path` that holds the scene as it now stands,
+    // with `selection` as pre-order indices (formats without a selection
+    // leave it out). A format whose files refer to others by relative
+    // paths rewrites them for `path`'s folder. Throws SceneFileError,
+    // naming the node, for a scene this format cannot hold; nothing is
+    // written then.
+    virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+
+    // True for a node whose placement an animation of the file drives, so
+    // that an edit of it is overridden when the animation plays.
+    virtual bool DrivenByAnimation(const standin::StandinNode& node) const {
+        (void)node;
+        return false;
+    }
+
+protected:
+    SceneDocument document_;
+};
+
+// Reads the scene at `path` in the format that its content (or, where the
+// content does not tell, its extension) names. Throws SceneFileError with
+// the file, the place in it and the reason.
+std::unique_ptr<SceneFile> ReadScene(const std::string& path);
+
+}  // namespace driver
