@@ -422,6 +422,10 @@ public:
 
 }  // namespace
 
+std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path) {
+    return std::make_unique<JsonSceneFile>(ParseSceneFile(bytes, path));
+}
+
 std::unique_ptr<SceneFile> ReadScene(const std::string& path) {
     return std::make_unique<JsonSceneFile>(ReadSceneFile(path));
 }

@@ -41,9 +41,12 @@ protected:
     SceneDocument document_;
 };
 
-// Reads the scene at `path` in the format that its content (or, where the
-// content does not tell, its extension) names. Throws SceneFileError with
-// the file, the place in it and the reason.
+// The scene in `bytes`, the content of the file at `path`, in the format
+// that the content (or, where the content does not tell, the extension of
+// `path`) names. Reads no other file. Throws SceneFileError with the file,
+// the place in it and the reason.
+std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+// The same for the file at `path`, read whole.
 std::unique_ptr<SceneFile> ReadScene(const std::string& path);
 
 }  // namespace driver
