@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gltf/gltf_scene_file.h"
 #include "utf8.h"
 
 namespace driver {
@@ -348,17 +349,23 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
     return document;
 }
 
-SceneDocument ReadSceneFile(const std::string& path) {
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw SceneFileError(path + ": cannot be opened");
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
         throw SceneFileError(path + ": cannot be read");
     }
-    return ParseSceneFile(text, path);
+    return bytes;
 }
+
+}  // namespace
+
+SceneDocument ReadSceneFile(const std::string& path) { return ParseSceneFile(ReadWholeFile(path), path); }
 
 std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange animationRange,
                            TimeValue currentTime) {
@@ -423,11 +430,12 @@ public:
 }  // namespace
 
 std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path) {
+    if (gltf::IsGltfScene(bytes, path)) {
+        return gltf::ParseGltfScene(bytes, path);
+    }
     return std::make_unique<JsonSceneFile>(ParseSceneFile(bytes, path));
 }
 
-std::unique_ptr<SceneFile> ReadScene(const std::string& path) {
-    return std::make_unique<JsonSceneFile>(ReadSceneFile(path));
-}
+std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadWholeFile(path), path); }
 
 }  // namespace driver

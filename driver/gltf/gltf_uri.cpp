@@ -1,0 +1,91 @@
+#include "gltf/gltf_uri.h"
+
+#include "scene_file.h"
+
+namespace driver::gltf {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A scheme ("data:", "https:", "C:" alike) before the first "/".
+bool HasScheme(const std::string& uri) {
+    if (uri.empty() || !IsAlpha(uri[0])) {
+        return false;
+    }
+    for (const char c : uri) {
+        if (c == ':') {
+            return true;
+        }
+        if (!IsAlpha(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return false;
+}
+
+std::string PercentDecoded(const std::string& text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// Escapes all but unreserved characters, sub-delimiters, "@", "/" and
+// non-ASCII bytes. ":" is escaped too, so that no segment reads as a scheme.
+std::string PercentEncoded(const std::string& path) {
+    static const std::string kept = "-._~!$&'()*+,;=@/";
+    static const char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsAlpha(c) || IsDigit(c) || byte >= 0x80 || kept.find(c) != std::string::npos) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += digits[byte >> 4];
+            encoded += digits[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+}  // namespace
+
+fs::path FolderOf(const std::string& path) { return fs::absolute(fs::path(path)).lexically_normal().parent_path(); }
+
+std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fromFolder, const fs::path& toFolder,
+                                      const std::string& where) {
+    if (fromFolder == toFolder || HasScheme(uri) || uri.empty() || uri[0] == '/' || uri[0] == '\\') {
+        return std::nullopt;
+    }
+    const std::size_t suffixAt = uri.find_first_of("?#");
+    const std::string suffix = suffixAt == std::string::npos ? std::string() : uri.substr(suffixAt);
+    const fs::path target = (fromFolder / fs::u8path(PercentDecoded(uri.substr(0, suffixAt)))).lexically_normal();
+    const fs::path relative = target.lexically_relative(toFolder);
+    if (relative.empty()) {
+        throw SceneFileError(where + ": no relative path leads from the written file's folder to " +
+                             target.u8string());
+    }
+    return PercentEncoded(relative.generic_u8string()) + suffix;
+}
+
+}  // namespace driver::gltf

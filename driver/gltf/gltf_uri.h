@@ -1,0 +1,21 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace driver::gltf {
+
+// The folder that holds the file at `path`, absolute and normalised.
+std::filesystem::path FolderOf(const std::string& path);
+
+// How a file in `toFolder` refers to what `uri` refers to from a file in
+// `fromFolder` (both from FolderOf). None where the URI stays as it is: a
+// data: URI or any other with a scheme, an absolute path, or the same
+// folder. Otherwise the relative path from `toFolder`, with percent-escapes
+// where a URI needs them (non-ASCII UTF-8 stays as it is, as IRIs allow).
+// Throws SceneFileError, naming `where`, when no relative path leads there.
+std::optional<std::string> RebasedUri(const std::string& uri, const std::filesystem::path& fromFolder,
+                                      const std::filesystem::path& toFolder, const std::string& where);
+
+}  // namespace driver::gltf

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace driver::gltf {
+
+// The bytes [begin, end) of a text.
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+struct JsonMember;
+
+// A value of a JSON text that JsonSyntaxError has accepted: where it lies and
+// what it holds, read on demand from the text, which must outlive it. Only
+// scalars are ever decoded, and nothing here recurses, so a file may nest its
+// values as deeply as it likes.
+class JsonValue {
+public:
+    enum class Kind { Object, Array, String, Number, Boolean, Null };
+
+    JsonValue(const std::string& text, Span span) : text_(&text), span_(span) {}
+
+    Kind GetKind() const;
+    bool Is(Kind kind) const { return GetKind() == kind; }
+    Span GetSpan() const { return span_; }
+    std::string_view Raw() const { return std::string_view(*text_).substr(span_.begin, span_.end - span_.begin); }
+    const std::string& Text() const { return *text_; }
+
+    // An object's members in their written order; an array's elements.
+    std::vector<JsonMember> Members() const;
+    std::vector<JsonValue> Elements() const;
+
+    // A string's decoded UTF-8 text.
+    std::string String() const;
+    // A number as a double; none for a number beyond the double range.
+    std::optional<double> Number() const;
+    // A number written as a non-negative integer (no fraction, no exponent)
+    // that fits in std::size_t.
+    std::optional<std::size_t> Index() const;
+
+private:
+    const std::string* text_;
+    Span span_;
+};
+
+struct JsonMember {
+    std::string key;
+    Span keySpan;  // the key with its quotes
+    JsonValue value;
+};
+
+// Empty when `text` is one well-formed JSON value (a UTF-8 byte order mark
+// and white space around it allowed); else why not, with the line and
+// column.
+std::string JsonSyntaxError(const std::string& text);
+
+// The value of a text that JsonSyntaxError accepted.
+JsonValue JsonDocument(const std::string& text);
+
+}  // namespace driver::gltf
