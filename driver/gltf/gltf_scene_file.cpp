@@ -57,27 +57,24 @@ std::optional<JsonValue> Member(const JsonValue& object, const std::string& key)
 // is left out.
 std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeEntry& like) {
     Trs exact;
-    if (!TrsOfAffine(local, like.trs, exact)) {
+    standin::Affine orthogonal;
+    if (!TrsOfAffine(local, like.trs, exact, &orthogonal)) {
         return std::nullopt;
     }
+    if (like.hasMatrix) {
+        double m[16];
+        MatrixOfAffine(orthogonal, m);
+        float narrowed[16];
+        std::transform(std::begin(m), std::end(m), narrowed, [](double v) { return static_cast<float>(v); });
+        return std::vector<MemberChange>{{"matrix", JsonNumbers(narrowed, 16)}};
+    }
     float t[3], r[4], s[3];
-    Trs stored;
     for (int i = 0; i < 4; ++i) {
         r[i] = static_cast<float>(exact.rotation[i]);
-        stored.rotation[i] = r[i];
     }
     for (int i = 0; i < 3; ++i) {
         t[i] = static_cast<float>(exact.translation[i]);
         s[i] = static_cast<float>(exact.scale[i]);
-        stored.translation[i] = t[i];
-        stored.scale[i] = s[i];
-    }
-    if (like.hasMatrix) {
-        double m[16];
-        MatrixOfAffine(AffineOfTrs(stored), m);
-        float narrowed[16];
-        std::transform(std::begin(m), std::end(m), narrowed, [](double v) { return static_cast<float>(v); });
-        return std::vector<MemberChange>{{"matrix", JsonNumbers(narrowed, 16)}};
     }
     auto member = [](const char* key, const float* values, std::size_t count, float fill, float last) {
         bool isDefault = true;

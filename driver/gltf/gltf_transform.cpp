@@ -127,7 +127,7 @@ void MatrixOfAffine(const standin::Affine& affine, double (&m)[16]) {
     m[15] = 1;
 }
 
-bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs) {
+bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standin::Affine* exact) {
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
             if (!std::isfinite(local.m[i][j])) {
@@ -191,6 +191,14 @@ bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs) {
     for (int i = 0; i < 3; ++i) {
         trs.scale[i] = zero[i] ? 0 : signs[i] * lengths[i];
         trs.translation[i] = local.t[i];
+    }
+    if (exact != nullptr) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                exact->m[i][j] = trs.scale[i] * columns[i][j];
+            }
+            exact->t[i] = local.t[i];
+        }
     }
     return true;
 }

@@ -26,7 +26,9 @@ void MatrixOfAffine(const standin::Affine& affine, double (&m)[16]);
 // glTF cannot hold: axes not at right angles (shear), or numbers that are
 // not finite. Where the map mirrors, the axes that `like` scales by a
 // negative factor are the ones mirrored when that fits, else Z. The
-// quaternion has w >= 0.
-bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs);
+// quaternion has w >= 0. `exact`, if given, receives the map of the
+// result before the rotation became a quaternion: `local` with its axes
+// made exactly orthogonal.
+bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standin::Affine* exact = nullptr);
 
 }  // namespace driver::gltf

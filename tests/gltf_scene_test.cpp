@@ -1,0 +1,355 @@
+// glTF scenes: what is read agrees with glTF's own arithmetic, what is
+// written keeps everything no tool changed, and what glTF cannot hold or
+// the tools cannot read is refused with the place and the reason.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "gltf_test_scene.h"
+#include "scene_format.h"
+#include "standin/transform_math.h"
+
+using gltftest::Json;
+using standin::StandinNode;
+
+namespace {
+
+std::unique_ptr<driver::SceneFile> Read(const std::string& bytes, const std::string& path = "scene.gltf") {
+    return driver::ParseScene(bytes, path);
+}
+
+std::vector<StandinNode*> Nodes(driver::SceneFile& file) { return file.Document().scene->PreOrder(); }
+
+template <typename Action>
+std::string ErrorOf(Action action) {
+    try {
+        action();
+    } catch (const driver::SceneFileError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+NodeMatrix Rows(Point3 x, Point3 y, Point3 z, Point3 t) {
+    NodeMatrix m;
+    m.row[0] = x, m.row[1] = y, m.row[2] = z, m.row[3] = t;
+    return m;
+}
+
+void ExpectNumbers(const Json& value, std::vector<double> expected) {
+    ASSERT_EQ(value.size(), expected.size()) << value.dump();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(value[i].get<double>(), expected[i], 1e-6) << value.dump();
+    }
+}
+
+// q and -q are the same rotation.
+void ExpectRotation(const Json& value, std::vector<double> expected) {
+    const double dot = value[0].get<double>() * expected[0] + value[1].get<double>() * expected[1] +
+                       value[2].get<double>() * expected[2] + value[3].get<double>() * expected[3];
+    EXPECT_NEAR(std::fabs(dot), 1, 1e-6) << value.dump();
+}
+
+// A transform of rotation q, uniform or per-axis scale, and translation.
+NodeMatrix Placement(std::mt19937& random, bool stretched) {
+    std::uniform_real_distribution<float> place(-5, 5), factor(0.5f, 2);
+    standin::Affine rotation;
+    standin::RotationOf(Quat(place(random), place(random), place(random), place(random)), rotation);
+    const float s = factor(random);
+    const standin::Affine scaled =
+        standin::Then(stretched ? standin::ScaleOf(s, factor(random), factor(random)) : standin::ScaleOf(s, s, s),
+                      rotation);
+    return standin::ToNodeMatrix(standin::Then(scaled, standin::Translation(place(random), place(random), place(random))));
+}
+
+std::string GlbOf(const std::string& json, const std::string& chunks) {
+    auto word = [](std::size_t v) {
+        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+    };
+    return "glTF" + word(2) + word(20 + json.size() + chunks.size()) + word(json.size()) + "JSON" + json + chunks;
+}
+
+const char* const kAsset = R"("asset": {"version": "2.0"})";
+
+std::string Gltf(const std::string& rest) { return std::string("{") + kAsset + ", " + rest + "}"; }
+
+}  // namespace
+
+TEST(GltfScene, AQuarterTurnAboutYWithATranslationReadsAndWritesAsGltfMeansIt) {
+    const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1]}], "nodes": [
+        {"name": "Turned", "rotation": [0, 0.70710678, 0, 0.70710678], "translation": [1, 2, 3], "children": [2]},
+        {"name": "Matrix", "matrix": [0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 2, 3, 1]},
+        {"name": "Child", "translation": [1, 0, 0]}])");
+    auto file = Read(text);
+    const auto nodes = Nodes(*file);
+    ASSERT_EQ(nodes.size(), 4u);
+    EXPECT_EQ(nodes[0]->Name(), "Scene Root");
+    EXPECT_EQ(nodes[2]->Name(), "Child") << "children come right after their parent";
+    // The X axis turns onto -Z, Z onto X; the child one unit along X sits at (1, 2, 2).
+    const NodeMatrix turned = Rows({0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {1, 2, 3});
+    EXPECT_LT(gltftest::Distance(nodes[1]->Transform(), turned), 1e-7);
+    EXPECT_LT(gltftest::Distance(nodes[3]->Transform(), turned), 1e-7);
+    EXPECT_LT(gltftest::Distance(nodes[2]->Transform(), Rows({0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {1, 2, 2})), 1e-7);
+
+    // Both turned the other way and moved to (4, 5, 6): the child stays where it is.
+    const NodeMatrix back = Rows({0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, {4, 5, 6});
+    nodes[1]->SetTransform(back);
+    nodes[3]->SetTransform(back);
+    const Json written = Json::parse(file->Write("scene.gltf", {}));
+    const Json& out = written["nodes"];
+    ExpectRotation(out[0]["rotation"], {0, -0.70710678, 0, 0.70710678});
+    ExpectNumbers(out[0]["translation"], {4, 5, 6});
+    EXPECT_EQ(out[0]["children"], Json::array({2}));
+    ExpectNumbers(out[1]["matrix"], {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 4, 5, 6, 1});
+    EXPECT_FALSE(out[1].contains("translation") || out[1].contains("rotation") || out[1].contains("scale"));
+    ExpectNumbers(out[2]["translation"], {-4, -3, 3});
+    ExpectRotation(out[2]["rotation"], {0, 1, 0, 0});
+}
+
+// Random scenes: read, they agree with glTF's arithmetic and write back to
+// the same bytes; edited, the written file holds exactly the edits, and the
+// nodes nobody touched keep their JSON.
+TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
+    for (unsigned seed = 0; seed < 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        const Json input = gltftest::RandomGltf(random, {12, true});
+        const std::string text = input.dump(seed % 2 == 0 ? 2 : -1);
+        auto file = Read(text);
+        const auto nodes = Nodes(*file);
+        const std::vector<std::size_t> order = gltftest::GltfPreOrder(input);
+        const auto worlds = gltftest::GltfWorlds(input);
+        ASSERT_EQ(nodes.size(), order.size() + 1);
+        EXPECT_EQ(nodes[0]->Name(), input["scenes"][0].value("name", "Scene Root"));
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const Json& node = input["nodes"][order[k]];
+            EXPECT_EQ(nodes[k + 1]->Name(), node.value("name", ""));
+            EXPECT_LT(gltftest::Distance(nodes[k + 1]->Transform(), gltftest::AsNodeMatrix(worlds[order[k]])), 1e-5);
+            const SClass_ID expected = node.contains("mesh") ? 0x10u : node.contains("camera") ? 0x20u
+                                       : node.contains("extensions") ? 0x30u : 0x40u;
+            EXPECT_EQ(nodes[k + 1]->GetObject().superClass, expected);
+        }
+        ASSERT_EQ(file->Write("scene.gltf", {}), text);
+
+        // Edits: names (the empty one included), placements and object offsets.
+        std::uniform_int_distribution<int> pick(0, 5);
+        std::vector<int> edit(nodes.size(), -1);
+        std::vector<NodeMatrix> world(nodes.size()), object(nodes.size());
+        std::size_t offsets = 0;
+        for (std::size_t k = 1; k < nodes.size(); ++k) {
+            StandinNode& node = *nodes[k];
+            edit[k] = pick(random);
+            if (edit[k] == 0) {
+                node.SetName(k % 2 == 0 ? "" : "Renamed " + std::to_string(k));
+            } else if (edit[k] == 1) {
+                node.SetTransform(Placement(random, node.Children().empty()));
+            } else if (edit[k] == 2) {
+                node.SetObjectOffset(Placement(random, false));
+                ++offsets;
+            }
+            world[k] = node.Transform();
+            object[k] = node.ObjectWorld();
+        }
+        const std::string written = file->Write("scene.gltf", {});
+        const Json output = Json::parse(written);
+        auto reread = Read(written);
+        const auto again = Nodes(*reread);
+        ASSERT_EQ(again.size(), nodes.size());
+        EXPECT_EQ(output["nodes"].size(), input["nodes"].size() + offsets) << "one new node per object moved off";
+        const auto writtenWorlds = gltftest::GltfWorlds(output);
+        for (std::size_t k = 1; k < nodes.size(); ++k) {
+            EXPECT_EQ(again[k]->Name(), nodes[k]->Name());
+            EXPECT_LT(gltftest::Distance(again[k]->Transform(), world[k]), 1e-4) << "node " << k;
+            EXPECT_LT(gltftest::Distance(again[k]->ObjectWorld(), object[k]), 1e-4) << "node " << k;
+            EXPECT_EQ(again[k]->GetObject().superClass, nodes[k]->GetObject().superClass);
+            const std::size_t g = order[k - 1];
+            const Json& node = output["nodes"][g];
+            EXPECT_EQ(node.contains("name"), !nodes[k]->Name().empty());
+            const std::size_t parent = std::find(nodes.begin(), nodes.end(), nodes[k]->Parent()) - nodes.begin();
+            if (edit[k] > 2 && edit[parent] != 1) {
+                EXPECT_EQ(node, input["nodes"][g]) << "node " << k << " is as it was";
+            }
+            // Other tools see the object where the stand-in sees it.
+            for (const Json& child : node.value("children", Json::array())) {
+                const std::size_t c = child.get<std::size_t>();
+                if (output["nodes"][c].value("extras", Json::object()).contains("morvaneObjectOf")) {
+                    EXPECT_LT(gltftest::Distance(gltftest::AsNodeMatrix(writtenWorlds[c]), object[k]), 1e-4);
+                }
+            }
+        }
+        EXPECT_EQ(reread->Write("scene.gltf", {}), written) << "a written file reads back and writes the same";
+    }
+}
+
+TEST(GltfScene, WhatAGltfFileCannotHoldIsRefusedNamingTheNode) {
+    // The parent stretches along X; a child turned against that stretch is sheared.
+    const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [
+        {"name": "Stretched", "scale": [2, 1, 1], "children": [1]}, {"name": "Child"}])");
+    const NodeMatrix turned = Rows({0.70710677f, 0.70710677f, 0}, {-0.70710677f, 0.70710677f, 0}, {0, 0, 1}, {});
+    struct Case {
+        const char* what;
+        void (*edit)(std::vector<StandinNode*>&, const NodeMatrix&);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"shear", [](auto& n, const NodeMatrix& m) { n[2]->SetTransform(m); },
+         "out.gltf: node 2 \"Child\" (nodes[1]): its transform relative to its parent has shear"},
+        {"object offset with shear", [](auto& n, const NodeMatrix&) {
+             n[2]->SetObjectOffset(Rows({1, 0.5f, 0}, {0, 1, 0}, {0, 0, 1}, {}));
+         },
+         "out.gltf: node 2 \"Child\" (nodes[1]): its object's offset from the pivot has shear"},
+        {"a name that is not UTF-8", [](auto& n, const NodeMatrix&) { n[2]->SetName("Caf\xe9"); },
+         "out.gltf: node 2 \"Caf\\xe9\" (nodes[1]): the name is not UTF-8, as glTF names must be (line 3 of a "
+         "names file)"},
+        {"a moved root", [](auto& n, const NodeMatrix& m) { n[0]->SetTransform(m); },
+         "out.gltf: node 0 \"Scene Root\" (the scene root): the scene root is no glTF node"},
+    };
+    for (const Case& c : cases) {
+        auto file = Read(text);
+        auto nodes = Nodes(*file);
+        c.edit(nodes, turned);
+        EXPECT_EQ(ErrorOf([&] { file->Write("out.gltf", {}); }).rfind(c.message, 0), 0u) << c.what;
+    }
+    auto sceneless = Read(Gltf(R"("nodes": [{"name": "Alone"}])"));
+    Nodes(*sceneless)[0]->SetName("Named");
+    EXPECT_EQ(ErrorOf([&] { sceneless->Write("out.gltf", {}); }),
+              "out.gltf: node 0 \"Named\" (the scene root): the file has no scene to take the root's name");
+}
+
+TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
+    const std::string scene = R"("scenes": [{"nodes": [0]}], )";
+    const std::pair<std::string, std::string> cases[] = {
+        {"{\"asset\": ", "malformed JSON: parse error at line 1, column 11: syntax error while parsing value - "
+                         "unexpected end of input; expected '[', '{', or a literal"},
+        {R"({"asset": {"version": "1.0"}})", "asset.version: not glTF 2.0: the version is \"1.0\""},
+        {R"({"nodes": []})", "asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
+        {R"({"asset": {"version": "2.0", "minVersion": "2.1"}})", "asset.minVersion: needs a newer glTF than 2.0"},
+        {Gltf(R"("nodes": {})"), "nodes: must be an array of nodes"},
+        {Gltf(R"("nodes": [7])"), "nodes[0]: must be a node object"},
+        {Gltf(R"("nodes": [{"name": "a", "name": "b"}])"), "nodes[0]: has the member \"name\" twice"},
+        {Gltf(R"("nodes": [{"children": [1]}])"), "nodes[0].children[0]: 1 is not a node index (0 to 0)"},
+        {Gltf(R"("nodes": [{"children": [-1]}])"), "nodes[0].children[0]: must be a node index"},
+        {Gltf(R"("nodes": [{"children": [2]}, {"children": [2]}, {}])"),
+         "nodes[2]: is a child of both nodes[0] and nodes[1]"},
+        {Gltf(R"("nodes": [{"children": [1]}, {"children": [2]}, {"children": [0]}])"),
+         "nodes[0]: is its own ancestor: nodes[0] -> nodes[1] -> nodes[2] -> nodes[0]"},
+        {Gltf(R"("nodes": [{"name": 5}])"), "nodes[0].name: must be a string"},
+        {Gltf(R"("nodes": [{"name": "a\u0000b"}])"), "nodes[0].name: a name cannot hold a NUL character"},
+        {Gltf(R"("nodes": [{"matrix": [1, 0, 0]}])"), "nodes[0].matrix: must be an array of 16 numbers"},
+        {Gltf(R"("nodes": [{"matrix": [1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1], "scale": [1, 1, 1]}])"),
+         "nodes[0]: has both a \"matrix\" and a translation, rotation or scale"},
+        {Gltf(R"("nodes": [{"matrix": [1,0,0,0, 0,1,0,0, 0,0,1,0.5, 0,0,0,1]}])"),
+         "nodes[0].matrix: is not an affine transform: its last row must be 0, 0, 0, 1"},
+        {Gltf(R"("nodes": [{"translation": [0, 1e39, 0]}])"),
+         "nodes[0].translation: 1e39 is not finite in single precision"},
+        {Gltf(R"("nodes": [{"rotation": [0, 0, 0, 0]}])"), "nodes[0].rotation: is not a rotation quaternion"},
+        {Gltf(R"("nodes": [{"mesh": "box"}])"), "nodes[0].mesh: must be a mesh index"},
+        {Gltf(R"("nodes": [{"extensions": {"KHR_lights_punctual": {"light": 0.5}}}])"),
+         "nodes[0].extensions.KHR_lights_punctual.light: must be a light index"},
+        {Gltf(scene + R"("nodes": [{"scale": [1e30, 1, 1], "children": [1]}, {"scale": [1e30, 1, 1]}])"),
+         "nodes[1]: its world transform is not finite in single precision"},
+        {Gltf(R"("scene": 0)"), "scene: 0 is not a scene index (there are none)"},
+        {Gltf(R"("scene": "hello", "scenes": [{}])"), "scene: must be a scene index"},
+        {Gltf(R"("scenes": [{"name": 42}])"), "scenes[0].name: must be a string"},
+        {Gltf(R"("scenes": [{"nodes": [1]}], "nodes": [{"children": [1]}, {}])"),
+         "scenes[0].nodes[0]: nodes[1] is a child of nodes[0], not a root"},
+        {GlbOf("{}", ""), "asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
+        {std::string("glTF\x01\0\0\0\x0c\0\0\0", 12), "not glTF 2.0: GLB version 1"},
+        {GlbOf("{}", "") + "x", "malformed GLB: the header gives a length of 22 bytes, the file has 23"},
+        {GlbOf("{}", std::string("\x10\0\0\0BIN\0", 8)), "malformed GLB: chunk 1 at byte 22 runs past the end"},
+        {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20), "malformed GLB: the first chunk is not the JSON chunk"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        const std::string path = bytes.rfind("glTF", 0) == 0 ? "scene.glb" : "scene.gltf";
+        EXPECT_EQ(ErrorOf([&] { Read(bytes, path); }), path + ": " + message) << bytes;
+    }
+    EXPECT_EQ(ErrorOf([] { Read("{}", "scene.glb"); }), "scene.glb: not a GLB file: it does not begin with \"glTF\"");
+}
+
+TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
+    std::string binary;
+    for (int i = 0; i < 256; ++i) {
+        binary += static_cast<char>(i);
+    }
+    const std::string chunks = std::string("\0\1\0\0BIN\0", 8) + binary + std::string("\4\0\0\0XTRA\1\2\3\4", 12);
+    std::string json = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])");
+    const std::size_t padding = (4 - json.size() % 4) % 4;
+    json.append(padding, '\0');  // zero padding, as some writers make it
+    const std::string glb = GlbOf(json, chunks);
+    auto file = Read(glb, "scene.glb");
+    EXPECT_EQ(file->FormatName(), "GLB");
+    EXPECT_EQ(file->Write("scene.glb", {}), glb) << "unchanged, the file is written as it was";
+
+    Nodes(*file)[1]->SetName("Crate with a longer name");
+    const std::string written = file->Write("scene.glb", {});
+    const std::uint32_t jsonLength = static_cast<unsigned char>(written[12]) | static_cast<unsigned char>(written[13]) << 8;
+    EXPECT_EQ(jsonLength % 4, 0u);
+    EXPECT_EQ(written.substr(20 + jsonLength), chunks);
+    EXPECT_EQ(static_cast<unsigned char>(written[8]) | static_cast<unsigned char>(written[9]) << 8, written.size());
+    EXPECT_EQ(Nodes(*Read(written, "copy.glb"))[1]->Name(), "Crate with a longer name");
+}
+
+TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
+    const std::string text = Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
+        {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}])");
+    auto file = Read(text, "in/scene/room.gltf");
+    EXPECT_EQ(file->Write("in/scene/copy.gltf", {}), text) << "the same folder";
+    const Json written = Json::parse(file->Write("out/room.gltf", {}));
+    EXPECT_EQ(written["buffers"][0]["uri"], "../in/scene/mesh%20data.bin");
+    EXPECT_EQ(written["buffers"][1]["uri"], "data:application/gltf-buffer;base64,AAAA");
+    EXPECT_EQ(written["buffers"][2]["uri"], "https://example.com/b.bin");
+    EXPECT_EQ(written["buffers"][3]["uri"], "/abs/c.bin");
+    EXPECT_EQ(written["images"][0]["uri"], "../in/textures/wood%23\xc3\xa9.png");
+    EXPECT_EQ(written["images"][1]["uri"], 7);
+}
+
+TEST(GltfScene, AnObjectOffItsPivotMovesOntoAMarkedChildWithItsLightAndComesBackWhenRead) {
+    const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "extensionsUsed": ["KHR_lights_punctual"],
+        "nodes": [{"name": "Lamp", "extensions": {"KHR_lights_punctual": {"light": 0}, "EXT_kept": {}}, "extras": {"x": 1}}],
+        "extensions": {"KHR_lights_punctual": {"lights": [{"type": "point"}]}})");
+    auto file = Read(text);
+    const NodeMatrix offset = Rows({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, 2});
+    Nodes(*file)[1]->SetObjectOffset(offset);
+    const std::string written = file->Write("scene.gltf", {});
+    const Json nodes = Json::parse(written)["nodes"];
+    ASSERT_EQ(nodes.size(), 2u);
+    EXPECT_EQ(nodes[0], Json::parse(R"({"name": "Lamp", "extensions": {"EXT_kept": {}}, "extras": {"x": 1}, "children": [1]})"));
+    EXPECT_EQ(nodes[1]["extensions"], Json::parse(R"({"KHR_lights_punctual": {"light": 0}})"));
+    EXPECT_EQ(nodes[1]["extras"], Json::parse(R"({"morvaneObjectOf": 0})"));
+
+    auto reread = Read(written);
+    StandinNode& lamp = *Nodes(*reread)[1];
+    ASSERT_EQ(Nodes(*reread).size(), 2u) << "the object's node is no node of the scene";
+    EXPECT_EQ(lamp.GetObject().superClass, 0x30u);
+    EXPECT_LT(gltftest::Distance(lamp.ObjectOffset(), offset), 1e-6);
+    lamp.SetObjectOffset(NodeMatrix());
+    const Json back = Json::parse(reread->Write("scene.gltf", {}))["nodes"];
+    ASSERT_EQ(back.size(), 2u) << "a later write keeps the object's node";
+    EXPECT_EQ(back[1], Json::parse(R"({"extensions": {"KHR_lights_punctual": {"light": 0}}, "extras": {"morvaneObjectOf": 0}})"));
+}
+
+TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {
+    const std::size_t depth = 200000;
+    const std::string deep = std::string(depth, '[') + "\"x\"" + std::string(depth, ']');
+    auto file = Read(Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "extras": )" + deep + "}]"));
+    Nodes(*file)[1]->SetName("Crate");
+    Nodes(*file)[1]->SetTransform(Rows({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}));
+    const std::string written = file->Write("scene.gltf", {});
+    EXPECT_NE(written.find("\"extras\": " + deep), std::string::npos);
+    EXPECT_NE(written.find("\"name\": \"Crate\""), std::string::npos);
+}
+
+TEST(GltfScene, AnimationChannelsTellWhichNodesTheyPlace) {
+    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{}, {}, {}],
+        "animations": [{"channels": [{"target": {"node": 1, "path": "rotation"}}, {"target": {"node": 2, "path": "weights"}},
+                                     {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5])"));
+    const auto nodes = Nodes(*file);
+    EXPECT_FALSE(file->DrivenByAnimation(*nodes[0]));
+    EXPECT_FALSE(file->DrivenByAnimation(*nodes[1]));
+    EXPECT_TRUE(file->DrivenByAnimation(*nodes[2]));
+    EXPECT_FALSE(file->DrivenByAnimation(*nodes[3])) << "morph weights do not place a node";
+}

@@ -1,0 +1,230 @@
+#include "gltf_test_scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gltftest {
+
+namespace {
+
+// One triangle: three float positions, 36 bytes.
+const char* const kTriangleBuffer = "data:application/octet-stream;base64,"
+                                    "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA";
+
+Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
+    Matrix4 product{};
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            for (int k = 0; k < 4; ++k) {
+                product[4 * column + row] += a[4 * k + row] * b[4 * column + k];
+            }
+        }
+    }
+    return product;
+}
+
+Matrix4 Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+// T * R * S of a node's members, or its matrix.
+Matrix4 LocalMatrix(const Json& node) {
+    if (node.contains("matrix")) {
+        Matrix4 m;
+        for (int i = 0; i < 16; ++i) {
+            m[i] = node["matrix"][i].get<double>();
+        }
+        return m;
+    }
+    const Json t = node.value("translation", Json::array({0, 0, 0}));
+    const Json r = node.value("rotation", Json::array({0, 0, 0, 1}));
+    const Json s = node.value("scale", Json::array({1, 1, 1}));
+    double q[4];
+    double length = 0;
+    for (int i = 0; i < 4; ++i) {
+        q[i] = r[i].get<double>();
+        length += q[i] * q[i];
+    }
+    for (double& part : q) {
+        part /= std::sqrt(length);
+    }
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    Matrix4 rotation = {1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y), 0,
+                        2 * (x * y - w * z), 1 - 2 * (x * x + z * z), 2 * (y * z + w * x), 0,
+                        2 * (x * z + w * y), 2 * (y * z - w * x), 1 - 2 * (x * x + y * y), 0,
+                        0, 0, 0, 1};
+    Matrix4 scale = Identity();
+    Matrix4 translation = Identity();
+    for (int i = 0; i < 3; ++i) {
+        scale[5 * i] = s[i].get<double>();
+        translation[12 + i] = t[i].get<double>();
+    }
+    return Multiply(translation, Multiply(rotation, scale));
+}
+
+std::array<float, 4> RandomRotation(std::mt19937& random) {
+    std::normal_distribution<float> normal;
+    std::array<float, 4> q;
+    float length = 0;
+    do {
+        length = 0;
+        for (float& part : q) {
+            part = normal(random);
+            length += part * part;
+        }
+    } while (length < 1e-3f);
+    for (float& part : q) {
+        part /= std::sqrt(length);
+    }
+    return q;
+}
+
+}  // namespace
+
+Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
+    std::uniform_real_distribution<float> place(-10, 10);
+    std::uniform_real_distribution<float> factor(0.5f, 2);
+    std::uniform_real_distribution<double> chance(0, 1);
+    const int count = std::uniform_int_distribution<int>(1, shape.maxNodes)(random);
+    static const char* const names[] = {"Chair", "Lamp", "Door", "Box", "Caf\xc3\xa9", "a \"quoted\" name"};
+
+    // Parents drawn among the nodes made before, then indices shuffled.
+    std::vector<int> parent(count, -1);
+    for (int i = 1; i < count; ++i) {
+        parent[i] = chance(random) < 0.25 ? -1 : std::uniform_int_distribution<int>(0, i - 1)(random);
+    }
+    std::vector<std::size_t> index(count);
+    for (int i = 0; i < count; ++i) {
+        index[i] = static_cast<std::size_t>(i);
+    }
+    std::shuffle(index.begin(), index.end(), random);
+
+    Json nodes = Json::array();
+    for (int i = 0; i < count; ++i) {
+        nodes.push_back(Json::object());
+    }
+    Json roots = Json::array();
+    bool hasLight = false;
+    for (int i = 0; i < count; ++i) {
+        Json& node = nodes[index[i]];
+        if (chance(random) < 0.85) {
+            node["name"] = names[std::uniform_int_distribution<int>(0, 5)(random)];
+        }
+        const bool leaf = std::find(parent.begin(), parent.end(), i) == parent.end();
+        const float uniform = factor(random);
+        const bool stretched = leaf && shape.nonUniformLeaves && chance(random) < 0.5;
+        const float s[3] = {uniform, stretched ? factor(random) : uniform, stretched ? factor(random) : uniform};
+        const auto q = RandomRotation(random);
+        Json trs = Json::object();
+        trs["translation"] = {place(random), place(random), place(random)};
+        trs["rotation"] = {q[0], q[1], q[2], q[3]};
+        trs["scale"] = {s[0], s[1], s[2]};
+        if (chance(random) < 0.3) {
+            const Matrix4 m = LocalMatrix(trs);
+            node["matrix"] = Json::array();
+            for (double v : m) {
+                node["matrix"].push_back(static_cast<float>(v));
+            }
+        } else {
+            for (const char* key : {"translation", "rotation", "scale"}) {
+                if (chance(random) < 0.7) {
+                    node[key] = trs[key];
+                }
+            }
+        }
+        const double holds = chance(random);
+        if (holds < 0.5) {
+            node["mesh"] = 0;
+        } else if (holds < 0.65) {
+            node["camera"] = 0;
+        } else if (holds < 0.8) {
+            node["extensions"]["KHR_lights_punctual"]["light"] = 0;
+            hasLight = true;
+        }
+        if (parent[i] < 0) {
+            roots.push_back(index[i]);
+        } else {
+            nodes[index[parent[i]]]["children"].push_back(index[i]);
+        }
+    }
+
+    Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "morvane tests"}}}, {"scene", 0}};
+    gltf["scenes"] = Json::array({{{"nodes", roots}}});
+    if (chance(random) < 0.5) {
+        gltf["scenes"][0]["name"] = "Room";
+    }
+    gltf["nodes"] = nodes;
+    gltf["meshes"] = Json::parse(R"([{"primitives": [{"attributes": {"POSITION": 0}}]}])");
+    gltf["accessors"] = Json::parse(
+        R"([{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]}])");
+    gltf["bufferViews"] = Json::parse(R"([{"buffer": 0, "byteLength": 36}])");
+    gltf["buffers"] = Json::array({{{"byteLength", 36}, {"uri", kTriangleBuffer}}});
+    gltf["cameras"] = Json::parse(R"([{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1}}])");
+    if (hasLight) {
+        gltf["extensionsUsed"] = {"KHR_lights_punctual"};
+        gltf["extensions"]["KHR_lights_punctual"]["lights"] = Json::parse(R"([{"type": "point"}])");
+    }
+    return gltf;
+}
+
+std::vector<Matrix4> GltfWorlds(const Json& gltf) {
+    const Json& nodes = gltf.at("nodes");
+    std::vector<int> parent(nodes.size(), -1);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        for (const Json& child : nodes[i].value("children", Json::array())) {
+            parent[child.get<std::size_t>()] = static_cast<int>(i);
+        }
+    }
+    std::vector<Matrix4> worlds(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        Matrix4 world = LocalMatrix(nodes[i]);
+        for (int up = parent[i]; up >= 0; up = parent[up]) {
+            world = Multiply(LocalMatrix(nodes[up]), world);
+        }
+        worlds[i] = world;
+    }
+    return worlds;
+}
+
+std::vector<std::size_t> GltfPreOrder(const Json& gltf) {
+    std::vector<std::size_t> order;
+    std::vector<std::size_t> pending;
+    const Json& scene = gltf.at("scenes").at(gltf.value("scene", 0));
+    for (const Json& root : scene.value("nodes", Json::array())) {
+        pending.insert(pending.begin(), root.get<std::size_t>());
+    }
+    while (!pending.empty()) {
+        const std::size_t node = pending.back();
+        pending.pop_back();
+        order.push_back(node);
+        const Json children = gltf["nodes"][node].value("children", Json::array());
+        for (auto child = children.rbegin(); child != children.rend(); ++child) {
+            const Json& extras = gltf["nodes"][child->get<std::size_t>()].value("extras", Json::object());
+            if (!extras.contains("morvaneObjectOf")) {
+                pending.push_back(child->get<std::size_t>());
+            }
+        }
+    }
+    return order;
+}
+
+NodeMatrix AsNodeMatrix(const Matrix4& m) {
+    NodeMatrix matrix;
+    for (int row = 0; row < 4; ++row) {
+        matrix.row[row] = {static_cast<float>(m[4 * row]), static_cast<float>(m[4 * row + 1]),
+                           static_cast<float>(m[4 * row + 2])};
+    }
+    return matrix;
+}
+
+double Distance(const NodeMatrix& a, const NodeMatrix& b) {
+    double size = 1;
+    double distance = 0;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            size = std::max(size, static_cast<double>(std::fabs(a.row[r][c])));
+            distance = std::max(distance, static_cast<double>(std::fabs(a.row[r][c] - b.row[r][c])));
+        }
+    }
+    return distance / size;
+}
+
+}  // namespace gltftest

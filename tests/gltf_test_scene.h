@@ -1,0 +1,48 @@
+#pragma once
+
+// Random glTF scenes for the tests, and glTF's own arithmetic to check what
+// is read from them: 4x4 matrices, column-major, mapping column vectors,
+// world = parent world * local.
+#include <array>
+#include <cstddef>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "node_matrix.h"
+
+namespace gltftest {
+
+using Json = nlohmann::ordered_json;
+using Matrix4 = std::array<double, 16>;  // column-major, as glTF writes it
+
+struct SceneShape {
+    int maxNodes = 12;
+    // Leaves may scale by different factors along their axes; nodes with
+    // children always scale uniformly, so that no child is sheared.
+    bool nonUniformLeaves = false;
+};
+
+// A valid glTF 2.0 file: a tree of nodes under the default scene (in a
+// shuffled index order), each with a matrix or some of translation,
+// rotation, scale, and a mesh, camera, light or nothing; names from a small
+// pool, so that namesakes are common, some nodes unnamed.
+Json RandomGltf(std::mt19937& random, const SceneShape& shape = SceneShape());
+
+// The world matrix of every node, by index, from the file's matrices and
+// translations, rotations and scales.
+std::vector<Matrix4> GltfWorlds(const Json& gltf);
+
+// The default scene's nodes in depth-first pre-order, leaving out the nodes
+// that hold their parent's object (extras.morvaneObjectOf).
+std::vector<std::size_t> GltfPreOrder(const Json& gltf);
+
+// Our row-vector form of a glTF matrix: its columns are our rows.
+NodeMatrix AsNodeMatrix(const Matrix4& m);
+
+// The largest difference between two transforms, relative to their size.
+double Distance(const NodeMatrix& a, const NodeMatrix& b);
+
+}  // namespace gltftest
