@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing. Needs root (or sudo) and a reachable package registry.
+# missing, then the glTF validator (scripts/install-gltf-validator.sh).
+# Needs root (or sudo) and a reachable package registry.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
+    assimp-testmodels
 )
 
 missing=()
@@ -15,15 +17,19 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
+# Node.js and npm run the glTF validator; a machine that has them from
+# elsewhere keeps its own.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 
-if ((${#missing[@]} == 0)); then
-    exit 0
+if ((${#missing[@]} > 0)); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo_cmd=(sudo)
+    fi
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [[ $(id -u) -ne 0 ]]; then
-    sudo_cmd=(sudo)
-fi
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+bash "$(dirname "$0")/install-gltf-validator.sh"

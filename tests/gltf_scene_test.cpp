@@ -65,14 +65,6 @@ NodeMatrix Placement(std::mt19937& random, bool stretched) {
     return standin::ToNodeMatrix(standin::Then(scaled, standin::Translation(place(random), place(random), place(random))));
 }
 
-std::string GlbOf(const std::string& json, const std::string& chunks) {
-    auto word = [](std::size_t v) {
-        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    };
-    return "glTF" + word(2) + word(20 + json.size() + chunks.size()) + word(json.size()) + "JSON" + json + chunks;
-}
-
 const char* const kAsset = R"("asset": {"version": "2.0"})";
 
 std::string Gltf(const std::string& rest) { return std::string("{") + kAsset + ", " + rest + "}"; }
@@ -257,10 +249,10 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
         {Gltf(R"("scenes": [{"name": 42}])"), "scenes[0].name: must be a string"},
         {Gltf(R"("scenes": [{"nodes": [1]}], "nodes": [{"children": [1]}, {}])"),
          "scenes[0].nodes[0]: nodes[1] is a child of nodes[0], not a root"},
-        {GlbOf("{}", ""), "asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
+        {gltftest::GlbFile("{}", ""), "asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
         {std::string("glTF\x01\0\0\0\x0c\0\0\0", 12), "not glTF 2.0: GLB version 1"},
-        {GlbOf("{}", "") + "x", "malformed GLB: the header gives a length of 22 bytes, the file has 23"},
-        {GlbOf("{}", std::string("\x10\0\0\0BIN\0", 8)), "malformed GLB: chunk 1 at byte 22 runs past the end"},
+        {gltftest::GlbFile("{}", "") + "x", "malformed GLB: the header gives a length of 24 bytes, the file has 25"},
+        {gltftest::GlbFile("{}", std::string("\x10\0\0\0BIN\0", 8)), "malformed GLB: chunk 1 at byte 24 runs past the end"},
         {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20), "malformed GLB: the first chunk is not the JSON chunk"},
     };
     for (const auto& [bytes, message] : cases) {
@@ -279,7 +271,7 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
     std::string json = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])");
     const std::size_t padding = (4 - json.size() % 4) % 4;
     json.append(padding, '\0');  // zero padding, as some writers make it
-    const std::string glb = GlbOf(json, chunks);
+    const std::string glb = gltftest::GlbFile(json, chunks);
     auto file = Read(glb, "scene.glb");
     EXPECT_EQ(file->FormatName(), "GLB");
     EXPECT_EQ(file->Write("scene.glb", {}), glb) << "unchanged, the file is written as it was";

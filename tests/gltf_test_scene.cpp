@@ -215,6 +215,15 @@ NodeMatrix AsNodeMatrix(const Matrix4& m) {
     return matrix;
 }
 
+std::string GlbFile(std::string json, const std::string& chunks) {
+    json.append((4 - json.size() % 4) % 4, ' ');
+    auto word = [](std::size_t v) {
+        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+    };
+    return "glTF" + word(2) + word(20 + json.size() + chunks.size()) + word(json.size()) + "JSON" + json + chunks;
+}
+
 double Distance(const NodeMatrix& a, const NodeMatrix& b) {
     double size = 1;
     double distance = 0;

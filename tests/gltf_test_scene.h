@@ -42,6 +42,9 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf);
 // Our row-vector form of a glTF matrix: its columns are our rows.
 NodeMatrix AsNodeMatrix(const Matrix4& m);
 
+// A GLB file of a JSON text (padded here) and the chunks after it.
+std::string GlbFile(std::string json, const std::string& chunks = "");
+
 // The largest difference between two transforms, relative to their size.
 double Distance(const NodeMatrix& a, const NodeMatrix& b);
 

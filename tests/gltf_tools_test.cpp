@@ -1,0 +1,233 @@
+// morvane-host with the real plug-ins on generated glTF and GLB files, read
+// back with glTF's own arithmetic: after Align a node stands where its
+// namesake stands, after a pivot edit the object stays where it was, names
+// load onto the file. The Khronos glTF Validator checks every file written
+// against the file it came from.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "gltf_test_scene.h"
+
+using gltftest::Json;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A glTF file's JSON, from a .gltf or a .glb file.
+Json JsonOf(const std::string& bytes) {
+    if (bytes.rfind("glTF", 0) != 0) {
+        return Json::parse(bytes);
+    }
+    const auto length = static_cast<unsigned char>(bytes[12]) | static_cast<unsigned char>(bytes[13]) << 8;
+    return Json::parse(bytes.substr(20, length));
+}
+
+// The world placement of every node of the default scene, in pre-order
+// (the root, which is no glTF node, left out), as glTF tools compute it.
+struct Placements {
+    std::vector<std::size_t> order;
+    std::vector<NodeMatrix> world;  // by pre-order
+    std::vector<std::string> names;
+};
+
+Placements PlacementsOf(const Json& gltf) {
+    Placements placements;
+    placements.order = gltftest::GltfPreOrder(gltf);
+    const auto worlds = gltftest::GltfWorlds(gltf);
+    for (const std::size_t node : placements.order) {
+        placements.world.push_back(gltftest::AsNodeMatrix(worlds[node]));
+        placements.names.push_back(gltf["nodes"][node].value("name", ""));
+    }
+    return placements;
+}
+
+Point3 Unit(const Point3& v) { return Normalize(v); }
+
+class GltfTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::path(MORVANE_GLTF_WORK_DIR) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+
+    // Every file written is validated against its input.
+    void TearDown() override {
+        if (written_.empty()) {
+            return;
+        }
+        std::string command = "cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_NODE) + " " +
+                              Quote(MORVANE_GLTF_VALIDATOR);
+        for (const auto& [input, output] : written_) {
+            command += " " + Quote(input) + " " + Quote(output);
+        }
+        EXPECT_EQ(Shell(command + " > validator.txt 2>&1"), 0) << Slurp(folder_ / "validator.txt");
+    }
+
+    std::string Save(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder_ / name, std::ios::binary) << bytes;
+        return name;
+    }
+
+    // morvane-host run in the test's folder; a written -o file is validated.
+    int Host(const std::string& arguments, const std::string& input = "", const std::string& output = "") {
+        const int status = Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " " + arguments +
+                                 " > stdout.txt 2> stderr.txt");
+        errors_ = Slurp(folder_ / "stderr.txt");
+        if (status == 0 && !output.empty()) {
+            written_.emplace_back(input, output);
+        }
+        return status;
+    }
+
+    // A random scene as .gltf or (every third seed) as .glb.
+    std::string RandomScene(unsigned seed, Json& gltf) {
+        std::mt19937 random(seed);
+        gltf = gltftest::RandomGltf(random);
+        return seed % 3 == 0 ? Save("in" + std::to_string(seed) + ".glb", gltftest::GlbFile(gltf.dump()))
+                             : Save("in" + std::to_string(seed) + ".gltf", gltf.dump(2));
+    }
+
+    Json ReadJson(const std::string& name) { return JsonOf(Slurp(folder_ / name)); }
+
+    fs::path folder_;
+    std::string errors_;
+    std::vector<std::pair<std::string, std::string>> written_;
+};
+
+void ExpectUnmovedBut(const Placements& before, const Placements& after, std::size_t moved) {
+    ASSERT_EQ(after.world.size(), before.world.size());
+    EXPECT_EQ(after.names, before.names);
+    for (std::size_t k = 0; k < before.world.size(); ++k) {
+        if (k != moved) {
+            EXPECT_LT(gltftest::Distance(after.world[k], before.world[k]), 1e-4) << "node " << k + 1 << " stays";
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
+    int aligned = 0;
+    for (unsigned seed = 0; seed < 15; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Json gltf;
+        const std::string input = RandomScene(seed, gltf);
+        const Placements before = PlacementsOf(gltf);
+        // The first node with a namesake, and its namesake: the first other
+        // node of that name in pre-order.
+        std::size_t node = 0, namesake = 0;
+        for (std::size_t k = 0; k < before.names.size() && node == namesake; ++k) {
+            for (std::size_t j = 0; j < before.names.size(); ++j) {
+                if (j != k && before.names[j] == before.names[k]) {
+                    node = k, namesake = j;
+                    break;
+                }
+            }
+        }
+        if (node == namesake) {
+            continue;
+        }
+        const std::string output = "aligned" + std::to_string(seed) + input.substr(input.find('.'));
+        ASSERT_EQ(Host("align " + input + " --select " + std::to_string(node + 1) + " -o " + output, input, output), 0)
+            << errors_;
+        const Placements after = PlacementsOf(ReadJson(output));
+        ExpectUnmovedBut(before, after, node);
+        EXPECT_LT(gltftest::Distance(after.world[node], before.world[namesake]), 1e-4);
+        ++aligned;
+    }
+    EXPECT_GT(aligned, 5);
+}
+
+TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
+    std::uniform_real_distribution<float> place(-8, 8);
+    for (unsigned seed = 0; seed < 15; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Json gltf;
+        const std::string input = RandomScene(seed, gltf);
+        const Placements before = PlacementsOf(gltf);
+        std::mt19937 random(seed);
+        const std::size_t node = std::uniform_int_distribution<std::size_t>(0, before.world.size() - 1)(random);
+        const int axis = static_cast<int>(seed % 3);
+        const Point3 from(place(random), place(random), place(random));
+        const Point3 to = from + Point3(place(random), place(random), place(random) + 20);
+        auto point = [](const Point3& p) {
+            return std::to_string(p.x) + "," + std::to_string(p.y) + "," + std::to_string(p.z);
+        };
+        const std::string output = "pivoted" + std::to_string(seed) + input.substr(input.find('.'));
+        ASSERT_EQ(Host("pivot " + input + " --select " + std::to_string(node + 1) + " --axis " + "XYZ"[axis] +
+                           " --from " + point(from) + " --to " + point(to) + " -o " + output,
+                       input, output),
+                  0)
+            << errors_;
+        const Json written = ReadJson(output);
+        const Placements after = PlacementsOf(written);
+        ExpectUnmovedBut(before, after, node);
+        const NodeMatrix& pivot = after.world[node];
+        EXPECT_LT(Length(pivot.GetTrans() - from), 1e-4f * Length(from));
+        EXPECT_LT(Length(Unit(pivot.GetRow(axis)) - Unit(to - from)), 1e-4f);
+
+        // The object is on a new node, a child marked as holding it, where it was.
+        const Json& children = written["nodes"][after.order[node]]["children"];
+        const std::size_t holder = children.back().get<std::size_t>();
+        EXPECT_EQ(holder, gltf["nodes"].size()) << "appended at the end";
+        EXPECT_EQ(written["nodes"][holder]["extras"]["morvaneObjectOf"], after.order[node]);
+        EXPECT_LT(gltftest::Distance(gltftest::AsNodeMatrix(gltftest::GltfWorlds(written)[holder]), before.world[node]),
+                  1e-4);
+    }
+}
+
+TEST_F(GltfTools, NamesSaveAndLoadOntoTheFileAndANameThatIsNotUtf8IsRefused) {
+    Json gltf;
+    const std::string input = RandomScene(7, gltf);
+    const Placements before = PlacementsOf(gltf);
+    ASSERT_EQ(Host("save-names " + input + " names.txt"), 0) << errors_;
+    std::string expected = gltf["scenes"][0].value("name", "Scene Root") + "\n";
+    std::string renamed = "Hall\n";
+    for (std::size_t k = 0; k < before.names.size(); ++k) {
+        expected += before.names[k] + "\n";
+        renamed += k % 2 == 0 ? "" : "Renamed \xc3\xa9 " + std::to_string(k) + "\n";
+        renamed += k % 2 == 0 ? "\n" : "";
+    }
+    EXPECT_EQ(Slurp(folder_ / "names.txt"), expected);
+
+    Save("renamed.txt", renamed);
+    ASSERT_EQ(Host("load-names " + input + " renamed.txt -o renamed.gltf", input, "renamed.gltf"), 0) << errors_;
+    const Json written = ReadJson("renamed.gltf");
+    EXPECT_EQ(written["scenes"][0]["name"], "Hall");
+    for (std::size_t k = 0; k < before.names.size(); ++k) {
+        const Json& node = written["nodes"][before.order[k]];
+        EXPECT_EQ(node.value("name", "(none)"), k % 2 == 0 ? "(none)" : "Renamed \xc3\xa9 " + std::to_string(k))
+            << "an empty line leaves a node without a name";
+    }
+
+    Save("latin1.txt", "Hall\nCaf\xe9\n");
+    EXPECT_EQ(Host("load-names " + input + " latin1.txt -o latin1.gltf"), 1);
+    EXPECT_NE(errors_.find("latin1.gltf: node 1 \"Caf\\xe9\" (nodes[" + std::to_string(before.order[0]) +
+                           "]): the name is not UTF-8, as glTF names must be (line 2 of a names file)"),
+              std::string::npos)
+        << errors_;
+    EXPECT_FALSE(fs::exists(folder_ / "latin1.gltf")) << "nothing is written";
+}
