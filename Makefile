@@ -21,13 +21,15 @@ sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
 
-# The names file reader under libFuzzer for a bounded time; new inputs go
-# to build/fuzz/corpus, the seeds in fuzz/corpus stay as they are.
+# The names file reader and the scene readers under libFuzzer, each for a
+# bounded time; new inputs go to build/fuzz/corpus, the seeds in
+# fuzz/corpus stay as they are.
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz
-	mkdir -p build/fuzz/corpus
-	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus
+	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz scene_reader_fuzz
+	mkdir -p build/fuzz/corpus/names build/fuzz/corpus/scenes
+	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus/names fuzz/corpus/names
+	./build/fuzz/bin/scene_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus/scenes fuzz/corpus/scenes
 
 # The 32-bit Windows build (MinGW-w64); its tests run under Wine.
 windows: deps wine-deps
