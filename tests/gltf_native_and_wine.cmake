@@ -1,0 +1,60 @@
+# Runs glTF edits with the native morvane-host and with the Windows one
+# under Wine, each in a scratch folder with the same inputs, and compares
+# the written glTF and GLB files byte for byte, and the transcripts (line
+# ends aside: the Windows programs write CR LF).
+#   -DNATIVE_HOST=... -DWINDOWS_HOST=... -DRUN_WINE=... -DSAMPLES=... -DSCENES=... -DWORK_DIR=...
+foreach(var NATIVE_HOST WINDOWS_HOST RUN_WINE SAMPLES SCENES WORK_DIR)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "${var} is not set")
+    endif()
+endforeach()
+if(NOT EXISTS "${NATIVE_HOST}")
+    message(FATAL_ERROR "no native morvane-host at ${NATIVE_HOST}: build the native preset first")
+endif()
+
+# Each run: its arguments, separated by "|".
+set(runs
+    "pivot|in/cameras/Cameras.gltf|--select|2|--axis|Y|--from|1,2,3|--to|2,4,3.5|-o|out/cameras.gltf"
+    "pivot|in/engine/2CylinderEngine.glb|--select|5|--axis|Z|--from|0.5,0.25,-1|--to|1,1,1|-o|out/engine.glb"
+    "load-names|in/skin/simple_skin.gltf|in/names.txt|-o|out/skin.gltf"
+    "load-names|in/room/trs_tree.gltf|in/names.txt|-o|out/renamed.gltf"
+    "align|out/renamed.gltf|--select|2|-o|out/aligned.gltf")
+set(outputs out/cameras.gltf out/engine.glb out/skin.gltf out/renamed.gltf out/aligned.gltf)
+
+foreach(side native windows)
+    set(dir "${WORK_DIR}/${side}")
+    file(REMOVE_RECURSE "${dir}")
+    file(MAKE_DIRECTORY "${dir}/out")
+    file(COPY "${SAMPLES}/glTF2/cameras/" DESTINATION "${dir}/in/cameras")
+    file(COPY "${SAMPLES}/glTF2/2CylinderEngine-glTF-Binary/" DESTINATION "${dir}/in/engine")
+    file(COPY "${SAMPLES}/glTF2/simple_skin/" DESTINATION "${dir}/in/skin")
+    file(COPY "${SCENES}/trs_tree.gltf" DESTINATION "${dir}/in/room")
+    file(WRITE "${dir}/in/names.txt" "Salle\nTable\nTable\nLampe \"à pied\"\n")
+    if(side STREQUAL "native")
+        set(command "${NATIVE_HOST}")
+    else()
+        set(command bash "${RUN_WINE}" "${WINDOWS_HOST}")
+    endif()
+    set(transcript "")
+    foreach(run IN LISTS runs)
+        string(REPLACE "|" ";" arguments "${run}")
+        execute_process(COMMAND ${command} ${arguments} WORKING_DIRECTORY "${dir}"
+                        OUTPUT_VARIABLE out ERROR_VARIABLE errors RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "the ${side} morvane-host failed (${status}) on ${arguments}: ${errors}")
+        endif()
+        string(APPEND transcript "${out}")
+    endforeach()
+    string(REPLACE "\r\n" "\n" ${side}_transcript "${transcript}")
+endforeach()
+
+if(NOT native_transcript STREQUAL windows_transcript)
+    message(SEND_ERROR "the transcripts differ:\n--- native\n${native_transcript}\n--- windows\n${windows_transcript}")
+endif()
+foreach(output IN LISTS outputs)
+    file(SHA256 "${WORK_DIR}/native/${output}" native_hash)
+    file(SHA256 "${WORK_DIR}/windows/${output}" windows_hash)
+    if(NOT native_hash STREQUAL windows_hash)
+        message(SEND_ERROR "${output} differs between the native and the Windows run (see ${WORK_DIR})")
+    endif()
+endforeach()
