@@ -3,14 +3,8 @@
 # compares their transcripts, final scenes and saved names (line ends
 # aside: the Windows programs write CR LF).
 #   -DNATIVE_HOST=... -DWINDOWS_HOST=... -DRUN_WINE=... -DEXAMPLES=... -DWORK_DIR=...
-foreach(var NATIVE_HOST WINDOWS_HOST RUN_WINE EXAMPLES WORK_DIR)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "${var} is not set")
-    endif()
-endforeach()
-if(NOT EXISTS "${NATIVE_HOST}")
-    message(FATAL_ERROR "no native morvane-host at ${NATIVE_HOST}: build the native preset first")
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/native_and_wine_inputs.cmake")
+require_native_and_wine_inputs(NATIVE_HOST WINDOWS_HOST RUN_WINE EXAMPLES WORK_DIR)
 
 set(outputs transcript.txt out/demo.json out/names.txt)
 foreach(side native windows)

@@ -73,7 +73,7 @@ std::string Gltf(const std::string& rest) { return std::string("{") + kAsset + "
 
 TEST(GltfScene, AQuarterTurnAboutYWithATranslationReadsAndWritesAsGltfMeansIt) {
     const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1]}], "nodes": [
-        {"name": "Turned", "rotation": [0, 0.70710678, 0, 0.70710678], "translation": [1, 2, 3], "children": [2]},
+        {"name": "Turned", "rotation": [0, 0.70710678, 1e-400, 0.70710678], "translation": [1, 2, 3], "children": [2]},
         {"name": "Matrix", "matrix": [0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 2, 3, 1]},
         {"name": "Child", "translation": [1, 0, 0]}])");
     auto file = Read(text);

@@ -1,5 +1,6 @@
 #include "gltf/json_view.h"
 
+#include <charconv>
 #include <limits>
 
 #include <nlohmann/json.hpp>
@@ -164,12 +165,16 @@ std::vector<JsonValue> JsonValue::Elements() const {
 std::string JsonValue::String() const { return DecodeString(Raw()); }
 
 std::optional<double> JsonValue::Number() const {
+    // JSON's number syntax is a part of from_chars' general format; what it
+    // cannot give, a number too small for a double, nlohmann-json rounds.
     const std::string_view raw = Raw();
-    const Json number = Json::parse(raw.begin(), raw.end(), nullptr, false);
-    if (!number.is_number()) {
-        return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
+    if (error == std::errc() && end == raw.data() + raw.size()) {
+        return value;
     }
-    return number.get<double>();
+    const Json number = Json::parse(raw.begin(), raw.end(), nullptr, false);
+    return number.is_number() ? std::optional<double>(number.get<double>()) : std::nullopt;
 }
 
 std::optional<std::size_t> JsonValue::Index() const {
