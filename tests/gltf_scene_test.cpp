@@ -287,7 +287,7 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
 
 TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     const std::string text = Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
-        {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}])");
+        {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}, {"uri": "maps\\bump.png"}])");
     auto file = Read(text, "in/scene/room.gltf");
     EXPECT_EQ(file->Write("in/scene/copy.gltf", {}), text) << "the same folder";
     const Json written = Json::parse(file->Write("out/room.gltf", {}));
@@ -297,6 +297,7 @@ TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     EXPECT_EQ(written["buffers"][3]["uri"], "/abs/c.bin");
     EXPECT_EQ(written["images"][0]["uri"], "../in/textures/wood%23\xc3\xa9.png");
     EXPECT_EQ(written["images"][1]["uri"], 7);
+    EXPECT_EQ(written["images"][2]["uri"], "../in/scene/maps/bump.png");
 }
 
 TEST(GltfScene, AnObjectOffItsPivotMovesOntoAMarkedChildWithItsLightAndComesBackWhenRead) {

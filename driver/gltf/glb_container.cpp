@@ -67,6 +67,7 @@ GlbParts SplitGlb(const std::string& bytes, const std::string& source) {
         fail("there is no JSON chunk");
     }
     GlbParts parts;
+    parts.head = bytes.substr(0, jsonEnd);
     parts.json = bytes.substr(kHeaderSize + kChunkHeaderSize, jsonEnd - kHeaderSize - kChunkHeaderSize);
     // Padding is spaces; some writers pad with zero bytes instead.
     while (!parts.json.empty() && parts.json.back() == '\0') {
@@ -76,15 +77,14 @@ GlbParts SplitGlb(const std::string& bytes, const std::string& source) {
     return parts;
 }
 
-std::string JoinGlb(const GlbParts& parts) {
-    std::string json = parts.json;
+std::string JoinGlb(std::string json, const std::string& chunks) {
     json.append((4 - json.size() % 4) % 4, ' ');
     std::string bytes = "glTF";
     AppendWord(bytes, 2);
-    AppendWord(bytes, kHeaderSize + kChunkHeaderSize + json.size() + parts.chunks.size());
+    AppendWord(bytes, kHeaderSize + kChunkHeaderSize + json.size() + chunks.size());
     AppendWord(bytes, json.size());
     AppendWord(bytes, kJsonChunk);
-    return bytes + json + parts.chunks;
+    return bytes + json + chunks;
 }
 
 }  // namespace driver::gltf

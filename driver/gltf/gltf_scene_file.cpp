@@ -93,8 +93,8 @@ public:
     GltfSceneFile(const std::string& bytes, const std::string& path) : source_(path) {
         glb_ = HasGlbMagic(bytes) || HasExtension(path, ".glb");
         if (glb_) {
-            original_ = bytes;
             GlbParts parts = SplitGlb(bytes, path);
+            head_ = std::move(parts.head);
             json_ = std::move(parts.json);
             chunks_ = std::move(parts.chunks);
         } else {
@@ -130,7 +130,7 @@ private:
 
     std::string source_;
     bool glb_ = false;
-    std::string original_;  // a GLB file's bytes
+    std::string head_;  // a GLB file's header and JSON chunk
     std::string json_;
     std::string chunks_;  // a GLB file's chunks after the JSON
     GltfModel model_;
@@ -244,9 +244,9 @@ std::string GltfSceneFile::Write(const std::string& path, const std::vector<std:
         return json;
     }
     if (json == json_) {
-        return original_;
+        return head_ + chunks_;
     }
-    std::string bytes = JoinGlb({std::move(json), chunks_});
+    std::string bytes = JoinGlb(std::move(json), chunks_);
     if (bytes.size() > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }

@@ -1,5 +1,7 @@
 #include "gltf/gltf_uri.h"
 
+#include <algorithm>
+
 #include "scene_file.h"
 
 namespace driver::gltf {
@@ -79,7 +81,11 @@ std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fr
     }
     const std::size_t suffixAt = uri.find_first_of("?#");
     const std::string suffix = suffixAt == std::string::npos ? std::string() : uri.substr(suffixAt);
-    const fs::path target = (fromFolder / fs::u8path(PercentDecoded(uri.substr(0, suffixAt)))).lexically_normal();
+    // A backslash, which some writers put in URIs, counts as a slash on
+    // every system, so that every build writes the same URI.
+    std::string decoded = PercentDecoded(uri.substr(0, suffixAt));
+    std::replace(decoded.begin(), decoded.end(), '\\', '/');
+    const fs::path target = (fromFolder / fs::u8path(decoded)).lexically_normal();
     const fs::path relative = target.lexically_relative(toFolder);
     if (relative.empty()) {
         throw SceneFileError(where + ": no relative path leads from the written file's folder to " +
