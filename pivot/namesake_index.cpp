@@ -6,41 +6,43 @@
 
 namespace tarvel {
 
-NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<SceneNode*> nodes) : nodes_(std::move(nodes)) {
-    names_.reserve(nodes_.size());
-    for (SceneNode* node : nodes_) {
-        names_.emplace_back(node != nullptr ? node->NodeName() : "");
-    }
-    bearers_.reserve(names_.size());
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (nodes_[i] != nullptr) {
-            bearers_.try_emplace(names_[i]);
+NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<NamesakeLookUp> lookUps) : lookUps_(std::move(lookUps)) {
+    excludedNames_.reserve(lookUps_.size());
+    bearers_.reserve(lookUps_.size());
+    for (const NamesakeLookUp& lookUp : lookUps_) {
+        if (lookUp.excluded != nullptr) {
+            excludedNames_.try_emplace(lookUp.excluded, lookUp.name);
         }
+        bearers_.try_emplace(lookUp.name);
     }
-    std::size_t complete = 0;
+    std::size_t open = bearers_.size();  // names whose answers are not all known yet
+    if (open == 0) {
+        return;
+    }
     VisitPreOrder(root, [&](SceneNode* node) {
-        const auto found = bearers_.find(node->NodeName());
+        const auto excluded = excludedNames_.find(node);
+        const bool isExcluded = excluded != excludedNames_.end();
+        const auto found = bearers_.find(isExcluded ? excluded->second : std::string_view(node->NodeName()));
         if (found == bearers_.end()) {
             return true;
         }
         Bearers& bearers = found->second;
         if (bearers.first == nullptr) {
             bearers.first = node;
-        } else if (bearers.second == nullptr) {
+            bearers.firstIsExcluded = isExcluded;
+            open -= isExcluded ? 0 : 1;
+        } else if (bearers.firstIsExcluded && bearers.second == nullptr) {
             bearers.second = node;
-            ++complete;
+            --open;
         }
-        return complete != bearers_.size();  // every name has two bearers: stop
+        return open != 0;
     });
 }
 
 SceneNode* NamesakeIndex::NamesakeOf(std::size_t i) const {
-    const auto found = nodes_[i] != nullptr ? bearers_.find(names_[i]) : bearers_.end();
-    if (found == bearers_.end()) {
-        return nullptr;
-    }
-    const Bearers& bearers = found->second;
-    return bearers.first != nodes_[i] ? bearers.first : bearers.second;
+    const NamesakeLookUp& lookUp = lookUps_[i];
+    const Bearers& bearers = bearers_.at(lookUp.name);
+    return bearers.first != lookUp.excluded ? bearers.first : bearers.second;
 }
 
 }  // namespace tarvel
