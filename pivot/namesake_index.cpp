@@ -7,42 +7,48 @@
 namespace tarvel {
 
 NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<NamesakeLookUp> lookUps) : lookUps_(std::move(lookUps)) {
-    excludedNames_.reserve(lookUps_.size());
     bearers_.reserve(lookUps_.size());
+    bearersOf_.reserve(lookUps_.size());
+    excluded_.reserve(lookUps_.size());
     for (const NamesakeLookUp& lookUp : lookUps_) {
+        Bearers* bearers = &bearers_.try_emplace(lookUp.name).first->second;
+        bearersOf_.push_back(bearers);
         if (lookUp.excluded != nullptr) {
-            excludedNames_.try_emplace(lookUp.excluded, lookUp.name);
+            excluded_.try_emplace(lookUp.excluded, bearers);
         }
-        bearers_.try_emplace(lookUp.name);
     }
-    std::size_t open = bearers_.size();  // names whose answers are not all known yet
-    if (open == 0) {
+    open_ = bearers_.size();
+    if (open_ == 0) {
         return;
     }
     VisitPreOrder(root, [&](SceneNode* node) {
-        const auto excluded = excludedNames_.find(node);
-        const bool isExcluded = excluded != excludedNames_.end();
-        const auto found = bearers_.find(isExcluded ? excluded->second : std::string_view(node->NodeName()));
-        if (found == bearers_.end()) {
-            return true;
+        const auto excluded = excluded_.find(node);
+        if (excluded != excluded_.end()) {
+            Visit(node, *excluded->second, true);
+        } else {
+            const auto found = bearers_.find(node->NodeName());
+            if (found != bearers_.end()) {
+                Visit(node, found->second, false);
+            }
         }
-        Bearers& bearers = found->second;
-        if (bearers.first == nullptr) {
-            bearers.first = node;
-            bearers.firstIsExcluded = isExcluded;
-            open -= isExcluded ? 0 : 1;
-        } else if (bearers.firstIsExcluded && bearers.second == nullptr) {
-            bearers.second = node;
-            --open;
-        }
-        return open != 0;
+        return open_ != 0;
     });
 }
 
+void NamesakeIndex::Visit(SceneNode* node, Bearers& bearers, bool isExcluded) {
+    if (bearers.first == nullptr) {
+        bearers.first = node;
+        bearers.firstIsExcluded = isExcluded;
+        open_ -= isExcluded ? 0 : 1;
+    } else if (bearers.firstIsExcluded && bearers.second == nullptr) {
+        bearers.second = node;
+        --open_;
+    }
+}
+
 SceneNode* NamesakeIndex::NamesakeOf(std::size_t i) const {
-    const NamesakeLookUp& lookUp = lookUps_[i];
-    const Bearers& bearers = bearers_.at(lookUp.name);
-    return bearers.first != lookUp.excluded ? bearers.first : bearers.second;
+    const Bearers& bearers = *bearersOf_[i];
+    return bearers.first != lookUps_[i].excluded ? bearers.first : bearers.second;
 }
 
 }  // namespace tarvel

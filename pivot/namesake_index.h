@@ -41,9 +41,13 @@ private:
         bool firstIsExcluded = false;
     };
 
+    void Visit(SceneNode* node, Bearers& bearers, bool isExcluded);
+
     std::vector<NamesakeLookUp> lookUps_;  // the keys below view their names
-    std::unordered_map<const SceneNode*, std::string_view> excludedNames_;
     std::unordered_map<std::string_view, Bearers> bearers_;
+    std::vector<Bearers*> bearersOf_;  // of each look-up's name
+    std::unordered_map<const SceneNode*, Bearers*> excluded_;  // of the name each excluded node is taken to bear
+    std::size_t open_ = 0;  // names whose answers are not all known yet
 };
 
 }  // namespace tarvel

@@ -20,10 +20,10 @@ Quat PivotUtility::RotationBetween(const Point3& from, const Point3& to) {
     const float s = static_cast<float>(std::sqrt(1.0 - c * c));
     const float h = static_cast<float>(std::sqrt((1.0 - c) * 0.5));
     const double w = std::sqrt((c + 1.0) * 0.5);
-    // s is zero, or not a number where rounding put c at or above 1, for
-    // directions up to about 5e-4 radians apart: the cross product then
-    // stands scaled by 1/2, the value h / s tends to as the angle shrinks.
-    // Unscaled it would be the vector part of twice the angle.
+    // Directions less than about 5e-4 radians apart can round c to 1 or
+    // above it, and s to zero or not a number. The cross product then
+    // stands scaled by 1/2, the limit of h / s as the angle shrinks;
+    // unscaled, it would be the vector part of twice the angle.
     Point3 v = axis * 0.5f;
     if (s < 0.0f || s > 0.0f) {
         v = axis * h / s;
