@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 
@@ -20,12 +19,9 @@ using test_support::RandomPlacement;
 
 namespace {
 
-constexpr float kTolerance = 1e-6f;
-
 Point3 RowLengths(const NodeMatrix& m) {
-    return {Length(m.row[0] / test_support::Largest(m.row[0])) * test_support::Largest(m.row[0]),
-            Length(m.row[1] / test_support::Largest(m.row[1])) * test_support::Largest(m.row[1]),
-            Length(m.row[2] / test_support::Largest(m.row[2])) * test_support::Largest(m.row[2])};
+    using test_support::LengthOf;
+    return {float(LengthOf(m.row[0])), float(LengthOf(m.row[1])), float(LengthOf(m.row[2]))};
 }
 
 Quat TurnAbout(Point3 axis, double angle) {
@@ -86,7 +82,7 @@ TEST_F(AlignTest, RandomNodesTakeTheirNamesakesPlacementAndKeepObjectsAndChildre
     Align();
     for (int i = 0; i < 200; ++i) {
         SCOPED_TRACE("node " + std::to_string(i));
-        EXPECT_TRUE(MatricesNear(selected[i]->Transform(), targets[i], kTolerance));
+        EXPECT_TRUE(MatricesNear(selected[i]->Transform(), targets[i], 1e-6f));
         EXPECT_TRUE(MatricesNear(selected[i]->ObjectOffset(), offsets[i], 0.0f));
         EXPECT_TRUE(MatricesNear(selected[i]->Children()[0]->Transform(), children[i], 0.0f));
         EXPECT_TRUE(MatricesNear(namesakes[i]->Transform(), targets[i], 0.0f));
@@ -205,8 +201,8 @@ TEST_F(AlignTest, PlacementsThatCannotBeTakenLeaveTheNodeUnchangedAndSayWhy) {
         for (const char* change : {"MoveNode", "RotateNode", "ScaleNode"}) {
             EXPECT_TRUE(scene.Journal().CallsOf(change).empty()) << change;
         }
-        EXPECT_EQ(std::memcmp(node.Transform().row, c.node.row, sizeof c.node.row), 0);
-        EXPECT_EQ(std::memcmp(namesake.Transform().row, namesakeBefore.row, sizeof c.node.row), 0);
+        EXPECT_TRUE(test_support::SameBits(node.Transform(), c.node));
+        EXPECT_TRUE(test_support::SameBits(namesake.Transform(), namesakeBefore));
         EXPECT_EQ(host.RedrawCount(), i);
         ASSERT_EQ(host.LogRecords().size(), std::size_t(i));
         const standin::LogRecord& entry = host.LogRecords().back();

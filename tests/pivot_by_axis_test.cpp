@@ -3,20 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "pivot_fixture.h"
 #include "placement_support.h"
-#include "standin/transform_math.h"
 
 using pivot_test::PivotToolTest;
 using standin::StandinNode;
 using test_support::Largest;
 using test_support::MatricesNear;
+using test_support::SameBits;
 
 namespace {
 
@@ -24,12 +22,6 @@ void ExpectNear(const Point3& actual, const Point3& expected, float tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
-
-void ExpectSame(const NodeMatrix& actual, const NodeMatrix& expected) {
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(actual.row[r], expected.row[r]) << "row " << r;
-    }
 }
 
 Point3 RandomPoint(std::mt19937& random, float reach) {
@@ -49,8 +41,6 @@ Point3 Nudged(Point3 p, std::mt19937& random, int units) {
 }
 
 double Dot(const Point3& a, const Point3& b) { return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z; }
-
-bool SameBits(const NodeMatrix& a, const NodeMatrix& b) { return std::memcmp(a.row, b.row, sizeof a.row) == 0; }
 
 }  // namespace
 
@@ -174,7 +164,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
         EXPECT_EQ(moves[i].time, kEditTime);
         EXPECT_EQ(Point3(moves[i].value[0], moves[i].value[1], moves[i].value[2]), values[i]);
         EXPECT_EQ(moves[i].pivotMode, modes[i]);
-        ExpectSame(moves[i].axis, scene.Root().Transform());
+        EXPECT_TRUE(SameBits(moves[i].axis, scene.Root().Transform()));
         EXPECT_FALSE(moves[i].localOrigin || moves[i].affectChildren || moves[i].ignoreLocks);
     }
     const auto rotations = scene.Journal().CallsOf("RotateNode");
@@ -184,7 +174,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
     EXPECT_EQ(rotations[0].pivotMode, PIVOT_MODE_PIVOT);
     EXPECT_EQ(Quat(rotations[0].value[0], rotations[0].value[1], rotations[0].value[2], rotations[0].value[3]),
               turn);
-    ExpectSame(rotations[0].axis, scene.Root().Transform());
+    EXPECT_TRUE(SameBits(rotations[0].axis, scene.Root().Transform()));
     EXPECT_FALSE(rotations[0].localOrigin || rotations[0].affectChildren || rotations[0].ignoreLocks);
 }
 
@@ -204,7 +194,7 @@ TEST_F(PivotToolTest, TheFirstSelectedNodeIsEditedWhateverWasClicked) {
     Open({&first, &second});
     EXPECT_FALSE(tool.PointPicked({5, 0, 0}, &second));
     ExpectNear(first.Transform().GetTrans(), {5, 0, 0}, 0);
-    ExpectSame(second.Transform(), NodeMatrix());
+    EXPECT_TRUE(SameBits(second.Transform(), NodeMatrix()));
 }
 
 TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothing) {
@@ -221,7 +211,7 @@ TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothin
     host.ClickViewport(Point3(1, 2, 1));
     const NodeMatrix placed = node.Transform();
     EXPECT_TRUE(tool.PointPicked({9, 9, 9}, nullptr));
-    ExpectSame(node.Transform(), placed);
+    EXPECT_TRUE(SameBits(node.Transform(), placed));
     EXPECT_TRUE(scene.Violations().empty());
 }
 
@@ -259,7 +249,7 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
             EXPECT_TRUE(click.modeEnded);
             EXPECT_EQ(tool.PickStep(), 2);
             EXPECT_FALSE(PickChecked());
-            EXPECT_EQ(std::memcmp(door.Transform().row, c.placement.row, sizeof c.placement.row), 0);
+            EXPECT_TRUE(SameBits(door.Transform(), c.placement));
             EXPECT_EQ(door.ObjectOffset().GetTrans(), Point3(0.5f, 0, 0));
             EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
             EXPECT_TRUE(scene.Journal().CallsOf("RotateNode").empty());
@@ -288,6 +278,6 @@ TEST_F(PivotToolTest, AClickWithoutSelectionEndsTheModeAndEditsNothing) {
     EXPECT_FALSE(PickChecked());
     EXPECT_TRUE(scene.Journal().CallsOf("SelectedNode").empty());
     EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
-    ExpectSame(node.Transform(), NodeMatrix());
+    EXPECT_TRUE(SameBits(node.Transform(), NodeMatrix()));
     EXPECT_TRUE(scene.Violations().empty());
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -68,6 +69,9 @@ inline NodeMatrix RandomPlacement(std::mt19937& rng, float size = 1.0f, float re
     return Oriented(RandomOrientation(rng), {scale(rng) * size, scale(rng) * size, scale(rng) * size},
                     {position(rng) * reach, position(rng) * reach, position(rng) * reach});
 }
+
+// The same rows bit for bit, rows that are not a number included.
+inline bool SameBits(const NodeMatrix& a, const NodeMatrix& b) { return std::memcmp(a.row, b.row, sizeof a.row) == 0; }
 
 inline float Largest(const Point3& v) { return std::fmax(std::fabs(v.x), std::fmax(std::fabs(v.y), std::fabs(v.z))); }
 
