@@ -1,50 +1,16 @@
 # Runs the demonstration session with the native morvane-host and with the
 # Windows one under Wine, each in a scratch copy of the examples, and
-# compares their transcripts, final scenes and saved names (line ends
-# aside: the Windows programs write CR LF).
+# compares their transcripts, final scenes and saved names.
 #   -DNATIVE_HOST=... -DWINDOWS_HOST=... -DRUN_WINE=... -DEXAMPLES=... -DWORK_DIR=...
 include("${CMAKE_CURRENT_LIST_DIR}/native_and_wine_inputs.cmake")
 require_native_and_wine_inputs(NATIVE_HOST WINDOWS_HOST RUN_WINE EXAMPLES WORK_DIR)
+include(${CMAKE_CURRENT_LIST_DIR}/demo_runs.cmake)
 
-set(outputs transcript.txt out/demo.json out/names.txt)
-foreach(side native windows)
-    set(dir "${WORK_DIR}/${side}")
-    file(REMOVE_RECURSE "${dir}")
-    file(MAKE_DIRECTORY "${dir}/out")
-    file(COPY "${EXAMPLES}/" DESTINATION "${dir}/examples")
-    if(side STREQUAL "native")
-        set(command "${NATIVE_HOST}")
-    else()
-        set(command bash "${RUN_WINE}" "${WINDOWS_HOST}")
-    endif()
-    execute_process(COMMAND ${command} examples/workshop.json examples/demo.session --diff -o out/demo.json
-                    WORKING_DIRECTORY "${dir}" OUTPUT_FILE "${dir}/transcript.txt" ERROR_VARIABLE errors
-                    RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "the ${side} morvane-host failed (${status}): ${errors}")
-    endif()
-    foreach(output IN LISTS outputs)
-        if(NOT EXISTS "${dir}/${output}")
-            message(FATAL_ERROR "the ${side} run made no ${output}")
-        endif()
-        file(READ "${dir}/${output}" text)
-        string(REPLACE "\r\n" "\n" text "${text}")
-        set(${side}_${output} "${text}")
-    endforeach()
-endforeach()
-
-set(differ FALSE)
-foreach(output IN LISTS outputs)
-    if(NOT "${native_${output}}" STREQUAL "${windows_${output}}")
-        message(SEND_ERROR "${output} differs between the native and the Windows run (see ${WORK_DIR})")
-        set(differ TRUE)
-    endif()
-endforeach()
+morvane_run_demo(native "${WORK_DIR}/native" "${EXAMPLES}" "${NATIVE_HOST}")
+morvane_run_demo(windows "${WORK_DIR}/windows" "${EXAMPLES}" bash "${RUN_WINE}" "${WINDOWS_HOST}")
+morvane_compare_demos(native windows "${WORK_DIR}")
 string(FIND "${native_transcript.txt}" "save dialog chose \"out/names.txt\"" saved)
 string(FIND "${native_transcript.txt}" "open dialog chose \"examples/renamed.txt\"" loaded)
 if(saved EQUAL -1 OR loaded EQUAL -1)
     message(SEND_ERROR "the transcript does not show both file dialogs choosing their files")
-endif()
-if(NOT differ)
-    message(STATUS "transcripts, scenes and names agree")
 endif()
