@@ -197,7 +197,7 @@ TEST(GltfScene, WhatAGltfFileCannotHoldIsRefusedNamingTheNode) {
         {"a name that is not UTF-8", [](auto& n, const NodeMatrix&) { n[2]->SetName("Caf\xe9"); },
          "out.gltf: node 2 \"Caf\\xe9\" (nodes[1]): the name is not UTF-8, as glTF names must be (line 3 of a "
          "names file)"},
-        {"a moved root", [](auto& n, const NodeMatrix& m) { n[0]->SetTransform(m); },
+        {"an object offset of the root", [](auto& n, const NodeMatrix& m) { n[0]->SetObjectOffset(m); },
          "out.gltf: node 0 \"Scene Root\" (the scene root): the scene root is no glTF node"},
     };
     for (const Case& c : cases) {

@@ -202,8 +202,10 @@ std::string GltfSceneFile::Write(const std::string& path, const std::vector<std:
     changes_.clear();
     addedNodes_.clear();
     const StandinNode& root = *order_[0];
-    if (!Same(root.Transform(), records_[0].transform) || !Same(root.ObjectOffset(), records_[0].objectOffset)) {
-        Fail(path, 0, "the scene root is no glTF node, so it cannot move, nor can its pivot");
+    // The stand-in keeps the root at the identity; its object offset is
+    // the one thing that could change and has no place in a glTF file.
+    if (!Same(root.ObjectOffset(), records_[0].objectOffset)) {
+        Fail(path, 0, "the scene root is no glTF node: it holds no object to move off its pivot");
     }
     std::vector<MemberChange> sceneChanges;
     if (root.Name() != records_[0].name) {
