@@ -33,11 +33,7 @@ std::string ErrorOf(Action action) {
     return "no error";
 }
 
-NodeMatrix Rows(Point3 x, Point3 y, Point3 z, Point3 t) {
-    NodeMatrix m;
-    m.row[0] = x, m.row[1] = y, m.row[2] = z, m.row[3] = t;
-    return m;
-}
+NodeMatrix Rows(Point3 x, Point3 y, Point3 z, Point3 t) { return NodeMatrix{{x, y, z, t}}; }
 
 void ExpectNumbers(const Json& value, std::vector<double> expected) {
     ASSERT_EQ(value.size(), expected.size()) << value.dump();

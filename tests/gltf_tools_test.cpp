@@ -63,8 +63,6 @@ Placements PlacementsOf(const Json& gltf) {
     return placements;
 }
 
-Point3 Unit(const Point3& v) { return Normalize(v); }
-
 class GltfTools : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -142,7 +140,8 @@ TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
         for (std::size_t k = 0; k < before.names.size() && node == namesake; ++k) {
             for (std::size_t j = 0; j < before.names.size(); ++j) {
                 if (j != k && before.names[j] == before.names[k]) {
-                    node = k, namesake = j;
+                    node = k;
+                    namesake = j;
                     break;
                 }
             }
@@ -187,7 +186,7 @@ TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
         ExpectUnmovedBut(before, after, node);
         const NodeMatrix& pivot = after.world[node];
         EXPECT_LT(Length(pivot.GetTrans() - from), 1e-4f * Length(from));
-        EXPECT_LT(Length(Unit(pivot.GetRow(axis)) - Unit(to - from)), 1e-4f);
+        EXPECT_LT(Length(Normalize(pivot.GetRow(axis)) - Normalize(to - from)), 1e-4f);
 
         // The object is on a new node, a child marked as holding it, where it was.
         const Json& children = written["nodes"][after.order[node]]["children"];
