@@ -31,6 +31,7 @@ void StandinNode::SetNodeName(const char* name) {
         scene_->ReportViolation("SetNodeName with a null text");
         return;
     }
+    scene_->BeforeEdit(*this);
     name_ = name;
 }
 
@@ -78,8 +79,21 @@ const ObjectState& StandinNode::EvaluateWorldState(TimeValue t, int flags) {
     return state_;
 }
 
+const NodeMatrix& StandinNode::ObjectOffset() const {
+    static const NodeMatrix kIdentity;
+    return objectOffset_ ? *objectOffset_ : kIdentity;
+}
+
+void StandinNode::SetObjectOffset(const NodeMatrix& m) {
+    if (objectOffset_) {
+        *objectOffset_ = m;
+    } else {
+        objectOffset_ = std::make_unique<NodeMatrix>(m);
+    }
+}
+
 NodeMatrix StandinNode::ObjectWorld() const {
-    return ToNodeMatrix(Then(ToAffine(objectOffset_), ToAffine(transform_)));
+    return ToNodeMatrix(Then(ToAffine(ObjectOffset()), ToAffine(transform_)));
 }
 
 void StandinNode::MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin,
@@ -156,8 +170,11 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
             scene_->ReportViolation(what + ": the pivot would become singular");
             return;
         }
-        const Affine objectWorld = Then(ToAffine(objectOffset_), ToAffine(transform_));
-        objectOffset_ = ToNodeMatrix(Then(objectWorld, movedInverse), objectOffset_.flags);
+        const Affine objectWorld = Then(ToAffine(ObjectOffset()), ToAffine(transform_));
+        scene_->BeforeEdit(*this);
+        SetObjectOffset(ToNodeMatrix(Then(objectWorld, movedInverse), ObjectOffset().flags));
+    } else {
+        scene_->BeforeEdit(*this);
     }
     transform_ = moved;
     if (affectChildren && pivotMode == PIVOT_MODE_NODE) {
@@ -165,6 +182,7 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         while (!pending.empty()) {
             StandinNode* child = pending.back();
             pending.pop_back();
+            scene_->BeforeEdit(*child);
             child->transform_ = ToNodeMatrix(Then(ToAffine(child->transform_), world), child->transform_.flags);
             pending.insert(pending.end(), child->children_.begin(), child->children_.end());
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,18 @@ public:
 };
 
 class StandinScene;
+class HOST_API StandinNode;
+
+// Told before the stand-in changes a node on a tool's call (its name, its
+// transform or its object offset), so that what the node was can be kept.
+// Called on the thread of the call; it must not change the scene.
+class NodeEditListener {
+public:
+    virtual void BeforeNodeEdit(const StandinNode& node) = 0;
+
+protected:
+    ~NodeEditListener() = default;
+};
 
 // A node of the stand-in scene. Its node transform is the pivot as a world
 // matrix; its object sits at `objectOffset` relative to the pivot, so the
@@ -47,11 +60,12 @@ public:
     void SetName(std::string name) { name_ = std::move(name); }
     const NodeMatrix& Transform() const { return transform_; }
     void SetTransform(const NodeMatrix& m) { transform_ = m; }
-    const NodeMatrix& ObjectOffset() const { return objectOffset_; }
-    void SetObjectOffset(const NodeMatrix& m) { objectOffset_ = m; }
+    const NodeMatrix& ObjectOffset() const;
+    void SetObjectOffset(const NodeMatrix& m);
     // The object's world placement: objectOffset * transform.
     NodeMatrix ObjectWorld() const;
     StandinObject& GetObject() { return object_; }
+    const StandinObject& GetObject() const { return object_; }
     StandinNode* Parent() const { return parent_; }
     const std::vector<StandinNode*>& Children() const { return children_; }
     StandinScene& Scene() const { return *scene_; }
@@ -61,7 +75,6 @@ public:
 
 private:
     friend class StandinScene;
-
     enum class Op { Move, Rotate, Scale };
     void Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis, const float value[4],
                    bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
@@ -71,7 +84,9 @@ private:
     std::string name_;
     std::vector<StandinNode*> children_;
     NodeMatrix transform_;
-    NodeMatrix objectOffset_;
+    // Most objects sit on their pivot: the offset is kept only when a node
+    // has one, which keeps large scenes small.
+    std::unique_ptr<NodeMatrix> objectOffset_;
     StandinObject object_;
     ObjectState state_;
 };
@@ -94,6 +109,14 @@ public:
 
     HostJournal& Journal() { return journal_; }
 
+    // The one listener to edits of the scene's nodes, or null.
+    void SetEditListener(NodeEditListener* listener) { editListener_ = listener; }
+    void BeforeEdit(const StandinNode& node) {
+        if (editListener_ != nullptr) {
+            editListener_->BeforeNodeEdit(node);
+        }
+    }
+
     // Contract violations that the stand-in refused, such as a transform
     // operation whose result would not be finite. Tests expect none.
     const std::vector<std::string>& Violations() const { return violations_; }
@@ -104,6 +127,7 @@ private:
     StandinNode* root_;
     HostJournal journal_;
     std::vector<std::string> violations_;
+    NodeEditListener* editListener_ = nullptr;
 };
 
 }  // namespace standin

@@ -1,10 +1,10 @@
-#include "file_dialog_robot_win32.h"
+#include "win32/file_dialog_robot.h"
 
 #include <dlgs.h>
 
-#include "window_queries.h"
+#include "win32/window_queries.h"
 
-namespace driver {
+namespace winui {
 
 namespace {
 
@@ -92,7 +92,6 @@ void FileDialogRobot::Act() {
     }
     DialogStep step;
     step.window = dialog;
-    step.title = WindowText(dialog);
     HWND nameBox = FileNameBox(dialog);
     if (nameBox != nullptr) {
         step.kind = DialogStep::Kind::FileName;
@@ -139,4 +138,4 @@ void FileDialogRobot::Act() {
     }
 }
 
-}  // namespace driver
+}  // namespace winui

@@ -4,14 +4,16 @@
 // dialogs that its thread opens are worked through their windows. A thread
 // timer looks for the thread's enabled dialog window (class "#32770"); the
 // responder decides what to do with it, and the robot types the file name
-// into the dialog's file-name box and presses its buttons.
+// into the dialog's file-name box and presses its buttons. The robot sees
+// windows only: which call opened a dialog is for the host to say
+// (standin::RunningFileDialogCall).
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
-namespace driver {
+namespace winui {
 
 struct DialogStep {
     enum class Kind {
@@ -20,7 +22,6 @@ struct DialogStep {
         Notice,    // a box with a message and OK only (a refused name)
     };
     Kind kind = Kind::FileName;
-    std::string title;  // the window's title
     std::string text;   // Question and Notice: the message
     HWND window = nullptr;
 };
@@ -66,4 +67,4 @@ private:
     std::vector<DialogStep> steps_;
 };
 
-}  // namespace driver
+}  // namespace winui

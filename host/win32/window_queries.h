@@ -6,9 +6,9 @@
 
 #include "win32/win_api.h"
 
-// What the driver reads of the windows it works: through the Windows calls,
+// What a user of windows reads of them: through the Windows calls,
 // so the same code serves the stand-in and real Windows.
-namespace driver {
+namespace winui {
 
 inline std::string WindowText(HWND window) {
     char text[1024] = {};
@@ -41,4 +41,4 @@ inline std::vector<HWND> ChildWindows(HWND parent) {
     return children;
 }
 
-}  // namespace driver
+}  // namespace winui
