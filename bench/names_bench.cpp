@@ -13,26 +13,19 @@
 
 #include <unistd.h>
 
+#include "bench_scenes.h"
 #include "names_utility.h"
 #include "scene_order.h"
 #include "standin/standin_interface.h"
 
 namespace {
 
-// A scene of `nodes` nodes: the root, groups under it, 999 leaves a group;
-// names of ten characters. The journal is off, the file in a scratch folder.
+// The grouped scene of `nodes` nodes, with the journal off; the file lies
+// in a scratch folder.
 struct NamesBenchSetup {
     explicit NamesBenchSetup(int nodes) : host(scene) {
         scene.Journal().SetEnabled(false);
-        standin::StandinNode* group = nullptr;
-        for (int i = 1; i < nodes; ++i) {
-            const std::string name = "Node" + std::to_string(100000 + i % 900000);
-            if ((i - 1) % 1000 == 0) {
-                group = &scene.AddNode(scene.Root(), name);
-            } else {
-                scene.AddNode(*group, name);
-            }
-        }
+        bench::BuildGroupedScene(scene, nodes);
         tool.SetInterface(&host);
         std::string pattern = (std::filesystem::temp_directory_path() / "velkora-bench-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {

@@ -295,7 +295,6 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     }
     const bool isShortcut = command != &kSessionCommand;
     const std::size_t first = isShortcut ? 1 : 0;
-    const std::string commandName = isShortcut ? command->name : "a session";
     std::string takes = isShortcut ? command->name : "a session";
     takes += " takes";
     for (const char* positional : command->positionals) {

@@ -67,15 +67,15 @@ TextPlace JsonReader::Here() const {
 void JsonReader::Fail(const std::string& what) const { throw JsonSyntaxError(Here(), what); }
 
 void JsonReader::SkipBlanks() {
-    while (at_ != end_) {
-        const char c = *at_;
-        if (c == '\n') {
-            ++line_;
-            lineStart_ = at_ + 1;
-        } else if (c != ' ' && c != '\t' && c != '\r') {
+    for (;;) {
+        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\r')) {
+            ++at_;
+        }
+        if (at_ == end_ || *at_ != '\n') {
             return;
         }
-        ++at_;
+        ++line_;
+        lineStart_ = ++at_;
     }
 }
 

@@ -218,8 +218,24 @@ private:
         }
     }
 
+    enum class NodeKey { Name, NameHex, Transform, ObjectOffset, Object, Children, Unknown };
+
+    static NodeKey NodeKeyOf(const std::string& key) {
+        static const std::pair<const char*, NodeKey> kKeys[] = {
+            {"name", NodeKey::Name},           {"transform", NodeKey::Transform}, {"children", NodeKey::Children},
+            {"nameHex", NodeKey::NameHex},     {"objectOffset", NodeKey::ObjectOffset},
+            {"object", NodeKey::Object},
+        };
+        for (const auto& [text, value] : kKeys) {
+            if (key == text) {
+                return value;
+            }
+        }
+        return NodeKey::Unknown;
+    }
+
     void ReadNodeMember() {
-        const std::string key = json_.Text();
+        const NodeKey key = NodeKeyOf(json_.Text());
         Node& node = open_.back();
         auto once = [this](bool& seen, const std::string& what) {
             if (seen) {
@@ -227,34 +243,43 @@ private:
             }
             seen = true;
         };
-        if (key == "name" || key == "nameHex") {
-            once(node.named, "has more than one of \"name\" and \"nameHex\"");
-            node.named = false;  // not yet: messages show no name until it is read
-            std::string name = key == "name" ? ReadName() : ReadHexName();
-            node.node->SetName(std::move(name));
-            node.named = true;
-        } else if (key == "transform") {
-            once(node.hasTransform, "\"transform\" is given twice");
-            const NodeMatrix transform = ReadMatrix(key);
-            if (node.index == 0) {
-                if (!IsIdentity(transform)) {
-                    Fail("the root's \"transform\" must be the identity (the host's root does not move)");
-                }
-            } else {
-                node.node->SetTransform(transform);
+        switch (key) {
+            case NodeKey::Name:
+            case NodeKey::NameHex: {
+                once(node.named, "has more than one of \"name\" and \"nameHex\"");
+                node.named = false;  // messages show no name until it is read
+                std::string name = key == NodeKey::Name ? ReadName() : ReadHexName();
+                node.node->SetName(std::move(name));
+                node.named = true;
+                break;
             }
-        } else if (key == "objectOffset") {
-            once(node.hasOffset, "\"objectOffset\" is given twice");
-            node.node->SetObjectOffset(ReadMatrix(key));
-        } else if (key == "object") {
-            once(node.hasObject, "\"object\" is given twice");
-            ReadObject(node.node->GetObject());
-        } else if (key == "children") {
-            once(node.hasChildren, "\"children\" is given twice");
-            Expect(Token::BeginArray, "\"children\" must be an array of nodes (objects)");
-            node.inChildren = true;
-        } else {
-            Fail("unknown key \"" + key + "\"");
+            case NodeKey::Transform: {
+                once(node.hasTransform, "\"transform\" is given twice");
+                const NodeMatrix transform = ReadMatrix("transform");
+                if (node.index == 0) {
+                    if (!IsIdentity(transform)) {
+                        Fail("the root's \"transform\" must be the identity (the host's root does not move)");
+                    }
+                } else {
+                    node.node->SetTransform(transform);
+                }
+                break;
+            }
+            case NodeKey::ObjectOffset:
+                once(node.hasOffset, "\"objectOffset\" is given twice");
+                node.node->SetObjectOffset(ReadMatrix("objectOffset"));
+                break;
+            case NodeKey::Object:
+                once(node.hasObject, "\"object\" is given twice");
+                ReadObject(node.node->GetObject());
+                break;
+            case NodeKey::Children:
+                once(node.hasChildren, "\"children\" is given twice");
+                Expect(Token::BeginArray, "\"children\" must be an array of nodes (objects)");
+                node.inChildren = true;
+                break;
+            case NodeKey::Unknown:
+                Fail("unknown key \"" + json_.Text() + "\"");
         }
     }
 
@@ -300,24 +325,27 @@ private:
         return name;
     }
 
-    NodeMatrix ReadMatrix(const std::string& key) {
-        const std::string what = "\"" + key + "\" " + kMatrixShape;
+    NodeMatrix ReadMatrix(const char* key) {
+        auto what = [key]() { return "\"" + std::string(key) + "\" " + kMatrixShape; };
         NodeMatrix matrix;
-        Expect(Token::BeginArray, what);
+        auto expect = [&](Token token) {
+            if (json_.Next() != token) {
+                Fail(what());
+            }
+        };
+        expect(Token::BeginArray);
         for (int r = 0; r < 4; ++r) {
-            Expect(Token::BeginArray, what);
+            expect(Token::BeginArray);
             for (int c = 0; c < 3; ++c) {
-                if (json_.Next() != Token::Number) {
-                    Fail(what);
-                }
+                expect(Token::Number);
                 if (ReadNumber(json_.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
-                    Fail("\"" + key + "\" holds " + std::string(json_.NumberText()) +
+                    Fail("\"" + std::string(key) + "\" holds " + std::string(json_.NumberText()) +
                          ", which is not finite in single precision");
                 }
             }
-            Expect(Token::EndArray, what);
+            expect(Token::EndArray);
         }
-        Expect(Token::EndArray, what);
+        expect(Token::EndArray);
         return matrix;
     }
 
@@ -537,16 +565,20 @@ std::string ReadFileBytes(const std::string& path) {
     if (file == nullptr) {
         throw SceneFileError(path + ": cannot be opened: " + SystemReason(errno));
     }
+    // Read at once into a buffer of the file's size, then on in chunks in
+    // case the file has grown meanwhile.
     std::string bytes;
-    char chunk[1 << 16];
-    std::size_t got = 0;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);
-        bytes.reserve(size > 0 ? static_cast<std::size_t>(size) : 0);
-        std::fseek(file, 0, SEEK_SET);
+        bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        std::rewind(file);
     }
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, got);
+    std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
+    bytes.resize(filled);
+    char chunk[1 << 16];
+    while (filled == bytes.size() && (filled = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, filled);
+        filled = bytes.size();
     }
     const bool failed = std::ferror(file) != 0;
     const int error = errno;

@@ -189,14 +189,22 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
     }
 }
 
+StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
+    constexpr std::size_t kBlockNodes = 4096;
+    if (blocks_.empty() || blocks_.back()->size() == blocks_.back()->capacity()) {
+        blocks_.push_back(std::make_unique<std::vector<StandinNode>>());
+        blocks_.back()->reserve(kBlockNodes);
+    }
+    ++count_;
+    return blocks_.back()->emplace_back(*this, parent, std::move(name));
+}
+
 StandinScene::StandinScene(std::string rootName) {
-    nodes_.emplace_back(*this, nullptr, std::move(rootName));
-    root_ = &nodes_.back();
+    root_ = &Make(nullptr, std::move(rootName));
 }
 
 StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform) {
-    nodes_.emplace_back(*this, &parent, std::move(name));
-    StandinNode& node = nodes_.back();
+    StandinNode& node = Make(&parent, std::move(name));
     node.transform_ = transform;
     parent.children_.push_back(&node);
     return node;
@@ -204,7 +212,7 @@ StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const 
 
 std::vector<StandinNode*> StandinScene::PreOrder() {
     std::vector<StandinNode*> order;
-    order.reserve(nodes_.size());
+    order.reserve(count_);
     std::vector<StandinNode*> pending{root_};
     while (!pending.empty()) {
         StandinNode* node = pending.back();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,7 +104,7 @@ public:
     StandinNode& AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform = NodeMatrix());
     // Every node in depth-first pre-order from the root (index 0).
     std::vector<StandinNode*> PreOrder();
-    std::size_t NodeCount() const { return nodes_.size(); }
+    std::size_t NodeCount() const { return count_; }
 
     HostJournal& Journal() { return journal_; }
 
@@ -123,7 +122,11 @@ public:
     void ReportViolation(std::string what);
 
 private:
-    std::deque<StandinNode> nodes_;
+    // Nodes in blocks that never grow beyond what they reserved, so a node
+    // keeps its address; large blocks make large scenes cheap to build.
+    StandinNode& Make(StandinNode* parent, std::string name);
+    std::vector<std::unique_ptr<std::vector<StandinNode>>> blocks_;
+    std::size_t count_ = 0;
     StandinNode* root_;
     HostJournal journal_;
     std::vector<std::string> violations_;
