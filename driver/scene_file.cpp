@@ -176,8 +176,8 @@ private:
         for (const Selected& item : selected_) {
             const std::string index = std::to_string(item.index);
             if (item.index >= count) {
-                Fail(item.place, "selection: node " + index + " is not in the scene (it has " +
-                                     std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
+                Fail(item.place, "selection: node " + index + " is not in the scene (its nodes are 0 to " +
+                                     std::to_string(count - 1) + ")");
             }
             if (item.index == 0) {
                 Fail(item.place, std::string("selection: ") + kRootNotSelectable);
@@ -236,6 +236,7 @@ private:
 
     void ReadNodeMember() {
         const NodeKey key = NodeKeyOf(json_.Text());
+        const TextPlace keyPlace = json_.Place();
         Node& node = open_.back();
         auto once = [this](bool& seen, const std::string& what) {
             if (seen) {
@@ -258,7 +259,7 @@ private:
                 const NodeMatrix transform = ReadMatrix("transform");
                 if (node.index == 0) {
                     if (!IsIdentity(transform)) {
-                        Fail("the root's \"transform\" must be the identity (the host's root does not move)");
+                        Fail(keyPlace, "the root's \"transform\" must be the identity (the host's root does not move)");
                     }
                 } else {
                     node.node->SetTransform(transform);
