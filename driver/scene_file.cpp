@@ -182,11 +182,12 @@ private:
             if (item.index == 0) {
                 Fail(item.place, std::string("selection: ") + kRootNotSelectable);
             }
-            if (taken[item.index]) {
+            const auto node = static_cast<std::size_t>(item.index);
+            if (taken[node]) {
                 Fail(item.place, "selection: node " + index + " is selected twice");
             }
-            taken[item.index] = true;
-            document_.selection.push_back(static_cast<std::size_t>(item.index));
+            taken[node] = true;
+            document_.selection.push_back(node);
         }
     }
 
