@@ -4,18 +4,13 @@
 // such a file, from reading the scene to the transcript.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "bench_scenes.h"
+#include "bench_support.h"
 #include "plugin_directory.h"
 #include "scene_format.h"
 #include "session_check.h"
@@ -31,24 +26,13 @@ struct SceneFileSetup {
         standin::StandinScene scene;
         bench::BuildGroupedScene(scene, nodes);
         bytes = driver::WriteSceneFile(scene, {}, {0, 100}, 0);
-        std::string pattern = (std::filesystem::temp_directory_path() / "scene-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        path = folder.File("scene.json");
+        if (!bench::WriteRaw(path, bytes)) {
             std::abort();
         }
-        folder = pattern;
-        path = (folder / "scene.json").string();
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-            std::abort();
-        }
-        std::fclose(file);
-    }
-    ~SceneFileSetup() {
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
     }
 
-    std::filesystem::path folder;
+    bench::ScratchFolder folder{"scene-bench"};
     std::string path;
     std::string bytes;
 };
@@ -67,16 +51,6 @@ void Processed(benchmark::State& state, const SceneFileSetup& setup) {
                             static_cast<std::int64_t>(setup.bytes.size()));
 }
 
-void WriteFile(benchmark::State& state, const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-        state.SkipWithError("write failed");
-    }
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-}
-
 void BM_ReadSceneFile(benchmark::State& state) {
     SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -89,35 +63,24 @@ void BM_ReadSceneFile(benchmark::State& state) {
 void BM_WriteSceneFile(benchmark::State& state) {
     SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
     const std::unique_ptr<driver::SceneFile> read = driver::ReadScene(setup.path);
-    const std::string written = (setup.folder / "written.json").string();
+    const std::string written = setup.folder.File("written.json");
     for (auto _ : state) {
-        WriteFile(state, written, read->Write(written, {}));
+        if (!bench::WriteRaw(written, read->Write(written, {}))) {
+            state.SkipWithError("write failed");
+        }
     }
     Processed(state, setup);
 }
 
 void BM_RawSceneRead(benchmark::State& state) {
     SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
-    std::vector<char> buffer(setup.bytes.size());
-    for (auto _ : state) {
-        std::FILE* file = std::fopen(setup.path.c_str(), "rb");
-        if (file == nullptr || std::fread(buffer.data(), 1, buffer.size(), file) != buffer.size()) {
-            state.SkipWithError("raw read failed");
-        }
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-        benchmark::DoNotOptimize(buffer.data());
-    }
+    bench::TimeRawReads(state, setup.path, setup.bytes.size());
     Processed(state, setup);
 }
 
 void BM_RawSceneWrite(benchmark::State& state) {
     SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
-    const std::string raw = (setup.folder / "raw.json").string();
-    for (auto _ : state) {
-        WriteFile(state, raw, setup.bytes);
-    }
+    bench::TimeRawWrites(state, setup.folder.File("raw.json"), setup.bytes);
     Processed(state, setup);
 }
 
@@ -128,7 +91,7 @@ void BM_SaveNamesShortcut(benchmark::State& state) {
     SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
     driver::Shortcut shortcut;
     shortcut.command = "save-names";
-    shortcut.names = (setup.folder / "names.txt").string();
+    shortcut.names = setup.folder.File("names.txt");
     const std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
     for (auto _ : state) {
         const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "utf8.h"
+
 namespace driver {
 
 namespace {
@@ -260,40 +262,13 @@ void JsonReader::ReadEscape() {
     AppendUtf8(text_, code);
 }
 
-// One UTF-8 sequence: no stray or missing continuation bytes, no overlong
-// forms, no surrogates, nothing above U+10FFFF.
 void JsonReader::ReadUtf8() {
-    const auto lead = static_cast<unsigned char>(*at_);
-    int extra = 0;
-    std::uint32_t code = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        code = lead & 0x07;
-    } else {
+    const std::size_t length = Utf8CharacterLength(at_, end_);
+    if (length == 0) {
         Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
     }
-    if (end_ - at_ <= extra) {
-        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const auto next = static_cast<unsigned char>(at_[k]);
-        if ((next & 0xC0) != 0x80) {
-            Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
-        }
-        code = (code << 6) | (next & 0x3F);
-    }
-    const std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < smallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
-    }
-    text_.append(at_, at_ + extra + 1);
-    at_ += extra + 1;
+    text_.append(at_, at_ + length);
+    at_ += length;
 }
 
 // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
