@@ -92,47 +92,67 @@ struct FileCloser {
 
 // The scene is walked as CollectNames walks it, and each name is kept as
 // the line it becomes: the whole content is built before it is written.
-void NamesUtility::SaveNames(std::string path) {
+SaveResult NamesUtility::SaveNames(std::string path) {
+    SaveResult result;
     if (ip == nullptr) {
-        return;
+        result.reason = "the tool is not open";
+        return result;
     }
+    ReplacementFile file;
     try {
-        ReplacementFile file;
         if (!file.Open(path)) {
-            return;
+            result.outcome = file.TargetExisted() ? SaveOutcome::NotReplaced : SaveOutcome::NotWritten;
+            result.reason = file.FailureReason();
+            return result;
         }
         ContentBlocks content;
-        VisitPreOrder(ip->RootNode(), [&content](SceneNode* node) {
+        std::size_t count = 0;
+        VisitPreOrder(ip->RootNode(), [&content, &count](SceneNode* node) {
             content.AppendLine(node->NodeName());
+            ++count;
             return true;
         });
-        if (content.WriteTo(file)) {
-            file.Commit();
+        if (content.WriteTo(file) && file.Commit()) {
+            result.outcome = file.TargetExisted() ? SaveOutcome::Replaced : SaveOutcome::Written;
+            result.names = count;
+            return result;
         }
+        result.reason = file.FailureReason();
     } catch (...) {
+        result.reason = "out of memory";
     }
+    result.outcome = file.TargetExisted() ? SaveOutcome::NotReplaced : SaveOutcome::NotWritten;
+    return result;
 }
 
-void NamesUtility::LoadNames(std::string path) {
+LoadResult NamesUtility::LoadNames(std::string path) {
+    LoadResult result;
     if (ip == nullptr) {
-        return;
+        result.reason = "the tool is not open";
+        return result;
     }
     try {
         std::FILE* opened = std::fopen(path.c_str(), "rb");
         if (opened == nullptr) {
-            return;
+            result.reason = "cannot open";
+            return result;
         }
         std::vector<std::string> list;
         {
             const FileCloser closer{opened};
             if (!ReadNames(opened, list)) {
-                return;
+                result.reason = "a read error";
+                return result;
             }
         }
+        std::uint32_t position = 0;
         if (!list.empty()) {
-            std::uint32_t position = 0;
             ApplyNames(ip->RootNode(), list, position);
         }
+        result.loaded = true;
+        result.names = position;
     } catch (...) {
+        result.reason = "out of memory";
     }
+    return result;
 }

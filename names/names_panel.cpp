@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <string>
 
+#include "module_state.h"
+#include "names_report.h"
 #include "names_utility.h"
 #include "panel_frame.h"
 #include "resource.h"
@@ -10,21 +12,30 @@ namespace {
 
 constexpr DWORD kPathCapacity = 1024;
 
+// Tells the host's system log what a command did, showing the user nothing.
+void Log(Interface* ip, const NamesReport& report) {
+    if (ip == nullptr) {
+        return;
+    }
+    if (LogSys* log = ip->Log()) {
+        const char* title = GetString(IDS_LIBDESCRIPTION);
+        log->LogEntry(report.type, FALSE, title != nullptr ? title : "", report.text.c_str());
+    }
+}
+
 // A file command of the panel: the user chooses a text file, starting from
-// an empty name, and the names are saved to it or loaded from it. A
-// cancelled or failed dialog ends the command; no exception leaves it.
+// an empty name, and the names are saved to it or loaded from it; the log
+// then says what happened. A cancelled or failed dialog ends the command;
+// no exception leaves it.
 void RunFileCommand(NamesUtility& tool, bool saving) {
     try {
         char path[kPathCapacity] = {};
         if (ChooseTextFile(nullptr, kPathCapacity, path, saving) == 0) {
             return;
         }
-        std::string chosen(path, std::find(path, path + kPathCapacity, '\0'));
-        if (saving) {
-            tool.SaveNames(std::move(chosen));
-        } else {
-            tool.LoadNames(std::move(chosen));
-        }
+        const std::string chosen(path, std::find(path, path + kPathCapacity, '\0'));
+        const NamesReport report = saving ? ReportOf(chosen, tool.SaveNames(chosen)) : ReportOf(chosen, tool.LoadNames(chosen));
+        Log(tool.StoredInterface(), report);
     } catch (...) {
     }
 }

@@ -6,6 +6,7 @@
 
 #include "custom_button.h"
 #include "interface.h"
+#include "names_result.h"
 #include "utility_plugin.h"
 #include "win32/win_api.h"
 
@@ -25,9 +26,10 @@ public:
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // The commands, run with a path the user chose. Both need the interface
-    // of an open panel (or one set with SetInterface).
-    void SaveNames(std::string path);
-    void LoadNames(std::string path);
+    // of an open panel (or one set with SetInterface). The result tells what
+    // happened; the commands themselves log nothing.
+    SaveResult SaveNames(std::string path);
+    LoadResult LoadNames(std::string path);
     // The walks behind them, in scene order (pre-order from `node`).
     void CollectNames(SceneNode* node, std::vector<std::string>& list);
     bool ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position);

@@ -1,6 +1,8 @@
 #include "replacement_file.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -18,13 +20,15 @@ bool Exists(const std::string& path) {
 
 // Whether an existing target may be replaced: it must open for writing, as
 // the target of a direct write would have to. A missing target is fine.
-bool TargetWritable(const std::string& target) {
+bool TargetWritable(const std::string& target, bool& existed) {
     errno = 0;
+    existed = true;
     if (std::FILE* probe = std::fopen(target.c_str(), "r+b")) {
         std::fclose(probe);
         return true;
     }
-    return errno == ENOENT;
+    existed = errno != ENOENT;
+    return !existed;
 }
 
 }  // namespace
@@ -35,8 +39,16 @@ ReplacementFile::~ReplacementFile() {
     }
 }
 
+void ReplacementFile::Fail(int error) {
+    reason_ = error != 0 ? std::strerror(error) : "unknown error";
+    if (!reason_.empty()) {
+        reason_[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason_[0])));
+    }
+}
+
 bool ReplacementFile::Open(const std::string& target) {
-    if (!TargetWritable(target)) {
+    if (!TargetWritable(target, existed_)) {
+        Fail(errno);
         return false;
     }
     for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
@@ -46,12 +58,14 @@ bool ReplacementFile::Open(const std::string& target) {
         }
         file_ = std::fopen(candidate.c_str(), "wb");
         if (file_ == nullptr) {
+            Fail(errno);
             return false;
         }
         target_ = target;
         temp_ = std::move(candidate);
         return true;
     }
+    reason_ = "no temporary name is free";
     return false;
 }
 
@@ -61,6 +75,7 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
     }
     if (size > 0 && std::fwrite(data, 1, size, file_) != size) {
         failed_ = true;
+        Fail(errno);
     }
     return !failed_;
 }
@@ -73,6 +88,7 @@ bool ReplacementFile::Commit() {
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!flushed || !closed) {
+        Fail(errno);
         failed_ = true;
         Discard();
         return false;
@@ -81,6 +97,7 @@ bool ReplacementFile::Commit() {
     std::error_code error;
     std::filesystem::rename(temp_, target_, error);
     if (error) {
+        Fail(error.value());
         failed_ = true;
         Discard();
         return false;

@@ -24,12 +24,20 @@ public:
     // Flushes and closes the temporary file and renames it onto the target.
     bool Commit();
 
+    // Whether the target existed when Open looked, and why the last call
+    // that returned false failed.
+    bool TargetExisted() const { return existed_; }
+    const std::string& FailureReason() const { return reason_; }
+
 private:
     void Discard();
+    void Fail(int error);
 
     std::string target_;
     std::string temp_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    bool existed_ = false;
+    std::string reason_;
     bool committed_ = false;
 };

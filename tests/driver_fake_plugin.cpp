@@ -7,18 +7,8 @@
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
 //   FAKE_NO_EXPORTS   LibDescription is the only export
-//   FAKE_LOGS         a right one whose utility, when opened, logs an
-//                     entry naming a file in the working folder and an error
-// Its library entry does nothing; but for FAKE_LOGS the descriptor creates
-// nothing.
-#include <string>
-
-#include <unistd.h>
-
+// Its library entry does nothing; the descriptor creates nothing.
 #include "class_desc.h"
-#include "interface.h"
-#include "log_sys.h"
-#include "utility_plugin.h"
 #include "win32/win_api.h"
 
 #ifndef FAKE_VERSION
@@ -35,28 +25,10 @@
 
 namespace {
 
-#ifdef FAKE_LOGS
-class LoggingUtility final : public UtilityPlugin {
-public:
-    void BeginEditParams(Interface* ip, UtilityHandle*) override {
-        char folder[4096] = {};
-        const std::string here = getcwd(folder, sizeof folder) != nullptr ? folder : "";
-        ip->Log()->LogEntry(SYSLOG_INFO, FALSE, "Fake", ("opened beside \"" + here + "/notes.txt\"").c_str());
-        ip->Log()->LogEntry(SYSLOG_ERROR, FALSE, "Fake", "nothing was done");
-    }
-    void EndEditParams(Interface*, UtilityHandle*) override {}
-    void DeleteSelf() override {}
-};
-LoggingUtility g_utility;
-void* const kUtility = static_cast<UtilityPlugin*>(&g_utility);
-#else
-void* const kUtility = nullptr;
-#endif
-
 class FakeClassDesc final : public ClassDesc {
 public:
     int IsPublic() override { return 1; }
-    void* Create(int) override { return kUtility; }
+    void* Create(int) override { return nullptr; }
     const char* ClassName() override { return "Fake"; }
     SClass_ID SuperClassID() override { return FAKE_SUPER_CLASS; }
 #ifdef FAKE_NO_CLASS_ID

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "module_state.h"
+#include "names_report.h"
 #include "names_test_support.h"
 #include "names_utility.h"
 #include "standin/standin_custom_button.h"
@@ -72,6 +73,15 @@ protected:
     }
     INT_PTR Press(int control, int notification = 0) {
         return Send(WM_COMMAND, static_cast<WPARAM>(notification) << 16 | static_cast<WPARAM>(control));
+    }
+    // The log entries made so far, as "TYPE TITLE: TEXT", none shown to the user.
+    Names Logged() const {
+        Names lines;
+        for (const standin::LogRecord& record : host_->LogRecords()) {
+            EXPECT_FALSE(record.dialogue);
+            lines.push_back(std::to_string(record.type) + " " + record.title + ": " + record.text);
+        }
+        return lines;
     }
 
     names_test::ScratchFolder folder_;
@@ -199,17 +209,29 @@ TEST_F(NamesPanelTest, CancelledDialogsChangeNothing) {
     EXPECT_TRUE(scene_.Journal().Calls().empty());
 }
 
+TEST_F(NamesPanelTest, CommandsThatFailLogWhyAndShowNothing) {
+    const std::string missing = folder_.File("no-folder/names.txt");
+    script_.Then(FileDialogAnswer::Choose(missing));
+    EXPECT_EQ(Press(kSave), 1);
+    const Names logged = Logged();
+    ASSERT_EQ(logged.size(), 1u);
+    const std::string notSaved = "1 Velkora: names not saved to \"" + missing + "\": not written (";
+    EXPECT_EQ(logged[0].substr(0, notSaved.size()), notSaved);
+    EXPECT_EQ(NamesOf(scene_), (Names{"Root", "Box", "Ball"}));
+}
+
 TEST_F(NamesPanelTest, SaveAndLoadRunOnTheChosenFileWithTheDefaultExtension) {
     const std::string typed = folder_.File("scene");
+    const std::string chosen = typed + ".txt";
     script_.Then(FileDialogAnswer::Choose(typed));
     EXPECT_EQ(Press(kSave, BN_CLICKED), 1);
-    EXPECT_TRUE(SameBytes(ReadBytes(typed + ".txt"), "Root\nBox\nBall\n"));
+    EXPECT_TRUE(SameBytes(ReadBytes(chosen), "Root\nBox\nBall\n"));
 
     // An existing file is replaced only once the user confirms.
-    WriteBytes(typed + ".txt", "one\ntwo\n");
+    WriteBytes(chosen, "one\ntwo\n");
     script_.Then(FileDialogAnswer::Choose(typed)).Then(FileDialogAnswer::Decline());
     EXPECT_EQ(Press(kSave), 1);
-    EXPECT_TRUE(SameBytes(ReadBytes(typed + ".txt"), "one\ntwo\n"));
+    EXPECT_TRUE(SameBytes(ReadBytes(chosen), "one\ntwo\n"));
 
     // Every notification of the button starts the command; the dialog
     // starts empty whatever was chosen before.
@@ -218,6 +240,8 @@ TEST_F(NamesPanelTest, SaveAndLoadRunOnTheChosenFileWithTheDefaultExtension) {
     EXPECT_EQ(win32standin::LastFileDialog()->initialFile, "");
     EXPECT_EQ(NamesOf(scene_), (Names{"one", "two", "Ball"}));
     EXPECT_EQ(host_->RedrawCount(), 0);
+    EXPECT_EQ(Logged(), (Names{"4 Velkora: saved 3 names to \"" + chosen + "\": written",
+                               "4 Velkora: loaded 2 names from \"" + chosen + "\""}));
 }
 
 TEST_F(NamesPanelTest, OpenDialogAcceptsOnlyAnExistingFile) {
@@ -300,6 +324,9 @@ TEST_F(NamesPanelTest, RealDialogsSaveAndLoadTheTypedFileWithTheDefaultExtension
     EXPECT_EQ(script.kinds, std::vector<Kind>{Kind::FileName});
     EXPECT_EQ(NamesOf(scene_), (Names{"one", "two", "Ball"}));
     EXPECT_EQ(host_->RedrawCount(), 0);
+    ASSERT_EQ(host_->LogRecords().size(), 2u);
+    EXPECT_EQ(host_->LogRecords()[0].text.substr(0, 14), "saved 3 names ");
+    EXPECT_EQ(host_->LogRecords()[1].text.substr(0, 15), "loaded 2 names ");
 }
 
 TEST_F(NamesPanelTest, TheRealOpenDialogAcceptsOnlyAnExistingFile) {
@@ -312,3 +339,27 @@ TEST_F(NamesPanelTest, TheRealOpenDialogAcceptsOnlyAnExistingFile) {
     EXPECT_TRUE(folder_.Entries().empty());
 }
 #endif
+
+// The texts by which the log tells what a command did.
+TEST(NamesReport, EveryOutcomeHasItsText) {
+    const std::string path = "C:\\scenes\\names.txt";
+    const auto save = [&path](SaveOutcome outcome, const char* reason) {
+        const NamesReport report = ReportOf(path, SaveResult{outcome, 8, reason});
+        return std::to_string(report.type) + " " + report.text;
+    };
+    EXPECT_EQ(save(SaveOutcome::Replaced, ""), "4 saved 8 names to \"C:\\scenes\\names.txt\": replaced");
+    EXPECT_EQ(save(SaveOutcome::Written, ""), "4 saved 8 names to \"C:\\scenes\\names.txt\": written");
+    EXPECT_EQ(save(SaveOutcome::WrittenInPlace, "not a regular file"),
+              "2 saved 8 names to \"C:\\scenes\\names.txt\": written in place (not a regular file)");
+    EXPECT_EQ(save(SaveOutcome::NotReplaced, "a folder"),
+              "1 names not saved to \"C:\\scenes\\names.txt\": not replaced (a folder)");
+    EXPECT_EQ(save(SaveOutcome::NotWritten, "no such folder"),
+              "1 names not saved to \"C:\\scenes\\names.txt\": not written (no such folder)");
+    EXPECT_EQ(save(SaveOutcome::WrittenInPart, "no space left on device"),
+              "1 names not saved to \"C:\\scenes\\names.txt\": written only in part (no space left on device)");
+    const NamesReport loaded = ReportOf(path, LoadResult{true, 3, ""});
+    EXPECT_EQ(std::to_string(loaded.type) + " " + loaded.text, "4 loaded 3 names from \"C:\\scenes\\names.txt\"");
+    const NamesReport refused = ReportOf(path, LoadResult{false, 0, "not a regular file"});
+    EXPECT_EQ(std::to_string(refused.type) + " " + refused.text,
+              "1 names not loaded from \"C:\\scenes\\names.txt\": not a regular file");
+}

@@ -1,0 +1,35 @@
+#include "names_report.h"
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+}  // namespace
+
+NamesReport ReportOf(const std::string& path, const SaveResult& result) {
+    const std::string saved = "saved " + std::to_string(result.names) + " names to " + Quoted(path) + ": ";
+    const std::string notSaved = "names not saved to " + Quoted(path) + ": ";
+    const std::string why = " (" + result.reason + ")";
+    switch (result.outcome) {
+        case SaveOutcome::Replaced:
+            return {SYSLOG_INFO, saved + "replaced"};
+        case SaveOutcome::Written:
+            return {SYSLOG_INFO, saved + "written"};
+        case SaveOutcome::WrittenInPlace:
+            return {SYSLOG_WARN, saved + "written in place" + why};
+        case SaveOutcome::NotReplaced:
+            return {SYSLOG_ERROR, notSaved + "not replaced" + why};
+        case SaveOutcome::WrittenInPart:
+            return {SYSLOG_ERROR, notSaved + "written only in part" + why};
+        case SaveOutcome::NotWritten:
+            break;
+    }
+    return {SYSLOG_ERROR, notSaved + "not written" + why};
+}
+
+NamesReport ReportOf(const std::string& path, const LoadResult& result) {
+    if (result.loaded) {
+        return {SYSLOG_INFO, "loaded " + std::to_string(result.names) + " names from " + Quoted(path)};
+    }
+    return {SYSLOG_ERROR, "names not loaded from " + Quoted(path) + ": " + result.reason};
+}
