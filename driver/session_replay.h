@@ -1,7 +1,6 @@
 #pragma once
 
 #include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
