@@ -11,35 +11,21 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "bench_support.h"
 #include "names_utility.h"
 #include "scene_order.h"
 #include "standin/standin_interface.h"
 
 namespace {
 
-// A scene of `nodes` nodes: the root, groups under it, 999 leaves a group;
-// names of ten characters. The journal is off, the file in a scratch folder.
+// The grouped scene of `nodes` nodes, with the journal off; the file lies
+// in a scratch folder.
 struct NamesBenchSetup {
     explicit NamesBenchSetup(int nodes) : host(scene) {
         scene.Journal().SetEnabled(false);
-        standin::StandinNode* group = nullptr;
-        for (int i = 1; i < nodes; ++i) {
-            const std::string name = "Node" + std::to_string(100000 + i % 900000);
-            if ((i - 1) % 1000 == 0) {
-                group = &scene.AddNode(scene.Root(), name);
-            } else {
-                scene.AddNode(*group, name);
-            }
-        }
+        bench::BuildGroupedScene(scene, nodes);
         tool.SetInterface(&host);
-        std::string pattern = (std::filesystem::temp_directory_path() / "velkora-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        folder = pattern;
-        path = (folder / "names.txt").string();
+        path = folder.File("names.txt");
         tool.SaveNames(path);
         std::FILE* file = std::fopen(path.c_str(), "rb");
         bytes.resize(std::filesystem::file_size(path));
@@ -48,15 +34,11 @@ struct NamesBenchSetup {
         }
         std::fclose(file);
     }
-    ~NamesBenchSetup() {
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
-    }
 
     standin::StandinScene scene{"Scene Root"};
     standin::StandinInterface host;
     NamesUtility tool;
-    std::filesystem::path folder;
+    bench::ScratchFolder folder{"velkora-bench"};
     std::string path;
     std::string bytes;  // the file that a save writes
 };
@@ -93,32 +75,13 @@ void BM_LoadNames(benchmark::State& state) {
 
 void BM_RawWrite(benchmark::State& state) {
     NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
-    const std::string raw = (setup.folder / "raw.txt").string();
-    for (auto _ : state) {
-        std::FILE* file = std::fopen(raw.c_str(), "wb");
-        if (file == nullptr || std::fwrite(setup.bytes.data(), 1, setup.bytes.size(), file) != setup.bytes.size()) {
-            state.SkipWithError("raw write failed");
-        }
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-    }
+    bench::TimeRawWrites(state, setup.folder.File("raw.txt"), setup.bytes);
     Processed(state, setup);
 }
 
 void BM_RawRead(benchmark::State& state) {
     NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
-    std::vector<char> buffer(setup.bytes.size());
-    for (auto _ : state) {
-        std::FILE* file = std::fopen(setup.path.c_str(), "rb");
-        if (file == nullptr || std::fread(buffer.data(), 1, buffer.size(), file) != buffer.size()) {
-            state.SkipWithError("raw read failed");
-        }
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-        benchmark::DoNotOptimize(buffer.data());
-    }
+    bench::TimeRawReads(state, setup.path, setup.bytes.size());
     Processed(state, setup);
 }
 

@@ -1,173 +1,366 @@
 #include "command_line.h"
 
-#include <sstream>
+#include <algorithm>
+#include <map>
+
+#include "node_index.h"
+#include "number_text.h"
+#include "output_file.h"
 
 namespace driver {
 
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) {
-        parts.push_back(part);
-    }
-    return parts;
+// The options, and the jobs they belong to.
+enum Scope : unsigned {
+    kAnyJob = 0xF,
+    kSession = 1,
+    kAlign = 2,
+    kPivot = 4,
+    kNames = 8,
+};
+
+struct OptionSpec {
+    const char* name;  // as written: "--select", "-o"
+    char shortName;    // the one-letter form, or 0
+    bool takesValue;
+    unsigned scope;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--help", 'h', false, kAnyJob},   {"--version", 0, false, kAnyJob}, {"-o", 'o', true, kAnyJob},
+    {"--diff", 0, false, kAnyJob},     {"--svg", 0, true, kAnyJob},      {"--select", 0, true, kAlign | kPivot},
+    {"--axis", 0, true, kPivot},       {"--from", 0, true, kPivot},      {"--to", 0, true, kPivot},
+};
+
+struct Command {
+    const char* name;
+    unsigned scope;
+    std::vector<const char*> positionals;  // after the command's name
+};
+
+const Command kSessionCommand{"", kSession, {"SCENE", "SESSION"}};
+const Command kShortcuts[] = {
+    {"align", kAlign, {"SCENE"}},
+    {"pivot", kPivot, {"SCENE"}},
+    {"save-names", kNames, {"SCENE", "NAMES"}},
+    {"load-names", kNames, {"SCENE", "NAMES"}},
+};
+
+const char* ScopeText(unsigned scope) {
+    if (scope == (kAlign | kPivot)) return "align and pivot";
+    if (scope == kPivot) return "pivot";
+    return "this command";
 }
 
-// The shortcuts are sessions written for the user; their actions are
-// parsed like a script, so they are checked the same way.
-std::vector<Action> ShortcutActions(const std::string& script, const std::string& command) {
-    try {
-        return ParseSession(script, command);
-    } catch (const SessionError& e) {
-        throw UsageError(e.what());
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The items of a comma-separated list; none may be empty.
+std::vector<std::string> Items(const std::string& value, const std::string& option) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', start);
+        items.push_back(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (items.back().empty()) {
+            throw UsageError(option + ": " + Quoted(value) + " has an empty item");
+        }
+        if (comma == std::string::npos) {
+            return items;
+        }
+        start = comma + 1;
     }
 }
 
-std::string Point(const std::string& value, const char* option) {
-    const std::vector<std::string> parts = Split(value, ',');
-    if (parts.size() != 3) {
-        throw UsageError(std::string(option) + " needs x,y,z");
+std::vector<std::size_t> ReadSelection(const std::string& value) {
+    std::vector<std::size_t> indices;
+    for (const std::string& item : Items(value, "--select")) {
+        std::size_t index = 0;
+        if (!ReadNodeIndex(item, index)) {
+            throw UsageError("--select: " + Quoted(item) + " is not a node index");
+        }
+        if (index == 0) {
+            throw UsageError(std::string("--select: ") + kRootNotSelectable);
+        }
+        if (std::find(indices.begin(), indices.end(), index) != indices.end()) {
+            throw UsageError("--select: node " + item + " is selected twice");
+        }
+        indices.push_back(index);
     }
-    return parts[0] + " " + parts[1] + " " + parts[2];
+    return indices;
+}
+
+Point3 ReadPoint(const std::string& value, const std::string& option) {
+    const std::vector<std::string> items = Items(value, option);
+    if (items.size() != 3) {
+        throw UsageError(option + ": " + Quoted(value) + " is not a point x,y,z");
+    }
+    Point3 point;
+    for (int i = 0; i < 3; ++i) {
+        const std::string& item = items[static_cast<std::size_t>(i)];
+        const NumberProblem problem = ReadNumber(item, point[i]);
+        if (problem != NumberProblem::None) {
+            throw UsageError(option + ": " + NumberProblemText(item, problem));
+        }
+    }
+    return point;
+}
+
+// The options as given, by their spec, and the positional arguments.
+struct Arguments {
+    std::map<const OptionSpec*, std::string> options;
+    std::vector<std::string> positionals;
+
+    bool Has(const char* name) const { return Value(name) != nullptr; }
+    const std::string* Value(const char* name) const {
+        for (const auto& [spec, value] : options) {
+            if (std::string(spec->name) == name) {
+                return &value;
+            }
+        }
+        return nullptr;
+    }
+};
+
+const OptionSpec* FindOption(const std::string& argument, std::string& inlineValue, bool& hasInline) {
+    hasInline = false;
+    if (argument.rfind("--", 0) == 0) {
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        if (equals != std::string::npos) {
+            hasInline = true;
+            inlineValue = argument.substr(equals + 1);
+        }
+        for (const OptionSpec& spec : kOptions) {
+            if (name == spec.name) {
+                return &spec;
+            }
+        }
+        return nullptr;
+    }
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && argument[1] == spec.shortName) {
+            if (argument.size() > 2) {
+                hasInline = true;
+                inlineValue = argument.substr(2);
+            }
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+Arguments Split(const std::vector<std::string>& list) {
+    Arguments arguments;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::string& argument = list[i];
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            arguments.positionals.push_back(argument);
+            continue;
+        }
+        std::string value;
+        bool hasInline = false;
+        const OptionSpec* spec = FindOption(argument, value, hasInline);
+        if (spec == nullptr) {
+            throw UsageError("unknown option " + argument.substr(0, argument.find('=')));
+        }
+        if (spec->takesValue && !hasInline) {
+            if (i + 1 >= list.size()) {
+                throw UsageError(std::string(spec->name) + " needs a value");
+            }
+            value = list[++i];
+        } else if (!spec->takesValue && hasInline) {
+            throw UsageError(std::string(spec->name) + " takes no value");
+        }
+        if (!arguments.options.emplace(spec, value).second) {
+            throw UsageError(std::string(spec->name) + " is given twice");
+        }
+    }
+    return arguments;
+}
+
+void CheckOutputs(const Invocation& invocation) {
+    struct Named {
+        const char* option;
+        const std::string& path;
+    };
+    const Named outputs[] = {{"-o", invocation.outputPath}, {"--svg", invocation.svgPath}};
+    for (const Named& output : outputs) {
+        if (output.path.empty() || output.path == "-") {
+            continue;
+        }
+        const Named inputs[] = {{"the scene file", invocation.scenePath}, {"the session", invocation.sessionPath}};
+        for (const Named& input : inputs) {
+            if (!input.path.empty() && SameFile(output.path, input.path)) {
+                throw UsageError(std::string(output.option) + ": " + Quoted(output.path) + " is " + input.option +
+                                 ", which is only read");
+            }
+        }
+    }
+    const std::string& out = invocation.outputPath;
+    const std::string& svg = invocation.svgPath;
+    if (!out.empty() && !svg.empty()) {
+        if (out == "-" && svg == "-") {
+            throw UsageError("-o and --svg cannot both write to standard output");
+        }
+        if (out != "-" && svg != "-" && SameFile(out, svg)) {
+            throw UsageError("-o and --svg name the same file " + Quoted(svg));
+        }
+    }
 }
 
 }  // namespace
 
 std::string UsageText() {
-    return R"(usage: morvane-host SCENE SESSION [OPTION]...
+    return R"(usage: morvane-host [OPTION]... SCENE SESSION
        morvane-host align SCENE --select I,J,... [OPTION]...
        morvane-host pivot SCENE --select I --axis X|Y|Z --from x,y,z --to x,y,z [OPTION]...
        morvane-host save-names SCENE NAMES [OPTION]...
        morvane-host load-names SCENE NAMES [OPTION]...
-       morvane-host --help
+       morvane-host --help | --version
 
-Runs the Tarvel and Velkora plug-ins on a scene read from a JSON scene file,
+Runs the Tarvel and Velkora plug-ins on a scene read from a scene file,
 loading them through their exports and working through their panels, as the
-host does, and prints a transcript of every action and what it did. The
-scene file is only read: the final scene is written only with -o.
+host does, and prints a transcript of every action and what the host and
+the tools said it did. The scene file is only read: the final scene is
+written only with -o.
 
 Commands:
   SCENE SESSION   replay the session script SESSION (one action a line; see
                   docs/sessions.md) on the scene SCENE (see docs/scene-files.md)
-  align           select nodes I,J,... (pre-order indices, 0 is the root) and
-                  press "Align" of Tarvel
+  align           select nodes I,J,... (pre-order indices; 0, the root, cannot
+                  be selected) and press "Align" of Tarvel: each selected node
+                  takes the place, orientation and axis scale of its namesake;
+                  the children of a moved node stay where they are
   pivot           select node I, choose the axis, press "Pick" of Tarvel and
                   click the two points: the pivot moves to --from and its axis
-                  turns towards --to
+                  turns towards --to, while the object stays where it is
   save-names      press "Save Names To File" of Velkora and answer NAMES
-  load-names      press "Load Names Form File" of Velkora and answer NAMES
+  load-names      press "Load Names Form File" of Velkora (the caption as the
+                  tool has it) and answer NAMES; the file dialogs add ".txt"
+                  to a name typed without an extension
 
 Options:
-  -o OUT          write the final scene to OUT
+  -o OUT          write the final scene to OUT; "-o -" writes it to standard
+                  output, and the transcript then goes to standard error
   --diff          print what changed per node: name, position, orientation,
-                  scale (before and after)
+                  scale and object placement (before and after)
   --svg FILE      draw the scene before and after as an SVG picture
   -h, --help      print this help and exit
+  --version       print the version and exit
+  --              end the options: what follows is SCENE, SESSION, NAMES
+A long option's value may follow after "=" (--select=5,6), -o's directly
+(-oOUT). Each option is given at most once, and -o and --svg may name
+neither an input nor each other.
 
-The session is checked whole before its first action runs, and the files of
--o, --svg and "save" are written only after it has succeeded.
+The session is checked whole before its first action runs. In the host, a
+selection change unchecks "Pick" while its pick mode goes on; pressing a
+disabled control does nothing, which a session reports and goes on.
 
-Exit status: 0 on success, 1 when a file, the session or an action fails,
-2 for a wrong command line.
+Exit status: 0 when the run did all that was asked: then the files of -o,
+--svg and "save" are written. 1 when a file, the session or an action
+fails, a file dialog refused or failed, or a tool logged an error (such as
+a names file not written); for a shortcut also when its job did not happen
+(a disabled control, a refused point): then one line on standard error
+says why, and no file of -o, --svg or "save" is written. 2 for a wrong
+command line.
 )";
 }
 
-Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
+std::string VersionText() { return std::string("morvane-host ") + MORVANE_VERSION + "\n"; }
+
+Invocation ParseCommandLine(const std::vector<std::string>& list) {
+    const Arguments arguments = Split(list);
     Invocation invocation;
-    std::vector<std::string> positional;
-    std::string select, axis, from, to;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        auto value = [&](const char* option) -> std::string {
-            if (i + 1 >= arguments.size()) {
-                throw UsageError(std::string(option) + " needs a value");
-            }
-            return arguments[++i];
-        };
-        if (argument == "-h" || argument == "--help") {
-            invocation.help = true;
-            return invocation;
-        } else if (argument == "-o") {
-            invocation.outputPath = value("-o");
-        } else if (argument == "--diff") {
-            invocation.diff = true;
-        } else if (argument == "--svg") {
-            invocation.svgPath = value("--svg");
-        } else if (argument == "--select") {
-            select = value("--select");
-        } else if (argument == "--axis") {
-            axis = value("--axis");
-        } else if (argument == "--from") {
-            from = value("--from");
-        } else if (argument == "--to") {
-            to = value("--to");
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            throw UsageError("unknown option " + argument);
-        } else {
-            positional.push_back(argument);
+    if (arguments.Has("--help")) {
+        invocation.job = Invocation::Job::Help;
+        return invocation;
+    }
+    if (arguments.Has("--version")) {
+        invocation.job = Invocation::Job::Version;
+        return invocation;
+    }
+
+    const std::vector<std::string>& positionals = arguments.positionals;
+    const Command* command = &kSessionCommand;
+    for (const Command& shortcut : kShortcuts) {
+        if (!positionals.empty() && positionals[0] == shortcut.name) {
+            command = &shortcut;
         }
     }
-    if (positional.empty()) {
-        throw UsageError("missing SCENE");
+    const bool isShortcut = command != &kSessionCommand;
+    const std::size_t first = isShortcut ? 1 : 0;
+    std::string takes = isShortcut ? command->name : "a session";
+    takes += " takes";
+    for (const char* positional : command->positionals) {
+        takes += std::string(" ") + positional;
     }
-    const std::string command = positional[0];
-    auto expect = [&](std::size_t count, const char* what) {
-        if (positional.size() != count) {
-            throw UsageError(command + " needs " + what);
+    for (std::size_t i = 0; i < command->positionals.size(); ++i) {
+        if (first + i >= positionals.size()) {
+            throw UsageError(std::string("missing ") + command->positionals[i] + " (" + takes + ")");
         }
-    };
-    auto needSelection = [&]() {
-        if (select.empty()) {
-            throw UsageError(command + " needs --select");
+        if (positionals[first + i].empty()) {
+            throw UsageError(std::string(command->positionals[i]) + " is empty");
         }
-        std::string indices;
-        for (const std::string& index : Split(select, ',')) {
-            indices += " " + index;
-        }
-        return indices;
-    };
-    if (command == "align" || command == "pivot" || command == "save-names" || command == "load-names") {
-        invocation.command = command;
     }
-    if (command == "align") {
-        expect(2, "SCENE");
-        invocation.scenePath = positional[1];
-        invocation.shortcut = ShortcutActions("open Tarvel\nselect" + needSelection() + "\npress Align\nclose\n", command);
-    } else if (command == "pivot") {
-        expect(2, "SCENE");
-        invocation.scenePath = positional[1];
-        if (axis != "X" && axis != "Y" && axis != "Z") {
-            throw UsageError("pivot needs --axis X, Y or Z");
+    if (positionals.size() > first + command->positionals.size()) {
+        throw UsageError("unexpected argument " + Quoted(positionals[first + command->positionals.size()]) + " (" +
+                         takes + ")");
+    }
+    for (const auto& [spec, value] : arguments.options) {
+        if ((spec->scope & command->scope) == 0) {
+            throw UsageError(std::string(spec->name) + " is an option of " + ScopeText(spec->scope) + " only");
         }
-        if (from.empty() || to.empty()) {
-            throw UsageError("pivot needs --from and --to");
+    }
+    invocation.scenePath = positionals[first];
+    if (const std::string* output = arguments.Value("-o")) {
+        if (output->empty()) {
+            throw UsageError("-o: the file name is empty");
         }
-        const std::string indices = needSelection();
-        invocation.shortcut = ShortcutActions("open Tarvel\nselect" + indices + "\nradio " + axis +
-                                                  "\npress Pick\nclick " + Point(from, "--from") + "\nclick " +
-                                                  Point(to, "--to") + "\nclose\n",
-                                              command);
-    } else if (command == "save-names" || command == "load-names") {
-        expect(3, "SCENE and NAMES");
-        invocation.scenePath = positional[1];
-        const std::string& names = positional[2];
-        if (names == "cancel" || names.find('\n') != std::string::npos) {
-            throw UsageError("NAMES must be a file path");
+        invocation.outputPath = *output;
+    }
+    if (const std::string* svg = arguments.Value("--svg")) {
+        if (svg->empty()) {
+            throw UsageError("--svg: the file name is empty");
         }
-        const char* button = command == "save-names" ? "Save Names To File" : "Load Names Form File";
-        invocation.shortcut =
-            ShortcutActions("open Velkora\nanswer " + names + "\npress " + button + "\nclose\n", command);
+        invocation.svgPath = *svg;
+    }
+    invocation.diff = arguments.Has("--diff");
+
+    if (!isShortcut) {
+        invocation.sessionPath = positionals[1];
     } else {
-        if (positional.size() != 2) {
-            throw UsageError("expected SCENE SESSION, or a command (align, pivot, save-names, load-names); got " +
-                             std::to_string(positional.size()) + " arguments");
+        Shortcut shortcut;
+        shortcut.command = command->name;
+        auto required = [&](const char* option) -> const std::string& {
+            const std::string* value = arguments.Value(option);
+            if (value == nullptr) {
+                throw UsageError(shortcut.command + " needs " + option);
+            }
+            return *value;
+        };
+        if (command->scope & (kAlign | kPivot)) {
+            shortcut.selection = ReadSelection(required("--select"));
         }
-        invocation.scenePath = positional[0];
-        invocation.sessionPath = positional[1];
+        if (command->scope & kPivot) {
+            shortcut.axis = required("--axis");
+            if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
+                throw UsageError("--axis: " + Quoted(shortcut.axis) + " is not X, Y or Z");
+            }
+            shortcut.from = ReadPoint(required("--from"), "--from");
+            shortcut.to = ReadPoint(required("--to"), "--to");
+        }
+        if (command->scope & kNames) {
+            shortcut.names = positionals[2];
+        }
+        invocation.shortcut = std::move(shortcut);
     }
+    CheckOutputs(invocation);
     return invocation;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "shortcut.h"
 
 namespace driver {
 
@@ -17,19 +17,28 @@ public:
 
 // What morvane-host was asked to do.
 struct Invocation {
-    bool help = false;
-    std::string command;             // the shortcut's name ("align", ...), or empty
+    enum class Job { Run, Help, Version };
+    Job job = Job::Run;
     std::string scenePath;
-    std::string sessionPath;         // a session script, or empty for a shortcut
-    std::vector<Action> shortcut;    // the actions of a shortcut command
-    std::string outputPath;          // -o
-    bool diff = false;               // --diff
-    std::string svgPath;             // --svg
+    std::string sessionPath;          // the session script, or empty for a shortcut
+    std::optional<Shortcut> shortcut;
+    std::string outputPath;           // -o, or empty; "-" is standard output
+    bool diff = false;                // --diff
+    std::string svgPath;              // --svg, or empty; "-" is standard output
+
+    // True when the transcript has to give standard output to a file.
+    bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }
 };
 
+// Reads the arguments after the program's name in the conventions of a
+// Unix tool: "--" ends the options, "--opt=value" is "--opt value", "-oOUT"
+// is "-o OUT". Throws UsageError naming what is wrong: an unknown,
+// repeated or misplaced option, a missing or extra argument, a malformed
+// value, or an output that would overwrite an input or another output.
 Invocation ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The --help text.
+// The --help and --version texts.
 std::string UsageText();
+std::string VersionText();
 
 }  // namespace driver

@@ -1,5 +1,6 @@
 #include "display_path.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -38,9 +39,17 @@ std::string HideWorkingFolder(std::string text) {
     if (folder.empty()) {
         return text;
     }
-    const std::string prefix = folder + static_cast<char>(fs::path::preferred_separator);
+    const char separator = static_cast<char>(fs::path::preferred_separator);
+    const std::string prefix = folder + separator;
     for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
         text.erase(at, prefix.size());
+        // A quoted path goes on as DisplayPath shows paths, with '/'.
+        if (separator != '/' && at > 0 && text[at - 1] == '"') {
+            const std::size_t end = text.find('"', at);
+            std::replace(text.begin() + static_cast<std::ptrdiff_t>(at),
+                         end == std::string::npos ? text.end() : text.begin() + static_cast<std::ptrdiff_t>(end),
+                         separator, '/');
+        }
     }
     return text;
 }

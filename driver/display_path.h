@@ -9,7 +9,8 @@ namespace driver {
 std::string DisplayPath(const std::string& path);
 
 // `text` with every mention of the working folder (as "FOLDER/") removed,
-// for messages of the host that name full paths.
+// for messages of the host and the tools that name full paths; a path in
+// double quotes is then shown with '/' as DisplayPath shows it.
 std::string HideWorkingFolder(std::string text);
 
 }  // namespace driver

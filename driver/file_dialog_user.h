@@ -6,13 +6,13 @@
 
 namespace driver {
 
-// The user of the file dialogs that tools open: asked for the next answer
-// when a dialog wants a file name. An answer is a path, or empty to cancel.
-// `refusal` says why the dialog refused the previous answer ("" at first).
+// Asked for the next answer when a file dialog wants a file name: a path,
+// or empty to cancel. `refusal` says why the dialog refused the previous
+// answer ("" at first).
 using NextAnswer = std::function<std::string(bool saving, const std::string& refusal)>;
 
 // Installs `next` as the user of every file dialog until the returned
-// object is destroyed. Overwriting an existing file is confirmed.
+// object is destroyed. Replacing an existing file is confirmed.
 class FileDialogUser {
 public:
     explicit FileDialogUser(NextAnswer next);
@@ -20,20 +20,24 @@ public:
     FileDialogUser(const FileDialogUser&) = delete;
     FileDialogUser& operator=(const FileDialogUser&) = delete;
 
-    // What the last dialog did: "" when no dialog ran since the last call.
+    // What the last file dialog call did, as the host recorded the call;
+    // `ran` is false when no dialog ran since the last call.
     struct Outcome {
         bool ran = false;
-        bool saving = false;
+        bool saving = false;  // which call opened it
         bool chosen = false;  // false: cancelled or failed
         std::string path;     // the full path chosen
+        std::string failure;  // why the dialog failed; "" for a choice or a cancel
     };
     Outcome TakeOutcome();
 
 private:
-    NextAnswer next_;
-    int seen_ = 0;
-    struct Platform;  // what the platform's dialogs need; may be null
+    // The platform's part once dialogs have run.
+    void AfterDialogs();
+
+    struct Platform;  // what the platform's dialogs need
     std::unique_ptr<Platform> platform_;
+    int seen_ = 0;
 };
 
 }  // namespace driver

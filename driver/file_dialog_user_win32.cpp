@@ -1,11 +1,13 @@
 // The real file dialogs of Windows: a robot works their windows with the
-// answers of `next`; replacing an existing file is confirmed.
+// answers of `next`; replacing an existing file is confirmed. Which call
+// opened a dialog, and so whether it saves, the host tells.
 #include "file_dialog_user.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "file_dialog_robot_win32.h"
+#include "standin/file_dialog_calls.h"
+#include "win32/file_dialog_robot.h"
 
 namespace driver {
 
@@ -28,67 +30,54 @@ std::string ChosenPath(const std::filesystem::path& folder, const std::string& t
 }  // namespace
 
 struct FileDialogUser::Platform {
-    std::unique_ptr<FileDialogRobot> robot;
-    int dialogs = 0;           // file dialogs started
-    HWND dialog = nullptr;     // the running (or last) dialog
-    std::string refusal;       // the last notice, for the next name
-    Outcome last;              // what the last dialog did so far
+    std::unique_ptr<winui::FileDialogRobot> robot;
+    HWND dialog = nullptr;  // the dialog window answered last
+    std::string refusal;    // the last notice, for the next name
     // A dialog makes the folder of the chosen file the working folder
     // (the tools do not ask it not to); the driver keeps its own.
     std::filesystem::path folder;
 };
 
-FileDialogUser::FileDialogUser(NextAnswer next) : next_(std::move(next)), platform_(std::make_unique<Platform>()) {
+FileDialogUser::FileDialogUser(NextAnswer next)
+    : platform_(std::make_unique<Platform>()), seen_(standin::FileDialogCallCount()) {
     Platform* state = platform_.get();
     std::error_code error;
     state->folder = std::filesystem::current_path(error);
-    state->robot = std::make_unique<FileDialogRobot>([this, state](const DialogStep& step) {
+    state->robot = std::make_unique<winui::FileDialogRobot>([next, state](const winui::DialogStep& step) {
         switch (step.kind) {
-        case DialogStep::Kind::Question:
-            return DialogAnswer::Yes();
-        case DialogStep::Kind::Notice:
-            state->refusal = step.text;
-            state->last.chosen = false;
-            return DialogAnswer::Ok();
-        case DialogStep::Kind::FileName:
-        default:
-            break;
+            case winui::DialogStep::Kind::Question:
+                return winui::DialogAnswer::Yes();
+            case winui::DialogStep::Kind::Notice:
+                state->refusal = step.text;
+                return winui::DialogAnswer::Ok();
+            case winui::DialogStep::Kind::FileName:
+            default:
+                break;
+        }
+        const standin::FileDialogCall* call = standin::RunningFileDialogCall();
+        if (call == nullptr) {
+            return winui::DialogAnswer::Cancel();  // not a dialog a tool opened
         }
         if (step.window != state->dialog) {
             state->dialog = step.window;
-            ++state->dialogs;
             state->refusal.clear();
-            state->last = Outcome{};
-            state->last.ran = true;
-            // The tools give no title: the dialog's own one tells a save
-            // dialog ("Save As") from an open one ("Open").
-            state->last.saving = step.title.find("Save") != std::string::npos;
         }
-        const std::string answer = next_(state->last.saving, state->refusal);
+        const std::string answer = next(call->saving, state->refusal);
         state->refusal.clear();
         if (answer.empty()) {
-            state->last.chosen = false;
-            state->last.path.clear();
-            return DialogAnswer::Cancel();
+            return winui::DialogAnswer::Cancel();
         }
-        state->last.chosen = true;
-        state->last.path = ChosenPath(state->folder, answer);
-        return DialogAnswer::Type(state->last.path);
+        return winui::DialogAnswer::Type(ChosenPath(state->folder, answer));
     });
 }
 
 FileDialogUser::~FileDialogUser() = default;
 
-FileDialogUser::Outcome FileDialogUser::TakeOutcome() {
-    if (platform_->dialogs == seen_) {
-        return {};
-    }
-    seen_ = platform_->dialogs;
+void FileDialogUser::AfterDialogs() {
     std::error_code error;
     if (!platform_->folder.empty()) {
         std::filesystem::current_path(platform_->folder, error);
     }
-    return platform_->last;
 }
 
 }  // namespace driver

@@ -4,69 +4,61 @@
 #include <vector>
 
 #include "command_line.h"
-#include "display_path.h"
 #include "output_file.h"
 #include "plugin_directory.h"
 #include "scene_format.h"
-#include "scene_snapshot.h"
 #include "scene_svg.h"
 #include "session.h"
-#include "session_runner.h"
+#include "session_check.h"
+#include "session_host.h"
+#include "session_replay.h"
+#include "shortcut.h"
+#include "transcript.h"
 
 namespace {
 
-void PrintChanges(const driver::SceneSnapshot& initial, const driver::SceneSnapshot& final) {
-    std::cout << "changes:\n";
-    const auto changes = driver::CompareSnapshots(initial, final);
-    if (changes.empty()) {
-        std::cout << "    none\n";
-    }
-    for (const driver::NodeChange& change : changes) {
-        std::cout << "    node " << change.index << " " << driver::QuoteName(change.name) << "\n";
-        for (const std::string& line : change.lines) {
-            std::cout << "        " << line << "\n";
+// A run: build the actions, check them with everything else that can be
+// checked, replay them, report them. The files of -o, --svg and "save"
+// are written only when the run was done.
+int Run(const driver::Invocation& invocation) {
+    std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
+    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    const std::vector<driver::Action> actions = invocation.shortcut
+                                                    ? driver::ShortcutActions(*invocation.shortcut)
+                                                    : driver::ReadSession(invocation.sessionPath);
+    for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
+        if (!path.empty() && path != "-") {
+            driver::CheckWritable(path, option);
         }
     }
-}
 
-// Everything that can be checked is checked before the session runs; the
-// files of -o, --svg and "save" are written only after it has succeeded.
-int Run(const driver::Invocation& invocation) {
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
-    driver::SceneDocument& document = sceneFile->Document();
-    const std::vector<driver::Action> actions = invocation.sessionPath.empty()
-                                                    ? invocation.shortcut
-                                                    : driver::ReadSession(invocation.sessionPath);
-    const std::string source = invocation.sessionPath.empty() ? invocation.command : invocation.sessionPath;
-    if (!invocation.outputPath.empty()) {
-        driver::CheckWritable(invocation.outputPath, "-o");
-    }
-    if (!invocation.svgPath.empty()) {
-        driver::CheckWritable(invocation.svgPath, "--svg");
-    }
-    const driver::SceneSnapshot initial = driver::TakeSnapshot(*document.scene);
-
-    std::vector<std::size_t> selection;
-    std::vector<driver::OutputFile> files;
-    {
-        driver::SessionRunner runner(*sceneFile, std::cout, driver::PluginDirectory());
-        runner.Run(actions, source);
-        selection = runner.SelectionIndices();
-        files = runner.PendingFiles();
-    }
-    const driver::SceneSnapshot final = driver::TakeSnapshot(*document.scene);
+    driver::SessionHost host(*sceneFile, driver::PluginDirectory());
+    driver::CheckSession(actions, host, {invocation.scenePath, invocation.sessionPath});
+    driver::Transcript transcript(out);
+    driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
+                                 invocation.diff || !invocation.svgPath.empty());
+    const bool done = replay.Run(actions);
     if (invocation.diff) {
-        PrintChanges(initial, final);
+        transcript.Changes(replay.History().ChangesSinceStart());
     }
+    if (!done) {
+        out.flush();
+        std::cerr << "morvane-host: " << replay.Failure() << "\n";
+        return 1;
+    }
+    std::vector<driver::OutputFile> files = replay.KeptScenes();
     if (!invocation.outputPath.empty()) {
-        files.push_back({invocation.outputPath, sceneFile->Write(invocation.outputPath, selection)});
+        files.push_back({invocation.outputPath, sceneFile->Write(invocation.outputPath, host.SelectionIndices())});
     }
     if (!invocation.svgPath.empty()) {
-        files.push_back({invocation.svgPath, driver::DrawSceneSvg(initial, final)});
+        files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
+                                                                  driver::TakeSnapshot(host.Host().Scene()))});
     }
     driver::WriteOutputFiles(files);
     for (const driver::OutputFile& file : files) {
-        std::cout << "written: " << driver::DisplayPath(file.path) << "\n";
+        if (file.path != "-") {
+            transcript.Written(file.path);
+        }
     }
     return 0;
 }
@@ -76,9 +68,10 @@ int Run(const driver::Invocation& invocation) {
 int main(int argc, char** argv) {
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-        if (invocation.help) {
-            std::cout << driver::UsageText();
-            return 0;
+        switch (invocation.job) {
+            case driver::Invocation::Job::Help: std::cout << driver::UsageText(); return 0;
+            case driver::Invocation::Job::Version: std::cout << driver::VersionText(); return 0;
+            case driver::Invocation::Job::Run: break;
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -43,8 +44,25 @@ void CheckWritable(const std::string& path, const std::string& what) {
     }
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        return fs::equivalent(a, b, error);
+    }
+    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
+    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+    return first == second;
+}
+
 void WriteOutputFiles(const std::vector<OutputFile>& files) {
     for (const OutputFile& file : files) {
+        if (file.path == "-") {
+            std::cout << file.text << std::flush;
+            if (!std::cout) {
+                throw OutputFileError("standard output cannot be written");
+            }
+            continue;
+        }
         std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
         out << file.text;
         out.close();

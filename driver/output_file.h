@@ -12,7 +12,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A file to be written once the whole run has succeeded.
+// A file to be written once the whole run has succeeded. The path "-" is
+// standard output.
 struct OutputFile {
     std::string path;
     std::string text;
@@ -22,6 +23,10 @@ struct OutputFile {
 // replaced: its folder exists and is writable, and the path is not a
 // folder nor an existing file without write permission. Touches nothing.
 void CheckWritable(const std::string& path, const std::string& what);
+
+// True when the two paths name one file: the same file where both exist
+// (also through links), the same place where they do not.
+bool SameFile(const std::string& a, const std::string& b);
 
 // Writes the files in order, each replaced whole; throws OutputFileError at
 // the first that fails (those before it stay written).

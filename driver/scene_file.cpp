@@ -2,254 +2,27 @@
 #include "scene_format.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <unordered_map>
-
-#include <nlohmann/json.hpp>
+#include <cstdio>
 
 #include "gltf/gltf_scene_file.h"
+#include "name_text.h"
+#include "node_index.h"
+#include "number_text.h"
+#include "system_reason.h"
 #include "utf8.h"
 
 namespace driver {
 
 namespace {
 
-// Keys keep their written order, and numbers are single precision so that
-// they are written in the shortest form that reads back exactly.
-using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool, std::int64_t,
-                                  std::uint64_t, float>;
-
 using standin::StandinNode;
 using standin::StandinScene;
+using Token = JsonReader::Token;
 
-// nlohmann-json's message without its "[json.exception.NAME.ID] " prefix.
-std::string WithoutExceptionId(const std::string& message) {
-    const auto end = message.find("] ");
-    return message.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? message.substr(end + 2) : message;
-}
-
-// The place and the text of the first number of `text` that overflows
-// single precision, as "POINTER: NUMBER" (a JSON pointer such as
-// "/root/transform/3/1"), for a text that parses in double precision.
-std::string OverflowingNumber(const std::string& text) {
-    const nlohmann::ordered_json wide = nlohmann::ordered_json::parse(text, nullptr, false);
-    if (wide.is_discarded()) {
-        return "a number";
-    }
-    const nlohmann::ordered_json flat = wide.flatten();
-    for (const auto& item : flat.items()) {
-        if (item.value().is_number_float() && !std::isfinite(static_cast<float>(item.value().get<double>()))) {
-            return item.key() + ": " + item.value().dump();
-        }
-    }
-    return "a number";
-}
-
-std::string ToHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0x0F];
-    }
-    return hex;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-class Reader {
-public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
-
-    [[noreturn]] void Fail(const std::string& where, const std::string& what) const {
-        throw SceneFileError(source_ + ": " + where + ": " + what);
-    }
-
-    NodeMatrix Matrix(const Json& value, const std::string& where) const {
-        if (!value.is_array() || value.size() != 4) {
-            Fail(where, "must be four rows of three finite numbers");
-        }
-        NodeMatrix matrix;
-        for (std::size_t r = 0; r < 4; ++r) {
-            const Json& row = value[r];
-            if (!row.is_array() || row.size() != 3) {
-                Fail(where, "row " + std::to_string(r) + " must be three finite numbers");
-            }
-            for (std::size_t c = 0; c < 3; ++c) {
-                if (!row[c].is_number()) {
-                    Fail(where, "row " + std::to_string(r) + " must be three finite numbers");
-                }
-                const double number = row[c].get<double>();
-                const auto narrowed = static_cast<float>(number);
-                if (!std::isfinite(number) || !std::isfinite(narrowed)) {
-                    Fail(where, "row " + std::to_string(r) + " holds a number that is not finite in single precision");
-                }
-                matrix.row[r][static_cast<int>(c)] = narrowed;
-            }
-        }
-        return matrix;
-    }
-
-    std::string Name(const Json& node, const std::string& where) const {
-        const bool hasName = node.contains("name");
-        const bool hasHex = node.contains("nameHex");
-        if (hasName == hasHex) {
-            Fail(where, "needs exactly one of \"name\" and \"nameHex\"");
-        }
-        if (hasName) {
-            if (!node["name"].is_string()) {
-                Fail(where, "\"name\" must be a string");
-            }
-            std::string name = node["name"].get<std::string>();
-            if (name.find('\0') != std::string::npos) {
-                Fail(where, "a name cannot hold a NUL character");
-            }
-            return name;
-        }
-        if (!node["nameHex"].is_string()) {
-            Fail(where, "\"nameHex\" must be a string of hexadecimal digits");
-        }
-        const std::string hex = node["nameHex"].get<std::string>();
-        if (hex.size() % 2 != 0) {
-            Fail(where, "\"nameHex\" must have an even number of digits");
-        }
-        std::string name;
-        for (std::size_t i = 0; i < hex.size(); i += 2) {
-            const int high = HexDigit(hex[i]);
-            const int low = HexDigit(hex[i + 1]);
-            if (high < 0 || low < 0 || (high == 0 && low == 0)) {
-                Fail(where, "\"nameHex\" must be hexadecimal digits of non-NUL bytes");
-            }
-            name += static_cast<char>(high * 16 + low);
-        }
-        return name;
-    }
-
-    void Node(const Json& value, StandinNode& node, const std::string& where) const {
-        if (!value.is_object()) {
-            Fail(where, "a node must be an object");
-        }
-        for (const auto& item : value.items()) {
-            const std::string& key = item.key();
-            if (key != "name" && key != "nameHex" && key != "transform" && key != "objectOffset" &&
-                key != "object" && key != "children") {
-                Fail(where, "unknown key \"" + key + "\"");
-            }
-        }
-        node.SetName(Name(value, where));
-        if (!value.contains("transform")) {
-            Fail(where, "needs a \"transform\"");
-        }
-        node.SetTransform(Matrix(value["transform"], where + ".transform"));
-        if (value.contains("objectOffset")) {
-            node.SetObjectOffset(Matrix(value["objectOffset"], where + ".objectOffset"));
-        }
-        if (value.contains("object")) {
-            const Json& object = value["object"];
-            if (!object.is_object() || !object.contains("superClass") || !object["superClass"].is_number_unsigned() ||
-                (object.contains("objectTest") && !object["objectTest"].is_boolean())) {
-                Fail(where + ".object", "must be {\"superClass\": number, \"objectTest\": true or false}");
-            }
-            node.GetObject().superClass = object["superClass"].get<std::uint32_t>();
-            node.GetObject().objectTest = object.value("objectTest", true);
-        }
-        if (value.contains("children") && !value["children"].is_array()) {
-            Fail(where + ".children", "must be an array of nodes");
-        }
-    }
-
-private:
-    std::string source_;
-};
-
-Json MatrixJson(const NodeMatrix& matrix) {
-    Json rows = Json::array();
-    for (const Point3& row : matrix.row) {
-        rows.push_back(Json::array({row.x, row.y, row.z}));
-    }
-    return rows;
-}
-
-// True for a value written on one line: a scalar, an array that holds no
-// object, or an object of scalars only.
-bool IsInline(const Json& value) {
-    if (value.is_object()) {
-        for (const auto& item : value.items()) {
-            if (item.value().is_structured()) {
-                return false;
-            }
-        }
-        return true;
-    }
-    if (value.is_array()) {
-        for (const Json& item : value) {
-            if (!IsInline(item)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-// Writes `value` indented by two spaces a level: objects one key a line
-// (objects of scalars only on one line), arrays that hold objects one item
-// a line, every other array (matrix rows, index lists) on one line. Scalars are written as nlohmann-json
-// writes them, strings escaped and numbers in their shortest exact form.
-void WritePretty(const Json& value, int depth, std::string& out) {
-    const std::string inner(static_cast<std::size_t>(depth + 1) * 2, ' ');
-    const std::string outer(static_cast<std::size_t>(depth) * 2, ' ');
-    if (value.is_object() && IsInline(value)) {
-        out += "{";
-        bool first = true;
-        for (const auto& item : value.items()) {
-            out += first ? "" : ", ";
-            first = false;
-            out += Json(item.key()).dump() + ": " + item.value().dump();
-        }
-        out += "}";
-    } else if (value.is_object()) {
-        out += "{\n";
-        bool first = true;
-        for (const auto& item : value.items()) {
-            out += first ? "" : ",\n";
-            first = false;
-            out += inner + Json(item.key()).dump() + ": ";
-            WritePretty(item.value(), depth + 1, out);
-        }
-        out += "\n" + outer + "}";
-    } else if (value.is_array() && !IsInline(value)) {
-        out += "[\n";
-        bool first = true;
-        for (const Json& item : value) {
-            out += first ? "" : ",\n";
-            first = false;
-            out += inner;
-            WritePretty(item, depth + 1, out);
-        }
-        out += "\n" + outer + "]";
-    } else if (value.is_array()) {
-        out += "[";
-        bool first = true;
-        for (const Json& item : value) {
-            out += first ? "" : ", ";
-            first = false;
-            WritePretty(item, depth + 1, out);
-        }
-        out += "]";
-    } else {
-        out += value.dump();
-    }
-}
+constexpr const char* kMatrixShape = "must be four rows of three numbers";
 
 // True for the identity exactly, without negative zeros, so that leaving
 // it out of a file loses nothing.
@@ -265,153 +38,565 @@ bool IsIdentity(const NodeMatrix& matrix) {
     return true;
 }
 
-}  // namespace
-
-SceneDocument ParseSceneFile(const std::string& text, const std::string& source) {
-    Reader reader(source);
-    Json json;
-    try {
-        json = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        throw SceneFileError(source + ": malformed JSON: " + WithoutExceptionId(e.what()));
-    } catch (const Json::out_of_range&) {
-        throw SceneFileError(source + ": " + OverflowingNumber(text) + " is not finite in single precision");
-    }
-    if (!json.is_object()) {
-        reader.Fail("the file", "must hold one JSON object");
-    }
-    SceneDocument document;
-    if (json.contains("animationRange")) {
-        const Json& range = json["animationRange"];
-        if (!range.is_array() || range.size() != 2 || !range[0].is_number_integer() || !range[1].is_number_integer()) {
-            reader.Fail("animationRange", "must be [start, end], two integers");
-        }
-        document.animationRange = {range[0].get<TimeValue>(), range[1].get<TimeValue>()};
-    }
-    if (json.contains("currentTime")) {
-        if (!json["currentTime"].is_number_integer()) {
-            reader.Fail("currentTime", "must be an integer");
-        }
-        document.currentTime = json["currentTime"].get<TimeValue>();
-    }
-    if (!json.contains("root")) {
-        reader.Fail("the file", "needs a \"root\" node");
-    }
-    for (const auto& item : json.items()) {
-        const std::string& key = item.key();
-        if (key != "animationRange" && key != "currentTime" && key != "root" && key != "selection") {
-            reader.Fail("the file", "unknown key \"" + key + "\"");
-        }
-    }
-
-    // Build the tree without recursion: (json node, scene node, path) pending.
-    document.scene = std::make_unique<StandinScene>();
-    struct Pending {
-        const Json* json;
-        StandinNode* node;
-        std::string where;
-    };
-    std::vector<Pending> pending{{&json["root"], &document.scene->Root(), "root"}};
-    while (!pending.empty()) {
-        Pending current = std::move(pending.back());
-        pending.pop_back();
-        reader.Node(*current.json, *current.node, current.where);
-        if (!current.json->contains("children")) {
-            continue;
-        }
-        const Json& children = (*current.json)["children"];
-        std::vector<Pending> made;
-        for (std::size_t i = 0; i < children.size(); ++i) {
-            StandinNode& child = document.scene->AddNode(*current.node, "");
-            made.push_back({&children[i], &child, current.where + ".children[" + std::to_string(i) + "]"});
-        }
-        pending.insert(pending.end(), std::make_move_iterator(made.rbegin()), std::make_move_iterator(made.rend()));
-    }
-
-    if (json.contains("selection")) {
-        const Json& selection = json["selection"];
-        if (!selection.is_array()) {
-            reader.Fail("selection", "must be an array of node indices");
-        }
-        const std::size_t count = document.scene->NodeCount();
-        for (const Json& index : selection) {
-            if (!index.is_number_unsigned() || index.get<std::uint64_t>() >= count) {
-                reader.Fail("selection", "index " + index.dump() + " is not a node index (0 to " +
-                                             std::to_string(count - 1) + ")");
-            }
-            const auto node = index.get<std::size_t>();
-            if (std::find(document.selection.begin(), document.selection.end(), node) != document.selection.end()) {
-                reader.Fail("selection", "node " + std::to_string(node) + " is selected twice");
-            }
-            document.selection.push_back(node);
-        }
-    }
-    return document;
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
-namespace {
+template <class Integer>
+bool ReadInteger(std::string_view text, Integer& value) {
+    const char* end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    return read.ec == std::errc() && read.ptr == end;
+}
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw SceneFileError(path + ": cannot be opened");
+// Reads a scene file token by token and builds the stand-in scene as it
+// goes. The nodes being read are kept on a stack of their own, so the
+// file's depth costs no call stack; each node is made when its object
+// opens, which is its place in pre-order.
+class SceneReader {
+public:
+    SceneReader(const std::string& text, std::string path) : json_(text), path_(std::move(path)) {}
+
+    SceneDocument Read() {
+        try {
+            ReadDocument();
+        } catch (const JsonSyntaxError& e) {
+            Fail(e.place, std::string("malformed JSON: ") + e.what());
+        }
+        return std::move(document_);
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw SceneFileError(path + ": cannot be read");
+
+private:
+    struct Node {
+        StandinNode* node;
+        std::size_t index;
+        TextPlace opened;
+        bool named = false;
+        bool hasTransform = false;
+        bool hasOffset = false;
+        bool hasObject = false;
+        bool hasChildren = false;
+        bool inChildren = false;
+    };
+    struct Selected {
+        std::uint64_t index;
+        TextPlace place;
+    };
+
+    [[noreturn]] void Fail(TextPlace place, const std::string& what) const {
+        ScenePlace where;
+        where.text = place;
+        if (!open_.empty()) {
+            const Node& node = open_.back();
+            where.node = node.index;
+            if (node.named) {
+                where.name = node.node->Name();
+            }
+        }
+        throw SceneFileError(SceneErrorText(path_, where, what));
+    }
+    [[noreturn]] void Fail(const std::string& what) const { Fail(json_.Place(), what); }
+
+    void Expect(Token expected, const std::string& what) {
+        if (json_.Next() != expected) {
+            Fail(what);
+        }
+    }
+
+    void ReadDocument() {
+        Expect(Token::BeginObject, "the file must hold one JSON object");
+        bool range = false, time = false, root = false, selection = false;
+        auto once = [this](bool& seen, const std::string& key) {
+            if (seen) {
+                Fail("\"" + key + "\" is given twice");
+            }
+            seen = true;
+        };
+        while (json_.Next() != Token::EndObject) {
+            const std::string key = json_.Text();
+            if (key == "animationRange") {
+                once(range, key);
+                ReadRange();
+            } else if (key == "currentTime") {
+                once(time, key);
+                document_.currentTime = ReadTime("\"currentTime\" must be an integer");
+            } else if (key == "root") {
+                once(root, key);
+                ReadNodes();
+            } else if (key == "selection") {
+                once(selection, key);
+                ReadSelection();
+            } else {
+                Fail("unknown key \"" + key + "\"");
+            }
+        }
+        const TextPlace end = json_.Place();
+        json_.Next();
+        if (!root) {
+            Fail(end, "the file needs a \"root\" node");
+        }
+        CheckSelection();
+    }
+
+    TimeValue ReadTime(const std::string& what) {
+        TimeValue value = 0;
+        if (json_.Next() != Token::Number || !ReadInteger(json_.NumberText(), value)) {
+            Fail(what);
+        }
+        return value;
+    }
+
+    void ReadRange() {
+        const std::string what = "\"animationRange\" must be [start, end], two integers";
+        Expect(Token::BeginArray, what);
+        document_.animationRange.start = ReadTime(what);
+        document_.animationRange.end = ReadTime(what);
+        Expect(Token::EndArray, what);
+    }
+
+    void ReadSelection() {
+        const std::string what = "\"selection\" must be an array of node indices";
+        Expect(Token::BeginArray, what);
+        for (Token token = json_.Next(); token != Token::EndArray; token = json_.Next()) {
+            std::uint64_t index = 0;
+            if (token != Token::Number || !ReadInteger(json_.NumberText(), index)) {
+                Fail(what);
+            }
+            selected_.push_back({index, json_.Place()});
+        }
+    }
+
+    // Indices refer to the nodes in pre-order, so they are checked once
+    // the whole tree is known.
+    void CheckSelection() {
+        const std::size_t count = document_.scene->NodeCount();
+        std::vector<bool> taken(count, false);
+        for (const Selected& item : selected_) {
+            const std::string index = std::to_string(item.index);
+            if (item.index >= count) {
+                Fail(item.place, "selection: node " + index + " is not in the scene (its nodes are 0 to " +
+                                     std::to_string(count - 1) + ")");
+            }
+            if (item.index == 0) {
+                Fail(item.place, std::string("selection: ") + kRootNotSelectable);
+            }
+            const auto node = static_cast<std::size_t>(item.index);
+            if (taken[node]) {
+                Fail(item.place, "selection: node " + index + " is selected twice");
+            }
+            taken[node] = true;
+            document_.selection.push_back(node);
+        }
+    }
+
+    void ReadNodes() {
+        document_.scene = std::make_unique<StandinScene>();
+        Expect(Token::BeginObject, "\"root\" must be a node (an object)");
+        open_.push_back({&document_.scene->Root(), 0, json_.Place()});
+        std::size_t made = 1;
+        while (!open_.empty()) {
+            if (open_.back().inChildren) {
+                const Token token = json_.Next();
+                if (token == Token::EndArray) {
+                    open_.back().inChildren = false;
+                    continue;
+                }
+                if (token != Token::BeginObject) {
+                    Fail("\"children\" must be an array of nodes (objects)");
+                }
+                StandinNode& child = document_.scene->AddNode(*open_.back().node, "");
+                open_.push_back({&child, made++, json_.Place()});
+                continue;
+            }
+            if (json_.Next() == Token::EndObject) {
+                FinishNode();
+                open_.pop_back();
+                continue;
+            }
+            ReadNodeMember();
+        }
+    }
+
+    enum class NodeKey { Name, NameHex, Transform, ObjectOffset, Object, Children, Unknown };
+
+    static NodeKey NodeKeyOf(const std::string& key) {
+        static const std::pair<const char*, NodeKey> kKeys[] = {
+            {"name", NodeKey::Name},           {"transform", NodeKey::Transform}, {"children", NodeKey::Children},
+            {"nameHex", NodeKey::NameHex},     {"objectOffset", NodeKey::ObjectOffset},
+            {"object", NodeKey::Object},
+        };
+        for (const auto& [text, value] : kKeys) {
+            if (key == text) {
+                return value;
+            }
+        }
+        return NodeKey::Unknown;
+    }
+
+    void ReadNodeMember() {
+        const NodeKey key = NodeKeyOf(json_.Text());
+        const TextPlace keyPlace = json_.Place();
+        Node& node = open_.back();
+        auto once = [this](bool& seen, const std::string& what) {
+            if (seen) {
+                Fail(what);
+            }
+            seen = true;
+        };
+        switch (key) {
+            case NodeKey::Name:
+            case NodeKey::NameHex: {
+                once(node.named, "has more than one of \"name\" and \"nameHex\"");
+                node.named = false;  // messages show no name until it is read
+                std::string name = key == NodeKey::Name ? ReadName() : ReadHexName();
+                node.node->SetName(std::move(name));
+                node.named = true;
+                break;
+            }
+            case NodeKey::Transform: {
+                once(node.hasTransform, "\"transform\" is given twice");
+                const NodeMatrix transform = ReadMatrix("transform");
+                if (node.index == 0) {
+                    if (!IsIdentity(transform)) {
+                        Fail(keyPlace, "the root's \"transform\" must be the identity (the host's root does not move)");
+                    }
+                } else {
+                    node.node->SetTransform(transform);
+                }
+                break;
+            }
+            case NodeKey::ObjectOffset:
+                once(node.hasOffset, "\"objectOffset\" is given twice");
+                node.node->SetObjectOffset(ReadMatrix("objectOffset"));
+                break;
+            case NodeKey::Object:
+                once(node.hasObject, "\"object\" is given twice");
+                ReadObject(node.node->GetObject());
+                break;
+            case NodeKey::Children:
+                once(node.hasChildren, "\"children\" is given twice");
+                Expect(Token::BeginArray, "\"children\" must be an array of nodes (objects)");
+                node.inChildren = true;
+                break;
+            case NodeKey::Unknown:
+                Fail("unknown key \"" + json_.Text() + "\"");
+        }
+    }
+
+    void FinishNode() {
+        const Node& node = open_.back();
+        if (!node.named) {
+            Fail(node.opened, "the node needs a \"name\" or a \"nameHex\"");
+        }
+        if (!node.hasTransform) {
+            Fail(node.opened, "the node needs a \"transform\"");
+        }
+    }
+
+    std::string ReadName() {
+        if (json_.Next() != Token::String) {
+            Fail("\"name\" must be a string");
+        }
+        if (json_.Text().find('\0') != std::string::npos) {
+            Fail("a name cannot hold a NUL character");
+        }
+        return json_.Text();
+    }
+
+    std::string ReadHexName() {
+        const std::string what = "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
+        if (json_.Next() != Token::String) {
+            Fail(what);
+        }
+        const std::string& hex = json_.Text();
+        if (hex.size() % 2 != 0) {
+            Fail(what);
+        }
+        std::string name;
+        name.reserve(hex.size() / 2);
+        for (std::size_t i = 0; i < hex.size(); i += 2) {
+            const int high = HexDigit(hex[i]);
+            const int low = HexDigit(hex[i + 1]);
+            if (high < 0 || low < 0 || (high == 0 && low == 0)) {
+                Fail(what);
+            }
+            name += static_cast<char>(high * 16 + low);
+        }
+        return name;
+    }
+
+    NodeMatrix ReadMatrix(const char* key) {
+        auto what = [key]() { return "\"" + std::string(key) + "\" " + kMatrixShape; };
+        NodeMatrix matrix;
+        auto expect = [&](Token token) {
+            if (json_.Next() != token) {
+                Fail(what());
+            }
+        };
+        expect(Token::BeginArray);
+        for (int r = 0; r < 4; ++r) {
+            expect(Token::BeginArray);
+            for (int c = 0; c < 3; ++c) {
+                expect(Token::Number);
+                if (ReadNumber(json_.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
+                    Fail("\"" + std::string(key) + "\" holds " + std::string(json_.NumberText()) +
+                         ", which is not finite in single precision");
+                }
+            }
+            expect(Token::EndArray);
+        }
+        expect(Token::EndArray);
+        return matrix;
+    }
+
+    void ReadObject(standin::StandinObject& object) {
+        const std::string what = "\"object\" must be {\"superClass\": number, \"objectTest\": true or false}";
+        Expect(Token::BeginObject, what);
+        bool hasSuperClass = false, hasTest = false;
+        object.objectTest = true;
+        while (json_.Next() != Token::EndObject) {
+            const std::string key = json_.Text();
+            if (key == "superClass" && !hasSuperClass) {
+                hasSuperClass = true;
+                if (json_.Next() != Token::Number || !ReadInteger(json_.NumberText(), object.superClass)) {
+                    Fail(what);
+                }
+            } else if (key == "objectTest" && !hasTest) {
+                hasTest = true;
+                const Token token = json_.Next();
+                if (token != Token::True && token != Token::False) {
+                    Fail(what);
+                }
+                object.objectTest = token == Token::True;
+            } else {
+                Fail(what);
+            }
+        }
+        if (!hasSuperClass) {
+            Fail(what);
+        }
+    }
+
+    JsonReader json_;
+    std::string path_;
+    SceneDocument document_;
+    std::vector<Node> open_;  // the nodes being read, the innermost last
+    std::vector<Selected> selected_;
+};
+
+// Lines are indented by two spaces a level, up to this many spaces.
+constexpr std::size_t kDeepestIndent = 40;
+
+// Writes the scene's text without recursion: the nodes whose children are
+// being written are kept on a stack.
+class SceneWriter {
+public:
+    std::string Write(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange range,
+                      TimeValue time) {
+        out_.reserve(scene.NodeCount() * 128);
+        out_ += "{\n";
+        Indent(1);
+        out_ += "\"animationRange\": [" + std::to_string(range.start) + ", " + std::to_string(range.end) + "],\n";
+        Indent(1);
+        out_ += "\"currentTime\": " + std::to_string(time) + ",\n";
+        Indent(1);
+        out_ += "\"root\": ";
+        WriteTree(scene.Root(), 1);
+        if (!selection.empty()) {
+            out_ += ",\n";
+            Indent(1);
+            out_ += "\"selection\": [";
+            for (std::size_t i = 0; i < selection.size(); ++i) {
+                out_ += (i == 0 ? "" : ", ") + std::to_string(selection[i]);
+            }
+            out_ += "]";
+        }
+        out_ += "\n}\n";
+        return std::move(out_);
+    }
+
+private:
+    struct Open {
+        const StandinNode* node;
+        std::size_t nextChild;
+        std::size_t level;
+    };
+
+    void Indent(std::size_t level) { out_.append(std::min(2 * level, kDeepestIndent), ' '); }
+
+    void WriteTree(const StandinNode& root, std::size_t level) {
+        std::vector<Open> open{{&root, 0, level}};
+        WriteNodeStart(root, level);
+        while (!open.empty()) {
+            Open& top = open.back();
+            const std::vector<StandinNode*>& children = top.node->Children();
+            if (top.nextChild < children.size()) {
+                const StandinNode& child = *children[top.nextChild];
+                out_ += top.nextChild++ == 0 ? "" : ",\n";
+                const std::size_t childLevel = top.level + 2;
+                Indent(childLevel);
+                WriteNodeStart(child, childLevel);
+                open.push_back({&child, 0, childLevel});
+                continue;
+            }
+            if (!children.empty()) {
+                out_ += "\n";
+                Indent(top.level + 1);
+                out_ += "]";
+            }
+            out_ += "\n";
+            Indent(top.level);
+            out_ += "}";
+            open.pop_back();
+        }
+    }
+
+    // The node's object up to its children, which follow when it has any.
+    void WriteNodeStart(const StandinNode& node, std::size_t level) {
+        out_ += "{\n";
+        Indent(level + 1);
+        if (IsValidUtf8(node.Name())) {
+            out_ += "\"name\": ";
+            AppendString(node.Name());
+        } else {
+            out_ += "\"nameHex\": \"";
+            AppendHex(node.Name());
+            out_ += "\"";
+        }
+        Member(level, "transform");
+        AppendMatrix(node.Transform());
+        if (!IsIdentity(node.ObjectOffset())) {
+            Member(level, "objectOffset");
+            AppendMatrix(node.ObjectOffset());
+        }
+        const standin::StandinObject& object = node.GetObject();
+        if (object.superClass != GEOMOBJECT_CLASS_ID || !object.objectTest) {
+            Member(level, "object");
+            out_ += "{\"superClass\": " + std::to_string(object.superClass) +
+                    ", \"objectTest\": " + (object.objectTest ? "true" : "false") + "}";
+        }
+        if (!node.Children().empty()) {
+            Member(level, "children");
+            out_ += "[\n";
+        }
+    }
+
+    void Member(std::size_t level, const char* key) {
+        out_ += ",\n";
+        Indent(level + 1);
+        out_ += "\"";
+        out_ += key;
+        out_ += "\": ";
+    }
+
+    void AppendMatrix(const NodeMatrix& matrix) {
+        out_ += "[";
+        for (int r = 0; r < 4; ++r) {
+            out_ += r == 0 ? "[" : ", [";
+            for (int c = 0; c < 3; ++c) {
+                if (c != 0) {
+                    out_ += ", ";
+                }
+                AppendNumber(out_, matrix.row[r][c]);
+            }
+            out_ += "]";
+        }
+        out_ += "]";
+    }
+
+    void AppendString(const std::string& text) {
+        static const char digits[] = "0123456789abcdef";
+        out_ += '"';
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            switch (c) {
+                case '"': out_ += "\\\""; break;
+                case '\\': out_ += "\\\\"; break;
+                case '\n': out_ += "\\n"; break;
+                case '\r': out_ += "\\r"; break;
+                case '\t': out_ += "\\t"; break;
+                case '\b': out_ += "\\b"; break;
+                case '\f': out_ += "\\f"; break;
+                default:
+                    if (byte < 0x20) {
+                        out_ += "\\u00";
+                        out_ += digits[byte >> 4];
+                        out_ += digits[byte & 0x0F];
+                    } else {
+                        out_ += c;
+                    }
+            }
+        }
+        out_ += '"';
+    }
+
+    void AppendHex(const std::string& bytes) {
+        static const char digits[] = "0123456789abcdef";
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            out_ += digits[byte >> 4];
+            out_ += digits[byte & 0x0F];
+        }
+    }
+
+    std::string out_;
+};
+
+}  // namespace
+
+std::string SceneErrorText(const std::string& path, const ScenePlace& place, const std::string& what) {
+    std::string text = path;
+    if (place.text) {
+        text += ":" + std::to_string(place.text->line) + ":" + std::to_string(place.text->column);
+    }
+    text += ": ";
+    if (place.node) {
+        text += "node " + std::to_string(*place.node) + (place.name ? " " + QuoteName(*place.name) : "") + ": ";
+    }
+    return text + what;
+}
+
+SceneDocument ParseSceneFile(const std::string& text, const std::string& source) {
+    return SceneReader(text, source).Read();
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        throw SceneFileError(path + ": cannot be opened: " + SystemReason(errno));
+    }
+    // Read at once into a buffer of the file's size, then on in chunks in
+    // case the file has grown meanwhile.
+    std::string bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        std::rewind(file);
+    }
+    std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
+    bytes.resize(filled);
+    char chunk[1 << 16];
+    while (filled == bytes.size() && (filled = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, filled);
+        filled = bytes.size();
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        throw SceneFileError(path + ": cannot be read: " + SystemReason(error));
     }
     return bytes;
 }
 
-}  // namespace
-
-SceneDocument ReadSceneFile(const std::string& path) { return ParseSceneFile(ReadWholeFile(path), path); }
+SceneDocument ReadSceneFile(const std::string& path) { return ParseSceneFile(ReadFileBytes(path), path); }
 
 std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange animationRange,
                            TimeValue currentTime) {
-    // Build the JSON tree bottom-up from the pre-order, without recursion.
-    const std::vector<StandinNode*> order = scene.PreOrder();
-    std::vector<Json> made(order.size());
-    std::unordered_map<const StandinNode*, std::size_t> indexOf;
-    indexOf.reserve(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        indexOf[order[i]] = i;
-    }
-    for (std::size_t i = order.size(); i-- > 0;) {
-        StandinNode& node = *order[i];
-        Json json = Json::object();
-        if (IsValidUtf8(node.Name())) {
-            json["name"] = node.Name();
-        } else {
-            json["nameHex"] = ToHex(node.Name());
-        }
-        json["transform"] = MatrixJson(node.Transform());
-        if (!IsIdentity(node.ObjectOffset())) {
-            json["objectOffset"] = MatrixJson(node.ObjectOffset());
-        }
-        const standin::StandinObject& object = node.GetObject();
-        if (object.superClass != GEOMOBJECT_CLASS_ID || !object.objectTest) {
-            json["object"] = Json{{"superClass", object.superClass}, {"objectTest", object.objectTest}};
-        }
-        if (!node.Children().empty()) {
-            Json children = Json::array();
-            for (StandinNode* child : node.Children()) {
-                children.push_back(std::move(made[indexOf.at(child)]));
-            }
-            json["children"] = std::move(children);
-        }
-        made[i] = std::move(json);
-    }
-    Json document = Json::object();
-    document["animationRange"] = Json::array({animationRange.start, animationRange.end});
-    document["currentTime"] = currentTime;
-    document["root"] = std::move(made[0]);
-    if (!selection.empty()) {
-        document["selection"] = selection;
-    }
-    std::string text;
-    WritePretty(document, 0, text);
-    return text + "\n";
+    return SceneWriter().Write(scene, selection, animationRange, currentTime);
 }
 
 namespace {
@@ -436,6 +621,6 @@ std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::strin
     return std::make_unique<JsonSceneFile>(ParseSceneFile(bytes, path));
 }
 
-std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadWholeFile(path), path); }
+std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadFileBytes(path), path); }
 
 }  // namespace driver

@@ -1,5 +1,6 @@
 #include "scene_svg.h"
 
+#include "name_text.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -70,7 +71,7 @@ std::string Num(double value) {
 Frame FitFrame(const SceneSnapshot& before, const SceneSnapshot& after, const View& view) {
     double minH = INFINITY, maxH = -INFINITY, minV = INFINITY, maxV = -INFINITY;
     for (const SceneSnapshot* snapshot : {&before, &after}) {
-        for (const NodeView& node : snapshot->nodes) {
+        for (const NodeState& node : (*snapshot)) {
             for (const Point3& p : {node.Position(), node.objectWorld.GetTrans()}) {
                 minH = std::min(minH, double(p[view.horizontal]));
                 maxH = std::max(maxH, double(p[view.horizontal]));
@@ -119,15 +120,15 @@ void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const Sce
         << Escape(title) << "</text>\n";
     // Labels of nodes whose pivots fall on the same spot are stacked.
     std::map<std::pair<long, long>, std::vector<std::size_t>> spots;
-    for (std::size_t i = 0; i < snapshot.nodes.size(); ++i) {
-        const NodeView& node = snapshot.nodes[i];
+    for (std::size_t i = 0; i < snapshot.size(); ++i) {
+        const NodeState& node = snapshot[i];
         const Point3 pivot = node.Position();
         const Point3 object = node.objectWorld.GetTrans();
         const double px = frame.X(pivot, view), py = frame.Y(pivot, view);
         const double ox = frame.X(object, view), oy = frame.Y(object, view);
         const bool isChanged = changed.count(i) != 0;
-        if (previous != nullptr && isChanged && i < previous->nodes.size()) {
-            const Point3 was = previous->nodes[i].Position();
+        if (previous != nullptr && isChanged && i < (*previous).size()) {
+            const Point3 was = (*previous)[i].Position();
             const double wx = frame.X(was, view), wy = frame.Y(was, view);
             if (std::hypot(px - wx, py - wy) > 2.0) {
                 Line(svg, wx, wy, px, py, kChanged, 1.5, " stroke-dasharray=\"5,4\"");
@@ -154,18 +155,18 @@ void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const Sce
     };
     std::vector<Box> placed;
     for (const auto& spot : spots) {
-        const NodeView& first = snapshot.nodes[spot.second.front()];
+        const NodeState& first = snapshot[spot.second.front()];
         const double px = frame.X(first.Position(), view);
         double y = frame.Y(first.Position(), view) - 8 - kLabelStep * double(spot.second.size() - 1);
         // Labels that would leave the panel on the right go left of their pivot.
         double widest = 0;
         for (std::size_t i : spot.second) {
-            widest = std::max(widest, 6.5 * double(std::to_string(i).size() + 1 + snapshot.nodes[i].name.size()));
+            widest = std::max(widest, 6.5 * double(std::to_string(i).size() + 1 + DisplayWidth(snapshot[i].name)));
         }
         const bool leftSide = px + 8 + widest > frame.left + kPanel - 2;
         for (std::size_t i : spot.second) {
-            const std::string text = std::to_string(i) + " " + snapshot.nodes[i].name;
-            const double width = 6.5 * double(text.size());
+            const std::string text = std::to_string(i) + " " + snapshot[i].name;
+            const double width = 6.5 * double(DisplayWidth(text));
             const double x = leftSide ? std::max(frame.left + 2, px - 8 - widest) : px + 8;
             const double right = x + width;
             auto overlaps = [&](double baseline) {
@@ -206,8 +207,10 @@ void DrawLegend(std::ostringstream& svg, double top) {
 
 std::string DrawSceneSvg(const SceneSnapshot& before, const SceneSnapshot& after) {
     std::set<std::size_t> changed;
-    for (const NodeChange& change : CompareSnapshots(before, after)) {
-        changed.insert(change.index);
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        if (!CompareStates(i, before[i], after[i]).Empty()) {
+            changed.insert(i);
+        }
     }
     const double width = 2 * kPanel + 3 * kMargin;
     const double rows = 2 * (kTitle + kPanel) + 2 * kMargin;

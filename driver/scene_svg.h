@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scene_snapshot.h"
+#include "node_state.h"
 
 namespace driver {
 

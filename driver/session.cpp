@@ -1,11 +1,14 @@
 #include "session.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "node_index.h"
+#include "number_text.h"
+#include "system_reason.h"
 
 namespace driver {
 
@@ -30,36 +33,91 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
-bool ParseIndex(const std::string& word, std::size_t& index) {
-    if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos || word.size() > 12) {
-        return false;
-    }
-    index = static_cast<std::size_t>(std::stoull(word));
-    return true;
+[[noreturn]] void Refuse(const Origin& origin, const std::string& what) {
+    throw SessionError(origin.Text() + ": " + what);
 }
 
-bool ParseFloat(const std::string& word, float& value) {
-    const char* begin = word.c_str();
-    char* end = nullptr;
-    const float parsed = std::strtof(begin, &end);
-    if (end == begin || *end != '\0' || !std::isfinite(parsed)) {
-        return false;
+ActionValue ParseLine(const std::string& verb, const std::string& argument, const Origin& origin) {
+    auto fail = [&origin](const std::string& what) { Refuse(origin, what); };
+    const std::vector<std::string> words = Words(argument);
+    auto needsArgument = [&]() {
+        if (argument.empty()) {
+            fail("\"" + verb + "\" needs an argument");
+        }
+        return argument;
+    };
+    auto takesNone = [&]() {
+        if (!words.empty()) {
+            fail("\"" + verb + "\" takes no argument");
+        }
+    };
+    if (verb == "open") {
+        return OpenTool{needsArgument()};
     }
-    value = parsed;
-    return true;
+    if (verb == "press") {
+        return PressButton{needsArgument()};
+    }
+    if (verb == "radio") {
+        return ClickRadio{needsArgument()};
+    }
+    if (verb == "save") {
+        return KeepScene{needsArgument()};
+    }
+    if (verb == "answer") {
+        if (argument.empty()) {
+            fail("\"answer\" needs a path or \"cancel\"");
+        }
+        return argument == "cancel" ? AnswerDialog{true, ""} : AnswerDialog{false, argument};
+    }
+    if (verb == "select") {
+        SelectNodes select;
+        for (const std::string& word : words) {
+            std::size_t index = 0;
+            if (!ReadNodeIndex(word, index)) {
+                fail("\"" + word + "\" is not a node index");
+            }
+            if (index == 0) {
+                fail(kRootNotSelectable);
+            }
+            if (std::find(select.indices.begin(), select.indices.end(), index) != select.indices.end()) {
+                fail("node " + word + " is selected twice");
+            }
+            select.indices.push_back(index);
+        }
+        return select;
+    }
+    if (verb == "click") {
+        if (words.size() != 3) {
+            fail("\"click\" needs three numbers: X Y Z");
+        }
+        ClickViewport click;
+        for (int i = 0; i < 3; ++i) {
+            const std::string& word = words[static_cast<std::size_t>(i)];
+            const NumberProblem problem = ReadNumber(word, click.point[i]);
+            if (problem != NumberProblem::None) {
+                fail(NumberProblemText(word, problem));
+            }
+        }
+        return click;
+    }
+    if (verb == "close") {
+        takesNone();
+        return CloseTool{};
+    }
+    if (verb == "rightclick") {
+        takesNone();
+        return RightClickPanel{};
+    }
+    if (verb == "endpick") {
+        takesNone();
+        return EndPickMode{};
+    }
+    if (verb == "print") {
+        takesNone();
+        return PrintNodes{};
+    }
+    Refuse(origin, "unknown action \"" + verb + "\"");
 }
-
-struct Verb {
-    const char* name;
-    Action::Kind kind;
-};
-
-constexpr Verb kVerbs[] = {
-    {"open", Action::Kind::Open},       {"close", Action::Kind::Close},   {"select", Action::Kind::Select},
-    {"press", Action::Kind::Press},     {"radio", Action::Kind::Radio},   {"click", Action::Kind::Click},
-    {"rightclick", Action::Kind::RightClick}, {"endpick", Action::Kind::EndPick}, {"answer", Action::Kind::Answer},
-    {"save", Action::Kind::Save},       {"print", Action::Kind::Print},
-};
 
 }  // namespace
 
@@ -74,73 +132,11 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
         if (line.empty() || line[0] == '#') {
             continue;
         }
+        const Origin origin{source, lineNumber};
         const auto space = line.find_first_of(" \t");
         const std::string verb = line.substr(0, space);
-        Action action;
-        action.line = lineNumber;
-        action.text = line;
-        action.argument = space == std::string::npos ? "" : Trim(line.substr(space));
-        auto fail = [&](const std::string& what) {
-            throw SessionError(source + ":" + std::to_string(lineNumber) + ": " + what);
-        };
-        bool known = false;
-        for (const Verb& candidate : kVerbs) {
-            if (verb == candidate.name) {
-                action.kind = candidate.kind;
-                known = true;
-            }
-        }
-        if (!known) {
-            fail("unknown action \"" + verb + "\"");
-        }
-        const std::vector<std::string> words = Words(action.argument);
-        switch (action.kind) {
-            case Action::Kind::Open:
-            case Action::Kind::Press:
-            case Action::Kind::Radio:
-            case Action::Kind::Save:
-                if (action.argument.empty()) {
-                    fail("\"" + verb + "\" needs an argument");
-                }
-                break;
-            case Action::Kind::Answer:
-                if (action.argument.empty()) {
-                    fail("\"answer\" needs a path or \"cancel\"");
-                }
-                action.cancel = action.argument == "cancel";
-                break;
-            case Action::Kind::Close:
-            case Action::Kind::RightClick:
-            case Action::Kind::EndPick:
-            case Action::Kind::Print:
-                if (!words.empty()) {
-                    fail("\"" + verb + "\" takes no argument");
-                }
-                break;
-            case Action::Kind::Select:
-                for (const std::string& word : words) {
-                    std::size_t index = 0;
-                    if (!ParseIndex(word, index)) {
-                        fail("\"" + word + "\" is not a node index");
-                    }
-                    if (std::find(action.indices.begin(), action.indices.end(), index) != action.indices.end()) {
-                        fail("node " + word + " is selected twice");
-                    }
-                    action.indices.push_back(index);
-                }
-                break;
-            case Action::Kind::Click:
-                if (words.size() != 3) {
-                    fail("\"click\" needs three numbers: X Y Z");
-                }
-                for (int i = 0; i < 3; ++i) {
-                    if (!ParseFloat(words[static_cast<std::size_t>(i)], action.point[i])) {
-                        fail("\"" + words[static_cast<std::size_t>(i)] + "\" is not a finite number");
-                    }
-                }
-                break;
-        }
-        actions.push_back(std::move(action));
+        const std::string argument = space == std::string::npos ? "" : Trim(line.substr(space));
+        actions.push_back({ParseLine(verb, argument, origin), origin});
     }
     return actions;
 }
@@ -148,7 +144,7 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
 std::vector<Action> ReadSession(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw SessionError(path + ": cannot be opened");
+        throw SessionError(path + ": cannot be opened: " + SystemReason(errno));
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return ParseSession(text, path);

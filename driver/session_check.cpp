@@ -1,8 +1,10 @@
-// The check of a whole session before its first action runs.
+#include "session_check.h"
+
 #include <algorithm>
 
 #include "display_path.h"
-#include "session_runner.h"
+#include "output_file.h"
+#include "session.h"
 
 namespace driver {
 
@@ -16,92 +18,93 @@ std::string QuotedList(const std::vector<std::string>& items) {
     return joined.empty() ? "none" : joined;
 }
 
-bool Contains(const std::vector<std::string>& items, const std::string& item) {
-    return std::find(items.begin(), items.end(), item) != items.end();
-}
+// What the check knows of the run at the action it looks at.
+class Checker {
+public:
+    Checker(SessionHost& host, const std::vector<std::string>& inputs) : host_(host), inputs_(inputs) {}
 
-}  // namespace
+    void Check(const Action& action) {
+        origin_ = &action.origin;
+        std::visit([this](const auto& what) { CheckOne(what); }, action.what);
+    }
 
-ToolLibrary& SessionRunner::Library(const std::string& path) {
-    auto loaded = libraries_.find(path);
-    if (loaded == libraries_.end()) {
+private:
+    [[noreturn]] void Fail(const std::string& what) const { throw SessionError(origin_->Text() + ": " + what); }
+
+    void NeedsTool(const char* verb) const {
+        if (open_ == nullptr) {
+            Fail(std::string("\"") + verb + "\" needs an open tool, and none is open");
+        }
+    }
+
+    void CheckOne(const OpenTool& open) {
+        if (open_ != nullptr) {
+            Fail("a tool is already open (opened " + openedAt_ + "); \"close\" it first");
+        }
         try {
-            loaded = libraries_.emplace(path, LoadToolLibrary(path)).first;
+            ToolLibrary& tool = host_.Library(open.plugin);
+            open_ = &host_.PanelCaptions(tool);
         } catch (const ToolLibraryError& e) {
             Fail(HideWorkingFolder(e.what()));
         }
+        openedAt_ = origin_->line > 0 ? "on line " + std::to_string(origin_->line) : "by " + origin_->Text();
     }
-    return loaded->second;
-}
-
-// Opens the tool on the host and closes it again, reading the captions of
-// its panel's custom buttons and radio buttons. Every opening sets the
-// panel up anew, so this leaves nothing behind for the run.
-SessionRunner::PanelCaptions SessionRunner::LearnPanel(ToolLibrary& tool) {
-    auto* utility = static_cast<UtilityPlugin*>(tool.descriptor->Create(0));
-    if (utility == nullptr) {
-        Fail(tool.library->Path() + ": its class descriptor created no utility");
+    void CheckOne(const CloseTool&) {
+        NeedsTool("close");
+        open_ = nullptr;
     }
-    host_.OpenUtility(utility);
-    PanelCaptions captions;
-    for (const ControlState& control : Controls()) {
-        (control.customButton ? captions.buttons : captions.radios).push_back(control.caption);
-    }
-    host_.CloseUtility();
-    return captions;
-}
-
-void SessionRunner::Check(const std::vector<Action>& actions) {
-    std::string open;  // the path of the tool open at this point, or empty
-    int openedOn = 0;
-    for (const Action& action : actions) {
-        line_ = action.line;
-        for (std::size_t index : action.indices) {
-            if (index >= order_.size()) {
+    void CheckOne(const SelectNodes& select) const {
+        const std::size_t count = host_.Nodes().size();
+        for (const std::size_t index : select.indices) {
+            if (index >= count) {
                 Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
-                     std::to_string(order_.size()) + " nodes, 0 to " + std::to_string(order_.size() - 1) + ")");
+                     std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
             }
         }
-        const bool needsTool = action.kind == Action::Kind::Close || action.kind == Action::Kind::Press ||
-                               action.kind == Action::Kind::Radio || action.kind == Action::Kind::RightClick;
-        if (needsTool && open.empty()) {
-            Fail("\"" + action.text.substr(0, action.text.find(' ')) + "\" needs an open tool, and none is open");
+    }
+    void CheckOne(const PressButton& press) const {
+        HasCaption("press", press.caption, open_ ? &open_->buttons : nullptr, "button");
+    }
+    void CheckOne(const ClickRadio& radio) const {
+        HasCaption("radio", radio.caption, open_ ? &open_->radios : nullptr, "radio button");
+    }
+    void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
+    void CheckOne(const KeepScene& keep) const {
+        try {
+            CheckWritable(keep.path, "save");
+        } catch (const OutputFileError& e) {
+            Fail(e.what());
         }
-        switch (action.kind) {
-            case Action::Kind::Open: {
-                if (!open.empty()) {
-                    Fail("a tool is already open (opened on line " + std::to_string(openedOn) +
-                         "); \"close\" it first");
-                }
-                open = ToolPath(action.argument, pluginDir_);
-                openedOn = action.line;
-                ToolLibrary& tool = Library(open);
-                if (captions_.count(open) == 0) {
-                    captions_[open] = LearnPanel(tool);
-                }
-                break;
+        for (const std::string& input : inputs_) {
+            if (SameFile(keep.path, input)) {
+                Fail("save " + keep.path + ": it is an input of the run, which is only read");
             }
-            case Action::Kind::Close: open.clear(); break;
-            case Action::Kind::Press:
-            case Action::Kind::Radio: {
-                const bool press = action.kind == Action::Kind::Press;
-                const PanelCaptions& captions = captions_.at(open);
-                const std::vector<std::string>& known = press ? captions.buttons : captions.radios;
-                if (!Contains(known, action.argument)) {
-                    Fail(std::string("the panel has no ") + (press ? "button" : "radio button") + " \"" +
-                         action.argument + "\" (it has: " + QuotedList(known) + ")");
-                }
-                break;
-            }
-            case Action::Kind::Save:
-                try {
-                    CheckWritable(action.argument, "save");
-                } catch (const OutputFileError& e) {
-                    Fail(e.what());
-                }
-                break;
-            default: break;
         }
+    }
+    template <class Other>
+    void CheckOne(const Other&) const {}
+
+    void HasCaption(const char* verb, const std::string& caption, const std::vector<std::string>* known,
+                    const char* kind) const {
+        NeedsTool(verb);
+        if (std::find(known->begin(), known->end(), caption) == known->end()) {
+            Fail(std::string("the panel has no ") + kind + " \"" + caption + "\" (it has: " + QuotedList(*known) + ")");
+        }
+    }
+
+    SessionHost& host_;
+    const std::vector<std::string>& inputs_;
+    const Origin* origin_ = nullptr;
+    const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
+    std::string openedAt_;
+};
+
+}  // namespace
+
+void CheckSession(const std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs) {
+    Checker checker(host, inputs);
+    for (const Action& action : actions) {
+        checker.Check(action);
     }
 }
 

@@ -1,6 +1,10 @@
 #include "tool_library.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
+#include <vector>
 
 namespace driver {
 
@@ -17,12 +21,37 @@ std::string Hex(unsigned long value) {
 
 }  // namespace
 
-std::string ToolPath(const std::string& name, const std::string& pluginDir) {
+std::string FindTool(const std::string& name, const std::string& pluginDir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
     if (name.find_first_of("/\\.") == std::string::npos) {
-        return pluginDir + "/" + name + ".dlu";
+        const std::string path = pluginDir + "/" + name + ".dlu";
+        if (fs::is_regular_file(path, error)) {
+            return path;
+        }
+        std::vector<std::string> found;
+        for (fs::directory_iterator entry(pluginDir, error), end; !error && entry != end; entry.increment(error)) {
+            if (entry->path().extension() == ".dlu") {
+                found.push_back(entry->path().stem().string());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        std::string list;
+        for (const std::string& plugin : found) {
+            list += (list.empty() ? "" : ", ") + plugin;
+        }
+        throw ToolLibraryError("no plug-in \"" + name + "\" beside morvane-host (" +
+                               (list.empty() ? "there are none" : "there are: " + list) + ")");
     }
     // A name without a folder is a file here, not one to search for.
-    return name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
+    const std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
+    if (!fs::exists(path, error)) {
+        throw ToolLibraryError(path + ": no such file");
+    }
+    if (fs::is_directory(path, error)) {
+        throw ToolLibraryError(path + ": is a folder, not a plug-in library");
+    }
+    return path;
 }
 
 ToolLibrary LoadToolLibrary(const std::string& path) {

@@ -30,9 +30,11 @@ public:
 // constructors and its entry, as the host does; nothing is created yet.
 ToolLibrary LoadToolLibrary(const std::string& path);
 
-// The file that `open NAME` means: a bare name (no folder, no dot) is
+// The file that "open NAME" means: a bare name (no folder, no dot) is
 // NAME.dlu in `pluginDir`; anything else is a path, taken in the working
-// folder when it names no folder ("x.dlu" is "./x.dlu").
-std::string ToolPath(const std::string& name, const std::string& pluginDir);
+// folder when it names no folder ("x.dlu" is "./x.dlu"). Throws
+// ToolLibraryError when there is no such file; for a bare name the message
+// lists the plug-ins that `pluginDir` holds.
+std::string FindTool(const std::string& name, const std::string& pluginDir);
 
 }  // namespace driver

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "file_dialog_robot_win32.h"
+#include "win32/file_dialog_robot.h"
 #include "names_test_support.h"
 
-using driver::DialogAnswer;
-using driver::DialogStep;
-using driver::FileDialogRobot;
+using winui::DialogAnswer;
+using winui::DialogStep;
+using winui::FileDialogRobot;
 using names_test::ReadBytes;
 using names_test::SameBytes;
 using names_test::WriteBytes;

@@ -15,7 +15,7 @@
 #include "standin/standin_interface.h"
 #include "win32_test_support.h"
 #if defined(_WIN32)
-#  include "file_dialog_robot_win32.h"
+#  include "win32/file_dialog_robot.h"
 #endif
 
 using names_test::NamesOf;
@@ -260,8 +260,8 @@ TEST_F(NamesPanelTest, OpenDialogAcceptsOnlyAnExistingFile) {
 // The real file dialogs, worked through their windows by a robot.
 namespace {
 
-using driver::DialogAnswer;
-using driver::DialogStep;
+using winui::DialogAnswer;
+using winui::DialogStep;
 
 class RealDialogScript {
 public:
@@ -292,7 +292,7 @@ TEST_F(NamesPanelTest, CancelledRealDialogsChangeNothing) {
     const std::string path = folder_.File("names.txt");
     WriteBytes(path, "x\ny\nz\n");
     RealDialogScript script;
-    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    winui::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
     EXPECT_EQ(Press(kSave), 1);
     EXPECT_EQ(Press(kLoad), 1);
     EXPECT_EQ(script.kinds, (std::vector<Kind>{Kind::FileName, Kind::FileName}));
@@ -305,7 +305,7 @@ TEST_F(NamesPanelTest, CancelledRealDialogsChangeNothing) {
 TEST_F(NamesPanelTest, RealDialogsSaveAndLoadTheTypedFileWithTheDefaultExtension) {
     const std::string typed = folder_.File("scene");
     RealDialogScript script;
-    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    winui::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
     script.Then(DialogAnswer::Type(typed));
     EXPECT_EQ(Press(kSave, BN_CLICKED), 1);
     EXPECT_TRUE(SameBytes(ReadBytes(typed + ".txt"), "Root\r\nBox\r\nBall\r\n")) << "Windows line ends";
@@ -331,7 +331,7 @@ TEST_F(NamesPanelTest, RealDialogsSaveAndLoadTheTypedFileWithTheDefaultExtension
 
 TEST_F(NamesPanelTest, TheRealOpenDialogAcceptsOnlyAnExistingFile) {
     RealDialogScript script;
-    driver::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
+    winui::FileDialogRobot robot([&script](const DialogStep& step) { return script(step); });
     script.Then(DialogAnswer::Type(folder_.File("missing.txt"))).Then(DialogAnswer::Ok());
     EXPECT_EQ(Press(kLoad), 1);
     EXPECT_EQ(script.kinds, (std::vector<Kind>{Kind::FileName, Kind::Notice, Kind::FileName}));

@@ -9,7 +9,7 @@
 #include "gltf/gltf_model.h"
 #include "gltf/gltf_uri.h"
 #include "gltf/json_edit.h"
-#include "scene_snapshot.h"
+#include "name_text.h"
 #include "utf8.h"
 
 namespace driver::gltf {

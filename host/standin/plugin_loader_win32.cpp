@@ -1,6 +1,8 @@
 // Loading a plug-in library on Windows: the system runs its library entry.
 #include "standin/plugin_loader.h"
 
+#include "standin/file_dialog_calls.h"
+
 namespace standin {
 
 namespace {
@@ -29,6 +31,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     library->path_ = path;
     library->handle_ = module;
     library->module_ = module;
+    HookFileDialogImports(module);
     if (!library->ResolveExports(ExportOf, error)) {
         return nullptr;
     }

@@ -45,6 +45,7 @@ void StandinNode::SetNodeName(const char* name) {
         scene_->ReportViolation("SetNodeName with a null text");
         return;
     }
+    scene_->BeforeEdit(*this);
     name_ = name;
 }
 
@@ -100,8 +101,21 @@ void StandinNode::SetTransform(const NodeMatrix& m) {
     transform_ = m;
 }
 
+const NodeMatrix& StandinNode::ObjectOffset() const {
+    static const NodeMatrix kIdentity;
+    return objectOffset_ ? *objectOffset_ : kIdentity;
+}
+
+void StandinNode::SetObjectOffset(const NodeMatrix& m) {
+    if (objectOffset_) {
+        *objectOffset_ = m;
+    } else {
+        objectOffset_ = std::make_unique<NodeMatrix>(m);
+    }
+}
+
 NodeMatrix StandinNode::ObjectWorld() const {
-    return ToNodeMatrix(Then(ToAffine(objectOffset_), ToAffine(transform_)));
+    return ToNodeMatrix(Then(ToAffine(ObjectOffset()), ToAffine(transform_)));
 }
 
 void StandinNode::MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin,
@@ -182,8 +196,11 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
             scene_->ReportViolation(what + ": the pivot would become singular");
             return;
         }
-        const Affine objectWorld = Then(ToAffine(objectOffset_), ToAffine(transform_));
-        objectOffset_ = ToNodeMatrix(Then(objectWorld, movedInverse), objectOffset_.flags);
+        const Affine objectWorld = Then(ToAffine(ObjectOffset()), ToAffine(transform_));
+        scene_->BeforeEdit(*this);
+        SetObjectOffset(ToNodeMatrix(Then(objectWorld, movedInverse), ObjectOffset().flags));
+    } else {
+        scene_->BeforeEdit(*this);
     }
     transform_ = moved;
     if (affectChildren && pivotMode == PIVOT_MODE_NODE) {
@@ -191,20 +208,29 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         while (!pending.empty()) {
             StandinNode* child = pending.back();
             pending.pop_back();
+            scene_->BeforeEdit(*child);
             child->transform_ = ToNodeMatrix(Then(ToAffine(child->transform_), world), child->transform_.flags);
             pending.insert(pending.end(), child->children_.begin(), child->children_.end());
         }
     }
 }
 
+StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
+    constexpr std::size_t kBlockNodes = 4096;
+    if (blocks_.empty() || blocks_.back()->size() == blocks_.back()->capacity()) {
+        blocks_.push_back(std::make_unique<std::vector<StandinNode>>());
+        blocks_.back()->reserve(kBlockNodes);
+    }
+    ++count_;
+    return blocks_.back()->emplace_back(*this, parent, std::move(name));
+}
+
 StandinScene::StandinScene(std::string rootName) {
-    nodes_.emplace_back(*this, nullptr, std::move(rootName));
-    root_ = &nodes_.back();
+    root_ = &Make(nullptr, std::move(rootName));
 }
 
 StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform) {
-    nodes_.emplace_back(*this, &parent, std::move(name));
-    StandinNode& node = nodes_.back();
+    StandinNode& node = Make(&parent, std::move(name));
     node.transform_ = transform;
     parent.children_.push_back(&node);
     return node;
@@ -212,7 +238,7 @@ StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const 
 
 std::vector<StandinNode*> StandinScene::PreOrder() {
     std::vector<StandinNode*> order;
-    order.reserve(nodes_.size());
+    order.reserve(count_);
     std::vector<StandinNode*> pending{root_};
     while (!pending.empty()) {
         StandinNode* node = pending.back();

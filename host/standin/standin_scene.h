@@ -1,6 +1,6 @@
 #pragma once
 
-#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +21,18 @@ public:
 };
 
 class StandinScene;
+class HOST_API StandinNode;
+
+// Told before the stand-in changes a node on a tool's call (its name, its
+// transform or its object offset), so that what the node was can be kept.
+// Called on the thread of the call; it must not change the scene.
+class NodeEditListener {
+public:
+    virtual void BeforeNodeEdit(const StandinNode& node) = 0;
+
+protected:
+    ~NodeEditListener() = default;
+};
 
 // A node of the stand-in scene. Its node transform is the pivot as a world
 // matrix; its object sits at `objectOffset` relative to the pivot, so the
@@ -50,11 +62,12 @@ public:
     // The scene root keeps the identity transform: any other is refused as
     // a violation.
     void SetTransform(const NodeMatrix& m);
-    const NodeMatrix& ObjectOffset() const { return objectOffset_; }
-    void SetObjectOffset(const NodeMatrix& m) { objectOffset_ = m; }
+    const NodeMatrix& ObjectOffset() const;
+    void SetObjectOffset(const NodeMatrix& m);
     // The object's world placement: objectOffset * transform.
     NodeMatrix ObjectWorld() const;
     StandinObject& GetObject() { return object_; }
+    const StandinObject& GetObject() const { return object_; }
     StandinNode* Parent() const { return parent_; }
     const std::vector<StandinNode*>& Children() const { return children_; }
     StandinScene& Scene() const { return *scene_; }
@@ -64,7 +77,6 @@ public:
 
 private:
     friend class StandinScene;
-
     enum class Op { Move, Rotate, Scale };
     void Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis, const float value[4],
                    bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
@@ -74,7 +86,9 @@ private:
     std::string name_;
     std::vector<StandinNode*> children_;
     NodeMatrix transform_;
-    NodeMatrix objectOffset_;
+    // Most objects sit on their pivot: the offset is kept only when a node
+    // has one, which keeps large scenes small.
+    std::unique_ptr<NodeMatrix> objectOffset_;
     StandinObject object_;
     ObjectState state_;
 };
@@ -93,9 +107,17 @@ public:
     StandinNode& AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform = NodeMatrix());
     // Every node in depth-first pre-order from the root (index 0).
     std::vector<StandinNode*> PreOrder();
-    std::size_t NodeCount() const { return nodes_.size(); }
+    std::size_t NodeCount() const { return count_; }
 
     HostJournal& Journal() { return journal_; }
+
+    // The one listener to edits of the scene's nodes, or null.
+    void SetEditListener(NodeEditListener* listener) { editListener_ = listener; }
+    void BeforeEdit(const StandinNode& node) {
+        if (editListener_ != nullptr) {
+            editListener_->BeforeNodeEdit(node);
+        }
+    }
 
     // Contract violations that the stand-in refused, such as a transform
     // operation whose result would not be finite. Tests expect none.
@@ -103,10 +125,15 @@ public:
     void ReportViolation(std::string what);
 
 private:
-    std::deque<StandinNode> nodes_;
+    // Nodes in blocks that never grow beyond what they reserved, so a node
+    // keeps its address; large blocks make large scenes cheap to build.
+    StandinNode& Make(StandinNode* parent, std::string name);
+    std::vector<std::unique_ptr<std::vector<StandinNode>>> blocks_;
+    std::size_t count_ = 0;
     StandinNode* root_;
     HostJournal journal_;
     std::vector<std::string> violations_;
+    NodeEditListener* editListener_ = nullptr;
 };
 
 }  // namespace standin

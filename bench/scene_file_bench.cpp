@@ -1,0 +1,116 @@
+// Scene files of a million nodes (the grouped scene of the names
+// benchmarks): reading and writing them, beside a raw read and write of
+// the same bytes, and the whole save-names shortcut of morvane-host on
+// such a file, from reading the scene to the transcript.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "plugin_directory.h"
+#include "scene_format.h"
+#include "session_check.h"
+#include "session_host.h"
+#include "session_replay.h"
+#include "shortcut.h"
+#include "transcript.h"
+
+namespace {
+
+struct SceneFileSetup {
+    explicit SceneFileSetup(int nodes) {
+        standin::StandinScene scene;
+        bench::BuildGroupedScene(scene, nodes);
+        bytes = driver::WriteSceneFile(scene, {}, {0, 100}, 0);
+        path = folder.File("scene.json");
+        if (!bench::WriteRaw(path, bytes)) {
+            std::abort();
+        }
+    }
+
+    bench::ScratchFolder folder{"scene-bench"};
+    std::string path;
+    std::string bytes;
+};
+
+SceneFileSetup& Setup(int nodes) {
+    static std::map<int, std::unique_ptr<SceneFileSetup>> setups;
+    std::unique_ptr<SceneFileSetup>& setup = setups[nodes];
+    if (!setup) {
+        setup = std::make_unique<SceneFileSetup>(nodes);
+    }
+    return *setup;
+}
+
+void Processed(benchmark::State& state, const SceneFileSetup& setup) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(setup.bytes.size()));
+}
+
+void BM_ReadSceneFile(benchmark::State& state) {
+    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
+        benchmark::DoNotOptimize(file->Document().scene->NodeCount());
+    }
+    Processed(state, setup);
+}
+
+void BM_WriteSceneFile(benchmark::State& state) {
+    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    const std::unique_ptr<driver::SceneFile> read = driver::ReadScene(setup.path);
+    const std::string written = setup.folder.File("written.json");
+    for (auto _ : state) {
+        if (!bench::WriteRaw(written, read->Write(written, {}))) {
+            state.SkipWithError("write failed");
+        }
+    }
+    Processed(state, setup);
+}
+
+void BM_RawSceneRead(benchmark::State& state) {
+    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    bench::TimeRawReads(state, setup.path, setup.bytes.size());
+    Processed(state, setup);
+}
+
+void BM_RawSceneWrite(benchmark::State& state) {
+    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    bench::TimeRawWrites(state, setup.folder.File("raw.json"), setup.bytes);
+    Processed(state, setup);
+}
+
+// morvane-host save-names SCENE NAMES without the process around it: the
+// scene read, the run checked and replayed with the built Velkora, the
+// transcript written to memory.
+void BM_SaveNamesShortcut(benchmark::State& state) {
+    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    driver::Shortcut shortcut;
+    shortcut.command = "save-names";
+    shortcut.names = setup.folder.File("names.txt");
+    const std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
+    for (auto _ : state) {
+        const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::CheckSession(actions, host, {setup.path});
+        std::ostringstream out;
+        driver::Transcript transcript(out);
+        driver::SessionReplay replay(host, transcript, true, false);
+        if (!replay.Run(actions)) {
+            state.SkipWithError(replay.Failure().c_str());
+        }
+    }
+    Processed(state, setup);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadSceneFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteSceneFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSceneRead)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSceneWrite)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveNamesShortcut)->Arg(1000000)->Unit(benchmark::kMillisecond);

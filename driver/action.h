@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "point3.h"
+
+namespace driver {
+
+// Where an action comes from, for messages: a line of a session script, or
+// an option of a shortcut command.
+struct Origin {
+    std::string source;  // the script's path, or the shortcut's option ("--select") or command ("align")
+    int line = 0;        // the script's line, from 1; 0 for a shortcut
+
+    // "demo.session:5", or "--select".
+    std::string Text() const { return line > 0 ? source + ":" + std::to_string(line) : source; }
+};
+
+// What a user does in the host, one value for each kind of action.
+struct OpenTool {
+    std::string plugin;  // a bare name ("Tarvel") or a path to a library
+};
+struct CloseTool {};
+struct SelectNodes {
+    std::vector<std::size_t> indices;  // pre-order, each once, never the root
+};
+struct PressButton {
+    std::string caption;
+};
+struct ClickRadio {
+    std::string caption;
+};
+struct ClickViewport {
+    Point3 point;  // finite
+};
+struct RightClickPanel {};
+struct EndPickMode {};
+struct AnswerDialog {
+    bool cancel = false;
+    std::string path;  // typed into the next file dialog, unless it is cancelled
+};
+struct KeepScene {
+    std::string path;  // written once the run has succeeded
+};
+struct PrintNodes {};
+
+using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, PressButton, ClickRadio, ClickViewport,
+                                 RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
+
+struct Action {
+    ActionValue what;
+    Origin origin;
+};
+
+// The action as the session language writes it ("press Align"), control
+// bytes shown as \xHH.
+std::string ActionText(const ActionValue& action);
+
+}  // namespace driver

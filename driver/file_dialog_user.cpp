@@ -1,0 +1,29 @@
+#include "file_dialog_user.h"
+
+#include "standin/file_dialog_calls.h"
+
+namespace driver {
+
+FileDialogUser::Outcome FileDialogUser::TakeOutcome() {
+    Outcome outcome;
+    const int count = standin::FileDialogCallCount();
+    if (count == seen_) {
+        return outcome;
+    }
+    seen_ = count;
+    AfterDialogs();
+    const standin::FileDialogCall* call = standin::LastFileDialogCall();
+    if (call == nullptr) {
+        return outcome;
+    }
+    outcome.ran = true;
+    outcome.saving = call->saving;
+    outcome.chosen = call->chosen;
+    outcome.path = call->path;
+    if (!call->chosen && call->extendedError != 0) {
+        outcome.failure = standin::FileDialogErrorText(call->extendedError);
+    }
+    return outcome;
+}
+
+}  // namespace driver

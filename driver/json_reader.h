@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace driver {
+
+// A place in a text: line and column from 1, the column counted in bytes.
+struct TextPlace {
+    std::size_t line = 1;
+    std::size_t column = 1;
+};
+
+// Text that is not JSON; `place` is where the reader stopped.
+class JsonSyntaxError : public std::runtime_error {
+public:
+    JsonSyntaxError(TextPlace where, const std::string& what) : std::runtime_error(what), place(where) {}
+    TextPlace place;
+};
+
+// Reads one JSON value (RFC 8259) from a text as a stream of tokens. Open
+// containers are kept on a stack rather than on the call stack, so a text
+// nested to any depth reads in time linear in its size. The grammar is
+// checked as the tokens come: a token is only handed out where JSON allows
+// it. Strings must be UTF-8; their escapes are decoded.
+class JsonReader {
+public:
+    enum class Token { BeginObject, EndObject, BeginArray, EndArray, Key, String, Number, True, False, Null, End };
+
+    // The text must outlive the reader.
+    explicit JsonReader(std::string_view text);
+
+    // The next token; End once the value is complete and only blanks follow.
+    // Throws JsonSyntaxError.
+    Token Next();
+    // Key and String: the decoded text. Number: the number as written.
+    const std::string& Text() const { return text_; }
+    std::string_view NumberText() const { return number_; }
+    // Where the last token starts.
+    TextPlace Place() const { return place_; }
+
+private:
+    enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
+
+    Token ReadValue();
+    Token Close();
+    void AfterValue();
+    void ReadString();
+    void ReadEscape();
+    void ReadUtf8();
+    void ReadNumber();
+    void SkipBlanks();
+    TextPlace Here() const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    const char* at_;
+    const char* end_;
+    const char* lineStart_;
+    std::size_t line_ = 1;
+    Expect expect_ = Expect::Value;
+    std::vector<char> open_;  // '{' or '[' of each open container
+    std::string text_;
+    std::string_view number_;
+    TextPlace place_;
+};
+
+}  // namespace driver

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace driver {
+
+// Numbers as the scene files and the transcript write them: the shortest
+// decimal that reads back to the same value ("0.1", "3", "-0", "1e+20").
+void AppendNumber(std::string& out, float value);
+std::string NumberText(float value);
+// A value computed from single-precision data (a length, a direction):
+// shown as the nearest single-precision value, or in double precision
+// where single precision cannot hold it.
+std::string NumberText(double value);
+
+// Why a text is not a single-precision number.
+enum class NumberProblem {
+    None,
+    NotANumber,  // not a decimal number at all
+    NotFinite,   // infinite, not a number, or too large for single precision
+};
+
+// Reads a decimal number ("-1.5", "2e-3") rounded once to the nearest
+// single-precision value; one too small for single precision is a zero of
+// its sign. Nothing but the number may be in `text`.
+NumberProblem ReadNumber(std::string_view text, float& value);
+
+// The problem as a message: "\"3x\" is not a number".
+std::string NumberProblemText(std::string_view text, NumberProblem problem);
+
+}  // namespace driver

@@ -1,0 +1,107 @@
+// The command line of morvane-host, in the conventions of a Unix tool: one
+// table of arguments and what each must give, a usage error or a run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+// What ParseCommandLine made of the arguments, in one line: the error, or
+// the job with its values.
+std::string Outcome(const Arguments& arguments) {
+    driver::Invocation invocation;
+    try {
+        invocation = driver::ParseCommandLine(arguments);
+    } catch (const driver::UsageError& e) {
+        return std::string("error: ") + e.what();
+    }
+    if (invocation.job != driver::Invocation::Job::Run) {
+        return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
+    }
+    std::string text = invocation.shortcut ? invocation.shortcut->command : "session " + invocation.sessionPath;
+    text += " scene=" + invocation.scenePath;
+    if (invocation.shortcut) {
+        const driver::Shortcut& shortcut = *invocation.shortcut;
+        for (const std::size_t index : shortcut.selection) {
+            text += " select=" + std::to_string(index);
+        }
+        if (!shortcut.axis.empty()) {
+            text += " axis=" + shortcut.axis + " from=" + std::to_string(shortcut.from.z) +
+                    " to=" + std::to_string(shortcut.to.z);
+        }
+        if (!shortcut.names.empty()) {
+            text += " names=" + shortcut.names;
+        }
+    }
+    text += invocation.outputPath.empty() ? "" : " out=" + invocation.outputPath;
+    text += invocation.svgPath.empty() ? "" : " svg=" + invocation.svgPath;
+    text += invocation.diff ? " diff" : "";
+    text += invocation.WritesToStandardOutput() ? " transcript-to-stderr" : "";
+    return text;
+}
+
+}  // namespace
+
+TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
+    const struct {
+        Arguments arguments;
+        std::string outcome;
+    } cases[] = {
+        // Runs, and the forms of their options.
+        {{"s.json", "demo.session", "--diff", "-o", "out.json"}, "session demo.session scene=s.json out=out.json diff"},
+        {{"--svg=pic.svg", "s.json", "demo.session"}, "session demo.session scene=s.json svg=pic.svg"},
+        {{"align", "s.json", "--select=5,6", "-oout.json"}, "align scene=s.json select=5 select=6 out=out.json"},
+        {{"pivot", "s.json", "--select", "7", "--axis", "Z", "--from", "0,0,0", "--to=1,2,1e30"},
+         "pivot scene=s.json select=7 axis=Z from=0.000000 to=1000000015047466219876688855040.000000"},
+        {{"save-names", "s.json", "--", "-names.txt"}, "save-names scene=s.json names=-names.txt"},
+        {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
+        {{"--", "align", "s.json"}, "error: align needs --select"},
+        {{"align", "s.json", "--select", "5", "-o", "-"}, "align scene=s.json select=5 out=- transcript-to-stderr"},
+        {{"s.json", "x.session", "--help", "--diff"}, "help"},
+        {{"--version"}, "version"},
+        // Usage errors name what is wrong.
+        {{}, "error: missing SCENE (a session takes SCENE SESSION)"},
+        {{"s.json"}, "error: missing SESSION (a session takes SCENE SESSION)"},
+        {{"s.json", "x.session", "extra"}, "error: unexpected argument \"extra\" (a session takes SCENE SESSION)"},
+        {{"align", "s.json", "--select", "7", "8"}, "error: unexpected argument \"8\" (align takes SCENE)"},
+        {{"save-names", "s.json"}, "error: missing NAMES (save-names takes SCENE NAMES)"},
+        {{"s.json", "x.session", "--dif"}, "error: unknown option --dif"},
+        {{"s.json", "x.session", "--diff=yes"}, "error: --diff takes no value"},
+        {{"s.json", "x.session", "-o"}, "error: -o needs a value"},
+        {{"s.json", "x.session", "-o", "a", "-o", "b"}, "error: -o is given twice"},
+        {{"align", "s.json", "--select", "7", "--select", "8"}, "error: --select is given twice"},
+        {{"s.json", "x.session", "--select", "7"}, "error: --select is an option of align and pivot only"},
+        {{"align", "s.json", "--select", "7", "--axis", "X"}, "error: --axis is an option of pivot only"},
+        {{"align", "s.json", "--select", "7,,8"}, "error: --select: \"7,,8\" has an empty item"},
+        {{"align", "s.json", "--select", "7,"}, "error: --select: \"7,\" has an empty item"},
+        {{"align", "s.json", "--select", "$'7\nopen Velkora'"}, "error: --select: \"$'7\nopen Velkora'\" is not a node index"},
+        {{"align", "s.json", "--select", "0,5"}, "error: --select: node 0 is the scene root, which cannot be selected"},
+        {{"align", "s.json", "--select", "5,5"}, "error: --select: node 5 is selected twice"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "W", "--from", "0,0,0", "--to", "0,0,1"},
+         "error: --axis: \"W\" is not X, Y or Z"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0", "--to", "0,0,1"},
+         "error: --from: \"0,0\" is not a point x,y,z"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0,0", "--to", "3x,0,1"},
+         "error: --to: \"3x\" is not a number"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0,0", "--to", "1e39,0,1"},
+         "error: --to: \"1e39\" is not a finite number in single precision"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "X", "--to", "0,0,1"}, "error: pivot needs --from"},
+        {{"s.json", "x.session", "-o", "s.json"}, "error: -o: \"s.json\" is the scene file, which is only read"},
+        {{"s.json", "x.session", "-o", "./x.session"}, "error: -o: \"./x.session\" is the session, which is only read"},
+        {{"s.json", "x.session", "-o", "p.svg", "--svg", "./p.svg"}, "error: -o and --svg name the same file \"./p.svg\""},
+        {{"s.json", "x.session", "-o", "-", "--svg", "-"}, "error: -o and --svg cannot both write to standard output"},
+        {{"s.json", "x.session", "-o", ""}, "error: -o: the file name is empty"},
+    };
+    for (const auto& entry : cases) {
+        std::string joined;
+        for (const std::string& argument : entry.arguments) {
+            joined += " " + argument;
+        }
+        EXPECT_EQ(Outcome(entry.arguments), entry.outcome) << "morvane-host" << joined;
+    }
+}

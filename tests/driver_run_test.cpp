@@ -1,0 +1,114 @@
+// The driver's run of a session on the built tools: a scene of any depth
+// runs, and the transcript reports what changed by the values themselves,
+// in numbers that read back exactly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "node_state.h"
+#include "number_text.h"
+#include "plugin_directory.h"
+#include "scene_format.h"
+#include "session_check.h"
+#include "session_host.h"
+#include "session_replay.h"
+
+namespace {
+
+NodeMatrix Scaled(float factor, const Point3& position) {
+    NodeMatrix matrix;
+    for (int r = 0; r < 3; ++r) {
+        matrix.row[r] = matrix.row[r] * factor;
+    }
+    matrix.row[3] = position;
+    return matrix;
+}
+
+std::vector<std::string> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
+    return driver::CompareStates(0, before, after).aspects;
+}
+
+}  // namespace
+
+TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
+    EXPECT_EQ(driver::NumberText(-1e30f), "-1e+30");
+    EXPECT_EQ(driver::NumberText(-0.0f), "-0");
+    EXPECT_EQ(driver::NumberText(0.1f), "0.1");
+    EXPECT_EQ(driver::NumberText(3.4028235e38f), "3.4028235e+38");
+    std::mt19937 random(7);
+    for (int i = 0; i < 100000; ++i) {
+        const auto bits = static_cast<std::uint32_t>(random());
+        float value = 0.0f;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) {
+            continue;
+        }
+        float read = 1.0f;
+        ASSERT_EQ(driver::ReadNumber(driver::NumberText(value), read), driver::NumberProblem::None);
+        ASSERT_EQ(std::memcmp(&read, &value, sizeof value), 0) << driver::NumberText(value);
+    }
+}
+
+TEST(DriverRun, ChangesAreFoundByTheValuesThemselves) {
+    const driver::NodeState huge{"Huge", Scaled(3e19f, {1, 2, 3}), Scaled(3e19f, {1, 2, 3})};
+    EXPECT_TRUE(Aspects(huge, huge).empty()) << "rows of length 3e19 are unchanged";
+
+    driver::NodeState moved = huge;
+    moved.transform.row[3].x = 1.0000001f;
+    EXPECT_EQ(Aspects(huge, moved), std::vector<std::string>{"position"}) << "the smallest step counts";
+
+    driver::NodeState doubled = huge;
+    doubled.transform = Scaled(6e19f, {1, 2, 3});
+    EXPECT_EQ(Aspects(huge, doubled), std::vector<std::string>{"scale"});
+
+    driver::NodeState turnedObject = huge;
+    std::swap(turnedObject.objectWorld.row[0], turnedObject.objectWorld.row[1]);
+    EXPECT_EQ(Aspects(huge, turnedObject), std::vector<std::string>{"object"}) << "not only the object's position";
+
+    driver::NodeState renamed = huge;
+    renamed.name = "Huge ";
+    EXPECT_EQ(Aspects(huge, renamed), std::vector<std::string>{"name"});
+}
+
+// A chain a hundred thousand nodes deep, with a namesake of its deepest
+// node under the root: Align moves the deepest node there, and the scene
+// written afterwards reads back with the node in its new place.
+TEST(DriverRun, ADeepChainRunsAndWrites) {
+    constexpr int kDepth = 100000;
+    const std::string identity = "[[1,0,0],[0,1,0],[0,0,1],[0,0,0]]";
+    std::string text = "{\"root\": {\"name\": \"Scene Root\", \"transform\": " + identity +
+                       ", \"children\": [{\"name\": \"Deepest\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[7,8,9]]}";
+    for (int i = 1; i < kDepth - 1; ++i) {
+        text += i == 1 ? ", " : ", \"children\": [";
+        text += "{\"name\": \"" + std::string(i == kDepth - 2 ? "Deepest" : "Link") + "\", \"transform\": " + identity;
+    }
+    text += "}";
+    for (int i = 2; i < kDepth - 1; ++i) {
+        text += "]}";
+    }
+    text += "]}, \"selection\": [" + std::to_string(kDepth - 1) + "]}";
+
+    const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(text, "chain.json");
+    ASSERT_EQ(file->Document().scene->NodeCount(), static_cast<std::size_t>(kDepth));
+    std::ostringstream out;
+    {
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        const std::vector<driver::Action> actions = {
+            {driver::OpenTool{"Tarvel"}, {"test", 1}},
+            {driver::PressButton{"Align"}, {"test", 2}},
+            {driver::CloseTool{}, {"test", 3}},
+        };
+        driver::CheckSession(actions, host, {});
+        driver::Transcript transcript(out);
+        driver::SessionReplay replay(host, transcript, true, false);
+        ASSERT_TRUE(replay.Run(actions)) << replay.Failure();
+    }
+    EXPECT_NE(out.str().find("changed node " + std::to_string(kDepth - 1) + " \"Deepest\": position"),
+              std::string::npos)
+        << out.str();
+    const std::unique_ptr<driver::SceneFile> read = driver::ParseScene(file->Write("out.json", {}), "out.json");
+    EXPECT_EQ(read->Document().scene->PreOrder().back()->Transform().GetTrans(), Point3(7, 8, 9));
+}
