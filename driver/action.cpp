@@ -1,7 +1,6 @@
 #include "action.h"
 
-#include <cstdio>
-
+#include "hex_digits.h"
 #include "number_text.h"
 
 namespace driver {
@@ -13,9 +12,8 @@ std::string Printable(const std::string& text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
+            shown += "\\x";
+            AppendHexByte(shown, byte);
         } else {
             shown += c;
         }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "hex_digits.h"
 #include "utf8.h"
 
 namespace driver {
@@ -22,13 +23,6 @@ struct PlainBytes {
 const PlainBytes kPlain;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
@@ -51,8 +45,9 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 std::string Shown(char c) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte >= 0x7F) {
-        static const char digits[] = "0123456789abcdef";
-        return std::string("byte 0x") + digits[byte >> 4] + digits[byte & 0x0F];
+        std::string shown = "byte 0x";
+        AppendHexByte(shown, byte);
+        return shown;
     }
     return std::string("'") + c + "'";
 }
@@ -60,7 +55,15 @@ std::string Shown(char c) {
 }  // namespace
 
 JsonReader::JsonReader(std::string_view text)
-    : at_(text.data()), end_(text.data() + text.size()), lineStart_(text.data()) {}
+    : begin_(text.data()),
+      at_(text.data()),
+      end_(text.data() + text.size()),
+      tokenStart_(text.data()),
+      lineStart_(text.data()) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        at_ += 3;
+    }
+}
 
 TextPlace JsonReader::Here() const {
     return {line_, static_cast<std::size_t>(at_ - lineStart_) + 1};
@@ -85,6 +88,7 @@ JsonReader::Token JsonReader::Next() {
     for (;;) {
         SkipBlanks();
         place_ = Here();
+        tokenStart_ = at_;
         if (at_ == end_) {
             if (expect_ == Expect::Nothing) {
                 return Token::End;
@@ -184,6 +188,13 @@ JsonReader::Token JsonReader::Close() {
     ++at_;
     AfterValue();
     return object ? Token::EndObject : Token::EndArray;
+}
+
+void JsonReader::SkipContainer() {
+    const std::size_t depth = open_.size();
+    while (open_.size() >= depth) {
+        Next();
+    }
 }
 
 void JsonReader::AfterValue() { expect_ = open_.empty() ? Expect::Nothing : Expect::CommaOrEnd; }

@@ -25,7 +25,8 @@ public:
 // containers are kept on a stack rather than on the call stack, so a text
 // nested to any depth reads in time linear in its size. The grammar is
 // checked as the tokens come: a token is only handed out where JSON allows
-// it. Strings must be UTF-8; their escapes are decoded.
+// it. Strings must be UTF-8; their escapes are decoded. A UTF-8 byte order
+// mark before the value is passed over, as JSON allows readers to.
 class JsonReader {
 public:
     enum class Token { BeginObject, EndObject, BeginArray, EndArray, Key, String, Number, True, False, Null, End };
@@ -41,6 +42,13 @@ public:
     std::string_view NumberText() const { return number_; }
     // Where the last token starts.
     TextPlace Place() const { return place_; }
+    // The bytes of the last token in the text, from its first byte to just
+    // after its last (a key with its quotes, a bracket alone).
+    std::size_t TokenBegin() const { return static_cast<std::size_t>(tokenStart_ - begin_); }
+    std::size_t TokenEnd() const { return static_cast<std::size_t>(at_ - begin_); }
+    // After BeginObject or BeginArray: reads on to the matching end, which
+    // is then the last token.
+    void SkipContainer();
 
 private:
     enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
@@ -56,8 +64,10 @@ private:
     TextPlace Here() const;
     [[noreturn]] void Fail(const std::string& what) const;
 
+    const char* begin_;
     const char* at_;
     const char* end_;
+    const char* tokenStart_;
     const char* lineStart_;
     std::size_t line_ = 1;
     Expect expect_ = Expect::Value;

@@ -1,7 +1,6 @@
 #include "name_text.h"
 
-#include <cstdio>
-
+#include "hex_digits.h"
 #include "utf8.h"
 
 namespace driver {
@@ -15,9 +14,8 @@ std::string QuoteName(const std::string& name) {
             quoted += '\\';
             quoted += c;
         } else if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && !utf8)) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            quoted += escaped;
+            quoted += "\\x";
+            AppendHexByte(quoted, byte);
         } else {
             quoted += c;
         }

@@ -1,5 +1,6 @@
 #include "number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -49,6 +50,72 @@ std::string NumberText(double value) {
     return std::string(text, written.ptr);
 }
 
+namespace {
+
+// For a decimal number that from_chars found out of range: true when it is
+// too large (at least 1), false when it is too small. Its leading digit's
+// place and its exponent tell, whatever the number of digits.
+bool TooLarge(std::string_view text) {
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    long long place = -1;  // of the leading non-zero digit, 10^place
+    long long digits = 0;  // before the decimal point, from the leading one
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (digits > 0 || text[i] != '0') {
+            ++digits;
+        }
+    }
+    if (digits > 0) {
+        place = digits - 1;
+    } else if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] == '0'; ++i) {
+            --place;
+        }
+    }
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    }
+    long long exponent = 0;
+    bool negative = false;
+    if (i < text.size()) {
+        ++i;  // the 'e'
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+            negative = text[i++] == '-';
+        }
+    }
+    for (; i < text.size(); ++i) {
+        exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000000LL);
+    }
+    exponent = negative ? -exponent : exponent;
+    return place + exponent >= 0;
+}
+
+template <class Number>
+NumberProblem ReadDecimal(std::string_view text, Number& value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    Number parsed = 0;
+    const std::from_chars_result read = std::from_chars(begin, end, parsed);
+    if (text.empty() || read.ptr != end) {
+        return NumberProblem::NotANumber;
+    }
+    if (read.ec == std::errc::result_out_of_range) {
+        if (TooLarge(text)) {
+            return NumberProblem::NotFinite;
+        }
+        value = text[0] == '-' ? -Number(0) : Number(0);
+        return NumberProblem::None;
+    }
+    if (read.ec != std::errc()) {
+        return NumberProblem::NotANumber;
+    }
+    if (!std::isfinite(parsed)) {
+        return NumberProblem::NotFinite;
+    }
+    value = parsed;
+    return NumberProblem::None;
+}
+
+}  // namespace
+
 NumberProblem ReadNumber(std::string_view text, float& value) {
     // Whole numbers of up to seven digits are exact in single precision:
     // they need no rounding, and scene files hold many of them.
@@ -64,33 +131,10 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
             return NumberProblem::None;
         }
     }
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    float parsed = 0.0f;
-    const std::from_chars_result read = std::from_chars(begin, end, parsed);
-    if (read.ptr != end || text.empty()) {
-        return NumberProblem::NotANumber;
-    }
-    if (read.ec == std::errc::result_out_of_range) {
-        // Too large, or too small to be anything but a zero: the wider
-        // reading tells which.
-        double wide = 0.0;
-        std::from_chars(begin, end, wide);
-        if (std::isfinite(wide) && std::fabs(wide) < 1.0) {
-            value = std::signbit(wide) ? -0.0f : 0.0f;
-            return NumberProblem::None;
-        }
-        return NumberProblem::NotFinite;
-    }
-    if (read.ec != std::errc()) {
-        return NumberProblem::NotANumber;
-    }
-    if (!std::isfinite(parsed)) {
-        return NumberProblem::NotFinite;
-    }
-    value = parsed;
-    return NumberProblem::None;
+    return ReadDecimal(text, value);
 }
+
+NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
 
 std::string NumberProblemText(std::string_view text, NumberProblem problem) {
     const std::string quoted = "\"" + std::string(text) + "\"";

@@ -25,6 +25,9 @@ enum class NumberProblem {
 // single-precision value; one too small for single precision is a zero of
 // its sign. Nothing but the number may be in `text`.
 NumberProblem ReadNumber(std::string_view text, float& value);
+// The same in double precision, for numbers that are computed with before
+// they are stored.
+NumberProblem ReadNumber(std::string_view text, double& value);
 
 // The problem as a message: "\"3x\" is not a number".
 std::string NumberProblemText(std::string_view text, NumberProblem problem);

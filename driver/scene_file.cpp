@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "gltf/gltf_scene_file.h"
+#include "hex_digits.h"
+#include "json_text.h"
 #include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
@@ -36,13 +38,6 @@ bool IsIdentity(const NodeMatrix& matrix) {
         }
     }
     return true;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 template <class Integer>
@@ -318,8 +313,8 @@ private:
         std::string name;
         name.reserve(hex.size() / 2);
         for (std::size_t i = 0; i < hex.size(); i += 2) {
-            const int high = HexDigit(hex[i]);
-            const int low = HexDigit(hex[i + 1]);
+            const int high = HexValue(hex[i]);
+            const int low = HexValue(hex[i + 1]);
             if (high < 0 || low < 0 || (high == 0 && low == 0)) {
                 Fail(what);
             }
@@ -460,7 +455,7 @@ private:
         Indent(level + 1);
         if (IsValidUtf8(node.Name())) {
             out_ += "\"name\": ";
-            AppendString(node.Name());
+            AppendJsonString(out_, node.Name());
         } else {
             out_ += "\"nameHex\": \"";
             AppendHex(node.Name());
@@ -507,38 +502,9 @@ private:
         out_ += "]";
     }
 
-    void AppendString(const std::string& text) {
-        static const char digits[] = "0123456789abcdef";
-        out_ += '"';
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            switch (c) {
-                case '"': out_ += "\\\""; break;
-                case '\\': out_ += "\\\\"; break;
-                case '\n': out_ += "\\n"; break;
-                case '\r': out_ += "\\r"; break;
-                case '\t': out_ += "\\t"; break;
-                case '\b': out_ += "\\b"; break;
-                case '\f': out_ += "\\f"; break;
-                default:
-                    if (byte < 0x20) {
-                        out_ += "\\u00";
-                        out_ += digits[byte >> 4];
-                        out_ += digits[byte & 0x0F];
-                    } else {
-                        out_ += c;
-                    }
-            }
-        }
-        out_ += '"';
-    }
-
     void AppendHex(const std::string& bytes) {
-        static const char digits[] = "0123456789abcdef";
         for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            out_ += digits[byte >> 4];
-            out_ += digits[byte & 0x0F];
+            AppendHexByte(out_, static_cast<unsigned char>(c));
         }
     }
 

@@ -38,6 +38,24 @@ TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
     EXPECT_EQ(driver::NumberText(-0.0f), "-0");
     EXPECT_EQ(driver::NumberText(0.1f), "0.1");
     EXPECT_EQ(driver::NumberText(3.4028235e38f), "3.4028235e+38");
+    // Beyond the range: too large is refused, too small is a zero of its sign,
+    // however far beyond, in single and in double precision.
+    for (const char* large : {"1e39", "1e400", "-123456789e305", "0.001e99999999999"}) {
+        float single = 0;
+        double wide = 0;
+        EXPECT_EQ(driver::ReadNumber(large, single), driver::NumberProblem::NotFinite) << large;
+        EXPECT_EQ(driver::ReadNumber(large, wide), std::string(large) == "1e39" ? driver::NumberProblem::None
+                                                                               : driver::NumberProblem::NotFinite)
+            << large;
+    }
+    for (const char* small : {"-1e-50", "-1e-400", "-0.000001e-99999999999"}) {
+        float single = 1;
+        double wide = 1;
+        EXPECT_EQ(driver::ReadNumber(small, single), driver::NumberProblem::None) << small;
+        EXPECT_TRUE(single == 0 && std::signbit(single)) << small;
+        EXPECT_EQ(driver::ReadNumber(small, wide), driver::NumberProblem::None) << small;
+        EXPECT_TRUE(std::string(small) == "-1e-50" ? wide == -1e-50 : wide == 0 && std::signbit(wide)) << small;
+    }
     std::mt19937 random(7);
     for (int i = 0; i < 100000; ++i) {
         const auto bits = static_cast<std::uint32_t>(random());

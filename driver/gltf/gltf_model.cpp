@@ -22,15 +22,7 @@ public:
     ModelReader(const std::string& json, const std::string& source) : json_(json), source_(source) {}
 
     GltfModel Read() {
-        const std::string syntax = JsonSyntaxError(json_);
-        if (!syntax.empty()) {
-            throw SceneFileError(source_ + ": malformed JSON: " + syntax);
-        }
-        const JsonValue document = JsonDocument(json_);
-        if (!document.Is(Kind::Object)) {
-            Fail("the file", "must hold one JSON object");
-        }
-        const std::vector<JsonMember> top = Members(document, "the file");
+        const std::vector<JsonMember> top = Unique(TopMembers(), "the file");
         CheckVersion(Find(top, "asset"));
         GltfModel model;
         if (const auto nodes = Find(top, "nodes")) {
@@ -50,6 +42,21 @@ public:
     }
 
 private:
+    std::vector<JsonMember> TopMembers() const {
+        std::optional<std::vector<JsonMember>> members;
+        try {
+            members = JsonObjectDocument(json_);
+        } catch (const JsonSyntaxError& e) {
+            ScenePlace place;
+            place.text = e.place;
+            throw SceneFileError(SceneErrorText(source_, place, std::string("malformed JSON: ") + e.what()));
+        }
+        if (!members) {
+            Fail("the file", "must hold one JSON object");
+        }
+        return std::move(*members);
+    }
+
     [[noreturn]] void Fail(const std::string& where, const std::string& what) const {
         throw SceneFileError(source_ + ": " + where + ": " + what);
     }
@@ -57,7 +64,9 @@ private:
     // An object's members; one key twice is refused, as readers differ on
     // which one counts.
     std::vector<JsonMember> Members(const JsonValue& object, const std::string& where) const {
-        std::vector<JsonMember> members = object.Members();
+        return Unique(object.Members(), where);
+    }
+    std::vector<JsonMember> Unique(std::vector<JsonMember> members, const std::string& where) const {
         for (std::size_t i = 0; i < members.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
                 if (members[j].key == members[i].key) {
@@ -108,14 +117,14 @@ private:
             Fail(where, shape);
         }
         for (std::size_t i = 0; i < count; ++i) {
-            const std::optional<double> number = elements[i].Is(Kind::Number) ? elements[i].Number() : std::nullopt;
-            if (!number) {
+            if (!elements[i].Is(Kind::Number)) {
                 Fail(where, shape);
             }
-            if (!(std::fabs(*number) <= FLT_MAX)) {
+            const double number = elements[i].Number();
+            if (!(std::fabs(number) <= FLT_MAX)) {
                 Fail(where, std::string(elements[i].Raw()) + " is not finite in single precision");
             }
-            out[i] = *number;
+            out[i] = number;
         }
     }
 
@@ -196,6 +205,11 @@ private:
                 IndexType(*lightIndex, at + ".light", "a light");
                 light = true;
             }
+        }
+        if (const auto extras = Find(members, "extras"); extras && extras->Is(Kind::Object)) {
+            const auto mark = Find(extras->Members(), kObjectOfKey);
+            const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
+            node.objectOf = parent ? *parent : kNoNode;
         }
         node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
         node.ownsObject = mesh || camera || light || Find(members, "skin") || Find(members, "weights");
@@ -300,7 +314,7 @@ private:
                 continue;
             }
             for (const std::size_t child : node.children) {
-                if (MarkedObjectOf(model.nodes[child]) == index && model.nodes[child].children.empty()) {
+                if (model.nodes[child].objectOf == index && model.nodes[child].children.empty()) {
                     node.objectNode = child;
                     node.objectClass = model.nodes[child].objectClass;
                     model.nodes[child].holdsParentObject = true;
@@ -308,17 +322,6 @@ private:
                 }
             }
         }
-    }
-
-    std::size_t MarkedObjectOf(const NodeEntry& node) const {
-        const JsonValue object(json_, node.object);
-        const auto extras = Find(object.Members(), "extras");
-        if (!extras || !extras->Is(Kind::Object)) {
-            return kNoNode;
-        }
-        const auto mark = Find(extras->Members(), kObjectOfKey);
-        const std::optional<std::size_t> parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
-        return parent ? *parent : kNoNode;
     }
 
     void ReadScene(const std::vector<JsonMember>& top, GltfModel& model) const {

@@ -37,6 +37,7 @@ struct NodeEntry {
     standin::Affine local;
     SClass_ID objectClass = kHelperClass;
     bool ownsObject = false;           // has a mesh, camera or light (or a skin or weights) itself
+    std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
     std::size_t objectNode = kNoNode;  // the marked child that holds its object
     bool holdsParentObject = false;    // it is such a child
 };

@@ -9,6 +9,7 @@
 #include "gltf/gltf_model.h"
 #include "gltf/gltf_uri.h"
 #include "gltf/json_edit.h"
+#include "json_text.h"
 #include "name_text.h"
 #include "utf8.h"
 

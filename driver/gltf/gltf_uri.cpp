@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "hex_digits.h"
 #include "scene_file.h"
 
 namespace driver::gltf {
@@ -9,13 +10,6 @@ namespace driver::gltf {
 namespace fs = std::filesystem;
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -1,17 +1,13 @@
 #include "gltf/json_edit.h"
 
 #include <algorithm>
-#include <cstdint>
 
-#include <nlohmann/json.hpp>
+#include "json_text.h"
+#include "number_text.h"
 
 namespace driver::gltf {
 
 namespace {
-
-// Numbers held in single precision, so that they are written in the
-// shortest form that reads back to the same float.
-using FloatJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
 
 std::string Between(const JsonValue& value, std::size_t begin, std::size_t end) {
     return value.Text().substr(begin, end - begin);
@@ -121,14 +117,11 @@ std::string TextEdits::AppliedTo(const std::string& text) const {
     return result;
 }
 
-std::string JsonString(const std::string& utf8) { return nlohmann::json(utf8).dump(); }
-
-std::string JsonNumber(float value) { return FloatJson(value).dump(); }
-
 std::string JsonNumbers(const float* values, std::size_t count) {
     std::string text = "[";
     for (std::size_t i = 0; i < count; ++i) {
-        text += (i == 0 ? "" : ", ") + JsonNumber(values[i]);
+        text += i == 0 ? "" : ", ";
+        AppendNumber(text, values[i]);
     }
     return text + "]";
 }

@@ -40,10 +40,8 @@ private:
     std::vector<std::pair<Span, std::string>> edits_;
 };
 
-// JSON texts of single values.
-std::string JsonString(const std::string& utf8);
-// The shortest decimal that reads back to the same single-precision value.
-std::string JsonNumber(float value);
+// A JSON array of single-precision numbers, each in the shortest form that
+// reads back to the same value.
 std::string JsonNumbers(const float* values, std::size_t count);
 
 }  // namespace driver::gltf

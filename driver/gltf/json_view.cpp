@@ -1,123 +1,37 @@
 #include "gltf/json_view.h"
 
-#include <charconv>
+#include <cmath>
 #include <limits>
 
-#include <nlohmann/json.hpp>
+#include "json_reader.h"
+#include "number_text.h"
 
 namespace driver::gltf {
 
 namespace {
 
-using Json = nlohmann::json;
+using Token = JsonReader::Token;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::size_t SkipSpace(const std::string& text, std::size_t at) {
-    while (at < text.size() && IsSpace(text[at])) {
-        ++at;
+// The value whose first token the reader has just read, read to its end.
+Span ValueAfter(JsonReader& reader, Token first, std::size_t base) {
+    const std::size_t begin = reader.TokenBegin();
+    if (first == Token::BeginObject || first == Token::BeginArray) {
+        reader.SkipContainer();
     }
-    return at;
+    return {base + begin, base + reader.TokenEnd()};
 }
 
-// The end of the string that opens at `at`.
-std::size_t StringEnd(const std::string& text, std::size_t at) {
-    for (std::size_t i = at + 1;;) {
-        if (text[i] == '\\') {
-            i += 2;
-        } else if (text[i] == '"') {
-            return i + 1;
-        } else {
-            ++i;
-        }
+// The members of the object whose '{' the reader has just read.
+std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text, std::size_t base) {
+    std::vector<JsonMember> members;
+    while (reader.Next() == Token::Key) {
+        const Span key{base + reader.TokenBegin(), base + reader.TokenEnd()};
+        std::string name = reader.Text();
+        const Span value = ValueAfter(reader, reader.Next(), base);
+        members.push_back({std::move(name), key, JsonValue(text, value)});
     }
+    return members;
 }
-
-// The end of the value that starts at `at`. Nesting is counted, not
-// followed, so depth costs nothing.
-std::size_t ValueEnd(const std::string& text, std::size_t at) {
-    const char first = text[at];
-    if (first == '"') {
-        return StringEnd(text, at);
-    }
-    if (first == '{' || first == '[') {
-        std::size_t depth = 0;
-        for (std::size_t i = at;;) {
-            const char c = text[i];
-            if (c == '"') {
-                i = StringEnd(text, i);
-                continue;
-            }
-            if (c == '{' || c == '[') {
-                ++depth;
-            } else if (c == '}' || c == ']') {
-                --depth;
-            }
-            ++i;
-            if (depth == 0) {
-                return i;
-            }
-        }
-    }
-    std::size_t i = at;
-    while (i < text.size() && !IsSpace(text[i]) && text[i] != ',' && text[i] != ']' && text[i] != '}') {
-        ++i;
-    }
-    return i;
-}
-
-std::string DecodeString(std::string_view raw) {
-    if (raw.find('\\') == std::string_view::npos) {
-        return std::string(raw.substr(1, raw.size() - 2));
-    }
-    return Json::parse(raw.begin(), raw.end()).get<std::string>();
-}
-
-// Accepts every value and keeps the first error.
-class SyntaxCheck final : public nlohmann::json_sax<Json> {
-public:
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) override {
-        position_ = position;
-        message_ = e.what();
-        return false;
-    }
-
-    // nlohmann-json's message without its "[json.exception.NAME.ID] "
-    // prefix, with the place added where the message has none.
-    std::string Message(const std::string& text) const {
-        std::string message = message_;
-        const auto end = message.find("] ");
-        if (message.rfind("[json.exception.", 0) == 0 && end != std::string::npos) {
-            message.erase(0, end + 2);
-        }
-        if (message.find(" at line ") == std::string::npos) {
-            std::size_t line = 1;
-            std::size_t column = 1;
-            for (std::size_t i = 0; i + 1 < position_ && i < text.size(); ++i) {
-                column = text[i] == '\n' ? 1 : column + 1;
-                line += text[i] == '\n' ? 1 : 0;
-            }
-            message += " at line " + std::to_string(line) + ", column " + std::to_string(column);
-        }
-        return message;
-    }
-
-private:
-    std::size_t position_ = 0;
-    std::string message_;
-};
 
 }  // namespace
 
@@ -134,47 +48,38 @@ JsonValue::Kind JsonValue::GetKind() const {
 }
 
 std::vector<JsonMember> JsonValue::Members() const {
-    std::vector<JsonMember> members;
-    const std::string& text = *text_;
-    std::size_t at = SkipSpace(text, span_.begin + 1);
-    while (text[at] == '"') {
-        const Span key{at, StringEnd(text, at)};
-        const std::size_t valueBegin = SkipSpace(text, SkipSpace(text, key.end) + 1);
-        const Span value{valueBegin, ValueEnd(text, valueBegin)};
-        members.push_back({DecodeString(std::string_view(text).substr(key.begin, key.end - key.begin)), key,
-                           JsonValue(text, value)});
-        at = SkipSpace(text, value.end);
-        at = text[at] == ',' ? SkipSpace(text, at + 1) : at;
-    }
-    return members;
+    JsonReader reader(Raw());
+    reader.Next();  // the '{'
+    return MembersAfter(reader, *text_, span_.begin);
 }
 
 std::vector<JsonValue> JsonValue::Elements() const {
     std::vector<JsonValue> elements;
-    const std::string& text = *text_;
-    std::size_t at = SkipSpace(text, span_.begin + 1);
-    while (text[at] != ']') {
-        const Span element{at, ValueEnd(text, at)};
-        elements.emplace_back(text, element);
-        at = SkipSpace(text, element.end);
-        at = text[at] == ',' ? SkipSpace(text, at + 1) : at;
+    JsonReader reader(Raw());
+    reader.Next();  // the '['
+    for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
+        elements.emplace_back(*text_, ValueAfter(reader, token, span_.begin));
     }
     return elements;
 }
 
-std::string JsonValue::String() const { return DecodeString(Raw()); }
+std::string JsonValue::String() const {
+    const std::string_view raw = Raw();
+    if (raw.find('\\') == std::string_view::npos) {
+        return std::string(raw.substr(1, raw.size() - 2));
+    }
+    JsonReader reader(raw);
+    reader.Next();
+    return reader.Text();
+}
 
-std::optional<double> JsonValue::Number() const {
-    // JSON's number syntax is a part of from_chars' general format; what it
-    // cannot give, a number too small for a double, nlohmann-json rounds.
+double JsonValue::Number() const {
     const std::string_view raw = Raw();
     double value = 0;
-    const auto [end, error] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
-    if (error == std::errc() && end == raw.data() + raw.size()) {
-        return value;
+    if (ReadNumber(raw, value) == NumberProblem::NotFinite) {
+        return raw[0] == '-' ? -HUGE_VAL : HUGE_VAL;
     }
-    const Json number = Json::parse(raw.begin(), raw.end(), nullptr, false);
-    return number.is_number() ? std::optional<double>(number.get<double>()) : std::nullopt;
+    return value;
 }
 
 std::optional<std::size_t> JsonValue::Index() const {
@@ -193,15 +98,17 @@ std::optional<std::size_t> JsonValue::Index() const {
     return value;
 }
 
-std::string JsonSyntaxError(const std::string& text) {
-    SyntaxCheck check;
-    return Json::sax_parse(text, &check) ? std::string() : check.Message(text);
-}
-
-JsonValue JsonDocument(const std::string& text) {
-    std::size_t at = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-    at = SkipSpace(text, at);
-    return JsonValue(text, {at, ValueEnd(text, at)});
+std::optional<std::vector<JsonMember>> JsonObjectDocument(const std::string& text) {
+    JsonReader reader(text);
+    const Token first = reader.Next();
+    std::optional<std::vector<JsonMember>> members;
+    if (first == Token::BeginObject) {
+        members = MembersAfter(reader, text, 0);
+    } else {
+        ValueAfter(reader, first, 0);
+    }
+    reader.Next();  // the end, or a JsonSyntaxError for what follows
+    return members;
 }
 
 }  // namespace driver::gltf

@@ -16,10 +16,11 @@ struct Span {
 
 struct JsonMember;
 
-// A value of a JSON text that JsonSyntaxError has accepted: where it lies and
-// what it holds, read on demand from the text, which must outlive it. Only
-// scalars are ever decoded, and nothing here recurses, so a file may nest its
-// values as deeply as it likes.
+// A value of a JSON text: where it lies, and what it holds, read on demand
+// from the text, which must outlive it. Members and elements are found with
+// the driver's JsonReader, which keeps open containers on a stack of its
+// own, so a file may nest its values as deeply as it likes. Only what the
+// tools ask for is decoded.
 class JsonValue {
 public:
     enum class Kind { Object, Array, String, Number, Boolean, Null };
@@ -38,8 +39,9 @@ public:
 
     // A string's decoded UTF-8 text.
     std::string String() const;
-    // A number as a double; none for a number beyond the double range.
-    std::optional<double> Number() const;
+    // A number as the nearest double: a zero or an infinity where it lies
+    // beyond the double range.
+    double Number() const;
     // A number written as a non-negative integer (no fraction, no exponent)
     // that fits in std::size_t.
     std::optional<std::size_t> Index() const;
@@ -55,12 +57,11 @@ struct JsonMember {
     JsonValue value;
 };
 
-// Empty when `text` is one well-formed JSON value (a UTF-8 byte order mark
-// and white space around it allowed); else why not, with the line and
-// column.
-std::string JsonSyntaxError(const std::string& text);
-
-// The value of a text that JsonSyntaxError accepted.
-JsonValue JsonDocument(const std::string& text);
+// The members of the object that the whole of `text` holds, read in one
+// pass; none where it holds another value. Throws JsonSyntaxError, with the
+// line and column, unless the text is one well-formed JSON value (white
+// space and a UTF-8 byte order mark around it allowed); the values of the
+// members are then known to be well-formed as well.
+std::optional<std::vector<JsonMember>> JsonObjectDocument(const std::string& text);
 
 }  // namespace driver::gltf
