@@ -23,6 +23,14 @@ namespace {
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
     const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    // A scene is written in the format it was read in; which that is, the
+    // file's content can tell as well as its name.
+    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
+        const std::string wrong = sceneFile->WrongName(invocation.outputPath);
+        if (!wrong.empty()) {
+            throw driver::UsageError("-o: \"" + invocation.outputPath + "\": " + wrong);
+        }
+    }
     const std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);

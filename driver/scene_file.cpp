@@ -573,6 +573,11 @@ public:
     explicit JsonSceneFile(SceneDocument document) { document_ = std::move(document); }
 
     std::string FormatName() const override { return "scene file"; }
+    std::string WrongName(const std::string& path) const override {
+        return gltf::IsGltfScene("", path)
+                   ? "the scene is in the project's own format, which is not written to a .gltf or .glb file"
+                   : "";
+    }
     std::string Write(const std::string&, const std::vector<std::size_t>& selection) override {
         return WriteSceneFile(*document_.scene, selection, document_.animationRange, document_.currentTime);
     }

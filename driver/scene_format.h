@@ -22,10 +22,16 @@ public:
     // The format's name as messages give it: "scene file", "glTF", "GLB".
     virtual std::string FormatName() const = 0;
 
+    // Empty when a file of this format may be written to `path`, a name that
+    // reads back in this format; else the rule that the name breaks ("the
+    // scene is glTF, which is written to a .gltf file").
+    virtual std::string WrongName(const std::string& path) const = 0;
+
     // The bytes of a file at `path` that holds the scene as it now stands,
     // with `selection` as pre-order indices (formats without a selection
     // leave it out). A format whose files refer to others by relative
-    // paths rewrites them for `path`'s folder. Throws SceneFileError,
+    // paths rewrites them for `path`'s folder; the path "-" is standard
+    // output, whose folder is the working folder. Throws SceneFileError,
     // naming the node, for a scene this format cannot hold; nothing is
     // written then.
     virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;

@@ -70,6 +70,10 @@ private:
     }
     void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
     void CheckOne(const KeepScene& keep) const {
+        const std::string wrong = host_.File().WrongName(keep.path);
+        if (!wrong.empty()) {
+            Fail("save " + keep.path + ": " + wrong);
+        }
         try {
             CheckWritable(keep.path, "save");
         } catch (const OutputFileError& e) {

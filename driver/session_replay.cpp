@@ -212,7 +212,12 @@ void SessionReplay::ReportEffects(const HostView& before) {
         for (const std::string& aspect : change.aspects) {
             aspects += (aspects.empty() ? "" : ", ") + aspect;
         }
-        transcript_.Note("changed node " + std::to_string(change.index) + " " + QuoteName(change.name) + ": " + aspects);
+        const std::string node = "node " + std::to_string(change.index) + " " + QuoteName(change.name);
+        transcript_.Note("changed " + node + ": " + aspects);
+        if (change.Placed() && host_.File().DrivenByAnimation(*host_.Nodes()[change.index])) {
+            transcript_.Note("warning: " + node + ": its animation overrides the new placement when it plays "
+                             "(the edit is still written)");
+        }
     }
     const bool pickMode = host.ActivePickMode() != nullptr;
     if (pickMode != before.pickMode) {

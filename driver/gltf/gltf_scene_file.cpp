@@ -108,6 +108,13 @@ public:
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
     std::string FormatName() const override { return glb_ ? "GLB" : "glTF"; }
+    std::string WrongName(const std::string& path) const override {
+        if (HasExtension(path, glb_ ? ".glb" : ".gltf")) {
+            return "";
+        }
+        return glb_ ? "the scene is GLB, which is written to a .glb file"
+                    : "the scene is glTF, which is written to a .gltf file";
+    }
     std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
     bool DrivenByAnimation(const StandinNode& node) const override {
         const auto found = indexOf_.find(&node);
@@ -199,7 +206,8 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
                          node + "): " + what);
 }
 
-std::string GltfSceneFile::Write(const std::string& path, const std::vector<std::size_t>&) {
+std::string GltfSceneFile::Write(const std::string& target, const std::vector<std::size_t>&) {
+    const std::string path = target == "-" ? "standard output" : target;
     changes_.clear();
     addedNodes_.clear();
     const StandinNode& root = *order_[0];
@@ -234,7 +242,7 @@ std::string GltfSceneFile::Write(const std::string& path, const std::vector<std:
         edits.Replace({at, at}, text);
     }
     const std::filesystem::path from = FolderOf(source_);
-    const std::filesystem::path to = FolderOf(path);
+    const std::filesystem::path to = FolderOf(target);
     for (const UriEntry& uri : model_.uris) {
         const std::optional<std::string> rebased = RebasedUri(uri.uri, from, to, path + ": " + uri.where);
         if (rebased && *rebased != uri.uri) {
