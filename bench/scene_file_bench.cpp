@@ -92,7 +92,7 @@ void BM_SaveNamesShortcut(benchmark::State& state) {
     driver::Shortcut shortcut;
     shortcut.command = "save-names";
     shortcut.names = setup.folder.File("names.txt");
-    const std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
+    std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
     for (auto _ : state) {
         const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
         driver::SessionHost host(*file, driver::PluginDirectory());

@@ -1,6 +1,7 @@
 #include "action.h"
 
 #include "hex_digits.h"
+#include "name_text.h"
 #include "number_text.h"
 
 namespace driver {
@@ -28,6 +29,13 @@ struct Writer {
         std::string text = "select";
         for (const std::size_t index : select.indices) {
             text += " " + std::to_string(index);
+        }
+        return text;
+    }
+    std::string operator()(const SelectNamed& select) const {
+        std::string text = "select-name";
+        for (const std::string& pattern : select.patterns) {
+            text += " " + QuoteName(pattern);
         }
         return text;
     }

@@ -27,6 +27,13 @@ struct CloseTool {};
 struct SelectNodes {
     std::vector<std::size_t> indices;  // pre-order, each once, never the root
 };
+// The nodes whose names fit the patterns (name_pattern.h), as the scene
+// had them when it was read: each pattern's in pre-order, the patterns in
+// their order, each node once, never the root.
+struct SelectNamed {
+    std::vector<std::string> patterns;
+    std::vector<std::size_t> indices;  // found when the run is checked
+};
 struct PressButton {
     std::string caption;
 };
@@ -47,7 +54,7 @@ struct KeepScene {
 };
 struct PrintNodes {};
 
-using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, PressButton, ClickRadio, ClickViewport,
+using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, PressButton, ClickRadio, ClickViewport,
                                  RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
 
 struct Action {

@@ -30,7 +30,8 @@ struct OptionSpec {
 constexpr OptionSpec kOptions[] = {
     {"--help", 'h', false, kAnyJob},   {"--version", 0, false, kAnyJob}, {"-o", 'o', true, kAnyJob},
     {"--diff", 0, false, kAnyJob},     {"--svg", 0, true, kAnyJob},      {"--select", 0, true, kAlign | kPivot},
-    {"--axis", 0, true, kPivot},       {"--from", 0, true, kPivot},      {"--to", 0, true, kPivot},
+    {"--select-name", 0, true, kAlign | kPivot}, {"--axis", 0, true, kPivot}, {"--from", 0, true, kPivot},
+    {"--to", 0, true, kPivot},
 };
 
 struct Command {
@@ -345,7 +346,19 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
             return *value;
         };
         if (command->scope & (kAlign | kPivot)) {
-            shortcut.selection = ReadSelection(required("--select"));
+            const std::string* indices = arguments.Value("--select");
+            const std::string* name = arguments.Value("--select-name");
+            if (indices != nullptr && name != nullptr) {
+                throw UsageError("--select and --select-name cannot both be given");
+            }
+            if (indices == nullptr && name == nullptr) {
+                throw UsageError(shortcut.command + " needs --select or --select-name");
+            }
+            if (name != nullptr) {
+                shortcut.selectName = *name;
+            } else {
+                shortcut.selection = ReadSelection(*indices);
+            }
         }
         if (command->scope & kPivot) {
             shortcut.axis = required("--axis");

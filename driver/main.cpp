@@ -31,7 +31,7 @@ int Run(const driver::Invocation& invocation) {
             throw driver::UsageError("-o: \"" + invocation.outputPath + "\": " + wrong);
         }
     }
-    const std::vector<driver::Action> actions = invocation.shortcut
+    std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);
     for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {

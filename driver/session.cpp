@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
 #include "system_reason.h"
@@ -35,6 +36,36 @@ std::vector<std::string> Words(const std::string& text) {
 
 [[noreturn]] void Refuse(const Origin& origin, const std::string& what) {
     throw SessionError(origin.Text() + ": " + what);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Names separated by blanks, each as it is or in double quotes as the
+// transcript shows names.
+std::vector<std::string> Names(const std::string& text, const Origin& origin) {
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < text.size();) {
+        if (IsBlank(text[at])) {
+            ++at;
+            continue;
+        }
+        if (text[at] != '"') {
+            const std::size_t end = std::find_if(text.begin() + at, text.end(), IsBlank) - text.begin();
+            names.push_back(text.substr(at, end - at));
+            at = end;
+            continue;
+        }
+        QuotedName quoted = ReadQuotedName(text, at);
+        if (!quoted.problem.empty()) {
+            Refuse(origin, quoted.problem);
+        }
+        if (quoted.end < text.size() && !IsBlank(text[quoted.end])) {
+            Refuse(origin, "a name in double quotes must be followed by a blank");
+        }
+        names.push_back(std::move(quoted.name));
+        at = quoted.end;
+    }
+    return names;
 }
 
 ActionValue ParseLine(const std::string& verb, const std::string& argument, const Origin& origin) {
@@ -83,6 +114,13 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
                 fail("node " + word + " is selected twice");
             }
             select.indices.push_back(index);
+        }
+        return select;
+    }
+    if (verb == "select-name") {
+        SelectNamed select{Names(argument, origin), {}};
+        if (select.patterns.empty()) {
+            fail("\"select-name\" needs a name");
         }
         return select;
     }

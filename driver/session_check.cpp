@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "display_path.h"
+#include "name_pattern.h"
+#include "name_text.h"
 #include "output_file.h"
 #include "session.h"
 
@@ -23,9 +25,9 @@ class Checker {
 public:
     Checker(SessionHost& host, const std::vector<std::string>& inputs) : host_(host), inputs_(inputs) {}
 
-    void Check(const Action& action) {
+    void Check(Action& action) {
         origin_ = &action.origin;
-        std::visit([this](const auto& what) { CheckOne(what); }, action.what);
+        std::visit([this](auto& what) { CheckOne(what); }, action.what);
     }
 
 private:
@@ -59,6 +61,30 @@ private:
             if (index >= count) {
                 Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
                      std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
+            }
+        }
+    }
+    // The names are those the nodes have now, before anything has run.
+    void CheckOne(SelectNamed& select) const {
+        const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
+        std::vector<bool> taken(nodes.size(), false);
+        select.indices.clear();
+        for (const std::string& pattern : select.patterns) {
+            bool found = false;
+            for (std::size_t k = 1; k < nodes.size(); ++k) {
+                if (NameMatches(pattern, nodes[k]->Name())) {
+                    found = true;
+                    if (!taken[k]) {
+                        taken[k] = true;
+                        select.indices.push_back(k);
+                    }
+                }
+            }
+            if (!found) {
+                Fail(NameMatches(pattern, nodes[0]->Name())
+                         ? "only node 0 " + QuoteName(nodes[0]->Name()) + ", the scene root, has a name that matches " +
+                               QuoteName(pattern) + ", and the root cannot be selected"
+                         : "no node has a name that matches " + QuoteName(pattern));
             }
         }
     }
@@ -105,9 +131,9 @@ private:
 
 }  // namespace
 
-void CheckSession(const std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs) {
+void CheckSession(std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs) {
     Checker checker(host, inputs);
-    for (const Action& action : actions) {
+    for (Action& action : actions) {
         checker.Check(action);
     }
 }

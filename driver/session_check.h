@@ -14,7 +14,10 @@ namespace driver {
 // of a file that is not a tool library, or while a tool is open; "close",
 // "press", "radio" or "rightclick" with no tool open; a caption that the
 // panel of the tool open at that point does not have; a "save" to a file
-// that cannot be written or is one of `inputs`. Loads the tools it meets.
-void CheckSession(const std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs);
+// that cannot be written, is one of `inputs` or is not named for the
+// scene's format. Finds the nodes of each "select-name" by the names they
+// have before the run, and refuses a pattern that fits none (or the root
+// alone). Loads the tools it meets.
+void CheckSession(std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs);
 
 }  // namespace driver

@@ -82,10 +82,14 @@ void SessionReplay::RunOne(const CloseTool&) {
     transcript_.Note("closed " + Quoted(toolName_));
 }
 
-void SessionReplay::RunOne(const SelectNodes& select) {
+void SessionReplay::RunOne(const SelectNodes& select) { Select(select.indices); }
+
+void SessionReplay::RunOne(const SelectNamed& select) { Select(select.indices); }
+
+void SessionReplay::Select(const std::vector<std::size_t>& indices) {
     std::vector<standin::StandinNode*> nodes;
     std::string names;
-    for (const std::size_t index : select.indices) {
+    for (const std::size_t index : indices) {
         standin::StandinNode* node = host_.Nodes()[index];
         nodes.push_back(node);
         names += (names.empty() ? "" : ", ") + std::to_string(index) + " " + QuoteName(node->Name());

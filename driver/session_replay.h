@@ -55,6 +55,7 @@ private:
     void RunOne(const OpenTool& open);
     void RunOne(const CloseTool&);
     void RunOne(const SelectNodes& select);
+    void RunOne(const SelectNamed& select);
     void RunOne(const PressButton& press);
     void RunOne(const ClickRadio& radio);
     void RunOne(const ClickViewport& click);
@@ -64,6 +65,7 @@ private:
     void RunOne(const KeepScene& keep);
     void RunOne(const PrintNodes&);
 
+    void Select(const std::vector<std::size_t>& indices);
     void PressControl(const std::string& caption, bool customButton);
     void ReportEffects(const HostView& before);
     void ReportDialog();

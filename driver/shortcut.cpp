@@ -7,7 +7,11 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
     std::vector<Action> actions;
     if (shortcut.command == "align" || shortcut.command == "pivot") {
         actions.push_back({OpenTool{"Tarvel"}, command});
-        actions.push_back({SelectNodes{shortcut.selection}, {"--select", 0}});
+        if (shortcut.selectName) {
+            actions.push_back({SelectNamed{{*shortcut.selectName}, {}}, {"--select-name", 0}});
+        } else {
+            actions.push_back({SelectNodes{shortcut.selection}, {"--select", 0}});
+        }
         if (shortcut.command == "align") {
             actions.push_back({PressButton{"Align"}, command});
         } else {

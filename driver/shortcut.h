@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ namespace driver {
 struct Shortcut {
     std::string command;                 // "align", "pivot", "save-names" or "load-names"
     std::vector<std::size_t> selection;  // --select
+    std::optional<std::string> selectName;  // --select-name, instead
     std::string axis;                    // --axis: "X", "Y" or "Z"
     Point3 from, to;                     // --from, --to
     std::string names;                   // NAMES: the path for the names tool's file dialog

@@ -30,6 +30,7 @@ std::string Outcome(const Arguments& arguments) {
         for (const std::size_t index : shortcut.selection) {
             text += " select=" + std::to_string(index);
         }
+        text += shortcut.selectName ? " select-name=[" + *shortcut.selectName + "]" : "";
         if (!shortcut.axis.empty()) {
             text += " axis=" + shortcut.axis + " from=" + std::to_string(shortcut.from.z) +
                     " to=" + std::to_string(shortcut.to.z);
@@ -60,7 +61,13 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "pivot scene=s.json select=7 axis=Z from=0.000000 to=1000000015047466219876688855040.000000"},
         {{"save-names", "s.json", "--", "-names.txt"}, "save-names scene=s.json names=-names.txt"},
         {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
-        {{"--", "align", "s.json"}, "error: align needs --select"},
+        {{"--", "align", "s.json"}, "error: align needs --select or --select-name"},
+        {{"align", "s.json", "--select-name", "Door Frame*"}, "align scene=s.json select-name=[Door Frame*]"},
+        {{"pivot", "s.json", "--select-name=", "--axis=X", "--from=0,0,0", "--to=0,0,1"},
+         "pivot scene=s.json select-name=[] axis=X from=0.000000 to=1.000000"},
+        {{"align", "s.json", "--select", "7", "--select-name", "Door"}, "error: --select and --select-name cannot both be given"},
+        {{"align", "s.json", "--select-name", "A", "--select-name", "B"}, "error: --select-name is given twice"},
+        {{"s.json", "x.session", "--select-name", "Door"}, "error: --select-name is an option of align and pivot only"},
         {{"align", "s.json", "--select", "5", "-o", "-"}, "align scene=s.json select=5 out=- transcript-to-stderr"},
         {{"s.json", "x.session", "--help", "--diff"}, "help"},
         {{"--version"}, "version"},
@@ -90,6 +97,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "error: --to: \"3x\" is not a number"},
         {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0,0", "--to", "1e39,0,1"},
          "error: --to: \"1e39\" is not a finite number in single precision"},
+        {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0,0", "--to", "1e400,0,1"},
+         "error: --to: \"1e400\" is not a finite number in single precision"},
         {{"pivot", "s.json", "--select", "1", "--axis", "X", "--to", "0,0,1"}, "error: pivot needs --from"},
         {{"s.json", "x.session", "-o", "s.json"}, "error: -o: \"s.json\" is the scene file, which is only read"},
         {{"s.json", "x.session", "-o", "./x.session"}, "error: -o: \"./x.session\" is the session, which is only read"},

@@ -8,6 +8,8 @@
 #include <random>
 #include <sstream>
 
+#include "name_pattern.h"
+#include "name_text.h"
 #include "node_state.h"
 #include "number_text.h"
 #include "plugin_directory.h"
@@ -70,6 +72,39 @@ TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
     }
 }
 
+// Names as a session gives them: a name in double quotes reads back as the
+// transcript shows it, and patterns fit names by their characters.
+TEST(DriverRun, NamesReadBackAsTheTranscriptShowsThemAndPatternsFitThem) {
+    std::mt19937 random(11);
+    for (int i = 0; i < 2000; ++i) {
+        std::string name(random() % 8, ' ');
+        for (char& c : name) {
+            c = static_cast<char>(random() % 2 == 0 ? "aZ \"\\*?\xc3\xa9"[random() % 9] : random() % 256);
+        }
+        const std::string quoted = driver::QuoteName(name);
+        const driver::QuotedName read = driver::ReadQuotedName(quoted, 0);
+        ASSERT_EQ(read.problem, "") << quoted;
+        ASSERT_EQ(read.name, name) << quoted;
+        ASSERT_EQ(read.end, quoted.size()) << quoted;
+        ASSERT_TRUE(driver::NameMatches(name, name) && driver::NameMatches("*", name)) << quoted;
+    }
+    const struct {
+        const char* pattern;
+        const char* name;
+        bool fits;
+    } cases[] = {
+        {"Ch*", "Chair", true},           {"C?air", "Chair", true},      {"*a*r", "Chair", true},
+        {"Chair?", "Chair", false},       {"chair", "Chair", false},     {"*.*", "Door.001", true},
+        {"?", "\xc3\xa9", true},          {"??", "\xc3\xa9", false},     {"?", "\xe9", true},
+        {"Caf?", "Caf\xc3\xa9", true},     {"", "", true},                {"", "a", false},
+        {"*b*b*b", "abababab", true},     {"*b*b*c", "abababab", false}, {"a*", "", false},
+    };
+    for (const auto& entry : cases) {
+        EXPECT_EQ(driver::NameMatches(entry.pattern, entry.name), entry.fits) << entry.pattern << " " << entry.name;
+    }
+    EXPECT_EQ(driver::ReadQuotedName("\"Door", 0).problem, "a name in double quotes has no closing double quote");
+}
+
 TEST(DriverRun, ChangesAreFoundByTheValuesThemselves) {
     const driver::NodeState huge{"Huge", Scaled(3e19f, {1, 2, 3}), Scaled(3e19f, {1, 2, 3})};
     EXPECT_TRUE(Aspects(huge, huge).empty()) << "rows of length 3e19 are unchanged";
@@ -114,7 +149,7 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
     std::ostringstream out;
     {
         driver::SessionHost host(*file, driver::PluginDirectory());
-        const std::vector<driver::Action> actions = {
+        std::vector<driver::Action> actions = {
             {driver::OpenTool{"Tarvel"}, {"test", 1}},
             {driver::PressButton{"Align"}, {"test", 2}},
             {driver::CloseTool{}, {"test", 3}},
