@@ -56,6 +56,7 @@ package: native windows
 demo: native
 	mkdir -p out
 	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
+	./build/native/bin/morvane-host examples/room.gltf examples/room.session --diff -o out/room.gltf
 
 clean:
 	rm -rf build out

@@ -32,7 +32,7 @@ ObjectLayout LayoutOf(const JsonValue& object, const std::vector<JsonMember>& me
     layout.colon = Between(object, members.front().keySpan.end, members.front().value.GetSpan().begin);
     layout.separator = members.size() > 1
                            ? Between(object, members[0].value.GetSpan().end, members[1].keySpan.begin)
-                           : "," + (layout.leading.empty() ? std::string() : layout.leading);
+                           : "," + (layout.leading.empty() ? std::string(" ") : layout.leading);
     layout.closing = Between(object, members.back().value.GetSpan().end, span.end - 1);
     return layout;
 }
