@@ -68,15 +68,6 @@ std::string FormatScales(const NodeState& node) {
 
 }  // namespace
 
-bool NodeChange::Placed() const {
-    for (const std::string& aspect : aspects) {
-        if (aspect != "name" && aspect != "object") {
-            return true;
-        }
-    }
-    return false;
-}
-
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after) {
     NodeChange change;
     change.index = index;

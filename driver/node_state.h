@@ -36,9 +36,6 @@ struct NodeChange {
     std::vector<std::string> aspects;  // "name", "position", "orientation", "scale", "axes", "object"
     std::vector<std::string> lines;    // "position (..) -> (..)", ...
     bool Empty() const { return aspects.empty(); }
-    // True when the pivot moved, turned or scaled: more than the name or
-    // the object alone.
-    bool Placed() const;
 };
 
 // Compares the values themselves: any difference is a change. The axis

@@ -9,6 +9,14 @@
 
 namespace driver {
 
+// What of a node's placement an animation drives.
+struct AnimatedParts {
+    bool translation = false;
+    bool rotation = false;
+    bool scale = false;
+    bool Any() const { return translation || rotation || scale; }
+};
+
 // A scene read from a file in one of the formats the driver knows, with
 // what that format needs to write the scene back. The document is the
 // stand-in scene the run works on; the rest (the file's other content, how
@@ -36,11 +44,12 @@ public:
     // written then.
     virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;
 
-    // True for a node whose placement an animation of the file drives, so
-    // that an edit of it is overridden when the animation plays.
-    virtual bool DrivenByAnimation(const standin::StandinNode& node) const {
+    // The parts of a node's placement relative to its parent that an
+    // animation of the file drives, so that an edit of them is overridden
+    // when the animation plays.
+    virtual AnimatedParts DrivenByAnimation(const standin::StandinNode& node) const {
         (void)node;
-        return false;
+        return {};
     }
 
 protected:

@@ -200,6 +200,34 @@ void SessionReplay::ReportDialog() {
     }
 }
 
+// The parts of the node's local placement that the change gave new values
+// and an animation drives, as a list ("rotation and scale").
+std::string SessionReplay::OverriddenByAnimation(const NodeChange& change) const {
+    const AnimatedParts driven = host_.File().DrivenByAnimation(*host_.Nodes()[change.index]);
+    if (!driven.Any()) {
+        return "";
+    }
+    AnimatedParts changed;
+    for (const std::string& aspect : change.aspects) {
+        changed.translation = changed.translation || aspect == "position";
+        changed.rotation = changed.rotation || aspect == "orientation" || aspect == "axes";
+        changed.scale = changed.scale || aspect == "scale" || aspect == "axes";
+    }
+    std::vector<const char*> parts;
+    for (const auto& [part, name] : {std::pair{driven.translation && changed.translation, "translation"},
+                                     std::pair{driven.rotation && changed.rotation, "rotation"},
+                                     std::pair{driven.scale && changed.scale, "scale"}}) {
+        if (part) {
+            parts.push_back(name);
+        }
+    }
+    std::string list;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + std::string(parts[i]);
+    }
+    return list;
+}
+
 void SessionReplay::ReportEffects(const HostView& before) {
     ReportDialog();
     standin::StandinInterface& host = host_.Host();
@@ -218,9 +246,10 @@ void SessionReplay::ReportEffects(const HostView& before) {
         }
         const std::string node = "node " + std::to_string(change.index) + " " + QuoteName(change.name);
         transcript_.Note("changed " + node + ": " + aspects);
-        if (change.Placed() && host_.File().DrivenByAnimation(*host_.Nodes()[change.index])) {
-            transcript_.Note("warning: " + node + ": its animation overrides the new placement when it plays "
-                             "(the edit is still written)");
+        const std::string overridden = OverriddenByAnimation(change);
+        if (!overridden.empty()) {
+            transcript_.Note("warning: " + node + ": an animation drives its " + overridden +
+                             ", which overrides the new placement when it plays (the edit is still written)");
         }
     }
     const bool pickMode = host.ActivePickMode() != nullptr;

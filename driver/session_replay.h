@@ -68,6 +68,7 @@ private:
     void Select(const std::vector<std::size_t>& indices);
     void PressControl(const std::string& caption, bool customButton);
     void ReportEffects(const HostView& before);
+    std::string OverriddenByAnimation(const NodeChange& change) const;
     void ReportDialog();
     std::string NextAnswer(bool saving, const std::string& refusal);
     // The run was not done; the first reason is kept.

@@ -332,13 +332,18 @@ TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {
     EXPECT_NE(written.find("\"name\": \"Crate\""), std::string::npos);
 }
 
-TEST(GltfScene, AnimationChannelsTellWhichNodesTheyPlace) {
+TEST(GltfScene, AnimationChannelsTellWhatOfWhichNodesTheyPlace) {
     auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{}, {}, {}],
         "animations": [{"channels": [{"target": {"node": 1, "path": "rotation"}}, {"target": {"node": 2, "path": "weights"}},
-                                     {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5])"));
+                                     {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5,
+                       {"channels": [{"target": {"node": 1, "path": "scale"}}]}])"));
     const auto nodes = Nodes(*file);
-    EXPECT_FALSE(file->DrivenByAnimation(*nodes[0]));
-    EXPECT_FALSE(file->DrivenByAnimation(*nodes[1]));
-    EXPECT_TRUE(file->DrivenByAnimation(*nodes[2]));
-    EXPECT_FALSE(file->DrivenByAnimation(*nodes[3])) << "morph weights do not place a node";
+    auto parts = [&](std::size_t k) {
+        const driver::AnimatedParts driven = file->DrivenByAnimation(*nodes[k]);
+        return std::string(driven.translation ? "T" : "") + (driven.rotation ? "R" : "") + (driven.scale ? "S" : "");
+    };
+    EXPECT_EQ(parts(0), "");
+    EXPECT_EQ(parts(1), "");
+    EXPECT_EQ(parts(2), "RS");
+    EXPECT_EQ(parts(3), "") << "morph weights do not place a node";
 }

@@ -374,8 +374,8 @@ private:
 
     // Channels that drive a node's placement. Animations are not the tools'
     // business otherwise, so what does not fit is passed over.
-    std::vector<bool> AnimatedNodes(const std::optional<JsonValue>& animations, std::size_t count) const {
-        std::vector<bool> animated(count, false);
+    std::vector<AnimatedParts> AnimatedNodes(const std::optional<JsonValue>& animations, std::size_t count) const {
+        std::vector<AnimatedParts> animated(count);
         if (!animations || !animations->Is(Kind::Array)) {
             return animated;
         }
@@ -395,8 +395,10 @@ private:
                 const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
                 if (index && *index < count && path && path->Is(Kind::String)) {
                     const std::string driven = path->String();
-                    animated[*index] = animated[*index] || driven == "translation" || driven == "rotation" ||
-                                       driven == "scale";
+                    AnimatedParts& parts = animated[*index];
+                    parts.translation = parts.translation || driven == "translation";
+                    parts.rotation = parts.rotation || driven == "rotation";
+                    parts.scale = parts.scale || driven == "scale";
                 }
             }
         }

@@ -8,6 +8,7 @@
 #include "gltf/gltf_transform.h"
 #include "gltf/json_view.h"
 #include "object_state.h"
+#include "scene_format.h"
 
 namespace driver::gltf {
 
@@ -65,7 +66,7 @@ struct GltfModel {
     std::optional<Span> nodesArray;
     SceneEntry scene;
     std::vector<UriEntry> uris;
-    std::vector<bool> animated;  // by node: an animation channel drives its translation, rotation or scale
+    std::vector<AnimatedParts> animated;  // by node: what animation channels drive
 };
 
 // Reads `json`, the JSON of a glTF 2.0 file. Throws SceneFileError, with

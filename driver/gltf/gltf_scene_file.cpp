@@ -116,9 +116,10 @@ public:
                     : "the scene is glTF, which is written to a .gltf file";
     }
     std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
-    bool DrivenByAnimation(const StandinNode& node) const override {
+    AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const auto found = indexOf_.find(&node);
-        return found != indexOf_.end() && found->second > 0 && model_.animated[records_[found->second].gltf];
+        return found != indexOf_.end() && found->second > 0 ? model_.animated[records_[found->second].gltf]
+                                                            : AnimatedParts();
     }
 
 private:
