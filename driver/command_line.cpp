@@ -219,36 +219,46 @@ void CheckOutputs(const Invocation& invocation) {
 
 std::string UsageText() {
     return R"(usage: morvane-host [OPTION]... SCENE SESSION
-       morvane-host align SCENE --select I,J,... [OPTION]...
-       morvane-host pivot SCENE --select I --axis X|Y|Z --from x,y,z --to x,y,z [OPTION]...
+       morvane-host align SCENE (--select I,J,... | --select-name NAME) [OPTION]...
+       morvane-host pivot SCENE (--select I | --select-name NAME) --axis X|Y|Z --from x,y,z --to x,y,z [OPTION]...
        morvane-host save-names SCENE NAMES [OPTION]...
        morvane-host load-names SCENE NAMES [OPTION]...
        morvane-host --help | --version
 
-Runs the Tarvel and Velkora plug-ins on a scene read from a scene file,
-loading them through their exports and working through their panels, as the
-host does, and prints a transcript of every action and what the host and
-the tools said it did. The scene file is only read: the final scene is
-written only with -o.
+Runs the Tarvel and Velkora plug-ins on a scene, loading them through their
+exports and working through their panels, as the host does, and prints a
+transcript of every action and what the host and the tools said it did.
+SCENE is a glTF 2.0 file, .gltf or .glb (see docs/gltf.md), or a scene file
+of the project's own, in JSON (see docs/scene-files.md). It is only read:
+the final scene is written only with -o.
 
 Commands:
   SCENE SESSION   replay the session script SESSION (one action a line; see
-                  docs/sessions.md) on the scene SCENE (see docs/scene-files.md)
+                  docs/sessions.md) on the scene SCENE
   align           select nodes I,J,... (pre-order indices; 0, the root, cannot
-                  be selected) and press "Align" of Tarvel: each selected node
-                  takes the place, orientation and axis scale of its namesake;
-                  the children of a moved node stay where they are
-  pivot           select node I, choose the axis, press "Pick" of Tarvel and
-                  click the two points: the pivot moves to --from and its axis
-                  turns towards --to, while the object stays where it is
+                  be selected) or the nodes named NAME, and press "Align" of
+                  Tarvel: each selected node takes the place, orientation and
+                  axis scale of its namesake; the children of a moved node
+                  stay where they are
+  pivot           select node I (or the node named NAME), choose the axis,
+                  press "Pick" of Tarvel and click the two points: the pivot
+                  moves to --from and its axis turns towards --to, while the
+                  object stays where it is
   save-names      press "Save Names To File" of Velkora and answer NAMES
   load-names      press "Load Names Form File" of Velkora (the caption as the
                   tool has it) and answer NAMES; the file dialogs add ".txt"
                   to a name typed without an extension
 
 Options:
-  -o OUT          write the final scene to OUT; "-o -" writes it to standard
-                  output, and the transcript then goes to standard error
+  -o OUT          write the final scene to OUT, in the format SCENE was read
+                  in: a glTF scene to a .gltf file, a GLB one to a .glb file,
+                  a scene file to any other name; "-o -" writes it to
+                  standard output, and the transcript then goes to standard
+                  error
+  --select-name NAME  (align, pivot) instead of --select: the nodes whose
+                  names fit NAME, in pre-order, where "*" stands for any run
+                  of characters and "?" for one; the names are those of
+                  SCENE as read
   --diff          print what changed per node: name, position, orientation,
                   scale and object placement (before and after)
   --svg FILE      draw the scene before and after as an SVG picture
@@ -261,7 +271,9 @@ neither an input nor each other.
 
 The session is checked whole before its first action runs. In the host, a
 selection change unchecks "Pick" while its pick mode goes on; pressing a
-disabled control does nothing, which a session reports and goes on.
+disabled control does nothing, which a session reports and goes on. A
+change to a glTF node that an animation drives is warned of: the animation
+overrides the new placement when it plays.
 
 Exit status: 0 when the run did all that was asked: then the files of -o,
 --svg and "save" are written. 1 when a file, the session or an action
@@ -269,7 +281,7 @@ fails, a file dialog refused or failed, or a tool logged an error (such as
 a names file not written); for a shortcut also when its job did not happen
 (a disabled control, a refused point): then one line on standard error
 says why, and no file of -o, --svg or "save" is written. 2 for a wrong
-command line.
+command line, and for an -o name of another format than SCENE's.
 )";
 }
 
