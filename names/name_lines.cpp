@@ -22,7 +22,7 @@ void AppendNameLine(std::string& out, const char* name, std::size_t length, cons
 }
 
 void NameLineReader::Feed(const char* data, std::size_t size) {
-    while (size > 0) {
+    while (size > 0 && !Full()) {
         const void* found = std::memchr(data, '\n', size);
         const std::size_t before =
             found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
@@ -45,6 +45,9 @@ void NameLineReader::Feed(const char* data, std::size_t size) {
 }
 
 void NameLineReader::Finish() {
+    if (Full()) {
+        return;
+    }
     TakePendingCr();
     if (started_) {
         EndLine();

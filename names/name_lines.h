@@ -25,13 +25,17 @@ constexpr const char* kPlatformLineEnd = "\n";
 void AppendNameLine(std::string& out, const char* name, std::size_t length, const char* lineEnd);
 
 // Splits the bytes of a names file, fed in pieces of any size, into names
-// appended to a list. A line longer than kMaxNameLength gives its first
-// kMaxNameLength characters, and the rest of that line is skipped.
+// appended to a list, until the list holds `wanted` names. A line longer
+// than kMaxNameLength gives its first kMaxNameLength characters, and the
+// rest of that line is skipped.
 class NameLineReader {
 public:
-    explicit NameLineReader(std::vector<std::string>& names) : names_(names) {}
+    explicit NameLineReader(std::vector<std::string>& names, std::size_t wanted = static_cast<std::size_t>(-1))
+        : names_(names), wanted_(wanted) {}
 
+    // Once Full, the rest of the input is not looked at.
     void Feed(const char* data, std::size_t size);
+    bool Full() const { return names_.size() >= wanted_; }
     // The end of the file: a last line without a line end still counts.
     void Finish();
 
@@ -41,6 +45,7 @@ private:
     void EndLine();
 
     std::vector<std::string>& names_;
+    std::size_t wanted_;
     std::string line_;
     bool started_ = false;    // a byte of the current line was consumed
     bool cut_ = false;        // a NUL or the length limit ended the name
