@@ -21,11 +21,33 @@ void AppendNameLine(std::string& out, const char* name, std::size_t length, cons
     out.append(lineEnd);
 }
 
+void NameLines::Append(const char* name) {
+    const std::size_t length = std::strlen(name);
+    // A name's line at its longest: every character a line end.
+    const std::size_t longest = (length + 1) * std::strlen(kPlatformLineEnd);
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
+        blocks_.emplace_back().reserve(longest > kBlockSize ? longest : kBlockSize);
+    }
+    AppendNameLine(blocks_.back(), name, length, kPlatformLineEnd);
+    ++count_;
+}
+
 void NameLineReader::Feed(const char* data, std::size_t size) {
     while (size > 0 && !Full()) {
         const void* found = std::memchr(data, '\n', size);
         const std::size_t before =
             found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
+        if (found != nullptr && !started_ && !pendingCr_) {
+            // A whole line within this piece: its name is taken straight from it.
+            std::size_t length = before > 0 && data[before - 1] == '\r' ? before - 1 : before;
+            if (const void* nul = std::memchr(data, '\0', length)) {
+                length = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
+            }
+            names_.emplace_back(data, length < kMaxNameLength ? length : kMaxNameLength);
+            data += before + 1;
+            size -= before + 1;
+            continue;
+        }
         if (before > 0) {
             TakePendingCr();
             const bool endsInCr = data[before - 1] == '\r';

@@ -24,6 +24,22 @@ constexpr const char* kPlatformLineEnd = "\n";
 // `lineEnd` as its line end would: every LF of the name becomes `lineEnd`.
 void AppendNameLine(std::string& out, const char* name, std::size_t length, const char* lineEnd);
 
+// Names kept as the lines of a names file that they become, with this
+// platform's line ends, in blocks of about kBlockSize bytes, so that a long
+// list is never copied to grow.
+class NameLines {
+public:
+    static constexpr std::size_t kBlockSize = 1 << 20;
+
+    void Append(const char* name);
+    std::size_t size() const { return count_; }
+    const std::vector<std::string>& Blocks() const { return blocks_; }
+
+private:
+    std::vector<std::string> blocks_;
+    std::size_t count_ = 0;
+};
+
 // Splits the bytes of a names file, fed in pieces of any size, into names
 // appended to a list, until the list holds `wanted` names. A line longer
 // than kMaxNameLength gives its first kMaxNameLength characters, and the

@@ -61,9 +61,9 @@ SaveResult NamesUtility::SaveNames(std::string path) {
         return target.Stopped("");
     }
     try {
-        std::vector<std::string> list;
-        CollectNames(ip->RootNode(), list);
-        return target.Write(list);
+        names_file::NameLines lines;
+        CollectNames(ip->RootNode(), lines);
+        return target.Write(lines);
     } catch (...) {
         return target.Stopped(kOutOfMemory);
     }

@@ -6,6 +6,7 @@
 
 #include "custom_button.h"
 #include "interface.h"
+#include "name_lines.h"
 #include "names_result.h"
 #include "utility_plugin.h"
 #include "win32/win_api.h"
@@ -30,8 +31,10 @@ public:
     // happened; the commands themselves log nothing.
     SaveResult SaveNames(std::string path);
     LoadResult LoadNames(std::string path);
-    // The walks behind them, in scene order (pre-order from `node`).
+    // The walks behind them, in scene order (pre-order from `node`). A save
+    // collects the names as the lines they become.
     void CollectNames(SceneNode* node, std::vector<std::string>& list);
+    void CollectNames(SceneNode* node, names_file::NameLines& lines);
     bool ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position);
 
     // State, for tests and the driver.

@@ -14,30 +14,18 @@ using native_file::ReasonOf;
 
 namespace {
 
-// The content is written in pieces of about this size.
-constexpr std::size_t kBlockSize = 1 << 20;
 // Temporary names are random, so an attempt fails only when another
 // program made the same name; a few attempts are plenty.
 constexpr int kTemporaryAttempts = 16;
 
-Error WriteLines(File& file, const std::vector<std::string>& names) {
-    std::string block;
-    block.reserve(kBlockSize + kBlockSize / 2);
-    for (const std::string& name : names) {
-        names_file::AppendNameLine(block, name.data(), name.size(), names_file::kPlatformLineEnd);
-        if (block.size() >= kBlockSize) {
-            if (const Error error = file.Write(block.data(), block.size()); error != Error::None) {
-                return error;
-            }
-            block.clear();
+// Writes all lines and closes the file: the first error of either.
+Error WriteAndClose(File& file, const names_file::NameLines& names) {
+    Error written = Error::None;
+    for (const std::string& block : names.Blocks()) {
+        if (written == Error::None) {
+            written = file.Write(block.data(), block.size());
         }
     }
-    return file.Write(block.data(), block.size());
-}
-
-// Writes all names and closes the file: the first error of either.
-Error WriteAndClose(File& file, const std::vector<std::string>& names) {
-    const Error written = WriteLines(file, names);
     const Error closed = file.Close();
     return written != Error::None ? written : closed;
 }
@@ -113,7 +101,7 @@ SaveResult SaveTarget::Stopped(const std::string& reason) const {
     return result;
 }
 
-SaveResult SaveTarget::Write(const std::vector<std::string>& names) {
+SaveResult SaveTarget::Write(const names_file::NameLines& names) {
     if (!open_ || finished_) {
         return Stopped("the file is not open");
     }
@@ -124,7 +112,7 @@ SaveResult SaveTarget::Write(const std::vector<std::string>& names) {
     }
 }
 
-SaveResult SaveTarget::WriteOrThrow(const std::vector<std::string>& names) {
+SaveResult SaveTarget::WriteOrThrow(const names_file::NameLines& names) {
     if (created_) {
         const Error error = WriteAndClose(target_.file, names);
         if (error != Error::None) {
@@ -156,7 +144,7 @@ std::string SaveTarget::InPlaceReason() const {
     return "";
 }
 
-bool SaveTarget::TryReplace(const std::vector<std::string>& names, SaveResult& result, std::string& reason) {
+bool SaveTarget::TryReplace(const names_file::NameLines& names, SaveResult& result, std::string& reason) {
     File temporary;
     const Error made = CreateTemporary(target_.path, temporary_, temporary);
     if (made == Error::NoSpace || made == Error::Io) {
@@ -197,7 +185,7 @@ bool SaveTarget::TryReplace(const std::vector<std::string>& names, SaveResult& r
     return true;
 }
 
-SaveResult SaveTarget::WriteInPlace(const std::vector<std::string>& names, const std::string& reason) {
+SaveResult SaveTarget::WriteInPlace(const names_file::NameLines& names, const std::string& reason) {
     if (const Error error = target_.file.Truncate(); error != Error::None) {
         return Stopped(ReasonOf(error));
     }

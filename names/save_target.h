@@ -1,8 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "name_lines.h"
 #include "names_result.h"
 #include "native_file.h"
 
@@ -34,17 +34,17 @@ public:
     // why the file did not open, or `reason` for a later failure.
     SaveResult Stopped(const std::string& reason) const;
 
-    // Writes one line per name. Allowed once, when open.
-    SaveResult Write(const std::vector<std::string>& names);
+    // Writes the lines. Allowed once, when open.
+    SaveResult Write(const names_file::NameLines& names);
 
 private:
-    SaveResult WriteOrThrow(const std::vector<std::string>& names);
+    SaveResult WriteOrThrow(const names_file::NameLines& names);
     // Why the file must be written in place; empty when it can be replaced.
     std::string InPlaceReason() const;
     // Tries to replace the file. Done: `result` holds the outcome. Not
     // done: replacing turned out impossible for `reason`, nothing changed.
-    bool TryReplace(const std::vector<std::string>& names, SaveResult& result, std::string& reason);
-    SaveResult WriteInPlace(const std::vector<std::string>& names, const std::string& reason);
+    bool TryReplace(const names_file::NameLines& names, SaveResult& result, std::string& reason);
+    SaveResult WriteInPlace(const names_file::NameLines& names, const std::string& reason);
     void RemoveTemporary();
 
     native_file::Target target_;
