@@ -156,7 +156,13 @@ Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath)
 }
 
 Error Replace(const std::string& replacement, const std::string& target) {
-    return MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Error::None : LastError();
+    if (MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return Error::None;
+    }
+    // The target opened for writing and a file could be made beside it, so a
+    // refusal comes from a program that holds the target open.
+    const Error error = LastError();
+    return error == Error::Denied ? Error::InUse : error;
 }
 
 void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
