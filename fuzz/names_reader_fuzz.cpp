@@ -93,6 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     const Names model = ModelNames(text);
     Check(ReadInPieces(text) == model, "reader fed in pieces");
+    // A reader that wants fewer names than the text holds stops at them.
+    const std::size_t wanted = size > 0 ? data[0] % 8 : 0;
+    Names first;
+    names_file::NameLineReader limited(first, wanted);
+    limited.Feed(text.data(), text.size());
+    limited.Finish();
+    Check(first == Names(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(std::min(wanted, model.size()))),
+          "reader that wants fewer names");
 
     if (std::FILE* file = std::fopen(ScratchFile().c_str(), "wb")) {
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

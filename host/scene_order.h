@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "scene_node.h"
@@ -41,4 +43,31 @@ bool VisitPreOrder(SceneNode* root, Visit&& visit) {
         path.push_back({child, 0});
     }
     return true;
+}
+
+// The number of nodes of `root`'s subtree, `root` included (0 for none),
+// with fewer host calls than a walk: in pre-order, each node is asked its
+// child count once and then all its children in index order, before the
+// children's subtrees follow. A null child is not counted. Without
+// recursion, like the walk.
+inline std::size_t CountNodes(SceneNode* root) {
+    std::size_t count = 0;
+    std::vector<SceneNode*> pending;  // the last is counted next
+    if (root != nullptr) {
+        pending.push_back(root);
+    }
+    while (!pending.empty()) {
+        SceneNode* const node = pending.back();
+        pending.pop_back();
+        ++count;
+        const std::size_t first = pending.size();
+        const int children = node->ChildCount();
+        for (int i = 0; i < children; ++i) {
+            if (SceneNode* const child = node->ChildNode(i)) {
+                pending.push_back(child);
+            }
+        }
+        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+    }
+    return count;
 }

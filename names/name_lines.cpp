@@ -32,7 +32,19 @@ void NameLines::Append(const char* name) {
     ++count_;
 }
 
-void NameLineReader::Feed(const char* data, std::size_t size) {
+void NameList::reserve(std::size_t names, std::size_t bytes) {
+    starts_.reserve(names);
+    text_.reserve(bytes + names);
+}
+
+void NameList::emplace_back(const char* name, std::size_t length) {
+    starts_.push_back(text_.size());
+    text_.append(name, length);
+    text_.push_back('\0');
+}
+
+template <typename List>
+void NameLineReader<List>::Feed(const char* data, std::size_t size) {
     while (size > 0 && !Full()) {
         const void* found = std::memchr(data, '\n', size);
         const std::size_t before =
@@ -66,7 +78,8 @@ void NameLineReader::Feed(const char* data, std::size_t size) {
     }
 }
 
-void NameLineReader::Finish() {
+template <typename List>
+void NameLineReader<List>::Finish() {
     if (Full()) {
         return;
     }
@@ -76,14 +89,16 @@ void NameLineReader::Finish() {
     }
 }
 
-void NameLineReader::TakePendingCr() {
+template <typename List>
+void NameLineReader<List>::TakePendingCr() {
     if (pendingCr_) {
         pendingCr_ = false;
         Append("\r", 1);
     }
 }
 
-void NameLineReader::Append(const char* data, std::size_t size) {
+template <typename List>
+void NameLineReader<List>::Append(const char* data, std::size_t size) {
     started_ = true;
     if (cut_) {
         return;
@@ -101,11 +116,15 @@ void NameLineReader::Append(const char* data, std::size_t size) {
     line_.append(data, take);
 }
 
-void NameLineReader::EndLine() {
-    names_.push_back(line_);
+template <typename List>
+void NameLineReader<List>::EndLine() {
+    names_.emplace_back(line_.data(), line_.size());
     line_.clear();
     started_ = false;
     cut_ = false;
 }
+
+template class NameLineReader<NameList>;
+template class NameLineReader<std::vector<std::string>>;
 
 }  // namespace names_file

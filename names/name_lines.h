@@ -40,13 +40,32 @@ private:
     std::size_t count_ = 0;
 };
 
+// Names as a load reads them: packed in one text, each ended by a NUL, so
+// that a long list is a few allocations, not one per name.
+class NameList {
+public:
+    // Room for `names` names of `bytes` characters in all.
+    void reserve(std::size_t names, std::size_t bytes);
+    void emplace_back(const char* name, std::size_t length);
+    void push_back(const std::string& name) { emplace_back(name.data(), name.size()); }
+    std::size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
+    // The zero-terminated name at `index`, valid until the list changes.
+    const char* operator[](std::size_t index) const { return text_.data() + starts_[index]; }
+
+private:
+    std::string text_;
+    std::vector<std::size_t> starts_;
+};
+
 // Splits the bytes of a names file, fed in pieces of any size, into names
-// appended to a list, until the list holds `wanted` names. A line longer
-// than kMaxNameLength gives its first kMaxNameLength characters, and the
-// rest of that line is skipped.
+// appended to a list (a NameList or a vector of strings), until the list
+// holds `wanted` names. A line longer than kMaxNameLength gives its first
+// kMaxNameLength characters, and the rest of that line is skipped.
+template <typename List>
 class NameLineReader {
 public:
-    explicit NameLineReader(std::vector<std::string>& names, std::size_t wanted = static_cast<std::size_t>(-1))
+    explicit NameLineReader(List& names, std::size_t wanted = static_cast<std::size_t>(-1))
         : names_(names), wanted_(wanted) {}
 
     // Once Full, the rest of the input is not looked at.
@@ -60,12 +79,15 @@ private:
     void Append(const char* data, std::size_t size);
     void EndLine();
 
-    std::vector<std::string>& names_;
+    List& names_;
     std::size_t wanted_;
     std::string line_;
     bool started_ = false;    // a byte of the current line was consumed
     bool cut_ = false;        // a NUL or the length limit ended the name
     bool pendingCr_ = false;  // the last byte fed was a CR not yet placed
 };
+
+extern template class NameLineReader<NameList>;
+extern template class NameLineReader<std::vector<std::string>>;
 
 }  // namespace names_file

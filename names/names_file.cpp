@@ -18,22 +18,13 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr const char* kNotOpen = "the tool is not open";
 constexpr const char* kOutOfMemory = "out of memory";
 
-// The number of nodes in the scene, with the calls of a pre-order walk.
-std::size_t CountNodes(SceneNode* root) {
-    std::size_t count = 0;
-    VisitPreOrder(root, [&count](SceneNode*) {
-        ++count;
-        return true;
-    });
-    return count;
-}
-
 // Reads the names of `source` (a file of `size` bytes) into `list` until it
 // holds `wanted` names or the file ends; the file is read once.
 native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std::size_t wanted,
-                             std::vector<std::string>& list) {
+                             names_file::NameList& list) {
     // No more names than lines, and no more lines than bytes and one.
-    list.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size + 1)));
+    const auto names = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size + 1));
+    list.reserve(names, static_cast<std::size_t>(std::min<std::uint64_t>(size, names * names_file::kMaxNameLength)));
     const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
     names_file::NameLineReader reader(list, wanted);
     std::size_t got = 0;
@@ -83,7 +74,7 @@ LoadResult NamesUtility::LoadNames(std::string path) {
             return {false, 0, native_file::ReasonOf(error)};
         }
         SceneNode* const root = ip->RootNode();
-        std::vector<std::string> list;
+        names_file::NameList list;
         if (const native_file::Error error = ReadNames(source, size, CountNodes(root), list);
             error != native_file::Error::None) {
             return {false, 0, native_file::ReasonOf(error)};

@@ -31,11 +31,13 @@ public:
     // happened; the commands themselves log nothing.
     SaveResult SaveNames(std::string path);
     LoadResult LoadNames(std::string path);
-    // The walks behind them, in scene order (pre-order from `node`). A save
-    // collects the names as the lines they become.
+    // The walks behind them, in scene order (pre-order from `node`). The
+    // commands keep their lists packed: a save's names as the lines they
+    // become, a load's in one text.
     void CollectNames(SceneNode* node, std::vector<std::string>& list);
     void CollectNames(SceneNode* node, names_file::NameLines& lines);
     bool ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position);
+    bool ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position);
 
     // State, for tests and the driver.
     HWND Panel() const { return panel; }

@@ -12,6 +12,19 @@ void Collect(SceneNode* node, Add add) {
     });
 }
 
+// The one walk that gives names, from a list of any kind.
+template <typename List, typename Text>
+bool Apply(SceneNode* node, const List& list, std::uint32_t& position, Text text) {
+    return VisitPreOrder(node, [&](SceneNode* visited) {
+        if (position >= list.size()) {
+            return false;
+        }
+        visited->SetNodeName(text(list[position]));
+        ++position;
+        return true;
+    });
+}
+
 }  // namespace
 
 void NamesUtility::CollectNames(SceneNode* node, std::vector<std::string>& list) {
@@ -23,12 +36,9 @@ void NamesUtility::CollectNames(SceneNode* node, names_file::NameLines& lines) {
 }
 
 bool NamesUtility::ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position) {
-    return VisitPreOrder(node, [&](SceneNode* visited) {
-        if (position >= list.size()) {
-            return false;
-        }
-        visited->SetNodeName(list[position].c_str());
-        ++position;
-        return true;
-    });
+    return Apply(node, list, position, [](const std::string& name) { return name.c_str(); });
+}
+
+bool NamesUtility::ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position) {
+    return Apply(node, list, position, [](const char* name) { return name; });
 }
