@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -46,28 +45,31 @@ bool VisitPreOrder(SceneNode* root, Visit&& visit) {
 }
 
 // The number of nodes of `root`'s subtree, `root` included (0 for none),
-// with fewer host calls than a walk: in pre-order, each node is asked its
-// child count once and then all its children in index order, before the
-// children's subtrees follow. A null child is not counted. Without
-// recursion, like the walk.
+// with fewer host calls than the walk: the calls of the walk, but each
+// node is asked its child count only once, when it is reached. A null
+// child is not counted. Without recursion, like the walk.
 inline std::size_t CountNodes(SceneNode* root) {
-    std::size_t count = 0;
-    std::vector<SceneNode*> pending;  // the last is counted next
-    if (root != nullptr) {
-        pending.push_back(root);
+    // A node whose children are being counted: `next` of `count` is the next.
+    struct Open {
+        SceneNode* node;
+        int next;
+        int count;
+    };
+    if (root == nullptr) {
+        return 0;
     }
-    while (!pending.empty()) {
-        SceneNode* const node = pending.back();
-        pending.pop_back();
-        ++count;
-        const std::size_t first = pending.size();
-        const int children = node->ChildCount();
-        for (int i = 0; i < children; ++i) {
-            if (SceneNode* const child = node->ChildNode(i)) {
-                pending.push_back(child);
-            }
+    std::size_t counted = 1;
+    std::vector<Open> path{{root, 0, root->ChildCount()}};
+    while (!path.empty()) {
+        Open& open = path.back();
+        if (open.next >= open.count) {
+            path.pop_back();
+            continue;
         }
-        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+        if (SceneNode* const child = open.node->ChildNode(open.next++)) {
+            ++counted;
+            path.push_back({child, 0, child->ChildCount()});
+        }
     }
-    return count;
+    return counted;
 }

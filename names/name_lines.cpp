@@ -37,14 +37,11 @@ void NameList::reserve(std::size_t names, std::size_t bytes) {
     text_.reserve(bytes + names);
 }
 
-void NameList::emplace_back(const char* name, std::size_t length) {
-    starts_.push_back(text_.size());
-    text_.append(name, length);
-    text_.push_back('\0');
-}
 
 template <typename List>
 void NameLineReader<List>::Feed(const char* data, std::size_t size) {
+    // The first NUL at or after `data`: most pieces hold none.
+    const char* nul = static_cast<const char*>(std::memchr(data, '\0', size));
     while (size > 0 && !Full()) {
         const void* found = std::memchr(data, '\n', size);
         const std::size_t before =
@@ -52,12 +49,15 @@ void NameLineReader<List>::Feed(const char* data, std::size_t size) {
         if (found != nullptr && !started_ && !pendingCr_) {
             // A whole line within this piece: its name is taken straight from it.
             std::size_t length = before > 0 && data[before - 1] == '\r' ? before - 1 : before;
-            if (const void* nul = std::memchr(data, '\0', length)) {
-                length = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
+            if (nul != nullptr && nul < data + length) {
+                length = static_cast<std::size_t>(nul - data);
             }
             names_.emplace_back(data, length < kMaxNameLength ? length : kMaxNameLength);
             data += before + 1;
             size -= before + 1;
+            if (nul != nullptr && nul < data) {
+                nul = static_cast<const char*>(std::memchr(data, '\0', size));
+            }
             continue;
         }
         if (before > 0) {
@@ -75,6 +75,9 @@ void NameLineReader<List>::Feed(const char* data, std::size_t size) {
         EndLine();
         data += before + 1;
         size -= before + 1;
+        if (nul != nullptr && nul < data) {
+            nul = static_cast<const char*>(std::memchr(data, '\0', size));
+        }
     }
 }
 

@@ -46,7 +46,10 @@ class NameList {
 public:
     // Room for `names` names of `bytes` characters in all.
     void reserve(std::size_t names, std::size_t bytes);
-    void emplace_back(const char* name, std::size_t length);
+    void emplace_back(const char* name, std::size_t length) {
+        starts_.push_back(text_.size());
+        text_.append(name, length).push_back('\0');
+    }
     void push_back(const std::string& name) { emplace_back(name.data(), name.size()); }
     std::size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }

@@ -42,16 +42,12 @@ bool RecursiveApply(SceneNode* node, const Names& list, std::uint32_t& position)
     return true;
 }
 
-// The node count of a load: each node's child count once, then all its
-// children, then their subtrees.
+// The node count of a load: the recursive walk, each node asked its child
+// count once.
 std::size_t RecursiveCount(SceneNode* node) {
-    std::vector<SceneNode*> children;
-    for (int i = 0, count = node->ChildCount(); i < count; ++i) {
-        children.push_back(node->ChildNode(i));
-    }
     std::size_t count = 1;
-    for (SceneNode* child : children) {
-        count += RecursiveCount(child);
+    for (int i = 0, children = node->ChildCount(); i < children; ++i) {
+        count += RecursiveCount(node->ChildNode(i));
     }
     return count;
 }
