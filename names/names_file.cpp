@@ -1,9 +1,8 @@
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "name_lines.h"
+#include "name_reader.h"
 #include "names_utility.h"
 #include "native_file.h"
 #include "save_target.h"
@@ -19,21 +18,23 @@ constexpr const char* kNotOpen = "the tool is not open";
 constexpr const char* kOutOfMemory = "out of memory";
 
 // Reads the names of `source` (a file of `size` bytes) into `list` until it
-// holds `wanted` names or the file ends; the file is read once.
+// holds `wanted` names or the file ends; the file is read once, straight
+// into the list.
 native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std::size_t wanted,
                              names_file::NameList& list) {
-    // No more names than lines, and no more lines than bytes and one.
-    const auto names = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size + 1));
-    list.reserve(names, static_cast<std::size_t>(std::min<std::uint64_t>(size, names * names_file::kMaxNameLength)));
-    const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
     names_file::NameLineReader reader(list, wanted);
+    // No more names than lines, no more lines than bytes and one, and no
+    // name longer than its line.
+    const auto names = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size + 1));
+    reader.Reserve(names, static_cast<std::size_t>(std::min<std::uint64_t>(size, names * (names_file::kMaxNameLength + 2))) +
+                              kReadChunk);
     std::size_t got = 0;
     do {
-        if (const native_file::Error error = source.Read(chunk.get(), kReadChunk, got);
+        if (const native_file::Error error = source.Read(reader.Room(kReadChunk), kReadChunk, got);
             error != native_file::Error::None) {
             return error;
         }
-        reader.Feed(chunk.get(), got);
+        reader.Took(got);
     } while (got > 0 && !reader.Full());
     reader.Finish();
     return native_file::Error::None;

@@ -7,6 +7,7 @@
 #include "custom_button.h"
 #include "interface.h"
 #include "name_lines.h"
+#include "name_reader.h"
 #include "names_result.h"
 #include "utility_plugin.h"
 #include "win32/win_api.h"
