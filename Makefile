@@ -1,7 +1,8 @@
 # The two commands of this project. Both install what they need first.
 #   make demo   build and run the demonstration
 #   make test   build everything and run every test
-.PHONY: demo test deps native sanitize fuzz clean wine-deps windows windows-test
+#   make package  the Debian package and the Windows archive, in build/packages
+.PHONY: demo test package deps native sanitize fuzz clean wine-deps windows windows-test
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -43,6 +44,12 @@ test: native sanitize windows
 	ctest --preset sanitize -j $(JOBS)
 	$(MAKE) fuzz
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
+
+# The Debian package of the native build and the zip archive of the 32-bit
+# Windows build.
+package: native windows
+	cpack --preset native
+	cpack --preset windows
 
 demo: native
 	mkdir -p out

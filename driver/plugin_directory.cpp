@@ -1,5 +1,8 @@
 #include "plugin_directory.h"
 
+#include <filesystem>
+#include <system_error>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -8,7 +11,9 @@
 
 namespace driver {
 
-std::string PluginDirectory() {
+namespace {
+
+std::string ProgramDirectory() {
     char path[4096] = {};
 #if defined(_WIN32)
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -20,6 +25,23 @@ std::string PluginDirectory() {
     const auto slash = program.find_last_of('/');
 #endif
     return slash == std::string::npos ? "." : program.substr(0, slash);
+}
+
+}  // namespace
+
+std::string PluginDirectory() {
+    const std::string programDirectory = ProgramDirectory();
+    // The build says where an installation keeps the plug-ins, seen from
+    // the program's folder ("" when it is that folder); a build folder has
+    // no such folder.
+    const std::string fromProgram = MORVANE_PLUGINDIR_FROM_BIN;
+    if (fromProgram.empty()) {
+        return programDirectory;
+    }
+    const std::filesystem::path installed =
+        (std::filesystem::path(programDirectory) / fromProgram).lexically_normal();
+    std::error_code error;
+    return std::filesystem::is_directory(installed, error) ? installed.string() : programDirectory;
 }
 
 }  // namespace driver

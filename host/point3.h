@@ -34,6 +34,9 @@ constexpr Point3 CrossProd(const Point3& a, const Point3& b) {
 
 inline float Length(const Point3& v) { return std::sqrt(DotProd(v, v)); }
 
+// No component is infinite or not a number.
+inline bool IsFinite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 // Unit vector along v. A zero-length vector is returned unchanged (the host
 // does not divide by zero), so callers that need a direction must check.
 inline Point3 Normalize(const Point3& v) {

@@ -1,10 +1,9 @@
-#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "align_node.h"
 #include "namesake_index.h"
 #include "pivot_utility.h"
-#include "scene_order.h"
 
 void PivotUtility::AlignSelected() {
     if (ip == nullptr) {
@@ -16,25 +15,22 @@ void PivotUtility::AlignSelected() {
     }
     ip->SuspendSceneRedraw();
     SceneNode* root = ip->RootNode();
-    if (count == 1) {
-        SceneNode* node = ip->SelectedNode(0);
-        SceneNode* namesake = node != nullptr ? FindNamesake(root, node->NodeName(), node) : nullptr;
-        if (namesake != nullptr) {
-            tarvel::AlignNodeTo(*ip, *node, *namesake);
+    // One walk finds every namesake; Align renames nothing, so they stay
+    // what a search at each node's turn would find.
+    std::vector<SceneNode*> nodes;
+    std::vector<tarvel::NamesakeLookUp> lookUps;
+    nodes.reserve(static_cast<std::size_t>(count));
+    lookUps.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (SceneNode* node = ip->SelectedNode(i)) {
+            nodes.push_back(node);
+            lookUps.push_back({node->NodeName(), node});
         }
-    } else {
-        // One walk finds every namesake; Align renames nothing, so they stay
-        // what a search at each node's turn would find.
-        std::vector<SceneNode*> nodes;
-        nodes.reserve(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            nodes.push_back(ip->SelectedNode(i));
-        }
-        const tarvel::NamesakeIndex namesakes(root, nodes);
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (SceneNode* namesake = namesakes.NamesakeOf(i)) {
-                tarvel::AlignNodeTo(*ip, *nodes[i], *namesake);
-            }
+    }
+    const tarvel::NamesakeIndex namesakes(root, std::move(lookUps));
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (SceneNode* namesake = namesakes.NamesakeOf(i)) {
+            tarvel::AlignNodeTo(*ip, *nodes[i], *namesake);
         }
     }
     ip->ResumeSceneRedraw();
@@ -42,13 +38,5 @@ void PivotUtility::AlignSelected() {
 }
 
 SceneNode* PivotUtility::FindNamesake(SceneNode* node, const char* name, SceneNode* excluded) {
-    SceneNode* found = nullptr;
-    VisitPreOrder(node, [&](SceneNode* candidate) {
-        if (candidate != excluded && std::strcmp(candidate->NodeName(), name) == 0) {
-            found = candidate;
-            return false;
-        }
-        return true;
-    });
-    return found;
+    return tarvel::NamesakeIndex(node, {{name, excluded}}).NamesakeOf(0);
 }

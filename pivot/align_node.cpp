@@ -1,9 +1,12 @@
 #include "align_node.h"
 
 #include <cmath>
+#include <string>
 
 #include "direction_math.h"
+#include "movable_axes.h"
 #include "pivot_utility.h"
+#include "refusal_log.h"
 
 namespace tarvel {
 
@@ -11,41 +14,39 @@ namespace {
 
 TimeValue EditTime(Interface& ip) { return ip.AnimationRange().Start(); }
 
-bool IsFinite(const Point3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool IsMirrored(const NodeMatrix& m) { return AxesDeterminant(m) < 0.0; }
 
-double Determinant(const NodeMatrix& m) {
-    const Point3& x = m.row[0];
-    const Point3& y = m.row[1];
-    const Point3& z = m.row[2];
-    return double(x.x) * (double(y.y) * z.z - double(y.z) * z.y) -
-           double(x.y) * (double(y.x) * z.z - double(y.z) * z.x) +
-           double(x.z) * (double(y.x) * z.y - double(y.y) * z.x);
-}
-
-// Finite rows, each axis row with a length that single precision can
-// form, and axes that span space.
-bool HasUsableAxes(const NodeMatrix& m) {
-    for (int k = 0; k < 4; ++k) {
-        if (!IsFinite(m.row[k])) {
-            return false;
-        }
-    }
-    for (int k = 0; k < 3; ++k) {
-        const float length = Length(m.row[k]);
-        if (!std::isfinite(length) || length == 0.0f) {
-            return false;
-        }
-    }
-    return Determinant(m) != 0.0;
-}
-
-bool IsMirrored(const NodeMatrix& m) { return Determinant(m) < 0.0; }
-
-Point3 RowLengths(const NodeMatrix& m) { return {Length(m.row[0]), Length(m.row[1]), Length(m.row[2])}; }
+Point3 RowLengths(const NodeMatrix& m) { return {RowLength(m.row[0]), RowLength(m.row[1]), RowLength(m.row[2])}; }
 
 // Exact: any difference from 1.0 counts; a value that is not a number does not.
 bool AnyDiffersFromOne(const Point3& p) {
     return p.x < 1.0f || p.x > 1.0f || p.y < 1.0f || p.y > 1.0f || p.z < 1.0f || p.z > 1.0f;
+}
+
+// Why the node cannot go from `current` to `target`, empty when it can.
+// Besides axes the host can move, the scale to unit rows needs lengths
+// whose inverses single precision holds, the scale to the namesake's
+// lengths needs those lengths in single precision, and the move needs a
+// finite way there.
+std::string PlacementFault(const NodeMatrix& current, const NodeMatrix& target, const Point3& toPosition) {
+    if (const char* fault = AxesFault(current)) {
+        return std::string("its ") + fault;
+    }
+    if (const char* fault = AxesFault(target)) {
+        return std::string("the namesake's ") + fault;
+    }
+    const Point3 lengths = RowLengths(current);
+    const Point3 targetLengths = RowLengths(target);
+    static const char* const kAxisNames[3] = {"X", "Y", "Z"};
+    for (int k = 0; k < 3; ++k) {
+        if (!std::isfinite(lengths[k]) || !std::isfinite(1.0f / lengths[k])) {
+            return std::string("its ") + kAxisNames[k] + " axis is too long or too short to scale";
+        }
+        if (!std::isfinite(targetLengths[k])) {
+            return std::string("the namesake's ") + kAxisNames[k] + " axis is too long to scale";
+        }
+    }
+    return IsFinite(toPosition) ? std::string() : "its namesake is too far away";
 }
 
 // The turn of row k of `current` onto row k of `target`. Once X is aligned,
@@ -68,7 +69,9 @@ void AlignNodeTo(Interface& ip, SceneNode& node, SceneNode& namesake) {
     const NodeMatrix target = namesake.NodeTransform(EditTime(ip));
     const Point3 position = target.GetTrans();
     const Point3 toPosition = position - current.GetTrans();
-    if (!HasUsableAxes(axes) || !HasUsableAxes(current) || !HasUsableAxes(target) || !IsFinite(toPosition)) {
+    const std::string fault = PlacementFault(current, target, toPosition);
+    if (!fault.empty()) {
+        LogRefusal(ip, node, "the placement of its namesake", fault);
         return;
     }
     const bool turnZ = IsMirrored(current) == IsMirrored(target);

@@ -10,10 +10,11 @@ namespace tarvel {
 // its position, the directions of its axes and the lengths of its axis
 // rows, by moves and turns about the origin of the root's axes and scales
 // along the node's own axes. Runs inside the caller's redraw batch and asks
-// for no redraw. A node or namesake whose axes cannot be aligned (a row
+// for no redraw. A node or namesake that cannot take these steps (a row
 // without a direction or length, axes that span no space, a value that is
-// not finite) leaves the node unchanged. For a node and namesake of
-// opposite handedness only the X and Y rows are turned.
+// not finite) leaves the node unchanged, and the host's log says why. For
+// a node and namesake of opposite handedness only the X and Y rows are
+// turned.
 void AlignNodeTo(Interface& ip, SceneNode& node, SceneNode& namesake);
 
 }  // namespace tarvel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tarvel {
 
@@ -19,8 +20,6 @@ double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.
 Vec Cross(const Vec& a, const Vec& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-
-bool IsFinite(const Point3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // Unit vector along v at double precision; false for a vector without a
 // direction. Scaling by the largest component first keeps the squares
@@ -63,6 +62,13 @@ constexpr double kOppositeSlack = 1.0 / 65536.0;
 // direction of its own at double precision.
 constexpr double kBisectorFloor = 1e-12;
 
+// How many units in the last place of the largest coordinate two points
+// may differ by and still count as one: a move in single precision puts a
+// pivot onto a point only to about one unit of the coordinates involved.
+constexpr float kSamePointUlps = 4.0f;
+
+float Largest(const Point3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+
 }  // namespace
 
 bool UnitDirection(const Point3& v, Point3& unit) {
@@ -81,6 +87,13 @@ bool UnitDirection(const Point3& v, Point3& unit) {
     }
     unit = ToPoint(precise);
     return true;
+}
+
+float RowLength(const Point3& v) { return static_cast<float>(std::sqrt(Dot(ToVec(v), ToVec(v)))); }
+
+bool AreSameUpToRounding(const Point3& a, const Point3& b) {
+    const float slack = kSamePointUlps * std::numeric_limits<float>::epsilon() * std::max(Largest(a), Largest(b));
+    return Largest(a - b) <= slack;
 }
 
 double CosineBetween(const Point3& a, const Point3& b) { return Dot(ToVec(a), ToVec(b)); }

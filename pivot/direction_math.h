@@ -14,6 +14,15 @@ namespace tarvel {
 // direction: zero length, or a component that is not finite.
 bool UnitDirection(const Point3& v, Point3& unit);
 
+// The length of v, formed at double precision and then narrowed, so that
+// no finite row counts as zero or infinite by squaring in single
+// precision. Infinite only where the length itself exceeds single precision.
+float RowLength(const Point3& v);
+
+// True when a and b differ by no more than the rounding of their own
+// coordinates. Not a number or an infinite difference never counts as same.
+bool AreSameUpToRounding(const Point3& a, const Point3& b);
+
 // a . b at double precision.
 double CosineBetween(const Point3& a, const Point3& b);
 

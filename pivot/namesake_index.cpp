@@ -6,41 +6,49 @@
 
 namespace tarvel {
 
-NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<SceneNode*> nodes) : nodes_(std::move(nodes)) {
-    names_.reserve(nodes_.size());
-    for (SceneNode* node : nodes_) {
-        names_.emplace_back(node != nullptr ? node->NodeName() : "");
-    }
-    bearers_.reserve(names_.size());
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (nodes_[i] != nullptr) {
-            bearers_.try_emplace(names_[i]);
+NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<NamesakeLookUp> lookUps) : lookUps_(std::move(lookUps)) {
+    bearers_.reserve(lookUps_.size());
+    bearersOf_.reserve(lookUps_.size());
+    excluded_.reserve(lookUps_.size());
+    for (const NamesakeLookUp& lookUp : lookUps_) {
+        Bearers* bearers = &bearers_.try_emplace(lookUp.name).first->second;
+        bearersOf_.push_back(bearers);
+        if (lookUp.excluded != nullptr) {
+            excluded_.try_emplace(lookUp.excluded, bearers);
         }
     }
-    std::size_t complete = 0;
+    open_ = bearers_.size();
+    if (open_ == 0) {
+        return;
+    }
     VisitPreOrder(root, [&](SceneNode* node) {
-        const auto found = bearers_.find(node->NodeName());
-        if (found == bearers_.end()) {
-            return true;
+        const auto excluded = excluded_.find(node);
+        if (excluded != excluded_.end()) {
+            Visit(node, *excluded->second, true);
+        } else {
+            const auto found = bearers_.find(node->NodeName());
+            if (found != bearers_.end()) {
+                Visit(node, found->second, false);
+            }
         }
-        Bearers& bearers = found->second;
-        if (bearers.first == nullptr) {
-            bearers.first = node;
-        } else if (bearers.second == nullptr) {
-            bearers.second = node;
-            ++complete;
-        }
-        return complete != bearers_.size();  // every name has two bearers: stop
+        return open_ != 0;
     });
 }
 
-SceneNode* NamesakeIndex::NamesakeOf(std::size_t i) const {
-    const auto found = nodes_[i] != nullptr ? bearers_.find(names_[i]) : bearers_.end();
-    if (found == bearers_.end()) {
-        return nullptr;
+void NamesakeIndex::Visit(SceneNode* node, Bearers& bearers, bool isExcluded) {
+    if (bearers.first == nullptr) {
+        bearers.first = node;
+        bearers.firstIsExcluded = isExcluded;
+        open_ -= isExcluded ? 0 : 1;
+    } else if (bearers.firstIsExcluded && bearers.second == nullptr) {
+        bearers.second = node;
+        --open_;
     }
-    const Bearers& bearers = found->second;
-    return bearers.first != nodes_[i] ? bearers.first : bearers.second;
+}
+
+SceneNode* NamesakeIndex::NamesakeOf(std::size_t i) const {
+    const Bearers& bearers = *bearersOf_[i];
+    return bearers.first != lookUps_[i].excluded ? bearers.first : bearers.second;
 }
 
 }  // namespace tarvel

@@ -1,30 +1,15 @@
-#include <cmath>
+#include <string>
 
+#include "direction_math.h"
+#include "movable_axes.h"
 #include "pivot_utility.h"
+#include "refusal_log.h"
 #include "resource.h"
 #include "scene_node.h"
 
 // Pivot by axis: the first click puts the pivot of the first selected node
 // onto the picked point, the second turns the chosen pivot axis towards the
 // second point. The object stays where it is in the world throughout.
-namespace {
-
-bool IsFinite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
-// A vector that Normalize turns into a unit direction.
-bool HasDirection(const Point3& v) {
-    const float length = Length(v);
-    return length > 0.0f && std::isfinite(length);
-}
-
-// A rotation that the host can apply: finite and not zero.
-bool IsUsable(const Quat& q) {
-    const bool finite = std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
-    return finite && (q.x != 0.0f || q.y != 0.0f || q.z != 0.0f || q.w != 0.0f);
-}
-
-}  // namespace
-
 bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     (void)picked;  // the edited node is the first selected one, whatever was clicked
     if (ip == nullptr || ip->SelectedNodeCount() < 1) {
@@ -38,6 +23,16 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     const NodeMatrix worldAxes = ip->RootNode()->NodeTransform(editTime);
     const NodeMatrix before = node->NodeTransform(editTime);
     const Point3 pivot = before.GetTrans();
+    if (pickStep != 0 && pickStep != 1) {
+        return true;
+    }
+    // Decided at either click before anything moves: a node whose pivot
+    // the host cannot move and turn is left as it is, and the edit ends.
+    if (const char* fault = tarvel::AxesFault(before)) {
+        pickStep = 2;
+        tarvel::LogRefusal(*ip, *node, "the pivot edit", std::string("its ") + fault);
+        return EndPivotEdit();
+    }
 
     if (pickStep == 0) {
         const Point3 offset = point - pivot;
@@ -45,11 +40,9 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
             return false;  // no usable point: wait for another first click
         }
         node->MoveNode(editTime, worldAxes, offset, false, false, PIVOT_MODE_PIVOT, false);
+        firstPoint = point;
         pickStep = 1;
         return false;
-    }
-    if (pickStep != 1) {
-        return true;
     }
 
     pickStep = 2;
@@ -60,20 +53,21 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
         axisIndex = 2;
     }
     const Point3 axis = before.GetRow(axisIndex);
-    const Point3 towards = point - pivot;
-    // Decided before anything moves: a second point on the pivot, a
-    // degenerate axis or an unusable rotation leaves the node as it was.
-    bool turn = HasDirection(towards) && HasDirection(axis);
-    Quat rotation;
-    if (turn) {
-        rotation = RotationBetween(axis, Normalize(towards));
-        turn = IsUsable(rotation);
-    }
-    if (turn) {
+    // The pivot holds the first point only to the rounding of the move: a
+    // second point on it, or on the first point, up to that rounding gives
+    // no direction, and nothing turns.
+    Point3 direction;
+    const bool onPivot = tarvel::AreSameUpToRounding(point, pivot) || tarvel::AreSameUpToRounding(point, firstPoint);
+    if (!onPivot && tarvel::UnitDirection(point - pivot, direction)) {
+        const Quat rotation = RotationBetween(axis, direction);
         node->MoveNode(editTime, worldAxes, -pivot, false, false, PIVOT_MODE_NODE, false);
         node->RotateNode(editTime, worldAxes, rotation, false, false, PIVOT_MODE_PIVOT, false);
         node->MoveNode(editTime, worldAxes, pivot, false, false, PIVOT_MODE_NODE, false);
     }
+    return EndPivotEdit();
+}
+
+bool PivotUtility::EndPivotEdit() {
     if (pickButton != nullptr) {
         pickButton->SetButtonChecked(FALSE);
     }

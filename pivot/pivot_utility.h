@@ -44,10 +44,14 @@ public:
     std::int32_t PickStep() const { return pickStep; }
 
 private:
+    // Unchecks Pick and answers true: the pick mode ends.
+    bool EndPivotEdit();
+
     HWND panel = nullptr;
     UtilityHandle* utilityHandle = nullptr;
     Interface* ip = nullptr;
     ICustButton* pickButton = nullptr;
     ICustButton* alignButton = nullptr;
     std::int32_t pickStep = 0;
+    Point3 firstPoint;  // the point of the first click, while pickStep is 1
 };

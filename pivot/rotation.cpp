@@ -20,9 +20,11 @@ Quat PivotUtility::RotationBetween(const Point3& from, const Point3& to) {
     const float s = static_cast<float>(std::sqrt(1.0 - c * c));
     const float h = static_cast<float>(std::sqrt((1.0 - c) * 0.5));
     const double w = std::sqrt((c + 1.0) * 0.5);
-    // s is zero, or not a number where rounding put c above 1: the cross
-    // product, zero or nearly so, stands unscaled.
-    Point3 v = axis;
+    // Directions less than about 5e-4 radians apart can round c to 1 or
+    // above it, and s to zero or not a number. The cross product then
+    // stands scaled by 1/2, the limit of h / s as the angle shrinks;
+    // unscaled, it would be the vector part of twice the angle.
+    Point3 v = axis * 0.5f;
     if (s < 0.0f || s > 0.0f) {
         v = axis * h / s;
     }

@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
+    help2man dpkg-dev file
 )
 
 missing=()

@@ -63,23 +63,27 @@ TEST_F(AlignTest, WithoutNamesakesTheBatchStillEndsWithOneRedraw) {
 TEST_F(AlignTest, OneNodeMakesExactlyTheseCallsAtTheEditTime) {
     StandinNode& node = Add("Box", Placement({3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {1, 2, 3}));
     StandinNode& namesake = Add("Box", Placement({0, 2, 0}, {-2, 0, 0}, {0, 0, 2}, {4, -5, 6}));
+    const NodeMatrix start = node.Transform();
     Select({&node});
     Align();
     const std::vector<std::string> turn{"AnimationRange", "NodeTransform", "AnimationRange", "RotateNode"};
+    std::vector<std::string> perNode{"RootNode",       "AnimationRange", "NodeTransform", "AnimationRange",
+                                     "NodeTransform",  "AnimationRange", "NodeTransform", "AnimationRange",
+                                     "MoveNode",       "AnimationRange", "MoveNode"};
+    for (int k = 0; k < 3; ++k) {
+        perNode.insert(perNode.end(), turn.begin(), turn.end());
+    }
+    for (const char* op : {"AnimationRange", "MoveNode", "AnimationRange", "NodeTransform", "AnimationRange",
+                           "ScaleNode", "AnimationRange", "NodeTransform", "AnimationRange", "ScaleNode"}) {
+        perNode.push_back(op);
+    }
+    const std::vector<std::string> end{"ResumeSceneRedraw", "CurrentTime", "RedrawViewports"};
     std::vector<std::string> expected{
         "SelectedNodeCount", "SuspendSceneRedraw", "RootNode", "SelectedNode", "NodeName",
         // the search: the root, the excluded node's (empty) children, the namesake
-        "NodeName", "ChildCount", "ChildNode", "ChildCount", "ChildCount", "ChildNode", "NodeName",
-        "RootNode", "AnimationRange", "NodeTransform", "AnimationRange", "NodeTransform", "AnimationRange",
-        "NodeTransform", "AnimationRange", "MoveNode", "AnimationRange", "MoveNode"};
-    for (int k = 0; k < 3; ++k) {
-        expected.insert(expected.end(), turn.begin(), turn.end());
-    }
-    for (const char* op : {"AnimationRange", "MoveNode", "AnimationRange", "NodeTransform", "AnimationRange",
-                           "ScaleNode", "AnimationRange", "NodeTransform", "AnimationRange", "ScaleNode",
-                           "ResumeSceneRedraw", "CurrentTime", "RedrawViewports"}) {
-        expected.push_back(op);
-    }
+        "NodeName", "ChildCount", "ChildNode", "ChildCount", "ChildCount", "ChildNode", "NodeName"};
+    expected.insert(expected.end(), perNode.begin(), perNode.end());
+    expected.insert(expected.end(), end.begin(), end.end());
     EXPECT_EQ(Operations(), expected);
 
     const auto transforms = scene.Journal().CallsOf("NodeTransform");
@@ -119,6 +123,24 @@ TEST_F(AlignTest, OneNodeMakesExactlyTheseCallsAtTheEditTime) {
     ExpectValue(scales[1], {2, 2, 2});
     EXPECT_NEAR(Length(scales[1].axis.row[0]), 1.0f, 1e-6f);
     EXPECT_TRUE(test_support::MatricesNear(node.Transform(), namesake.Transform()));
+
+    // Many selected nodes share one search, then each makes the same calls,
+    // with the same outcome.
+    const NodeMatrix aligned = node.Transform();
+    node.SetTransform(start);
+    StandinNode& other = Add("Ball", start);
+    Add("Ball", namesake.Transform());
+    Select({&node, &other});
+    Align();
+    const auto ops = Operations();
+    const auto blocks = std::search(ops.begin() + 3, ops.end(), perNode.begin(), perNode.end());
+    ASSERT_NE(blocks, ops.end());
+    std::vector<std::string> twice = perNode;
+    twice.insert(twice.end(), perNode.begin(), perNode.end());
+    twice.insert(twice.end(), end.begin(), end.end());
+    EXPECT_EQ(std::vector<std::string>(blocks, ops.end()), twice);
+    EXPECT_TRUE(test_support::MatricesNear(node.Transform(), aligned, 0.0f));
+    EXPECT_TRUE(test_support::MatricesNear(other.Transform(), aligned, 0.0f));
 }
 
 TEST_F(AlignTest, ScalesOnlyWhereARowLengthDiffersFromExactlyOne) {

@@ -3,16 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "pivot_fixture.h"
-#include "standin/transform_math.h"
+#include "placement_support.h"
 
 using pivot_test::PivotToolTest;
 using standin::StandinNode;
+using test_support::Largest;
+using test_support::MatricesNear;
+using test_support::SameBits;
 
 namespace {
 
@@ -22,56 +24,45 @@ void ExpectNear(const Point3& actual, const Point3& expected, float tolerance) {
     EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
 
-void ExpectNear(const NodeMatrix& actual, const NodeMatrix& expected, float tolerance) {
-    for (int r = 0; r < 4; ++r) {
-        SCOPED_TRACE("row " + std::to_string(r));
-        ExpectNear(actual.row[r], expected.row[r], tolerance);
-    }
-}
-
-void ExpectSame(const NodeMatrix& actual, const NodeMatrix& expected) {
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(actual.row[r], expected.row[r]) << "row " << r;
-    }
-}
-
-// A random placement: rotation, positive non-uniform axis scales, position.
-NodeMatrix RandomPlacement(std::mt19937& random, float reach) {
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    std::uniform_real_distribution<float> scale(0.25f, 3.0f);
-    Quat q(unit(random), unit(random), unit(random), unit(random));
-    standin::Affine rotation;
-    while (!standin::RotationOf(q, rotation)) {
-        q = Quat(unit(random), unit(random), unit(random), unit(random));
-    }
-    const standin::Affine scaled = standin::Then(standin::ScaleOf(scale(random), scale(random), scale(random)), rotation);
-    NodeMatrix m = standin::ToNodeMatrix(scaled);
-    m.SetTrans({reach * unit(random), reach * unit(random), reach * unit(random)});
-    return m;
-}
-
 Point3 RandomPoint(std::mt19937& random, float reach) {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     return {reach * unit(random), reach * unit(random), reach * unit(random)};
 }
 
+// `p` moved by up to `units` units in the last place of each coordinate.
+Point3 Nudged(Point3 p, std::mt19937& random, int units) {
+    std::uniform_int_distribution<int> steps(-units, units);
+    for (int k = 0; k < 3; ++k) {
+        for (int n = steps(random); n != 0; n += n > 0 ? -1 : 1) {
+            p[k] = std::nextafter(p[k], n > 0 ? INFINITY : -INFINITY);
+        }
+    }
+    return p;
+}
+
+double Dot(const Point3& a, const Point3& b) { return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z; }
+
 }  // namespace
 
+// Placements and points at every scale from 1e-20 to 1e20. Every fourth
+// second point lies only 1e-7 to 1e-2 radian off the chosen axis, and
+// every fourth is a click that rounds onto the pivot or the first point,
+// where nothing may turn.
 TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSecond) {
     std::mt19937 random(20010820);
     const int axes[3] = {pivot_test::kRadioX, pivot_test::kRadioY, pivot_test::kRadioZ};
-    for (int trial = 0; trial < 150; ++trial) {
+    for (int trial = 0; trial < 160; ++trial) {
         SCOPED_TRACE("trial " + std::to_string(trial));
-        StandinNode& node = scene.AddNode(scene.Root(), "Box" + std::to_string(trial), RandomPlacement(random, 10));
-        node.SetObjectOffset(RandomPlacement(random, 2));
+        const float scale = test_support::RandomPowerOfTen(random, -20, 20);
+        const float reach = scale * test_support::RandomPowerOfTen(random, -2, 2);
+        const NodeMatrix start = test_support::RandomPlacement(random, scale, reach);
+        StandinNode& node = scene.AddNode(scene.Root(), "Box" + std::to_string(trial), start);
+        node.SetObjectOffset(test_support::RandomPlacement(random, 1, 2));
         const int axisIndex = trial % 3;
-        const Point3 p1 = RandomPoint(random, 10);
-        Point3 p2 = RandomPoint(random, 10);
-        // Keep clear of the pivot and of the half turn, whose axis is open.
-        while (Length(p2 - p1) < 0.5f ||
-               DotProd(Normalize(node.Transform().GetRow(axisIndex)), Normalize(p2 - p1)) < -0.99f) {
-            p2 = RandomPoint(random, 10);
-        }
+        const int kind = trial % 4;
+        // The first point up to 1e4 times nearer the origin than the pivot:
+        // the pivot then holds it only to the rounding of the pivot's coordinates.
+        const Point3 p1 = RandomPoint(random, reach * test_support::RandomPowerOfTen(random, -4, 0));
         const NodeMatrix objectBefore = node.ObjectWorld();
 
         Open({&node});
@@ -85,22 +76,47 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         EXPECT_EQ(first.answer, 0);
         EXPECT_TRUE(tool.IsActive());
         EXPECT_EQ(tool.PickStep(), 1);
-        ExpectNear(node.Transform().GetTrans(), p1, 1e-4f);
-        ExpectNear(node.ObjectWorld(), objectBefore, 1e-4f);
         const NodeMatrix afterFirst = node.Transform();
+        const Point3 pivot = afterFirst.GetTrans();
+        EXPECT_LE(Largest(pivot - p1), 4e-7f * std::fmax(Largest(p1), Largest(start.GetTrans())));
+        EXPECT_TRUE(MatricesNear(node.ObjectWorld(), objectBefore, 1e-5f));
+        const NodeMatrix objectAfterFirst = node.ObjectOffset();
 
+        const Point3 axis = test_support::UnitOf(afterFirst.GetRow(axisIndex));
+        Point3 p2 = RandomPoint(random, reach);
+        if (kind == 2) {
+            const double angle = test_support::RandomPowerOfTen(random, -7, -2);
+            const Point3 aside = test_support::UnitOf(CrossProd(axis, test_support::RandomDirection(random)));
+            p2 = pivot + (axis * float(std::cos(angle)) + aside * float(std::sin(angle))) * reach;
+        } else if (kind == 3) {
+            p2 = Nudged(trial % 8 == 3 ? p1 : pivot, random, 2);
+        }
+        // Keep clear of the pivot and of the half turn, whose axis is open.
+        while (kind < 2 && (Largest(p2 - pivot) < 0.05f * reach || Dot(axis, test_support::UnitOf(p2 - pivot)) < -0.99)) {
+            p2 = RandomPoint(random, reach);
+        }
+        scene.Journal().Clear();
         const auto second = host.ClickViewport(p2);
         EXPECT_EQ(second.answer, 1);
         EXPECT_TRUE(second.modeEnded);
         EXPECT_FALSE(tool.IsActive());
         EXPECT_EQ(tool.PickStep(), 2);
         EXPECT_FALSE(PickChecked());
-        ExpectNear(node.Transform().GetTrans(), p1, 1e-4f);
-        ExpectNear(Normalize(node.Transform().GetRow(axisIndex)), Normalize(p2 - p1), 1e-5f);
-        for (int r = 0; r < 3; ++r) {  // a pure turn: the axis scales stay
-            EXPECT_NEAR(Length(node.Transform().GetRow(r)), Length(afterFirst.GetRow(r)), 1e-4f);
+        if (kind == 3) {
+            EXPECT_TRUE(SameBits(node.Transform(), afterFirst));
+            EXPECT_TRUE(SameBits(node.ObjectOffset(), objectAfterFirst));
+            EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
+            EXPECT_TRUE(scene.Journal().CallsOf("RotateNode").empty());
+        } else {
+            EXPECT_EQ(node.Transform().GetTrans(), pivot);
+            const Point3 turned = test_support::UnitOf(node.Transform().GetRow(axisIndex));
+            EXPECT_LE(Largest(turned - test_support::UnitOf(p2 - pivot)), kind == 2 ? 4e-7f : 2e-6f);
+            for (int r = 0; r < 3; ++r) {  // a pure turn: the axis scales stay
+                const double length = test_support::LengthOf(afterFirst.GetRow(r));
+                EXPECT_NEAR(test_support::LengthOf(node.Transform().GetRow(r)), length, 1e-5 * length) << r;
+            }
         }
-        ExpectNear(node.ObjectWorld(), objectBefore, 1e-4f);
+        EXPECT_TRUE(MatricesNear(node.ObjectWorld(), objectBefore, 1e-5f));
         Close();
     }
     EXPECT_TRUE(scene.Violations().empty());
@@ -148,7 +164,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
         EXPECT_EQ(moves[i].time, kEditTime);
         EXPECT_EQ(Point3(moves[i].value[0], moves[i].value[1], moves[i].value[2]), values[i]);
         EXPECT_EQ(moves[i].pivotMode, modes[i]);
-        ExpectSame(moves[i].axis, scene.Root().Transform());
+        EXPECT_TRUE(SameBits(moves[i].axis, scene.Root().Transform()));
         EXPECT_FALSE(moves[i].localOrigin || moves[i].affectChildren || moves[i].ignoreLocks);
     }
     const auto rotations = scene.Journal().CallsOf("RotateNode");
@@ -158,7 +174,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
     EXPECT_EQ(rotations[0].pivotMode, PIVOT_MODE_PIVOT);
     EXPECT_EQ(Quat(rotations[0].value[0], rotations[0].value[1], rotations[0].value[2], rotations[0].value[3]),
               turn);
-    ExpectSame(rotations[0].axis, scene.Root().Transform());
+    EXPECT_TRUE(SameBits(rotations[0].axis, scene.Root().Transform()));
     EXPECT_FALSE(rotations[0].localOrigin || rotations[0].affectChildren || rotations[0].ignoreLocks);
 }
 
@@ -178,39 +194,74 @@ TEST_F(PivotToolTest, TheFirstSelectedNodeIsEditedWhateverWasClicked) {
     Open({&first, &second});
     EXPECT_FALSE(tool.PointPicked({5, 0, 0}, &second));
     ExpectNear(first.Transform().GetTrans(), {5, 0, 0}, 0);
-    ExpectSame(second.Transform(), NodeMatrix());
+    EXPECT_TRUE(SameBits(second.Transform(), NodeMatrix()));
 }
 
-TEST_F(PivotToolTest, ClicksThatCannotEditLeaveTheNodeAsItWas) {
+TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothing) {
     std::mt19937 random(7);
-    StandinNode& node = scene.AddNode(scene.Root(), "Box", RandomPlacement(random, 5));
+    StandinNode& node = scene.AddNode(scene.Root(), "Box", test_support::RandomPlacement(random, 1, 5));
     Open({&node});
     PressPick();
-
-    // A point that is not finite is no first point: the mode waits.
-    const auto bad = host.ClickViewport(Point3(std::numeric_limits<float>::infinity(), 0, 0));
+    const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
     EXPECT_EQ(bad.answer, 0);
     EXPECT_EQ(tool.PickStep(), 0);
     EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
 
-    // A second point on the pivot gives no direction: nothing turns or moves.
     host.ClickViewport(Point3(1, 1, 1));
+    host.ClickViewport(Point3(1, 2, 1));
     const NodeMatrix placed = node.Transform();
-    const NodeMatrix object = node.ObjectWorld();
-    scene.Journal().Clear();
-    const auto onPivot = host.ClickViewport(Point3(1, 1, 1));
-    EXPECT_EQ(onPivot.answer, 1);
-    EXPECT_TRUE(onPivot.modeEnded);
-    EXPECT_EQ(tool.PickStep(), 2);
-    EXPECT_FALSE(PickChecked());
-    ExpectSame(node.Transform(), placed);
-    ExpectSame(node.ObjectWorld(), object);
-    EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
-    EXPECT_TRUE(scene.Journal().CallsOf("RotateNode").empty());
-
-    // After a completed pair nothing changes.
     EXPECT_TRUE(tool.PointPicked({9, 9, 9}, nullptr));
-    ExpectSame(node.Transform(), placed);
+    EXPECT_TRUE(SameBits(node.Transform(), placed));
+    EXPECT_TRUE(scene.Violations().empty());
+}
+
+// Decided before the click moves anything, at the first click and at a
+// second one after the selection changed to such a node.
+TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
+    const struct {
+        NodeMatrix placement;
+        const char* reason;
+    } cases[] = {
+        {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), "its axes are coplanar"},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), "its Z axis has no length"},
+        {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), "its X axis has no length"},
+        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), "its transform is not finite"},
+    };
+    for (const auto& c : cases) {
+        for (const bool atSecondClick : {false, true}) {
+            SCOPED_TRACE(std::string(c.reason) + (atSecondClick ? " at the second click" : " at the first click"));
+            StandinNode& door = scene.AddNode(scene.Root(), "Door", c.placement);
+            door.SetObjectOffset(test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.5f, 0, 0}));
+            if (atSecondClick) {
+                StandinNode& box = scene.AddNode(scene.Root(), "Box");
+                Open({&box});
+                PressPick();
+                host.ClickViewport(Point3(4, 5, 6));
+                Select({&door});
+            } else {
+                Open({&door});
+                PressPick();
+            }
+            scene.Journal().Clear();
+            const std::size_t logged = host.LogRecords().size();
+            const auto click = host.ClickViewport(Point3(7, 8, 9));
+            EXPECT_EQ(click.answer, 1);
+            EXPECT_TRUE(click.modeEnded);
+            EXPECT_EQ(tool.PickStep(), 2);
+            EXPECT_FALSE(PickChecked());
+            EXPECT_TRUE(SameBits(door.Transform(), c.placement));
+            EXPECT_EQ(door.ObjectOffset().GetTrans(), Point3(0.5f, 0, 0));
+            EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
+            EXPECT_TRUE(scene.Journal().CallsOf("RotateNode").empty());
+            ASSERT_EQ(host.LogRecords().size(), logged + 1);
+            const standin::LogRecord& entry = host.LogRecords().back();
+            EXPECT_EQ(entry.type, SYSLOG_WARN);
+            EXPECT_FALSE(entry.dialogue);
+            EXPECT_EQ(entry.title, "Tarvel");
+            EXPECT_EQ(entry.text, std::string("\"Door\" cannot take the pivot edit: ") + c.reason);
+            Close();
+        }
+    }
     EXPECT_TRUE(scene.Violations().empty());
 }
 
@@ -227,6 +278,6 @@ TEST_F(PivotToolTest, AClickWithoutSelectionEndsTheModeAndEditsNothing) {
     EXPECT_FALSE(PickChecked());
     EXPECT_TRUE(scene.Journal().CallsOf("SelectedNode").empty());
     EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
-    ExpectSame(node.Transform(), NodeMatrix());
+    EXPECT_TRUE(SameBits(node.Transform(), NodeMatrix()));
     EXPECT_TRUE(scene.Violations().empty());
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -35,33 +36,50 @@ inline Point3 RandomDirection(std::mt19937& rng) {
     return Normalize(Point3(normal(rng), normal(rng), normal(rng)));
 }
 
+// 10 to a power drawn evenly from [low, high].
+inline float RandomPowerOfTen(std::mt19937& rng, float low, float high) {
+    return std::pow(10.0f, std::uniform_real_distribution<float>(low, high)(rng));
+}
+
+// The length of v and the unit vector along it, formed at double
+// precision: for rows of any length.
+inline double LengthOf(const Point3& v) { return std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z); }
+inline Point3 UnitOf(const Point3& v) {
+    const double length = LengthOf(v);
+    return {float(v.x / length), float(v.y / length), float(v.z / length)};
+}
+
 // Rows: the axes of `orientation` scaled by `scale`; translation `position`.
 inline NodeMatrix Oriented(const Quat& orientation, Point3 scale, Point3 position) {
     standin::Affine turn;
     standin::RotationOf(orientation, turn);
     NodeMatrix m;
     for (int r = 0; r < 3; ++r) {
-        m.row[r] = Point3(float(turn.m[r][0]), float(turn.m[r][1]), float(turn.m[r][2])) * scale[r];
+        m.row[r] = Point3(float(turn.m[r][0] * scale[r]), float(turn.m[r][1] * scale[r]), float(turn.m[r][2] * scale[r]));
     }
     m.row[3] = position;
     return m;
 }
 
-// A random orientation, positive non-uniform scales and a random position.
-inline NodeMatrix RandomPlacement(std::mt19937& rng) {
+// A random orientation, positive non-uniform scales of 0.2 to 5 times
+// `size` and a position within `reach` of the origin.
+inline NodeMatrix RandomPlacement(std::mt19937& rng, float size = 1.0f, float reach = 100.0f) {
     std::uniform_real_distribution<float> scale(0.2f, 5.0f);
-    std::uniform_real_distribution<float> position(-100.0f, 100.0f);
-    return Oriented(RandomOrientation(rng), {scale(rng), scale(rng), scale(rng)},
-                    {position(rng), position(rng), position(rng)});
+    std::uniform_real_distribution<float> position(-1.0f, 1.0f);
+    return Oriented(RandomOrientation(rng), {scale(rng) * size, scale(rng) * size, scale(rng) * size},
+                    {position(rng) * reach, position(rng) * reach, position(rng) * reach});
 }
+
+// The same rows bit for bit, rows that are not a number included.
+inline bool SameBits(const NodeMatrix& a, const NodeMatrix& b) { return std::memcmp(a.row, b.row, sizeof a.row) == 0; }
 
 inline float Largest(const Point3& v) { return std::fmax(std::fabs(v.x), std::fmax(std::fabs(v.y), std::fabs(v.z))); }
 
-// Each row within `relative` of the expected row's largest component (at least 1).
+// Each row within `relative` of the expected row's largest component.
 inline ::testing::AssertionResult MatricesNear(const NodeMatrix& actual, const NodeMatrix& expected,
                                                float relative = 1e-4f) {
     for (int r = 0; r < 4; ++r) {
-        const float allowed = relative * std::fmax(1.0f, Largest(expected.row[r]));
+        const float allowed = relative * Largest(expected.row[r]);
         const float miss = Largest(actual.row[r] - expected.row[r]);
         if (!(miss <= allowed)) {
             return ::testing::AssertionFailure()
@@ -72,7 +90,5 @@ inline ::testing::AssertionResult MatricesNear(const NodeMatrix& actual, const N
     }
     return ::testing::AssertionSuccess();
 }
-
-inline bool IsFinite(const NodeMatrix& m) { return standin::IsFinite(m); }
 
 }  // namespace test_support

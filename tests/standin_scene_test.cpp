@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
+#include "placement_support.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"
 
 using standin::StandinInterface;
 using standin::StandinNode;
 using standin::StandinScene;
+using test_support::Placement;
 
 namespace {
 
@@ -25,15 +28,6 @@ void ExpectNear(const NodeMatrix& actual, const NodeMatrix& expected, float tole
         SCOPED_TRACE("row " + std::to_string(r));
         ExpectNear(actual.row[r], expected.row[r], tolerance);
     }
-}
-
-NodeMatrix Placement(Point3 x, Point3 y, Point3 z, Point3 t) {
-    NodeMatrix m;
-    m.row[0] = x;
-    m.row[1] = y;
-    m.row[2] = z;
-    m.row[3] = t;
-    return m;
 }
 
 const NodeMatrix kWorld;
@@ -90,12 +84,26 @@ TEST(StandinTransforms, PivotModeMovesThePivotAloneAndTheObjectStaysInTheWorld) 
     ExpectNear(node.ObjectWorld(), movedObject, 1e-4f);
 }
 
-TEST(StandinTransforms, ScaleInTheNodesOwnAxesScalesEachRowAboutThePivot) {
+// Pivots from 1 to 1e20 away from the origin, factors from 1e-15 to 1e15.
+TEST(StandinTransforms, ScaleInTheNodesOwnAxesScalesEachRowAndLeavesThePivotExactlyWhereItIs) {
     StandinScene scene;
-    const NodeMatrix start = Placement({0, 3, 0}, {-3, 0, 0}, {0, 0, 3}, {4, 5, 6});
-    StandinNode& node = scene.AddNode(scene.Root(), "Box", start);
-    node.ScaleNode(0, node.Transform(), {0.5f, 2, 1}, true, false, PIVOT_MODE_NODE, false);
-    ExpectNear(node.Transform(), Placement({0, 1.5f, 0}, {-6, 0, 0}, {0, 0, 3}, {4, 5, 6}));
+    std::mt19937 rng(31);
+    for (int i = 0; i < 200; ++i) {
+        const NodeMatrix start =
+            test_support::RandomPlacement(rng, 1.0f, test_support::RandomPowerOfTen(rng, 0, 20));
+        StandinNode& node = scene.AddNode(scene.Root(), "Box", start);
+        const float size = test_support::RandomPowerOfTen(rng, -15, 15);
+        std::uniform_real_distribution<float> spread(0.5f, 2.0f);
+        const Point3 factors(size * spread(rng), size * spread(rng), size * spread(rng));
+        node.ScaleNode(0, node.Transform(), factors, true, false, PIVOT_MODE_NODE, false);
+        NodeMatrix expected = start;
+        for (int r = 0; r < 3; ++r) {
+            expected.row[r] = start.row[r] * factors[r];
+        }
+        EXPECT_EQ(node.Transform().GetTrans(), start.GetTrans()) << "case " << i;
+        EXPECT_TRUE(test_support::MatricesNear(node.Transform(), expected, 1e-6f)) << "case " << i;
+    }
+    EXPECT_TRUE(scene.Violations().empty());
 }
 
 TEST(StandinTransforms, ChildrenStayInTheWorldUnlessAffected) {
@@ -118,6 +126,26 @@ TEST(StandinTransforms, ResultsThatWouldNotBeFiniteAreRefusedAndReported) {
                   PIVOT_MODE_NODE, false);
     ExpectNear(node.Transform(), before, 0.0f);
     EXPECT_EQ(scene.Violations().size(), 3u);
+}
+
+TEST(StandinScene, TheRootKeepsTheIdentityTransformAndCannotBeSelected) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    StandinNode& box = scene.AddNode(scene.Root(), "Box");
+    host.SetSelection({&box});
+    host.SetSelection({&box, &scene.Root()});
+    host.ChangeSelection({&scene.Root()});
+    EXPECT_EQ(host.Selection(), std::vector<StandinNode*>{&box});
+
+    scene.Root().SetTransform(NodeMatrix());
+    NodeMatrix moved;
+    moved.SetTrans({0, 0, 1});
+    scene.Root().SetTransform(moved);
+    scene.Root().MoveNode(0, kWorld, {1, 0, 0}, false, false, PIVOT_MODE_NODE, false);
+    scene.Root().RotateNode(0, kWorld, Quat(0, 0, -kHalfSqrt2, kHalfSqrt2), true, false, PIVOT_MODE_PIVOT, false);
+    scene.Root().ScaleNode(0, kWorld, {2, 2, 2}, true, false, PIVOT_MODE_NODE, false);
+    ExpectNear(scene.Root().Transform(), NodeMatrix(), 0.0f);
+    EXPECT_EQ(scene.Violations().size(), 6u);
 }
 
 TEST(StandinScene, PreOrderVisitsParentsBeforeChildrenInChildOrder) {

@@ -24,6 +24,22 @@ StandinInterface* StandinInterface::Current() { return g_current; }
 
 void StandinInterface::Record(const char* operation) { scene_.Journal().Record(HostCall{operation}); }
 
+bool StandinInterface::IsSelectable(const std::vector<StandinNode*>& nodes) {
+    for (const StandinNode* node : nodes) {
+        if (node == &scene_.Root()) {
+            scene_.ReportViolation("the scene root " + node->Name() + " cannot be selected");
+            return false;
+        }
+    }
+    return true;
+}
+
+void StandinInterface::SetSelection(std::vector<StandinNode*> nodes) {
+    if (IsSelectable(nodes)) {
+        selection_ = std::move(nodes);
+    }
+}
+
 int StandinInterface::SelectedNodeCount() {
     Record("SelectedNodeCount");
     return static_cast<int>(selection_.size());

@@ -63,7 +63,9 @@ public:
     StandinScene& Scene() { return scene_; }
     HostJournal& Journal() { return scene_.Journal(); }
     const std::vector<StandinNode*>& Selection() const { return selection_; }
-    void SetSelection(std::vector<StandinNode*> nodes) { selection_ = std::move(nodes); }
+    // The scene root cannot be selected: a list that holds it is refused as
+    // a violation and the selection stays as it was.
+    void SetSelection(std::vector<StandinNode*> nodes);
     void SetAnimationRange(AnimRange range) { range_ = range; }
     void SetCurrentTime(TimeValue t) { currentTime_ = t; }
     int RedrawCount() const { return redrawCount_; }
@@ -120,7 +122,7 @@ public:
     UtilityPlugin* OpenedUtility() const { return utility_; }
     UtilityHandle* HostUtilityHandle();
     // The user selects `nodes`; an open utility hears of it through
-    // SelectionChanged.
+    // SelectionChanged. Refused like SetSelection when it holds the root.
     void ChangeSelection(std::vector<StandinNode*> nodes);
 
 private:
@@ -128,6 +130,7 @@ private:
     void LogEntry(DWORD type, BOOL dialogue, const char* title, const char* text) override;
 
     void Record(const char* operation);
+    bool IsSelectable(const std::vector<StandinNode*>& nodes);
     void ClosePanel();
 
     StandinScene& scene_;

@@ -6,6 +6,20 @@
 
 namespace standin {
 
+namespace {
+
+bool IsIdentity(const NodeMatrix& m) {
+    const NodeMatrix identity;
+    for (int r = 0; r < 4; ++r) {
+        if (m.row[r] != identity.row[r]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 StandinNode::StandinNode(StandinScene& scene, StandinNode* parent, std::string name)
     : scene_(&scene), parent_(parent), name_(std::move(name)) {
     state_.obj = &object_;
@@ -78,6 +92,14 @@ const ObjectState& StandinNode::EvaluateWorldState(TimeValue t, int flags) {
     return state_;
 }
 
+void StandinNode::SetTransform(const NodeMatrix& m) {
+    if (parent_ == nullptr && !IsIdentity(m)) {
+        scene_->ReportViolation("the scene root " + name_ + " keeps the identity transform");
+        return;
+    }
+    transform_ = m;
+}
+
 NodeMatrix StandinNode::ObjectWorld() const {
     return ToNodeMatrix(Then(ToAffine(objectOffset_), ToAffine(transform_)));
 }
@@ -119,6 +141,10 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
     }
 
     const std::string what = std::string(operation) + " of " + name_;
+    if (parent_ == nullptr) {
+        scene_->ReportViolation(what + ": the scene root keeps the identity transform");
+        return;
+    }
     if (pivotMode != PIVOT_MODE_NODE && pivotMode != PIVOT_MODE_PIVOT) {
         scene_->ReportViolation(what + ": unknown pivot mode " + std::to_string(pivotMode));
         return;
@@ -139,7 +165,7 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
             break;
     }
     const Point3 origin = localOrigin ? transform_.GetTrans() : axis.GetTrans();
-    Affine world;
+    WorldOp world;
     if (!InFrame(axis, origin, local, world)) {
         scene_->ReportViolation(what + ": degenerate axis matrix");
         return;

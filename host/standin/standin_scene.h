@@ -26,7 +26,8 @@ class StandinScene;
 // matrix; its object sits at `objectOffset` relative to the pivot, so the
 // object's world placement is objectOffset * transform. The scene is static
 // in time: every time sees the same transform, and the journal records
-// which time each call asked for.
+// which time each call asked for. The scene root is its own node with the
+// identity transform: it refuses to be moved, turned or scaled.
 class HOST_API StandinNode final : public SceneNode {
 public:
     const char* NodeName() override;
@@ -46,7 +47,9 @@ public:
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
     const NodeMatrix& Transform() const { return transform_; }
-    void SetTransform(const NodeMatrix& m) { transform_ = m; }
+    // The scene root keeps the identity transform: any other is refused as
+    // a violation.
+    void SetTransform(const NodeMatrix& m);
     const NodeMatrix& ObjectOffset() const { return objectOffset_; }
     void SetObjectOffset(const NodeMatrix& m) { objectOffset_ = m; }
     // The object's world placement: objectOffset * transform.

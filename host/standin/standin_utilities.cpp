@@ -27,6 +27,9 @@ void StandinInterface::CloseUtility() {
 }
 
 void StandinInterface::ChangeSelection(std::vector<StandinNode*> nodes) {
+    if (!IsSelectable(nodes)) {
+        return;
+    }
     selection_ = std::move(nodes);
     if (utility_ != nullptr) {
         utility_->SelectionChanged(this, utilityHandle_);

@@ -104,7 +104,7 @@ Affine ScaleOf(double x, double y, double z) {
     return a;
 }
 
-bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Affine& world) {
+bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, WorldOp& world) {
     Affine frame;
     for (int r = 0; r < 3; ++r) {
         const Point3& row = axis.row[r];
@@ -120,15 +120,28 @@ bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Aff
     if (!Invert(frame, frameInverse)) {
         return false;
     }
-    const Affine toOrigin = Translation(-double(origin.x), -double(origin.y), -double(origin.z));
-    const Affine back = Translation(origin.x, origin.y, origin.z);
-    world = Then(Then(Then(Then(toOrigin, frameInverse), op), frame), back);
+    world.about = Then(Then(frameInverse, op), frame);
+    world.origin[0] = origin.x;
+    world.origin[1] = origin.y;
+    world.origin[2] = origin.z;
     return true;
+}
+
+Affine Then(const Affine& a, const WorldOp& op) {
+    Affine relative = a;
+    for (int j = 0; j < 3; ++j) {
+        relative.t[j] -= op.origin[j];
+    }
+    Affine r = Then(relative, op.about);
+    for (int j = 0; j < 3; ++j) {
+        r.t[j] += op.origin[j];
+    }
+    return r;
 }
 
 bool IsFinite(const NodeMatrix& matrix) {
     for (const Point3& row : matrix.row) {
-        if (!std::isfinite(row.x) || !std::isfinite(row.y) || !std::isfinite(row.z)) {
+        if (!::IsFinite(row)) {
             return false;
         }
     }

@@ -29,10 +29,22 @@ HOST_API Affine Translation(double x, double y, double z);
 HOST_API bool RotationOf(const Quat& q, Affine& rotation);
 HOST_API Affine ScaleOf(double x, double y, double z);
 
+// A map of world space about a point: p -> (p - origin) * about + origin.
+// The origin is kept apart rather than folded into one affine map, whose
+// translation would add and subtract origin * about: for large factors
+// that cancellation moves the origin itself. Kept apart, the origin maps
+// exactly onto itself plus the translation of `about`.
+struct WorldOp {
+    Affine about;
+    double origin[3] = {0, 0, 0};
+};
+
 // The operation `op`, given in the frame whose rows are the unit axes of
 // `axis` and whose origin is `origin`, expressed in world coordinates:
 // T(-origin) * F^-1 * op * F * T(origin). False when the axes are degenerate.
-HOST_API bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Affine& world);
+HOST_API bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, WorldOp& world);
+// The map "first a, then op".
+HOST_API Affine Then(const Affine& a, const WorldOp& op);
 
 HOST_API bool IsFinite(const NodeMatrix& matrix);
 

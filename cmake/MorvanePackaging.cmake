@@ -1,0 +1,45 @@
+# Installation (cmake --install BUILD --prefix P) and packages (cpack): a
+# Debian package of the native build, a zip archive of the Windows build.
+# Where the files go: MorvaneInstallLayout.cmake.
+
+# morvane-host, the plug-ins and the stand-in host's libraries; installed,
+# they find each other relative to their own folders.
+install(TARGETS morvane-host RUNTIME DESTINATION ${MORVANE_INSTALL_BINDIR})
+set_target_properties(morvane-host PROPERTIES INSTALL_RPATH "$ORIGIN/${MORVANE_PLUGINDIR_FROM_BIN}")
+foreach(library Tarvel Velkora morvane_standin morvane_win32)
+    get_target_property(type ${library} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY")
+        # Import libraries (Windows) are for linking against the stand-in
+        # host, which no user of the package does.
+        install(TARGETS ${library}
+                RUNTIME DESTINATION ${MORVANE_INSTALL_PLUGINDIR}
+                LIBRARY DESTINATION ${MORVANE_INSTALL_PLUGINDIR}
+                ARCHIVE DESTINATION lib COMPONENT development EXCLUDE_FROM_ALL)
+        set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")
+    endif()
+endforeach()
+
+install(FILES README.md DESTINATION ${MORVANE_INSTALL_DOCDIR})
+install(DIRECTORY docs examples DESTINATION ${MORVANE_INSTALL_DOCDIR} PATTERN CMakeLists.txt EXCLUDE)
+
+set(CPACK_PACKAGE_NAME morvane)
+set(CPACK_PACKAGE_VENDOR Morvane)
+set(CPACK_PACKAGE_CONTACT "Morvane developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Pivot and node-name utility plug-ins for a 3D modelling host")
+set(CPACK_PACKAGE_DESCRIPTION "Tarvel moves the pivot of a node by two clicked points and aligns \
+nodes to their namesakes; Velkora saves and loads the names of all scene nodes. morvane-host runs \
+both plug-ins, through their panels, on scene files with a stand-in host.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_GENERATOR "")
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_SYSTEM_NAME win32)
+else()
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+    set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+    # The dependencies, from the libraries that the files need (dpkg-shlibdeps).
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)

@@ -1,0 +1,12 @@
+#include "refusal_log.h"
+
+#include "tool_log.h"
+
+namespace tarvel {
+
+void LogRefusal(Interface& ip, SceneNode& node, const char* edit, const std::string& reason) {
+    const std::string text = std::string("\"") + node.NodeName() + "\" cannot take " + edit + ": " + reason;
+    LogToolEntry(&ip, SYSLOG_WARN, text.c_str());
+}
+
+}  // namespace tarvel
