@@ -107,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     names_file::NameLineReader limited(first, wanted);
     limited.Feed(text.data(), text.size());
     limited.Finish();
-    Check(Strings(first) == Names(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(std::min(wanted, model.size()))),
-          "reader that wants fewer names");
+    const auto kept = static_cast<std::ptrdiff_t>(std::min(wanted, model.size()));
+    Check(Strings(first) == Names(model.begin(), model.begin() + kept), "reader that wants fewer names");
 
     if (std::FILE* file = std::fopen(ScratchFile().c_str(), "wb")) {
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

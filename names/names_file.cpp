@@ -14,6 +14,8 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 16;
+// The text that a load reserves before it reads; beyond, it grows as it reads.
+constexpr std::uint64_t kMostReserved = 1 << 26;
 constexpr const char* kNotOpen = "the tool is not open";
 constexpr const char* kOutOfMemory = "out of memory";
 
@@ -24,10 +26,10 @@ native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std:
                              names_file::NameList& list) {
     names_file::NameLineReader reader(list, wanted);
     // No more names than lines, no more lines than bytes and one, and no
-    // name longer than its line.
-    const auto names = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size + 1));
-    reader.Reserve(names, static_cast<std::size_t>(std::min<std::uint64_t>(size, names * (names_file::kMaxNameLength + 2))) +
-                              kReadChunk);
+    // more bytes kept for a name than its longest line has.
+    const std::uint64_t names = std::min<std::uint64_t>(wanted, size + 1);
+    const std::uint64_t bytes = std::min({size, names * (names_file::kMaxNameLength + 2), kMostReserved});
+    reader.Reserve(static_cast<std::size_t>(names), static_cast<std::size_t>(bytes) + kReadChunk);
     std::size_t got = 0;
     do {
         if (const native_file::Error error = source.Read(reader.Room(kReadChunk), kReadChunk, got);

@@ -157,7 +157,8 @@ Target OpenTarget(const std::string& path) {
         if ((target.error = ReadLink(target.path, link)) != Error::None) {
             return target;
         }
-        target.path = !link.empty() && link.front() == '/' ? link : target.path.substr(0, FolderLength(target.path)) + link;
+        const bool absolute = !link.empty() && link.front() == '/';
+        target.path = absolute ? link : target.path.substr(0, FolderLength(target.path)) + link;
     }
     if (S_ISDIR(status.st_mode)) {
         target.kind = Kind::Folder;
