@@ -167,7 +167,7 @@ bool SaveTarget::TryReplace(const names_file::NameLines& names, SaveResult& resu
         result = Stopped(ReasonOf(error));
         return true;
     }
-    // A file that is open here cannot be replaced on every platform.
+    // Some systems cannot replace a file that is still open.
     target_.file.Close();
     if (const Error error = native_file::Replace(temporary_, target_.path); error != Error::None) {
         RemoveTemporary();

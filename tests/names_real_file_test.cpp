@@ -84,9 +84,9 @@ struct stat StatOf(const std::string& path) {
     return status;
 }
 
-class NamesSaveFailureTest : public ::testing::Test {
+class NamesRealFileTest : public ::testing::Test {
 protected:
-    NamesSaveFailureTest() : host_(scene_) {
+    NamesRealFileTest() : host_(scene_) {
         for (int i = 0; i < 3; ++i) {
             scene_.AddNode(scene_.Root(), "node" + std::to_string(100000 + i));
         }
@@ -119,7 +119,7 @@ protected:
 
 }  // namespace
 
-TEST_F(NamesSaveFailureTest, WriteFailingMidwayKeepsThePreviousFileOrLeavesNone) {
+TEST_F(NamesRealFileTest, WriteFailingMidwayKeepsThePreviousFileOrLeavesNone) {
     // Small: the failure shows when the last bytes go out; large: while the
     // content is still being written.
     for (const int nodes : {0, 200000}) {
@@ -137,7 +137,7 @@ TEST_F(NamesSaveFailureTest, WriteFailingMidwayKeepsThePreviousFileOrLeavesNone)
     }
 }
 
-TEST_F(NamesSaveFailureTest, ReplacingKeepsModeOwnerAndLinks) {
+TEST_F(NamesRealFileTest, ReplacingKeepsModeOwnerAndLinks) {
     WriteBytes(path_, old_);
     ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
     const bool root = ::geteuid() == 0;
@@ -167,7 +167,7 @@ TEST_F(NamesSaveFailureTest, ReplacingKeepsModeOwnerAndLinks) {
     EXPECT_EQ(folder_.Entries(), (Names{"dangling.txt", "link.txt", "names.txt", "real"}));
 }
 
-TEST_F(NamesSaveFailureTest, WhereReplacingWouldChangeWhichFileItIsTheFileIsWrittenInPlace) {
+TEST_F(NamesRealFileTest, WhereReplacingWouldChangeWhichFileItIsTheFileIsWrittenInPlace) {
     // A hard link: both names keep naming one file, which holds the names.
     WriteBytes(path_, old_);
     const std::string other = folder_.File("other-name.txt");
@@ -195,7 +195,7 @@ TEST_F(NamesSaveFailureTest, WhereReplacingWouldChangeWhichFileItIsTheFileIsWrit
     }
 }
 
-TEST_F(NamesSaveFailureTest, SavesThatADirectWriteMakesAreMade) {
+TEST_F(NamesRealFileTest, SavesThatADirectWriteMakesAreMade) {
     // A file its owner may write but not read.
     const std::string writeOnly = folder_.File("write-only.txt");
     WriteBytes(writeOnly, old_);
@@ -240,7 +240,7 @@ TEST_F(NamesSaveFailureTest, SavesThatADirectWriteMakesAreMade) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.File("locked")), {}), 1);
 }
 
-TEST_F(NamesSaveFailureTest, WhatADirectWriteCannotDoIsNotDone) {
+TEST_F(NamesRealFileTest, WhatADirectWriteCannotDoIsNotDone) {
     // A folder, with and without a final separator.
     const std::string target = folder_.File("folder");
     std::filesystem::create_directory(target);
@@ -257,7 +257,7 @@ TEST_F(NamesSaveFailureTest, WhatADirectWriteCannotDoIsNotDone) {
     EXPECT_EQ(folder_.Entries(), (Names{"folder", "read-only.txt"}));
 }
 
-TEST_F(NamesSaveFailureTest, OnlyARegularFileIsLoadedAndEndlessSourcesReturnAtOnce) {
+TEST_F(NamesRealFileTest, OnlyARegularFileIsLoadedAndEndlessSourcesReturnAtOnce) {
     const Names before = NamesOf(scene_);
     const std::string unreadable = folder_.File("unreadable.txt");
     WriteBytes(unreadable, "a\nb\nc\nd\n");
@@ -279,7 +279,7 @@ TEST_F(NamesSaveFailureTest, OnlyARegularFileIsLoadedAndEndlessSourcesReturnAtOn
                   notLoaded + folder_.Path().string() + "\": a folder|0 unchanged");
 }
 
-TEST_F(NamesSaveFailureTest, LoadingReadsOnceAndStopsAfterTheLineForTheLastNode) {
+TEST_F(NamesRealFileTest, LoadingReadsOnceAndStopsAfterTheLineForTheLastNode) {
     std::string lines;
     for (int i = 0; lines.size() < (8u << 20); ++i) {
         lines += "line" + std::to_string(i) + "\n";
