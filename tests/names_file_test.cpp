@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "name_lines.h"
+#include "name_reader.h"
 #include "names_test_support.h"
 #include "names_utility.h"
 #include "standin/standin_interface.h"
@@ -183,7 +184,11 @@ TEST(NameLines, ReadingIsTheSameWhateverTheInputPieces) {
             reader.Feed(bytes.data() + at, std::min(step, bytes.size() - at));
         }
         reader.Finish();
-        return names_test::Strings(list);
+        Names names;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            names.emplace_back(list[i]);
+        }
+        return names;
     };
     const Names whole = read(bytes.size(), 1);
     ASSERT_EQ(whole.size(), 5u);

@@ -15,7 +15,6 @@
 #include <io.h>
 #endif
 
-#include "name_reader.h"
 #include "standin/standin_scene.h"
 
 namespace names_test {
@@ -125,15 +124,6 @@ inline void BuildScene(standin::StandinScene& scene, const std::vector<std::stri
     for (std::size_t i = 1; i < names.size(); ++i) {
         made.push_back(&scene.AddNode(*made.at(static_cast<std::size_t>(parents.at(i))), names[i]));
     }
-}
-
-// The names of a list as strings.
-inline std::vector<std::string> Strings(const names_file::NameList& list) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        names.emplace_back(list[i]);
-    }
-    return names;
 }
 
 // The names of the scene's nodes in pre-order.
