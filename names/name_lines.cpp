@@ -21,15 +21,4 @@ void AppendNameLine(std::string& out, const char* name, std::size_t length, cons
     out.append(lineEnd);
 }
 
-void NameLines::Append(const char* name) {
-    const std::size_t length = std::strlen(name);
-    // A name's line at its longest: every character a line end.
-    const std::size_t longest = (length + 1) * std::strlen(kPlatformLineEnd);
-    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
-        blocks_.emplace_back().reserve(longest > kBlockSize ? longest : kBlockSize);
-    }
-    AppendNameLine(blocks_.back(), name, length, kPlatformLineEnd);
-    ++count_;
-}
-
 }  // namespace names_file

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,16 @@ class NameLines {
 public:
     static constexpr std::size_t kBlockSize = 1 << 20;
 
-    void Append(const char* name);
+    void Append(const char* name) {
+        const std::size_t length = std::strlen(name);
+        // A name's line at its longest: every character a line end.
+        const std::size_t longest = (length + 1) * std::strlen(kPlatformLineEnd);
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
+            blocks_.emplace_back().reserve(longest > kBlockSize ? longest : kBlockSize);
+        }
+        AppendNameLine(blocks_.back(), name, length, kPlatformLineEnd);
+        ++count_;
+    }
     std::size_t size() const { return count_; }
     const std::vector<std::string>& Blocks() const { return blocks_; }
 
