@@ -60,7 +60,9 @@ void Processed(benchmark::State& state, const NamesBenchSetup& setup) {
 void BM_SaveNames(benchmark::State& state) {
     NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        setup.tool.SaveNames(setup.path);
+        if (setup.tool.SaveNames(setup.path).outcome != SaveOutcome::Replaced) {
+            state.SkipWithError("the file was not replaced");
+        }
     }
     Processed(state, setup);
 }
@@ -68,7 +70,9 @@ void BM_SaveNames(benchmark::State& state) {
 void BM_LoadNames(benchmark::State& state) {
     NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        setup.tool.LoadNames(setup.path);
+        if (!setup.tool.LoadNames(setup.path).loaded) {
+            state.SkipWithError("the file was not loaded");
+        }
     }
     Processed(state, setup);
 }

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "name_lines.h"
+#include "name_reader.h"
 #include "names_utility.h"
 #include "standin/standin_interface.h"
 
@@ -38,6 +38,14 @@ Names ModelNames(const std::string& text) {
     return names;
 }
 
+Names Strings(const names_file::NameList& list) {
+    Names names;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        names.emplace_back(list[i]);
+    }
+    return names;
+}
+
 void Check(bool ok, const char* what) {
     if (!ok) {
         std::fprintf(stderr, "mismatch: %s\n", what);
@@ -47,8 +55,8 @@ void Check(bool ok, const char* what) {
 
 // The reader fed in pieces whose lengths come from the input itself.
 Names ReadInPieces(const std::string& text) {
-    Names names;
-    names_file::NameLineReader reader(names);
+    names_file::NameList list;
+    names_file::NameLineReader reader(list);
     std::size_t at = 0;
     std::size_t step = 0;
     while (at < text.size()) {
@@ -58,7 +66,7 @@ Names ReadInPieces(const std::string& text) {
         at += length;
     }
     reader.Finish();
-    return names;
+    return Strings(list);
 }
 
 // In memory where the system has a memory file system: opening files is
@@ -93,6 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     const Names model = ModelNames(text);
     Check(ReadInPieces(text) == model, "reader fed in pieces");
+    // A reader that wants fewer names than the text holds stops at them.
+    const std::size_t wanted = size > 0 ? data[0] % 8 : 0;
+    names_file::NameList first;
+    names_file::NameLineReader limited(first, wanted);
+    limited.Feed(text.data(), text.size());
+    limited.Finish();
+    const auto kept = static_cast<std::ptrdiff_t>(std::min(wanted, model.size()));
+    Check(Strings(first) == Names(model.begin(), model.begin() + kept), "reader that wants fewer names");
 
     if (std::FILE* file = std::fopen(ScratchFile().c_str(), "wb")) {
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

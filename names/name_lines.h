@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,27 +25,29 @@ constexpr const char* kPlatformLineEnd = "\n";
 // `lineEnd` as its line end would: every LF of the name becomes `lineEnd`.
 void AppendNameLine(std::string& out, const char* name, std::size_t length, const char* lineEnd);
 
-// Splits the bytes of a names file, fed in pieces of any size, into names
-// appended to a list. A line longer than kMaxNameLength gives its first
-// kMaxNameLength characters, and the rest of that line is skipped.
-class NameLineReader {
+// Names kept as the lines of a names file that they become, with this
+// platform's line ends, in blocks of about kBlockSize bytes, so that a long
+// list is never copied to grow.
+class NameLines {
 public:
-    explicit NameLineReader(std::vector<std::string>& names) : names_(names) {}
+    static constexpr std::size_t kBlockSize = 1 << 20;
 
-    void Feed(const char* data, std::size_t size);
-    // The end of the file: a last line without a line end still counts.
-    void Finish();
+    void Append(const char* name) {
+        const std::size_t length = std::strlen(name);
+        // A name's line at its longest: every character a line end.
+        const std::size_t longest = (length + 1) * std::strlen(kPlatformLineEnd);
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
+            blocks_.emplace_back().reserve(longest > kBlockSize ? longest : kBlockSize);
+        }
+        AppendNameLine(blocks_.back(), name, length, kPlatformLineEnd);
+        ++count_;
+    }
+    std::size_t size() const { return count_; }
+    const std::vector<std::string>& Blocks() const { return blocks_; }
 
 private:
-    void TakePendingCr();
-    void Append(const char* data, std::size_t size);
-    void EndLine();
-
-    std::vector<std::string>& names_;
-    std::string line_;
-    bool started_ = false;    // a byte of the current line was consumed
-    bool cut_ = false;        // a NUL or the length limit ended the name
-    bool pendingCr_ = false;  // the last byte fed was a CR not yet placed
+    std::vector<std::string> blocks_;
+    std::size_t count_ = 0;
 };
 
 }  // namespace names_file

@@ -1,158 +1,94 @@
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "name_lines.h"
+#include "name_reader.h"
 #include "names_utility.h"
-#include "replacement_file.h"
+#include "native_file.h"
+#include "save_target.h"
 #include "scene_order.h"
 
 // The commands never let an exception out: a failed allocation ends the
-// command where it happened, and the previous file stays in place.
+// command where it happened, and says so in its result.
 
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 16;
-constexpr std::size_t kBlockSize = 1 << 20;
+// The text that a load reserves before it reads; beyond, it grows as it reads.
+constexpr std::uint64_t kMostReserved = 1 << 26;
+constexpr const char* kNotOpen = "the tool is not open";
+constexpr const char* kOutOfMemory = "out of memory";
 
-// The content of a names file, as it is built: lines in blocks of about
-// kBlockSize bytes, so that a large content is never copied to grow.
-class ContentBlocks {
-public:
-    void AppendLine(const char* name) {
-        const std::size_t length = std::strlen(name);
-        // A name's line at its longest: every character a line end.
-        const std::size_t longest = (length + 1) * std::strlen(names_file::kPlatformLineEnd);
-        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < longest) {
-            blocks_.emplace_back().reserve(std::max(kBlockSize, longest));
-        }
-        names_file::AppendNameLine(blocks_.back(), name, length, names_file::kPlatformLineEnd);
-    }
-    bool WriteTo(ReplacementFile& file) const {
-        for (const std::string& block : blocks_) {
-            if (!file.Write(block.data(), block.size())) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    std::vector<std::string> blocks_;
-};
-
-// The number of line ends in the rest of a file that can seek, which is
-// then read again from its start; 0 when it cannot seek.
-std::size_t CountLineEnds(std::FILE* file, char* chunk) {
-    if (std::fseek(file, 0, SEEK_SET) != 0) {
-        return 0;
-    }
-    std::size_t count = 0;
+// Reads the names of `source` (a file of `size` bytes) into `list` until it
+// holds `wanted` names or the file ends; the file is read once, straight
+// into the list.
+native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std::size_t wanted,
+                             names_file::NameList& list) {
+    names_file::NameLineReader reader(list, wanted);
+    // No more names than lines, no more lines than bytes and one, and no
+    // more bytes kept for a name than its longest line has.
+    const std::uint64_t names = std::min<std::uint64_t>(wanted, size + 1);
+    const std::uint64_t bytes = std::min({size, names * (names_file::kMaxNameLength + 2), kMostReserved});
+    reader.Reserve(static_cast<std::size_t>(names), static_cast<std::size_t>(bytes) + kReadChunk);
     std::size_t got = 0;
     do {
-        got = std::fread(chunk, 1, kReadChunk, file);
-        for (const char* at = chunk;
-             (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(chunk + got - at))));
-             ++at) {
-            ++count;
+        if (const native_file::Error error = source.Read(reader.Room(kReadChunk), kReadChunk, got);
+            error != native_file::Error::None) {
+            return error;
         }
-    } while (got == kReadChunk);
-    return std::fseek(file, 0, SEEK_SET) == 0 ? count : 0;
-}
-
-// The names of a file, or false on any read error other than the end of
-// the file; the list is then incomplete and must not be used.
-bool ReadNames(std::FILE* file, std::vector<std::string>& list) {
-    const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
-    // Counted first, the list is allocated once.
-    list.reserve(CountLineEnds(file, chunk.get()) + 1);
-    names_file::NameLineReader reader(list);
-    std::size_t got = 0;
-    do {
-        got = std::fread(chunk.get(), 1, kReadChunk, file);
-        reader.Feed(chunk.get(), got);
-    } while (got == kReadChunk);
-    if (std::ferror(file)) {
-        return false;
-    }
+        reader.Took(got);
+    } while (got > 0 && !reader.Full());
     reader.Finish();
-    return true;
+    return native_file::Error::None;
 }
-
-// Closes the stream on every way out.
-struct FileCloser {
-    std::FILE* file;
-    ~FileCloser() { std::fclose(file); }
-};
 
 }  // namespace
 
-// The scene is walked as CollectNames walks it, and each name is kept as
-// the line it becomes: the whole content is built before it is written.
+// The file is opened first, so a save that cannot write leaves the scene
+// unread; the whole list is built before a byte is written.
 SaveResult NamesUtility::SaveNames(std::string path) {
-    SaveResult result;
     if (ip == nullptr) {
-        result.reason = "the tool is not open";
-        return result;
+        return {SaveOutcome::NotWritten, 0, kNotOpen};
     }
-    ReplacementFile file;
+    SaveTarget target(path);
+    if (!target.IsOpen()) {
+        return target.Stopped("");
+    }
     try {
-        if (!file.Open(path)) {
-            result.outcome = file.TargetExisted() ? SaveOutcome::NotReplaced : SaveOutcome::NotWritten;
-            result.reason = file.FailureReason();
-            return result;
-        }
-        ContentBlocks content;
-        std::size_t count = 0;
-        VisitPreOrder(ip->RootNode(), [&content, &count](SceneNode* node) {
-            content.AppendLine(node->NodeName());
-            ++count;
-            return true;
-        });
-        if (content.WriteTo(file) && file.Commit()) {
-            result.outcome = file.TargetExisted() ? SaveOutcome::Replaced : SaveOutcome::Written;
-            result.names = count;
-            return result;
-        }
-        result.reason = file.FailureReason();
+        names_file::NameLines lines;
+        CollectNames(ip->RootNode(), lines);
+        return target.Write(lines);
     } catch (...) {
-        result.reason = "out of memory";
+        return target.Stopped(kOutOfMemory);
     }
-    result.outcome = file.TargetExisted() ? SaveOutcome::NotReplaced : SaveOutcome::NotWritten;
-    return result;
 }
 
+// Only a regular file is read, and only up to the line for the last node:
+// the nodes are counted first. A read error gives no names at all.
 LoadResult NamesUtility::LoadNames(std::string path) {
-    LoadResult result;
     if (ip == nullptr) {
-        result.reason = "the tool is not open";
-        return result;
+        return {false, 0, kNotOpen};
     }
     try {
-        std::FILE* opened = std::fopen(path.c_str(), "rb");
-        if (opened == nullptr) {
-            result.reason = "cannot open";
-            return result;
+        native_file::File source;
+        std::uint64_t size = 0;
+        if (const native_file::Error error = native_file::OpenSource(path, source, size);
+            error != native_file::Error::None) {
+            return {false, 0, native_file::ReasonOf(error)};
         }
-        std::vector<std::string> list;
-        {
-            const FileCloser closer{opened};
-            if (!ReadNames(opened, list)) {
-                result.reason = "a read error";
-                return result;
-            }
+        SceneNode* const root = ip->RootNode();
+        names_file::NameList list;
+        if (const native_file::Error error = ReadNames(source, size, CountNodes(root), list);
+            error != native_file::Error::None) {
+            return {false, 0, native_file::ReasonOf(error)};
         }
+        source.Close();
         std::uint32_t position = 0;
         if (!list.empty()) {
-            ApplyNames(ip->RootNode(), list, position);
+            ApplyNames(root, list, position);
         }
-        result.loaded = true;
-        result.names = position;
+        return {true, position, ""};
     } catch (...) {
-        result.reason = "out of memory";
+        return {false, 0, kOutOfMemory};
     }
-    return result;
 }

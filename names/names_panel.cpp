@@ -1,27 +1,16 @@
 #include <algorithm>
 #include <string>
 
-#include "module_state.h"
 #include "names_report.h"
 #include "names_utility.h"
 #include "panel_frame.h"
 #include "resource.h"
 #include "text_file_dialog.h"
+#include "tool_log.h"
 
 namespace {
 
 constexpr DWORD kPathCapacity = 1024;
-
-// Tells the host's system log what a command did, showing the user nothing.
-void Log(Interface* ip, const NamesReport& report) {
-    if (ip == nullptr) {
-        return;
-    }
-    if (LogSys* log = ip->Log()) {
-        const char* title = GetString(IDS_LIBDESCRIPTION);
-        log->LogEntry(report.type, FALSE, title != nullptr ? title : "", report.text.c_str());
-    }
-}
 
 // A file command of the panel: the user chooses a text file, starting from
 // an empty name, and the names are saved to it or loaded from it; the log
@@ -34,8 +23,9 @@ void RunFileCommand(NamesUtility& tool, bool saving) {
             return;
         }
         const std::string chosen(path, std::find(path, path + kPathCapacity, '\0'));
-        const NamesReport report = saving ? ReportOf(chosen, tool.SaveNames(chosen)) : ReportOf(chosen, tool.LoadNames(chosen));
-        Log(tool.StoredInterface(), report);
+        const NamesReport report =
+            saving ? ReportOf(chosen, tool.SaveNames(chosen)) : ReportOf(chosen, tool.LoadNames(chosen));
+        LogToolEntry(tool.StoredInterface(), report.type, report.text.c_str());
     } catch (...) {
     }
 }

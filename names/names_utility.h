@@ -6,6 +6,8 @@
 
 #include "custom_button.h"
 #include "interface.h"
+#include "name_lines.h"
+#include "name_reader.h"
 #include "names_result.h"
 #include "utility_plugin.h"
 #include "win32/win_api.h"
@@ -30,9 +32,13 @@ public:
     // happened; the commands themselves log nothing.
     SaveResult SaveNames(std::string path);
     LoadResult LoadNames(std::string path);
-    // The walks behind them, in scene order (pre-order from `node`).
+    // The walks behind them, in scene order (pre-order from `node`). The
+    // commands keep their lists packed: a save's names as the lines they
+    // become, a load's in one text.
     void CollectNames(SceneNode* node, std::vector<std::string>& list);
+    void CollectNames(SceneNode* node, names_file::NameLines& lines);
     bool ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position);
+    bool ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position);
 
     // State, for tests and the driver.
     HWND Panel() const { return panel; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "name_lines.h"
+#include "name_reader.h"
 #include "names_test_support.h"
 #include "names_utility.h"
 #include "standin/standin_interface.h"
@@ -101,7 +102,7 @@ TEST_F(NamesFileTest, EmptyFileGivesNoNames) {
     MakeFiveNodes();
     host_.Journal().Clear();
     EXPECT_EQ(LoadBytes(""), kFiveNames);
-    EXPECT_TRUE(host_.Journal().Calls().empty());
+    EXPECT_TRUE(host_.Journal().CallsOf("SetNodeName").empty());
 }
 
 TEST_F(NamesFileTest, LineEndsCrLfLfAndNoneReadAlike) {
@@ -175,27 +176,28 @@ TEST(NameLines, WindowsLineEndTurnsEveryLineFeedIntoCrLf) {
 TEST(NameLines, ReadingIsTheSameWhateverTheInputPieces) {
     const std::string bytes = std::string("x\r\n\r\r\n\ry\r") + std::string(600, 'q') + "\r\n" +
                               std::string("n\0ul\r\n", 6) + "tail\r";
-    Names whole;
-    names_file::NameLineReader reader(whole);
-    reader.Feed(bytes.data(), bytes.size());
-    reader.Finish();
+    const auto read = [&bytes](std::size_t split, std::size_t step) {
+        names_file::NameList list;
+        names_file::NameLineReader reader(list);
+        reader.Feed(bytes.data(), split);
+        for (std::size_t at = split; at < bytes.size(); at += step) {
+            reader.Feed(bytes.data() + at, std::min(step, bytes.size() - at));
+        }
+        reader.Finish();
+        Names names;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            names.emplace_back(list[i]);
+        }
+        return names;
+    };
+    const Names whole = read(bytes.size(), 1);
     ASSERT_EQ(whole.size(), 5u);
     EXPECT_EQ(whole[1], "\r");
     EXPECT_EQ(whole[2], "\ry\r" + std::string(508, 'q'));
+    EXPECT_EQ(whole[3], "n");
     EXPECT_EQ(whole[4], "tail\r");
     for (std::size_t split = 0; split <= bytes.size(); ++split) {
-        Names pieces;
-        names_file::NameLineReader pieceReader(pieces);
-        pieceReader.Feed(bytes.data(), split);
-        pieceReader.Feed(bytes.data() + split, bytes.size() - split);
-        pieceReader.Finish();
-        ASSERT_EQ(pieces, whole) << "split at " << split;
+        ASSERT_EQ(read(split, bytes.size()), whole) << "split at " << split;
     }
-    Names bytewise;
-    names_file::NameLineReader byteReader(bytewise);
-    for (const char c : bytes) {
-        byteReader.Feed(&c, 1);
-    }
-    byteReader.Finish();
-    EXPECT_EQ(bytewise, whole);
+    EXPECT_EQ(read(0, 1), whole);
 }

@@ -42,6 +42,16 @@ bool RecursiveApply(SceneNode* node, const Names& list, std::uint32_t& position)
     return true;
 }
 
+// The node count of a load: the recursive walk, each node asked its child
+// count once.
+std::size_t RecursiveCount(SceneNode* node) {
+    std::size_t count = 1;
+    for (int i = 0, children = node->ChildCount(); i < children; ++i) {
+        count += RecursiveCount(node->ChildNode(i));
+    }
+    return count;
+}
+
 // A host call: operation, node asked, index and text argument.
 using Call = std::tuple<std::string, const StandinNode*, int, std::string>;
 
@@ -111,7 +121,9 @@ TEST_F(NamesWalkTest, ApplyMakesTheCallsOfTheRecursiveWalkAndStopsWhenNamesRunOu
     EXPECT_TRUE(scene_.Violations().empty());
 }
 
-TEST_F(NamesWalkTest, CommandsAskTheRootOnceAndNothingBeyondTheWalk) {
+// A load counts the nodes first, so that it reads no line beyond the last
+// node's; the walk that gives the names is the recursive one.
+TEST_F(NamesWalkTest, CommandsAskTheRootOnceAndNothingBeyondTheirWalks) {
     const std::string path = folder_.File("names.txt");
     const Call root{"RootNode", nullptr, -1, ""};
     Names list;
@@ -125,6 +137,9 @@ TEST_F(NamesWalkTest, CommandsAskTheRootOnceAndNothingBeyondTheWalk) {
     const Names three{"x", "y", "z"};
     std::uint32_t position = 0;
     expected = {root};
+    for (const Call& call : Journal([&] { RecursiveCount(&scene_.Root()); })) {
+        expected.push_back(call);
+    }
     for (const Call& call : Journal([&] { RecursiveApply(&scene_.Root(), three, position); })) {
         expected.push_back(call);
     }

@@ -4,6 +4,7 @@
 
 #include "hex_digits.h"
 #include "scene_file.h"
+#include "utf8.h"
 
 namespace driver::gltf {
 
@@ -79,6 +80,12 @@ std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fr
     // every system, so that every build writes the same URI.
     std::string decoded = PercentDecoded(uri.substr(0, suffixAt));
     std::replace(decoded.begin(), decoded.end(), '\\', '/');
+    // Escapes may spell any bytes, but a path is rebased, and written back
+    // into the JSON text, only as UTF-8.
+    if (!IsValidUtf8(decoded)) {
+        throw SceneFileError(where + ": the URI's escapes spell a file name that is not UTF-8, so it cannot be "
+                                     "rewritten for another folder");
+    }
     const fs::path target = (fromFolder / fs::u8path(decoded)).lexically_normal();
     const fs::path relative = target.lexically_relative(toFolder);
     if (relative.empty()) {

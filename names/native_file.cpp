@@ -1,0 +1,52 @@
+#include "native_file.h"
+
+namespace native_file {
+
+const char* ReasonOf(Error error) {
+    switch (error) {
+        case Error::None:
+            return "no error";
+        case Error::NotFound:
+            return "no such file";
+        case Error::NoFolder:
+            return "no such folder";
+        case Error::Denied:
+            return "permission denied";
+        case Error::IsFolder:
+            return "a folder";
+        case Error::NotRegular:
+            return "not a regular file";
+        case Error::Exists:
+            return "a file of that name exists";
+        case Error::InUse:
+            return "the file is in use by another program";
+        case Error::NoReader:
+            return "nothing reads from it";
+        case Error::NoSpace:
+            return "no space left on device";
+        case Error::TooLarge:
+            return "the file is too large";
+        case Error::NameTooLong:
+            return "the name is too long";
+        case Error::ReadOnly:
+            return "read-only file system";
+        case Error::LinkLoop:
+            return "too many symbolic links";
+        case Error::Io:
+            return "input/output error";
+        case Error::Other:
+            break;
+    }
+    return "an unexpected system error";
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kNone;
+    }
+    return *this;
+}
+
+}  // namespace native_file

@@ -1,0 +1,239 @@
+// The names commands' file calls on POSIX systems.
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "native_file.h"
+
+namespace native_file {
+
+struct Access {
+    static std::intptr_t& Handle(File& file) { return file.handle_; }
+    static int Descriptor(const File& file) { return static_cast<int>(file.handle_); }
+};
+
+namespace {
+
+// As many links as the system itself follows in one path.
+constexpr int kMaxLinks = 40;
+
+Error ErrorOf(int code) {
+    switch (code) {
+        case 0:
+            return Error::None;
+        case ENOENT:
+            return Error::NotFound;
+        case ENOTDIR:
+            return Error::NoFolder;
+        case EACCES:
+        case EPERM:
+            return Error::Denied;
+        case EISDIR:
+            return Error::IsFolder;
+        case EEXIST:
+            return Error::Exists;
+        case EBUSY:
+        case ETXTBSY:
+            return Error::InUse;
+        case ENXIO:
+            return Error::NoReader;
+        case ENOSPC:
+        case EDQUOT:
+            return Error::NoSpace;
+        case EFBIG:
+            return Error::TooLarge;
+        case ENAMETOOLONG:
+            return Error::NameTooLong;
+        case EROFS:
+            return Error::ReadOnly;
+        case ELOOP:
+            return Error::LinkLoop;
+        case EIO:
+            return Error::Io;
+        default:
+            return Error::Other;
+    }
+}
+
+Error LastError() { return ErrorOf(errno); }
+
+// Opened without waiting for a pipe's other end; later calls block again.
+int OpenNow(const char* path, int flags) {
+    const int fd = ::open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+Error ReadLink(const std::string& path, std::string& link) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t got = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (got < 0) {
+            return LastError();
+        }
+        if (static_cast<std::size_t>(got) < buffer.size()) {
+            link.assign(buffer.data(), static_cast<std::size_t>(got));
+            return Error::None;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+Error File::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t wrote = ::write(Access::Descriptor(*this), data, size);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastError();
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return Error::None;
+}
+
+Error File::Read(char* data, std::size_t capacity, std::size_t& got) {
+    for (;;) {
+        const ssize_t read = ::read(Access::Descriptor(*this), data, capacity);
+        if (read >= 0) {
+            got = static_cast<std::size_t>(read);
+            return Error::None;
+        }
+        if (errno != EINTR) {
+            got = 0;
+            return LastError();
+        }
+    }
+}
+
+Error File::Truncate() {
+    struct stat status {};
+    if (::fstat(Access::Descriptor(*this), &status) != 0) {
+        return LastError();
+    }
+    if (S_ISREG(status.st_mode) && (::ftruncate(Access::Descriptor(*this), 0) != 0 ||
+                                     ::lseek(Access::Descriptor(*this), 0, SEEK_SET) != 0)) {
+        return LastError();
+    }
+    return Error::None;
+}
+
+Error File::Close() {
+    if (!IsOpen()) {
+        return Error::None;
+    }
+    const int fd = Access::Descriptor(*this);
+    handle_ = kNone;
+    // A close interrupted by a signal has closed the descriptor anyway.
+    return ::close(fd) == 0 || errno == EINTR ? Error::None : LastError();
+}
+
+Target OpenTarget(const std::string& path) {
+    Target target;
+    target.path = path;
+    struct stat status {};
+    for (int links = 0;; ++links) {
+        if (::lstat(target.path.c_str(), &status) != 0) {
+            target.error = errno == ENOENT ? Error::None : LastError();
+            return target;  // Missing: a dangling link leads to the file to create
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            break;
+        }
+        std::string link;
+        if (links == kMaxLinks) {
+            target.error = Error::LinkLoop;
+            return target;
+        }
+        if ((target.error = ReadLink(target.path, link)) != Error::None) {
+            return target;
+        }
+        const bool absolute = !link.empty() && link.front() == '/';
+        target.path = absolute ? link : target.path.substr(0, FolderLength(target.path)) + link;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        target.kind = Kind::Folder;
+        return target;
+    }
+    target.kind = S_ISREG(status.st_mode) ? Kind::Regular : Kind::Other;
+    const int fd = OpenNow(target.path.c_str(), O_WRONLY);
+    if (fd < 0) {
+        target.error = LastError();
+        return target;
+    }
+    Access::Handle(target.file) = fd;
+    if (::fstat(fd, &status) == 0) {
+        target.kind = S_ISREG(status.st_mode) ? Kind::Regular : Kind::Other;
+        target.linked = target.kind == Kind::Regular && status.st_nlink > 1;
+    }
+    return target;
+}
+
+Error CreateNew(const std::string& path, bool temporary, File& file) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, temporary ? 0600 : 0666);
+    if (fd < 0) {
+        return errno == ENOENT ? Error::NoFolder : LastError();
+    }
+    file = File();
+    Access::Handle(file) = fd;
+    return Error::None;
+}
+
+Error KeepOwnerAndMode(const File& original, File& copy, const std::string&) {
+    struct stat was {};
+    struct stat now {};
+    if (::fstat(Access::Descriptor(original), &was) != 0 || ::fstat(Access::Descriptor(copy), &now) != 0) {
+        return LastError();
+    }
+    // The owner first: changing it may clear the set-id bits of the mode.
+    if ((was.st_uid != now.st_uid || was.st_gid != now.st_gid) &&
+        ::fchown(Access::Descriptor(copy), was.st_uid, was.st_gid) != 0) {
+        return LastError();
+    }
+    return ::fchmod(Access::Descriptor(copy), was.st_mode & 07777) == 0 ? Error::None : LastError();
+}
+
+Error Replace(const std::string& replacement, const std::string& target) {
+    return ::rename(replacement.c_str(), target.c_str()) == 0 ? Error::None : LastError();
+}
+
+void Remove(const std::string& path) { ::unlink(path.c_str()); }
+
+Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return LastError();
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return S_ISDIR(status.st_mode) ? Error::IsFolder : Error::NotRegular;
+    }
+    const int fd = OpenNow(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return LastError();
+    }
+    file = File();
+    Access::Handle(file) = fd;
+    // The file may have changed between the look and the open.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        file.Close();
+        return Error::NotRegular;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return Error::None;
+}
+
+std::size_t FolderLength(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+}  // namespace native_file

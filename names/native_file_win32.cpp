@@ -1,0 +1,202 @@
+// The names commands' file calls on Windows: the ANSI calls throughout,
+// which convert a path with the system's code page as the file dialogs do.
+#include <windows.h>
+
+#include "native_file.h"
+
+namespace native_file {
+
+struct Access {
+    static std::intptr_t& Handle(File& file) { return file.handle_; }
+    static HANDLE Of(const File& file) { return reinterpret_cast<HANDLE>(file.handle_); }
+    static void Set(File& file, HANDLE handle) {
+        file = File();
+        file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+    }
+};
+
+namespace {
+
+// Other programs may read and write the file while it is open here, as
+// with the C library's streams; nothing else is shared.
+constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// The attributes that a replacement takes over from the file it replaces.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+Error LastError() {
+    switch (GetLastError()) {
+        case ERROR_SUCCESS:
+            return Error::None;
+        case ERROR_FILE_NOT_FOUND:
+            return Error::NotFound;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+            return Error::NoFolder;
+        case ERROR_ACCESS_DENIED:
+            return Error::Denied;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return Error::Exists;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return Error::InUse;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return Error::NoSpace;
+        case ERROR_FILE_TOO_LARGE:
+            return Error::TooLarge;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return Error::NameTooLong;
+        case ERROR_WRITE_PROTECT:
+            return Error::ReadOnly;
+        case ERROR_CANT_RESOLVE_FILENAME:
+            return Error::LinkLoop;
+        default:
+            return Error::Other;
+    }
+}
+
+HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
+    return CreateFileA(path.c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+Error File::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD wrote = 0;
+        if (!WriteFile(Access::Of(*this), data, static_cast<DWORD>(size), &wrote, nullptr)) {
+            return LastError();
+        }
+        data += wrote;
+        size -= wrote;
+    }
+    return Error::None;
+}
+
+Error File::Read(char* data, std::size_t capacity, std::size_t& got) {
+    DWORD read = 0;
+    const BOOL ok = ReadFile(Access::Of(*this), data, static_cast<DWORD>(capacity), &read, nullptr);
+    got = read;
+    return ok ? Error::None : LastError();
+}
+
+Error File::Truncate() {
+    if (GetFileType(Access::Of(*this)) != FILE_TYPE_DISK) {
+        return Error::None;
+    }
+    if (SetFilePointer(Access::Of(*this), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !SetEndOfFile(Access::Of(*this))) {
+        return LastError();
+    }
+    return Error::None;
+}
+
+Error File::Close() {
+    if (!IsOpen()) {
+        return Error::None;
+    }
+    const HANDLE handle = Access::Of(*this);
+    handle_ = kNone;
+    return CloseHandle(handle) ? Error::None : LastError();
+}
+
+Target OpenTarget(const std::string& path) {
+    Target target;
+    target.path = path;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        target.error = GetLastError() == ERROR_FILE_NOT_FOUND ? Error::None : LastError();
+        return target;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        target.kind = Kind::Folder;
+        return target;
+    }
+    // Opening follows a link; replacing the path would replace the link.
+    target.viaLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    target.kind = Kind::Regular;
+    const HANDLE handle = Open(path, GENERIC_WRITE, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        target.error = LastError();
+        return target;
+    }
+    Access::Set(target.file, handle);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        target.kind = Kind::Other;
+    } else if (GetFileInformationByHandle(handle, &information)) {
+        target.linked = information.nNumberOfLinks > 1;
+    }
+    return target;
+}
+
+Error CreateNew(const std::string& path, bool, File& file) {
+    const HANDLE handle = Open(path, GENERIC_WRITE, CREATE_NEW);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    Access::Set(file, handle);
+    return Error::None;
+}
+
+Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(Access::Of(original), &information)) {
+        return LastError();
+    }
+    const DWORD kept = information.dwFileAttributes & kKeptAttributes;
+    if (!SetFileAttributesA(copyPath.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
+        return LastError();
+    }
+    return Error::None;
+}
+
+Error Replace(const std::string& replacement, const std::string& target) {
+    if (MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return Error::None;
+    }
+    // The target opened for writing and a file could be made beside it, so a
+    // refusal comes from a program that holds the target open.
+    const Error error = LastError();
+    return error == Error::Denied ? Error::InUse : error;
+}
+
+void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
+
+Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return LastError();
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Error::IsFolder;
+    }
+    const HANDLE handle = Open(path, GENERIC_READ, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    Access::Set(file, handle);
+    LARGE_INTEGER length{};
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        file.Close();
+        return Error::NotRegular;
+    }
+    if (!GetFileSizeEx(handle, &length)) {
+        const Error error = LastError();
+        file.Close();
+        return error;
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return Error::None;
+}
+
+std::size_t FolderLength(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+}  // namespace native_file
