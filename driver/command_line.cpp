@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
 #include "output_file.h"
@@ -53,8 +54,6 @@ const char* ScopeText(unsigned scope) {
     if (scope == kPivot) return "pivot";
     return "this command";
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The items of a comma-separated list; none may be empty.
 std::vector<std::string> Items(const std::string& value, const std::string& option) {

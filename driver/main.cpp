@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "name_text.h"
 #include "output_file.h"
 #include "plugin_directory.h"
 #include "scene_format.h"
@@ -28,7 +29,7 @@ int Run(const driver::Invocation& invocation) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
         const std::string wrong = sceneFile->WrongName(invocation.outputPath);
         if (!wrong.empty()) {
-            throw driver::UsageError("-o: \"" + invocation.outputPath + "\": " + wrong);
+            throw driver::UsageError("-o: " + driver::Quoted(invocation.outputPath) + ": " + wrong);
         }
     }
     std::vector<driver::Action> actions = invocation.shortcut

@@ -6,6 +6,9 @@
 
 namespace driver {
 
+// A text (a caption, a path, an argument) in double quotes as it is.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
 // A name in double quotes as messages and the transcript show it: '"' and
 // '\\' escaped with a backslash, control bytes as \xHH, and so is every
 // byte from 0x80 up in a name that is not UTF-8; other bytes unchanged.

@@ -1,5 +1,6 @@
 #include "panel_controls.h"
 
+#include "name_text.h"
 #include "standin/standin_custom_button.h"
 #include "win32/window_queries.h"
 
@@ -11,8 +12,6 @@ bool IsRadioButton(HWND window) {
     return winui::IsWindowClass(window, "Button") &&
            (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string Join(const std::vector<std::string>& items) {
     std::string joined;

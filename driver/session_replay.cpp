@@ -4,13 +4,12 @@
 
 #include "display_path.h"
 #include "log_sys.h"
+#include "name_text.h"
 #include "standin/standin_custom_button.h"
 
 namespace driver {
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string HexId(std::uint32_t value) {
     std::ostringstream text;
