@@ -294,6 +294,8 @@ TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     EXPECT_EQ(written["images"][0]["uri"], "../in/textures/wood%23\xc3\xa9.png");
     EXPECT_EQ(written["images"][1]["uri"], 7);
     EXPECT_EQ(written["images"][2]["uri"], "../in/scene/maps/bump.png");
+    EXPECT_EQ(Json::parse(file->Write("-", {}))["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
+        << "standard output is written for the working folder";
 
     auto notUtf8 = Read(Gltf(R"("images": [{"uri": "a%A6b.png"}])"), "in/scene/room.gltf");
     EXPECT_THROW(notUtf8->Write("out/room.gltf", {}), driver::SceneFileError) << "escapes that spell no UTF-8";
