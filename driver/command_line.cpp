@@ -21,14 +21,14 @@ enum Scope : unsigned {
     kNames = 8,
 };
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;  // as written: "--select", "-o"
     char shortName;    // the one-letter form, or 0
     bool takesValue;
     unsigned scope;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"--help", 'h', false, kAnyJob},   {"--version", 0, false, kAnyJob}, {"-o", 'o', true, kAnyJob},
     {"--diff", 0, false, kAnyJob},     {"--svg", 0, true, kAnyJob},      {"--select", 0, true, kAlign | kPivot},
     {"--select-name", 0, true, kAlign | kPivot}, {"--axis", 0, true, kPivot}, {"--from", 0, true, kPivot},
@@ -106,15 +106,15 @@ Point3 ReadPoint(const std::string& value, const std::string& option) {
     return point;
 }
 
-// The options as given, by their spec, and the positional arguments.
+// The options as given, by their rule, and the positional arguments.
 struct Arguments {
-    std::map<const OptionSpec*, std::string> options;
+    std::map<const OptionRule*, std::string> options;
     std::vector<std::string> positionals;
 
     bool Has(const char* name) const { return Value(name) != nullptr; }
     const std::string* Value(const char* name) const {
-        for (const auto& [spec, value] : options) {
-            if (std::string(spec->name) == name) {
+        for (const auto& [rule, value] : options) {
+            if (std::string(rule->name) == name) {
                 return &value;
             }
         }
@@ -122,7 +122,7 @@ struct Arguments {
     }
 };
 
-const OptionSpec* FindOption(const std::string& argument, std::string& inlineValue, bool& hasInline) {
+const OptionRule* FindOption(const std::string& argument, std::string& inlineValue, bool& hasInline) {
     hasInline = false;
     if (argument.rfind("--", 0) == 0) {
         const std::size_t equals = argument.find('=');
@@ -131,20 +131,20 @@ const OptionSpec* FindOption(const std::string& argument, std::string& inlineVal
             hasInline = true;
             inlineValue = argument.substr(equals + 1);
         }
-        for (const OptionSpec& spec : kOptions) {
-            if (name == spec.name) {
-                return &spec;
+        for (const OptionRule& rule : kOptions) {
+            if (name == rule.name) {
+                return &rule;
             }
         }
         return nullptr;
     }
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && argument[1] == spec.shortName) {
+    for (const OptionRule& rule : kOptions) {
+        if (rule.shortName != 0 && argument[1] == rule.shortName) {
             if (argument.size() > 2) {
                 hasInline = true;
                 inlineValue = argument.substr(2);
             }
-            return &spec;
+            return &rule;
         }
     }
     return nullptr;
@@ -165,20 +165,20 @@ Arguments Split(const std::vector<std::string>& list) {
         }
         std::string value;
         bool hasInline = false;
-        const OptionSpec* spec = FindOption(argument, value, hasInline);
-        if (spec == nullptr) {
+        const OptionRule* rule = FindOption(argument, value, hasInline);
+        if (rule == nullptr) {
             throw UsageError("unknown option " + argument.substr(0, argument.find('=')));
         }
-        if (spec->takesValue && !hasInline) {
+        if (rule->takesValue && !hasInline) {
             if (i + 1 >= list.size()) {
-                throw UsageError(std::string(spec->name) + " needs a value");
+                throw UsageError(std::string(rule->name) + " needs a value");
             }
             value = list[++i];
-        } else if (!spec->takesValue && hasInline) {
-            throw UsageError(std::string(spec->name) + " takes no value");
+        } else if (!rule->takesValue && hasInline) {
+            throw UsageError(std::string(rule->name) + " takes no value");
         }
-        if (!arguments.options.emplace(spec, value).second) {
-            throw UsageError(std::string(spec->name) + " is given twice");
+        if (!arguments.options.emplace(rule, value).second) {
+            throw UsageError(std::string(rule->name) + " is given twice");
         }
     }
     return arguments;
@@ -324,9 +324,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
         throw UsageError("unexpected argument " + Quoted(positionals[first + command->positionals.size()]) + " (" +
                          takes + ")");
     }
-    for (const auto& [spec, value] : arguments.options) {
-        if ((spec->scope & command->scope) == 0) {
-            throw UsageError(std::string(spec->name) + " is an option of " + ScopeText(spec->scope) + " only");
+    for (const auto& [rule, value] : arguments.options) {
+        if ((rule->scope & command->scope) == 0) {
+            throw UsageError(std::string(rule->name) + " is an option of " + ScopeText(rule->scope) + " only");
         }
     }
     invocation.scenePath = positionals[first];
