@@ -2,9 +2,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -53,6 +56,23 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The setup of the benchmark's size (its first argument), made on first use
+// and kept for every later run of that size.
+template <typename Setup>
+Setup& SetupOfSize(const benchmark::State& state) {
+    static std::map<std::int64_t, std::unique_ptr<Setup>> setups;
+    std::unique_ptr<Setup>& setup = setups[state.range(0)];
+    if (!setup) {
+        setup = std::make_unique<Setup>(static_cast<int>(state.range(0)));
+    }
+    return *setup;
+}
+
+// Counts `size` bytes for each run of the state's loop.
+inline void CountBytes(benchmark::State& state, std::size_t size) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+}
 
 // One write of the bytes with one call, as a file is written at its
 // fastest; false when it failed.

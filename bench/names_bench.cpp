@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,56 +41,42 @@ struct NamesBenchSetup {
     std::string bytes;  // the file that a save writes
 };
 
-NamesBenchSetup& Setup(int nodes) {
-    static std::map<int, std::unique_ptr<NamesBenchSetup>> setups;
-    std::unique_ptr<NamesBenchSetup>& setup = setups[nodes];
-    if (!setup) {
-        setup = std::make_unique<NamesBenchSetup>(nodes);
-    }
-    return *setup;
-}
-
-void Processed(benchmark::State& state, const NamesBenchSetup& setup) {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(setup.bytes.size()));
-}
-
 void BM_SaveNames(benchmark::State& state) {
-    NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
+    NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     for (auto _ : state) {
         if (setup.tool.SaveNames(setup.path).outcome != SaveOutcome::Replaced) {
             state.SkipWithError("the file was not replaced");
         }
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_LoadNames(benchmark::State& state) {
-    NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
+    NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     for (auto _ : state) {
         if (!setup.tool.LoadNames(setup.path).loaded) {
             state.SkipWithError("the file was not loaded");
         }
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_RawWrite(benchmark::State& state) {
-    NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
+    NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     bench::TimeRawWrites(state, setup.folder.File("raw.txt"), setup.bytes);
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_RawRead(benchmark::State& state) {
-    NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
+    NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     bench::TimeRawReads(state, setup.path, setup.bytes.size());
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 // The host calls of a save alone, without keeping or writing anything: the
 // part of a save that the host's own speed sets.
 void BM_SaveWalkOnly(benchmark::State& state) {
-    NamesBenchSetup& setup = Setup(static_cast<int>(state.range(0)));
+    NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     for (auto _ : state) {
         std::size_t characters = 0;
         VisitPreOrder(setup.host.RootNode(), [&characters](SceneNode* node) {
@@ -101,7 +85,7 @@ void BM_SaveWalkOnly(benchmark::State& state) {
         });
         benchmark::DoNotOptimize(characters);
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 }  // namespace

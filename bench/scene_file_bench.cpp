@@ -4,7 +4,6 @@
 // such a file, from reading the scene to the transcript.
 #include <benchmark/benchmark.h>
 
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -37,31 +36,17 @@ struct SceneFileSetup {
     std::string bytes;
 };
 
-SceneFileSetup& Setup(int nodes) {
-    static std::map<int, std::unique_ptr<SceneFileSetup>> setups;
-    std::unique_ptr<SceneFileSetup>& setup = setups[nodes];
-    if (!setup) {
-        setup = std::make_unique<SceneFileSetup>(nodes);
-    }
-    return *setup;
-}
-
-void Processed(benchmark::State& state, const SceneFileSetup& setup) {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(setup.bytes.size()));
-}
-
 void BM_ReadSceneFile(benchmark::State& state) {
-    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     for (auto _ : state) {
         const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
         benchmark::DoNotOptimize(file->Document().scene->NodeCount());
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_WriteSceneFile(benchmark::State& state) {
-    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     const std::unique_ptr<driver::SceneFile> read = driver::ReadScene(setup.path);
     const std::string written = setup.folder.File("written.json");
     for (auto _ : state) {
@@ -69,26 +54,26 @@ void BM_WriteSceneFile(benchmark::State& state) {
             state.SkipWithError("write failed");
         }
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_RawSceneRead(benchmark::State& state) {
-    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     bench::TimeRawReads(state, setup.path, setup.bytes.size());
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 void BM_RawSceneWrite(benchmark::State& state) {
-    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     bench::TimeRawWrites(state, setup.folder.File("raw.json"), setup.bytes);
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 // morvane-host save-names SCENE NAMES without the process around it: the
 // scene read, the run checked and replayed with the built Velkora, the
 // transcript written to memory.
 void BM_SaveNamesShortcut(benchmark::State& state) {
-    SceneFileSetup& setup = Setup(static_cast<int>(state.range(0)));
+    SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     driver::Shortcut shortcut;
     shortcut.command = "save-names";
     shortcut.names = setup.folder.File("names.txt");
@@ -104,7 +89,7 @@ void BM_SaveNamesShortcut(benchmark::State& state) {
             state.SkipWithError(replay.Failure().c_str());
         }
     }
-    Processed(state, setup);
+    bench::CountBytes(state, setup.bytes.size());
 }
 
 }  // namespace
