@@ -36,17 +36,20 @@ void NamesUtility::BeginEditParams(Interface* host, UtilityHandle* handle) {
     utilityHandle = handle;
     ip = host;
     panel = AddUtilityPage(host, this);
+    // A button the host cannot give keeps its default setup.
     loadButton = GetICustButton(GetDlgItem(panel, IDC_LOAD_NAMES));
-    loadButton->SetButtonType(CBT_PUSH);
+    if (loadButton != nullptr) {
+        loadButton->SetButtonType(CBT_PUSH);
+    }
     saveButton = GetICustButton(GetDlgItem(panel, IDC_SAVE_NAMES));
-    saveButton->SetButtonType(CBT_PUSH);
+    if (saveButton != nullptr) {
+        saveButton->SetButtonType(CBT_PUSH);
+    }
 }
 
 void NamesUtility::EndEditParams(Interface* host, UtilityHandle*) {
-    ReleaseICustButton(loadButton);
-    loadButton = nullptr;
-    ReleaseICustButton(saveButton);
-    saveButton = nullptr;
+    ReleasePanelButton(loadButton);
+    ReleasePanelButton(saveButton);
     utilityHandle = nullptr;
     ip = nullptr;
     host->RemovePanelPage(panel);

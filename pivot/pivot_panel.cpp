@@ -15,13 +15,6 @@ void SetChecked(ICustButton* button, bool on) {
     }
 }
 
-void Release(ICustButton*& button) {
-    if (button != nullptr) {
-        ReleaseICustButton(button);
-        button = nullptr;
-    }
-}
-
 }  // namespace
 
 void PivotUtility::BeginEditParams(Interface* host, UtilityHandle* handle) {
@@ -55,8 +48,8 @@ void PivotUtility::EndEditParams(Interface* host, UtilityHandle* handle) {
     // The mode's hooks use the Pick button, the panel and the interface:
     // it ends while they are still valid.
     StopPick();
-    Release(pickButton);
-    Release(alignButton);
+    ReleasePanelButton(pickButton);
+    ReleasePanelButton(alignButton);
     utilityHandle = nullptr;
     ip = nullptr;
     host->RemovePanelPage(panel);

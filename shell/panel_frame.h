@@ -1,5 +1,6 @@
 #pragma once
 
+#include "custom_button.h"
 #include "interface.h"
 #include "module_state.h"
 #include "shell_resource.h"
@@ -36,4 +37,13 @@ template <class Utility>
 HWND AddUtilityPage(Interface* ip, Utility* utility) {
     return ip->AddPanelPage(ModuleHandle(), IDD_PANEL, FrameDialogProc<Utility>, GetString(IDS_PARAMS),
                             reinterpret_cast<LPARAM>(utility), 0, UTILITY_PANEL_CATEGORY);
+}
+
+// Gives back a custom button of the panel and forgets it. A button that
+// GetICustButton could not give is null: nothing is released for it.
+inline void ReleasePanelButton(ICustButton*& button) {
+    if (button != nullptr) {
+        ReleaseICustButton(button);
+        button = nullptr;
+    }
 }

@@ -138,6 +138,17 @@ TEST_F(NamesPanelTest, ClosingReleasesTheButtonsAndRemovesThePage) {
     EXPECT_EQ(operations, std::vector<std::string>{"RemovePanelPage"});
 }
 
+TEST_F(NamesPanelTest, APanelWhoseButtonsTheHostCannotGiveOpensAndClosesAllTheSame) {
+    host_->CloseUtility();
+    standin::SetCustButtonsUnavailable(true);
+    host_->OpenUtility(&tool_);
+    standin::SetCustButtonsUnavailable(false);
+    EXPECT_EQ(host_->PanelPages().size(), 1u);
+    EXPECT_EQ(scene_.Journal().Operations(), (std::vector<std::string>{"RemovePanelPage", "AddPanelPage"}));
+    host_->CloseUtility();  // releases nothing it was not given
+    EXPECT_TRUE(host_->PanelPages().empty());
+}
+
 TEST_F(NamesPanelTest, MessagesOutsideTheTableAnswerZero) {
     // WM_INITDIALOG binds the page to the object it carries.
     EXPECT_EQ(Send(WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&tool_)), 1);

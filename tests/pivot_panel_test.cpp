@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pivot_fixture.h"
+#include "standin/standin_custom_button.h"
 
 using namespace pivot_test;
 using standin::StandinNode;
@@ -44,6 +45,21 @@ TEST_F(PivotPanelTest, OpeningEnablesTheControlsByTheSelection) {
 
     Open({&a, &b});  // as a change of the selection to two nodes would
     EXPECT_EQ(EnabledControls(), kAlignOnly);
+}
+
+TEST_F(PivotPanelTest, APanelWhoseButtonsTheHostCannotGiveWorksWithoutThem) {
+    standin::SetCustButtonsUnavailable(true);
+    Open({&a});
+    standin::SetCustButtonsUnavailable(false);
+    PressPick();
+    EXPECT_TRUE(tool.IsActive());
+    Select({&a, &b});
+    Send(WM_RBUTTONDOWN);
+    EXPECT_FALSE(tool.IsActive());
+    const std::vector<bool> enabled = EnabledControls();
+    EXPECT_EQ(std::vector<bool>(enabled.begin() + 2, enabled.end()), (std::vector<bool>{false, false, false}));
+    Close();
+    EXPECT_TRUE(scene.Violations().empty()) << scene.Violations().front();
 }
 
 TEST_F(PivotPanelTest, SelectionChangesEnableAndUncheckWithoutEndingTheMode) {

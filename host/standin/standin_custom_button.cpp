@@ -12,6 +12,7 @@ namespace standin {
 namespace {
 
 int g_initCalls = 0;
+bool g_unavailable = false;
 
 bool IsCustButtonWindow(HWND window) {
     char name[32] = {};
@@ -295,6 +296,8 @@ int OpenCustButtonCount() {
     return open;
 }
 
+void SetCustButtonsUnavailable(bool cannot) { g_unavailable = cannot; }
+
 }  // namespace standin
 
 using namespace standin;
@@ -319,6 +322,9 @@ void InitCustomControls(HINSTANCE module) {
 }
 
 ICustButton* GetICustButton(HWND window) {
+    if (g_unavailable) {
+        return nullptr;
+    }
     if (!IsCustButtonWindow(window)) {
         ReportUiViolation("GetICustButton: not a live CustButton window");
         return nullptr;

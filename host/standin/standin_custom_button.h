@@ -28,5 +28,8 @@ HOST_API bool PressCustomButton(HWND button);
 HOST_API CustomButtonState CustomButtonStateOf(HWND button);
 // Interfaces handed out and not yet released.
 HOST_API int OpenCustButtonCount();
+// While `cannot` holds, GetICustButton gives null for every window, as a
+// host that cannot give the interface would (tests of the tools' panels).
+HOST_API void SetCustButtonsUnavailable(bool cannot);
 
 }  // namespace standin
