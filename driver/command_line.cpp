@@ -278,9 +278,10 @@ Exit status: 0 when the run did all that was asked: then the files of -o,
 --svg and "save" are written. 1 when a file, the session or an action
 fails, a file dialog refused or failed, or a tool logged an error (such as
 a names file not written); for a shortcut also when its job did not happen
-(a disabled control, a refused point): then one line on standard error
-says why, and no file of -o, --svg or "save" is written. 2 for a wrong
-command line, and for an -o name of another format than SCENE's.
+(a disabled control, a refused point, an edit the tool refused): then one
+line on standard error says why, and no file of -o, --svg or "save" is
+written. 2 for a wrong command line, and for an -o name of another format
+than SCENE's.
 )";
 }
 

@@ -1,6 +1,7 @@
 #include "session_replay.h"
 
 #include <sstream>
+#include <unordered_set>
 
 #include "display_path.h"
 #include "log_sys.h"
@@ -199,19 +200,49 @@ void SessionReplay::ReportDialog() {
     }
 }
 
-// The parts of the node's local placement that the change gave new values
-// and an animation drives, as a list ("rotation and scale").
-std::string SessionReplay::OverriddenByAnimation(const NodeChange& change) const {
-    const AnimatedParts driven = host_.File().DrivenByAnimation(*host_.Nodes()[change.index]);
-    if (!driven.Any()) {
-        return "";
+namespace {
+
+// The parts of a node's local placement that a change of its `aspects`
+// gives new values.
+AnimatedParts OwnParts(const std::vector<std::string>& aspects) {
+    AnimatedParts parts;
+    for (const std::string& aspect : aspects) {
+        parts.translation = parts.translation || aspect == "position";
+        parts.rotation = parts.rotation || aspect == "orientation" || aspect == "axes";
+        parts.scale = parts.scale || aspect == "scale" || aspect == "axes";
     }
-    AnimatedParts changed;
-    for (const std::string& aspect : change.aspects) {
-        changed.translation = changed.translation || aspect == "position";
-        changed.rotation = changed.rotation || aspect == "orientation" || aspect == "axes";
-        changed.scale = changed.scale || aspect == "scale" || aspect == "axes";
+    return parts;
+}
+
+// The parts of a child's local placement that get new values when its
+// parent changes by `aspects` and the child stays where it is.
+AnimatedParts ChildParts(const std::vector<std::string>& aspects) {
+    AnimatedParts parts;
+    for (const std::string& aspect : aspects) {
+        const bool scaled = aspect == "scale" || aspect == "axes";
+        const bool turned = scaled || aspect == "orientation";
+        parts.translation = parts.translation || turned || aspect == "position";
+        parts.rotation = parts.rotation || turned;
+        parts.scale = parts.scale || scaled;
     }
+    return parts;
+}
+
+}  // namespace
+
+std::size_t SessionReplay::IndexOf(const standin::StandinNode& node) {
+    if (indexOf_.empty()) {
+        const std::vector<standin::StandinNode*>& order = host_.Nodes();
+        indexOf_.reserve(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            indexOf_.emplace(order[i], i);
+        }
+    }
+    return indexOf_.at(&node);
+}
+
+void SessionReplay::WarnOfAnimation(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed) {
+    const AnimatedParts driven = host_.File().DrivenByAnimation(node);
     std::vector<const char*> parts;
     for (const auto& [part, name] : {std::pair{driven.translation && changed.translation, "translation"},
                                      std::pair{driven.rotation && changed.rotation, "rotation"},
@@ -220,11 +251,16 @@ std::string SessionReplay::OverriddenByAnimation(const NodeChange& change) const
             parts.push_back(name);
         }
     }
+    if (parts.empty()) {
+        return;
+    }
     std::string list;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + std::string(parts[i]);
     }
-    return list;
+    transcript_.Note("warning: node " + std::to_string(index) + " " + QuoteName(node.Name()) +
+                     ": an animation drives its " + list +
+                     ", which overrides the new placement when it plays (the edit is still written)");
 }
 
 void SessionReplay::ReportEffects(const HostView& before) {
@@ -236,19 +272,31 @@ void SessionReplay::ReportEffects(const HostView& before) {
         transcript_.Note(note);
         if (log[i].type == SYSLOG_ERROR) {
             NotDone(note);
+        } else if (log[i].type == SYSLOG_WARN) {
+            NoEffect(note);  // the tool refused the edit asked of it
         }
     }
-    for (const NodeChange& change : history_.ChangesSinceMark()) {
+    const std::vector<NodeChange> changes = history_.ChangesSinceMark();
+    std::unordered_set<std::size_t> changed;
+    for (const NodeChange& change : changes) {
+        changed.insert(change.index);
+    }
+    for (const NodeChange& change : changes) {
         std::string aspects;
         for (const std::string& aspect : change.aspects) {
             aspects += (aspects.empty() ? "" : ", ") + aspect;
         }
-        const std::string node = "node " + std::to_string(change.index) + " " + QuoteName(change.name);
-        transcript_.Note("changed " + node + ": " + aspects);
-        const std::string overridden = OverriddenByAnimation(change);
-        if (!overridden.empty()) {
-            transcript_.Note("warning: " + node + ": an animation drives its " + overridden +
-                             ", which overrides the new placement when it plays (the edit is still written)");
+        transcript_.Note("changed node " + std::to_string(change.index) + " " + QuoteName(change.name) + ": " +
+                         aspects);
+        const standin::StandinNode& node = *host_.Nodes()[change.index];
+        WarnOfAnimation(node, change.index, OwnParts(change.aspects));
+        // A child that stays where it is gets a new local placement.
+        const AnimatedParts childParts = ChildParts(change.aspects);
+        const std::vector<standin::StandinNode*> none;
+        for (const standin::StandinNode* child : childParts.Any() ? node.Children() : none) {
+            if (host_.File().DrivenByAnimation(*child).Any() && changed.count(IndexOf(*child)) == 0) {
+                WarnOfAnimation(*child, IndexOf(*child), childParts);
+            }
         }
     }
     const bool pickMode = host.ActivePickMode() != nullptr;

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "action.h"
@@ -23,7 +24,8 @@ namespace driver {
 // A run is not done when a file dialog refused an answer or failed, a tool
 // logged an error, or the host refused a tool's call. A strict run (a
 // shortcut's) is not done either when an action has no effect: a disabled
-// control, a click without a pick mode or one the mode refused.
+// control, a click without a pick mode or one the mode refused, or an edit
+// that the tool refused (a warning in the log).
 class SessionReplay {
 public:
     // With `keepStart`, the history keeps the scene's start for the
@@ -68,7 +70,11 @@ private:
     void Select(const std::vector<std::size_t>& indices);
     void PressControl(const std::string& caption, bool customButton);
     void ReportEffects(const HostView& before);
-    std::string OverriddenByAnimation(const NodeChange& change) const;
+    // Warns when an animation drives a part of `node`'s local placement
+    // that got new values (`changed`).
+    void WarnOfAnimation(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed);
+    // The node's pre-order index; the index of all nodes is made on first use.
+    std::size_t IndexOf(const standin::StandinNode& node);
     void ReportDialog();
     std::string NextAnswer(bool saving, const std::string& refusal);
     // The run was not done; the first reason is kept.
@@ -85,6 +91,7 @@ private:
     std::deque<Action> answers_;      // answers of file dialogs not yet given
     std::string lastAnswer_;          // the answer given to the running dialog
     std::vector<OutputFile> kept_;
+    std::unordered_map<const standin::StandinNode*, std::size_t> indexOf_;
     std::string failure_;
     FileDialogUser dialogs_;
 };

@@ -16,7 +16,7 @@ NamesReport ReportOf(const std::string& path, const SaveResult& result) {
         case SaveOutcome::Written:
             return {SYSLOG_INFO, saved + "written"};
         case SaveOutcome::WrittenInPlace:
-            return {SYSLOG_WARN, saved + "written in place" + why};
+            return {SYSLOG_INFO, saved + "written in place" + why};
         case SaveOutcome::NotReplaced:
             return {SYSLOG_ERROR, notSaved + "not replaced" + why};
         case SaveOutcome::WrittenInPart:
