@@ -228,6 +228,10 @@ AnimatedParts ChildParts(const std::vector<std::string>& aspects) {
     return parts;
 }
 
+AnimatedParts Either(const AnimatedParts& a, const AnimatedParts& b) {
+    return {a.translation || b.translation, a.rotation || b.rotation, a.scale || b.scale};
+}
+
 }  // namespace
 
 std::size_t SessionReplay::IndexOf(const standin::StandinNode& node) {
@@ -281,6 +285,9 @@ void SessionReplay::ReportEffects(const HostView& before) {
     for (const NodeChange& change : changes) {
         changed.insert(change.index);
     }
+    // A changed node's parent comes first (pre-order): what the parent's
+    // change gave the child's local placement waits for the child's line.
+    std::unordered_map<std::size_t, AnimatedParts> byParent;
     for (const NodeChange& change : changes) {
         std::string aspects;
         for (const std::string& aspect : change.aspects) {
@@ -289,13 +296,19 @@ void SessionReplay::ReportEffects(const HostView& before) {
         transcript_.Note("changed node " + std::to_string(change.index) + " " + QuoteName(change.name) + ": " +
                          aspects);
         const standin::StandinNode& node = *host_.Nodes()[change.index];
-        WarnOfAnimation(node, change.index, OwnParts(change.aspects));
-        // A child that stays where it is gets a new local placement.
+        WarnOfAnimation(node, change.index, Either(OwnParts(change.aspects), byParent[change.index]));
+        // A child keeps its place in the world, so it gets a new local placement.
         const AnimatedParts childParts = ChildParts(change.aspects);
         const std::vector<standin::StandinNode*> none;
         for (const standin::StandinNode* child : childParts.Any() ? node.Children() : none) {
-            if (host_.File().DrivenByAnimation(*child).Any() && changed.count(IndexOf(*child)) == 0) {
-                WarnOfAnimation(*child, IndexOf(*child), childParts);
+            if (!host_.File().DrivenByAnimation(*child).Any()) {
+                continue;
+            }
+            const std::size_t index = IndexOf(*child);
+            if (changed.count(index) != 0) {
+                byParent[index] = childParts;
+            } else {
+                WarnOfAnimation(*child, index, childParts);
             }
         }
     }
