@@ -123,7 +123,8 @@ private:
             minVersion = Find(members, "minVersion");
         }
         if (!version || !version->Is(Kind::String)) {
-            Fail("asset", asset ? std::optional<Span>(asset->GetSpan()) : std::nullopt, "not glTF 2.0: there is no \"asset\" with a \"version\" string");
+            Fail("asset", asset ? std::optional<Span>(asset->GetSpan()) : std::nullopt,
+                 "not glTF 2.0: there is no \"asset\" with a \"version\" string");
         }
         const std::string text = version->String();
         if (text.rfind("2.", 0) != 0) {
@@ -150,7 +151,8 @@ private:
             }
             const double number = elements[i].Number();
             if (!(std::fabs(number) <= FLT_MAX)) {
-                Fail(where, elements[i].GetSpan(), std::string(elements[i].Raw()) + " is not finite in single precision");
+                Fail(where, elements[i].GetSpan(),
+                     std::string(elements[i].Raw()) + " is not finite in single precision");
             }
             out[i] = number;
         }
@@ -163,7 +165,8 @@ private:
             Fail(where, value.GetSpan(), "must be " + what + " index");
         }
         if (*index >= count) {
-            Fail(where, value.GetSpan(), std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
+            Fail(where, value.GetSpan(),
+                 std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
         }
         return *index;
     }
@@ -257,9 +260,9 @@ private:
                                             "a node");
             std::size_t& parent = model.nodes[child].parent;
             if (parent != kNoNode) {
-                Fail(NodeName(child), elements[i].GetSpan(), parent == index ? "is listed twice among the children of " + NodeName(index)
-                                                      : "is a child of both " + NodeName(parent) + " and " +
-                                                            NodeName(index));
+                Fail(NodeName(child), elements[i].GetSpan(),
+                     parent == index ? "is listed twice among the children of " + NodeName(index)
+                                     : "is a child of both " + NodeName(parent) + " and " + NodeName(index));
             }
             parent = index;
             model.nodes[index].children.push_back(child);
@@ -278,7 +281,8 @@ private:
             double m[16];
             Numbers(*matrix, 16, m, where + ".matrix");
             if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
-                Fail(where + ".matrix", matrix->GetSpan(), "is not an affine transform: its last row must be 0, 0, 0, 1");
+                Fail(where + ".matrix", matrix->GetSpan(),
+                     "is not an affine transform: its last row must be 0, 0, 0, 1");
             }
             node.hasMatrix = true;
             node.local = AffineOfMatrix(m);
@@ -393,7 +397,8 @@ private:
             const std::string at = where + ".nodes[" + std::to_string(i) + "]";
             const std::size_t root = Index(elements[i], model.nodes.size(), at, "a node");
             if (model.nodes[root].parent != kNoNode) {
-                Fail(at, elements[i].GetSpan(), NodeName(root) + " is a child of " + NodeName(model.nodes[root].parent) + ", not a root");
+                Fail(at, elements[i].GetSpan(),
+                     NodeName(root) + " is a child of " + NodeName(model.nodes[root].parent) + ", not a root");
             }
             if (listed[root]) {
                 Fail(at, elements[i].GetSpan(), NodeName(root) + " is listed twice");
