@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -110,6 +112,71 @@ void Label(std::ostringstream& svg, double x, double y, const std::string& text,
     svg << "<text " << place << " fill=\"" << (changed ? kChanged : "#222") << "\">" << Escape(text) << "</text>\n";
 }
 
+// The boxes of the labels placed in a panel, filed by the cells of a grid
+// they cover, so that a test for overlap looks only at the boxes near it.
+// A box with a coordinate that is not finite overlaps nothing.
+class PlacedLabels {
+public:
+    struct Box {
+        double left, right, top, bottom;
+    };
+
+    explicit PlacedLabels(const Frame& frame)
+        : firstColumn_(Column(frame.left)), lastColumn_(Column(frame.left + kPanel) + 1) {}
+
+    bool Overlaps(const Box& box) const {
+        bool found = false;
+        ForEachCell(box, [&](std::int64_t cell) {
+            const auto filed = cells_.find(cell);
+            if (filed == cells_.end()) {
+                return;
+            }
+            found = found || std::any_of(filed->second.begin(), filed->second.end(), [&](std::size_t i) {
+                const Box& other = boxes_[i];
+                return box.left < other.right && box.right > other.left && box.top < other.bottom &&
+                       box.bottom > other.top;
+            });
+        });
+        return found;
+    }
+
+    void Add(const Box& box) {
+        ForEachCell(box, [&](std::int64_t cell) { cells_[cell].push_back(boxes_.size()); });
+        boxes_.push_back(box);
+    }
+
+private:
+    static constexpr double kCellWidth = 64;
+    static constexpr double kCellHeight = 16;
+
+    static std::int64_t Column(double x) { return static_cast<std::int64_t>(std::floor(x / kCellWidth)); }
+
+    // Columns outside the panel fold into the first and last, so that a long
+    // label covers only the panel's columns; folding keeps every pair of
+    // overlapping boxes in a common cell.
+    template <typename Visit>
+    void ForEachCell(const Box& box, Visit visit) const {
+        if (!std::isfinite(box.left) || !std::isfinite(box.right) || !std::isfinite(box.top) ||
+            !std::isfinite(box.bottom)) {
+            return;
+        }
+        const std::int64_t left = std::clamp(Column(box.left), firstColumn_, lastColumn_);
+        const std::int64_t right = std::clamp(Column(box.right), firstColumn_, lastColumn_);
+        const auto top = static_cast<std::int64_t>(std::floor(box.top / kCellHeight));
+        const auto bottom = static_cast<std::int64_t>(std::floor(box.bottom / kCellHeight));
+        const std::int64_t columns = lastColumn_ - firstColumn_ + 1;
+        for (std::int64_t row = top; row <= bottom; ++row) {
+            for (std::int64_t column = left; column <= right; ++column) {
+                visit(row * columns + (column - firstColumn_));
+            }
+        }
+    }
+
+    std::int64_t firstColumn_, lastColumn_;
+    std::vector<Box> boxes_;
+    std::unordered_map<std::int64_t, std::vector<std::size_t>> cells_;
+};
+
 // `previous` is the snapshot before, for the after panel (its changed nodes
 // get a dashed trail from where their pivot was), or null.
 void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const SceneSnapshot* previous,
@@ -150,10 +217,7 @@ void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const Sce
         spots[{std::lround(px / 4), std::lround(py / 4)}].push_back(i);
     }
     // A label that would overlap one already placed moves down a line.
-    struct Box {
-        double left, right, top, bottom;
-    };
-    std::vector<Box> placed;
+    PlacedLabels placed(frame);
     for (const auto& spot : spots) {
         const NodeState& first = snapshot[spot.second.front()];
         const double px = frame.X(first.Position(), view);
@@ -169,15 +233,10 @@ void DrawPanel(std::ostringstream& svg, const SceneSnapshot& snapshot, const Sce
             const double width = 6.5 * double(DisplayWidth(text));
             const double x = leftSide ? std::max(frame.left + 2, px - 8 - widest) : px + 8;
             const double right = x + width;
-            auto overlaps = [&](double baseline) {
-                return std::any_of(placed.begin(), placed.end(), [&](const Box& box) {
-                    return x < box.right && right > box.left && baseline - 11 < box.bottom && baseline + 3 > box.top;
-                });
-            };
-            for (int tries = 0; tries < 64 && overlaps(y); ++tries) {
+            for (int tries = 0; tries < 64 && placed.Overlaps({x, right, y - 11, y + 3}); ++tries) {
                 y += kLabelStep;
             }
-            placed.push_back({x, right, y - 11, y + 3});
+            placed.Add({x, right, y - 11, y + 3});
             Label(svg, x, y, text, changed.count(i) != 0);
             y += kLabelStep;
         }

@@ -1,8 +1,10 @@
 #include "gltf/gltf_model.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
+#include "name_text.h"
 #include "scene_file.h"
 
 namespace driver::gltf {
@@ -27,7 +29,7 @@ public:
         GltfModel model;
         if (const auto nodes = Find(top, "nodes")) {
             if (!nodes->Is(Kind::Array)) {
-                Fail("nodes", "must be an array of nodes");
+                Fail("nodes", nodes->GetSpan(), "must be an array of nodes");
             }
             model.nodesArray = nodes->GetSpan();
             ReadNodes(nodes->Elements(), model);
@@ -57,8 +59,34 @@ private:
         return std::move(*members);
     }
 
+    // The message names the place in the JSON text (for GLB, in its JSON
+    // chunk) where `at` begins, and a node being read by its name too.
+    [[noreturn]] void Fail(const std::string& where, std::optional<Span> at, const std::string& what) const {
+        ScenePlace place;
+        if (at) {
+            place.text = PlaceOf(at->begin);
+        }
+        const std::string own = NodeName(node_);
+        if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
+            (where.size() == own.size() || where[own.size()] == '.')) {
+            const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
+            throw SceneFileError(SceneErrorText(source_, place, "node " + QuoteName(*nodeName_) + " (" + own +
+                                                                    "): " + (rest.empty() ? "" : rest + ": ") + what));
+        }
+        throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));
+    }
     [[noreturn]] void Fail(const std::string& where, const std::string& what) const {
-        throw SceneFileError(source_ + ": " + where + ": " + what);
+        Fail(where, std::nullopt, what);
+    }
+
+    // Line and column, in bytes from 1, of a byte of the JSON text.
+    TextPlace PlaceOf(std::size_t offset) const {
+        const auto end = json_.begin() + static_cast<std::ptrdiff_t>(std::min(offset, json_.size()));
+        const auto lineStart = std::find(std::make_reverse_iterator(end), json_.rend(), '\n').base();
+        TextPlace place;
+        place.line = 1 + static_cast<std::size_t>(std::count(json_.begin(), end, '\n'));
+        place.column = 1 + static_cast<std::size_t>(end - lineStart);
+        return place;
     }
 
     // An object's members; one key twice is refused, as readers differ on
@@ -70,7 +98,7 @@ private:
         for (std::size_t i = 0; i < members.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
                 if (members[j].key == members[i].key) {
-                    Fail(where, "has the member \"" + members[i].key + "\" twice");
+                    Fail(where, members[i].keySpan, "has the member \"" + members[i].key + "\" twice");
                 }
             }
         }
@@ -95,14 +123,15 @@ private:
             minVersion = Find(members, "minVersion");
         }
         if (!version || !version->Is(Kind::String)) {
-            Fail("asset", "not glTF 2.0: there is no \"asset\" with a \"version\" string");
+            Fail("asset", asset ? std::optional<Span>(asset->GetSpan()) : std::nullopt,
+                 "not glTF 2.0: there is no \"asset\" with a \"version\" string");
         }
         const std::string text = version->String();
         if (text.rfind("2.", 0) != 0) {
-            Fail("asset.version", "not glTF 2.0: the version is \"" + text + "\"");
+            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is \"" + text + "\"");
         }
         if (minVersion && (!minVersion->Is(Kind::String) || minVersion->String() != "2.0")) {
-            Fail("asset.minVersion", "needs a newer glTF than 2.0");
+            Fail("asset.minVersion", minVersion->GetSpan(), "needs a newer glTF than 2.0");
         }
     }
 
@@ -110,19 +139,20 @@ private:
     void Numbers(const JsonValue& value, std::size_t count, double* out, const std::string& where) const {
         const std::string shape = "must be an array of " + std::to_string(count) + " numbers";
         if (!value.Is(Kind::Array)) {
-            Fail(where, shape);
+            Fail(where, value.GetSpan(), shape);
         }
         const std::vector<JsonValue> elements = value.Elements();
         if (elements.size() != count) {
-            Fail(where, shape);
+            Fail(where, value.GetSpan(), shape);
         }
         for (std::size_t i = 0; i < count; ++i) {
             if (!elements[i].Is(Kind::Number)) {
-                Fail(where, shape);
+                Fail(where, elements[i].GetSpan(), shape);
             }
             const double number = elements[i].Number();
             if (!(std::fabs(number) <= FLT_MAX)) {
-                Fail(where, std::string(elements[i].Raw()) + " is not finite in single precision");
+                Fail(where, elements[i].GetSpan(),
+                     std::string(elements[i].Raw()) + " is not finite in single precision");
             }
             out[i] = number;
         }
@@ -132,10 +162,11 @@ private:
                       const std::string& what) const {
         const std::optional<std::size_t> index = value.Is(Kind::Number) ? value.Index() : std::nullopt;
         if (!index) {
-            Fail(where, "must be " + what + " index");
+            Fail(where, value.GetSpan(), "must be " + what + " index");
         }
         if (*index >= count) {
-            Fail(where, std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
+            Fail(where, value.GetSpan(),
+                 std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
         }
         return *index;
     }
@@ -144,17 +175,17 @@ private:
     // light): only its type is the tools' business.
     void IndexType(const JsonValue& value, const std::string& where, const std::string& what) const {
         if (!value.Is(Kind::Number) || !value.Index()) {
-            Fail(where, "must be " + what + " index");
+            Fail(where, value.GetSpan(), "must be " + what + " index");
         }
     }
 
     std::string Name(const JsonValue& value, const std::string& where) const {
         if (!value.Is(Kind::String)) {
-            Fail(where, "must be a string");
+            Fail(where, value.GetSpan(), "must be a string");
         }
         std::string name = value.String();
         if (name.find('\0') != std::string::npos) {
-            Fail(where, "a name cannot hold a NUL character");
+            Fail(where, value.GetSpan(), "a name cannot hold a NUL character");
         }
         return name;
     }
@@ -162,14 +193,16 @@ private:
     void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const {
         model.nodes.resize(elements.size());
         for (std::size_t i = 0; i < elements.size(); ++i) {
+            node_ = i;
             ReadNode(elements[i], i, model);
+            nodeName_.reset();
         }
     }
 
     void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
         const std::string where = NodeName(index);
         if (!value.Is(Kind::Object)) {
-            Fail(where, "must be a node object");
+            Fail(where, value.GetSpan(), "must be a node object");
         }
         NodeEntry& node = model.nodes[index];
         node.object = value.GetSpan();
@@ -177,6 +210,7 @@ private:
         if (const auto name = Find(members, "name")) {
             node.named = true;
             node.name = Name(*name, where + ".name");
+            nodeName_ = node.name;
         }
         if (const auto children = Find(members, "children")) {
             ReadChildren(*children, index, model);
@@ -194,13 +228,13 @@ private:
         bool light = false;
         if (const auto extensions = Find(members, "extensions")) {
             if (!extensions->Is(Kind::Object)) {
-                Fail(where + ".extensions", "must be an object");
+                Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
             }
             if (const auto lights = Find(Members(*extensions, where + ".extensions"), "KHR_lights_punctual")) {
                 const std::string at = where + ".extensions.KHR_lights_punctual";
                 const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
                 if (!lightIndex) {
-                    Fail(at, "must be an object with a \"light\" index");
+                    Fail(at, lights->GetSpan(), "must be an object with a \"light\" index");
                 }
                 IndexType(*lightIndex, at + ".light", "a light");
                 light = true;
@@ -218,7 +252,7 @@ private:
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
         const std::string where = NodeName(index) + ".children";
         if (!value.Is(Kind::Array)) {
-            Fail(where, "must be an array of node indices");
+            Fail(where, value.GetSpan(), "must be an array of node indices");
         }
         const std::vector<JsonValue> elements = value.Elements();
         for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -226,9 +260,9 @@ private:
                                             "a node");
             std::size_t& parent = model.nodes[child].parent;
             if (parent != kNoNode) {
-                Fail(NodeName(child), parent == index ? "is listed twice among the children of " + NodeName(index)
-                                                      : "is a child of both " + NodeName(parent) + " and " +
-                                                            NodeName(index));
+                Fail(NodeName(child), elements[i].GetSpan(),
+                     parent == index ? "is listed twice among the children of " + NodeName(index)
+                                     : "is a child of both " + NodeName(parent) + " and " + NodeName(index));
             }
             parent = index;
             model.nodes[index].children.push_back(child);
@@ -241,13 +275,14 @@ private:
         const auto rotation = Find(members, "rotation");
         const auto scale = Find(members, "scale");
         if (matrix && (translation || rotation || scale)) {
-            Fail(where, "has both a \"matrix\" and a translation, rotation or scale");
+            Fail(where, matrix->GetSpan(), "has both a \"matrix\" and a translation, rotation or scale");
         }
         if (matrix) {
             double m[16];
             Numbers(*matrix, 16, m, where + ".matrix");
             if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
-                Fail(where + ".matrix", "is not an affine transform: its last row must be 0, 0, 0, 1");
+                Fail(where + ".matrix", matrix->GetSpan(),
+                     "is not an affine transform: its last row must be 0, 0, 0, 1");
             }
             node.hasMatrix = true;
             node.local = AffineOfMatrix(m);
@@ -265,7 +300,7 @@ private:
             Numbers(*rotation, 4, q, where + ".rotation");
             const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
             if (!(length > 0) || !std::isfinite(length)) {
-                Fail(where + ".rotation", "is not a rotation quaternion");
+                Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
             }
             for (int i = 0; i < 4; ++i) {
                 q[i] /= length;
@@ -296,7 +331,7 @@ private:
                 for (std::size_t n = model.nodes[at].parent; n != at; n = model.nodes[n].parent) {
                     cycle = NodeName(n) + " -> " + cycle;
                 }
-                Fail(NodeName(at), "is its own ancestor: " + NodeName(at) + " -> " + cycle);
+                Fail(NodeName(at), model.nodes[at].object, "is its own ancestor: " + NodeName(at) + " -> " + cycle);
             }
             for (const std::size_t n : path) {
                 seen[n] = Seen::Done;
@@ -328,7 +363,7 @@ private:
         const auto scenes = Find(top, "scenes");
         const auto scene = Find(top, "scene");
         if (scenes && !scenes->Is(Kind::Array)) {
-            Fail("scenes", "must be an array of scenes");
+            Fail("scenes", scenes->GetSpan(), "must be an array of scenes");
         }
         const std::vector<JsonValue> list = scenes ? scenes->Elements() : std::vector<JsonValue>();
         if (scene) {
@@ -341,7 +376,7 @@ private:
         const std::string where = "scenes[" + std::to_string(*model.scene.index) + "]";
         const JsonValue& chosen = list[*model.scene.index];
         if (!chosen.Is(Kind::Object)) {
-            Fail(where, "must be a scene object");
+            Fail(where, chosen.GetSpan(), "must be a scene object");
         }
         model.scene.object = chosen.GetSpan();
         const std::vector<JsonMember> members = Members(chosen, where);
@@ -354,7 +389,7 @@ private:
             return;
         }
         if (!roots->Is(Kind::Array)) {
-            Fail(where + ".nodes", "must be an array of node indices");
+            Fail(where + ".nodes", roots->GetSpan(), "must be an array of node indices");
         }
         std::vector<bool> listed(model.nodes.size(), false);
         const std::vector<JsonValue> elements = roots->Elements();
@@ -362,10 +397,11 @@ private:
             const std::string at = where + ".nodes[" + std::to_string(i) + "]";
             const std::size_t root = Index(elements[i], model.nodes.size(), at, "a node");
             if (model.nodes[root].parent != kNoNode) {
-                Fail(at, NodeName(root) + " is a child of " + NodeName(model.nodes[root].parent) + ", not a root");
+                Fail(at, elements[i].GetSpan(),
+                     NodeName(root) + " is a child of " + NodeName(model.nodes[root].parent) + ", not a root");
             }
             if (listed[root]) {
-                Fail(at, NodeName(root) + " is listed twice");
+                Fail(at, elements[i].GetSpan(), NodeName(root) + " is listed twice");
             }
             listed[root] = true;
             model.scene.roots.push_back(root);
@@ -422,6 +458,9 @@ private:
 
     const std::string& json_;
     const std::string& source_;
+    // The node being read, and its name once read.
+    mutable std::size_t node_ = 0;
+    mutable std::optional<std::string> nodeName_;
 };
 
 }  // namespace
