@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "native_path.h"
+
 namespace driver {
 
 namespace fs = std::filesystem;
@@ -13,25 +15,32 @@ namespace {
 std::string WorkingFolder() {
     std::error_code error;
     const fs::path folder = fs::current_path(error);
-    return error ? std::string() : folder.string();
+    return error ? std::string() : NativeText(folder);
+}
+
+// The path's text with '/' between its parts on every platform.
+std::string GenericText(const fs::path& path) {
+    std::string text = NativeText(path);
+    std::replace(text.begin(), text.end(), static_cast<char>(fs::path::preferred_separator), '/');
+    return text;
 }
 
 }  // namespace
 
 std::string DisplayPath(const std::string& path) {
-    const fs::path given(path);
+    const fs::path given = NativePath(path);
     if (!given.is_absolute()) {
-        return given.lexically_normal().generic_string();
+        return GenericText(given.lexically_normal());
     }
     const std::string folder = WorkingFolder();
     if (folder.empty()) {
         return path;
     }
-    const fs::path relative = given.lexically_relative(folder);
+    const fs::path relative = given.lexically_relative(NativePath(folder));
     if (relative.empty() || *relative.begin() == "..") {
         return path;
     }
-    return relative.generic_string();
+    return GenericText(relative);
 }
 
 std::string HideWorkingFolder(std::string text) {

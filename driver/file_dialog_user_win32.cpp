@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "native_path.h"
 #include "standin/file_dialog_calls.h"
 #include "win32/file_dialog_robot.h"
 
@@ -17,14 +18,14 @@ namespace {
 // driver's working folder, and a name without extension gets the tools'
 // default extension, as the dialog adds it.
 std::string ChosenPath(const std::filesystem::path& folder, const std::string& typed) {
-    std::filesystem::path path(typed);
+    std::filesystem::path path = NativePath(typed);
     if (!path.is_absolute() && !folder.empty()) {
         path = folder / path;
     }
     if (!path.has_extension()) {
         path += ".txt";
     }
-    return path.lexically_normal().string();
+    return NativeText(path.lexically_normal());
 }
 
 }  // namespace

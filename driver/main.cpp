@@ -1,4 +1,5 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -75,6 +76,11 @@ int Run(const driver::Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+    // A write beyond the file size limit then fails with EFBIG, which the
+    // tools report (and a save cleans up after), instead of ending the run.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "native_path.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -39,9 +41,9 @@ std::string PluginDirectory() {
         return programDirectory;
     }
     const std::filesystem::path installed =
-        (std::filesystem::path(programDirectory) / fromProgram).lexically_normal();
+        (NativePath(programDirectory) / fromProgram).lexically_normal();
     std::error_code error;
-    return std::filesystem::is_directory(installed, error) ? installed.string() : programDirectory;
+    return std::filesystem::is_directory(installed, error) ? NativeText(installed) : programDirectory;
 }
 
 }  // namespace driver

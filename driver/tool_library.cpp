@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "native_path.h"
+
 namespace driver {
 
 namespace {
@@ -26,13 +28,13 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     std::error_code error;
     if (name.find_first_of("/\\.") == std::string::npos) {
         const std::string path = pluginDir + "/" + name + ".dlu";
-        if (fs::is_regular_file(path, error)) {
+        if (fs::is_regular_file(NativePath(path), error)) {
             return path;
         }
         std::vector<std::string> found;
-        for (fs::directory_iterator entry(pluginDir, error), end; !error && entry != end; entry.increment(error)) {
+        for (fs::directory_iterator entry(NativePath(pluginDir), error), end; !error && entry != end; entry.increment(error)) {
             if (entry->path().extension() == ".dlu") {
-                found.push_back(entry->path().stem().string());
+                found.push_back(NativeText(entry->path().stem()));
             }
         }
         std::sort(found.begin(), found.end());
@@ -45,10 +47,10 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     }
     // A name without a folder is a file here, not one to search for.
     const std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
-    if (!fs::exists(path, error)) {
+    if (!fs::exists(NativePath(path), error)) {
         throw ToolLibraryError(path + ": no such file");
     }
-    if (fs::is_directory(path, error)) {
+    if (fs::is_directory(NativePath(path), error)) {
         throw ToolLibraryError(path + ": is a folder, not a plug-in library");
     }
     return path;

@@ -159,7 +159,7 @@ bool SaveTarget::TryReplace(const names_file::NameLines& names, SaveResult& resu
     if (native_file::KeepOwnerAndMode(target_.file, temporary, temporary_) != Error::None) {
         temporary.Close();
         RemoveTemporary();
-        reason = "its owner cannot be kept";
+        reason = "its owner or group cannot be kept";
         return false;
     }
     if (const Error error = WriteAndClose(temporary, names); error != Error::None) {

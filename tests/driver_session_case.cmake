@@ -8,6 +8,9 @@
 #   expected-stdout   the transcript, compared byte for byte
 #   expected-stderr   optional (default: empty)
 #   expected-status   optional exit status (default: 0)
+#   file-size-limit   optional: the run's limit on the size of a file it
+#                     writes, in blocks (ulimit -f), with SIGXFSZ as a new
+#                     process has it
 #   expected-FILE     FILE must be written by the run, with exactly these bytes
 #   any other file    an input, copied beside the files of COMMON_DIR
 # The run happens in WORK_DIR, made afresh with the inputs and the LINKS
@@ -29,7 +32,7 @@ foreach(name IN LISTS inputs)
         if(NOT target MATCHES "^(stdout|stderr|status)$")
             list(APPEND expected_files "${target}")
         endif()
-    elseif(NOT name STREQUAL "args")
+    elseif(NOT name MATCHES "^(args|file-size-limit)$")
         file(COPY "${CASE_DIR}/${name}" DESTINATION "${WORK_DIR}")
     endif()
 endforeach()
@@ -48,7 +51,12 @@ foreach(name IN LISTS before)
 endforeach()
 
 file(STRINGS "${CASE_DIR}/args" arguments)
-execute_process(COMMAND "${HOST}" ${arguments}
+set(launcher "")
+if(EXISTS "${CASE_DIR}/file-size-limit")
+    file(STRINGS "${CASE_DIR}/file-size-limit" blocks)
+    set(launcher sh -c "trap - XFSZ && ulimit -f ${blocks} && exec \"$0\" \"$@\"")
+endif()
+execute_process(COMMAND ${launcher} "${HOST}" ${arguments}
                 WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE actual_stdout ERROR_VARIABLE actual_stderr RESULT_VARIABLE actual_status)
 

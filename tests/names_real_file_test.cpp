@@ -220,7 +220,7 @@ TEST_F(NamesRealFileTest, SavesThatADirectWriteMakesAreMade) {
     EXPECT_EQ(folder_.Entries().size(), 103u);
 
     // A writable file in a folder that takes no new file, and another user's
-    // writable file in a sticky folder: the owner cannot be kept.
+    // writable file in a sticky folder: the owner or group cannot be kept.
     const std::string locked = folder_.File("locked/names.txt");
     const std::string sticky = folder_.File("sticky/names.txt");
     for (const std::string& file : {locked, sticky}) {
@@ -232,7 +232,7 @@ TEST_F(NamesRealFileTest, SavesThatADirectWriteMakesAreMade) {
     ASSERT_EQ(::chmod(folder_.File("locked").c_str(), 0555), 0);
     ASSERT_EQ(::chmod(folder_.File("sticky").c_str(), 01777), 0);
     EXPECT_EQ(SaveAsOrdinaryUser(locked), Saved(locked, "written in place (the folder is not writable)"));
-    EXPECT_EQ(SaveAsOrdinaryUser(sticky), Saved(sticky, "written in place (its owner cannot be kept)"));
+    EXPECT_EQ(SaveAsOrdinaryUser(sticky), Saved(sticky, "written in place (its owner or group cannot be kept)"));
     EXPECT_EQ(StatOf(sticky).st_uid, 0u);
     ASSERT_EQ(::chmod(folder_.File("locked").c_str(), 0700), 0);
     for (const std::string& file : {writeOnly, longest, locked, sticky}) {
