@@ -197,17 +197,23 @@ TEST_F(PivotToolTest, TheFirstSelectedNodeIsEditedWhateverWasClicked) {
     EXPECT_TRUE(SameBits(second.Transform(), NodeMatrix()));
 }
 
-TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothing) {
+TEST_F(PivotToolTest, ANonFinitePointIsNoClickAndAFinishedPairChangesNothing) {
     std::mt19937 random(7);
     StandinNode& node = scene.AddNode(scene.Root(), "Box", test_support::RandomPlacement(random, 1, 5));
     Open({&node});
     PressPick();
-    const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
-    EXPECT_EQ(bad.answer, 0);
-    EXPECT_EQ(tool.PickStep(), 0);
-    EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
-
-    host.ClickViewport(Point3(1, 1, 1));
+    const std::size_t logged = host.LogRecords().size();
+    for (const int step : {0, 1}) {
+        const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
+        EXPECT_EQ(bad.answer, 0);
+        EXPECT_TRUE(tool.IsActive());
+        EXPECT_EQ(tool.PickStep(), step);
+        EXPECT_EQ(scene.Journal().CallsOf("MoveNode").size(), std::size_t(step));
+        if (step == 0) {
+            host.ClickViewport(Point3(1, 1, 1));
+        }
+    }
+    EXPECT_EQ(host.LogRecords().size(), logged);
     host.ClickViewport(Point3(1, 2, 1));
     const NodeMatrix placed = node.Transform();
     EXPECT_TRUE(tool.PointPicked({9, 9, 9}, nullptr));
@@ -220,12 +226,16 @@ TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothin
 TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
     const struct {
         NodeMatrix placement;
+        Point3 click;
         const char* reason;
     } cases[] = {
-        {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), "its axes are coplanar"},
-        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), "its Z axis has no length"},
-        {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), "its X axis has no length"},
-        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), "its transform is not finite"},
+        {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its axes are coplanar"},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), {7, 8, 9}, "its Z axis has no length"},
+        {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its X axis has no length"},
+        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9},
+         "its transform is not finite"},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}), {-3e38f, 0, 0},
+         "the point is too far from the pivot"},
     };
     for (const auto& c : cases) {
         for (const bool atSecondClick : {false, true}) {
@@ -244,7 +254,7 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
             }
             scene.Journal().Clear();
             const std::size_t logged = host.LogRecords().size();
-            const auto click = host.ClickViewport(Point3(7, 8, 9));
+            const auto click = host.ClickViewport(c.click);
             EXPECT_EQ(click.answer, 1);
             EXPECT_TRUE(click.modeEnded);
             EXPECT_EQ(tool.PickStep(), 2);
