@@ -26,19 +26,21 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     if (pickStep != 0 && pickStep != 1) {
         return true;
     }
+    if (!IsFinite(point)) {
+        return false;  // no point at all: the click does not count, the mode waits for another
+    }
     // Decided at either click before anything moves: a node whose pivot
-    // the host cannot move and turn is left as it is, and the edit ends.
+    // the host cannot move and turn, or a point whose way from the pivot
+    // single precision cannot hold, leaves the node as it is, and the edit ends.
+    const Point3 offset = point - pivot;
     if (const char* fault = tarvel::AxesFault(before)) {
-        pickStep = 2;
-        tarvel::LogRefusal(*ip, *node, "the pivot edit", std::string("its ") + fault);
-        return EndPivotEdit();
+        return RefusePivotEdit(*node, std::string("its ") + fault);
+    }
+    if (!IsFinite(offset)) {
+        return RefusePivotEdit(*node, "the point is too far from the pivot");
     }
 
     if (pickStep == 0) {
-        const Point3 offset = point - pivot;
-        if (!IsFinite(offset)) {
-            return false;  // no usable point: wait for another first click
-        }
         node->MoveNode(editTime, worldAxes, offset, false, false, PIVOT_MODE_PIVOT, false);
         firstPoint = point;
         pickStep = 1;
@@ -58,12 +60,18 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     // no direction, and nothing turns.
     Point3 direction;
     const bool onPivot = tarvel::AreSameUpToRounding(point, pivot) || tarvel::AreSameUpToRounding(point, firstPoint);
-    if (!onPivot && tarvel::UnitDirection(point - pivot, direction)) {
+    if (!onPivot && tarvel::UnitDirection(offset, direction)) {
         const Quat rotation = RotationBetween(axis, direction);
         node->MoveNode(editTime, worldAxes, -pivot, false, false, PIVOT_MODE_NODE, false);
         node->RotateNode(editTime, worldAxes, rotation, false, false, PIVOT_MODE_PIVOT, false);
         node->MoveNode(editTime, worldAxes, pivot, false, false, PIVOT_MODE_NODE, false);
     }
+    return EndPivotEdit();
+}
+
+bool PivotUtility::RefusePivotEdit(SceneNode& node, const std::string& reason) {
+    pickStep = 2;
+    tarvel::LogRefusal(*ip, node, "the pivot edit", reason);
     return EndPivotEdit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "custom_button.h"
 #include "interface.h"
@@ -46,6 +47,8 @@ public:
 private:
     // Unchecks Pick and answers true: the pick mode ends.
     bool EndPivotEdit();
+    // Logs why `node` cannot take the pivot edit and ends it, the node untouched.
+    bool RefusePivotEdit(SceneNode& node, const std::string& reason);
 
     HWND panel = nullptr;
     UtilityHandle* utilityHandle = nullptr;

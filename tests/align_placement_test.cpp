@@ -182,6 +182,8 @@ TEST_F(AlignTest, PlacementsThatCannotBeTakenLeaveTheNodeUnchangedAndSayWhy) {
         {Placement({1, 0, 0}, {0, nan, 0}, {0, 0, 1}, {0, 0, 0}), good, "its transform is not finite"},
         {good, Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {inf, 0, 0}), "the namesake's transform is not finite"},
         {good, Placement({1, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}), "the namesake's axes are coplanar"},
+        {Placement({1, 0, 0}, {0, 1, 0}, {1, 1, 1e-20f}, {0, 0, 0}), good, "its axes are coplanar"},
+        {good, Placement({1, 0, 0}, {0, 1, 0}, {1, 1, 1e-10f}, {0, 0, 0}), "the namesake's axes are coplanar"},
         {Placement({1e-40f, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}), good,
          "its X axis is too long or too short to scale"},
         {good, Placement({3e38f, 3e38f, 0}, {0, 0, 1}, {1, -1, 0}, {0, 0, 0}),

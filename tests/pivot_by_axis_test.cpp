@@ -47,15 +47,22 @@ double Dot(const Point3& a, const Point3& b) { return double(a.x) * b.x + double
 // Placements and points at every scale from 1e-20 to 1e20. Every fourth
 // second point lies only 1e-7 to 1e-2 radian off the chosen axis, and
 // every fourth is a click that rounds onto the pivot or the first point,
-// where nothing may turn.
+// where nothing may turn. Every fifth node has axes that are coplanar up
+// to rounding or just clear of it: it takes the edit with its object kept
+// in place, or is refused and left bit for bit.
 TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSecond) {
     std::mt19937 random(20010820);
+    std::mt19937 skew(2001);
+    int refused = 0;
     const int axes[3] = {pivot_test::kRadioX, pivot_test::kRadioY, pivot_test::kRadioZ};
     for (int trial = 0; trial < 160; ++trial) {
         SCOPED_TRACE("trial " + std::to_string(trial));
         const float scale = test_support::RandomPowerOfTen(random, -20, 20);
         const float reach = scale * test_support::RandomPowerOfTen(random, -2, 2);
-        const NodeMatrix start = test_support::RandomPlacement(random, scale, reach);
+        NodeMatrix start = test_support::RandomPlacement(random, scale, reach);
+        if (trial % 5 == 1) {
+            start = test_support::NearlyCoplanar(skew, start);
+        }
         StandinNode& node = scene.AddNode(scene.Root(), "Box" + std::to_string(trial), start);
         node.SetObjectOffset(test_support::RandomPlacement(random, 1, 2));
         const int axisIndex = trial % 3;
@@ -64,6 +71,7 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         // the pivot then holds it only to the rounding of the pivot's coordinates.
         const Point3 p1 = RandomPoint(random, reach * test_support::RandomPowerOfTen(random, -4, 0));
         const NodeMatrix objectBefore = node.ObjectWorld();
+        const NodeMatrix offsetBefore = node.ObjectOffset();
 
         Open({&node});
         ChooseAxis(axes[axisIndex]);
@@ -71,8 +79,18 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         ASSERT_TRUE(tool.IsActive());
         EXPECT_TRUE(PickChecked());
 
+        const std::size_t logged = host.LogRecords().size();
         const auto first = host.ClickViewport(p1);
         EXPECT_TRUE(first.picked);
+        if (trial % 5 == 1 && first.answer == 1) {
+            ++refused;
+            EXPECT_TRUE(SameBits(node.Transform(), start));
+            EXPECT_TRUE(SameBits(node.ObjectOffset(), offsetBefore));
+            EXPECT_EQ(host.LogRecords().size(), logged + 1);
+            EXPECT_FALSE(tool.IsActive());
+            Close();
+            continue;
+        }
         EXPECT_EQ(first.answer, 0);
         EXPECT_TRUE(tool.IsActive());
         EXPECT_EQ(tool.PickStep(), 1);
@@ -119,6 +137,8 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         EXPECT_TRUE(MatricesNear(node.ObjectWorld(), objectBefore, 1e-5f));
         Close();
     }
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, 160 / 5);
     EXPECT_TRUE(scene.Violations().empty());
 }
 
@@ -197,17 +217,23 @@ TEST_F(PivotToolTest, TheFirstSelectedNodeIsEditedWhateverWasClicked) {
     EXPECT_TRUE(SameBits(second.Transform(), NodeMatrix()));
 }
 
-TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothing) {
+TEST_F(PivotToolTest, ANonFinitePointIsNoClickAndAFinishedPairChangesNothing) {
     std::mt19937 random(7);
     StandinNode& node = scene.AddNode(scene.Root(), "Box", test_support::RandomPlacement(random, 1, 5));
     Open({&node});
     PressPick();
-    const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
-    EXPECT_EQ(bad.answer, 0);
-    EXPECT_EQ(tool.PickStep(), 0);
-    EXPECT_TRUE(scene.Journal().CallsOf("MoveNode").empty());
-
-    host.ClickViewport(Point3(1, 1, 1));
+    const std::size_t logged = host.LogRecords().size();
+    for (const int step : {0, 1}) {
+        const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
+        EXPECT_EQ(bad.answer, 0);
+        EXPECT_TRUE(tool.IsActive());
+        EXPECT_EQ(tool.PickStep(), step);
+        EXPECT_EQ(scene.Journal().CallsOf("MoveNode").size(), std::size_t(step));
+        if (step == 0) {
+            host.ClickViewport(Point3(1, 1, 1));
+        }
+    }
+    EXPECT_EQ(host.LogRecords().size(), logged);
     host.ClickViewport(Point3(1, 2, 1));
     const NodeMatrix placed = node.Transform();
     EXPECT_TRUE(tool.PointPicked({9, 9, 9}, nullptr));
@@ -220,12 +246,16 @@ TEST_F(PivotToolTest, ANonFiniteFirstPointIsNoClickAndAFinishedPairChangesNothin
 TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
     const struct {
         NodeMatrix placement;
+        Point3 click;
         const char* reason;
     } cases[] = {
-        {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), "its axes are coplanar"},
-        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), "its Z axis has no length"},
-        {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), "its X axis has no length"},
-        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), "its transform is not finite"},
+        {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its axes are coplanar"},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), {7, 8, 9}, "its Z axis has no length"},
+        {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its X axis has no length"},
+        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9},
+         "its transform is not finite"},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}), {-3e38f, 0, 0},
+         "the point is too far from the pivot"},
     };
     for (const auto& c : cases) {
         for (const bool atSecondClick : {false, true}) {
@@ -244,7 +274,7 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
             }
             scene.Journal().Clear();
             const std::size_t logged = host.LogRecords().size();
-            const auto click = host.ClickViewport(Point3(7, 8, 9));
+            const auto click = host.ClickViewport(c.click);
             EXPECT_EQ(click.answer, 1);
             EXPECT_TRUE(click.modeEnded);
             EXPECT_EQ(tool.PickStep(), 2);

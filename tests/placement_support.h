@@ -70,6 +70,21 @@ inline NodeMatrix RandomPlacement(std::mt19937& rng, float size = 1.0f, float re
                     {position(rng) * reach, position(rng) * reach, position(rng) * reach});
 }
 
+// `m` with its Z row made a·X + b·Y + ε·n, a and b up to 1, n a random
+// direction as long as the longest row, ε from 1e-20 to 1: axes that
+// are coplanar up to rounding or just clear of it.
+inline NodeMatrix NearlyCoplanar(std::mt19937& rng, NodeMatrix m) {
+    std::uniform_real_distribution<double> part(-1.0, 1.0);
+    const double a = part(rng), b = part(rng);
+    const double size = std::fmax(LengthOf(m.row[0]), LengthOf(m.row[1]));
+    const double e = RandomPowerOfTen(rng, -20, 0) * size;
+    const Point3 n = RandomDirection(rng);
+    for (int k = 0; k < 3; ++k) {
+        m.row[2][k] = float(a * m.row[0][k] + b * m.row[1][k] + e * n[k]);
+    }
+    return m;
+}
+
 // The same rows bit for bit, rows that are not a number included.
 inline bool SameBits(const NodeMatrix& a, const NodeMatrix& b) { return std::memcmp(a.row, b.row, sizeof a.row) == 0; }
 
