@@ -14,17 +14,13 @@ namespace driver {
 namespace {
 
 // The full path a typed name stands for: relative names are taken in the
-// driver's working folder, and a name without extension gets the tools'
-// default extension, as the dialog adds it.
+// driver's working folder, with the extension that the dialog adds.
 std::string ChosenPath(const std::filesystem::path& folder, const std::string& typed) {
     std::filesystem::path path(typed);
     if (!path.is_absolute() && !folder.empty()) {
         path = folder / path;
     }
-    if (!path.has_extension()) {
-        path += ".txt";
-    }
-    return path.lexically_normal().string();
+    return std::filesystem::path(DialogChoice(path.string())).lexically_normal().string();
 }
 
 }  // namespace

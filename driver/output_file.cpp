@@ -1,9 +1,12 @@
 #include "output_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <system_error>
+
+#include "system_reason.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -18,6 +21,14 @@ constexpr int kWritable = W_OK;
 namespace driver {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void FailToWrite(const std::string& path, int error) {
+    throw OutputFileError(path + ": cannot be written: " + SystemReason(error != 0 ? error : EIO));
+}
+
+}  // namespace
 
 void CheckWritable(const std::string& path, const std::string& what) {
     if (path.empty()) {
@@ -44,30 +55,32 @@ void CheckWritable(const std::string& path, const std::string& what) {
     }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error);
+void FlushStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    if (!std::cout) {
+        throw OutputFileError("standard output cannot be written: " + SystemReason(errno != 0 ? errno : EIO));
     }
-    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
-    return first == second;
 }
 
 void WriteOutputFiles(const std::vector<OutputFile>& files) {
     for (const OutputFile& file : files) {
         if (file.path == "-") {
-            std::cout << file.text << std::flush;
-            if (!std::cout) {
-                throw OutputFileError("standard output cannot be written");
-            }
+            std::cout << file.text;
+            FlushStandardOutput();
             continue;
         }
-        std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
-        out << file.text;
-        out.close();
-        if (!out) {
-            throw OutputFileError(file.path + ": cannot be written");
+        errno = 0;
+        std::FILE* out = std::fopen(file.path.c_str(), "wb");
+        if (out == nullptr) {
+            FailToWrite(file.path, errno);
+        }
+        const bool whole = std::fwrite(file.text.data(), 1, file.text.size(), out) == file.text.size() &&
+                           std::fflush(out) == 0;
+        const int error = errno;
+        const bool closed = std::fclose(out) == 0;
+        if (!whole || !closed) {
+            FailToWrite(file.path, whole ? errno : error);
         }
     }
 }

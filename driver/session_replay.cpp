@@ -91,7 +91,7 @@ void SessionReplay::Select(const std::vector<std::size_t>& indices) {
     for (const std::size_t index : indices) {
         standin::StandinNode* node = host_.Nodes()[index];
         nodes.push_back(node);
-        names += (names.empty() ? "" : ", ") + std::to_string(index) + " " + QuoteName(node->Name());
+        names += (names.empty() ? "" : ", ") + std::to_string(index) + " " + Quoted(node->Name());
     }
     host_.Host().ChangeSelection(std::move(nodes));
     transcript_.Note(names.empty() ? "selection cleared" : "selected " + names);
@@ -243,7 +243,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
         for (const std::string& aspect : change.aspects) {
             aspects += (aspects.empty() ? "" : ", ") + aspect;
         }
-        const std::string node = "node " + std::to_string(change.index) + " " + QuoteName(change.name);
+        const std::string node = "node " + std::to_string(change.index) + " " + Quoted(change.name);
         transcript_.Note("changed " + node + ": " + aspects);
         const std::string overridden = OverriddenByAnimation(change);
         if (!overridden.empty()) {
