@@ -277,8 +277,11 @@ Options:
   --version       print the version and exit
   --              end the options: what follows is SCENE, SESSION, NAMES
 A long option's value may follow after "=" (--select=5,6), -o's directly
-(-oOUT). Each option is given at most once, and -o and --svg may name
-neither an input nor each other.
+(-oOUT). Each option is given at most once. No file that the run writes
+(-o, --svg, "save", the NAMES of save-names) may be one that it reads
+(SCENE, SESSION, the files a glTF scene refers to, the NAMES of
+load-names) or another that it writes; nothing may follow --help or
+--version.
 
 The session is checked whole before its first action runs. In the host, a
 selection change unchecks "Pick" while its pick mode goes on; pressing a
