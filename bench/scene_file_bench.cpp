@@ -81,7 +81,9 @@ void BM_SaveNamesShortcut(benchmark::State& state) {
     for (auto _ : state) {
         const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
         driver::SessionHost host(*file, driver::PluginDirectory());
-        driver::CheckSession(actions, host, {setup.path});
+        driver::RunFiles files;
+        files.Add(setup.path, driver::RunFiles::Use::OnlyRead, "the scene file");
+        driver::CheckSession(actions, host, files);
         std::ostringstream out;
         driver::Transcript transcript(out);
         driver::SessionReplay replay(host, transcript, true, false);

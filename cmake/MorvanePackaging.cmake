@@ -28,7 +28,8 @@ set(CPACK_PACKAGE_CONTACT "Morvane developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Pivot and node-name utility plug-ins for a 3D modelling host")
 set(CPACK_PACKAGE_DESCRIPTION "Tarvel moves the pivot of a node by two clicked points and aligns \
 nodes to their namesakes; Velkora saves and loads the names of all scene nodes. morvane-host runs \
-both plug-ins, through their panels, on scene files with a stand-in host.")
+both plug-ins, through their panels, with a stand-in host on glTF 2.0 scenes (.gltf and .glb) \
+and on scene files of its own.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 if(WIN32)

@@ -35,7 +35,7 @@ struct Writer {
     std::string operator()(const SelectNamed& select) const {
         std::string text = "select-name";
         for (const std::string& pattern : select.patterns) {
-            text += " " + QuoteName(pattern);
+            text += " " + Quoted(pattern);
         }
         return text;
     }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <map>
 
+#include "file_dialog_user.h"
 #include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
-#include "output_file.h"
 
 namespace driver {
 
@@ -110,6 +110,8 @@ Point3 ReadPoint(const std::string& value, const std::string& option) {
 struct Arguments {
     std::map<const OptionRule*, std::string> options;
     std::vector<std::string> positionals;
+    std::string job;       // "--help" or "--version", the first given
+    std::optional<std::string> afterJob;  // the first argument after it, which is one too many
 
     bool Has(const char* name) const { return Value(name) != nullptr; }
     const std::string* Value(const char* name) const {
@@ -155,6 +157,9 @@ Arguments Split(const std::vector<std::string>& list) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string& argument = list[i];
+        if (!arguments.job.empty() && !arguments.afterJob) {
+            arguments.afterJob = argument;
+        }
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
             continue;
@@ -167,7 +172,7 @@ Arguments Split(const std::vector<std::string>& list) {
         bool hasInline = false;
         const OptionRule* rule = FindOption(argument, value, hasInline);
         if (rule == nullptr) {
-            throw UsageError("unknown option " + argument.substr(0, argument.find('=')));
+            throw UsageError("unknown option " + Quoted(argument.substr(0, argument.find('='))));
         }
         if (rule->takesValue && !hasInline) {
             if (i + 1 >= list.size()) {
@@ -180,41 +185,48 @@ Arguments Split(const std::vector<std::string>& list) {
         if (!arguments.options.emplace(rule, value).second) {
             throw UsageError(std::string(rule->name) + " is given twice");
         }
+        if (arguments.job.empty() && (rule->name == std::string("--help") || rule->name == std::string("--version"))) {
+            arguments.job = rule->name;
+        }
     }
     return arguments;
 }
 
-void CheckOutputs(const Invocation& invocation) {
-    struct Named {
+}  // namespace
+
+RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
+    using Use = RunFiles::Use;
+    if (invocation.outputPath == "-" && invocation.svgPath == "-") {
+        throw UsageError("-o and --svg cannot both write to standard output");
+    }
+    RunFiles files;
+    files.Add(invocation.scenePath, Use::OnlyRead, "the scene file, which is only read");
+    files.Add(invocation.sessionPath, Use::OnlyRead, "the session, which is only read");
+    for (const std::string& file : referenced) {
+        files.Add(file, Use::OnlyRead, "a file that the scene file refers to, which is only read");
+    }
+    const bool loads = invocation.shortcut && invocation.shortcut->command == "load-names";
+    const std::string names =
+        invocation.shortcut && !invocation.shortcut->names.empty() ? DialogChoice(invocation.shortcut->names) : "";
+    const struct {
         const char* option;
         const std::string& path;
+        Use use;
+        const char* role;
+    } written[] = {
+        {"NAMES", names, loads ? Use::ToolReads : Use::ToolWrites,
+         loads ? "the names file the run reads" : "the names file the run writes"},
+        {"-o", invocation.outputPath, Use::Written, "the scene that -o writes"},
+        {"--svg", invocation.svgPath, Use::Written, "the picture that --svg writes"},
     };
-    const Named outputs[] = {{"-o", invocation.outputPath}, {"--svg", invocation.svgPath}};
-    for (const Named& output : outputs) {
-        if (output.path.empty() || output.path == "-") {
-            continue;
-        }
-        const Named inputs[] = {{"the scene file", invocation.scenePath}, {"the session", invocation.sessionPath}};
-        for (const Named& input : inputs) {
-            if (!input.path.empty() && SameFile(output.path, input.path)) {
-                throw UsageError(std::string(output.option) + ": " + Quoted(output.path) + " is " + input.option +
-                                 ", which is only read");
-            }
+    for (const auto& file : written) {
+        const std::string clash = files.Add(file.path, file.use, file.role);
+        if (!clash.empty()) {
+            throw UsageError(std::string(file.option) + ": " + Quoted(file.path) + " is " + clash);
         }
     }
-    const std::string& out = invocation.outputPath;
-    const std::string& svg = invocation.svgPath;
-    if (!out.empty() && !svg.empty()) {
-        if (out == "-" && svg == "-") {
-            throw UsageError("-o and --svg cannot both write to standard output");
-        }
-        if (out != "-" && svg != "-" && SameFile(out, svg)) {
-            throw UsageError("-o and --svg name the same file " + Quoted(svg));
-        }
-    }
+    return files;
 }
-
-}  // namespace
 
 std::string UsageText() {
     return R"(usage: morvane-host [OPTION]... SCENE SESSION
@@ -265,8 +277,11 @@ Options:
   --version       print the version and exit
   --              end the options: what follows is SCENE, SESSION, NAMES
 A long option's value may follow after "=" (--select=5,6), -o's directly
-(-oOUT). Each option is given at most once, and -o and --svg may name
-neither an input nor each other.
+(-oOUT). Each option is given at most once. No file that the run writes
+(-o, --svg, "save", the NAMES of save-names) may be one that it reads
+(SCENE, SESSION, the files a glTF scene refers to, the NAMES of
+load-names) or another that it writes; nothing may follow --help or
+--version.
 
 The session is checked whole before its first action runs. In the host, a
 selection change unchecks "Pick" while its pick mode goes on; pressing a
@@ -290,6 +305,11 @@ std::string VersionText() { return std::string("morvane-host ") + MORVANE_VERSIO
 Invocation ParseCommandLine(const std::vector<std::string>& list) {
     const Arguments arguments = Split(list);
     Invocation invocation;
+    // What comes before them may be a command being typed; what comes
+    // after would be ignored.
+    if (arguments.afterJob) {
+        throw UsageError("unexpected argument " + Quoted(*arguments.afterJob) + " after " + arguments.job);
+    }
     if (arguments.Has("--help")) {
         invocation.job = Invocation::Job::Help;
         return invocation;
@@ -385,7 +405,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
         }
         invocation.shortcut = std::move(shortcut);
     }
-    CheckOutputs(invocation);
+    FilesOfRun(invocation, {});
     return invocation;
 }
 

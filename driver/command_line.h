@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "run_files.h"
 #include "shortcut.h"
 
 namespace driver {
@@ -36,6 +37,11 @@ struct Invocation {
 // repeated or misplaced option, a missing or extra argument, a malformed
 // value, or an output that would overwrite an input or another output.
 Invocation ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The files of the run that the command line names, with `referenced`, the
+// files that the scene file refers to. Throws UsageError, naming both, when
+// a file that the run writes is one that it needs (see RunFiles).
+RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced);
 
 // The --help and --version texts.
 std::string UsageText();

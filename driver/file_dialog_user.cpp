@@ -1,8 +1,18 @@
 #include "file_dialog_user.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "native_path.h"
 #include "standin/file_dialog_calls.h"
 
 namespace driver {
+
+std::string DialogChoice(const std::string& typed) {
+    const std::filesystem::path path = NativePath(typed);
+    std::error_code error;
+    return path.has_extension() || std::filesystem::is_directory(path, error) ? typed : typed + ".txt";
+}
 
 FileDialogUser::Outcome FileDialogUser::TakeOutcome() {
     Outcome outcome;

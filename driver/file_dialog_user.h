@@ -6,6 +6,11 @@
 
 namespace driver {
 
+// The file that the tools' file dialogs take for a typed name: a name
+// without extension gets their default extension ".txt", unless it names a
+// folder, which the dialogs refuse.
+std::string DialogChoice(const std::string& typed);
+
 // Asked for the next answer when a file dialog wants a file name: a path,
 // or empty to cancel. `refusal` says why the dialog refused the previous
 // answer ("" at first).

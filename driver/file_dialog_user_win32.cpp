@@ -15,17 +15,13 @@ namespace driver {
 namespace {
 
 // The full path a typed name stands for: relative names are taken in the
-// driver's working folder, and a name without extension gets the tools'
-// default extension, as the dialog adds it.
+// driver's working folder, with the extension that the dialog adds.
 std::string ChosenPath(const std::filesystem::path& folder, const std::string& typed) {
     std::filesystem::path path = NativePath(typed);
     if (!path.is_absolute() && !folder.empty()) {
         path = folder / path;
     }
-    if (!path.has_extension()) {
-        path += ".txt";
-    }
-    return NativeText(path.lexically_normal());
+    return NativeText(NativePath(DialogChoice(NativeText(path))).lexically_normal());
 }
 
 }  // namespace

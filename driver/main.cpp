@@ -33,6 +33,7 @@ int Run(const driver::Invocation& invocation) {
             throw driver::UsageError("-o: " + driver::Quoted(invocation.outputPath) + ": " + wrong);
         }
     }
+    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);
@@ -43,7 +44,7 @@ int Run(const driver::Invocation& invocation) {
     }
 
     driver::SessionHost host(*sceneFile, driver::PluginDirectory());
-    driver::CheckSession(actions, host, {invocation.scenePath, invocation.sessionPath});
+    driver::CheckSession(actions, host, runFiles);
     driver::Transcript transcript(out);
     driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
                                  invocation.diff || !invocation.svgPath.empty());
@@ -64,12 +65,15 @@ int Run(const driver::Invocation& invocation) {
         files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
                                                                   driver::TakeSnapshot(host.Host().Scene()))});
     }
+    // A transcript that cannot be written fails the run before its files are.
+    driver::FlushStandardOutput();
     driver::WriteOutputFiles(files);
     for (const driver::OutputFile& file : files) {
         if (file.path != "-") {
             transcript.Written(file.path);
         }
     }
+    driver::FlushStandardOutput();
     return 0;
 }
 
@@ -84,8 +88,14 @@ int main(int argc, char** argv) {
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {
-            case driver::Invocation::Job::Help: std::cout << driver::UsageText(); return 0;
-            case driver::Invocation::Job::Version: std::cout << driver::VersionText(); return 0;
+            case driver::Invocation::Job::Help:
+                std::cout << driver::UsageText();
+                driver::FlushStandardOutput();
+                return 0;
+            case driver::Invocation::Job::Version:
+                std::cout << driver::VersionText();
+                driver::FlushStandardOutput();
+                return 0;
             case driver::Invocation::Job::Run: break;
         }
         return Run(invocation);

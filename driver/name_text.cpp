@@ -5,7 +5,7 @@
 
 namespace driver {
 
-std::string QuoteName(const std::string& name) {
+std::string Quoted(const std::string& name) {
     const bool utf8 = IsValidUtf8(name);
     std::string quoted = "\"";
     for (const char c : name) {

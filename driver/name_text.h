@@ -6,15 +6,13 @@
 
 namespace driver {
 
-// A text (a caption, a path, an argument) in double quotes as it is.
-inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// A name, caption, path or argument in double quotes as messages and the
+// transcript show it, so that it stays on one line: '"' and '\\' escaped
+// with a backslash, control bytes as \xHH, and so is every byte from 0x80
+// up in a text that is not UTF-8; other bytes unchanged.
+std::string Quoted(const std::string& text);
 
-// A name in double quotes as messages and the transcript show it: '"' and
-// '\\' escaped with a backslash, control bytes as \xHH, and so is every
-// byte from 0x80 up in a name that is not UTF-8; other bytes unchanged.
-std::string QuoteName(const std::string& name);
-
-// Reads back a name in the form QuoteName writes, from the opening quote at
+// Reads back a name in the form Quoted writes, from the opening quote at
 // `text[at]`: `\"`, `\\` and `\xHH` (a byte) are its escapes. `end` is
 // then just past the closing quote; or `problem` says why the text there is
 // no such name.

@@ -77,7 +77,7 @@ NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeS
         change.lines.push_back(line);
     };
     if (before.name != after.name) {
-        add("name", "name " + QuoteName(before.name) + " -> " + QuoteName(after.name));
+        add("name", "name " + Quoted(before.name) + " -> " + Quoted(after.name));
     }
     if (!(before.Position() == after.Position())) {
         add("position", "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(after.Position()));
@@ -113,7 +113,7 @@ std::string FormatNodeTable(const SceneSnapshot& snapshot) {
     constexpr int kColumns = 5;
     auto cells = [&snapshot](std::size_t i) -> std::array<std::string, kColumns> {
         const NodeState& node = snapshot[i];
-        return {std::to_string(i), QuoteName(node.name), FormatPoint(node.Position()), Directions(node),
+        return {std::to_string(i), Quoted(node.name), FormatPoint(node.Position()), Directions(node),
                 FormatScales(node)};
     };
     const std::array<std::string, kColumns> heading = {"#", "name", "position", "axes (X, Y, Z directions)",

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "name_text.h"
+
 namespace driver {
 
 void AppendNumber(std::string& out, float value) {
@@ -137,7 +139,7 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
 NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
 
 std::string NumberProblemText(std::string_view text, NumberProblem problem) {
-    const std::string quoted = "\"" + std::string(text) + "\"";
+    const std::string quoted = Quoted(std::string(text));
     return problem == NumberProblem::NotFinite ? quoted + " is not a finite number in single precision"
                                                : quoted + " is not a number";
 }

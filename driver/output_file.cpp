@@ -1,9 +1,13 @@
 #include "output_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <system_error>
+
+#include "native_path.h"
+#include "system_reason.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -15,16 +19,25 @@ constexpr int kWritable = 2;
 constexpr int kWritable = W_OK;
 #endif
 
+
 namespace driver {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void FailToWrite(const std::string& path, int error) {
+    throw OutputFileError(path + ": cannot be written: " + SystemReason(error != 0 ? error : EIO));
+}
+
+}  // namespace
 
 void CheckWritable(const std::string& path, const std::string& what) {
     if (path.empty()) {
         throw OutputFileError(what + ": the file name is empty");
     }
     std::error_code error;
-    const fs::path file(path);
+    const fs::path file = NativePath(path);
     const fs::file_status status = fs::status(file, error);
     if (fs::is_directory(status)) {
         throw OutputFileError(what + " " + path + ": is a folder");
@@ -37,37 +50,39 @@ void CheckWritable(const std::string& path, const std::string& what) {
     }
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, error)) {
-        throw OutputFileError(what + " " + path + ": the folder " + folder.string() + " does not exist");
+        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " does not exist");
     }
-    if (MORVANE_ACCESS(folder.string().c_str(), kWritable) != 0) {
-        throw OutputFileError(what + " " + path + ": the folder " + folder.string() + " is not writable");
+    if (MORVANE_ACCESS(NativeText(folder).c_str(), kWritable) != 0) {
+        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " is not writable");
     }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error);
+void FlushStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    if (!std::cout) {
+        throw OutputFileError("standard output cannot be written: " + SystemReason(errno != 0 ? errno : EIO));
     }
-    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
-    return first == second;
 }
 
 void WriteOutputFiles(const std::vector<OutputFile>& files) {
     for (const OutputFile& file : files) {
         if (file.path == "-") {
-            std::cout << file.text << std::flush;
-            if (!std::cout) {
-                throw OutputFileError("standard output cannot be written");
-            }
+            std::cout << file.text;
+            FlushStandardOutput();
             continue;
         }
-        std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
-        out << file.text;
-        out.close();
-        if (!out) {
-            throw OutputFileError(file.path + ": cannot be written");
+        errno = 0;
+        std::FILE* out = std::fopen(file.path.c_str(), "wb");
+        if (out == nullptr) {
+            FailToWrite(file.path, errno);
+        }
+        const bool whole = std::fwrite(file.text.data(), 1, file.text.size(), out) == file.text.size() &&
+                           std::fflush(out) == 0;
+        const int error = errno;
+        const bool closed = std::fclose(out) == 0;
+        if (!whole || !closed) {
+            FailToWrite(file.path, whole ? errno : error);
         }
     }
 }

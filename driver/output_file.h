@@ -24,9 +24,9 @@ struct OutputFile {
 // folder nor an existing file without write permission. Touches nothing.
 void CheckWritable(const std::string& path, const std::string& what);
 
-// True when the two paths name one file: the same file where both exist
-// (also through links), the same place where they do not.
-bool SameFile(const std::string& a, const std::string& b);
+// Sends what standard output holds on; throws OutputFileError, with the
+// reason, when it cannot be written.
+void FlushStandardOutput();
 
 // Writes the files in order, each replaced whole; throws OutputFileError at
 // the first that fails (those before it stay written).

@@ -2,18 +2,16 @@
 #include "scene_format.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "gltf/gltf_scene_file.h"
 #include "hex_digits.h"
+#include "input_file.h"
 #include "json_text.h"
 #include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
-#include "system_reason.h"
 #include "utf8.h"
 
 namespace driver {
@@ -520,7 +518,7 @@ std::string SceneErrorText(const std::string& path, const ScenePlace& place, con
     }
     text += ": ";
     if (place.node) {
-        text += "node " + std::to_string(*place.node) + (place.name ? " " + QuoteName(*place.name) : "") + ": ";
+        text += "node " + std::to_string(*place.node) + (place.name ? " " + Quoted(*place.name) : "") + ": ";
     }
     return text + what;
 }
@@ -529,36 +527,7 @@ SceneDocument ParseSceneFile(const std::string& text, const std::string& source)
     return SceneReader(text, source).Read();
 }
 
-std::string ReadFileBytes(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        throw SceneFileError(path + ": cannot be opened: " + SystemReason(errno));
-    }
-    // Read at once into a buffer of the file's size, then on in chunks in
-    // case the file has grown meanwhile.
-    std::string bytes;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
-        std::rewind(file);
-    }
-    std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
-    bytes.resize(filled);
-    char chunk[1 << 16];
-    while (filled == bytes.size() && (filled = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, filled);
-        filled = bytes.size();
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        throw SceneFileError(path + ": cannot be read: " + SystemReason(error));
-    }
-    return bytes;
-}
-
-SceneDocument ReadSceneFile(const std::string& path) { return ParseSceneFile(ReadFileBytes(path), path); }
+SceneDocument ReadSceneFile(const std::string& path) { return ParseSceneFile(ReadInputFile(path), path); }
 
 std::string WriteSceneFile(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange animationRange,
                            TimeValue currentTime) {
@@ -592,6 +561,6 @@ std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::strin
     return std::make_unique<JsonSceneFile>(ParseSceneFile(bytes, path));
 }
 
-std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadFileBytes(path), path); }
+std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadInputFile(path), path); }
 
 }  // namespace driver

@@ -44,6 +44,7 @@ std::string SceneErrorText(const std::string& path, const ScenePlace& place, con
 // Parses the text of a scene file. `source` names it in error messages.
 // Reading takes time linear in the text's size, at any depth of nodes.
 SceneDocument ParseSceneFile(const std::string& text, const std::string& source);
+// The same for the file at `path`; throws InputFileError when it cannot be read.
 SceneDocument ReadSceneFile(const std::string& path);
 
 // The text of a scene file for the scene, its selection and its times.
@@ -53,9 +54,5 @@ SceneDocument ReadSceneFile(const std::string& path);
 // any depth.
 std::string WriteSceneFile(standin::StandinScene& scene, const std::vector<std::size_t>& selection,
                            AnimRange animationRange, TimeValue currentTime);
-
-// The whole content of the file at `path`; throws SceneFileError saying why
-// it cannot be read.
-std::string ReadFileBytes(const std::string& path);
 
 }  // namespace driver

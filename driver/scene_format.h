@@ -44,6 +44,10 @@ public:
     // written then.
     virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;
 
+    // The files that the scene's file refers to, such as a glTF file's
+    // buffers and images, which the scene needs as they are.
+    virtual std::vector<std::string> ReferencedFiles() const { return {}; }
+
     // The parts of a node's placement relative to its parent that an
     // animation of the file drives, so that an edit of them is overridden
     // when the animation plays.
@@ -61,7 +65,8 @@ protected:
 // `path`) names. Reads no other file. Throws SceneFileError with the file,
 // the place in it and the reason.
 std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
-// The same for the file at `path`, read whole.
+// The same for the file at `path`, read whole; throws InputFileError when
+// it cannot be read.
 std::unique_ptr<SceneFile> ReadScene(const std::string& path);
 
 }  // namespace driver

@@ -1,15 +1,12 @@
 #include "session.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "input_file.h"
 #include "name_text.h"
 #include "node_index.h"
 #include "number_text.h"
-#include "system_reason.h"
 
 namespace driver {
 
@@ -73,13 +70,13 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
     const std::vector<std::string> words = Words(argument);
     auto needsArgument = [&]() {
         if (argument.empty()) {
-            fail("\"" + verb + "\" needs an argument");
+            fail(Quoted(verb) + " needs an argument");
         }
         return argument;
     };
     auto takesNone = [&]() {
         if (!words.empty()) {
-            fail("\"" + verb + "\" takes no argument");
+            fail(Quoted(verb) + " takes no argument");
         }
     };
     if (verb == "open") {
@@ -105,7 +102,7 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
         for (const std::string& word : words) {
             std::size_t index = 0;
             if (!ReadNodeIndex(word, index)) {
-                fail("\"" + word + "\" is not a node index");
+                fail(Quoted(word) + " is not a node index");
             }
             if (index == 0) {
                 fail(kRootNotSelectable);
@@ -154,7 +151,7 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
         takesNone();
         return PrintNodes{};
     }
-    Refuse(origin, "unknown action \"" + verb + "\"");
+    Refuse(origin, "unknown action " + Quoted(verb));
 }
 
 }  // namespace
@@ -180,12 +177,7 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
 }
 
 std::vector<Action> ReadSession(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw SessionError(path + ": cannot be opened: " + SystemReason(errno));
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ParseSession(text, path);
+    return ParseSession(ReadInputFile(path), path);
 }
 
 }  // namespace driver

@@ -1,12 +1,15 @@
 #include "session_check.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "display_path.h"
+#include "file_dialog_user.h"
 #include "name_pattern.h"
 #include "name_text.h"
 #include "output_file.h"
 #include "session.h"
+#include "shortcut.h"
 
 namespace driver {
 
@@ -15,7 +18,7 @@ namespace {
 std::string QuotedList(const std::vector<std::string>& items) {
     std::string joined;
     for (const std::string& item : items) {
-        joined += (joined.empty() ? "\"" : ", \"") + item + "\"";
+        joined += (joined.empty() ? "" : ", ") + Quoted(item);
     }
     return joined.empty() ? "none" : joined;
 }
@@ -23,7 +26,7 @@ std::string QuotedList(const std::vector<std::string>& items) {
 // What the check knows of the run at the action it looks at.
 class Checker {
 public:
-    Checker(SessionHost& host, const std::vector<std::string>& inputs) : host_(host), inputs_(inputs) {}
+    Checker(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
 
     void Check(Action& action) {
         origin_ = &action.origin;
@@ -31,6 +34,9 @@ public:
     }
 
 private:
+    // The action's line, or the option it comes from.
+    std::string Where() const { return origin_->line > 0 ? "line " + std::to_string(origin_->line) : origin_->Text(); }
+
     [[noreturn]] void Fail(const std::string& what) const { throw SessionError(origin_->Text() + ": " + what); }
 
     void NeedsTool(const char* verb) const {
@@ -49,7 +55,7 @@ private:
         } catch (const ToolLibraryError& e) {
             Fail(HideWorkingFolder(e.what()));
         }
-        openedAt_ = origin_->line > 0 ? "on line " + std::to_string(origin_->line) : "by " + origin_->Text();
+        openedAt_ = (origin_->line > 0 ? "on " : "by ") + Where();
     }
     void CheckOne(const CloseTool&) {
         NeedsTool("close");
@@ -82,14 +88,28 @@ private:
             }
             if (!found) {
                 Fail(NameMatches(pattern, nodes[0]->Name())
-                         ? "only node 0 " + QuoteName(nodes[0]->Name()) + ", the scene root, has a name that matches " +
-                               QuoteName(pattern) + ", and the root cannot be selected"
-                         : "no node has a name that matches " + QuoteName(pattern));
+                         ? "only node 0 " + Quoted(nodes[0]->Name()) + ", the scene root, has a name that matches " +
+                               Quoted(pattern) + ", and the root cannot be selected"
+                         : "no node has a name that matches " + Quoted(pattern));
             }
         }
     }
-    void CheckOne(const PressButton& press) const {
+    void CheckOne(const AnswerDialog& answer) { answers_.push_back(answer.cancel ? "" : answer.path); }
+    // A press of a names tool's button takes the next answer, if any.
+    void CheckOne(const PressButton& press) {
         HasCaption("press", press.caption, open_ ? &open_->buttons : nullptr, "button");
+        const bool saves = press.caption == kSaveNamesCaption;
+        if ((!saves && press.caption != kLoadNamesCaption) || answers_.empty()) {
+            return;
+        }
+        const std::string names = answers_.front().empty() ? "" : DialogChoice(answers_.front());
+        answers_.pop_front();
+        const std::string clash =
+            files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
+                       "the names file that " + Where() + (saves ? " saves" : " loads"));
+        if (!clash.empty()) {
+            Fail("press " + press.caption + ": " + Quoted(names) + " is " + clash);
+        }
     }
     void CheckOne(const ClickRadio& radio) const {
         HasCaption("radio", radio.caption, open_ ? &open_->radios : nullptr, "radio button");
@@ -105,10 +125,9 @@ private:
         } catch (const OutputFileError& e) {
             Fail(e.what());
         }
-        for (const std::string& input : inputs_) {
-            if (SameFile(keep.path, input)) {
-                Fail("save " + keep.path + ": it is an input of the run, which is only read");
-            }
+        const std::string clash = files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves");
+        if (!clash.empty()) {
+            Fail("save " + keep.path + ": it is " + clash);
         }
     }
     template <class Other>
@@ -118,12 +137,13 @@ private:
                     const char* kind) const {
         NeedsTool(verb);
         if (std::find(known->begin(), known->end(), caption) == known->end()) {
-            Fail(std::string("the panel has no ") + kind + " \"" + caption + "\" (it has: " + QuotedList(*known) + ")");
+            Fail(std::string("the panel has no ") + kind + " " + Quoted(caption) + " (it has: " + QuotedList(*known) + ")");
         }
     }
 
     SessionHost& host_;
-    const std::vector<std::string>& inputs_;
+    RunFiles& files_;
+    std::deque<std::string> answers_;  // those not yet taken by a dialog; "" cancels
     const Origin* origin_ = nullptr;
     const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
@@ -131,8 +151,8 @@ private:
 
 }  // namespace
 
-void CheckSession(std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs) {
-    Checker checker(host, inputs);
+void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files) {
+    Checker checker(host, files);
     for (Action& action : actions) {
         checker.Check(action);
     }

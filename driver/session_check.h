@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "action.h"
+#include "run_files.h"
 #include "session_host.h"
 
 namespace driver {
@@ -14,10 +15,12 @@ namespace driver {
 // of a file that is not a tool library, or while a tool is open; "close",
 // "press", "radio" or "rightclick" with no tool open; a caption that the
 // panel of the tool open at that point does not have; a "save" to a file
-// that cannot be written, is one of `inputs` or is not named for the
-// scene's format. Finds the nodes of each "select-name" by the names they
+// that cannot be written or is not named for the scene's format; a "save",
+// or a names file that a press of the names tool saves or loads with the
+// answer it takes, that is a file of the run it must not be (see
+// RunFiles), to which it is added. Finds the nodes of each "select-name" by the names they
 // have before the run, and refuses a pattern that fits none (or the root
 // alone). Loads the tools it meets.
-void CheckSession(std::vector<Action>& actions, SessionHost& host, const std::vector<std::string>& inputs);
+void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files);
 
 }  // namespace driver

@@ -92,7 +92,7 @@ void SessionReplay::Select(const std::vector<std::size_t>& indices) {
     for (const std::size_t index : indices) {
         standin::StandinNode* node = host_.Nodes()[index];
         nodes.push_back(node);
-        names += (names.empty() ? "" : ", ") + std::to_string(index) + " " + QuoteName(node->Name());
+        names += (names.empty() ? "" : ", ") + std::to_string(index) + " " + Quoted(node->Name());
     }
     host_.Host().ChangeSelection(std::move(nodes));
     transcript_.Note(names.empty() ? "selection cleared" : "selected " + names);
@@ -262,7 +262,7 @@ void SessionReplay::WarnOfAnimation(const standin::StandinNode& node, std::size_
     for (std::size_t i = 0; i < parts.size(); ++i) {
         list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + std::string(parts[i]);
     }
-    transcript_.Note("warning: node " + std::to_string(index) + " " + QuoteName(node.Name()) +
+    transcript_.Note("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) +
                      ": an animation drives its " + list +
                      ", which overrides the new placement when it plays (the edit is still written)");
 }
@@ -293,7 +293,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
         for (const std::string& aspect : change.aspects) {
             aspects += (aspects.empty() ? "" : ", ") + aspect;
         }
-        transcript_.Note("changed node " + std::to_string(change.index) + " " + QuoteName(change.name) + ": " +
+        transcript_.Note("changed node " + std::to_string(change.index) + " " + Quoted(change.name) + ": " +
                          aspects);
         const standin::StandinNode& node = *host_.Nodes()[change.index];
         WarnOfAnimation(node, change.index, Either(OwnParts(change.aspects), byParent[change.index]));

@@ -24,7 +24,7 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
         const bool saving = shortcut.command == "save-names";
         actions.push_back({OpenTool{"Velkora"}, command});
         actions.push_back({AnswerDialog{false, shortcut.names}, {"NAMES", 0}});
-        actions.push_back({PressButton{saving ? "Save Names To File" : "Load Names Form File"}, command});
+        actions.push_back({PressButton{saving ? kSaveNamesCaption : kLoadNamesCaption}, command});
     }
     actions.push_back({CloseTool{}, command});
     return actions;

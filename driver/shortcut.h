@@ -8,6 +8,10 @@
 
 namespace driver {
 
+// The buttons of the names tool, each opening a file dialog.
+constexpr const char* kSaveNamesCaption = "Save Names To File";
+constexpr const char* kLoadNamesCaption = "Load Names Form File";
+
 // A shortcut command with its values read from the command line.
 struct Shortcut {
     std::string command;                 // "align", "pivot", "save-names" or "load-names"

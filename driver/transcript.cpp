@@ -25,7 +25,7 @@ void Transcript::Changes(const std::vector<NodeChange>& changes) {
         out_ << "    none\n";
     }
     for (const NodeChange& change : changes) {
-        out_ << "    node " << change.index << " " << QuoteName(change.name) << "\n";
+        out_ << "    node " << change.index << " " << Quoted(change.name) << "\n";
         for (const std::string& line : change.lines) {
             out_ << "        " << line << "\n";
         }

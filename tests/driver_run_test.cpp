@@ -81,7 +81,7 @@ TEST(DriverRun, NamesReadBackAsTheTranscriptShowsThemAndPatternsFitThem) {
         for (char& c : name) {
             c = static_cast<char>(random() % 2 == 0 ? "aZ \"\\*?\xc3\xa9"[random() % 9] : random() % 256);
         }
-        const std::string quoted = driver::QuoteName(name);
+        const std::string quoted = driver::Quoted(name);
         const driver::QuotedName read = driver::ReadQuotedName(quoted, 0);
         ASSERT_EQ(read.problem, "") << quoted;
         ASSERT_EQ(read.name, name) << quoted;
@@ -154,7 +154,8 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
             {driver::PressButton{"Align"}, {"test", 2}},
             {driver::CloseTool{}, {"test", 3}},
         };
-        driver::CheckSession(actions, host, {});
+        driver::RunFiles files;
+        driver::CheckSession(actions, host, files);
         driver::Transcript transcript(out);
         driver::SessionReplay replay(host, transcript, true, false);
         ASSERT_TRUE(replay.Run(actions)) << replay.Failure();

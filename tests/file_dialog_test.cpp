@@ -70,12 +70,18 @@ TEST_F(FileDialogTest, CancelFailsWithoutAnError) {
     EXPECT_EQ(script.Requests()[0].step, FileDialogStep::ChooseFile);
 }
 
+// A folder's name is refused, and is not made a file's by the extension.
 TEST_F(FileDialogTest, ANameWithoutExtensionGetsTheDefaultOne) {
+    fs::create_directories(folder_ / "sub");
     ScriptedFileDialog script;
-    script.Then(FileDialogAnswer::Choose(In("names"))).Then(FileDialogAnswer::Choose(In("list.dat")));
+    script.Then(FileDialogAnswer::Choose(In("sub")))
+        .Then(FileDialogAnswer::Choose(In("names")))
+        .Then(FileDialogAnswer::Choose(In("list.dat")));
     Respond(script);
     OPENFILENAMEA record = Record(kSaveFlags);
     ASSERT_TRUE(GetSaveFileNameA(&record));
+    ASSERT_EQ(script.Requests().size(), 2u);
+    EXPECT_EQ(script.Requests()[1].refusal, In("sub") + " is a folder");
     EXPECT_EQ(std::string(buffer_), In("names.txt"));
     EXPECT_EQ(std::string(buffer_ + record.nFileOffset), "names.txt");
     EXPECT_EQ(std::string(buffer_ + record.nFileExtension), "txt");

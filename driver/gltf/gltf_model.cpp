@@ -70,7 +70,7 @@ private:
         if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
             (where.size() == own.size() || where[own.size()] == '.')) {
             const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
-            throw SceneFileError(SceneErrorText(source_, place, "node " + QuoteName(*nodeName_) + " (" + own +
+            throw SceneFileError(SceneErrorText(source_, place, "node " + Quoted(*nodeName_) + " (" + own +
                                                                     "): " + (rest.empty() ? "" : rest + ": ") + what));
         }
         throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));

@@ -116,6 +116,15 @@ public:
                     : "the scene is glTF, which is written to a .gltf file";
     }
     std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
+    std::vector<std::string> ReferencedFiles() const override {
+        std::vector<std::string> files;
+        for (const UriEntry& uri : model_.uris) {
+            if (const std::optional<std::filesystem::path> file = UriFile(uri.uri, FolderOf(source_))) {
+                files.push_back(file->string());
+            }
+        }
+        return files;
+    }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const auto found = indexOf_.find(&node);
         return found != indexOf_.end() && found->second > 0 ? model_.animated[records_[found->second].gltf]
@@ -203,7 +212,7 @@ void GltfSceneFile::BuildScene() {
 
 void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::string& what) const {
     const std::string node = index == 0 ? "the scene root" : "nodes[" + std::to_string(records_[index].gltf) + "]";
-    throw SceneFileError(path + ": node " + std::to_string(index) + " " + QuoteName(order_[index]->Name()) + " (" +
+    throw SceneFileError(path + ": node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
                          node + "): " + what);
 }
 

@@ -69,6 +69,15 @@ std::string PercentEncoded(const std::string& path) {
 
 fs::path FolderOf(const std::string& path) { return fs::absolute(fs::path(path)).lexically_normal().parent_path(); }
 
+std::optional<fs::path> UriFile(const std::string& uri, const fs::path& fromFolder) {
+    if (HasScheme(uri) || uri.empty()) {
+        return std::nullopt;
+    }
+    std::string decoded = PercentDecoded(uri.substr(0, uri.find_first_of("?#")));
+    std::replace(decoded.begin(), decoded.end(), '\\', '/');
+    return (fromFolder / fs::u8path(decoded)).lexically_normal();
+}
+
 std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fromFolder, const fs::path& toFolder,
                                       const std::string& where) {
     if (fromFolder == toFolder || HasScheme(uri) || uri.empty() || uri[0] == '/' || uri[0] == '\\') {

@@ -9,6 +9,10 @@ namespace driver::gltf {
 // The folder that holds the file at `path`, absolute and normalised.
 std::filesystem::path FolderOf(const std::string& path);
 
+// The file that `uri` refers to from a file in `fromFolder` (from
+// FolderOf), normalised; none for a data: URI or any other with a scheme.
+std::optional<std::filesystem::path> UriFile(const std::string& uri, const std::filesystem::path& fromFolder);
+
 // How a file in `toFolder` refers to what `uri` refers to from a file in
 // `fromFolder` (both from FolderOf). None where the URI stays as it is: a
 // data: URI or any other with a scheme, an absolute path, or the same

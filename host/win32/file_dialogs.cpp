@@ -54,15 +54,19 @@ std::size_t ExtensionOffset(const std::string& path) {
 }
 
 // The full path of a typed name: relative names are taken in the initial
-// folder, or the current one; a name without extension gets the first
-// three characters of the default extension.
-std::string FullPath(const std::string& typed, const OPENFILENAMEA& record) {
+// folder, or the current one.
+std::string NamedPath(const std::string& typed, const OPENFILENAMEA& record) {
     fs::path path(typed);
     if (path.is_relative()) {
         const fs::path base = record.lpstrInitialDir != nullptr ? fs::path(record.lpstrInitialDir) : fs::current_path();
         path = base / path;
     }
-    std::string full = path.lexically_normal().string();
+    return path.lexically_normal().string();
+}
+
+// The file a named path stands for: a name without extension gets the
+// first three characters of the default extension.
+std::string FullPath(std::string full, const OPENFILENAMEA& record) {
     if (record.lpstrDefExt != nullptr && record.lpstrDefExt[0] != '\0' && ExtensionOffset(full) == 0) {
         full += '.';
         full += std::string(record.lpstrDefExt).substr(0, 3);
@@ -135,8 +139,13 @@ private:
         if (typed.empty()) {
             return "no file name";
         }
-        full = FullPath(typed, record_);
+        // A folder is no file to choose, with or without the extension.
+        const std::string named = NamedPath(typed, record_);
         std::error_code error;
+        if (fs::is_directory(named, error)) {
+            return named + " is a folder";
+        }
+        full = FullPath(named, record_);
         if (fs::is_directory(full, error)) {
             return full + " is a folder";
         }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// The files a run reads and writes, so that none it writes is one it needs:
+// a file that the driver writes is no other file of the run, and a file
+// that a tool writes is none that is only read. (The tools' files may be
+// one: names saved and loaded back.) Two paths are one file where both
+// exist (same device and file number: also through links and other
+// spellings), else where they are the same normalised path.
+class RunFiles {
+public:
+    enum class Use {
+        OnlyRead,   // the scene, the session, the files the scene refers to
+        ToolReads,  // a names file that a tool loads
+        ToolWrites, // a names file that a tool saves
+        Written,    // the files of -o, --svg and "save"
+    };
+
+    // Adds the file at `path` ("-", standard output, is no file), with its
+    // role as messages give it ("the scene file, which is only read").
+    // Returns the role of the file added before that it must not be, or
+    // "" (and the file is added).
+    std::string Add(const std::string& path, Use use, const std::string& role);
+
+private:
+    struct File {
+        std::string path;
+        Use use;
+        std::string role;
+    };
+    std::vector<File> files_;
+};
+
+}  // namespace driver
