@@ -19,7 +19,6 @@ constexpr int kWritable = 2;
 constexpr int kWritable = W_OK;
 #endif
 
-
 namespace driver {
 
 namespace fs = std::filesystem;
