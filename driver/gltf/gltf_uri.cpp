@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hex_digits.h"
+#include "native_path.h"
 #include "scene_file.h"
 #include "utf8.h"
 
@@ -65,17 +66,24 @@ std::string PercentEncoded(const std::string& path) {
     return encoded;
 }
 
+// The file named by a relative URI, decoded, without its query or
+// fragment. A backslash, which some writers put in URIs, counts as a slash
+// on every system, so that every build reads and writes the same URI.
+std::string FilePart(const std::string& uri) {
+    std::string decoded = PercentDecoded(uri.substr(0, uri.find_first_of("?#")));
+    std::replace(decoded.begin(), decoded.end(), '\\', '/');
+    return decoded;
+}
+
 }  // namespace
 
-fs::path FolderOf(const std::string& path) { return fs::absolute(fs::path(path)).lexically_normal().parent_path(); }
+fs::path FolderOf(const std::string& path) { return fs::absolute(NativePath(path)).lexically_normal().parent_path(); }
 
 std::optional<fs::path> UriFile(const std::string& uri, const fs::path& fromFolder) {
     if (HasScheme(uri) || uri.empty()) {
         return std::nullopt;
     }
-    std::string decoded = PercentDecoded(uri.substr(0, uri.find_first_of("?#")));
-    std::replace(decoded.begin(), decoded.end(), '\\', '/');
-    return (fromFolder / fs::u8path(decoded)).lexically_normal();
+    return (fromFolder / fs::u8path(FilePart(uri))).lexically_normal();
 }
 
 std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fromFolder, const fs::path& toFolder,
@@ -85,10 +93,7 @@ std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fr
     }
     const std::size_t suffixAt = uri.find_first_of("?#");
     const std::string suffix = suffixAt == std::string::npos ? std::string() : uri.substr(suffixAt);
-    // A backslash, which some writers put in URIs, counts as a slash on
-    // every system, so that every build writes the same URI.
-    std::string decoded = PercentDecoded(uri.substr(0, suffixAt));
-    std::replace(decoded.begin(), decoded.end(), '\\', '/');
+    const std::string decoded = FilePart(uri);
     // Escapes may spell any bytes, but a path is rebased, and written back
     // into the JSON text, only as UTF-8.
     if (!IsValidUtf8(decoded)) {
