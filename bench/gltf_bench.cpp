@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "scene_format.h"
+#include "scene/scene_format.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "plugin_directory.h"
-#include "scene_format.h"
-#include "session_check.h"
-#include "session_host.h"
-#include "session_replay.h"
-#include "shortcut.h"
-#include "transcript.h"
+#include "hosting/plugin_directory.h"
+#include "scene/scene_format.h"
+#include "session/session_check.h"
+#include "hosting/session_host.h"
+#include "session/session_replay.h"
+#include "session/shortcut.h"
+#include "session/transcript.h"
 
 namespace {
 

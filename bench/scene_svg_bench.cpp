@@ -6,8 +6,8 @@
 #include <string>
 
 #include "bench_support.h"
-#include "node_state.h"
-#include "scene_svg.h"
+#include "scene/node_state.h"
+#include "scene/scene_svg.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "scene_format.h"
+#include "scene/scene_format.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 #include <random>
 #include <sstream>
 
-#include "name_pattern.h"
-#include "name_text.h"
-#include "node_state.h"
-#include "number_text.h"
-#include "plugin_directory.h"
-#include "scene_format.h"
-#include "session_check.h"
-#include "session_host.h"
-#include "session_replay.h"
+#include "session/name_pattern.h"
+#include "text/name_text.h"
+#include "scene/node_state.h"
+#include "text/number_text.h"
+#include "hosting/plugin_directory.h"
+#include "scene/scene_format.h"
+#include "session/session_check.h"
+#include "hosting/session_host.h"
+#include "session/session_replay.h"
 
 namespace {
 

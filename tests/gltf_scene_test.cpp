@@ -9,7 +9,7 @@
 #include <string>
 
 #include "gltf_test_scene.h"
-#include "scene_format.h"
+#include "scene/scene_format.h"
 #include "standin/transform_math.h"
 
 using gltftest::Json;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_directory.h"
+#include "hosting/plugin_directory.h"
 #include "standin/plugin_loader.h"
 #include "standin/standin_interface.h"
 #include "standin/standin_scene.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "custom_button.h"
-#include "plugin_directory.h"
+#include "hosting/plugin_directory.h"
 #include "standin/plugin_loader.h"
 #include "standin/standin_custom_button.h"
 #include "standin/standin_interface.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "scene_file.h"
+#include "scene/project/scene_file.h"
 
 using driver::ParseSceneFile;
 using driver::SceneFileError;

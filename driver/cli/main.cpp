@@ -1,0 +1,112 @@
+// morvane-host: runs the plug-ins on a scene file, through their panels.
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "text/name_text.h"
+#include "files/output_file.h"
+#include "hosting/plugin_directory.h"
+#include "scene/scene_format.h"
+#include "scene/scene_svg.h"
+#include "session/session.h"
+#include "session/session_check.h"
+#include "hosting/session_host.h"
+#include "session/session_replay.h"
+#include "session/shortcut.h"
+#include "session/transcript.h"
+
+namespace {
+
+// A run: build the actions, check them with everything else that can be
+// checked, replay them, report them. The files of -o, --svg and "save"
+// are written only when the run was done.
+int Run(const driver::Invocation& invocation) {
+    std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
+    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    // A scene is written in the format it was read in; which that is, the
+    // file's content can tell as well as its name.
+    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
+        const std::string wrong = sceneFile->WrongName(invocation.outputPath);
+        if (!wrong.empty()) {
+            throw driver::UsageError("-o: " + driver::Quoted(invocation.outputPath) + ": " + wrong);
+        }
+    }
+    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
+    std::vector<driver::Action> actions = invocation.shortcut
+                                                    ? driver::ShortcutActions(*invocation.shortcut)
+                                                    : driver::ReadSession(invocation.sessionPath);
+    for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
+        if (!path.empty() && path != "-") {
+            driver::CheckWritable(path, option);
+        }
+    }
+
+    driver::SessionHost host(*sceneFile, driver::PluginDirectory());
+    driver::CheckSession(actions, host, runFiles);
+    driver::Transcript transcript(out);
+    driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
+                                 invocation.diff || !invocation.svgPath.empty());
+    const bool done = replay.Run(actions);
+    if (invocation.diff) {
+        transcript.Changes(replay.History().ChangesSinceStart());
+    }
+    if (!done) {
+        out.flush();
+        std::cerr << "morvane-host: " << replay.Failure() << "\n";
+        return 1;
+    }
+    std::vector<driver::OutputFile> files = replay.KeptScenes();
+    if (!invocation.outputPath.empty()) {
+        files.push_back({invocation.outputPath, sceneFile->Write(invocation.outputPath, host.SelectionIndices())});
+    }
+    if (!invocation.svgPath.empty()) {
+        files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
+                                                                  driver::TakeSnapshot(host.Host().Scene()))});
+    }
+    // A transcript that cannot be written fails the run before its files are.
+    driver::FlushStandardOutput();
+    driver::WriteOutputFiles(files);
+    for (const driver::OutputFile& file : files) {
+        if (file.path != "-") {
+            transcript.Written(file.path);
+        }
+    }
+    driver::FlushStandardOutput();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+    // A write beyond the file size limit then fails with EFBIG, which the
+    // tools report (and a save cleans up after), instead of ending the run.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    try {
+        const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        switch (invocation.job) {
+            case driver::Invocation::Job::Help:
+                std::cout << driver::UsageText();
+                driver::FlushStandardOutput();
+                return 0;
+            case driver::Invocation::Job::Version:
+                std::cout << driver::VersionText();
+                driver::FlushStandardOutput();
+                return 0;
+            case driver::Invocation::Job::Run: break;
+        }
+        return Run(invocation);
+    } catch (const driver::UsageError& e) {
+        std::cerr << "morvane-host: " << e.what() << "\nTry 'morvane-host --help' for more information.\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "morvane-host: " << e.what() << "\n";
+        return 1;
+    } catch (...) {
+        std::cerr << "morvane-host: unexpected failure\n";
+        return 1;
+    }
+}

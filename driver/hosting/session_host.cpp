@@ -1,0 +1,83 @@
+#include "hosting/session_host.h"
+
+#include <unordered_map>
+
+#include "hosting/panel_controls.h"
+
+namespace driver {
+
+SessionHost::SessionHost(SceneFile& file, std::string pluginDir)
+    : file_(file),
+      pluginDir_(std::move(pluginDir)),
+      host_(*file.Document().scene),
+      order_(file.Document().scene->PreOrder()) {
+    const SceneDocument& document = file.Document();
+    host_.SetAnimationRange(document.animationRange);
+    host_.SetCurrentTime(document.currentTime);
+    std::vector<standin::StandinNode*> selection;
+    for (const std::size_t index : document.selection) {
+        selection.push_back(order_.at(index));
+    }
+    host_.SetSelection(std::move(selection));
+    host_.Journal().SetEnabled(false);
+}
+
+SessionHost::~SessionHost() { host_.CloseUtility(); }
+
+ToolLibrary& SessionHost::Library(const std::string& plugin) {
+    const std::string path = FindTool(plugin, pluginDir_);
+    auto loaded = libraries_.find(path);
+    if (loaded == libraries_.end()) {
+        loaded = libraries_.emplace(path, LoadToolLibrary(path)).first;
+    }
+    return loaded->second;
+}
+
+UtilityPlugin* SessionHost::Utility(ToolLibrary& tool) {
+    auto* utility = static_cast<UtilityPlugin*>(tool.descriptor->Create(0));
+    if (utility == nullptr) {
+        throw ToolLibraryError(tool.library->Path() + ": its class descriptor created no utility");
+    }
+    return utility;
+}
+
+const SessionHost::Captions& SessionHost::PanelCaptions(ToolLibrary& tool) {
+    const std::string& path = tool.library->Path();
+    auto learnt = captions_.find(path);
+    if (learnt == captions_.end()) {
+        host_.OpenUtility(Utility(tool));
+        Captions captions;
+        for (const PanelControl& control : PanelControls(Panel())) {
+            (control.customButton ? captions.buttons : captions.radios).push_back(control.caption);
+        }
+        host_.CloseUtility();
+        learnt = captions_.emplace(path, std::move(captions)).first;
+    }
+    return learnt->second;
+}
+
+HWND SessionHost::Panel() const {
+    const auto& pages = host_.PanelPages();
+    return pages.empty() ? nullptr : pages.back().window;
+}
+
+std::vector<std::size_t> SessionHost::SelectionIndices() const {
+    const std::vector<standin::StandinNode*>& selection = host_.Selection();
+    std::unordered_map<const standin::StandinNode*, std::size_t> indexOf;
+    for (const standin::StandinNode* node : selection) {
+        indexOf.emplace(node, 0);
+    }
+    for (std::size_t i = 0; i < order_.size() && !indexOf.empty(); ++i) {
+        const auto found = indexOf.find(order_[i]);
+        if (found != indexOf.end()) {
+            found->second = i;
+        }
+    }
+    std::vector<std::size_t> indices;
+    for (const standin::StandinNode* node : selection) {
+        indices.push_back(indexOf.at(node));
+    }
+    return indices;
+}
+
+}  // namespace driver

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scene/scene_format.h"
+#include "standin/standin_interface.h"
+#include "hosting/tool_library.h"
+#include "utility_plugin.h"
+
+namespace driver {
+
+// The host that a session runs on: the stand-in host over the scene of a
+// scene file (its selection, animation range and current time), with the
+// tool libraries loaded so far and what was learnt of their panels.
+class SessionHost {
+public:
+    // `pluginDir` is where bare tool names ("Tarvel") are found.
+    SessionHost(SceneFile& file, std::string pluginDir);
+    // Closes an open tool, then unloads the libraries.
+    ~SessionHost();
+    SessionHost(const SessionHost&) = delete;
+    SessionHost& operator=(const SessionHost&) = delete;
+
+    standin::StandinInterface& Host() { return host_; }
+    SceneFile& File() { return file_; }
+    // The scene's nodes in pre-order: index 0 is the root.
+    const std::vector<standin::StandinNode*>& Nodes() const { return order_; }
+
+    // The library that "open PLUGIN" means, loaded on its first use. Throws
+    // ToolLibraryError; a bare name that is not found lists the plug-ins
+    // that are there.
+    ToolLibrary& Library(const std::string& plugin);
+    // The tool's utility object, from its class descriptor.
+    UtilityPlugin* Utility(ToolLibrary& tool);
+
+    // The captions of a tool's panel, learnt by opening the tool once on
+    // the side (every opening sets the panel up anew, so this leaves
+    // nothing behind). Only while no tool is open.
+    struct Captions {
+        std::vector<std::string> buttons;
+        std::vector<std::string> radios;
+    };
+    const Captions& PanelCaptions(ToolLibrary& tool);
+
+    // The page of the open tool, or null.
+    HWND Panel() const;
+    // The selection as pre-order indices.
+    std::vector<std::size_t> SelectionIndices() const;
+
+private:
+    SceneFile& file_;
+    std::string pluginDir_;
+    standin::StandinInterface host_;
+    std::vector<standin::StandinNode*> order_;
+    std::map<std::string, ToolLibrary> libraries_;  // by path
+    std::map<std::string, Captions> captions_;      // by path
+};
+
+}  // namespace driver

@@ -1,0 +1,321 @@
+#include "json/json_reader.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "text/hex_digits.h"
+#include "text/utf8.h"
+
+namespace driver {
+
+namespace {
+
+// Bytes that stand for themselves in a string: printable ASCII but '"'
+// and '\\'. A table keeps the scan of long strings to one load a byte.
+struct PlainBytes {
+    bool plain[256] = {};
+    PlainBytes() {
+        for (int c = 0x20; c < 0x80; ++c) {
+            plain[c] = c != '"' && c != '\\';
+        }
+    }
+};
+const PlainBytes kPlain;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::string Shown(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+        std::string shown = "byte 0x";
+        AppendHexByte(shown, byte);
+        return shown;
+    }
+    return std::string("'") + c + "'";
+}
+
+}  // namespace
+
+JsonReader::JsonReader(std::string_view text)
+    : begin_(text.data()),
+      at_(text.data()),
+      end_(text.data() + text.size()),
+      tokenStart_(text.data()),
+      lineStart_(text.data()) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        at_ += 3;
+    }
+}
+
+TextPlace JsonReader::Here() const {
+    return {line_, static_cast<std::size_t>(at_ - lineStart_) + 1};
+}
+
+void JsonReader::Fail(const std::string& what) const { throw JsonSyntaxError(Here(), what); }
+
+void JsonReader::SkipBlanks() {
+    for (;;) {
+        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\r')) {
+            ++at_;
+        }
+        if (at_ == end_ || *at_ != '\n') {
+            return;
+        }
+        ++line_;
+        lineStart_ = ++at_;
+    }
+}
+
+JsonReader::Token JsonReader::Next() {
+    for (;;) {
+        SkipBlanks();
+        place_ = Here();
+        tokenStart_ = at_;
+        if (at_ == end_) {
+            if (expect_ == Expect::Nothing) {
+                return Token::End;
+            }
+            Fail(open_.empty() ? "the text holds no value" : "the text ends inside an unclosed value");
+        }
+        const char c = *at_;
+        switch (expect_) {
+            case Expect::Nothing:
+                Fail("unexpected " + Shown(c) + " after the end of the value");
+            case Expect::Colon:
+                if (c != ':') {
+                    Fail("expected ':' after the key, found " + Shown(c));
+                }
+                ++at_;
+                expect_ = Expect::Value;
+                continue;
+            case Expect::CommaOrEnd: {
+                const bool inObject = open_.back() == '{';
+                if (c == ',') {
+                    ++at_;
+                    expect_ = inObject ? Expect::Key : Expect::Value;
+                    continue;
+                }
+                if (c == (inObject ? '}' : ']')) {
+                    return Close();
+                }
+                Fail(std::string(inObject ? "expected ',' or '}' after an object member"
+                                          : "expected ',' or ']' after an array item") +
+                     ", found " + Shown(c));
+            }
+            case Expect::FirstKeyOrEnd:
+                if (c == '}') {
+                    return Close();
+                }
+                [[fallthrough]];
+            case Expect::Key:
+                if (c != '"') {
+                    Fail("expected a key in double quotes, found " + Shown(c));
+                }
+                ReadString();
+                expect_ = Expect::Colon;
+                return Token::Key;
+            case Expect::FirstValueOrEnd:
+                if (c == ']') {
+                    return Close();
+                }
+                [[fallthrough]];
+            case Expect::Value:
+                return ReadValue();
+        }
+    }
+}
+
+JsonReader::Token JsonReader::ReadValue() {
+    const char c = *at_;
+    if (c == '{' || c == '[') {
+        open_.push_back(c);
+        ++at_;
+        expect_ = c == '{' ? Expect::FirstKeyOrEnd : Expect::FirstValueOrEnd;
+        return c == '{' ? Token::BeginObject : Token::BeginArray;
+    }
+    Token token = Token::Null;
+    if (c == '"') {
+        ReadString();
+        token = Token::String;
+    } else if (c == '-' || IsDigit(c)) {
+        ReadNumber();
+        token = Token::Number;
+    } else {
+        struct Literal {
+            const char* text;
+            Token token;
+        };
+        bool found = false;
+        for (const Literal& literal : {Literal{"true", Token::True}, Literal{"false", Token::False},
+                                       Literal{"null", Token::Null}}) {
+            const std::size_t length = std::strlen(literal.text);
+            if (static_cast<std::size_t>(end_ - at_) >= length && std::memcmp(at_, literal.text, length) == 0) {
+                at_ += length;
+                token = literal.token;
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            Fail("expected a value, found " + Shown(c));
+        }
+    }
+    AfterValue();
+    return token;
+}
+
+JsonReader::Token JsonReader::Close() {
+    const bool object = open_.back() == '{';
+    open_.pop_back();
+    ++at_;
+    AfterValue();
+    return object ? Token::EndObject : Token::EndArray;
+}
+
+void JsonReader::SkipContainer() {
+    const std::size_t depth = open_.size();
+    while (open_.size() >= depth) {
+        Next();
+    }
+}
+
+void JsonReader::AfterValue() { expect_ = open_.empty() ? Expect::Nothing : Expect::CommaOrEnd; }
+
+void JsonReader::ReadString() {
+    ++at_;  // the opening quote
+    text_.clear();
+    for (;;) {
+        const char* run = at_;
+        while (at_ != end_ && kPlain.plain[static_cast<unsigned char>(*at_)]) {
+            ++at_;
+        }
+        text_.append(run, at_);
+        if (at_ == end_) {
+            Fail("the text ends inside a string");
+        }
+        const auto c = static_cast<unsigned char>(*at_);
+        if (c == '"') {
+            ++at_;
+            return;
+        }
+        if (c == '\\') {
+            ReadEscape();
+        } else if (c >= 0x80) {
+            ReadUtf8();
+        } else {
+            Fail("a string holds the control character " + Shown(*at_) + " unescaped");
+        }
+    }
+}
+
+void JsonReader::ReadEscape() {
+    ++at_;  // the backslash
+    if (at_ == end_) {
+        Fail("the text ends inside a string");
+    }
+    static constexpr char kEscapes[] = "\"\\/bfnrt";
+    static constexpr char kDecoded[] = "\"\\/\b\f\n\r\t";
+    const char c = *at_;
+    const char* simple = c != '\0' ? std::strchr(kEscapes, c) : nullptr;
+    if (simple != nullptr) {
+        text_ += kDecoded[simple - kEscapes];
+        ++at_;
+        return;
+    }
+    if (c != 'u') {
+        Fail("\\" + std::string(1, c) + " is not an escape of JSON");
+    }
+    auto unit = [this]() {
+        // at_ is on the 'u'
+        std::uint32_t value = 0;
+        for (int i = 1; i <= 4; ++i) {
+            const int digit = at_ + i < end_ ? HexValue(at_[i]) : -1;
+            if (digit < 0) {
+                Fail("\\u must be followed by four hexadecimal digits");
+            }
+            value = value * 16 + static_cast<std::uint32_t>(digit);
+        }
+        at_ += 5;
+        return value;
+    };
+    std::uint32_t code = unit();
+    if (code >= 0xD800 && code <= 0xDBFF) {
+        if (end_ - at_ < 2 || at_[0] != '\\' || at_[1] != 'u') {
+            Fail("a \\u escape of a high surrogate must be followed by one of a low surrogate");
+        }
+        ++at_;
+        const std::uint32_t low = unit();
+        if (low < 0xDC00 || low > 0xDFFF) {
+            Fail("a \\u escape of a high surrogate must be followed by one of a low surrogate");
+        }
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+    } else if (code >= 0xDC00 && code <= 0xDFFF) {
+        Fail("a \\u escape of a low surrogate without a high one");
+    }
+    AppendUtf8(text_, code);
+}
+
+void JsonReader::ReadUtf8() {
+    const std::size_t length = Utf8CharacterLength(at_, end_);
+    if (length == 0) {
+        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
+    }
+    text_.append(at_, at_ + length);
+    at_ += length;
+}
+
+// -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
+void JsonReader::ReadNumber() {
+    const char* start = at_;
+    auto digits = [this]() {
+        const char* first = at_;
+        while (at_ != end_ && IsDigit(*at_)) {
+            ++at_;
+        }
+        return at_ != first;
+    };
+    if (*at_ == '-') {
+        ++at_;
+    }
+    if (at_ != end_ && *at_ == '0') {
+        ++at_;
+    } else if (!digits()) {
+        Fail("a number needs a digit after '-'");
+    }
+    if (at_ != end_ && *at_ == '.') {
+        ++at_;
+        if (!digits()) {
+            Fail("a number needs a digit after its decimal point");
+        }
+    }
+    if (at_ != end_ && (*at_ == 'e' || *at_ == 'E')) {
+        ++at_;
+        if (at_ != end_ && (*at_ == '+' || *at_ == '-')) {
+            ++at_;
+        }
+        if (!digits()) {
+            Fail("a number needs a digit in its exponent");
+        }
+    }
+    number_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+}
+
+}  // namespace driver

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scene/gltf/gltf_transform.h"
+#include "scene/gltf/json_view.h"
+#include "object_state.h"
+#include "scene/scene_format.h"
+
+namespace driver::gltf {
+
+constexpr std::size_t kNoNode = static_cast<std::size_t>(-1);
+
+// The super-class numbers of what a glTF node holds: a mesh, a camera, a
+// KHR_lights_punctual light, or nothing (a helper).
+constexpr SClass_ID kGeometryClass = GEOMOBJECT_CLASS_ID;
+constexpr SClass_ID kCameraClass = 0x20;
+constexpr SClass_ID kLightClass = 0x30;
+constexpr SClass_ID kHelperClass = 0x40;
+
+// The key in a node's "extras" that marks it as the node that holds its
+// parent's object, moved there because the parent's pivot left it; the
+// value is the parent's index.
+constexpr const char* kObjectOfKey = "morvaneObjectOf";
+
+// What the tools read of one node of a file, by its index in "nodes".
+struct NodeEntry {
+    Span object;  // the node's JSON object
+    std::size_t parent = kNoNode;
+    std::vector<std::size_t> children;
+    bool named = false;
+    std::string name;
+    bool hasMatrix = false;  // else translation, rotation and scale
+    Trs trs;                 // of the matrix, where it has one
+    standin::Affine local;
+    SClass_ID objectClass = kHelperClass;
+    bool ownsObject = false;           // has a mesh, camera or light (or a skin or weights) itself
+    std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
+    std::size_t objectNode = kNoNode;  // the marked child that holds its object
+    bool holdsParentObject = false;    // it is such a child
+};
+
+// The scene the tools work on: "scenes"["scene"], or the first scene where
+// "scene" is not given.
+struct SceneEntry {
+    std::optional<std::size_t> index;  // none when the file has no scenes
+    Span object;
+    bool named = false;
+    std::string name;
+    std::vector<std::size_t> roots;
+};
+
+// A URI of a buffer or an image: where it is in the text and what it says.
+struct UriEntry {
+    std::string where;  // "buffers[0].uri"
+    Span value;
+    std::string uri;
+};
+
+// What the tools read of a glTF file's JSON.
+struct GltfModel {
+    std::vector<NodeEntry> nodes;
+    std::optional<Span> nodesArray;
+    SceneEntry scene;
+    std::vector<UriEntry> uris;
+    std::vector<AnimatedParts> animated;  // by node: what animation channels drive
+};
+
+// Reads `json`, the JSON of a glTF 2.0 file. Throws SceneFileError, with
+// `source`, the place and the reason, for what the tools cannot read: not
+// glTF 2.0, malformed JSON, a node with two parents, a cycle, an index out
+// of range, a wrong type in a scene or node member the tools use, a
+// transform that is not finite. The rest of the file is not looked at.
+GltfModel ReadGltfModel(const std::string& json, const std::string& source);
+
+}  // namespace driver::gltf

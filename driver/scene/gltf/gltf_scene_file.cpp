@@ -1,0 +1,382 @@
+#include "scene/gltf/gltf_scene_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <unordered_map>
+
+#include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_uri.h"
+#include "scene/gltf/json_edit.h"
+#include "json/json_text.h"
+#include "text/name_text.h"
+#include "text/utf8.h"
+
+namespace driver::gltf {
+
+namespace {
+
+using standin::StandinNode;
+using standin::StandinScene;
+
+constexpr const char* kUnnamedSceneRoot = "Scene Root";
+// The members that make a node's object, moved with it onto its own node.
+constexpr const char* kObjectMembers[] = {"mesh", "skin", "weights", "camera"};
+constexpr const char* kLightExtension = "KHR_lights_punctual";
+
+bool Same(const NodeMatrix& a, const NodeMatrix& b) {
+    for (int r = 0; r < 4; ++r) {
+        if (a.row[r] != b.row[r]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when `path` ends in `extension` (lower case), in any case.
+bool HasExtension(const std::string& path, const std::string& extension) {
+    if (path.size() < extension.size()) {
+        return false;
+    }
+    return std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+}
+
+std::optional<JsonValue> Member(const JsonValue& object, const std::string& key) {
+    for (const JsonMember& member : object.Members()) {
+        if (member.key == key) {
+            return member.value;
+        }
+    }
+    return std::nullopt;
+}
+
+// The members that give a node of `like`'s form (matrix, or translation,
+// rotation and scale) the local transform `local`; none for shear. The
+// numbers are single precision; a default translation, rotation or scale
+// is left out.
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeEntry& like) {
+    Trs exact;
+    standin::Affine orthogonal;
+    if (!TrsOfAffine(local, like.trs, exact, &orthogonal)) {
+        return std::nullopt;
+    }
+    if (like.hasMatrix) {
+        double m[16];
+        MatrixOfAffine(orthogonal, m);
+        float narrowed[16];
+        std::transform(std::begin(m), std::end(m), narrowed, [](double v) { return static_cast<float>(v); });
+        return std::vector<MemberChange>{{"matrix", JsonNumbers(narrowed, 16)}};
+    }
+    float t[3], r[4], s[3];
+    for (int i = 0; i < 4; ++i) {
+        r[i] = static_cast<float>(exact.rotation[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        t[i] = static_cast<float>(exact.translation[i]);
+        s[i] = static_cast<float>(exact.scale[i]);
+    }
+    auto member = [](const char* key, const float* values, std::size_t count, float fill, float last) {
+        bool isDefault = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            isDefault = isDefault && values[i] == (i + 1 == count ? last : fill);
+        }
+        return MemberChange{key, isDefault ? std::nullopt : std::optional<std::string>(JsonNumbers(values, count))};
+    };
+    return std::vector<MemberChange>{member("translation", t, 3, 0, 0), member("rotation", r, 4, 0, 1),
+                                     member("scale", s, 3, 1, 1)};
+}
+
+// The scene of a .gltf or .glb file and what writing it back needs.
+class GltfSceneFile final : public SceneFile {
+public:
+    GltfSceneFile(const std::string& bytes, const std::string& path) : source_(path) {
+        glb_ = HasGlbMagic(bytes) || HasExtension(path, ".glb");
+        if (glb_) {
+            GlbParts parts = SplitGlb(bytes, path);
+            head_ = std::move(parts.head);
+            json_ = std::move(parts.json);
+            chunks_ = std::move(parts.chunks);
+        } else {
+            json_ = bytes;
+        }
+        model_ = ReadGltfModel(json_, path);
+        BuildScene();
+    }
+    GltfSceneFile(const GltfSceneFile&) = delete;
+    GltfSceneFile& operator=(const GltfSceneFile&) = delete;
+
+    std::string FormatName() const override { return glb_ ? "GLB" : "glTF"; }
+    std::string WrongName(const std::string& path) const override {
+        if (HasExtension(path, glb_ ? ".glb" : ".gltf")) {
+            return "";
+        }
+        return glb_ ? "the scene is GLB, which is written to a .glb file"
+                    : "the scene is glTF, which is written to a .gltf file";
+    }
+    std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
+    std::vector<std::string> ReferencedFiles() const override {
+        std::vector<std::string> files;
+        for (const UriEntry& uri : model_.uris) {
+            if (const std::optional<std::filesystem::path> file = UriFile(uri.uri, FolderOf(source_))) {
+                files.push_back(file->string());
+            }
+        }
+        return files;
+    }
+    AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
+        const auto found = indexOf_.find(&node);
+        return found != indexOf_.end() && found->second > 0 ? model_.animated[records_[found->second].gltf]
+                                                            : AnimatedParts();
+    }
+
+private:
+    // A node of the stand-in scene as it was read; index 0 is the root.
+    struct NodeRecord {
+        std::size_t gltf = kNoNode;
+        std::size_t parent = kNoNode;  // pre-order index
+        std::string name;
+        NodeMatrix transform;
+        NodeMatrix objectOffset;
+    };
+
+    void BuildScene();
+    void WriteNode(std::size_t index, const std::string& path);
+    void MoveObjectOntoChild(std::size_t index, const std::string& path);
+    [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
+
+    std::string source_;
+    bool glb_ = false;
+    std::string head_;  // a GLB file's header and JSON chunk
+    std::string json_;
+    std::string chunks_;  // a GLB file's chunks after the JSON
+    GltfModel model_;
+    std::vector<StandinNode*> order_;  // pre-order
+    std::vector<NodeRecord> records_;
+    std::unordered_map<const StandinNode*, std::size_t> indexOf_;
+
+    // While writing: the changes by node index, and the nodes added.
+    std::map<std::size_t, std::vector<MemberChange>> changes_;
+    std::vector<std::string> addedNodes_;
+};
+
+void GltfSceneFile::BuildScene() {
+    const SceneEntry& scene = model_.scene;
+    document_.scene = std::make_unique<StandinScene>(scene.named ? scene.name : kUnnamedSceneRoot);
+    StandinScene& stage = *document_.scene;
+    stage.Root().GetObject().superClass = kHelperClass;
+    order_.push_back(&stage.Root());
+    records_.push_back({kNoNode, kNoNode, stage.Root().Name(), NodeMatrix(), NodeMatrix()});
+
+    auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
+        if (!standin::IsFinite(matrix)) {
+            throw SceneFileError(source_ + ": nodes[" + std::to_string(node) + "]: " + what +
+                                 " is not finite in single precision");
+        }
+        return matrix;
+    };
+    // Depth first, parents before children, children in their order.
+    struct Pending {
+        std::size_t node;
+        std::size_t parent;
+        standin::Affine parentWorld;
+    };
+    std::vector<Pending> pending;
+    for (auto root = scene.roots.rbegin(); root != scene.roots.rend(); ++root) {
+        pending.push_back({*root, 0, standin::Affine()});
+    }
+    while (!pending.empty()) {
+        const Pending current = pending.back();
+        pending.pop_back();
+        const NodeEntry& entry = model_.nodes[current.node];
+        const standin::Affine world = standin::Then(entry.local, current.parentWorld);
+        StandinNode& node = stage.AddNode(*order_[current.parent], entry.name,
+                                          finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
+        node.GetObject().superClass = entry.objectClass;
+        if (entry.objectNode != kNoNode) {
+            node.SetObjectOffset(finite(standin::ToNodeMatrix(model_.nodes[entry.objectNode].local),
+                                        entry.objectNode, "the transform of the node's object"));
+        }
+        const std::size_t index = order_.size();
+        order_.push_back(&node);
+        records_.push_back({current.node, current.parent, node.Name(), node.Transform(), node.ObjectOffset()});
+        indexOf_[&node] = index;
+        for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
+            if (*child != entry.objectNode) {
+                pending.push_back({*child, index, world});
+            }
+        }
+    }
+}
+
+void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::string& what) const {
+    const std::string node = index == 0 ? "the scene root" : "nodes[" + std::to_string(records_[index].gltf) + "]";
+    throw SceneFileError(path + ": node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
+                         node + "): " + what);
+}
+
+std::string GltfSceneFile::Write(const std::string& target, const std::vector<std::size_t>&) {
+    const std::string path = target == "-" ? "standard output" : target;
+    changes_.clear();
+    addedNodes_.clear();
+    const StandinNode& root = *order_[0];
+    // The stand-in keeps the root at the identity; its object offset is
+    // the one thing that could change and has no place in a glTF file.
+    if (!Same(root.ObjectOffset(), records_[0].objectOffset)) {
+        Fail(path, 0, "the scene root is no glTF node: it holds no object to move off its pivot");
+    }
+    std::vector<MemberChange> sceneChanges;
+    if (root.Name() != records_[0].name) {
+        if (!IsValidUtf8(root.Name())) {
+            Fail(path, 0, "the name is not UTF-8, as glTF names must be (line 1 of a names file)");
+        }
+        if (!model_.scene.index) {
+            Fail(path, 0, "the file has no scene to take the root's name");
+        }
+        sceneChanges.push_back({"name", root.Name().empty() ? std::nullopt : std::optional(JsonString(root.Name()))});
+    }
+    for (std::size_t index = 1; index < order_.size(); ++index) {
+        WriteNode(index, path);
+    }
+
+    TextEdits edits;
+    if (!sceneChanges.empty()) {
+        edits.Replace(model_.scene.object, ChangedObject(JsonValue(json_, model_.scene.object), sceneChanges));
+    }
+    for (const auto& [node, changes] : changes_) {
+        edits.Replace(model_.nodes[node].object, ChangedObject(JsonValue(json_, model_.nodes[node].object), changes));
+    }
+    if (!addedNodes_.empty()) {
+        const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
+        edits.Replace({at, at}, text);
+    }
+    const std::filesystem::path from = FolderOf(source_);
+    const std::filesystem::path to = FolderOf(target);
+    for (const UriEntry& uri : model_.uris) {
+        const std::optional<std::string> rebased = RebasedUri(uri.uri, from, to, path + ": " + uri.where);
+        if (rebased && *rebased != uri.uri) {
+            edits.Replace(uri.value, JsonString(*rebased));
+        }
+    }
+
+    std::string json = edits.AppliedTo(json_);
+    if (!glb_) {
+        return json;
+    }
+    if (json == json_) {
+        return head_ + chunks_;
+    }
+    std::string bytes = JoinGlb(std::move(json), chunks_);
+    if (bytes.size() > UINT32_MAX) {
+        throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
+    }
+    return bytes;
+}
+
+// A node whose world transform, or whose parent's, changed gets the local
+// transform that keeps it where it now is; a changed name is written; an
+// object offset goes onto the node that holds the object.
+void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
+    const StandinNode& node = *order_[index];
+    const NodeRecord& record = records_[index];
+    const NodeEntry& entry = model_.nodes[record.gltf];
+    std::vector<MemberChange>& changes = changes_[record.gltf];
+
+    const StandinNode& parent = *order_[record.parent];
+    const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), records_[record.parent].transform);
+    if (parentMoved || !Same(node.Transform(), record.transform)) {
+        standin::Affine parentInverse;
+        if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
+                             parentInverse)) {
+            Fail(path, index, "its parent's transform cannot be inverted, so its own cannot be given relative to it");
+        }
+        const auto local = LocalMembers(standin::Then(standin::ToAffine(node.Transform()), parentInverse), entry);
+        if (!local) {
+            Fail(path, index, "its transform relative to its parent has shear (axes not at right angles), "
+                              "which a glTF node cannot hold");
+        }
+        changes.insert(changes.end(), local->begin(), local->end());
+    }
+    if (node.Name() != record.name) {
+        if (!IsValidUtf8(node.Name())) {
+            Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
+                                  " of a names file)");
+        }
+        changes.push_back({"name", node.Name().empty() ? std::nullopt : std::optional(JsonString(node.Name()))});
+    }
+    if (!Same(node.ObjectOffset(), record.objectOffset)) {
+        if (entry.objectNode == kNoNode) {
+            MoveObjectOntoChild(index, path);
+        } else {
+            const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), model_.nodes[entry.objectNode]);
+            if (!local) {
+                Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
+            }
+            std::vector<MemberChange>& objectChanges = changes_[entry.objectNode];
+            objectChanges.insert(objectChanges.end(), local->begin(), local->end());
+        }
+    }
+    if (changes.empty()) {
+        changes_.erase(record.gltf);
+    }
+}
+
+// The node's mesh, skin, weights, camera and light move onto a new node at
+// the end of "nodes", a child whose local transform is the object offset
+// and whose extras mark it as the node's object. No index changes.
+void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path) {
+    const std::size_t gltf = records_[index].gltf;
+    const NodeEntry& entry = model_.nodes[gltf];
+    const JsonValue object(json_, entry.object);
+    std::vector<std::pair<std::string, std::string>> members;
+    std::vector<MemberChange>& changes = changes_[gltf];
+    for (const char* key : kObjectMembers) {
+        if (const auto value = Member(object, key)) {
+            members.emplace_back(key, std::string(value->Raw()));
+            changes.push_back({key, std::nullopt});
+        }
+    }
+    if (const auto extensions = Member(object, "extensions")) {
+        if (const auto light = Member(*extensions, kLightExtension)) {
+            members.emplace_back("extensions", "{" + JsonString(kLightExtension) + ": " + std::string(light->Raw()) + "}");
+            const bool alone = extensions->Members().size() == 1;
+            changes.push_back({"extensions", alone ? std::nullopt
+                                                   : std::optional(ChangedObject(*extensions, {{kLightExtension, {}}}))});
+        }
+    }
+    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeEntry());
+    if (!local) {
+        Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
+    }
+    for (const MemberChange& change : *local) {
+        if (change.value) {
+            members.emplace_back(change.key, *change.value);
+        }
+    }
+    members.emplace_back("extras", "{" + JsonString(kObjectOfKey) + ": " + std::to_string(gltf) + "}");
+
+    const std::size_t added = model_.nodes.size() + addedNodes_.size();
+    addedNodes_.push_back(NewObjectLike(object, members));
+    const std::string child = std::to_string(added);
+    if (const auto children = Member(object, "children")) {
+        const auto [at, text] = ArrayAppendix(*children, {child});
+        std::string extended(children->Raw());
+        extended.insert(at - children->GetSpan().begin, text);
+        changes.push_back({"children", extended});
+    } else {
+        changes.push_back({"children", "[" + child + "]"});
+    }
+}
+
+}  // namespace
+
+bool IsGltfScene(const std::string& bytes, const std::string& path) {
+    return HasGlbMagic(bytes) || HasExtension(path, ".gltf") || HasExtension(path, ".glb");
+}
+
+std::unique_ptr<SceneFile> ParseGltfScene(const std::string& bytes, const std::string& path) {
+    return std::make_unique<GltfSceneFile>(bytes, path);
+}
+
+}  // namespace driver::gltf

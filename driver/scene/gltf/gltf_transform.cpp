@@ -1,0 +1,206 @@
+#include "scene/gltf/gltf_transform.h"
+
+#include <cmath>
+
+namespace driver::gltf {
+
+namespace {
+
+// Axes count as at right angles while the cosine of the angle between them
+// stays below this (0.006 degrees): well above what single-precision world
+// transforms, multiplied and inverted in double precision, can make of a
+// right angle, well below any shear that can be seen.
+constexpr double kRightAngleTolerance = 1e-4;
+
+using Vector = double[3];
+
+double Dot(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+void Cross(const double* a, const double* b, double* out) {
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+void Normalize(double* v) {
+    const double length = std::sqrt(Dot(v, v));
+    for (int i = 0; i < 3; ++i) {
+        v[i] /= length;
+    }
+}
+
+// `v` made unit and at right angles to the unit vector `axis`.
+void Orthonormalize(double* v, const double* axis) {
+    const double along = Dot(v, axis);
+    for (int i = 0; i < 3; ++i) {
+        v[i] -= along * axis[i];
+    }
+    Normalize(v);
+}
+
+double Determinant(const double (&m)[3][3]) {
+    Vector cross;
+    Cross(m[1], m[2], cross);
+    return Dot(m[0], cross);
+}
+
+// The scale signs: `like`'s where they fit the determinant's sign.
+void SignsFor(double determinant, const Trs& like, double (&signs)[3]) {
+    double product = 1;
+    for (int i = 0; i < 3; ++i) {
+        signs[i] = like.scale[i] < 0 ? -1 : 1;
+        product *= signs[i];
+    }
+    if (determinant != 0 && (product < 0) != (determinant < 0)) {
+        signs[0] = signs[1] = 1;
+        signs[2] = determinant < 0 ? -1 : 1;
+    }
+}
+
+// The unit quaternion of the rotation whose matrix (for column vectors)
+// has the columns c[0], c[1], c[2].
+void QuaternionOf(const double (&c)[3][3], double (&q)[4]) {
+    auto r = [&](int row, int column) { return c[column][row]; };
+    auto set = [&](double x, double y, double z, double w) {
+        q[0] = x;
+        q[1] = y;
+        q[2] = z;
+        q[3] = w;
+    };
+    const double trace = r(0, 0) + r(1, 1) + r(2, 2);
+    if (trace > 0) {
+        const double s = std::sqrt(trace + 1) * 2;
+        set((r(2, 1) - r(1, 2)) / s, (r(0, 2) - r(2, 0)) / s, (r(1, 0) - r(0, 1)) / s, s / 4);
+    } else if (r(0, 0) > r(1, 1) && r(0, 0) > r(2, 2)) {
+        const double s = std::sqrt(1 + r(0, 0) - r(1, 1) - r(2, 2)) * 2;
+        set(s / 4, (r(0, 1) + r(1, 0)) / s, (r(0, 2) + r(2, 0)) / s, (r(2, 1) - r(1, 2)) / s);
+    } else if (r(1, 1) > r(2, 2)) {
+        const double s = std::sqrt(1 + r(1, 1) - r(0, 0) - r(2, 2)) * 2;
+        set((r(0, 1) + r(1, 0)) / s, s / 4, (r(1, 2) + r(2, 1)) / s, (r(0, 2) - r(2, 0)) / s);
+    } else {
+        const double s = std::sqrt(1 + r(2, 2) - r(0, 0) - r(1, 1)) * 2;
+        set((r(0, 2) + r(2, 0)) / s, (r(1, 2) + r(2, 1)) / s, s / 4, (r(1, 0) - r(0, 1)) / s);
+    }
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    const double sign = q[3] < 0 ? -1 : 1;
+    for (double& part : q) {
+        part *= sign / length;
+    }
+}
+
+}  // namespace
+
+standin::Affine AffineOfTrs(const Trs& trs) {
+    const double x = trs.rotation[0], y = trs.rotation[1], z = trs.rotation[2], w = trs.rotation[3];
+    const double rotation[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+                                   {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+                                   {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
+    standin::Affine affine;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            affine.m[i][j] = trs.scale[i] * rotation[j][i];
+        }
+        affine.t[i] = trs.translation[i];
+    }
+    return affine;
+}
+
+standin::Affine AffineOfMatrix(const double (&m)[16]) {
+    standin::Affine affine;
+    for (int row = 0; row < 3; ++row) {
+        for (int j = 0; j < 3; ++j) {
+            affine.m[row][j] = m[4 * row + j];
+        }
+        affine.t[row] = m[12 + row];
+    }
+    return affine;
+}
+
+void MatrixOfAffine(const standin::Affine& affine, double (&m)[16]) {
+    for (int row = 0; row < 3; ++row) {
+        for (int j = 0; j < 3; ++j) {
+            m[4 * row + j] = affine.m[row][j];
+        }
+        m[4 * row + 3] = 0;
+        m[12 + row] = affine.t[row];
+    }
+    m[15] = 1;
+}
+
+bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standin::Affine* exact) {
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            if (!std::isfinite(local.m[i][j])) {
+                return false;
+            }
+        }
+        if (!std::isfinite(local.t[i])) {
+            return false;
+        }
+    }
+    double signs[3];
+    SignsFor(Determinant(local.m), like, signs);
+    double axes[3][3];
+    double lengths[3];
+    bool zero[3];
+    for (int i = 0; i < 3; ++i) {
+        lengths[i] = std::sqrt(Dot(local.m[i], local.m[i]));
+        zero[i] = lengths[i] == 0;
+        for (int j = 0; j < 3; ++j) {
+            axes[i][j] = zero[i] ? 0 : signs[i] * local.m[i][j] / lengths[i];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = i + 1; j < 3; ++j) {
+            if (std::fabs(Dot(axes[i], axes[j])) > kRightAngleTolerance) {
+                return false;
+            }
+        }
+    }
+    // The rotation's columns: the axes made exactly orthonormal, a zero axis
+    // completed from the others.
+    double columns[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const int nonZero = !zero[0] + !zero[1] + !zero[2];
+    if (nonZero >= 2) {
+        const int k = zero[0] ? 0 : (zero[1] ? 1 : 2);  // the axis made from the other two
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        for (int c = 0; c < 3; ++c) {
+            columns[i][c] = axes[i][c];
+            columns[j][c] = axes[j][c];
+        }
+        Orthonormalize(columns[j], columns[i]);
+        Cross(columns[i], columns[j], columns[k]);
+    } else if (nonZero == 1) {
+        const int a = !zero[0] ? 0 : (!zero[1] ? 1 : 2);
+        const int b = (a + 1) % 3, k = (a + 2) % 3;
+        for (int c = 0; c < 3; ++c) {
+            columns[a][c] = axes[a][c];
+        }
+        // The world axis least along the one axis there is.
+        int least = 0;
+        for (int c = 1; c < 3; ++c) {
+            least = std::fabs(axes[a][c]) < std::fabs(axes[a][least]) ? c : least;
+        }
+        for (int c = 0; c < 3; ++c) {
+            columns[b][c] = c == least ? 1 : 0;
+        }
+        Orthonormalize(columns[b], columns[a]);
+        Cross(columns[a], columns[b], columns[k]);
+    }
+    QuaternionOf(columns, trs.rotation);
+    for (int i = 0; i < 3; ++i) {
+        trs.scale[i] = zero[i] ? 0 : signs[i] * lengths[i];
+        trs.translation[i] = local.t[i];
+    }
+    if (exact != nullptr) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                exact->m[i][j] = trs.scale[i] * columns[i][j];
+            }
+            exact->t[i] = local.t[i];
+        }
+    }
+    return true;
+}
+
+}  // namespace driver::gltf

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scene/gltf/json_view.h"
+
+namespace driver::gltf {
+
+// A member to give a new value (raw JSON text), or to remove (no value).
+struct MemberChange {
+    std::string key;
+    std::optional<std::string> value;
+};
+
+// The text of `object` with the changes made: a member that is there gets
+// its new value in its place, or is removed; a new one is added at the end,
+// in the order of the changes. Every other member keeps its text, and the
+// white space between members is kept, so untouched parts read as before.
+std::string ChangedObject(const JsonValue& object, const std::vector<MemberChange>& changes);
+
+// A new object of `members` (key, raw JSON value) laid out like `model`.
+std::string NewObjectLike(const JsonValue& model, const std::vector<std::pair<std::string, std::string>>& members);
+
+// Where to insert, and what, to append `elements` (raw JSON values) to
+// `array` in its own layout.
+std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const std::vector<std::string>& elements);
+
+// Replacements of parts of one text, made all at once.
+class TextEdits {
+public:
+    // Spans must not overlap; an empty span inserts.
+    void Replace(Span span, std::string text) { edits_.emplace_back(span, std::move(text)); }
+    bool Empty() const { return edits_.empty(); }
+    std::string AppliedTo(const std::string& text) const;
+
+private:
+    std::vector<std::pair<Span, std::string>> edits_;
+};
+
+// A JSON array of single-precision numbers, each in the shortest form that
+// reads back to the same value.
+std::string JsonNumbers(const float* values, std::size_t count);
+
+}  // namespace driver::gltf

@@ -1,0 +1,114 @@
+#include "scene/gltf/json_view.h"
+
+#include <cmath>
+#include <limits>
+
+#include "json/json_reader.h"
+#include "text/number_text.h"
+
+namespace driver::gltf {
+
+namespace {
+
+using Token = JsonReader::Token;
+
+// The value whose first token the reader has just read, read to its end.
+Span ValueAfter(JsonReader& reader, Token first, std::size_t base) {
+    const std::size_t begin = reader.TokenBegin();
+    if (first == Token::BeginObject || first == Token::BeginArray) {
+        reader.SkipContainer();
+    }
+    return {base + begin, base + reader.TokenEnd()};
+}
+
+// The members of the object whose '{' the reader has just read.
+std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text, std::size_t base) {
+    std::vector<JsonMember> members;
+    while (reader.Next() == Token::Key) {
+        const Span key{base + reader.TokenBegin(), base + reader.TokenEnd()};
+        std::string name = reader.Text();
+        const Span value = ValueAfter(reader, reader.Next(), base);
+        members.push_back({std::move(name), key, JsonValue(text, value)});
+    }
+    return members;
+}
+
+}  // namespace
+
+JsonValue::Kind JsonValue::GetKind() const {
+    switch ((*text_)[span_.begin]) {
+    case '{': return Kind::Object;
+    case '[': return Kind::Array;
+    case '"': return Kind::String;
+    case 't':
+    case 'f': return Kind::Boolean;
+    case 'n': return Kind::Null;
+    default: return Kind::Number;
+    }
+}
+
+std::vector<JsonMember> JsonValue::Members() const {
+    JsonReader reader(Raw());
+    reader.Next();  // the '{'
+    return MembersAfter(reader, *text_, span_.begin);
+}
+
+std::vector<JsonValue> JsonValue::Elements() const {
+    std::vector<JsonValue> elements;
+    JsonReader reader(Raw());
+    reader.Next();  // the '['
+    for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
+        elements.emplace_back(*text_, ValueAfter(reader, token, span_.begin));
+    }
+    return elements;
+}
+
+std::string JsonValue::String() const {
+    const std::string_view raw = Raw();
+    if (raw.find('\\') == std::string_view::npos) {
+        return std::string(raw.substr(1, raw.size() - 2));
+    }
+    JsonReader reader(raw);
+    reader.Next();
+    return reader.Text();
+}
+
+double JsonValue::Number() const {
+    const std::string_view raw = Raw();
+    double value = 0;
+    if (ReadNumber(raw, value) == NumberProblem::NotFinite) {
+        return raw[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
+    return value;
+}
+
+std::optional<std::size_t> JsonValue::Index() const {
+    const std::string_view raw = Raw();
+    std::size_t value = 0;
+    for (const char c : raw) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<std::size_t>(c - '0');
+        if (value > (std::numeric_limits<std::size_t>::max() - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::optional<std::vector<JsonMember>> JsonObjectDocument(const std::string& text) {
+    JsonReader reader(text);
+    const Token first = reader.Next();
+    std::optional<std::vector<JsonMember>> members;
+    if (first == Token::BeginObject) {
+        members = MembersAfter(reader, text, 0);
+    } else {
+        ValueAfter(reader, first, 0);
+    }
+    reader.Next();  // the end, or a JsonSyntaxError for what follows
+    return members;
+}
+
+}  // namespace driver::gltf

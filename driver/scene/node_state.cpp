@@ -1,0 +1,149 @@
+#include "scene/node_state.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "text/number_text.h"
+
+namespace driver {
+
+namespace {
+
+double LengthOf(const Point3& row) {
+    const double x = row.x, y = row.y, z = row.z;
+    return std::sqrt(x * x + y * y + z * z);
+}
+
+bool SameRows(const NodeMatrix& a, const NodeMatrix& b, int first, int last) {
+    for (int r = first; r <= last; ++r) {
+        if (!(a.row[r] == b.row[r])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Axes(const Point3 x, const Point3 y, const Point3 z) {
+    return "X" + FormatPoint(x) + " Y" + FormatPoint(y) + " Z" + FormatPoint(z);
+}
+
+std::string Directions(const NodeState& node) { return Axes(node.Direction(0), node.Direction(1), node.Direction(2)); }
+
+std::string Rows(const NodeMatrix& m) { return Axes(m.row[0], m.row[1], m.row[2]); }
+
+}  // namespace
+
+Point3 NodeState::Direction(int axis) const {
+    const Point3& row = transform.row[axis];
+    const double length = LengthOf(row);
+    if (length == 0.0) {
+        return Point3();
+    }
+    return {static_cast<float>(row.x / length), static_cast<float>(row.y / length), static_cast<float>(row.z / length)};
+}
+
+NodeState StateOf(const standin::StandinNode& node) { return {node.Name(), node.Transform(), node.ObjectWorld()}; }
+
+SceneSnapshot TakeSnapshot(standin::StandinScene& scene) {
+    SceneSnapshot snapshot;
+    const std::vector<standin::StandinNode*> order = scene.PreOrder();
+    snapshot.reserve(order.size());
+    for (const standin::StandinNode* node : order) {
+        snapshot.push_back(StateOf(*node));
+    }
+    return snapshot;
+}
+
+std::string FormatPoint(const Point3& p) {
+    return "(" + NumberText(p.x) + ", " + NumberText(p.y) + ", " + NumberText(p.z) + ")";
+}
+
+namespace {
+
+std::string FormatScales(const NodeState& node) {
+    return "(" + NumberText(LengthOf(node.transform.row[0])) + ", " + NumberText(LengthOf(node.transform.row[1])) +
+           ", " + NumberText(LengthOf(node.transform.row[2])) + ")";
+}
+
+}  // namespace
+
+NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after) {
+    NodeChange change;
+    change.index = index;
+    change.name = after.name;
+    auto add = [&change](const char* aspect, const std::string& line) {
+        change.aspects.push_back(aspect);
+        change.lines.push_back(line);
+    };
+    if (before.name != after.name) {
+        add("name", "name " + Quoted(before.name) + " -> " + Quoted(after.name));
+    }
+    if (!(before.Position() == after.Position())) {
+        add("position", "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(after.Position()));
+    }
+    if (!SameRows(before.transform, after.transform, 0, 2)) {
+        const std::string directions = Directions(before), nowDirections = Directions(after);
+        const std::string scales = FormatScales(before), nowScales = FormatScales(after);
+        if (directions != nowDirections) {
+            add("orientation", "orientation " + directions + " -> " + nowDirections);
+        }
+        if (scales != nowScales) {
+            add("scale", "scale " + scales + " -> " + nowScales);
+        }
+        if (directions == nowDirections && scales == nowScales) {
+            add("axes", "axes " + Rows(before.transform) + " -> " + Rows(after.transform));
+        }
+    }
+    const NodeMatrix& was = before.objectWorld;
+    const NodeMatrix& now = after.objectWorld;
+    if (!SameRows(was, now, 0, 3)) {
+        change.aspects.push_back("object");
+        if (!(was.GetTrans() == now.GetTrans())) {
+            change.lines.push_back("object at " + FormatPoint(was.GetTrans()) + " -> " + FormatPoint(now.GetTrans()));
+        }
+        if (!SameRows(was, now, 0, 2)) {
+            change.lines.push_back("object axes " + Rows(was) + " -> " + Rows(now));
+        }
+    }
+    return change;
+}
+
+std::string FormatNodeTable(const SceneSnapshot& snapshot) {
+    constexpr int kColumns = 5;
+    auto cells = [&snapshot](std::size_t i) -> std::array<std::string, kColumns> {
+        const NodeState& node = snapshot[i];
+        return {std::to_string(i), Quoted(node.name), FormatPoint(node.Position()), Directions(node),
+                FormatScales(node)};
+    };
+    const std::array<std::string, kColumns> heading = {"#", "name", "position", "axes (X, Y, Z directions)",
+                                                       "scales"};
+    std::array<std::size_t, kColumns> widths{};
+    for (int c = 0; c < kColumns; ++c) {
+        widths[c] = DisplayWidth(heading[c]);
+    }
+    for (std::size_t i = 0; i < snapshot.size(); ++i) {
+        const auto row = cells(i);
+        for (int c = 0; c < kColumns; ++c) {
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+        }
+    }
+    std::string out;
+    auto line = [&out, &widths](const std::array<std::string, kColumns>& row) {
+        out += "    ";
+        for (int c = 0; c < kColumns; ++c) {
+            out += row[c];
+            if (c + 1 < kColumns) {
+                out.append(widths[c] - DisplayWidth(row[c]) + 2, ' ');
+            }
+        }
+        out += "\n";
+    };
+    line(heading);
+    for (std::size_t i = 0; i < snapshot.size(); ++i) {
+        line(cells(i));
+    }
+    return out;
+}
+
+}  // namespace driver

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "text/name_text.h"
+#include "node_matrix.h"
+#include "standin/standin_scene.h"
+
+namespace driver {
+
+// What a user sees of one node: its name, its pivot (the node transform)
+// and where its object sits in the world.
+struct NodeState {
+    std::string name;
+    NodeMatrix transform;
+    NodeMatrix objectWorld;
+
+    Point3 Position() const { return transform.GetTrans(); }
+    // The unit direction of an axis, computed in double precision and
+    // rounded once; zero for a zero row.
+    Point3 Direction(int axis) const;
+};
+
+NodeState StateOf(const standin::StandinNode& node);
+
+// The nodes of a scene in pre-order, at one moment.
+using SceneSnapshot = std::vector<NodeState>;
+SceneSnapshot TakeSnapshot(standin::StandinScene& scene);
+
+// What changed of one node, as readable text.
+struct NodeChange {
+    std::size_t index = 0;
+    std::string name;                  // the name after
+    std::vector<std::string> aspects;  // "name", "position", "orientation", "scale", "axes", "object"
+    std::vector<std::string> lines;    // "position (..) -> (..)", ...
+    bool Empty() const { return aspects.empty(); }
+};
+
+// Compares the values themselves: any difference is a change. The axis
+// rows count as turned ("orientation") or scaled ("scale") as their shown
+// directions and lengths differ; rows that differ in neither are reported
+// as they are ("axes"). "object" is the object's whole world placement.
+NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after);
+
+// A number or a point as the transcript shows them: exactly, in the
+// shortest form that reads back.
+std::string FormatPoint(const Point3& p);
+
+// A table of the nodes, indented by four spaces: index, name, pivot
+// position, axis directions, scales; columns as wide as their widest cell.
+std::string FormatNodeTable(const SceneSnapshot& snapshot);
+
+}  // namespace driver

@@ -1,0 +1,161 @@
+#include "session/session_check.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "files/display_path.h"
+#include "hosting/file_dialog_user.h"
+#include "session/name_pattern.h"
+#include "text/name_text.h"
+#include "files/output_file.h"
+#include "session/session.h"
+#include "session/shortcut.h"
+
+namespace driver {
+
+namespace {
+
+std::string QuotedList(const std::vector<std::string>& items) {
+    std::string joined;
+    for (const std::string& item : items) {
+        joined += (joined.empty() ? "" : ", ") + Quoted(item);
+    }
+    return joined.empty() ? "none" : joined;
+}
+
+// What the check knows of the run at the action it looks at.
+class Checker {
+public:
+    Checker(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
+
+    void Check(Action& action) {
+        origin_ = &action.origin;
+        std::visit([this](auto& what) { CheckOne(what); }, action.what);
+    }
+
+private:
+    // The action's line, or the option it comes from.
+    std::string Where() const { return origin_->line > 0 ? "line " + std::to_string(origin_->line) : origin_->Text(); }
+
+    [[noreturn]] void Fail(const std::string& what) const { throw SessionError(origin_->Text() + ": " + what); }
+
+    void NeedsTool(const char* verb) const {
+        if (open_ == nullptr) {
+            Fail(std::string("\"") + verb + "\" needs an open tool, and none is open");
+        }
+    }
+
+    void CheckOne(const OpenTool& open) {
+        if (open_ != nullptr) {
+            Fail("a tool is already open (opened " + openedAt_ + "); \"close\" it first");
+        }
+        try {
+            ToolLibrary& tool = host_.Library(open.plugin);
+            open_ = &host_.PanelCaptions(tool);
+        } catch (const ToolLibraryError& e) {
+            Fail(HideWorkingFolder(e.what()));
+        }
+        openedAt_ = (origin_->line > 0 ? "on " : "by ") + Where();
+    }
+    void CheckOne(const CloseTool&) {
+        NeedsTool("close");
+        open_ = nullptr;
+    }
+    void CheckOne(const SelectNodes& select) const {
+        const std::size_t count = host_.Nodes().size();
+        for (const std::size_t index : select.indices) {
+            if (index >= count) {
+                Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
+                     std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
+            }
+        }
+    }
+    // The names are those the nodes have now, before anything has run.
+    void CheckOne(SelectNamed& select) const {
+        const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
+        std::vector<bool> taken(nodes.size(), false);
+        select.indices.clear();
+        for (const std::string& pattern : select.patterns) {
+            bool found = false;
+            for (std::size_t k = 1; k < nodes.size(); ++k) {
+                if (NameMatches(pattern, nodes[k]->Name())) {
+                    found = true;
+                    if (!taken[k]) {
+                        taken[k] = true;
+                        select.indices.push_back(k);
+                    }
+                }
+            }
+            if (!found) {
+                Fail(NameMatches(pattern, nodes[0]->Name())
+                         ? "only node 0 " + Quoted(nodes[0]->Name()) + ", the scene root, has a name that matches " +
+                               Quoted(pattern) + ", and the root cannot be selected"
+                         : "no node has a name that matches " + Quoted(pattern));
+            }
+        }
+    }
+    void CheckOne(const AnswerDialog& answer) { answers_.push_back(answer.cancel ? "" : answer.path); }
+    // A press of a names tool's button takes the next answer, if any.
+    void CheckOne(const PressButton& press) {
+        HasCaption("press", press.caption, open_ ? &open_->buttons : nullptr, "button");
+        const bool saves = press.caption == kSaveNamesCaption;
+        if ((!saves && press.caption != kLoadNamesCaption) || answers_.empty()) {
+            return;
+        }
+        const std::string names = answers_.front().empty() ? "" : DialogChoice(answers_.front());
+        answers_.pop_front();
+        const std::string clash =
+            files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
+                       "the names file that " + Where() + (saves ? " saves" : " loads"));
+        if (!clash.empty()) {
+            Fail("press " + press.caption + ": " + Quoted(names) + " is " + clash);
+        }
+    }
+    void CheckOne(const ClickRadio& radio) const {
+        HasCaption("radio", radio.caption, open_ ? &open_->radios : nullptr, "radio button");
+    }
+    void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
+    void CheckOne(const KeepScene& keep) const {
+        const std::string wrong = host_.File().WrongName(keep.path);
+        if (!wrong.empty()) {
+            Fail("save " + keep.path + ": " + wrong);
+        }
+        try {
+            CheckWritable(keep.path, "save");
+        } catch (const OutputFileError& e) {
+            Fail(e.what());
+        }
+        const std::string clash = files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves");
+        if (!clash.empty()) {
+            Fail("save " + keep.path + ": it is " + clash);
+        }
+    }
+    template <class Other>
+    void CheckOne(const Other&) const {}
+
+    void HasCaption(const char* verb, const std::string& caption, const std::vector<std::string>* known,
+                    const char* kind) const {
+        NeedsTool(verb);
+        if (std::find(known->begin(), known->end(), caption) == known->end()) {
+            Fail(std::string("the panel has no ") + kind + " " + Quoted(caption) + " (it has: " + QuotedList(*known) + ")");
+        }
+    }
+
+    SessionHost& host_;
+    RunFiles& files_;
+    std::deque<std::string> answers_;  // those not yet taken by a dialog; "" cancels
+    const Origin* origin_ = nullptr;
+    const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
+    std::string openedAt_;
+};
+
+}  // namespace
+
+void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files) {
+    Checker checker(host, files);
+    for (Action& action : actions) {
+        checker.Check(action);
+    }
+}
+
+}  // namespace driver

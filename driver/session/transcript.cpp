@@ -1,0 +1,37 @@
+#include "session/transcript.h"
+
+#include "files/display_path.h"
+
+namespace driver {
+
+void Transcript::Echo(const Action& action, std::size_t step) {
+    if (action.origin.line > 0) {
+        out_ << "line " << action.origin.line;
+    } else {
+        out_ << "step " << step;
+    }
+    out_ << ": " << ActionText(action.what) << "\n";
+    notes_ = 0;
+}
+
+void Transcript::Note(const std::string& note) {
+    out_ << "    " << note << "\n";
+    ++notes_;
+}
+
+void Transcript::Changes(const std::vector<NodeChange>& changes) {
+    out_ << "changes:\n";
+    if (changes.empty()) {
+        out_ << "    none\n";
+    }
+    for (const NodeChange& change : changes) {
+        out_ << "    node " << change.index << " " << Quoted(change.name) << "\n";
+        for (const std::string& line : change.lines) {
+            out_ << "        " << line << "\n";
+        }
+    }
+}
+
+void Transcript::Written(const std::string& path) { out_ << "written: " << DisplayPath(path) << "\n"; }
+
+}  // namespace driver
