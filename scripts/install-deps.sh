@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing, then the glTF validator (scripts/install-gltf-validator.sh).
+# missing, then the glTF validator (scripts/install-gltf-validator.sh) and
+# the viewer's npm packages (scripts/install-viewer.sh).
 # Needs root (or sudo) and a reachable package registry.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
     assimp-testmodels
+    libcpp-httplib-dev chromium
 )
 
 missing=()
@@ -34,3 +36,4 @@ if ((${#missing[@]} > 0)); then
 fi
 
 bash "$(dirname "$0")/install-gltf-validator.sh"
+bash "$(dirname "$0")/install-viewer.sh"

@@ -16,6 +16,7 @@
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"
+#include "view/view_command.h"
 
 namespace {
 
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
     // tools report (and a save cleans up after), instead of ending the run.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    if (argc > 1 && std::string(argv[1]) == "view") {
+        return driver::RunView(std::vector<std::string>(argv + 2, argv + argc));
+    }
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {

@@ -1,0 +1,109 @@
+#include "view/view_files.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "files/native_path.h"
+
+namespace fs = std::filesystem;
+
+namespace driver {
+
+namespace {
+
+// How many folders above the scene's a URI may climb.
+constexpr int kFolderDepth = 8;
+
+std::string Canonical(const fs::path& path) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(path, error);
+    return error ? std::string() : NativeText(canonical);
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+ViewFiles::ViewFiles(const std::string& pageDirectory, const std::string& scenePath,
+                     const std::vector<std::string>& referenced) {
+    std::error_code error;
+    const fs::path root = NativePath(pageDirectory);
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->is_regular_file(error)) {
+            page_["/" + fs::relative(it->path(), root, error).generic_string()] = NativeText(it->path());
+        }
+    }
+    const fs::path scene = NativePath(scenePath);
+    sceneDirectory_ = NativeText(scene.parent_path().empty() ? fs::path(".") : scene.parent_path());
+    sceneName_ = scene.filename().generic_string();
+    scene_.insert(Canonical(scene));
+    for (const std::string& file : referenced) {
+        scene_.insert(Canonical(NativePath(file)));
+    }
+    scene_.erase("");
+}
+
+std::string ViewFiles::SceneRoute() const {
+    std::string route = "scene/";
+    for (int i = 0; i < kFolderDepth; ++i) {
+        route += "_/";
+    }
+    return route + sceneName_;
+}
+
+std::string ViewFiles::Find(const std::string& route) const {
+    const std::string scene = "/scene/";
+    if (route.compare(0, scene.size(), scene) == 0) {
+        return FindSceneFile(route.substr(scene.size()));
+    }
+    const auto found = page_.find(route);
+    return found == page_.end() ? std::string() : found->second;
+}
+
+std::string ViewFiles::FindSceneFile(const std::string& rest) const {
+    std::size_t at = 0;
+    int kept = 0;
+    while (rest.compare(at, 2, "_/") == 0 && kept < kFolderDepth) {
+        at += 2;
+        ++kept;
+    }
+    fs::path path = NativePath(sceneDirectory_);
+    for (int up = kept; up < kFolderDepth; ++up) {
+        path /= "..";
+    }
+    path /= NativePath(rest.substr(at));
+    const std::string canonical = Canonical(path);
+    return !canonical.empty() && scene_.count(canonical) != 0 ? NativeText(path) : std::string();
+}
+
+std::string ContentTypeOf(const std::string& path) {
+    static const std::pair<const char*, const char*> kTypes[] = {
+        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},   {".gltf", "model/gltf+json"},
+        {".glb", "model/gltf-binary"},         {".png", "image/png"},
+        {".jpg", "image/jpeg"},                {".jpeg", "image/jpeg"},
+        {".webp", "image/webp"},               {".json", "application/json"},
+    };
+    for (const auto& [end, type] : kTypes) {
+        if (EndsWith(path, end)) {
+            return type;
+        }
+    }
+    return "application/octet-stream";
+}
+
+std::string ViewerPageDirectory(const std::string& pluginDirectory) {
+    const fs::path program = NativePath(pluginDirectory);
+    std::error_code error;
+    for (const fs::path& candidate : {program / "viewer", program / ".." / ".." / "share" / "morvane" / "viewer"}) {
+        if (fs::is_regular_file(candidate / "index.html", error)) {
+            return NativeText(candidate.lexically_normal());
+        }
+    }
+    return NativeText(program / "viewer");
+}
+
+}  // namespace driver

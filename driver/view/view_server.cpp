@@ -1,0 +1,202 @@
+#include "view/view_server.h"
+
+#include <httplib.h>
+
+#include <mutex>
+
+#include "files/input_file.h"
+#include "files/output_file.h"
+#include "session/session.h"
+#include "view/view_json.h"
+
+namespace driver {
+
+namespace {
+
+constexpr std::size_t kMaxBody = 64 * 1024;
+constexpr std::size_t kMaxLine = 4096;
+constexpr std::size_t kMaxLines = 256;
+
+bool LinesBounded(const std::string& body) {
+    std::size_t lines = 0;
+    std::size_t start = 0;
+    while (start <= body.size()) {
+        std::size_t end = body.find('\n', start);
+        end = end == std::string::npos ? body.size() : end;
+        if (end - start > kMaxLine || ++lines > kMaxLines) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+void Answer(httplib::Response& response, int status, const std::string& body, const std::string& type) {
+    response.status = status;
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_content(body, type.c_str());
+}
+
+void AnswerJson(httplib::Response& response, const std::string& json) {
+    Answer(response, 200, json, "application/json");
+}
+
+void AnswerError(httplib::Response& response, int status, const std::string& message) {
+    Answer(response, status, "{\"error\":" + JsonText(message) + "}", "application/json");
+}
+
+}  // namespace
+
+struct ViewServer::Impl {
+    ViewSession& session;
+    ViewFiles files;
+    std::unique_ptr<ViewGuard> guard;
+    httplib::Server server;
+    std::mutex mutex;  // one request at a time on the session and the plug-ins
+    std::string pageDirectory;
+
+    Impl(ViewSession& s, const std::string& page)
+        : session(s), files(page, s.ScenePath(), s.ReferencedFiles()), pageDirectory(page) {}
+
+    int Admit(const httplib::Request& request, std::string& route) const {
+        RequestFacts facts;
+        facts.method = request.method;
+        facts.path = request.path;
+        facts.queryToken = request.has_param("token") ? request.get_param_value("token") : "";
+        facts.authorization = request.get_header_value("Authorization");
+        facts.host = request.get_header_value("Host");
+        facts.origin = request.get_header_value("Origin");
+        return guard->Admit(facts, route);
+    }
+
+    void Get(const std::string& route, httplib::Response& response);
+    void Post(const std::string& route, const httplib::Request& request, httplib::Response& response);
+    void Page(httplib::Response& response);
+    void State(httplib::Response& response);
+    void Save(const std::string& path, httplib::Response& response);
+};
+
+void ViewServer::Impl::Page(httplib::Response& response) {
+    std::string page = ReadInputFile(pageDirectory + "/index.html");
+    const std::string base = "<base href=\"./\">";
+    const std::size_t at = page.find(base);
+    if (at != std::string::npos) {
+        // Every URL of the page, its module imports too, then carries the token.
+        page.replace(at, base.size(), "<base href=\"/t/" + guard->Token() + "/\">");
+    }
+    Answer(response, 200, page, "text/html; charset=utf-8");
+}
+
+void ViewServer::Impl::State(httplib::Response& response) {
+    const std::string state = ViewStateJson(session.Whole());
+    AnswerJson(response, "{\"format\":" + JsonText(session.FormatName()) + ",\"scene\":" +
+                             JsonText(files.SceneRoute()) + ",\"output\":" + JsonText(session.OutputPath()) +
+                             ",\"session\":" + JsonText(session.SessionText()) + "," + state.substr(1));
+}
+
+void ViewServer::Impl::Get(const std::string& route, httplib::Response& response) {
+    if (route == "/" || route == "/index.html") {
+        return Page(response);
+    }
+    if (route == "/api/state") {
+        return State(response);
+    }
+    if (route == "/api/session") {
+        return Answer(response, 200, session.SessionText(), "text/plain; charset=utf-8");
+    }
+    if (route == "/api/scene") {
+        return Answer(response, 200, session.SceneBytes(), ContentTypeOf(session.ScenePath()));
+    }
+    const std::string file = files.Find(route);
+    if (file.empty()) {
+        return AnswerError(response, 404, "not found");
+    }
+    Answer(response, 200, ReadInputFile(file), ContentTypeOf(file));
+}
+
+void ViewServer::Impl::Save(const std::string& path, httplib::Response& response) {
+    if (!path.empty()) {
+        session.SetOutputPath(path);
+    }
+    if (session.OutputPath().empty()) {
+        return AnswerError(response, 409, "no file to save to: give its path");
+    }
+    session.Save();
+    AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) + "}");
+}
+
+void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request,
+                            httplib::Response& response) {
+    if (route == "/api/actions") {
+        if (!LinesBounded(request.body)) {
+            return AnswerError(response, 413, "too many session lines, or a line too long");
+        }
+        return AnswerJson(response, ViewStateJson(session.Apply(request.body)));
+    }
+    if (route == "/api/undo" || route == "/api/redo") {
+        return AnswerJson(response, ViewStateJson(route == "/api/undo" ? session.Undo() : session.Redo()));
+    }
+    if (route == "/api/save") {
+        return Save(request.body, response);
+    }
+    if (route == "/api/quit") {
+        AnswerJson(response, "{}");
+        server.stop();
+        return;
+    }
+    AnswerError(response, 404, "not found");
+}
+
+ViewServer::ViewServer(ViewSession& session, std::string pageDirectory)
+    : impl_(std::make_unique<Impl>(session, pageDirectory)) {
+    Impl& impl = *impl_;
+    impl.server.set_payload_max_length(kMaxBody);
+    impl.server.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
+        std::string route;
+        if (impl.Admit(request, route) != 0) {
+            AnswerError(response, 403, "forbidden");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
+        std::string route;
+        impl.Admit(request, route);
+        const std::lock_guard<std::mutex> lock(impl.mutex);
+        try {
+            if (request.method == "POST") {
+                impl.Post(route, request, response);
+            } else {
+                impl.Get(route, response);
+            }
+        } catch (const std::exception& e) {
+            AnswerError(response, 409, e.what());
+        }
+    };
+    impl.server.Get(".*", handle);
+    impl.server.Post(".*", handle);
+}
+
+ViewServer::~ViewServer() = default;
+
+int ViewServer::Bind(int port) {
+    Impl& impl = *impl_;
+    if (port == 0) {
+        port = impl.server.bind_to_any_port("127.0.0.1");
+    } else if (!impl.server.bind_to_port("127.0.0.1", port)) {
+        port = -1;
+    }
+    if (port > 0) {
+        impl.guard = std::make_unique<ViewGuard>(NewToken(), port);
+    }
+    return port;
+}
+
+std::string ViewServer::Address() const { return impl_->guard->Origin() + "/?token=" + impl_->guard->Token(); }
+
+void ViewServer::Serve() { impl_->server.listen_after_bind(); }
+
+void ViewServer::Stop() { impl_->server.stop(); }
+
+}  // namespace driver

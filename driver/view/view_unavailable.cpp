@@ -1,0 +1,13 @@
+// RunView for a build without the HTTP library.
+#include <iostream>
+
+#include "view/view_command.h"
+
+namespace driver {
+
+int RunView(const std::vector<std::string>&) {
+    std::cerr << "morvane-host: view: this build has no viewer (it was built without cpp-httplib)\n";
+    return 1;
+}
+
+}  // namespace driver

@@ -1,0 +1,46 @@
+# The viewer page, ready to serve, in viewer/ beside morvane-host: the
+# page's own files and the parts of three.js that it imports, from the npm
+# package that tools/viewer/package-lock.json pins (installed by
+# scripts/install-viewer.sh). Nothing is fetched when the page runs.
+set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
+set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
+set(viewer_page_files index.html viewer.js panel.js)
+set(viewer_three_files
+    LICENSE
+    build/three.module.js
+    build/three.core.js
+    examples/jsm/controls/OrbitControls.js
+    examples/jsm/loaders/GLTFLoader.js
+    examples/jsm/utils/BufferGeometryUtils.js)
+
+set(viewer_outputs)
+foreach(file IN LISTS viewer_page_files)
+    add_custom_command(OUTPUT ${MORVANE_VIEWER_DIR}/${file}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/view/page/${file} ${MORVANE_VIEWER_DIR}/${file}
+        DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/view/page/${file}
+        COMMENT "Viewer page: ${file}")
+    list(APPEND viewer_outputs ${MORVANE_VIEWER_DIR}/${file})
+endforeach()
+set(viewer_three_outputs)
+set(viewer_three_copies)
+foreach(file IN LISTS viewer_three_files)
+    list(APPEND viewer_three_outputs ${MORVANE_VIEWER_DIR}/three/${file})
+    get_filename_component(folder ${MORVANE_VIEWER_DIR}/three/${file} DIRECTORY)
+    list(APPEND viewer_three_copies COMMAND ${CMAKE_COMMAND} -E make_directory ${folder})
+    list(APPEND viewer_three_copies COMMAND ${CMAKE_COMMAND} -E copy ${MORVANE_THREE_DIR}/${file}
+                                            ${MORVANE_VIEWER_DIR}/three/${file})
+endforeach()
+add_custom_command(OUTPUT ${viewer_three_outputs}
+    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/install-viewer.sh
+    ${viewer_three_copies}
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/viewer/package-lock.json
+    COMMENT "Viewer page: three.js from tools/viewer")
+add_custom_target(viewer_page ALL DEPENDS ${viewer_outputs} ${viewer_three_outputs})
+add_dependencies(morvane-host viewer_page)
+
+if(WIN32)
+    set(MORVANE_INSTALL_VIEWERDIR viewer)
+else()
+    set(MORVANE_INSTALL_VIEWERDIR share/morvane/viewer)
+endif()
+install(DIRECTORY ${MORVANE_VIEWER_DIR}/ DESTINATION ${MORVANE_INSTALL_VIEWERDIR})
