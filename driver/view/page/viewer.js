@@ -1,0 +1,267 @@
+// The viewer page: draws what the host says and sends every gesture as a
+// line of the session language. It never computes an edit itself.
+import { clickText, hooks, loadScene, placeNode, showPivots } from './viewport.js';
+
+const $ = (id) => document.getElementById(id);
+
+const view = {
+  nodes: [],          // index -> {index, name, depth}
+  selection: [],
+  pickMode: false,
+  toolOpen: false,
+};
+
+// --- The server --------------------------------------------------------
+
+async function call(method, path, body) {
+  const response = await fetch(`api/${path}`, {
+    method, body, headers: body === undefined ? {} : { 'Content-Type': 'text/plain; charset=utf-8' },
+  });
+  const type = response.headers.get('Content-Type') ?? '';
+  const answer = type.startsWith('application/json') ? await response.json() : await response.text();
+  if (!response.ok) throw new Error(answer.error ?? String(answer));
+  return answer;
+}
+
+let queue = Promise.resolve();
+// Gestures run one after another, in the order they were made.
+function gesture(path, lines) {
+  queue = queue.then(async () => {
+    document.body.dataset.busy = '1';
+    try {
+      show(await call('POST', path, lines));
+    } catch (error) {
+      note(String(error.message ?? error), true);
+    } finally {
+      delete document.body.dataset.busy;
+    }
+  });
+  return queue;
+}
+const act = (lines) => gesture('actions', lines);
+
+// --- What the host says ------------------------------------------------
+
+function note(text, refused = false) {
+  const line = document.createElement('div');
+  line.textContent = text;
+  if (refused) line.className = 'refused';
+  $('transcript').append(line);
+  $('transcript').scrollTop = $('transcript').scrollHeight;
+}
+
+function show(state) {
+  for (const line of state.lines) note(line);
+  if (state.refused) note(state.failure, true);
+  for (const node of state.nodes) placeNode(node);
+  view.selection = state.selection;
+  view.pickMode = state.pickMode;
+  view.toolOpen = state.layout.controls.length > 0;
+  const states = new Map(state.panel.map((control) => [control.caption, control]));
+  drawPanel($('tool-panel'), state.layout, states, panelGesture);
+  $('status').textContent = (state.pickMode ? 'pick mode: click on the model' : '') +
+    (state.done ? '' : ` not done: ${state.failure}`);
+  $('undo').disabled = state.undoable === 0;
+  $('redo').disabled = state.redoable === 0;
+  markSelection();
+}
+
+// --- The scene tree ----------------------------------------------------
+
+function drawTree() {
+  const tree = $('scene-tree');
+  const rows = view.nodes.map((node) => {
+    const row = document.createElement('div');
+    row.textContent = `${'  '.repeat(node.depth)}${node.index} ${node.name}`;
+    row.dataset.index = node.index;
+    return row;
+  });
+  tree.replaceChildren(...rows);
+  tree.addEventListener('click', (event) => {
+    const index = Number(event.target.dataset.index);
+    if (index > 0) select(index, event.shiftKey);
+  });
+}
+
+// A click selects; shift-click adds, in the order clicked.
+function select(index, add) {
+  const indices = add ? view.selection.filter((i) => i !== index).concat(index) : [index];
+  act(`select ${indices.join(' ')}`);
+}
+
+function markSelection() {
+  for (const row of $('scene-tree').children) {
+    row.classList.toggle('selected', view.selection.includes(Number(row.dataset.index)));
+  }
+  showPivots(view.selection, view.pickMode);
+}
+
+// --- The panel and the names tool's file dialogs ----------------------
+
+// The open tool's panel, drawn from its dialog template as the host shows
+// it: places in dialog units, states from the real panel after each action.
+
+// Dialog units to pixels for the template's 8-point font.
+const UNIT_X = 1.75;
+const UNIT_Y = 1.75;
+
+// Captions of the buttons that open a file dialog (the names tool's).
+const FILE_DIALOG_BUTTONS = new Map([
+  ['Save Names To File', 'Save names to'],
+  ['Load Names Form File', 'Load names from'],
+]);
+
+function place(element, control) {
+  element.style.left = `${control.x * UNIT_X}px`;
+  element.style.top = `${control.y * UNIT_Y}px`;
+  element.style.width = `${control.width * UNIT_X}px`;
+  element.style.height = `${control.height * UNIT_Y}px`;
+  return element;
+}
+
+// Draws `layout` (the template's controls) with `states` (caption ->
+// {enabled, checked}) into `container`; `act(kind, caption)` runs a gesture.
+function drawPanel(container, layout, states, act) {
+  container.replaceChildren();
+  if (!layout || layout.controls.length === 0) {
+    container.textContent = 'No tool is open.';
+    return;
+  }
+  const page = document.createElement('div');
+  page.className = 'panel-page';
+  page.style.width = `${layout.width * UNIT_X}px`;
+  page.style.height = `${layout.height * UNIT_Y}px`;
+  for (const control of layout.controls) {
+    const state = states.get(control.text) ?? { enabled: true, checked: false };
+    let element;
+    if (control.kind === 'static') {
+      element = document.createElement('div');
+      element.className = 'static';
+      element.textContent = control.text;
+    } else if (control.kind === 'group') {
+      element = document.createElement('div');
+      element.className = 'group';
+      const caption = document.createElement('span');
+      caption.textContent = control.text;
+      element.append(caption);
+    } else if (control.kind === 'radio') {
+      element = document.createElement('label');
+      element.className = 'radio';
+      const input = document.createElement('input');
+      input.type = 'radio';
+      input.checked = state.checked;
+      input.disabled = !state.enabled;
+      input.dataset.caption = control.text;
+      input.addEventListener('click', (event) => { event.preventDefault(); act('radio', control.text); });
+      element.append(input, control.text);
+    } else {
+      element = document.createElement('button');
+      element.textContent = control.text;
+      element.disabled = !state.enabled;
+      element.classList.toggle('checked', state.checked);
+      element.dataset.caption = control.text;
+      element.addEventListener('click', () => act('press', control.text));
+    }
+    page.append(place(element, control));
+  }
+  // A right button on the panel ends the pick mode, as in the host.
+  page.addEventListener('contextmenu', (event) => { event.preventDefault(); act('rightclick'); });
+  container.append(page);
+}
+
+
+function panelGesture(kind, caption) {
+  if (kind === 'rightclick') return act('rightclick');
+  if (kind === 'radio') return act(`radio ${caption}`);
+  if (FILE_DIALOG_BUTTONS.has(caption)) return askPath(FILE_DIALOG_BUTTONS.get(caption), caption);
+  return act(`press ${caption}`);
+}
+
+// The dialog takes a typed path, as the stand-in's file dialogs do; the
+// answer goes first, then the press that opens the dialog.
+function askPath(title, caption) {
+  const form = $('file-dialog');
+  $('file-dialog-title').textContent = title;
+  $('file-dialog-path').value = '';
+  form.hidden = false;
+  $('file-dialog-path').focus();
+  const finish = (answer) => {
+    form.hidden = true;
+    form.onsubmit = null;
+    $('file-dialog-cancel').onclick = null;
+    act(`answer ${answer}\npress ${caption}`);
+  };
+  form.onsubmit = (event) => { event.preventDefault(); finish($('file-dialog-path').value.trim() || 'cancel'); };
+  $('file-dialog-cancel').onclick = () => finish('cancel');
+}
+
+// --- Keys and the toolbar ---------------------------------------------
+
+function download(name, text) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
+  link.download = name;
+  link.click();
+  URL.revokeObjectURL(link.href);
+}
+
+async function load() {
+  const state = await call('GET', 'state');
+  view.nodes = state.nodes.map(({ index, name, depth }) => ({ index, name, depth }));
+  await loadScene(state);
+  hooks.click = (found, event) => {
+    if (view.pickMode && found) {
+      act(clickText(found.point));
+    } else if (!view.pickMode && found?.node) {
+      select(found.node, event.shiftKey);
+    }
+  };
+  drawTree();
+  if (state.session) note(`standing session:\n${state.session}`);
+  show({ ...state, lines: [], nodes: [] });
+  startKeys();
+  document.body.dataset.ready = '1';
+}
+
+async function save() {
+  try {
+    let answer = await call('POST', 'save', '').catch((error) => ({ error: error.message }));
+    if (answer.error?.startsWith('no file to save to')) {
+      const path = prompt('Save the scene to');
+      if (!path) return;
+      answer = await call('POST', 'save', path);
+    }
+    note(answer.written ? `saved: ${answer.written}` : answer.error, !answer.written);
+  } catch (error) {
+    note(`not saved: ${error.message}`, true);
+  }
+}
+
+function openTool(name) {
+  act(`${view.toolOpen ? 'close\n' : ''}open ${name}`);
+}
+
+function startKeys() {
+  $('open-tarvel').onclick = () => openTool('Tarvel');
+  $('open-velkora').onclick = () => openTool('Velkora');
+  $('close-tool').onclick = () => act('close');
+  $('undo').onclick = () => gesture('undo', '');
+  $('redo').onclick = () => gesture('redo', '');
+  $('save').onclick = save;
+  $('download-session').onclick = async () => download('viewer.session', await call('GET', 'session'));
+  $('quit').onclick = async () => {
+    await call('POST', 'quit', '');
+    document.body.textContent = 'The viewer has ended; this page can be closed.';
+  };
+  window.addEventListener('keydown', (event) => {
+    if (event.target.tagName === 'INPUT') return;
+    if (event.key === 'Escape' && view.pickMode) act('endpick');
+    if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'z') {
+      event.preventDefault();
+      gesture(event.shiftKey ? 'redo' : 'undo', '');
+    }
+  });
+}
+
+
+load().catch((error) => note(`the scene could not be shown: ${error.message ?? error}`, true));

@@ -1,0 +1,174 @@
+// The viewer in a real browser (Debian's chromium, headless, WebGL through
+// SwiftShader, driven by playwright-core), and its server's security rules.
+//   node viewer_test.mjs MORVANE_HOST EXAMPLES_DIR WORK_DIR PLAYWRIGHT_CORE [SCREENSHOT_DIR]
+import assert from 'node:assert/strict';
+import { spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import readline from 'node:readline';
+
+const [host, examples, work, playwrightCore, screenshots] = process.argv.slice(2);
+const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
+
+fs.rmSync(work, { recursive: true, force: true });
+fs.mkdirSync(work, { recursive: true });
+const saved = path.join(work, 'saved.gltf');
+
+// --- The server -------------------------------------------------------
+
+const server = spawn(host, ['view', path.join(examples, 'room.gltf'), '-o', saved], { stdio: ['ignore', 'pipe', 'inherit'] });
+const address = await new Promise((resolve, reject) => {
+  readline.createInterface({ input: server.stdout }).once('line', resolve);
+  server.once('exit', (code) => reject(new Error(`morvane-host view ended with ${code}`)));
+});
+const { port, searchParams } = new URL(address);
+const token = searchParams.get('token');
+assert.match(address, /^http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]{32}$/);
+
+// A raw request, with whatever headers a test needs (Host among them).
+function request(method, target, { headers = {}, body } = {}) {
+  return new Promise((resolve, reject) => {
+    const req = http.request({ host: '127.0.0.1', port, method, path: target,
+      headers: { Host: `127.0.0.1:${port}`, ...headers } }, (res) => {
+      const chunks = [];
+      res.on('data', (chunk) => chunks.push(chunk));
+      res.on('end', () => resolve({ status: res.statusCode, body: Buffer.concat(chunks) }));
+    });
+    req.on('error', reject);
+    req.end(body);
+  });
+}
+const bearer = { Authorization: `Bearer ${token}` };
+const api = (method, route, body) => request(method, `/api/${route}`, { headers: bearer, body: body ?? '' });
+
+async function securityRules() {
+  const scene = `/scene/${'_/'.repeat(8)}`;
+  const cases = [
+    ['GET', '/api/session', {}, 403, 'no token'],
+    ['GET', '/api/session?token=' + '0'.repeat(32), {}, 403, 'a wrong token'],
+    ['GET', `/api/session?token=${token}`, {}, 200, 'the token in the query'],
+    ['GET', '/api/session', { headers: bearer }, 200, 'a bearer token'],
+    ['GET', `/t/${token}/index.html`, {}, 200, 'the token in the path'],
+    ['GET', '/api/session', { headers: { ...bearer, Host: `attacker.example:${port}` } }, 403, 'another Host (rebinding)'],
+    ['GET', '/api/session', { headers: { ...bearer, Host: '127.0.0.1:1' } }, 403, 'another port in Host'],
+    ['POST', '/api/actions', { headers: { ...bearer, Origin: 'http://attacker.example' }, body: 'open Tarvel' }, 403,
+      'a POST from another site'],
+    ['GET', `${scene}room.gltf`, { headers: bearer }, 200, 'the scene'],
+    ['GET', `${scene}room.bin`, { headers: bearer }, 200, 'a buffer that the scene names'],
+    ['GET', `${scene}room.session`, { headers: bearer }, 404, 'a file beside the scene that it does not name'],
+    ['GET', `${scene}../../../../../../../../../../etc/passwd`, { headers: bearer }, null, 'a path out of the scene'],
+    ['POST', '/api/actions', { headers: bearer, body: 'print\n'.repeat(20000) }, 413, 'a body too large'],
+    ['POST', '/api/actions', { headers: bearer, body: `select-name ${'x'.repeat(5000)}` }, 413, 'a line too long'],
+  ];
+  for (const [method, target, options, status, what] of cases) {
+    const answer = await request(method, target, options);
+    if (status === null) assert.ok(answer.status >= 400, `${what}: ${answer.status}`);
+    else assert.equal(answer.status, status, what);
+  }
+  const refused = JSON.parse((await api('POST', 'actions', 'open ../x.dlu')).body);
+  assert.equal(refused.refused, true, 'a library outside the plug-in folder');
+  assert.equal((await api('GET', 'session')).body.length, 0, 'refused lines do not stand');
+}
+
+// --- The page ---------------------------------------------------------
+
+// The vertex of the room's door (node 7; glTF node 6) at local (x, y, z),
+// in the world, as the page computes it from single-precision values.
+const door = { t: [1.5, 1, -2.95] };
+const doorVertex = (x, y, z) => [x, y, z].map((v, i) => Math.fround(Math.fround(v) + Math.fround(door.t[i])));
+
+async function transcriptHas(page, text) {
+  await page.waitForFunction((t) => document.getElementById('transcript').textContent.includes(t), text,
+    { timeout: 20000 });
+}
+
+async function settled(page) {
+  await page.waitForFunction(() => !document.body.dataset.busy);
+}
+
+// Clicks near a world point, `inward` pixels towards another, so that the
+// ray meets the face there and the snap has to find the point.
+async function clickNear(page, point, towards, inward) {
+  const [a, b] = await page.evaluate(([p, q]) => [window.morvaneViewer.screenOf(...p),
+    window.morvaneViewer.screenOf(...q)], [point, towards]);
+  const length = Math.max(1e-9, Math.hypot(b.x - a.x, b.y - a.y));
+  await page.mouse.move(a.x + (b.x - a.x) / length * inward, a.y + (b.y - a.y) / length * inward);
+  await page.mouse.down();
+  await page.mouse.up();
+}
+
+async function pivotOnHinge(page) {
+  await page.goto(address);
+  await page.waitForSelector('body[data-ready]', { timeout: 30000 });
+  await page.click('#open-tarvel');
+  await transcriptHas(page, 'opened "Tarvel"');
+  await clickNear(page, [1.5, 1, -2.9], [1.5, 1, -2.9], 0);
+  await transcriptHas(page, 'selected 7 "Door"');
+  await page.click('input[data-caption="Y"]');
+  await transcriptHas(page, 'checked: "Y"');
+  await page.click('button[data-caption="Pick"]');
+  await transcriptHas(page, 'pick mode entered');
+  const bottom = doorVertex(-0.45, -1, 0.05);
+  const top = doorVertex(-0.45, 1, 0.05);
+  await clickNear(page, bottom, [1.5, 1, -2.9], 5);
+  await transcriptHas(page, 'changed node 7 "Door": position');
+  await clickNear(page, top, [1.5, 1, -2.9], 5);
+  await transcriptHas(page, 'pick mode left');
+  await settled(page);
+  const state = JSON.parse((await api('GET', 'state')).body);
+  const pivot = state.nodes[7].world[3].map(Math.fround);
+  assert.deepEqual(pivot, bottom, 'the pivot lies exactly on the hinge vertex');
+  assert.deepEqual(state.nodes[7].object[3].map(Math.fround), door.t.map(Math.fround), 'the door itself has not moved');
+}
+
+async function saveMatchesSession(page) {
+  await page.click('#save');
+  await transcriptHas(page, 'saved:');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-session')]);
+  const session = path.join(work, 'viewer.session');
+  await download.saveAs(session);
+  const replayed = path.join(work, 'replayed.gltf');
+  const run = spawnSync(host, [path.join(examples, 'room.gltf'), session, '-o', replayed], { encoding: 'utf8' });
+  assert.equal(run.status, 0, run.stderr);
+  assert.ok(fs.readFileSync(saved).equals(fs.readFileSync(replayed)), 'Save and the replayed session agree');
+}
+
+async function undoRestores(page, original) {
+  while (!(await page.isDisabled('#undo'))) {
+    await page.keyboard.press('Control+z');
+    await settled(page);
+  }
+  assert.ok((await api('GET', 'scene')).body.equals(original), 'undo brings the scene back byte for byte');
+  await page.keyboard.press('Control+Shift+z');
+  await settled(page);
+  assert.equal((await api('GET', 'session')).body.toString(), 'open Tarvel\n', 'redo brings back the first gesture');
+}
+
+async function shoot(page, name) {
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, name) });
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox'],
+});
+try {
+  await securityRules();
+  const original = (await api('GET', 'scene')).body;
+  const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, acceptDownloads: true });
+  page.on('pageerror', (error) => { throw error; });
+  await pivotOnHinge(page);
+  await shoot(page, 'viewer-tarvel.png');
+  await saveMatchesSession(page);
+  await undoRestores(page, original);
+  await page.click('#open-velkora');
+  await transcriptHas(page, 'opened "Velkora"');
+  await shoot(page, 'viewer-velkora.png');
+  await page.click('#quit');
+  assert.equal(await new Promise((resolve) => server.once('exit', resolve)), 0, 'Quit ends the server');
+  console.log('viewer: all checks passed');
+} finally {
+  await browser.close();
+  server.kill();
+}
