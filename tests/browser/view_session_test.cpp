@@ -1,0 +1,67 @@
+// The viewer's session: random gestures of the real Tarvel on the room,
+// each undone gives back the scene and the session that stood before it,
+// byte for byte, and redo gives back the end.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hosting/plugin_directory.h"
+#include "view/view_session.h"
+
+namespace {
+
+std::string RandomGesture(std::mt19937& random) {
+    std::uniform_int_distribution<int> pick(0, 7), node(1, 8), coordinate(-30, 30);
+    const auto number = [&] { return std::to_string(coordinate(random) / 10.0); };
+    switch (pick(random)) {
+        case 0: return "select " + std::to_string(node(random));
+        case 1: {
+            const int first = node(random);
+            return "select " + std::to_string(first) + " " + std::to_string(first % 8 + 1);
+        }
+        case 2: return std::string("radio ") + "XYZ"[node(random) % 3];
+        case 3: return "press Align";
+        case 4: return "rightclick";
+        case 5: return "select 7\npress Pick";
+        default: return "click " + number() + " " + number() + " " + number();
+    }
+}
+
+TEST(ViewSession, UndoGivesBackEachSceneAndSessionThatStood) {
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 random(seed);
+        driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
+        session.Apply("open Tarvel");
+        std::vector<std::string> scenes{session.SceneBytes()}, sessions{session.SessionText()};
+        for (int gesture = 0; gesture < 12; ++gesture) {
+            const driver::ViewState state = session.Apply(RandomGesture(random));
+            ASSERT_FALSE(state.refused) << state.failure;
+            scenes.push_back(session.SceneBytes());
+            sessions.push_back(session.SessionText());
+        }
+        for (std::size_t k = scenes.size() - 1; k > 0; --k) {
+            session.Undo();
+            ASSERT_EQ(session.SceneBytes(), scenes[k - 1]) << "seed " << seed << ", undo to " << k - 1;
+            ASSERT_EQ(session.SessionText(), sessions[k - 1]);
+        }
+        while (session.Redo().redoable > 0) {
+        }
+        EXPECT_EQ(session.SceneBytes(), scenes.back()) << "seed " << seed;
+    }
+}
+
+TEST(ViewSession, RefusedLinesDoNotStand) {
+    driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
+    for (const char* line : {"select 99", "press Pick", "open ./Tarvel.dlu", "save out.gltf", "push Align"}) {
+        const driver::ViewState state = session.Apply(line);
+        EXPECT_TRUE(state.refused) << line;
+        EXPECT_FALSE(state.failure.empty()) << line;
+    }
+    const driver::ViewState state = session.Apply("select 7\nselect 99\nselect 5");
+    EXPECT_TRUE(state.refused);
+    EXPECT_EQ(session.SessionText(), "select 7\n") << "the lines before a refused one stand, those after it do not";
+}
+
+}  // namespace
