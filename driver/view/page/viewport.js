@@ -9,6 +9,7 @@ const SNAP_PIXELS = 10;
 const $ = (id) => document.getElementById(id);
 
 const view = {
+  placements: new Map(), // index -> {world, object} matrices
   pivots: new Map(),  // index -> tripod at the node's pivot
   objects: new Map(), // index -> group placed where the node's object sits
   meshes: [],         // everything a click can hit
@@ -27,10 +28,20 @@ function rowsToMatrix(rows) {
   return new THREE.Matrix4().set(x[0], y[0], z[0], t[0], x[1], y[1], z[1], t[1], x[2], y[2], z[2], t[2], 0, 0, 0, 1);
 }
 
+// Where the host says a node's pivot and object are; tripods and object
+// groups are made when first needed, so a large scene costs its meshes.
 export function placeNode(node) {
-  const scale = new THREE.Matrix4().makeScale(view.pivotScale, view.pivotScale, view.pivotScale);
-  view.pivots.get(node.index)?.matrix.copy(rowsToMatrix(node.world)).multiply(scale);
-  view.objects.get(node.index)?.matrix.copy(rowsToMatrix(node.object));
+  const placement = { world: rowsToMatrix(node.world), object: rowsToMatrix(node.object) };
+  view.placements.set(node.index, placement);
+  view.objects.get(node.index)?.matrix.copy(placement.object);
+  const pivot = view.pivots.get(node.index);
+  if (pivot) placePivot(pivot, placement.world);
+  redraw();
+}
+
+function placePivot(pivot, world) {
+  const scale = view.pivotScale;
+  pivot.matrix.copy(world).multiply(new THREE.Matrix4().makeScale(scale, scale, scale));
 }
 
 // --- The 3D view -------------------------------------------------------
@@ -51,9 +62,18 @@ function setUpView() {
   scene3d.add(sun, marker);
   new ResizeObserver(resize).observe($('viewport'));
   resize();
-  renderer.setAnimationLoop(() => {
+  controls.addEventListener('change', redraw);
+}
+
+// Draws one frame when something has changed: a large scene drawn in
+// software would otherwise keep the page busy.
+let frameAsked = false;
+function redraw() {
+  if (frameAsked) return;
+  frameAsked = true;
+  requestAnimationFrame(() => {
+    frameAsked = false;
     if ($('viewport')) renderer.render(scene3d, camera);
-    else renderer.setAnimationLoop(null);
   });
 }
 
@@ -63,21 +83,31 @@ function resize() {
   renderer.setSize(viewport.clientWidth, viewport.clientHeight);
   camera.aspect = viewport.clientWidth / Math.max(1, viewport.clientHeight);
   camera.updateProjectionMatrix();
+  redraw();
 }
 
-function tripod(size) {
-  const axes = new THREE.AxesHelper(size);
-  axes.matrixAutoUpdate = false;
-  axes.material.depthTest = false;
-  axes.renderOrder = 1;
-  return axes;
+function tripodOf(index) {
+  if (!view.pivots.has(index)) {
+    const axes = new THREE.AxesHelper(1);
+    axes.matrixAutoUpdate = false;
+    axes.material.depthTest = false;
+    axes.renderOrder = 1;
+    placePivot(axes, view.placements.get(index).world);
+    scene3d.add(axes);
+    view.pivots.set(index, axes);
+  }
+  return view.pivots.get(index);
 }
 
-function holder() {
-  const group = new THREE.Group();
-  group.matrixAutoUpdate = false;
-  scene3d.add(group);
-  return group;
+function holderOf(index) {
+  if (!view.objects.has(index)) {
+    const group = new THREE.Group();
+    group.matrixAutoUpdate = false;
+    group.matrix.copy(view.placements.get(index).object);
+    scene3d.add(group);
+    view.objects.set(index, group);
+  }
+  return view.objects.get(index);
 }
 
 // The glTF's pre-order as the tools see it (the root 0, every node before
@@ -118,7 +148,7 @@ function adoptGltf(gltf) {
     if (!carrier) return;
     const parts = carrier.isMesh ? [carrier] : carrier.children.filter(
       (c) => c.isMesh && gltf.parser.associations.get(c)?.nodes === undefined);
-    const group = view.objects.get(index);
+    const group = holderOf(index);
     const toGroup = carrier.matrixWorld.clone().invert();
     for (const part of parts) {
       const mesh = new THREE.Mesh(part.geometry, part.material);
@@ -135,8 +165,9 @@ function adoptGltf(gltf) {
 function addMarkers(size) {
   const geometry = new THREE.BoxGeometry(size, size, size);
   const material = new THREE.MeshStandardMaterial({ color: 0x9a9a9a });
-  for (const [index, group] of view.objects) {
+  for (const index of view.placements.keys()) {
     if (index === 0) continue;
+    const group = holderOf(index);
     const mesh = new THREE.Mesh(geometry, material);
     mesh.userData.node = index;
     group.add(mesh);
@@ -150,7 +181,9 @@ function frame(zUp) {
     group.updateMatrixWorld(true);
     box.expandByObject(group);
   }
-  for (const pivot of view.pivots.values()) box.expandByPoint(new THREE.Vector3().setFromMatrixPosition(pivot.matrix));
+  if (view.showAllPivots) {
+    for (const { world } of view.placements.values()) box.expandByPoint(new THREE.Vector3().setFromMatrixPosition(world));
+  }
   const size = Math.max(1, box.getSize(new THREE.Vector3()).length());
   const centre = box.getCenter(new THREE.Vector3());
   camera.up.set(0, zUp ? 0 : 1, zUp ? 1 : 0);
@@ -226,12 +259,14 @@ function pointUnder(event) {
 function showPoint(found, event) {
   const label = $('pick-label');
   if (!view.pickMode || !found) {
+    if (marker.visible) redraw();
     marker.visible = false;
     label.style.display = 'none';
     return;
   }
   marker.position.copy(found.point);
   marker.visible = true;
+  redraw();
   const rect = $('viewport').getBoundingClientRect();
   label.textContent = [found.point.x, found.point.y, found.point.z].map(numberText).join(' ');
   label.style.left = `${event.clientX - rect.left + 12}px`;
@@ -262,9 +297,9 @@ export function clickText(point) {
 // selected nodes of a glTF scene.
 export function showPivots(selection, pickMode) {
   view.pickMode = pickMode;
-  for (const [index, tripod] of view.pivots) {
-    tripod.visible = view.showAllPivots || selection.includes(index);
-  }
+  for (const tripod of view.pivots.values()) tripod.visible = false;
+  for (const index of view.showAllPivots ? view.placements.keys() : selection) tripodOf(index).visible = true;
+  redraw();
   if (!pickMode) {
     marker.visible = false;
     $('pick-label').style.display = 'none';
@@ -275,20 +310,15 @@ export function showPivots(selection, pickMode) {
 // every node's placement).
 export async function loadScene(state) {
   setUpView();
-  for (const node of state.nodes) {
-    view.objects.set(node.index, holder());
-    view.pivots.set(node.index, tripod(1));
-    scene3d.add(view.pivots.get(node.index));
-  }
   const gltf = state.format === 'glTF' || state.format === 'GLB';
   view.upAxis = gltf ? 'y' : 'z';
+  view.showAllPivots = !gltf;
   for (const node of state.nodes) placeNode(node);
   if (gltf) adoptGltf(await new GLTFLoader().loadAsync(state.scene));
-  view.showAllPivots = !gltf;
   const size = frame(!gltf);
   if (!gltf) addMarkers(size / 40);
   view.pivotScale = size / 25;
-  for (const node of state.nodes) placeNode(node);
   startPicking();
+  redraw();
 }
 
