@@ -124,6 +124,9 @@ TEST_F(NamesFileTest, SaveRoundTripsOrRefusesNamesThatTheFileCannotHold) {
             ++refused;
             EXPECT_EQ(saved.outcome, SaveOutcome::NotReplaced);
             EXPECT_EQ(saved.reason.rfind("node " + std::to_string(bad) + " \"", 0), 0u) << saved.reason;
+            // One short line, however long the name or whatever it holds.
+            EXPECT_EQ(saved.reason.find_first_of("\r\n"), std::string::npos);
+            EXPECT_LT(saved.reason.size(), 250u);
             EXPECT_TRUE(SameBytes(ReadBytes(path_), old));
             EXPECT_EQ(folder_.Entries(), (Names{"names.txt"}));
             continue;
