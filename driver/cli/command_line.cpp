@@ -109,18 +109,18 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
     }
     std::error_code error;
     if (word.empty() || word == "-" || word.find_first_of("./\\") != std::string::npos ||
-        std::filesystem::exists(NativePath(word), error)) {
+        std::filesystem::exists(std::filesystem::symlink_status(NativePath(word), error))) {
         return rows.front();
     }
     throw UsageError("unknown command " + Quoted(word) +
                      (sameButCase ? std::string(" (commands are lower case: did you mean \"") + sameButCase + "\"?)"
-                                  : " (the commands are " + names + "; a session run takes SCENE SESSION)"));
+                                  : " (the commands are " + names + "; a session takes SCENE SESSION)"));
 }
 
 // The arguments after the command's name: as many as it takes, none empty,
 // and SCENE and SESSION no "-" (standard input is not read).
 void CheckPositionals(const CommandRow& command, const std::vector<std::string>& given) {
-    std::string takes = command.name[0] != '\0' ? command.name : "a session run";
+    std::string takes = command.name[0] != '\0' ? command.name : "a session";
     takes += " takes";
     for (const char* positional : command.positionals) {
         takes += std::string(" ") + positional;

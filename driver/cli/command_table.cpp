@@ -141,7 +141,7 @@ std::string CommandsTaking(Option option) {
     std::vector<std::string> names;
     for (const CommandRow& row : CommandTable()) {
         if (std::find(row.options.begin(), row.options.end(), option) != row.options.end()) {
-            names.push_back(row.name[0] != '\0' ? row.name : "a session run");
+            names.push_back(row.name[0] != '\0' ? row.name : "a session");
         }
     }
     std::string text;
