@@ -75,7 +75,7 @@ void BM_RawSceneWrite(benchmark::State& state) {
 void BM_SaveNamesShortcut(benchmark::State& state) {
     SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     driver::Shortcut shortcut;
-    shortcut.command = "save-names";
+    shortcut.kind = driver::ShortcutKind::SaveNames;
     shortcut.names = setup.folder.File("names.txt");
     std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
     for (auto _ : state) {

@@ -44,7 +44,10 @@ struct CommandRow {
     void (*build)(const ParsedArguments& arguments, Invocation& invocation);
 };
 
+// The options in the order --help lists them.
 const std::vector<OptionRow>& OptionTable();
+// The commands, the session run first: it is the command of a command line
+// whose first word names no other. A new command is one row here.
 const std::vector<CommandRow>& CommandTable();
 const OptionRow& RowOf(Option option);
 bool IsJobOption(Option option);
