@@ -143,7 +143,9 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
     fs::remove_all(scratch);
     fs::create_directories(scratch);
     fs::current_path(scratch);
-    for (const auto& [link, target] : {std::pair{"l.svg", "a.json"}, {"l9.json", "n9.txt"}, {"c1", "c2"}, {"c2", "c1"}}) {
+    const std::pair<const char*, const char*> links[] = {
+        {"l.svg", "a.json"}, {"l9.json", "n9.txt"}, {"c1", "c2"}, {"c2", "c1"}};
+    for (const auto& [link, target] : links) {
         fs::create_symlink(target, link);
     }
     const std::vector<Case> onPosix = {
