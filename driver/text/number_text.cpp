@@ -1,6 +1,7 @@
 #include "text/number_text.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -137,6 +138,21 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
 }
 
 NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
+
+NumberProblem ReadSingleNumber(std::string_view text, double& value) {
+    float single = 0;
+    const NumberProblem problem = ReadNumber(text, single);
+    if (problem != NumberProblem::None) {
+        return problem;
+    }
+    double wide = 0;
+    ReadDecimal(text, wide);
+    // Between the largest single-precision number and the halfway point
+    // above it, a double could round up to that halfway point and narrow
+    // to an infinity.
+    value = std::fabs(wide) <= FLT_MAX ? wide : static_cast<double>(single);
+    return NumberProblem::None;
+}
 
 std::string NumberProblemText(std::string_view text, NumberProblem problem) {
     const std::string quoted = Quoted(std::string(text));
