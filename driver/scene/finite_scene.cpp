@@ -9,10 +9,10 @@ std::optional<NonFiniteNode> FirstNonFiniteNode(standin::StandinScene& scene) {
     for (std::size_t index = 0; index < nodes.size(); ++index) {
         const standin::StandinNode& node = *nodes[index];
         if (!standin::IsFinite(node.Transform())) {
-            return NonFiniteNode{index, &node, "its transform holds a number that is not finite"};
+            return NonFiniteNode{index, &node, "its transform is not finite"};
         }
         if (!standin::IsFinite(node.ObjectOffset())) {
-            return NonFiniteNode{index, &node, "its object's offset holds a number that is not finite"};
+            return NonFiniteNode{index, &node, "its object offset is not finite"};
         }
     }
     return std::nullopt;
