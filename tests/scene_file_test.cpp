@@ -227,3 +227,20 @@ TEST(SceneWriters, WriteEveryFiniteFloatSoThatItReadsBackExactly) {
         }
     }
 }
+
+// Just below the halfway point between the largest float and the next power
+// of two: single precision rounds it down to the largest float, although
+// its nearest double is that halfway point, which would narrow to infinity.
+TEST(SceneReaders, ReadANumberThatRoundsToTheLargestFloatAsThatFloatInEveryFormat) {
+    const std::string largest = "340282356779733661637539395458142568447";
+    const std::string texts[] = {
+        "{\"root\": " + Node("Scene Root", ", \"children\": [{\"name\": \"Far\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" +
+                                               largest + ",0,0]]}]") + "}",
+        R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}], "nodes": [{"translation": [)" + largest +
+            ", 0, 0]}]}",
+    };
+    for (const std::string path : {"far.json", "far.gltf"}) {
+        const auto file = driver::ParseScene(texts[path == "far.gltf"], path);
+        EXPECT_EQ(file->Document().scene->PreOrder()[1]->Transform().row[3].x, FLT_MAX) << path;
+    }
+}
