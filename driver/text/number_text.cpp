@@ -140,17 +140,20 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
 NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
 
 NumberProblem ReadSingleNumber(std::string_view text, double& value) {
-    float single = 0;
-    const NumberProblem problem = ReadNumber(text, single);
-    if (problem != NumberProblem::None) {
+    double wide = 0;
+    const NumberProblem problem = ReadDecimal(text, wide);
+    if (problem == NumberProblem::None && std::fabs(wide) <= FLT_MAX) {
+        value = wide;
         return problem;
     }
-    double wide = 0;
-    ReadDecimal(text, wide);
-    // Between the largest single-precision number and the halfway point
-    // above it, a double could round up to that halfway point and narrow
-    // to an infinity.
-    value = std::fabs(wide) <= FLT_MAX ? wide : static_cast<double>(single);
+    // Beyond the largest float, single precision decides from the text:
+    // the nearest double may be the halfway point above the largest float,
+    // which narrows to an infinity, when the text itself lies below it.
+    float single = 0;
+    if (problem == NumberProblem::NotANumber || ReadNumber(text, single) != NumberProblem::None) {
+        return problem == NumberProblem::NotANumber ? problem : NumberProblem::NotFinite;
+    }
+    value = single;
     return NumberProblem::None;
 }
 
