@@ -192,6 +192,20 @@ TEST(SceneWriters, RefuseANumberThatIsNotFiniteNamingTheNodeAlikeInEveryFormat) 
             EXPECT_EQ(reasons[0], reasons[1]);
         }
     }
+    // Finite places whose difference, a glTF node's local transform, is not.
+    const auto file = driver::ParseScene(kChairs[1].bytes, kChairs[1].path);
+    NodeMatrix place;
+    for (const float x : {-3e38f, 3e38f}) {
+        place.row[3].x = x;
+        file->Document().scene->PreOrder()[x < 0 ? 1 : 2]->SetTransform(place);
+    }
+    try {
+        file->Write("out.gltf", {});
+        ADD_FAILURE() << "written";
+    } catch (const driver::SceneFileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "out.gltf: node 2 \"Leg\" (nodes[1]): a number of its glTF transform is not finite in single precision");
+    }
 }
 
 // Any finite single-precision value, the largest, the smallest and

@@ -219,7 +219,11 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
         sceneChanges.push_back({"name", root.Name().empty() ? std::nullopt : std::optional(JsonString(root.Name()))});
     }
     for (std::size_t index = 1; index < order_.size(); ++index) {
-        WriteNode(index, path);
+        try {
+            WriteNode(index, path);
+        } catch (const NotFiniteNumber&) {
+            Fail(path, index, "a number of its glTF transform is not finite in single precision");
+        }
     }
 
     TextEdits edits;
