@@ -27,7 +27,8 @@ class SceneFile;
 struct SceneFormat {
     // The format's name as messages give it: "scene file", "glTF", "GLB".
     const char* name;
-    // How messages say that a scene is in the format: "the scene is glTF".
+    // What follows "the scene is" in messages: "glTF", "in the project's own
+    // format".
     const char* sceneIs;
     // The bytes every file of the format begins with, where it has such:
     // they tell the format whatever the file is called.
