@@ -11,6 +11,7 @@
 
 #include "bench_support.h"
 #include "hosting/plugin_directory.h"
+#include "scene/project/scene_file.h"
 #include "scene/scene_format.h"
 #include "session/session_check.h"
 #include "hosting/session_host.h"
