@@ -122,6 +122,12 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     if (session.OutputPath().empty()) {
         return AnswerError(response, 409, "no file to save to: give its path");
     }
+    // As a session's run writes nothing when it is not done, so that the
+    // session downloaded always replays to the file saved.
+    if (!session.Failure().empty()) {
+        return AnswerError(response, 409, "not saved: the session is not done: " + session.Failure() +
+                                              " (undo what failed)");
+    }
     session.Save();
     AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) + "}");
 }

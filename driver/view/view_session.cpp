@@ -4,7 +4,6 @@
 #include "view/view_session.h"
 
 #include <algorithm>
-#include <set>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -288,5 +287,7 @@ std::string ViewSession::SceneBytes() {
 void ViewSession::Save() { WriteOutputFiles({{outputPath_, SceneBytes()}}); }
 
 std::string ViewSession::FormatName() const { return live_->file->FormatName(); }
+
+std::string ViewSession::Failure() const { return live_->replay->Failure(); }
 
 }  // namespace driver

@@ -80,6 +80,8 @@ public:
     void SetOutputPath(const std::string& path);
     const std::string& OutputPath() const { return outputPath_; }
     std::string FormatName() const;
+    // Why the standing session would not be done ("ORIGIN: WHAT"), or "".
+    std::string Failure() const;
     // The files that the scene refers to (buffers, images), as read.
     const std::vector<std::string>& ReferencedFiles() const { return referenced_; }
     const std::string& ScenePath() const { return scenePath_; }
