@@ -123,7 +123,7 @@ int RunView(const std::vector<std::string>& arguments) {
     try {
         parsed = ParseViewArguments(arguments);
     } catch (const ViewUsageError& e) {
-        std::cerr << "morvane-host: view: " << e.what() << "\nTry 'morvane-host --help' for more information.\n";
+        std::cerr << "morvane-host: view: " << e.what() << "; try morvane-host --help\n";
         return 2;
     }
     try {
