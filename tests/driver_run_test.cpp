@@ -29,7 +29,9 @@ NodeMatrix Scaled(float factor, const Point3& position) {
     return matrix;
 }
 
-std::vector<std::string> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
+using driver::Aspect;
+
+std::vector<Aspect> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
     return driver::CompareStates(0, before, after).aspects;
 }
 
@@ -111,19 +113,19 @@ TEST(DriverRun, ChangesAreFoundByTheValuesThemselves) {
 
     driver::NodeState moved = huge;
     moved.transform.row[3].x = 1.0000001f;
-    EXPECT_EQ(Aspects(huge, moved), std::vector<std::string>{"position"}) << "the smallest step counts";
+    EXPECT_EQ(Aspects(huge, moved), std::vector<Aspect>{Aspect::Position}) << "the smallest step counts";
 
     driver::NodeState doubled = huge;
     doubled.transform = Scaled(6e19f, {1, 2, 3});
-    EXPECT_EQ(Aspects(huge, doubled), std::vector<std::string>{"scale"});
+    EXPECT_EQ(Aspects(huge, doubled), std::vector<Aspect>{Aspect::Scale});
 
     driver::NodeState turnedObject = huge;
     std::swap(turnedObject.objectWorld.row[0], turnedObject.objectWorld.row[1]);
-    EXPECT_EQ(Aspects(huge, turnedObject), std::vector<std::string>{"object"}) << "not only the object's position";
+    EXPECT_EQ(Aspects(huge, turnedObject), std::vector<Aspect>{Aspect::Object}) << "not only the object's position";
 
     driver::NodeState renamed = huge;
     renamed.name = "Huge ";
-    EXPECT_EQ(Aspects(huge, renamed), std::vector<std::string>{"name"});
+    EXPECT_EQ(Aspects(huge, renamed), std::vector<Aspect>{Aspect::Name});
 }
 
 // A chain a hundred thousand nodes deep, with a namesake of its deepest

@@ -6,6 +6,7 @@
 #include "files/display_path.h"
 #include "hosting/file_dialog_user.h"
 #include "session/name_pattern.h"
+#include "text/count_text.h"
 #include "text/name_text.h"
 #include "files/output_file.h"
 #include "session/session.h"
@@ -66,7 +67,7 @@ private:
         for (const std::size_t index : select.indices) {
             if (index >= count) {
                 Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
-                     std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
+                     Counted(count, "node") + ", 0 to " + std::to_string(count - 1) + ")");
             }
         }
     }
@@ -130,8 +131,11 @@ private:
             Fail("save " + keep.path + ": it is " + clash);
         }
     }
-    template <class Other>
-    void CheckOne(const Other&) const {}
+    // Nothing to check before the run: a click, an end of the pick mode or
+    // a print without an effect is reported when it runs.
+    void CheckOne(const ClickViewport&) const {}
+    void CheckOne(const EndPickMode&) const {}
+    void CheckOne(const PrintNodes&) const {}
 
     void HasCaption(const char* verb, const std::string& caption, const std::vector<std::string>* known,
                     const char* kind) const {
