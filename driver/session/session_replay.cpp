@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "files/display_path.h"
+#include "hosting/window_records.h"
 #include "session/effect_reports.h"
 #include "standin/standin_custom_button.h"
 #include "text/count_text.h"
@@ -142,6 +143,7 @@ void SessionReplay::Replay(const Action& action) {
         report_.Note("nothing happens");
     }
     action_ = nullptr;
+    ForgetDeliveredMessages();
 }
 
 bool SessionReplay::Finish() {
