@@ -19,7 +19,8 @@ struct Origin {
     std::string Text() const { return line > 0 ? source + ":" + std::to_string(line) : source; }
 };
 
-// What a user does in the host, one value for each kind of action.
+// What a user does in the host, one value for each kind of action. Each
+// kind has its verb in the session language (verb_table.h).
 struct OpenTool {
     std::string plugin;  // a bare name ("Tarvel") or a path to a library
 };
@@ -63,7 +64,7 @@ struct Action {
 };
 
 // The action as the session language writes it ("press Align"), control
-// bytes shown as \xHH.
+// bytes shown as \xHH (verb_table.cpp).
 std::string ActionText(const ActionValue& action);
 
 }  // namespace driver

@@ -15,7 +15,8 @@ namespace driver {
 //
 // A new verb is a new action in action.h, a row in verb_table.cpp, and a
 // check and a replay of the action (session_check.cpp, session_replay.cpp),
-// which do not compile without them.
+// which do not compile without them; the docs' table is
+// VerbTableMarkdown(), which a test finds in docs/sessions.md.
 struct Verb {
     const char* name;       // "open"
     const char* arguments;  // as the docs write them: "PLUGIN"; "" for none
