@@ -5,9 +5,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+#include "files/run_files.h"
 #include "session/name_pattern.h"
 #include "text/name_text.h"
 #include "scene/node_state.h"
@@ -168,3 +175,31 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
     const std::unique_ptr<driver::SceneFile> read = driver::ParseScene(file->Write("out.json", {}), "out.json");
     EXPECT_EQ(read->Document().scene->PreOrder().back()->Transform().GetTrans(), Point3(7, 8, 9));
 }
+
+#if !defined(_WIN32)  // symbolic links need a privilege there
+// The files of a run are one through hard and symbolic links and other
+// spellings of a path, existing or not; files at other places never are.
+TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("morvane-run-files-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "a.json") << "{}";
+    std::ofstream(folder / "b.json") << "{}";
+    fs::create_hard_link(folder / "a.json", folder / "hard.json");
+    fs::create_symlink(folder / "b.json", folder / "soft.json");
+    const std::string at = folder.string() + "/";
+    using Use = driver::RunFiles::Use;
+    driver::RunFiles files;
+    for (const char* name : {"a.json", "b.json", "new.json", "sub/other.json"}) {
+        ASSERT_EQ(files.Add(at + name, Use::Written, name), "");
+    }
+    EXPECT_EQ(files.Add(at + "hard.json", Use::OnlyRead, "hard"), "a.json");
+    EXPECT_EQ(files.Add(at + "soft.json", Use::OnlyRead, "soft"), "b.json");
+    EXPECT_EQ(files.Add(at + "sub/../new.json", Use::OnlyRead, "new"), "new.json");
+    EXPECT_EQ(files.Add(at + "./sub/other.json", Use::ToolWrites, "other"), "sub/other.json");
+    EXPECT_EQ(files.Add(at + "sub/new.json", Use::Written, "elsewhere"), "");
+    EXPECT_EQ(files.Add(at + "hard.json", Use::ToolReads, "names"), "a.json");
+    fs::remove_all(folder);
+}
+#endif
