@@ -24,10 +24,12 @@ std::string QuotedList(const std::vector<std::string>& items) {
     return joined.empty() ? "none" : joined;
 }
 
+}  // namespace
+
 // What the check knows of the run at the action it looks at.
-class Checker {
+class SessionChecker::Impl {
 public:
-    Checker(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
+    Impl(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
 
     void Check(Action& action) {
         origin_ = &action.origin;
@@ -153,10 +155,14 @@ private:
     std::string openedAt_;
 };
 
-}  // namespace
+SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::make_unique<Impl>(host, files)) {}
+
+SessionChecker::~SessionChecker() = default;
+
+void SessionChecker::Check(Action& action) { impl_->Check(action); }
 
 void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files) {
-    Checker checker(host, files);
+    SessionChecker checker(host, files);
     for (Action& action : actions) {
         checker.Check(action);
     }
