@@ -28,8 +28,10 @@ public:
 //   std::vector<Action> actions = ParseSession(lines, "viewer");
 //   CheckSession(actions, host, files);           // session_check.h
 //   SessionReplay replay(host, transcript, ...);  // session_replay.h
-//   replay.Run(actions);  // or Replay(action) one at a time, then Finish()
-// and the transcript's lines are what the run did (transcript.h).
+//   replay.Run(actions);
+// and the transcript's lines are what the run did (transcript.h). Actions
+// that come one at a time go through SessionChecker::Check and
+// SessionReplay::Replay each, and SessionReplay::Finish at the end.
 std::vector<Action> ParseSession(const std::string& text, const std::string& source);
 std::vector<Action> ReadSession(const std::string& path);
 
