@@ -21,6 +21,7 @@
 #include "text/number_text.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
+#include "session/session.h"
 #include "session/session_check.h"
 #include "hosting/session_host.h"
 #include "session/session_replay.h"
@@ -203,3 +204,39 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     fs::remove_all(folder);
 }
 #endif
+
+// A front end that checks and replays each action as it comes gets the
+// transcript of the whole session run at once.
+TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
+    const std::string scene = "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+                              "\"children\": [{\"name\": \"A\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]]}, "
+                              "{\"name\": \"A\", \"transform\": [[0,1,0],[-1,0,0],[0,0,2],[4,5,6]]}]}}";
+    const std::vector<driver::Action> session = driver::ParseSession(
+        "open Tarvel\nselect 1\npress Align\nradio Y\npress Pick\nclick 0 0 0\nclick 0 1 0\nanswer x\nclose\n", "s");
+    std::string transcripts[2];
+    for (const bool oneAtATime : {false, true}) {
+        const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(scene, "scene.json");
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::RunFiles files;
+        std::ostringstream out;
+        driver::Transcript transcript(out);
+        driver::SessionReplay replay(host, transcript, false, false);
+        std::vector<driver::Action> actions = session;
+        if (oneAtATime) {
+            driver::SessionChecker checker(host, files);
+            for (driver::Action& action : actions) {
+                checker.Check(action);
+                replay.Replay(action);
+            }
+            EXPECT_TRUE(replay.Finish());
+        } else {
+            driver::CheckSession(actions, host, files);
+            EXPECT_TRUE(replay.Run(actions));
+        }
+        transcripts[oneAtATime ? 1 : 0] = out.str();
+    }
+    EXPECT_EQ(transcripts[1], transcripts[0]);
+    EXPECT_NE(transcripts[0].find("changed node 1 \"A\": position, orientation, scale, object"), std::string::npos)
+        << transcripts[0];
+    EXPECT_NE(transcripts[0].find("end: the answer of line 8 was never asked for"), std::string::npos);
+}
