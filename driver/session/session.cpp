@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "files/input_file.h"
 #include "session/session_line.h"
 #include "session/verb_table.h"
@@ -43,9 +45,11 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
         rest.remove_prefix(kByteOrderMark.size());
     }
     std::vector<Action> actions;
+    actions.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
+    const auto shared = std::make_shared<const std::string>(source);
     for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
         const std::size_t end = rest.find('\n');
-        ParseLine(rest.substr(0, end), Origin{source, lineNumber}, actions);
+        ParseLine(rest.substr(0, end), Origin{shared, lineNumber}, actions);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
     return actions;
