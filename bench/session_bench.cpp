@@ -68,6 +68,17 @@ void BM_SessionSelectingMany(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// Names without wildcards, each fitting a pair of namesakes.
+void BM_SessionSelectingManyByName(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::string session = "select-name";
+    for (int i = 0; i < count / 2; ++i) {
+        session += " N" + std::to_string(i);
+    }
+    RunSession(state, FlatScene(count), session + "\n");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // A user's work repeated: select a pair, align it, move a pivot by
 // picking, in lines of every kind.
 void BM_SessionOfManyActions(benchmark::State& state) {
@@ -85,4 +96,5 @@ void BM_SessionOfManyActions(benchmark::State& state) {
 
 BENCHMARK(BM_SessionOfSaves)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionSelectingMany)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionSelectingManyByName)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionOfManyActions)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

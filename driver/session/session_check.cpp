@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "files/display_path.h"
 #include "hosting/file_dialog_user.h"
@@ -74,28 +76,48 @@ private:
         }
     }
     // The names are those the nodes have now, before anything has run.
-    void CheckOne(SelectNamed& select) const {
+    void CheckOne(SelectNamed& select) {
         const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
-        std::vector<bool> taken(nodes.size(), false);
+        std::unordered_set<std::size_t> taken;
         select.indices.clear();
         for (const std::string& pattern : select.patterns) {
-            bool found = false;
-            for (std::size_t k = 1; k < nodes.size(); ++k) {
-                if (NameMatches(pattern, nodes[k]->Name())) {
-                    found = true;
-                    if (!taken[k]) {
-                        taken[k] = true;
-                        select.indices.push_back(k);
-                    }
+            const std::vector<std::size_t> fitting = Fitting(pattern);
+            for (const std::size_t k : fitting) {
+                if (taken.insert(k).second) {
+                    select.indices.push_back(k);
                 }
             }
-            if (!found) {
+            if (fitting.empty()) {
                 Fail(NameMatches(pattern, nodes[0]->Name())
                          ? "only node 0 " + Quoted(nodes[0]->Name()) + ", the scene root, has a name that matches " +
                                Quoted(pattern) + ", and the root cannot be selected"
                          : "no node has a name that matches " + Quoted(pattern));
             }
         }
+    }
+    // The nodes whose names fit `pattern`, in pre-order, the root left out.
+    // A name without wildcards is looked up, so that many names are found
+    // in a time that follows their number, not their number times the
+    // scene's size.
+    std::vector<std::size_t> Fitting(const std::string& pattern) {
+        const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
+        if (pattern.find_first_of("*?") == std::string::npos) {
+            if (!named_) {
+                for (std::size_t k = 1; k < nodes.size(); ++k) {
+                    byName_[nodes[k]->Name()].push_back(k);
+                }
+                named_ = true;
+            }
+            const auto found = byName_.find(pattern);
+            return found == byName_.end() ? std::vector<std::size_t>() : found->second;
+        }
+        std::vector<std::size_t> fitting;
+        for (std::size_t k = 1; k < nodes.size(); ++k) {
+            if (NameMatches(pattern, nodes[k]->Name())) {
+                fitting.push_back(k);
+            }
+        }
+        return fitting;
     }
     void CheckOne(const AnswerDialog& answer) { answers_.push_back(answer.cancel ? "" : answer.path); }
     // A press of a names tool's button takes the next answer, if any.
@@ -153,6 +175,8 @@ private:
     const Origin* origin_ = nullptr;
     const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
+    std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name
+    bool named_ = false;
 };
 
 SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::make_unique<Impl>(host, files)) {}
