@@ -24,7 +24,6 @@ public:
         : verb_(verb), argument_(argument), origin_(std::move(origin)) {}
 
     const std::string& Verb() const { return verb_; }
-    const Origin& Where() const { return origin_; }
     // The argument, as it is; "" for none.
     const std::string& Argument() const { return argument_; }
     // The argument, refusing a line without one ("\"open\" needs an argument").
