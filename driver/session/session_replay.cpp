@@ -152,7 +152,6 @@ bool SessionReplay::Finish() {
                         (answer.origin.line > 0 ? "line " + std::to_string(answer.origin.line) : answer.origin.Text()) +
                         " was never asked for");
     }
-    answers_.clear();
     return report_.Failure().empty();
 }
 

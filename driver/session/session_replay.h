@@ -38,12 +38,14 @@ public:
 
     // Runs the actions in order, then Finish(); false when the run was not
     // done, and Failure() says why ("ORIGIN: WHAT", for the first reason).
+    // A front end may run more actions afterwards, in further calls.
     bool Run(const std::vector<Action>& actions);
     // One action with its transcript lines, for a front end that runs its
     // actions as they come.
     void Replay(const Action& action);
-    // The end of the run: the answers that no dialog asked for. True when
-    // the run was done.
+    // The end lines of the run so far: the answers that no dialog has asked
+    // for (they stay for the dialogs of later actions). True when the run
+    // was done.
     bool Finish();
     const std::string& Failure() const { return report_.Failure(); }
 
