@@ -7,7 +7,7 @@
 
 #include "bench_support.h"
 #include "scene/node_state.h"
-#include "scene/scene_svg.h"
+#include "scene/svg/scene_svg.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ struct DrawSetup {
 
 void DrawSvg(benchmark::State& state, const driver::SceneSnapshot& snapshot) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(driver::DrawSceneSvg(snapshot, snapshot));
+        benchmark::DoNotOptimize(driver::DrawSceneSvg(snapshot, snapshot, driver::UpAxis::Z));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scene/project/scene_file.h"
+#include "scene/up_axis.h"
 #include "standin/standin_scene.h"
 
 namespace driver {
@@ -43,6 +44,10 @@ public:
     // naming the node, for a scene this format cannot hold; nothing is
     // written then.
     virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+
+    // The world axis that points up in this format's scenes, which the
+    // pictures of --svg draw up the page.
+    virtual UpAxis Up() const { return UpAxis::Z; }
 
     // The files that the scene's file refers to, such as a glTF file's
     // buffers and images, which the scene needs as they are.

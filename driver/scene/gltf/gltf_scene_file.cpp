@@ -116,6 +116,7 @@ public:
                     : "the scene is glTF, which is written to a .gltf file";
     }
     std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
+    UpAxis Up() const override { return UpAxis::Y; }
     std::vector<std::string> ReferencedFiles() const override {
         std::vector<std::string> files;
         for (const UriEntry& uri : model_.uris) {
