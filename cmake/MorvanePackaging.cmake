@@ -38,7 +38,7 @@ install(DIRECTORY docs examples DESTINATION ${MORVANE_INSTALL_DOCDIR} PATTERN CM
 
 set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR Morvane)
-set(CPACK_PACKAGE_CONTACT "Morvane developers <dev@morvane.local>")
+set(CPACK_PACKAGE_CONTACT "Morvane developers <dev@morvane.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Pivot and node-name utility plug-ins for a 3D modelling host")
 # One line of the package's description a line of this text (Debian wants
 # them at most 80 characters long).
@@ -57,13 +57,17 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
     set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-    # The dependencies, from the libraries that the files need (dpkg-shlibdeps).
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # Without these, cpack would call ldconfig after installing and
-    # removing, as for libraries in /usr/lib; those in /usr/lib/morvane are
-    # private to morvane-host.
-    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/debian/postinst"
-                                           "${PROJECT_SOURCE_DIR}/packaging/debian/postrm")
-    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+    # The dependencies, from the libraries that the files need.
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/MorvaneCPackProject.cmake" CONTENT "\
+set(MORVANE_DEB_FILES \"$<TARGET_FILE:morvane-host>;$<TARGET_FILE:Tarvel>;$<TARGET_FILE:Velkora>;\
+$<TARGET_FILE:morvane_standin>;$<TARGET_FILE:morvane_win32>\")
+set(MORVANE_DEB_LIBDIR \"$<TARGET_FILE_DIR:morvane_standin>\")
+set(MORVANE_DEB_WORK_DIR \"${CMAKE_BINARY_DIR}/shlibdeps\")
+include(\"${PROJECT_SOURCE_DIR}/cmake/MorvaneDebianDepends.cmake\")
+")
+    set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/MorvaneCPackProject.cmake")
+    # The package is for users of this project, not an upload to Debian,
+    # so its first changelog entry closes no bug (see the overrides).
+    install(FILES packaging/debian/lintian-overrides DESTINATION share/lintian/overrides RENAME morvane)
 endif()
 include(CPack)
