@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/project/scene_file.h"
+#include "scene/scene_error.h"
 #include "scene/svg/scene_svg.h"
 #include "scene/svg/svg_labels.h"
 

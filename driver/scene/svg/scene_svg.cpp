@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "scene/project/scene_file.h"
+#include "scene/scene_error.h"
 #include "scene/svg/svg_labels.h"
 #include "scene/svg/svg_markup.h"
 #include "scene/svg/svg_panel.h"
