@@ -100,8 +100,8 @@ std::vector<std::string> Notes(const std::vector<std::pair<std::string, svg::Pan
     if (!omitted.empty()) {
         notes.push_back("Labels left out for lack of room: " + omitted + ".");
     }
-    const std::size_t dotted = panels.empty() ? 0 : std::max(panels.front().second.dottedNodes,
-                                                             panels.back().second.dottedNodes);
+    // Every panel dots the same nodes: those beyond the first ones.
+    const std::size_t dotted = panels.empty() ? 0 : panels.front().second.dottedNodes;
     if (dotted > 0) {
         notes.push_back("The " + std::to_string(dotted) + (dotted == 1 ? " node" : " nodes") + " after the first " +
                         std::to_string(svg::kMarkedNodes) + " are shown as dots, without labels.");

@@ -17,7 +17,7 @@ constexpr std::size_t kLabelColumns = 32;  // longer names are shortened
 
 // The path data of one kind of mark, drawn as one element.
 struct Paths {
-    std::string links, trails, was, squares, changedSquares, arms[3], dots, leaders;
+    std::string links, trails, trailStarts, squares, changedSquares, arms[3], dots, leaders;
 };
 
 void MoveTo(std::string& path, double x, double y) {
@@ -75,7 +75,7 @@ public:
         AppendPath(svg, paths_.links, "fill=\"none\" stroke=\"#888\" stroke-dasharray=\"3,3\"");
         AppendPath(svg, paths_.trails,
                    "fill=\"none\" stroke=\"" + std::string(kChanged) + "\" stroke-width=\"1.5\" stroke-dasharray=\"5,4\"");
-        AppendPath(svg, paths_.was, "fill=\"none\" stroke=\"" + std::string(kChanged) + "\"");
+        AppendPath(svg, paths_.trailStarts, "fill=\"none\" stroke=\"" + std::string(kChanged) + "\"");
         AppendPath(svg, paths_.squares, "fill=\"#d0d0d0\" stroke=\"#666\"");
         AppendPath(svg, paths_.changedSquares,
                    "fill=\"#d0d0d0\" stroke=\"" + std::string(kChanged) + "\" stroke-width=\"2\"");
@@ -123,8 +123,8 @@ private:
             if (std::hypot(px - wx, py - wy) > 2) {
                 LineTo(paths_.trails, wx, wy, px, py);
                 occupancy_.MarkSegment(wx, wy, px, py, 2);
-                MoveTo(paths_.was, wx - 3, wy);
-                paths_.was += "a3 3 0 1 0 6 0a3 3 0 1 0-6 0";
+                MoveTo(paths_.trailStarts, wx - 3, wy);
+                paths_.trailStarts += "a3 3 0 1 0 6 0a3 3 0 1 0-6 0";
                 occupancy_.Mark({wx - 5, wy - 5, wx + 5, wy + 5});
             }
         }
