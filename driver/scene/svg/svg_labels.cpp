@@ -20,8 +20,8 @@ constexpr int kColumns = 4;
 constexpr int kRows = 24;  // above and below the marker
 
 // A place relative to the marker: the box's left edge at `dx` (on the
-// right, side 1) or its right edge at -`dx` (on the left, side -1), its
-// vertical centre at `dy`.
+// right, side 1), its right edge at -`dx` (on the left, side -1) or its
+// middle over the marker (side 0); its vertical centre at `dy`.
 struct Offset {
     int side;
     double dx, dy;
@@ -32,8 +32,12 @@ struct Offset {
 const std::vector<Offset>& Offsets() {
     static const std::vector<Offset> offsets = [] {
         const double corner = kNear + kHeight / 2;
-        std::vector<Offset> list = {{1, kNear, -corner}, {1, kNear, corner}, {-1, kNear, -corner},
-                                    {-1, kNear, corner}};
+        std::vector<Offset> list = {{1, kNear, -corner},
+                                    {1, kNear, corner},
+                                    {-1, kNear, -corner},
+                                    {-1, kNear, corner},
+                                    {0, 0, -(kArmLength + 2 + kHeight / 2)},
+                                    {0, 0, corner}};
         std::vector<Offset> far;
         for (int column = 0; column < kColumns; ++column) {
             for (int row = -kRows; row <= kRows; ++row) {
@@ -59,7 +63,7 @@ std::optional<LabelPlace> FindLabelPlace(double px, double py, double width, con
                                          const PlacedLabels& placed) {
     for (const Offset& offset : Offsets()) {
         LabelPlace place;
-        place.x = offset.side > 0 ? px + offset.dx : px - offset.dx - width;
+        place.x = offset.side > 0 ? px + offset.dx : offset.side < 0 ? px - offset.dx - width : px - width / 2;
         place.baseline = py + offset.dy + kHeight / 2 - kDescent;
         place.box = {place.x - 1, place.baseline - kAscent, place.x + width + 1, place.baseline + kDescent};
         if (occupancy.Covers(place.box) || !placed.Fits(place.box)) {
