@@ -19,12 +19,14 @@ native: deps
 	cmake --build --preset native -j $(JOBS)
 
 # What the demonstration runs, in the native build folder: morvane-host,
-# the two plug-ins and the stand-in host, without the test programs.
+# the two plug-ins and the stand-in host, without the test programs. A new
+# build folder is configured without them (their packages may be missing);
+# one made before keeps its settings, and `make native` turns them on.
 DEMO_TARGETS := morvane-host Tarvel Velkora morvane_standin
 
 demo-build:
 	@bash scripts/install-deps.sh demo
-	cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
+	test -f build/native/CMakeCache.txt || cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
 	cmake --build --preset native -j $(JOBS) --target $(DEMO_TARGETS)
 
 sanitize: deps
