@@ -1,5 +1,6 @@
 #include "view/view_command.h"
 
+#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
@@ -99,8 +100,14 @@ void EndSignalThread(std::thread& waiter) {
 
 int Serve(const ViewArguments& arguments) {
     const std::string plugins = PluginDirectory();
+    const std::string page = ViewerPageDirectory(plugins);
+    if (!std::ifstream(page + "/index.html")) {
+        std::cerr << "morvane-host: view: the viewer's page is not in " << page
+                  << " (a build makes it with the target viewer_page)\n";
+        return 1;
+    }
     ViewSession session(arguments.scene, plugins, arguments.output);
-    ViewServer server(session, ViewerPageDirectory(plugins));
+    ViewServer server(session, page);
     if (server.Bind(arguments.port) < 0) {
         std::cerr << "morvane-host: view: cannot listen on 127.0.0.1 port " << arguments.port << "\n";
         return 1;

@@ -35,8 +35,9 @@ add_custom_command(OUTPUT ${viewer_three_outputs}
     ${viewer_three_copies}
     DEPENDS ${PROJECT_SOURCE_DIR}/tools/viewer/package-lock.json
     COMMENT "Viewer page: three.js from tools/viewer")
+# Part of every full build, though not of morvane-host's own (make demo
+# builds that alone, without npm).
 add_custom_target(viewer_page ALL DEPENDS ${viewer_outputs} ${viewer_three_outputs})
-add_dependencies(morvane-host viewer_page)
 
 if(WIN32)
     set(MORVANE_INSTALL_VIEWERDIR viewer)
