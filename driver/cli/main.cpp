@@ -16,6 +16,7 @@
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"
+#include "temporary_files.h"
 
 namespace {
 
@@ -67,10 +68,14 @@ int Run(const driver::Invocation& invocation) {
     }
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
-    driver::WriteOutputFiles(files);
-    for (const driver::OutputFile& file : files) {
-        if (file.path != "-") {
-            transcript.Written(file.path);
+    const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].path != "-") {
+            transcript.Written(files[i].path);
+        }
+        if (!inPlace[i].empty()) {
+            std::cerr << "morvane-host: " << driver::Quoted(files[i].path) << " was written in place ("
+                      << inPlace[i] << ")\n";
         }
     }
     driver::FlushStandardOutput();
@@ -80,6 +85,8 @@ int Run(const driver::Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An interrupted run leaves every file it writes as it was.
+    safewrite::ExitOnInterrupt();
 #if defined(SIGXFSZ)
     // A write beyond the file size limit then fails with EFBIG, which the
     // tools report (and a save cleans up after), instead of ending the run.

@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 #include "files/native_path.h"
 #include "files/system_reason.h"
+#include "replacement.h"
+#include "temporary_files.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -25,8 +28,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void FailToWrite(const std::string& path, int error) {
-    throw OutputFileError(path + ": cannot be written: " + SystemReason(error != 0 ? error : EIO));
+// The temporaries' names begin ".~morvane-".
+constexpr const char* kTemporaryTag = "morvane";
+
+[[noreturn]] void FailToWrite(const std::string& path, safewrite::Error error) {
+    throw OutputFileError(path + ": cannot be written: " + safewrite::ReasonOf(error));
+}
+
+using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
+
+// Commits the staged files that are (or are not) written in place.
+void CommitAll(const std::vector<OutputFile>& files, Staged& staged, bool inPlace, std::vector<std::string>& reasons) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (staged[i] && staged[i]->InPlace() == inPlace) {
+            if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
+                FailToWrite(files[i].path, error);
+            }
+            reasons[i] = staged[i]->InPlaceReason();
+        }
+    }
 }
 
 }  // namespace
@@ -64,26 +84,38 @@ void FlushStandardOutput() {
     }
 }
 
-void WriteOutputFiles(const std::vector<OutputFile>& files) {
+std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) {
+    // Every file is written to its temporary first, so that a failure (or
+    // an interrupt) leaves all of them as they were; then all are renamed
+    // at once, and the files that must be written in place come last.
+    Staged staged(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].path == "-") {
+            continue;
+        }
+        staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
+        safewrite::Replacement& file = *staged[i];
+        if (!file.IsOpen()) {
+            FailToWrite(files[i].path, file.OpenError());
+        }
+        if (const safewrite::Error error = file.Stage({files[i].text}); error != safewrite::Error::None) {
+            FailToWrite(files[i].path, error);
+        }
+    }
     for (const OutputFile& file : files) {
         if (file.path == "-") {
             std::cout << file.text;
             FlushStandardOutput();
-            continue;
-        }
-        errno = 0;
-        std::FILE* out = std::fopen(file.path.c_str(), "wb");
-        if (out == nullptr) {
-            FailToWrite(file.path, errno);
-        }
-        const bool whole = std::fwrite(file.text.data(), 1, file.text.size(), out) == file.text.size() &&
-                           std::fflush(out) == 0;
-        const int error = errno;
-        const bool closed = std::fclose(out) == 0;
-        if (!whole || !closed) {
-            FailToWrite(file.path, whole ? errno : error);
         }
     }
+    std::vector<std::string> inPlace(files.size());
+    {
+        // Held back while the renames happen, an interrupt comes after all.
+        const safewrite::InterruptsHeld held;
+        CommitAll(files, staged, false, inPlace);
+    }
+    CommitAll(files, staged, true, inPlace);
+    return inPlace;
 }
 
 }  // namespace driver
