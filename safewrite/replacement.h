@@ -56,6 +56,8 @@ public:
     // Whether Commit writes in place, and why (from Stage on).
     bool InPlace() const { return !inPlaceReason_.empty(); }
     const std::string& InPlaceReason() const { return inPlaceReason_; }
+    // Whether the path names a regular file, or none yet (not a device or a pipe).
+    bool IsRegular() const { return missing_ || target_.kind == Kind::Regular; }
     // What the file is now.
     Outcome Result() const;
 

@@ -1,6 +1,7 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
 #include <csignal>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,9 @@ int main(int argc, char** argv) {
     } catch (const driver::UsageError& e) {
         std::cerr << "morvane-host: " << e.what() << "\nTry 'morvane-host --help' for more information.\n";
         return 2;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "morvane-host: out of memory\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "morvane-host: " << e.what() << "\n";
         return 1;

@@ -44,7 +44,8 @@ void CommitAll(const std::vector<OutputFile>& files, Staged& staged, bool inPlac
             if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
                 FailToWrite(files[i].path, error);
             }
-            reasons[i] = staged[i]->InPlaceReason();
+            // A device or a pipe is written in place as a matter of course.
+            reasons[i] = staged[i]->IsRegular() ? staged[i]->InPlaceReason() : "";
         }
     }
 }

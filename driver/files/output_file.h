@@ -32,7 +32,7 @@ void FlushStandardOutput();
 // (a temporary beside it, then a rename): all of them, or, when one fails
 // and OutputFileError is thrown, none (except where a file had to be
 // written in place). Gives for each file why it was written in place, or
-// "" when it was replaced or made.
+// "" when it was replaced or made (or is a device or a pipe).
 std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files);
 
 }  // namespace driver
