@@ -63,7 +63,7 @@ std::vector<std::string> Items(const std::string& value, const std::string& opti
         const std::size_t comma = value.find(',', start);
         items.push_back(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (items.back().empty()) {
-            throw UsageError(option + ": " + Quoted(value) + " has an empty item");
+            throw UsageError(option + ": " + QuotedExcerpt(value) + " has an empty item");
         }
         if (comma == std::string::npos) {
             return items;
@@ -77,7 +77,7 @@ std::vector<std::size_t> ReadSelection(const std::string& value) {
     for (const std::string& item : Items(value, "--select")) {
         std::size_t index = 0;
         if (!ReadNodeIndex(item, index)) {
-            throw UsageError("--select: " + Quoted(item) + " is not a node index");
+            throw UsageError("--select: " + QuotedExcerpt(item) + " is not a node index");
         }
         if (index == 0) {
             throw UsageError(std::string("--select: ") + kRootNotSelectable);
@@ -93,7 +93,7 @@ std::vector<std::size_t> ReadSelection(const std::string& value) {
 Point3 ReadPoint(const std::string& value, const std::string& option) {
     const std::vector<std::string> items = Items(value, option);
     if (items.size() != 3) {
-        throw UsageError(option + ": " + Quoted(value) + " is not a point x,y,z");
+        throw UsageError(option + ": " + QuotedExcerpt(value) + " is not a point x,y,z");
     }
     Point3 point;
     for (int i = 0; i < 3; ++i) {
@@ -172,7 +172,7 @@ Arguments Split(const std::vector<std::string>& list) {
         bool hasInline = false;
         const OptionRule* rule = FindOption(argument, value, hasInline);
         if (rule == nullptr) {
-            throw UsageError("unknown option " + Quoted(argument.substr(0, argument.find('='))));
+            throw UsageError("unknown option " + QuotedExcerpt(argument.substr(0, argument.find('='))));
         }
         if (rule->takesValue && !hasInline) {
             if (i + 1 >= list.size()) {
@@ -222,7 +222,7 @@ RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>
     for (const auto& file : written) {
         const std::string clash = files.Add(file.path, file.use, file.role);
         if (!clash.empty()) {
-            throw UsageError(std::string(file.option) + ": " + Quoted(file.path) + " is " + clash);
+            throw UsageError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash);
         }
     }
     return files;
@@ -308,7 +308,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     // What comes before them may be a command being typed; what comes
     // after would be ignored.
     if (arguments.afterJob) {
-        throw UsageError("unexpected argument " + Quoted(*arguments.afterJob) + " after " + arguments.job);
+        throw UsageError("unexpected argument " + QuotedExcerpt(*arguments.afterJob) + " after " + arguments.job);
     }
     if (arguments.Has("--help")) {
         invocation.job = Invocation::Job::Help;
@@ -342,7 +342,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
         }
     }
     if (positionals.size() > first + command->positionals.size()) {
-        throw UsageError("unexpected argument " + Quoted(positionals[first + command->positionals.size()]) + " (" +
+        throw UsageError("unexpected argument " + QuotedExcerpt(positionals[first + command->positionals.size()]) + " (" +
                          takes + ")");
     }
     for (const auto& [rule, value] : arguments.options) {
@@ -395,7 +395,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
         if (command->scope & kPivot) {
             shortcut.axis = required("--axis");
             if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
-                throw UsageError("--axis: " + Quoted(shortcut.axis) + " is not X, Y or Z");
+                throw UsageError("--axis: " + QuotedExcerpt(shortcut.axis) + " is not X, Y or Z");
             }
             shortcut.from = ReadPoint(required("--from"), "--from");
             shortcut.to = ReadPoint(required("--to"), "--to");

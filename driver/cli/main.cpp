@@ -32,7 +32,7 @@ int Run(const driver::Invocation& invocation) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
         const std::string wrong = sceneFile->WrongName(invocation.outputPath);
         if (!wrong.empty()) {
-            throw driver::UsageError("-o: " + driver::Quoted(invocation.outputPath) + ": " + wrong);
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
         }
     }
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
@@ -75,7 +75,7 @@ int Run(const driver::Invocation& invocation) {
             transcript.Written(files[i].path);
         }
         if (!inPlace[i].empty()) {
-            std::cerr << "morvane-host: " << driver::Quoted(files[i].path) << " was written in place ("
+            std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
                       << inPlace[i] << ")\n";
         }
     }

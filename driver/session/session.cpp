@@ -70,13 +70,13 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
     const std::vector<std::string> words = Words(argument);
     auto needsArgument = [&]() {
         if (argument.empty()) {
-            fail(Quoted(verb) + " needs an argument");
+            fail(QuotedExcerpt(verb) + " needs an argument");
         }
         return argument;
     };
     auto takesNone = [&]() {
         if (!words.empty()) {
-            fail(Quoted(verb) + " takes no argument");
+            fail(QuotedExcerpt(verb) + " takes no argument");
         }
     };
     if (verb == "open") {
@@ -102,7 +102,7 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
         for (const std::string& word : words) {
             std::size_t index = 0;
             if (!ReadNodeIndex(word, index)) {
-                fail(Quoted(word) + " is not a node index");
+                fail(QuotedExcerpt(word) + " is not a node index");
             }
             if (index == 0) {
                 fail(kRootNotSelectable);
@@ -151,7 +151,7 @@ ActionValue ParseLine(const std::string& verb, const std::string& argument, cons
         takesNone();
         return PrintNodes{};
     }
-    Refuse(origin, "unknown action " + Quoted(verb));
+    Refuse(origin, "unknown action " + QuotedExcerpt(verb));
 }
 
 }  // namespace

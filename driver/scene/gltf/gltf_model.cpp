@@ -70,7 +70,7 @@ private:
         if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
             (where.size() == own.size() || where[own.size()] == '.')) {
             const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
-            throw SceneFileError(SceneErrorText(source_, place, "node " + Quoted(*nodeName_) + " (" + own +
+            throw SceneFileError(SceneErrorText(source_, place, "node " + QuotedExcerpt(*nodeName_) + " (" + own +
                                                                     "): " + (rest.empty() ? "" : rest + ": ") + what));
         }
         throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));
@@ -98,7 +98,7 @@ private:
         for (std::size_t i = 0; i < members.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
                 if (members[j].key == members[i].key) {
-                    Fail(where, members[i].keySpan, "has the member \"" + members[i].key + "\" twice");
+                    Fail(where, members[i].keySpan, "has the member " + QuotedExcerpt(members[i].key) + " twice");
                 }
             }
         }
@@ -128,7 +128,7 @@ private:
         }
         const std::string text = version->String();
         if (text.rfind("2.", 0) != 0) {
-            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is \"" + text + "\"");
+            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is " + QuotedExcerpt(text));
         }
         if (minVersion && (!minVersion->Is(Kind::String) || minVersion->String() != "2.0")) {
             Fail("asset.minVersion", minVersion->GetSpan(), "needs a newer glTF than 2.0");

@@ -104,7 +104,7 @@ private:
         bool range = false, time = false, root = false, selection = false;
         auto once = [this](bool& seen, const std::string& key) {
             if (seen) {
-                Fail("\"" + key + "\" is given twice");
+                Fail(QuotedExcerpt(key) + " is given twice");
             }
             seen = true;
         };
@@ -123,7 +123,7 @@ private:
                 once(selection, key);
                 ReadSelection();
             } else {
-                Fail("unknown key \"" + key + "\"");
+                Fail("unknown key " + QuotedExcerpt(key));
             }
         }
         const TextPlace end = json_.Place();
@@ -275,7 +275,7 @@ private:
                 node.inChildren = true;
                 break;
             case NodeKey::Unknown:
-                Fail("unknown key \"" + json_.Text() + "\"");
+                Fail("unknown key " + QuotedExcerpt(std::string(json_.Text())));
         }
     }
 
@@ -335,7 +335,7 @@ private:
             for (int c = 0; c < 3; ++c) {
                 expect(Token::Number);
                 if (ReadNumber(json_.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
-                    Fail("\"" + std::string(key) + "\" holds " + std::string(json_.NumberText()) +
+                    Fail("\"" + std::string(key) + "\" holds " + Excerpt(std::string(json_.NumberText())) +
                          ", which is not finite in single precision");
                 }
             }
@@ -518,7 +518,7 @@ std::string SceneErrorText(const std::string& path, const ScenePlace& place, con
     }
     text += ": ";
     if (place.node) {
-        text += "node " + std::to_string(*place.node) + (place.name ? " " + Quoted(*place.name) : "") + ": ";
+        text += "node " + std::to_string(*place.node) + (place.name ? " " + QuotedExcerpt(*place.name) : "") + ": ";
     }
     return text + what;
 }
