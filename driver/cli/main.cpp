@@ -56,7 +56,7 @@ int Run(const driver::Invocation& invocation) {
     }
     if (!done) {
         out.flush();
-        std::cerr << "morvane-host: " << replay.Failure() << "\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
         return 1;
     }
     std::vector<driver::OutputFile> files = replay.KeptScenes();
@@ -108,13 +108,14 @@ int main(int argc, char** argv) {
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {
-        std::cerr << "morvane-host: " << e.what() << "\nTry 'morvane-host --help' for more information.\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what())
+                  << "\nTry 'morvane-host --help' for more information.\n";
         return 2;
     } catch (const std::bad_alloc&) {
         std::cerr << "morvane-host: out of memory\n";
         return 1;
     } catch (const std::exception& e) {
-        std::cerr << "morvane-host: " << e.what() << "\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
         return 1;
     } catch (...) {
         std::cerr << "morvane-host: unexpected failure\n";
