@@ -68,8 +68,9 @@ Error Replacement::Stage(const std::vector<std::string_view>& pieces) {
                 return made;
             }
             if (made != Error::None) {
-                inPlaceReason_ = made == Error::Denied ? "the folder is not writable"
-                                                       : std::string("no temporary file can be made: ") + ReasonOf(made);
+                inPlaceReason_ = made == Error::Denied
+                                     ? "the folder is not writable"
+                                     : std::string("no temporary file can be made: ") + ReasonOf(made);
             } else if (KeepOwnerAndMode(target_.file, temporaryFile_, temporary_) != Error::None) {
                 RemoveTemporary();
                 inPlaceReason_ = "its owner or group cannot be kept";

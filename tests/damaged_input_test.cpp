@@ -74,7 +74,8 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         {"a text file as a library", "{}\n", "", LoadProblem, "not a 64-bit ELF shared library"},
         {"a device as a library", "", "/dev/zero", LoadProblem, "/dev/zero: not a regular file"},
         {"a pipe as a library", "", fifo, LoadProblem, "fifo: not a regular file"},
-        {"a device as a scene or session", "", "/dev/zero", ReadProblem, "/dev/zero: cannot be read: not a regular file"},
+        {"a device as a scene or session", "", "/dev/zero", ReadProblem,
+         "/dev/zero: cannot be read: not a regular file"},
         {"a pipe as a scene or session", "", fifo, ReadProblem, "fifo: cannot be read: not a regular file"},
     };
     for (const auto& c : cases) {

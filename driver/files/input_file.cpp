@@ -7,6 +7,7 @@
 
 #include "files/native_path.h"
 #include "files/system_reason.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -37,7 +38,7 @@ std::string ReadInputFile(const std::string& path) {
     CheckRegular(path);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        throw InputFileError(path + ": cannot be opened: " + SystemReason(errno));
+        throw InputFileError(Excerpt(path) + ": cannot be opened: " + SystemReason(errno));
     }
     // The file may have been replaced between the look and the open.
     std::error_code error;

@@ -9,6 +9,7 @@
 
 #include "files/native_path.h"
 #include "files/system_reason.h"
+#include "text/name_text.h"
 #include "replacement.h"
 #include "temporary_files.h"
 
@@ -32,7 +33,7 @@ namespace {
 constexpr const char* kTemporaryTag = "morvane";
 
 [[noreturn]] void FailToWrite(const std::string& path, safewrite::Error error) {
-    throw OutputFileError(path + ": cannot be written: " + safewrite::ReasonOf(error));
+    throw OutputFileError(Excerpt(path) + ": cannot be written: " + safewrite::ReasonOf(error));
 }
 
 using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
@@ -60,20 +61,22 @@ void CheckWritable(const std::string& path, const std::string& what) {
     const fs::path file = NativePath(path);
     const fs::file_status status = fs::status(file, error);
     if (fs::is_directory(status)) {
-        throw OutputFileError(what + " " + path + ": is a folder");
+        throw OutputFileError(what + " " + Excerpt(path) + ": is a folder");
     }
     if (fs::exists(status)) {
         if (MORVANE_ACCESS(path.c_str(), kWritable) != 0) {
-            throw OutputFileError(what + " " + path + ": the file is not writable");
+            throw OutputFileError(what + " " + Excerpt(path) + ": the file is not writable");
         }
         return;
     }
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, error)) {
-        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " does not exist");
+        throw OutputFileError(what + " " + Excerpt(path) + ": the folder " + Excerpt(NativeText(folder)) +
+                              " does not exist");
     }
     if (MORVANE_ACCESS(NativeText(folder).c_str(), kWritable) != 0) {
-        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " is not writable");
+        throw OutputFileError(what + " " + Excerpt(path) + ": the folder " + Excerpt(NativeText(folder)) +
+                              " is not writable");
     }
 }
 

@@ -49,7 +49,7 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     // A name without a folder is a file here, not one to search for.
     const std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
     if (!fs::exists(NativePath(path), error)) {
-        throw ToolLibraryError(path + ": no such file");
+        throw ToolLibraryError(Excerpt(path) + ": no such file");
     }
     if (fs::is_directory(NativePath(path), error)) {
         throw ToolLibraryError(path + ": is a folder, not a plug-in library");

@@ -11,24 +11,25 @@ bool IsControl(unsigned char byte) { return byte < 0x20 || byte == 0x7f; }
 
 // The columns that the quoted form of the character of `length` bytes at
 // `at` takes: 2 for an escaped quote or backslash, 4 for \\xHH, else 1.
-std::size_t QuotedColumns(const std::string& name, std::size_t at, std::size_t length) {
+std::size_t QuotedColumns(const std::string& name, std::size_t at, std::size_t length, bool quoting) {
     const auto byte = static_cast<unsigned char>(name[at]);
-    if (name[at] == '"' || name[at] == '\\') {
+    if (quoting && (name[at] == '"' || name[at] == '\\')) {
         return 2;
     }
     return length == 1 && (IsControl(byte) || byte >= 0x80) ? 4 : 1;
 }
 
-// Appends the quoted form of `name`'s characters, up to `columns` columns;
-// gives the length of the part that it quoted.
-std::size_t AppendQuoted(std::string& quoted, const std::string& name, std::size_t columns) {
+// Appends the quoted form of `name`'s characters (without `quoting`, quotes
+// and backslashes as they are), up to `columns` columns; gives the length
+// of the part that it quoted.
+std::size_t AppendQuoted(std::string& quoted, const std::string& name, std::size_t columns, bool quoting = true) {
     const bool utf8 = IsValidUtf8(name);
     std::size_t at = 0;
     for (std::size_t width = 0; at < name.size();) {
         const auto byte = static_cast<unsigned char>(name[at]);
         const std::size_t length =
             utf8 && byte >= 0x80 ? Utf8CharacterLength(name.data() + at, name.data() + name.size()) : 1;
-        const std::size_t needed = QuotedColumns(name, at, length);
+        const std::size_t needed = QuotedColumns(name, at, length, quoting);
         if (width + needed > columns) {
             break;
         }
@@ -57,7 +58,7 @@ std::string Quoted(const std::string& name) {
 
 std::string Excerpt(const std::string& text) {
     std::string excerpt;
-    const std::size_t shown = AppendQuoted(excerpt, text, kQuotedExcerptColumns);
+    const std::size_t shown = AppendQuoted(excerpt, text, kQuotedExcerptColumns, false);
     if (shown < text.size()) {
         excerpt += "... (" + std::to_string(text.size()) + " bytes)";
     }

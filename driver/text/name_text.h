@@ -21,8 +21,9 @@ constexpr std::size_t kQuotedExcerptColumns = 80;
 // kQuotedExcerptColumns columns; else its beginning, an ellipsis and its
 // whole length: "Door_Frame_Left_..."... (10485760 bytes).
 std::string QuotedExcerpt(const std::string& text);
-// The same without the quotes, for a text that the message does not quote
-// (a number): escaped as in Quoted, cut as in QuotedExcerpt.
+// The same without the quotes, for a text that a message does not quote (a
+// number, a path): cut as in QuotedExcerpt, control bytes escaped as in
+// Quoted, quotes and backslashes as they are.
 std::string Excerpt(const std::string& text);
 
 // `line` with every control byte (and DEL) but the line end as \xHH, for

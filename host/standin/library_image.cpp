@@ -28,6 +28,11 @@ std::string Span(std::uint64_t offset, std::uint64_t size) {
     return std::to_string(size) + " bytes from byte " + std::to_string(offset);
 }
 
+std::string PastTheEnd(const std::vector<char>& bytes) {
+    return "ends past the end of the file (" + std::to_string(bytes.size()) +
+           " bytes): the file is cut short or damaged";
+}
+
 constexpr std::uint64_t kElfHeader = 64, kProgramHeader = 56, kSectionHeader = 64;
 constexpr std::uint64_t kElfDynamic = 3, kElfNoBits = 8, kElfNone = 0;
 #if defined(__aarch64__)
@@ -46,8 +51,7 @@ std::string CheckSegments(const std::vector<char>& bytes) {
         const std::uint64_t offset = Field(bytes, at + 8, 8), fileSize = Field(bytes, at + 32, 8);
         const std::uint64_t address = Field(bytes, at + 16, 8), memorySize = Field(bytes, at + 40, 8);
         if (!Inside(bytes, offset, fileSize, 1)) {
-            return "segment " + std::to_string(i) + " (" + Span(offset, fileSize) + ") ends past the end of the file (" +
-                   std::to_string(bytes.size()) + " bytes): the file is cut short or damaged";
+            return "segment " + std::to_string(i) + " (" + Span(offset, fileSize) + ") " + PastTheEnd(bytes);
         }
         if (fileSize > memorySize || address + memorySize < address) {
             return "segment " + std::to_string(i) + " has impossible sizes";
@@ -104,7 +108,8 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
     }
     std::ifstream in(path, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(status.st_size));
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) || in.peek() != std::ifstream::traits_type::eof()) {
+    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+        in.peek() != std::ifstream::traits_type::eof()) {
         error = path + ": cannot be read whole (it changed while it was read)";
         return false;
     }
@@ -112,14 +117,17 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
 }
 
 std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image) {
-    if (bytes.size() < kElfHeader || std::memcmp(bytes.data(), "\x7f" "ELF", 4) != 0 || bytes[4] != 2 || bytes[5] != 1) {
+    // 64-bit, little-endian.
+    if (bytes.size() < kElfHeader || std::memcmp(bytes.data(), "\x7f" "ELF", 4) != 0 || bytes[4] != 2 ||
+        bytes[5] != 1) {
         return "not a 64-bit ELF shared library";
     }
     if (Field(bytes, 16, 2) != kElfDynamic) {
         return "an ELF file, but not a shared library";
     }
     if (Field(bytes, 18, 2) != kElfMachine) {
-        return "a shared library for another kind of processor (ELF machine " + std::to_string(Field(bytes, 18, 2)) + ")";
+        return "a shared library for another kind of processor (ELF machine " + std::to_string(Field(bytes, 18, 2)) +
+               ")";
     }
     if (Field(bytes, 52, 2) < kElfHeader) {
         return "its ELF header is damaged";
@@ -138,7 +146,8 @@ std::string CheckPeLibrary(const std::vector<char>& bytes) {
         return "not a Windows library (no PE header inside the file)";
     }
     if (Field(bytes, pe + 4, 2) != 0x14c) {
-        return "a Windows library for another kind of processor (machine " + std::to_string(Field(bytes, pe + 4, 2)) + ")";
+        return "a Windows library for another kind of processor (machine " +
+               std::to_string(Field(bytes, pe + 4, 2)) + ")";
     }
     if ((Field(bytes, pe + 22, 2) & 0x2000) == 0) {
         return "a Windows program, not a library";
@@ -152,8 +161,7 @@ std::string CheckPeLibrary(const std::vector<char>& bytes) {
         const std::uint64_t at = table + i * 40;
         const std::uint64_t size = Field(bytes, at + 16, 4), offset = Field(bytes, at + 20, 4);
         if (size != 0 && !Inside(bytes, offset, size, 1)) {
-            return "section " + std::to_string(i) + " (" + Span(offset, size) + ") ends past the end of the file (" +
-                   std::to_string(bytes.size()) + " bytes): the file is cut short or damaged";
+            return "section " + std::to_string(i) + " (" + Span(offset, size) + ") " + PastTheEnd(bytes);
         }
     }
     return "";
