@@ -3,7 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "files/native_path.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -11,16 +16,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool SameFile(const std::string& aText, const std::string& bText) {
-    const fs::path a = NativePath(aText);
-    const fs::path b = NativePath(bText);
+// As many links as a system follows for one name (SYMLOOP_MAX is 40 on
+// Linux); beyond that, a link cycle or chain stays where it is.
+constexpr int kMaxLinksFollowed = 40;
+
+// Where a file would be opened: `path` made absolute, the links of its last
+// name followed, a dangling one to the name that opening for writing
+// creates, then the links of its folders resolved.
+fs::path Destination(const fs::path& path) {
     std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error);
+    fs::path place = fs::absolute(path, error);
+    for (int hop = 0; hop < kMaxLinksFollowed && fs::is_symlink(fs::symlink_status(place, error)); ++hop) {
+        const fs::path target = fs::read_symlink(place, error);
+        if (error) {
+            break;
+        }
+        place = target.is_absolute() ? target : place.parent_path() / target;
     }
-    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
-    return first == second;
+    const fs::path resolved = fs::weakly_canonical(place, error);
+    return (error ? place : resolved).lexically_normal();
 }
 
 bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
@@ -37,13 +51,85 @@ std::string RunFiles::Add(const std::string& path, Use use, const std::string& r
     if (path.empty() || path == "-") {
         return "";
     }
-    for (const File& file : files_) {
-        if (!MayBeOneFile(file.use, use) && SameFile(file.path, path)) {
-            return file.role;
+    const fs::path native = NativePath(path);
+    std::error_code error;
+    const bool exists = fs::exists(native, error);
+    const bool linked = exists && fs::hard_link_count(native, error) > 1 && !error;
+    const std::string place = Destination(native).string();
+    // Two existing files are one where they are equivalent; a file with one
+    // name is equivalent to another only at its own place.
+    std::size_t first = files_.size();
+    auto consider = [&](std::size_t k, bool samePlace) {
+        const File& file = files_[k];
+        if (k >= first || MayBeOneFile(file.use, use)) {
+            return;
+        }
+        const bool same = file.exists && exists ? fs::equivalent(NativePath(file.path), native, error) : samePlace;
+        if (same) {
+            first = k;
+        }
+    };
+    const auto [from, to] = byPlace_.equal_range(place);
+    for (auto it = from; it != to; ++it) {
+        consider(it->second, true);
+    }
+    for (const std::size_t k : linked ? linked_ : std::vector<std::size_t>()) {
+        consider(k, false);
+    }
+    if (first < files_.size()) {
+        return files_[first].role;
+    }
+    byPlace_.emplace(place, files_.size());
+    if (linked) {
+        linked_.push_back(files_.size());
+    }
+    files_.push_back({path, use, role, exists, linked});
+    return "";
+}
+
+RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string>& referenced) {
+    using Use = RunFiles::Use;
+    if (IsStandardOutput(named.output) && IsStandardOutput(named.svg)) {
+        throw RunFilesError("-o and --svg cannot both write to standard output");
+    }
+    RunFiles files;
+    files.Add(named.scene, Use::OnlyRead, "the scene file, which is only read");
+    files.Add(named.session, Use::OnlyRead, "the session, which is only read");
+    for (const std::string& file : referenced) {
+        files.Add(file, Use::OnlyRead, "a file that the scene file refers to, which is only read");
+    }
+    const struct {
+        const char* option;
+        const std::string& path;
+        Use use;
+        const char* role;
+    } written[] = {
+        {"NAMES", named.names, named.namesLoaded ? Use::ToolReads : Use::ToolWrites,
+         named.namesLoaded ? "the names file the run reads" : "the names file the run writes"},
+        {"-o", named.output, Use::Written, "the scene that -o writes"},
+        {"--svg", named.svg, Use::Written, "the picture that --svg writes"},
+    };
+    for (const auto& file : written) {
+        const std::string clash = files.Add(file.path, file.use, file.role);
+        if (!clash.empty()) {
+            throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash);
         }
     }
-    files_.push_back({path, use, role});
-    return "";
+    return files;
+}
+
+bool IsStandardOutput(const std::string& path) {
+    if (path == "-") {
+        return true;
+    }
+#if defined(_WIN32)
+    return false;  // no file numbers to compare; "-" is its one name
+#else
+    struct stat named {};
+    struct stat output {};
+    return !path.empty() && ::fstat(1, &output) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           named.st_dev == output.st_dev && named.st_ino == output.st_ino;
+#endif
 }
 
 }  // namespace driver
