@@ -72,7 +72,7 @@ private:
         if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
             (where.size() == own.size() || where[own.size()] == '.')) {
             const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
-            throw SceneFileError(SceneErrorText(source_, place, "node " + Quoted(*nodeName_) + " (" + own +
+            throw SceneFileError(SceneErrorText(source_, place, "node " + QuotedExcerpt(*nodeName_) + " (" + own +
                                                                     "): " + (rest.empty() ? "" : rest + ": ") + what));
         }
         throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));
@@ -100,7 +100,7 @@ private:
         std::unordered_set<std::string_view> keys;
         for (const JsonMember& member : members) {
             if (!keys.insert(member.key).second) {
-                Fail(where, member.keySpan, "has the member \"" + member.key + "\" twice");
+                Fail(where, member.keySpan, "has the member " + QuotedExcerpt(member.key) + " twice");
             }
         }
         return members;
@@ -129,7 +129,7 @@ private:
         }
         const std::string text = version->String();
         if (text.rfind("2.", 0) != 0) {
-            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is \"" + text + "\"");
+            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is " + QuotedExcerpt(text));
         }
         if (minVersion && (!minVersion->Is(Kind::String) || minVersion->String() != "2.0")) {
             Fail("asset.minVersion", minVersion->GetSpan(), "needs a newer glTF than 2.0");

@@ -194,7 +194,7 @@ void GltfSceneFile::BuildScene() {
 
 void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::string& what) const {
     const std::string node = index == 0 ? "the scene root" : "nodes[" + std::to_string(records_[index].gltf) + "]";
-    throw SceneFileError(path + ": node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
+    throw SceneFileError(path + ": node " + std::to_string(index) + " " + QuotedExcerpt(order_[index]->Name()) + " (" +
                          node + "): " + what);
 }
 
