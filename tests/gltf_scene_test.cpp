@@ -5,10 +5,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 
 #include "gltf_test_scene.h"
+#include "scene/gltf/gltf_uri.h"
 #include "scene/scene_format.h"
 #include "standin/transform_math.h"
 
@@ -59,6 +62,51 @@ NodeMatrix Placement(std::mt19937& random, bool stretched) {
         standin::Then(stretched ? standin::ScaleOf(s, factor(random), factor(random)) : standin::ScaleOf(s, s, s),
                       rotation);
     return standin::ToNodeMatrix(standin::Then(scaled, standin::Translation(place(random), place(random), place(random))));
+}
+
+// A name of bytes that JSON must escape, or may write as they are: TAB,
+// CR, LF and other control bytes, DEL, quotes, backslashes, UTF-8 of two
+// to four bytes.
+std::string RandomName(std::mt19937& random) {
+    const std::string pieces[] = {"\t", "\r", "\n", "\x01", "\x1f", "\x7f", "\"", "\\", "/", "\xc3\xa9",
+                                  "\xe2\x82\xac", "\xf0\x9f\x98\x80", "Lamp", " ", "\\u0041"};
+    std::string name;
+    for (int n = std::uniform_int_distribution<int>(1, 6)(random); n > 0; --n) {
+        name += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+    }
+    return name;
+}
+
+// A node whose object a pivot edit moves onto a child of its own.
+bool HoldsObject(const Json& node) {
+    return !node.contains("skin") && (node.contains("mesh") || node.contains("camera") || node.contains("extensions"));
+}
+
+// The input's animations with every channel that drives morph weights of a
+// node whose object moved onto a new child pointed at that child.
+Json RetargetedAnimations(const Json& input, const Json& output) {
+    Json animations = input.value("animations", Json());
+    for (Json& animation : animations) {
+        for (Json& channel : animation["channels"]) {
+            Json& target = channel["target"];
+            const bool pointer = target.contains("extensions");
+            const std::string text = pointer ? target["extensions"]["KHR_animation_pointer"]["pointer"] : "";
+            const std::size_t node = pointer ? std::stoul(text.substr(7)) : target["node"].get<std::size_t>();
+            const bool weights = pointer ? text.size() > 8 && text.substr(text.size() - 8) == "/weights"
+                                         : target["path"] == "weights";
+            for (std::size_t c = input["nodes"].size(); weights && c < output["nodes"].size(); ++c) {
+                if (output["nodes"][c]["extras"]["morvaneObjectOf"] == node) {
+                    if (pointer) {
+                        target["extensions"]["KHR_animation_pointer"]["pointer"] =
+                            "/nodes/" + std::to_string(c) + "/weights";
+                    } else {
+                        target["node"] = c;
+                    }
+                }
+            }
+        }
+    }
+    return animations;
 }
 
 const char* const kAsset = R"("asset": {"version": "2.0"})";
@@ -112,7 +160,7 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
         const std::vector<std::size_t> order = gltftest::GltfPreOrder(input);
         const auto worlds = gltftest::GltfWorlds(input);
         ASSERT_EQ(nodes.size(), order.size() + 1);
-        EXPECT_EQ(nodes[0]->Name(), input["scenes"][0].value("name", "Scene Root"));
+        EXPECT_EQ(nodes[0]->Name(), input["scenes"][input.value("scene", 0)].value("name", "Scene Root"));
         for (std::size_t k = 0; k < order.size(); ++k) {
             const Json& node = input["nodes"][order[k]];
             EXPECT_EQ(nodes[k + 1]->Name(), node.value("name", ""));
@@ -132,12 +180,12 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
             StandinNode& node = *nodes[k];
             edit[k] = pick(random);
             if (edit[k] == 0) {
-                node.SetName(k % 2 == 0 ? "" : "Renamed " + std::to_string(k));
+                node.SetName(k % 2 == 0 ? "" : RandomName(random));
             } else if (edit[k] == 1) {
                 node.SetTransform(Placement(random, node.Children().empty()));
             } else if (edit[k] == 2) {
                 node.SetObjectOffset(Placement(random, false));
-                ++offsets;
+                offsets += HoldsObject(input["nodes"][order[k - 1]]) ? 1 : 0;
             }
             world[k] = node.Transform();
             object[k] = node.ObjectWorld();
@@ -148,15 +196,19 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
         const auto again = Nodes(*reread);
         ASSERT_EQ(again.size(), nodes.size());
         EXPECT_EQ(output["nodes"].size(), input["nodes"].size() + offsets) << "one new node per object moved off";
+        EXPECT_EQ(output.value("animations", Json()), RetargetedAnimations(input, output))
+            << "channels follow the morph weights that moved, and nothing else changes";
         const auto writtenWorlds = gltftest::GltfWorlds(output);
         for (std::size_t k = 1; k < nodes.size(); ++k) {
             EXPECT_EQ(again[k]->Name(), nodes[k]->Name());
             EXPECT_LT(gltftest::Distance(again[k]->Transform(), world[k]), 1e-4) << "node " << k;
-            EXPECT_LT(gltftest::Distance(again[k]->ObjectWorld(), object[k]), 1e-4) << "node " << k;
+            const bool holds = HoldsObject(input["nodes"][order[k - 1]]);
+            EXPECT_LT(gltftest::Distance(again[k]->ObjectWorld(), holds ? object[k] : world[k]), 1e-4)
+                << "node " << k << ": an object stays where it is; a node without one keeps no offset";
             EXPECT_EQ(again[k]->GetObject().superClass, nodes[k]->GetObject().superClass);
             const std::size_t g = order[k - 1];
             const Json& node = output["nodes"][g];
-            EXPECT_EQ(node.contains("name"), !nodes[k]->Name().empty());
+            EXPECT_EQ(node.value("name", ""), nodes[k]->Name()) << "byte for byte";
             const std::size_t parent = std::find(nodes.begin(), nodes.end(), nodes[k]->Parent()) - nodes.begin();
             if (edit[k] > 2 && edit[parent] != 1) {
                 EXPECT_EQ(node, input["nodes"][g]) << "node " << k << " is as it was";
@@ -176,7 +228,7 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
 TEST(GltfScene, WhatAGltfFileCannotHoldIsRefusedNamingTheNode) {
     // The parent stretches along X; a child turned against that stretch is sheared.
     const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [
-        {"name": "Stretched", "scale": [2, 1, 1], "children": [1]}, {"name": "Child"}])");
+        {"name": "Stretched", "scale": [2, 1, 1], "children": [1]}, {"name": "Child", "mesh": 0}])");
     const NodeMatrix turned = Rows({0.70710677f, 0.70710677f, 0}, {-0.70710677f, 0.70710677f, 0}, {0, 0, 1}, {});
     struct Case {
         const char* what;
@@ -304,8 +356,44 @@ TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     EXPECT_EQ(Json::parse(file->Write("-", {}))["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
         << "standard output is written for the working folder";
 
+    auto colon = Read(Gltf(R"("buffers": [{"uri": "../c%3Ad/mesh.bin"}, {"uri": "../x/c%3Ad/y.bin"}])"), "in/scene/room.gltf");
+    const Json up = Json::parse(colon->Write("in/room.gltf", {}));
+    EXPECT_EQ(up["buffers"][0]["uri"], "./c:d/mesh.bin") << "a first segment with a colon is no scheme";
+    EXPECT_EQ(up["buffers"][1]["uri"], "x/c:d/y.bin");
+
     auto notUtf8 = Read(Gltf(R"("images": [{"uri": "a%A6b.png"}])"), "in/scene/room.gltf");
     EXPECT_THROW(notUtf8->Write("out/room.gltf", {}), driver::SceneFileError) << "escapes that spell no UTF-8";
+}
+
+// Random relative URIs, rewritten for random folders, reach the same file
+// and never read as having a scheme.
+TEST(GltfScene, RewrittenUrisReachTheSameFilesAndNeverGainAScheme) {
+    std::mt19937 random(20);
+    const std::string letters[] = {"a", "c", "Z", "1", ":", "%3A", "%25", " ", "+", ".", "-", "\xc3\xa9", "#"};
+    const std::string folders[] = {"/w", "/w/c:d", "/w/a/b", "/w/c", "/w/c:d/e"};
+    auto segment = [&]() {
+        std::string text;
+        for (int n = std::uniform_int_distribution<int>(1, 4)(random); n > 0; --n) {
+            text += letters[std::uniform_int_distribution<std::size_t>(0, std::size(letters) - 2)(random)];
+        }
+        return text;
+    };
+    for (int i = 0; i < 300; ++i) {
+        std::string uri = std::uniform_int_distribution<int>(0, 2)(random) == 0 ? "../" : "";
+        for (int n = std::uniform_int_distribution<int>(1, 3)(random); n > 0; --n) {
+            uri += segment() + (n > 1 ? "/" : "");
+        }
+        if (uri.find(':') < uri.find('/')) {
+            continue;  // a scheme, which stays as it is
+        }
+        const std::filesystem::path from = folders[i % 5], to = folders[(i / 5) % 5];
+        const auto rebased = driver::gltf::RebasedUri(uri, from, to, "uri");
+        const std::string written = rebased.value_or(uri);
+        SCOPED_TRACE(uri + " -> " + written);
+        EXPECT_EQ(driver::gltf::UriFile(written, to), driver::gltf::UriFile(uri, from));
+        const std::size_t colon = written.find(':');
+        EXPECT_TRUE(colon == std::string::npos || written.find_first_of("/?#") < colon) << "no scheme";
+    }
 }
 
 TEST(GltfScene, AnObjectOffItsPivotMovesOntoAMarkedChildWithItsLightAndComesBackWhenRead) {
@@ -345,17 +433,27 @@ TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {
 }
 
 TEST(GltfScene, AnimationChannelsTellWhatOfWhichNodesTheyPlace) {
-    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{}, {}, {}],
+    auto pointer = [](const char* to) {
+        return std::string(R"({"target": {"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")") +
+               to + "\"}}}}";
+    };
+    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2, 3, 4]}], "nodes": [{}, {}, {}, {}, {}],
         "animations": [{"channels": [{"target": {"node": 1, "path": "rotation"}}, {"target": {"node": 2, "path": "weights"}},
                                      {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5,
-                       {"channels": [{"target": {"node": 1, "path": "scale"}}]}])"));
+                       {"channels": [{"target": {"node": 1, "path": "scale"}}, )" +
+                          pointer("/nodes/0/translation") + ", " + pointer("/nodes/3/matrix") + ", " +
+                          pointer("/nodes/4/weights") + ", " + pointer("/nodes/04/rotation") + ", " +
+                          pointer("/nodes/4") + ", " + pointer("/nodes/x/scale") + ", " + pointer("/nodes/9/scale") +
+                          ", " + pointer("/cameras/4/rotation") + "]}]"));
     const auto nodes = Nodes(*file);
     auto parts = [&](std::size_t k) {
         const driver::AnimatedParts driven = file->DrivenByAnimation(*nodes[k]);
         return std::string(driven.translation ? "T" : "") + (driven.rotation ? "R" : "") + (driven.scale ? "S" : "");
     };
     EXPECT_EQ(parts(0), "");
-    EXPECT_EQ(parts(1), "");
+    EXPECT_EQ(parts(1), "T") << "through a KHR_animation_pointer";
     EXPECT_EQ(parts(2), "RS");
     EXPECT_EQ(parts(3), "") << "morph weights do not place a node";
+    EXPECT_EQ(parts(4), "TRS") << "a matrix is all of the placement";
+    EXPECT_EQ(parts(5), "") << "no pointer that reaches a member of the node";
 }

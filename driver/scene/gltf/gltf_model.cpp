@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "scene/gltf/gltf_object.h"
 #include "text/name_text.h"
 #include "scene/project/scene_file.h"
 
@@ -37,7 +38,8 @@ public:
         CheckHierarchy(model);
         FindObjectNodes(model);
         ReadScene(top, model);
-        model.animated = AnimatedNodes(Find(top, "animations"), model.nodes.size());
+        model.channels = Channels(Find(top, "animations"), model.nodes.size());
+        model.animated = AnimatedNodes(model.channels, model.nodes.size());
         ReadUris(Find(top, "buffers"), "buffers", model);
         ReadUris(Find(top, "images"), "images", model);
         return model;
@@ -226,11 +228,15 @@ private:
             IndexType(*camera, where + ".camera", "a camera");
         }
         bool light = false;
+        bool objectExtension = false;  // instances or a light of an extension the tools do not read
         if (const auto extensions = Find(members, "extensions")) {
             if (!extensions->Is(Kind::Object)) {
                 Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
             }
-            if (const auto lights = Find(Members(*extensions, where + ".extensions"), "KHR_lights_punctual")) {
+            const std::vector<JsonMember> used = Members(*extensions, where + ".extensions");
+            objectExtension = std::any_of(used.begin(), used.end(),
+                                          [](const JsonMember& m) { return IsObjectExtension(m.key); });
+            if (const auto lights = Find(used, "KHR_lights_punctual")) {
                 const std::string at = where + ".extensions.KHR_lights_punctual";
                 const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
                 if (!lightIndex) {
@@ -246,7 +252,9 @@ private:
             node.objectOf = parent ? *parent : kNoNode;
         }
         node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
-        node.ownsObject = mesh || camera || light || Find(members, "skin") || Find(members, "weights");
+        node.skinned = Find(members, "skin").has_value();
+        node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
+        node.holdsObject = mesh || camera || objectExtension;
     }
 
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -408,12 +416,13 @@ private:
         }
     }
 
-    // Channels that drive a node's placement. Animations are not the tools'
-    // business otherwise, so what does not fit is passed over.
-    std::vector<AnimatedParts> AnimatedNodes(const std::optional<JsonValue>& animations, std::size_t count) const {
-        std::vector<AnimatedParts> animated(count);
+    // The animation channels that drive something of a node, by "path" or by
+    // a KHR_animation_pointer. Animations are not the tools' business
+    // otherwise, so what does not fit is passed over.
+    std::vector<ChannelTarget> Channels(const std::optional<JsonValue>& animations, std::size_t count) const {
+        std::vector<ChannelTarget> targets;
         if (!animations || !animations->Is(Kind::Array)) {
-            return animated;
+            return targets;
         }
         for (const JsonValue& animation : animations->Elements()) {
             const auto channels = animation.Is(Kind::Object) ? Find(animation.Members(), "channels") : std::nullopt;
@@ -422,21 +431,58 @@ private:
             }
             for (const JsonValue& channel : channels->Elements()) {
                 const auto target = channel.Is(Kind::Object) ? Find(channel.Members(), "target") : std::nullopt;
-                if (!target || !target->Is(Kind::Object)) {
-                    continue;
-                }
-                const std::vector<JsonMember> members = target->Members();
-                const auto node = Find(members, "node");
-                const auto path = Find(members, "path");
-                const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
-                if (index && *index < count && path && path->Is(Kind::String)) {
-                    const std::string driven = path->String();
-                    AnimatedParts& parts = animated[*index];
-                    parts.translation = parts.translation || driven == "translation";
-                    parts.rotation = parts.rotation || driven == "rotation";
-                    parts.scale = parts.scale || driven == "scale";
+                if (target && target->Is(Kind::Object)) {
+                    if (auto found = TargetOf(*target, count)) {
+                        targets.push_back(std::move(*found));
+                    }
                 }
             }
+        }
+        return targets;
+    }
+
+    static std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
+        const std::vector<JsonMember> members = target.Members();
+        const auto node = Find(members, "node");
+        const auto path = Find(members, "path");
+        const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
+        if (index && *index < count && path && path->Is(Kind::String)) {
+            return ChannelTarget{*index, path->String(), false, node->GetSpan()};
+        }
+        const auto extensions = Find(members, "extensions");
+        const auto extension = extensions && extensions->Is(Kind::Object)
+                                   ? Find(extensions->Members(), "KHR_animation_pointer")
+                                   : std::nullopt;
+        const auto pointer = extension && extension->Is(Kind::Object) ? Find(extension->Members(), "pointer")
+                                                                      : std::nullopt;
+        if (!pointer || !pointer->Is(Kind::String)) {
+            return std::nullopt;
+        }
+        // "/nodes/N/REST", N an array index as JSON pointers write them.
+        const std::string text = pointer->String();
+        const std::string prefix = "/nodes/";
+        const std::size_t slash = text.find('/', prefix.size());
+        if (text.compare(0, prefix.size(), prefix) != 0 || slash == std::string::npos || slash == prefix.size() ||
+            (text[prefix.size()] == '0' && slash > prefix.size() + 1) || slash - prefix.size() > 9 ||
+            text.find_first_not_of("0123456789", prefix.size()) != slash) {
+            return std::nullopt;
+        }
+        const std::size_t at = std::stoul(text.substr(prefix.size(), slash - prefix.size()));
+        if (at >= count) {
+            return std::nullopt;
+        }
+        return ChannelTarget{at, text.substr(slash + 1), true, pointer->GetSpan()};
+    }
+
+    // What of each node's placement the channels drive; a matrix is all of it.
+    static std::vector<AnimatedParts> AnimatedNodes(const std::vector<ChannelTarget>& channels, std::size_t count) {
+        std::vector<AnimatedParts> animated(count);
+        for (const ChannelTarget& channel : channels) {
+            AnimatedParts& parts = animated[channel.node];
+            const bool matrix = channel.pointer && channel.property == "matrix";
+            parts.translation = parts.translation || matrix || channel.property == "translation";
+            parts.rotation = parts.rotation || matrix || channel.property == "rotation";
+            parts.scale = parts.scale || matrix || channel.property == "scale";
         }
         return animated;
     }

@@ -38,6 +38,8 @@ struct NodeEntry {
     standin::Affine local;
     SClass_ID objectClass = kHelperClass;
     bool ownsObject = false;           // has a mesh, camera or light (or a skin or weights) itself
+    bool skinned = false;              // has a skin: glTF ignores its transform for the mesh
+    bool holdsObject = false;          // has a mesh, camera, light or instances, which its pivot does not move
     std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
     std::size_t objectNode = kNoNode;  // the marked child that holds its object
     bool holdsParentObject = false;    // it is such a child
@@ -60,13 +62,23 @@ struct UriEntry {
     std::string uri;
 };
 
+// What an animation channel drives in a node: a member named by the
+// channel's "path", or whatever a KHR_animation_pointer points at in it.
+struct ChannelTarget {
+    std::size_t node = kNoNode;
+    std::string property;  // "rotation", "weights", "extensions/KHR_lights_punctual/...": the pointer below the node
+    bool pointer = false;  // given by a KHR_animation_pointer
+    Span value;            // the "node" index, or the pointer string
+};
+
 // What the tools read of a glTF file's JSON.
 struct GltfModel {
     std::vector<NodeEntry> nodes;
     std::optional<Span> nodesArray;
     SceneEntry scene;
     std::vector<UriEntry> uris;
-    std::vector<AnimatedParts> animated;  // by node: what animation channels drive
+    std::vector<ChannelTarget> channels;  // the animation channels that drive a node
+    std::vector<AnimatedParts> animated;  // by node: what of its placement the channels drive
 };
 
 // Reads `json`, the JSON of a glTF 2.0 file. Throws SceneFileError, with
