@@ -56,13 +56,40 @@ function holderOf(json, parent, index) {
     return of !== undefined && parent.get(index) === of && !(json.nodes[index].children ?? []).length ? of : undefined;
 }
 
+// The file with its default scene as its only one. GLTFLoader loads every
+// scene, and the nodes that two scenes share it clones for the later one
+// without telling which glTF node a clone is.
+function withDefaultSceneOnly(bytes) {
+    const glb = new TextDecoder().decode(bytes.subarray(0, 4)) === "glTF";
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const jsonLength = glb ? view.getUint32(12, true) : bytes.byteLength;
+    const json = JSON.parse(new TextDecoder().decode(glb ? bytes.subarray(20, 20 + jsonLength) : bytes));
+    if (Array.isArray(json.scenes) && json.scenes.length > 1) {
+        json.scenes = [json.scenes[json.scene ?? 0]];
+        json.scene = 0;
+    }
+    const text = new TextEncoder().encode(JSON.stringify(json));
+    if (!glb) return text.buffer;
+    const padded = new Uint8Array(Math.ceil(text.length / 4) * 4).fill(0x20);
+    padded.set(text);
+    const rest = bytes.subarray(20 + jsonLength);
+    const out = new Uint8Array(20 + padded.length + rest.length);
+    const header = new DataView(out.buffer);
+    out.set(bytes.subarray(0, 8));
+    header.setUint32(8, out.length, true);
+    header.setUint32(12, padded.length, true);
+    header.setUint32(16, 0x4e4f534a, true); // "JSON"
+    out.set(padded, 20);
+    out.set(rest, 20 + padded.length);
+    return out.buffer;
+}
+
 // Entries by key ("Mesh of nodes[3] #0"): the node that owns the object (a
 // child holding its parent's object counts as the parent), the joint's
 // node for a joint of a skinned mesh, and 16 numbers.
 export async function placements(file) {
-    const bytes = await readFile(file);
     const base = pathToFileURL(path.dirname(path.resolve(file)) + path.sep).href;
-    const data = bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
+    const data = withDefaultSceneOnly(new Uint8Array(await readFile(file)));
     const gltf = await new Promise((resolve, reject) => loader.parse(data, base, resolve, reject));
     const { json, associations } = gltf.parser;
     const parent = parents(json);
