@@ -104,7 +104,7 @@ std::array<float, 4> RandomRotation(std::mt19937& random) {
     return q;
 }
 
-// Morph weights of some morphed nodes, and a rotation of one node, each
+// Morph weights of every morphed node, and a rotation of one node, each
 // driven by an ordinary channel or by a KHR_animation_pointer.
 Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morphed, int count,
                       std::set<std::string>& used) {
@@ -121,9 +121,7 @@ Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morp
         channels.push_back({{"sampler", sampler}, {"target", target}});
     };
     for (const std::size_t node : morphed) {
-        if (chance(random) < 0.7) {
-            channel(0, node, "weights");
-        }
+        channel(0, node, "weights");
     }
     if (chance(random) < 0.5) {
         channel(1, static_cast<std::size_t>(std::uniform_int_distribution<int>(0, count - 1)(random)), "rotation");

@@ -32,7 +32,7 @@ struct SceneShape {
 // some of translation, rotation, scale, and a mesh (plain, with morph
 // targets, GPU instances or a skin), a camera, a light or nothing; names
 // from a small pool, so that namesakes are common, some nodes unnamed.
-// Animations drive morph weights and a rotation, some of them through
+// Animations drive all morph weights and a rotation, some of them through
 // KHR_animation_pointer.
 Json RandomGltf(std::mt19937& random, const SceneShape& shape = SceneShape());
 

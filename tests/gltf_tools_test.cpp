@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -168,17 +169,41 @@ TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
     EXPECT_GT(aligned, 5);
 }
 
+// A node, by pre-order, that holds a plain mesh (kind 0), a morphed one
+// (1), an instanced one (2), a skinned one (3), a camera (4), a light (5)
+// or nothing (6); none where the scene has no node of that kind.
+std::optional<std::size_t> NodeOfKind(const Json& gltf, const std::vector<std::size_t>& order, unsigned kind,
+                                      std::mt19937& random) {
+    const std::size_t start = std::uniform_int_distribution<std::size_t>(0, order.size() - 1)(random);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Json& node = gltf["nodes"][order[(start + i) % order.size()]];
+        const unsigned held = node.contains("skin") ? 3 : node.value("mesh", -1) == 1 ? 1
+                              : node.contains("mesh") ? (node.contains("extensions") ? 2 : 0)
+                              : node.contains("camera") ? 4 : node.contains("extensions") ? 5 : 6;
+        if (held == kind) {
+            return (start + i) % order.size();
+        }
+    }
+    return std::nullopt;
+}
+
 // Whatever a node holds (a mesh with morph targets, instances or a skin, a
 // camera, a light, nothing), and mirrored or not.
 TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
     std::uniform_real_distribution<float> place(-8, 8);
-    for (unsigned seed = 0; seed < 24; ++seed) {
+    // Three scenes for each kind of node.
+    for (unsigned seed = 0, runs = 0; runs < 21 && seed < 300; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         Json gltf;
         const std::string input = RandomScene(seed, gltf, {12, false, seed % 2 == 1});
         const Placements before = PlacementsOf(gltf);
         std::mt19937 random(seed);
-        const std::size_t node = std::uniform_int_distribution<std::size_t>(0, before.world.size() - 1)(random);
+        const std::optional<std::size_t> found = NodeOfKind(gltf, before.order, runs % 7, random);
+        if (!found) {
+            continue;
+        }
+        ++runs;
+        const std::size_t node = *found;
         const int axis = static_cast<int>(seed % 3);
         const Point3 from(place(random), place(random), place(random));
         const Point3 to = from + Point3(place(random), place(random), place(random) + 20);

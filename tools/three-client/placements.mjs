@@ -110,7 +110,9 @@ export async function placements(file) {
         const owner = holderOf(json, parent, held) ?? held;
         const ordinal = counts.get(owner) ?? 0;
         counts.set(owner, ordinal + 1);
-        const key = `${object.type} of nodes[${owner}] #${ordinal}`;
+        // An InstancedMesh calls itself a Mesh.
+        const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
+        const key = `${kind} of nodes[${owner}] #${ordinal}`;
         if (!object.isSkinnedMesh) {
             entries.set(key, { owner, numbers: object.matrixWorld.elements });
             return;
