@@ -228,7 +228,7 @@ private:
             IndexType(*camera, where + ".camera", "a camera");
         }
         bool light = false;
-        bool objectExtension = false;  // instances or a light of an extension the tools do not read
+        bool objectExtension = false;  // an extension that belongs to the object: a light, instances
         if (const auto extensions = Find(members, "extensions")) {
             if (!extensions->Is(Kind::Object)) {
                 Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
@@ -236,6 +236,7 @@ private:
             const std::vector<JsonMember> used = Members(*extensions, where + ".extensions");
             objectExtension = std::any_of(used.begin(), used.end(),
                                           [](const JsonMember& m) { return IsObjectExtension(m.key); });
+            light = Find(used, "EXT_lights_ies").has_value();
             if (const auto lights = Find(used, "KHR_lights_punctual")) {
                 const std::string at = where + ".extensions.KHR_lights_punctual";
                 const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
