@@ -5,26 +5,24 @@
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <iterator>
 #include <random>
 #include <string>
 
+#include "gltf_test_file.h"
 #include "gltf_test_scene.h"
-#include "scene/gltf/gltf_uri.h"
 #include "scene/scene_format.h"
 #include "standin/transform_math.h"
 
 using gltftest::Json;
+using gltftest::Nodes;
+using gltftest::Read;
+using gltftest::Rows;
+using gltftest::Gltf;
 using standin::StandinNode;
 
 namespace {
 
-std::unique_ptr<driver::SceneFile> Read(const std::string& bytes, const std::string& path = "scene.gltf") {
-    return driver::ParseScene(bytes, path);
-}
-
-std::vector<StandinNode*> Nodes(driver::SceneFile& file) { return file.Document().scene->PreOrder(); }
 
 template <typename Action>
 std::string ErrorOf(Action action) {
@@ -36,7 +34,6 @@ std::string ErrorOf(Action action) {
     return "no error";
 }
 
-NodeMatrix Rows(Point3 x, Point3 y, Point3 z, Point3 t) { return NodeMatrix{{x, y, z, t}}; }
 
 void ExpectNumbers(const Json& value, std::vector<double> expected) {
     ASSERT_EQ(value.size(), expected.size()) << value.dump();
@@ -108,10 +105,6 @@ Json RetargetedAnimations(const Json& input, const Json& output) {
     }
     return animations;
 }
-
-const char* const kAsset = R"("asset": {"version": "2.0"})";
-
-std::string Gltf(const std::string& rest) { return std::string("{") + kAsset + ", " + rest + "}"; }
 
 }  // namespace
 
@@ -340,114 +333,6 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
     EXPECT_EQ(Nodes(*Read(written, "copy.glb"))[1]->Name(), "Crate with a longer name");
 }
 
-TEST(GltfScene, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
-    const std::string text = Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
-        {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}, {"uri": "maps\\bump.png"}])");
-    auto file = Read(text, "in/scene/room.gltf");
-    EXPECT_EQ(file->Write("in/scene/copy.gltf", {}), text) << "the same folder";
-    const Json written = Json::parse(file->Write("out/room.gltf", {}));
-    EXPECT_EQ(written["buffers"][0]["uri"], "../in/scene/mesh%20data.bin");
-    EXPECT_EQ(written["buffers"][1]["uri"], "data:application/gltf-buffer;base64,AAAA");
-    EXPECT_EQ(written["buffers"][2]["uri"], "https://example.com/b.bin");
-    EXPECT_EQ(written["buffers"][3]["uri"], "/abs/c.bin");
-    EXPECT_EQ(written["images"][0]["uri"], "../in/textures/wood%23\xc3\xa9.png");
-    EXPECT_EQ(written["images"][1]["uri"], 7);
-    EXPECT_EQ(written["images"][2]["uri"], "../in/scene/maps/bump.png");
-    EXPECT_EQ(Json::parse(file->Write("-", {}))["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
-        << "standard output is written for the working folder";
-
-    auto colon = Read(Gltf(R"("buffers": [{"uri": "../c%3Ad/mesh.bin"}, {"uri": "../x/c%3Ad/y.bin"}])"), "in/scene/room.gltf");
-    const Json up = Json::parse(colon->Write("in/room.gltf", {}));
-    EXPECT_EQ(up["buffers"][0]["uri"], "./c:d/mesh.bin") << "a first segment with a colon is no scheme";
-    EXPECT_EQ(up["buffers"][1]["uri"], "x/c:d/y.bin");
-
-    auto notUtf8 = Read(Gltf(R"("images": [{"uri": "a%A6b.png"}])"), "in/scene/room.gltf");
-    EXPECT_THROW(notUtf8->Write("out/room.gltf", {}), driver::SceneFileError) << "escapes that spell no UTF-8";
-}
-
-// Random relative URIs, rewritten for random folders, reach the same file
-// and never read as having a scheme.
-TEST(GltfScene, RewrittenUrisReachTheSameFilesAndNeverGainAScheme) {
-    std::mt19937 random(20);
-    const std::string letters[] = {"a", "c", "Z", "1", ":", "%3A", "%25", " ", "+", ".", "-", "\xc3\xa9", "#"};
-    const std::string folders[] = {"/w", "/w/c:d", "/w/a/b", "/w/c", "/w/c:d/e"};
-    auto segment = [&]() {
-        std::string text;
-        for (int n = std::uniform_int_distribution<int>(1, 4)(random); n > 0; --n) {
-            text += letters[std::uniform_int_distribution<std::size_t>(0, std::size(letters) - 2)(random)];
-        }
-        return text;
-    };
-    for (int i = 0; i < 300; ++i) {
-        std::string uri = std::uniform_int_distribution<int>(0, 2)(random) == 0 ? "../" : "";
-        for (int n = std::uniform_int_distribution<int>(1, 3)(random); n > 0; --n) {
-            uri += segment() + (n > 1 ? "/" : "");
-        }
-        if (uri.find(':') < uri.find('/')) {
-            continue;  // a scheme, which stays as it is
-        }
-        const std::filesystem::path from = folders[i % 5], to = folders[(i / 5) % 5];
-        const auto rebased = driver::gltf::RebasedUri(uri, from, to, "uri");
-        const std::string written = rebased.value_or(uri);
-        SCOPED_TRACE(uri + " -> " + written);
-        EXPECT_EQ(driver::gltf::UriFile(written, to), driver::gltf::UriFile(uri, from));
-        const std::size_t colon = written.find(':');
-        EXPECT_TRUE(colon == std::string::npos || written.find_first_of("/?#") < colon) << "no scheme";
-    }
-}
-
-// Everything of the object moves, with the channels that drive it; what
-// belongs to the node stays. A skinned mesh and a node without an object
-// get no child.
-TEST(GltfScene, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesBackWhenRead) {
-    auto channel = [](const std::string& target) { return R"({"sampler": 0, "target": )" + target + "}"; };
-    auto pointer = [&](const std::string& to) {
-        return channel(R"({"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")" + to + "\"}}}");
-    };
-    const std::string animations = R"("animations": [{"channels": [)" + channel(R"({"node": 0, "path": "weights"})") +
-                                   ", " + channel(R"({"node": 0, "path": "rotation"})") + ", " +
-                                   pointer("/nodes/0/weights") + ", " + pointer("/nodes/0/extensions/EXT_lights_ies/x") +
-                                   ", " + pointer("/nodes/0/extensions/EXT_kept/x") + ", " + pointer("/nodes/0/scale") +
-                                   ", " + channel(R"({"node": 1, "path": "weights"})") + "]}]";
-    const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{"name": "Lamp", "mesh": 0,
-        "weights": [0.5], "extensions": {"EXT_mesh_gpu_instancing": {"attributes": {}}, "EXT_lights_ies": {"light": 0},
-        "KHR_lights_punctual": {"light": 0}, "EXT_kept": {}}, "extras": {"x": 1}},
-        {"mesh": 0, "skin": 0, "weights": [0.5]}, {"name": "Group"}], )" + animations);
-    auto file = Read(text);
-    const NodeMatrix offset = Rows({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, 2});
-    for (StandinNode* node : Nodes(*file)) {
-        node->SetObjectOffset(node == Nodes(*file)[0] ? NodeMatrix() : offset);
-    }
-    const std::string written = file->Write("scene.gltf", {});
-    const Json nodes = Json::parse(written)["nodes"];
-    ASSERT_EQ(nodes.size(), 4u) << "one new node, for the lamp";
-    EXPECT_EQ(nodes[0], Json::parse(R"({"name": "Lamp", "extensions": {"EXT_kept": {}}, "extras": {"x": 1}, "children": [3]})"));
-    EXPECT_EQ(nodes[1], Json::parse(R"({"mesh": 0, "skin": 0, "weights": [0.5]})"));
-    EXPECT_EQ(nodes[2], Json::parse(R"({"name": "Group"})"));
-    EXPECT_EQ(nodes[3]["mesh"], 0);
-    EXPECT_EQ(nodes[3]["weights"], Json::parse("[0.5]"));
-    EXPECT_EQ(nodes[3]["extensions"], Json::parse(R"({"EXT_mesh_gpu_instancing": {"attributes": {}},
-        "EXT_lights_ies": {"light": 0}, "KHR_lights_punctual": {"light": 0}})"));
-    EXPECT_EQ(nodes[3]["extras"], Json::parse(R"({"morvaneObjectOf": 0})"));
-    std::string moved = animations;
-    for (const char* was : {R"("node": 0, "path": "weights")", "/nodes/0/weights", "/nodes/0/extensions/EXT_lights_ies"}) {
-        std::string is = was;
-        is.replace(is.find('0'), 1, "3");
-        moved.replace(moved.find(was), is.size(), is);
-    }
-    EXPECT_EQ(Json::parse(written)["animations"], Json::parse("{" + moved + "}")["animations"]);
-
-    auto reread = Read(written);
-    StandinNode& lamp = *Nodes(*reread)[1];
-    ASSERT_EQ(Nodes(*reread).size(), 4u) << "the object's node is no node of the scene";
-    EXPECT_EQ(lamp.GetObject().superClass, 0x10u);
-    EXPECT_LT(gltftest::Distance(lamp.ObjectOffset(), offset), 1e-6);
-    lamp.SetObjectOffset(NodeMatrix());
-    const Json back = Json::parse(reread->Write("scene.gltf", {}))["nodes"];
-    ASSERT_EQ(back.size(), 4u) << "a later write keeps the object's node";
-    EXPECT_FALSE(back[3].contains("translation") || back[3].contains("rotation"));
-}
-
 TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {
     const std::size_t depth = 200000;
     const std::string deep = std::string(depth, '[') + "\"x\"" + std::string(depth, ']');
@@ -457,30 +342,4 @@ TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {
     const std::string written = file->Write("scene.gltf", {});
     EXPECT_NE(written.find("\"extras\": " + deep), std::string::npos);
     EXPECT_NE(written.find("\"name\": \"Crate\""), std::string::npos);
-}
-
-TEST(GltfScene, AnimationChannelsTellWhatOfWhichNodesTheyPlace) {
-    auto pointer = [](const char* to) {
-        return std::string(R"({"target": {"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")") +
-               to + "\"}}}}";
-    };
-    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2, 3, 4]}], "nodes": [{}, {}, {}, {}, {}],
-        "animations": [{"channels": [{"target": {"node": 1, "path": "rotation"}}, {"target": {"node": 2, "path": "weights"}},
-                                     {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5,
-                       {"channels": [{"target": {"node": 1, "path": "scale"}}, )" +
-                          pointer("/nodes/0/translation") + ", " + pointer("/nodes/3/matrix") + ", " +
-                          pointer("/nodes/4/weights") + ", " + pointer("/nodes/04/rotation") + ", " +
-                          pointer("/nodes/4") + ", " + pointer("/nodes/x/scale") + ", " + pointer("/nodes/9/scale") +
-                          ", " + pointer("/cameras/4/rotation") + "]}]"));
-    const auto nodes = Nodes(*file);
-    auto parts = [&](std::size_t k) {
-        const driver::AnimatedParts driven = file->DrivenByAnimation(*nodes[k]);
-        return std::string(driven.translation ? "T" : "") + (driven.rotation ? "R" : "") + (driven.scale ? "S" : "");
-    };
-    EXPECT_EQ(parts(0), "");
-    EXPECT_EQ(parts(1), "T") << "through a KHR_animation_pointer";
-    EXPECT_EQ(parts(2), "RS");
-    EXPECT_EQ(parts(3), "") << "morph weights do not place a node";
-    EXPECT_EQ(parts(4), "TRS") << "a matrix is all of the placement";
-    EXPECT_EQ(parts(5), "") << "no pointer that reaches a member of the node";
 }

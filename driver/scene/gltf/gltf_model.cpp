@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_object.h"
 #include "text/name_text.h"
 #include "scene/project/scene_file.h"
@@ -38,7 +39,9 @@ public:
         CheckHierarchy(model);
         FindObjectNodes(model);
         ReadScene(top, model);
-        model.channels = Channels(Find(top, "animations"), model.nodes.size());
+        if (const auto animations = Find(top, "animations")) {
+            model.channels = ChannelTargets(*animations, model.nodes.size());
+        }
         model.animated = AnimatedNodes(model.channels, model.nodes.size());
         ReadUris(Find(top, "buffers"), "buffers", model);
         ReadUris(Find(top, "images"), "images", model);
@@ -415,77 +418,6 @@ private:
             listed[root] = true;
             model.scene.roots.push_back(root);
         }
-    }
-
-    // The animation channels that drive something of a node, by "path" or by
-    // a KHR_animation_pointer. Animations are not the tools' business
-    // otherwise, so what does not fit is passed over.
-    std::vector<ChannelTarget> Channels(const std::optional<JsonValue>& animations, std::size_t count) const {
-        std::vector<ChannelTarget> targets;
-        if (!animations || !animations->Is(Kind::Array)) {
-            return targets;
-        }
-        for (const JsonValue& animation : animations->Elements()) {
-            const auto channels = animation.Is(Kind::Object) ? Find(animation.Members(), "channels") : std::nullopt;
-            if (!channels || !channels->Is(Kind::Array)) {
-                continue;
-            }
-            for (const JsonValue& channel : channels->Elements()) {
-                const auto target = channel.Is(Kind::Object) ? Find(channel.Members(), "target") : std::nullopt;
-                if (target && target->Is(Kind::Object)) {
-                    if (auto found = TargetOf(*target, count)) {
-                        targets.push_back(std::move(*found));
-                    }
-                }
-            }
-        }
-        return targets;
-    }
-
-    static std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
-        const std::vector<JsonMember> members = target.Members();
-        const auto node = Find(members, "node");
-        const auto path = Find(members, "path");
-        const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
-        if (index && *index < count && path && path->Is(Kind::String)) {
-            return ChannelTarget{*index, path->String(), false, node->GetSpan()};
-        }
-        const auto extensions = Find(members, "extensions");
-        const auto extension = extensions && extensions->Is(Kind::Object)
-                                   ? Find(extensions->Members(), "KHR_animation_pointer")
-                                   : std::nullopt;
-        const auto pointer = extension && extension->Is(Kind::Object) ? Find(extension->Members(), "pointer")
-                                                                      : std::nullopt;
-        if (!pointer || !pointer->Is(Kind::String)) {
-            return std::nullopt;
-        }
-        // "/nodes/N/REST", N an array index as JSON pointers write them.
-        const std::string text = pointer->String();
-        const std::string prefix = "/nodes/";
-        const std::size_t slash = text.find('/', prefix.size());
-        if (text.compare(0, prefix.size(), prefix) != 0 || slash == std::string::npos || slash == prefix.size() ||
-            (text[prefix.size()] == '0' && slash > prefix.size() + 1) || slash - prefix.size() > 9 ||
-            text.find_first_not_of("0123456789", prefix.size()) != slash) {
-            return std::nullopt;
-        }
-        const std::size_t at = std::stoul(text.substr(prefix.size(), slash - prefix.size()));
-        if (at >= count) {
-            return std::nullopt;
-        }
-        return ChannelTarget{at, text.substr(slash + 1), true, pointer->GetSpan()};
-    }
-
-    // What of each node's placement the channels drive; a matrix is all of it.
-    static std::vector<AnimatedParts> AnimatedNodes(const std::vector<ChannelTarget>& channels, std::size_t count) {
-        std::vector<AnimatedParts> animated(count);
-        for (const ChannelTarget& channel : channels) {
-            AnimatedParts& parts = animated[channel.node];
-            const bool matrix = channel.pointer && channel.property == "matrix";
-            parts.translation = parts.translation || matrix || channel.property == "translation";
-            parts.rotation = parts.rotation || matrix || channel.property == "rotation";
-            parts.scale = parts.scale || matrix || channel.property == "scale";
-        }
-        return animated;
     }
 
     // The URIs that a written file may have to rewrite; entries that are

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
 #include "object_state.h"
@@ -60,15 +61,6 @@ struct UriEntry {
     std::string where;  // "buffers[0].uri"
     Span value;
     std::string uri;
-};
-
-// What an animation channel drives in a node: a member named by the
-// channel's "path", or whatever a KHR_animation_pointer points at in it.
-struct ChannelTarget {
-    std::size_t node = kNoNode;
-    std::string property;  // "rotation", "weights", "extensions/KHR_lights_punctual/...": the pointer below the node
-    bool pointer = false;  // given by a KHR_animation_pointer
-    Span value;            // the "node" index, or the pointer string
 };
 
 // What the tools read of a glTF file's JSON.
