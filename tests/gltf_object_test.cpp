@@ -24,7 +24,8 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
     };
     const std::string animations = R"("animations": [{"channels": [)" + channel(R"({"node": 0, "path": "weights"})") +
                                    ", " + channel(R"({"node": 0, "path": "rotation"})") + ", " +
-                                   pointer("/nodes/0/weights") + ", " + pointer("/nodes/0/extensions/EXT_lights_ies/x") +
+                                   pointer("/nodes/0/weights") + ", " +
+                                   pointer("/nodes/0/extensions/EXT_lights_ies/x") +
                                    ", " + pointer("/nodes/0/extensions/EXT_kept/x") + ", " + pointer("/nodes/0/scale") +
                                    ", " + channel(R"({"node": 1, "path": "weights"})") + "]}]";
     const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{"name": "Lamp", "mesh": 0,
@@ -39,7 +40,8 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
     const std::string written = file->Write("scene.gltf", {});
     const Json nodes = Json::parse(written)["nodes"];
     ASSERT_EQ(nodes.size(), 4u) << "one new node, for the lamp";
-    EXPECT_EQ(nodes[0], Json::parse(R"({"name": "Lamp", "extensions": {"EXT_kept": {}}, "extras": {"x": 1}, "children": [3]})"));
+    EXPECT_EQ(nodes[0],
+              Json::parse(R"({"name": "Lamp", "extensions": {"EXT_kept": {}}, "extras": {"x": 1}, "children": [3]})"));
     EXPECT_EQ(nodes[1], Json::parse(R"({"mesh": 0, "skin": 0, "weights": [0.5]})"));
     EXPECT_EQ(nodes[2], Json::parse(R"({"name": "Group"})"));
     EXPECT_EQ(nodes[3]["mesh"], 0);
@@ -48,7 +50,8 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
         "EXT_lights_ies": {"light": 0}, "KHR_lights_punctual": {"light": 0}})"));
     EXPECT_EQ(nodes[3]["extras"], Json::parse(R"({"morvaneObjectOf": 0})"));
     std::string moved = animations;
-    for (const char* was : {R"("node": 0, "path": "weights")", "/nodes/0/weights", "/nodes/0/extensions/EXT_lights_ies"}) {
+    for (const char* was :
+         {R"("node": 0, "path": "weights")", "/nodes/0/weights", "/nodes/0/extensions/EXT_lights_ies"}) {
         std::string is = was;
         is.replace(is.find('0'), 1, "3");
         moved.replace(moved.find(was), is.size(), is);

@@ -30,7 +30,8 @@ TEST(GltfUri, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     EXPECT_EQ(Json::parse(file->Write("-", {}))["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
         << "standard output is written for the working folder";
 
-    auto colon = Read(Gltf(R"("buffers": [{"uri": "../c%3Ad/mesh.bin"}, {"uri": "../x/c%3Ad/y.bin"}])"), "in/scene/room.gltf");
+    auto colon =
+        Read(Gltf(R"("buffers": [{"uri": "../c%3Ad/mesh.bin"}, {"uri": "../x/c%3Ad/y.bin"}])"), "in/scene/room.gltf");
     const Json up = Json::parse(colon->Write("in/room.gltf", {}));
     EXPECT_EQ(up["buffers"][0]["uri"], "./c:d/mesh.bin") << "a first segment with a colon is no scheme";
     EXPECT_EQ(up["buffers"][1]["uri"], "x/c:d/y.bin");
