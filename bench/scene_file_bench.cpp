@@ -11,6 +11,7 @@
 
 #include "bench_support.h"
 #include "hosting/plugin_directory.h"
+#include "scene/project/scene_file.h"
 #include "scene/scene_format.h"
 #include "session/session_check.h"
 #include "hosting/session_host.h"
@@ -75,7 +76,7 @@ void BM_RawSceneWrite(benchmark::State& state) {
 void BM_SaveNamesShortcut(benchmark::State& state) {
     SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
     driver::Shortcut shortcut;
-    shortcut.command = "save-names";
+    shortcut.kind = driver::ShortcutKind::SaveNames;
     shortcut.names = setup.folder.File("names.txt");
     std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
     for (auto _ : state) {

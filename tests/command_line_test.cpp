@@ -2,10 +2,15 @@
 // table of arguments and what each must give, a usage error or a run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -23,7 +28,8 @@ std::string Outcome(const Arguments& arguments) {
     if (invocation.job != driver::Invocation::Job::Run) {
         return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
     }
-    std::string text = invocation.shortcut ? invocation.shortcut->command : "session " + invocation.sessionPath;
+    std::string text = invocation.shortcut ? driver::ShortcutName(invocation.shortcut->kind)
+                                           : "session " + invocation.sessionPath;
     text += " scene=" + invocation.scenePath;
     if (invocation.shortcut) {
         const driver::Shortcut& shortcut = *invocation.shortcut;
@@ -49,10 +55,11 @@ std::string Outcome(const Arguments& arguments) {
 }  // namespace
 
 TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
-    const struct {
+    struct Case {
         Arguments arguments;
         std::string outcome;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         // Runs, and the forms of their options.
         {{"s.json", "demo.session", "--diff", "-o", "out.json"}, "session demo.session scene=s.json out=out.json diff"},
         {{"--svg=pic.svg", "s.json", "demo.session"}, "session demo.session scene=s.json svg=pic.svg"},
@@ -112,7 +119,49 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"save-names", "s.json", "x", "--svg", "x.txt"}, "error: --svg: \"x.txt\" is the names file the run writes"},
         {{"s.json", "x.session", "-o", "-", "--svg", "-"}, "error: -o and --svg cannot both write to standard output"},
         {{"s.json", "x.session", "-o", ""}, "error: -o: the file name is empty"},
+        // Commands as the table has them; SCENE and SESSION are files.
+        {{"frobnicate", "x.json"},
+         "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names; a session "
+         "takes SCENE SESSION)"},
+        {{"ALIGN", "s.json", "--select", "5"},
+         "error: unknown command \"ALIGN\" (commands are lower case: did you mean \"align\"?)"},
+        {{"-", "x.session"},
+         "error: SCENE: \"-\" would be standard input, which morvane-host does not read; name a file (./- for one "
+         "named \"-\")"},
+        {{"./-", "x.session"}, "session x.session scene=./-"},
+        // A pivot needs one node and two points.
+        {{"pivot", "s.json", "--select", "5,6", "--axis", "Z", "--from", "0,0,0", "--to", "0,0,1"},
+         "error: --select: pivot works on one node, and 2 are given"},
+        {{"pivot", "s.json", "--select", "5", "--axis", "Z", "--from", "0,0,1", "--to", "0,-0,1"},
+         "error: --to: the same point as --from, so the two points give no direction"},
     };
+#if !defined(_WIN32)
+    // In a folder of links that point nowhere yet, and a cycle of links.
+    namespace fs = std::filesystem;
+    const fs::path before = fs::current_path();
+    const fs::path scratch = fs::temp_directory_path() / ("command_line_test." + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    fs::current_path(scratch);
+    const std::pair<const char*, const char*> links[] = {
+        {"l.svg", "a.json"}, {"l9.json", "n9.txt"}, {"c1", "c2"}, {"c2", "c1"}};
+    for (const auto& [link, target] : links) {
+        fs::create_symlink(target, link);
+    }
+    const std::vector<Case> onPosix = {
+        // Through links that do not lead to a file yet; a cycle ends.
+        {{"align", "s.json", "--select", "5", "-o", "a.json", "--svg", "l.svg"},
+         "error: --svg: \"l.svg\" is the scene that -o writes"},
+        {{"save-names", "s.json", "n9", "-o", "l9.json"}, "error: -o: \"l9.json\" is the names file the run writes"},
+        {{"s.json", "x.session", "-o", "c1", "--svg", "c2"}, "session x.session scene=s.json out=c1 svg=c2"},
+        {{"c1", "x.session"}, "session x.session scene=c1"},
+        // Standard output by any of its names.
+        {{"s.json", "x.session", "-o", "/dev/stdout"}, "session x.session scene=s.json out=- transcript-to-stderr"},
+        {{"s.json", "x.session", "--svg", "/proc/self/fd/1", "-o", "-"},
+         "error: -o and --svg cannot both write to standard output"},
+    };
+    cases.insert(cases.end(), onPosix.begin(), onPosix.end());
+#endif
     for (const auto& entry : cases) {
         std::string joined;
         for (const std::string& argument : entry.arguments) {
@@ -120,4 +169,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         }
         EXPECT_EQ(Outcome(entry.arguments), entry.outcome) << "morvane-host" << joined;
     }
+#if !defined(_WIN32)
+    fs::current_path(before);
+    fs::remove_all(scratch);
+#endif
 }

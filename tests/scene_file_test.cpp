@@ -1,9 +1,13 @@
 // Scene files: what is written reads back the same, bad files are refused
-// with one notation that names the place and the node, and a scene of any
-// depth reads and writes.
+// with one notation that names the place and the node, a scene of any
+// depth reads and writes, and no format writes a number it cannot read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
 
 #include "scene/project/scene_file.h"
 
@@ -143,4 +147,114 @@ TEST(SceneFile, ADeepChainReadsAndWritesInTheRoomOfAFlatOne) {
     }
     EXPECT_LE(widestIndent, 40u);
     EXPECT_EQ(RoundTrip(written), written);
+}
+
+namespace {
+
+// The same three nodes, "Scene Root" > "Chair" > "Leg", in each format.
+const struct {
+    std::string path;
+    std::string bytes;
+} kChairs[] = {
+    {"chair.json", "{\"root\": " +
+                       Node("Scene Root", ", \"children\": [" + Node("Chair", ", \"children\": [" + Node("Leg") + "]") +
+                                              "]") +
+                       "}"},
+    {"chair.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"name": "Scene Root", "nodes": [0]}],
+                       "nodes": [{"name": "Chair", "children": [1]}, {"name": "Leg"}]})"},
+};
+
+bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+TEST(SceneWriters, RefuseANumberThatIsNotFiniteNamingTheNodeAlikeInEveryFormat) {
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        for (const bool offset : {false, true}) {
+            std::vector<std::string> reasons;
+            for (const auto& chair : kChairs) {
+                const auto file = driver::ParseScene(chair.bytes, chair.path);
+                standin::StandinNode& leg = *file->Document().scene->PreOrder()[2];
+                NodeMatrix matrix;
+                matrix.row[offset ? 3 : 1][offset ? 0 : 2] = bad;
+                offset ? leg.SetObjectOffset(matrix) : leg.SetTransform(matrix);
+                const std::string out = "out/" + chair.path;
+                try {
+                    file->Write(out, {});
+                    ADD_FAILURE() << chair.path << " written with " << bad;
+                } catch (const driver::SceneFileError& e) {
+                    const std::string message = e.what();
+                    ASSERT_EQ(message.rfind(out + ": node 2 \"Leg\": its ", 0), 0u) << message;
+                    reasons.push_back(message.substr(out.size()));
+                }
+            }
+            ASSERT_EQ(reasons.size(), 2u);
+            EXPECT_EQ(reasons[0], reasons[1]);
+        }
+    }
+    // Finite places whose difference, a glTF node's local transform, is not.
+    const auto file = driver::ParseScene(kChairs[1].bytes, kChairs[1].path);
+    NodeMatrix place;
+    for (const float x : {-3e38f, 3e38f}) {
+        place.row[3].x = x;
+        file->Document().scene->PreOrder()[x < 0 ? 1 : 2]->SetTransform(place);
+    }
+    try {
+        file->Write("out.gltf", {});
+        ADD_FAILURE() << "written";
+    } catch (const driver::SceneFileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "out.gltf: node 2 \"Leg\" (nodes[1]): a number of its glTF transform is not finite in single precision");
+    }
+}
+
+// Any finite single-precision value, the largest, the smallest and
+// subnormal ones included, set on a node is written by each format and
+// read back bit for bit.
+TEST(SceneWriters, WriteEveryFiniteFloatSoThatItReadsBackExactly) {
+    std::mt19937 random(18);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    std::vector<float> values = {FLT_MAX, -FLT_MAX, FLT_MIN, FLT_TRUE_MIN, -FLT_TRUE_MIN, 0.1f, -1e-40f};
+    while (values.size() < 3000) {
+        std::uint32_t word = bits(random);
+        if (values.size() % 3 == 0) {
+            word &= 0x807FFFFFu;  // a subnormal
+        }
+        float value = 0;
+        std::memcpy(&value, &word, sizeof value);
+        if (std::isfinite(value) && value != 0) {
+            values.push_back(value);
+        }
+    }
+    for (const auto& chair : kChairs) {
+        for (std::size_t at = 0; at + 3 <= values.size(); at += 3) {
+            const auto file = driver::ParseScene(chair.bytes, chair.path);
+            NodeMatrix placed;
+            placed.row[3] = {values[at], values[at + 1], values[at + 2]};
+            file->Document().scene->PreOrder()[1]->SetTransform(placed);
+            const auto reread = driver::ParseScene(file->Write(chair.path, {}), chair.path);
+            const Point3 back = reread->Document().scene->PreOrder()[1]->Transform().row[3];
+            for (int i = 0; i < 3; ++i) {
+                ASSERT_TRUE(SameBits(back[i], placed.row[3][i]))
+                    << chair.path << ": " << values[at + i] << " read back as " << back[i];
+            }
+        }
+    }
+}
+
+// Just below the halfway point between the largest float and the next power
+// of two: single precision rounds it down to the largest float, although
+// its nearest double is that halfway point, which would narrow to infinity.
+TEST(SceneReaders, ReadANumberThatRoundsToTheLargestFloatAsThatFloatInEveryFormat) {
+    const std::string largest = "340282356779733661637539395458142568447";
+    const std::string texts[] = {
+        "{\"root\": " + Node("Scene Root", ", \"children\": [{\"name\": \"Far\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" +
+                                               largest + ",0,0]]}]") + "}",
+        R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}], "nodes": [{"translation": [)" + largest +
+            ", 0, 0]}]}",
+    };
+    for (const std::string path : {"far.json", "far.gltf"}) {
+        const auto file = driver::ParseScene(texts[path == "far.gltf"], path);
+        EXPECT_EQ(file->Document().scene->PreOrder()[1]->Transform().row[3].x, FLT_MAX) << path;
+    }
 }

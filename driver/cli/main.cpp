@@ -45,6 +45,9 @@ int Run(const driver::Invocation& invocation) {
 
     driver::SessionHost host(*sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
+    if (invocation.shortcut) {
+        driver::CheckShortcutJob(*invocation.shortcut, actions, host);
+    }
     driver::Transcript transcript(out);
     driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
                                  invocation.diff || !invocation.svgPath.empty());
@@ -100,7 +103,7 @@ int main(int argc, char** argv) {
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {
-        std::cerr << "morvane-host: " << e.what() << "\nTry 'morvane-host --help' for more information.\n";
+        std::cerr << "morvane-host: " << e.what() << "; try morvane-host --help\n";
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "morvane-host: " << e.what() << "\n";

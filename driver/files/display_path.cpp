@@ -52,6 +52,11 @@ std::string HideWorkingFolder(std::string text) {
     const std::string prefix = folder + separator;
     for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
         text.erase(at, prefix.size());
+        // The working folder itself stays named, as "./".
+        if (at == text.size() || text[at] == ' ' || text[at] == '"' || text[at] == ':') {
+            text.insert(at, "./");
+            at += 2;
+        }
         // A quoted path goes on as DisplayPath shows paths, with '/'.
         if (separator != '/' && at > 0 && text[at - 1] == '"') {
             const std::size_t end = text.find('"', at);

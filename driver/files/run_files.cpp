@@ -3,13 +3,39 @@
 #include <filesystem>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "files/native_path.h"
+#include "text/name_text.h"
 
 namespace driver {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// As many links as a system follows for one name (SYMLOOP_MAX is 40 on
+// Linux); beyond that, a link cycle or chain stays where it is.
+constexpr int kMaxLinksFollowed = 40;
+
+// Where a file would be opened: `path` made absolute, the links of its last
+// name followed, a dangling one to the name that opening for writing
+// creates, then the links of its folders resolved.
+fs::path Destination(const fs::path& path) {
+    std::error_code error;
+    fs::path place = fs::absolute(path, error);
+    for (int hop = 0; hop < kMaxLinksFollowed && fs::is_symlink(fs::symlink_status(place, error)); ++hop) {
+        const fs::path target = fs::read_symlink(place, error);
+        if (error) {
+            break;
+        }
+        place = target.is_absolute() ? target : place.parent_path() / target;
+    }
+    const fs::path resolved = fs::weakly_canonical(place, error);
+    return (error ? place : resolved).lexically_normal();
+}
 
 bool SameFile(const std::string& aText, const std::string& bText) {
     const fs::path a = NativePath(aText);
@@ -18,9 +44,7 @@ bool SameFile(const std::string& aText, const std::string& bText) {
     if (fs::exists(a, error) && fs::exists(b, error)) {
         return fs::equivalent(a, b, error);
     }
-    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
-    return first == second;
+    return Destination(a) == Destination(b);
 }
 
 bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
@@ -44,6 +68,51 @@ std::string RunFiles::Add(const std::string& path, Use use, const std::string& r
     }
     files_.push_back({path, use, role});
     return "";
+}
+
+RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string>& referenced) {
+    using Use = RunFiles::Use;
+    if (IsStandardOutput(named.output) && IsStandardOutput(named.svg)) {
+        throw RunFilesError("-o and --svg cannot both write to standard output");
+    }
+    RunFiles files;
+    files.Add(named.scene, Use::OnlyRead, "the scene file, which is only read");
+    files.Add(named.session, Use::OnlyRead, "the session, which is only read");
+    for (const std::string& file : referenced) {
+        files.Add(file, Use::OnlyRead, "a file that the scene file refers to, which is only read");
+    }
+    const struct {
+        const char* option;
+        const std::string& path;
+        Use use;
+        const char* role;
+    } written[] = {
+        {"NAMES", named.names, named.namesLoaded ? Use::ToolReads : Use::ToolWrites,
+         named.namesLoaded ? "the names file the run reads" : "the names file the run writes"},
+        {"-o", named.output, Use::Written, "the scene that -o writes"},
+        {"--svg", named.svg, Use::Written, "the picture that --svg writes"},
+    };
+    for (const auto& file : written) {
+        const std::string clash = files.Add(file.path, file.use, file.role);
+        if (!clash.empty()) {
+            throw RunFilesError(std::string(file.option) + ": " + Quoted(file.path) + " is " + clash);
+        }
+    }
+    return files;
+}
+
+bool IsStandardOutput(const std::string& path) {
+    if (path == "-") {
+        return true;
+    }
+#if defined(_WIN32)
+    return false;  // no file numbers to compare; "-" is its one name
+#else
+    struct stat named {};
+    struct stat output {};
+    return !path.empty() && ::fstat(1, &output) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           named.st_dev == output.st_dev && named.st_ino == output.st_ino;
+#endif
 }
 
 }  // namespace driver

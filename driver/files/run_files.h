@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@ namespace driver {
 // that a tool writes is none that is only read. (The tools' files may be
 // one: names saved and loaded back.) Two paths are one file where both
 // exist (same device and file number: also through links and other
-// spellings), else where they are the same normalised path.
+// spellings), else where they name the same place once the symbolic links
+// on the way are followed, a dangling one to the name it would create.
 class RunFiles {
 public:
     enum class Use {
@@ -34,5 +36,31 @@ private:
     };
     std::vector<File> files_;
 };
+
+// A file of the command line that the run must not read or write as asked.
+class RunFilesError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The files that a command line names; empty where it names none.
+struct CommandLineFiles {
+    std::string scene;
+    std::string session;
+    std::string names;         // the file that the names tool's dialog chooses
+    bool namesLoaded = false;  // loaded by the tool, else saved
+    std::string output;        // -o; "-" is standard output
+    std::string svg;           // --svg; "-" is standard output
+};
+
+// The files of a run: those of the command line with `referenced`, the
+// files that the scene refers to. Throws RunFilesError ("-o: "s.json" is
+// the scene file, which is only read") when a file that the run writes is
+// one that it needs, or when -o and --svg both write to standard output.
+RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string>& referenced);
+
+// True for "-" and for any name of the file that standard output is now
+// ("/dev/stdout", "/proc/self/fd/1", the file it was redirected to).
+bool IsStandardOutput(const std::string& path);
 
 }  // namespace driver

@@ -1,16 +1,9 @@
 #include "scene/node_index.h"
 
-#include <charconv>
+#include "text/number_text.h"
 
 namespace driver {
 
-bool ReadNodeIndex(std::string_view text, std::size_t& index) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
-        return false;
-    }
-    const char* end = text.data() + text.size();
-    const std::from_chars_result read = std::from_chars(text.data(), end, index);
-    return read.ec == std::errc() && read.ptr == end;
-}
+bool ReadNodeIndex(std::string_view text, std::size_t& index) { return ReadInteger(text, index); }
 
 }  // namespace driver

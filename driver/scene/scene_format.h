@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "scene/project/scene_file.h"
+#include "scene/scene_document.h"
+#include "scene/scene_error.h"
 #include "standin/standin_scene.h"
 
 namespace driver {
@@ -15,6 +17,30 @@ struct AnimatedParts {
     bool rotation = false;
     bool scale = false;
     bool Any() const { return translation || rotation || scale; }
+};
+
+class SceneFile;
+
+// One format of scene files, a row of the table in scene_formats.cpp: its
+// name, how a file is told to be one, and how one is read. What is read
+// writes itself back in its format.
+struct SceneFormat {
+    // The format's name as messages give it: "scene file", "glTF", "GLB".
+    const char* name;
+    // What follows "the scene is" in messages: "glTF", "in the project's own
+    // format".
+    const char* sceneIs;
+    // The bytes every file of the format begins with, where it has such:
+    // they tell the format whatever the file is called.
+    std::string_view magic;
+    // The extensions of its files, in lower case (they match in any case),
+    // the one it is written to first. The format without any takes every
+    // name that no other format's extension claims.
+    std::vector<std::string_view> extensions;
+    // The scene in `bytes`, the content of the file at `path`. Reads no
+    // other file. Throws SceneFileError with the file, the place in it and
+    // the reason.
+    std::unique_ptr<SceneFile> (*read)(const std::string& bytes, const std::string& path);
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -28,21 +54,21 @@ public:
     SceneDocument& Document() { return document_; }
 
     // The format's name as messages give it: "scene file", "glTF", "GLB".
-    virtual std::string FormatName() const = 0;
+    std::string FormatName() const;
 
     // Empty when a file of this format may be written to `path`, a name that
     // reads back in this format; else the rule that the name breaks ("the
     // scene is glTF, which is written to a .gltf file").
-    virtual std::string WrongName(const std::string& path) const = 0;
+    std::string WrongName(const std::string& path) const;
 
     // The bytes of a file at `path` that holds the scene as it now stands,
     // with `selection` as pre-order indices (formats without a selection
     // leave it out). A format whose files refer to others by relative
     // paths rewrites them for `path`'s folder; the path "-" is standard
     // output, whose folder is the working folder. Throws SceneFileError,
-    // naming the node, for a scene this format cannot hold; nothing is
-    // written then.
-    virtual std::string Write(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+    // naming the node, for a scene this format cannot hold, such as one
+    // with a number that is not finite; nothing is written then.
+    std::string Write(const std::string& path, const std::vector<std::size_t>& selection);
 
     // The files that the scene's file refers to, such as a glTF file's
     // buffers and images, which the scene needs as they are.
@@ -57,7 +83,14 @@ public:
     }
 
 protected:
+    // Write's bytes, for a scene whose every number is finite.
+    virtual std::string Bytes(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+
     SceneDocument document_;
+
+private:
+    friend std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+    const SceneFormat* format_ = nullptr;
 };
 
 // The scene in `bytes`, the content of the file at `path`, in the format

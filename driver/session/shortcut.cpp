@@ -1,18 +1,66 @@
 #include "session/shortcut.h"
 
+#include <unordered_map>
+
+#include "hosting/session_host.h"
+#include "session/session.h"
+#include "text/name_text.h"
+
 namespace driver {
 
+namespace {
+
+bool UsesTarvel(ShortcutKind kind) { return kind == ShortcutKind::Align || kind == ShortcutKind::Pivot; }
+
+// The selection's action, with its nodes found by the check.
+const std::vector<std::size_t>& SelectedIndices(const std::vector<Action>& actions) {
+    for (const Action& action : actions) {
+        if (const auto* named = std::get_if<SelectNamed>(&action.what)) {
+            return named->indices;
+        }
+        if (const auto* nodes = std::get_if<SelectNodes>(&action.what)) {
+            return nodes->indices;
+        }
+    }
+    static const std::vector<std::size_t> none;
+    return none;
+}
+
+// "2 "Chair", 5 "Chair"", at most `shown` of them, then how many more.
+std::string NodeList(const std::vector<std::size_t>& indices, const SessionHost& host, std::size_t shown) {
+    std::string list;
+    for (std::size_t i = 0; i < indices.size() && i < shown; ++i) {
+        list += (i == 0 ? "" : ", ") + std::to_string(indices[i]) + " " + Quoted(host.Nodes()[indices[i]]->Name());
+    }
+    if (indices.size() > shown) {
+        list += " and " + std::to_string(indices.size() - shown) + " more";
+    }
+    return list;
+}
+
+}  // namespace
+
+const char* ShortcutName(ShortcutKind kind) {
+    switch (kind) {
+        case ShortcutKind::Align: return "align";
+        case ShortcutKind::Pivot: return "pivot";
+        case ShortcutKind::SaveNames: return "save-names";
+        case ShortcutKind::LoadNames: return "load-names";
+    }
+    return "";
+}
+
 std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
-    const Origin command{shortcut.command, 0};
+    const Origin command{ShortcutName(shortcut.kind), 0};
     std::vector<Action> actions;
-    if (shortcut.command == "align" || shortcut.command == "pivot") {
+    if (UsesTarvel(shortcut.kind)) {
         actions.push_back({OpenTool{"Tarvel"}, command});
         if (shortcut.selectName) {
             actions.push_back({SelectNamed{{*shortcut.selectName}, {}}, {"--select-name", 0}});
         } else {
             actions.push_back({SelectNodes{shortcut.selection}, {"--select", 0}});
         }
-        if (shortcut.command == "align") {
+        if (shortcut.kind == ShortcutKind::Align) {
             actions.push_back({PressButton{"Align"}, command});
         } else {
             actions.push_back({ClickRadio{shortcut.axis}, {"--axis", 0}});
@@ -21,13 +69,45 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
             actions.push_back({ClickViewport{shortcut.to}, {"--to", 0}});
         }
     } else {
-        const bool saving = shortcut.command == "save-names";
+        const bool saving = shortcut.kind == ShortcutKind::SaveNames;
         actions.push_back({OpenTool{"Velkora"}, command});
         actions.push_back({AnswerDialog{false, shortcut.names}, {"NAMES", 0}});
         actions.push_back({PressButton{saving ? kSaveNamesCaption : kLoadNamesCaption}, command});
     }
     actions.push_back({CloseTool{}, command});
     return actions;
+}
+
+void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host) {
+    if (!UsesTarvel(shortcut.kind)) {
+        return;
+    }
+    const std::string option = shortcut.selectName ? "--select-name: " : "--select: ";
+    const std::vector<std::size_t>& selected = SelectedIndices(actions);
+    if (shortcut.kind == ShortcutKind::Pivot) {
+        if (selected.size() != 1) {
+            const std::string fits = shortcut.selectName ? Quoted(*shortcut.selectName) + " fits " : "";
+            throw SessionError(option + fits + std::to_string(selected.size()) + " nodes (" +
+                               NodeList(selected, host, 3) + "), and pivot works on one");
+        }
+        return;
+    }
+    std::unordered_map<std::string, std::size_t> bearers;
+    for (const standin::StandinNode* node : host.Nodes()) {
+        ++bearers[node->Name()];
+    }
+    std::vector<std::size_t> alone;
+    for (const std::size_t index : selected) {
+        if (bearers[host.Nodes()[index]->Name()] < 2) {
+            alone.push_back(index);
+        }
+    }
+    if (!alone.empty()) {
+        throw SessionError(option + (alone.size() == 1 ? "node " : "nodes ") + NodeList(alone, host, 3) +
+                           (alone.size() == 1 ? " has" : " have") +
+                           " no namesake (no other node of the same name), so align would not move " +
+                           (alone.size() == 1 ? "it" : "them"));
+    }
 }
 
 }  // namespace driver

@@ -1,6 +1,7 @@
 #include "text/number_text.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -137,6 +138,24 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
 }
 
 NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
+
+NumberProblem ReadSingleNumber(std::string_view text, double& value) {
+    double wide = 0;
+    const NumberProblem problem = ReadDecimal(text, wide);
+    if (problem == NumberProblem::None && std::fabs(wide) <= FLT_MAX) {
+        value = wide;
+        return problem;
+    }
+    // Beyond the largest float, single precision decides from the text:
+    // the nearest double may be the halfway point above the largest float,
+    // which narrows to an infinity, when the text itself lies below it.
+    float single = 0;
+    if (problem == NumberProblem::NotANumber || ReadNumber(text, single) != NumberProblem::None) {
+        return problem == NumberProblem::NotANumber ? problem : NumberProblem::NotFinite;
+    }
+    value = single;
+    return NumberProblem::None;
+}
 
 std::string NumberProblemText(std::string_view text, NumberProblem problem) {
     const std::string quoted = Quoted(std::string(text));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <charconv>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace driver {
 
@@ -28,6 +30,22 @@ NumberProblem ReadNumber(std::string_view text, float& value);
 // The same in double precision, for numbers that are computed with before
 // they are stored.
 NumberProblem ReadNumber(std::string_view text, double& value);
+// A number for a single-precision value, read in double precision to be
+// computed with: NotFinite where it rounds to an infinity in single
+// precision. One that rounds to the largest single-precision number (as
+// 3.4028235e38, which this project writes for it) is read, as at most
+// that number, so that narrowing gives the value that the text rounds to.
+NumberProblem ReadSingleNumber(std::string_view text, double& value);
+
+// Reads an integer in decimal digits, after a '-' for a negative one where
+// `Integer` is signed; nothing else may be in `text`, and the value must
+// fit.
+template <class Integer>
+bool ReadInteger(std::string_view text, Integer& value) {
+    const char* end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    return read.ec == std::errc() && read.ptr == end;
+}
 
 // The problem as a message: "\"3x\" is not a number".
 std::string NumberProblemText(std::string_view text, NumberProblem problem);

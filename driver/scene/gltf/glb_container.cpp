@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "scene/project/scene_file.h"
+#include "scene/scene_error.h"
 
 namespace driver::gltf {
 

@@ -1,13 +1,15 @@
 #include "scene/gltf/gltf_model.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
+#include <string_view>
+#include <unordered_set>
 
 #include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_object.h"
 #include "text/name_text.h"
-#include "scene/project/scene_file.h"
+#include "text/number_text.h"
+#include "scene/scene_error.h"
 
 namespace driver::gltf {
 
@@ -100,11 +102,10 @@ private:
         return Unique(object.Members(), where);
     }
     std::vector<JsonMember> Unique(std::vector<JsonMember> members, const std::string& where) const {
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            for (std::size_t j = 0; j < i; ++j) {
-                if (members[j].key == members[i].key) {
-                    Fail(where, members[i].keySpan, "has the member \"" + members[i].key + "\" twice");
-                }
+        std::unordered_set<std::string_view> keys;
+        for (const JsonMember& member : members) {
+            if (!keys.insert(member.key).second) {
+                Fail(where, member.keySpan, "has the member \"" + member.key + "\" twice");
             }
         }
         return members;
@@ -154,8 +155,8 @@ private:
             if (!elements[i].Is(Kind::Number)) {
                 Fail(where, elements[i].GetSpan(), shape);
             }
-            const double number = elements[i].Number();
-            if (!(std::fabs(number) <= FLT_MAX)) {
+            double number = 0;
+            if (ReadSingleNumber(elements[i].Raw(), number) != NumberProblem::None) {
                 Fail(where, elements[i].GetSpan(),
                      std::string(elements[i].Raw()) + " is not finite in single precision");
             }

@@ -32,15 +32,6 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
     return true;
 }
 
-// True when `path` ends in `extension` (lower case), in any case.
-bool HasExtension(const std::string& path, const std::string& extension) {
-    if (path.size() < extension.size()) {
-        return false;
-    }
-    return std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-}
-
 // The members that give a node of `like`'s form (matrix, or translation,
 // rotation and scale) the local transform `local`; none for shear. The
 // numbers are single precision; a default translation, rotation or scale
@@ -80,8 +71,7 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
 // The scene of a .gltf or .glb file and what writing it back needs.
 class GltfSceneFile final : public SceneFile {
 public:
-    GltfSceneFile(const std::string& bytes, const std::string& path) : source_(path) {
-        glb_ = HasGlbMagic(bytes) || HasExtension(path, ".glb");
+    GltfSceneFile(const std::string& bytes, const std::string& path, bool glb) : source_(path), glb_(glb) {
         if (glb_) {
             GlbParts parts = SplitGlb(bytes, path);
             head_ = std::move(parts.head);
@@ -96,15 +86,7 @@ public:
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
-    std::string FormatName() const override { return glb_ ? "GLB" : "glTF"; }
-    std::string WrongName(const std::string& path) const override {
-        if (HasExtension(path, glb_ ? ".glb" : ".gltf")) {
-            return "";
-        }
-        return glb_ ? "the scene is GLB, which is written to a .glb file"
-                    : "the scene is glTF, which is written to a .gltf file";
-    }
-    std::string Write(const std::string& path, const std::vector<std::size_t>& selection) override;
+    std::string Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
     std::vector<std::string> ReferencedFiles() const override {
         std::vector<std::string> files;
         for (const UriEntry& uri : model_.uris) {
@@ -207,7 +189,7 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
                          node + "): " + what);
 }
 
-std::string GltfSceneFile::Write(const std::string& target, const std::vector<std::size_t>&) {
+std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
     const std::string path = target == "-" ? "standard output" : target;
     changes_.clear();
     addedNodes_.clear();
@@ -229,7 +211,11 @@ std::string GltfSceneFile::Write(const std::string& target, const std::vector<st
         sceneChanges.push_back({"name", root.Name().empty() ? std::nullopt : std::optional(JsonString(root.Name()))});
     }
     for (std::size_t index = 1; index < order_.size(); ++index) {
-        WriteNode(index, path);
+        try {
+            WriteNode(index, path);
+        } catch (const NotFiniteNumber&) {
+            Fail(path, index, "a number of its glTF transform is not finite in single precision");
+        }
     }
 
     TextEdits edits;
@@ -345,12 +331,12 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
 
 }  // namespace
 
-bool IsGltfScene(const std::string& bytes, const std::string& path) {
-    return HasGlbMagic(bytes) || HasExtension(path, ".gltf") || HasExtension(path, ".glb");
+std::unique_ptr<SceneFile> ParseGltfScene(const std::string& bytes, const std::string& path) {
+    return std::make_unique<GltfSceneFile>(bytes, path, false);
 }
 
-std::unique_ptr<SceneFile> ParseGltfScene(const std::string& bytes, const std::string& path) {
-    return std::make_unique<GltfSceneFile>(bytes, path);
+std::unique_ptr<SceneFile> ParseGlbScene(const std::string& bytes, const std::string& path) {
+    return std::make_unique<GltfSceneFile>(bytes, path, true);
 }
 
 }  // namespace driver::gltf

@@ -7,12 +7,10 @@
 
 namespace driver::gltf {
 
-// True for a glTF file: GLB magic in `bytes`, or a ".gltf" or ".glb" `path`.
-bool IsGltfScene(const std::string& bytes, const std::string& path);
-
-// The scene of a glTF 2.0 file: GLB where `bytes` begin with the GLB magic
-// or `path` ends in ".glb", else glTF JSON. Written back, the file keeps
-// everything the tools did not change. Throws SceneFileError.
+// The scene of a glTF 2.0 file, glTF JSON or GLB, as the table of scene
+// formats reads it. Written back, the file keeps everything the tools did
+// not change. Throws SceneFileError.
 std::unique_ptr<SceneFile> ParseGltfScene(const std::string& bytes, const std::string& path);
+std::unique_ptr<SceneFile> ParseGlbScene(const std::string& bytes, const std::string& path);
 
 }  // namespace driver::gltf

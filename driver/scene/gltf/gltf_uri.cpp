@@ -4,7 +4,7 @@
 
 #include "text/hex_digits.h"
 #include "files/native_path.h"
-#include "scene/project/scene_file.h"
+#include "scene/scene_error.h"
 #include "text/utf8.h"
 
 namespace driver::gltf {

@@ -1,6 +1,7 @@
 #include "scene/gltf/json_edit.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "json/json_text.h"
 #include "text/number_text.h"
@@ -120,6 +121,9 @@ std::string TextEdits::AppliedTo(const std::string& text) const {
 std::string JsonNumbers(const float* values, std::size_t count) {
     std::string text = "[";
     for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(values[i])) {
+            throw NotFiniteNumber();
+        }
         text += i == 0 ? "" : ", ";
         AppendNumber(text, values[i]);
     }

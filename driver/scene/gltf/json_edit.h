@@ -40,8 +40,12 @@ private:
     std::vector<std::pair<Span, std::string>> edits_;
 };
 
+// A number that JSON cannot hold: not a number, or an infinity.
+struct NotFiniteNumber {};
+
 // A JSON array of single-precision numbers, each in the shortest form that
-// reads back to the same value.
+// reads back to the same value. Throws NotFiniteNumber for a value that is
+// not finite.
 std::string JsonNumbers(const float* values, std::size_t count);
 
 }  // namespace driver::gltf

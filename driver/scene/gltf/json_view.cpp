@@ -1,10 +1,8 @@
 #include "scene/gltf/json_view.h"
 
-#include <cmath>
 #include <limits>
 
 #include "json/json_reader.h"
-#include "text/number_text.h"
 
 namespace driver::gltf {
 
@@ -71,15 +69,6 @@ std::string JsonValue::String() const {
     JsonReader reader(raw);
     reader.Next();
     return reader.Text();
-}
-
-double JsonValue::Number() const {
-    const std::string_view raw = Raw();
-    double value = 0;
-    if (ReadNumber(raw, value) == NumberProblem::NotFinite) {
-        return raw[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-    }
-    return value;
 }
 
 std::optional<std::size_t> JsonValue::Index() const {

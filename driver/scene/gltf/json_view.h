@@ -39,9 +39,6 @@ public:
 
     // A string's decoded UTF-8 text.
     std::string String() const;
-    // A number as the nearest double: a zero or an infinity where it lies
-    // beyond the double range.
-    double Number() const;
     // A number written as a non-negative integer (no fraction, no exponent)
     // that fits in std::size_t.
     std::optional<std::size_t> Index() const;

@@ -2,44 +2,15 @@
 
 #include <cstddef>
 #include <memory>
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "anim_range.h"
-#include "json/json_reader.h"
+#include "scene/scene_document.h"
+#include "scene/scene_error.h"
+#include "scene/scene_format.h"
 #include "standin/standin_scene.h"
 
 namespace driver {
-
-// A scene as a scene file holds it: the node tree, the selection (pre-order
-// indices, in selection order), the animation range and the current time.
-struct SceneDocument {
-    std::unique_ptr<standin::StandinScene> scene;
-    std::vector<std::size_t> selection;
-    AnimRange animationRange{0, 100};
-    TimeValue currentTime = 0;
-};
-
-// A scene file that cannot be read; the message names the place.
-class SceneFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Where in a scene file a problem lies, as far as it is known: the line and
-// column (for formats of text), the node by its pre-order index, and the
-// node's name once it has been read.
-struct ScenePlace {
-    std::optional<TextPlace> text;
-    std::optional<std::size_t> node;
-    std::optional<std::string> name;
-};
-
-// The one notation of scene file errors, for every format:
-// "FILE:LINE:COLUMN: node 5 "Chair": WHAT", each part present where known.
-std::string SceneErrorText(const std::string& path, const ScenePlace& place, const std::string& what);
 
 // Parses the text of a scene file. `source` names it in error messages.
 // Reading takes time linear in the text's size, at any depth of nodes.
@@ -54,5 +25,10 @@ SceneDocument ReadSceneFile(const std::string& path);
 // any depth.
 std::string WriteSceneFile(standin::StandinScene& scene, const std::vector<std::size_t>& selection,
                            AnimRange animationRange, TimeValue currentTime);
+
+// The scene of a file in the project's own format, as the table of scene
+// formats reads it; written back, it holds the selection. Throws
+// SceneFileError.
+std::unique_ptr<SceneFile> ParseProjectScene(const std::string& bytes, const std::string& path);
 
 }  // namespace driver

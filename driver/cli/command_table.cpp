@@ -1,0 +1,154 @@
+#include "cli/command_table.h"
+
+#include <algorithm>
+
+#include "cli/option_values.h"
+#include "text/name_text.h"
+
+namespace driver {
+
+namespace {
+
+// --select or --select-name, one of them.
+void ReadSelectionOptions(const ParsedArguments& arguments, Shortcut& shortcut) {
+    const std::string* indices = arguments.Value(Option::Select);
+    const std::string* name = arguments.Value(Option::SelectName);
+    if (indices != nullptr && name != nullptr) {
+        throw UsageError("--select and --select-name cannot both be given");
+    }
+    if (indices == nullptr && name == nullptr) {
+        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs --select or --select-name");
+    }
+    if (name != nullptr) {
+        shortcut.selectName = *name;
+    } else {
+        shortcut.selection = ReadSelection(*indices, "--select");
+    }
+}
+
+const std::string& Required(const ParsedArguments& arguments, Option option, const Shortcut& shortcut) {
+    const std::string* value = arguments.Value(option);
+    if (value == nullptr) {
+        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs " + RowOf(option).name);
+    }
+    return *value;
+}
+
+void BuildSession(const ParsedArguments& arguments, Invocation& invocation) {
+    invocation.sessionPath = arguments.positionals[1];
+}
+
+void BuildAlign(const ParsedArguments& arguments, Invocation& invocation) {
+    Shortcut shortcut;
+    shortcut.kind = ShortcutKind::Align;
+    ReadSelectionOptions(arguments, shortcut);
+    invocation.shortcut = std::move(shortcut);
+}
+
+void BuildPivot(const ParsedArguments& arguments, Invocation& invocation) {
+    Shortcut shortcut;
+    shortcut.kind = ShortcutKind::Pivot;
+    ReadSelectionOptions(arguments, shortcut);
+    if (shortcut.selection.size() > 1) {
+        throw UsageError("--select: pivot works on one node, and " + std::to_string(shortcut.selection.size()) +
+                         " are given");
+    }
+    shortcut.axis = Required(arguments, Option::Axis, shortcut);
+    if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
+        throw UsageError("--axis: " + Quoted(shortcut.axis) + " is not X, Y or Z");
+    }
+    shortcut.from = ReadPoint(Required(arguments, Option::From, shortcut), "--from");
+    shortcut.to = ReadPoint(Required(arguments, Option::To, shortcut), "--to");
+    if (shortcut.from.x == shortcut.to.x && shortcut.from.y == shortcut.to.y && shortcut.from.z == shortcut.to.z) {
+        throw UsageError("--to: the same point as --from, so the two points give no direction");
+    }
+    invocation.shortcut = std::move(shortcut);
+}
+
+void BuildNames(const ParsedArguments& arguments, Invocation& invocation, ShortcutKind kind) {
+    Shortcut shortcut;
+    shortcut.kind = kind;
+    shortcut.names = arguments.positionals[1];
+    invocation.shortcut = std::move(shortcut);
+}
+
+}  // namespace
+
+const std::vector<OptionRow>& OptionTable() {
+    static const std::vector<OptionRow> rows = {
+        {Option::Output, "-o", 'o', "OUT",
+         "write the final scene to OUT in SCENE's format; \"-o -\": to standard output, the transcript then "
+         "to standard error"},
+        {Option::Diff, "--diff", 0, nullptr,
+         "print what changed per node: name, position, orientation, scale, object placement"},
+        {Option::Svg, "--svg", 0, "FILE", "draw the scene before and after as an SVG picture to FILE"},
+        {Option::Select, "--select", 0, "I,J,...",
+         "select nodes by pre-order index (not 0, the root); pivot takes one"},
+        {Option::SelectName, "--select-name", 0, "NAME",
+         "select the nodes whose names fit NAME: \"*\" is any run of characters, \"?\" one"},
+        {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
+        {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
+        {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
+        {Option::Help, "--help", 'h', nullptr, "print this help and exit"},
+        {Option::Version, "--version", 0, nullptr, "print the version and exit"},
+    };
+    return rows;
+}
+
+const std::vector<CommandRow>& CommandTable() {
+    using O = Option;
+    static const std::vector<O> kRun = {O::Output, O::Diff, O::Svg};
+    static const auto with = [](std::vector<O> own) {
+        own.insert(own.end(), kRun.begin(), kRun.end());
+        return own;
+    };
+    static const std::vector<CommandRow> rows = {
+        {Command::Session, "", {"SCENE", "SESSION"}, kRun, "",
+         "replay the session script SESSION (one action a line; docs/sessions.md) on SCENE",
+         BuildSession},
+        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName}),
+         "(--select I,J,... | --select-name NAME)",
+         "press \"Align\" of Tarvel: each selected node takes the place, orientation and axis scale of its "
+         "namesake", BuildAlign},
+        {Command::Pivot, ShortcutName(ShortcutKind::Pivot), {"SCENE"},
+         with({O::Select, O::SelectName, O::Axis, O::From, O::To}),
+         "(--select I | --select-name NAME) --axis X|Y|Z --from x,y,z --to x,y,z",
+         "press \"Pick\" of Tarvel, click --from, then --to: the pivot moves to --from, its axis turns "
+         "to --to", BuildPivot},
+        {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
+         "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
+         "name)",
+         [](const ParsedArguments& arguments, Invocation& invocation) {
+             BuildNames(arguments, invocation, ShortcutKind::SaveNames);
+         }},
+        {Command::LoadNames, ShortcutName(ShortcutKind::LoadNames), {"SCENE", "NAMES"}, kRun, "",
+         "press \"Load Names Form File\" of Velkora (the tool's caption) and answer NAMES",
+         [](const ParsedArguments& arguments, Invocation& invocation) {
+             BuildNames(arguments, invocation, ShortcutKind::LoadNames);
+         }},
+    };
+    return rows;
+}
+
+const OptionRow& RowOf(Option option) {
+    const std::vector<OptionRow>& rows = OptionTable();
+    return *std::find_if(rows.begin(), rows.end(), [option](const OptionRow& row) { return row.option == option; });
+}
+
+bool IsJobOption(Option option) { return option == Option::Help || option == Option::Version; }
+
+std::string CommandsTaking(Option option) {
+    std::vector<std::string> names;
+    for (const CommandRow& row : CommandTable()) {
+        if (std::find(row.options.begin(), row.options.end(), option) != row.options.end()) {
+            names.push_back(row.name[0] != '\0' ? row.name : "a session");
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    }
+    return text;
+}
+
+}  // namespace driver

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "session/shortcut.h"
+
+namespace driver {
+
+// A command line that cannot be understood.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The commands of morvane-host: a session run (SCENE SESSION, no name of
+// its own) and the shortcuts.
+enum class Command { Session, Align, Pivot, SaveNames, LoadNames };
+
+// What morvane-host was asked to do.
+struct Invocation {
+    enum class Job { Run, Help, Version };
+    Job job = Job::Run;
+    Command command = Command::Session;
+    std::string scenePath;
+    std::string sessionPath;          // the session script, or empty for a shortcut
+    std::optional<Shortcut> shortcut;
+    std::string outputPath;           // -o, or empty; "-" is standard output, by any of its names
+    bool diff = false;                // --diff
+    std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
+
+    // True when the transcript has to give standard output to a file.
+    bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }
+};
+
+}  // namespace driver

@@ -1,0 +1,121 @@
+// The --help text, made from the tables of commands and options in the
+// form that help2man reads (man/): the usage lines first, then each entry
+// as a tag and its text, the text's lines all starting in one column.
+#include <algorithm>
+
+#include "cli/command_line.h"
+#include "cli/command_table.h"
+
+namespace driver {
+
+namespace {
+
+constexpr std::size_t kTextColumn = 22;  // help2man takes a text on the tag's next line from column 20
+constexpr std::size_t kWidth = 79;
+
+// "  TAG   TEXT", the text wrapped at word ends to kWidth.
+std::string Entry(const std::string& tag, const std::string& text) {
+    std::string entry = "  " + tag;
+    entry += entry.size() + 2 <= kTextColumn ? std::string(kTextColumn - entry.size(), ' ')
+                                             : "\n" + std::string(kTextColumn, ' ');
+    std::size_t column = kTextColumn;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::size_t length = end - at;
+        if (column > kTextColumn && column + 1 + length > kWidth) {
+            entry += "\n" + std::string(kTextColumn, ' ');
+            column = kTextColumn;
+        } else if (column > kTextColumn) {
+            entry += ' ';
+            ++column;
+        }
+        entry += text.substr(at, length);
+        column += length;
+        at = end + 1;
+    }
+    return entry + "\n";
+}
+
+std::string UsageLines() {
+    std::string lines;
+    for (const CommandRow& row : CommandTable()) {
+        std::string line = std::string("morvane-host") + (row.name[0] != '\0' ? " " : "") + row.name;
+        for (const char* positional : row.positionals) {
+            line += std::string(" ") + positional;
+        }
+        line += row.needs[0] != '\0' ? std::string(" ") + row.needs : "";
+        lines += (lines.empty() ? "usage: " : "       ") + line + " [OPTION]...\n";
+    }
+    return lines + "       morvane-host --help | --version\n";
+}
+
+std::string CommandEntries() {
+    std::string entries = "Commands:\n";
+    for (const CommandRow& row : CommandTable()) {
+        entries += Entry(row.name[0] != '\0' ? row.name : "SCENE SESSION", row.help);
+    }
+    return entries;
+}
+
+std::string OptionEntries() {
+    std::string entries = "Options:\n";
+    const std::size_t commands = CommandTable().size();
+    for (const OptionRow& row : OptionTable()) {
+        std::string tag = row.shortName != 0 && row.name[1] == '-' ? std::string("-") + row.shortName + ", " : "";
+        tag += row.name;
+        tag += row.value != nullptr ? std::string(" ") + row.value : "";
+        std::size_t taking = 0;
+        for (const CommandRow& command : CommandTable()) {
+            taking += std::count(command.options.begin(), command.options.end(), row.option);
+        }
+        const bool everyCommand = IsJobOption(row.option) || taking == commands;
+        entries += Entry(tag, (everyCommand ? "" : "(" + CommandsTaking(row.option) + ") ") + row.help);
+    }
+    return entries + Entry("--", "end the options: what follows is SCENE, SESSION or NAMES, even when it starts "
+                                 "with \"-\"");
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return UsageLines() + R"(
+Runs the Tarvel and Velkora plug-ins on a scene, loading them through their
+exports and working through their panels, as the host does, and prints a
+transcript of every action and what the host and the tools said it did.
+SCENE is a glTF 2.0 file, .gltf or .glb (see docs/gltf.md), or a scene file
+of the project's own, in JSON (see docs/scene-files.md). It is only read:
+the final scene is written only with -o.
+
+)" + CommandEntries() + "\n" + OptionEntries() + R"(
+A command is matched exactly, in lower case; a first word that is no command,
+no file and has no "." or "/" in it is refused as an unknown command. A long
+option's value may follow after "=" (--select=5,6), -o's directly (-oOUT).
+Each option is given at most once; nothing may follow --help or --version.
+SCENE and SESSION are files: "-" is refused, as standard input is not read.
+Any name of standard output (/dev/stdout) is "-". No file that the run writes
+(-o, --svg, "save", the NAMES of save-names) may be one that it reads (SCENE,
+SESSION, the files a glTF scene refers to, the NAMES of load-names) or
+another that it writes, also through symbolic links, dangling ones included.
+
+The session is checked whole before its first action runs. In the host, a
+selection change unchecks "Pick" while its pick mode goes on; pressing a
+disabled control does nothing, which a session reports and goes on. A
+change to a glTF node that an animation drives is warned of: the animation
+overrides the new placement when it plays.
+
+Exit status: 0 when the run did all that was asked: then the files of -o,
+--svg and "save" are written. 1 when a file, the session or an action
+fails, a file dialog refused or failed, or a tool logged an error (such as
+a names file not written); for a shortcut also when its job did not happen
+(a node of align without a namesake, a --select-name that fits more than
+one node for pivot, a disabled control, a refused point, an edit the tool
+refused): then one line on standard error says why, and no file of -o,
+--svg or "save" is written. 2 for a wrong command line, and for an -o name
+of another format than SCENE's, with one line on standard error.
+)";
+}
+
+std::string VersionText() { return std::string("morvane-host ") + MORVANE_VERSION + "\n"; }
+
+}  // namespace driver

@@ -1,0 +1,103 @@
+#include "scene/project/node_values.h"
+
+#include <cmath>
+
+#include "text/hex_digits.h"
+#include "text/number_text.h"
+
+namespace driver {
+
+using Token = SceneText::Token;
+
+std::string ReadName(SceneText& text) {
+    if (text.Next() != Token::String) {
+        text.Fail("\"name\" must be a string");
+    }
+    if (text.Text().find('\0') != std::string::npos) {
+        text.Fail("a name cannot hold a NUL character");
+    }
+    return text.Text();
+}
+
+std::string ReadHexName(SceneText& text) {
+    const std::string what = "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
+    if (text.Next() != Token::String) {
+        text.Fail(what);
+    }
+    const std::string& hex = text.Text();
+    if (hex.size() % 2 != 0) {
+        text.Fail(what);
+    }
+    std::string name;
+    name.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexValue(hex[i]);
+        const int low = HexValue(hex[i + 1]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0)) {
+            text.Fail(what);
+        }
+        name += static_cast<char>(high * 16 + low);
+    }
+    return name;
+}
+
+NodeMatrix ReadMatrix(SceneText& text, const char* key) {
+    const std::string what = "\"" + std::string(key) + "\" must be four rows of three numbers";
+    NodeMatrix matrix;
+    text.Expect(Token::BeginArray, what);
+    for (int r = 0; r < 4; ++r) {
+        text.Expect(Token::BeginArray, what);
+        for (int c = 0; c < 3; ++c) {
+            text.Expect(Token::Number, what);
+            if (ReadNumber(text.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
+                text.Fail("\"" + std::string(key) + "\" holds " + std::string(text.NumberText()) +
+                          ", which is not finite in single precision");
+            }
+        }
+        text.Expect(Token::EndArray, what);
+    }
+    text.Expect(Token::EndArray, what);
+    return matrix;
+}
+
+void ReadObject(SceneText& text, standin::StandinObject& object) {
+    const std::string what = "\"object\" must be {\"superClass\": number, \"objectTest\": true or false}";
+    text.Expect(Token::BeginObject, what);
+    bool hasSuperClass = false, hasTest = false;
+    object.objectTest = true;
+    while (text.Next() != Token::EndObject) {
+        const std::string key = text.Text();
+        if (key == "superClass" && !hasSuperClass) {
+            hasSuperClass = true;
+            if (text.Next() != Token::Number || !ReadInteger(text.NumberText(), object.superClass)) {
+                text.Fail(what);
+            }
+        } else if (key == "objectTest" && !hasTest) {
+            hasTest = true;
+            const Token token = text.Next();
+            if (token != Token::True && token != Token::False) {
+                text.Fail(what);
+            }
+            object.objectTest = token == Token::True;
+        } else {
+            text.Fail(what);
+        }
+    }
+    if (!hasSuperClass) {
+        text.Fail(what);
+    }
+}
+
+bool IsIdentity(const NodeMatrix& matrix) {
+    const NodeMatrix identity;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (matrix.row[r][c] != identity.row[r][c] || std::signbit(matrix.row[r][c])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace driver

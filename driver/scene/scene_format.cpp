@@ -1,0 +1,19 @@
+#include "scene/scene_format.h"
+
+#include "scene/finite_scene.h"
+
+namespace driver {
+
+std::string SceneFile::FormatName() const { return format_->name; }
+
+std::string SceneFile::Write(const std::string& path, const std::vector<std::size_t>& selection) {
+    if (const std::optional<NonFiniteNode> bad = FirstNonFiniteNode(*document_.scene)) {
+        ScenePlace place;
+        place.node = bad->index;
+        place.name = bad->node->Name();
+        throw SceneFileError(SceneErrorText(path == "-" ? "standard output" : path, place, bad->reason));
+    }
+    return Bytes(path, selection);
+}
+
+}  // namespace driver

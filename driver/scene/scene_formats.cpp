@@ -1,0 +1,85 @@
+// The table of scene formats. A file is in the format whose magic bytes it
+// begins with; else in the one whose extension its name has; else in the
+// one without extensions, the project's own. A new format is a folder of
+// its own under scene/ and a row here.
+#include <algorithm>
+#include <iterator>
+
+#include "files/input_file.h"
+#include "scene/gltf/gltf_scene_file.h"
+#include "scene/project/scene_file.h"
+#include "scene/scene_format.h"
+
+namespace driver {
+
+namespace {
+
+const SceneFormat kSceneFormats[] = {
+    {"glTF", "glTF", "", {".gltf"}, gltf::ParseGltfScene},
+    {"GLB", "GLB", "glTF", {".glb"}, gltf::ParseGlbScene},
+    {"scene file", "in the project's own format", "", {}, ParseProjectScene},
+};
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when `path` ends in `extension` (lower case), in any case.
+bool HasExtension(const std::string& path, std::string_view extension) {
+    return path.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [](char e, char c) { return e == AsciiLower(c); });
+}
+
+// The format that a file called `path` is in by its name alone.
+const SceneFormat& FormatNamedBy(const std::string& path) {
+    const SceneFormat* unnamed = nullptr;
+    for (const SceneFormat& format : kSceneFormats) {
+        if (format.extensions.empty()) {
+            unnamed = &format;
+        }
+        for (const std::string_view extension : format.extensions) {
+            if (HasExtension(path, extension)) {
+                return format;
+            }
+        }
+    }
+    return *unnamed;
+}
+
+const SceneFormat& FormatOf(const std::string& bytes, const std::string& path) {
+    for (const SceneFormat& format : kSceneFormats) {
+        if (!format.magic.empty() && std::string_view(bytes).substr(0, format.magic.size()) == format.magic) {
+            return format;
+        }
+    }
+    return FormatNamedBy(path);
+}
+
+}  // namespace
+
+std::string SceneFile::WrongName(const std::string& path) const {
+    if (&FormatNamedBy(path) == format_) {
+        return "";
+    }
+    const std::string scene = std::string("the scene is ") + format_->sceneIs;
+    if (!format_->extensions.empty()) {
+        return scene + ", which is written to a " + std::string(format_->extensions.front()) + " file";
+    }
+    std::string others;
+    for (const SceneFormat& format : kSceneFormats) {
+        for (const std::string_view extension : format.extensions) {
+            others += (others.empty() ? "" : " or ") + std::string(extension);
+        }
+    }
+    return scene + ", which is not written to a " + others + " file";
+}
+
+std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path) {
+    const SceneFormat& format = FormatOf(bytes, path);
+    std::unique_ptr<SceneFile> file = format.read(bytes, path);
+    file->format_ = &format;
+    return file;
+}
+
+std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadInputFile(path), path); }
+
+}  // namespace driver
