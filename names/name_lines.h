@@ -7,10 +7,21 @@
 
 // The names file: one name per line, byte for byte. A line ends at LF; a CR
 // directly before that LF belongs to the line end. A name is at most
-// kMaxNameLength characters and stops at its first NUL.
+// kMaxNameLength characters and stops at its first NUL. A UTF-8 byte-order
+// mark that starts the file is not part of the first name.
 namespace names_file {
 
 constexpr std::size_t kMaxNameLength = 511;
+
+// Why `name` (of `length` bytes) cannot be a line of a names file that
+// loads back as the same name, or null when it can: a line feed or
+// carriage return would end or shorten its line, more than kMaxNameLength
+// bytes would be cut, and a UTF-8 byte-order mark at the start of the
+// `first` line would be passed over. Empty when it can.
+std::string LineFault(const char* name, std::size_t length, bool first);
+
+// The UTF-8 byte-order mark, which loading passes over at the start of a file.
+constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // The line end that this platform's text files use: CR LF on Windows, LF
 // elsewhere. Files are written in binary with this line end, which gives the

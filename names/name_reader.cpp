@@ -7,13 +7,13 @@ namespace names_file {
 
 void NameLineReader::Reserve(std::size_t names, std::size_t bytes) {
     names_.starts_.reserve(names);
-    Grow(names_.used_ + bytes + 1);
+    Grow(names_.used_ + bytes + 1, names_.used_);
 }
 
 char* NameLineReader::Room(std::size_t bytes) {
     // One byte more for the NUL that Finish may add.
     if (names_.capacity_ - names_.used_ < bytes + 1) {
-        Grow(std::max(names_.capacity_ * 2, names_.used_ + bytes + 1));
+        Grow(std::max(names_.capacity_ * 2, names_.used_ + bytes + 1), names_.used_);
     }
     return names_.text_.get() + names_.used_;
 }
@@ -23,9 +23,39 @@ void NameLineReader::Feed(const char* data, std::size_t size) {
     Took(size);
 }
 
+void NameLineReader::Took(std::size_t bytes) { Split(markDecided_ ? bytes : DropMark(bytes)); }
+
+std::size_t NameLineReader::DropMark(std::size_t bytes) {
+    const std::size_t before = markMatched_;
+    char* text = names_.text_.get() + names_.used_;
+    std::size_t i = 0;
+    while (i < bytes && markMatched_ < 3 && text[i] == kByteOrderMark[markMatched_]) {
+        ++i;
+        ++markMatched_;
+    }
+    if (markMatched_ == 3) {
+        markDecided_ = true;
+        std::memmove(text, text + i, bytes - i);
+        return bytes - i;
+    }
+    if (i == bytes) {
+        return 0;  // held back: all of it may still begin a mark
+    }
+    markDecided_ = true;
+    if (before > 0) {
+        if (names_.capacity_ - names_.used_ < bytes + before + 1) {
+            Grow(names_.used_ + bytes + before + 1, names_.used_ + bytes);
+        }
+        text = names_.text_.get() + names_.used_;
+        std::memmove(text + before, text, bytes);
+        std::memcpy(text, kByteOrderMark, before);
+    }
+    return bytes + before;
+}
+
 // The new bytes follow the kept ones. A line's bytes stay where they were
 // read unless an earlier line was too long: its dropped rest is closed up.
-void NameLineReader::Took(std::size_t bytes) {
+void NameLineReader::Split(std::size_t bytes) {
     char* const text = names_.text_.get();
     std::size_t read = names_.used_;
     std::size_t write = names_.used_;
@@ -58,6 +88,11 @@ void NameLineReader::Took(std::size_t bytes) {
 }
 
 void NameLineReader::Finish() {
+    if (!markDecided_ && markMatched_ > 0) {  // the input is only the start of a mark
+        markDecided_ = true;
+        std::memcpy(Room(markMatched_), kByteOrderMark, markMatched_);
+        Split(markMatched_);
+    }
     if (Full() || length_ == 0) {
         return;
     }
@@ -68,13 +103,13 @@ void NameLineReader::Finish() {
     length_ = 0;
 }
 
-void NameLineReader::Grow(std::size_t capacity) {
+void NameLineReader::Grow(std::size_t capacity, std::size_t keep) {
     if (capacity <= names_.capacity_) {
         return;
     }
     std::unique_ptr<char[]> grown(new char[capacity]);
-    if (names_.used_ > 0) {
-        std::memcpy(grown.get(), names_.text_.get(), names_.used_);
+    if (keep > 0) {
+        std::memcpy(grown.get(), names_.text_.get(), keep);
     }
     names_.text_ = std::move(grown);
     names_.capacity_ = capacity;

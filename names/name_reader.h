@@ -28,7 +28,8 @@ private:
 // Splits the bytes of a names file, given in pieces of any size, into the
 // names of a NameList until it holds `wanted` names. A line longer than
 // kMaxNameLength gives its first kMaxNameLength characters, and the rest
-// of that line is skipped.
+// of that line is skipped. A UTF-8 byte-order mark that starts the input
+// is passed over.
 class NameLineReader {
 public:
     explicit NameLineReader(NameList& names, std::size_t wanted = static_cast<std::size_t>(-1))
@@ -48,12 +49,21 @@ public:
     void Finish();
 
 private:
-    void Grow(std::size_t capacity);
+    // Passes over a byte-order mark at the start of the input, among the
+    // `bytes` new ones: gives how many new bytes are then left to split.
+    // Bytes that may still begin a mark are held back until it is whole or
+    // broken; a broken one's bytes come back in front.
+    std::size_t DropMark(std::size_t bytes);
+    void Split(std::size_t bytes);
+    // Keeps the text's first `keep` bytes.
+    void Grow(std::size_t capacity, std::size_t keep);
 
     NameList& names_;
     std::size_t wanted_;
     std::size_t line_ = 0;    // where the line being read starts in the list's text
     std::size_t length_ = 0;  // bytes of that line so far, dropped ones included
+    std::size_t markMatched_ = 0;  // bytes of the input that match the mark so far
+    bool markDecided_ = false;
 };
 
 }  // namespace names_file

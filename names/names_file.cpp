@@ -56,7 +56,10 @@ SaveResult NamesUtility::SaveNames(std::string path) {
     }
     try {
         names_file::NameLines lines;
-        CollectNames(ip->RootNode(), lines);
+        std::string refusal;
+        if (!CollectNames(ip->RootNode(), lines, refusal)) {
+            return target.Stopped(refusal);  // nothing written: the old file stays, a new one goes
+        }
         return target.Write(lines);
     } catch (...) {
         return target.Stopped(kOutOfMemory);

@@ -1,5 +1,8 @@
+#include <cstring>
+
 #include "names_utility.h"
 #include "scene_order.h"
+#include "tool_log.h"
 
 namespace {
 
@@ -31,8 +34,17 @@ void NamesUtility::CollectNames(SceneNode* node, std::vector<std::string>& list)
     Collect(node, [&list](const char* name) { list.emplace_back(name); });
 }
 
-void NamesUtility::CollectNames(SceneNode* node, names_file::NameLines& lines) {
-    Collect(node, [&lines](const char* name) { lines.Append(name); });
+bool NamesUtility::CollectNames(SceneNode* node, names_file::NameLines& lines, std::string& refusal) {
+    return VisitPreOrder(node, [&](SceneNode* visited) {
+        const char* name = visited->NodeName();
+        const std::string fault = names_file::LineFault(name, std::strlen(name), lines.size() == 0);
+        if (!fault.empty()) {
+            refusal = "node " + std::to_string(lines.size()) + " " + QuotedForLog(name) + ": " + fault;
+            return false;
+        }
+        lines.Append(name);
+        return true;
+    });
 }
 
 bool NamesUtility::ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position) {

@@ -17,4 +17,22 @@ const char* AxesFault(const NodeMatrix& m);
 // single-precision row can overflow: negative for a mirrored node.
 double AxesDeterminant(const NodeMatrix& m);
 
+// True when the world vector v, measured along the axes of `m` (v = c.x X
+// + c.y Y + c.z Z), has coordinates c that single precision holds. The
+// host keeps an object's offset from its pivot in these coordinates.
+// `m` must pass AxesFault.
+bool FitsAlongAxes(const NodeMatrix& m, const Point3& v);
+
+// Turns, and scales along a node's own axes, keep the angles between its
+// axes; a negative scale reverses an axis, and with it the angles to that
+// axis and the handedness. True when such steps can take the axes of
+// `from` to those of `to`: `signs` then gives, per axis, the sign of the
+// scale that does it (all +1 for axes at right angles of one handedness,
+// Z reversed for a mirror). Both must pass AxesFault.
+bool ReachableAxes(const NodeMatrix& from, const NodeMatrix& to, Point3& signs);
+
+// True when the axes of `m` are at right angles to each other, to the
+// slack that ReachableAxes allows.
+bool AxesAtRightAngles(const NodeMatrix& m);
+
 }  // namespace tarvel

@@ -39,6 +39,12 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     if (!IsFinite(offset)) {
         return RefusePivotEdit(*node, "the point is too far from the pivot");
     }
+    // The host keeps the object in place by moving its offset the other
+    // way, measured along the node's axes: tiny axes make that way long.
+    if (pickStep == 0 && !tarvel::FitsAlongAxes(before, offset)) {
+        return RefusePivotEdit(*node,
+                               "the object's offset from the point, measured along its axes, would not be finite");
+    }
 
     if (pickStep == 0) {
         node->MoveNode(editTime, worldAxes, offset, false, false, PIVOT_MODE_PIVOT, false);

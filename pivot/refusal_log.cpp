@@ -5,7 +5,7 @@
 namespace tarvel {
 
 void LogRefusal(Interface& ip, SceneNode& node, const char* edit, const std::string& reason) {
-    const std::string text = std::string("\"") + node.NodeName() + "\" cannot take " + edit + ": " + reason;
+    const std::string text = QuotedForLog(node.NodeName()) + " cannot take " + edit + ": " + reason;
     LogToolEntry(&ip, SYSLOG_WARN, text.c_str());
 }
 

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "align_test_fixture.h"
+#include "movable_axes.h"
 #include "placement_support.h"
 
 using standin::StandinNode;
@@ -142,31 +143,54 @@ TEST_F(AlignTest, NamesakesAHalfTurnAwayAreReachedExactly) {
     }
 }
 
-TEST_F(AlignTest, MirroredNodesAlignXAndYAndKeepTheirZ) {
+// Node and namesake share axes at right angles, or one skew, each with
+// random axes reversed (mirrored when an odd number are): the namesake's
+// placement is reached exactly, mirror included, and the object goes with
+// the node. Axes that meet at other angles than the namesake's cannot be
+// reached by turns and scales: the node is refused and left as it was.
+TEST_F(AlignTest, MirroredPlacementsAreTakenExactlyAndOtherAnglesAreRefused) {
     std::mt19937 rng(13);
-    for (int i = 0; i < 20; ++i) {
+    std::uniform_real_distribution<float> scale(0.2f, 5.0f), position(-100.0f, 100.0f), lean(-0.6f, 0.6f);
+    const auto randomSkew = [&] {
+        return Placement({1, 0, 0}, {lean(rng), 1, 0}, {lean(rng), lean(rng), 1}, {0, 0, 0});
+    };
+    const auto place = [&](const NodeMatrix& axes) {
+        Point3 scales;
+        for (int k = 0; k < 3; ++k) {
+            scales[k] = scale(rng) * (rng() % 2 == 0 ? 1.0f : -1.0f);
+        }
+        return Turned(axes, test_support::RandomOrientation(rng), scales,
+                      {position(rng), position(rng), position(rng)});
+    };
+    int mirrored = 0;
+    for (int i = 0; i < 120; ++i) {
         SCOPED_TRACE("case " + std::to_string(i));
-        NodeMatrix node = RandomPlacement(rng);
-        NodeMatrix target = RandomPlacement(rng);
-        (i % 2 == 0 ? node : target).row[2] = -(i % 2 == 0 ? node : target).row[2];
+        const NodeMatrix axes = i % 3 == 0 ? randomSkew() : NodeMatrix();
+        const bool reachable = i % 10 != 9;
         const std::string name = "M" + std::to_string(i);
-        StandinNode& n = Add(name, node);
+        StandinNode& node = Add(name, place(axes));
+        const NodeMatrix offset = RandomPlacement(rng);
+        node.SetObjectOffset(offset);
+        const NodeMatrix target = place(reachable ? axes : randomSkew());
         Add(name, target);
-        Select({&n});
+        const NodeMatrix before = node.Transform();
+        mirrored += (tarvel::AxesDeterminant(before) < 0) != (tarvel::AxesDeterminant(target) < 0);
+        const std::size_t logged = host.LogRecords().size();
+        Select({&node});
         Align();
-        NodeMatrix expected = target;
-        expected.row[2] = -target.row[2];
-        EXPECT_TRUE(MatricesNear(n.Transform(), expected));
+        if (reachable) {
+            EXPECT_TRUE(MatricesNear(node.Transform(), target, 1e-5f));
+            EXPECT_EQ(host.LogRecords().size(), logged);
+        } else {
+            EXPECT_TRUE(test_support::SameBits(node.Transform(), before));
+            ASSERT_EQ(host.LogRecords().size(), logged + 1);
+            EXPECT_EQ(host.LogRecords().back().text,
+                      "\"" + name + "\" cannot take the placement of its namesake: its axes meet at other angles "
+                      "than its namesake's, which no turn or scale along its axes gives");
+        }
+        EXPECT_TRUE(test_support::SameBits(node.ObjectOffset(), offset));
     }
-    // Both mirrored: the placement is taken whole.
-    NodeMatrix node = RandomPlacement(rng), target = RandomPlacement(rng);
-    node.row[0] = -node.row[0];
-    target.row[1] = -target.row[1];
-    StandinNode& n = Add("Both", node);
-    Add("Both", target);
-    Select({&n});
-    Align();
-    EXPECT_TRUE(MatricesNear(n.Transform(), target));
+    EXPECT_GT(mirrored, 30);
 }
 
 TEST_F(AlignTest, PlacementsThatCannotBeTakenLeaveTheNodeUnchangedAndSayWhy) {

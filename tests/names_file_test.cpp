@@ -1,6 +1,7 @@
 // The names file as the names tool writes and reads it.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,8 @@ TEST_F(NamesFileTest, SavedFileHoldsOneLinePerNodeInPreOrder) {
 
 TEST_F(NamesFileTest, RoundTripKeepsNamesAndBytes) {
     const std::string longest(names_file::kMaxNameLength, 'x');
-    MakeScene({"", "  spaced  ", "\xe9t\xe9\x80\xff", "", "tab\there", longest, "a\rb"}, {-1, 0, 0, 2, 3, 0, 5});
+    MakeScene({"", "  spaced  ", "\xe9t\xe9\x80\xff", "", "tab\there", longest, "\xEF\xBB\xBF"},
+              {-1, 0, 0, 2, 3, 0, 5});
     const Names before = NamesOf(scene_);
     const std::string first = SavedBytes();
     tool_.LoadNames(path_);
@@ -85,11 +87,62 @@ TEST_F(NamesFileTest, SaveReplacesTheWholeOldContent) {
     EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("R\nS\n")));
 }
 
-TEST_F(NamesFileTest, NameWithLineFeedTakesTwoLinesAndShiftsLaterNames) {
-    MakeScene({"Root", "two\nparts", "Last"}, {-1, 0, 0});
-    EXPECT_TRUE(SameBytes(SavedBytes(), names_test::TextModeBytes("Root\ntwo\nparts\nLast\n")));
-    tool_.LoadNames(path_);
-    EXPECT_EQ(NamesOf(scene_), (Names{"Root", "two", "parts"}));
+// Random names, some with LF, CR, more than 511 bytes, or a byte-order mark
+// at the start of the root's: a save loads back as the same names byte for
+// byte, also with a byte-order mark before the file, or is refused, naming
+// the first such node, with the old file untouched.
+TEST_F(NamesFileTest, SaveRoundTripsOrRefusesNamesThatTheFileCannotHold) {
+    std::mt19937 rng(31);
+    const std::string pieces[] = {"a", "Z", " ", "\t", "\xc3\xa9", "\x7f", "\x01", "\n", "\r", "\xEF\xBB\xBF"};
+    int refused = 0;
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Names names(1 + rng() % 5);
+        for (std::string& name : names) {
+            for (std::size_t count = rng() % 4; count > 0; --count) {
+                name += pieces[rng() % (rng() % 3 == 0 ? 10 : 7)];
+            }
+            if (rng() % 8 == 0) {
+                name += std::string(500 + rng() % 12, 'x');
+            }
+        }
+        int bad = -1;
+        for (std::size_t i = 0; i < names.size() && bad < 0; ++i) {
+            const bool mark = i == 0 && names[i].compare(0, 3, "\xEF\xBB\xBF") == 0;
+            if (names[i].find_first_of("\r\n") != std::string::npos || names[i].size() > 511 || mark) {
+                bad = int(i);
+            }
+        }
+        StandinScene scene;
+        BuildScene(scene, names, std::vector<int>(names.size(), 0));
+        StandinInterface host(scene);
+        tool_.SetInterface(&host);
+        const std::string old = "old\n";
+        WriteBytes(path_, old);
+        const SaveResult saved = tool_.SaveNames(path_);
+        if (bad >= 0) {
+            ++refused;
+            EXPECT_EQ(saved.outcome, SaveOutcome::NotReplaced);
+            EXPECT_EQ(saved.reason.rfind("node " + std::to_string(bad) + " \"", 0), 0u) << saved.reason;
+            // One short line, however long the name or whatever it holds.
+            EXPECT_EQ(saved.reason.find_first_of("\r\n"), std::string::npos);
+            EXPECT_LT(saved.reason.size(), 250u);
+            EXPECT_TRUE(SameBytes(ReadBytes(path_), old));
+            EXPECT_EQ(folder_.Entries(), (Names{"names.txt"}));
+            continue;
+        }
+        const std::string bytes = ReadBytes(path_);
+        for (const std::string& prefix : {std::string(), std::string("\xEF\xBB\xBF")}) {
+            for (standin::StandinNode* node : scene.PreOrder()) {
+                node->SetName("?");
+            }
+            WriteBytes(path_, prefix + bytes);
+            tool_.LoadNames(path_);
+            EXPECT_EQ(NamesOf(scene), names);
+        }
+    }
+    EXPECT_GT(refused, 12);
+    EXPECT_LT(refused, 38);
 }
 
 TEST_F(NamesFileTest, LinesGoToNodesByPosition) {
@@ -174,14 +227,14 @@ TEST(NameLines, WindowsLineEndTurnsEveryLineFeedIntoCrLf) {
 }
 
 TEST(NameLines, ReadingIsTheSameWhateverTheInputPieces) {
-    const std::string bytes = std::string("x\r\n\r\r\n\ry\r") + std::string(600, 'q') + "\r\n" +
+    const std::string bytes = std::string("\xEF\xBB\xBFx\r\n\r\r\n\ry\r") + std::string(600, 'q') + "\r\n" +
                               std::string("n\0ul\r\n", 6) + "tail\r";
-    const auto read = [&bytes](std::size_t split, std::size_t step) {
+    const auto read = [](const std::string& input, std::size_t split, std::size_t step) {
         names_file::NameList list;
         names_file::NameLineReader reader(list);
-        reader.Feed(bytes.data(), split);
-        for (std::size_t at = split; at < bytes.size(); at += step) {
-            reader.Feed(bytes.data() + at, std::min(step, bytes.size() - at));
+        reader.Feed(input.data(), split);
+        for (std::size_t at = split; at < input.size(); at += step) {
+            reader.Feed(input.data() + at, std::min(step, input.size() - at));
         }
         reader.Finish();
         Names names;
@@ -190,14 +243,22 @@ TEST(NameLines, ReadingIsTheSameWhateverTheInputPieces) {
         }
         return names;
     };
-    const Names whole = read(bytes.size(), 1);
+    const Names whole = read(bytes, bytes.size(), 1);
     ASSERT_EQ(whole.size(), 5u);
+    EXPECT_EQ(whole[0], "x");
     EXPECT_EQ(whole[1], "\r");
     EXPECT_EQ(whole[2], "\ry\r" + std::string(508, 'q'));
     EXPECT_EQ(whole[3], "n");
     EXPECT_EQ(whole[4], "tail\r");
     for (std::size_t split = 0; split <= bytes.size(); ++split) {
-        ASSERT_EQ(read(split, bytes.size()), whole) << "split at " << split;
+        ASSERT_EQ(read(bytes, split, bytes.size()), whole) << "split at " << split;
     }
-    EXPECT_EQ(read(0, 1), whole);
+    EXPECT_EQ(read(bytes, 0, 1), whole);
+    // Only a whole mark at the very start is passed over.
+    for (const std::string& kept :
+         {std::string("\xEF\xBB"), std::string("\xEF\xBBx\n"), std::string("a\xEF\xBB\xBF")}) {
+        for (std::size_t split = 0; split <= kept.size(); ++split) {
+            EXPECT_EQ(read(kept, split, 1), Names{kept.substr(0, kept.find('\n'))}) << split;
+        }
+    }
 }

@@ -49,7 +49,7 @@ double Dot(const Point3& a, const Point3& b) { return double(a.x) * b.x + double
 // every fourth is a click that rounds onto the pivot or the first point,
 // where nothing may turn. Every fifth node has axes that are coplanar up
 // to rounding or just clear of it: it takes the edit with its object kept
-// in place, or is refused and left bit for bit.
+// in place, or is refused and left bit for bit. Three in seven are mirrored.
 TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSecond) {
     std::mt19937 random(20010820);
     std::mt19937 skew(2001);
@@ -62,6 +62,9 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         NodeMatrix start = test_support::RandomPlacement(random, scale, reach);
         if (trial % 5 == 1) {
             start = test_support::NearlyCoplanar(skew, start);
+        }
+        if (trial % 7 < 3) {  // mirrored
+            start.row[trial % 7] = -start.row[trial % 7];
         }
         StandinNode& node = scene.AddNode(scene.Root(), "Box" + std::to_string(trial), start);
         node.SetObjectOffset(test_support::RandomPlacement(random, 1, 2));
@@ -244,10 +247,13 @@ TEST_F(PivotToolTest, ANonFinitePointIsNoClickAndAFinishedPairChangesNothing) {
 // Decided before the click moves anything, at the first click and at a
 // second one after the selection changed to such a node.
 TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
+    const char* const kOffsetTooLong =
+        "the object's offset from the point, measured along its axes, would not be finite";
     const struct {
         NodeMatrix placement;
         Point3 click;
         const char* reason;
+        bool atFirstClickOnly = false;  // the second click does not move the pivot
     } cases[] = {
         {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its axes are coplanar"},
         {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), {7, 8, 9}, "its Z axis has no length"},
@@ -256,9 +262,16 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
          "its transform is not finite"},
         {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}), {-3e38f, 0, 0},
          "the point is too far from the pivot"},
+        {test_support::Placement({1e-30f, 0, 0}, {0, 1e-30f, 0}, {0, 0, 1e-30f}, {1e10f, 0, 0}), {0, 0, 0},
+         kOffsetTooLong, true},
+        {test_support::Placement({0, 0.001f, 0}, {-0.001f, 0, 0}, {0, 0, 0.001f}, {3e38f, 0, 0}), {0, 0, 0},
+         kOffsetTooLong, true},
     };
     for (const auto& c : cases) {
         for (const bool atSecondClick : {false, true}) {
+            if (atSecondClick && c.atFirstClickOnly) {
+                continue;
+            }
             SCOPED_TRACE(std::string(c.reason) + (atSecondClick ? " at the second click" : " at the first click"));
             StandinNode& door = scene.AddNode(scene.Root(), "Door", c.placement);
             door.SetObjectOffset(test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.5f, 0, 0}));

@@ -125,7 +125,13 @@ TEST(StandinTransforms, ResultsThatWouldNotBeFiniteAreRefusedAndReported) {
     node.MoveNode(0, Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}), {1, 0, 0}, false, false,
                   PIVOT_MODE_NODE, false);
     ExpectNear(node.Transform(), before, 0.0f);
-    EXPECT_EQ(scene.Violations().size(), 3u);
+    // A pivot moved so far, for axes so short, that the object's offset overflows.
+    StandinNode& tiny = scene.AddNode(scene.Root(), "Tiny", Placement({1e-30f, 0, 0}, {0, 1e-30f, 0},
+                                                                      {0, 0, 1e-30f}, {1e10f, 0, 0}));
+    tiny.MoveNode(0, kWorld, {-1e10f, 0, 0}, false, false, PIVOT_MODE_PIVOT, false);
+    ExpectNear(tiny.Transform().GetTrans(), {1e10f, 0, 0});
+    ExpectNear(tiny.ObjectOffset(), NodeMatrix(), 0.0f);
+    EXPECT_EQ(scene.Violations().size(), 4u);
 }
 
 TEST(StandinScene, TheRootKeepsTheIdentityTransformAndCannotBeSelected) {

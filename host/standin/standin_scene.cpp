@@ -197,8 +197,13 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
             return;
         }
         const Affine objectWorld = Then(ToAffine(ObjectOffset()), ToAffine(transform_));
+        const NodeMatrix offset = ToNodeMatrix(Then(objectWorld, movedInverse), ObjectOffset().flags);
+        if (!IsFinite(offset)) {
+            scene_->ReportViolation(what + ": the object's offset from the pivot would not be finite");
+            return;
+        }
         scene_->BeforeEdit(*this);
-        SetObjectOffset(ToNodeMatrix(Then(objectWorld, movedInverse), ObjectOffset().flags));
+        SetObjectOffset(offset);
     } else {
         scene_->BeforeEdit(*this);
     }
