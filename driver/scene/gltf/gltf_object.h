@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/json_edit.h"
 
