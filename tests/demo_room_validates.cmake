@@ -6,6 +6,9 @@
 include(${CMAKE_CURRENT_LIST_DIR}/demo_runs.cmake)
 
 morvane_run_demo(native "${WORK_DIR}" "${EXAMPLES}" "${HOST}")
+if(VALIDATOR STREQUAL "")
+    return()  # the sanitizer build: the demonstration runs, unchecked
+endif()
 # The session aligns the props, nodes 5 and 6, and edits the door's pivot.
 execute_process(COMMAND "${NODE}" "${VALIDATOR}" --moved=5,6 --pivoted=7 examples/room.gltf out/room.gltf WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)
