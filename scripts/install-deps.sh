@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing, then the glTF validator (scripts/install-gltf-validator.sh).
+# missing, then the glTF validator and three.js (scripts/install-gltf-validator.sh).
 # With the argument "demo", only what `make demo` builds with: the native
 # programs and libraries, no test program.
 # Needs root (or sudo) and a reachable package registry.
