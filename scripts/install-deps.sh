@@ -9,7 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
-    assimp-testmodels
+    assimp-testmodels rapidjson-dev
 )
 
 missing=()
