@@ -28,7 +28,7 @@ std::string Number(double value) {
 }
 
 std::string NodeName(int index) {
-    static const char* const kStems[] = {"Node ", "Größe ", "узел ", "節点 ", "Part_", "Lamp "};
+    static const char* const kStems[] = {"Node ", "Größe ", "Part_", "Lamp ", "節点 ", "Mesh_"};
     return kStems[index % 6] + std::to_string(index);
 }
 
