@@ -2,7 +2,7 @@
 #   make demo   build and run the demonstration
 #   make test   build everything and run every test
 #   make package  the Debian package and the Windows archive, in build/packages
-.PHONY: demo test package deps native sanitize fuzz clean wine-deps windows windows-test
+.PHONY: demo demo-build test package deps native sanitize fuzz clean wine-deps windows windows-test
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -15,8 +15,19 @@ wine-deps:
 	@bash scripts/setup-wine.sh
 
 native: deps
-	cmake --preset native
+	cmake --preset native -DMORVANE_BUILD_TESTS=ON -DMORVANE_BUILD_BENCH=ON
 	cmake --build --preset native -j $(JOBS)
+
+# What the demonstration runs, in the native build folder: morvane-host,
+# the two plug-ins and the stand-in host, without the test programs. A new
+# build folder is configured without them (their packages may be missing);
+# one made before keeps its settings, and `make native` turns them on.
+DEMO_TARGETS := morvane-host Tarvel Velkora morvane_standin
+
+demo-build:
+	@bash scripts/install-deps.sh demo
+	test -f build/native/CMakeCache.txt || cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
+	cmake --build --preset native -j $(JOBS) --target $(DEMO_TARGETS)
 
 sanitize: deps
 	cmake --preset sanitize
@@ -53,10 +64,10 @@ package: native windows
 	cpack --preset native
 	cpack --preset windows
 
-demo: native
+demo: demo-build
 	mkdir -p out
 	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
-	./build/native/bin/morvane-host examples/room.gltf examples/room.session --diff -o out/room.gltf
+	./build/native/bin/morvane-host examples/room.gltf examples/room.session --diff -o out/room.gltf --svg out/room.svg
 
 clean:
 	rm -rf build out

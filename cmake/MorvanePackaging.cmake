@@ -20,16 +20,33 @@ foreach(library Tarvel Velkora morvane_standin morvane_win32)
 endforeach()
 
 install(FILES README.md DESTINATION ${MORVANE_INSTALL_DOCDIR})
+# The licence: in the Debian package as its copyright file, with the
+# changelog that Debian's policy asks for (gzip -9n: no name, no time).
+if(WIN32)
+    install(FILES LICENSE DESTINATION ${MORVANE_INSTALL_DOCDIR})
+else()
+    find_program(MORVANE_GZIP gzip REQUIRED)
+    set(changelog "${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz")
+    add_custom_command(OUTPUT "${changelog}"
+                       COMMAND ${MORVANE_GZIP} -9nc "${PROJECT_SOURCE_DIR}/packaging/debian/changelog" > "${changelog}"
+                       DEPENDS "${PROJECT_SOURCE_DIR}/packaging/debian/changelog"
+                       COMMENT "Compressing the Debian changelog")
+    add_custom_target(morvane_changelog ALL DEPENDS "${changelog}")
+    install(FILES packaging/debian/copyright "${changelog}" DESTINATION ${MORVANE_INSTALL_DOCDIR})
+endif()
 install(DIRECTORY docs examples DESTINATION ${MORVANE_INSTALL_DOCDIR} PATTERN CMakeLists.txt EXCLUDE)
 
 set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR Morvane)
-set(CPACK_PACKAGE_CONTACT "Morvane developers")
+set(CPACK_PACKAGE_CONTACT "Morvane developers <dev@morvane.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Pivot and node-name utility plug-ins for a 3D modelling host")
-set(CPACK_PACKAGE_DESCRIPTION "Tarvel moves the pivot of a node by two clicked points and aligns \
-nodes to their namesakes; Velkora saves and loads the names of all scene nodes. morvane-host runs \
-both plug-ins, through their panels, with a stand-in host on glTF 2.0 scenes (.gltf and .glb) \
-and on scene files of its own.")
+# One line of the package's description a line of this text (Debian wants
+# them at most 80 characters long).
+set(CPACK_PACKAGE_DESCRIPTION "Tarvel moves the pivot of a node by two clicked points and aligns
+nodes to their namesakes; Velkora saves and loads the names of all scene
+nodes. morvane-host runs both plug-ins, through their panels, with a
+stand-in host on glTF 2.0 scenes (.gltf and .glb) and on scene files of
+its own.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 if(WIN32)
@@ -40,7 +57,17 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
     set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-    # The dependencies, from the libraries that the files need (dpkg-shlibdeps).
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # The dependencies, from the libraries that the files need.
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/MorvaneCPackProject.cmake" CONTENT "\
+set(MORVANE_DEB_FILES \"$<TARGET_FILE:morvane-host>;$<TARGET_FILE:Tarvel>;$<TARGET_FILE:Velkora>;\
+$<TARGET_FILE:morvane_standin>;$<TARGET_FILE:morvane_win32>\")
+set(MORVANE_DEB_LIBDIR \"$<TARGET_FILE_DIR:morvane_standin>\")
+set(MORVANE_DEB_WORK_DIR \"${CMAKE_BINARY_DIR}/shlibdeps\")
+include(\"${PROJECT_SOURCE_DIR}/cmake/MorvaneDebianDepends.cmake\")
+")
+    set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/MorvaneCPackProject.cmake")
+    # The package is for users of this project, not an upload to Debian,
+    # so its first changelog entry closes no bug (see the overrides).
+    install(FILES packaging/debian/lintian-overrides DESTINATION share/lintian/overrides RENAME morvane)
 endif()
 include(CPack)

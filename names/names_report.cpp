@@ -4,10 +4,14 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+std::string NamesCount(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " name" : " names");
+}
+
 }  // namespace
 
 NamesReport ReportOf(const std::string& path, const SaveResult& result) {
-    const std::string saved = "saved " + std::to_string(result.names) + " names to " + Quoted(path) + ": ";
+    const std::string saved = "saved " + NamesCount(result.names) + " to " + Quoted(path) + ": ";
     const std::string notSaved = "names not saved to " + Quoted(path) + ": ";
     const std::string why = " (" + result.reason + ")";
     switch (result.outcome) {
@@ -29,7 +33,7 @@ NamesReport ReportOf(const std::string& path, const SaveResult& result) {
 
 NamesReport ReportOf(const std::string& path, const LoadResult& result) {
     if (result.loaded) {
-        return {SYSLOG_INFO, "loaded " + std::to_string(result.names) + " names from " + Quoted(path)};
+        return {SYSLOG_INFO, "loaded " + NamesCount(result.names) + " from " + Quoted(path)};
     }
     return {SYSLOG_ERROR, "names not loaded from " + Quoted(path) + ": " + result.reason};
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
 # missing, then the glTF validator (scripts/install-gltf-validator.sh).
+# With the argument "demo", only what `make demo` builds with: the native
+# programs and libraries, no test program.
 # Needs root (or sudo) and a reachable package registry.
 set -euo pipefail
 
@@ -9,8 +11,18 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
+    lintian librsvg2-bin
     assimp-testmodels rapidjson-dev
 )
+demo_packages=(
+    cmake ninja-build g++ help2man
+    binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
+)
+demo=false
+if [[ ${1:-} == demo ]]; then
+    demo=true
+    packages=("${demo_packages[@]}")
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,8 +32,10 @@ for package in "${packages[@]}"; do
 done
 # Node.js and npm run the glTF validator; a machine that has them from
 # elsewhere keeps its own.
-command -v node >/dev/null || missing+=(nodejs)
-command -v npm >/dev/null || missing+=(npm)
+if ! $demo; then
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+fi
 
 if ((${#missing[@]} > 0)); then
     echo "Installing: ${missing[*]}"
@@ -33,4 +47,6 @@ if ((${#missing[@]} > 0)); then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-bash "$(dirname "$0")/install-gltf-validator.sh"
+if ! $demo; then
+    bash "$(dirname "$0")/install-gltf-validator.sh"
+fi

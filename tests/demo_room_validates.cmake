@@ -5,6 +5,9 @@
 include(${CMAKE_CURRENT_LIST_DIR}/demo_runs.cmake)
 
 morvane_run_demo(native "${WORK_DIR}" "${EXAMPLES}" "${HOST}")
+if(VALIDATOR STREQUAL "")
+    return()  # the sanitizer build: the demonstration runs, unchecked
+endif()
 execute_process(COMMAND "${NODE}" "${VALIDATOR}" examples/room.gltf out/room.gltf WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

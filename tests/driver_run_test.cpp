@@ -5,15 +5,23 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+#include "files/run_files.h"
 #include "session/name_pattern.h"
 #include "text/name_text.h"
 #include "scene/node_state.h"
 #include "text/number_text.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
+#include "session/session.h"
 #include "session/session_check.h"
 #include "hosting/session_host.h"
 #include "session/session_replay.h"
@@ -29,7 +37,9 @@ NodeMatrix Scaled(float factor, const Point3& position) {
     return matrix;
 }
 
-std::vector<std::string> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
+using driver::Aspect;
+
+std::vector<Aspect> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
     return driver::CompareStates(0, before, after).aspects;
 }
 
@@ -111,19 +121,19 @@ TEST(DriverRun, ChangesAreFoundByTheValuesThemselves) {
 
     driver::NodeState moved = huge;
     moved.transform.row[3].x = 1.0000001f;
-    EXPECT_EQ(Aspects(huge, moved), std::vector<std::string>{"position"}) << "the smallest step counts";
+    EXPECT_EQ(Aspects(huge, moved), std::vector<Aspect>{Aspect::Position}) << "the smallest step counts";
 
     driver::NodeState doubled = huge;
     doubled.transform = Scaled(6e19f, {1, 2, 3});
-    EXPECT_EQ(Aspects(huge, doubled), std::vector<std::string>{"scale"});
+    EXPECT_EQ(Aspects(huge, doubled), std::vector<Aspect>{Aspect::Scale});
 
     driver::NodeState turnedObject = huge;
     std::swap(turnedObject.objectWorld.row[0], turnedObject.objectWorld.row[1]);
-    EXPECT_EQ(Aspects(huge, turnedObject), std::vector<std::string>{"object"}) << "not only the object's position";
+    EXPECT_EQ(Aspects(huge, turnedObject), std::vector<Aspect>{Aspect::Object}) << "not only the object's position";
 
     driver::NodeState renamed = huge;
     renamed.name = "Huge ";
-    EXPECT_EQ(Aspects(huge, renamed), std::vector<std::string>{"name"});
+    EXPECT_EQ(Aspects(huge, renamed), std::vector<Aspect>{Aspect::Name});
 }
 
 // A chain a hundred thousand nodes deep, with a namesake of its deepest
@@ -165,4 +175,68 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
         << out.str();
     const std::unique_ptr<driver::SceneFile> read = driver::ParseScene(file->Write("out.json", {}), "out.json");
     EXPECT_EQ(read->Document().scene->PreOrder().back()->Transform().GetTrans(), Point3(7, 8, 9));
+}
+
+#if !defined(_WIN32)  // symbolic links need a privilege there
+// The files of a run are one through hard and symbolic links and other
+// spellings of a path, existing or not; files at other places never are.
+TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("morvane-run-files-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "a.json") << "{}";
+    std::ofstream(folder / "b.json") << "{}";
+    fs::create_hard_link(folder / "a.json", folder / "hard.json");
+    fs::create_symlink(folder / "b.json", folder / "soft.json");
+    const std::string at = folder.string() + "/";
+    using Use = driver::RunFiles::Use;
+    driver::RunFiles files;
+    for (const char* name : {"a.json", "b.json", "new.json", "sub/other.json"}) {
+        ASSERT_EQ(files.Add(at + name, Use::Written, name), "");
+    }
+    EXPECT_EQ(files.Add(at + "hard.json", Use::OnlyRead, "hard"), "a.json");
+    EXPECT_EQ(files.Add(at + "soft.json", Use::OnlyRead, "soft"), "b.json");
+    EXPECT_EQ(files.Add(at + "sub/../new.json", Use::OnlyRead, "new"), "new.json");
+    EXPECT_EQ(files.Add(at + "./sub/other.json", Use::ToolWrites, "other"), "sub/other.json");
+    EXPECT_EQ(files.Add(at + "sub/new.json", Use::Written, "elsewhere"), "");
+    EXPECT_EQ(files.Add(at + "hard.json", Use::ToolReads, "names"), "a.json");
+    fs::remove_all(folder);
+}
+#endif
+
+// A front end that checks and replays each action as it comes gets the
+// transcript of the whole session run at once.
+TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
+    const std::string scene = "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+                              "\"children\": [{\"name\": \"A\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]]}, "
+                              "{\"name\": \"A\", \"transform\": [[0,1,0],[-1,0,0],[0,0,2],[4,5,6]]}]}}";
+    const std::vector<driver::Action> session = driver::ParseSession(
+        "open Tarvel\nselect 1\npress Align\nradio Y\npress Pick\nclick 0 0 0\nclick 0 1 0\nanswer x\nclose\n", "s");
+    std::string transcripts[2];
+    for (const bool oneAtATime : {false, true}) {
+        const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(scene, "scene.json");
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::RunFiles files;
+        std::ostringstream out;
+        driver::Transcript transcript(out);
+        driver::SessionReplay replay(host, transcript, false, false);
+        std::vector<driver::Action> actions = session;
+        if (oneAtATime) {
+            driver::SessionChecker checker(host, files);
+            for (driver::Action& action : actions) {
+                checker.Check(action);
+                replay.Replay(action);
+            }
+            EXPECT_TRUE(replay.Finish());
+        } else {
+            driver::CheckSession(actions, host, files);
+            EXPECT_TRUE(replay.Run(actions));
+        }
+        transcripts[oneAtATime ? 1 : 0] = out.str();
+    }
+    EXPECT_EQ(transcripts[1], transcripts[0]);
+    EXPECT_NE(transcripts[0].find("changed node 1 \"A\": position, orientation, scale, object"), std::string::npos)
+        << transcripts[0];
+    EXPECT_NE(transcripts[0].find("end: the answer of line 8 was never asked for"), std::string::npos);
 }

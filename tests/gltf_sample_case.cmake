@@ -7,6 +7,7 @@
 # its own folder, give the same bytes; written into another folder, the
 # Khronos glTF Validator finds no error in it that the sample does not have
 # (so every URI still reaches its file), and its names are the sample's.
+# With VALIDATOR empty, the validator is left out.
 # A file the tools cannot read (EXPECT_ERROR): exit status 1, a message
 # holding EXPECT_ERROR, and nothing written.
 cmake_minimum_required(VERSION 3.25)
@@ -54,6 +55,9 @@ file(READ "${WORK_DIR}/names.txt" names)
 file(READ "${WORK_DIR}/names-again.txt" names_again)
 if(NOT names STREQUAL names_again)
     message(FATAL_ERROR "the file written into another folder has other names")
+endif()
+if(VALIDATOR STREQUAL "")
+    return()
 endif()
 execute_process(COMMAND "${NODE}" "${VALIDATOR}" "in/${name}" "other/folder/${name}" WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)

@@ -9,7 +9,8 @@
 #           manual page and the examples in P/share
 #   deb     the Debian package made by cpack, unpacked with dpkg-deb -x (never
 #           installed): usr/bin/morvane-host; every library its programs and
-#           plug-ins need is in the package or in a package it depends on
+#           plug-ins need is in the package or in a package it depends on;
+#           and Debian's checker (LINTIAN) finds no error and no warning
 #   zip     the Windows archive made by cpack, unpacked: morvane-host.exe in its
 #           one top folder, run under Wine (RUN_WINE)
 # In the ELF forms no file may look for libraries by a path outside the copy.
@@ -121,6 +122,15 @@ elseif(FORM STREQUAL "deb")
     set(examples "${copy}/usr/share/doc/morvane/examples")
     set(manual "${copy}/usr/share/man/man1/morvane-host.1.gz")
     check_elf_files("${depends}")
+    if(NOT LINTIAN)
+        message(SEND_ERROR "lintian is missing (Debian package lintian; scripts/install-deps.sh installs it)")
+    else()
+        execute_process(COMMAND "${LINTIAN}" --fail-on error,warning --no-tag-display-limit "${package}"
+                        OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(SEND_ERROR "lintian finds faults in ${package} (status ${status}):\n${report}")
+        endif()
+    endif()
 elseif(FORM STREQUAL "zip")
     make_package(package)
     run(${CMAKE_COMMAND} -E chdir "${copy}" ${CMAKE_COMMAND} -E tar xf "${package}")

@@ -9,7 +9,7 @@
 #include "files/output_file.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
-#include "scene/scene_svg.h"
+#include "scene/svg/scene_svg.h"
 #include "session/session.h"
 #include "session/session_check.h"
 #include "hosting/session_host.h"
@@ -66,7 +66,8 @@ int Run(const driver::Invocation& invocation) {
     }
     if (!invocation.svgPath.empty()) {
         files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
-                                                                  driver::TakeSnapshot(host.Host().Scene()))});
+                                                                  driver::TakeSnapshot(host.Host().Scene()),
+                                                                  sceneFile->Up())});
     }
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();

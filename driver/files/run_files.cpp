@@ -37,16 +37,6 @@ fs::path Destination(const fs::path& path) {
     return (error ? place : resolved).lexically_normal();
 }
 
-bool SameFile(const std::string& aText, const std::string& bText) {
-    const fs::path a = NativePath(aText);
-    const fs::path b = NativePath(bText);
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error);
-    }
-    return Destination(a) == Destination(b);
-}
-
 bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
     using Use = RunFiles::Use;
     if (a == Use::Written || b == Use::Written) {
@@ -61,12 +51,39 @@ std::string RunFiles::Add(const std::string& path, Use use, const std::string& r
     if (path.empty() || path == "-") {
         return "";
     }
-    for (const File& file : files_) {
-        if (!MayBeOneFile(file.use, use) && SameFile(file.path, path)) {
-            return file.role;
+    const fs::path native = NativePath(path);
+    std::error_code error;
+    const bool exists = fs::exists(native, error);
+    const bool linked = exists && fs::hard_link_count(native, error) > 1 && !error;
+    const std::string place = Destination(native).string();
+    // Two existing files are one where they are equivalent; a file with one
+    // name is equivalent to another only at its own place.
+    std::size_t first = files_.size();
+    auto consider = [&](std::size_t k, bool samePlace) {
+        const File& file = files_[k];
+        if (k >= first || MayBeOneFile(file.use, use)) {
+            return;
         }
+        const bool same = file.exists && exists ? fs::equivalent(NativePath(file.path), native, error) : samePlace;
+        if (same) {
+            first = k;
+        }
+    };
+    const auto [from, to] = byPlace_.equal_range(place);
+    for (auto it = from; it != to; ++it) {
+        consider(it->second, true);
     }
-    files_.push_back({path, use, role});
+    for (const std::size_t k : linked ? linked_ : std::vector<std::size_t>()) {
+        consider(k, false);
+    }
+    if (first < files_.size()) {
+        return files_[first].role;
+    }
+    byPlace_.emplace(place, files_.size());
+    if (linked) {
+        linked_.push_back(files_.size());
+    }
+    files_.push_back({path, use, role, exists, linked});
     return "";
 }
 

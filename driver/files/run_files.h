@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace driver {
@@ -33,8 +34,15 @@ private:
         std::string path;
         Use use;
         std::string role;
+        bool exists;   // when it was added
+        bool linked;   // an existing file with more than one name (hard links)
     };
     std::vector<File> files_;
+    // Each file is compared only with those of its place (its normalised
+    // absolute path), and a hard-linked one with the other hard-linked
+    // ones, so that a run of many files is checked in linear time.
+    std::unordered_multimap<std::string, std::size_t> byPlace_;
+    std::vector<std::size_t> linked_;
 };
 
 // A file of the command line that the run must not read or write as asked.

@@ -68,37 +68,49 @@ std::string FormatScales(const NodeState& node) {
 
 }  // namespace
 
+const char* AspectName(Aspect aspect) {
+    switch (aspect) {
+        case Aspect::Name: return "name";
+        case Aspect::Position: return "position";
+        case Aspect::Orientation: return "orientation";
+        case Aspect::Scale: return "scale";
+        case Aspect::Axes: return "axes";
+        case Aspect::Object: return "object";
+    }
+    return "";
+}
+
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after) {
     NodeChange change;
     change.index = index;
     change.name = after.name;
-    auto add = [&change](const char* aspect, const std::string& line) {
+    auto add = [&change](Aspect aspect, const std::string& line) {
         change.aspects.push_back(aspect);
         change.lines.push_back(line);
     };
     if (before.name != after.name) {
-        add("name", "name " + Quoted(before.name) + " -> " + Quoted(after.name));
+        add(Aspect::Name, "name " + Quoted(before.name) + " -> " + Quoted(after.name));
     }
     if (!(before.Position() == after.Position())) {
-        add("position", "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(after.Position()));
+        add(Aspect::Position, "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(after.Position()));
     }
     if (!SameRows(before.transform, after.transform, 0, 2)) {
         const std::string directions = Directions(before), nowDirections = Directions(after);
         const std::string scales = FormatScales(before), nowScales = FormatScales(after);
         if (directions != nowDirections) {
-            add("orientation", "orientation " + directions + " -> " + nowDirections);
+            add(Aspect::Orientation, "orientation " + directions + " -> " + nowDirections);
         }
         if (scales != nowScales) {
-            add("scale", "scale " + scales + " -> " + nowScales);
+            add(Aspect::Scale, "scale " + scales + " -> " + nowScales);
         }
         if (directions == nowDirections && scales == nowScales) {
-            add("axes", "axes " + Rows(before.transform) + " -> " + Rows(after.transform));
+            add(Aspect::Axes, "axes " + Rows(before.transform) + " -> " + Rows(after.transform));
         }
     }
     const NodeMatrix& was = before.objectWorld;
     const NodeMatrix& now = after.objectWorld;
     if (!SameRows(was, now, 0, 3)) {
-        change.aspects.push_back("object");
+        change.aspects.push_back(Aspect::Object);
         if (!(was.GetTrans() == now.GetTrans())) {
             change.lines.push_back("object at " + FormatPoint(was.GetTrans()) + " -> " + FormatPoint(now.GetTrans()));
         }

@@ -29,19 +29,31 @@ NodeState StateOf(const standin::StandinNode& node);
 using SceneSnapshot = std::vector<NodeState>;
 SceneSnapshot TakeSnapshot(standin::StandinScene& scene);
 
+// A part of a node that a change can touch, in the order changes list them.
+enum class Aspect {
+    Name,
+    Position,     // the pivot's position
+    Orientation,  // the axes' directions
+    Scale,        // the axes' lengths
+    Axes,         // the axis rows, with the same shown directions and lengths
+    Object,       // the object's whole world placement
+};
+// "name", "position", "orientation", "scale", "axes", "object".
+const char* AspectName(Aspect aspect);
+
 // What changed of one node, as readable text.
 struct NodeChange {
     std::size_t index = 0;
-    std::string name;                  // the name after
-    std::vector<std::string> aspects;  // "name", "position", "orientation", "scale", "axes", "object"
-    std::vector<std::string> lines;    // "position (..) -> (..)", ...
+    std::string name;             // the name after
+    std::vector<Aspect> aspects;  // in the order of the enumeration
+    std::vector<std::string> lines;  // "position (..) -> (..)", ...
     bool Empty() const { return aspects.empty(); }
 };
 
 // Compares the values themselves: any difference is a change. The axis
-// rows count as turned ("orientation") or scaled ("scale") as their shown
+// rows count as turned (Orientation) or scaled (Scale) as their shown
 // directions and lengths differ; rows that differ in neither are reported
-// as they are ("axes"). "object" is the object's whole world placement.
+// as they are (Axes).
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after);
 
 // A number or a point as the transcript shows them: exactly, in the

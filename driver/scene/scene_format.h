@@ -7,6 +7,7 @@
 
 #include "scene/scene_document.h"
 #include "scene/scene_error.h"
+#include "scene/up_axis.h"
 #include "standin/standin_scene.h"
 
 namespace driver {
@@ -37,6 +38,9 @@ struct SceneFormat {
     // the one it is written to first. The format without any takes every
     // name that no other format's extension claims.
     std::vector<std::string_view> extensions;
+    // The world axis that points up in the format's scenes, which the
+    // pictures of --svg draw up the page.
+    UpAxis up;
     // The scene in `bytes`, the content of the file at `path`. Reads no
     // other file. Throws SceneFileError with the file, the place in it and
     // the reason.
@@ -69,6 +73,9 @@ public:
     // naming the node, for a scene this format cannot hold, such as one
     // with a number that is not finite; nothing is written then.
     std::string Write(const std::string& path, const std::vector<std::size_t>& selection);
+
+    // The world axis that points up in this format's scenes.
+    UpAxis Up() const;
 
     // The files that the scene's file refers to, such as a glTF file's
     // buffers and images, which the scene needs as they are.

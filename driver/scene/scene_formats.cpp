@@ -15,9 +15,9 @@ namespace driver {
 namespace {
 
 const SceneFormat kSceneFormats[] = {
-    {"glTF", "glTF", "", {".gltf"}, gltf::ParseGltfScene},
-    {"GLB", "GLB", "glTF", {".glb"}, gltf::ParseGlbScene},
-    {"scene file", "in the project's own format", "", {}, ParseProjectScene},
+    {"glTF", "glTF", "", {".gltf"}, UpAxis::Y, gltf::ParseGltfScene},
+    {"GLB", "GLB", "glTF", {".glb"}, UpAxis::Y, gltf::ParseGlbScene},
+    {"scene file", "in the project's own format", "", {}, UpAxis::Z, ParseProjectScene},
 };
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -1,5 +1,7 @@
 #include "scene/scene_history.h"
 
+#include <algorithm>
+
 namespace driver {
 
 SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<standin::StandinNode*>& order,
@@ -22,21 +24,30 @@ void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node) {
 }
 
 std::vector<NodeChange> SceneHistory::Changes(const States& before) const {
-    std::vector<NodeChange> changes;
-    if (before.empty()) {
-        return changes;
+    std::vector<std::pair<std::size_t, const NodeState*>> touched;
+    touched.reserve(before.size());
+    for (const auto& [node, state] : before) {
+        touched.emplace_back(IndexOf(*node), &state);
     }
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        const auto found = before.find(order_[i]);
-        if (found == before.end()) {
-            continue;
-        }
-        NodeChange change = CompareStates(i, found->second, StateOf(*order_[i]));
+    std::sort(touched.begin(), touched.end());
+    std::vector<NodeChange> changes;
+    for (const auto& [index, state] : touched) {
+        NodeChange change = CompareStates(index, *state, StateOf(*order_[index]));
         if (!change.Empty()) {
             changes.push_back(std::move(change));
         }
     }
     return changes;
+}
+
+std::size_t SceneHistory::IndexOf(const standin::StandinNode& node) const {
+    if (indexOf_.empty()) {
+        indexOf_.reserve(order_.size());
+        for (std::size_t i = 0; i < order_.size(); ++i) {
+            indexOf_.emplace(order_[i], i);
+        }
+    }
+    return indexOf_.at(&node);
 }
 
 SceneSnapshot SceneHistory::StartSnapshot() const {

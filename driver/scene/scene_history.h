@@ -11,7 +11,8 @@ namespace driver {
 
 // What the nodes were before the tools changed them. The stand-in tells
 // the history before every edit of a node, so it keeps the nodes that were
-// touched only: a run on a large scene costs what it changes.
+// touched only: a run on a large scene costs what it changes, and an
+// action that changes nothing costs nothing.
 class SceneHistory final : public standin::NodeEditListener {
 public:
     // `order` is the scene's pre-order; it must outlive the history. With
@@ -29,6 +30,8 @@ public:
     std::vector<NodeChange> ChangesSinceStart() const { return Changes(start_); }
     // The scene as it was at the start (keepStart).
     SceneSnapshot StartSnapshot() const;
+    // The node's pre-order index; the index of all nodes is made on first use.
+    std::size_t IndexOf(const standin::StandinNode& node) const;
 
 private:
     using States = std::unordered_map<const standin::StandinNode*, NodeState>;
@@ -41,6 +44,7 @@ private:
     bool keepStart_;
     States sinceMark_;
     States start_;
+    mutable std::unordered_map<const standin::StandinNode*, std::size_t> indexOf_;
 };
 
 }  // namespace driver

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -10,16 +11,27 @@
 namespace driver {
 
 // Where an action comes from, for messages: a line of a session script, or
-// an option of a shortcut command.
+// an option of a shortcut command. The actions of one script share its
+// path, so that a long script costs what its actions hold.
 struct Origin {
-    std::string source;  // the script's path, or the shortcut's option ("--select") or command ("align")
-    int line = 0;        // the script's line, from 1; 0 for a shortcut
+    Origin() = default;
+    Origin(std::string text, int lineNumber)
+        : source(std::make_shared<const std::string>(std::move(text))), line(lineNumber) {}
+    Origin(std::shared_ptr<const std::string> shared, int lineNumber) : source(std::move(shared)), line(lineNumber) {}
+
+    // The script's path, or the shortcut's option ("--select") or command ("align").
+    std::shared_ptr<const std::string> source;
+    int line = 0;  // the script's line, from 1; 0 for a shortcut
 
     // "demo.session:5", or "--select".
-    std::string Text() const { return line > 0 ? source + ":" + std::to_string(line) : source; }
+    std::string Text() const {
+        const std::string where = source ? *source : std::string();
+        return line > 0 ? where + ":" + std::to_string(line) : where;
+    }
 };
 
-// What a user does in the host, one value for each kind of action.
+// What a user does in the host, one value for each kind of action. Each
+// kind has its verb in the session language (verb_table.h).
 struct OpenTool {
     std::string plugin;  // a bare name ("Tarvel") or a path to a library
 };
@@ -63,7 +75,7 @@ struct Action {
 };
 
 // The action as the session language writes it ("press Align"), control
-// bytes shown as \xHH.
+// bytes shown as \xHH (verb_table.cpp).
 std::string ActionText(const ActionValue& action);
 
 }  // namespace driver

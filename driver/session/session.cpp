@@ -1,183 +1,60 @@
 #include "session/session.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "files/input_file.h"
+#include "session/session_line.h"
+#include "session/verb_table.h"
 #include "text/name_text.h"
-#include "scene/node_index.h"
-#include "text/number_text.h"
 
 namespace driver {
 
 namespace {
 
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return "";
-    }
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-std::vector<std::string> Words(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    std::string word;
-    while (in >> word) {
-        words.push_back(word);
+// One line of the script: an action, or nothing for a blank line or a comment.
+void ParseLine(std::string_view line, const Origin& origin, std::vector<Action>& actions) {
+    line = TrimBlanks(line);
+    // Checked before comments, so that a script whose lines all end in CR
+    // is not taken for one comment line.
+    if (line.find('\r') != std::string_view::npos) {
+        throw SessionError(origin.Text() +
+                           ": a line ends in a carriage return alone; a session's lines end in LF or CR LF");
     }
-    return words;
-}
-
-[[noreturn]] void Refuse(const Origin& origin, const std::string& what) {
-    throw SessionError(origin.Text() + ": " + what);
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Names separated by blanks, each as it is or in double quotes as the
-// transcript shows names.
-std::vector<std::string> Names(const std::string& text, const Origin& origin) {
-    std::vector<std::string> names;
-    for (std::size_t at = 0; at < text.size();) {
-        if (IsBlank(text[at])) {
-            ++at;
-            continue;
-        }
-        if (text[at] != '"') {
-            const std::size_t end = std::find_if(text.begin() + at, text.end(), IsBlank) - text.begin();
-            names.push_back(text.substr(at, end - at));
-            at = end;
-            continue;
-        }
-        QuotedName quoted = ReadQuotedName(text, at);
-        if (!quoted.problem.empty()) {
-            Refuse(origin, quoted.problem);
-        }
-        if (quoted.end < text.size() && !IsBlank(text[quoted.end])) {
-            Refuse(origin, "a name in double quotes must be followed by a blank");
-        }
-        names.push_back(std::move(quoted.name));
-        at = quoted.end;
+    if (line.empty() || line.front() == '#') {
+        return;
     }
-    return names;
-}
-
-ActionValue ParseLine(const std::string& verb, const std::string& argument, const Origin& origin) {
-    auto fail = [&origin](const std::string& what) { Refuse(origin, what); };
-    const std::vector<std::string> words = Words(argument);
-    auto needsArgument = [&]() {
-        if (argument.empty()) {
-            fail(Quoted(verb) + " needs an argument");
-        }
-        return argument;
-    };
-    auto takesNone = [&]() {
-        if (!words.empty()) {
-            fail(Quoted(verb) + " takes no argument");
-        }
-    };
-    if (verb == "open") {
-        return OpenTool{needsArgument()};
+    std::size_t space = 0;
+    while (space < line.size() && !IsBlank(line[space])) {
+        ++space;
     }
-    if (verb == "press") {
-        return PressButton{needsArgument()};
+    const SessionLine parts(line.substr(0, space), TrimBlanks(line.substr(space)), origin);
+    const Verb* verb = FindVerb(parts.Verb());
+    if (verb == nullptr) {
+        parts.Refuse("unknown action " + Quoted(parts.Verb()));
     }
-    if (verb == "radio") {
-        return ClickRadio{needsArgument()};
-    }
-    if (verb == "save") {
-        return KeepScene{needsArgument()};
-    }
-    if (verb == "answer") {
-        if (argument.empty()) {
-            fail("\"answer\" needs a path or \"cancel\"");
-        }
-        return argument == "cancel" ? AnswerDialog{true, ""} : AnswerDialog{false, argument};
-    }
-    if (verb == "select") {
-        SelectNodes select;
-        for (const std::string& word : words) {
-            std::size_t index = 0;
-            if (!ReadNodeIndex(word, index)) {
-                fail(Quoted(word) + " is not a node index");
-            }
-            if (index == 0) {
-                fail(kRootNotSelectable);
-            }
-            if (std::find(select.indices.begin(), select.indices.end(), index) != select.indices.end()) {
-                fail("node " + word + " is selected twice");
-            }
-            select.indices.push_back(index);
-        }
-        return select;
-    }
-    if (verb == "select-name") {
-        SelectNamed select{Names(argument, origin), {}};
-        if (select.patterns.empty()) {
-            fail("\"select-name\" needs a name");
-        }
-        return select;
-    }
-    if (verb == "click") {
-        if (words.size() != 3) {
-            fail("\"click\" needs three numbers: X Y Z");
-        }
-        ClickViewport click;
-        for (int i = 0; i < 3; ++i) {
-            const std::string& word = words[static_cast<std::size_t>(i)];
-            const NumberProblem problem = ReadNumber(word, click.point[i]);
-            if (problem != NumberProblem::None) {
-                fail(NumberProblemText(word, problem));
-            }
-        }
-        return click;
-    }
-    if (verb == "close") {
-        takesNone();
-        return CloseTool{};
-    }
-    if (verb == "rightclick") {
-        takesNone();
-        return RightClickPanel{};
-    }
-    if (verb == "endpick") {
-        takesNone();
-        return EndPickMode{};
-    }
-    if (verb == "print") {
-        takesNone();
-        return PrintNodes{};
-    }
-    Refuse(origin, "unknown action " + Quoted(verb));
+    actions.push_back({verb->parse(parts), origin});
 }
 
 }  // namespace
 
 std::vector<Action> ParseSession(const std::string& text, const std::string& source) {
+    std::string_view rest = text;
+    if (rest.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        rest.remove_prefix(kByteOrderMark.size());
+    }
     std::vector<Action> actions;
-    std::istringstream in(text);
-    std::string raw;
-    int lineNumber = 0;
-    while (std::getline(in, raw)) {
-        ++lineNumber;
-        const std::string line = Trim(raw);
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        const Origin origin{source, lineNumber};
-        const auto space = line.find_first_of(" \t");
-        const std::string verb = line.substr(0, space);
-        const std::string argument = space == std::string::npos ? "" : Trim(line.substr(space));
-        actions.push_back({ParseLine(verb, argument, origin), origin});
+    actions.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
+    const auto shared = std::make_shared<const std::string>(source);
+    for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
+        const std::size_t end = rest.find('\n');
+        ParseLine(rest.substr(0, end), Origin{shared, lineNumber}, actions);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
     return actions;
 }
 
-std::vector<Action> ReadSession(const std::string& path) {
-    return ParseSession(ReadInputFile(path), path);
-}
+std::vector<Action> ReadSession(const std::string& path) { return ParseSession(ReadInputFile(path), path); }
 
 }  // namespace driver

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "files/display_path.h"
 #include "hosting/file_dialog_user.h"
 #include "session/name_pattern.h"
+#include "text/count_text.h"
 #include "text/name_text.h"
 #include "files/output_file.h"
 #include "session/session.h"
@@ -23,10 +26,12 @@ std::string QuotedList(const std::vector<std::string>& items) {
     return joined.empty() ? "none" : joined;
 }
 
+}  // namespace
+
 // What the check knows of the run at the action it looks at.
-class Checker {
+class SessionChecker::Impl {
 public:
-    Checker(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
+    Impl(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
 
     void Check(Action& action) {
         origin_ = &action.origin;
@@ -66,33 +71,53 @@ private:
         for (const std::size_t index : select.indices) {
             if (index >= count) {
                 Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
-                     std::to_string(count) + " nodes, 0 to " + std::to_string(count - 1) + ")");
+                     Counted(count, "node") + ", 0 to " + std::to_string(count - 1) + ")");
             }
         }
     }
     // The names are those the nodes have now, before anything has run.
-    void CheckOne(SelectNamed& select) const {
+    void CheckOne(SelectNamed& select) {
         const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
-        std::vector<bool> taken(nodes.size(), false);
+        std::unordered_set<std::size_t> taken;
         select.indices.clear();
         for (const std::string& pattern : select.patterns) {
-            bool found = false;
-            for (std::size_t k = 1; k < nodes.size(); ++k) {
-                if (NameMatches(pattern, nodes[k]->Name())) {
-                    found = true;
-                    if (!taken[k]) {
-                        taken[k] = true;
-                        select.indices.push_back(k);
-                    }
+            const std::vector<std::size_t> fitting = Fitting(pattern);
+            for (const std::size_t k : fitting) {
+                if (taken.insert(k).second) {
+                    select.indices.push_back(k);
                 }
             }
-            if (!found) {
+            if (fitting.empty()) {
                 Fail(NameMatches(pattern, nodes[0]->Name())
                          ? "only node 0 " + Quoted(nodes[0]->Name()) + ", the scene root, has a name that matches " +
                                Quoted(pattern) + ", and the root cannot be selected"
                          : "no node has a name that matches " + Quoted(pattern));
             }
         }
+    }
+    // The nodes whose names fit `pattern`, in pre-order, the root left out.
+    // A name without wildcards is looked up, so that many names are found
+    // in a time that follows their number, not their number times the
+    // scene's size.
+    std::vector<std::size_t> Fitting(const std::string& pattern) {
+        const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
+        if (pattern.find_first_of("*?") == std::string::npos) {
+            if (!named_) {
+                for (std::size_t k = 1; k < nodes.size(); ++k) {
+                    byName_[nodes[k]->Name()].push_back(k);
+                }
+                named_ = true;
+            }
+            const auto found = byName_.find(pattern);
+            return found == byName_.end() ? std::vector<std::size_t>() : found->second;
+        }
+        std::vector<std::size_t> fitting;
+        for (std::size_t k = 1; k < nodes.size(); ++k) {
+            if (NameMatches(pattern, nodes[k]->Name())) {
+                fitting.push_back(k);
+            }
+        }
+        return fitting;
     }
     void CheckOne(const AnswerDialog& answer) { answers_.push_back(answer.cancel ? "" : answer.path); }
     // A press of a names tool's button takes the next answer, if any.
@@ -130,8 +155,11 @@ private:
             Fail("save " + keep.path + ": it is " + clash);
         }
     }
-    template <class Other>
-    void CheckOne(const Other&) const {}
+    // Nothing to check before the run: a click, an end of the pick mode or
+    // a print without an effect is reported when it runs.
+    void CheckOne(const ClickViewport&) const {}
+    void CheckOne(const EndPickMode&) const {}
+    void CheckOne(const PrintNodes&) const {}
 
     void HasCaption(const char* verb, const std::string& caption, const std::vector<std::string>* known,
                     const char* kind) const {
@@ -147,12 +175,18 @@ private:
     const Origin* origin_ = nullptr;
     const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
+    std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name
+    bool named_ = false;
 };
 
-}  // namespace
+SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::make_unique<Impl>(host, files)) {}
+
+SessionChecker::~SessionChecker() = default;
+
+void SessionChecker::Check(Action& action) { impl_->Check(action); }
 
 void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files) {
-    Checker checker(host, files);
+    SessionChecker checker(host, files);
     for (Action& action : actions) {
         checker.Check(action);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,24 @@ namespace driver {
 // have before the run, and refuses a pattern that fits none (or the root
 // alone). Loads the tools it meets.
 void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files);
+
+// The same check for a run whose actions come one at a time (a viewer's
+// clicks): each action is checked against those checked before it.
+class SessionChecker {
+public:
+    SessionChecker(SessionHost& host, RunFiles& files);
+    ~SessionChecker();
+    SessionChecker(const SessionChecker&) = delete;
+    SessionChecker& operator=(const SessionChecker&) = delete;
+
+    // Throws SessionError for an action that cannot run; the actions
+    // checked before stay checked (a press refused for its names file has
+    // still taken its answer).
+    void Check(Action& action);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace driver

@@ -2,15 +2,16 @@
 
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "session/action.h"
-#include "hosting/file_dialog_user.h"
 #include "files/output_file.h"
+#include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
-#include "scene/scene_history.h"
 #include "hosting/session_host.h"
+#include "scene/scene_history.h"
+#include "session/action.h"
+#include "session/action_report.h"
+#include "session/animation_warnings.h"
 #include "session/transcript.h"
 
 namespace driver {
@@ -35,16 +36,27 @@ public:
     SessionReplay(const SessionReplay&) = delete;
     SessionReplay& operator=(const SessionReplay&) = delete;
 
-    // Runs the actions in order; false when the run was not done, and
-    // Failure() says why ("ORIGIN: WHAT", for the first reason).
+    // Runs the actions in order, then Finish(); false when the run was not
+    // done, and Failure() says why ("ORIGIN: WHAT", for the first reason).
+    // A front end may run more actions afterwards, in further calls.
     bool Run(const std::vector<Action>& actions);
-    const std::string& Failure() const { return failure_; }
+    // One action with its transcript lines, for a front end that runs its
+    // actions as they come.
+    void Replay(const Action& action);
+    // The end lines of the run so far: the answers that no dialog has asked
+    // for (they stay for the dialogs of later actions). True when the run
+    // was done.
+    bool Finish();
+    const std::string& Failure() const { return report_.Failure(); }
 
     // The scene files that "save" actions produced, in order.
     const std::vector<OutputFile>& KeptScenes() const { return kept_; }
     const SceneHistory& History() const { return history_; }
 
 private:
+    // The actions' own replay, one function for each kind of action.
+    struct Player;
+
     // What the user sees of the host around an action.
     struct HostView {
         bool pickMode = false;
@@ -53,46 +65,20 @@ private:
         std::size_t violations = 0;
     };
     HostView View() const;
-
-    void RunOne(const OpenTool& open);
-    void RunOne(const CloseTool&);
-    void RunOne(const SelectNodes& select);
-    void RunOne(const SelectNamed& select);
-    void RunOne(const PressButton& press);
-    void RunOne(const ClickRadio& radio);
-    void RunOne(const ClickViewport& click);
-    void RunOne(const RightClickPanel&);
-    void RunOne(const EndPickMode&);
-    void RunOne(const AnswerDialog& answer);
-    void RunOne(const KeepScene& keep);
-    void RunOne(const PrintNodes&);
-
-    void Select(const std::vector<std::size_t>& indices);
-    void PressControl(const std::string& caption, bool customButton);
     void ReportEffects(const HostView& before);
-    // Warns when an animation drives a part of `node`'s local placement
-    // that got new values (`changed`).
-    void WarnOfAnimation(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed);
-    // The node's pre-order index; the index of all nodes is made on first use.
-    std::size_t IndexOf(const standin::StandinNode& node);
-    void ReportDialog();
     std::string NextAnswer(bool saving, const std::string& refusal);
-    // The run was not done; the first reason is kept.
-    void NotDone(const std::string& why);
-    // An action had no effect: a reason in a strict run only.
-    void NoEffect(const std::string& why);
 
     SessionHost& host_;
     Transcript& transcript_;
-    bool strict_;
+    ActionReport report_;
     SceneHistory history_;
+    AnimationWarnings animations_;
+    std::size_t steps_ = 0;           // the actions replayed so far
     const Action* action_ = nullptr;  // the running action
     std::string toolName_;
-    std::deque<Action> answers_;      // answers of file dialogs not yet given
-    std::string lastAnswer_;          // the answer given to the running dialog
+    std::deque<Action> answers_;  // answers of file dialogs not yet given
+    std::string lastAnswer_;      // the answer given to the running dialog
     std::vector<OutputFile> kept_;
-    std::unordered_map<const standin::StandinNode*, std::size_t> indexOf_;
-    std::string failure_;
     FileDialogUser dialogs_;
 };
 

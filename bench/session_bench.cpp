@@ -1,0 +1,100 @@
+// Sessions of many actions, read, checked and replayed on the built tools:
+// the time an action stays the same however many there are.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "bench_support.h"
+#include "files/run_files.h"
+#include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
+#include "scene/scene_format.h"
+#include "session/session.h"
+#include "session/session_check.h"
+#include "session/session_replay.h"
+
+namespace {
+
+// A scene of the project's format: the root and `nodes` children, each
+// with a namesake for Align.
+std::string FlatScene(int nodes) {
+    std::string text = "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+                       "\"children\": [";
+    for (int i = 0; i < nodes; ++i) {
+        text += std::string(i == 0 ? "" : ", ") + "{\"name\": \"N" + std::to_string(i / 2) +
+                "\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" + std::to_string(i) + ",0,0]]}";
+    }
+    return text + "]}}";
+}
+
+// Reads, checks and replays `session` on `scene`, as morvane-host does
+// (the kept scenes are not written).
+void RunSession(benchmark::State& state, const std::string& scene, const std::string& session) {
+    for (auto _ : state) {
+        const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(scene, "scene.json");
+        std::vector<driver::Action> actions = driver::ParseSession(session, "bench.session");
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::RunFiles files;
+        driver::CheckSession(actions, host, files);
+        std::ostringstream out;
+        driver::Transcript transcript(out);
+        driver::SessionReplay replay(host, transcript, false, true);
+        if (!replay.Run(actions)) {
+            state.SkipWithError(replay.Failure().c_str());
+        }
+        benchmark::DoNotOptimize(out.str().size());
+    }
+}
+
+void BM_SessionOfSaves(benchmark::State& state) {
+    static const bench::ScratchFolder folder("morvane-session-bench");
+    std::string session = "open Tarvel\n";
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        session += "save " + folder.File("out" + std::to_string(i) + ".json") + "\n";
+    }
+    RunSession(state, FlatScene(8), session + "close\n");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_SessionSelectingMany(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::string session = "select";
+    for (int i = 1; i <= count; ++i) {
+        session += " " + std::to_string(i);
+    }
+    RunSession(state, FlatScene(count), session + "\n");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Names without wildcards, each fitting a pair of namesakes.
+void BM_SessionSelectingManyByName(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::string session = "select-name";
+    for (int i = 0; i < count / 2; ++i) {
+        session += " N" + std::to_string(i);
+    }
+    RunSession(state, FlatScene(count), session + "\n");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// A user's work repeated: select a pair, align it, move a pivot by
+// picking, in lines of every kind.
+void BM_SessionOfManyActions(benchmark::State& state) {
+    std::string session = "open Tarvel\n";
+    for (std::int64_t i = 0; i < state.range(0) / 10; ++i) {
+        const std::string node = std::to_string(1 + i % 16);
+        session += "select " + node + "\npress Align\nselect-name N" + std::to_string(i % 8) +
+                   "\nselect " + node + "\nradio Y\npress Pick\nclick 1 2 3\nclick 1 5 3\nendpick\nprint\n";
+    }
+    RunSession(state, FlatScene(16), session + "close\n");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+}  // namespace
+
+BENCHMARK(BM_SessionOfSaves)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionSelectingMany)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionSelectingManyByName)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionOfManyActions)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

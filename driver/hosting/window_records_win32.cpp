@@ -1,0 +1,7 @@
+#include "hosting/window_records.h"
+
+namespace driver {
+
+void ForgetDeliveredMessages() {}
+
+}  // namespace driver

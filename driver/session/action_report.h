@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+#include "session/action.h"
+#include "session/transcript.h"
+
+namespace driver {
+
+// What the running action reports: its notes in the transcript, and the
+// reasons why the run is not done, of which the first is kept.
+class ActionReport {
+public:
+    // A strict run (a shortcut's) is not done either when an action has no
+    // effect.
+    ActionReport(Transcript& transcript, bool strict) : transcript_(transcript), strict_(strict) {}
+
+    void Start(const Action& action) { origin_ = &action.origin; }
+
+    void Note(const std::string& note) { transcript_.Note(note); }
+    // The run was not done.
+    void NotDone(const std::string& why) {
+        if (failure_.empty()) {
+            failure_ = origin_->Text() + ": " + why;
+        }
+    }
+    // A note that is also why the run was not done.
+    void Failed(const std::string& note) {
+        Note(note);
+        NotDone(note);
+    }
+    // The action had no effect: a reason in a strict run only.
+    void NoEffect(const std::string& why) {
+        if (strict_) {
+            NotDone(why);
+        }
+    }
+
+    // "ORIGIN: WHAT" for the first reason; "" while the run goes well.
+    const std::string& Failure() const { return failure_; }
+
+private:
+    Transcript& transcript_;
+    bool strict_;
+    const Origin* origin_ = nullptr;
+    std::string failure_;
+};
+
+}  // namespace driver

@@ -1,0 +1,108 @@
+#include "session/animation_warnings.h"
+
+#include "text/name_text.h"
+
+namespace driver {
+
+namespace {
+
+// The parts of a node's local placement that a change of its `aspects`
+// gives new values.
+AnimatedParts OwnParts(const std::vector<Aspect>& aspects) {
+    AnimatedParts parts;
+    for (const Aspect aspect : aspects) {
+        switch (aspect) {
+            case Aspect::Position: parts.translation = true; break;
+            case Aspect::Orientation: parts.rotation = true; break;
+            case Aspect::Scale: parts.scale = true; break;
+            case Aspect::Axes: parts.rotation = parts.scale = true; break;
+            case Aspect::Name:
+            case Aspect::Object: break;
+        }
+    }
+    return parts;
+}
+
+// The parts of a child's local placement that get new values when its
+// parent changes by `aspects` and the child stays where it is.
+AnimatedParts ChildParts(const std::vector<Aspect>& aspects) {
+    AnimatedParts parts;
+    for (const Aspect aspect : aspects) {
+        switch (aspect) {
+            case Aspect::Position: parts.translation = true; break;
+            case Aspect::Orientation: parts.translation = parts.rotation = true; break;
+            case Aspect::Scale:
+            case Aspect::Axes: parts.translation = parts.rotation = parts.scale = true; break;
+            case Aspect::Name:
+            case Aspect::Object: break;
+        }
+    }
+    return parts;
+}
+
+AnimatedParts Either(const AnimatedParts& a, const AnimatedParts& b) {
+    return {a.translation || b.translation, a.rotation || b.rotation, a.scale || b.scale};
+}
+
+// "translation", "rotation and scale", "translation, rotation and scale".
+std::string PartList(const AnimatedParts& parts) {
+    std::vector<const char*> names;
+    for (const auto& [part, name] : {std::pair{parts.translation, "translation"}, std::pair{parts.rotation, "rotation"},
+                                     std::pair{parts.scale, "scale"}}) {
+        if (part) {
+            names.push_back(name);
+        }
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
+    }
+    return list;
+}
+
+}  // namespace
+
+void AnimationWarnings::Start(const std::vector<NodeChange>& changes) {
+    changed_.clear();
+    byParent_.clear();
+    for (const NodeChange& change : changes) {
+        changed_.insert(change.index);
+    }
+}
+
+void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
+    const standin::StandinNode& node = *order_[change.index];
+    const auto fromParent = byParent_.find(change.index);
+    Warn(node, change.index,
+         Either(OwnParts(change.aspects), fromParent != byParent_.end() ? fromParent->second : AnimatedParts()),
+         report);
+    const AnimatedParts childParts = ChildParts(change.aspects);
+    if (!childParts.Any()) {
+        return;
+    }
+    for (const standin::StandinNode* child : node.Children()) {
+        if (!file_.DrivenByAnimation(*child).Any()) {
+            continue;
+        }
+        const std::size_t index = history_.IndexOf(*child);
+        if (changed_.count(index) != 0) {
+            byParent_[index] = childParts;
+        } else {
+            Warn(*child, index, childParts, report);
+        }
+    }
+}
+
+void AnimationWarnings::Warn(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed,
+                             ActionReport& report) const {
+    const AnimatedParts driven = file_.DrivenByAnimation(node);
+    const AnimatedParts both{driven.translation && changed.translation, driven.rotation && changed.rotation,
+                             driven.scale && changed.scale};
+    if (!both.Any()) {
+        return;
+    }
+    report.Note("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
+                PartList(both) + ", which overrides the new placement when it plays (the edit is still written)");
+}
+
+}  // namespace driver

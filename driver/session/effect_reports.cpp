@@ -1,0 +1,66 @@
+#include "session/effect_reports.h"
+
+#include "files/display_path.h"
+#include "log_sys.h"
+#include "text/name_text.h"
+
+namespace driver {
+
+void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report) {
+    if (!dialog.ran) {
+        return;
+    }
+    const std::string name = dialog.saving ? "save dialog" : "open dialog";
+    if (!dialog.failure.empty()) {
+        report.Failed("the " + name + " failed: " + dialog.failure);
+    } else if (!dialog.chosen) {
+        report.Note(name + " cancelled");
+    } else {
+        report.Note(name + " chose " + Quoted(DisplayPath(dialog.path)));
+    }
+}
+
+void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report) {
+    for (std::size_t i = first; i < log.size(); ++i) {
+        const std::string note = log[i].title + ": " + HideWorkingFolder(log[i].text);
+        report.Note(note);
+        if (log[i].type == SYSLOG_ERROR) {
+            report.NotDone(note);
+        } else if (log[i].type == SYSLOG_WARN) {
+            report.NoEffect(note);
+        }
+    }
+}
+
+void ReportChanges(const std::vector<NodeChange>& changes, AnimationWarnings& animations, ActionReport& report) {
+    animations.Start(changes);
+    for (const NodeChange& change : changes) {
+        std::string aspects;
+        for (const Aspect aspect : change.aspects) {
+            aspects += (aspects.empty() ? "" : ", ") + std::string(AspectName(aspect));
+        }
+        report.Note("changed node " + std::to_string(change.index) + " " + Quoted(change.name) + ": " + aspects);
+        animations.After(change, report);
+    }
+}
+
+void ReportPickMode(bool before, bool now, ActionReport& report) {
+    if (now != before) {
+        report.Note(now ? "pick mode entered" : "pick mode left");
+    }
+}
+
+void ReportPanel(const std::vector<PanelControl>& before, const std::vector<PanelControl>& after,
+                 ActionReport& report) {
+    for (const std::string& note : PanelChangeNotes(before, after)) {
+        report.Note(note);
+    }
+}
+
+void ReportViolations(const std::vector<std::string>& violations, std::size_t first, ActionReport& report) {
+    for (std::size_t i = first; i < violations.size(); ++i) {
+        report.Failed("the host refused a call: " + violations[i]);
+    }
+}
+
+}  // namespace driver

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "hosting/file_dialog_user.h"
+#include "hosting/panel_controls.h"
+#include "scene/node_state.h"
+#include "session/action_report.h"
+#include "session/animation_warnings.h"
+#include "standin/standin_interface.h"
+
+namespace driver {
+
+// The reporters of what an action did, one for each kind of effect, in the
+// order the transcript gives them.
+
+// What a file dialog ended with; a dialog that failed fails the run.
+void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report);
+
+// The entries that the tools made in the host's log from `first` on: an
+// error fails the run; a warning is an edit the tool refused, no effect.
+void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report);
+
+// A line for each changed node ("changed node 5 "Chair": position,
+// object"), each followed by its animation warnings.
+void ReportChanges(const std::vector<NodeChange>& changes, AnimationWarnings& animations, ActionReport& report);
+
+// Whether the tool's pick mode started or ended.
+void ReportPickMode(bool before, bool now, ActionReport& report);
+
+// The panel's controls that changed, or all of a panel that has just opened.
+void ReportPanel(const std::vector<PanelControl>& before, const std::vector<PanelControl>& after,
+                 ActionReport& report);
+
+// The calls the host refused from `first` on; each fails the run.
+void ReportViolations(const std::vector<std::string>& violations, std::size_t first, ActionReport& report);
+
+}  // namespace driver

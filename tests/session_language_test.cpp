@@ -1,0 +1,93 @@
+// The session language: the docs' table of verbs is the verb table, every
+// action reads back from the line it is echoed as, and lines are read as
+// editors write them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "session/session.h"
+#include "session/verb_table.h"
+#include "text/name_text.h"
+
+namespace {
+
+std::vector<driver::Action> Parse(const std::string& text) { return driver::ParseSession(text, "t.session"); }
+
+std::string Refusal(const std::string& text) {
+    try {
+        Parse(text);
+    } catch (const driver::SessionError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+#if defined(MORVANE_SOURCE_DIR)
+TEST(SessionLanguage, TheDocsTableOfVerbsIsTheVerbTable) {
+    std::ifstream docs(MORVANE_SOURCE_DIR "/docs/sessions.md");
+    std::stringstream text;
+    text << docs.rdbuf();
+    const std::string table = driver::VerbTableMarkdown();
+    EXPECT_NE(text.str().find("\n\n" + table + "\n"), std::string::npos)
+        << "docs/sessions.md should hold this table of verbs, whole:\n"
+        << table;
+}
+#endif
+
+// Random actions of every verb, echoed and read back, echo the same.
+TEST(SessionLanguage, EveryActionReadsBackFromItsEcho) {
+    std::mt19937 random(5);
+    auto word = [&random] {
+        std::string text(1 + random() % 6, 'a');
+        for (char& c : text) {
+            c = "aZ9./-_\"\\*?\x01\xc3\xa9"[random() % 14];
+        }
+        return text;
+    };
+    const std::vector<std::string> lines = {"open", "close", "select", "select-name", "press", "radio", "click",
+                                            "rightclick", "endpick", "answer", "save", "print"};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string verb = lines[random() % lines.size()];
+        std::string line = verb;
+        if (verb == "select") {
+            for (std::size_t k = 1 + random() % 5; k > 0; --k) line += " " + std::to_string(k * 7 + random() % 7);
+        } else if (verb == "select-name") {
+            line += " " + driver::Quoted(word()) + " x" + word();
+        } else if (verb == "click") {
+            line += " " + std::to_string(random() % 100) + ".5 -1e-3 " + std::to_string(random());
+        } else if (verb == "open" || verb == "press" || verb == "radio" || verb == "answer" || verb == "save") {
+            line += " x" + word();
+        }
+        const std::vector<driver::Action> first = Parse(line);
+        ASSERT_EQ(first.size(), 1u) << line;
+        const std::string echo = driver::ActionText(first[0].what);
+        EXPECT_EQ(driver::VerbOf(first[0].what).name, verb);
+        if (echo.find("\\x") == std::string::npos) {  // control bytes are shown, not given back
+            const std::vector<driver::Action> again = Parse(echo);
+            ASSERT_EQ(again.size(), 1u) << echo;
+            EXPECT_EQ(driver::ActionText(again[0].what), echo) << line;
+        }
+    }
+}
+
+TEST(SessionLanguage, LinesAreReadAsEditorsWriteThem) {
+    const std::string script = "open Tarvel\nselect 5 6\n# note\n\npress Align\nclose\n";
+    std::string crlf;
+    for (const char c : script) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::string echoes;
+    for (const std::string& text : {script, "\xEF\xBB\xBF" + script, crlf, "\xEF\xBB\xBF" + crlf,
+                                    std::string("open Tarvel\f\nselect\v5\t6 \npress Align\t\r\n close\f")}) {
+        std::string echo;
+        for (const driver::Action& action : Parse(text)) echo += driver::ActionText(action.what) + ";";
+        EXPECT_EQ(echo, "open Tarvel;select 5 6;press Align;close;") << text;
+    }
+    for (const std::string& text : {std::string("open Tarvel\rselect 5 6\rclose\r"), std::string("# a\rclose\r")}) {
+        EXPECT_EQ(Refusal(text), "t.session:1: a line ends in a carriage return alone; a session's lines end in LF "
+                                 "or CR LF");
+    }
+    EXPECT_EQ(Refusal("select 3 4 3"), "t.session:1: node 3 is selected twice");
+}
