@@ -12,7 +12,7 @@ packages=(
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
     lintian librsvg2-bin
-    assimp-testmodels
+    assimp-testmodels rapidjson-dev
 )
 demo_packages=(
     cmake ninja-build g++ help2man
