@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing, then the glTF validator (scripts/install-gltf-validator.sh) and
+# missing, then the glTF validator and three.js (scripts/install-gltf-validator.sh) and
 # the viewer's npm packages (scripts/install-viewer.sh).
 # With the argument "demo", only what `make demo` builds with: the native
 # programs and libraries, no test program (and no viewer).
@@ -13,7 +13,7 @@ packages=(
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
     lintian librsvg2-bin
-    assimp-testmodels
+    assimp-testmodels rapidjson-dev
     libcpp-httplib-dev chromium
 )
 demo_packages=(

@@ -27,14 +27,14 @@ std::string QuotedForLog(const char* text) {
     }
     std::string quoted = "\"";
     for (std::size_t i = 0; i < shown; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '"' || byte == '\\') {
+        const auto code = static_cast<unsigned char>(text[i]);
+        if (code == '"' || code == '\\') {
             quoted += '\\';
             quoted += text[i];
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (code < 0x20 || code == 0x7F) {
             quoted += "\\x";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 0xF];
+            quoted += kHex[code >> 4];
+            quoted += kHex[code & 0xF];
         } else {
             quoted += text[i];
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace gltftest {
 
@@ -10,6 +11,32 @@ namespace {
 // One triangle: three float positions, 36 bytes.
 const char* const kTriangleBuffer = "data:application/octet-stream;base64,"
                                     "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA";
+
+// Animation keys, instance translations and skin attributes (132 bytes):
+// times 0, 1; morph weights 0, 1; rotations identity, a quarter turn about
+// Y; translations (0, 0, 0), (2, 0, 0); WEIGHTS_0 (1, 0, 0, 0) and
+// JOINTS_0 (0, 0, 0, 0) for three vertices.
+const char* const kFeatureBuffer =
+    "data:application/octet-stream;base64,"
+    "AAAAAAAAgD8AAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA9AQ1PwAAAAD0BDU/AAAAAAAAAAAAAAAAAAAAQAAAAAAAAAAAAACAPwAA"
+    "AAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
+
+// Meshes: 0 a triangle, 1 the same with a morph target, 2 skinned.
+const char* const kMeshes = R"([{"primitives": [{"attributes": {"POSITION": 0}}]},
+    {"primitives": [{"attributes": {"POSITION": 0}, "targets": [{"POSITION": 0}]}], "weights": [0.5]},
+    {"primitives": [{"attributes": {"POSITION": 0, "WEIGHTS_0": 5, "JOINTS_0": 6}}]}])";
+const char* const kAccessors = R"([
+    {"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]},
+    {"bufferView": 1, "componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+    {"bufferView": 2, "componentType": 5126, "count": 2, "type": "SCALAR"},
+    {"bufferView": 3, "componentType": 5126, "count": 2, "type": "VEC4"},
+    {"bufferView": 4, "componentType": 5126, "count": 2, "type": "VEC3"},
+    {"bufferView": 5, "componentType": 5126, "count": 3, "type": "VEC4"},
+    {"bufferView": 6, "componentType": 5121, "count": 3, "type": "VEC4"}])";
+const char* const kBufferViews = R"([{"buffer": 0, "byteLength": 36},
+    {"buffer": 1, "byteLength": 8}, {"buffer": 1, "byteOffset": 8, "byteLength": 8},
+    {"buffer": 1, "byteOffset": 16, "byteLength": 32}, {"buffer": 1, "byteOffset": 48, "byteLength": 24},
+    {"buffer": 1, "byteOffset": 72, "byteLength": 48}, {"buffer": 1, "byteOffset": 120, "byteLength": 12}])";
 
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
     Matrix4 product{};
@@ -77,6 +104,35 @@ std::array<float, 4> RandomRotation(std::mt19937& random) {
     return q;
 }
 
+// Morph weights of every morphed node, and a rotation of one node, each
+// driven by an ordinary channel or by a KHR_animation_pointer.
+Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morphed, int count,
+                      std::set<std::string>& used) {
+    std::uniform_real_distribution<double> chance(0, 1);
+    Json channels = Json::array();
+    auto channel = [&](int sampler, std::size_t node, const char* path) {
+        Json target = {{"node", node}, {"path", path}};
+        if (chance(random) < 0.5) {
+            target = {{"path", "pointer"},
+                      {"extensions",
+                       {{"KHR_animation_pointer", {{"pointer", "/nodes/" + std::to_string(node) + "/" + path}}}}}};
+            used.insert("KHR_animation_pointer");
+        }
+        channels.push_back({{"sampler", sampler}, {"target", target}});
+    };
+    for (const std::size_t node : morphed) {
+        channel(0, node, "weights");
+    }
+    if (chance(random) < 0.5) {
+        channel(1, static_cast<std::size_t>(std::uniform_int_distribution<int>(0, count - 1)(random)), "rotation");
+    }
+    if (channels.empty()) {
+        return Json::array();
+    }
+    return Json::array({{{"channels", channels},
+                         {"samplers", Json::parse(R"([{"input": 1, "output": 2}, {"input": 1, "output": 3}])")}}});
+}
+
 }  // namespace
 
 Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
@@ -102,7 +158,9 @@ Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
         nodes.push_back(Json::object());
     }
     Json roots = Json::array();
-    bool hasLight = false;
+    std::set<std::string> used;  // extensions
+    std::vector<std::size_t> morphed;
+    Json skins = Json::array();
     for (int i = 0; i < count; ++i) {
         Json& node = nodes[index[i]];
         if (chance(random) < 0.85) {
@@ -130,14 +188,31 @@ Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
                 }
             }
         }
+        if (shape.mirrors && chance(random) < 0.2 && !node.contains("matrix")) {
+            node["scale"] = {-s[0], s[1], s[2]};
+        }
         const double holds = chance(random);
-        if (holds < 0.5) {
+        if (holds < 0.25) {
             node["mesh"] = 0;
+        } else if (holds < 0.35) {
+            node["mesh"] = 1;
+            if (chance(random) < 0.5) {
+                node["weights"] = {0.25};
+            }
+            morphed.push_back(index[i]);
+        } else if (holds < 0.45) {
+            node["mesh"] = 0;
+            node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"]["TRANSLATION"] = 4;
+            used.insert("EXT_mesh_gpu_instancing");
+        } else if (holds < 0.52 && count > 1) {
+            node["mesh"] = 2;
+            node["skin"] = skins.size();
+            skins.push_back({{"joints", {index[(i + 1) % count]}}});
         } else if (holds < 0.65) {
             node["camera"] = 0;
         } else if (holds < 0.8) {
-            node["extensions"]["KHR_lights_punctual"]["light"] = 0;
-            hasLight = true;
+            node["extensions"]["KHR_lights_punctual"]["light"] = std::uniform_int_distribution<int>(0, 1)(random);
+            used.insert("KHR_lights_punctual");
         }
         if (parent[i] < 0) {
             roots.push_back(index[i]);
@@ -146,21 +221,40 @@ Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
         }
     }
 
-    Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "morvane tests"}}}, {"scene", 0}};
+    // The default scene is sometimes not the first: another one before it
+    // holds the same roots in the reverse order.
+    const bool second = chance(random) < 0.3;
+    Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "morvane tests"}}}, {"scene", second ? 1 : 0}};
     gltf["scenes"] = Json::array({{{"nodes", roots}}});
     if (chance(random) < 0.5) {
         gltf["scenes"][0]["name"] = "Room";
     }
+    if (second) {
+        Json reversed = Json::array();
+        for (auto root = roots.rbegin(); root != roots.rend(); ++root) {
+            reversed.push_back(*root);
+        }
+        gltf["scenes"].insert(gltf["scenes"].begin(), Json{{"name", "Other"}, {"nodes", reversed}});
+    }
     gltf["nodes"] = nodes;
-    gltf["meshes"] = Json::parse(R"([{"primitives": [{"attributes": {"POSITION": 0}}]}])");
-    gltf["accessors"] = Json::parse(
-        R"([{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]}])");
-    gltf["bufferViews"] = Json::parse(R"([{"buffer": 0, "byteLength": 36}])");
-    gltf["buffers"] = Json::array({{{"byteLength", 36}, {"uri", kTriangleBuffer}}});
+    if (!skins.empty()) {
+        gltf["skins"] = skins;
+    }
+    gltf["meshes"] = Json::parse(kMeshes);
+    gltf["accessors"] = Json::parse(kAccessors);
+    gltf["bufferViews"] = Json::parse(kBufferViews);
+    gltf["buffers"] = Json::array({{{"byteLength", 36}, {"uri", kTriangleBuffer}},
+                                   {{"byteLength", 132}, {"uri", kFeatureBuffer}}});
     gltf["cameras"] = Json::parse(R"([{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1}}])");
-    if (hasLight) {
-        gltf["extensionsUsed"] = {"KHR_lights_punctual"};
-        gltf["extensions"]["KHR_lights_punctual"]["lights"] = Json::parse(R"([{"type": "point"}])");
+    if (used.count("KHR_lights_punctual") != 0) {
+        gltf["extensions"]["KHR_lights_punctual"]["lights"] =
+            Json::parse(R"([{"type": "point"}, {"type": "spot", "spot": {}}])");
+    }
+    if (Json animations = RandomAnimations(random, morphed, count, used); !animations.empty()) {
+        gltf["animations"] = animations;
+    }
+    if (!used.empty()) {
+        gltf["extensionsUsed"] = Json(used);
     }
     return gltf;
 }

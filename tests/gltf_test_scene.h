@@ -23,12 +23,17 @@ struct SceneShape {
     // Leaves may scale by different factors along their axes; nodes with
     // children always scale uniformly, so that no child is sheared.
     bool nonUniformLeaves = false;
+    // Some nodes mirrored: scaled by a negative factor along X.
+    bool mirrors = false;
 };
 
 // A valid glTF 2.0 file: a tree of nodes under the default scene (in a
-// shuffled index order), each with a matrix or some of translation,
-// rotation, scale, and a mesh, camera, light or nothing; names from a small
-// pool, so that namesakes are common, some nodes unnamed.
+// shuffled index order; sometimes the second scene), each with a matrix or
+// some of translation, rotation, scale, and a mesh (plain, with morph
+// targets, GPU instances or a skin), a camera, a light or nothing; names
+// from a small pool, so that namesakes are common, some nodes unnamed.
+// Animations drive all morph weights and a rotation, some of them through
+// KHR_animation_pointer.
 Json RandomGltf(std::mt19937& random, const SceneShape& shape = SceneShape());
 
 // The world matrix of every node, by index, from the file's matrices and

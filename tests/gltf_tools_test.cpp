@@ -1,8 +1,9 @@
 // morvane-host with the real plug-ins on generated glTF and GLB files, read
 // back with glTF's own arithmetic: after Align a node stands where its
 // namesake stands, after a pivot edit the object stays where it was, names
-// load onto the file. The Khronos glTF Validator checks every file written
-// against the file it came from.
+// load onto the file. Every file written is checked against the file it
+// came from by the Khronos glTF Validator and by three.js
+// (tools/gltf-validator/compare.mjs).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -79,8 +81,8 @@ protected:
         }
         std::string command = "cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_NODE) + " " +
                               Quote(MORVANE_GLTF_VALIDATOR);
-        for (const auto& [input, output] : written_) {
-            command += " " + Quote(input) + " " + Quote(output);
+        for (const Written& file : written_) {
+            command += " " + file.options + " " + Quote(file.input) + " " + Quote(file.output);
         }
         EXPECT_EQ(Shell(command + " > validator.txt 2>&1"), 0) << Slurp(folder_ / "validator.txt");
     }
@@ -90,21 +92,23 @@ protected:
         return name;
     }
 
-    // morvane-host run in the test's folder; a written -o file is validated.
-    int Host(const std::string& arguments, const std::string& input = "", const std::string& output = "") {
+    // morvane-host run in the test's folder; a written -o file is checked,
+    // with the compare.mjs options that say what the run moved.
+    int Host(const std::string& arguments, const std::string& input = "", const std::string& output = "",
+             const std::string& options = "") {
         const int status = Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " " + arguments +
                                  " > stdout.txt 2> stderr.txt");
         errors_ = Slurp(folder_ / "stderr.txt");
         if (status == 0 && !output.empty()) {
-            written_.emplace_back(input, output);
+            written_.push_back({input, output, options});
         }
         return status;
     }
 
     // A random scene as .gltf or (every third seed) as .glb.
-    std::string RandomScene(unsigned seed, Json& gltf) {
+    std::string RandomScene(unsigned seed, Json& gltf, const gltftest::SceneShape& shape = {}) {
         std::mt19937 random(seed);
-        gltf = gltftest::RandomGltf(random);
+        gltf = gltftest::RandomGltf(random, shape);
         return seed % 3 == 0 ? Save("in" + std::to_string(seed) + ".glb", gltftest::GlbFile(gltf.dump()))
                              : Save("in" + std::to_string(seed) + ".gltf", gltf.dump(2));
     }
@@ -113,7 +117,10 @@ protected:
 
     fs::path folder_;
     std::string errors_;
-    std::vector<std::pair<std::string, std::string>> written_;
+    struct Written {
+        std::string input, output, options;
+    };
+    std::vector<Written> written_;
 };
 
 void ExpectUnmovedBut(const Placements& before, const Placements& after, std::size_t moved) {
@@ -133,7 +140,7 @@ TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
     for (unsigned seed = 0; seed < 15; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         Json gltf;
-        const std::string input = RandomScene(seed, gltf);
+        const std::string input = RandomScene(seed, gltf, {12, false, seed % 2 == 1});
         const Placements before = PlacementsOf(gltf);
         // The first node with a namesake, and its namesake: the first other
         // node of that name in pre-order.
@@ -151,7 +158,9 @@ TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
             continue;
         }
         const std::string output = "aligned" + std::to_string(seed) + input.substr(input.find('.'));
-        ASSERT_EQ(Host("align " + input + " --select " + std::to_string(node + 1) + " -o " + output, input, output), 0)
+        const std::string select = std::to_string(node + 1);
+        ASSERT_EQ(Host("align " + input + " --select " + select + " -o " + output, input, output, "--moved=" + select),
+                  0)
             << errors_;
         const Placements after = PlacementsOf(ReadJson(output));
         ExpectUnmovedBut(before, after, node);
@@ -161,15 +170,41 @@ TEST_F(GltfTools, AfterAlignTheNodeStandsWhereItsNamesakeStands) {
     EXPECT_GT(aligned, 5);
 }
 
+// A node, by pre-order, that holds a plain mesh (kind 0), a morphed one
+// (1), an instanced one (2), a skinned one (3), a camera (4), a light (5)
+// or nothing (6); none where the scene has no node of that kind.
+std::optional<std::size_t> NodeOfKind(const Json& gltf, const std::vector<std::size_t>& order, unsigned kind,
+                                      std::mt19937& random) {
+    const std::size_t start = std::uniform_int_distribution<std::size_t>(0, order.size() - 1)(random);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Json& node = gltf["nodes"][order[(start + i) % order.size()]];
+        const unsigned held = node.contains("skin") ? 3 : node.value("mesh", -1) == 1 ? 1
+                              : node.contains("mesh") ? (node.contains("extensions") ? 2 : 0)
+                              : node.contains("camera") ? 4 : node.contains("extensions") ? 5 : 6;
+        if (held == kind) {
+            return (start + i) % order.size();
+        }
+    }
+    return std::nullopt;
+}
+
+// Whatever a node holds (a mesh with morph targets, instances or a skin, a
+// camera, a light, nothing), and mirrored or not.
 TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
     std::uniform_real_distribution<float> place(-8, 8);
-    for (unsigned seed = 0; seed < 15; ++seed) {
+    // Three scenes for each kind of node.
+    for (unsigned seed = 0, runs = 0; runs < 21 && seed < 300; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         Json gltf;
-        const std::string input = RandomScene(seed, gltf);
+        const std::string input = RandomScene(seed, gltf, {12, false, seed % 2 == 1});
         const Placements before = PlacementsOf(gltf);
         std::mt19937 random(seed);
-        const std::size_t node = std::uniform_int_distribution<std::size_t>(0, before.world.size() - 1)(random);
+        const std::optional<std::size_t> found = NodeOfKind(gltf, before.order, runs % 7, random);
+        if (!found) {
+            continue;
+        }
+        ++runs;
+        const std::size_t node = *found;
         const int axis = static_cast<int>(seed % 3);
         const Point3 from(place(random), place(random), place(random));
         const Point3 to = from + Point3(place(random), place(random), place(random) + 20);
@@ -177,9 +212,10 @@ TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
             return std::to_string(p.x) + "," + std::to_string(p.y) + "," + std::to_string(p.z);
         };
         const std::string output = "pivoted" + std::to_string(seed) + input.substr(input.find('.'));
-        ASSERT_EQ(Host("pivot " + input + " --select " + std::to_string(node + 1) + " --axis " + "XYZ"[axis] +
-                           " --from " + point(from) + " --to " + point(to) + " -o " + output,
-                       input, output),
+        const std::string select = std::to_string(node + 1);
+        ASSERT_EQ(Host("pivot " + input + " --select " + select + " --axis " + "XYZ"[axis] + " --from " + point(from) +
+                           " --to " + point(to) + " -o " + output,
+                       input, output, "--pivoted=" + select),
                   0)
             << errors_;
         const Json written = ReadJson(output);
@@ -189,39 +225,57 @@ TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
         EXPECT_LT(Length(pivot.GetTrans() - from), 1e-4f * Length(from));
         EXPECT_LT(Length(Normalize(pivot.GetRow(axis)) - Normalize(to - from)), 1e-4f);
 
-        // The object is on a new node, a child marked as holding it, where it was.
-        const Json& children = written["nodes"][after.order[node]]["children"];
-        const std::size_t holder = children.back().get<std::size_t>();
-        EXPECT_EQ(holder, gltf["nodes"].size()) << "appended at the end";
-        EXPECT_EQ(written["nodes"][holder]["extras"]["morvaneObjectOf"], after.order[node]);
-        EXPECT_LT(gltftest::Distance(gltftest::AsNodeMatrix(gltftest::GltfWorlds(written)[holder]), before.world[node]),
-                  1e-4);
+        // An object, unless its mesh is skinned, is on a new node, a child
+        // marked as holding it, where it was; nothing else gets a new node.
+        const Json& edited = gltf["nodes"][after.order[node]];
+        const bool holds = !edited.contains("skin") && (edited.contains("mesh") || edited.contains("camera") ||
+                                                        edited.contains("extensions"));
+        ASSERT_EQ(written["nodes"].size(), gltf["nodes"].size() + (holds ? 1 : 0));
+        if (holds) {
+            const std::size_t holder = written["nodes"][after.order[node]]["children"].back().get<std::size_t>();
+            EXPECT_EQ(holder, gltf["nodes"].size()) << "appended at the end";
+            EXPECT_EQ(written["nodes"][holder]["extras"]["morvaneObjectOf"], after.order[node]);
+            EXPECT_LT(gltftest::Distance(gltftest::AsNodeMatrix(gltftest::GltfWorlds(written)[holder]),
+                                         before.world[node]),
+                      1e-4);
+        }
     }
 }
 
+// Names of any bytes a names file holds (TAB and other control bytes, DEL,
+// quotes, backslashes, UTF-8 of up to four bytes) are written as JSON
+// strings and read back byte for byte.
 TEST_F(GltfTools, NamesSaveAndLoadOntoTheFileAndANameThatIsNotUtf8IsRefused) {
     Json gltf;
     const std::string input = RandomScene(7, gltf);
     const Placements before = PlacementsOf(gltf);
     ASSERT_EQ(Host("save-names " + input + " names.txt"), 0) << errors_;
-    std::string expected = gltf["scenes"][0].value("name", "Scene Root") + "\n";
-    std::string renamed = "Hall\n";
+    std::string expected = gltf["scenes"][gltf.value("scene", 0)].value("name", "Scene Root") + "\n";
+    const std::string pieces[] = {"\t", "\x01", "\x1f", "\x7f", "\"", "\\", "\\u0041", "\xc3\xa9",
+                                  "\xe2\x82\xac", "\xf0\x9f\x98\x80", "Lamp", " "};
+    std::mt19937 random(7);
+    std::vector<std::string> names;
+    std::string renamed = "Hall \"\x7f\"\n";
     for (std::size_t k = 0; k < before.names.size(); ++k) {
         expected += before.names[k] + "\n";
-        renamed += k % 2 == 0 ? "" : "Renamed \xc3\xa9 " + std::to_string(k) + "\n";
-        renamed += k % 2 == 0 ? "\n" : "";
+        names.emplace_back();
+        for (int n = k % 2 == 0 ? 0 : 4; n > 0; --n) {
+            names.back() += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+        }
+        renamed += names.back() + "\n";
     }
     EXPECT_EQ(Slurp(folder_ / "names.txt"), expected);
 
     Save("renamed.txt", renamed);
     ASSERT_EQ(Host("load-names " + input + " renamed.txt -o renamed.gltf", input, "renamed.gltf"), 0) << errors_;
     const Json written = ReadJson("renamed.gltf");
-    EXPECT_EQ(written["scenes"][0]["name"], "Hall");
+    EXPECT_EQ(written["scenes"][gltf.value("scene", 0)]["name"], "Hall \"\x7f\"");
     for (std::size_t k = 0; k < before.names.size(); ++k) {
-        const Json& node = written["nodes"][before.order[k]];
-        EXPECT_EQ(node.value("name", "(none)"), k % 2 == 0 ? "(none)" : "Renamed \xc3\xa9 " + std::to_string(k))
+        EXPECT_EQ(written["nodes"][before.order[k]].value("name", "(none)"), k % 2 == 0 ? "(none)" : names[k])
             << "an empty line leaves a node without a name";
     }
+    ASSERT_EQ(Host("save-names renamed.gltf again.txt"), 0) << errors_;
+    EXPECT_EQ(Slurp(folder_ / "again.txt"), renamed);
 
     Save("latin1.txt", "Hall\nCaf\xe9\n");
     EXPECT_EQ(Host("load-names " + input + " latin1.txt -o latin1.gltf"), 1);

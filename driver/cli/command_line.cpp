@@ -59,7 +59,7 @@ SplitArguments Split(const std::vector<std::string>& list) {
         std::optional<std::string> value;
         const OptionRow* row = FindOption(argument, value);
         if (row == nullptr) {
-            throw UsageError("unknown option " + Quoted(argument.substr(0, argument.find('='))));
+            throw UsageError("unknown option " + QuotedExcerpt(argument.substr(0, argument.find('='))));
         }
         if (row->value != nullptr && !value) {
             if (i + 1 >= list.size()) {
@@ -112,7 +112,7 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
         std::filesystem::exists(std::filesystem::symlink_status(NativePath(word), error))) {
         return rows.front();
     }
-    throw UsageError("unknown command " + Quoted(word) +
+    throw UsageError("unknown command " + QuotedExcerpt(word) +
                      (sameButCase ? std::string(" (commands are lower case: did you mean \"") + sameButCase + "\"?)"
                                   : " (the commands are " + names + "; a session takes SCENE SESSION)"));
 }
@@ -139,7 +139,7 @@ void CheckPositionals(const CommandRow& command, const std::vector<std::string>&
         }
     }
     if (given.size() > command.positionals.size()) {
-        throw UsageError("unexpected argument " + Quoted(given[command.positionals.size()]) + " (" + takes + ")");
+        throw UsageError("unexpected argument " + QuotedExcerpt(given[command.positionals.size()]) + " (" + takes + ")");
     }
 }
 
@@ -177,7 +177,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     // What comes before them may be a command being typed; what comes
     // after would be ignored.
     if (split.afterJob) {
-        throw UsageError("unexpected argument " + Quoted(*split.afterJob) + " after " + split.job->name);
+        throw UsageError("unexpected argument " + QuotedExcerpt(*split.afterJob) + " after " + split.job->name);
     }
     if (split.job != nullptr) {
         invocation.job = split.job->option == Option::Help ? Invocation::Job::Help : Invocation::Job::Version;

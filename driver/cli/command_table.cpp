@@ -55,7 +55,7 @@ void BuildPivot(const ParsedArguments& arguments, Invocation& invocation) {
     }
     shortcut.axis = Required(arguments, Option::Axis, shortcut);
     if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
-        throw UsageError("--axis: " + Quoted(shortcut.axis) + " is not X, Y or Z");
+        throw UsageError("--axis: " + QuotedExcerpt(shortcut.axis) + " is not X, Y or Z");
     }
     shortcut.from = ReadPoint(Required(arguments, Option::From, shortcut), "--from");
     shortcut.to = ReadPoint(Required(arguments, Option::To, shortcut), "--to");

@@ -1,6 +1,7 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
 #include <csignal>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "session/shortcut.h"
 #include "session/transcript.h"
 #include "view/view_command.h"
+#include "temporary_files.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ int Run(const driver::Invocation& invocation) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
         const std::string wrong = sceneFile->WrongName(invocation.outputPath);
         if (!wrong.empty()) {
-            throw driver::UsageError("-o: " + driver::Quoted(invocation.outputPath) + ": " + wrong);
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
         }
     }
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
@@ -58,7 +60,7 @@ int Run(const driver::Invocation& invocation) {
     }
     if (!done) {
         out.flush();
-        std::cerr << "morvane-host: " << replay.Failure() << "\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
         return 1;
     }
     std::vector<driver::OutputFile> files = replay.KeptScenes();
@@ -72,10 +74,14 @@ int Run(const driver::Invocation& invocation) {
     }
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
-    driver::WriteOutputFiles(files);
-    for (const driver::OutputFile& file : files) {
-        if (file.path != "-") {
-            transcript.Written(file.path);
+    const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].path != "-") {
+            transcript.Written(files[i].path);
+        }
+        if (!inPlace[i].empty()) {
+            std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
+                      << inPlace[i] << ")\n";
         }
     }
     driver::FlushStandardOutput();
@@ -85,6 +91,8 @@ int Run(const driver::Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An interrupted run leaves every file it writes as it was.
+    safewrite::ExitOnInterrupt();
 #if defined(SIGXFSZ)
     // A write beyond the file size limit then fails with EFBIG, which the
     // tools report (and a save cleans up after), instead of ending the run.
@@ -108,10 +116,13 @@ int main(int argc, char** argv) {
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {
-        std::cerr << "morvane-host: " << e.what() << "; try morvane-host --help\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "; try morvane-host --help\n";
         return 2;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "morvane-host: out of memory\n";
+        return 1;
     } catch (const std::exception& e) {
-        std::cerr << "morvane-host: " << e.what() << "\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
         return 1;
     } catch (...) {
         std::cerr << "morvane-host: unexpected failure\n";

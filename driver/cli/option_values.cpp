@@ -19,7 +19,7 @@ std::vector<std::string> Items(const std::string& value, const std::string& opti
         const std::size_t comma = value.find(',', start);
         items.push_back(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (items.back().empty()) {
-            throw UsageError(option + ": " + Quoted(value) + " has an empty item");
+            throw UsageError(option + ": " + QuotedExcerpt(value) + " has an empty item");
         }
         if (comma == std::string::npos) {
             return items;
@@ -36,7 +36,7 @@ std::vector<std::size_t> ReadSelection(const std::string& value, const std::stri
     for (const std::string& item : Items(value, option)) {
         std::size_t index = 0;
         if (!ReadNodeIndex(item, index)) {
-            throw UsageError(option + ": " + Quoted(item) + " is not a node index");
+            throw UsageError(option + ": " + QuotedExcerpt(item) + " is not a node index");
         }
         if (index == 0) {
             throw UsageError(option + ": " + kRootNotSelectable);
@@ -52,7 +52,7 @@ std::vector<std::size_t> ReadSelection(const std::string& value, const std::stri
 Point3 ReadPoint(const std::string& value, const std::string& option) {
     const std::vector<std::string> items = Items(value, option);
     if (items.size() != 3) {
-        throw UsageError(option + ": " + Quoted(value) + " is not a point x,y,z");
+        throw UsageError(option + ": " + QuotedExcerpt(value) + " is not a point x,y,z");
     }
     Point3 point;
     for (int i = 0; i < 3; ++i) {

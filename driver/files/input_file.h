@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -11,9 +12,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The whole content of the file at `path`. Throws InputFileError,
+// The most that is read of one input file (a scene, a session, a file that
+// a scene refers to).
+constexpr std::uint64_t kMaxInputBytes = std::uint64_t{1} << 30;
+
+// The whole content of the regular file at `path`. Throws InputFileError,
 // "FILE: cannot be opened: REASON" or "FILE: cannot be read: REASON" (a
-// folder's reason is "is a folder").
+// folder's reason is "is a folder"; a device, a pipe or a socket, and a
+// file larger than kMaxInputBytes, are refused unread).
 std::string ReadInputFile(const std::string& path);
 
 }  // namespace driver

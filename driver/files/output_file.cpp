@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 #include "files/native_path.h"
 #include "files/system_reason.h"
+#include "text/name_text.h"
+#include "replacement.h"
+#include "temporary_files.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -25,8 +29,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void FailToWrite(const std::string& path, int error) {
-    throw OutputFileError(path + ": cannot be written: " + SystemReason(error != 0 ? error : EIO));
+// The temporaries' names begin ".~morvane-".
+constexpr const char* kTemporaryTag = "morvane";
+
+[[noreturn]] void FailToWrite(const std::string& path, safewrite::Error error) {
+    throw OutputFileError(Excerpt(path) + ": cannot be written: " + safewrite::ReasonOf(error));
+}
+
+using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
+
+// Commits the staged files that are (or are not) written in place.
+void CommitAll(const std::vector<OutputFile>& files, Staged& staged, bool inPlace, std::vector<std::string>& reasons) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (staged[i] && staged[i]->InPlace() == inPlace) {
+            if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
+                FailToWrite(files[i].path, error);
+            }
+            // A device or a pipe is written in place as a matter of course.
+            reasons[i] = staged[i]->IsRegular() ? staged[i]->InPlaceReason() : "";
+        }
+    }
 }
 
 }  // namespace
@@ -39,20 +61,22 @@ void CheckWritable(const std::string& path, const std::string& what) {
     const fs::path file = NativePath(path);
     const fs::file_status status = fs::status(file, error);
     if (fs::is_directory(status)) {
-        throw OutputFileError(what + " " + path + ": is a folder");
+        throw OutputFileError(what + " " + Excerpt(path) + ": is a folder");
     }
     if (fs::exists(status)) {
         if (MORVANE_ACCESS(path.c_str(), kWritable) != 0) {
-            throw OutputFileError(what + " " + path + ": the file is not writable");
+            throw OutputFileError(what + " " + Excerpt(path) + ": the file is not writable");
         }
         return;
     }
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, error)) {
-        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " does not exist");
+        throw OutputFileError(what + " " + Excerpt(path) + ": the folder " + Excerpt(NativeText(folder)) +
+                              " does not exist");
     }
     if (MORVANE_ACCESS(NativeText(folder).c_str(), kWritable) != 0) {
-        throw OutputFileError(what + " " + path + ": the folder " + NativeText(folder) + " is not writable");
+        throw OutputFileError(what + " " + Excerpt(path) + ": the folder " + Excerpt(NativeText(folder)) +
+                              " is not writable");
     }
 }
 
@@ -64,26 +88,38 @@ void FlushStandardOutput() {
     }
 }
 
-void WriteOutputFiles(const std::vector<OutputFile>& files) {
+std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) {
+    // Every file is written to its temporary first, so that a failure (or
+    // an interrupt) leaves all of them as they were; then all are renamed
+    // at once, and the files that must be written in place come last.
+    Staged staged(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].path == "-") {
+            continue;
+        }
+        staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
+        safewrite::Replacement& file = *staged[i];
+        if (!file.IsOpen()) {
+            FailToWrite(files[i].path, file.OpenError());
+        }
+        if (const safewrite::Error error = file.Stage({files[i].text}); error != safewrite::Error::None) {
+            FailToWrite(files[i].path, error);
+        }
+    }
     for (const OutputFile& file : files) {
         if (file.path == "-") {
             std::cout << file.text;
             FlushStandardOutput();
-            continue;
-        }
-        errno = 0;
-        std::FILE* out = std::fopen(file.path.c_str(), "wb");
-        if (out == nullptr) {
-            FailToWrite(file.path, errno);
-        }
-        const bool whole = std::fwrite(file.text.data(), 1, file.text.size(), out) == file.text.size() &&
-                           std::fflush(out) == 0;
-        const int error = errno;
-        const bool closed = std::fclose(out) == 0;
-        if (!whole || !closed) {
-            FailToWrite(file.path, whole ? errno : error);
         }
     }
+    std::vector<std::string> inPlace(files.size());
+    {
+        // Held back while the renames happen, an interrupt comes after all.
+        const safewrite::InterruptsHeld held;
+        CommitAll(files, staged, false, inPlace);
+    }
+    CommitAll(files, staged, true, inPlace);
+    return inPlace;
 }
 
 }  // namespace driver

@@ -28,8 +28,11 @@ void CheckWritable(const std::string& path, const std::string& what);
 // reason, when it cannot be written.
 void FlushStandardOutput();
 
-// Writes the files in order, each replaced whole; throws OutputFileError at
-// the first that fails (those before it stay written).
-void WriteOutputFiles(const std::vector<OutputFile>& files);
+// Writes the files, each replaced whole through the safe way of writing
+// (a temporary beside it, then a rename): all of them, or, when one fails
+// and OutputFileError is thrown, none (except where a file had to be
+// written in place). Gives for each file why it was written in place, or
+// "" when it was replaced or made (or is a device or a pipe).
+std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files);
 
 }  // namespace driver

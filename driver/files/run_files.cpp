@@ -112,7 +112,7 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
     for (const auto& file : written) {
         const std::string clash = files.Add(file.path, file.use, file.role);
         if (!clash.empty()) {
-            throw RunFilesError(std::string(file.option) + ": " + Quoted(file.path) + " is " + clash);
+            throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash);
         }
     }
     return files;

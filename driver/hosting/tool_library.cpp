@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/native_path.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -42,13 +43,13 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
         for (const std::string& plugin : found) {
             list += (list.empty() ? "" : ", ") + plugin;
         }
-        throw ToolLibraryError("no plug-in \"" + name + "\" beside morvane-host (" +
+        throw ToolLibraryError("no plug-in " + QuotedExcerpt(name) + " beside morvane-host (" +
                                (list.empty() ? "there are none" : "there are: " + list) + ")");
     }
     // A name without a folder is a file here, not one to search for.
     const std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
     if (!fs::exists(NativePath(path), error)) {
-        throw ToolLibraryError(path + ": no such file");
+        throw ToolLibraryError(Excerpt(path) + ": no such file");
     }
     if (fs::is_directory(NativePath(path), error)) {
         throw ToolLibraryError(path + ": is a folder, not a plug-in library");
@@ -84,8 +85,8 @@ ToolLibrary LoadToolLibrary(const std::string& path) {
     }
     const char* category = descriptor.Category();
     if (category == nullptr || std::string(category) != kCategory) {
-        throw ToolLibraryError(path + ": the class descriptor's category is \"" +
-                               std::string(category != nullptr ? category : "") + "\", not \"" + kCategory + "\"");
+        throw ToolLibraryError(path + ": the class descriptor's category is " +
+                               QuotedExcerpt(category != nullptr ? category : "") + ", not \"" + kCategory + "\"");
     }
     const char* className = descriptor.ClassName();
     if (className == nullptr || className[0] == '\0') {

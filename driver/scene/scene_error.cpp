@@ -11,7 +11,7 @@ std::string SceneErrorText(const std::string& path, const ScenePlace& place, con
     }
     text += ": ";
     if (place.node) {
-        text += "node " + std::to_string(*place.node) + (place.name ? " " + Quoted(*place.name) : "") + ": ";
+        text += "node " + std::to_string(*place.node) + (place.name ? " " + QuotedExcerpt(*place.name) : "") + ": ";
     }
     return text + what;
 }

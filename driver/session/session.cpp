@@ -32,7 +32,7 @@ void ParseLine(std::string_view line, const Origin& origin, std::vector<Action>&
     const SessionLine parts(line.substr(0, space), TrimBlanks(line.substr(space)), origin);
     const Verb* verb = FindVerb(parts.Verb());
     if (verb == nullptr) {
-        parts.Refuse("unknown action " + Quoted(parts.Verb()));
+        parts.Refuse("unknown action " + QuotedExcerpt(parts.Verb()));
     }
     actions.push_back({verb->parse(parts), origin});
 }

@@ -21,7 +21,7 @@ namespace {
 std::string QuotedList(const std::vector<std::string>& items) {
     std::string joined;
     for (const std::string& item : items) {
-        joined += (joined.empty() ? "" : ", ") + Quoted(item);
+        joined += (joined.empty() ? "" : ", ") + QuotedExcerpt(item);
     }
     return joined.empty() ? "none" : joined;
 }
@@ -89,9 +89,9 @@ private:
             }
             if (fitting.empty()) {
                 Fail(NameMatches(pattern, nodes[0]->Name())
-                         ? "only node 0 " + Quoted(nodes[0]->Name()) + ", the scene root, has a name that matches " +
-                               Quoted(pattern) + ", and the root cannot be selected"
-                         : "no node has a name that matches " + Quoted(pattern));
+                         ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) + ", the scene root, has a name that matches " +
+                               QuotedExcerpt(pattern) + ", and the root cannot be selected"
+                         : "no node has a name that matches " + QuotedExcerpt(pattern));
             }
         }
     }
@@ -133,7 +133,7 @@ private:
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
         if (!clash.empty()) {
-            Fail("press " + press.caption + ": " + Quoted(names) + " is " + clash);
+            Fail("press " + press.caption + ": " + QuotedExcerpt(names) + " is " + clash);
         }
     }
     void CheckOne(const ClickRadio& radio) const {
@@ -165,7 +165,7 @@ private:
                     const char* kind) const {
         NeedsTool(verb);
         if (std::find(known->begin(), known->end(), caption) == known->end()) {
-            Fail(std::string("the panel has no ") + kind + " " + Quoted(caption) + " (it has: " + QuotedList(*known) + ")");
+            Fail(std::string("the panel has no ") + kind + " " + QuotedExcerpt(caption) + " (it has: " + QuotedList(*known) + ")");
         }
     }
 

@@ -21,14 +21,14 @@ std::string_view TrimBlanks(std::string_view text) {
 
 const std::string& SessionLine::NeededArgument() const {
     if (argument_.empty()) {
-        Refuse(Quoted(verb_) + " needs an argument");
+        Refuse(QuotedExcerpt(verb_) + " needs an argument");
     }
     return argument_;
 }
 
 void SessionLine::NoArgument() const {
     if (!argument_.empty()) {
-        Refuse(Quoted(verb_) + " takes no argument");
+        Refuse(QuotedExcerpt(verb_) + " takes no argument");
     }
 }
 

@@ -174,7 +174,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
 std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
     if (!refusal.empty()) {
-        report_.Failed("the " + dialog + " refused " + Quoted(lastAnswer_) + ": " + HideWorkingFolder(refusal));
+        report_.Failed("the " + dialog + " refused " + QuotedExcerpt(lastAnswer_) + ": " + HideWorkingFolder(refusal));
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");

@@ -1,6 +1,7 @@
 #include "session/transcript.h"
 
 #include "files/display_path.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -10,12 +11,12 @@ void Transcript::Echo(const Action& action, std::size_t step) {
     } else {
         out_ << "step " << step;
     }
-    out_ << ": " << ActionText(action.what) << "\n";
+    out_ << ": " << EscapedControls(ActionText(action.what)) << "\n";
     notes_ = 0;
 }
 
 void Transcript::Note(const std::string& note) {
-    out_ << "    " << note << "\n";
+    out_ << "    " << EscapedControls(note) << "\n";
     ++notes_;
 }
 
@@ -27,11 +28,15 @@ void Transcript::Changes(const std::vector<NodeChange>& changes) {
     for (const NodeChange& change : changes) {
         out_ << "    node " << change.index << " " << Quoted(change.name) << "\n";
         for (const std::string& line : change.lines) {
-            out_ << "        " << line << "\n";
+            out_ << "        " << EscapedControls(line) << "\n";
         }
     }
 }
 
-void Transcript::Written(const std::string& path) { out_ << "written: " << DisplayPath(path) << "\n"; }
+void Transcript::Written(const std::string& path) { out_ << "written: " << EscapedControls(DisplayPath(path)) << "\n"; }
+
+void Transcript::Raw(const std::string& text) { out_ << EscapedControls(text); }
+
+void Transcript::End(const std::string& line) { out_ << "end: " << EscapedControls(line) << "\n"; }
 
 }  // namespace driver

@@ -13,7 +13,9 @@ namespace driver {
 // The transcript of a run: each action as it is echoed, followed by the
 // notes of what it did, indented by four spaces; after the actions, the
 // changes per node and the files written. Notes come from what the host,
-// the tools and their dialogs did, never from a look at the disk.
+// the tools and their dialogs did, never from a look at the disk. Every
+// control byte (and DEL) of what it writes, but the line ends, shows as
+// \xHH, so that a line is one line.
 class Transcript {
 public:
     explicit Transcript(std::ostream& out) : out_(out) {}
@@ -25,9 +27,9 @@ public:
     // Notes since the last Echo.
     std::size_t NotesOfAction() const { return notes_; }
     // Text that is not a note, such as the table of "print".
-    void Raw(const std::string& text) { out_ << text; }
+    void Raw(const std::string& text);
     // A line of the run's end: "end: ...".
-    void End(const std::string& line) { out_ << "end: " << line << "\n"; }
+    void End(const std::string& line);
 
     // "changes:" and every node that differs from the start of the run.
     void Changes(const std::vector<NodeChange>& changes);

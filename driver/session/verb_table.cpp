@@ -48,7 +48,7 @@ SelectNodes ParseSelect(const SessionLine& line) {
     for (const std::string& word : line.Words()) {
         std::size_t index = 0;
         if (!ReadNodeIndex(word, index)) {
-            line.Refuse(Quoted(word) + " is not a node index");
+            line.Refuse(QuotedExcerpt(word) + " is not a node index");
         }
         if (index == 0) {
             line.Refuse(kRootNotSelectable);

@@ -5,22 +5,90 @@
 
 namespace driver {
 
-std::string Quoted(const std::string& name) {
+namespace {
+
+bool IsControl(unsigned char byte) { return byte < 0x20 || byte == 0x7f; }
+
+// The columns that the quoted form of the character of `length` bytes at
+// `at` takes: 2 for an escaped quote or backslash, 4 for \\xHH, else 1.
+std::size_t QuotedColumns(const std::string& name, std::size_t at, std::size_t length, bool quoting) {
+    const auto byte = static_cast<unsigned char>(name[at]);
+    if (quoting && (name[at] == '"' || name[at] == '\\')) {
+        return 2;
+    }
+    return length == 1 && (IsControl(byte) || byte >= 0x80) ? 4 : 1;
+}
+
+// Appends the quoted form of `name`'s characters (without `quoting`, quotes
+// and backslashes as they are), up to `columns` columns; gives the length
+// of the part that it quoted.
+std::size_t AppendQuoted(std::string& quoted, const std::string& name, std::size_t columns, bool quoting = true) {
     const bool utf8 = IsValidUtf8(name);
-    std::string quoted = "\"";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    std::size_t at = 0;
+    for (std::size_t width = 0; at < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        const std::size_t length =
+            utf8 && byte >= 0x80 ? Utf8CharacterLength(name.data() + at, name.data() + name.size()) : 1;
+        const std::size_t needed = QuotedColumns(name, at, length, quoting);
+        if (width + needed > columns) {
+            break;
+        }
+        width += needed;
+        if (needed == 2) {
             quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && !utf8)) {
+            quoted += name[at];
+        } else if (needed == 4) {
             quoted += "\\x";
             AppendHexByte(quoted, byte);
         } else {
-            quoted += c;
+            quoted.append(name, at, length);
+        }
+        at += length;
+    }
+    return at;
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& name) {
+    std::string quoted = "\"";
+    AppendQuoted(quoted, name, static_cast<std::size_t>(-1));
+    return quoted + "\"";
+}
+
+std::string Excerpt(const std::string& text) {
+    std::string excerpt;
+    const std::size_t shown = AppendQuoted(excerpt, text, kQuotedExcerptColumns, false);
+    if (shown < text.size()) {
+        excerpt += "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    return excerpt;
+}
+
+std::string QuotedExcerpt(const std::string& text) {
+    std::string quoted = "\"";
+    // The quotes take two of the columns.
+    const std::size_t shown = AppendQuoted(quoted, text, kQuotedExcerptColumns - 2);
+    quoted += '"';
+    if (shown < text.size()) {
+        quoted += "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    return quoted;
+}
+
+std::string EscapedControls(const std::string& line) {
+    std::string escaped;
+    escaped.reserve(line.size());
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsControl(byte) && c != '\n') {
+            escaped += "\\x";
+            AppendHexByte(escaped, byte);
+        } else {
+            escaped += c;
         }
     }
-    return quoted + "\"";
+    return escaped;
 }
 
 QuotedName ReadQuotedName(std::string_view text, std::size_t at) {

@@ -12,6 +12,24 @@ namespace driver {
 // up in a text that is not UTF-8; other bytes unchanged.
 std::string Quoted(const std::string& text);
 
+// The most of a user's text (a name, a number, a word, a path) that a
+// message quotes, in columns of its quoted form.
+constexpr std::size_t kQuotedExcerptColumns = 80;
+
+// A user's text as a message quotes it, so that every message stays one
+// short line: Quoted for a text whose quoted form fits in
+// kQuotedExcerptColumns columns; else its beginning, an ellipsis and its
+// whole length: "Door_Frame_Left_..."... (10485760 bytes).
+std::string QuotedExcerpt(const std::string& text);
+// The same without the quotes, for a text that a message does not quote (a
+// number, a path): cut as in QuotedExcerpt, control bytes escaped as in
+// Quoted, quotes and backslashes as they are.
+std::string Excerpt(const std::string& text);
+
+// `line` with every control byte (and DEL) but the line end as \xHH, for
+// text that reaches the transcript from the tools, the host and the disk.
+std::string EscapedControls(const std::string& line);
+
 // Reads back a name in the form Quoted writes, from the opening quote at
 // `text[at]`: `\"`, `\\` and `\xHH` (a byte) are its escapes. `end` is
 // then just past the closing quote; or `problem` says why the text there is

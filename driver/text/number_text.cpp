@@ -158,7 +158,7 @@ NumberProblem ReadSingleNumber(std::string_view text, double& value) {
 }
 
 std::string NumberProblemText(std::string_view text, NumberProblem problem) {
-    const std::string quoted = Quoted(std::string(text));
+    const std::string quoted = QuotedExcerpt(std::string(text));
     return problem == NumberProblem::NotFinite ? quoted + " is not a finite number in single precision"
                                                : quoted + " is not a number";
 }

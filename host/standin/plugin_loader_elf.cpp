@@ -4,57 +4,42 @@
 #include "standin/plugin_loader.h"
 
 #include <dlfcn.h>
-#include <elf.h>
 #include <link.h>
 
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "standin/library_image.h"
 #include "win32/standin_extensions.h"
 
 namespace standin {
 
 namespace {
 
-struct ElfFacts {
-    std::uint64_t entry = 0;
-    std::vector<char> resources;
-};
-
-// Reads the entry address and the ".rsrc" section of a 64-bit ELF file.
-bool ReadElfFacts(const std::string& path, ElfFacts& facts, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < sizeof(Elf64_Ehdr) || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0 ||
-        bytes[EI_CLASS] != ELFCLASS64) {
-        error = path + ": not a 64-bit ELF shared library";
+// The library's entry address and resources, read before the system maps
+// the file: a file that is cut short or damaged would crash the mapping.
+bool ReadElfFacts(const std::string& path, ElfImage& image, std::vector<char>& resources, std::string& error) {
+    std::vector<char> bytes;
+    if (!ReadLibraryFile(path, bytes, error)) {
         return false;
     }
-    Elf64_Ehdr header;
-    std::memcpy(&header, bytes.data(), sizeof header);
-    facts.entry = header.e_entry;
-    const std::uint64_t tableEnd = header.e_shoff + std::uint64_t{header.e_shnum} * sizeof(Elf64_Shdr);
-    if (header.e_shoff == 0 || tableEnd > bytes.size() || header.e_shstrndx >= header.e_shnum) {
-        return true;  // no section table: no resources
+    if (const std::string problem = CheckElfLibrary(bytes, image); !problem.empty()) {
+        error = path + ": " + problem;
+        return false;
     }
-    std::vector<Elf64_Shdr> sections(header.e_shnum);
-    std::memcpy(sections.data(), bytes.data() + header.e_shoff, sections.size() * sizeof(Elf64_Shdr));
-    const Elf64_Shdr& names = sections[header.e_shstrndx];
-    for (const Elf64_Shdr& section : sections) {
-        if (names.sh_offset + section.sh_name + sizeof ".rsrc" > bytes.size()) {
-            continue;
-        }
-        if (std::strcmp(bytes.data() + names.sh_offset + section.sh_name, ".rsrc") != 0) {
-            continue;
-        }
-        if (section.sh_offset + section.sh_size > bytes.size()) {
-            error = path + ": its .rsrc section lies outside the file";
-            return false;
-        }
-        const char* begin = bytes.data() + section.sh_offset;
-        facts.resources.assign(begin, begin + section.sh_size);
+    if (image.entry == 0) {
+        error = path + ": has no library entry";
+        return false;
+    }
+    if (image.resourceSize == 0) {
+        error = path + ": has no resources (no .rsrc section)";
+        return false;
+    }
+    const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(image.resourceOffset);
+    resources.assign(begin, begin + static_cast<std::ptrdiff_t>(image.resourceSize));
+    if (const std::string problem = win32standin::ResourceBytesProblem(resources.data(), resources.size());
+        !problem.empty()) {
+        error = path + ": its resources are damaged: " + problem;
+        return false;
     }
     return true;
 }
@@ -62,19 +47,9 @@ bool ReadElfFacts(const std::string& path, ElfFacts& facts, std::string& error) 
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
-    ElfFacts facts;
-    {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) {
-            error = path + ": cannot be opened";
-            return nullptr;
-        }
-    }
-    if (!ReadElfFacts(path, facts, error)) {
-        return nullptr;
-    }
-    if (facts.entry == 0) {
-        error = path + ": has no library entry";
+    ElfImage image;
+    std::vector<char> resources;
+    if (!ReadElfFacts(path, image, resources, error)) {
         return nullptr;
     }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -95,8 +70,8 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         error = path + ": its load address is unknown";
         return nullptr;
     }
-    library->entry_ = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(map->l_addr + facts.entry);
-    library->module_ = win32standin::LoadModuleFromResBytes(facts.resources.data(), facts.resources.size(), path);
+    library->entry_ = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(map->l_addr + image.entry);
+    library->module_ = win32standin::LoadModuleFromResBytes(resources.data(), resources.size(), path);
     library->entry_(library->module_, DLL_PROCESS_ATTACH, nullptr);
     return library;
 }

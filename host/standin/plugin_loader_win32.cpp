@@ -1,7 +1,10 @@
 // Loading a plug-in library on Windows: the system runs its library entry.
 #include "standin/plugin_loader.h"
 
+#include <vector>
+
 #include "standin/file_dialog_calls.h"
+#include "standin/library_image.h"
 
 namespace standin {
 
@@ -17,9 +20,14 @@ DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
-    // As the ELF loader says: a file that is not there cannot be opened.
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        error = path + ": cannot be opened";
+    // A file that is cut short or damaged is refused before the system
+    // maps it, as the ELF loader refuses one.
+    std::vector<char> bytes;
+    if (!ReadLibraryFile(path, bytes, error)) {
+        return nullptr;
+    }
+    if (const std::string problem = CheckPeLibrary(bytes); !problem.empty()) {
+        error = path + ": " + problem;
         return nullptr;
     }
     HMODULE module = LoadLibraryA(path.c_str());

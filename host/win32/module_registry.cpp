@@ -45,6 +45,15 @@ HINSTANCE LoadModuleFromResBytes(const void* data, std::size_t size, const std::
     return Modules().back().get();
 }
 
+std::string ResourceBytesProblem(const void* data, std::size_t size) {
+    std::vector<ResourceEntry> entries;
+    std::string error;
+    if (data == nullptr) {
+        return "no data";
+    }
+    return ParseResFile(static_cast<const std::uint8_t*>(data), size, entries, error) ? "" : error;
+}
+
 HINSTANCE LoadModuleFromResFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

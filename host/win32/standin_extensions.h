@@ -20,6 +20,9 @@ namespace win32standin {
 WIN_STANDIN_API HINSTANCE LoadModuleFromResBytes(const void* data, std::size_t size,
                                                  const std::string& label = "memory");
 WIN_STANDIN_API HINSTANCE LoadModuleFromResFile(const std::string& path);
+// Why the bytes are no valid .res file, or "" when they are one; tells
+// nothing on stderr.
+WIN_STANDIN_API std::string ResourceBytesProblem(const void* data, std::size_t size);
 // The resources of a module, or null for an unknown handle.
 WIN_STANDIN_API const std::vector<ResourceEntry>* ModuleResources(HINSTANCE module);
 

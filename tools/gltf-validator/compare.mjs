@@ -1,19 +1,29 @@
-// Validates pairs of glTF files with the Khronos glTF Validator and fails
-// when a written file has an error that the file it came from did not have.
+// Checks glTF files that morvane-host wrote against the files they came
+// from, with two independent clients:
 //
-//   node compare.mjs INPUT OUTPUT [INPUT OUTPUT]...
+//   node compare.mjs [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]
 //
-// Errors are compared by code and JSON pointer. A new warning is printed
-// but does not fail: an edit may cause one (a skinned mesh's node given a
-// local transform). External buffers and images are loaded from beside
-// each file, so a URI that no longer reaches its file is an error.
+// - The Khronos glTF Validator: the written file may have no message (error,
+//   warning, information or hint, by code and JSON pointer) that its input
+//   did not have. One is expected: a skinned mesh's node whose pivot was
+//   edited has a local transform now, which glTF ignores for the mesh.
+//   External buffers and images are loaded from beside each file, so a URI
+//   that no longer reaches its file is an error.
+// - three.js's GLTFLoader (../three-client): every mesh, camera and light,
+//   and every joint of a skinned mesh, has the same world matrix (to 1e-5
+//   of its size) and the animations drive the same properties, except for
+//   what the tools moved. K are the tools' node numbers in the input
+//   (pre-order, 1 the first node): --moved the nodes whose placement, and so
+//   their objects', was changed (Align); --pivoted those whose pivot was
+//   edited, which moves them only as joints. Both apply to the next pair.
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { createRequire } from "node:module";
+import { placements, preOrder } from "../three-client/placements.mjs";
 
 const validator = createRequire(import.meta.url)("gltf-validator");
 
-async function issues(file) {
+async function messages(file) {
     const bytes = new Uint8Array(await readFile(file));
     const report = await validator.validateBytes(bytes, {
         uri: file,
@@ -22,38 +32,79 @@ async function issues(file) {
         externalResourceFunction: (uri) =>
             readFile(path.resolve(path.dirname(file), decodeURIComponent(uri))).then((data) => new Uint8Array(data)),
     });
-    const found = { errors: new Set(), warnings: new Set() };
-    for (const message of report.issues.messages) {
-        const key = `${message.code} ${message.pointer ?? ""}`;
-        if (message.severity === 0) found.errors.add(key);
-        if (message.severity === 1) found.warnings.add(key);
-    }
-    return found;
+    return new Set(report.issues.messages.map((m) => `${m.code} ${m.pointer ?? ""}`));
 }
 
-const files = process.argv.slice(2);
-if (files.length === 0 || files.length % 2 !== 0) {
-    console.error("usage: node compare.mjs INPUT OUTPUT [INPUT OUTPUT]...");
+function close(a, b) {
+    const size = Math.max(1, ...Array.from(a, Math.abs), ...Array.from(b, Math.abs));
+    return Array.from(a).every((value, i) => Math.abs(value - b[i]) <= 1e-5 * size);
+}
+
+async function comparePlacements(input, output, moved, pivoted) {
+    const before = await placements(input).catch(() => null);
+    if (!before) return []; // three.js cannot read the input either (an extension it lacks)
+    const after = await placements(output);
+    const order = preOrder(before.json);
+    const nodes = (list) => new Set(list.map((k) => order[k]));
+    const [movedNodes, pivotedNodes] = [nodes(moved), nodes(pivoted)];
+    const exempt = (entry) =>
+        movedNodes.has(entry.owner) || movedNodes.has(entry.joint) || pivotedNodes.has(entry.joint);
+    const faults = [];
+    for (const key of new Set([...before.entries.keys(), ...after.entries.keys()])) {
+        const [was, is] = [before.entries.get(key), after.entries.get(key)];
+        if (!was || !is) {
+            if (!exempt(was ?? is)) faults.push(`three.js: ${key} ${was ? "is gone" : "is new"}`);
+        } else if (was.driven !== undefined ? was.driven !== is.driven : !close(was.numbers, is.numbers)) {
+            if (!exempt(was)) faults.push(`three.js: ${key} moved: ${was.driven ?? Array.from(was.numbers)} -> ${is.driven ?? Array.from(is.numbers)}`);
+        }
+    }
+    return faults;
+}
+
+function expectedMessages(json, pivoted) {
+    const order = preOrder(json);
+    return new Set(pivoted.filter((k) => json.nodes[order[k]]?.skin !== undefined)
+        .map((k) => `NODE_SKINNED_MESH_LOCAL_TRANSFORMS /nodes/${order[k]}`));
+}
+
+const pairs = [];
+let options = { moved: [], pivoted: [] };
+for (const argument of process.argv.slice(2)) {
+    const option = argument.match(/^--(moved|pivoted)=([\d,]*)$/);
+    if (option) {
+        options[option[1]] = option[2].split(",").filter(Boolean).map(Number);
+    } else if (pairs.length > 0 && pairs.at(-1).output === undefined) {
+        pairs.at(-1).output = argument;
+    } else {
+        pairs.push({ input: argument, ...options });
+        options = { moved: [], pivoted: [] };
+    }
+}
+if (pairs.length === 0 || pairs.at(-1).output === undefined) {
+    console.error("usage: node compare.mjs [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]");
     process.exit(2);
 }
 let failed = false;
-for (let i = 0; i < files.length; i += 2) {
-    const [input, output] = [files[i], files[i + 1]];
+for (const { input, output, moved, pivoted } of pairs) {
     try {
-        const before = await issues(input);
-        const after = await issues(output);
-        for (const error of after.errors) {
-            if (!before.errors.has(error)) {
-                console.log(`${output}: new error ${error}`);
-                failed = true;
-            }
-        }
-        for (const warning of after.warnings) {
-            if (!before.warnings.has(warning)) console.log(`${output}: new warning ${warning}`);
-        }
+        const [before, after] = [await messages(input), await messages(output)];
+        const json = JSON.parse(new TextDecoder().decode(await jsonOf(input)));
+        const expected = expectedMessages(json, pivoted);
+        const faults = [...after].filter((m) => !before.has(m) && !expected.has(m)).map((m) => `new message ${m}`);
+        faults.push(...(await comparePlacements(input, output, moved, pivoted)));
+        for (const fault of faults) console.log(`${output}: ${fault}`);
+        failed ||= faults.length > 0;
     } catch (error) {
-        console.log(`${input} -> ${output}: the validator failed: ${error}`);
+        console.log(`${input} -> ${output}: ${error?.stack ?? error}`);
         failed = true;
     }
 }
 process.exit(failed ? 1 : 0);
+
+// The JSON of a .gltf or .glb file.
+async function jsonOf(file) {
+    const bytes = new Uint8Array(await readFile(file));
+    if (new TextDecoder().decode(bytes.subarray(0, 4)) !== "glTF") return bytes;
+    const length = new DataView(bytes.buffer, bytes.byteOffset).getUint32(12, true);
+    return bytes.subarray(20, 20 + length);
+}

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "scene/gltf/gltf_animation.h"
+#include "scene/gltf/gltf_object.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
 #include "scene/scene_error.h"
@@ -39,7 +41,10 @@ public:
         CheckHierarchy(model);
         FindObjectNodes(model);
         ReadScene(top, model);
-        model.animated = AnimatedNodes(Find(top, "animations"), model.nodes.size());
+        if (const auto animations = Find(top, "animations")) {
+            model.channels = ChannelTargets(*animations, model.nodes.size());
+        }
+        model.animated = AnimatedNodes(model.channels, model.nodes.size());
         ReadUris(Find(top, "buffers"), "buffers", model);
         ReadUris(Find(top, "images"), "images", model);
         return model;
@@ -72,7 +77,7 @@ private:
         if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
             (where.size() == own.size() || where[own.size()] == '.')) {
             const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
-            throw SceneFileError(SceneErrorText(source_, place, "node " + Quoted(*nodeName_) + " (" + own +
+            throw SceneFileError(SceneErrorText(source_, place, "node " + QuotedExcerpt(*nodeName_) + " (" + own +
                                                                     "): " + (rest.empty() ? "" : rest + ": ") + what));
         }
         throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));
@@ -100,7 +105,7 @@ private:
         std::unordered_set<std::string_view> keys;
         for (const JsonMember& member : members) {
             if (!keys.insert(member.key).second) {
-                Fail(where, member.keySpan, "has the member \"" + member.key + "\" twice");
+                Fail(where, member.keySpan, "has the member " + QuotedExcerpt(member.key) + " twice");
             }
         }
         return members;
@@ -129,7 +134,7 @@ private:
         }
         const std::string text = version->String();
         if (text.rfind("2.", 0) != 0) {
-            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is \"" + text + "\"");
+            Fail("asset.version", version->GetSpan(), "not glTF 2.0: the version is " + QuotedExcerpt(text));
         }
         if (minVersion && (!minVersion->Is(Kind::String) || minVersion->String() != "2.0")) {
             Fail("asset.minVersion", minVersion->GetSpan(), "needs a newer glTF than 2.0");
@@ -227,11 +232,16 @@ private:
             IndexType(*camera, where + ".camera", "a camera");
         }
         bool light = false;
+        bool objectExtension = false;  // an extension that belongs to the object: a light, instances
         if (const auto extensions = Find(members, "extensions")) {
             if (!extensions->Is(Kind::Object)) {
                 Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
             }
-            if (const auto lights = Find(Members(*extensions, where + ".extensions"), "KHR_lights_punctual")) {
+            const std::vector<JsonMember> used = Members(*extensions, where + ".extensions");
+            objectExtension = std::any_of(used.begin(), used.end(),
+                                          [](const JsonMember& m) { return IsObjectExtension(m.key); });
+            light = Find(used, "EXT_lights_ies").has_value();
+            if (const auto lights = Find(used, "KHR_lights_punctual")) {
                 const std::string at = where + ".extensions.KHR_lights_punctual";
                 const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
                 if (!lightIndex) {
@@ -247,7 +257,9 @@ private:
             node.objectOf = parent ? *parent : kNoNode;
         }
         node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
-        node.ownsObject = mesh || camera || light || Find(members, "skin") || Find(members, "weights");
+        node.skinned = Find(members, "skin").has_value();
+        node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
+        node.holdsObject = mesh || camera || objectExtension;
     }
 
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -407,39 +419,6 @@ private:
             listed[root] = true;
             model.scene.roots.push_back(root);
         }
-    }
-
-    // Channels that drive a node's placement. Animations are not the tools'
-    // business otherwise, so what does not fit is passed over.
-    std::vector<AnimatedParts> AnimatedNodes(const std::optional<JsonValue>& animations, std::size_t count) const {
-        std::vector<AnimatedParts> animated(count);
-        if (!animations || !animations->Is(Kind::Array)) {
-            return animated;
-        }
-        for (const JsonValue& animation : animations->Elements()) {
-            const auto channels = animation.Is(Kind::Object) ? Find(animation.Members(), "channels") : std::nullopt;
-            if (!channels || !channels->Is(Kind::Array)) {
-                continue;
-            }
-            for (const JsonValue& channel : channels->Elements()) {
-                const auto target = channel.Is(Kind::Object) ? Find(channel.Members(), "target") : std::nullopt;
-                if (!target || !target->Is(Kind::Object)) {
-                    continue;
-                }
-                const std::vector<JsonMember> members = target->Members();
-                const auto node = Find(members, "node");
-                const auto path = Find(members, "path");
-                const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
-                if (index && *index < count && path && path->Is(Kind::String)) {
-                    const std::string driven = path->String();
-                    AnimatedParts& parts = animated[*index];
-                    parts.translation = parts.translation || driven == "translation";
-                    parts.rotation = parts.rotation || driven == "rotation";
-                    parts.scale = parts.scale || driven == "scale";
-                }
-            }
-        }
-        return animated;
     }
 
     // The URIs that a written file may have to rewrite; entries that are

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
 #include "object_state.h"
@@ -38,6 +39,8 @@ struct NodeEntry {
     standin::Affine local;
     SClass_ID objectClass = kHelperClass;
     bool ownsObject = false;           // has a mesh, camera or light (or a skin or weights) itself
+    bool skinned = false;              // has a skin: glTF ignores its transform for the mesh
+    bool holdsObject = false;          // has a mesh, camera, light or instances, which its pivot does not move
     std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
     std::size_t objectNode = kNoNode;  // the marked child that holds its object
     bool holdsParentObject = false;    // it is such a child
@@ -66,7 +69,8 @@ struct GltfModel {
     std::optional<Span> nodesArray;
     SceneEntry scene;
     std::vector<UriEntry> uris;
-    std::vector<AnimatedParts> animated;  // by node: what animation channels drive
+    std::vector<ChannelTarget> channels;  // the animation channels that drive a node
+    std::vector<AnimatedParts> animated;  // by node: what of its placement the channels drive
 };
 
 // Reads `json`, the JSON of a glTF 2.0 file. Throws SceneFileError, with

@@ -7,6 +7,7 @@
 
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_object.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
 #include "json/json_text.h"
@@ -21,9 +22,6 @@ using standin::StandinNode;
 using standin::StandinScene;
 
 constexpr const char* kUnnamedSceneRoot = "Scene Root";
-// The members that make a node's object, moved with it onto its own node.
-constexpr const char* kObjectMembers[] = {"mesh", "skin", "weights", "camera"};
-constexpr const char* kLightExtension = "KHR_lights_punctual";
 
 bool Same(const NodeMatrix& a, const NodeMatrix& b) {
     for (int r = 0; r < 4; ++r) {
@@ -32,15 +30,6 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
         }
     }
     return true;
-}
-
-std::optional<JsonValue> Member(const JsonValue& object, const std::string& key) {
-    for (const JsonMember& member : object.Members()) {
-        if (member.key == key) {
-            return member.value;
-        }
-    }
-    return std::nullopt;
 }
 
 // The members that give a node of `like`'s form (matrix, or translation,
@@ -138,9 +127,11 @@ private:
     std::vector<NodeRecord> records_;
     std::unordered_map<const StandinNode*, std::size_t> indexOf_;
 
-    // While writing: the changes by node index, and the nodes added.
+    // While writing: the changes by node index, the nodes added, and the
+    // node that now holds the object of each node whose object moved.
     std::map<std::size_t, std::vector<MemberChange>> changes_;
     std::vector<std::string> addedNodes_;
+    std::map<std::size_t, std::size_t> objectMovedTo_;
 };
 
 void GltfSceneFile::BuildScene() {
@@ -194,7 +185,7 @@ void GltfSceneFile::BuildScene() {
 
 void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::string& what) const {
     const std::string node = index == 0 ? "the scene root" : "nodes[" + std::to_string(records_[index].gltf) + "]";
-    throw SceneFileError(path + ": node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
+    throw SceneFileError(path + ": node " + std::to_string(index) + " " + QuotedExcerpt(order_[index]->Name()) + " (" +
                          node + "): " + what);
 }
 
@@ -202,6 +193,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     const std::string path = target == "-" ? "standard output" : target;
     changes_.clear();
     addedNodes_.clear();
+    objectMovedTo_.clear();
     const StandinNode& root = *order_[0];
     // The stand-in keeps the root at the identity; its object offset is
     // the one thing that could change and has no place in a glTF file.
@@ -236,6 +228,14 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     if (!addedNodes_.empty()) {
         const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
+    }
+    for (const ChannelTarget& channel : model_.channels) {
+        const auto moved = objectMovedTo_.find(channel.node);
+        if (moved != objectMovedTo_.end()) {
+            if (const auto retargeted = RetargetedChannel(channel, moved->first, moved->second)) {
+                edits.Replace(channel.value, *retargeted);
+            }
+        }
     }
     const std::filesystem::path from = FolderOf(source_);
     const std::filesystem::path to = FolderOf(target);
@@ -291,9 +291,13 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
         }
         changes.push_back({"name", node.Name().empty() ? std::nullopt : std::optional(JsonString(node.Name()))});
     }
+    // A node without an object, or with a skinned mesh, which its joints
+    // place, shows nothing at the pivot's offset: its pivot is its transform.
     if (!Same(node.ObjectOffset(), record.objectOffset)) {
         if (entry.objectNode == kNoNode) {
-            MoveObjectOntoChild(index, path);
+            if (entry.holdsObject && !entry.skinned) {
+                MoveObjectOntoChild(index, path);
+            }
         } else {
             const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), model_.nodes[entry.objectNode]);
             if (!local) {
@@ -308,51 +312,21 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
     }
 }
 
-// The node's mesh, skin, weights, camera and light move onto a new node at
-// the end of "nodes", a child whose local transform is the object offset
-// and whose extras mark it as the node's object. No index changes.
+// The node's object moves onto a new node at the end of "nodes", a child
+// whose local transform is the object offset and whose extras mark it as
+// the node's object. No index changes.
 void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path) {
     const std::size_t gltf = records_[index].gltf;
-    const NodeEntry& entry = model_.nodes[gltf];
-    const JsonValue object(json_, entry.object);
-    std::vector<std::pair<std::string, std::string>> members;
-    std::vector<MemberChange>& changes = changes_[gltf];
-    for (const char* key : kObjectMembers) {
-        if (const auto value = Member(object, key)) {
-            members.emplace_back(key, std::string(value->Raw()));
-            changes.push_back({key, std::nullopt});
-        }
-    }
-    if (const auto extensions = Member(object, "extensions")) {
-        if (const auto light = Member(*extensions, kLightExtension)) {
-            members.emplace_back("extensions", "{" + JsonString(kLightExtension) + ": " + std::string(light->Raw()) + "}");
-            const bool alone = extensions->Members().size() == 1;
-            changes.push_back({"extensions", alone ? std::nullopt
-                                                   : std::optional(ChangedObject(*extensions, {{kLightExtension, {}}}))});
-        }
-    }
     const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeEntry());
     if (!local) {
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
-    for (const MemberChange& change : *local) {
-        if (change.value) {
-            members.emplace_back(change.key, *change.value);
-        }
-    }
-    members.emplace_back("extras", "{" + JsonString(kObjectOfKey) + ": " + std::to_string(gltf) + "}");
-
     const std::size_t added = model_.nodes.size() + addedNodes_.size();
-    addedNodes_.push_back(NewObjectLike(object, members));
-    const std::string child = std::to_string(added);
-    if (const auto children = Member(object, "children")) {
-        const auto [at, text] = ArrayAppendix(*children, {child});
-        std::string extended(children->Raw());
-        extended.insert(at - children->GetSpan().begin, text);
-        changes.push_back({"children", extended});
-    } else {
-        changes.push_back({"children", "[" + child + "]"});
-    }
+    ObjectMove move = MoveObject(JsonValue(json_, model_.nodes[gltf].object), gltf, added, *local);
+    std::vector<MemberChange>& changes = changes_[gltf];
+    changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
+    addedNodes_.push_back(std::move(move.child));
+    objectMovedTo_[gltf] = added;
 }
 
 }  // namespace

@@ -47,10 +47,11 @@ std::string PercentDecoded(const std::string& text) {
     return decoded;
 }
 
-// Escapes all but unreserved characters, sub-delimiters, "@", "/" and
-// non-ASCII bytes. ":" is escaped too, so that no segment reads as a scheme.
+// Escapes all but unreserved characters, sub-delimiters, ":", "@", "/"
+// and non-ASCII bytes. A first segment that holds ":" is written after
+// "./", so that it never reads as a scheme ("./c:d/mesh.bin").
 std::string PercentEncoded(const std::string& path) {
-    static const std::string kept = "-._~!$&'()*+,;=@/";
+    static const std::string kept = "-._~!$&'()*+,;=:@/";
     static const char digits[] = "0123456789ABCDEF";
     std::string encoded;
     for (const char c : path) {
@@ -63,7 +64,7 @@ std::string PercentEncoded(const std::string& path) {
             encoded += digits[byte & 0x0F];
         }
     }
-    return encoded;
+    return encoded.substr(0, encoded.find('/')).find(':') == std::string::npos ? encoded : "./" + encoded;
 }
 
 // The file named by a relative URI, decoded, without its query or

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "scene/project/node_values.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -127,7 +128,7 @@ private:
                 node.inChildren = true;
                 break;
             case NodeKey::Unknown:
-                text_.Fail("unknown key \"" + text_.Text() + "\"");
+                text_.Fail("unknown key " + QuotedExcerpt(std::string(text_.Text())));
         }
     }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "text/hex_digits.h"
+#include "text/name_text.h"
 #include "text/number_text.h"
 
 namespace driver {
@@ -50,7 +51,7 @@ NodeMatrix ReadMatrix(SceneText& text, const char* key) {
         for (int c = 0; c < 3; ++c) {
             text.Expect(Token::Number, what);
             if (ReadNumber(text.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
-                text.Fail("\"" + std::string(key) + "\" holds " + std::string(text.NumberText()) +
+                text.Fail("\"" + std::string(key) + "\" holds " + Excerpt(std::string(text.NumberText())) +
                           ", which is not finite in single precision");
             }
         }

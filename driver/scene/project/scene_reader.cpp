@@ -6,6 +6,7 @@
 #include "scene/project/node_tree_reader.h"
 #include "scene/project/scene_file.h"
 #include "scene/project/scene_text.h"
+#include "text/name_text.h"
 #include "text/number_text.h"
 
 namespace driver {
@@ -40,7 +41,7 @@ private:
         bool range = false, time = false, root = false, selection = false;
         auto once = [this](bool& seen, const std::string& key) {
             if (seen) {
-                text_.Fail("\"" + key + "\" is given twice");
+                text_.Fail(QuotedExcerpt(key) + " is given twice");
             }
             seen = true;
         };
@@ -60,7 +61,7 @@ private:
                 once(selection, key);
                 ReadSelection();
             } else {
-                text_.Fail("unknown key \"" + key + "\"");
+                text_.Fail("unknown key " + QuotedExcerpt(key));
             }
         }
         const TextPlace end = text_.Place();

@@ -34,7 +34,7 @@ void CheckFinite(const SceneSnapshot& snapshot) {
                                      !Finite(node.transform.GetRow(2)) ? "its axes"
                                                                        : nullptr;
         if (part != nullptr) {
-            throw SceneFileError("the picture cannot show node " + std::to_string(i) + " " + Quoted(node.name) +
+            throw SceneFileError("the picture cannot show node " + std::to_string(i) + " " + QuotedExcerpt(node.name) +
                                  ": " + part + " is not finite");
         }
     }

@@ -1,14 +1,17 @@
-// The names commands' file calls on POSIX systems.
+// The safe writing's file calls on POSIX systems.
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "native_file.h"
+#include "file_calls.h"
 
-namespace native_file {
+namespace safewrite {
 
 struct Access {
     static std::intptr_t& Handle(File& file) { return file.handle_; }
@@ -53,6 +56,9 @@ Error ErrorOf(int code) {
             return Error::LinkLoop;
         case EIO:
             return Error::Io;
+        case EMFILE:
+        case ENFILE:
+            return Error::TooManyFiles;
         default:
             return Error::Other;
     }
@@ -125,6 +131,12 @@ Error File::Truncate() {
         return LastError();
     }
     return Error::None;
+}
+
+Error File::Sync() {
+    // A pipe or a device has nothing to put on a disk.
+    const int fd = Access::Descriptor(*this);
+    return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS ? Error::None : LastError();
 }
 
 Error File::Close() {
@@ -206,7 +218,9 @@ Error Replace(const std::string& replacement, const std::string& target) {
     return ::rename(replacement.c_str(), target.c_str()) == 0 ? Error::None : LastError();
 }
 
-void Remove(const std::string& path) { ::unlink(path.c_str()); }
+void Remove(const std::string& path) { RemoveNow(path.c_str()); }
+
+void RemoveNow(const char* path) { ::unlink(path); }
 
 Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
     struct stat status {};
@@ -231,9 +245,31 @@ Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
     return Error::None;
 }
 
+std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (listing == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(listing);
+    return names;
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessHasEnded(unsigned long id) {
+    const auto pid = static_cast<pid_t>(id);
+    return pid > 0 && static_cast<unsigned long>(pid) == id && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
 std::size_t FolderLength(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
-}  // namespace native_file
+}  // namespace safewrite

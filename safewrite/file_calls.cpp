@@ -1,6 +1,6 @@
-#include "native_file.h"
+#include "file_calls.h"
 
-namespace native_file {
+namespace safewrite {
 
 const char* ReasonOf(Error error) {
     switch (error) {
@@ -34,6 +34,8 @@ const char* ReasonOf(Error error) {
             return "too many symbolic links";
         case Error::Io:
             return "input/output error";
+        case Error::TooManyFiles:
+            return "too many files at once";
         case Error::Other:
             break;
     }
@@ -49,4 +51,4 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-}  // namespace native_file
+}  // namespace safewrite

@@ -1,10 +1,10 @@
-// The names commands' file calls on Windows: the ANSI calls throughout,
+// The safe writing's file calls on Windows: the ANSI calls throughout,
 // which convert a path with the system's code page as the file dialogs do.
 #include <windows.h>
 
-#include "native_file.h"
+#include "file_calls.h"
 
-namespace native_file {
+namespace safewrite {
 
 struct Access {
     static std::intptr_t& Handle(File& file) { return file.handle_; }
@@ -52,6 +52,8 @@ Error LastError() {
             return Error::NameTooLong;
         case ERROR_WRITE_PROTECT:
             return Error::ReadOnly;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return Error::TooManyFiles;
         case ERROR_CANT_RESOLVE_FILENAME:
             return Error::LinkLoop;
         default:
@@ -93,6 +95,13 @@ Error File::Truncate() {
         return LastError();
     }
     return Error::None;
+}
+
+Error File::Sync() {
+    if (GetFileType(Access::Of(*this)) != FILE_TYPE_DISK) {
+        return Error::None;
+    }
+    return FlushFileBuffers(Access::Of(*this)) ? Error::None : LastError();
 }
 
 Error File::Close() {
@@ -165,7 +174,9 @@ Error Replace(const std::string& replacement, const std::string& target) {
     return error == Error::Denied ? Error::InUse : error;
 }
 
-void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
+void Remove(const std::string& path) { RemoveNow(path.c_str()); }
+
+void RemoveNow(const char* path) { DeleteFileA(path); }
 
 Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -194,9 +205,35 @@ Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
     return Error::None;
 }
 
+std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessHasEnded(unsigned long id) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr) {
+        return GetLastError() == ERROR_INVALID_PARAMETER;  // no process of that number
+    }
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
 std::size_t FolderLength(const std::string& path) {
     const std::size_t separator = path.find_last_of("\\/:");
     return separator == std::string::npos ? 0 : separator + 1;
 }
 
-}  // namespace native_file
+}  // namespace safewrite

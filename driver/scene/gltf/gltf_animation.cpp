@@ -1,0 +1,92 @@
+#include "scene/gltf/gltf_animation.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace driver::gltf {
+
+namespace {
+
+using Kind = JsonValue::Kind;
+
+std::optional<JsonValue> Find(const JsonValue& object, const std::string& key) {
+    if (!object.Is(Kind::Object)) {
+        return std::nullopt;
+    }
+    for (const JsonMember& member : object.Members()) {
+        if (member.key == key) {
+            return member.value;
+        }
+    }
+    return std::nullopt;
+}
+
+// The node index of a pointer "/nodes/N/REST", N an array index as JSON
+// pointers write them (no leading zero), and REST.
+std::optional<std::pair<std::size_t, std::string>> NodePointer(const std::string& text) {
+    const std::string prefix = "/nodes/";
+    const std::size_t slash = text.find('/', prefix.size());
+    if (text.compare(0, prefix.size(), prefix) != 0 || slash == std::string::npos || slash == prefix.size() ||
+        slash - prefix.size() > 9 || (text[prefix.size()] == '0' && slash > prefix.size() + 1) ||
+        text.find_first_not_of("0123456789", prefix.size()) != slash) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::stoul(text.substr(prefix.size(), slash - prefix.size())), text.substr(slash + 1));
+}
+
+std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
+    const auto node = Find(target, "node");
+    const auto path = Find(target, "path");
+    const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
+    if (index && *index < count && path && path->Is(Kind::String)) {
+        return ChannelTarget{*index, path->String(), false, node->GetSpan()};
+    }
+    const auto extensions = Find(target, "extensions");
+    const auto extension = extensions ? Find(*extensions, "KHR_animation_pointer") : std::nullopt;
+    const auto pointer = extension ? Find(*extension, "pointer") : std::nullopt;
+    if (!pointer || !pointer->Is(Kind::String)) {
+        return std::nullopt;
+    }
+    const auto reached = NodePointer(pointer->String());
+    if (!reached || reached->first >= count) {
+        return std::nullopt;
+    }
+    return ChannelTarget{reached->first, reached->second, true, pointer->GetSpan()};
+}
+
+}  // namespace
+
+std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size_t count) {
+    std::vector<ChannelTarget> targets;
+    if (!animations.Is(Kind::Array)) {
+        return targets;
+    }
+    for (const JsonValue& animation : animations.Elements()) {
+        const auto channels = Find(animation, "channels");
+        if (!channels || !channels->Is(Kind::Array)) {
+            continue;
+        }
+        for (const JsonValue& channel : channels->Elements()) {
+            const auto target = Find(channel, "target");
+            if (auto found = target ? TargetOf(*target, count) : std::nullopt) {
+                targets.push_back(std::move(*found));
+            }
+        }
+    }
+    return targets;
+}
+
+std::vector<AnimatedParts> AnimatedNodes(const std::vector<ChannelTarget>& channels, std::size_t count) {
+    std::vector<AnimatedParts> animated(count);
+    for (const ChannelTarget& channel : channels) {
+        AnimatedParts& parts = animated[channel.node];
+        const bool matrix = channel.pointer && channel.property == "matrix";
+        parts.translation = parts.translation || matrix || channel.property == "translation";
+        parts.rotation = parts.rotation || matrix || channel.property == "rotation";
+        parts.scale = parts.scale || matrix || channel.property == "scale";
+    }
+    return animated;
+}
+
+}  // namespace driver::gltf

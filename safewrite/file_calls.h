@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The file calls of the project's safe writing, in one small file per
+// platform: file_calls_posix.cpp and file_calls_win32.cpp. They use the
+// standard library and the system's own calls only, so that the plug-ins
+// can share them. Paths are used exactly as given; on Windows every call is
+// an ANSI call, like the file dialogs that give the paths, so that every
+// call names the same file.
+namespace safewrite {
+
+// Why a call failed.
+enum class Error {
+    None,
+    NotFound,     // no such file
+    NoFolder,     // a folder of the path is missing or is not a folder
+    Denied,       // no permission
+    IsFolder,     // the path names a folder
+    NotRegular,   // a device, a pipe, a socket: not a regular file
+    Exists,       // a file of that name exists already
+    InUse,        // another program holds the file
+    NoReader,     // a pipe that nothing reads from
+    NoSpace,      // the disk or the quota is full
+    TooLarge,     // the file would exceed a size limit
+    NameTooLong,
+    ReadOnly,     // a read-only file system or medium
+    LinkLoop,     // too many symbolic links
+    Io,           // the device failed
+    TooManyFiles, // too many files open or being written at once
+    Other,
+};
+
+// A short lower-case phrase for the log, e.g. "no space left on device".
+const char* ReasonOf(Error error);
+
+// A file opened by this layer, closed when the object goes.
+class File {
+public:
+    File() = default;
+    File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() { Close(); }
+
+    bool IsOpen() const { return handle_ != kNone; }
+    // Writes all of `size` bytes, or says why it could not.
+    Error Write(const char* data, std::size_t size);
+    // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
+    Error Read(char* data, std::size_t capacity, std::size_t& got);
+    // Empties a regular file before an in-place write; other files keep
+    // what they are, as a truncating open would leave them.
+    Error Truncate();
+    // Puts what was written on the disk itself.
+    Error Sync();
+    // Closes the file; an error of the last writes may show only here.
+    Error Close();
+
+private:
+    friend struct Access;
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;  // a descriptor or a HANDLE
+};
+
+enum class Kind { Missing, Regular, Folder, Other };
+
+// The file that a save writes, as OpenTarget finds it.
+struct Target {
+    Error error = Error::None;  // why an existing file did not open, or the path is unusable
+    Kind kind = Kind::Missing;
+    std::string path;           // the file itself, symbolic links followed
+    bool linked = false;        // a regular file with more than one name (hard links)
+    bool viaLink = false;       // reached through a link that the platform cannot follow here
+    File file;                  // open for writing, not truncated, for Regular and Other
+};
+
+// Looks at `path` and opens an existing file there for writing, as a
+// direct write would have to (but without emptying it).
+Target OpenTarget(const std::string& path);
+
+// Creates a file that does not exist yet. A `temporary` is readable by its
+// owner alone until KeepOwnerAndMode gives it the target's.
+Error CreateNew(const std::string& path, bool temporary, File& file);
+
+// Gives `copy` (at `copyPath`) the owner and permissions of the open
+// `original`. Denied when the owner cannot be kept.
+Error KeepOwnerAndMode(const File& original, File& copy, const std::string& copyPath);
+
+// Puts the closed file `replacement` in the place of `target` in one step.
+Error Replace(const std::string& replacement, const std::string& target);
+
+void Remove(const std::string& path);
+// The same, safe to call from a signal handler.
+void RemoveNow(const char* path);
+
+// Opens a regular file for reading and gives its size. Anything else
+// (a folder, a device, a pipe) is refused before it is opened.
+Error OpenSource(const std::string& path, File& file, std::uint64_t& size);
+
+// The names in `folder` ("" is the working folder) that begin with
+// `prefix`; none when the folder cannot be listed.
+std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix);
+
+// This process's number, and whether the process of that number has ended
+// (false when that cannot be told).
+unsigned long ProcessId();
+bool ProcessHasEnded(unsigned long id);
+
+// The length of the folder part of `path`, its last separator included.
+std::size_t FolderLength(const std::string& path);
+
+}  // namespace safewrite

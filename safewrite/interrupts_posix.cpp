@@ -1,0 +1,113 @@
+// Interrupting signals on POSIX systems. The handler only removes files and
+// ends the process (unlink and _exit, both safe in a handler), or passes
+// the signal on to the handler that was there before.
+#include <atomic>
+#include <csignal>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "interrupts.h"
+#include "temporary_files.h"
+
+namespace safewrite {
+
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kCount = sizeof kInterrupts / sizeof kInterrupts[0];
+
+std::atomic<bool> exitOnInterrupt{false};
+bool installed = false;
+struct sigaction before[kCount];
+
+int IndexOf(int signal) {
+    for (int i = 0; i < kCount; ++i) {
+        if (kInterrupts[i] == signal) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+void OnInterrupt(int signal, siginfo_t* info, void* context) {
+    RemoveTrackedTemporaries();
+    if (exitOnInterrupt) {
+        _exit(128 + signal);
+    }
+    const struct sigaction& earlier = before[IndexOf(signal)];
+    if ((earlier.sa_flags & SA_SIGINFO) != 0) {
+        earlier.sa_sigaction(signal, info, context);
+    } else if (earlier.sa_handler == SIG_DFL) {
+        // Held until this handler returns, then the default ends the process.
+        sigaction(signal, &earlier, nullptr);
+        raise(signal);
+    } else if (earlier.sa_handler != SIG_IGN) {
+        earlier.sa_handler(signal);
+    }
+}
+
+// A signal that was ignored stays ignored: the process goes on, and so do
+// its saves.
+void Install() {
+    struct sigaction mine {};
+    mine.sa_sigaction = OnInterrupt;
+    mine.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&mine.sa_mask);
+    for (const int signal : kInterrupts) {
+        sigaddset(&mine.sa_mask, signal);
+    }
+    for (int i = 0; i < kCount; ++i) {
+        sigaction(kInterrupts[i], nullptr, &before[i]);
+        if ((before[i].sa_flags & SA_SIGINFO) != 0 || before[i].sa_handler != SIG_IGN) {
+            sigaction(kInterrupts[i], &mine, nullptr);
+        }
+    }
+    installed = true;
+}
+
+sigset_t InterruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kInterrupts) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+}  // namespace
+
+namespace detail {
+
+void FirstTracked() {
+    if (!installed) {
+        Install();
+    }
+}
+
+void NoneTracked() {
+    if (installed && !exitOnInterrupt) {
+        for (int i = 0; i < kCount; ++i) {
+            sigaction(kInterrupts[i], &before[i], nullptr);
+        }
+        installed = false;
+    }
+}
+
+}  // namespace detail
+
+void ExitOnInterrupt() {
+    exitOnInterrupt = true;
+    if (!installed) {
+        Install();
+    }
+}
+
+InterruptsHeld::InterruptsHeld() {
+    const sigset_t set = InterruptSet();
+    sigprocmask(SIG_BLOCK, &set, &saved_);
+}
+
+InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
+}  // namespace safewrite

@@ -1,0 +1,21 @@
+// Interrupting signals on Windows: the console's handler runs on a thread
+// of its own while the files are open, so a temporary that an interrupted
+// run leaves is removed by the next save to its folder instead.
+#include "interrupts.h"
+#include "temporary_files.h"
+
+namespace safewrite {
+
+namespace detail {
+
+void FirstTracked() {}
+void NoneTracked() {}
+
+}  // namespace detail
+
+void ExitOnInterrupt() {}
+
+InterruptsHeld::InterruptsHeld() = default;
+InterruptsHeld::~InterruptsHeld() = default;
+
+}  // namespace safewrite

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_calls.h"
+
+namespace safewrite {
+
+// What a replacement has done to its file.
+enum class Outcome {
+    Replaced,        // an existing file replaced as a whole
+    Written,         // a new file
+    WrittenInPlace,  // an existing file rewritten directly: replacing it was impossible
+    NotReplaced,     // the existing file is as it was
+    NotWritten,      // no file was there, and none is now
+    WrittenInPart,   // an in-place write failed midway
+};
+
+// The one safe way to write a file. The constructor looks at what the path
+// names and opens it as a direct write would have to; Stage writes the new
+// content and Commit puts it in place:
+// - the content goes to a temporary beside the file (beside the file itself
+//   when the path is a symbolic link, or leads to one that does not exist
+//   yet), which takes the old file's owner and permissions and is renamed
+//   onto it in one step. Until then, after any failure and after an
+//   interrupting signal the file stays as it was (or absent), and the
+//   temporary is removed;
+// - where replacing is impossible or would change which file the path
+//   names (a device or a pipe, a file with other hard links, a link that
+//   the platform cannot follow, an owner that cannot be kept, a folder that
+//   takes no new file, a file that another program holds), the file is
+//   written in place at Commit, as a direct write would, and
+//   InPlaceReason says why.
+class Replacement {
+public:
+    // `tag` names the temporaries (see temporary_files.h).
+    Replacement(const std::string& path, const char* tag);
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    // Removes a temporary that was not committed.
+    ~Replacement();
+
+    // False when nothing can be written there; OpenError says why.
+    bool IsOpen() const { return open_; }
+    Error OpenError() const { return openError_; }
+
+    // Writes `pieces`, in order, to the temporary (for a write in place,
+    // nothing yet). The pieces must live until Commit. Allowed once, when
+    // open; after a failure the file is as it was.
+    Error Stage(const std::vector<std::string_view>& pieces);
+    // Puts the staged content in the file's place. Allowed once, after Stage.
+    Error Commit();
+
+    // Whether Commit writes in place, and why (from Stage on).
+    bool InPlace() const { return !inPlaceReason_.empty(); }
+    const std::string& InPlaceReason() const { return inPlaceReason_; }
+    // Whether the path names a regular file, or none yet (not a device or a pipe).
+    bool IsRegular() const { return missing_ || target_.kind == Kind::Regular; }
+    // What the file is now.
+    Outcome Result() const;
+
+private:
+    std::string ReasonToWriteInPlace() const;
+    Error MakeTemporary(bool forNewFile);
+    Error WriteTemporary(const std::vector<std::string_view>& pieces);
+    Error WriteInPlace();
+    void RemoveTemporary();
+
+    const char* tag_;
+    Target target_;
+    bool open_ = false;
+    bool missing_ = false;        // no file was there: the temporary becomes a new one
+    bool staged_ = false;
+    bool inPlaceStarted_ = false; // the existing file has been emptied
+    bool finished_ = false;
+    std::string temporary_;       // the temporary while it exists (tracked)
+    File temporaryFile_;
+    std::string inPlaceReason_;
+    std::vector<std::string_view> pieces_;  // kept for a write in place
+    Error openError_ = Error::None;
+};
+
+}  // namespace safewrite

@@ -1,0 +1,96 @@
+// What a pivot edit moves with a node's object, and which animation
+// channels drive what of a node.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gltf_test_file.h"
+#include "gltf_test_scene.h"
+
+using gltftest::Gltf;
+using gltftest::Json;
+using gltftest::Nodes;
+using gltftest::Read;
+using gltftest::Rows;
+using standin::StandinNode;
+
+// Everything of the object moves, with the channels that drive it; what
+// belongs to the node stays. A skinned mesh and a node without an object
+// get no child.
+TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesBackWhenRead) {
+    auto channel = [](const std::string& target) { return R"({"sampler": 0, "target": )" + target + "}"; };
+    auto pointer = [&](const std::string& to) {
+        return channel(R"({"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")" + to + "\"}}}");
+    };
+    const std::string animations = R"("animations": [{"channels": [)" + channel(R"({"node": 0, "path": "weights"})") +
+                                   ", " + channel(R"({"node": 0, "path": "rotation"})") + ", " +
+                                   pointer("/nodes/0/weights") + ", " +
+                                   pointer("/nodes/0/extensions/EXT_lights_ies/x") +
+                                   ", " + pointer("/nodes/0/extensions/EXT_kept/x") + ", " + pointer("/nodes/0/scale") +
+                                   ", " + channel(R"({"node": 1, "path": "weights"})") + "]}]";
+    const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{"name": "Lamp", "mesh": 0,
+        "weights": [0.5], "extensions": {"EXT_mesh_gpu_instancing": {"attributes": {}}, "EXT_lights_ies": {"light": 0},
+        "KHR_lights_punctual": {"light": 0}, "EXT_kept": {}}, "extras": {"x": 1}},
+        {"mesh": 0, "skin": 0, "weights": [0.5]}, {"name": "Group"}], )" + animations);
+    auto file = Read(text);
+    const NodeMatrix offset = Rows({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, 2});
+    for (StandinNode* node : Nodes(*file)) {
+        node->SetObjectOffset(node == Nodes(*file)[0] ? NodeMatrix() : offset);
+    }
+    const std::string written = file->Write("scene.gltf", {});
+    const Json nodes = Json::parse(written)["nodes"];
+    ASSERT_EQ(nodes.size(), 4u) << "one new node, for the lamp";
+    EXPECT_EQ(nodes[0],
+              Json::parse(R"({"name": "Lamp", "extensions": {"EXT_kept": {}}, "extras": {"x": 1}, "children": [3]})"));
+    EXPECT_EQ(nodes[1], Json::parse(R"({"mesh": 0, "skin": 0, "weights": [0.5]})"));
+    EXPECT_EQ(nodes[2], Json::parse(R"({"name": "Group"})"));
+    EXPECT_EQ(nodes[3]["mesh"], 0);
+    EXPECT_EQ(nodes[3]["weights"], Json::parse("[0.5]"));
+    EXPECT_EQ(nodes[3]["extensions"], Json::parse(R"({"EXT_mesh_gpu_instancing": {"attributes": {}},
+        "EXT_lights_ies": {"light": 0}, "KHR_lights_punctual": {"light": 0}})"));
+    EXPECT_EQ(nodes[3]["extras"], Json::parse(R"({"morvaneObjectOf": 0})"));
+    std::string moved = animations;
+    for (const char* was :
+         {R"("node": 0, "path": "weights")", "/nodes/0/weights", "/nodes/0/extensions/EXT_lights_ies"}) {
+        std::string is = was;
+        is.replace(is.find('0'), 1, "3");
+        moved.replace(moved.find(was), is.size(), is);
+    }
+    EXPECT_EQ(Json::parse(written)["animations"], Json::parse("{" + moved + "}")["animations"]);
+
+    auto reread = Read(written);
+    StandinNode& lamp = *Nodes(*reread)[1];
+    ASSERT_EQ(Nodes(*reread).size(), 4u) << "the object's node is no node of the scene";
+    EXPECT_EQ(lamp.GetObject().superClass, 0x10u);
+    EXPECT_LT(gltftest::Distance(lamp.ObjectOffset(), offset), 1e-6);
+    lamp.SetObjectOffset(NodeMatrix());
+    const Json back = Json::parse(reread->Write("scene.gltf", {}))["nodes"];
+    ASSERT_EQ(back.size(), 4u) << "a later write keeps the object's node";
+    EXPECT_FALSE(back[3].contains("translation") || back[3].contains("rotation"));
+}
+
+TEST(GltfObject, AnimationChannelsTellWhatOfWhichNodesTheyPlace) {
+    auto pointer = [](const char* to) {
+        return std::string(R"({"target": {"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")") +
+               to + "\"}}}}";
+    };
+    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 1, 2, 3, 4]}], "nodes": [{}, {}, {}, {}, {}],
+        "animations": [{"channels": [{"target": {"node": 1, "path": "rotation"}}, {"target": {"node": 2, "path": "weights"}},
+                                     {"target": {"node": 9, "path": "scale"}}, {"target": "odd"}]}, 5,
+                       {"channels": [{"target": {"node": 1, "path": "scale"}}, )" +
+                          pointer("/nodes/0/translation") + ", " + pointer("/nodes/3/matrix") + ", " +
+                          pointer("/nodes/4/weights") + ", " + pointer("/nodes/04/rotation") + ", " +
+                          pointer("/nodes/4") + ", " + pointer("/nodes/x/scale") + ", " + pointer("/nodes/9/scale") +
+                          ", " + pointer("/cameras/4/rotation") + "]}]"));
+    const auto nodes = Nodes(*file);
+    auto parts = [&](std::size_t k) {
+        const driver::AnimatedParts driven = file->DrivenByAnimation(*nodes[k]);
+        return std::string(driven.translation ? "T" : "") + (driven.rotation ? "R" : "") + (driven.scale ? "S" : "");
+    };
+    EXPECT_EQ(parts(0), "");
+    EXPECT_EQ(parts(1), "T") << "through a KHR_animation_pointer";
+    EXPECT_EQ(parts(2), "RS");
+    EXPECT_EQ(parts(3), "") << "morph weights do not place a node";
+    EXPECT_EQ(parts(4), "TRS") << "a matrix is all of the placement";
+    EXPECT_EQ(parts(5), "") << "no pointer that reaches a member of the node";
+}

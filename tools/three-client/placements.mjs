@@ -1,0 +1,133 @@
+// What a second glTF client, three.js's GLTFLoader, makes of a glTF file:
+// the world matrix of every mesh, camera and light of the default scene,
+// and for a skinned mesh the matrices of its joints, which place its
+// vertices. Buffers are read from beside the file; images are not loaded
+// (no DOM here), textures stay empty.
+import { readFile } from "node:fs/promises";
+import path from "node:path";
+import { fileURLToPath, pathToFileURL } from "node:url";
+import { Matrix4, Texture } from "three";
+import { GLTFLoader } from "three/examples/jsm/loaders/GLTFLoader.js";
+
+// Node has no ProgressEvent, which three's file loader reports progress with.
+globalThis.ProgressEvent ??= class ProgressEvent extends Event {
+    constructor(type, init = {}) {
+        super(type);
+        Object.assign(this, init);
+    }
+};
+const nativeFetch = globalThis.fetch;
+globalThis.fetch = async (request) => {
+    const url = typeof request === "string" ? request : request.url;
+    if (!url.startsWith("file:")) return nativeFetch(request);
+    return new Response(await readFile(fileURLToPath(url)));
+};
+
+const loader = new GLTFLoader();
+loader.register(() => ({ name: "morvane_no_images", loadTexture: () => Promise.resolve(new Texture()) }));
+
+// The parent of every node, by index.
+function parents(json) {
+    const parent = new Map();
+    (json.nodes ?? []).forEach((node, index) => (node.children ?? []).forEach((child) => parent.set(child, index)));
+    return parent;
+}
+
+// The default scene's nodes in depth-first pre-order, from 1 (0 is the
+// scene), as the tools number them: a child that holds its parent's object
+// is no node of theirs.
+export function preOrder(json) {
+    const parent = parents(json);
+    const scene = (json.scenes ?? [])[json.scene ?? 0];
+    const order = [null];
+    const pending = [...(scene?.nodes ?? [])].reverse();
+    while (pending.length > 0) {
+        const node = pending.pop();
+        order.push(node);
+        const children = (json.nodes[node].children ?? []).filter((c) => holderOf(json, parent, c) === undefined);
+        pending.push(...children.reverse());
+    }
+    return order;
+}
+
+// The node whose object `index` holds, where it is such a child.
+function holderOf(json, parent, index) {
+    const of = json.nodes[index]?.extras?.morvaneObjectOf;
+    return of !== undefined && parent.get(index) === of && !(json.nodes[index].children ?? []).length ? of : undefined;
+}
+
+// The file with its default scene as its only one. GLTFLoader loads every
+// scene, and the nodes that two scenes share it clones for the later one
+// without telling which glTF node a clone is.
+function withDefaultSceneOnly(bytes) {
+    const glb = new TextDecoder().decode(bytes.subarray(0, 4)) === "glTF";
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const jsonLength = glb ? view.getUint32(12, true) : bytes.byteLength;
+    const json = JSON.parse(new TextDecoder().decode(glb ? bytes.subarray(20, 20 + jsonLength) : bytes));
+    if (Array.isArray(json.scenes) && json.scenes.length > 1) {
+        json.scenes = [json.scenes[json.scene ?? 0]];
+        json.scene = 0;
+    }
+    const text = new TextEncoder().encode(JSON.stringify(json));
+    if (!glb) return text.buffer;
+    const padded = new Uint8Array(Math.ceil(text.length / 4) * 4).fill(0x20);
+    padded.set(text);
+    const rest = bytes.subarray(20 + jsonLength);
+    const out = new Uint8Array(20 + padded.length + rest.length);
+    const header = new DataView(out.buffer);
+    out.set(bytes.subarray(0, 8));
+    header.setUint32(8, out.length, true);
+    header.setUint32(12, padded.length, true);
+    header.setUint32(16, 0x4e4f534a, true); // "JSON"
+    out.set(padded, 20);
+    out.set(rest, 20 + padded.length);
+    return out.buffer;
+}
+
+// Entries by key ("Mesh of nodes[3] #0"): the node that owns the object (a
+// child holding its parent's object counts as the parent), the joint's
+// node for a joint of a skinned mesh, and 16 numbers.
+export async function placements(file) {
+    const base = pathToFileURL(path.dirname(path.resolve(file)) + path.sep).href;
+    const data = withDefaultSceneOnly(new Uint8Array(await readFile(file)));
+    const gltf = await new Promise((resolve, reject) => loader.parse(data, base, resolve, reject));
+    const { json, associations } = gltf.parser;
+    const parent = parents(json);
+    gltf.scene.updateMatrixWorld(true);
+
+    const nodeOf = (object) => {
+        for (let o = object; o; o = o.parent) {
+            const node = associations.get(o)?.nodes;
+            if (node !== undefined) return node;
+        }
+        return undefined;
+    };
+    const entries = new Map();
+    const counts = new Map();
+    gltf.scene.traverse((object) => {
+        if (!object.isMesh && !object.isCamera && !object.isLight) return;
+        const held = nodeOf(object);
+        const owner = holderOf(json, parent, held) ?? held;
+        const ordinal = counts.get(owner) ?? 0;
+        counts.set(owner, ordinal + 1);
+        // An InstancedMesh calls itself a Mesh.
+        const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
+        const key = `${kind} of nodes[${owner}] #${ordinal}`;
+        if (!object.isSkinnedMesh) {
+            entries.set(key, { owner, numbers: object.matrixWorld.elements });
+            return;
+        }
+        object.skeleton.bones.forEach((bone, i) => {
+            const joint = nodeOf(bone);
+            const matrix = new Matrix4().multiplyMatrices(bone.matrixWorld, object.skeleton.boneInverses[i]);
+            entries.set(`${key} joint nodes[${joint}]`, { owner, joint, numbers: matrix.elements });
+        });
+    });
+    // Which properties the animations drive (a morph animation whose node
+    // lost its mesh drives none).
+    gltf.animations.forEach((clip, i) => {
+        const driven = clip.tracks.map((track) => track.name.slice(track.name.lastIndexOf(".") + 1)).sort();
+        entries.set(`animation ${i}`, { driven: driven.join(" ") });
+    });
+    return { json, entries };
+}
