@@ -128,8 +128,9 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
         return AnswerError(response, 409, "not saved: the session is not done: " + session.Failure() +
                                               " (undo what failed)");
     }
-    session.Save();
-    AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) + "}");
+    const std::string inPlace = session.Save();
+    AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) +
+                             (inPlace.empty() ? "" : ",\"inPlace\":" + JsonText(inPlace)) + "}");
 }
 
 void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request,

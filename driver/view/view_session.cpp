@@ -284,7 +284,7 @@ std::string ViewSession::SceneBytes() {
     return live_->file->Write(outputPath_.empty() ? scenePath_ : outputPath_, live_->host->SelectionIndices());
 }
 
-void ViewSession::Save() { WriteOutputFiles({{outputPath_, SceneBytes()}}); }
+std::string ViewSession::Save() { return WriteOutputFiles({{outputPath_, SceneBytes()}}).front(); }
 
 std::string ViewSession::FormatName() const { return live_->file->FormatName(); }
 

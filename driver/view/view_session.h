@@ -72,8 +72,9 @@ public:
     std::string SessionText() const;
     // The bytes of the scene as Save would write them.
     std::string SceneBytes();
-    // Writes the scene to the output path, whole or not at all.
-    void Save();
+    // Writes the scene to the output path through the safe writer, whole
+    // or not at all; why it was written in place, or "" (replaced whole).
+    std::string Save();
     // Names the file that Save writes; throws OutputFileError when the
     // scene cannot be written there (wrong format, not writable, or a file
     // that the scene needs).

@@ -231,7 +231,8 @@ async function save() {
       if (!path) return;
       answer = await call('POST', 'save', path);
     }
-    note(answer.written ? `saved: ${answer.written}` : answer.error, !answer.written);
+    note(answer.written ? `saved: ${answer.written}${answer.inPlace ? ` (written in place: ${answer.inPlace})` : ''}` : answer.error,
+      !answer.written);
   } catch (error) {
     note(`not saved: ${error.message}`, true);
   }
