@@ -28,8 +28,9 @@ std::string Outcome(const Arguments& arguments) {
     if (invocation.job != driver::Invocation::Job::Run) {
         return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
     }
-    std::string text = invocation.shortcut ? driver::ShortcutName(invocation.shortcut->kind)
-                                           : "session " + invocation.sessionPath;
+    std::string text = invocation.shortcut                              ? driver::ShortcutName(invocation.shortcut->kind)
+                       : invocation.command == driver::Command::View ? "view port=" + std::to_string(invocation.port)
+                                                                     : "session " + invocation.sessionPath;
     text += " scene=" + invocation.scenePath;
     if (invocation.shortcut) {
         const driver::Shortcut& shortcut = *invocation.shortcut;
@@ -77,6 +78,9 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"s.json", "x.session", "--select-name", "Door"}, "error: --select-name is an option of align and pivot only"},
         {{"align", "s.json", "--select", "5", "-o", "-"}, "align scene=s.json select=5 out=- transcript-to-stderr"},
         {{"s.json", "x.session", "--diff", "--help"}, "help"},
+        {{"view", "s.json", "--port=65535", "-o", "o.json"}, "view port=65535 scene=s.json out=o.json"},
+        {{"view", "s.json", "--port", "65536"}, "error: --port: \"65536\" is not a port number (0 to 65535)"},
+        {{"view", "s.json", "x"}, "error: unexpected argument \"x\" (view takes SCENE)"},
         {{"--version"}, "version"},
         {{"--version", "x", "y"}, "error: unexpected argument \"x\" after --version"},
         {{"-h", "--", "s.json"}, "error: unexpected argument \"--\" after --help"},

@@ -72,6 +72,14 @@ void BuildNames(const ParsedArguments& arguments, Invocation& invocation, Shortc
     invocation.shortcut = std::move(shortcut);
 }
 
+void BuildView(const ParsedArguments& arguments, Invocation& invocation) {
+    if (invocation.outputPath == "-") {
+        throw UsageError("-o: the viewer saves to a file, not to standard output");
+    }
+    const std::string* port = arguments.Value(Option::Port);
+    invocation.port = port == nullptr ? 0 : ReadPort(*port, "--port");
+}
+
 }  // namespace
 
 const std::vector<OptionRow>& OptionTable() {
@@ -89,6 +97,7 @@ const std::vector<OptionRow>& OptionTable() {
         {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
+        {Option::Port, "--port", 0, "N", "serve on port N, 0 to 65535; 0, the default: any free port"},
         {Option::Help, "--help", 'h', nullptr, "print this help and exit"},
         {Option::Version, "--version", 0, nullptr, "print the version and exit"},
     };
@@ -126,6 +135,11 @@ const std::vector<CommandRow>& CommandTable() {
          [](const ParsedArguments& arguments, Invocation& invocation) {
              BuildNames(arguments, invocation, ShortcutKind::LoadNames);
          }},
+        {Command::View, "view", {"SCENE"}, {O::Output, O::Port}, "",
+         "serve a page on 127.0.0.1 that draws SCENE and runs the tools on it by clicks, until Ctrl-C or its "
+         "Quit; its first line is the page's address with a secret token; -o names the file that Save "
+         "writes (docs/viewer.md)",
+         BuildView},
     };
     return rows;
 }

@@ -15,8 +15,8 @@ public:
 };
 
 // The commands of morvane-host: a session run (SCENE SESSION, no name of
-// its own) and the shortcuts.
-enum class Command { Session, Align, Pivot, SaveNames, LoadNames };
+// its own), the shortcuts and the viewer.
+enum class Command { Session, Align, Pivot, SaveNames, LoadNames, View };
 
 // What morvane-host was asked to do.
 struct Invocation {
@@ -29,6 +29,7 @@ struct Invocation {
     std::string outputPath;           // -o, or empty; "-" is standard output, by any of its names
     bool diff = false;                // --diff
     std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
+    int port = 0;                     // --port of view; 0: any free port
 
     // True when the transcript has to give standard output to a file.
     bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }

@@ -98,9 +98,6 @@ int main(int argc, char** argv) {
     // tools report (and a save cleans up after), instead of ending the run.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    if (argc > 1 && std::string(argv[1]) == "view") {
-        return driver::RunView(std::vector<std::string>(argv + 2, argv + argc));
-    }
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {
@@ -113,6 +110,9 @@ int main(int argc, char** argv) {
                 driver::FlushStandardOutput();
                 return 0;
             case driver::Invocation::Job::Run: break;
+        }
+        if (invocation.command == driver::Command::View) {
+            return driver::RunView(invocation.scenePath, invocation.outputPath, invocation.port);
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {

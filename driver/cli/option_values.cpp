@@ -65,4 +65,12 @@ Point3 ReadPoint(const std::string& value, const std::string& option) {
     return point;
 }
 
+int ReadPort(const std::string& value, const std::string& option) {
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(value) > 65535) {
+        throw UsageError(option + ": " + QuotedExcerpt(value) + " is not a port number (0 to 65535)");
+    }
+    return std::stoi(value);
+}
+
 }  // namespace driver

@@ -18,4 +18,7 @@ std::vector<std::size_t> ReadSelection(const std::string& value, const std::stri
 // A point x,y,z of finite single-precision numbers.
 Point3 ReadPoint(const std::string& value, const std::string& option);
 
+// A TCP port, 0 to 65535, in decimal digits.
+int ReadPort(const std::string& value, const std::string& option);
+
 }  // namespace driver

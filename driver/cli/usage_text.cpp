@@ -66,11 +66,17 @@ std::string OptionEntries() {
         tag += row.name;
         tag += row.value != nullptr ? std::string(" ") + row.value : "";
         std::size_t taking = 0;
+        std::string notTaking;
         for (const CommandRow& command : CommandTable()) {
-            taking += std::count(command.options.begin(), command.options.end(), row.option);
+            const bool takes = std::count(command.options.begin(), command.options.end(), row.option) > 0;
+            taking += takes ? 1 : 0;
+            notTaking += takes ? "" : (notTaking.empty() ? "" : ", ") + std::string(command.name);
         }
-        const bool everyCommand = IsJobOption(row.option) || taking == commands;
-        entries += Entry(tag, (everyCommand ? "" : "(" + CommandsTaking(row.option) + ") ") + row.help);
+        // An option of most commands names those that do not take it.
+        const std::string commandsOf = IsJobOption(row.option) || taking == commands ? ""
+                                       : 2 * taking > commands ? "(not " + notTaking + ") "
+                                                               : "(" + CommandsTaking(row.option) + ") ";
+        entries += Entry(tag, commandsOf + row.help);
     }
     return entries + Entry("--", "end the options: what follows is SCENE, SESSION or NAMES, even when it starts "
                                  "with \"-\"");

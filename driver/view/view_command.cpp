@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <stdexcept>
 #include <thread>
 
 #include "files/output_file.h"
@@ -17,63 +16,6 @@
 namespace driver {
 
 namespace {
-
-struct ViewArguments {
-    std::string scene;
-    std::string output;
-    int port = 0;
-};
-
-class ViewUsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-int PortNumber(const std::string& text) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(text) > 65535) {
-        throw ViewUsageError("--port: \"" + text + "\" is not a port number (0 to 65535)");
-    }
-    return std::stoi(text);
-}
-
-ViewArguments ParseViewArguments(const std::vector<std::string>& arguments) {
-    ViewArguments parsed;
-    bool options = true, port = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool hasNext = i + 1 < arguments.size();
-        if (options && argument == "--") {
-            options = false;
-        } else if (options && (argument == "-o" || argument == "--port")) {
-            if (!hasNext) {
-                throw ViewUsageError(argument + ": needs an argument");
-            }
-            if (argument == "-o" ? !parsed.output.empty() : port) {
-                throw ViewUsageError(argument + ": given twice");
-            }
-            if (argument == "-o") {
-                parsed.output = arguments[++i];
-            } else {
-                parsed.port = PortNumber(arguments[++i]);
-                port = true;
-            }
-        } else if (options && argument.size() > 1 && argument[0] == '-') {
-            throw ViewUsageError("unknown option \"" + argument + "\" of view");
-        } else if (parsed.scene.empty()) {
-            parsed.scene = argument;
-        } else {
-            throw ViewUsageError("view takes one scene; \"" + argument + "\" is one too many");
-        }
-    }
-    if (parsed.scene.empty()) {
-        throw ViewUsageError("view needs a SCENE");
-    }
-    if (parsed.output == "-") {
-        throw ViewUsageError("-o: the viewer saves to a file, not to standard output");
-    }
-    return parsed;
-}
 
 #if !defined(_WIN32)
 // SIGINT and SIGTERM stop the server from a thread of their own; the
@@ -98,7 +40,7 @@ void EndSignalThread(std::thread& waiter) {
 }
 #endif
 
-int Serve(const ViewArguments& arguments) {
+int Serve(const std::string& scenePath, const std::string& outputPath, int port) {
     const std::string plugins = PluginDirectory();
     const std::string page = ViewerPageDirectory(plugins);
     if (!std::ifstream(page + "/index.html")) {
@@ -106,10 +48,10 @@ int Serve(const ViewArguments& arguments) {
                   << " (a build makes it with the target viewer_page)\n";
         return 1;
     }
-    ViewSession session(arguments.scene, plugins, arguments.output);
+    ViewSession session(scenePath, plugins, outputPath);
     ViewServer server(session, page);
-    if (server.Bind(arguments.port) < 0) {
-        std::cerr << "morvane-host: view: cannot listen on 127.0.0.1 port " << arguments.port << "\n";
+    if (server.Bind(port) < 0) {
+        std::cerr << "morvane-host: view: cannot listen on 127.0.0.1 port " << port << "\n";
         return 1;
     }
 #if !defined(_WIN32)
@@ -125,16 +67,9 @@ int Serve(const ViewArguments& arguments) {
 
 }  // namespace
 
-int RunView(const std::vector<std::string>& arguments) {
-    ViewArguments parsed;
+int RunView(const std::string& scenePath, const std::string& outputPath, int port) {
     try {
-        parsed = ParseViewArguments(arguments);
-    } catch (const ViewUsageError& e) {
-        std::cerr << "morvane-host: view: " << e.what() << "; try morvane-host --help\n";
-        return 2;
-    }
-    try {
-        return Serve(parsed);
+        return Serve(scenePath, outputPath, port);
     } catch (const std::exception& e) {
         std::cerr << "morvane-host: " << e.what() << "\n";
         return 1;
