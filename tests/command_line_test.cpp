@@ -125,7 +125,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"s.json", "x.session", "-o", ""}, "error: -o: the file name is empty"},
         // Commands as the table has them; SCENE and SESSION are files.
         {{"frobnicate", "x.json"},
-         "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names; a session "
+         "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names, view; a session "
          "takes SCENE SESSION)"},
         {{"ALIGN", "s.json", "--select", "5"},
          "error: unknown command \"ALIGN\" (commands are lower case: did you mean \"align\"?)"},

@@ -136,9 +136,8 @@ const std::vector<CommandRow>& CommandTable() {
              BuildNames(arguments, invocation, ShortcutKind::LoadNames);
          }},
         {Command::View, "view", {"SCENE"}, {O::Output, O::Port}, "",
-         "serve a page on 127.0.0.1 that draws SCENE and runs the tools on it by clicks, until Ctrl-C or its "
-         "Quit; its first line is the page's address with a secret token; -o names the file that Save "
-         "writes (docs/viewer.md)",
+         "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "
+         "Save writes (docs/viewer.md)",
          BuildView},
     };
     return rows;

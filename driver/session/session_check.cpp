@@ -124,6 +124,12 @@ private:
     void CheckOne(const PressButton& press) {
         HasCaption("press", press.caption, open_ ? &open_->buttons : nullptr, "button");
         const bool saves = press.caption == kSaveNamesCaption;
+        if (press.caption == kLoadNamesCaption) {
+            // When the actions run as they are checked, the names looked up
+            // after this press may be those it loaded.
+            byName_.clear();
+            named_ = false;
+        }
         if ((!saves && press.caption != kLoadNamesCaption) || answers_.empty()) {
             return;
         }

@@ -2,7 +2,10 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -52,7 +55,11 @@ struct ViewServer::Impl {
     ViewSession& session;
     ViewFiles files;
     std::unique_ptr<ViewGuard> guard;
+    // cpp-httplib listens on one address a server: ::1 has a second one,
+    // with the same handlers, on the same port.
     httplib::Server server;
+    httplib::Server serverOnIpv6;
+    bool ipv6 = false;  // ::1 is bound
     std::mutex mutex;  // one request at a time on the session and the plug-ins
     std::string pageDirectory;
 
@@ -75,6 +82,11 @@ struct ViewServer::Impl {
     void Page(httplib::Response& response);
     void State(httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
+    void Install(httplib::Server& on);
+    void StopAll() {
+        server.stop();
+        serverOnIpv6.stop();
+    }
 };
 
 void ViewServer::Impl::Page(httplib::Response& response) {
@@ -149,17 +161,16 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
     }
     if (route == "/api/quit") {
         AnswerJson(response, "{}");
-        server.stop();
+        StopAll();
         return;
     }
     AnswerError(response, 404, "not found");
 }
 
-ViewServer::ViewServer(ViewSession& session, std::string pageDirectory)
-    : impl_(std::make_unique<Impl>(session, pageDirectory)) {
-    Impl& impl = *impl_;
-    impl.server.set_payload_max_length(kMaxBody);
-    impl.server.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
+void ViewServer::Impl::Install(httplib::Server& on) {
+    Impl& impl = *this;
+    on.set_payload_max_length(kMaxBody);
+    on.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
         std::string route;
         if (impl.Admit(request, route) != 0) {
             AnswerError(response, 403, "forbidden");
@@ -181,8 +192,14 @@ ViewServer::ViewServer(ViewSession& session, std::string pageDirectory)
             AnswerError(response, 409, e.what());
         }
     };
-    impl.server.Get(".*", handle);
-    impl.server.Post(".*", handle);
+    on.Get(".*", handle);
+    on.Post(".*", handle);
+}
+
+ViewServer::ViewServer(ViewSession& session, std::string pageDirectory)
+    : impl_(std::make_unique<Impl>(session, pageDirectory)) {
+    impl_->Install(impl_->server);
+    impl_->Install(impl_->serverOnIpv6);
 }
 
 ViewServer::~ViewServer() = default;
@@ -195,6 +212,8 @@ int ViewServer::Bind(int port) {
         port = -1;
     }
     if (port > 0) {
+        // Not every system has IPv6: then 127.0.0.1 alone is served.
+        impl.ipv6 = impl.serverOnIpv6.bind_to_port("::1", port);
         impl.guard = std::make_unique<ViewGuard>(NewToken(), port);
     }
     return port;
@@ -202,8 +221,27 @@ int ViewServer::Bind(int port) {
 
 std::string ViewServer::Address() const { return impl_->guard->Origin() + "/?token=" + impl_->guard->Token(); }
 
-void ViewServer::Serve() { impl_->server.listen_after_bind(); }
+void ViewServer::Serve() {
+    Impl& impl = *impl_;
+    std::atomic<bool> ipv6Ended{!impl.ipv6};
+    std::thread ipv6;
+    if (impl.ipv6) {
+        ipv6 = std::thread([&impl, &ipv6Ended] {
+            impl.serverOnIpv6.listen_after_bind();
+            ipv6Ended = true;
+        });
+    }
+    impl.server.listen_after_bind();
+    // A stop that came before the second server ran would be lost.
+    while (!ipv6Ended) {
+        impl.serverOnIpv6.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ipv6.joinable()) {
+        ipv6.join();
+    }
+}
 
-void ViewServer::Stop() { impl_->server.stop(); }
+void ViewServer::Stop() { impl_->StopAll(); }
 
 }  // namespace driver

@@ -10,7 +10,7 @@
 
 namespace driver {
 
-// The viewer's web server on 127.0.0.1: the page, the scene's files and
+// The viewer's web server on 127.0.0.1 and ::1: the page, the scene's files and
 // the API of docs/viewer.md, each request let in by the guard. Requests
 // are served one at a time on the session.
 class ViewServer {
@@ -20,8 +20,9 @@ public:
     ViewServer(const ViewServer&) = delete;
     ViewServer& operator=(const ViewServer&) = delete;
 
-    // Binds 127.0.0.1 at `port` (0: one the system chooses); the port, or
-    // -1 when it cannot be bound.
+    // Binds 127.0.0.1 at `port` (0: one the system chooses), and ::1 at the
+    // same port where it can be; the port, or -1 when 127.0.0.1 cannot be
+    // bound.
     int Bind(int port);
     // The page's address with the token.
     std::string Address() const;

@@ -24,16 +24,6 @@ namespace {
 constexpr const char* kSource = "viewer";
 constexpr const char* kIndent = "    ";
 
-// Actions as they were checked before: a name pattern keeps the nodes it
-// found when it was first run.
-std::vector<Action> Flatten(const std::vector<std::vector<Action>>& gestures) {
-    std::vector<Action> actions;
-    for (const std::vector<Action>& gesture : gestures) {
-        actions.insert(actions.end(), gesture.begin(), gesture.end());
-    }
-    return actions;
-}
-
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -42,10 +32,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
         if (end == std::string::npos) {
             end = text.size();
         }
-        // A run's closing lines speak of its end, which a viewer never reaches.
-        if (text.compare(start, 5, "end: ") != 0) {
-            lines.push_back(text.substr(start, end - start));
-        }
+        lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
     return lines;
@@ -79,36 +66,42 @@ void CheckViewerRules(const Action& action) {
 
 }  // namespace
 
+// The scene on the stand-in host with the standing actions run, and the
+// check that has seen them: each new action is checked and replayed after
+// them, in a time that follows the action, not the session.
 struct ViewSession::Live {
     std::unique_ptr<SceneFile> file;
     std::unique_ptr<SessionHost> host;
     std::ostringstream out;
     std::unique_ptr<Transcript> transcript;
     std::unique_ptr<SessionReplay> replay;
+    RunFiles files;  // those of the run so far, for the check
+    std::unique_ptr<SessionChecker> checker;
 };
 
 ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath)
-    : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), outputPath_(std::move(outputPath)),
-      bytes_(ReadInputFile(scenePath)) {
+    : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), bytes_(ReadInputFile(scenePath)) {
     Rebuild();
     referenced_ = live_->file->ReferencedFiles();
-    if (!outputPath_.empty()) {
-        SetOutputPath(outputPath_);
+    for (const std::string& path : referenced_) {
+        live_->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
+    }
+    if (!outputPath.empty()) {
+        SetOutputPath(outputPath);
     }
 }
 
+// A file named before stays one that the run writes until the next undo.
 void ViewSession::SetOutputPath(const std::string& path) {
     const std::string wrong = live_->file->WrongName(path);
     if (!wrong.empty()) {
         throw OutputFileError(path + ": " + wrong);
     }
     CheckWritable(path, "Save");
-    RunFiles files;
-    files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file, which is only read");
-    for (const std::string& file : referenced_) {
-        files.Add(file, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
+    if (path == outputPath_) {
+        return;
     }
-    const std::string clash = files.Add(path, RunFiles::Use::Written, "the scene that Save writes");
+    const std::string clash = live_->files.Add(path, RunFiles::Use::Written, "the scene that Save writes");
     if (!clash.empty()) {
         throw OutputFileError(path + ": it is " + clash);
     }
@@ -117,7 +110,9 @@ void ViewSession::SetOutputPath(const std::string& path) {
 
 ViewSession::~ViewSession() = default;
 
-// A new scene from the file's bytes, with the standing gestures replayed.
+// A new scene from the file's bytes, with the standing gestures checked
+// and replayed as they were first: each action as it was checked then (a
+// name pattern keeps the nodes it found), the check seeing each in turn.
 void ViewSession::Rebuild() {
     live_.reset();
     auto live = std::make_unique<Live>();
@@ -125,44 +120,45 @@ void ViewSession::Rebuild() {
     live->host = std::make_unique<SessionHost>(*live->file, pluginDir_);
     live->transcript = std::make_unique<Transcript>(live->out);
     live->replay = std::make_unique<SessionReplay>(*live->host, *live->transcript, false, true);
-    live_ = std::move(live);
-    std::vector<Action> standing = Flatten(gestures_);
-    RunFiles files;
-    files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file");
-    CheckSession(standing, *live_->host, files);
-    live_->replay->Run(standing);
-    live_->out.str("");
-}
-
-void ViewSession::Check(Action& action) {
-    CheckViewerRules(action);
-    std::vector<Action> actions = Flatten(gestures_);
-    actions.push_back(action);
-    RunFiles files;
-    files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file, which is only read");
+    live->files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file, which is only read");
     for (const std::string& path : referenced_) {
-        files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
+        live->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
     }
     if (!outputPath_.empty()) {
-        files.Add(outputPath_, RunFiles::Use::Written, "the scene that Save writes");
+        live->files.Add(outputPath_, RunFiles::Use::Written, "the scene that Save writes");
     }
-    CheckSession(actions, *live_->host, files);
-    action = actions.back();
+    live->checker = std::make_unique<SessionChecker>(*live->host, live->files);
+    live_ = std::move(live);
+    for (const std::vector<Action>& gesture : gestures_) {
+        for (const Action& action : gesture) {
+            Action seen = action;
+            live_->checker->Check(seen);
+            live_->replay->Replay(action);
+        }
+    }
+    live_->out.str("");
 }
 
 // Runs one action of the newest gesture; false when it was refused.
 bool ViewSession::RunChecked(Action action, ViewState& state) {
-    action.origin = {kSource, static_cast<int>(Flatten(gestures_).size()) + 1};
+    action.origin = {kSource, static_cast<int>(standing_) + 1};
     try {
-        Check(action);
+        CheckViewerRules(action);
+        live_->checker->Check(action);
     } catch (const std::exception& e) {
         state.refused = true;
         state.failure = e.what();
+        // A press refused for its names file has taken, in the check, the
+        // answer that stays for the next press: the check starts again.
+        if (std::holds_alternative<PressButton>(action.what)) {
+            Rebuild();
+        }
         return false;
     }
     gestures_.back().push_back(action);
+    ++standing_;
     live_->out.str("");
-    live_->replay->Run({action});
+    live_->replay->Replay(gestures_.back().back());
     for (std::string& line : SplitLines(live_->out.str())) {
         state.lines.push_back(std::move(line));
     }
@@ -202,6 +198,7 @@ ViewState ViewSession::Apply(const std::string& lines) {
 ViewState ViewSession::Undo() {
     std::vector<std::size_t> changed = ChangedSinceStart();
     if (!gestures_.empty()) {
+        standing_ -= gestures_.back().size();
         undone_.push_back(std::move(gestures_.back()));
         gestures_.pop_back();
         Rebuild();
@@ -274,8 +271,10 @@ ViewState ViewSession::Report(std::vector<std::size_t> changed) {
 
 std::string ViewSession::SessionText() const {
     std::string text;
-    for (const Action& action : Flatten(gestures_)) {
-        text += ActionText(action.what) + "\n";
+    for (const std::vector<Action>& gesture : gestures_) {
+        for (const Action& action : gesture) {
+            text += ActionText(action.what) + "\n";
+        }
     }
     return text;
 }

@@ -51,8 +51,9 @@ struct ViewState {
 
 // The viewer's session: the scene it was started on, and the gestures that
 // stand (each one or more session lines), replayed on the real plug-ins
-// through the same check and replay as a session script. Undo rebuilds the
-// scene from the file's bytes and replays the gestures that remain.
+// through the same check and replay as a session script, one action at a
+// time. Undo rebuilds the scene from the file's bytes and replays the
+// gestures that remain.
 class ViewSession {
 public:
     ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath);
@@ -91,8 +92,6 @@ private:
     struct Live;
     void Rebuild();
     bool RunChecked(Action action, ViewState& state);
-    // Checks the action after those that stand; finds its nodes.
-    void Check(Action& action);
     ViewState Report(std::vector<std::size_t> changed);
     std::vector<std::size_t> ChangedSinceStart() const;
 
@@ -103,6 +102,7 @@ private:
     std::vector<std::string> referenced_;
     std::vector<std::vector<Action>> gestures_;  // standing
     std::vector<std::vector<Action>> undone_;    // newest last
+    std::size_t standing_ = 0;                   // the actions of gestures_
     std::unique_ptr<Live> live_;
 };
 

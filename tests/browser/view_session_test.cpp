@@ -3,7 +3,10 @@
 // byte for byte, and redo gives back the end.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,6 +65,32 @@ TEST(ViewSession, RefusedLinesDoNotStand) {
     const driver::ViewState state = session.Apply("select 7\nselect 99\nselect 5");
     EXPECT_TRUE(state.refused);
     EXPECT_EQ(session.SessionText(), "select 7\n") << "the lines before a refused one stand, those after it do not";
+}
+
+// The answer of a press refused for its names file stays for the next
+// press, in the check as in the replay: the next press is refused too, and
+// the file that is only read is never written.
+TEST(ViewSession, ANamesPressRefusedLeavesItsAnswerToTheNextPress) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "morvane-view-session-test";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path room = fs::path(MORVANE_ROOM_GLTF);
+    fs::copy_file(room, folder / "room.gltf");
+    fs::copy_file(room.parent_path() / "room.bin", folder / "room.bin");
+    const auto bytes = [&] {
+        std::ostringstream text;
+        text << std::ifstream(folder / "room.bin", std::ios::binary).rdbuf();
+        return text.str();
+    };
+    const std::string before = bytes();
+    driver::ViewSession session((folder / "room.gltf").string(), driver::PluginDirectory(), "");
+    session.Apply("open Velkora\nanswer " + (folder / "room.bin").string());
+    for (int press = 0; press < 2; ++press) {
+        EXPECT_TRUE(session.Apply("press Save Names To File").refused) << "press " << press;
+    }
+    EXPECT_EQ(bytes(), before);
+    fs::remove_all(folder);
 }
 
 }  // namespace
