@@ -44,8 +44,15 @@ TEST(GltfUri, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
 // and never read as having a scheme.
 TEST(GltfUri, RewrittenUrisReachTheSameFilesAndNeverGainAScheme) {
     std::mt19937 random(20);
+#ifdef _WIN32
+    // Windows file names hold no ":", and a segment such as "1:" names a
+    // drive, so colons are tried on the other systems only.
+    const std::string letters[] = {"a", "c", "Z", "1", "%25", " ", "+", ".", "-", "\xc3\xa9", "#"};
+    const std::string folders[] = {"/w", "/w/cd", "/w/a/b", "/w/c", "/w/cd/e"};
+#else
     const std::string letters[] = {"a", "c", "Z", "1", ":", "%3A", "%25", " ", "+", ".", "-", "\xc3\xa9", "#"};
     const std::string folders[] = {"/w", "/w/c:d", "/w/a/b", "/w/c", "/w/c:d/e"};
+#endif
     auto segment = [&]() {
         std::string text;
         for (int n = std::uniform_int_distribution<int>(1, 4)(random); n > 0; --n) {

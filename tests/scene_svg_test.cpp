@@ -47,7 +47,6 @@ std::vector<double> Numbers(const std::string& text) {
 std::vector<Panel> ReadPanels(const std::string& svg) {
     std::vector<Panel> panels;
     static const std::regex rect("<rect class=\"panel\" x=\"([^\"]+)\" y=\"([^\"]+)\" width=\"([^\"]+)\"");
-    static const std::regex path("<path ([^>]*) d=\"([^\"]*)\"/>");
     static const std::regex label("<text x=\"([^\"]+)\" y=\"([^\"]+)\"( fill=\"[^\"]+\" font-weight=\"bold\")?>([^<]*)<");
     std::size_t at = svg.find("<rect class=\"panel\"");
     while (at != std::string::npos) {
@@ -58,8 +57,14 @@ std::vector<Panel> ReadPanels(const std::string& svg) {
         std::regex_search(part, m, rect);
         const double x = std::stod(m[1]), y = std::stod(m[2]), size = std::stod(m[3]);
         panel.frame = {x, y, x + size, y + size};
-        for (auto it = std::sregex_iterator(part.begin(), part.end(), path); it != std::sregex_iterator(); ++it) {
-            const std::string style = (*it)[1], data = (*it)[2];
+        // Paths are read by hand: std::regex recurses once per character,
+        // and the path data of a crowded panel overflow a 1 MB stack.
+        for (std::size_t p = part.find("<path "); p != std::string::npos; p = part.find("<path ", p + 1)) {
+            const std::size_t d = part.find(" d=\"", p), end = part.find("\"/>", p);
+            if (d == std::string::npos || end == std::string::npos || d > end) {
+                continue;
+            }
+            const std::string style = part.substr(p + 6, d - p - 6), data = part.substr(d + 4, end - d - 4);
             const std::vector<double> n = Numbers(data);
             if (style.find("class=\"arms\"") != std::string::npos) {
                 for (std::size_t i = 0; i + 3 < n.size(); i += 4) {
