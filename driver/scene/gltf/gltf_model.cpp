@@ -26,7 +26,6 @@ std::string IndexRange(std::size_t count) {
 
 std::string NodeName(std::size_t index) { return "nodes[" + std::to_string(index) + "]"; }
 
-
 GltfModel ModelReader::Read() {
     const std::vector<JsonMember> top = Unique(TopMembers(), "the file");
     CheckVersion(Find(top, "asset"));

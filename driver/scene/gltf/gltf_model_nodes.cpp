@@ -8,8 +8,11 @@
 
 namespace driver::gltf::model_reading {
 
+namespace {
+
 using Kind = JsonValue::Kind;
 
+}  // namespace
 
 void ModelReader::ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const {
     model.nodes.resize(elements.size());
