@@ -22,29 +22,68 @@
 
 namespace {
 
+// A scene is written in the format it was read in; which that is, the
+// file's content can tell as well as its name.
+void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
+    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
+        const std::string wrong = sceneFile.WrongName(invocation.outputPath);
+        if (!wrong.empty()) {
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
+        }
+    }
+}
+
+void CheckOutputsWritable(const driver::Invocation& invocation) {
+    for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
+        if (!path.empty() && path != "-") {
+            driver::CheckWritable(path, option);
+        }
+    }
+}
+
+// What -o, --svg and "save" write once the run is done.
+std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocation, driver::SceneFile& sceneFile,
+                                               driver::SessionHost& host, const driver::SessionReplay& replay) {
+    std::vector<driver::OutputFile> files = replay.KeptScenes();
+    if (!invocation.outputPath.empty()) {
+        files.push_back({invocation.outputPath, sceneFile.Write(invocation.outputPath, host.SelectionIndices())});
+    }
+    if (!invocation.svgPath.empty()) {
+        files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
+                                                                  driver::TakeSnapshot(host.Host().Scene()),
+                                                                  sceneFile.Up())});
+    }
+    return files;
+}
+
+void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
+    // A transcript that cannot be written fails the run before its files are.
+    driver::FlushStandardOutput();
+    const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].path != "-") {
+            transcript.Written(files[i].path);
+        }
+        if (!inPlace[i].empty()) {
+            std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
+                      << inPlace[i] << ")\n";
+        }
+    }
+    driver::FlushStandardOutput();
+}
+
 // A run: build the actions, check them with everything else that can be
 // checked, replay them, report them. The files of -o, --svg and "save"
 // are written only when the run was done.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
     const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
-    // A scene is written in the format it was read in; which that is, the
-    // file's content can tell as well as its name.
-    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        const std::string wrong = sceneFile->WrongName(invocation.outputPath);
-        if (!wrong.empty()) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
-        }
-    }
+    CheckOutputFormat(invocation, *sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);
-    for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
-        if (!path.empty() && path != "-") {
-            driver::CheckWritable(path, option);
-        }
-    }
+    CheckOutputsWritable(invocation);
 
     driver::SessionHost host(*sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
@@ -63,28 +102,7 @@ int Run(const driver::Invocation& invocation) {
         std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
         return 1;
     }
-    std::vector<driver::OutputFile> files = replay.KeptScenes();
-    if (!invocation.outputPath.empty()) {
-        files.push_back({invocation.outputPath, sceneFile->Write(invocation.outputPath, host.SelectionIndices())});
-    }
-    if (!invocation.svgPath.empty()) {
-        files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
-                                                                  driver::TakeSnapshot(host.Host().Scene()),
-                                                                  sceneFile->Up())});
-    }
-    // A transcript that cannot be written fails the run before its files are.
-    driver::FlushStandardOutput();
-    const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].path != "-") {
-            transcript.Written(files[i].path);
-        }
-        if (!inPlace[i].empty()) {
-            std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
-                      << inPlace[i] << ")\n";
-        }
-    }
-    driver::FlushStandardOutput();
+    WriteFilesOfRun(FilesOfDoneRun(invocation, *sceneFile, host, replay), transcript);
     return 0;
 }
 

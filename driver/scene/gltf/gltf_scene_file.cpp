@@ -113,7 +113,14 @@ private:
     };
 
     void BuildScene();
+    // The steps of Bytes: the scene's own changes, the nodes', then the
+    // edits of the JSON text and the file around it.
+    std::vector<MemberChange> RootChanges(const std::string& path) const;
     void WriteNode(std::size_t index, const std::string& path);
+    void EditObjects(const std::vector<MemberChange>& sceneChanges, TextEdits& edits) const;
+    void EditChannels(TextEdits& edits) const;
+    void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
+    std::string FileBytes(std::string json, const std::string& path) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -194,6 +201,22 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     changes_.clear();
     addedNodes_.clear();
     objectMovedTo_.clear();
+    const std::vector<MemberChange> sceneChanges = RootChanges(path);
+    for (std::size_t index = 1; index < order_.size(); ++index) {
+        try {
+            WriteNode(index, path);
+        } catch (const NotFiniteNumber&) {
+            Fail(path, index, "a number of its glTF transform is not finite in single precision");
+        }
+    }
+    TextEdits edits;
+    EditObjects(sceneChanges, edits);
+    EditChannels(edits);
+    EditUris(target, path, edits);
+    return FileBytes(edits.AppliedTo(json_), path);
+}
+
+std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
     const StandinNode& root = *order_[0];
     // The stand-in keeps the root at the identity; its object offset is
     // the one thing that could change and has no place in a glTF file.
@@ -210,15 +233,10 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
         }
         sceneChanges.push_back({"name", root.Name().empty() ? std::nullopt : std::optional(JsonString(root.Name()))});
     }
-    for (std::size_t index = 1; index < order_.size(); ++index) {
-        try {
-            WriteNode(index, path);
-        } catch (const NotFiniteNumber&) {
-            Fail(path, index, "a number of its glTF transform is not finite in single precision");
-        }
-    }
+    return sceneChanges;
+}
 
-    TextEdits edits;
+void GltfSceneFile::EditObjects(const std::vector<MemberChange>& sceneChanges, TextEdits& edits) const {
     if (!sceneChanges.empty()) {
         edits.Replace(model_.scene.object, ChangedObject(JsonValue(json_, model_.scene.object), sceneChanges));
     }
@@ -229,6 +247,9 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
         const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
     }
+}
+
+void GltfSceneFile::EditChannels(TextEdits& edits) const {
     for (const ChannelTarget& channel : model_.channels) {
         const auto moved = objectMovedTo_.find(channel.node);
         if (moved != objectMovedTo_.end()) {
@@ -237,6 +258,9 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
             }
         }
     }
+}
+
+void GltfSceneFile::EditUris(const std::string& target, const std::string& path, TextEdits& edits) const {
     const std::filesystem::path from = FolderOf(source_);
     const std::filesystem::path to = FolderOf(target);
     for (const UriEntry& uri : model_.uris) {
@@ -245,8 +269,9 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
             edits.Replace(uri.value, JsonString(*rebased));
         }
     }
+}
 
-    std::string json = edits.AppliedTo(json_);
+std::string GltfSceneFile::FileBytes(std::string json, const std::string& path) const {
     if (!glb_) {
         return json;
     }

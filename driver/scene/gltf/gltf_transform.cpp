@@ -88,6 +88,87 @@ void QuaternionOf(const double (&c)[3][3], double (&q)[4]) {
     }
 }
 
+bool IsFinite(const standin::Affine& affine) {
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            if (!std::isfinite(affine.m[i][j])) {
+                return false;
+            }
+        }
+        if (!std::isfinite(affine.t[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The rows of a matrix as signed lengths times unit axes; a zero row has
+// a zero axis.
+struct SignedAxes {
+    double signs[3];
+    double lengths[3];
+    bool zero[3];
+    double axes[3][3];
+};
+
+SignedAxes AxesOf(const double (&m)[3][3], const Trs& like) {
+    SignedAxes split;
+    SignsFor(Determinant(m), like, split.signs);
+    for (int i = 0; i < 3; ++i) {
+        split.lengths[i] = std::sqrt(Dot(m[i], m[i]));
+        split.zero[i] = split.lengths[i] == 0;
+        for (int j = 0; j < 3; ++j) {
+            split.axes[i][j] = split.zero[i] ? 0 : split.signs[i] * m[i][j] / split.lengths[i];
+        }
+    }
+    return split;
+}
+
+bool AtRightAngles(const double (&axes)[3][3]) {
+    for (int i = 0; i < 3; ++i) {
+        for (int j = i + 1; j < 3; ++j) {
+            if (std::fabs(Dot(axes[i], axes[j])) > kRightAngleTolerance) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The rotation's columns: the axes made exactly orthonormal, a zero axis
+// completed from the others.
+void RotationColumns(const SignedAxes& split, double (&columns)[3][3]) {
+    const bool (&zero)[3] = split.zero;
+    const double (&axes)[3][3] = split.axes;
+    const int nonZero = !zero[0] + !zero[1] + !zero[2];
+    if (nonZero >= 2) {
+        const int k = zero[0] ? 0 : (zero[1] ? 1 : 2);  // the axis made from the other two
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        for (int c = 0; c < 3; ++c) {
+            columns[i][c] = axes[i][c];
+            columns[j][c] = axes[j][c];
+        }
+        Orthonormalize(columns[j], columns[i]);
+        Cross(columns[i], columns[j], columns[k]);
+    } else if (nonZero == 1) {
+        const int a = !zero[0] ? 0 : (!zero[1] ? 1 : 2);
+        const int b = (a + 1) % 3, k = (a + 2) % 3;
+        for (int c = 0; c < 3; ++c) {
+            columns[a][c] = axes[a][c];
+        }
+        // The world axis least along the one axis there is.
+        int least = 0;
+        for (int c = 1; c < 3; ++c) {
+            least = std::fabs(axes[a][c]) < std::fabs(axes[a][least]) ? c : least;
+        }
+        for (int c = 0; c < 3; ++c) {
+            columns[b][c] = c == least ? 1 : 0;
+        }
+        Orthonormalize(columns[b], columns[a]);
+        Cross(columns[a], columns[b], columns[k]);
+    }
+}
+
 }  // namespace
 
 standin::Affine AffineOfTrs(const Trs& trs) {
@@ -128,68 +209,18 @@ void MatrixOfAffine(const standin::Affine& affine, double (&m)[16]) {
 }
 
 bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standin::Affine* exact) {
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            if (!std::isfinite(local.m[i][j])) {
-                return false;
-            }
-        }
-        if (!std::isfinite(local.t[i])) {
-            return false;
-        }
+    if (!IsFinite(local)) {
+        return false;
     }
-    double signs[3];
-    SignsFor(Determinant(local.m), like, signs);
-    double axes[3][3];
-    double lengths[3];
-    bool zero[3];
-    for (int i = 0; i < 3; ++i) {
-        lengths[i] = std::sqrt(Dot(local.m[i], local.m[i]));
-        zero[i] = lengths[i] == 0;
-        for (int j = 0; j < 3; ++j) {
-            axes[i][j] = zero[i] ? 0 : signs[i] * local.m[i][j] / lengths[i];
-        }
+    const SignedAxes split = AxesOf(local.m, like);
+    if (!AtRightAngles(split.axes)) {
+        return false;
     }
-    for (int i = 0; i < 3; ++i) {
-        for (int j = i + 1; j < 3; ++j) {
-            if (std::fabs(Dot(axes[i], axes[j])) > kRightAngleTolerance) {
-                return false;
-            }
-        }
-    }
-    // The rotation's columns: the axes made exactly orthonormal, a zero axis
-    // completed from the others.
     double columns[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    const int nonZero = !zero[0] + !zero[1] + !zero[2];
-    if (nonZero >= 2) {
-        const int k = zero[0] ? 0 : (zero[1] ? 1 : 2);  // the axis made from the other two
-        const int i = (k + 1) % 3, j = (k + 2) % 3;
-        for (int c = 0; c < 3; ++c) {
-            columns[i][c] = axes[i][c];
-            columns[j][c] = axes[j][c];
-        }
-        Orthonormalize(columns[j], columns[i]);
-        Cross(columns[i], columns[j], columns[k]);
-    } else if (nonZero == 1) {
-        const int a = !zero[0] ? 0 : (!zero[1] ? 1 : 2);
-        const int b = (a + 1) % 3, k = (a + 2) % 3;
-        for (int c = 0; c < 3; ++c) {
-            columns[a][c] = axes[a][c];
-        }
-        // The world axis least along the one axis there is.
-        int least = 0;
-        for (int c = 1; c < 3; ++c) {
-            least = std::fabs(axes[a][c]) < std::fabs(axes[a][least]) ? c : least;
-        }
-        for (int c = 0; c < 3; ++c) {
-            columns[b][c] = c == least ? 1 : 0;
-        }
-        Orthonormalize(columns[b], columns[a]);
-        Cross(columns[a], columns[b], columns[k]);
-    }
+    RotationColumns(split, columns);
     QuaternionOf(columns, trs.rotation);
     for (int i = 0; i < 3; ++i) {
-        trs.scale[i] = zero[i] ? 0 : signs[i] * lengths[i];
+        trs.scale[i] = split.zero[i] ? 0 : split.signs[i] * split.lengths[i];
         trs.translation[i] = local.t[i];
     }
     if (exact != nullptr) {

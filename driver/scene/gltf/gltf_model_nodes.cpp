@@ -1,0 +1,188 @@
+// The reading of the nodes: their hierarchy, local transforms and objects.
+#include <algorithm>
+#include <cmath>
+
+#include "scene/gltf/gltf_model_reader.h"
+#include "scene/gltf/gltf_object.h"
+#include "scene/gltf/gltf_transform.h"
+
+namespace driver::gltf::model_reading {
+
+namespace {
+
+using Kind = JsonValue::Kind;
+
+}  // namespace
+
+void ModelReader::ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const {
+    model.nodes.resize(elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        node_ = i;
+        ReadNode(elements[i], i, model);
+        nodeName_.reset();
+    }
+}
+
+void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
+    const std::string where = NodeName(index);
+    if (!value.Is(Kind::Object)) {
+        Fail(where, value.GetSpan(), "must be a node object");
+    }
+    NodeEntry& node = model.nodes[index];
+    node.object = value.GetSpan();
+    const std::vector<JsonMember> members = Members(value, where);
+    if (const auto name = Find(members, "name")) {
+        node.named = true;
+        node.name = Name(*name, where + ".name");
+        nodeName_ = node.name;
+    }
+    if (const auto children = Find(members, "children")) {
+        ReadChildren(*children, index, model);
+    }
+    ReadLocal(members, node, where);
+
+    const auto mesh = Find(members, "mesh");
+    const auto camera = Find(members, "camera");
+    if (mesh) {
+        IndexType(*mesh, where + ".mesh", "a mesh");
+    }
+    if (camera) {
+        IndexType(*camera, where + ".camera", "a camera");
+    }
+    bool light = false;
+    bool objectExtension = false;  // an extension that belongs to the object: a light, instances
+    if (const auto extensions = Find(members, "extensions")) {
+        if (!extensions->Is(Kind::Object)) {
+            Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
+        }
+        const std::vector<JsonMember> used = Members(*extensions, where + ".extensions");
+        objectExtension = std::any_of(used.begin(), used.end(),
+                                      [](const JsonMember& m) { return IsObjectExtension(m.key); });
+        light = Find(used, "EXT_lights_ies").has_value();
+        if (const auto lights = Find(used, "KHR_lights_punctual")) {
+            const std::string at = where + ".extensions.KHR_lights_punctual";
+            const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
+            if (!lightIndex) {
+                Fail(at, lights->GetSpan(), "must be an object with a \"light\" index");
+            }
+            IndexType(*lightIndex, at + ".light", "a light");
+            light = true;
+        }
+    }
+    if (const auto extras = Find(members, "extras"); extras && extras->Is(Kind::Object)) {
+        const auto mark = Find(extras->Members(), kObjectOfKey);
+        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
+        node.objectOf = parent ? *parent : kNoNode;
+    }
+    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
+    node.skinned = Find(members, "skin").has_value();
+    node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
+    node.holdsObject = mesh || camera || objectExtension;
+}
+
+void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
+    const std::string where = NodeName(index) + ".children";
+    if (!value.Is(Kind::Array)) {
+        Fail(where, value.GetSpan(), "must be an array of node indices");
+    }
+    const std::vector<JsonValue> elements = value.Elements();
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const std::size_t child = Index(elements[i], model.nodes.size(), where + "[" + std::to_string(i) + "]",
+                                        "a node");
+        std::size_t& parent = model.nodes[child].parent;
+        if (parent != kNoNode) {
+            Fail(NodeName(child), elements[i].GetSpan(),
+                 parent == index ? "is listed twice among the children of " + NodeName(index)
+                                 : "is a child of both " + NodeName(parent) + " and " + NodeName(index));
+        }
+        parent = index;
+        model.nodes[index].children.push_back(child);
+    }
+}
+
+void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const {
+    const auto matrix = Find(members, "matrix");
+    const auto translation = Find(members, "translation");
+    const auto rotation = Find(members, "rotation");
+    const auto scale = Find(members, "scale");
+    if (matrix && (translation || rotation || scale)) {
+        Fail(where, matrix->GetSpan(), "has both a \"matrix\" and a translation, rotation or scale");
+    }
+    if (matrix) {
+        double m[16];
+        Numbers(*matrix, 16, m, where + ".matrix");
+        if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
+            Fail(where + ".matrix", matrix->GetSpan(),
+                 "is not an affine transform: its last row must be 0, 0, 0, 1");
+        }
+        node.hasMatrix = true;
+        node.local = AffineOfMatrix(m);
+        Trs decomposed;
+        if (TrsOfAffine(node.local, Trs(), decomposed)) {
+            node.trs = decomposed;
+        }
+        return;
+    }
+    if (translation) {
+        Numbers(*translation, 3, node.trs.translation, where + ".translation");
+    }
+    if (rotation) {
+        double* q = node.trs.rotation;
+        Numbers(*rotation, 4, q, where + ".rotation");
+        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        if (!(length > 0) || !std::isfinite(length)) {
+            Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
+        }
+        for (int i = 0; i < 4; ++i) {
+            q[i] /= length;
+        }
+    }
+    if (scale) {
+        Numbers(*scale, 3, node.trs.scale, where + ".scale");
+    }
+    node.local = AffineOfTrs(node.trs);
+}
+
+void ModelReader::CheckHierarchy(const GltfModel& model) const {
+    enum class Seen { No, OnPath, Done };
+    std::vector<Seen> seen(model.nodes.size(), Seen::No);
+    for (std::size_t start = 0; start < model.nodes.size(); ++start) {
+        std::vector<std::size_t> path;
+        std::size_t at = start;
+        while (at != kNoNode && seen[at] == Seen::No) {
+            seen[at] = Seen::OnPath;
+            path.push_back(at);
+            at = model.nodes[at].parent;
+        }
+        if (at != kNoNode && seen[at] == Seen::OnPath) {
+            // The cycle from `at` down through its children back to it.
+            std::string cycle = NodeName(at);
+            for (std::size_t n = model.nodes[at].parent; n != at; n = model.nodes[n].parent) {
+                cycle = NodeName(n) + " -> " + cycle;
+            }
+            Fail(NodeName(at), model.nodes[at].object, "is its own ancestor: " + NodeName(at) + " -> " + cycle);
+        }
+        for (const std::size_t n : path) {
+            seen[n] = Seen::Done;
+        }
+    }
+}
+
+void ModelReader::FindObjectNodes(GltfModel& model) const {
+    for (std::size_t index = 0; index < model.nodes.size(); ++index) {
+        NodeEntry& node = model.nodes[index];
+        if (node.ownsObject) {
+            continue;
+        }
+        for (const std::size_t child : node.children) {
+            if (model.nodes[child].objectOf == index && model.nodes[child].children.empty()) {
+                node.objectNode = child;
+                node.objectClass = model.nodes[child].objectClass;
+                model.nodes[child].holdsParentObject = true;
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace driver::gltf::model_reading

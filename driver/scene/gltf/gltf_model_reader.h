@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scene/gltf/gltf_model.h"
+#include "scene/gltf/json_view.h"
+#include "json/json_reader.h"
+
+// Inside ReadGltfModel: the reader of a glTF file's JSON, its checks and
+// messages shared by the node reading (gltf_model_nodes.cpp) and the rest
+// (gltf_model.cpp).
+namespace driver::gltf::model_reading {
+
+std::string NodeName(std::size_t index);
+
+class ModelReader {
+public:
+    ModelReader(const std::string& json, const std::string& source) : json_(json), source_(source) {}
+
+    GltfModel Read();
+
+private:
+    std::vector<JsonMember> TopMembers() const;
+
+    // The message names the place in the JSON text (for GLB, in its JSON
+    // chunk) where `at` begins, and a node being read by its name too.
+    [[noreturn]] void Fail(const std::string& where, std::optional<Span> at, const std::string& what) const;
+    [[noreturn]] void Fail(const std::string& where, const std::string& what) const;
+
+    // Line and column, in bytes from 1, of a byte of the JSON text.
+    TextPlace PlaceOf(std::size_t offset) const;
+
+    // An object's members; one key twice is refused, as readers differ on
+    // which one counts.
+    std::vector<JsonMember> Members(const JsonValue& object, const std::string& where) const;
+    std::vector<JsonMember> Unique(std::vector<JsonMember> members, const std::string& where) const;
+    static std::optional<JsonValue> Find(const std::vector<JsonMember>& members, const std::string& key);
+
+    void CheckVersion(const std::optional<JsonValue>& asset) const;
+    // `count` finite numbers that single precision can hold.
+    void Numbers(const JsonValue& value, std::size_t count, double* out, const std::string& where) const;
+    std::size_t Index(const JsonValue& value, std::size_t count, const std::string& where,
+                      const std::string& what) const;
+    // An index of something the tools do not look into (a mesh, a camera, a
+    // light): only its type is the tools' business.
+    void IndexType(const JsonValue& value, const std::string& where, const std::string& what) const;
+    std::string Name(const JsonValue& value, const std::string& where) const;
+
+    // The nodes (gltf_model_nodes.cpp).
+    void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const;
+    void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const;
+    void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const;
+    void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const;
+    // Every node has one parent at most (ReadChildren); a chain of parents
+    // that comes back to where it started is a cycle.
+    void CheckHierarchy(const GltfModel& model) const;
+    // A child marked as holding its parent's object, where the parent holds
+    // none itself, becomes the parent's object again; the first such child
+    // counts, any other stays a node.
+    void FindObjectNodes(GltfModel& model) const;
+
+    void ReadScene(const std::vector<JsonMember>& top, GltfModel& model) const;
+    // The URIs that a written file may have to rewrite; entries that are
+    // not objects with a string "uri" are not the tools' business.
+    void ReadUris(const std::optional<JsonValue>& list, const std::string& name, GltfModel& model) const;
+
+    const std::string& json_;
+    const std::string& source_;
+    // The node being read, and its name once read.
+    mutable std::size_t node_ = 0;
+    mutable std::optional<std::string> nodeName_;
+};
+
+}  // namespace driver::gltf::model_reading
