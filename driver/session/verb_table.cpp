@@ -4,28 +4,12 @@
 #include <unordered_set>
 
 #include "scene/node_index.h"
-#include "text/hex_digits.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
 
 namespace driver {
 
 namespace {
-
-// Control bytes as \xHH, so that an echoed action stays on one line.
-std::string Printable(const std::string& text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            shown += "\\x";
-            AppendHexByte(shown, byte);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 template <class A>
 A ParseNone(const SessionLine& line) {
@@ -38,7 +22,7 @@ std::string WriteNone(const A&) {
 }
 
 OpenTool ParseOpen(const SessionLine& line) { return {line.NeededArgument()}; }
-std::string WriteOpen(const OpenTool& open) { return Printable(open.plugin); }
+std::string WriteOpen(const OpenTool& open) { return OnOneLine(open.plugin); }
 
 // Each index once: duplicates are found in a set, so that a long selection
 // reads in linear time.
@@ -84,10 +68,10 @@ std::string WriteSelectNamed(const SelectNamed& select) {
 }
 
 PressButton ParsePress(const SessionLine& line) { return {line.NeededArgument()}; }
-std::string WritePress(const PressButton& press) { return Printable(press.caption); }
+std::string WritePress(const PressButton& press) { return OnOneLine(press.caption); }
 
 ClickRadio ParseRadio(const SessionLine& line) { return {line.NeededArgument()}; }
-std::string WriteRadio(const ClickRadio& radio) { return Printable(radio.caption); }
+std::string WriteRadio(const ClickRadio& radio) { return OnOneLine(radio.caption); }
 
 ClickViewport ParseClick(const SessionLine& line) {
     const std::vector<std::string> words = line.Words();
@@ -114,10 +98,10 @@ AnswerDialog ParseAnswer(const SessionLine& line) {
     }
     return line.Argument() == "cancel" ? AnswerDialog{true, ""} : AnswerDialog{false, line.Argument()};
 }
-std::string WriteAnswer(const AnswerDialog& answer) { return answer.cancel ? "cancel" : Printable(answer.path); }
+std::string WriteAnswer(const AnswerDialog& answer) { return answer.cancel ? "cancel" : OnOneLine(answer.path); }
 
 KeepScene ParseSave(const SessionLine& line) { return {line.NeededArgument()}; }
-std::string WriteSave(const KeepScene& keep) { return Printable(keep.path); }
+std::string WriteSave(const KeepScene& keep) { return OnOneLine(keep.path); }
 
 template <class A, class Variant>
 struct AlternativeIndex;

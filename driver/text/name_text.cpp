@@ -76,12 +76,14 @@ std::string QuotedExcerpt(const std::string& text) {
     return quoted;
 }
 
-std::string EscapedControls(const std::string& line) {
+namespace {
+
+std::string Escaped(const std::string& text, bool keepLineFeeds) {
     std::string escaped;
-    escaped.reserve(line.size());
-    for (const char c : line) {
+    escaped.reserve(text.size());
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (IsControl(byte) && c != '\n') {
+        if (IsControl(byte) && !(keepLineFeeds && c == '\n')) {
             escaped += "\\x";
             AppendHexByte(escaped, byte);
         } else {
@@ -90,6 +92,12 @@ std::string EscapedControls(const std::string& line) {
     }
     return escaped;
 }
+
+}  // namespace
+
+std::string EscapedControls(const std::string& line) { return Escaped(line, true); }
+
+std::string OnOneLine(const std::string& text) { return Escaped(text, false); }
 
 QuotedName ReadQuotedName(std::string_view text, std::size_t at) {
     QuotedName read;

@@ -29,6 +29,8 @@ std::string Excerpt(const std::string& text);
 // `line` with every control byte (and DEL) but the line end as \xHH, for
 // text that reaches the transcript from the tools, the host and the disk.
 std::string EscapedControls(const std::string& line);
+// The same with line feeds escaped too, for a text that must stay on one line.
+std::string OnOneLine(const std::string& text);
 
 // Reads back a name in the form Quoted writes, from the opening quote at
 // `text[at]`: `\"`, `\\` and `\xHH` (a byte) are its escapes. `end` is
