@@ -100,22 +100,125 @@ std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const 
     return {present.empty() ? span.begin + 1 : present.back().GetSpan().end, text};
 }
 
-std::string TextEdits::AppliedTo(const std::string& text) const {
-    std::vector<const std::pair<Span, std::string>*> order;
-    for (const auto& edit : edits_) {
-        order.push_back(&edit);
+std::string TextEdits::AppliedTo(const std::string& text) {
+    const auto before = [](const Edit& a, const Edit& b) { return a.span.begin < b.span.begin; };
+    if (!std::is_sorted(edits_.begin(), edits_.end(), before)) {
+        std::stable_sort(edits_.begin(), edits_.end(), before);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto* a, const auto* b) { return a->first.begin < b->first.begin; });
+    std::size_t size = text.size();
+    for (const Edit& edit : edits_) {
+        size = size - (edit.span.end - edit.span.begin) + edit.size;
+    }
     std::string result;
+    result.reserve(size);
     std::size_t at = 0;
-    for (const auto* edit : order) {
-        result.append(text, at, edit->first.begin - at);
-        result += edit->second;
-        at = edit->first.end;
+    for (const Edit& edit : edits_) {
+        result.append(text, at, edit.span.begin - at);
+        result.append(texts_, edit.from, edit.size);
+        at = edit.span.end;
     }
     result.append(text, at, std::string::npos);
     return result;
+}
+
+namespace {
+
+// A walk over JSON text that is known to be well-formed.
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\n' || text[at] == '\r' || text[at] == '\t')) {
+        ++at;
+    }
+    return at;
+}
+
+// Just past the string whose opening quote is at `at`.
+std::size_t StringEnd(std::string_view text, std::size_t at) {
+    for (++at;; ++at) {
+        if (text[at] == '\\') {
+            ++at;
+        } else if (text[at] == '"') {
+            return at + 1;
+        }
+    }
+}
+
+// Just past the value that begins at `at`.
+std::size_t ValueEnd(std::string_view text, std::size_t at) {
+    const char first = text[at];
+    if (first == '"') {
+        return StringEnd(text, at);
+    }
+    if (first != '{' && first != '[') {
+        while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' && text[at] != ' ' &&
+               text[at] != '\n' && text[at] != '\r' && text[at] != '\t') {
+            ++at;
+        }
+        return at;
+    }
+    for (std::size_t depth = 0;;) {
+        const char c = text[at];
+        if (c == '"') {
+            at = StringEnd(text, at);
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if ((c == '}' || c == ']') && --depth == 0) {
+            return at + 1;
+        }
+        ++at;
+    }
+}
+
+// The member of `object` whose key is `key`, where exactly one has it.
+std::optional<Span> OnlyValueOf(const std::string& text, Span object, const std::string& key) {
+    std::optional<Span> found;
+    std::size_t at = SkipBlanks(text, object.begin + 1);
+    while (text[at] != '}') {
+        const Span keySpan{at, StringEnd(text, at)};
+        const std::size_t valueBegin = SkipBlanks(text, SkipBlanks(text, keySpan.end) + 1);
+        const Span value{valueBegin, ValueEnd(text, valueBegin)};
+        const std::string_view raw(text.data() + keySpan.begin + 1, keySpan.end - keySpan.begin - 2);
+        const bool same = raw.find('\\') == std::string_view::npos ? raw == key
+                                                                    : JsonValue(text, keySpan).String() == key;
+        if (same) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = value;
+        }
+        at = SkipBlanks(text, value.end);
+        if (text[at] == ',') {
+            at = SkipBlanks(text, at + 1);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+void EditObject(const std::string& text, Span object, const std::vector<MemberChange>& changes, TextEdits& edits) {
+    // Only a change of a member that is there, and that no other change
+    // touches, keeps the object's other bytes as they are.
+    std::vector<Span> values;
+    values.reserve(changes.size());
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (changes[j].key == changes[i].key) {
+                values.clear();
+                break;
+            }
+        }
+        const std::optional<Span> value = changes[i].value ? OnlyValueOf(text, object, changes[i].key) : std::nullopt;
+        if (!value || values.size() != i) {
+            edits.Replace(object, ChangedObject(JsonValue(text, object), changes));
+            return;
+        }
+        values.push_back(*value);
+    }
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        edits.Replace(values[i], *changes[i].value);
+    }
 }
 
 std::string JsonNumbers(const float* values, std::size_t count) {
