@@ -1,6 +1,7 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -72,27 +73,37 @@ void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Trans
     driver::FlushStandardOutput();
 }
 
+// Keeps `object` until the process ends, reachable, so that a leak check
+// does not count it: freeing a scene of a million nodes, and what a run
+// learnt of it, would take longer than the exit that drops them.
+template <typename T>
+T& KeptUntilExit(std::unique_ptr<T> object) {
+    static auto* const kept = new std::vector<std::unique_ptr<T>>();
+    kept->push_back(std::move(object));
+    return *kept->back();
+}
+
 // A run: build the actions, check them with everything else that can be
 // checked, replay them, report them. The files of -o, --svg and "save"
 // are written only when the run was done.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
-    CheckOutputFormat(invocation, *sceneFile);
-    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
+    driver::SceneFile& sceneFile = KeptUntilExit(driver::ReadScene(invocation.scenePath));
+    CheckOutputFormat(invocation, sceneFile);
+    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);
     CheckOutputsWritable(invocation);
 
-    driver::SessionHost host(*sceneFile, driver::PluginDirectory());
+    driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
     if (invocation.shortcut) {
         driver::CheckShortcutJob(*invocation.shortcut, actions, host);
     }
     driver::Transcript transcript(out);
-    driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
-                                 invocation.diff || !invocation.svgPath.empty());
+    driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
+        host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
     if (invocation.diff) {
         transcript.Changes(replay.History().ChangesSinceStart());
@@ -102,7 +113,7 @@ int Run(const driver::Invocation& invocation) {
         std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
         return 1;
     }
-    WriteFilesOfRun(FilesOfDoneRun(invocation, *sceneFile, host, replay), transcript);
+    WriteFilesOfRun(FilesOfDoneRun(invocation, sceneFile, host, replay), transcript);
     return 0;
 }
 

@@ -4,6 +4,21 @@
 
 namespace driver {
 
+void SceneHistory::States::Keep(std::size_t index, const NodeState& state, std::size_t nodes) {
+    if (slot_.size() < nodes) {
+        slot_.resize(nodes, 0);
+    }
+    kept_.emplace_back(index, state);
+    slot_[index] = static_cast<std::uint32_t>(kept_.size());
+}
+
+void SceneHistory::States::Clear() {
+    for (const auto& [index, state] : kept_) {
+        slot_[index] = 0;
+    }
+    kept_.clear();
+}
+
 SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<standin::StandinNode*>& order,
                            bool keepStart)
     : scene_(scene), order_(order), keepStart_(keepStart) {
@@ -13,34 +28,57 @@ SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<stand
 SceneHistory::~SceneHistory() { scene_.SetEditListener(nullptr); }
 
 void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node) {
-    if (sinceMark_.count(&node) != 0) {
+    const std::size_t index = IndexOf(node);
+    if (sinceMark_.Find(index) != nullptr) {
         return;
     }
-    NodeState state = StateOf(node);
-    if (keepStart_ && start_.count(&node) == 0) {
-        start_.emplace(&node, state);
+    const NodeState state = StateOf(node);
+    if (keepStart_ && start_.Find(index) == nullptr) {
+        start_.Keep(index, state, order_.size());
     }
-    sinceMark_.emplace(&node, std::move(state));
+    sinceMark_.Keep(index, state, order_.size());
 }
 
-std::vector<NodeChange> SceneHistory::Changes(const States& before) const {
-    std::vector<std::pair<std::size_t, const NodeState*>> touched;
-    touched.reserve(before.size());
-    for (const auto& [node, state] : before) {
-        touched.emplace_back(IndexOf(*node), &state);
-    }
-    std::sort(touched.begin(), touched.end());
+std::vector<NodeChange> SceneHistory::Changes(const States& before, bool withLines) const {
     std::vector<NodeChange> changes;
-    for (const auto& [index, state] : touched) {
-        NodeChange change = CompareStates(index, *state, StateOf(*order_[index]));
+    auto compare = [&](std::size_t index, const NodeState& state) {
+        NodeChange change = CompareToNode(index, state, *order_[index], withLines);
         if (!change.Empty()) {
             changes.push_back(std::move(change));
+        }
+    };
+    const auto& kept = before.Kept();
+    const auto byIndex = [](const auto& a, const auto& b) { return a.first < b.first; };
+    // Many touched nodes are walked in the order of the index, few sorted.
+    if (std::is_sorted(kept.begin(), kept.end(), byIndex)) {
+        for (const auto& [index, state] : kept) {
+            compare(index, state);
+        }
+    } else if (kept.size() * 16 >= before.Nodes()) {
+        for (std::size_t index = 0; index < before.Nodes(); ++index) {
+            if (const NodeState* state = before.Find(index)) {
+                compare(index, *state);
+            }
+        }
+    } else {
+        std::vector<std::pair<std::size_t, const NodeState*>> touched;
+        touched.reserve(kept.size());
+        for (const auto& [index, state] : kept) {
+            touched.emplace_back(index, &state);
+        }
+        std::sort(touched.begin(), touched.end());
+        for (const auto& [index, state] : touched) {
+            compare(index, *state);
         }
     }
     return changes;
 }
 
 std::size_t SceneHistory::IndexOf(const standin::StandinNode& node) const {
+    // A scene built in pre-order, as the scene files are, numbers its nodes so.
+    if (node.Ordinal() < order_.size() && order_[node.Ordinal()] == &node) {
+        return node.Ordinal();
+    }
     if (indexOf_.empty()) {
         indexOf_.reserve(order_.size());
         for (std::size_t i = 0; i < order_.size(); ++i) {
@@ -53,9 +91,9 @@ std::size_t SceneHistory::IndexOf(const standin::StandinNode& node) const {
 SceneSnapshot SceneHistory::StartSnapshot() const {
     SceneSnapshot snapshot;
     snapshot.reserve(order_.size());
-    for (const standin::StandinNode* node : order_) {
-        const auto found = start_.find(node);
-        snapshot.push_back(found != start_.end() ? found->second : StateOf(*node));
+    for (std::size_t index = 0; index < order_.size(); ++index) {
+        const NodeState* kept = start_.Find(index);
+        snapshot.push_back(kept != nullptr ? *kept : StateOf(*order_[index]));
     }
     return snapshot;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "scene/node_state.h"
@@ -23,27 +25,46 @@ public:
     SceneHistory& operator=(const SceneHistory&) = delete;
 
     // An action starts: changes are counted from here.
-    void Mark() { sinceMark_.clear(); }
-    // The nodes that differ from what they were at the mark, in pre-order.
-    std::vector<NodeChange> ChangesSinceMark() const { return Changes(sinceMark_); }
-    // The nodes that differ from what they were at the start (keepStart).
-    std::vector<NodeChange> ChangesSinceStart() const { return Changes(start_); }
+    void Mark() { sinceMark_.Clear(); }
+    // The nodes that differ from what they were at the mark, in pre-order,
+    // without their names and lines.
+    std::vector<NodeChange> ChangesSinceMark() const { return Changes(sinceMark_, false); }
+    // The nodes that differ from what they were at the start (keepStart),
+    // with their names and lines.
+    std::vector<NodeChange> ChangesSinceStart() const { return Changes(start_, true); }
     // The scene as it was at the start (keepStart).
     SceneSnapshot StartSnapshot() const;
-    // The node's pre-order index; the index of all nodes is made on first use.
+    // The node's pre-order index.
     std::size_t IndexOf(const standin::StandinNode& node) const;
 
 private:
-    using States = std::unordered_map<const standin::StandinNode*, NodeState>;
+    // The states of the nodes touched since a moment, in the order they
+    // were touched, found by pre-order index.
+    class States {
+    public:
+        const NodeState* Find(std::size_t index) const {
+            return index < slot_.size() && slot_[index] != 0 ? &kept_[slot_[index] - 1].second : nullptr;
+        }
+        void Keep(std::size_t index, const NodeState& state, std::size_t nodes);
+        // Forgets the states at the cost of how many there are.
+        void Clear();
+        const std::vector<std::pair<std::size_t, NodeState>>& Kept() const { return kept_; }
+        std::size_t Nodes() const { return slot_.size(); }
+
+    private:
+        std::vector<std::pair<std::size_t, NodeState>> kept_;
+        std::vector<std::uint32_t> slot_;  // by index: 1 + the state's place in kept_, or 0
+    };
 
     void BeforeNodeEdit(const standin::StandinNode& node) override;
-    std::vector<NodeChange> Changes(const States& before) const;
+    std::vector<NodeChange> Changes(const States& before, bool withLines) const;
 
     standin::StandinScene& scene_;
     const std::vector<standin::StandinNode*>& order_;
     bool keepStart_;
     States sinceMark_;
     States start_;
+    // For a scene whose nodes were not made in pre-order.
     mutable std::unordered_map<const standin::StandinNode*, std::size_t> indexOf_;
 };
 

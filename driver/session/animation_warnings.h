@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "scene/node_state.h"
@@ -35,7 +34,7 @@ private:
     const SceneFile& file_;
     const std::vector<standin::StandinNode*>& order_;
     const SceneHistory& history_;
-    std::unordered_set<std::size_t> changed_;  // the nodes of this action's changes
+    const std::vector<NodeChange>* changes_ = nullptr;  // this action's, in pre-order
     // What a parent's change gave a changed child, waiting for the child's
     // line (a parent comes first in pre-order).
     std::unordered_map<std::size_t, AnimatedParts> byParent_;

@@ -25,7 +25,9 @@ void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t fi
 
 // A line for each changed node ("changed node 5 "Chair": position,
 // object"), each followed by its animation warnings.
-void ReportChanges(const std::vector<NodeChange>& changes, AnimationWarnings& animations, ActionReport& report);
+// `order` is the scene's pre-order.
+void ReportChanges(const std::vector<NodeChange>& changes, const std::vector<standin::StandinNode*>& order,
+                   AnimationWarnings& animations, ActionReport& report);
 
 // Whether the tool's pick mode started or ended.
 void ReportPickMode(bool before, bool now, ActionReport& report);

@@ -16,7 +16,13 @@ void Transcript::Echo(const Action& action, std::size_t step) {
 }
 
 void Transcript::Note(const std::string& note) {
-    out_ << "    " << EscapedControls(note) << "\n";
+    out_.write("    ", 4);
+    if (HasControls(note)) {
+        out_ << EscapedControls(note);
+    } else {
+        out_.write(note.data(), static_cast<std::streamsize>(note.size()));
+    }
+    out_.put('\n');
     ++notes_;
 }
 

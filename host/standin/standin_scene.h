@@ -71,6 +71,9 @@ public:
     StandinNode* Parent() const { return parent_; }
     const std::vector<StandinNode*>& Children() const { return children_; }
     StandinScene& Scene() const { return *scene_; }
+    // How many nodes its scene made before it: a scene built parents
+    // first, in pre-order, has each node's pre-order index here.
+    std::size_t Ordinal() const { return ordinal_; }
 
     // Nodes are made by StandinScene::AddNode only.
     StandinNode(StandinScene& scene, StandinNode* parent, std::string name);
@@ -82,6 +85,7 @@ private:
                    bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
 
     StandinScene* scene_;
+    std::size_t ordinal_ = 0;
     StandinNode* parent_;
     std::string name_;
     std::vector<StandinNode*> children_;
