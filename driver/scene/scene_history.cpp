@@ -16,7 +16,14 @@ void SceneHistory::States::Clear() {
     for (const auto& [index, state] : kept_) {
         slot_[index] = 0;
     }
-    kept_.clear();
+    // Room for a few nodes stays for the next action; that of a large
+    // change goes back.
+    constexpr std::size_t kKeptRoom = 4096;
+    if (kept_.capacity() > kKeptRoom) {
+        std::vector<std::pair<std::size_t, NodeState>>().swap(kept_);
+    } else {
+        kept_.clear();
+    }
 }
 
 SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<standin::StandinNode*>& order,
@@ -39,12 +46,23 @@ void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node) {
     sinceMark_.Keep(index, state, order_.size());
 }
 
-std::vector<NodeChange> SceneHistory::Changes(const States& before, bool withLines) const {
+bool SceneHistory::ChangedSinceMark(std::size_t index) const {
+    const NodeState* state = sinceMark_.Find(index);
+    return state != nullptr && !CompareToNode(index, *state, *order_[index], false).Empty();
+}
+
+std::vector<NodeChange> SceneHistory::ChangesSinceStart() const {
     std::vector<NodeChange> changes;
+    Visit(start_, true, [&changes](const NodeChange& change) { changes.push_back(change); });
+    return changes;
+}
+
+void SceneHistory::Visit(const States& before, bool withLines,
+                         const std::function<void(const NodeChange&)>& visit) const {
     auto compare = [&](std::size_t index, const NodeState& state) {
-        NodeChange change = CompareToNode(index, state, *order_[index], withLines);
+        const NodeChange change = CompareToNode(index, state, *order_[index], withLines);
         if (!change.Empty()) {
-            changes.push_back(std::move(change));
+            visit(change);
         }
     };
     const auto& kept = before.Kept();
@@ -71,7 +89,6 @@ std::vector<NodeChange> SceneHistory::Changes(const States& before, bool withLin
             compare(index, *state);
         }
     }
-    return changes;
 }
 
 std::size_t SceneHistory::IndexOf(const standin::StandinNode& node) const {

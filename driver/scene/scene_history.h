@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -26,12 +27,16 @@ public:
 
     // An action starts: changes are counted from here.
     void Mark() { sinceMark_.Clear(); }
-    // The nodes that differ from what they were at the mark, in pre-order,
-    // without their names and lines.
-    std::vector<NodeChange> ChangesSinceMark() const { return Changes(sinceMark_, false); }
+    // Calls `visit` for each node that differs from what it was at the
+    // mark, in pre-order, without its name and lines: one change at a time.
+    void VisitChangesSinceMark(const std::function<void(const NodeChange&)>& visit) const {
+        Visit(sinceMark_, false, visit);
+    }
+    // Whether the node differs from what it was at the mark.
+    bool ChangedSinceMark(std::size_t index) const;
     // The nodes that differ from what they were at the start (keepStart),
     // with their names and lines.
-    std::vector<NodeChange> ChangesSinceStart() const { return Changes(start_, true); }
+    std::vector<NodeChange> ChangesSinceStart() const;
     // The scene as it was at the start (keepStart).
     SceneSnapshot StartSnapshot() const;
     // The node's pre-order index.
@@ -57,7 +62,7 @@ private:
     };
 
     void BeforeNodeEdit(const standin::StandinNode& node) override;
-    std::vector<NodeChange> Changes(const States& before, bool withLines) const;
+    void Visit(const States& before, bool withLines, const std::function<void(const NodeChange&)>& visit) const;
 
     standin::StandinScene& scene_;
     const std::vector<standin::StandinNode*>& order_;

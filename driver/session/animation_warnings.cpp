@@ -1,7 +1,5 @@
 #include "session/animation_warnings.h"
 
-#include <algorithm>
-
 #include "text/name_text.h"
 
 namespace driver {
@@ -42,9 +40,6 @@ AnimatedParts ChildParts(const AspectList& aspects) {
     return parts;
 }
 
-std::size_t IndexOf(std::size_t index) { return index; }
-std::size_t IndexOf(const NodeChange& change) { return change.index; }
-
 AnimatedParts Either(const AnimatedParts& a, const AnimatedParts& b) {
     return {a.translation || b.translation, a.rotation || b.rotation, a.scale || b.scale};
 }
@@ -67,11 +62,6 @@ std::string PartList(const AnimatedParts& parts) {
 
 }  // namespace
 
-void AnimationWarnings::Start(const std::vector<NodeChange>& changes) {
-    changes_ = &changes;
-    byParent_.clear();
-}
-
 void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
     const AnimatedParts ownParts = OwnParts(change.aspects);
     const AnimatedParts childParts = ChildParts(change.aspects);
@@ -90,9 +80,7 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
             continue;
         }
         const std::size_t index = history_.IndexOf(*child);
-        const bool changed = std::binary_search(changes_->begin(), changes_->end(), index,
-                                                [](const auto& a, const auto& b) { return IndexOf(a) < IndexOf(b); });
-        if (changed) {
+        if (history_.ChangedSinceMark(index)) {
             byParent_[index] = childParts;
         } else {
             Warn(*child, index, childParts, report);

@@ -32,11 +32,11 @@ void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t fi
     }
 }
 
-void ReportChanges(const std::vector<NodeChange>& changes, const std::vector<standin::StandinNode*>& order,
+void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
                    AnimationWarnings& animations, ActionReport& report) {
-    animations.Start(changes);
+    animations.Start();
     std::string line;
-    for (const NodeChange& change : changes) {
+    history.VisitChangesSinceMark([&](const NodeChange& change) {
         line = "changed node ";
         line += std::to_string(change.index);
         line += ' ';
@@ -49,7 +49,7 @@ void ReportChanges(const std::vector<NodeChange>& changes, const std::vector<sta
         }
         report.Note(line);
         animations.After(change, report);
-    }
+    });
 }
 
 void ReportPickMode(bool before, bool now, ActionReport& report) {
