@@ -44,8 +44,8 @@ void CheckOutputsWritable(const driver::Invocation& invocation) {
 
 // What -o, --svg and "save" write once the run is done.
 std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocation, driver::SceneFile& sceneFile,
-                                               driver::SessionHost& host, const driver::SessionReplay& replay) {
-    std::vector<driver::OutputFile> files = replay.KeptScenes();
+                                               driver::SessionHost& host, driver::SessionReplay& replay) {
+    std::vector<driver::OutputFile> files = replay.TakeKeptScenes();
     if (!invocation.outputPath.empty()) {
         files.push_back({invocation.outputPath, sceneFile.Write(invocation.outputPath, host.SelectionIndices())});
     }

@@ -4,11 +4,11 @@
 
 namespace driver {
 
-void SceneHistory::States::Keep(std::size_t index, const NodeState& state, std::size_t nodes) {
+void SceneHistory::States::Keep(std::size_t index, NodeState state, std::size_t nodes) {
     if (slot_.size() < nodes) {
         slot_.resize(nodes, 0);
     }
-    kept_.emplace_back(index, state);
+    kept_.emplace_back(index, std::move(state));
     slot_[index] = static_cast<std::uint32_t>(kept_.size());
 }
 
@@ -39,11 +39,11 @@ void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node) {
     if (sinceMark_.Find(index) != nullptr) {
         return;
     }
-    const NodeState state = StateOf(node);
+    NodeState state = StateOf(node);
     if (keepStart_ && start_.Find(index) == nullptr) {
         start_.Keep(index, state, order_.size());
     }
-    sinceMark_.Keep(index, state, order_.size());
+    sinceMark_.Keep(index, std::move(state), order_.size());
 }
 
 bool SceneHistory::ChangedSinceMark(std::size_t index) const {

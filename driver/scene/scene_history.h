@@ -50,7 +50,7 @@ private:
         const NodeState* Find(std::size_t index) const {
             return index < slot_.size() && slot_[index] != 0 ? &kept_[slot_[index] - 1].second : nullptr;
         }
-        void Keep(std::size_t index, const NodeState& state, std::size_t nodes);
+        void Keep(std::size_t index, NodeState state, std::size_t nodes);
         // Forgets the states at the cost of how many there are.
         void Clear();
         const std::vector<std::pair<std::size_t, NodeState>>& Kept() const { return kept_; }

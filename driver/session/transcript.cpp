@@ -16,13 +16,14 @@ void Transcript::Echo(const Action& action, std::size_t step) {
 }
 
 void Transcript::Note(const std::string& note) {
-    out_.write("    ", 4);
+    line_ = "    ";
     if (HasControls(note)) {
-        out_ << EscapedControls(note);
+        line_ += EscapedControls(note);
     } else {
-        out_.write(note.data(), static_cast<std::streamsize>(note.size()));
+        line_ += note;
     }
-    out_.put('\n');
+    line_ += '\n';
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     ++notes_;
 }
 

@@ -58,7 +58,23 @@ std::string Quoted(const std::string& name) {
 
 void AppendQuoted(std::string& out, const std::string& text) {
     out += '"';
-    AppendQuotedPart(out, text, static_cast<std::size_t>(-1));
+    // Most names need no escape: a UTF-8 text without quotes, backslashes
+    // and control bytes is its own quoted form.
+    bool plain = true;
+    bool ascii = true;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsControl(byte) || c == '"' || c == '\\') {
+            plain = false;
+            break;
+        }
+        ascii = ascii && byte < 0x80;
+    }
+    if (plain && (ascii || IsValidUtf8(text))) {
+        out += text;
+    } else {
+        AppendQuotedPart(out, text, static_cast<std::size_t>(-1));
+    }
     out += '"';
 }
 
