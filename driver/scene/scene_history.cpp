@@ -4,26 +4,48 @@
 
 namespace driver {
 
+namespace {
+
+// The block of a place in blocks of `first`, 2 * `first`, 4 * `first`, ...
+// states, and the place in it.
+std::pair<std::size_t, std::size_t> BlockOf(std::size_t place, std::size_t first) {
+    std::size_t block = 0;
+    for (std::size_t size = first; place >= size; size *= 2) {
+        place -= size;
+        ++block;
+    }
+    return {block, place};
+}
+
+}  // namespace
+
+const SceneHistory::States::Entry& SceneHistory::States::At(std::size_t place) const {
+    const auto [block, at] = BlockOf(place, kFirstBlock);
+    return blocks_[block][at];
+}
+
 void SceneHistory::States::Keep(std::size_t index, NodeState state, std::size_t nodes) {
     if (slot_.size() < nodes) {
         slot_.resize(nodes, 0);
     }
-    kept_.emplace_back(index, std::move(state));
-    slot_[index] = static_cast<std::uint32_t>(kept_.size());
+    const std::size_t block = BlockOf(count_, kFirstBlock).first;
+    if (block == blocks_.size()) {
+        blocks_.emplace_back().reserve(kFirstBlock << block);
+    }
+    blocks_[block].emplace_back(index, std::move(state));
+    slot_[index] = static_cast<std::uint32_t>(++count_);
 }
 
 void SceneHistory::States::Clear() {
-    for (const auto& [index, state] : kept_) {
-        slot_[index] = 0;
+    for (std::size_t place = 0; place < count_; ++place) {
+        slot_[At(place).first] = 0;
     }
-    // Room for a few nodes stays for the next action; that of a large
-    // change goes back.
-    constexpr std::size_t kKeptRoom = 4096;
-    if (kept_.capacity() > kKeptRoom) {
-        std::vector<std::pair<std::size_t, NodeState>>().swap(kept_);
-    } else {
-        kept_.clear();
+    // The first block stays for the next action; the others go back.
+    blocks_.resize(std::min<std::size_t>(blocks_.size(), 1));
+    if (!blocks_.empty()) {
+        blocks_.front().clear();
     }
+    count_ = 0;
 }
 
 SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<standin::StandinNode*>& order,
@@ -65,14 +87,16 @@ void SceneHistory::Visit(const States& before, bool withLines,
             visit(change);
         }
     };
-    const auto& kept = before.Kept();
-    const auto byIndex = [](const auto& a, const auto& b) { return a.first < b.first; };
+    bool sorted = true;
+    for (std::size_t place = 1; place < before.Count() && sorted; ++place) {
+        sorted = before.At(place - 1).first < before.At(place).first;
+    }
     // Many touched nodes are walked in the order of the index, few sorted.
-    if (std::is_sorted(kept.begin(), kept.end(), byIndex)) {
-        for (const auto& [index, state] : kept) {
-            compare(index, state);
+    if (sorted) {
+        for (std::size_t place = 0; place < before.Count(); ++place) {
+            compare(before.At(place).first, before.At(place).second);
         }
-    } else if (kept.size() * 16 >= before.Nodes()) {
+    } else if (before.Count() * 16 >= before.Nodes()) {
         for (std::size_t index = 0; index < before.Nodes(); ++index) {
             if (const NodeState* state = before.Find(index)) {
                 compare(index, *state);
@@ -80,9 +104,9 @@ void SceneHistory::Visit(const States& before, bool withLines,
         }
     } else {
         std::vector<std::pair<std::size_t, const NodeState*>> touched;
-        touched.reserve(kept.size());
-        for (const auto& [index, state] : kept) {
-            touched.emplace_back(index, &state);
+        touched.reserve(before.Count());
+        for (std::size_t place = 0; place < before.Count(); ++place) {
+            touched.emplace_back(before.At(place).first, &before.At(place).second);
         }
         std::sort(touched.begin(), touched.end());
         for (const auto& [index, state] : touched) {

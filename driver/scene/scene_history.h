@@ -47,18 +47,28 @@ private:
     // were touched, found by pre-order index.
     class States {
     public:
+        using Entry = std::pair<std::size_t, NodeState>;  // pre-order index, state
+
         const NodeState* Find(std::size_t index) const {
-            return index < slot_.size() && slot_[index] != 0 ? &kept_[slot_[index] - 1].second : nullptr;
+            return index < slot_.size() && slot_[index] != 0 ? &At(slot_[index] - 1).second : nullptr;
         }
         void Keep(std::size_t index, NodeState state, std::size_t nodes);
         // Forgets the states at the cost of how many there are.
         void Clear();
-        const std::vector<std::pair<std::size_t, NodeState>>& Kept() const { return kept_; }
+        // The `place`th state kept, from 0 to Count().
+        const Entry& At(std::size_t place) const;
+        std::size_t Count() const { return count_; }
         std::size_t Nodes() const { return slot_.size(); }
 
     private:
-        std::vector<std::pair<std::size_t, NodeState>> kept_;
-        std::vector<std::uint32_t> slot_;  // by index: 1 + the state's place in kept_, or 0
+        // Blocks that never grow past what they reserved, each twice the
+        // one before, so that a large change never copies its states to
+        // make room, nor holds twice what it needs while it does, and its
+        // large blocks go back to the system when it is forgotten.
+        static constexpr std::size_t kFirstBlock = 1024;
+        std::vector<std::vector<Entry>> blocks_;
+        std::size_t count_ = 0;
+        std::vector<std::uint32_t> slot_;  // by index: 1 + the state's place, or 0
     };
 
     void BeforeNodeEdit(const standin::StandinNode& node) override;

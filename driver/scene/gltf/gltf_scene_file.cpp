@@ -199,6 +199,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     addedNodes_.clear();
     objectMovedTo_.clear();
     TextEdits edits;
+    edits.Reserve(order_.size());
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
         EditObject(json_, model_.scene.object, sceneChanges, edits);

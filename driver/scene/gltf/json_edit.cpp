@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "json/json_text.h"
 #include "text/number_text.h"
@@ -101,9 +102,17 @@ std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const 
 }
 
 std::string TextEdits::AppliedTo(const std::string& text) {
-    const auto before = [](const Edit& a, const Edit& b) { return a.span.begin < b.span.begin; };
-    if (!std::is_sorted(edits_.begin(), edits_.end(), before)) {
-        std::stable_sort(edits_.begin(), edits_.end(), before);
+    // The edits in the text's order, those at one place in the order they
+    // were made; sorted by number, which takes less room than the edits.
+    std::vector<std::uint32_t> order(edits_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<std::uint32_t>(i);
+    }
+    const auto before = [this](std::uint32_t a, std::uint32_t b) {
+        return edits_[a].span.begin < edits_[b].span.begin || (edits_[a].span.begin == edits_[b].span.begin && a < b);
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+        std::sort(order.begin(), order.end(), before);
     }
     std::size_t size = text.size();
     for (const Edit& edit : edits_) {
@@ -112,7 +121,8 @@ std::string TextEdits::AppliedTo(const std::string& text) {
     std::string result;
     result.reserve(size);
     std::size_t at = 0;
-    for (const Edit& edit : edits_) {
+    for (const std::uint32_t i : order) {
+        const Edit& edit = edits_[i];
         result.append(text, at, edit.span.begin - at);
         result.append(texts_, edit.from, edit.size);
         at = edit.span.end;

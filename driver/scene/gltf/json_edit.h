@@ -41,6 +41,8 @@ public:
         texts_ += text;
     }
     bool Empty() const { return edits_.empty(); }
+    // Room for `count` edits: room that no edit takes costs no memory.
+    void Reserve(std::size_t count) { edits_.reserve(count); }
     // The text with the edits made (which are put in the text's order).
     std::string AppliedTo(const std::string& text);
 
