@@ -227,7 +227,7 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
         blocks_.back()->reserve(kBlockNodes);
     }
     StandinNode& node = blocks_.back()->emplace_back(*this, parent, std::move(name));
-    node.ordinal_ = count_++;
+    node.ordinal_ = static_cast<std::uint32_t>(count_++);
     return node;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,11 +86,11 @@ private:
                    bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
 
     StandinScene* scene_;
-    std::size_t ordinal_ = 0;
     StandinNode* parent_;
     std::string name_;
     std::vector<StandinNode*> children_;
     NodeMatrix transform_;
+    std::uint32_t ordinal_ = 0;  // where the matrix leaves room before the pointer
     // Most objects sit on their pivot: the offset is kept only when a node
     // has one, which keeps large scenes small.
     std::unique_ptr<NodeMatrix> objectOffset_;
