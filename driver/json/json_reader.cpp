@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include "text/hex_digits.h"
 #include "text/utf8.h"
@@ -87,7 +88,6 @@ void JsonReader::SkipBlanks() {
 JsonReader::Token JsonReader::Next() {
     for (;;) {
         SkipBlanks();
-        place_ = Here();
         tokenStart_ = at_;
         if (at_ == end_) {
             if (expect_ == Expect::Nothing) {
@@ -151,7 +151,7 @@ JsonReader::Token JsonReader::ReadValue() {
         expect_ = c == '{' ? Expect::FirstKeyOrEnd : Expect::FirstValueOrEnd;
         return c == '{' ? Token::BeginObject : Token::BeginArray;
     }
-    Token token = Token::Null;
+    Token token;
     if (c == '"') {
         ReadString();
         token = Token::String;
@@ -159,27 +159,22 @@ JsonReader::Token JsonReader::ReadValue() {
         ReadNumber();
         token = Token::Number;
     } else {
-        struct Literal {
-            const char* text;
-            Token token;
-        };
-        bool found = false;
-        for (const Literal& literal : {Literal{"true", Token::True}, Literal{"false", Token::False},
-                                       Literal{"null", Token::Null}}) {
-            const std::size_t length = std::strlen(literal.text);
-            if (static_cast<std::size_t>(end_ - at_) >= length && std::memcmp(at_, literal.text, length) == 0) {
-                at_ += length;
-                token = literal.token;
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            Fail("expected a value, found " + Shown(c));
-        }
+        token = ReadLiteral();
     }
     AfterValue();
     return token;
+}
+
+JsonReader::Token JsonReader::ReadLiteral() {
+    const auto rest = static_cast<std::size_t>(end_ - at_);
+    for (const auto& [text, length, token] : {std::tuple{"true", 4u, Token::True}, std::tuple{"false", 5u, Token::False},
+                                              std::tuple{"null", 4u, Token::Null}}) {
+        if (rest >= length && std::memcmp(at_, text, length) == 0) {
+            at_ += length;
+            return token;
+        }
+    }
+    Fail("expected a value, found " + Shown(*at_));
 }
 
 JsonReader::Token JsonReader::Close() {
@@ -199,31 +194,67 @@ void JsonReader::SkipContainer() {
 
 void JsonReader::AfterValue() { expect_ = open_.empty() ? Expect::Nothing : Expect::CommaOrEnd; }
 
+// Most strings have no escapes: they are checked in place and handed out
+// as a view of the text; the first escape switches to decoding a copy.
 void JsonReader::ReadString() {
-    ++at_;  // the opening quote
-    text_.clear();
+    const char* start = ++at_;  // after the opening quote
     for (;;) {
-        const char* run = at_;
         while (at_ != end_ && kPlain.plain[static_cast<unsigned char>(*at_)]) {
             ++at_;
         }
-        text_.append(run, at_);
         if (at_ == end_) {
             Fail("the text ends inside a string");
         }
         const auto c = static_cast<unsigned char>(*at_);
         if (c == '"') {
+            view_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
             ++at_;
             return;
         }
         if (c == '\\') {
+            ReadDecodedString(start);
+            return;
+        }
+        SkipUtf8OrFail(c);
+    }
+}
+
+void JsonReader::ReadDecodedString(const char* start) {
+    decoded_.assign(start, at_);
+    for (;;) {
+        const auto c = static_cast<unsigned char>(*at_);
+        if (c == '"') {
+            ++at_;
+            view_ = decoded_;
+            return;
+        }
+        const char* run = at_;
+        if (c == '\\') {
             ReadEscape();
-        } else if (c >= 0x80) {
-            ReadUtf8();
         } else {
-            Fail("a string holds the control character " + Shown(*at_) + " unescaped");
+            SkipUtf8OrFail(c);
+            decoded_.append(run, at_);
+        }
+        run = at_;
+        while (at_ != end_ && kPlain.plain[static_cast<unsigned char>(*at_)]) {
+            ++at_;
+        }
+        decoded_.append(run, at_);
+        if (at_ == end_) {
+            Fail("the text ends inside a string");
         }
     }
+}
+
+void JsonReader::SkipUtf8OrFail(unsigned char c) {
+    if (c < 0x80) {
+        Fail("a string holds the control character " + Shown(*at_) + " unescaped");
+    }
+    const std::size_t length = Utf8CharacterLength(at_, end_);
+    if (length == 0) {
+        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
+    }
+    at_ += length;
 }
 
 void JsonReader::ReadEscape() {
@@ -236,7 +267,7 @@ void JsonReader::ReadEscape() {
     const char c = *at_;
     const char* simple = c != '\0' ? std::strchr(kEscapes, c) : nullptr;
     if (simple != nullptr) {
-        text_ += kDecoded[simple - kEscapes];
+        decoded_ += kDecoded[simple - kEscapes];
         ++at_;
         return;
     }
@@ -270,16 +301,7 @@ void JsonReader::ReadEscape() {
     } else if (code >= 0xDC00 && code <= 0xDFFF) {
         Fail("a \\u escape of a low surrogate without a high one");
     }
-    AppendUtf8(text_, code);
-}
-
-void JsonReader::ReadUtf8() {
-    const std::size_t length = Utf8CharacterLength(at_, end_);
-    if (length == 0) {
-        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
-    }
-    text_.append(at_, at_ + length);
-    at_ += length;
+    AppendUtf8(decoded_, code);
 }
 
 // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
@@ -315,7 +337,7 @@ void JsonReader::ReadNumber() {
             Fail("a number needs a digit in its exponent");
         }
     }
-    number_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+    view_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
 }
 
 }  // namespace driver

@@ -37,11 +37,14 @@ public:
     // The next token; End once the value is complete and only blanks follow.
     // Throws JsonSyntaxError.
     Token Next();
-    // Key and String: the decoded text. Number: the number as written.
-    const std::string& Text() const { return text_; }
-    std::string_view NumberText() const { return number_; }
-    // Where the last token starts.
-    TextPlace Place() const { return place_; }
+    // Key and String: the decoded text, valid until the next call (a view
+    // of the text itself where the string has no escapes). Number: the
+    // number as written.
+    std::string_view Text() const { return view_; }
+    std::string_view NumberText() const { return view_; }
+    // Where the last token starts. No token spans a line end, so the line
+    // that the blanks before it left is the token's line.
+    TextPlace Place() const { return {line_, static_cast<std::size_t>(tokenStart_ - lineStart_) + 1}; }
     // The bytes of the last token in the text, from its first byte to just
     // after its last (a key with its quotes, a bracket alone).
     std::size_t TokenBegin() const { return static_cast<std::size_t>(tokenStart_ - begin_); }
@@ -54,11 +57,13 @@ private:
     enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
 
     Token ReadValue();
+    Token ReadLiteral();
     Token Close();
     void AfterValue();
     void ReadString();
+    void ReadDecodedString(const char* start);
     void ReadEscape();
-    void ReadUtf8();
+    void SkipUtf8OrFail(unsigned char c);
     void ReadNumber();
     void SkipBlanks();
     TextPlace Here() const;
@@ -72,9 +77,8 @@ private:
     std::size_t line_ = 1;
     Expect expect_ = Expect::Value;
     std::vector<char> open_;  // '{' or '[' of each open container
-    std::string text_;
-    std::string_view number_;
-    TextPlace place_;
+    std::string decoded_;  // a string with escapes, decoded
+    std::string_view view_;
 };
 
 }  // namespace driver

@@ -14,13 +14,42 @@ using Kind = JsonValue::Kind;
 
 }  // namespace
 
-void ModelReader::ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const {
-    model.nodes.resize(elements.size());
-    for (std::size_t i = 0; i < elements.size(); ++i) {
+bool IsRotation(const double* q) {
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    return length > 0 && std::isfinite(length);
+}
+
+void ModelReader::CheckNodes(GltfModel& model) {
+    for (const auto& [index, extras] : extras_) {
+        ReadExtras(JsonValue(json_, extras), model.nodes[index]);
+    }
+    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
-        ReadNode(elements[i], i, model);
+        NodeEntry& node = model.nodes[i];
+        if (careful_[i] || !LinkChildren(i, model)) {
+            const Span object = node.object;
+            const std::size_t parent = node.parent;
+            node = NodeEntry();
+            node.parent = parent;
+            ReadNode(JsonValue(json_, object), i, model);
+        }
         nodeName_.reset();
     }
+}
+
+bool ModelReader::LinkChildren(std::size_t index, GltfModel& model) const {
+    const std::vector<std::size_t>& children = model.nodes[index].children;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const std::size_t child = children[i];
+        if (child >= model.nodes.size() || model.nodes[child].parent != kNoNode) {
+            for (std::size_t j = 0; j < i; ++j) {
+                model.nodes[children[j]].parent = kNoNode;
+            }
+            return false;
+        }
+        model.nodes[child].parent = index;
+    }
+    return true;
 }
 
 void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -69,15 +98,21 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
             light = true;
         }
     }
-    if (const auto extras = Find(members, "extras"); extras && extras->Is(Kind::Object)) {
-        const auto mark = Find(extras->Members(), kObjectOfKey);
-        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
-        node.objectOf = parent ? *parent : kNoNode;
+    if (const auto extras = Find(members, "extras")) {
+        ReadExtras(*extras, node);
     }
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
     node.skinned = Find(members, "skin").has_value();
     node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
     node.holdsObject = mesh || camera || objectExtension;
+}
+
+void ModelReader::ReadExtras(const JsonValue& extras, NodeEntry& node) {
+    if (extras.Is(Kind::Object)) {
+        const auto mark = Find(extras.Members(), kObjectOfKey);
+        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
+        node.objectOf = parent ? *parent : kNoNode;
+    }
 }
 
 void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -108,13 +143,33 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
     if (matrix && (translation || rotation || scale)) {
         Fail(where, matrix->GetSpan(), "has both a \"matrix\" and a translation, rotation or scale");
     }
+    double m[16];
     if (matrix) {
-        double m[16];
         Numbers(*matrix, 16, m, where + ".matrix");
         if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
             Fail(where + ".matrix", matrix->GetSpan(),
                  "is not an affine transform: its last row must be 0, 0, 0, 1");
         }
+    }
+    if (translation) {
+        Numbers(*translation, 3, node.trs.translation, where + ".translation");
+    }
+    if (rotation) {
+        Numbers(*rotation, 4, node.trs.rotation, where + ".rotation");
+        if (!IsRotation(node.trs.rotation)) {
+            Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
+        }
+    }
+    if (scale) {
+        Numbers(*scale, 3, node.trs.scale, where + ".scale");
+    }
+    FinishLocal(node, matrix ? m : nullptr);
+}
+
+void ModelReader::FinishLocal(NodeEntry& node, const double* matrix) {
+    if (matrix != nullptr) {
+        double m[16];
+        std::copy(matrix, matrix + 16, m);
         node.hasMatrix = true;
         node.local = AffineOfMatrix(m);
         Trs decomposed;
@@ -123,22 +178,10 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
         }
         return;
     }
-    if (translation) {
-        Numbers(*translation, 3, node.trs.translation, where + ".translation");
-    }
-    if (rotation) {
-        double* q = node.trs.rotation;
-        Numbers(*rotation, 4, q, where + ".rotation");
-        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        if (!(length > 0) || !std::isfinite(length)) {
-            Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
-        }
-        for (int i = 0; i < 4; ++i) {
-            q[i] /= length;
-        }
-    }
-    if (scale) {
-        Numbers(*scale, 3, node.trs.scale, where + ".scale");
+    double* q = node.trs.rotation;
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    for (int i = 0; i < 4; ++i) {
+        q[i] /= length;
     }
     node.local = AffineOfTrs(node.trs);
 }
