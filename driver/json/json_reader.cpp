@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "text/hex_digits.h"
+#include "text/number_text.h"
 #include "text/utf8.h"
 
 namespace driver {
@@ -72,78 +73,86 @@ TextPlace JsonReader::Here() const {
 
 void JsonReader::Fail(const std::string& what) const { throw JsonSyntaxError(Here(), what); }
 
-void JsonReader::SkipBlanks() {
-    for (;;) {
-        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\r')) {
-            ++at_;
-        }
-        if (at_ == end_ || *at_ != '\n') {
+void JsonReader::FailFound(const char* before, char c, const char* after) const {
+    Fail(before + Shown(c) + after);
+}
+
+inline void JsonReader::SkipBlanks() {
+    while (at_ != end_ && static_cast<unsigned char>(*at_) <= ' ') {
+        if (*at_ == '\n') {
+            ++line_;
+            lineStart_ = at_ + 1;
+        } else if (*at_ != ' ' && *at_ != '\t' && *at_ != '\r') {
             return;
         }
-        ++line_;
-        lineStart_ = ++at_;
+        ++at_;
     }
 }
 
 JsonReader::Token JsonReader::Next() {
-    for (;;) {
-        SkipBlanks();
-        tokenStart_ = at_;
+    SkipBlanks();
+    // The ':' after a key and the ',' between values are passed here, so
+    // a token begins after them.
+    if (expect_ == Expect::Colon || expect_ == Expect::CommaOrEnd) {
         if (at_ == end_) {
-            if (expect_ == Expect::Nothing) {
-                return Token::End;
-            }
-            Fail(open_.empty() ? "the text holds no value" : "the text ends inside an unclosed value");
+            Fail("the text ends inside an unclosed value");
         }
         const char c = *at_;
-        switch (expect_) {
-            case Expect::Nothing:
-                Fail("unexpected " + Shown(c) + " after the end of the value");
-            case Expect::Colon:
-                if (c != ':') {
-                    Fail("expected ':' after the key, found " + Shown(c));
-                }
-                ++at_;
-                expect_ = Expect::Value;
-                continue;
-            case Expect::CommaOrEnd: {
-                const bool inObject = open_.back() == '{';
-                if (c == ',') {
-                    ++at_;
-                    expect_ = inObject ? Expect::Key : Expect::Value;
-                    continue;
-                }
-                if (c == (inObject ? '}' : ']')) {
-                    return Close();
-                }
-                Fail(std::string(inObject ? "expected ',' or '}' after an object member"
-                                          : "expected ',' or ']' after an array item") +
-                     ", found " + Shown(c));
+        if (expect_ == Expect::Colon) {
+            if (c != ':') {
+                FailFound("expected ':' after the key, found ", c);
             }
-            case Expect::FirstKeyOrEnd:
-                if (c == '}') {
-                    return Close();
-                }
-                [[fallthrough]];
-            case Expect::Key:
-                if (c != '"') {
-                    Fail("expected a key in double quotes, found " + Shown(c));
-                }
-                ReadString();
-                expect_ = Expect::Colon;
-                return Token::Key;
-            case Expect::FirstValueOrEnd:
-                if (c == ']') {
-                    return Close();
-                }
-                [[fallthrough]];
-            case Expect::Value:
-                return ReadValue();
+            expect_ = Expect::Value;
+        } else {
+            const bool inObject = open_.back() == '{';
+            if (c == (inObject ? '}' : ']')) {
+                tokenStart_ = at_;
+                return Close();
+            }
+            if (c != ',') {
+                FailFound(inObject ? "expected ',' or '}' after an object member, found "
+                                   : "expected ',' or ']' after an array item, found ",
+                          c);
+            }
+            expect_ = inObject ? Expect::Key : Expect::Value;
         }
+        ++at_;
+        SkipBlanks();
+    }
+    tokenStart_ = at_;
+    if (at_ == end_) {
+        if (expect_ == Expect::Nothing) {
+            return Token::End;
+        }
+        Fail(open_.empty() ? "the text holds no value" : "the text ends inside an unclosed value");
+    }
+    const char c = *at_;
+    switch (expect_) {
+    case Expect::FirstKeyOrEnd:
+        if (c == '}') {
+            return Close();
+        }
+        [[fallthrough]];
+    case Expect::Key:
+        if (c != '"') {
+            FailFound("expected a key in double quotes, found ", c);
+        }
+        ReadString();
+        expect_ = Expect::Colon;
+        return Token::Key;
+    case Expect::FirstValueOrEnd:
+        if (c == ']') {
+            return Close();
+        }
+        [[fallthrough]];
+    case Expect::Value:
+        return ReadValue();
+    default:  // Nothing: the value is complete
+        FailFound("unexpected ", c, " after the end of the value");
     }
 }
 
-JsonReader::Token JsonReader::ReadValue() {
+inline JsonReader::Token JsonReader::ReadValue() {
     const char c = *at_;
     if (c == '{' || c == '[') {
         open_.push_back(c);
@@ -174,7 +183,7 @@ JsonReader::Token JsonReader::ReadLiteral() {
             return token;
         }
     }
-    Fail("expected a value, found " + Shown(*at_));
+    FailFound("expected a value, found ", *at_);
 }
 
 JsonReader::Token JsonReader::Close() {
@@ -248,11 +257,11 @@ void JsonReader::ReadDecodedString(const char* start) {
 
 void JsonReader::SkipUtf8OrFail(unsigned char c) {
     if (c < 0x80) {
-        Fail("a string holds the control character " + Shown(*at_) + " unescaped");
+        FailFound("a string holds the control character ", *at_, " unescaped");
     }
     const std::size_t length = Utf8CharacterLength(at_, end_);
     if (length == 0) {
-        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
+        FailFound("a string holds ", *at_, ", which is not UTF-8");
     }
     at_ += length;
 }
@@ -305,39 +314,58 @@ void JsonReader::ReadEscape() {
 }
 
 // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
-void JsonReader::ReadNumber() {
+// The digits are gathered on the way, for ShortNumber.
+inline void JsonReader::ReadNumber() {
     const char* start = at_;
-    auto digits = [this]() {
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    auto read = [&]() {
         const char* first = at_;
-        while (at_ != end_ && IsDigit(*at_)) {
-            ++at_;
+        for (; at_ != end_ && IsDigit(*at_); ++at_) {
+            digits = digits * 10 + static_cast<std::uint64_t>(*at_ - '0');
         }
+        count += static_cast<std::size_t>(at_ - first);
         return at_ != first;
     };
-    if (*at_ == '-') {
+    negative_ = *at_ == '-';
+    if (negative_) {
         ++at_;
     }
     if (at_ != end_ && *at_ == '0') {
         ++at_;
-    } else if (!digits()) {
+        count = 1;
+    } else if (!read()) {
         Fail("a number needs a digit after '-'");
     }
+    const std::size_t whole = count;
     if (at_ != end_ && *at_ == '.') {
         ++at_;
-        if (!digits()) {
+        if (!read()) {
             Fail("a number needs a digit after its decimal point");
         }
     }
+    digits_ = digits;
+    fraction_ = count - whole;
+    shortNumber_ = count <= kShortDigits;
     if (at_ != end_ && (*at_ == 'e' || *at_ == 'E')) {
+        shortNumber_ = false;
         ++at_;
         if (at_ != end_ && (*at_ == '+' || *at_ == '-')) {
             ++at_;
         }
-        if (!digits()) {
+        if (!read()) {
             Fail("a number needs a digit in its exponent");
         }
     }
     view_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+}
+
+bool JsonReader::ShortNumber(double& value) const {
+    if (!shortNumber_) {
+        return false;
+    }
+    value = DecimalOfDigits(digits_, fraction_, negative_);
+    return true;
 }
 
 }  // namespace driver

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ public:
     // number as written.
     std::string_view Text() const { return view_; }
     std::string_view NumberText() const { return view_; }
+    // Number: its value, where it has at most kShortDigits digits and no
+    // exponent, which one division gives exactly as from_chars would;
+    // false for any other.
+    bool ShortNumber(double& value) const;
+    static constexpr std::size_t kShortDigits = 15;
     // Where the last token starts. No token spans a line end, so the line
     // that the blanks before it left is the token's line.
     TextPlace Place() const { return {line_, static_cast<std::size_t>(tokenStart_ - lineStart_) + 1}; }
@@ -67,7 +73,9 @@ private:
     void ReadNumber();
     void SkipBlanks();
     TextPlace Here() const;
-    [[noreturn]] void Fail(const std::string& what) const;
+    // Cold: the hot paths keep no frame for building its message.
+    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void Fail(const std::string& what) const;
+    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void FailFound(const char* before, char c, const char* after = "") const;
 
     const char* begin_;
     const char* at_;
@@ -77,6 +85,10 @@ private:
     std::size_t line_ = 1;
     Expect expect_ = Expect::Value;
     std::vector<char> open_;  // '{' or '[' of each open container
+    std::uint64_t digits_ = 0;  // of the last number, without its point
+    std::size_t fraction_ = 0;  // how many of them follow the point
+    bool negative_ = false;
+    bool shortNumber_ = false;
     std::string decoded_;  // a string with escapes, decoded
     std::string_view view_;
 };

@@ -237,6 +237,14 @@ void ModelReader::ReadUris(const std::optional<JsonValue>& list, const std::stri
 
 }  // namespace model_reading
 
+Trs NodeEntry::SignsOfScale() const {
+    Trs trs;
+    for (int i = 0; i < 3; ++i) {
+        trs.scale[i] = (negativeScale & (1 << i)) != 0 ? -1 : 1;
+    }
+    return trs;
+}
+
 GltfModel ReadGltfModel(const std::string& json, const std::string& source) {
     return model_reading::ModelReader(json, source).Read();
 }

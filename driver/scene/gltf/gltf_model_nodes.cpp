@@ -68,7 +68,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     if (const auto children = Find(members, "children")) {
         ReadChildren(*children, index, model);
     }
-    ReadLocal(members, node, where);
+    ReadLocal(members, node, model.locals[index], where);
 
     const auto mesh = Find(members, "mesh");
     const auto camera = Find(members, "camera");
@@ -135,7 +135,8 @@ void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfMo
     }
 }
 
-void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const {
+void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
+                            const std::string& where) const {
     const auto matrix = Find(members, "matrix");
     const auto translation = Find(members, "translation");
     const auto rotation = Find(members, "rotation");
@@ -144,6 +145,7 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
         Fail(where, matrix->GetSpan(), "has both a \"matrix\" and a translation, rotation or scale");
     }
     double m[16];
+    Trs trs;
     if (matrix) {
         Numbers(*matrix, 16, m, where + ".matrix");
         if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
@@ -152,45 +154,51 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
         }
     }
     if (translation) {
-        Numbers(*translation, 3, node.trs.translation, where + ".translation");
+        Numbers(*translation, 3, trs.translation, where + ".translation");
     }
     if (rotation) {
-        Numbers(*rotation, 4, node.trs.rotation, where + ".rotation");
-        if (!IsRotation(node.trs.rotation)) {
+        Numbers(*rotation, 4, trs.rotation, where + ".rotation");
+        if (!IsRotation(trs.rotation)) {
             Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
         }
     }
     if (scale) {
-        Numbers(*scale, 3, node.trs.scale, where + ".scale");
+        Numbers(*scale, 3, trs.scale, where + ".scale");
     }
-    FinishLocal(node, matrix ? m : nullptr);
+    local = FinishLocal(node, trs, matrix ? m : nullptr);
 }
 
-void ModelReader::FinishLocal(NodeEntry& node, const double* matrix) {
+standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double* matrix) {
+    standin::Affine local;
     if (matrix != nullptr) {
         double m[16];
         std::copy(matrix, matrix + 16, m);
         node.hasMatrix = true;
-        node.local = AffineOfMatrix(m);
+        local = AffineOfMatrix(m);
         Trs decomposed;
-        if (TrsOfAffine(node.local, Trs(), decomposed)) {
-            node.trs = decomposed;
+        if (TrsOfAffine(local, Trs(), decomposed)) {
+            trs = decomposed;
         }
-        return;
+    } else {
+        double* q = trs.rotation;
+        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        for (int i = 0; i < 4; ++i) {
+            q[i] /= length;
+        }
+        local = AffineOfTrs(trs);
     }
-    double* q = node.trs.rotation;
-    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    for (int i = 0; i < 4; ++i) {
-        q[i] /= length;
+    for (int i = 0; i < 3; ++i) {
+        node.negativeScale |= static_cast<std::uint8_t>(trs.scale[i] < 0 ? 1 << i : 0);
     }
-    node.local = AffineOfTrs(node.trs);
+    return local;
 }
 
 void ModelReader::CheckHierarchy(const GltfModel& model) const {
     enum class Seen { No, OnPath, Done };
     std::vector<Seen> seen(model.nodes.size(), Seen::No);
+    std::vector<std::size_t> path;
     for (std::size_t start = 0; start < model.nodes.size(); ++start) {
-        std::vector<std::size_t> path;
+        path.clear();
         std::size_t at = start;
         while (at != kNoNode && seen[at] == Seen::No) {
             seen[at] = Seen::OnPath;

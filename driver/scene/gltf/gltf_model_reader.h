@@ -33,7 +33,7 @@ private:
     void ScanNodes(JsonReader& reader, GltfModel& model);
     // False where the node needs the careful read: anything that may be
     // refused, and what the scan leaves to it (extensions).
-    bool ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index);
+    bool ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index);
     // In the order of the nodes: a scanned node's children are linked, any
     // other node is read again from its text by ReadNode, which refuses
     // what it must with the place and the reason.
@@ -68,11 +68,12 @@ private:
     void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const;
     void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const;
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const;
-    void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const;
+    void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
+                   const std::string& where) const;
     // The local transform of the node's matrix (`matrix`, column-major) or
     // of its translation, rotation and scale as read into `trs`; the
     // quaternion must not be zero.
-    static void FinishLocal(NodeEntry& node, const double* matrix);
+    static standin::Affine FinishLocal(NodeEntry& node, Trs& trs, const double* matrix);
     static void ReadExtras(const JsonValue& extras, NodeEntry& node);
     // Every node has one parent at most (ReadChildren); a chain of parents
     // that comes back to where it started is a cycle.

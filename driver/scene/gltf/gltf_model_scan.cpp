@@ -52,7 +52,9 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
     std::size_t read = 0;
     bool plain = true;
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
-        if (token != Token::Number || read == count || ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None) {
+        if (token != Token::Number || read == count ||
+            (!reader.ShortNumber(out[read]) &&
+             ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None)) {
             SkipValue(reader, token);
             plain = false;
         } else {
@@ -127,10 +129,11 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         const std::size_t index = model.nodes.size();
         NodeEntry& node = model.nodes.emplace_back();
+        standin::Affine& local = model.locals.emplace_back();
         bool plain = token == Token::BeginObject;
         if (plain) {
             node.object.begin = reader.TokenBegin();
-            plain = ScanNode(reader, node, index);
+            plain = ScanNode(reader, node, local, index);
             node.object.end = reader.TokenEnd();
         } else {
             node.object = SkipValue(reader, token);
@@ -139,8 +142,9 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
     }
 }
 
-bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index) {
+bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index) {
     bool plain = true;
+    Trs trs;
     unsigned seen = 0;
     double matrix[16];
     bool mesh = false, camera = false, weights = false;
@@ -160,9 +164,9 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
             break;
         case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;
         case NodeKey::Matrix: plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
-        case NodeKey::Translation: plain = ScanNumbers(reader, token, 3, node.trs.translation) && plain; break;
-        case NodeKey::Rotation: plain = ScanNumbers(reader, token, 4, node.trs.rotation) && plain; break;
-        case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, node.trs.scale) && plain; break;
+        case NodeKey::Translation: plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
+        case NodeKey::Rotation: plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
+        case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
         case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
         case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
         case NodeKey::Extras: extras_.push_back({index, SkipValue(reader, token)}); break;
@@ -180,10 +184,10 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         return false;
     }
     if (hasMatrix ? matrix[3] != 0 || matrix[7] != 0 || matrix[11] != 0 || matrix[15] != 1
-                  : !IsRotation(node.trs.rotation)) {
+                  : !IsRotation(trs.rotation)) {
         return false;
     }
-    FinishLocal(node, hasMatrix ? matrix : nullptr);
+    local = FinishLocal(node, trs, hasMatrix ? matrix : nullptr);
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;
