@@ -44,7 +44,7 @@ struct SceneFormat {
     // The scene in `bytes`, the content of the file at `path`. Reads no
     // other file. Throws SceneFileError with the file, the place in it and
     // the reason.
-    std::unique_ptr<SceneFile> (*read)(const std::string& bytes, const std::string& path);
+    std::unique_ptr<SceneFile> (*read)(std::string bytes, const std::string& path);
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -96,7 +96,7 @@ protected:
     SceneDocument document_;
 
 private:
-    friend std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+    friend std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path);
     const SceneFormat* format_ = nullptr;
 };
 
@@ -104,7 +104,7 @@ private:
 // that the content (or, where the content does not tell, the extension of
 // `path`) names. Reads no other file. Throws SceneFileError with the file,
 // the place in it and the reason.
-std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path);
 // The same for the file at `path`, read whole; throws InputFileError when
 // it cannot be read.
 std::unique_ptr<SceneFile> ReadScene(const std::string& path);

@@ -73,9 +73,9 @@ std::string SceneFile::WrongName(const std::string& path) const {
     return scene + ", which is not written to a " + others + " file";
 }
 
-std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path) {
+std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path) {
     const SceneFormat& format = FormatOf(bytes, path);
-    std::unique_ptr<SceneFile> file = format.read(bytes, path);
+    std::unique_ptr<SceneFile> file = format.read(std::move(bytes), path);
     file->format_ = &format;
     return file;
 }
