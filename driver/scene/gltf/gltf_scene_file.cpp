@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "scene/gltf/glb_container.h"
@@ -71,7 +72,8 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
 // The scene of a .gltf or .glb file and what writing it back needs.
 class GltfSceneFile final : public SceneFile {
 public:
-    GltfSceneFile(std::string bytes, const std::string& path, bool glb) : source_(path), glb_(glb) {
+    GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
+        : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
         if (glb_) {
             GlbParts parts = SplitGlb(bytes, path);
             head_ = std::move(parts.head);
@@ -81,6 +83,11 @@ public:
             json_ = std::move(bytes);
         }
         model_ = ReadGltfModel(json_, path);
+        if (!textKept_) {
+            std::string().swap(json_);
+            std::string().swap(head_);
+            std::string().swap(chunks_);
+        }
         BuildScene();
     }
     GltfSceneFile(const GltfSceneFile&) = delete;
@@ -130,6 +137,7 @@ private:
 
     std::string source_;
     bool glb_ = false;
+    bool textKept_ = true;  // else the scene is only looked at and never written
     std::string head_;  // a GLB file's header and JSON chunk
     std::string json_;
     std::string chunks_;  // a GLB file's chunks after the JSON
@@ -218,6 +226,9 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
 }
 
 std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
+    if (!textKept_) {
+        throw std::logic_error("a scene read only to be looked at is written");
+    }
     const std::string path = target == "-" ? "standard output" : target;
     changes_.clear();
     addedNodes_.clear();
@@ -377,12 +388,12 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
 
 }  // namespace
 
-std::unique_ptr<SceneFile> ParseGltfScene(std::string bytes, const std::string& path) {
-    return std::make_unique<GltfSceneFile>(std::move(bytes), path, false);
+std::unique_ptr<SceneFile> ParseGltfScene(std::string bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(std::move(bytes), path, false, use);
 }
 
-std::unique_ptr<SceneFile> ParseGlbScene(std::string bytes, const std::string& path) {
-    return std::make_unique<GltfSceneFile>(std::move(bytes), path, true);
+std::unique_ptr<SceneFile> ParseGlbScene(std::string bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(std::move(bytes), path, true, use);
 }
 
 }  // namespace driver::gltf
