@@ -88,7 +88,11 @@ T& KeptUntilExit(std::unique_ptr<T> object) {
 // are written only when the run was done.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    driver::SceneFile& sceneFile = KeptUntilExit(driver::ReadScene(invocation.scenePath));
+    // A shortcut's actions save no scene: without -o, the scene is only
+    // looked at.
+    const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+    driver::SceneFile& sceneFile = KeptUntilExit(driver::ReadScene(
+        invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut

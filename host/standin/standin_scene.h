@@ -72,8 +72,7 @@ public:
     StandinNode* Parent() const { return parent_; }
     const std::vector<StandinNode*>& Children() const { return children_; }
     StandinScene& Scene() const { return *scene_; }
-    // How many nodes its scene made before it: a scene built parents
-    // first, in pre-order, has each node's pre-order index here.
+    // How many nodes the scene made before this one: the root's is 0.
     std::size_t Ordinal() const { return ordinal_; }
 
     // Nodes are made by StandinScene::AddNode only.
@@ -90,7 +89,7 @@ private:
     std::string name_;
     std::vector<StandinNode*> children_;
     NodeMatrix transform_;
-    std::uint32_t ordinal_ = 0;  // where the matrix leaves room before the pointer
+    std::uint32_t ordinal_ = 0;  // beside the 52-byte matrix, where it costs no space
     // Most objects sit on their pivot: the offset is kept only when a node
     // has one, which keeps large scenes small.
     std::unique_ptr<NodeMatrix> objectOffset_;
