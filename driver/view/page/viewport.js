@@ -10,9 +10,12 @@ const $ = (id) => document.getElementById(id);
 
 const view = {
   placements: new Map(), // index -> {world, object} matrices
-  pivots: new Map(),  // index -> tripod at the node's pivot
-  objects: new Map(), // index -> group placed where the node's object sits
-  meshes: [],         // everything a click can hit
+  instances: new Map(),  // index -> [{mesh, id, local}]: where the node's object is drawn
+  pivots: new Map(),     // index -> tripod at the node's pivot (selected nodes)
+  allPivots: null,       // one set of lines with a tripod at every node
+  meshes: [],            // everything a click can hit: one InstancedMesh a part of a mesh
+  model: new THREE.Group(),
+  selected: [],
   upAxis: 'y',
   pivotScale: 1,
   showAllPivots: false,
@@ -28,14 +31,21 @@ function rowsToMatrix(rows) {
   return new THREE.Matrix4().set(x[0], y[0], z[0], t[0], x[1], y[1], z[1], t[1], x[2], y[2], z[2], t[2], 0, 0, 0, 1);
 }
 
-// Where the host says a node's pivot and object are; tripods and object
-// groups are made when first needed, so a large scene costs its meshes.
+const instanceMatrix = new THREE.Matrix4();
+
+// Where the host says a node's pivot and object are.
 export function placeNode(node) {
   const placement = { world: rowsToMatrix(node.world), object: rowsToMatrix(node.object) };
   view.placements.set(node.index, placement);
-  view.objects.get(node.index)?.matrix.copy(placement.object);
+  for (const { mesh, id, local } of view.instances.get(node.index) ?? []) {
+    mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(placement.object, local));
+    mesh.instanceMatrix.needsUpdate = true;
+    mesh.boundingSphere = null;  // made again when next needed
+    mesh.boundingBox = null;
+  }
   const pivot = view.pivots.get(node.index);
   if (pivot) placePivot(pivot, placement.world);
+  if (view.allPivots) placeTripodLines(node.index, placement.world);
   redraw();
 }
 
@@ -99,15 +109,50 @@ function tripodOf(index) {
   return view.pivots.get(index);
 }
 
-function holderOf(index) {
-  if (!view.objects.has(index)) {
-    const group = new THREE.Group();
-    group.matrixAutoUpdate = false;
-    group.matrix.copy(view.placements.get(index).object);
-    scene3d.add(group);
-    view.objects.set(index, group);
+// A tripod at every node in one set of lines (6 points a node), so that a
+// scene of many nodes costs one draw.
+function makeTripodLines(count) {
+  const geometry = new THREE.BufferGeometry();
+  geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(count * 18), 3));
+  const colors = new Float32Array(count * 18);
+  const axisColors = [[1, 0, 0], [0, 0.7, 0], [0, 0, 1]];
+  for (let k = 0; k < count * 6; ++k) colors.set(axisColors[Math.floor(k / 2) % 3], k * 3);
+  geometry.setAttribute('color', new THREE.BufferAttribute(colors, 3));
+  const lines = new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true, depthTest: false }));
+  lines.renderOrder = 1;
+  lines.frustumCulled = false;
+  return lines;
+}
+
+const tripodEnd = new THREE.Vector3();
+function placeTripodLines(index, world) {
+  const position = view.allPivots.geometry.attributes.position;
+  const origin = new THREE.Vector3().setFromMatrixPosition(world);
+  for (let axis = 0; axis < 3; ++axis) {
+    tripodEnd.set(0, 0, 0).setComponent(axis, view.pivotScale).applyMatrix4(world);
+    position.setXYZ(index * 6 + axis * 2, origin.x, origin.y, origin.z);
+    position.setXYZ(index * 6 + axis * 2 + 1, tripodEnd.x, tripodEnd.y, tripodEnd.z);
   }
-  return view.objects.get(index);
+  position.needsUpdate = true;
+}
+
+// Draws `parts` (geometry, material, matrix in the object's frame) once for
+// each node of `nodes`, where the host says that the node's object sits:
+// one InstancedMesh a part, whatever the number of nodes.
+function addInstances(parts, nodes) {
+  for (const { geometry, material, local } of parts) {
+    const mesh = new THREE.InstancedMesh(geometry, material, nodes.length);
+    mesh.userData.nodes = nodes;  // instance -> node index
+    // Selected nodes are tinted: white leaves the material's own colours.
+    mesh.instanceColor = new THREE.InstancedBufferAttribute(new Float32Array(nodes.length * 3).fill(1), 3);
+    nodes.forEach((index, id) => {
+      mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(view.placements.get(index).object, local));
+      if (!view.instances.has(index)) view.instances.set(index, []);
+      view.instances.get(index).push({ mesh, id, local });
+    });
+    view.model.add(mesh);
+    view.meshes.push(mesh);
+  }
 }
 
 // The glTF's pre-order as the tools see it (the root 0, every node before
@@ -132,66 +177,99 @@ function preOrder(json) {
   return { order, objectChild };
 }
 
-// Takes every mesh of the file out of glTF's tree into one group a node,
-// placed where the host says that the node's object sits.
-function adoptGltf(gltf) {
-  const { order, objectChild } = preOrder(gltf.parser.json);
-  const nodeObjects = new Map();
-  gltf.scene.traverse((object) => {
-    const node = gltf.parser.associations.get(object)?.nodes;
-    if (node !== undefined && !nodeObjects.has(node)) nodeObjects.set(node, object);
-  });
+// A GLB file's JSON and binary chunk; a .gltf file's JSON alone.
+function splitGltf(data) {
+  const words = new DataView(data);
+  if (data.byteLength < 20 || words.getUint32(0, true) !== 0x46546c67) {
+    return { json: JSON.parse(new TextDecoder().decode(data)), binary: null };
+  }
+  const jsonLength = words.getUint32(12, true);
+  const json = JSON.parse(new TextDecoder().decode(new Uint8Array(data, 20, jsonLength)));
+  const next = 20 + jsonLength;
+  const binary = next + 8 <= data.byteLength ? new Uint8Array(data, next, 8 + words.getUint32(next, true)) : null;
+  return { json, binary };
+}
+
+function joinGlb(json, binary) {
+  let text = new TextEncoder().encode(JSON.stringify(json));
+  const padded = new Uint8Array(Math.ceil(text.length / 4) * 4).fill(0x20);
+  padded.set(text);
+  text = padded;
+  const length = 12 + 8 + text.length + (binary?.length ?? 0);
+  const out = new Uint8Array(length);
+  const words = new DataView(out.buffer);
+  words.setUint32(0, 0x46546c67, true);
+  words.setUint32(4, 2, true);
+  words.setUint32(8, length, true);
+  words.setUint32(12, text.length, true);
+  words.setUint32(16, 0x4e4f534a, true);
+  out.set(text, 20);
+  if (binary) out.set(binary, 20 + text.length);
+  return out.buffer;
+}
+
+// Only the file's meshes, each on a node of its own: three.js then makes
+// one object a mesh rather than one a node (the host says where each node's
+// object sits). Returns the parts of each mesh and the file's JSON.
+async function loadMeshes(route) {
+  const { json, binary } = splitGltf(await (await fetch(route)).arrayBuffer());
+  const meshes = json.meshes ?? [];
+  const library = { ...json, scene: 0, scenes: [{ nodes: meshes.map((_, i) => i) }],
+    nodes: meshes.map((_, i) => ({ mesh: i })) };
+  delete library.animations;
+  delete library.skins;
+  const text = binary ? joinGlb(library, binary) : JSON.stringify(library);
+  const gltf = await new GLTFLoader().parseAsync(text, route.slice(0, route.lastIndexOf('/') + 1));
   gltf.scene.updateMatrixWorld(true);
+  const partsOf = new Map();
+  for (const object of gltf.scene.children) {
+    const meshIndex = gltf.parser.associations.get(object)?.nodes;
+    const parts = object.isMesh ? [object] : object.children.filter((c) => c.isMesh);
+    partsOf.set(meshIndex, parts.map((part) => ({ geometry: part.geometry, material: part.material,
+      local: object.matrixWorld.clone().invert().multiply(part.matrixWorld) })));
+  }
+  return { json, partsOf };
+}
+
+// Every mesh of the file drawn for each node (in the tools' pre-order) that
+// carries it, or whose moved object does.
+async function adoptGltf(route) {
+  const { json, partsOf } = await loadMeshes(route);
+  const { order, objectChild } = preOrder(json);
+  const carriers = new Map();  // mesh -> nodes
   order.forEach((gltfIndex, index) => {
     if (gltfIndex === null) return;
-    const carrier = nodeObjects.get(objectChild.get(gltfIndex) ?? gltfIndex);
-    if (!carrier) return;
-    const parts = carrier.isMesh ? [carrier] : carrier.children.filter(
-      (c) => c.isMesh && gltf.parser.associations.get(c)?.nodes === undefined);
-    const group = holderOf(index);
-    const toGroup = carrier.matrixWorld.clone().invert();
-    for (const part of parts) {
-      const mesh = new THREE.Mesh(part.geometry, part.material);
-      mesh.matrixAutoUpdate = false;
-      mesh.matrix.multiplyMatrices(toGroup, part.matrixWorld);
-      mesh.userData.node = index;
-      group.add(mesh);
-      view.meshes.push(mesh);
-    }
+    const mesh = json.nodes[objectChild.get(gltfIndex) ?? gltfIndex].mesh;
+    if (mesh === undefined || !partsOf.has(mesh)) return;
+    if (!carriers.has(mesh)) carriers.set(mesh, []);
+    carriers.get(mesh).push(index);
   });
+  for (const [mesh, nodes] of carriers) addInstances(partsOf.get(mesh), nodes);
 }
 
 // A scene file of the project's own: a marker where each object sits.
 function addMarkers(size) {
-  const geometry = new THREE.BoxGeometry(size, size, size);
-  const material = new THREE.MeshStandardMaterial({ color: 0x9a9a9a });
-  for (const index of view.placements.keys()) {
-    if (index === 0) continue;
-    const group = holderOf(index);
-    const mesh = new THREE.Mesh(geometry, material);
-    mesh.userData.node = index;
-    group.add(mesh);
-    view.meshes.push(mesh);
-  }
+  const nodes = [...view.placements.keys()].filter((index) => index !== 0);
+  addInstances([{ geometry: new THREE.BoxGeometry(size, size, size),
+    material: new THREE.MeshStandardMaterial({ color: 0x9a9a9a }), local: new THREE.Matrix4() }], nodes);
 }
 
 function frame(zUp) {
-  const box = new THREE.Box3();
-  for (const group of view.objects.values()) {
-    group.updateMatrixWorld(true);
-    box.expandByObject(group);
-  }
+  const box = new THREE.Box3().setFromObject(view.model);
   if (view.showAllPivots) {
     for (const { world } of view.placements.values()) box.expandByPoint(new THREE.Vector3().setFromMatrixPosition(world));
   }
   const size = Math.max(1, box.getSize(new THREE.Vector3()).length());
-  const centre = box.getCenter(new THREE.Vector3());
+  const centre = box.isEmpty() ? new THREE.Vector3() : box.getCenter(new THREE.Vector3());
   camera.up.set(0, zUp ? 0 : 1, zUp ? 1 : 0);
   const offset = zUp ? new THREE.Vector3(0.6, -1, 0.7) : new THREE.Vector3(0.6, 0.7, 1);
   camera.position.copy(centre).addScaledVector(offset.normalize(), size * 1.1);
+  camera.near = size / 10000;
+  camera.far = size * 100;
+  camera.updateProjectionMatrix();
   controls.target.copy(centre);
   controls.update();
-  const grid = new THREE.GridHelper(Math.ceil(size * 2), Math.ceil(size * 2), 0x999999, 0xcccccc);
+  const grid = new THREE.GridHelper(Math.ceil(size * 2), Math.min(1000, Math.ceil(size * 2)), 0x999999, 0xcccccc);
   if (zUp) grid.rotation.x = Math.PI / 2;
   scene3d.add(grid, new THREE.AxesHelper(size / 4));
   marker.scale.setScalar(size / 300);
@@ -223,7 +301,10 @@ function numberText(value) {
 // midpoints of its edges (so never a vertex hidden behind the surface).
 function snapCandidates(hit) {
   const position = hit.object.geometry.attributes.position;
-  const world = (i) => new THREE.Vector3().fromBufferAttribute(position, i).applyMatrix4(hit.object.matrixWorld);
+  const toWorld = new THREE.Matrix4();
+  hit.object.getMatrixAt(hit.instanceId, toWorld);
+  toWorld.premultiply(hit.object.matrixWorld);
+  const world = (i) => new THREE.Vector3().fromBufferAttribute(position, i).applyMatrix4(toWorld);
   const corners = [hit.face.a, hit.face.b, hit.face.c].map(world);
   return corners.concat([[0, 1], [1, 2], [2, 0]].map(
     ([i, j]) => corners[i].clone().add(corners[j]).multiplyScalar(0.5)));
@@ -253,7 +334,7 @@ function pointUnder(event) {
       }
     }
   }
-  return { point, node: hit.object.userData.node };
+  return { point, node: hit.object.userData.nodes[hit.instanceId] };
 }
 
 function showPoint(found, event) {
@@ -277,7 +358,19 @@ function showPoint(found, event) {
 function startPicking() {
   const canvas = renderer.domElement;
   let down = null;
-  canvas.addEventListener('pointermove', (event) => showPoint(pointUnder(event), event));
+  // The point under the cursor is looked for once a frame, and only while
+  // a pick mode shows it: a ray through a large scene takes a while.
+  let moved = null;
+  canvas.addEventListener('pointermove', (event) => {
+    if (!view.pickMode && !marker.visible) return;
+    if (moved === null) {
+      requestAnimationFrame(() => {
+        showPoint(view.pickMode ? pointUnder(moved) : null, moved);
+        moved = null;
+      });
+    }
+    moved = event;
+  });
   canvas.addEventListener('pointerdown', (event) => { down = { x: event.clientX, y: event.clientY }; });
   canvas.addEventListener('pointerup', (event) => {
     // A drag turns the view; only a click picks or selects.
@@ -294,11 +387,18 @@ export function clickText(point) {
 }
 
 // Tripods: at every node of a scene file of the project's own; at the
-// selected nodes of a glTF scene.
+// selected nodes of a glTF scene, which are tinted too.
+const SELECTED_TINT = new THREE.Color(1, 0.55, 0.15);
+const NO_TINT = new THREE.Color(1, 1, 1);
 export function showPivots(selection, pickMode) {
   view.pickMode = pickMode;
   for (const tripod of view.pivots.values()) tripod.visible = false;
-  for (const index of view.showAllPivots ? view.placements.keys() : selection) tripodOf(index).visible = true;
+  if (!view.showAllPivots) {
+    for (const index of selection) tripodOf(index).visible = true;
+  }
+  tint(view.selected, NO_TINT);
+  tint(selection, SELECTED_TINT);
+  view.selected = selection;
   redraw();
   if (!pickMode) {
     marker.visible = false;
@@ -306,19 +406,33 @@ export function showPivots(selection, pickMode) {
   }
 }
 
+function tint(nodes, colour) {
+  for (const index of nodes) {
+    for (const { mesh, id } of view.instances.get(index) ?? []) {
+      mesh.setColorAt(id, colour);
+      mesh.instanceColor.needsUpdate = true;
+    }
+  }
+}
+
 // Builds the view from the server's whole state (format, scene route,
 // every node's placement).
 export async function loadScene(state) {
   setUpView();
+  scene3d.add(view.model);
   const gltf = state.format === 'glTF' || state.format === 'GLB';
   view.upAxis = gltf ? 'y' : 'z';
   view.showAllPivots = !gltf;
   for (const node of state.nodes) placeNode(node);
-  if (gltf) adoptGltf(await new GLTFLoader().loadAsync(state.scene));
+  if (gltf) await adoptGltf(state.scene);
   const size = frame(!gltf);
   if (!gltf) addMarkers(size / 40);
   view.pivotScale = size / 25;
+  if (view.showAllPivots) {
+    view.allPivots = makeTripodLines(state.nodes.length);
+    for (const [index, { world }] of view.placements) placeTripodLines(index, world);
+    scene3d.add(view.allPivots);
+  }
   startPicking();
   redraw();
 }
-
