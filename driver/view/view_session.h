@@ -93,6 +93,7 @@ private:
     void Rebuild();
     bool RunChecked(Action action, ViewState& state);
     ViewState Report(std::vector<std::size_t> changed);
+    void StandAsReplayed(Action& action) const;
     std::vector<std::size_t> ChangedSinceStart() const;
 
     std::string scenePath_;
@@ -100,6 +101,7 @@ private:
     std::string outputPath_;
     std::string bytes_;
     std::vector<std::string> referenced_;
+    std::vector<std::string> startNames_;        // in pre-order, as the file was read
     std::vector<std::vector<Action>> gestures_;  // standing
     std::vector<std::vector<Action>> undone_;    // newest last
     std::size_t standing_ = 0;                   // the actions of gestures_

@@ -165,8 +165,9 @@ try {
   await page.click('#open-velkora');
   await transcriptHas(page, 'opened "Velkora"');
   await shoot(page, 'viewer-velkora.png');
+  const ended = new Promise((resolve) => server.once('exit', resolve));
   await page.click('#quit');
-  assert.equal(await new Promise((resolve) => server.once('exit', resolve)), 0, 'Quit ends the server');
+  assert.equal(await ended, 0, 'Quit ends the server');
   console.log('viewer: all checks passed');
 } finally {
   await browser.close();

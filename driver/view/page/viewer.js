@@ -96,6 +96,7 @@ function drawTree() {
 
 function drawRows() {
   const tree = $('scene-tree');
+  if (!tree) return;  // the page has ended
   const first = Math.max(0, Math.floor(tree.scrollTop / ROW_HEIGHT));
   const last = Math.min(view.nodes.length, first + Math.ceil(tree.clientHeight / ROW_HEIGHT) + 1);
   const selected = new Set(view.selection);
