@@ -126,16 +126,18 @@ function select(index, add) {
   act(`select ${indices.join(' ')}`);
 }
 
-// The tree shows the node selected last, if it is out of sight.
+// A new selection brings the node selected last into sight in the tree.
+let selectionShown = '';
 function markSelection() {
   const tree = $('scene-tree');
   const newest = view.selection[view.selection.length - 1];
-  if (newest !== undefined) {
+  if (newest !== undefined && String(view.selection) !== selectionShown) {
     const top = newest * ROW_HEIGHT;
     if (top < tree.scrollTop || top + ROW_HEIGHT > tree.scrollTop + tree.clientHeight) {
       tree.scrollTop = top - tree.clientHeight / 2;
     }
   }
+  selectionShown = String(view.selection);
   drawRows();
   showPivots(view.selection, view.pickMode);
 }

@@ -56,14 +56,19 @@ function placePivot(pivot, world) {
 
 // --- The 3D view -------------------------------------------------------
 
-const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+// Smoothed edges cost a software renderer several times the work: a large
+// scene is drawn without.
+const SMOOTH_UP_TO_NODES = 10000;
+let renderer = null;
+let controls = null;
 const scene3d = new THREE.Scene();
 const camera = new THREE.PerspectiveCamera(50, 1, 0.01, 10000);
-const controls = new OrbitControls(camera, renderer.domElement);
 const marker = new THREE.Mesh(new THREE.SphereGeometry(1, 16, 8), new THREE.MeshBasicMaterial({ color: 0xff2060 }));
 marker.visible = false;
 
-function setUpView() {
+function setUpView(nodeCount) {
+  renderer = new THREE.WebGLRenderer({ antialias: nodeCount <= SMOOTH_UP_TO_NODES, preserveDrawingBuffer: true });
+  controls = new OrbitControls(camera, renderer.domElement);
   $('viewport').prepend(renderer.domElement);
   scene3d.background = new THREE.Color(0xf4f4f4);
   scene3d.add(new THREE.HemisphereLight(0xffffff, 0x667788, 2.2));
@@ -418,7 +423,7 @@ function tint(nodes, colour) {
 // Builds the view from the server's whole state (format, scene route,
 // every node's placement).
 export async function loadScene(state) {
-  setUpView();
+  setUpView(state.nodes.length);
   scene3d.add(view.model);
   const gltf = state.format === 'glTF' || state.format === 'GLB';
   view.upAxis = gltf ? 'y' : 'z';
