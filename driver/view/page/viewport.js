@@ -11,8 +11,7 @@ const $ = (id) => document.getElementById(id);
 const view = {
   placements: new Map(), // index -> {world, object} matrices
   instances: new Map(),  // index -> [{mesh, id, local}]: where the node's object is drawn
-  pivots: new Map(),     // index -> tripod at the node's pivot (selected nodes)
-  allPivots: null,       // one set of lines with a tripod at every node
+  tripods: null,         // lines: a tripod at the pivot of each node shown
   meshes: [],            // everything a click can hit: one InstancedMesh a part of a mesh
   model: new THREE.Group(),
   selected: [],
@@ -43,15 +42,8 @@ export function placeNode(node) {
     mesh.boundingSphere = null;  // made again when next needed
     mesh.boundingBox = null;
   }
-  const pivot = view.pivots.get(node.index);
-  if (pivot) placePivot(pivot, placement.world);
-  if (view.allPivots) placeTripodLines(node.index, placement.world);
+  if (view.tripods) placeTripod(view.tripods, node.index);
   redraw();
-}
-
-function placePivot(pivot, world) {
-  const scale = view.pivotScale;
-  pivot.matrix.copy(world).multiply(new THREE.Matrix4().makeScale(scale, scale, scale));
 }
 
 // --- The 3D view -------------------------------------------------------
@@ -101,44 +93,45 @@ function resize() {
   redraw();
 }
 
-function tripodOf(index) {
-  if (!view.pivots.has(index)) {
-    const axes = new THREE.AxesHelper(1);
-    axes.matrixAutoUpdate = false;
-    axes.material.depthTest = false;
-    axes.renderOrder = 1;
-    placePivot(axes, view.placements.get(index).world);
-    scene3d.add(axes);
-    view.pivots.set(index, axes);
-  }
-  return view.pivots.get(index);
-}
-
-// A tripod at every node in one set of lines (6 points a node), so that a
-// scene of many nodes costs one draw.
-function makeTripodLines(count) {
+// Tripods (X red, Y green, Z blue) at the pivots of `nodes`, in one set
+// of lines (6 points a node), so that many cost one draw.
+function makeTripods(nodes) {
   const geometry = new THREE.BufferGeometry();
-  geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(count * 18), 3));
-  const colors = new Float32Array(count * 18);
-  const axisColors = [[1, 0, 0], [0, 0.7, 0], [0, 0, 1]];
-  for (let k = 0; k < count * 6; ++k) colors.set(axisColors[Math.floor(k / 2) % 3], k * 3);
+  geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(nodes.length * 18), 3));
+  const colors = new Float32Array(nodes.length * 18);
+  const axisColors = [[1, 0, 0], [0, 0.75, 0], [0, 0, 1]];
+  for (let k = 0; k < nodes.length * 6; ++k) colors.set(axisColors[Math.floor(k / 2) % 3], k * 3);
   geometry.setAttribute('color', new THREE.BufferAttribute(colors, 3));
   const lines = new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true, depthTest: false }));
   lines.renderOrder = 1;
   lines.frustumCulled = false;
+  lines.userData.slots = new Map(nodes.map((index, slot) => [index, slot]));
+  for (const index of nodes) placeTripod(lines, index);
   return lines;
 }
 
 const tripodEnd = new THREE.Vector3();
-function placeTripodLines(index, world) {
-  const position = view.allPivots.geometry.attributes.position;
+function placeTripod(lines, index) {
+  const slot = lines.userData.slots.get(index);
+  if (slot === undefined) return;
+  const world = view.placements.get(index).world;
+  const position = lines.geometry.attributes.position;
   const origin = new THREE.Vector3().setFromMatrixPosition(world);
   for (let axis = 0; axis < 3; ++axis) {
     tripodEnd.set(0, 0, 0).setComponent(axis, view.pivotScale).applyMatrix4(world);
-    position.setXYZ(index * 6 + axis * 2, origin.x, origin.y, origin.z);
-    position.setXYZ(index * 6 + axis * 2 + 1, tripodEnd.x, tripodEnd.y, tripodEnd.z);
+    position.setXYZ(slot * 6 + axis * 2, origin.x, origin.y, origin.z);
+    position.setXYZ(slot * 6 + axis * 2 + 1, tripodEnd.x, tripodEnd.y, tripodEnd.z);
   }
   position.needsUpdate = true;
+}
+
+function showTripods(nodes) {
+  if (view.tripods) {
+    scene3d.remove(view.tripods);
+    view.tripods.geometry.dispose();
+  }
+  view.tripods = makeTripods(nodes);
+  scene3d.add(view.tripods);
 }
 
 // Draws `parts` (geometry, material, matrix in the object's frame) once for
@@ -397,10 +390,7 @@ const SELECTED_TINT = new THREE.Color(1, 0.55, 0.15);
 const NO_TINT = new THREE.Color(1, 1, 1);
 export function showPivots(selection, pickMode) {
   view.pickMode = pickMode;
-  for (const tripod of view.pivots.values()) tripod.visible = false;
-  if (!view.showAllPivots) {
-    for (const index of selection) tripodOf(index).visible = true;
-  }
+  if (!view.showAllPivots) showTripods(selection);
   tint(view.selected, NO_TINT);
   tint(selection, SELECTED_TINT);
   view.selected = selection;
@@ -433,11 +423,7 @@ export async function loadScene(state) {
   const size = frame(!gltf);
   if (!gltf) addMarkers(size / 40);
   view.pivotScale = size / 25;
-  if (view.showAllPivots) {
-    view.allPivots = makeTripodLines(state.nodes.length);
-    for (const [index, { world }] of view.placements) placeTripodLines(index, world);
-    scene3d.add(view.allPivots);
-  }
+  if (view.showAllPivots) showTripods([...view.placements.keys()]);
   startPicking();
   redraw();
 }
