@@ -42,9 +42,14 @@ const act = (lines) => gesture('actions', lines);
 
 // --- What the host says ------------------------------------------------
 
+// A line longer than this (the names of a whole large scene selected) is
+// shown cut: laying out megabytes of text would stall the page.
+const LONGEST_LINE_SHOWN = 10000;
+
 function note(text, refused = false) {
   const line = document.createElement('div');
-  line.textContent = text;
+  line.textContent = text.length <= LONGEST_LINE_SHOWN ? text
+    : `${text.slice(0, LONGEST_LINE_SHOWN)} … (${text.length - LONGEST_LINE_SHOWN} characters more)`;
   if (refused) line.className = 'refused';
   $('transcript').append(line);
   $('transcript').scrollTop = $('transcript').scrollHeight;

@@ -384,13 +384,17 @@ export function clickText(point) {
   return `click ${[point.x, point.y, point.z].map(numberText).join(' ')}`;
 }
 
+// More tripods than this would hide the model, and cost a software renderer
+// seconds a frame: of a larger selection, the first ones are shown.
+const TRIPODS_SHOWN = 1000;
+
 // Tripods: at every node of a scene file of the project's own; at the
 // selected nodes of a glTF scene, which are tinted too.
 const SELECTED_TINT = new THREE.Color(1, 0.55, 0.15);
 const NO_TINT = new THREE.Color(1, 1, 1);
 export function showPivots(selection, pickMode) {
   view.pickMode = pickMode;
-  if (!view.showAllPivots) showTripods(selection);
+  if (!view.showAllPivots) showTripods(selection.slice(0, TRIPODS_SHOWN));
   tint(view.selected, NO_TINT);
   tint(selection, SELECTED_TINT);
   view.selected = selection;
