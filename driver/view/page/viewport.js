@@ -3,7 +3,7 @@
 // axes, and picking of points on the model.
 import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
-import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
+import { loadGltfMeshes } from './gltf_meshes.js';
 
 const SNAP_PIXELS = 10;
 const $ = (id) => document.getElementById(id);
@@ -153,95 +153,9 @@ function addInstances(parts, nodes) {
   }
 }
 
-// The glTF's pre-order as the tools see it (the root 0, every node before
-// its children), without the children that hold a moved object.
-function preOrder(json) {
-  const scene = json.scenes?.[json.scene ?? 0];
-  const order = [null];
-  const objectChild = new Map();
-  const stack = [...(scene?.nodes ?? [])].reverse();
-  while (stack.length > 0) {
-    const index = stack.pop();
-    const node = json.nodes[index];
-    const children = node.children ?? [];
-    const moved = children.find((c) => json.nodes[c].extras?.morvaneObjectOf === index && !json.nodes[c].children);
-    const holdsObject = node.mesh !== undefined || node.camera !== undefined;
-    if (moved !== undefined && !holdsObject) objectChild.set(index, moved);
-    order.push(index);
-    for (let k = children.length - 1; k >= 0; --k) {
-      if (children[k] !== objectChild.get(index)) stack.push(children[k]);
-    }
-  }
-  return { order, objectChild };
-}
-
-// A GLB file's JSON and binary chunk; a .gltf file's JSON alone.
-function splitGltf(data) {
-  const words = new DataView(data);
-  if (data.byteLength < 20 || words.getUint32(0, true) !== 0x46546c67) {
-    return { json: JSON.parse(new TextDecoder().decode(data)), binary: null };
-  }
-  const jsonLength = words.getUint32(12, true);
-  const json = JSON.parse(new TextDecoder().decode(new Uint8Array(data, 20, jsonLength)));
-  const next = 20 + jsonLength;
-  const binary = next + 8 <= data.byteLength ? new Uint8Array(data, next, 8 + words.getUint32(next, true)) : null;
-  return { json, binary };
-}
-
-function joinGlb(json, binary) {
-  let text = new TextEncoder().encode(JSON.stringify(json));
-  const padded = new Uint8Array(Math.ceil(text.length / 4) * 4).fill(0x20);
-  padded.set(text);
-  text = padded;
-  const length = 12 + 8 + text.length + (binary?.length ?? 0);
-  const out = new Uint8Array(length);
-  const words = new DataView(out.buffer);
-  words.setUint32(0, 0x46546c67, true);
-  words.setUint32(4, 2, true);
-  words.setUint32(8, length, true);
-  words.setUint32(12, text.length, true);
-  words.setUint32(16, 0x4e4f534a, true);
-  out.set(text, 20);
-  if (binary) out.set(binary, 20 + text.length);
-  return out.buffer;
-}
-
-// Only the file's meshes, each on a node of its own: three.js then makes
-// one object a mesh rather than one a node (the host says where each node's
-// object sits). Returns the parts of each mesh and the file's JSON.
-async function loadMeshes(route) {
-  const { json, binary } = splitGltf(await (await fetch(route)).arrayBuffer());
-  const meshes = json.meshes ?? [];
-  const library = { ...json, scene: 0, scenes: [{ nodes: meshes.map((_, i) => i) }],
-    nodes: meshes.map((_, i) => ({ mesh: i })) };
-  delete library.animations;
-  delete library.skins;
-  const text = binary ? joinGlb(library, binary) : JSON.stringify(library);
-  const gltf = await new GLTFLoader().parseAsync(text, route.slice(0, route.lastIndexOf('/') + 1));
-  gltf.scene.updateMatrixWorld(true);
-  const partsOf = new Map();
-  for (const object of gltf.scene.children) {
-    const meshIndex = gltf.parser.associations.get(object)?.nodes;
-    const parts = object.isMesh ? [object] : object.children.filter((c) => c.isMesh);
-    partsOf.set(meshIndex, parts.map((part) => ({ geometry: part.geometry, material: part.material,
-      local: object.matrixWorld.clone().invert().multiply(part.matrixWorld) })));
-  }
-  return { json, partsOf };
-}
-
-// Every mesh of the file drawn for each node (in the tools' pre-order) that
-// carries it, or whose moved object does.
+// Every mesh of the file drawn for each node that carries it.
 async function adoptGltf(route) {
-  const { json, partsOf } = await loadMeshes(route);
-  const { order, objectChild } = preOrder(json);
-  const carriers = new Map();  // mesh -> nodes
-  order.forEach((gltfIndex, index) => {
-    if (gltfIndex === null) return;
-    const mesh = json.nodes[objectChild.get(gltfIndex) ?? gltfIndex].mesh;
-    if (mesh === undefined || !partsOf.has(mesh)) return;
-    if (!carriers.has(mesh)) carriers.set(mesh, []);
-    carriers.get(mesh).push(index);
-  });
+  const { partsOf, carriers } = await loadGltfMeshes(route);
   for (const [mesh, nodes] of carriers) addInstances(partsOf.get(mesh), nodes);
 }
 
@@ -267,7 +181,10 @@ function frame(zUp) {
   camera.updateProjectionMatrix();
   controls.target.copy(centre);
   controls.update();
-  const grid = new THREE.GridHelper(Math.ceil(size * 2), Math.min(1000, Math.ceil(size * 2)), 0x999999, 0xcccccc);
+  // Cells of a power of ten, some tens of them across the model.
+  const cell = 10 ** Math.floor(Math.log10(size / 10));
+  const cells = Math.ceil(size * 2 / cell);
+  const grid = new THREE.GridHelper(cells * cell, cells, 0x999999, 0xcccccc);
   if (zUp) grid.rotation.x = Math.PI / 2;
   scene3d.add(grid, new THREE.AxesHelper(size / 4));
   marker.scale.setScalar(size / 300);
