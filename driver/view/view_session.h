@@ -53,7 +53,9 @@ struct ViewState {
 // stand (each one or more session lines), replayed on the real plug-ins
 // through the same check and replay as a session script, one action at a
 // time. Undo rebuilds the scene from the file's bytes and replays the
-// gestures that remain.
+// gestures that remain. A "select-name" finds the nodes by their names of
+// the moment, and stands as the "select" of what it found when the names
+// that the scene was read with would find others.
 class ViewSession {
 public:
     ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath);
