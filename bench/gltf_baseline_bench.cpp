@@ -41,7 +41,8 @@ namespace {
 // failure's message, or "".
 std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
     const driver::Invocation invocation = driver::ParseCommandLine(arguments);
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(
+        invocation.scenePath, invocation.outputPath.empty() ? driver::SceneUse::LookedAt : driver::SceneUse::Written);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
     std::vector<driver::Action> actions = driver::ShortcutActions(*invocation.shortcut);
     if (!invocation.outputPath.empty()) {

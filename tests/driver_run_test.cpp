@@ -3,6 +3,7 @@
 // in numbers that read back exactly.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #endif
 
 #include "files/run_files.h"
+#include "json/json_reader.h"
 #include "session/name_pattern.h"
 #include "text/name_text.h"
 #include "scene/node_state.h"
@@ -79,6 +81,26 @@ TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
         float read = 1.0f;
         ASSERT_EQ(driver::ReadNumber(driver::NumberText(value), read), driver::NumberProblem::None);
         ASSERT_EQ(std::memcmp(&read, &value, sizeof value), 0) << driver::NumberText(value);
+    }
+    // Decimals short enough to be read with one division, and some longer,
+    // read in double precision as from_chars reads them, alone and by the
+    // JSON reader, which gathers their digits as it reads.
+    for (int i = 0; i < 100000; ++i) {
+        std::string text = random() % 2 == 0 ? "-" : "";
+        text += std::to_string(random() % 4 == 0 ? 0 : random() % 1000000000);
+        if (random() % 4 != 0) {
+            text += '.' + std::to_string(random() % 100000000);
+        }
+        double expected = 0, read = 1, tokenised = 1;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(driver::ReadNumber(text, read), driver::NumberProblem::None) << text;
+        driver::JsonReader reader(text);
+        ASSERT_EQ(reader.Next(), driver::JsonReader::Token::Number) << text;
+        if (!reader.ShortNumber(tokenised)) {
+            tokenised = expected;
+        }
+        ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
+        ASSERT_EQ(std::memcmp(&tokenised, &expected, sizeof read), 0) << text;
     }
 }
 

@@ -77,7 +77,11 @@ void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Trans
 // are written only when the run was done.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(invocation.scenePath);
+    // A shortcut's actions save no scene: without -o, the scene is only
+    // looked at.
+    const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(
+        invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt);
     CheckOutputFormat(invocation, *sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include "text/hex_digits.h"
+#include "text/number_text.h"
 #include "text/utf8.h"
 
 namespace driver {
@@ -71,79 +73,86 @@ TextPlace JsonReader::Here() const {
 
 void JsonReader::Fail(const std::string& what) const { throw JsonSyntaxError(Here(), what); }
 
-void JsonReader::SkipBlanks() {
-    for (;;) {
-        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\r')) {
-            ++at_;
-        }
-        if (at_ == end_ || *at_ != '\n') {
+void JsonReader::FailFound(const char* before, char c, const char* after) const {
+    Fail(before + Shown(c) + after);
+}
+
+inline void JsonReader::SkipBlanks() {
+    while (at_ != end_ && static_cast<unsigned char>(*at_) <= ' ') {
+        if (*at_ == '\n') {
+            ++line_;
+            lineStart_ = at_ + 1;
+        } else if (*at_ != ' ' && *at_ != '\t' && *at_ != '\r') {
             return;
         }
-        ++line_;
-        lineStart_ = ++at_;
+        ++at_;
     }
 }
 
 JsonReader::Token JsonReader::Next() {
-    for (;;) {
-        SkipBlanks();
-        place_ = Here();
-        tokenStart_ = at_;
+    SkipBlanks();
+    // The ':' after a key and the ',' between values are passed here, so
+    // a token begins after them.
+    if (expect_ == Expect::Colon || expect_ == Expect::CommaOrEnd) {
         if (at_ == end_) {
-            if (expect_ == Expect::Nothing) {
-                return Token::End;
-            }
-            Fail(open_.empty() ? "the text holds no value" : "the text ends inside an unclosed value");
+            Fail("the text ends inside an unclosed value");
         }
         const char c = *at_;
-        switch (expect_) {
-            case Expect::Nothing:
-                Fail("unexpected " + Shown(c) + " after the end of the value");
-            case Expect::Colon:
-                if (c != ':') {
-                    Fail("expected ':' after the key, found " + Shown(c));
-                }
-                ++at_;
-                expect_ = Expect::Value;
-                continue;
-            case Expect::CommaOrEnd: {
-                const bool inObject = open_.back() == '{';
-                if (c == ',') {
-                    ++at_;
-                    expect_ = inObject ? Expect::Key : Expect::Value;
-                    continue;
-                }
-                if (c == (inObject ? '}' : ']')) {
-                    return Close();
-                }
-                Fail(std::string(inObject ? "expected ',' or '}' after an object member"
-                                          : "expected ',' or ']' after an array item") +
-                     ", found " + Shown(c));
+        if (expect_ == Expect::Colon) {
+            if (c != ':') {
+                FailFound("expected ':' after the key, found ", c);
             }
-            case Expect::FirstKeyOrEnd:
-                if (c == '}') {
-                    return Close();
-                }
-                [[fallthrough]];
-            case Expect::Key:
-                if (c != '"') {
-                    Fail("expected a key in double quotes, found " + Shown(c));
-                }
-                ReadString();
-                expect_ = Expect::Colon;
-                return Token::Key;
-            case Expect::FirstValueOrEnd:
-                if (c == ']') {
-                    return Close();
-                }
-                [[fallthrough]];
-            case Expect::Value:
-                return ReadValue();
+            expect_ = Expect::Value;
+        } else {
+            const bool inObject = open_.back() == '{';
+            if (c == (inObject ? '}' : ']')) {
+                tokenStart_ = at_;
+                return Close();
+            }
+            if (c != ',') {
+                FailFound(inObject ? "expected ',' or '}' after an object member, found "
+                                   : "expected ',' or ']' after an array item, found ",
+                          c);
+            }
+            expect_ = inObject ? Expect::Key : Expect::Value;
         }
+        ++at_;
+        SkipBlanks();
+    }
+    tokenStart_ = at_;
+    if (at_ == end_) {
+        if (expect_ == Expect::Nothing) {
+            return Token::End;
+        }
+        Fail(open_.empty() ? "the text holds no value" : "the text ends inside an unclosed value");
+    }
+    const char c = *at_;
+    switch (expect_) {
+    case Expect::FirstKeyOrEnd:
+        if (c == '}') {
+            return Close();
+        }
+        [[fallthrough]];
+    case Expect::Key:
+        if (c != '"') {
+            FailFound("expected a key in double quotes, found ", c);
+        }
+        ReadString();
+        expect_ = Expect::Colon;
+        return Token::Key;
+    case Expect::FirstValueOrEnd:
+        if (c == ']') {
+            return Close();
+        }
+        [[fallthrough]];
+    case Expect::Value:
+        return ReadValue();
+    default:  // Nothing: the value is complete
+        FailFound("unexpected ", c, " after the end of the value");
     }
 }
 
-JsonReader::Token JsonReader::ReadValue() {
+inline JsonReader::Token JsonReader::ReadValue() {
     const char c = *at_;
     if (c == '{' || c == '[') {
         open_.push_back(c);
@@ -151,7 +160,7 @@ JsonReader::Token JsonReader::ReadValue() {
         expect_ = c == '{' ? Expect::FirstKeyOrEnd : Expect::FirstValueOrEnd;
         return c == '{' ? Token::BeginObject : Token::BeginArray;
     }
-    Token token = Token::Null;
+    Token token;
     if (c == '"') {
         ReadString();
         token = Token::String;
@@ -159,27 +168,22 @@ JsonReader::Token JsonReader::ReadValue() {
         ReadNumber();
         token = Token::Number;
     } else {
-        struct Literal {
-            const char* text;
-            Token token;
-        };
-        bool found = false;
-        for (const Literal& literal : {Literal{"true", Token::True}, Literal{"false", Token::False},
-                                       Literal{"null", Token::Null}}) {
-            const std::size_t length = std::strlen(literal.text);
-            if (static_cast<std::size_t>(end_ - at_) >= length && std::memcmp(at_, literal.text, length) == 0) {
-                at_ += length;
-                token = literal.token;
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            Fail("expected a value, found " + Shown(c));
-        }
+        token = ReadLiteral();
     }
     AfterValue();
     return token;
+}
+
+JsonReader::Token JsonReader::ReadLiteral() {
+    const auto rest = static_cast<std::size_t>(end_ - at_);
+    for (const auto& [text, length, token] : {std::tuple{"true", 4u, Token::True}, std::tuple{"false", 5u, Token::False},
+                                              std::tuple{"null", 4u, Token::Null}}) {
+        if (rest >= length && std::memcmp(at_, text, length) == 0) {
+            at_ += length;
+            return token;
+        }
+    }
+    FailFound("expected a value, found ", *at_);
 }
 
 JsonReader::Token JsonReader::Close() {
@@ -199,31 +203,67 @@ void JsonReader::SkipContainer() {
 
 void JsonReader::AfterValue() { expect_ = open_.empty() ? Expect::Nothing : Expect::CommaOrEnd; }
 
+// Most strings have no escapes: they are checked in place and handed out
+// as a view of the text; the first escape switches to decoding a copy.
 void JsonReader::ReadString() {
-    ++at_;  // the opening quote
-    text_.clear();
+    const char* start = ++at_;  // after the opening quote
     for (;;) {
-        const char* run = at_;
         while (at_ != end_ && kPlain.plain[static_cast<unsigned char>(*at_)]) {
             ++at_;
         }
-        text_.append(run, at_);
         if (at_ == end_) {
             Fail("the text ends inside a string");
         }
         const auto c = static_cast<unsigned char>(*at_);
         if (c == '"') {
+            view_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
             ++at_;
             return;
         }
         if (c == '\\') {
+            ReadDecodedString(start);
+            return;
+        }
+        SkipUtf8OrFail(c);
+    }
+}
+
+void JsonReader::ReadDecodedString(const char* start) {
+    decoded_.assign(start, at_);
+    for (;;) {
+        const auto c = static_cast<unsigned char>(*at_);
+        if (c == '"') {
+            ++at_;
+            view_ = decoded_;
+            return;
+        }
+        const char* run = at_;
+        if (c == '\\') {
             ReadEscape();
-        } else if (c >= 0x80) {
-            ReadUtf8();
         } else {
-            Fail("a string holds the control character " + Shown(*at_) + " unescaped");
+            SkipUtf8OrFail(c);
+            decoded_.append(run, at_);
+        }
+        run = at_;
+        while (at_ != end_ && kPlain.plain[static_cast<unsigned char>(*at_)]) {
+            ++at_;
+        }
+        decoded_.append(run, at_);
+        if (at_ == end_) {
+            Fail("the text ends inside a string");
         }
     }
+}
+
+void JsonReader::SkipUtf8OrFail(unsigned char c) {
+    if (c < 0x80) {
+        FailFound("a string holds the control character ", *at_, " unescaped");
+    }
+    const std::size_t length = Utf8CharacterLength(at_, end_);
+    if (length == 0) {
+        FailFound("a string holds ", *at_, ", which is not UTF-8");
+    }
+    at_ += length;
 }
 
 void JsonReader::ReadEscape() {
@@ -236,7 +276,7 @@ void JsonReader::ReadEscape() {
     const char c = *at_;
     const char* simple = c != '\0' ? std::strchr(kEscapes, c) : nullptr;
     if (simple != nullptr) {
-        text_ += kDecoded[simple - kEscapes];
+        decoded_ += kDecoded[simple - kEscapes];
         ++at_;
         return;
     }
@@ -270,52 +310,62 @@ void JsonReader::ReadEscape() {
     } else if (code >= 0xDC00 && code <= 0xDFFF) {
         Fail("a \\u escape of a low surrogate without a high one");
     }
-    AppendUtf8(text_, code);
-}
-
-void JsonReader::ReadUtf8() {
-    const std::size_t length = Utf8CharacterLength(at_, end_);
-    if (length == 0) {
-        Fail("a string holds " + Shown(*at_) + ", which is not UTF-8");
-    }
-    text_.append(at_, at_ + length);
-    at_ += length;
+    AppendUtf8(decoded_, code);
 }
 
 // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
-void JsonReader::ReadNumber() {
+// The digits are gathered on the way, for ShortNumber.
+inline void JsonReader::ReadNumber() {
     const char* start = at_;
-    auto digits = [this]() {
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    auto read = [&]() {
         const char* first = at_;
-        while (at_ != end_ && IsDigit(*at_)) {
-            ++at_;
+        for (; at_ != end_ && IsDigit(*at_); ++at_) {
+            digits = digits * 10 + static_cast<std::uint64_t>(*at_ - '0');
         }
+        count += static_cast<std::size_t>(at_ - first);
         return at_ != first;
     };
-    if (*at_ == '-') {
+    negative_ = *at_ == '-';
+    if (negative_) {
         ++at_;
     }
     if (at_ != end_ && *at_ == '0') {
         ++at_;
-    } else if (!digits()) {
+        count = 1;
+    } else if (!read()) {
         Fail("a number needs a digit after '-'");
     }
+    const std::size_t whole = count;
     if (at_ != end_ && *at_ == '.') {
         ++at_;
-        if (!digits()) {
+        if (!read()) {
             Fail("a number needs a digit after its decimal point");
         }
     }
+    digits_ = digits;
+    fraction_ = count - whole;
+    shortNumber_ = count <= kShortDigits;
     if (at_ != end_ && (*at_ == 'e' || *at_ == 'E')) {
+        shortNumber_ = false;
         ++at_;
         if (at_ != end_ && (*at_ == '+' || *at_ == '-')) {
             ++at_;
         }
-        if (!digits()) {
+        if (!read()) {
             Fail("a number needs a digit in its exponent");
         }
     }
-    number_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+    view_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+}
+
+bool JsonReader::ShortNumber(double& value) const {
+    if (!shortNumber_) {
+        return false;
+    }
+    value = DecimalOfDigits(digits_, fraction_, negative_);
+    return true;
 }
 
 }  // namespace driver

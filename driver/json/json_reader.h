@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,11 +38,19 @@ public:
     // The next token; End once the value is complete and only blanks follow.
     // Throws JsonSyntaxError.
     Token Next();
-    // Key and String: the decoded text. Number: the number as written.
-    const std::string& Text() const { return text_; }
-    std::string_view NumberText() const { return number_; }
-    // Where the last token starts.
-    TextPlace Place() const { return place_; }
+    // Key and String: the decoded text, valid until the next call (a view
+    // of the text itself where the string has no escapes). Number: the
+    // number as written.
+    std::string_view Text() const { return view_; }
+    std::string_view NumberText() const { return view_; }
+    // Number: its value, where it has at most kShortDigits digits and no
+    // exponent, which one division gives exactly as from_chars would;
+    // false for any other.
+    bool ShortNumber(double& value) const;
+    static constexpr std::size_t kShortDigits = 15;
+    // Where the last token starts. No token spans a line end, so the line
+    // that the blanks before it left is the token's line.
+    TextPlace Place() const { return {line_, static_cast<std::size_t>(tokenStart_ - lineStart_) + 1}; }
     // The bytes of the last token in the text, from its first byte to just
     // after its last (a key with its quotes, a bracket alone).
     std::size_t TokenBegin() const { return static_cast<std::size_t>(tokenStart_ - begin_); }
@@ -54,15 +63,19 @@ private:
     enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
 
     Token ReadValue();
+    Token ReadLiteral();
     Token Close();
     void AfterValue();
     void ReadString();
+    void ReadDecodedString(const char* start);
     void ReadEscape();
-    void ReadUtf8();
+    void SkipUtf8OrFail(unsigned char c);
     void ReadNumber();
     void SkipBlanks();
     TextPlace Here() const;
-    [[noreturn]] void Fail(const std::string& what) const;
+    // Cold: the hot paths keep no frame for building its message.
+    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void Fail(const std::string& what) const;
+    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void FailFound(const char* before, char c, const char* after = "") const;
 
     const char* begin_;
     const char* at_;
@@ -72,9 +85,12 @@ private:
     std::size_t line_ = 1;
     Expect expect_ = Expect::Value;
     std::vector<char> open_;  // '{' or '[' of each open container
-    std::string text_;
-    std::string_view number_;
-    TextPlace place_;
+    std::uint64_t digits_ = 0;  // of the last number, without its point
+    std::size_t fraction_ = 0;  // how many of them follow the point
+    bool negative_ = false;
+    bool shortNumber_ = false;
+    std::string decoded_;  // a string with escapes, decoded
+    std::string_view view_;
 };
 
 }  // namespace driver

@@ -22,6 +22,11 @@ struct AnimatedParts {
 
 class SceneFile;
 
+// Whether a scene read will be written back: one that will not keeps
+// nothing of the text it was read from once its scene is built, which
+// halves what a large file costs a run that only looks at it.
+enum class SceneUse { Written, LookedAt };
+
 // One format of scene files, a row of the table in scene_formats.cpp: its
 // name, how a file is told to be one, and how one is read. What is read
 // writes itself back in its format.
@@ -44,7 +49,7 @@ struct SceneFormat {
     // The scene in `bytes`, the content of the file at `path`. Reads no
     // other file. Throws SceneFileError with the file, the place in it and
     // the reason.
-    std::unique_ptr<SceneFile> (*read)(const std::string& bytes, const std::string& path);
+    std::unique_ptr<SceneFile> (*read)(std::string bytes, const std::string& path, SceneUse use);
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -96,7 +101,7 @@ protected:
     SceneDocument document_;
 
 private:
-    friend std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+    friend std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use);
     const SceneFormat* format_ = nullptr;
 };
 
@@ -104,9 +109,9 @@ private:
 // that the content (or, where the content does not tell, the extension of
 // `path`) names. Reads no other file. Throws SceneFileError with the file,
 // the place in it and the reason.
-std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path);
+std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use = SceneUse::Written);
 // The same for the file at `path`, read whole; throws InputFileError when
 // it cannot be read.
-std::unique_ptr<SceneFile> ReadScene(const std::string& path);
+std::unique_ptr<SceneFile> ReadScene(const std::string& path, SceneUse use = SceneUse::Written);
 
 }  // namespace driver

@@ -73,13 +73,15 @@ std::string SceneFile::WrongName(const std::string& path) const {
     return scene + ", which is not written to a " + others + " file";
 }
 
-std::unique_ptr<SceneFile> ParseScene(const std::string& bytes, const std::string& path) {
+std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use) {
     const SceneFormat& format = FormatOf(bytes, path);
-    std::unique_ptr<SceneFile> file = format.read(bytes, path);
+    std::unique_ptr<SceneFile> file = format.read(std::move(bytes), path, use);
     file->format_ = &format;
     return file;
 }
 
-std::unique_ptr<SceneFile> ReadScene(const std::string& path) { return ParseScene(ReadInputFile(path), path); }
+std::unique_ptr<SceneFile> ReadScene(const std::string& path, SceneUse use) {
+    return ParseScene(ReadInputFile(path), path, use);
+}
 
 }  // namespace driver

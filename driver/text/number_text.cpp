@@ -91,6 +91,32 @@ bool TooLarge(std::string_view text) {
     return place + exponent >= 0;
 }
 
+// A number of at most 15 digits without an exponent ("-12.375"), as most
+// numbers of scene files are.
+bool ReadShortDecimal(std::string_view text, double& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    std::size_t i = negative ? 1 : 0;
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    std::size_t whole = 0;
+    for (; i < text.size() && count <= 15; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            ++count;
+        } else if (c == '.' && whole == 0 && count > 0 && i + 1 < text.size()) {
+            whole = count;
+        } else {
+            return false;
+        }
+    }
+    if (i != text.size() || count == 0 || count > 15) {
+        return false;
+    }
+    value = DecimalOfDigits(digits, whole == 0 ? 0 : count - whole, negative);
+    return true;
+}
+
 template <class Number>
 NumberProblem ReadDecimal(std::string_view text, Number& value) {
     const char* begin = text.data();
@@ -119,6 +145,13 @@ NumberProblem ReadDecimal(std::string_view text, Number& value) {
 
 }  // namespace
 
+double DecimalOfDigits(std::uint64_t digits, std::size_t fraction, bool negative) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double magnitude = static_cast<double>(digits) / kPowers[fraction];
+    return negative ? -magnitude : magnitude;
+}
+
 NumberProblem ReadNumber(std::string_view text, float& value) {
     // Whole numbers of up to seven digits are exact in single precision:
     // they need no rounding, and scene files hold many of them.
@@ -137,9 +170,14 @@ NumberProblem ReadNumber(std::string_view text, float& value) {
     return ReadDecimal(text, value);
 }
 
-NumberProblem ReadNumber(std::string_view text, double& value) { return ReadDecimal(text, value); }
+NumberProblem ReadNumber(std::string_view text, double& value) {
+    return ReadShortDecimal(text, value) ? NumberProblem::None : ReadDecimal(text, value);
+}
 
 NumberProblem ReadSingleNumber(std::string_view text, double& value) {
+    if (ReadShortDecimal(text, value)) {
+        return NumberProblem::None;  // below 10^15, well within single precision
+    }
     double wide = 0;
     const NumberProblem problem = ReadDecimal(text, wide);
     if (problem == NumberProblem::None && std::fabs(wide) <= FLT_MAX) {

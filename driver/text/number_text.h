@@ -1,6 +1,8 @@
 #pragma once
 
 #include <charconv>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -36,6 +38,11 @@ NumberProblem ReadNumber(std::string_view text, double& value);
 // 3.4028235e38, which this project writes for it) is read, as at most
 // that number, so that narrowing gives the value that the text rounds to.
 NumberProblem ReadSingleNumber(std::string_view text, double& value);
+
+// The number of the decimal digits `digits` (at most 15 of them) with the
+// last `fraction` of them after the point: one correctly rounded division
+// of two numbers exact in double precision, so the nearest double.
+double DecimalOfDigits(std::uint64_t digits, std::size_t fraction, bool negative);
 
 // Reads an integer in decimal digits, after a '-' for a negative one where
 // `Integer` is signed; nothing else may be in `text`, and the value must

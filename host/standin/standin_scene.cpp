@@ -226,8 +226,9 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
         blocks_.push_back(std::make_unique<std::vector<StandinNode>>());
         blocks_.back()->reserve(kBlockNodes);
     }
-    ++count_;
-    return blocks_.back()->emplace_back(*this, parent, std::move(name));
+    StandinNode& node = blocks_.back()->emplace_back(*this, parent, std::move(name));
+    node.ordinal_ = static_cast<std::uint32_t>(count_++);
+    return node;
 }
 
 StandinScene::StandinScene(std::string rootName) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,8 @@ public:
     StandinNode* Parent() const { return parent_; }
     const std::vector<StandinNode*>& Children() const { return children_; }
     StandinScene& Scene() const { return *scene_; }
+    // How many nodes the scene made before this one: the root's is 0.
+    std::size_t Ordinal() const { return ordinal_; }
 
     // Nodes are made by StandinScene::AddNode only.
     StandinNode(StandinScene& scene, StandinNode* parent, std::string name);
@@ -86,6 +89,7 @@ private:
     std::string name_;
     std::vector<StandinNode*> children_;
     NodeMatrix transform_;
+    std::uint32_t ordinal_ = 0;  // beside the 52-byte matrix, where it costs no space
     // Most objects sit on their pivot: the offset is kept only when a node
     // has one, which keeps large scenes small.
     std::unique_ptr<NodeMatrix> objectOffset_;

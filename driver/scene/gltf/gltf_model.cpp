@@ -27,15 +27,15 @@ std::string IndexRange(std::size_t count) {
 std::string NodeName(std::size_t index) { return "nodes[" + std::to_string(index) + "]"; }
 
 GltfModel ModelReader::Read() {
-    const std::vector<JsonMember> top = Unique(TopMembers(), "the file");
-    CheckVersion(Find(top, "asset"));
     GltfModel model;
+    const std::vector<JsonMember> top = Unique(ScanDocument(model), "the file");
+    CheckVersion(Find(top, "asset"));
     if (const auto nodes = Find(top, "nodes")) {
         if (!nodes->Is(Kind::Array)) {
             Fail("nodes", nodes->GetSpan(), "must be an array of nodes");
         }
         model.nodesArray = nodes->GetSpan();
-        ReadNodes(nodes->Elements(), model);
+        CheckNodes(model);
     }
     CheckHierarchy(model);
     FindObjectNodes(model);
@@ -47,21 +47,6 @@ GltfModel ModelReader::Read() {
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);
     return model;
-}
-
-std::vector<JsonMember> ModelReader::TopMembers() const {
-    std::optional<std::vector<JsonMember>> members;
-    try {
-        members = JsonObjectDocument(json_);
-    } catch (const JsonSyntaxError& e) {
-        ScenePlace place;
-        place.text = e.place;
-        throw SceneFileError(SceneErrorText(source_, place, std::string("malformed JSON: ") + e.what()));
-    }
-    if (!members) {
-        Fail("the file", "must hold one JSON object");
-    }
-    return std::move(*members);
 }
 
 void ModelReader::Fail(const std::string& where, std::optional<Span> at, const std::string& what) const {
@@ -251,6 +236,14 @@ void ModelReader::ReadUris(const std::optional<JsonValue>& list, const std::stri
 }
 
 }  // namespace model_reading
+
+Trs NodeEntry::SignsOfScale() const {
+    Trs trs;
+    for (int i = 0; i < 3; ++i) {
+        trs.scale[i] = (negativeScale & (1 << i)) != 0 ? -1 : 1;
+    }
+    return trs;
+}
 
 GltfModel ReadGltfModel(const std::string& json, const std::string& source) {
     return model_reading::ModelReader(json, source).Read();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,23 +29,28 @@ constexpr SClass_ID kHelperClass = 0x40;
 // value is the parent's index.
 constexpr const char* kObjectOfKey = "morvaneObjectOf";
 
-// What the tools read of one node of a file, by its index in "nodes".
+// What the tools read of one node of a file, by its index in "nodes". Its
+// local transform is kept apart, in GltfModel::locals, until the scene is
+// built from it; what writing a new one needs is kept here.
 struct NodeEntry {
     Span object;  // the node's JSON object
     std::size_t parent = kNoNode;
     std::vector<std::size_t> children;
-    bool named = false;
     std::string name;
-    bool hasMatrix = false;  // else translation, rotation and scale
-    Trs trs;                 // of the matrix, where it has one
-    standin::Affine local;
+    bool named = false;
+    bool hasMatrix = false;        // else translation, rotation and scale
+    std::uint8_t negativeScale = 0;  // bit i: the node scales axis i by a negative factor
+    bool ownsObject = false;       // has a mesh, camera or light (or a skin or weights) itself
+    bool skinned = false;          // has a skin: glTF ignores its transform for the mesh
+    bool holdsObject = false;      // has a mesh, camera, light or instances, which its pivot does not move
+    bool holdsParentObject = false;  // the marked child that holds its parent's object
     SClass_ID objectClass = kHelperClass;
-    bool ownsObject = false;           // has a mesh, camera or light (or a skin or weights) itself
-    bool skinned = false;              // has a skin: glTF ignores its transform for the mesh
-    bool holdsObject = false;          // has a mesh, camera, light or instances, which its pivot does not move
     std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
     std::size_t objectNode = kNoNode;  // the marked child that holds its object
-    bool holdsParentObject = false;    // it is such a child
+
+    // A translation, rotation and scale with the node's signs of scale, for
+    // a new transform to mirror the axes that the node mirrors.
+    Trs SignsOfScale() const;
 };
 
 // The scene the tools work on: "scenes"["scene"], or the first scene where
@@ -65,7 +72,11 @@ struct UriEntry {
 
 // What the tools read of a glTF file's JSON.
 struct GltfModel {
-    std::vector<NodeEntry> nodes;
+    // A deque: a node keeps its place while a large file is read.
+    std::deque<NodeEntry> nodes;
+    // By node. One block, which goes back to the system as a whole once the
+    // scene is built from it.
+    std::vector<standin::Affine> locals;
     std::optional<Span> nodesArray;
     SceneEntry scene;
     std::vector<UriEntry> uris;

@@ -14,13 +14,42 @@ using Kind = JsonValue::Kind;
 
 }  // namespace
 
-void ModelReader::ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const {
-    model.nodes.resize(elements.size());
-    for (std::size_t i = 0; i < elements.size(); ++i) {
+bool IsRotation(const double* q) {
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    return length > 0 && std::isfinite(length);
+}
+
+void ModelReader::CheckNodes(GltfModel& model) {
+    for (const auto& [index, extras] : extras_) {
+        ReadExtras(JsonValue(json_, extras), model.nodes[index]);
+    }
+    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
-        ReadNode(elements[i], i, model);
+        NodeEntry& node = model.nodes[i];
+        if (careful_[i] || !LinkChildren(i, model)) {
+            const Span object = node.object;
+            const std::size_t parent = node.parent;
+            node = NodeEntry();
+            node.parent = parent;
+            ReadNode(JsonValue(json_, object), i, model);
+        }
         nodeName_.reset();
     }
+}
+
+bool ModelReader::LinkChildren(std::size_t index, GltfModel& model) const {
+    const std::vector<std::size_t>& children = model.nodes[index].children;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const std::size_t child = children[i];
+        if (child >= model.nodes.size() || model.nodes[child].parent != kNoNode) {
+            for (std::size_t j = 0; j < i; ++j) {
+                model.nodes[children[j]].parent = kNoNode;
+            }
+            return false;
+        }
+        model.nodes[child].parent = index;
+    }
+    return true;
 }
 
 void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -39,7 +68,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     if (const auto children = Find(members, "children")) {
         ReadChildren(*children, index, model);
     }
-    ReadLocal(members, node, where);
+    ReadLocal(members, node, model.locals[index], where);
 
     const auto mesh = Find(members, "mesh");
     const auto camera = Find(members, "camera");
@@ -69,15 +98,21 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
             light = true;
         }
     }
-    if (const auto extras = Find(members, "extras"); extras && extras->Is(Kind::Object)) {
-        const auto mark = Find(extras->Members(), kObjectOfKey);
-        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
-        node.objectOf = parent ? *parent : kNoNode;
+    if (const auto extras = Find(members, "extras")) {
+        ReadExtras(*extras, node);
     }
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
     node.skinned = Find(members, "skin").has_value();
     node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
     node.holdsObject = mesh || camera || objectExtension;
+}
+
+void ModelReader::ReadExtras(const JsonValue& extras, NodeEntry& node) {
+    if (extras.Is(Kind::Object)) {
+        const auto mark = Find(extras.Members(), kObjectOfKey);
+        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
+        node.objectOf = parent ? *parent : kNoNode;
+    }
 }
 
 void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -100,7 +135,8 @@ void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfMo
     }
 }
 
-void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const {
+void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
+                            const std::string& where) const {
     const auto matrix = Find(members, "matrix");
     const auto translation = Find(members, "translation");
     const auto rotation = Find(members, "rotation");
@@ -108,46 +144,61 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
     if (matrix && (translation || rotation || scale)) {
         Fail(where, matrix->GetSpan(), "has both a \"matrix\" and a translation, rotation or scale");
     }
+    double m[16];
+    Trs trs;
     if (matrix) {
-        double m[16];
         Numbers(*matrix, 16, m, where + ".matrix");
         if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
             Fail(where + ".matrix", matrix->GetSpan(),
                  "is not an affine transform: its last row must be 0, 0, 0, 1");
         }
-        node.hasMatrix = true;
-        node.local = AffineOfMatrix(m);
-        Trs decomposed;
-        if (TrsOfAffine(node.local, Trs(), decomposed)) {
-            node.trs = decomposed;
-        }
-        return;
     }
     if (translation) {
-        Numbers(*translation, 3, node.trs.translation, where + ".translation");
+        Numbers(*translation, 3, trs.translation, where + ".translation");
     }
     if (rotation) {
-        double* q = node.trs.rotation;
-        Numbers(*rotation, 4, q, where + ".rotation");
-        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        if (!(length > 0) || !std::isfinite(length)) {
+        Numbers(*rotation, 4, trs.rotation, where + ".rotation");
+        if (!IsRotation(trs.rotation)) {
             Fail(where + ".rotation", rotation->GetSpan(), "is not a rotation quaternion");
-        }
-        for (int i = 0; i < 4; ++i) {
-            q[i] /= length;
         }
     }
     if (scale) {
-        Numbers(*scale, 3, node.trs.scale, where + ".scale");
+        Numbers(*scale, 3, trs.scale, where + ".scale");
     }
-    node.local = AffineOfTrs(node.trs);
+    local = FinishLocal(node, trs, matrix ? m : nullptr);
+}
+
+standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double* matrix) {
+    standin::Affine local;
+    if (matrix != nullptr) {
+        double m[16];
+        std::copy(matrix, matrix + 16, m);
+        node.hasMatrix = true;
+        local = AffineOfMatrix(m);
+        Trs decomposed;
+        if (TrsOfAffine(local, Trs(), decomposed)) {
+            trs = decomposed;
+        }
+    } else {
+        double* q = trs.rotation;
+        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        for (int i = 0; i < 4; ++i) {
+            q[i] /= length;
+        }
+        local = AffineOfTrs(trs);
+    }
+    for (int i = 0; i < 3; ++i) {
+        node.negativeScale |= static_cast<std::uint8_t>(trs.scale[i] < 0 ? 1 << i : 0);
+    }
+    return local;
 }
 
 void ModelReader::CheckHierarchy(const GltfModel& model) const {
     enum class Seen { No, OnPath, Done };
     std::vector<Seen> seen(model.nodes.size(), Seen::No);
+    std::vector<std::size_t> path;
     for (std::size_t start = 0; start < model.nodes.size(); ++start) {
-        std::vector<std::size_t> path;
+        path.clear();
         std::size_t at = start;
         while (at != kNoNode && seen[at] == Seen::No) {
             seen[at] = Seen::OnPath;

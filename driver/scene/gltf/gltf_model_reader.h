@@ -15,6 +15,8 @@
 namespace driver::gltf::model_reading {
 
 std::string NodeName(std::size_t index);
+// Four numbers of a length that is neither zero nor too large to compute.
+bool IsRotation(const double* q);
 
 class ModelReader {
 public:
@@ -23,7 +25,20 @@ public:
     GltfModel Read();
 
 private:
-    std::vector<JsonMember> TopMembers() const;
+    // The one pass over the whole text (gltf_model_scan.cpp): the members
+    // of the file's object, with the nodes read on the way as far as they
+    // read plainly. Only a JsonSyntaxError can stop it, turned into the
+    // file's error; everything else is judged after it, by CheckNodes.
+    std::vector<JsonMember> ScanDocument(GltfModel& model);
+    void ScanNodes(JsonReader& reader, GltfModel& model);
+    // False where the node needs the careful read: anything that may be
+    // refused, and what the scan leaves to it (extensions).
+    bool ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index);
+    // In the order of the nodes: a scanned node's children are linked, any
+    // other node is read again from its text by ReadNode, which refuses
+    // what it must with the place and the reason.
+    void CheckNodes(GltfModel& model);
+    bool LinkChildren(std::size_t index, GltfModel& model) const;
 
     // The message names the place in the JSON text (for GLB, in its JSON
     // chunk) where `at` begins, and a node being read by its name too.
@@ -53,7 +68,13 @@ private:
     void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const;
     void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const;
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const;
-    void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, const std::string& where) const;
+    void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
+                   const std::string& where) const;
+    // The local transform of the node's matrix (`matrix`, column-major) or
+    // of its translation, rotation and scale as read into `trs`; the
+    // quaternion must not be zero.
+    static standin::Affine FinishLocal(NodeEntry& node, Trs& trs, const double* matrix);
+    static void ReadExtras(const JsonValue& extras, NodeEntry& node);
     // Every node has one parent at most (ReadChildren); a chain of parents
     // that comes back to where it started is a cycle.
     void CheckHierarchy(const GltfModel& model) const;
@@ -69,6 +90,10 @@ private:
 
     const std::string& json_;
     const std::string& source_;
+    // What the scan leaves to CheckNodes: which nodes need the careful read,
+    // and the extras of the others.
+    std::vector<bool> careful_;
+    std::vector<std::pair<std::size_t, Span>> extras_;
     // The node being read, and its name once read.
     mutable std::size_t node_ = 0;
     mutable std::optional<std::string> nodeName_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "scene/gltf/glb_container.h"
@@ -39,7 +40,7 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
 std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeEntry& like) {
     Trs exact;
     standin::Affine orthogonal;
-    if (!TrsOfAffine(local, like.trs, exact, &orthogonal)) {
+    if (!TrsOfAffine(local, like.SignsOfScale(), exact, &orthogonal)) {
         return std::nullopt;
     }
     if (like.hasMatrix) {
@@ -71,16 +72,22 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
 // The scene of a .gltf or .glb file and what writing it back needs.
 class GltfSceneFile final : public SceneFile {
 public:
-    GltfSceneFile(const std::string& bytes, const std::string& path, bool glb) : source_(path), glb_(glb) {
+    GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
+        : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
         if (glb_) {
             GlbParts parts = SplitGlb(bytes, path);
             head_ = std::move(parts.head);
             json_ = std::move(parts.json);
             chunks_ = std::move(parts.chunks);
         } else {
-            json_ = bytes;
+            json_ = std::move(bytes);
         }
         model_ = ReadGltfModel(json_, path);
+        if (!textKept_) {
+            std::string().swap(json_);
+            std::string().swap(head_);
+            std::string().swap(chunks_);
+        }
         BuildScene();
     }
     GltfSceneFile(const GltfSceneFile&) = delete;
@@ -97,22 +104,26 @@ public:
         return files;
     }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
-        const auto found = indexOf_.find(&node);
-        return found != indexOf_.end() && found->second > 0 ? model_.animated[records_[found->second].gltf]
-                                                            : AnimatedParts();
+        const std::size_t index = IndexOf(node);
+        return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
     }
 
 private:
-    // A node of the stand-in scene as it was read; index 0 is the root.
+    // A node of the stand-in scene as it was read; index 0 is the root. Its
+    // name is the glTF node's, its transform is in transforms_ and its
+    // object offset, where it has one, in objectOffsets_.
     struct NodeRecord {
         std::size_t gltf = kNoNode;
         std::size_t parent = kNoNode;  // pre-order index
-        std::string name;
-        NodeMatrix transform;
-        NodeMatrix objectOffset;
     };
 
     void BuildScene();
+    // The pre-order index of a node of the scene, or kNoNode.
+    std::size_t IndexOf(const StandinNode& node) const;
+    NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
+        const auto found = objectOffsets_.find(index);
+        return found != objectOffsets_.end() ? found->second : NodeMatrix();
+    }
     // The steps of Bytes: the scene's own changes, the nodes', then the
     // edits of the JSON text and the file around it.
     std::vector<MemberChange> RootChanges(const std::string& path) const;
@@ -126,13 +137,16 @@ private:
 
     std::string source_;
     bool glb_ = false;
+    bool textKept_ = true;  // else the scene is only looked at and never written
     std::string head_;  // a GLB file's header and JSON chunk
     std::string json_;
     std::string chunks_;  // a GLB file's chunks after the JSON
     GltfModel model_;
     std::vector<StandinNode*> order_;  // pre-order
     std::vector<NodeRecord> records_;
-    std::unordered_map<const StandinNode*, std::size_t> indexOf_;
+    std::vector<NodeMatrix> transforms_;  // by pre-order index
+    std::string rootName_;
+    std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
 
     // While writing: the changes by node index, the nodes added, and the
     // node that now holds the object of each node whose object moved.
@@ -147,7 +161,8 @@ void GltfSceneFile::BuildScene() {
     StandinScene& stage = *document_.scene;
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
-    records_.push_back({kNoNode, kNoNode, stage.Root().Name(), NodeMatrix(), NodeMatrix()});
+    records_.push_back({kNoNode, kNoNode});
+    rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
         if (!standin::IsFinite(matrix)) {
@@ -170,24 +185,38 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world = standin::Then(entry.local, current.parentWorld);
+        const standin::Affine world = standin::Then(model_.locals[current.node], current.parentWorld);
         StandinNode& node = stage.AddNode(*order_[current.parent], entry.name,
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.objectClass;
-        if (entry.objectNode != kNoNode) {
-            node.SetObjectOffset(finite(standin::ToNodeMatrix(model_.nodes[entry.objectNode].local),
-                                        entry.objectNode, "the transform of the node's object"));
-        }
         const std::size_t index = order_.size();
+        if (entry.objectNode != kNoNode) {
+            node.SetObjectOffset(finite(standin::ToNodeMatrix(model_.locals[entry.objectNode]), entry.objectNode,
+                                        "the transform of the node's object"));
+            objectOffsets_[index] = node.ObjectOffset();
+        }
         order_.push_back(&node);
-        records_.push_back({current.node, current.parent, node.Name(), node.Transform(), node.ObjectOffset()});
-        indexOf_[&node] = index;
+        records_.push_back({current.node, current.parent});
         for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
             if (*child != entry.objectNode) {
                 pending.push_back({*child, index, world});
             }
         }
     }
+    // The scene holds the transforms now; nothing reads the local ones
+    // again, and their memory serves for the copy kept to tell changes.
+    std::vector<standin::Affine>().swap(model_.locals);
+    transforms_.reserve(order_.size());
+    for (const StandinNode* node : order_) {
+        transforms_.push_back(node->Transform());
+    }
+}
+
+// The scene was made in pre-order, the root first, and no node is made
+// after it: a node's ordinal is its pre-order index.
+std::size_t GltfSceneFile::IndexOf(const StandinNode& node) const {
+    const std::size_t ordinal = node.Ordinal();
+    return ordinal < order_.size() && order_[ordinal] == &node ? ordinal : kNoNode;
 }
 
 void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::string& what) const {
@@ -197,6 +226,9 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
 }
 
 std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
+    if (!textKept_) {
+        throw std::logic_error("a scene read only to be looked at is written");
+    }
     const std::string path = target == "-" ? "standard output" : target;
     changes_.clear();
     addedNodes_.clear();
@@ -220,11 +252,11 @@ std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) co
     const StandinNode& root = *order_[0];
     // The stand-in keeps the root at the identity; its object offset is
     // the one thing that could change and has no place in a glTF file.
-    if (!Same(root.ObjectOffset(), records_[0].objectOffset)) {
+    if (!Same(root.ObjectOffset(), NodeMatrix())) {
         Fail(path, 0, "the scene root is no glTF node: it holds no object to move off its pivot");
     }
     std::vector<MemberChange> sceneChanges;
-    if (root.Name() != records_[0].name) {
+    if (root.Name() != rootName_) {
         if (!IsValidUtf8(root.Name())) {
             Fail(path, 0, "the name is not UTF-8, as glTF names must be (line 1 of a names file)");
         }
@@ -295,8 +327,8 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
     std::vector<MemberChange>& changes = changes_[record.gltf];
 
     const StandinNode& parent = *order_[record.parent];
-    const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), records_[record.parent].transform);
-    if (parentMoved || !Same(node.Transform(), record.transform)) {
+    const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
+    if (parentMoved || !Same(node.Transform(), transforms_[index])) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
                              parentInverse)) {
@@ -309,7 +341,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
         }
         changes.insert(changes.end(), local->begin(), local->end());
     }
-    if (node.Name() != record.name) {
+    if (node.Name() != entry.name) {
         if (!IsValidUtf8(node.Name())) {
             Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
                                   " of a names file)");
@@ -318,7 +350,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
     }
     // A node without an object, or with a skinned mesh, which its joints
     // place, shows nothing at the pivot's offset: its pivot is its transform.
-    if (!Same(node.ObjectOffset(), record.objectOffset)) {
+    if (!Same(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
         if (entry.objectNode == kNoNode) {
             if (entry.holdsObject && !entry.skinned) {
                 MoveObjectOntoChild(index, path);
@@ -356,12 +388,12 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
 
 }  // namespace
 
-std::unique_ptr<SceneFile> ParseGltfScene(const std::string& bytes, const std::string& path) {
-    return std::make_unique<GltfSceneFile>(bytes, path, false);
+std::unique_ptr<SceneFile> ParseGltfScene(std::string bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(std::move(bytes), path, false, use);
 }
 
-std::unique_ptr<SceneFile> ParseGlbScene(const std::string& bytes, const std::string& path) {
-    return std::make_unique<GltfSceneFile>(bytes, path, true);
+std::unique_ptr<SceneFile> ParseGlbScene(std::string bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(std::move(bytes), path, true, use);
 }
 
 }  // namespace driver::gltf

@@ -24,7 +24,7 @@ std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text
     std::vector<JsonMember> members;
     while (reader.Next() == Token::Key) {
         const Span key{base + reader.TokenBegin(), base + reader.TokenEnd()};
-        std::string name = reader.Text();
+        std::string name(reader.Text());
         const Span value = ValueAfter(reader, reader.Next(), base);
         members.push_back({std::move(name), key, JsonValue(text, value)});
     }
@@ -68,13 +68,14 @@ std::string JsonValue::String() const {
     }
     JsonReader reader(raw);
     reader.Next();
-    return reader.Text();
+    return std::string(reader.Text());
 }
 
-std::optional<std::size_t> JsonValue::Index() const {
-    const std::string_view raw = Raw();
+std::optional<std::size_t> JsonValue::Index() const { return IndexOfNumber(Raw()); }
+
+std::optional<std::size_t> IndexOfNumber(std::string_view number) {
     std::size_t value = 0;
-    for (const char c : raw) {
+    for (const char c : number) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }

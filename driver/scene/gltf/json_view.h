@@ -48,6 +48,9 @@ private:
     Span span_;
 };
 
+// A number written as a non-negative integer, as JsonValue::Index reads it.
+std::optional<std::size_t> IndexOfNumber(std::string_view number);
+
 struct JsonMember {
     std::string key;
     Span keySpan;  // the key with its quotes

@@ -15,7 +15,7 @@ using Token = SceneText::Token;
 
 enum class NodeKey { Name, NameHex, Transform, ObjectOffset, Object, Children, Unknown };
 
-NodeKey NodeKeyOf(const std::string& key) {
+NodeKey NodeKeyOf(std::string_view key) {
     static const std::pair<const char*, NodeKey> kKeys[] = {
         {"name", NodeKey::Name},       {"transform", NodeKey::Transform},       {"children", NodeKey::Children},
         {"nameHex", NodeKey::NameHex}, {"objectOffset", NodeKey::ObjectOffset}, {"object", NodeKey::Object},

@@ -14,10 +14,10 @@ std::string ReadName(SceneText& text) {
     if (text.Next() != Token::String) {
         text.Fail("\"name\" must be a string");
     }
-    if (text.Text().find('\0') != std::string::npos) {
+    if (text.Text().find('\0') != std::string_view::npos) {
         text.Fail("a name cannot hold a NUL character");
     }
-    return text.Text();
+    return std::string(text.Text());
 }
 
 std::string ReadHexName(SceneText& text) {
@@ -25,7 +25,7 @@ std::string ReadHexName(SceneText& text) {
     if (text.Next() != Token::String) {
         text.Fail(what);
     }
-    const std::string& hex = text.Text();
+    const std::string_view hex = text.Text();
     if (hex.size() % 2 != 0) {
         text.Fail(what);
     }
@@ -67,7 +67,7 @@ void ReadObject(SceneText& text, standin::StandinObject& object) {
     bool hasSuperClass = false, hasTest = false;
     object.objectTest = true;
     while (text.Next() != Token::EndObject) {
-        const std::string key = text.Text();
+        const std::string key(text.Text());
         if (key == "superClass" && !hasSuperClass) {
             hasSuperClass = true;
             if (text.Next() != Token::Number || !ReadInteger(text.NumberText(), object.superClass)) {

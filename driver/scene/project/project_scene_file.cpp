@@ -17,7 +17,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SceneFile> ParseProjectScene(const std::string& bytes, const std::string& path) {
+std::unique_ptr<SceneFile> ParseProjectScene(std::string bytes, const std::string& path, SceneUse) {
     return std::make_unique<ProjectSceneFile>(ParseSceneFile(bytes, path));
 }
 

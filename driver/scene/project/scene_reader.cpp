@@ -46,7 +46,7 @@ private:
             seen = true;
         };
         while (text_.Next() != Token::EndObject) {
-            const std::string key = text_.Text();
+            const std::string key(text_.Text());
             if (key == "animationRange") {
                 once(range, key);
                 ReadRange();

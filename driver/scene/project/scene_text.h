@@ -19,7 +19,7 @@ public:
     SceneText(std::string_view text, std::string path) : json_(text), path_(std::move(path)) {}
 
     Token Next() { return json_.Next(); }
-    const std::string& Text() const { return json_.Text(); }
+    std::string_view Text() const { return json_.Text(); }
     std::string_view NumberText() const { return json_.NumberText(); }
     TextPlace Place() const { return json_.Place(); }
 

@@ -1,0 +1,197 @@
+// The one pass over a glTF file's JSON: the syntax of the whole text is
+// checked, the members of the file's object are found, and the nodes are
+// read as the tokens come, so that the text of "nodes", nearly all of a
+// large file, is tokenised once. A node that reads plainly costs no more;
+// what may have to be refused is left to the careful read after the pass,
+// which knows the number of nodes and says what is wrong and where.
+#include <cstring>
+
+#include "scene/gltf/gltf_model_reader.h"
+#include "scene/scene_error.h"
+#include "text/number_text.h"
+
+namespace driver::gltf::model_reading {
+
+namespace {
+
+using Token = JsonReader::Token;
+
+enum class NodeKey { Name, Children, Matrix, Translation, Rotation, Scale, Mesh, Camera, Skin, Weights, Extras, Other };
+
+NodeKey NodeKeyOf(std::string_view key) {
+    static constexpr std::pair<std::string_view, NodeKey> kKeys[] = {
+        {"name", NodeKey::Name},          {"children", NodeKey::Children}, {"matrix", NodeKey::Matrix},
+        {"translation", NodeKey::Translation}, {"rotation", NodeKey::Rotation}, {"scale", NodeKey::Scale},
+        {"mesh", NodeKey::Mesh},          {"camera", NodeKey::Camera},     {"skin", NodeKey::Skin},
+        {"weights", NodeKey::Weights},    {"extras", NodeKey::Extras},
+    };
+    for (const auto& [text, value] : kKeys) {
+        if (text == key) {
+            return value;
+        }
+    }
+    return NodeKey::Other;
+}
+
+// Reads on to the end of the value whose first token is `first`; its span.
+Span SkipValue(JsonReader& reader, Token first) {
+    const std::size_t begin = reader.TokenBegin();
+    if (first == Token::BeginObject || first == Token::BeginArray) {
+        reader.SkipContainer();
+    }
+    return {begin, reader.TokenEnd()};
+}
+
+// An array of `count` numbers that single precision holds, into `out`;
+// false, with the array read to its end, for anything else.
+bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out) {
+    if (first != Token::BeginArray) {
+        SkipValue(reader, first);
+        return false;
+    }
+    std::size_t read = 0;
+    bool plain = true;
+    for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
+        if (token != Token::Number || read == count ||
+            (!reader.ShortNumber(out[read]) &&
+             ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None)) {
+            SkipValue(reader, token);
+            plain = false;
+        } else {
+            ++read;
+        }
+    }
+    return plain && read == count;
+}
+
+bool ScanIndex(JsonReader& reader, Token first) {
+    if (first == Token::Number && IndexOfNumber(reader.NumberText())) {
+        return true;
+    }
+    SkipValue(reader, first);
+    return false;
+}
+
+bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& children) {
+    if (first != Token::BeginArray) {
+        SkipValue(reader, first);
+        return false;
+    }
+    bool plain = true;
+    for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
+        const auto index = token == Token::Number ? IndexOfNumber(reader.NumberText()) : std::nullopt;
+        if (index) {
+            children.push_back(*index);
+        } else {
+            SkipValue(reader, token);
+            plain = false;
+        }
+    }
+    return plain;
+}
+
+}  // namespace
+
+std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
+    std::vector<JsonMember> members;
+    try {
+        JsonReader reader(json_);
+        const Token first = reader.Next();
+        if (first != Token::BeginObject) {
+            SkipValue(reader, first);
+            reader.Next();  // the end, or a JsonSyntaxError for what follows
+            Fail("the file", "must hold one JSON object");
+        }
+        bool nodesRead = false;
+        while (reader.Next() == Token::Key) {
+            const Span key{reader.TokenBegin(), reader.TokenEnd()};
+            std::string name(reader.Text());
+            const Token token = reader.Next();
+            const std::size_t begin = reader.TokenBegin();
+            if (name == "nodes" && token == Token::BeginArray && !nodesRead) {
+                ScanNodes(reader, model);
+                nodesRead = true;
+            } else {
+                SkipValue(reader, token);
+            }
+            members.push_back({std::move(name), key, JsonValue(json_, {begin, reader.TokenEnd()})});
+        }
+        reader.Next();  // the end, or a JsonSyntaxError for what follows
+    } catch (const JsonSyntaxError& e) {
+        ScenePlace place;
+        place.text = e.place;
+        throw SceneFileError(SceneErrorText(source_, place, std::string("malformed JSON: ") + e.what()));
+    }
+    return members;
+}
+
+void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
+    for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
+        const std::size_t index = model.nodes.size();
+        NodeEntry& node = model.nodes.emplace_back();
+        standin::Affine& local = model.locals.emplace_back();
+        bool plain = token == Token::BeginObject;
+        if (plain) {
+            node.object.begin = reader.TokenBegin();
+            plain = ScanNode(reader, node, local, index);
+            node.object.end = reader.TokenEnd();
+        } else {
+            node.object = SkipValue(reader, token);
+        }
+        careful_.push_back(!plain);
+    }
+}
+
+bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index) {
+    bool plain = true;
+    Trs trs;
+    unsigned seen = 0;
+    double matrix[16];
+    bool mesh = false, camera = false, weights = false;
+    while (reader.Next() == Token::Key) {
+        const NodeKey key = NodeKeyOf(reader.Text());
+        const unsigned bit = 1u << static_cast<unsigned>(key);
+        plain = plain && key != NodeKey::Other && (seen & bit) == 0;
+        seen |= bit;
+        const Token token = reader.Next();
+        switch (key) {
+        case NodeKey::Name:
+            plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
+            if (token == Token::String) {
+                node.named = true;
+                node.name = reader.Text();
+            }
+            break;
+        case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;
+        case NodeKey::Matrix: plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
+        case NodeKey::Translation: plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
+        case NodeKey::Rotation: plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
+        case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
+        case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
+        case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
+        case NodeKey::Extras: extras_.push_back({index, SkipValue(reader, token)}); break;
+        case NodeKey::Skin: node.skinned = true; SkipValue(reader, token); break;
+        case NodeKey::Weights: weights = true; SkipValue(reader, token); break;
+        case NodeKey::Other: SkipValue(reader, token); break;
+        }
+    }
+    if (!plain) {
+        return false;
+    }
+    const auto has = [seen](NodeKey key) { return (seen & (1u << static_cast<unsigned>(key))) != 0; };
+    const bool hasMatrix = has(NodeKey::Matrix);
+    if (hasMatrix && (has(NodeKey::Translation) || has(NodeKey::Rotation) || has(NodeKey::Scale))) {
+        return false;
+    }
+    if (hasMatrix ? matrix[3] != 0 || matrix[7] != 0 || matrix[11] != 0 || matrix[15] != 1
+                  : !IsRotation(trs.rotation)) {
+        return false;
+    }
+    local = FinishLocal(node, trs, hasMatrix ? matrix : nullptr);
+    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
+    node.ownsObject = mesh || camera || node.skinned || weights;
+    node.holdsObject = mesh || camera;
+    return true;
+}
+
+}  // namespace driver::gltf::model_reading
