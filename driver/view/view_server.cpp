@@ -170,7 +170,17 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
 void ViewServer::Impl::Install(httplib::Server& on) {
     Impl& impl = *this;
     on.set_payload_max_length(kMaxBody);
+    // One request a connection: an idle connection that a browser keeps
+    // open would hold one of the server's few threads for seconds, delaying
+    // the page's next requests and the end of the server after Quit.
+    on.set_keep_alive_max_count(1);
+    on.set_keep_alive_timeout(1);
     on.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
+        // No compression: on loopback it only costs time, and the library
+        // would choose Brotli at its slowest setting (seconds for three.js
+        // or the state of a large scene). The request is the server's own,
+        // handed to this hook as const.
+        const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
         std::string route;
         if (impl.Admit(request, route) != 0) {
             AnswerError(response, 403, "forbidden");

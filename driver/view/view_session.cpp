@@ -11,6 +11,7 @@
 #include "hosting/session_host.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
+#include "session/name_pattern.h"
 #include "session/session.h"
 #include "session/session_check.h"
 #include "session/session_replay.h"
@@ -64,7 +65,35 @@ void CheckViewerRules(const Action& action) {
     }
 }
 
+// The nodes that `patterns` fit among `names` (pre-order, the root's
+// first), as a session's check finds them: each pattern's in pre-order, the
+// patterns in their order, each node once, never the root.
+std::vector<std::size_t> Fitting(const std::vector<std::string>& patterns, const std::vector<std::string>& names) {
+    std::vector<std::size_t> found;
+    std::vector<bool> taken(names.size(), false);
+    for (const std::string& pattern : patterns) {
+        for (std::size_t k = 1; k < names.size(); ++k) {
+            if (!taken[k] && NameMatches(pattern, names[k])) {
+                taken[k] = true;
+                found.push_back(k);
+            }
+        }
+    }
+    return found;
+}
+
 }  // namespace
+
+// The page's "select-name" finds the nodes by the names they have now, but
+// a session run finds them by the names the scene had when it was read: a
+// line that would find others there stands as the "select" of the nodes
+// found, so that the session replays to the same selection.
+void ViewSession::StandAsReplayed(Action& action) const {
+    const auto* named = std::get_if<SelectNamed>(&action.what);
+    if (named != nullptr && Fitting(named->patterns, startNames_) != named->indices) {
+        action.what = SelectNodes{named->indices};
+    }
+}
 
 // The scene on the stand-in host with the standing actions run, and the
 // check that has seen them: each new action is checked and replayed after
@@ -82,6 +111,9 @@ struct ViewSession::Live {
 ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath)
     : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), bytes_(ReadInputFile(scenePath)) {
     Rebuild();
+    for (const standin::StandinNode* node : live_->host->Nodes()) {
+        startNames_.push_back(node->Name());
+    }
     referenced_ = live_->file->ReferencedFiles();
     for (const std::string& path : referenced_) {
         live_->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
@@ -145,6 +177,7 @@ bool ViewSession::RunChecked(Action action, ViewState& state) {
     try {
         CheckViewerRules(action);
         live_->checker->Check(action);
+        StandAsReplayed(action);
     } catch (const std::exception& e) {
         state.refused = true;
         state.failure = e.what();

@@ -53,7 +53,9 @@ struct ViewState {
 // stand (each one or more session lines), replayed on the real plug-ins
 // through the same check and replay as a session script, one action at a
 // time. Undo rebuilds the scene from the file's bytes and replays the
-// gestures that remain.
+// gestures that remain. A "select-name" finds the nodes by their names of
+// the moment, and stands as the "select" of what it found when the names
+// that the scene was read with would find others.
 class ViewSession {
 public:
     ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath);
@@ -93,6 +95,7 @@ private:
     void Rebuild();
     bool RunChecked(Action action, ViewState& state);
     ViewState Report(std::vector<std::size_t> changed);
+    void StandAsReplayed(Action& action) const;
     std::vector<std::size_t> ChangedSinceStart() const;
 
     std::string scenePath_;
@@ -100,6 +103,7 @@ private:
     std::string outputPath_;
     std::string bytes_;
     std::vector<std::string> referenced_;
+    std::vector<std::string> startNames_;        // in pre-order, as the file was read
     std::vector<std::vector<Action>> gestures_;  // standing
     std::vector<std::vector<Action>> undone_;    // newest last
     std::size_t standing_ = 0;                   // the actions of gestures_

@@ -10,7 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "files/input_file.h"
+#include "files/run_files.h"
 #include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
+#include "scene/scene_format.h"
+#include "session/session.h"
+#include "session/session_check.h"
+#include "session/session_replay.h"
+#include "session/transcript.h"
 #include "view/view_session.h"
 
 namespace {
@@ -91,6 +99,43 @@ TEST(ViewSession, ANamesPressRefusedLeavesItsAnswerToTheNextPress) {
     }
     EXPECT_EQ(bytes(), before);
     fs::remove_all(folder);
+}
+
+// The selection that `session` gives when morvane-host runs it on `scene`.
+std::vector<std::size_t> ReplayedSelection(const std::string& scene, const std::string& session) {
+    std::unique_ptr<driver::SceneFile> file = driver::ParseScene(driver::ReadInputFile(scene), scene);
+    driver::SessionHost host(*file, driver::PluginDirectory());
+    driver::RunFiles files;
+    std::vector<driver::Action> actions = driver::ParseSession(session, "downloaded");
+    driver::CheckSession(actions, host, files);
+    std::ostringstream out;
+    driver::Transcript transcript(out);
+    driver::SessionReplay(host, transcript, false, false).Run(actions);
+    return host.SelectionIndices();
+}
+
+// After the names tool has swapped two names, the page's select-name finds
+// the nodes by the names shown; the session that stands replays to the same
+// selection, whether the names it finds have changed or not. (One tool
+// library is loaded by one host at a time: the replays come after.)
+TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
+    const std::filesystem::path names = std::filesystem::temp_directory_path() / "morvane-view-swapped-names.txt";
+    std::ofstream(names) << "Living Room\nPlaceholders\nDoor\nFloor Lamp\nProps\nSofa\nFloor Lamp\nSofa\nFloor\n";
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> stood;  // session, selection
+    {
+        driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
+        ASSERT_FALSE(session.Apply("open Velkora\nanswer " + names.string() + "\npress Load Names Form File").refused);
+        for (const char* line : {"select-name Door", "select-name \"Floor *\" Props", "select-name Sofa"}) {
+            const driver::ViewState state = session.Apply(line);
+            ASSERT_FALSE(state.refused) << state.failure;
+            stood.emplace_back(session.SessionText(), state.selection);
+        }
+        EXPECT_EQ(stood.front().second, std::vector<std::size_t>{2}) << "the names shown are those found";
+    }
+    for (const auto& [text, selection] : stood) {
+        EXPECT_EQ(ReplayedSelection(MORVANE_ROOM_GLTF, text), selection) << text;
+    }
+    std::filesystem::remove(names);
 }
 
 }  // namespace

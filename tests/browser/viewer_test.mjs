@@ -145,6 +145,65 @@ async function undoRestores(page, original) {
   assert.equal((await api('GET', 'session')).body.toString(), 'open Tarvel\n', 'redo brings back the first gesture');
 }
 
+// --- A large scene ---------------------------------------------------
+
+// 40 rows of 49 boxes (two meshes, alternating), each row a node without a
+// mesh; the rows come last in the file, so that its node order is not the
+// tools' pre-order. 2 000 nodes in all.
+function writeBoxes(file) {
+  const corners = [];
+  for (const [a, b, c, d] of [[0, 1, 3, 2], [4, 6, 7, 5], [0, 4, 5, 1], [2, 3, 7, 6], [0, 2, 6, 4], [1, 5, 7, 3]]) {
+    for (const k of [a, b, c, a, c, d]) corners.push(k & 4 ? 0.8 : -0.8, k & 2 ? 0.8 : -0.8, k & 1 ? 0.8 : -0.8);
+  }
+  const data = Buffer.from(new Float32Array(corners).buffer);
+  const rows = 40, columns = 49, boxes = [], rowNodes = [];
+  for (let r = 0; r < rows; ++r) {
+    const children = [];
+    for (let c = 0; c < columns; ++c) {
+      children.push(boxes.length);
+      boxes.push({ name: `Box ${r}.${c}`, mesh: c % 2, translation: [2 * c, 0, 0] });
+    }
+    rowNodes.push({ name: `Row ${r}`, translation: [0, 0, 2 * r], children });
+  }
+  const material = (colour) => ({ pbrMetallicRoughness: { baseColorFactor: colour } });
+  fs.writeFileSync(file, JSON.stringify({
+    asset: { version: '2.0' }, scene: 0, scenes: [{ nodes: rowNodes.map((_, r) => boxes.length + r) }],
+    nodes: boxes.concat(rowNodes),
+    meshes: [0, 1].map((m) => ({ primitives: [{ attributes: { POSITION: 0 }, material: m }] })),
+    materials: [material([0.5, 0.6, 0.9, 1]), material([0.9, 0.7, 0.4, 1])],
+    accessors: [{ bufferView: 0, componentType: 5126, count: 36, type: 'VEC3', min: [-0.8, -0.8, -0.8], max: [0.8, 0.8, 0.8] }],
+    bufferViews: [{ buffer: 0, byteLength: data.length }],
+    buffers: [{ byteLength: data.length, uri: `data:application/octet-stream;base64,${data.toString('base64')}` }],
+  }));
+}
+
+// The page shows a scene of 2 000 nodes; a click on a box (one instance of
+// a mesh drawn for many nodes) selects its node, and so does its name typed.
+async function largeScene(page) {
+  const scene = path.join(work, 'boxes.gltf');
+  writeBoxes(scene);
+  const large = spawn(host, ['view', scene], { stdio: ['ignore', 'pipe', 'inherit'] });
+  try {
+    const at = await new Promise((resolve) => readline.createInterface({ input: large.stdout }).once('line', resolve));
+    await page.goto(at);
+    await page.waitForSelector('body[data-ready]', { timeout: 60000 });
+    const lastLine = async () => page.$eval('#transcript', (t) => t.lastElementChild.textContent);
+    const top = await page.evaluate(() => window.morvaneViewer.screenOf(2 * 30, 0.8, 2 * 20));
+    await page.mouse.click(top.x, top.y + 2);
+    await transcriptHas(page, '"Box 20.30"');
+    await settled(page);
+    assert.match(await lastLine(), /^ {4}selected \d+ "Box 20\.30"$/, 'the box clicked is the node selected');
+    await page.fill('#select-name-pattern', 'Box 3.4?');
+    await page.press('#select-name-pattern', 'Enter');
+    await transcriptHas(page, 'select-name "Box 3.4?"');
+    await settled(page);
+    assert.deepEqual([...(await lastLine()).matchAll(/"([^"]*)"/g)].map((m) => m[1]),
+      [40, 41, 42, 43, 44, 45, 46, 47, 48].map((c) => `Box 3.${c}`));
+  } finally {
+    large.kill();
+  }
+}
+
 async function shoot(page, name) {
   if (screenshots) await page.screenshot({ path: path.join(screenshots, name) });
 }
@@ -158,6 +217,7 @@ try {
   const original = (await api('GET', 'scene')).body;
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, acceptDownloads: true });
   page.on('pageerror', (error) => { throw error; });
+  await largeScene(page);
   await pivotOnHinge(page);
   await shoot(page, 'viewer-tarvel.png');
   await saveMatchesSession(page);
@@ -165,8 +225,9 @@ try {
   await page.click('#open-velkora');
   await transcriptHas(page, 'opened "Velkora"');
   await shoot(page, 'viewer-velkora.png');
+  const ended = new Promise((resolve) => server.once('exit', resolve));
   await page.click('#quit');
-  assert.equal(await new Promise((resolve) => server.once('exit', resolve)), 0, 'Quit ends the server');
+  assert.equal(await ended, 0, 'Quit ends the server');
   console.log('viewer: all checks passed');
 } finally {
   await browser.close();

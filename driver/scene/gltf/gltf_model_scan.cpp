@@ -160,6 +160,8 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
             if (token == Token::String) {
                 node.named = true;
                 node.name = reader.Text();
+            } else {
+                SkipValue(reader, token);
             }
             break;
         case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;

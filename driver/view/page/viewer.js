@@ -42,9 +42,14 @@ const act = (lines) => gesture('actions', lines);
 
 // --- What the host says ------------------------------------------------
 
+// A line longer than this (the names of a whole large scene selected) is
+// shown cut: laying out megabytes of text would stall the page.
+const LONGEST_LINE_SHOWN = 10000;
+
 function note(text, refused = false) {
   const line = document.createElement('div');
-  line.textContent = text;
+  line.textContent = text.length <= LONGEST_LINE_SHOWN ? text
+    : `${text.slice(0, LONGEST_LINE_SHOWN)} … (${text.length - LONGEST_LINE_SHOWN} characters more)`;
   if (refused) line.className = 'refused';
   $('transcript').append(line);
   $('transcript').scrollTop = $('transcript').scrollHeight;
@@ -53,7 +58,10 @@ function note(text, refused = false) {
 function show(state) {
   for (const line of state.lines) note(line);
   if (state.refused) note(state.failure, true);
-  for (const node of state.nodes) placeNode(node);
+  for (const node of state.nodes) {
+    placeNode(node);
+    if (view.nodes[node.index]) view.nodes[node.index].name = node.name;
+  }
   view.selection = state.selection;
   view.pickMode = state.pickMode;
   view.toolOpen = state.layout.controls.length > 0;
@@ -68,19 +76,53 @@ function show(state) {
 
 // --- The scene tree ----------------------------------------------------
 
+// Only the rows in sight exist: a scene of many nodes would otherwise make
+// the page slow to draw and to update.
+const ROW_HEIGHT = 18;
+
 function drawTree() {
   const tree = $('scene-tree');
-  const rows = view.nodes.map((node) => {
-    const row = document.createElement('div');
-    row.textContent = `${'  '.repeat(node.depth)}${node.index} ${node.name}`;
-    row.dataset.index = node.index;
-    return row;
-  });
-  tree.replaceChildren(...rows);
-  tree.addEventListener('click', (event) => {
+  const rows = document.createElement('div');
+  rows.className = 'rows';
+  rows.style.height = `${view.nodes.length * ROW_HEIGHT}px`;
+  tree.replaceChildren(rows);
+  tree.addEventListener('scroll', drawRows);
+  new ResizeObserver(drawRows).observe(tree);
+  rows.addEventListener('click', (event) => {
     const index = Number(event.target.dataset.index);
     if (index > 0) select(index, event.shiftKey);
   });
+  $('select-name').addEventListener('submit', (event) => {
+    event.preventDefault();
+    const pattern = $('select-name-pattern').value;
+    if (pattern !== '') act(`select-name ${quotedName(pattern)}`);
+  });
+}
+
+function drawRows() {
+  const tree = $('scene-tree');
+  if (!tree) return;  // the page has ended
+  const first = Math.max(0, Math.floor(tree.scrollTop / ROW_HEIGHT));
+  const last = Math.min(view.nodes.length, first + Math.ceil(tree.clientHeight / ROW_HEIGHT) + 1);
+  const selected = new Set(view.selection);
+  const rows = [];
+  for (let index = first; index < last; ++index) {
+    const node = view.nodes[index];
+    const row = document.createElement('div');
+    row.textContent = `${'  '.repeat(node.depth)}${node.index} ${node.name}`;
+    row.dataset.index = node.index;
+    row.style.top = `${index * ROW_HEIGHT}px`;
+    if (selected.has(node.index)) row.className = 'selected';
+    rows.push(row);
+  }
+  tree.firstElementChild.replaceChildren(...rows);
+}
+
+// A name as a session line writes it: as it is, or in double quotes with
+// \" and \\ when it holds a blank or starts with a quote.
+function quotedName(name) {
+  if (!/[\s]/.test(name) && !name.startsWith('"')) return name;
+  return `"${name.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
 }
 
 // A click selects; shift-click adds, in the order clicked.
@@ -89,10 +131,19 @@ function select(index, add) {
   act(`select ${indices.join(' ')}`);
 }
 
+// A new selection brings the node selected last into sight in the tree.
+let selectionShown = '';
 function markSelection() {
-  for (const row of $('scene-tree').children) {
-    row.classList.toggle('selected', view.selection.includes(Number(row.dataset.index)));
+  const tree = $('scene-tree');
+  const newest = view.selection[view.selection.length - 1];
+  if (newest !== undefined && String(view.selection) !== selectionShown) {
+    const top = newest * ROW_HEIGHT;
+    if (top < tree.scrollTop || top + ROW_HEIGHT > tree.scrollTop + tree.clientHeight) {
+      tree.scrollTop = top - tree.clientHeight / 2;
+    }
   }
+  selectionShown = String(view.selection);
+  drawRows();
   showPivots(view.selection, view.pickMode);
 }
 

@@ -3,16 +3,18 @@
 // axes, and picking of points on the model.
 import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
-import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
+import { loadGltfMeshes } from './gltf_meshes.js';
 
 const SNAP_PIXELS = 10;
 const $ = (id) => document.getElementById(id);
 
 const view = {
   placements: new Map(), // index -> {world, object} matrices
-  pivots: new Map(),  // index -> tripod at the node's pivot
-  objects: new Map(), // index -> group placed where the node's object sits
-  meshes: [],         // everything a click can hit
+  instances: new Map(),  // index -> [{mesh, id, local}]: where the node's object is drawn
+  tripods: null,         // lines: a tripod at the pivot of each node shown
+  meshes: [],            // everything a click can hit: one InstancedMesh a part of a mesh
+  model: new THREE.Group(),
+  selected: [],
   upAxis: 'y',
   pivotScale: 1,
   showAllPivots: false,
@@ -28,32 +30,37 @@ function rowsToMatrix(rows) {
   return new THREE.Matrix4().set(x[0], y[0], z[0], t[0], x[1], y[1], z[1], t[1], x[2], y[2], z[2], t[2], 0, 0, 0, 1);
 }
 
-// Where the host says a node's pivot and object are; tripods and object
-// groups are made when first needed, so a large scene costs its meshes.
+const instanceMatrix = new THREE.Matrix4();
+
+// Where the host says a node's pivot and object are.
 export function placeNode(node) {
   const placement = { world: rowsToMatrix(node.world), object: rowsToMatrix(node.object) };
   view.placements.set(node.index, placement);
-  view.objects.get(node.index)?.matrix.copy(placement.object);
-  const pivot = view.pivots.get(node.index);
-  if (pivot) placePivot(pivot, placement.world);
+  for (const { mesh, id, local } of view.instances.get(node.index) ?? []) {
+    mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(placement.object, local));
+    mesh.instanceMatrix.needsUpdate = true;
+    mesh.boundingSphere = null;  // made again when next needed
+    mesh.boundingBox = null;
+  }
+  if (view.tripods) placeTripod(view.tripods, node.index);
   redraw();
-}
-
-function placePivot(pivot, world) {
-  const scale = view.pivotScale;
-  pivot.matrix.copy(world).multiply(new THREE.Matrix4().makeScale(scale, scale, scale));
 }
 
 // --- The 3D view -------------------------------------------------------
 
-const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+// Smoothed edges cost a software renderer several times the work: a large
+// scene is drawn without.
+const SMOOTH_UP_TO_NODES = 10000;
+let renderer = null;
+let controls = null;
 const scene3d = new THREE.Scene();
 const camera = new THREE.PerspectiveCamera(50, 1, 0.01, 10000);
-const controls = new OrbitControls(camera, renderer.domElement);
 const marker = new THREE.Mesh(new THREE.SphereGeometry(1, 16, 8), new THREE.MeshBasicMaterial({ color: 0xff2060 }));
 marker.visible = false;
 
-function setUpView() {
+function setUpView(nodeCount) {
+  renderer = new THREE.WebGLRenderer({ antialias: nodeCount <= SMOOTH_UP_TO_NODES, preserveDrawingBuffer: true });
+  controls = new OrbitControls(camera, renderer.domElement);
   $('viewport').prepend(renderer.domElement);
   scene3d.background = new THREE.Color(0xf4f4f4);
   scene3d.add(new THREE.HemisphereLight(0xffffff, 0x667788, 2.2));
@@ -86,112 +93,98 @@ function resize() {
   redraw();
 }
 
-function tripodOf(index) {
-  if (!view.pivots.has(index)) {
-    const axes = new THREE.AxesHelper(1);
-    axes.matrixAutoUpdate = false;
-    axes.material.depthTest = false;
-    axes.renderOrder = 1;
-    placePivot(axes, view.placements.get(index).world);
-    scene3d.add(axes);
-    view.pivots.set(index, axes);
+// Tripods (X red, Y green, Z blue) at the pivots of `nodes`, in one set
+// of lines (6 points a node), so that many cost one draw.
+function makeTripods(nodes) {
+  const geometry = new THREE.BufferGeometry();
+  geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(nodes.length * 18), 3));
+  const colors = new Float32Array(nodes.length * 18);
+  const axisColors = [[1, 0, 0], [0, 0.75, 0], [0, 0, 1]];
+  for (let k = 0; k < nodes.length * 6; ++k) colors.set(axisColors[Math.floor(k / 2) % 3], k * 3);
+  geometry.setAttribute('color', new THREE.BufferAttribute(colors, 3));
+  const lines = new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true, depthTest: false }));
+  lines.renderOrder = 1;
+  lines.frustumCulled = false;
+  lines.userData.slots = new Map(nodes.map((index, slot) => [index, slot]));
+  for (const index of nodes) placeTripod(lines, index);
+  return lines;
+}
+
+const tripodEnd = new THREE.Vector3();
+function placeTripod(lines, index) {
+  const slot = lines.userData.slots.get(index);
+  if (slot === undefined) return;
+  const world = view.placements.get(index).world;
+  const position = lines.geometry.attributes.position;
+  const origin = new THREE.Vector3().setFromMatrixPosition(world);
+  for (let axis = 0; axis < 3; ++axis) {
+    tripodEnd.set(0, 0, 0).setComponent(axis, view.pivotScale).applyMatrix4(world);
+    position.setXYZ(slot * 6 + axis * 2, origin.x, origin.y, origin.z);
+    position.setXYZ(slot * 6 + axis * 2 + 1, tripodEnd.x, tripodEnd.y, tripodEnd.z);
   }
-  return view.pivots.get(index);
+  position.needsUpdate = true;
 }
 
-function holderOf(index) {
-  if (!view.objects.has(index)) {
-    const group = new THREE.Group();
-    group.matrixAutoUpdate = false;
-    group.matrix.copy(view.placements.get(index).object);
-    scene3d.add(group);
-    view.objects.set(index, group);
+function showTripods(nodes) {
+  if (view.tripods) {
+    scene3d.remove(view.tripods);
+    view.tripods.geometry.dispose();
   }
-  return view.objects.get(index);
+  view.tripods = makeTripods(nodes);
+  scene3d.add(view.tripods);
 }
 
-// The glTF's pre-order as the tools see it (the root 0, every node before
-// its children), without the children that hold a moved object.
-function preOrder(json) {
-  const scene = json.scenes?.[json.scene ?? 0];
-  const order = [null];
-  const objectChild = new Map();
-  const stack = [...(scene?.nodes ?? [])].reverse();
-  while (stack.length > 0) {
-    const index = stack.pop();
-    const node = json.nodes[index];
-    const children = node.children ?? [];
-    const moved = children.find((c) => json.nodes[c].extras?.morvaneObjectOf === index && !json.nodes[c].children);
-    const holdsObject = node.mesh !== undefined || node.camera !== undefined;
-    if (moved !== undefined && !holdsObject) objectChild.set(index, moved);
-    order.push(index);
-    for (let k = children.length - 1; k >= 0; --k) {
-      if (children[k] !== objectChild.get(index)) stack.push(children[k]);
-    }
-  }
-  return { order, objectChild };
-}
-
-// Takes every mesh of the file out of glTF's tree into one group a node,
-// placed where the host says that the node's object sits.
-function adoptGltf(gltf) {
-  const { order, objectChild } = preOrder(gltf.parser.json);
-  const nodeObjects = new Map();
-  gltf.scene.traverse((object) => {
-    const node = gltf.parser.associations.get(object)?.nodes;
-    if (node !== undefined && !nodeObjects.has(node)) nodeObjects.set(node, object);
-  });
-  gltf.scene.updateMatrixWorld(true);
-  order.forEach((gltfIndex, index) => {
-    if (gltfIndex === null) return;
-    const carrier = nodeObjects.get(objectChild.get(gltfIndex) ?? gltfIndex);
-    if (!carrier) return;
-    const parts = carrier.isMesh ? [carrier] : carrier.children.filter(
-      (c) => c.isMesh && gltf.parser.associations.get(c)?.nodes === undefined);
-    const group = holderOf(index);
-    const toGroup = carrier.matrixWorld.clone().invert();
-    for (const part of parts) {
-      const mesh = new THREE.Mesh(part.geometry, part.material);
-      mesh.matrixAutoUpdate = false;
-      mesh.matrix.multiplyMatrices(toGroup, part.matrixWorld);
-      mesh.userData.node = index;
-      group.add(mesh);
-      view.meshes.push(mesh);
-    }
-  });
-}
-
-// A scene file of the project's own: a marker where each object sits.
-function addMarkers(size) {
-  const geometry = new THREE.BoxGeometry(size, size, size);
-  const material = new THREE.MeshStandardMaterial({ color: 0x9a9a9a });
-  for (const index of view.placements.keys()) {
-    if (index === 0) continue;
-    const group = holderOf(index);
-    const mesh = new THREE.Mesh(geometry, material);
-    mesh.userData.node = index;
-    group.add(mesh);
+// Draws `parts` (geometry, material, matrix in the object's frame) once for
+// each node of `nodes`, where the host says that the node's object sits:
+// one InstancedMesh a part, whatever the number of nodes.
+function addInstances(parts, nodes) {
+  for (const { geometry, material, local } of parts) {
+    const mesh = new THREE.InstancedMesh(geometry, material, nodes.length);
+    mesh.userData.nodes = nodes;  // instance -> node index
+    // Selected nodes are tinted: white leaves the material's own colours.
+    mesh.instanceColor = new THREE.InstancedBufferAttribute(new Float32Array(nodes.length * 3).fill(1), 3);
+    nodes.forEach((index, id) => {
+      mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(view.placements.get(index).object, local));
+      if (!view.instances.has(index)) view.instances.set(index, []);
+      view.instances.get(index).push({ mesh, id, local });
+    });
+    view.model.add(mesh);
     view.meshes.push(mesh);
   }
 }
 
+// Every mesh of the file drawn for each node that carries it.
+async function adoptGltf(route) {
+  const { partsOf, carriers } = await loadGltfMeshes(route);
+  for (const [mesh, nodes] of carriers) addInstances(partsOf.get(mesh), nodes);
+}
+
+// A scene file of the project's own: a marker where each object sits.
+function addMarkers(size) {
+  const nodes = [...view.placements.keys()].filter((index) => index !== 0);
+  addInstances([{ geometry: new THREE.BoxGeometry(size, size, size),
+    material: new THREE.MeshStandardMaterial({ color: 0x9a9a9a }), local: new THREE.Matrix4() }], nodes);
+}
+
 function frame(zUp) {
-  const box = new THREE.Box3();
-  for (const group of view.objects.values()) {
-    group.updateMatrixWorld(true);
-    box.expandByObject(group);
-  }
+  const box = new THREE.Box3().setFromObject(view.model);
   if (view.showAllPivots) {
     for (const { world } of view.placements.values()) box.expandByPoint(new THREE.Vector3().setFromMatrixPosition(world));
   }
   const size = Math.max(1, box.getSize(new THREE.Vector3()).length());
-  const centre = box.getCenter(new THREE.Vector3());
+  const centre = box.isEmpty() ? new THREE.Vector3() : box.getCenter(new THREE.Vector3());
   camera.up.set(0, zUp ? 0 : 1, zUp ? 1 : 0);
   const offset = zUp ? new THREE.Vector3(0.6, -1, 0.7) : new THREE.Vector3(0.6, 0.7, 1);
   camera.position.copy(centre).addScaledVector(offset.normalize(), size * 1.1);
+  camera.near = size / 10000;
+  camera.far = size * 100;
+  camera.updateProjectionMatrix();
   controls.target.copy(centre);
   controls.update();
-  const grid = new THREE.GridHelper(Math.ceil(size * 2), Math.ceil(size * 2), 0x999999, 0xcccccc);
+  // Cells of a power of ten, some tens of them across the model.
+  const cell = 10 ** Math.floor(Math.log10(size / 10));
+  const cells = Math.ceil(size * 2 / cell);
+  const grid = new THREE.GridHelper(cells * cell, cells, 0x999999, 0xcccccc);
   if (zUp) grid.rotation.x = Math.PI / 2;
   scene3d.add(grid, new THREE.AxesHelper(size / 4));
   marker.scale.setScalar(size / 300);
@@ -223,7 +216,10 @@ function numberText(value) {
 // midpoints of its edges (so never a vertex hidden behind the surface).
 function snapCandidates(hit) {
   const position = hit.object.geometry.attributes.position;
-  const world = (i) => new THREE.Vector3().fromBufferAttribute(position, i).applyMatrix4(hit.object.matrixWorld);
+  const toWorld = new THREE.Matrix4();
+  hit.object.getMatrixAt(hit.instanceId, toWorld);
+  toWorld.premultiply(hit.object.matrixWorld);
+  const world = (i) => new THREE.Vector3().fromBufferAttribute(position, i).applyMatrix4(toWorld);
   const corners = [hit.face.a, hit.face.b, hit.face.c].map(world);
   return corners.concat([[0, 1], [1, 2], [2, 0]].map(
     ([i, j]) => corners[i].clone().add(corners[j]).multiplyScalar(0.5)));
@@ -253,7 +249,7 @@ function pointUnder(event) {
       }
     }
   }
-  return { point, node: hit.object.userData.node };
+  return { point, node: hit.object.userData.nodes[hit.instanceId] };
 }
 
 function showPoint(found, event) {
@@ -277,7 +273,19 @@ function showPoint(found, event) {
 function startPicking() {
   const canvas = renderer.domElement;
   let down = null;
-  canvas.addEventListener('pointermove', (event) => showPoint(pointUnder(event), event));
+  // The point under the cursor is looked for once a frame, and only while
+  // a pick mode shows it: a ray through a large scene takes a while.
+  let moved = null;
+  canvas.addEventListener('pointermove', (event) => {
+    if (!view.pickMode && !marker.visible) return;
+    if (moved === null) {
+      requestAnimationFrame(() => {
+        showPoint(view.pickMode ? pointUnder(moved) : null, moved);
+        moved = null;
+      });
+    }
+    moved = event;
+  });
   canvas.addEventListener('pointerdown', (event) => { down = { x: event.clientX, y: event.clientY }; });
   canvas.addEventListener('pointerup', (event) => {
     // A drag turns the view; only a click picks or selects.
@@ -293,12 +301,20 @@ export function clickText(point) {
   return `click ${[point.x, point.y, point.z].map(numberText).join(' ')}`;
 }
 
+// More tripods than this would hide the model, and cost a software renderer
+// seconds a frame: of a larger selection, the first ones are shown.
+const TRIPODS_SHOWN = 1000;
+
 // Tripods: at every node of a scene file of the project's own; at the
-// selected nodes of a glTF scene.
+// selected nodes of a glTF scene, which are tinted too.
+const SELECTED_TINT = new THREE.Color(1, 0.55, 0.15);
+const NO_TINT = new THREE.Color(1, 1, 1);
 export function showPivots(selection, pickMode) {
   view.pickMode = pickMode;
-  for (const tripod of view.pivots.values()) tripod.visible = false;
-  for (const index of view.showAllPivots ? view.placements.keys() : selection) tripodOf(index).visible = true;
+  if (!view.showAllPivots) showTripods(selection.slice(0, TRIPODS_SHOWN));
+  tint(view.selected, NO_TINT);
+  tint(selection, SELECTED_TINT);
+  view.selected = selection;
   redraw();
   if (!pickMode) {
     marker.visible = false;
@@ -306,19 +322,29 @@ export function showPivots(selection, pickMode) {
   }
 }
 
+function tint(nodes, colour) {
+  for (const index of nodes) {
+    for (const { mesh, id } of view.instances.get(index) ?? []) {
+      mesh.setColorAt(id, colour);
+      mesh.instanceColor.needsUpdate = true;
+    }
+  }
+}
+
 // Builds the view from the server's whole state (format, scene route,
 // every node's placement).
 export async function loadScene(state) {
-  setUpView();
+  setUpView(state.nodes.length);
+  scene3d.add(view.model);
   const gltf = state.format === 'glTF' || state.format === 'GLB';
   view.upAxis = gltf ? 'y' : 'z';
   view.showAllPivots = !gltf;
   for (const node of state.nodes) placeNode(node);
-  if (gltf) adoptGltf(await new GLTFLoader().loadAsync(state.scene));
+  if (gltf) await adoptGltf(state.scene);
   const size = frame(!gltf);
   if (!gltf) addMarkers(size / 40);
   view.pivotScale = size / 25;
+  if (view.showAllPivots) showTripods([...view.placements.keys()]);
   startPicking();
   redraw();
 }
-
