@@ -42,7 +42,8 @@ NodeMatrix Scaled(float factor, const Point3& position) {
 using driver::Aspect;
 
 std::vector<Aspect> Aspects(const driver::NodeState& before, const driver::NodeState& after) {
-    return driver::CompareStates(0, before, after).aspects;
+    const driver::AspectList aspects = driver::CompareStates(0, before, after).aspects;
+    return {aspects.begin(), aspects.end()};
 }
 
 }  // namespace

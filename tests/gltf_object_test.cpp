@@ -2,10 +2,14 @@
 // channels drive what of a node.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 #include "gltf_test_file.h"
 #include "gltf_test_scene.h"
+#include "json/json_text.h"
+#include "scene/gltf/json_edit.h"
 
 using gltftest::Gltf;
 using gltftest::Json;
@@ -93,4 +97,44 @@ TEST(GltfObject, AnimationChannelsTellWhatOfWhichNodesTheyPlace) {
     EXPECT_EQ(parts(3), "") << "morph weights do not place a node";
     EXPECT_EQ(parts(4), "TRS") << "a matrix is all of the placement";
     EXPECT_EQ(parts(5), "") << "no pointer that reaches a member of the node";
+}
+
+// The writer edits a node in place where it can; what it writes is always
+// what rewriting the whole object gives, whatever the layout, the escapes
+// in keys and strings, the nesting, and the changes (new, removed, twice).
+TEST(GltfObject, EditingAnObjectInPlaceWritesWhatRewritingItWhole) {
+    using driver::gltf::MemberChange;
+    std::mt19937 random(23);
+    auto pick = [&random](const auto& pool) { return pool[random() % pool.size()]; };
+    const std::vector<std::string> blanks = {"", " ", "\n    ", "\t"};
+    const std::vector<std::pair<std::string, std::string>> keys = {
+        {"name", R"("name")"}, {"name", R"("n\u0061me")"}, {"mesh", R"("mesh")"}, {"scale", R"("scale")"},
+        {"extras", R"("extras")"}, {"rotation", R"("rotation")"}};
+    const std::vector<std::string> values = {"7", "-1.5e3", "true", "null", R"("a\"}],b")", "[]", "{}",
+                                             R"({"x": [1, {"y": "]}"}], "z": {}})", "[[0.5, 2], \"[\"]"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string object = "{" + pick(blanks);
+        std::vector<std::string> present;
+        for (int members = static_cast<int>(random() % 5); members > 0; --members) {
+            const auto& [key, raw] = pick(keys);
+            if (std::find(present.begin(), present.end(), key) == present.end()) {
+                object += (present.empty() ? "" : pick(blanks) + "," + pick(blanks)) + raw + pick(blanks) + ":" +
+                          pick(blanks) + pick(values);
+                present.push_back(key);
+            }
+        }
+        object += pick(blanks) + "}";
+        std::vector<MemberChange> changes;
+        for (int count = 1 + static_cast<int>(random() % 3); count > 0; --count) {
+            const bool removed = random() % 5 == 0;
+            changes.push_back({pick(keys).first, removed ? std::nullopt : std::optional(pick(values))});
+        }
+        const std::string text = "[1, " + object + "]";
+        const driver::gltf::Span span{4, 4 + object.size()};
+        const std::string whole =
+            "[1, " + driver::gltf::ChangedObject(driver::gltf::JsonValue(text, span), changes) + "]";
+        driver::gltf::TextEdits edits;
+        driver::gltf::EditObject(text, span, changes, edits);
+        ASSERT_EQ(edits.AppliedTo(text), whole) << object;
+    }
 }

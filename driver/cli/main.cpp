@@ -1,6 +1,7 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@
 #include "session/transcript.h"
 #include "view/view_command.h"
 #include "temporary_files.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -43,8 +48,8 @@ void CheckOutputsWritable(const driver::Invocation& invocation) {
 
 // What -o, --svg and "save" write once the run is done.
 std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocation, driver::SceneFile& sceneFile,
-                                               driver::SessionHost& host, const driver::SessionReplay& replay) {
-    std::vector<driver::OutputFile> files = replay.KeptScenes();
+                                               driver::SessionHost& host, driver::SessionReplay& replay) {
+    std::vector<driver::OutputFile> files = replay.TakeKeptScenes();
     if (!invocation.outputPath.empty()) {
         files.push_back({invocation.outputPath, sceneFile.Write(invocation.outputPath, host.SelectionIndices())});
     }
@@ -72,6 +77,16 @@ void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Trans
     driver::FlushStandardOutput();
 }
 
+// Keeps `object` until the process ends, reachable, so that a leak check
+// does not count it: freeing a scene of a million nodes, and what a run
+// learnt of it, would take longer than the exit that drops them.
+template <typename T>
+T& KeptUntilExit(std::unique_ptr<T> object) {
+    static auto* const kept = new std::vector<std::unique_ptr<T>>();
+    kept->push_back(std::move(object));
+    return *kept->back();
+}
+
 // A run: build the actions, check them with everything else that can be
 // checked, replay them, report them. The files of -o, --svg and "save"
 // are written only when the run was done.
@@ -80,23 +95,23 @@ int Run(const driver::Invocation& invocation) {
     // A shortcut's actions save no scene: without -o, the scene is only
     // looked at.
     const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(
-        invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt);
-    CheckOutputFormat(invocation, *sceneFile);
-    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
+    driver::SceneFile& sceneFile = KeptUntilExit(driver::ReadScene(
+        invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
+    CheckOutputFormat(invocation, sceneFile);
+    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     std::vector<driver::Action> actions = invocation.shortcut
                                                     ? driver::ShortcutActions(*invocation.shortcut)
                                                     : driver::ReadSession(invocation.sessionPath);
     CheckOutputsWritable(invocation);
 
-    driver::SessionHost host(*sceneFile, driver::PluginDirectory());
+    driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
     if (invocation.shortcut) {
         driver::CheckShortcutJob(*invocation.shortcut, actions, host);
     }
     driver::Transcript transcript(out);
-    driver::SessionReplay replay(host, transcript, invocation.shortcut.has_value(),
-                                 invocation.diff || !invocation.svgPath.empty());
+    driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
+        host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
     if (invocation.diff) {
         transcript.Changes(replay.History().ChangesSinceStart());
@@ -106,7 +121,12 @@ int Run(const driver::Invocation& invocation) {
         std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
         return 1;
     }
-    WriteFilesOfRun(FilesOfDoneRun(invocation, *sceneFile, host, replay), transcript);
+    // What the actions freed (the states a large change kept, the tools'
+    // own) goes back to the system before the files' bytes are made.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    WriteFilesOfRun(FilesOfDoneRun(invocation, sceneFile, host, replay), transcript);
     return 0;
 }
 

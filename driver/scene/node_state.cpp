@@ -80,45 +80,67 @@ const char* AspectName(Aspect aspect) {
     return "";
 }
 
-NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after) {
+namespace {
+
+// The comparison of CompareStates, with what the node is now given part
+// by part: a node's name is not copied to be compared.
+NodeChange Compare(std::size_t index, const NodeState& before, const std::string& name, const NodeMatrix& transform,
+                   const NodeMatrix& objectWorld, bool withLines) {
     NodeChange change;
     change.index = index;
-    change.name = after.name;
-    auto add = [&change](Aspect aspect, const std::string& line) {
+    auto add = [&change, withLines](Aspect aspect, auto line) {
         change.aspects.push_back(aspect);
-        change.lines.push_back(line);
+        if (withLines) {
+            change.lines.push_back(line());
+        }
     };
-    if (before.name != after.name) {
-        add(Aspect::Name, "name " + Quoted(before.name) + " -> " + Quoted(after.name));
+    if (before.name != name) {
+        add(Aspect::Name, [&] { return "name " + Quoted(before.name) + " -> " + Quoted(name); });
     }
-    if (!(before.Position() == after.Position())) {
-        add(Aspect::Position, "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(after.Position()));
+    if (!(before.Position() == transform.GetTrans())) {
+        add(Aspect::Position,
+            [&] { return "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(transform.GetTrans()); });
     }
-    if (!SameRows(before.transform, after.transform, 0, 2)) {
+    if (!SameRows(before.transform, transform, 0, 2)) {
+        const NodeState after{std::string(), transform, objectWorld};
         const std::string directions = Directions(before), nowDirections = Directions(after);
         const std::string scales = FormatScales(before), nowScales = FormatScales(after);
         if (directions != nowDirections) {
-            add(Aspect::Orientation, "orientation " + directions + " -> " + nowDirections);
+            add(Aspect::Orientation, [&] { return "orientation " + directions + " -> " + nowDirections; });
         }
         if (scales != nowScales) {
-            add(Aspect::Scale, "scale " + scales + " -> " + nowScales);
+            add(Aspect::Scale, [&] { return "scale " + scales + " -> " + nowScales; });
         }
         if (directions == nowDirections && scales == nowScales) {
-            add(Aspect::Axes, "axes " + Rows(before.transform) + " -> " + Rows(after.transform));
+            add(Aspect::Axes, [&] { return "axes " + Rows(before.transform) + " -> " + Rows(transform); });
         }
     }
     const NodeMatrix& was = before.objectWorld;
-    const NodeMatrix& now = after.objectWorld;
+    const NodeMatrix& now = objectWorld;
     if (!SameRows(was, now, 0, 3)) {
         change.aspects.push_back(Aspect::Object);
-        if (!(was.GetTrans() == now.GetTrans())) {
+        if (withLines && !(was.GetTrans() == now.GetTrans())) {
             change.lines.push_back("object at " + FormatPoint(was.GetTrans()) + " -> " + FormatPoint(now.GetTrans()));
         }
-        if (!SameRows(was, now, 0, 2)) {
+        if (withLines && !SameRows(was, now, 0, 2)) {
             change.lines.push_back("object axes " + Rows(was) + " -> " + Rows(now));
         }
     }
+    if (withLines && !change.Empty()) {
+        change.name = name;
+    }
     return change;
+}
+
+}  // namespace
+
+NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines) {
+    return Compare(index, before, after.name, after.transform, after.objectWorld, withLines);
+}
+
+NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after,
+                         bool withLines) {
+    return Compare(index, before, after.Name(), after.Transform(), after.ObjectWorld(), withLines);
 }
 
 std::string FormatNodeTable(const SceneSnapshot& snapshot) {

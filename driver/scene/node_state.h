@@ -41,20 +41,40 @@ enum class Aspect {
 // "name", "position", "orientation", "scale", "axes", "object".
 const char* AspectName(Aspect aspect);
 
+// The aspects of one change, in the order of the enumeration; each at
+// most once, kept in place.
+class AspectList {
+public:
+    void push_back(Aspect aspect) { items_[count_++] = aspect; }
+    const Aspect* begin() const { return items_; }
+    const Aspect* end() const { return items_ + count_; }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+
+private:
+    Aspect items_[6] = {};
+    unsigned char count_ = 0;
+};
+
 // What changed of one node, as readable text.
 struct NodeChange {
     std::size_t index = 0;
-    std::string name;             // the name after
-    std::vector<Aspect> aspects;  // in the order of the enumeration
-    std::vector<std::string> lines;  // "position (..) -> (..)", ...
+    AspectList aspects;
+    // Where the lines were asked for: the name after, and the lines
+    // ("position (..) -> (..)", ...).
+    std::string name;
+    std::vector<std::string> lines;
     bool Empty() const { return aspects.empty(); }
 };
 
 // Compares the values themselves: any difference is a change. The axis
 // rows count as turned (Orientation) or scaled (Scale) as their shown
 // directions and lengths differ; rows that differ in neither are reported
-// as they are (Axes).
-NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after);
+// as they are (Axes). The name and the lines only `withLines`.
+NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines = true);
+// The same with the node as it now is.
+NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after,
+                         bool withLines);
 
 // A number or a point as the transcript shows them: exactly, in the
 // shortest form that reads back.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "scene/node_state.h"
@@ -23,27 +26,60 @@ public:
     SceneHistory& operator=(const SceneHistory&) = delete;
 
     // An action starts: changes are counted from here.
-    void Mark() { sinceMark_.clear(); }
-    // The nodes that differ from what they were at the mark, in pre-order.
-    std::vector<NodeChange> ChangesSinceMark() const { return Changes(sinceMark_); }
-    // The nodes that differ from what they were at the start (keepStart).
-    std::vector<NodeChange> ChangesSinceStart() const { return Changes(start_); }
+    void Mark() { sinceMark_.Clear(); }
+    // Calls `visit` for each node that differs from what it was at the
+    // mark, in pre-order, without its name and lines: one change at a time.
+    void VisitChangesSinceMark(const std::function<void(const NodeChange&)>& visit) const {
+        Visit(sinceMark_, false, visit);
+    }
+    // Whether the node differs from what it was at the mark.
+    bool ChangedSinceMark(std::size_t index) const;
+    // The nodes that differ from what they were at the start (keepStart),
+    // with their names and lines.
+    std::vector<NodeChange> ChangesSinceStart() const;
     // The scene as it was at the start (keepStart).
     SceneSnapshot StartSnapshot() const;
-    // The node's pre-order index; the index of all nodes is made on first use.
+    // The node's pre-order index.
     std::size_t IndexOf(const standin::StandinNode& node) const;
 
 private:
-    using States = std::unordered_map<const standin::StandinNode*, NodeState>;
+    // The states of the nodes touched since a moment, in the order they
+    // were touched, found by pre-order index.
+    class States {
+    public:
+        using Entry = std::pair<std::size_t, NodeState>;  // pre-order index, state
+
+        const NodeState* Find(std::size_t index) const {
+            return index < slot_.size() && slot_[index] != 0 ? &At(slot_[index] - 1).second : nullptr;
+        }
+        void Keep(std::size_t index, NodeState state, std::size_t nodes);
+        // Forgets the states at the cost of how many there are.
+        void Clear();
+        // The `place`th state kept, from 0 to Count().
+        const Entry& At(std::size_t place) const;
+        std::size_t Count() const { return count_; }
+        std::size_t Nodes() const { return slot_.size(); }
+
+    private:
+        // Blocks that never grow past what they reserved, each twice the
+        // one before, so that a large change never copies its states to
+        // make room, nor holds twice what it needs while it does, and its
+        // large blocks go back to the system when it is forgotten.
+        static constexpr std::size_t kFirstBlock = 1024;
+        std::vector<std::vector<Entry>> blocks_;
+        std::size_t count_ = 0;
+        std::vector<std::uint32_t> slot_;  // by index: 1 + the state's place, or 0
+    };
 
     void BeforeNodeEdit(const standin::StandinNode& node) override;
-    std::vector<NodeChange> Changes(const States& before) const;
+    void Visit(const States& before, bool withLines, const std::function<void(const NodeChange&)>& visit) const;
 
     standin::StandinScene& scene_;
     const std::vector<standin::StandinNode*>& order_;
     bool keepStart_;
     States sinceMark_;
     States start_;
+    // For a scene whose nodes were not made in pre-order.
     mutable std::unordered_map<const standin::StandinNode*, std::size_t> indexOf_;
 };
 

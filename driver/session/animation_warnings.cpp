@@ -8,7 +8,7 @@ namespace {
 
 // The parts of a node's local placement that a change of its `aspects`
 // gives new values.
-AnimatedParts OwnParts(const std::vector<Aspect>& aspects) {
+AnimatedParts OwnParts(const AspectList& aspects) {
     AnimatedParts parts;
     for (const Aspect aspect : aspects) {
         switch (aspect) {
@@ -25,7 +25,7 @@ AnimatedParts OwnParts(const std::vector<Aspect>& aspects) {
 
 // The parts of a child's local placement that get new values when its
 // parent changes by `aspects` and the child stays where it is.
-AnimatedParts ChildParts(const std::vector<Aspect>& aspects) {
+AnimatedParts ChildParts(const AspectList& aspects) {
     AnimatedParts parts;
     for (const Aspect aspect : aspects) {
         switch (aspect) {
@@ -62,21 +62,16 @@ std::string PartList(const AnimatedParts& parts) {
 
 }  // namespace
 
-void AnimationWarnings::Start(const std::vector<NodeChange>& changes) {
-    changed_.clear();
-    byParent_.clear();
-    for (const NodeChange& change : changes) {
-        changed_.insert(change.index);
-    }
-}
-
 void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
-    const standin::StandinNode& node = *order_[change.index];
-    const auto fromParent = byParent_.find(change.index);
-    Warn(node, change.index,
-         Either(OwnParts(change.aspects), fromParent != byParent_.end() ? fromParent->second : AnimatedParts()),
-         report);
+    const AnimatedParts ownParts = OwnParts(change.aspects);
     const AnimatedParts childParts = ChildParts(change.aspects);
+    const auto fromParent = byParent_.find(change.index);
+    if (!ownParts.Any() && !childParts.Any() && fromParent == byParent_.end()) {
+        return;  // a new name, say, which no animation overrides
+    }
+    const standin::StandinNode& node = *order_[change.index];
+    Warn(node, change.index, Either(ownParts, fromParent != byParent_.end() ? fromParent->second : AnimatedParts()),
+         report);
     if (!childParts.Any()) {
         return;
     }
@@ -85,7 +80,7 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
             continue;
         }
         const std::size_t index = history_.IndexOf(*child);
-        if (changed_.count(index) != 0) {
+        if (history_.ChangedSinceMark(index)) {
             byParent_[index] = childParts;
         } else {
             Warn(*child, index, childParts, report);

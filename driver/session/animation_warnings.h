@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "scene/node_state.h"
@@ -22,8 +21,8 @@ public:
                       const SceneHistory& history)
         : file_(file), order_(order), history_(history) {}
 
-    // The changes of one action start, in pre-order.
-    void Start(const std::vector<NodeChange>& changes);
+    // The changes of one action start; they come in pre-order.
+    void Start() { byParent_.clear(); }
     // After the line of `change`: the warnings for its node and for its
     // children that did not change themselves.
     void After(const NodeChange& change, ActionReport& report);
@@ -35,7 +34,6 @@ private:
     const SceneFile& file_;
     const std::vector<standin::StandinNode*>& order_;
     const SceneHistory& history_;
-    std::unordered_set<std::size_t> changed_;  // the nodes of this action's changes
     // What a parent's change gave a changed child, waiting for the child's
     // line (a parent comes first in pre-order).
     std::unordered_map<std::size_t, AnimatedParts> byParent_;

@@ -32,16 +32,24 @@ void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t fi
     }
 }
 
-void ReportChanges(const std::vector<NodeChange>& changes, AnimationWarnings& animations, ActionReport& report) {
-    animations.Start(changes);
-    for (const NodeChange& change : changes) {
-        std::string aspects;
+void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
+                   AnimationWarnings& animations, ActionReport& report) {
+    animations.Start();
+    std::string line;
+    history.VisitChangesSinceMark([&](const NodeChange& change) {
+        line = "changed node ";
+        line += std::to_string(change.index);
+        line += ' ';
+        AppendQuoted(line, order[change.index]->Name());
+        const char* separator = ": ";
         for (const Aspect aspect : change.aspects) {
-            aspects += (aspects.empty() ? "" : ", ") + std::string(AspectName(aspect));
+            line += separator;
+            line += AspectName(aspect);
+            separator = ", ";
         }
-        report.Note("changed node " + std::to_string(change.index) + " " + Quoted(change.name) + ": " + aspects);
+        report.Note(line);
         animations.After(change, report);
-    }
+    });
 }
 
 void ReportPickMode(bool before, bool now, ActionReport& report) {

@@ -7,6 +7,7 @@
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "scene/node_state.h"
+#include "scene/scene_history.h"
 #include "session/action_report.h"
 #include "session/animation_warnings.h"
 #include "standin/standin_interface.h"
@@ -23,9 +24,11 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report);
 // error fails the run; a warning is an edit the tool refused, no effect.
 void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report);
 
-// A line for each changed node ("changed node 5 "Chair": position,
-// object"), each followed by its animation warnings.
-void ReportChanges(const std::vector<NodeChange>& changes, AnimationWarnings& animations, ActionReport& report);
+// A line for each node changed since the history's mark ("changed node 5
+// "Chair": position, object"), each followed by its animation warnings,
+// written as the changes are found. `order` is the scene's pre-order.
+void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
+                   AnimationWarnings& animations, ActionReport& report);
 
 // Whether the tool's pick mode started or ended.
 void ReportPickMode(bool before, bool now, ActionReport& report);

@@ -165,7 +165,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
     standin::StandinInterface& host = host_.Host();
     ReportDialog(dialogs_.TakeOutcome(), report_);
     ReportLogEntries(host.LogRecords(), before.logEntries, report_);
-    ReportChanges(history_.ChangesSinceMark(), animations_, report_);
+    ReportChanges(history_, host_.Nodes(), animations_, report_);
     ReportPickMode(before.pickMode, host.ActivePickMode() != nullptr, report_);
     ReportPanel(before.controls, PanelControls(host_.Panel()), report_);
     ReportViolations(host.Scene().Violations(), before.violations, report_);

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/output_file.h"
@@ -49,8 +50,9 @@ public:
     bool Finish();
     const std::string& Failure() const { return report_.Failure(); }
 
-    // The scene files that "save" actions produced, in order.
-    const std::vector<OutputFile>& KeptScenes() const { return kept_; }
+    // The scene files that "save" actions produced, in order, handed over
+    // without a copy.
+    std::vector<OutputFile> TakeKeptScenes() { return std::move(kept_); }
     const SceneHistory& History() const { return history_; }
 
 private:

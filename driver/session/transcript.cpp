@@ -16,7 +16,14 @@ void Transcript::Echo(const Action& action, std::size_t step) {
 }
 
 void Transcript::Note(const std::string& note) {
-    out_ << "    " << EscapedControls(note) << "\n";
+    line_ = "    ";
+    if (HasControls(note)) {
+        line_ += EscapedControls(note);
+    } else {
+        line_ += note;
+    }
+    line_ += '\n';
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     ++notes_;
 }
 

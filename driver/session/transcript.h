@@ -39,6 +39,7 @@ public:
 private:
     std::ostream& out_;
     std::size_t notes_ = 0;
+    std::string line_;  // the note being written
 };
 
 }  // namespace driver

@@ -22,7 +22,7 @@ std::size_t QuotedColumns(const std::string& name, std::size_t at, std::size_t l
 // Appends the quoted form of `name`'s characters (without `quoting`, quotes
 // and backslashes as they are), up to `columns` columns; gives the length
 // of the part that it quoted.
-std::size_t AppendQuoted(std::string& quoted, const std::string& name, std::size_t columns, bool quoting = true) {
+std::size_t AppendQuotedPart(std::string& quoted, const std::string& name, std::size_t columns, bool quoting = true) {
     const bool utf8 = IsValidUtf8(name);
     std::size_t at = 0;
     for (std::size_t width = 0; at < name.size();) {
@@ -51,14 +51,36 @@ std::size_t AppendQuoted(std::string& quoted, const std::string& name, std::size
 }  // namespace
 
 std::string Quoted(const std::string& name) {
-    std::string quoted = "\"";
-    AppendQuoted(quoted, name, static_cast<std::size_t>(-1));
-    return quoted + "\"";
+    std::string quoted;
+    AppendQuoted(quoted, name);
+    return quoted;
+}
+
+void AppendQuoted(std::string& out, const std::string& text) {
+    out += '"';
+    // Most names need no escape: a UTF-8 text without quotes, backslashes
+    // and control bytes is its own quoted form.
+    bool plain = true;
+    bool ascii = true;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsControl(byte) || c == '"' || c == '\\') {
+            plain = false;
+            break;
+        }
+        ascii = ascii && byte < 0x80;
+    }
+    if (plain && (ascii || IsValidUtf8(text))) {
+        out += text;
+    } else {
+        AppendQuotedPart(out, text, static_cast<std::size_t>(-1));
+    }
+    out += '"';
 }
 
 std::string Excerpt(const std::string& text) {
     std::string excerpt;
-    const std::size_t shown = AppendQuoted(excerpt, text, kQuotedExcerptColumns, false);
+    const std::size_t shown = AppendQuotedPart(excerpt, text, kQuotedExcerptColumns, false);
     if (shown < text.size()) {
         excerpt += "... (" + std::to_string(text.size()) + " bytes)";
     }
@@ -68,7 +90,7 @@ std::string Excerpt(const std::string& text) {
 std::string QuotedExcerpt(const std::string& text) {
     std::string quoted = "\"";
     // The quotes take two of the columns.
-    const std::size_t shown = AppendQuoted(quoted, text, kQuotedExcerptColumns - 2);
+    const std::size_t shown = AppendQuotedPart(quoted, text, kQuotedExcerptColumns - 2);
     quoted += '"';
     if (shown < text.size()) {
         quoted += "... (" + std::to_string(text.size()) + " bytes)";
@@ -96,6 +118,15 @@ std::string Escaped(const std::string& text, bool keepLineFeeds) {
 }  // namespace
 
 std::string EscapedControls(const std::string& line) { return Escaped(line, true); }
+
+bool HasControls(const std::string& line) {
+    for (const char c : line) {
+        if (IsControl(static_cast<unsigned char>(c)) && c != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string OnOneLine(const std::string& text) { return Escaped(text, false); }
 

@@ -11,6 +11,8 @@ namespace driver {
 // with a backslash, control bytes as \xHH, and so is every byte from 0x80
 // up in a text that is not UTF-8; other bytes unchanged.
 std::string Quoted(const std::string& text);
+// The same appended to `out`.
+void AppendQuoted(std::string& out, const std::string& text);
 
 // The most of a user's text (a name, a number, a word, a path) that a
 // message quotes, in columns of its quoted form.
@@ -29,6 +31,8 @@ std::string Excerpt(const std::string& text);
 // `line` with every control byte (and DEL) but the line end as \xHH, for
 // text that reaches the transcript from the tools, the host and the disk.
 std::string EscapedControls(const std::string& line);
+// Whether EscapedControls would change `line`.
+bool HasControls(const std::string& line);
 // The same with line feeds escaped too, for a text that must stay on one line.
 std::string OnOneLine(const std::string& text);
 

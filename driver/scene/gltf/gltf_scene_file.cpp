@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -127,12 +126,12 @@ private:
     // The steps of Bytes: the scene's own changes, the nodes', then the
     // edits of the JSON text and the file around it.
     std::vector<MemberChange> RootChanges(const std::string& path) const;
-    void WriteNode(std::size_t index, const std::string& path);
-    void EditObjects(const std::vector<MemberChange>& sceneChanges, TextEdits& edits) const;
+    void WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes, TextEdits& edits);
+    void EditAddedNodes(TextEdits& edits) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
     std::string FileBytes(std::string json, const std::string& path) const;
-    void MoveObjectOntoChild(std::size_t index, const std::string& path);
+    void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
     std::string source_;
@@ -148,11 +147,10 @@ private:
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
 
-    // While writing: the changes by node index, the nodes added, and the
-    // node that now holds the object of each node whose object moved.
-    std::map<std::size_t, std::vector<MemberChange>> changes_;
+    // While writing: the nodes added, and the node that now holds the
+    // object of each node whose object moved.
     std::vector<std::string> addedNodes_;
-    std::map<std::size_t, std::size_t> objectMovedTo_;
+    std::unordered_map<std::size_t, std::size_t> objectMovedTo_;
 };
 
 void GltfSceneFile::BuildScene() {
@@ -230,19 +228,25 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
         throw std::logic_error("a scene read only to be looked at is written");
     }
     const std::string path = target == "-" ? "standard output" : target;
-    changes_.clear();
     addedNodes_.clear();
     objectMovedTo_.clear();
+    TextEdits edits;
+    edits.Reserve(order_.size());
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
+    if (!sceneChanges.empty()) {
+        EditObject(json_, model_.scene.object, sceneChanges, edits);
+    }
+    // Each glTF node takes its changes from one node of the scene: its own,
+    // or the node whose object it holds.
+    std::vector<MemberChange> changes;
     for (std::size_t index = 1; index < order_.size(); ++index) {
         try {
-            WriteNode(index, path);
+            WriteNode(index, path, changes, edits);
         } catch (const NotFiniteNumber&) {
             Fail(path, index, "a number of its glTF transform is not finite in single precision");
         }
     }
-    TextEdits edits;
-    EditObjects(sceneChanges, edits);
+    EditAddedNodes(edits);
     EditChannels(edits);
     EditUris(target, path, edits);
     return FileBytes(edits.AppliedTo(json_), path);
@@ -268,13 +272,7 @@ std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) co
     return sceneChanges;
 }
 
-void GltfSceneFile::EditObjects(const std::vector<MemberChange>& sceneChanges, TextEdits& edits) const {
-    if (!sceneChanges.empty()) {
-        edits.Replace(model_.scene.object, ChangedObject(JsonValue(json_, model_.scene.object), sceneChanges));
-    }
-    for (const auto& [node, changes] : changes_) {
-        edits.Replace(model_.nodes[node].object, ChangedObject(JsonValue(json_, model_.nodes[node].object), changes));
-    }
+void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
     if (!addedNodes_.empty()) {
         const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
@@ -320,11 +318,12 @@ std::string GltfSceneFile::FileBytes(std::string json, const std::string& path) 
 // A node whose world transform, or whose parent's, changed gets the local
 // transform that keeps it where it now is; a changed name is written; an
 // object offset goes onto the node that holds the object.
-void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
+void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes,
+                              TextEdits& edits) {
     const StandinNode& node = *order_[index];
     const NodeRecord& record = records_[index];
     const NodeEntry& entry = model_.nodes[record.gltf];
-    std::vector<MemberChange>& changes = changes_[record.gltf];
+    changes.clear();
 
     const StandinNode& parent = *order_[record.parent];
     const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
@@ -353,26 +352,26 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path) {
     if (!Same(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
         if (entry.objectNode == kNoNode) {
             if (entry.holdsObject && !entry.skinned) {
-                MoveObjectOntoChild(index, path);
+                MoveObjectOntoChild(index, path, changes);
             }
         } else {
             const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), model_.nodes[entry.objectNode]);
             if (!local) {
                 Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
             }
-            std::vector<MemberChange>& objectChanges = changes_[entry.objectNode];
-            objectChanges.insert(objectChanges.end(), local->begin(), local->end());
+            EditObject(json_, model_.nodes[entry.objectNode].object, *local, edits);
         }
     }
-    if (changes.empty()) {
-        changes_.erase(record.gltf);
+    if (!changes.empty()) {
+        EditObject(json_, entry.object, changes, edits);
     }
 }
 
 // The node's object moves onto a new node at the end of "nodes", a child
 // whose local transform is the object offset and whose extras mark it as
 // the node's object. No index changes.
-void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path) {
+void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path,
+                                        std::vector<MemberChange>& changes) {
     const std::size_t gltf = records_[index].gltf;
     const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeEntry());
     if (!local) {
@@ -380,7 +379,6 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
     }
     const std::size_t added = model_.nodes.size() + addedNodes_.size();
     ObjectMove move = MoveObject(JsonValue(json_, model_.nodes[gltf].object), gltf, added, *local);
-    std::vector<MemberChange>& changes = changes_[gltf];
     changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
     addedNodes_.push_back(std::move(move.child));
     objectMovedTo_[gltf] = added;

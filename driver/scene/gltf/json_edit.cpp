@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "json/json_text.h"
 #include "text/number_text.h"
@@ -100,22 +101,134 @@ std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const 
     return {present.empty() ? span.begin + 1 : present.back().GetSpan().end, text};
 }
 
-std::string TextEdits::AppliedTo(const std::string& text) const {
-    std::vector<const std::pair<Span, std::string>*> order;
-    for (const auto& edit : edits_) {
-        order.push_back(&edit);
+std::string TextEdits::AppliedTo(const std::string& text) {
+    // The edits in the text's order, those at one place in the order they
+    // were made; sorted by number, which takes less room than the edits.
+    std::vector<std::uint32_t> order(edits_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<std::uint32_t>(i);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto* a, const auto* b) { return a->first.begin < b->first.begin; });
+    const auto before = [this](std::uint32_t a, std::uint32_t b) {
+        return edits_[a].span.begin < edits_[b].span.begin || (edits_[a].span.begin == edits_[b].span.begin && a < b);
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+        std::sort(order.begin(), order.end(), before);
+    }
+    std::size_t size = text.size();
+    for (const Edit& edit : edits_) {
+        size = size - (edit.span.end - edit.span.begin) + edit.size;
+    }
     std::string result;
+    result.reserve(size);
     std::size_t at = 0;
-    for (const auto* edit : order) {
-        result.append(text, at, edit->first.begin - at);
-        result += edit->second;
-        at = edit->first.end;
+    for (const std::uint32_t i : order) {
+        const Edit& edit = edits_[i];
+        result.append(text, at, edit.span.begin - at);
+        result.append(texts_, edit.from, edit.size);
+        at = edit.span.end;
     }
     result.append(text, at, std::string::npos);
     return result;
+}
+
+namespace {
+
+// A walk over JSON text that is known to be well-formed.
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\n' || text[at] == '\r' || text[at] == '\t')) {
+        ++at;
+    }
+    return at;
+}
+
+// Just past the string whose opening quote is at `at`.
+std::size_t StringEnd(std::string_view text, std::size_t at) {
+    for (++at;; ++at) {
+        if (text[at] == '\\') {
+            ++at;
+        } else if (text[at] == '"') {
+            return at + 1;
+        }
+    }
+}
+
+// Just past the value that begins at `at`.
+std::size_t ValueEnd(std::string_view text, std::size_t at) {
+    const char first = text[at];
+    if (first == '"') {
+        return StringEnd(text, at);
+    }
+    if (first != '{' && first != '[') {
+        while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' && text[at] != ' ' &&
+               text[at] != '\n' && text[at] != '\r' && text[at] != '\t') {
+            ++at;
+        }
+        return at;
+    }
+    for (std::size_t depth = 0;;) {
+        const char c = text[at];
+        if (c == '"') {
+            at = StringEnd(text, at);
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if ((c == '}' || c == ']') && --depth == 0) {
+            return at + 1;
+        }
+        ++at;
+    }
+}
+
+// The member of `object` whose key is `key`, where exactly one has it.
+std::optional<Span> OnlyValueOf(const std::string& text, Span object, const std::string& key) {
+    std::optional<Span> found;
+    std::size_t at = SkipBlanks(text, object.begin + 1);
+    while (text[at] != '}') {
+        const Span keySpan{at, StringEnd(text, at)};
+        const std::size_t valueBegin = SkipBlanks(text, SkipBlanks(text, keySpan.end) + 1);
+        const Span value{valueBegin, ValueEnd(text, valueBegin)};
+        const std::string_view raw(text.data() + keySpan.begin + 1, keySpan.end - keySpan.begin - 2);
+        const bool same = raw.find('\\') == std::string_view::npos ? raw == key
+                                                                    : JsonValue(text, keySpan).String() == key;
+        if (same) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = value;
+        }
+        at = SkipBlanks(text, value.end);
+        if (text[at] == ',') {
+            at = SkipBlanks(text, at + 1);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+void EditObject(const std::string& text, Span object, const std::vector<MemberChange>& changes, TextEdits& edits) {
+    // Only a change of a member that is there, and that no other change
+    // touches, keeps the object's other bytes as they are.
+    std::vector<Span> values;
+    values.reserve(changes.size());
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (changes[j].key == changes[i].key) {
+                values.clear();
+                break;
+            }
+        }
+        const std::optional<Span> value = changes[i].value ? OnlyValueOf(text, object, changes[i].key) : std::nullopt;
+        if (!value || values.size() != i) {
+            edits.Replace(object, ChangedObject(JsonValue(text, object), changes));
+            return;
+        }
+        values.push_back(*value);
+    }
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        edits.Replace(values[i], *changes[i].value);
+    }
 }
 
 std::string JsonNumbers(const float* values, std::size_t count) {

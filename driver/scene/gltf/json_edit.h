@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,17 +29,37 @@ std::string NewObjectLike(const JsonValue& model, const std::vector<std::pair<st
 // `array` in its own layout.
 std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const std::vector<std::string>& elements);
 
-// Replacements of parts of one text, made all at once.
+// Replacements of parts of one text, made all at once. The new texts are
+// kept end to end in one string, so a million edits cost no million
+// allocations.
 class TextEdits {
 public:
-    // Spans must not overlap; an empty span inserts.
-    void Replace(Span span, std::string text) { edits_.emplace_back(span, std::move(text)); }
+    // Spans must not overlap; an empty span inserts. Edits at one place
+    // apply in the order they were made.
+    void Replace(Span span, std::string_view text) {
+        edits_.push_back({span, texts_.size(), text.size()});
+        texts_ += text;
+    }
     bool Empty() const { return edits_.empty(); }
-    std::string AppliedTo(const std::string& text) const;
+    // Room for `count` edits: room that no edit takes costs no memory.
+    void Reserve(std::size_t count) { edits_.reserve(count); }
+    // The text with the edits made (which are put in the text's order).
+    std::string AppliedTo(const std::string& text);
 
 private:
-    std::vector<std::pair<Span, std::string>> edits_;
+    struct Edit {
+        Span span;
+        std::size_t from;  // the new text, in texts_
+        std::size_t size;
+    };
+    std::vector<Edit> edits_;
+    std::string texts_;
 };
+
+// Adds to `edits` what makes `object`, an object of `text`, read as
+// ChangedObject makes it: where every change gives a new value to a member
+// that is there, just those values are replaced; else the object whole.
+void EditObject(const std::string& text, Span object, const std::vector<MemberChange>& changes, TextEdits& edits);
 
 // A number that JSON cannot hold: not a number, or an infinity.
 struct NotFiniteNumber {};

@@ -21,7 +21,8 @@ std::string ReadName(SceneText& text) {
 }
 
 std::string ReadHexName(SceneText& text) {
-    const std::string what = "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
+    static const std::string what =
+        "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
     if (text.Next() != Token::String) {
         text.Fail(what);
     }
@@ -43,26 +44,31 @@ std::string ReadHexName(SceneText& text) {
 }
 
 NodeMatrix ReadMatrix(SceneText& text, const char* key) {
-    const std::string what = "\"" + std::string(key) + "\" must be four rows of three numbers";
+    // The message is made only when it is needed: every node has a matrix.
+    const auto expect = [&text, key](Token token) {
+        if (text.Next() != token) {
+            text.Fail("\"" + std::string(key) + "\" must be four rows of three numbers");
+        }
+    };
     NodeMatrix matrix;
-    text.Expect(Token::BeginArray, what);
+    expect(Token::BeginArray);
     for (int r = 0; r < 4; ++r) {
-        text.Expect(Token::BeginArray, what);
+        expect(Token::BeginArray);
         for (int c = 0; c < 3; ++c) {
-            text.Expect(Token::Number, what);
+            expect(Token::Number);
             if (ReadNumber(text.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
                 text.Fail("\"" + std::string(key) + "\" holds " + Excerpt(std::string(text.NumberText())) +
                           ", which is not finite in single precision");
             }
         }
-        text.Expect(Token::EndArray, what);
+        expect(Token::EndArray);
     }
-    text.Expect(Token::EndArray, what);
+    expect(Token::EndArray);
     return matrix;
 }
 
 void ReadObject(SceneText& text, standin::StandinObject& object) {
-    const std::string what = "\"object\" must be {\"superClass\": number, \"objectTest\": true or false}";
+    static const std::string what = "\"object\" must be {\"superClass\": number, \"objectTest\": true or false}";
     text.Expect(Token::BeginObject, what);
     bool hasSuperClass = false, hasTest = false;
     object.objectTest = true;

@@ -116,7 +116,7 @@ std::string DrawSceneSvg(const SceneSnapshot& before, const SceneSnapshot& after
     CheckFinite(after);
     std::vector<bool> changed(std::min(before.size(), after.size()));
     for (std::size_t i = 0; i < changed.size(); ++i) {
-        changed[i] = !CompareStates(i, before[i], after[i]).Empty();
+        changed[i] = !CompareStates(i, before[i], after[i], false).Empty();
     }
     std::string panels;
     std::vector<std::pair<std::string, svg::PanelCounts>> counts;
