@@ -102,6 +102,9 @@ TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
         }
         ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
         ASSERT_EQ(std::memcmp(&tokenised, &expected, sizeof read), 0) << text;
+        std::size_t whole = 0;
+        ASSERT_EQ(reader.WholeNumber(whole), text.find_first_of("-.") == std::string::npos) << text;
+        ASSERT_TRUE(text.find_first_of("-.") != std::string::npos || static_cast<double>(whole) == expected) << text;
     }
 }
 

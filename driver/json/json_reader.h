@@ -47,6 +47,12 @@ public:
     // exponent, which one division gives exactly as from_chars would;
     // false for any other.
     bool ShortNumber(double& value) const;
+    // Number: its value where it is a whole number of at most kShortDigits
+    // digits without a sign, point or exponent; false for any other.
+    bool WholeNumber(std::size_t& value) const {
+        value = static_cast<std::size_t>(digits_);
+        return shortNumber_ && fraction_ == 0 && !negative_;  // a point has digits after it
+    }
     static constexpr std::size_t kShortDigits = 15;
     // Where the last token starts. No token spans a line end, so the line
     // that the blanks before it left is the token's line.

@@ -19,11 +19,12 @@ using Token = JsonReader::Token;
 enum class NodeKey { Name, Children, Matrix, Translation, Rotation, Scale, Mesh, Camera, Skin, Weights, Extras, Other };
 
 NodeKey NodeKeyOf(std::string_view key) {
+    // The most common first.
     static constexpr std::pair<std::string_view, NodeKey> kKeys[] = {
-        {"name", NodeKey::Name},          {"children", NodeKey::Children}, {"matrix", NodeKey::Matrix},
-        {"translation", NodeKey::Translation}, {"rotation", NodeKey::Rotation}, {"scale", NodeKey::Scale},
-        {"mesh", NodeKey::Mesh},          {"camera", NodeKey::Camera},     {"skin", NodeKey::Skin},
-        {"weights", NodeKey::Weights},    {"extras", NodeKey::Extras},
+        {"name", NodeKey::Name},     {"translation", NodeKey::Translation}, {"rotation", NodeKey::Rotation},
+        {"scale", NodeKey::Scale},   {"mesh", NodeKey::Mesh},               {"children", NodeKey::Children},
+        {"matrix", NodeKey::Matrix}, {"camera", NodeKey::Camera},           {"skin", NodeKey::Skin},
+        {"weights", NodeKey::Weights}, {"extras", NodeKey::Extras},
     };
     for (const auto& [text, value] : kKeys) {
         if (text == key) {
@@ -31,6 +32,13 @@ NodeKey NodeKeyOf(std::string_view key) {
         }
     }
     return NodeKey::Other;
+}
+
+// The number just read as an index, as JsonValue::Index reads it; short
+// ones from the digits the reader gathered.
+std::optional<std::size_t> IndexOf(const JsonReader& reader) {
+    std::size_t index = 0;
+    return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.NumberText());
 }
 
 // Reads on to the end of the value whose first token is `first`; its span.
@@ -65,7 +73,7 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
 }
 
 bool ScanIndex(JsonReader& reader, Token first) {
-    if (first == Token::Number && IndexOfNumber(reader.NumberText())) {
+    if (first == Token::Number && IndexOf(reader)) {
         return true;
     }
     SkipValue(reader, first);
@@ -79,7 +87,7 @@ bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& chi
     }
     bool plain = true;
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
-        const auto index = token == Token::Number ? IndexOfNumber(reader.NumberText()) : std::nullopt;
+        const auto index = token == Token::Number ? IndexOf(reader) : std::nullopt;
         if (index) {
             children.push_back(*index);
         } else {
