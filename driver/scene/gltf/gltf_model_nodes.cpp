@@ -165,16 +165,14 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
     if (scale) {
         Numbers(*scale, 3, trs.scale, where + ".scale");
     }
-    local = FinishLocal(node, trs, matrix ? m : nullptr);
+    local = FinishLocal(node, trs, matrix ? &m : nullptr);
 }
 
-standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double* matrix) {
+standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]) {
     standin::Affine local;
     if (matrix != nullptr) {
-        double m[16];
-        std::copy(matrix, matrix + 16, m);
         node.hasMatrix = true;
-        local = AffineOfMatrix(m);
+        local = AffineOfMatrix(*matrix);
         Trs decomposed;
         if (TrsOfAffine(local, Trs(), decomposed)) {
             trs = decomposed;

@@ -73,7 +73,7 @@ private:
     // The local transform of the node's matrix (`matrix`, column-major) or
     // of its translation, rotation and scale as read into `trs`; the
     // quaternion must not be zero.
-    static standin::Affine FinishLocal(NodeEntry& node, Trs& trs, const double* matrix);
+    static standin::Affine FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]);
     static void ReadExtras(const JsonValue& extras, NodeEntry& node);
     // Every node has one parent at most (ReadChildren); a chain of parents
     // that comes back to where it started is a cycle.

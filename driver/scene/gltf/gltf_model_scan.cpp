@@ -41,20 +41,11 @@ std::optional<std::size_t> IndexOf(const JsonReader& reader) {
     return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.NumberText());
 }
 
-// Reads on to the end of the value whose first token is `first`; its span.
-Span SkipValue(JsonReader& reader, Token first) {
-    const std::size_t begin = reader.TokenBegin();
-    if (first == Token::BeginObject || first == Token::BeginArray) {
-        reader.SkipContainer();
-    }
-    return {begin, reader.TokenEnd()};
-}
-
 // An array of `count` numbers that single precision holds, into `out`;
 // false, with the array read to its end, for anything else.
 bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out) {
     if (first != Token::BeginArray) {
-        SkipValue(reader, first);
+        ValueAfter(reader, first);
         return false;
     }
     std::size_t read = 0;
@@ -63,7 +54,7 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
         if (token != Token::Number || read == count ||
             (!reader.ShortNumber(out[read]) &&
              ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None)) {
-            SkipValue(reader, token);
+            ValueAfter(reader, token);
             plain = false;
         } else {
             ++read;
@@ -76,13 +67,13 @@ bool ScanIndex(JsonReader& reader, Token first) {
     if (first == Token::Number && IndexOf(reader)) {
         return true;
     }
-    SkipValue(reader, first);
+    ValueAfter(reader, first);
     return false;
 }
 
 bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& children) {
     if (first != Token::BeginArray) {
-        SkipValue(reader, first);
+        ValueAfter(reader, first);
         return false;
     }
     bool plain = true;
@@ -91,7 +82,7 @@ bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& chi
         if (index) {
             children.push_back(*index);
         } else {
-            SkipValue(reader, token);
+            ValueAfter(reader, token);
             plain = false;
         }
     }
@@ -106,7 +97,7 @@ std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
         JsonReader reader(json_);
         const Token first = reader.Next();
         if (first != Token::BeginObject) {
-            SkipValue(reader, first);
+            ValueAfter(reader, first);
             reader.Next();  // the end, or a JsonSyntaxError for what follows
             Fail("the file", "must hold one JSON object");
         }
@@ -120,7 +111,7 @@ std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
                 ScanNodes(reader, model);
                 nodesRead = true;
             } else {
-                SkipValue(reader, token);
+                ValueAfter(reader, token);
             }
             members.push_back({std::move(name), key, JsonValue(json_, {begin, reader.TokenEnd()})});
         }
@@ -144,7 +135,7 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
             plain = ScanNode(reader, node, local, index);
             node.object.end = reader.TokenEnd();
         } else {
-            node.object = SkipValue(reader, token);
+            node.object = ValueAfter(reader, token);
         }
         careful_.push_back(!plain);
     }
@@ -169,7 +160,7 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
                 node.named = true;
                 node.name = reader.Text();
             } else {
-                SkipValue(reader, token);
+                ValueAfter(reader, token);
             }
             break;
         case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;
@@ -179,10 +170,10 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
         case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
         case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
         case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
-        case NodeKey::Extras: extras_.push_back({index, SkipValue(reader, token)}); break;
-        case NodeKey::Skin: node.skinned = true; SkipValue(reader, token); break;
-        case NodeKey::Weights: weights = true; SkipValue(reader, token); break;
-        case NodeKey::Other: SkipValue(reader, token); break;
+        case NodeKey::Extras: extras_.push_back({index, ValueAfter(reader, token)}); break;
+        case NodeKey::Skin: node.skinned = true; ValueAfter(reader, token); break;
+        case NodeKey::Weights: weights = true; ValueAfter(reader, token); break;
+        case NodeKey::Other: ValueAfter(reader, token); break;
         }
     }
     if (!plain) {
@@ -197,7 +188,7 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
                   : !IsRotation(trs.rotation)) {
         return false;
     }
-    local = FinishLocal(node, trs, hasMatrix ? matrix : nullptr);
+    local = FinishLocal(node, trs, hasMatrix ? &matrix : nullptr);
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;

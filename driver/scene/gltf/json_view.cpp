@@ -10,14 +10,7 @@ namespace {
 
 using Token = JsonReader::Token;
 
-// The value whose first token the reader has just read, read to its end.
-Span ValueAfter(JsonReader& reader, Token first, std::size_t base) {
-    const std::size_t begin = reader.TokenBegin();
-    if (first == Token::BeginObject || first == Token::BeginArray) {
-        reader.SkipContainer();
-    }
-    return {base + begin, base + reader.TokenEnd()};
-}
+Span Shifted(Span span, std::size_t base) { return {base + span.begin, base + span.end}; }
 
 // The members of the object whose '{' the reader has just read.
 std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text, std::size_t base) {
@@ -25,7 +18,7 @@ std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text
     while (reader.Next() == Token::Key) {
         const Span key{base + reader.TokenBegin(), base + reader.TokenEnd()};
         std::string name(reader.Text());
-        const Span value = ValueAfter(reader, reader.Next(), base);
+        const Span value = Shifted(ValueAfter(reader, reader.Next()), base);
         members.push_back({std::move(name), key, JsonValue(text, value)});
     }
     return members;
@@ -56,7 +49,7 @@ std::vector<JsonValue> JsonValue::Elements() const {
     JsonReader reader(Raw());
     reader.Next();  // the '['
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
-        elements.emplace_back(*text_, ValueAfter(reader, token, span_.begin));
+        elements.emplace_back(*text_, Shifted(ValueAfter(reader, token), span_.begin));
     }
     return elements;
 }
@@ -88,17 +81,12 @@ std::optional<std::size_t> IndexOfNumber(std::string_view number) {
     return value;
 }
 
-std::optional<std::vector<JsonMember>> JsonObjectDocument(const std::string& text) {
-    JsonReader reader(text);
-    const Token first = reader.Next();
-    std::optional<std::vector<JsonMember>> members;
-    if (first == Token::BeginObject) {
-        members = MembersAfter(reader, text, 0);
-    } else {
-        ValueAfter(reader, first, 0);
+Span ValueAfter(JsonReader& reader, JsonReader::Token first) {
+    const std::size_t begin = reader.TokenBegin();
+    if (first == Token::BeginObject || first == Token::BeginArray) {
+        reader.SkipContainer();
     }
-    reader.Next();  // the end, or a JsonSyntaxError for what follows
-    return members;
+    return {begin, reader.TokenEnd()};
 }
 
 }  // namespace driver::gltf

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "json/json_reader.h"
+
 namespace driver::gltf {
 
 // The bytes [begin, end) of a text.
@@ -57,11 +59,8 @@ struct JsonMember {
     JsonValue value;
 };
 
-// The members of the object that the whole of `text` holds, read in one
-// pass; none where it holds another value. Throws JsonSyntaxError, with the
-// line and column, unless the text is one well-formed JSON value (white
-// space and a UTF-8 byte order mark around it allowed); the values of the
-// members are then known to be well-formed as well.
-std::optional<std::vector<JsonMember>> JsonObjectDocument(const std::string& text);
+// The value whose first token the reader has just read, read to its end:
+// its bytes in the reader's text.
+Span ValueAfter(JsonReader& reader, JsonReader::Token first);
 
 }  // namespace driver::gltf
