@@ -87,9 +87,17 @@ async function settled(page) {
   await page.waitForFunction(() => !document.body.dataset.busy);
 }
 
+// Two frames: a change of the page's layout has then been seen by the
+// viewport (its size and camera), so a point on the page is where it will
+// be when clicked.
+async function framesPassed(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+}
+
 // Clicks near a world point, `inward` pixels towards another, so that the
 // ray meets the face there and the snap has to find the point.
 async function clickNear(page, point, towards, inward) {
+  await framesPassed(page);
   const [a, b] = await page.evaluate(([p, q]) => [window.morvaneViewer.screenOf(...p),
     window.morvaneViewer.screenOf(...q)], [point, towards]);
   const length = Math.max(1e-9, Math.hypot(b.x - a.x, b.y - a.y));
@@ -188,6 +196,7 @@ async function largeScene(page) {
     await page.goto(at);
     await page.waitForSelector('body[data-ready]', { timeout: 60000 });
     const lastLine = async () => page.$eval('#transcript', (t) => t.lastElementChild.textContent);
+    await framesPassed(page);
     const top = await page.evaluate(() => window.morvaneViewer.screenOf(2 * 30, 0.8, 2 * 20));
     await page.mouse.click(top.x, top.y + 2);
     await transcriptHas(page, '"Box 20.30"');
