@@ -1,10 +1,13 @@
 // The reading of the nodes: their hierarchy, local transforms and objects.
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string_view>
 
 #include "scene/gltf/gltf_model_reader.h"
 #include "scene/gltf/gltf_object.h"
 #include "scene/gltf/gltf_transform.h"
+#include "text/number_text.h"
 
 namespace driver::gltf::model_reading {
 
@@ -21,16 +24,19 @@ bool IsRotation(const double* q) {
 
 void ModelReader::CheckNodes(GltfModel& model) {
     for (const auto& [index, extras] : extras_) {
-        ReadExtras(JsonValue(json_, extras), model.nodes[index]);
+        if (const auto mark = ObjectOfMark(JsonValue(json_, extras))) {
+            objectOf_[index] = *mark;
+        }
     }
     for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
         NodeEntry& node = model.nodes[i];
         if (careful_[i] || !LinkChildren(i, model)) {
             const Span object = node.object;
-            const std::size_t parent = node.parent;
+            const NodeIndex parent = node.parent;
             node = NodeEntry();
             node.parent = parent;
+            objectOf_.erase(i);
             ReadNode(JsonValue(json_, object), i, model);
         }
         nodeName_.reset();
@@ -38,21 +44,27 @@ void ModelReader::CheckNodes(GltfModel& model) {
 }
 
 bool ModelReader::LinkChildren(std::size_t index, GltfModel& model) const {
-    const std::vector<std::size_t>& children = model.nodes[index].children;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const std::size_t child = children[i];
-        if (child >= model.nodes.size() || model.nodes[child].parent != kNoNode) {
-            for (std::size_t j = 0; j < i; ++j) {
-                model.nodes[children[j]].parent = kNoNode;
+    const ChildRange children = model.Children(model.nodes[index]);
+    for (const std::uint32_t* child = children.begin(); child != children.end(); ++child) {
+        if (*child >= model.nodes.size() || model.nodes[*child].parent != kNoNode) {
+            for (const std::uint32_t* linked = children.begin(); linked != child; ++linked) {
+                model.nodes[*linked].parent = kNoNode;
             }
             return false;
         }
-        model.nodes[child].parent = index;
+        model.nodes[*child].parent = index;
     }
     return true;
 }
 
-void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
+void ModelReader::AddChild(std::size_t child, GltfModel& model) const {
+    if (model.children.size() == UINT32_MAX) {
+        Fail("nodes", "hold more children than the tools can read");
+    }
+    model.children.push_back(static_cast<std::uint32_t>(child));
+}
+
+void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) {
     const std::string where = NodeName(index);
     if (!value.Is(Kind::Object)) {
         Fail(where, value.GetSpan(), "must be a node object");
@@ -68,7 +80,10 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     if (const auto children = Find(members, "children")) {
         ReadChildren(*children, index, model);
     }
-    ReadLocal(members, node, model.locals[index], where);
+    standin::Affine local;
+    ReadLocal(members, node, local, where);
+    node.transformAt[0] = NodeEntry::kKeptLocal;
+    model.keptLocals.insert_or_assign(index, local);
 
     const auto mesh = Find(members, "mesh");
     const auto camera = Find(members, "camera");
@@ -99,7 +114,9 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
         }
     }
     if (const auto extras = Find(members, "extras")) {
-        ReadExtras(*extras, node);
+        if (const auto mark = ObjectOfMark(*extras)) {
+            objectOf_[index] = *mark;
+        }
     }
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
     node.skinned = Find(members, "skin").has_value();
@@ -107,12 +124,12 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     node.holdsObject = mesh || camera || objectExtension;
 }
 
-void ModelReader::ReadExtras(const JsonValue& extras, NodeEntry& node) {
-    if (extras.Is(Kind::Object)) {
-        const auto mark = Find(extras.Members(), kObjectOfKey);
-        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
-        node.objectOf = parent ? *parent : kNoNode;
+std::optional<std::size_t> ModelReader::ObjectOfMark(const JsonValue& extras) {
+    if (!extras.Is(Kind::Object)) {
+        return std::nullopt;
     }
+    const auto mark = Find(extras.Members(), kObjectOfKey);
+    return mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
 }
 
 void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -121,17 +138,20 @@ void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfMo
         Fail(where, value.GetSpan(), "must be an array of node indices");
     }
     const std::vector<JsonValue> elements = value.Elements();
+    NodeEntry& node = model.nodes[index];
+    node.firstChild = static_cast<std::uint32_t>(model.children.size());
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const std::size_t child = Index(elements[i], model.nodes.size(), where + "[" + std::to_string(i) + "]",
                                         "a node");
-        std::size_t& parent = model.nodes[child].parent;
+        const std::size_t parent = model.nodes[child].parent;
         if (parent != kNoNode) {
             Fail(NodeName(child), elements[i].GetSpan(),
                  parent == index ? "is listed twice among the children of " + NodeName(index)
                                  : "is a child of both " + NodeName(parent) + " and " + NodeName(index));
         }
-        parent = index;
-        model.nodes[index].children.push_back(child);
+        model.nodes[child].parent = index;
+        AddChild(child, model);
+        ++node.childCount;
     }
 }
 
@@ -169,9 +189,19 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
 }
 
 standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]) {
+    node.hasMatrix = matrix != nullptr;
+    const standin::Affine local = LocalOf(trs, matrix);
+    unsigned negative = 0;
+    for (int i = 0; i < 3; ++i) {
+        negative |= trs.scale[i] < 0 ? 1u << i : 0u;
+    }
+    node.negativeScale = negative & 7u;
+    return local;
+}
+
+standin::Affine LocalOf(Trs& trs, const double (*matrix)[16]) {
     standin::Affine local;
     if (matrix != nullptr) {
-        node.hasMatrix = true;
         local = AffineOfMatrix(*matrix);
         Trs decomposed;
         if (TrsOfAffine(local, Trs(), decomposed)) {
@@ -184,9 +214,6 @@ standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double
             q[i] /= length;
         }
         local = AffineOfTrs(trs);
-    }
-    for (int i = 0; i < 3; ++i) {
-        node.negativeScale |= static_cast<std::uint8_t>(trs.scale[i] < 0 ? 1 << i : 0);
     }
     return local;
 }
@@ -218,13 +245,17 @@ void ModelReader::CheckHierarchy(const GltfModel& model) const {
 }
 
 void ModelReader::FindObjectNodes(GltfModel& model) const {
+    if (objectOf_.empty()) {
+        return;
+    }
     for (std::size_t index = 0; index < model.nodes.size(); ++index) {
         NodeEntry& node = model.nodes[index];
         if (node.ownsObject) {
             continue;
         }
-        for (const std::size_t child : node.children) {
-            if (model.nodes[child].objectOf == index && model.nodes[child].children.empty()) {
+        for (const std::uint32_t child : model.Children(node)) {
+            const auto mark = objectOf_.find(child);
+            if (mark != objectOf_.end() && mark->second == index && model.nodes[child].childCount == 0) {
                 node.objectNode = child;
                 node.objectClass = model.nodes[child].objectClass;
                 model.nodes[child].holdsParentObject = true;
@@ -235,3 +266,53 @@ void ModelReader::FindObjectNodes(GltfModel& model) const {
 }
 
 }  // namespace driver::gltf::model_reading
+
+namespace driver::gltf {
+
+namespace {
+
+bool IsNumberByte(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
+
+// `count` numbers of the array at `at`, which the reader has read before:
+// numbers, commas and blanks up to its end, read as they were then.
+void ReadNumbersAgain(std::string_view json, std::size_t at, std::size_t count, double* out) {
+    std::size_t next = at;
+    for (std::size_t i = 0; i < count; ++i) {
+        while (next < json.size() && !IsNumberByte(json[next])) {
+            ++next;
+        }
+        const std::size_t begin = next;
+        while (next < json.size() && IsNumberByte(json[next])) {
+            ++next;
+        }
+        if (ReadSingleNumber(json.substr(begin, next - begin), out[i]) != NumberProblem::None) {
+            throw std::logic_error("a node's transform no longer reads as it did");
+        }
+    }
+}
+
+}  // namespace
+
+standin::Affine LocalTransform(const GltfModel& model, const std::string& json, std::size_t index) {
+    const NodeEntry& node = model.nodes[index];
+    if (node.transformAt[0] == NodeEntry::kKeptLocal) {
+        return model.keptLocals.at(index);
+    }
+    const auto read = [&](int slot, std::size_t count, double* out) {
+        if (node.transformAt[slot] != 0) {
+            ReadNumbersAgain(json, node.object.begin + node.transformAt[slot], count, out);
+        }
+    };
+    Trs trs;
+    double matrix[16];
+    if (node.hasMatrix) {
+        read(0, 16, matrix);
+        return model_reading::LocalOf(trs, &matrix);
+    }
+    read(0, 3, trs.translation);
+    read(1, 4, trs.rotation);
+    read(2, 3, trs.scale);
+    return model_reading::LocalOf(trs, nullptr);
+}
+
+}  // namespace driver::gltf

@@ -4,6 +4,7 @@
 // large file, is tokenised once. A node that reads plainly costs no more;
 // what may have to be refused is left to the careful read after the pass,
 // which knows the number of nodes and says what is wrong and where.
+#include <algorithm>
 #include <cstring>
 
 #include "scene/gltf/gltf_model_reader.h"
@@ -71,7 +72,9 @@ bool ScanIndex(JsonReader& reader, Token first) {
     return false;
 }
 
-bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& children) {
+// The children, appended to `children`; false for any that the careful
+// read must judge.
+bool ScanChildren(JsonReader& reader, Token first, std::vector<std::uint32_t>& children) {
     if (first != Token::BeginArray) {
         ValueAfter(reader, first);
         return false;
@@ -79,8 +82,8 @@ bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& chi
     bool plain = true;
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         const auto index = token == Token::Number ? IndexOf(reader) : std::nullopt;
-        if (index) {
-            children.push_back(*index);
+        if (index && *index < kMaxNodes && children.size() < UINT32_MAX) {
+            children.push_back(static_cast<std::uint32_t>(*index));
         } else {
             ValueAfter(reader, token);
             plain = false;
@@ -127,12 +130,15 @@ std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
 void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         const std::size_t index = model.nodes.size();
+        if (index == kMaxNodes) {
+            Fail("nodes", Span{reader.TokenBegin(), reader.TokenEnd()},
+                 "holds more than " + std::to_string(kMaxNodes) + " nodes, more than the tools can read");
+        }
         NodeEntry& node = model.nodes.emplace_back();
-        standin::Affine& local = model.locals.emplace_back();
         bool plain = token == Token::BeginObject;
         if (plain) {
             node.object.begin = reader.TokenBegin();
-            plain = ScanNode(reader, node, local, index);
+            plain = ScanNode(reader, node, index, model);
             node.object.end = reader.TokenEnd();
         } else {
             node.object = ValueAfter(reader, token);
@@ -141,11 +147,15 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
     }
 }
 
-bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index) {
+bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index, GltfModel& model) {
     bool plain = true;
     Trs trs;
     unsigned seen = 0;
     double matrix[16];
+    // Where the transform's arrays begin, from the start of the node.
+    std::size_t transformAt[3] = {0, 0, 0};
+    const auto at = [&](int slot) { transformAt[slot] = reader.TokenBegin() - node.object.begin; };
+    node.firstChild = static_cast<std::uint32_t>(model.children.size());
     bool mesh = false, camera = false, weights = false;
     while (reader.Next() == Token::Key) {
         const NodeKey key = NodeKeyOf(reader.Text());
@@ -163,11 +173,11 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
                 ValueAfter(reader, token);
             }
             break;
-        case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;
-        case NodeKey::Matrix: plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
-        case NodeKey::Translation: plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
-        case NodeKey::Rotation: plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
-        case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
+        case NodeKey::Children: plain = ScanChildren(reader, token, model.children) && plain; break;
+        case NodeKey::Matrix: at(0); plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
+        case NodeKey::Translation: at(0); plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
+        case NodeKey::Rotation: at(1); plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
+        case NodeKey::Scale: at(2); plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
         case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
         case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
         case NodeKey::Extras: extras_.push_back({index, ValueAfter(reader, token)}); break;
@@ -177,8 +187,10 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
         }
     }
     if (!plain) {
+        model.children.resize(node.firstChild);  // the careful read reads them again
         return false;
     }
+    node.childCount = static_cast<std::uint32_t>(model.children.size() - node.firstChild);
     const auto has = [seen](NodeKey key) { return (seen & (1u << static_cast<unsigned>(key))) != 0; };
     const bool hasMatrix = has(NodeKey::Matrix);
     if (hasMatrix && (has(NodeKey::Translation) || has(NodeKey::Rotation) || has(NodeKey::Scale))) {
@@ -188,7 +200,15 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
                   : !IsRotation(trs.rotation)) {
         return false;
     }
-    local = FinishLocal(node, trs, hasMatrix ? &matrix : nullptr);
+    const standin::Affine local = FinishLocal(node, trs, hasMatrix ? &matrix : nullptr);
+    if (std::max({transformAt[0], transformAt[1], transformAt[2]}) < NodeEntry::kKeptLocal) {
+        for (int slot = 0; slot < 3; ++slot) {
+            node.transformAt[slot] = static_cast<std::uint16_t>(transformAt[slot]);
+        }
+    } else {
+        node.transformAt[0] = NodeEntry::kKeptLocal;
+        model.keptLocals.insert_or_assign(index, local);
+    }
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;

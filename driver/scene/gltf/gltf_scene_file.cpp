@@ -82,12 +82,12 @@ public:
             json_ = std::move(bytes);
         }
         model_ = ReadGltfModel(json_, path);
+        BuildScene();  // reads the local transforms from the text
         if (!textKept_) {
             std::string().swap(json_);
             std::string().swap(head_);
             std::string().swap(chunks_);
         }
-        BuildScene();
     }
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
@@ -183,27 +183,27 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world = standin::Then(model_.locals[current.node], current.parentWorld);
+        const standin::Affine world = standin::Then(LocalTransform(model_, json_, current.node), current.parentWorld);
         StandinNode& node = stage.AddNode(*order_[current.parent], entry.name,
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.objectClass;
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
-            node.SetObjectOffset(finite(standin::ToNodeMatrix(model_.locals[entry.objectNode]), entry.objectNode,
-                                        "the transform of the node's object"));
+            node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, json_, entry.objectNode)),
+                                        entry.objectNode, "the transform of the node's object"));
             objectOffsets_[index] = node.ObjectOffset();
         }
         order_.push_back(&node);
         records_.push_back({current.node, current.parent});
-        for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
-            if (*child != entry.objectNode) {
+        const ChildRange children = model_.Children(entry);
+        for (auto child = children.end(); child != children.begin();) {
+            if (*--child != entry.objectNode) {
                 pending.push_back({*child, index, world});
             }
         }
     }
-    // The scene holds the transforms now; nothing reads the local ones
-    // again, and their memory serves for the copy kept to tell changes.
-    std::vector<standin::Affine>().swap(model_.locals);
+    // The scene holds the transforms now; nothing reads the local ones again.
+    decltype(model_.keptLocals)().swap(model_.keptLocals);
     transforms_.reserve(order_.size());
     for (const StandinNode* node : order_) {
         transforms_.push_back(node->Transform());
