@@ -191,12 +191,16 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
 standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]) {
     node.hasMatrix = matrix != nullptr;
     const standin::Affine local = LocalOf(trs, matrix);
+    NoteSignsOfScale(node, trs);
+    return local;
+}
+
+void NoteSignsOfScale(NodeEntry& node, const Trs& trs) {
     unsigned negative = 0;
     for (int i = 0; i < 3; ++i) {
         negative |= trs.scale[i] < 0 ? 1u << i : 0u;
     }
     node.negativeScale = negative & 7u;
-    return local;
 }
 
 standin::Affine LocalOf(Trs& trs, const double (*matrix)[16]) {
@@ -271,23 +275,54 @@ namespace driver::gltf {
 
 namespace {
 
-bool IsNumberByte(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsNumberByte(char c) { return IsDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
 
-// `count` numbers of the array at `at`, which the reader has read before:
-// numbers, commas and blanks up to its end, read as they were then.
-void ReadNumbersAgain(std::string_view json, std::size_t at, std::size_t count, double* out) {
-    std::size_t next = at;
+// The number at `at`, which the reader read before, as it read it then:
+// up to 15 digits without an exponent from the digits, as one division,
+// any other by ReadSingleNumber. The text ends in a NUL, which no number
+// holds. Returns where the number ends.
+const char* ReadNumberAgain(const char* at, double& value) {
+    const bool negative = *at == '-';
+    const char* next = at + (negative ? 1 : 0);
+    const char* first = next;
+    std::uint64_t digits = 0;
+    for (; IsDigit(*next); ++next) {
+        digits = digits * 10 + static_cast<std::uint64_t>(*next - '0');
+    }
+    std::size_t fraction = 0;
+    if (*next == '.') {
+        const char* point = next++;
+        for (; IsDigit(*next); ++next) {
+            digits = digits * 10 + static_cast<std::uint64_t>(*next - '0');
+        }
+        fraction = static_cast<std::size_t>(next - point - 1);
+    }
+    if (!IsNumberByte(*next) && next - first - (fraction != 0 ? 1 : 0) <= 15) {
+        value = DecimalOfDigits(digits, fraction, negative);
+        return next;
+    }
+    while (IsNumberByte(*next)) {
+        ++next;
+    }
+    if (ReadSingleNumber(std::string_view(at, static_cast<std::size_t>(next - at)), value) != NumberProblem::None) {
+        throw std::logic_error("a node's transform no longer reads as it did");
+    }
+    return next;
+}
+
+// `count` numbers of the array at `at` of `json`, which the reader has read
+// before: numbers, commas and blanks up to its end.
+void ReadNumbersAgain(const std::string& json, std::size_t at, std::size_t count, double* out) {
+    const char* next = json.c_str() + at;
     for (std::size_t i = 0; i < count; ++i) {
-        while (next < json.size() && !IsNumberByte(json[next])) {
+        while (*next != '\0' && !IsDigit(*next) && *next != '-') {
             ++next;
         }
-        const std::size_t begin = next;
-        while (next < json.size() && IsNumberByte(json[next])) {
-            ++next;
-        }
-        if (ReadSingleNumber(json.substr(begin, next - begin), out[i]) != NumberProblem::None) {
+        if (*next == '\0') {
             throw std::logic_error("a node's transform no longer reads as it did");
         }
+        next = ReadNumberAgain(next, out[i]);
     }
 }
 

@@ -23,6 +23,8 @@ bool IsRotation(const double* q);
 // must not be zero; `trs` then holds the translation, rotation and scale
 // of the transform, as far as they can be told.
 standin::Affine LocalOf(Trs& trs, const double (*matrix)[16]);
+// Notes in `node` the axes that `trs` scales by a negative factor.
+void NoteSignsOfScale(NodeEntry& node, const Trs& trs);
 
 class ModelReader {
 public:

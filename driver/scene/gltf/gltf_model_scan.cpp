@@ -200,14 +200,18 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
                   : !IsRotation(trs.rotation)) {
         return false;
     }
-    const standin::Affine local = FinishLocal(node, trs, hasMatrix ? &matrix : nullptr);
     if (std::max({transformAt[0], transformAt[1], transformAt[2]}) < NodeEntry::kKeptLocal) {
         for (int slot = 0; slot < 3; ++slot) {
             node.transformAt[slot] = static_cast<std::uint16_t>(transformAt[slot]);
         }
+        if (hasMatrix) {
+            FinishLocal(node, trs, &matrix);  // for its signs of scale
+        } else {
+            NoteSignsOfScale(node, trs);  // the transform itself is made when the scene is built
+        }
     } else {
         node.transformAt[0] = NodeEntry::kKeptLocal;
-        model.keptLocals.insert_or_assign(index, local);
+        model.keptLocals.insert_or_assign(index, FinishLocal(node, trs, hasMatrix ? &matrix : nullptr));
     }
     node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
     node.ownsObject = mesh || camera || node.skinned || weights;
