@@ -30,13 +30,13 @@ constexpr SClass_ID kHelperClass = 0x40;
 // value is the parent's index.
 constexpr const char* kObjectOfKey = "morvaneObjectOf";
 
-// A node's index as a node keeps it: 32 bits, as a file holds fewer than
-// kMaxNodes nodes (the reader refuses more); it reads as a std::size_t,
-// with kNoNode for none.
+// A node's index as a node keeps it: 32 bits, as a file holds at most
+// kMaxNodes nodes (the reader refuses more). It reads as a std::size_t,
+// kNoNode for none.
 class NodeIndex {
 public:
     NodeIndex() = default;
-    NodeIndex(std::size_t index)  // NOLINT: an index converts both ways
+    NodeIndex(std::size_t index)  // implicit: an index converts both ways
         : value_(index == kNoNode ? kNone : static_cast<std::uint32_t>(index)) {}
     operator std::size_t() const { return value_ == kNone ? kNoNode : value_; }
 
