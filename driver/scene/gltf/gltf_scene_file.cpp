@@ -39,8 +39,15 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
 struct NodeText {
     static constexpr std::uint32_t kNone = UINT32_MAX;
 
-    Span object;
-    Span name;  // the name as written, empty where the node has none
+    Span Object() const { return {objectBegin, objectBegin + objectSize}; }
+    // The name as written, empty where the node has none.
+    Span Name() const { return {nameBegin, nameBegin + nameSize}; }
+
+    // Spans in a few bytes: a node's text is far shorter than 4 GiB.
+    std::uint64_t objectBegin = 0;
+    std::uint64_t nameBegin = 0;
+    std::uint32_t objectSize = 0;
+    std::uint32_t nameSize = 0;
     std::uint32_t objectNode = kNone;  // the marked child that holds its object
     std::uint8_t negativeScale = 0;
     bool hasMatrix = false;
@@ -136,8 +143,8 @@ private:
     // name is the glTF node's, its transform is in transforms_ and its
     // object offset, where it has one, in objectOffsets_.
     struct NodeRecord {
-        std::size_t gltf = kNoNode;
-        std::size_t parent = kNoNode;  // pre-order index
+        std::uint32_t gltf = 0;
+        std::uint32_t parent = 0;  // pre-order index
     };
 
     void BuildScene();
@@ -199,7 +206,7 @@ void GltfSceneFile::BuildScene() {
     StandinScene& stage = *document_.scene;
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
-    records_.push_back({kNoNode, kNoNode});
+    records_.push_back({});
     rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
@@ -234,7 +241,7 @@ void GltfSceneFile::BuildScene() {
             objectOffsets_[index] = node.ObjectOffset();
         }
         order_.push_back(&node);
-        records_.push_back({current.node, current.parent});
+        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
         for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
             if (*child != entry.objectNode) {
                 pending.push_back({*child, index, world});
@@ -248,9 +255,17 @@ void GltfSceneFile::BuildScene() {
 void GltfSceneFile::KeepNodeTexts() {
     nodeTexts_.reserve(model_.nodes.size());
     for (const NodeEntry& entry : model_.nodes) {
+        if (entry.object.end - entry.object.begin > UINT32_MAX) {
+            throw SceneFileError(source_ + ": nodes[" + std::to_string(nodeTexts_.size()) +
+                                 "]: a node of 4 GiB or more cannot be written back");
+        }
         NodeText& text = nodeTexts_.emplace_back();
-        text.object = entry.object;
-        text.name = entry.named ? entry.nameText : Span();
+        text.objectBegin = entry.object.begin;
+        text.objectSize = static_cast<std::uint32_t>(entry.object.end - entry.object.begin);
+        if (entry.named) {
+            text.nameBegin = entry.nameText.begin;
+            text.nameSize = static_cast<std::uint32_t>(entry.nameText.end - entry.nameText.begin);
+        }
         if (entry.objectNode != kNoNode) {
             text.objectNode = static_cast<std::uint32_t>(entry.objectNode);
         }
@@ -262,15 +277,15 @@ void GltfSceneFile::KeepNodeTexts() {
 }
 
 bool GltfSceneFile::Renamed(const StandinNode& node, const NodeText& read) const {
-    if (read.name.end == read.name.begin) {
+    if (read.nameSize == 0) {
         return !node.Name().empty();
     }
-    const std::string_view written(json_.data() + read.name.begin, read.name.end - read.name.begin);
+    const std::string_view written(json_.data() + read.nameBegin, read.nameSize);
     // Most names are written without escapes: they read as they are.
     if (written.find('\\') == std::string_view::npos) {
         return node.Name() != written.substr(1, written.size() - 2);
     }
-    return node.Name() != JsonValue(json_, read.name).String();
+    return node.Name() != JsonValue(json_, read.Name()).String();
 }
 
 // The scene was made in pre-order, the root first, and no node is made
@@ -424,11 +439,11 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
             if (!local) {
                 Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
             }
-            EditObject(json_, objectNode.object, *local, edits);
+            EditObject(json_, objectNode.Object(), *local, edits);
         }
     }
     if (!changes.empty()) {
-        EditObject(json_, entry.object, changes, edits);
+        EditObject(json_, entry.Object(), changes, edits);
     }
 }
 
@@ -443,7 +458,7 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
     const std::size_t added = nodeCount_ + addedNodes_.size();
-    ObjectMove move = MoveObject(JsonValue(json_, nodeTexts_[gltf].object), gltf, added, *local);
+    ObjectMove move = MoveObject(JsonValue(json_, nodeTexts_[gltf].Object()), gltf, added, *local);
     changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
     addedNodes_.push_back(std::move(move.child));
     objectMovedTo_[gltf] = added;
