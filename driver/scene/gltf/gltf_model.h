@@ -37,6 +37,7 @@ struct NodeEntry {
     std::size_t parent = kNoNode;
     std::vector<std::size_t> children;
     std::string name;
+    Span nameText;  // the name as written, a JSON string, where the node is named
     bool named = false;
     bool hasMatrix = false;        // else translation, rotation and scale
     std::uint8_t negativeScale = 0;  // bit i: the node scales axis i by a negative factor
@@ -47,11 +48,11 @@ struct NodeEntry {
     SClass_ID objectClass = kHelperClass;
     std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
     std::size_t objectNode = kNoNode;  // the marked child that holds its object
-
-    // A translation, rotation and scale with the node's signs of scale, for
-    // a new transform to mirror the axes that the node mirrors.
-    Trs SignsOfScale() const;
 };
+
+// A translation, rotation and scale with the signs of scale of a node's
+// `negativeScale`, for a new transform to mirror the axes that it mirrors.
+Trs SignsOfScale(std::uint8_t negativeScale);
 
 // The scene the tools work on: "scenes"["scene"], or the first scene where
 // "scene" is not given.

@@ -63,6 +63,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     if (const auto name = Find(members, "name")) {
         node.named = true;
         node.name = Name(*name, where + ".name");
+        node.nameText = name->GetSpan();
         nodeName_ = node.name;
     }
     if (const auto children = Find(members, "children")) {

@@ -159,6 +159,7 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
             if (token == Token::String) {
                 node.named = true;
                 node.name = reader.Text();
+                node.nameText = {reader.TokenBegin(), reader.TokenEnd()};
             } else {
                 ValueAfter(reader, token);
             }

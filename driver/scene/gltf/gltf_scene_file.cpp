@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 
 #include "scene/gltf/glb_container.h"
@@ -32,14 +34,35 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
     return true;
 }
 
+// What writing a glTF node back needs of what was read: where its object
+// and its name lie in the text, and the form of its transform.
+struct NodeText {
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    Span Object() const { return {objectBegin, objectBegin + objectSize}; }
+    // The name as written, empty where the node has none.
+    Span Name() const { return {nameBegin, nameBegin + nameSize}; }
+
+    // Spans in a few bytes: a node's text is far shorter than 4 GiB.
+    std::uint64_t objectBegin = 0;
+    std::uint64_t nameBegin = 0;
+    std::uint32_t objectSize = 0;
+    std::uint32_t nameSize = 0;
+    std::uint32_t objectNode = kNone;  // the marked child that holds its object
+    std::uint8_t negativeScale = 0;
+    bool hasMatrix = false;
+    bool holdsObject = false;
+    bool skinned = false;
+};
+
 // The members that give a node of `like`'s form (matrix, or translation,
 // rotation and scale) the local transform `local`; none for shear. The
 // numbers are single precision; a default translation, rotation or scale
 // is left out.
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeEntry& like) {
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like) {
     Trs exact;
     standin::Affine orthogonal;
-    if (!TrsOfAffine(local, like.SignsOfScale(), exact, &orthogonal)) {
+    if (!TrsOfAffine(local, SignsOfScale(like.negativeScale), exact, &orthogonal)) {
         return std::nullopt;
     }
     if (like.hasMatrix) {
@@ -69,7 +92,7 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
-class GltfSceneFile final : public SceneFile {
+class GltfSceneFile final : public SceneFile, private standin::NodeEditListener {
 public:
     GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
@@ -88,7 +111,15 @@ public:
             chunks_.reset();
         }
         BuildScene();
+        if (textKept_) {
+            KeepNodeTexts();
+        }
+        // The scene holds the nodes now; writing needs only their texts.
+        nodeCount_ = model_.nodes.size();
+        std::deque<NodeEntry>().swap(model_.nodes);
+        document_.scene->AddEditListener(*this);
     }
+    ~GltfSceneFile() override { document_.scene->RemoveEditListener(*this); }
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
@@ -112,11 +143,25 @@ private:
     // name is the glTF node's, its transform is in transforms_ and its
     // object offset, where it has one, in objectOffsets_.
     struct NodeRecord {
-        std::size_t gltf = kNoNode;
-        std::size_t parent = kNoNode;  // pre-order index
+        std::uint32_t gltf = 0;
+        std::uint32_t parent = 0;  // pre-order index
     };
 
     void BuildScene();
+    void KeepNodeTexts();
+    // Before the first edit of a node's placement every transform is as
+    // read: that is when they are kept, to tell later which ones changed.
+    // A run that only renames keeps none.
+    void BeforeNodeEdit(const StandinNode&, standin::NodeEdit what) override {
+        if (what == standin::NodeEdit::Placement && transforms_.empty()) {
+            transforms_.reserve(order_.size());
+            for (const StandinNode* node : order_) {
+                transforms_.push_back(node->Transform());
+            }
+        }
+    }
+    // Whether the node's name differs from its name as read.
+    bool Renamed(const StandinNode& node, const NodeText& read) const;
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
     NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
@@ -142,10 +187,12 @@ private:
     std::shared_ptr<const std::string> json_;
     std::string padding_;  // the zero bytes after a GLB file's JSON
     std::shared_ptr<const std::string> chunks_;  // a GLB file's chunks after the JSON
-    GltfModel model_;
+    GltfModel model_;  // without its nodes once the scene is built
+    std::size_t nodeCount_ = 0;
+    std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
     std::vector<StandinNode*> order_;  // pre-order
     std::vector<NodeRecord> records_;
-    std::vector<NodeMatrix> transforms_;  // by pre-order index
+    std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
 
@@ -161,7 +208,7 @@ void GltfSceneFile::BuildScene() {
     StandinScene& stage = *document_.scene;
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
-    records_.push_back({kNoNode, kNoNode});
+    records_.push_back({});
     rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
@@ -196,20 +243,51 @@ void GltfSceneFile::BuildScene() {
             objectOffsets_[index] = node.ObjectOffset();
         }
         order_.push_back(&node);
-        records_.push_back({current.node, current.parent});
+        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
         for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
             if (*child != entry.objectNode) {
                 pending.push_back({*child, index, world});
             }
         }
     }
-    // The scene holds the transforms now; nothing reads the local ones
-    // again, and their memory serves for the copy kept to tell changes.
+    // The scene holds the transforms now; nothing reads the local ones again.
     std::vector<standin::Affine>().swap(model_.locals);
-    transforms_.reserve(order_.size());
-    for (const StandinNode* node : order_) {
-        transforms_.push_back(node->Transform());
+}
+
+void GltfSceneFile::KeepNodeTexts() {
+    nodeTexts_.reserve(model_.nodes.size());
+    for (const NodeEntry& entry : model_.nodes) {
+        if (entry.object.end - entry.object.begin > UINT32_MAX) {
+            throw SceneFileError(source_ + ": nodes[" + std::to_string(nodeTexts_.size()) +
+                                 "]: a node of 4 GiB or more cannot be written back");
+        }
+        NodeText& text = nodeTexts_.emplace_back();
+        text.objectBegin = entry.object.begin;
+        text.objectSize = static_cast<std::uint32_t>(entry.object.end - entry.object.begin);
+        if (entry.named) {
+            text.nameBegin = entry.nameText.begin;
+            text.nameSize = static_cast<std::uint32_t>(entry.nameText.end - entry.nameText.begin);
+        }
+        if (entry.objectNode != kNoNode) {
+            text.objectNode = static_cast<std::uint32_t>(entry.objectNode);
+        }
+        text.negativeScale = entry.negativeScale;
+        text.hasMatrix = entry.hasMatrix;
+        text.holdsObject = entry.holdsObject;
+        text.skinned = entry.skinned;
     }
+}
+
+bool GltfSceneFile::Renamed(const StandinNode& node, const NodeText& read) const {
+    if (read.nameSize == 0) {
+        return !node.Name().empty();
+    }
+    const std::string_view written(json_->data() + read.nameBegin, read.nameSize);
+    // Most names are written without escapes: they read as they are.
+    if (written.find('\\') == std::string_view::npos) {
+        return node.Name() != written.substr(1, written.size() - 2);
+    }
+    return node.Name() != JsonValue(*json_, read.Name()).String();
 }
 
 // The scene was made in pre-order, the root first, and no node is made
@@ -334,12 +412,13 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
                               TextEdits& edits) {
     const StandinNode& node = *order_[index];
     const NodeRecord& record = records_[index];
-    const NodeEntry& entry = model_.nodes[record.gltf];
+    const NodeText& entry = nodeTexts_[record.gltf];
     changes.clear();
 
     const StandinNode& parent = *order_[record.parent];
-    const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
-    if (parentMoved || !Same(node.Transform(), transforms_[index])) {
+    const bool placed = !transforms_.empty();
+    const bool parentMoved = placed && record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
+    if (parentMoved || (placed && !Same(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
                              parentInverse)) {
@@ -352,7 +431,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
         }
         changes.insert(changes.end(), local->begin(), local->end());
     }
-    if (node.Name() != entry.name) {
+    if (Renamed(node, entry)) {
         if (!IsValidUtf8(node.Name())) {
             Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
                                   " of a names file)");
@@ -362,20 +441,21 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     // A node without an object, or with a skinned mesh, which its joints
     // place, shows nothing at the pivot's offset: its pivot is its transform.
     if (!Same(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
-        if (entry.objectNode == kNoNode) {
+        if (entry.objectNode == NodeText::kNone) {
             if (entry.holdsObject && !entry.skinned) {
                 MoveObjectOntoChild(index, path, changes);
             }
         } else {
-            const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), model_.nodes[entry.objectNode]);
+            const NodeText& objectNode = nodeTexts_[entry.objectNode];
+            const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), objectNode);
             if (!local) {
                 Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
             }
-            EditObject(*json_, model_.nodes[entry.objectNode].object, *local, edits);
+            EditObject(*json_, objectNode.Object(), *local, edits);
         }
     }
     if (!changes.empty()) {
-        EditObject(*json_, entry.object, changes, edits);
+        EditObject(*json_, entry.Object(), changes, edits);
     }
 }
 
@@ -385,12 +465,12 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path,
                                         std::vector<MemberChange>& changes) {
     const std::size_t gltf = records_[index].gltf;
-    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeEntry());
+    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText());
     if (!local) {
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
-    const std::size_t added = model_.nodes.size() + addedNodes_.size();
-    ObjectMove move = MoveObject(JsonValue(*json_, model_.nodes[gltf].object), gltf, added, *local);
+    const std::size_t added = nodeCount_ + addedNodes_.size();
+    ObjectMove move = MoveObject(JsonValue(*json_, nodeTexts_[gltf].Object()), gltf, added, *local);
     changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
     addedNodes_.push_back(std::move(move.child));
     objectMovedTo_[gltf] = added;
