@@ -382,8 +382,8 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
 }
 
 // The JSON with the edits made, and for GLB the file around it: its
-// header and padding as they were where the JSON is, else made anew for
-// the JSON's new length.
+// header and padding as they were where the JSON is as it was, else made
+// anew for the JSON's new length.
 FileContent GltfSceneFile::FileBytes(TextEdits edits, const std::string& path) const {
     FileContent content;
     if (!glb_) {
@@ -395,7 +395,8 @@ FileContent GltfSceneFile::FileBytes(TextEdits edits, const std::string& path) c
     const std::size_t jsonSize = edits.Size(json_->size());
     std::string head = same ? head_ : GlbHead(jsonSize, chunks_->size());
     std::string padding = same ? padding_ : GlbPadding(jsonSize);
-    if (head.size() + jsonSize + padding.size() + chunks_->size() > UINT32_MAX) {
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunks_->size();
+    if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
     content.Add(std::move(head));
