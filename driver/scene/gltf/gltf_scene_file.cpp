@@ -97,18 +97,18 @@ public:
     GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
         if (glb_) {
-            GlbParts parts = SplitGlb(bytes, path);
+            GlbParts parts = SplitGlb(std::move(bytes), path);
             head_ = std::move(parts.head);
-            json_ = std::move(parts.json);
-            chunks_ = std::move(parts.chunks);
+            padding_ = std::move(parts.padding);
+            json_ = std::make_shared<const std::string>(std::move(parts.json));
+            chunks_ = std::make_shared<const std::string>(std::move(parts.chunks));
         } else {
-            json_ = std::move(bytes);
+            json_ = std::make_shared<const std::string>(std::move(bytes));
         }
-        model_ = ReadGltfModel(json_, path);
+        model_ = ReadGltfModel(*json_, path);
         if (!textKept_) {
-            std::string().swap(json_);
-            std::string().swap(head_);
-            std::string().swap(chunks_);
+            json_.reset();
+            chunks_.reset();
         }
         BuildScene();
         if (textKept_) {
@@ -123,7 +123,7 @@ public:
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
-    std::string Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
+    FileContent Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
     std::vector<std::string> ReferencedFiles() const override {
         std::vector<std::string> files;
         for (const UriEntry& uri : model_.uris) {
@@ -175,16 +175,18 @@ private:
     void EditAddedNodes(TextEdits& edits) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    std::string FileBytes(std::string json, const std::string& path) const;
+    FileContent FileBytes(TextEdits edits, const std::string& path) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
     std::string source_;
     bool glb_ = false;
     bool textKept_ = true;  // else the scene is only looked at and never written
-    std::string head_;  // a GLB file's header and JSON chunk
-    std::string json_;
-    std::string chunks_;  // a GLB file's chunks after the JSON
+    // The texts as read, shared with the contents written from them.
+    std::string head_;     // a GLB file's header and its JSON chunk's
+    std::shared_ptr<const std::string> json_;
+    std::string padding_;  // the zero bytes after a GLB file's JSON
+    std::shared_ptr<const std::string> chunks_;  // a GLB file's chunks after the JSON
     GltfModel model_;  // without its nodes once the scene is built
     std::size_t nodeCount_ = 0;
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
@@ -280,12 +282,12 @@ bool GltfSceneFile::Renamed(const StandinNode& node, const NodeText& read) const
     if (read.nameSize == 0) {
         return !node.Name().empty();
     }
-    const std::string_view written(json_.data() + read.nameBegin, read.nameSize);
+    const std::string_view written(json_->data() + read.nameBegin, read.nameSize);
     // Most names are written without escapes: they read as they are.
     if (written.find('\\') == std::string_view::npos) {
         return node.Name() != written.substr(1, written.size() - 2);
     }
-    return node.Name() != JsonValue(json_, read.Name()).String();
+    return node.Name() != JsonValue(*json_, read.Name()).String();
 }
 
 // The scene was made in pre-order, the root first, and no node is made
@@ -301,7 +303,7 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
                          node + "): " + what);
 }
 
-std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
+FileContent GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
     if (!textKept_) {
         throw std::logic_error("a scene read only to be looked at is written");
     }
@@ -312,7 +314,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     edits.Reserve(order_.size());
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
-        EditObject(json_, model_.scene.object, sceneChanges, edits);
+        EditObject(*json_, model_.scene.object, sceneChanges, edits);
     }
     // Each glTF node takes its changes from one node of the scene: its own,
     // or the node whose object it holds.
@@ -327,7 +329,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     EditAddedNodes(edits);
     EditChannels(edits);
     EditUris(target, path, edits);
-    return FileBytes(edits.AppliedTo(json_), path);
+    return FileBytes(std::move(edits), path);
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -352,7 +354,7 @@ std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) co
 
 void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
     if (!addedNodes_.empty()) {
-        const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
+        const auto [at, text] = ArrayAppendix(JsonValue(*json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
     }
 }
@@ -379,18 +381,29 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
     }
 }
 
-std::string GltfSceneFile::FileBytes(std::string json, const std::string& path) const {
+// The JSON with the edits made, and for GLB the file around it: its
+// header and padding as they were where the JSON is as it was, else made
+// anew for the JSON's new length.
+FileContent GltfSceneFile::FileBytes(TextEdits edits, const std::string& path) const {
+    FileContent content;
     if (!glb_) {
-        return json;
+        content.Add(json_, std::move(edits));
+        return content;
     }
-    if (json == json_) {
-        return head_ + chunks_;
-    }
-    std::string bytes = JoinGlb(std::move(json), chunks_);
-    if (bytes.size() > UINT32_MAX) {
+    edits.Order();
+    const bool same = edits.LeaveAsIs(*json_);
+    const std::size_t jsonSize = edits.Size(json_->size());
+    std::string head = same ? head_ : GlbHead(jsonSize, chunks_->size());
+    std::string padding = same ? padding_ : GlbPadding(jsonSize);
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunks_->size();
+    if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
-    return bytes;
+    content.Add(std::move(head));
+    content.Add(json_, std::move(edits));
+    content.Add(std::move(padding));
+    content.Add(chunks_, 0, chunks_->size());
+    return content;
 }
 
 // A node whose world transform, or whose parent's, changed gets the local
@@ -439,11 +452,11 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
             if (!local) {
                 Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
             }
-            EditObject(json_, objectNode.Object(), *local, edits);
+            EditObject(*json_, objectNode.Object(), *local, edits);
         }
     }
     if (!changes.empty()) {
-        EditObject(json_, entry.Object(), changes, edits);
+        EditObject(*json_, entry.Object(), changes, edits);
     }
 }
 
@@ -458,7 +471,7 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
     const std::size_t added = nodeCount_ + addedNodes_.size();
-    ObjectMove move = MoveObject(JsonValue(json_, nodeTexts_[gltf].Object()), gltf, added, *local);
+    ObjectMove move = MoveObject(JsonValue(*json_, nodeTexts_[gltf].Object()), gltf, added, *local);
     changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
     addedNodes_.push_back(std::move(move.child));
     objectMovedTo_[gltf] = added;
