@@ -58,7 +58,7 @@ std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
         return replay.Failure();
     }
     if (!invocation.outputPath.empty()) {
-        driver::WriteOutputFiles({{invocation.outputPath, sceneFile->Write(invocation.outputPath, {})}});
+        driver::WriteOutputFiles({{invocation.outputPath, sceneFile->Content(invocation.outputPath, {})}});
         transcript.Written(invocation.outputPath);
     }
     return "";

@@ -1,8 +1,27 @@
 #include "replacement.h"
 
+#include <algorithm>
+
 #include "temporary_files.h"
 
 namespace safewrite {
+
+// Pieces given all at once, as content.
+class Replacement::Pieces final : public Content {
+public:
+    explicit Pieces(const std::vector<std::string_view>& pieces) : pieces_(pieces) {}
+    Error EachPiece(const std::function<Error(std::string_view)>& put) const override {
+        for (const std::string_view piece : pieces_) {
+            if (const Error error = put(piece); error != Error::None) {
+                return error;
+            }
+        }
+        return Error::None;
+    }
+
+private:
+    std::vector<std::string_view> pieces_;
+};
 
 namespace {
 
@@ -10,18 +29,44 @@ namespace {
 // program made the same name; a few attempts are plenty.
 constexpr int kTemporaryAttempts = 16;
 
-Error WriteAll(File& file, const std::vector<std::string_view>& pieces) {
-    for (const std::string_view piece : pieces) {
-        if (const Error error = file.Write(piece.data(), piece.size()); error != Error::None) {
-            return error;
+// Small pieces are gathered to this size before they are written; larger
+// ones are written as they are. A million short names thus cost a few
+// hundred writes, not a million.
+constexpr std::size_t kGathered = 256 * 1024;
+
+Error WriteAll(File& file, const Content& content) {
+    std::unique_ptr<char[]> buffer;
+    std::size_t held = 0;
+    const auto flush = [&] {
+        const Error error = held > 0 ? file.Write(buffer.get(), held) : Error::None;
+        held = 0;
+        return error;
+    };
+    Error error = content.EachPiece([&](std::string_view piece) {
+        if (held + piece.size() > kGathered) {
+            if (const Error flushed = flush(); flushed != Error::None) {
+                return flushed;
+            }
         }
+        if (piece.size() >= kGathered) {
+            return file.Write(piece.data(), piece.size());
+        }
+        if (!buffer) {
+            buffer.reset(new char[kGathered]);
+        }
+        std::copy(piece.begin(), piece.end(), buffer.get() + held);
+        held += piece.size();
+        return Error::None;
+    });
+    if (error == Error::None) {
+        error = flush();
     }
-    return file.Sync();
+    return error != Error::None ? error : file.Sync();
 }
 
 // Writes and closes: the first error of either.
-Error WriteAndClose(File& file, const std::vector<std::string_view>& pieces) {
-    const Error written = WriteAll(file, pieces);
+Error WriteAndClose(File& file, const Content& content) {
+    const Error written = WriteAll(file, content);
     const Error closed = file.Close();
     return written != Error::None ? written : closed;
 }
@@ -58,8 +103,16 @@ Error Replacement::Stage(const std::vector<std::string_view>& pieces) {
     if (!open_ || staged_) {
         return Error::Other;
     }
+    pieces_ = std::make_unique<Pieces>(pieces);
+    return Stage(*pieces_);
+}
+
+Error Replacement::Stage(const Content& content) {
+    if (!open_ || staged_) {
+        return Error::Other;
+    }
     staged_ = true;
-    pieces_ = pieces;
+    content_ = &content;
     if (!missing_) {
         inPlaceReason_ = ReasonToWriteInPlace();
         if (inPlaceReason_.empty()) {
@@ -80,7 +133,7 @@ Error Replacement::Stage(const std::vector<std::string_view>& pieces) {
             return Error::None;
         }
     }
-    const Error error = WriteAndClose(temporaryFile_, pieces);
+    const Error error = WriteAndClose(temporaryFile_, content);
     if (error != Error::None) {
         RemoveTemporary();
     }
@@ -152,7 +205,7 @@ Error Replacement::WriteInPlace() {
         return error;
     }
     inPlaceStarted_ = true;
-    if (const Error error = WriteAndClose(target_.file, pieces_); error != Error::None) {
+    if (const Error error = WriteAndClose(target_.file, *content_); error != Error::None) {
         return error;
     }
     finished_ = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +9,17 @@
 #include "file_calls.h"
 
 namespace safewrite {
+
+// What a file is to hold, handed out in pieces on demand, so that a large
+// file need never be one string. The pieces may be asked for more than once
+// (again for a write in place at Commit), and must be the same each time.
+class Content {
+public:
+    virtual ~Content() = default;
+    // Calls `put` with each piece in order; stops at the first error that
+    // `put` gives, and gives it.
+    virtual Error EachPiece(const std::function<Error(std::string_view)>& put) const = 0;
+};
 
 // What a replacement has done to its file.
 enum class Outcome {
@@ -46,9 +59,12 @@ public:
     bool IsOpen() const { return open_; }
     Error OpenError() const { return openError_; }
 
-    // Writes `pieces`, in order, to the temporary (for a write in place,
-    // nothing yet). The pieces must live until Commit. Allowed once, when
-    // open; after a failure the file is as it was.
+    // Writes `content` to the temporary (for a write in place, nothing
+    // yet). The content must live until Commit. Allowed once, when open;
+    // after a failure the file is as it was. Small pieces are gathered
+    // into larger writes.
+    Error Stage(const Content& content);
+    // The same for `pieces`, in order, which must live until Commit.
     Error Stage(const std::vector<std::string_view>& pieces);
     // Puts the staged content in the file's place. Allowed once, after Stage.
     Error Commit();
@@ -64,7 +80,6 @@ public:
 private:
     std::string ReasonToWriteInPlace() const;
     Error MakeTemporary(bool forNewFile);
-    Error WriteTemporary(const std::vector<std::string_view>& pieces);
     Error WriteInPlace();
     void RemoveTemporary();
 
@@ -78,7 +93,10 @@ private:
     std::string temporary_;       // the temporary while it exists (tracked)
     File temporaryFile_;
     std::string inPlaceReason_;
-    std::vector<std::string_view> pieces_;  // kept for a write in place
+    // The content staged, kept for a write in place.
+    const Content* content_ = nullptr;
+    class Pieces;
+    std::unique_ptr<Pieces> pieces_;  // what Stage(pieces) stages
     Error openError_ = Error::None;
 };
 

@@ -133,7 +133,7 @@ TEST(GltfObject, EditingAnObjectInPlaceWritesWhatRewritingItWhole) {
         const driver::gltf::Span span{4, 4 + object.size()};
         const std::string whole =
             "[1, " + driver::gltf::ChangedObject(driver::gltf::JsonValue(text, span), changes) + "]";
-        driver::gltf::TextEdits edits;
+        driver::TextEdits edits;
         driver::gltf::EditObject(text, span, changes, edits);
         ASSERT_EQ(edits.AppliedTo(text), whole) << object;
     }

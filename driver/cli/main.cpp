@@ -51,7 +51,7 @@ std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocat
                                                driver::SessionHost& host, driver::SessionReplay& replay) {
     std::vector<driver::OutputFile> files = replay.TakeKeptScenes();
     if (!invocation.outputPath.empty()) {
-        files.push_back({invocation.outputPath, sceneFile.Write(invocation.outputPath, host.SelectionIndices())});
+        files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
     }
     if (!invocation.svgPath.empty()) {
         files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),

@@ -102,13 +102,16 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
         if (!file.IsOpen()) {
             FailToWrite(files[i].path, file.OpenError());
         }
-        if (const safewrite::Error error = file.Stage({files[i].text}); error != safewrite::Error::None) {
+        if (const safewrite::Error error = file.Stage(files[i].content); error != safewrite::Error::None) {
             FailToWrite(files[i].path, error);
         }
     }
     for (const OutputFile& file : files) {
         if (file.path == "-") {
-            std::cout << file.text;
+            file.content.EachPiece([](std::string_view piece) {
+                std::cout.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                return std::cout ? safewrite::Error::None : safewrite::Error::Io;
+            });
             FlushStandardOutput();
         }
     }

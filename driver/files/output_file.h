@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_content.h"
+
 namespace driver {
 
 // A file that cannot be written; the message names it and says why.
@@ -16,7 +18,7 @@ public:
 // standard output.
 struct OutputFile {
     std::string path;
-    std::string text;
+    FileContent content;
 };
 
 // Throws OutputFileError unless `path` names a file that can be created or

@@ -8,7 +8,7 @@ std::string SceneFile::FormatName() const { return format_->name; }
 
 UpAxis SceneFile::Up() const { return format_->up; }
 
-std::string SceneFile::Write(const std::string& path, const std::vector<std::size_t>& selection) {
+FileContent SceneFile::Content(const std::string& path, const std::vector<std::size_t>& selection) {
     if (const std::optional<NonFiniteNode> bad = FirstNonFiniteNode(*document_.scene)) {
         ScenePlace place;
         place.node = bad->index;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/file_content.h"
 #include "scene/scene_document.h"
 #include "scene/scene_error.h"
 #include "scene/up_axis.h"
@@ -70,14 +71,20 @@ public:
     // scene is glTF, which is written to a .gltf file").
     std::string WrongName(const std::string& path) const;
 
-    // The bytes of a file at `path` that holds the scene as it now stands,
-    // with `selection` as pre-order indices (formats without a selection
-    // leave it out). A format whose files refer to others by relative
-    // paths rewrites them for `path`'s folder; the path "-" is standard
-    // output, whose folder is the working folder. Throws SceneFileError,
-    // naming the node, for a scene this format cannot hold, such as one
-    // with a number that is not finite; nothing is written then.
-    std::string Write(const std::string& path, const std::vector<std::size_t>& selection);
+    // The content of a file at `path` that holds the scene as it now
+    // stands, with `selection` as pre-order indices (formats without a
+    // selection leave it out). It shares what it needs of this file's text,
+    // so it stays valid after later writes and after this object is gone.
+    // A format whose files refer to others by relative paths rewrites them
+    // for `path`'s folder; the path "-" is standard output, whose folder is
+    // the working folder. Throws SceneFileError, naming the node, for a
+    // scene this format cannot hold, such as one with a number that is not
+    // finite; nothing is written then.
+    FileContent Content(const std::string& path, const std::vector<std::size_t>& selection);
+    // The same content as one string.
+    std::string Write(const std::string& path, const std::vector<std::size_t>& selection) {
+        return Content(path, selection).Joined();
+    }
 
     // The world axis that points up in this format's scenes.
     UpAxis Up() const;
@@ -95,8 +102,8 @@ public:
     }
 
 protected:
-    // Write's bytes, for a scene whose every number is finite.
-    virtual std::string Bytes(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+    // Content's bytes, for a scene whose every number is finite.
+    virtual FileContent Bytes(const std::string& path, const std::vector<std::size_t>& selection) = 0;
 
     SceneDocument document_;
 

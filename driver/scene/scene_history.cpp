@@ -19,27 +19,52 @@ std::pair<std::size_t, std::size_t> BlockOf(std::size_t place, std::size_t first
 
 }  // namespace
 
-const SceneHistory::States::Entry& SceneHistory::States::At(std::size_t place) const {
+const SceneHistory::States::Kept& SceneHistory::States::At(std::size_t place) const {
     const auto [block, at] = BlockOf(place, kFirstBlock);
     return blocks_[block][at];
 }
 
-void SceneHistory::States::Keep(std::size_t index, NodeState state, std::size_t nodes) {
+SceneHistory::States::Kept& SceneHistory::States::At(std::size_t place) {
+    const auto [block, at] = BlockOf(place, kFirstBlock);
+    return blocks_[block][at];
+}
+
+void SceneHistory::States::Keep(std::size_t index, const standin::StandinNode& node, standin::NodeEdit what,
+                                std::size_t nodes) {
     if (slot_.size() < nodes) {
         slot_.resize(nodes, 0);
     }
-    const std::size_t block = BlockOf(count_, kFirstBlock).first;
-    if (block == blocks_.size()) {
-        blocks_.emplace_back().reserve(kFirstBlock << block);
+    Kept* kept = slot_[index] != 0 ? &At(slot_[index] - 1) : nullptr;
+    if (kept == nullptr) {
+        const std::size_t block = BlockOf(count_, kFirstBlock).first;
+        if (block == blocks_.size()) {
+            blocks_.emplace_back().reserve(kFirstBlock << block);
+        }
+        kept = &blocks_[block].emplace_back();
+        kept->index = static_cast<std::uint32_t>(index);
+        kept->name = node.Name();
+        slot_[index] = static_cast<std::uint32_t>(++count_);
     }
-    blocks_[block].emplace_back(index, std::move(state));
-    slot_[index] = static_cast<std::uint32_t>(++count_);
+    if (what == standin::NodeEdit::Placement && kept->placement == kNoPlacement) {
+        kept->placement = static_cast<std::uint32_t>(placements_.size());
+        placements_.push_back({node.Transform(), node.ObjectWorld()});
+    }
+}
+
+NodeState SceneHistory::States::Before(const Kept& kept, const standin::StandinNode& now) const {
+    // A node whose placement was not edited is where it was.
+    if (kept.placement == kNoPlacement) {
+        return {kept.name, now.Transform(), now.ObjectWorld()};
+    }
+    const Placement& placement = placements_[kept.placement];
+    return {kept.name, placement.transform, placement.objectWorld};
 }
 
 void SceneHistory::States::Clear() {
     for (std::size_t place = 0; place < count_; ++place) {
-        slot_[At(place).first] = 0;
+        slot_[At(place).index] = 0;
     }
+    placements_.clear();
     // The first block stays for the next action; the others go back.
     blocks_.resize(std::min<std::size_t>(blocks_.size(), 1));
     if (!blocks_.empty()) {
@@ -51,26 +76,23 @@ void SceneHistory::States::Clear() {
 SceneHistory::SceneHistory(standin::StandinScene& scene, const std::vector<standin::StandinNode*>& order,
                            bool keepStart)
     : scene_(scene), order_(order), keepStart_(keepStart) {
-    scene_.SetEditListener(this);
+    scene_.AddEditListener(*this);
 }
 
-SceneHistory::~SceneHistory() { scene_.SetEditListener(nullptr); }
+SceneHistory::~SceneHistory() { scene_.RemoveEditListener(*this); }
 
-void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node) {
+void SceneHistory::BeforeNodeEdit(const standin::StandinNode& node, standin::NodeEdit what) {
     const std::size_t index = IndexOf(node);
-    if (sinceMark_.Find(index) != nullptr) {
-        return;
+    if (keepStart_) {
+        start_.Keep(index, node, what, order_.size());
     }
-    NodeState state = StateOf(node);
-    if (keepStart_ && start_.Find(index) == nullptr) {
-        start_.Keep(index, state, order_.size());
-    }
-    sinceMark_.Keep(index, std::move(state), order_.size());
+    sinceMark_.Keep(index, node, what, order_.size());
 }
 
 bool SceneHistory::ChangedSinceMark(std::size_t index) const {
-    const NodeState* state = sinceMark_.Find(index);
-    return state != nullptr && !CompareToNode(index, *state, *order_[index], false).Empty();
+    const States::Kept* kept = sinceMark_.Find(index);
+    return kept != nullptr &&
+           !CompareToNode(index, sinceMark_.Before(*kept, *order_[index]), *order_[index], false).Empty();
 }
 
 std::vector<NodeChange> SceneHistory::ChangesSinceStart() const {
@@ -81,36 +103,38 @@ std::vector<NodeChange> SceneHistory::ChangesSinceStart() const {
 
 void SceneHistory::Visit(const States& before, bool withLines,
                          const std::function<void(const NodeChange&)>& visit) const {
-    auto compare = [&](std::size_t index, const NodeState& state) {
-        const NodeChange change = CompareToNode(index, state, *order_[index], withLines);
+    auto compare = [&](const States::Kept& kept) {
+        const standin::StandinNode& node = *order_[kept.index];
+        const NodeChange change = CompareToNode(kept.index, before.Before(kept, node), node, withLines);
         if (!change.Empty()) {
             visit(change);
         }
     };
     bool sorted = true;
     for (std::size_t place = 1; place < before.Count() && sorted; ++place) {
-        sorted = before.At(place - 1).first < before.At(place).first;
+        sorted = before.At(place - 1).index < before.At(place).index;
     }
     // Many touched nodes are walked in the order of the index, few sorted.
     if (sorted) {
         for (std::size_t place = 0; place < before.Count(); ++place) {
-            compare(before.At(place).first, before.At(place).second);
+            compare(before.At(place));
         }
     } else if (before.Count() * 16 >= before.Nodes()) {
         for (std::size_t index = 0; index < before.Nodes(); ++index) {
-            if (const NodeState* state = before.Find(index)) {
-                compare(index, *state);
+            if (const States::Kept* kept = before.Find(index)) {
+                compare(*kept);
             }
         }
     } else {
-        std::vector<std::pair<std::size_t, const NodeState*>> touched;
+        std::vector<const States::Kept*> touched;
         touched.reserve(before.Count());
         for (std::size_t place = 0; place < before.Count(); ++place) {
-            touched.emplace_back(before.At(place).first, &before.At(place).second);
+            touched.push_back(&before.At(place));
         }
-        std::sort(touched.begin(), touched.end());
-        for (const auto& [index, state] : touched) {
-            compare(index, *state);
+        std::sort(touched.begin(), touched.end(),
+                  [](const States::Kept* a, const States::Kept* b) { return a->index < b->index; });
+        for (const States::Kept* kept : touched) {
+            compare(*kept);
         }
     }
 }
@@ -133,8 +157,8 @@ SceneSnapshot SceneHistory::StartSnapshot() const {
     SceneSnapshot snapshot;
     snapshot.reserve(order_.size());
     for (std::size_t index = 0; index < order_.size(); ++index) {
-        const NodeState* kept = start_.Find(index);
-        snapshot.push_back(kept != nullptr ? *kept : StateOf(*order_[index]));
+        const States::Kept* kept = start_.Find(index);
+        snapshot.push_back(kept != nullptr ? start_.Before(*kept, *order_[index]) : StateOf(*order_[index]));
     }
     return snapshot;
 }

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -43,35 +45,52 @@ public:
     std::size_t IndexOf(const standin::StandinNode& node) const;
 
 private:
-    // The states of the nodes touched since a moment, in the order they
-    // were touched, found by pre-order index.
+    // What the nodes touched since a moment were, in the order they were
+    // touched, found by pre-order index. A node whose name alone was edited
+    // keeps its name only, which keeps renaming a large scene cheap; its
+    // placement is kept once that is edited too.
     class States {
     public:
-        using Entry = std::pair<std::size_t, NodeState>;  // pre-order index, state
+        struct Kept {
+            std::uint32_t index = 0;                  // pre-order
+            std::uint32_t placement = kNoPlacement;  // in placements_
+            std::string name;
+        };
 
-        const NodeState* Find(std::size_t index) const {
-            return index < slot_.size() && slot_[index] != 0 ? &At(slot_[index] - 1).second : nullptr;
+        const Kept* Find(std::size_t index) const {
+            return index < slot_.size() && slot_[index] != 0 ? &At(slot_[index] - 1) : nullptr;
         }
-        void Keep(std::size_t index, NodeState state, std::size_t nodes);
+        // Keeps what `node`, of `nodes`, is now where an edit of `what`
+        // is its first since the moment.
+        void Keep(std::size_t index, const standin::StandinNode& node, standin::NodeEdit what, std::size_t nodes);
+        // What the node was at the moment; `now` is the node as it now is.
+        NodeState Before(const Kept& kept, const standin::StandinNode& now) const;
         // Forgets the states at the cost of how many there are.
         void Clear();
-        // The `place`th state kept, from 0 to Count().
-        const Entry& At(std::size_t place) const;
+        // The `place`th node kept, from 0 to Count().
+        const Kept& At(std::size_t place) const;
         std::size_t Count() const { return count_; }
         std::size_t Nodes() const { return slot_.size(); }
 
     private:
+        static constexpr std::uint32_t kNoPlacement = UINT32_MAX;
+        struct Placement {
+            NodeMatrix transform;
+            NodeMatrix objectWorld;
+        };
+        Kept& At(std::size_t place);
         // Blocks that never grow past what they reserved, each twice the
         // one before, so that a large change never copies its states to
         // make room, nor holds twice what it needs while it does, and its
         // large blocks go back to the system when it is forgotten.
         static constexpr std::size_t kFirstBlock = 1024;
-        std::vector<std::vector<Entry>> blocks_;
+        std::vector<std::vector<Kept>> blocks_;
+        std::deque<Placement> placements_;
         std::size_t count_ = 0;
-        std::vector<std::uint32_t> slot_;  // by index: 1 + the state's place, or 0
+        std::vector<std::uint32_t> slot_;  // by index: 1 + the node's place, or 0
     };
 
-    void BeforeNodeEdit(const standin::StandinNode& node) override;
+    void BeforeNodeEdit(const standin::StandinNode& node, standin::NodeEdit what) override;
     void Visit(const States& before, bool withLines, const std::function<void(const NodeChange&)>& visit) const;
 
     standin::StandinScene& scene_;

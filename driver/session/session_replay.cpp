@@ -79,7 +79,7 @@ struct SessionReplay::Player {
                                   : "the next file dialog will be answered with " + Quoted(answer.path));
     }
     void operator()(const KeepScene& keep) const {
-        replay.kept_.push_back({keep.path, host.File().Write(keep.path, host.SelectionIndices())});
+        replay.kept_.push_back({keep.path, host.File().Content(keep.path, host.SelectionIndices())});
         report.Note("scene kept for " + Quoted(DisplayPath(keep.path)) + " (written when the session has succeeded)");
     }
     void operator()(const PrintNodes&) const {

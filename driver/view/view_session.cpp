@@ -312,11 +312,13 @@ std::string ViewSession::SessionText() const {
     return text;
 }
 
-std::string ViewSession::SceneBytes() {
-    return live_->file->Write(outputPath_.empty() ? scenePath_ : outputPath_, live_->host->SelectionIndices());
+FileContent ViewSession::SceneContent() {
+    return live_->file->Content(outputPath_.empty() ? scenePath_ : outputPath_, live_->host->SelectionIndices());
 }
 
-std::string ViewSession::Save() { return WriteOutputFiles({{outputPath_, SceneBytes()}}).front(); }
+std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
+
+std::string ViewSession::Save() { return WriteOutputFiles({{outputPath_, SceneContent()}}).front(); }
 
 std::string ViewSession::FormatName() const { return live_->file->FormatName(); }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_content.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
 #include "session/action.h"
@@ -97,6 +98,7 @@ private:
     ViewState Report(std::vector<std::size_t> changed);
     void StandAsReplayed(Action& action) const;
     std::vector<std::size_t> ChangedSinceStart() const;
+    FileContent SceneContent();
 
     std::string scenePath_;
     std::string pluginDir_;

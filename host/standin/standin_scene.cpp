@@ -1,5 +1,6 @@
 #include "standin/standin_scene.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "standin/transform_math.h"
@@ -45,8 +46,13 @@ void StandinNode::SetNodeName(const char* name) {
         scene_->ReportViolation("SetNodeName with a null text");
         return;
     }
-    scene_->BeforeEdit(*this);
+    scene_->BeforeEdit(*this, NodeEdit::Name);
     name_ = name;
+}
+
+void StandinNode::SetName(std::string name) {
+    scene_->BeforeEdit(*this, NodeEdit::Name);
+    name_ = std::move(name);
 }
 
 int StandinNode::ChildCount() {
@@ -98,6 +104,7 @@ void StandinNode::SetTransform(const NodeMatrix& m) {
         scene_->ReportViolation("the scene root " + name_ + " keeps the identity transform");
         return;
     }
+    scene_->BeforeEdit(*this, NodeEdit::Placement);
     transform_ = m;
 }
 
@@ -107,6 +114,7 @@ const NodeMatrix& StandinNode::ObjectOffset() const {
 }
 
 void StandinNode::SetObjectOffset(const NodeMatrix& m) {
+    scene_->BeforeEdit(*this, NodeEdit::Placement);
     if (objectOffset_) {
         *objectOffset_ = m;
     } else {
@@ -202,10 +210,10 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
             scene_->ReportViolation(what + ": the object's offset from the pivot would not be finite");
             return;
         }
-        scene_->BeforeEdit(*this);
+        scene_->BeforeEdit(*this, NodeEdit::Placement);
         SetObjectOffset(offset);
     } else {
-        scene_->BeforeEdit(*this);
+        scene_->BeforeEdit(*this, NodeEdit::Placement);
     }
     transform_ = moved;
     if (affectChildren && pivotMode == PIVOT_MODE_NODE) {
@@ -213,7 +221,7 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         while (!pending.empty()) {
             StandinNode* child = pending.back();
             pending.pop_back();
-            scene_->BeforeEdit(*child);
+            scene_->BeforeEdit(*child, NodeEdit::Placement);
             child->transform_ = ToNodeMatrix(Then(ToAffine(child->transform_), world), child->transform_.flags);
             pending.insert(pending.end(), child->children_.begin(), child->children_.end());
         }
@@ -229,6 +237,10 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
     StandinNode& node = blocks_.back()->emplace_back(*this, parent, std::move(name));
     node.ordinal_ = static_cast<std::uint32_t>(count_++);
     return node;
+}
+
+void StandinScene::RemoveEditListener(const NodeEditListener& listener) {
+    editListeners_.erase(std::remove(editListeners_.begin(), editListeners_.end(), &listener), editListeners_.end());
 }
 
 StandinScene::StandinScene(std::string rootName) {

@@ -24,12 +24,16 @@ public:
 class StandinScene;
 class HOST_API StandinNode;
 
-// Told before the stand-in changes a node on a tool's call (its name, its
-// transform or its object offset), so that what the node was can be kept.
-// Called on the thread of the call; it must not change the scene.
+// What an edit of a node changes: its name, or its placement (its
+// transform or its object offset).
+enum class NodeEdit { Name, Placement };
+
+// Told before the stand-in changes a node, on a tool's call or a direct
+// set, so that what the node was can be kept. Called on the thread of the
+// edit; it must not change the scene.
 class NodeEditListener {
 public:
-    virtual void BeforeNodeEdit(const StandinNode& node) = 0;
+    virtual void BeforeNodeEdit(const StandinNode& node, NodeEdit what) = 0;
 
 protected:
     ~NodeEditListener() = default;
@@ -56,9 +60,10 @@ public:
     void ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin,
                    bool affectChildren, int pivotMode, bool ignoreLocks) override;
 
-    // Direct access for tests and the driver; no journal entry.
+    // Direct access for tests and the driver; no journal entry, but the
+    // scene's edit listeners are told as for a tool's edit.
     const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
+    void SetName(std::string name);
     const NodeMatrix& Transform() const { return transform_; }
     // The scene root keeps the identity transform: any other is refused as
     // a violation.
@@ -115,11 +120,13 @@ public:
 
     HostJournal& Journal() { return journal_; }
 
-    // The one listener to edits of the scene's nodes, or null.
-    void SetEditListener(NodeEditListener* listener) { editListener_ = listener; }
-    void BeforeEdit(const StandinNode& node) {
-        if (editListener_ != nullptr) {
-            editListener_->BeforeNodeEdit(node);
+    // The listeners to edits of the scene's nodes, told in the order they
+    // were added. A listener is removed before it goes.
+    void AddEditListener(NodeEditListener& listener) { editListeners_.push_back(&listener); }
+    void RemoveEditListener(const NodeEditListener& listener);
+    void BeforeEdit(const StandinNode& node, NodeEdit what) {
+        for (NodeEditListener* listener : editListeners_) {
+            listener->BeforeNodeEdit(node, what);
         }
     }
 
@@ -137,7 +144,7 @@ private:
     StandinNode* root_;
     HostJournal journal_;
     std::vector<std::string> violations_;
-    NodeEditListener* editListener_ = nullptr;
+    std::vector<NodeEditListener*> editListeners_;
 };
 
 }  // namespace standin

@@ -30,7 +30,7 @@ void AppendWord(std::string& bytes, std::size_t word) {
 
 bool HasGlbMagic(const std::string& bytes) { return bytes.rfind("glTF", 0) == 0; }
 
-GlbParts SplitGlb(const std::string& bytes, const std::string& source) {
+GlbParts SplitGlb(std::string bytes, const std::string& source) {
     auto fail = [&](const std::string& why) -> void { throw SceneFileError(source + ": malformed GLB: " + why); };
     if (!HasGlbMagic(bytes)) {
         throw SceneFileError(source + ": not a GLB file: it does not begin with \"glTF\"");
@@ -67,24 +67,33 @@ GlbParts SplitGlb(const std::string& bytes, const std::string& source) {
         fail("there is no JSON chunk");
     }
     GlbParts parts;
-    parts.head = bytes.substr(0, jsonEnd);
+    parts.head = bytes.substr(0, kHeaderSize + kChunkHeaderSize);
     parts.json = bytes.substr(kHeaderSize + kChunkHeaderSize, jsonEnd - kHeaderSize - kChunkHeaderSize);
     // Padding is spaces; some writers pad with zero bytes instead.
-    while (!parts.json.empty() && parts.json.back() == '\0') {
-        parts.json.pop_back();
+    const std::size_t zeros = parts.json.size() - (parts.json.find_last_not_of('\0') + 1);
+    parts.padding.assign(zeros, '\0');
+    parts.json.resize(parts.json.size() - zeros);
+    // Most of a large file is usually its binary chunk: it keeps the file's
+    // memory rather than being copied out of it.
+    if (bytes.size() - jsonEnd >= jsonEnd) {
+        bytes.erase(0, jsonEnd);
+        parts.chunks = std::move(bytes);
+    } else {
+        parts.chunks = bytes.substr(jsonEnd);
     }
-    parts.chunks = bytes.substr(jsonEnd);
     return parts;
 }
 
-std::string JoinGlb(std::string json, const std::string& chunks) {
-    json.append((4 - json.size() % 4) % 4, ' ');
-    std::string bytes = "glTF";
-    AppendWord(bytes, 2);
-    AppendWord(bytes, kHeaderSize + kChunkHeaderSize + json.size() + chunks.size());
-    AppendWord(bytes, json.size());
-    AppendWord(bytes, kJsonChunk);
-    return bytes + json + chunks;
+std::string GlbHead(std::size_t jsonSize, std::size_t chunksSize) {
+    const std::size_t padded = jsonSize + GlbPadding(jsonSize).size();
+    std::string head = "glTF";
+    AppendWord(head, 2);
+    AppendWord(head, kHeaderSize + kChunkHeaderSize + padded + chunksSize);
+    AppendWord(head, padded);
+    AppendWord(head, kJsonChunk);
+    return head;
 }
+
+std::string GlbPadding(std::size_t jsonSize) { return std::string((4 - jsonSize % 4) % 4, ' '); }
 
 }  // namespace driver::gltf

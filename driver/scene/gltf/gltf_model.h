@@ -48,18 +48,21 @@ constexpr std::size_t kMaxNodes = UINT32_MAX - 1;
 
 // What the tools read of one node of a file, by its index in "nodes"; what
 // writing a new transform needs is kept here. A million of them are read
-// at once, so they are kept small. The node's local transform is read
-// again from the text when the scene is built (LocalTransform): where its
-// arrays are is kept, or, for the few nodes read otherwise, the transform
-// itself, in GltfModel::keptLocals.
+// at once, so they are kept small: the node's name and local transform are
+// read again from the text when the scene is built (NameOf,
+// LocalTransform). Of the transform, where its arrays are is kept, or, for
+// the few nodes read otherwise, the transform itself, in
+// GltfModel::keptLocals.
 struct NodeEntry {
     Span object;  // the node's JSON object
-    std::string name;
     NodeIndex parent;
     NodeIndex objectNode;  // the marked child that holds its object
     // The node's children: GltfModel::children from `firstChild` on.
     std::uint32_t firstChild = 0;
     std::uint32_t childCount = 0;
+    // The name as written, a JSON string, from the start of `object`.
+    std::uint32_t nameAt = 0;
+    std::uint32_t nameSize = 0;
     // Where the "translation" (or the "matrix"), "rotation" and "scale"
     // arrays begin, from the start of `object`; 0 where there is none.
     // kKeptLocal in the first: the local transform is in keptLocals.
@@ -79,9 +82,14 @@ struct NodeEntry {
         : objectClass(kHelperClass), negativeScale(0), named(0), hasMatrix(0), ownsObject(0), skinned(0),
           holdsObject(0), holdsParentObject(0) {}
 
-    // A translation, rotation and scale with the node's signs of scale, for
-    // a new transform to mirror the axes that the node mirrors.
-    Trs SignsOfScale() const;
+    // The node's name as written: `text` lies within `object`, which the
+    // reader refuses at 4 GiB or more.
+    void SetName(Span text) {
+        named = 1;
+        nameAt = static_cast<std::uint32_t>(text.begin - object.begin);
+        nameSize = static_cast<std::uint32_t>(text.end - text.begin);
+    }
+    Span NameText() const { return {object.begin + nameAt, object.begin + nameAt + nameSize}; }
 };
 static_assert(kGeometryClass < 128 && kCameraClass < 128 && kLightClass < 128 && kHelperClass < 128,
               "a node keeps its object's class in 7 bits");
@@ -94,6 +102,10 @@ struct ChildRange {
     const std::uint32_t* end() const { return last; }
     bool empty() const { return first == last; }
 };
+
+// A translation, rotation and scale with the signs of scale of a node's
+// `negativeScale`, for a new transform to mirror the axes that it mirrors.
+Trs SignsOfScale(std::uint8_t negativeScale);
 
 // The scene the tools work on: "scenes"["scene"], or the first scene where
 // "scene" is not given.
@@ -142,5 +154,7 @@ GltfModel ReadGltfModel(const std::string& json, const std::string& source);
 // The local transform of node `index` of `model`, as read from `json`, the
 // text that `model` was read from: the same numbers to the last bit.
 standin::Affine LocalTransform(const GltfModel& model, const std::string& json, std::size_t index);
+// The name of `node`, empty where it has none, as read from `json`.
+std::string NameOf(const NodeEntry& node, const std::string& json);
 
 }  // namespace driver::gltf

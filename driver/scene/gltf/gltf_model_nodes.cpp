@@ -73,9 +73,8 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     node.object = value.GetSpan();
     const std::vector<JsonMember> members = Members(value, where);
     if (const auto name = Find(members, "name")) {
-        node.named = true;
-        node.name = Name(*name, where + ".name");
-        nodeName_ = node.name;
+        nodeName_ = Name(*name, where + ".name");
+        node.SetName(name->GetSpan());
     }
     if (const auto children = Find(members, "children")) {
         ReadChildren(*children, index, model);

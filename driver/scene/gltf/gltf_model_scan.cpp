@@ -143,6 +143,9 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
         } else {
             node.object = ValueAfter(reader, token);
         }
+        if (node.object.end - node.object.begin > UINT32_MAX) {
+            Fail(NodeName(index), node.object, "is 4 GiB or more, more than the tools can read");
+        }
         careful_.push_back(!plain);
     }
 }
@@ -167,8 +170,7 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         case NodeKey::Name:
             plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
             if (token == Token::String) {
-                node.named = true;
-                node.name = reader.Text();
+                node.SetName({reader.TokenBegin(), reader.TokenEnd()});
             } else {
                 ValueAfter(reader, token);
             }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 
 #include "scene/gltf/glb_container.h"
@@ -32,14 +34,35 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
     return true;
 }
 
+// What writing a glTF node back needs of what was read: where its object
+// and its name lie in the text, and the form of its transform.
+struct NodeText {
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    Span Object() const { return {objectBegin, objectBegin + objectSize}; }
+    // The name as written, empty where the node has none.
+    Span Name() const { return {nameBegin, nameBegin + nameSize}; }
+
+    // Spans in a few bytes: a node's text is far shorter than 4 GiB.
+    std::uint64_t objectBegin = 0;
+    std::uint64_t nameBegin = 0;
+    std::uint32_t objectSize = 0;
+    std::uint32_t nameSize = 0;
+    std::uint32_t objectNode = kNone;  // the marked child that holds its object
+    std::uint8_t negativeScale = 0;
+    bool hasMatrix = false;
+    bool holdsObject = false;
+    bool skinned = false;
+};
+
 // The members that give a node of `like`'s form (matrix, or translation,
 // rotation and scale) the local transform `local`; none for shear. The
 // numbers are single precision; a default translation, rotation or scale
 // is left out.
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeEntry& like) {
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like) {
     Trs exact;
     standin::Affine orthogonal;
-    if (!TrsOfAffine(local, like.SignsOfScale(), exact, &orthogonal)) {
+    if (!TrsOfAffine(local, SignsOfScale(like.negativeScale), exact, &orthogonal)) {
         return std::nullopt;
     }
     if (like.hasMatrix) {
@@ -69,30 +92,38 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
-class GltfSceneFile final : public SceneFile {
+class GltfSceneFile final : public SceneFile, private standin::NodeEditListener {
 public:
     GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
         if (glb_) {
-            GlbParts parts = SplitGlb(bytes, path);
+            GlbParts parts = SplitGlb(std::move(bytes), path);
             head_ = std::move(parts.head);
-            json_ = std::move(parts.json);
-            chunks_ = std::move(parts.chunks);
+            padding_ = std::move(parts.padding);
+            json_ = std::make_shared<const std::string>(std::move(parts.json));
+            chunks_ = std::make_shared<const std::string>(std::move(parts.chunks));
         } else {
-            json_ = std::move(bytes);
+            json_ = std::make_shared<const std::string>(std::move(bytes));
         }
-        model_ = ReadGltfModel(json_, path);
-        BuildScene();  // reads the local transforms from the text
-        if (!textKept_) {
-            std::string().swap(json_);
-            std::string().swap(head_);
-            std::string().swap(chunks_);
+        model_ = ReadGltfModel(*json_, path);
+        BuildScene();  // reads the nodes' names and local transforms from the text
+        if (textKept_) {
+            KeepNodeTexts();
+        } else {
+            json_.reset();
+            chunks_.reset();
         }
+        // The scene holds the nodes now; writing needs only their texts.
+        nodeCount_ = model_.nodes.size();
+        std::deque<NodeEntry>().swap(model_.nodes);
+        std::vector<std::uint32_t>().swap(model_.children);
+        document_.scene->AddEditListener(*this);
     }
+    ~GltfSceneFile() override { document_.scene->RemoveEditListener(*this); }
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
-    std::string Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
+    FileContent Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
     std::vector<std::string> ReferencedFiles() const override {
         std::vector<std::string> files;
         for (const UriEntry& uri : model_.uris) {
@@ -112,11 +143,25 @@ private:
     // name is the glTF node's, its transform is in transforms_ and its
     // object offset, where it has one, in objectOffsets_.
     struct NodeRecord {
-        std::size_t gltf = kNoNode;
-        std::size_t parent = kNoNode;  // pre-order index
+        std::uint32_t gltf = 0;
+        std::uint32_t parent = 0;  // pre-order index
     };
 
     void BuildScene();
+    void KeepNodeTexts();
+    // Before the first edit of a node's placement every transform is as
+    // read: that is when they are kept, to tell later which ones changed.
+    // A run that only renames keeps none.
+    void BeforeNodeEdit(const StandinNode&, standin::NodeEdit what) override {
+        if (what == standin::NodeEdit::Placement && transforms_.empty()) {
+            transforms_.reserve(order_.size());
+            for (const StandinNode* node : order_) {
+                transforms_.push_back(node->Transform());
+            }
+        }
+    }
+    // Whether the node's name differs from its name as read.
+    bool Renamed(const StandinNode& node, const NodeText& read) const;
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
     NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
@@ -130,20 +175,24 @@ private:
     void EditAddedNodes(TextEdits& edits) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    std::string FileBytes(std::string json, const std::string& path) const;
+    FileContent FileBytes(TextEdits edits, const std::string& path) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
     std::string source_;
     bool glb_ = false;
     bool textKept_ = true;  // else the scene is only looked at and never written
-    std::string head_;  // a GLB file's header and JSON chunk
-    std::string json_;
-    std::string chunks_;  // a GLB file's chunks after the JSON
-    GltfModel model_;
+    // The texts as read, shared with the contents written from them.
+    std::string head_;     // a GLB file's header and its JSON chunk's
+    std::shared_ptr<const std::string> json_;
+    std::string padding_;  // the zero bytes after a GLB file's JSON
+    std::shared_ptr<const std::string> chunks_;  // a GLB file's chunks after the JSON
+    GltfModel model_;  // without its nodes once the scene is built
+    std::size_t nodeCount_ = 0;
+    std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
     std::vector<StandinNode*> order_;  // pre-order
     std::vector<NodeRecord> records_;
-    std::vector<NodeMatrix> transforms_;  // by pre-order index
+    std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
 
@@ -159,7 +208,7 @@ void GltfSceneFile::BuildScene() {
     StandinScene& stage = *document_.scene;
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
-    records_.push_back({kNoNode, kNoNode});
+    records_.push_back({});
     rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
@@ -183,18 +232,18 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world = standin::Then(LocalTransform(model_, json_, current.node), current.parentWorld);
-        StandinNode& node = stage.AddNode(*order_[current.parent], entry.name,
+        const standin::Affine world = standin::Then(LocalTransform(model_, *json_, current.node), current.parentWorld);
+        StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.objectClass;
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
-            node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, json_, entry.objectNode)),
+            node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, *json_, entry.objectNode)),
                                         entry.objectNode, "the transform of the node's object"));
             objectOffsets_[index] = node.ObjectOffset();
         }
         order_.push_back(&node);
-        records_.push_back({current.node, current.parent});
+        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
         const ChildRange children = model_.Children(entry);
         for (auto child = children.end(); child != children.begin();) {
             if (*--child != entry.objectNode) {
@@ -204,10 +253,39 @@ void GltfSceneFile::BuildScene() {
     }
     // The scene holds the transforms now; nothing reads the local ones again.
     decltype(model_.keptLocals)().swap(model_.keptLocals);
-    transforms_.reserve(order_.size());
-    for (const StandinNode* node : order_) {
-        transforms_.push_back(node->Transform());
+}
+
+void GltfSceneFile::KeepNodeTexts() {
+    nodeTexts_.reserve(model_.nodes.size());
+    for (const NodeEntry& entry : model_.nodes) {
+        // The reader refuses a node of 4 GiB or more.
+        NodeText& text = nodeTexts_.emplace_back();
+        text.objectBegin = entry.object.begin;
+        text.objectSize = static_cast<std::uint32_t>(entry.object.end - entry.object.begin);
+        if (entry.named) {
+            text.nameBegin = entry.NameText().begin;
+            text.nameSize = entry.nameSize;
+        }
+        if (entry.objectNode != kNoNode) {
+            text.objectNode = static_cast<std::uint32_t>(entry.objectNode);
+        }
+        text.negativeScale = static_cast<std::uint8_t>(entry.negativeScale);
+        text.hasMatrix = entry.hasMatrix;
+        text.holdsObject = entry.holdsObject;
+        text.skinned = entry.skinned;
     }
+}
+
+bool GltfSceneFile::Renamed(const StandinNode& node, const NodeText& read) const {
+    if (read.nameSize == 0) {
+        return !node.Name().empty();
+    }
+    const std::string_view written(json_->data() + read.nameBegin, read.nameSize);
+    // Most names are written without escapes: they read as they are.
+    if (written.find('\\') == std::string_view::npos) {
+        return node.Name() != written.substr(1, written.size() - 2);
+    }
+    return node.Name() != JsonValue(*json_, read.Name()).String();
 }
 
 // The scene was made in pre-order, the root first, and no node is made
@@ -223,7 +301,7 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
                          node + "): " + what);
 }
 
-std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
+FileContent GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
     if (!textKept_) {
         throw std::logic_error("a scene read only to be looked at is written");
     }
@@ -234,7 +312,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     edits.Reserve(order_.size());
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
-        EditObject(json_, model_.scene.object, sceneChanges, edits);
+        EditObject(*json_, model_.scene.object, sceneChanges, edits);
     }
     // Each glTF node takes its changes from one node of the scene: its own,
     // or the node whose object it holds.
@@ -249,7 +327,7 @@ std::string GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     EditAddedNodes(edits);
     EditChannels(edits);
     EditUris(target, path, edits);
-    return FileBytes(edits.AppliedTo(json_), path);
+    return FileBytes(std::move(edits), path);
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -274,7 +352,7 @@ std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) co
 
 void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
     if (!addedNodes_.empty()) {
-        const auto [at, text] = ArrayAppendix(JsonValue(json_, *model_.nodesArray), addedNodes_);
+        const auto [at, text] = ArrayAppendix(JsonValue(*json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
     }
 }
@@ -301,18 +379,29 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
     }
 }
 
-std::string GltfSceneFile::FileBytes(std::string json, const std::string& path) const {
+// The JSON with the edits made, and for GLB the file around it: its
+// header and padding as they were where the JSON is as it was, else made
+// anew for the JSON's new length.
+FileContent GltfSceneFile::FileBytes(TextEdits edits, const std::string& path) const {
+    FileContent content;
     if (!glb_) {
-        return json;
+        content.Add(json_, std::move(edits));
+        return content;
     }
-    if (json == json_) {
-        return head_ + chunks_;
-    }
-    std::string bytes = JoinGlb(std::move(json), chunks_);
-    if (bytes.size() > UINT32_MAX) {
+    edits.Order();
+    const bool same = edits.LeaveAsIs(*json_);
+    const std::size_t jsonSize = edits.Size(json_->size());
+    std::string head = same ? head_ : GlbHead(jsonSize, chunks_->size());
+    std::string padding = same ? padding_ : GlbPadding(jsonSize);
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunks_->size();
+    if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
-    return bytes;
+    content.Add(std::move(head));
+    content.Add(json_, std::move(edits));
+    content.Add(std::move(padding));
+    content.Add(chunks_, 0, chunks_->size());
+    return content;
 }
 
 // A node whose world transform, or whose parent's, changed gets the local
@@ -322,12 +411,13 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
                               TextEdits& edits) {
     const StandinNode& node = *order_[index];
     const NodeRecord& record = records_[index];
-    const NodeEntry& entry = model_.nodes[record.gltf];
+    const NodeText& entry = nodeTexts_[record.gltf];
     changes.clear();
 
     const StandinNode& parent = *order_[record.parent];
-    const bool parentMoved = record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
-    if (parentMoved || !Same(node.Transform(), transforms_[index])) {
+    const bool placed = !transforms_.empty();
+    const bool parentMoved = placed && record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
+    if (parentMoved || (placed && !Same(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
                              parentInverse)) {
@@ -340,7 +430,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
         }
         changes.insert(changes.end(), local->begin(), local->end());
     }
-    if (node.Name() != entry.name) {
+    if (Renamed(node, entry)) {
         if (!IsValidUtf8(node.Name())) {
             Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
                                   " of a names file)");
@@ -350,20 +440,21 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     // A node without an object, or with a skinned mesh, which its joints
     // place, shows nothing at the pivot's offset: its pivot is its transform.
     if (!Same(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
-        if (entry.objectNode == kNoNode) {
+        if (entry.objectNode == NodeText::kNone) {
             if (entry.holdsObject && !entry.skinned) {
                 MoveObjectOntoChild(index, path, changes);
             }
         } else {
-            const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), model_.nodes[entry.objectNode]);
+            const NodeText& objectNode = nodeTexts_[entry.objectNode];
+            const auto local = LocalMembers(standin::ToAffine(node.ObjectOffset()), objectNode);
             if (!local) {
                 Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
             }
-            EditObject(json_, model_.nodes[entry.objectNode].object, *local, edits);
+            EditObject(*json_, objectNode.Object(), *local, edits);
         }
     }
     if (!changes.empty()) {
-        EditObject(json_, entry.object, changes, edits);
+        EditObject(*json_, entry.Object(), changes, edits);
     }
 }
 
@@ -373,12 +464,12 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path,
                                         std::vector<MemberChange>& changes) {
     const std::size_t gltf = records_[index].gltf;
-    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeEntry());
+    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText());
     if (!local) {
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
-    const std::size_t added = model_.nodes.size() + addedNodes_.size();
-    ObjectMove move = MoveObject(JsonValue(json_, model_.nodes[gltf].object), gltf, added, *local);
+    const std::size_t added = nodeCount_ + addedNodes_.size();
+    ObjectMove move = MoveObject(JsonValue(*json_, nodeTexts_[gltf].Object()), gltf, added, *local);
     changes.insert(changes.end(), move.nodeChanges.begin(), move.nodeChanges.end());
     addedNodes_.push_back(std::move(move.child));
     objectMovedTo_[gltf] = added;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 
 #include "json/json_text.h"
 #include "text/number_text.h"
@@ -99,36 +98,6 @@ std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const 
         text += (text.empty() && present.empty() ? "" : separator) + element;
     }
     return {present.empty() ? span.begin + 1 : present.back().GetSpan().end, text};
-}
-
-std::string TextEdits::AppliedTo(const std::string& text) {
-    // The edits in the text's order, those at one place in the order they
-    // were made; sorted by number, which takes less room than the edits.
-    std::vector<std::uint32_t> order(edits_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = static_cast<std::uint32_t>(i);
-    }
-    const auto before = [this](std::uint32_t a, std::uint32_t b) {
-        return edits_[a].span.begin < edits_[b].span.begin || (edits_[a].span.begin == edits_[b].span.begin && a < b);
-    };
-    if (!std::is_sorted(order.begin(), order.end(), before)) {
-        std::sort(order.begin(), order.end(), before);
-    }
-    std::size_t size = text.size();
-    for (const Edit& edit : edits_) {
-        size = size - (edit.span.end - edit.span.begin) + edit.size;
-    }
-    std::string result;
-    result.reserve(size);
-    std::size_t at = 0;
-    for (const std::uint32_t i : order) {
-        const Edit& edit = edits_[i];
-        result.append(text, at, edit.span.begin - at);
-        result.append(texts_, edit.from, edit.size);
-        at = edit.span.end;
-    }
-    result.append(text, at, std::string::npos);
-    return result;
 }
 
 namespace {

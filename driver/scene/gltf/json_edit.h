@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scene/gltf/json_view.h"
+#include "text/text_edits.h"
 
 namespace driver::gltf {
 
@@ -28,33 +29,6 @@ std::string NewObjectLike(const JsonValue& model, const std::vector<std::pair<st
 // Where to insert, and what, to append `elements` (raw JSON values) to
 // `array` in its own layout.
 std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const std::vector<std::string>& elements);
-
-// Replacements of parts of one text, made all at once. The new texts are
-// kept end to end in one string, so a million edits cost no million
-// allocations.
-class TextEdits {
-public:
-    // Spans must not overlap; an empty span inserts. Edits at one place
-    // apply in the order they were made.
-    void Replace(Span span, std::string_view text) {
-        edits_.push_back({span, texts_.size(), text.size()});
-        texts_ += text;
-    }
-    bool Empty() const { return edits_.empty(); }
-    // Room for `count` edits: room that no edit takes costs no memory.
-    void Reserve(std::size_t count) { edits_.reserve(count); }
-    // The text with the edits made (which are put in the text's order).
-    std::string AppliedTo(const std::string& text);
-
-private:
-    struct Edit {
-        Span span;
-        std::size_t from;  // the new text, in texts_
-        std::size_t size;
-    };
-    std::vector<Edit> edits_;
-    std::string texts_;
-};
 
 // Adds to `edits` what makes `object`, an object of `text`, read as
 // ChangedObject makes it: where every change gives a new value to a member

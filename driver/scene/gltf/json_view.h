@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "json/json_reader.h"
+#include "text/text_span.h"
 
 namespace driver::gltf {
 
-// The bytes [begin, end) of a text.
-struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-};
+using driver::Span;
 
 struct JsonMember;
 
