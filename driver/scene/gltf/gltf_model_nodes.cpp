@@ -117,7 +117,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
             objectOf_[index] = *mark;
         }
     }
-    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
+    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass) & 0x7Fu;
     node.skinned = Find(members, "skin").has_value();
     node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
     node.holdsObject = mesh || camera || objectExtension;

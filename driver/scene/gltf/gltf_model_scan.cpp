@@ -35,6 +35,9 @@ NodeKey NodeKeyOf(std::string_view key) {
     return NodeKey::Other;
 }
 
+// A parameter of 64 bits, so that the test means the same where size_t has 32.
+bool FitsIn32Bits(std::uint64_t size) { return size <= UINT32_MAX; }
+
 // The number just read as an index, as JsonValue::Index reads it; short
 // ones from the digits the reader gathered.
 std::optional<std::size_t> IndexOf(const JsonReader& reader) {
@@ -143,7 +146,7 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
         } else {
             node.object = ValueAfter(reader, token);
         }
-        if (node.object.end - node.object.begin > UINT32_MAX) {
+        if (!FitsIn32Bits(node.object.end - node.object.begin)) {
             Fail(NodeName(index), node.object, "is 4 GiB or more, more than the tools can read");
         }
         careful_.push_back(!plain);
@@ -215,7 +218,7 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         node.transformAt[0] = NodeEntry::kKeptLocal;
         model.keptLocals.insert_or_assign(index, FinishLocal(node, trs, hasMatrix ? &matrix : nullptr));
     }
-    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
+    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass) & 0x7Fu;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;
     return true;
