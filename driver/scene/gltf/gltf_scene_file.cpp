@@ -44,8 +44,8 @@ struct NodeText {
     Span Name() const { return {nameBegin, nameBegin + nameSize}; }
 
     // Spans in a few bytes: a node's text is far shorter than 4 GiB.
-    std::uint64_t objectBegin = 0;
-    std::uint64_t nameBegin = 0;
+    std::size_t objectBegin = 0;
+    std::size_t nameBegin = 0;
     std::uint32_t objectSize = 0;
     std::uint32_t nameSize = 0;
     std::uint32_t objectNode = kNone;  // the marked child that holds its object
