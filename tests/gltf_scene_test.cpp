@@ -218,6 +218,51 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
     }
 }
 
+// A node's transform is read the same to the last bit whether the reader
+// takes it on the way through the file, reads the node carefully (a member
+// it does not know), or finds its arrays far into the node's text; and so
+// is the transform of a node's object.
+TEST(GltfScene, ANodeReadsTheSameTransformHoweverItIsRead) {
+    for (unsigned seed = 0; seed < 20; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        Json input;
+        {  // with objects moved off their nodes' pivots onto marked children
+            auto file = Read(gltftest::RandomGltf(random, {12, true, true}).dump());
+            for (StandinNode* node : Nodes(*file)) {
+                node->SetObjectOffset(node->Parent() == nullptr ? node->ObjectOffset() : Placement(random, false));
+            }
+            input = Json::parse(file->Write("scene.gltf", {}));
+        }
+        Json careful = input;
+        Json far = input;
+        for (std::size_t i = 0; i < input["nodes"].size(); ++i) {
+            careful["nodes"][i]["unknownMember"] = 0;
+            Json extras = input["nodes"][i].value("extras", Json::object());
+            extras["padding"] = std::string(70000, 'x');
+            far["nodes"][i] = Json::object({{"extras", extras}});
+            for (const auto& [key, value] : input["nodes"][i].items()) {
+                if (key != "extras") {
+                    far["nodes"][i][key] = value;
+                }
+            }
+        }
+        auto plain = Read(input.dump(seed % 2 == 0 ? 2 : -1));
+        const auto expected = Nodes(*plain);
+        for (const Json* other : {&careful, &far}) {
+            auto file = Read(other->dump());
+            const auto nodes = Nodes(*file);
+            ASSERT_EQ(nodes.size(), expected.size());
+            for (std::size_t k = 1; k < nodes.size(); ++k) {
+                for (int r = 0; r < 4; ++r) {
+                    EXPECT_EQ(nodes[k]->Transform().row[r], expected[k]->Transform().row[r]) << "node " << k;
+                    EXPECT_EQ(nodes[k]->ObjectOffset().row[r], expected[k]->ObjectOffset().row[r]) << "node " << k;
+                }
+            }
+        }
+    }
+}
+
 TEST(GltfScene, WhatAGltfFileCannotHoldIsRefusedNamingTheNode) {
     // The parent stretches along X; a child turned against that stretch is sheared.
     const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [

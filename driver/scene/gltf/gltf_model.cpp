@@ -237,6 +237,10 @@ void ModelReader::ReadUris(const std::optional<JsonValue>& list, const std::stri
 
 }  // namespace model_reading
 
+std::string NameOf(const NodeEntry& node, const std::string& json) {
+    return node.named ? JsonValue(json, node.NameText()).String() : std::string();
+}
+
 Trs SignsOfScale(std::uint8_t negativeScale) {
     Trs trs;
     for (int i = 0; i < 3; ++i) {

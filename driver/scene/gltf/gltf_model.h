@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scene/gltf/gltf_animation.h"
@@ -29,25 +30,77 @@ constexpr SClass_ID kHelperClass = 0x40;
 // value is the parent's index.
 constexpr const char* kObjectOfKey = "morvaneObjectOf";
 
-// What the tools read of one node of a file, by its index in "nodes". Its
-// local transform is kept apart, in GltfModel::locals, until the scene is
-// built from it; what writing a new one needs is kept here.
+// A node's index as a node keeps it: 32 bits, as a file holds at most
+// kMaxNodes nodes (the reader refuses more). It reads as a std::size_t,
+// kNoNode for none.
+class NodeIndex {
+public:
+    NodeIndex() = default;
+    NodeIndex(std::size_t index)  // implicit: an index converts both ways
+        : value_(index == kNoNode ? kNone : static_cast<std::uint32_t>(index)) {}
+    operator std::size_t() const { return value_ == kNone ? kNoNode : value_; }
+
+private:
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+    std::uint32_t value_ = kNone;
+};
+constexpr std::size_t kMaxNodes = UINT32_MAX - 1;
+
+// What the tools read of one node of a file, by its index in "nodes"; what
+// writing a new transform needs is kept here. A million of them are read
+// at once, so they are kept small: the node's name and local transform are
+// read again from the text when the scene is built (NameOf,
+// LocalTransform). Of the transform, where its arrays are is kept, or, for
+// the few nodes read otherwise, the transform itself, in
+// GltfModel::keptLocals.
 struct NodeEntry {
     Span object;  // the node's JSON object
-    std::size_t parent = kNoNode;
-    std::vector<std::size_t> children;
-    std::string name;
-    Span nameText;  // the name as written, a JSON string, where the node is named
-    bool named = false;
-    bool hasMatrix = false;        // else translation, rotation and scale
-    std::uint8_t negativeScale = 0;  // bit i: the node scales axis i by a negative factor
-    bool ownsObject = false;       // has a mesh, camera or light (or a skin or weights) itself
-    bool skinned = false;          // has a skin: glTF ignores its transform for the mesh
-    bool holdsObject = false;      // has a mesh, camera, light or instances, which its pivot does not move
-    bool holdsParentObject = false;  // the marked child that holds its parent's object
-    SClass_ID objectClass = kHelperClass;
-    std::size_t objectOf = kNoNode;    // the node its extras mark it as holding the object of
-    std::size_t objectNode = kNoNode;  // the marked child that holds its object
+    NodeIndex parent;
+    NodeIndex objectNode;  // the marked child that holds its object
+    // The node's children: GltfModel::children from `firstChild` on.
+    std::uint32_t firstChild = 0;
+    std::uint32_t childCount = 0;
+    // The name as written, a JSON string, from the start of `object`.
+    std::uint32_t nameAt = 0;
+    std::uint32_t nameSize = 0;
+    // Where the "translation" (or the "matrix"), "rotation" and "scale"
+    // arrays begin, from the start of `object`; 0 where there is none.
+    // kKeptLocal in the first: the local transform is in keptLocals.
+    std::uint16_t transformAt[3] = {0, 0, 0};
+    static constexpr std::uint16_t kKeptLocal = UINT16_MAX;
+
+    std::uint16_t objectClass : 7;     // a SClass_ID: kGeometryClass, kCameraClass, kLightClass, kHelperClass
+    std::uint16_t negativeScale : 3;   // bit i: the node scales axis i by a negative factor
+    std::uint16_t named : 1;
+    std::uint16_t hasMatrix : 1;       // else translation, rotation and scale
+    std::uint16_t ownsObject : 1;      // has a mesh, camera or light (or a skin or weights) itself
+    std::uint16_t skinned : 1;         // has a skin: glTF ignores its transform for the mesh
+    std::uint16_t holdsObject : 1;     // has a mesh, camera, light or instances, which its pivot does not move
+    std::uint16_t holdsParentObject : 1;  // the marked child that holds its parent's object
+
+    NodeEntry()
+        : objectClass(kHelperClass), negativeScale(0), named(0), hasMatrix(0), ownsObject(0), skinned(0),
+          holdsObject(0), holdsParentObject(0) {}
+
+    // The node's name as written: `text` lies within `object`, which the
+    // reader refuses at 4 GiB or more.
+    void SetName(Span text) {
+        named = 1;
+        nameAt = static_cast<std::uint32_t>(text.begin - object.begin);
+        nameSize = static_cast<std::uint32_t>(text.end - text.begin);
+    }
+    Span NameText() const { return {object.begin + nameAt, object.begin + nameAt + nameSize}; }
+};
+static_assert(kGeometryClass < 128 && kCameraClass < 128 && kLightClass < 128 && kHelperClass < 128,
+              "a node keeps its object's class in 7 bits");
+
+// The children of a node, in their order.
+struct ChildRange {
+    const std::uint32_t* first;
+    const std::uint32_t* last;
+    const std::uint32_t* begin() const { return first; }
+    const std::uint32_t* end() const { return last; }
+    bool empty() const { return first == last; }
 };
 
 // A translation, rotation and scale with the signs of scale of a node's
@@ -75,14 +128,20 @@ struct UriEntry {
 struct GltfModel {
     // A deque: a node keeps its place while a large file is read.
     std::deque<NodeEntry> nodes;
-    // By node. One block, which goes back to the system as a whole once the
-    // scene is built from it.
-    std::vector<standin::Affine> locals;
+    // The children of all nodes, each node's together (NodeEntry::firstChild).
+    std::vector<std::uint32_t> children;
+    // The local transforms that are not read again from the text, by node.
+    std::unordered_map<std::size_t, standin::Affine> keptLocals;
     std::optional<Span> nodesArray;
     SceneEntry scene;
     std::vector<UriEntry> uris;
     std::vector<ChannelTarget> channels;  // the animation channels that drive a node
     std::vector<AnimatedParts> animated;  // by node: what of its placement the channels drive
+
+    ChildRange Children(const NodeEntry& node) const {
+        const std::uint32_t* first = children.data() + node.firstChild;
+        return {first, first + node.childCount};
+    }
 };
 
 // Reads `json`, the JSON of a glTF 2.0 file. Throws SceneFileError, with
@@ -91,5 +150,11 @@ struct GltfModel {
 // of range, a wrong type in a scene or node member the tools use, a
 // transform that is not finite. The rest of the file is not looked at.
 GltfModel ReadGltfModel(const std::string& json, const std::string& source);
+
+// The local transform of node `index` of `model`, as read from `json`, the
+// text that `model` was read from: the same numbers to the last bit.
+standin::Affine LocalTransform(const GltfModel& model, const std::string& json, std::size_t index);
+// The name of `node`, empty where it has none, as read from `json`.
+std::string NameOf(const NodeEntry& node, const std::string& json);
 
 }  // namespace driver::gltf

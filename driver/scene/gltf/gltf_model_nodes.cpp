@@ -21,16 +21,19 @@ bool IsRotation(const double* q) {
 
 void ModelReader::CheckNodes(GltfModel& model) {
     for (const auto& [index, extras] : extras_) {
-        ReadExtras(JsonValue(json_, extras), model.nodes[index]);
+        if (const auto mark = ObjectOfMark(JsonValue(json_, extras))) {
+            objectOf_[index] = *mark;
+        }
     }
     for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
         NodeEntry& node = model.nodes[i];
         if (careful_[i] || !LinkChildren(i, model)) {
             const Span object = node.object;
-            const std::size_t parent = node.parent;
+            const NodeIndex parent = node.parent;
             node = NodeEntry();
             node.parent = parent;
+            objectOf_.erase(i);
             ReadNode(JsonValue(json_, object), i, model);
         }
         nodeName_.reset();
@@ -38,21 +41,27 @@ void ModelReader::CheckNodes(GltfModel& model) {
 }
 
 bool ModelReader::LinkChildren(std::size_t index, GltfModel& model) const {
-    const std::vector<std::size_t>& children = model.nodes[index].children;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const std::size_t child = children[i];
-        if (child >= model.nodes.size() || model.nodes[child].parent != kNoNode) {
-            for (std::size_t j = 0; j < i; ++j) {
-                model.nodes[children[j]].parent = kNoNode;
+    const ChildRange children = model.Children(model.nodes[index]);
+    for (const std::uint32_t* child = children.begin(); child != children.end(); ++child) {
+        if (*child >= model.nodes.size() || model.nodes[*child].parent != kNoNode) {
+            for (const std::uint32_t* linked = children.begin(); linked != child; ++linked) {
+                model.nodes[*linked].parent = kNoNode;
             }
             return false;
         }
-        model.nodes[child].parent = index;
+        model.nodes[*child].parent = index;
     }
     return true;
 }
 
-void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const {
+void ModelReader::AddChild(std::size_t child, GltfModel& model) const {
+    if (model.children.size() == UINT32_MAX) {
+        Fail("nodes", "hold more children than the tools can read");
+    }
+    model.children.push_back(static_cast<std::uint32_t>(child));
+}
+
+void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) {
     const std::string where = NodeName(index);
     if (!value.Is(Kind::Object)) {
         Fail(where, value.GetSpan(), "must be a node object");
@@ -61,15 +70,16 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     node.object = value.GetSpan();
     const std::vector<JsonMember> members = Members(value, where);
     if (const auto name = Find(members, "name")) {
-        node.named = true;
-        node.name = Name(*name, where + ".name");
-        node.nameText = name->GetSpan();
-        nodeName_ = node.name;
+        nodeName_ = Name(*name, where + ".name");
+        node.SetName(name->GetSpan());
     }
     if (const auto children = Find(members, "children")) {
         ReadChildren(*children, index, model);
     }
-    ReadLocal(members, node, model.locals[index], where);
+    standin::Affine local;
+    ReadLocal(members, node, local, where);
+    node.transformAt[0] = NodeEntry::kKeptLocal;
+    model.keptLocals.insert_or_assign(index, local);
 
     const auto mesh = Find(members, "mesh");
     const auto camera = Find(members, "camera");
@@ -100,20 +110,22 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
         }
     }
     if (const auto extras = Find(members, "extras")) {
-        ReadExtras(*extras, node);
+        if (const auto mark = ObjectOfMark(*extras)) {
+            objectOf_[index] = *mark;
+        }
     }
-    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass;
+    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass) & 0x7Fu;
     node.skinned = Find(members, "skin").has_value();
     node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
     node.holdsObject = mesh || camera || objectExtension;
 }
 
-void ModelReader::ReadExtras(const JsonValue& extras, NodeEntry& node) {
-    if (extras.Is(Kind::Object)) {
-        const auto mark = Find(extras.Members(), kObjectOfKey);
-        const auto parent = mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
-        node.objectOf = parent ? *parent : kNoNode;
+std::optional<std::size_t> ModelReader::ObjectOfMark(const JsonValue& extras) {
+    if (!extras.Is(Kind::Object)) {
+        return std::nullopt;
     }
+    const auto mark = Find(extras.Members(), kObjectOfKey);
+    return mark && mark->Is(Kind::Number) ? mark->Index() : std::nullopt;
 }
 
 void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const {
@@ -122,17 +134,20 @@ void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfMo
         Fail(where, value.GetSpan(), "must be an array of node indices");
     }
     const std::vector<JsonValue> elements = value.Elements();
+    NodeEntry& node = model.nodes[index];
+    node.firstChild = static_cast<std::uint32_t>(model.children.size());
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const std::size_t child = Index(elements[i], model.nodes.size(), where + "[" + std::to_string(i) + "]",
                                         "a node");
-        std::size_t& parent = model.nodes[child].parent;
+        const std::size_t parent = model.nodes[child].parent;
         if (parent != kNoNode) {
             Fail(NodeName(child), elements[i].GetSpan(),
                  parent == index ? "is listed twice among the children of " + NodeName(index)
                                  : "is a child of both " + NodeName(parent) + " and " + NodeName(index));
         }
-        parent = index;
-        model.nodes[index].children.push_back(child);
+        model.nodes[child].parent = index;
+        AddChild(child, model);
+        ++node.childCount;
     }
 }
 
@@ -170,9 +185,23 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
 }
 
 standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]) {
+    node.hasMatrix = matrix != nullptr;
+    const standin::Affine local = LocalOf(trs, matrix);
+    NoteSignsOfScale(node, trs);
+    return local;
+}
+
+void NoteSignsOfScale(NodeEntry& node, const Trs& trs) {
+    unsigned negative = 0;
+    for (int i = 0; i < 3; ++i) {
+        negative |= trs.scale[i] < 0 ? 1u << i : 0u;
+    }
+    node.negativeScale = negative & 7u;
+}
+
+standin::Affine LocalOf(Trs& trs, const double (*matrix)[16]) {
     standin::Affine local;
     if (matrix != nullptr) {
-        node.hasMatrix = true;
         local = AffineOfMatrix(*matrix);
         Trs decomposed;
         if (TrsOfAffine(local, Trs(), decomposed)) {
@@ -185,9 +214,6 @@ standin::Affine ModelReader::FinishLocal(NodeEntry& node, Trs& trs, const double
             q[i] /= length;
         }
         local = AffineOfTrs(trs);
-    }
-    for (int i = 0; i < 3; ++i) {
-        node.negativeScale |= static_cast<std::uint8_t>(trs.scale[i] < 0 ? 1 << i : 0);
     }
     return local;
 }
@@ -219,13 +245,17 @@ void ModelReader::CheckHierarchy(const GltfModel& model) const {
 }
 
 void ModelReader::FindObjectNodes(GltfModel& model) const {
+    if (objectOf_.empty()) {
+        return;
+    }
     for (std::size_t index = 0; index < model.nodes.size(); ++index) {
         NodeEntry& node = model.nodes[index];
         if (node.ownsObject) {
             continue;
         }
-        for (const std::size_t child : node.children) {
-            if (model.nodes[child].objectOf == index && model.nodes[child].children.empty()) {
+        for (const std::uint32_t child : model.Children(node)) {
+            const auto mark = objectOf_.find(child);
+            if (mark != objectOf_.end() && mark->second == index && model.nodes[child].childCount == 0) {
                 node.objectNode = child;
                 node.objectClass = model.nodes[child].objectClass;
                 model.nodes[child].holdsParentObject = true;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scene/gltf/gltf_model.h"
@@ -17,6 +18,13 @@ namespace driver::gltf::model_reading {
 std::string NodeName(std::size_t index);
 // Four numbers of a length that is neither zero nor too large to compute.
 bool IsRotation(const double* q);
+// The local transform of a node's matrix (`matrix`, column-major) or of
+// its translation, rotation and scale as read into `trs`, whose quaternion
+// must not be zero; `trs` then holds the translation, rotation and scale
+// of the transform, as far as they can be told.
+standin::Affine LocalOf(Trs& trs, const double (*matrix)[16]);
+// Notes in `node` the axes that `trs` scales by a negative factor.
+void NoteSignsOfScale(NodeEntry& node, const Trs& trs);
 
 class ModelReader {
 public:
@@ -33,7 +41,9 @@ private:
     void ScanNodes(JsonReader& reader, GltfModel& model);
     // False where the node needs the careful read: anything that may be
     // refused, and what the scan leaves to it (extensions).
-    bool ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index);
+    bool ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index, GltfModel& model);
+    // A child index, appended to the model's children.
+    void AddChild(std::size_t child, GltfModel& model) const;
     // In the order of the nodes: a scanned node's children are linked, any
     // other node is read again from its text by ReadNode, which refuses
     // what it must with the place and the reason.
@@ -66,15 +76,14 @@ private:
 
     // The nodes (gltf_model_nodes.cpp).
     void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const;
-    void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model) const;
+    void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model);
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const;
     void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
                    const std::string& where) const;
-    // The local transform of the node's matrix (`matrix`, column-major) or
-    // of its translation, rotation and scale as read into `trs`; the
-    // quaternion must not be zero.
+    // LocalOf, with the node's signs of scale noted.
     static standin::Affine FinishLocal(NodeEntry& node, Trs& trs, const double (*matrix)[16]);
-    static void ReadExtras(const JsonValue& extras, NodeEntry& node);
+    // The node whose object the extras mark the node as holding, if any.
+    static std::optional<std::size_t> ObjectOfMark(const JsonValue& extras);
     // Every node has one parent at most (ReadChildren); a chain of parents
     // that comes back to where it started is a cycle.
     void CheckHierarchy(const GltfModel& model) const;
@@ -94,6 +103,8 @@ private:
     // and the extras of the others.
     std::vector<bool> careful_;
     std::vector<std::pair<std::size_t, Span>> extras_;
+    // By node: the node whose object its extras mark it as holding.
+    std::unordered_map<std::size_t, std::size_t> objectOf_;
     // The node being read, and its name once read.
     mutable std::size_t node_ = 0;
     mutable std::optional<std::string> nodeName_;

@@ -4,6 +4,7 @@
 // large file, is tokenised once. A node that reads plainly costs no more;
 // what may have to be refused is left to the careful read after the pass,
 // which knows the number of nodes and says what is wrong and where.
+#include <algorithm>
 #include <cstring>
 
 #include "scene/gltf/gltf_model_reader.h"
@@ -33,6 +34,9 @@ NodeKey NodeKeyOf(std::string_view key) {
     }
     return NodeKey::Other;
 }
+
+// A parameter of 64 bits, so that the test means the same where size_t has 32.
+bool FitsIn32Bits(std::uint64_t size) { return size <= UINT32_MAX; }
 
 // The number just read as an index, as JsonValue::Index reads it; short
 // ones from the digits the reader gathered.
@@ -71,7 +75,9 @@ bool ScanIndex(JsonReader& reader, Token first) {
     return false;
 }
 
-bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& children) {
+// The children, appended to `children`; false for any that the careful
+// read must judge.
+bool ScanChildren(JsonReader& reader, Token first, std::vector<std::uint32_t>& children) {
     if (first != Token::BeginArray) {
         ValueAfter(reader, first);
         return false;
@@ -79,8 +85,8 @@ bool ScanChildren(JsonReader& reader, Token first, std::vector<std::size_t>& chi
     bool plain = true;
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         const auto index = token == Token::Number ? IndexOf(reader) : std::nullopt;
-        if (index) {
-            children.push_back(*index);
+        if (index && *index < kMaxNodes && children.size() < UINT32_MAX) {
+            children.push_back(static_cast<std::uint32_t>(*index));
         } else {
             ValueAfter(reader, token);
             plain = false;
@@ -127,25 +133,35 @@ std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
 void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         const std::size_t index = model.nodes.size();
+        if (index == kMaxNodes) {
+            Fail("nodes", Span{reader.TokenBegin(), reader.TokenEnd()},
+                 "holds more than " + std::to_string(kMaxNodes) + " nodes, more than the tools can read");
+        }
         NodeEntry& node = model.nodes.emplace_back();
-        standin::Affine& local = model.locals.emplace_back();
         bool plain = token == Token::BeginObject;
         if (plain) {
             node.object.begin = reader.TokenBegin();
-            plain = ScanNode(reader, node, local, index);
+            plain = ScanNode(reader, node, index, model);
             node.object.end = reader.TokenEnd();
         } else {
             node.object = ValueAfter(reader, token);
+        }
+        if (!FitsIn32Bits(node.object.end - node.object.begin)) {
+            Fail(NodeName(index), node.object, "is 4 GiB or more, more than the tools can read");
         }
         careful_.push_back(!plain);
     }
 }
 
-bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine& local, std::size_t index) {
+bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index, GltfModel& model) {
     bool plain = true;
     Trs trs;
     unsigned seen = 0;
     double matrix[16];
+    // Where the transform's arrays begin, from the start of the node.
+    std::size_t transformAt[3] = {0, 0, 0};
+    const auto at = [&](int slot) { transformAt[slot] = reader.TokenBegin() - node.object.begin; };
+    node.firstChild = static_cast<std::uint32_t>(model.children.size());
     bool mesh = false, camera = false, weights = false;
     while (reader.Next() == Token::Key) {
         const NodeKey key = NodeKeyOf(reader.Text());
@@ -157,18 +173,16 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
         case NodeKey::Name:
             plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
             if (token == Token::String) {
-                node.named = true;
-                node.name = reader.Text();
-                node.nameText = {reader.TokenBegin(), reader.TokenEnd()};
+                node.SetName({reader.TokenBegin(), reader.TokenEnd()});
             } else {
                 ValueAfter(reader, token);
             }
             break;
-        case NodeKey::Children: plain = ScanChildren(reader, token, node.children) && plain; break;
-        case NodeKey::Matrix: plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
-        case NodeKey::Translation: plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
-        case NodeKey::Rotation: plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
-        case NodeKey::Scale: plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
+        case NodeKey::Children: plain = ScanChildren(reader, token, model.children) && plain; break;
+        case NodeKey::Matrix: at(0); plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
+        case NodeKey::Translation: at(0); plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
+        case NodeKey::Rotation: at(1); plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
+        case NodeKey::Scale: at(2); plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
         case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
         case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
         case NodeKey::Extras: extras_.push_back({index, ValueAfter(reader, token)}); break;
@@ -178,8 +192,10 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
         }
     }
     if (!plain) {
+        model.children.resize(node.firstChild);  // the careful read reads them again
         return false;
     }
+    node.childCount = static_cast<std::uint32_t>(model.children.size() - node.firstChild);
     const auto has = [seen](NodeKey key) { return (seen & (1u << static_cast<unsigned>(key))) != 0; };
     const bool hasMatrix = has(NodeKey::Matrix);
     if (hasMatrix && (has(NodeKey::Translation) || has(NodeKey::Rotation) || has(NodeKey::Scale))) {
@@ -189,8 +205,20 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, standin::Affine&
                   : !IsRotation(trs.rotation)) {
         return false;
     }
-    local = FinishLocal(node, trs, hasMatrix ? &matrix : nullptr);
-    node.objectClass = mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass;
+    if (std::max({transformAt[0], transformAt[1], transformAt[2]}) < NodeEntry::kKeptLocal) {
+        for (int slot = 0; slot < 3; ++slot) {
+            node.transformAt[slot] = static_cast<std::uint16_t>(transformAt[slot]);
+        }
+        if (hasMatrix) {
+            FinishLocal(node, trs, &matrix);  // for its signs of scale
+        } else {
+            NoteSignsOfScale(node, trs);  // the transform itself is made when the scene is built
+        }
+    } else {
+        node.transformAt[0] = NodeEntry::kKeptLocal;
+        model.keptLocals.insert_or_assign(index, FinishLocal(node, trs, hasMatrix ? &matrix : nullptr));
+    }
+    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass) & 0x7Fu;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;
     return true;

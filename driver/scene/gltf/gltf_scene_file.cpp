@@ -106,17 +106,17 @@ public:
             json_ = std::make_shared<const std::string>(std::move(bytes));
         }
         model_ = ReadGltfModel(*json_, path);
-        if (!textKept_) {
-            json_.reset();
-            chunks_.reset();
-        }
-        BuildScene();
+        BuildScene();  // reads the nodes' names and local transforms from the text
         if (textKept_) {
             KeepNodeTexts();
+        } else {
+            json_.reset();
+            chunks_.reset();
         }
         // The scene holds the nodes now; writing needs only their texts.
         nodeCount_ = model_.nodes.size();
         std::deque<NodeEntry>().swap(model_.nodes);
+        std::vector<std::uint32_t>().swap(model_.children);
         document_.scene->AddEditListener(*this);
     }
     ~GltfSceneFile() override { document_.scene->RemoveEditListener(*this); }
@@ -232,46 +232,44 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world = standin::Then(model_.locals[current.node], current.parentWorld);
-        StandinNode& node = stage.AddNode(*order_[current.parent], entry.name,
+        const standin::Affine world = standin::Then(LocalTransform(model_, *json_, current.node), current.parentWorld);
+        StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.objectClass;
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
-            node.SetObjectOffset(finite(standin::ToNodeMatrix(model_.locals[entry.objectNode]), entry.objectNode,
-                                        "the transform of the node's object"));
+            node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, *json_, entry.objectNode)),
+                                        entry.objectNode, "the transform of the node's object"));
             objectOffsets_[index] = node.ObjectOffset();
         }
         order_.push_back(&node);
         records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
-        for (auto child = entry.children.rbegin(); child != entry.children.rend(); ++child) {
-            if (*child != entry.objectNode) {
+        const ChildRange children = model_.Children(entry);
+        for (auto child = children.end(); child != children.begin();) {
+            if (*--child != entry.objectNode) {
                 pending.push_back({*child, index, world});
             }
         }
     }
     // The scene holds the transforms now; nothing reads the local ones again.
-    std::vector<standin::Affine>().swap(model_.locals);
+    decltype(model_.keptLocals)().swap(model_.keptLocals);
 }
 
 void GltfSceneFile::KeepNodeTexts() {
     nodeTexts_.reserve(model_.nodes.size());
     for (const NodeEntry& entry : model_.nodes) {
-        if (entry.object.end - entry.object.begin > UINT32_MAX) {
-            throw SceneFileError(source_ + ": nodes[" + std::to_string(nodeTexts_.size()) +
-                                 "]: a node of 4 GiB or more cannot be written back");
-        }
+        // The reader refuses a node of 4 GiB or more.
         NodeText& text = nodeTexts_.emplace_back();
         text.objectBegin = entry.object.begin;
         text.objectSize = static_cast<std::uint32_t>(entry.object.end - entry.object.begin);
         if (entry.named) {
-            text.nameBegin = entry.nameText.begin;
-            text.nameSize = static_cast<std::uint32_t>(entry.nameText.end - entry.nameText.begin);
+            text.nameBegin = entry.NameText().begin;
+            text.nameSize = entry.nameSize;
         }
         if (entry.objectNode != kNoNode) {
             text.objectNode = static_cast<std::uint32_t>(entry.objectNode);
         }
-        text.negativeScale = entry.negativeScale;
+        text.negativeScale = static_cast<std::uint8_t>(entry.negativeScale);
         text.hasMatrix = entry.hasMatrix;
         text.holdsObject = entry.holdsObject;
         text.skinned = entry.skinned;
