@@ -9,6 +9,7 @@
 
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
@@ -34,63 +35,6 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
     return true;
 }
 
-// What writing a glTF node back needs of what was read: where its object
-// and its name lie in the text, and the form of its transform.
-struct NodeText {
-    static constexpr std::uint32_t kNone = UINT32_MAX;
-
-    Span Object() const { return {objectBegin, objectBegin + objectSize}; }
-    // The name as written, empty where the node has none.
-    Span Name() const { return {nameBegin, nameBegin + nameSize}; }
-
-    // Spans in a few bytes: a node's text is far shorter than 4 GiB.
-    std::size_t objectBegin = 0;
-    std::size_t nameBegin = 0;
-    std::uint32_t objectSize = 0;
-    std::uint32_t nameSize = 0;
-    std::uint32_t objectNode = kNone;  // the marked child that holds its object
-    std::uint8_t negativeScale = 0;
-    bool hasMatrix = false;
-    bool holdsObject = false;
-    bool skinned = false;
-};
-
-// The members that give a node of `like`'s form (matrix, or translation,
-// rotation and scale) the local transform `local`; none for shear. The
-// numbers are single precision; a default translation, rotation or scale
-// is left out.
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like) {
-    Trs exact;
-    standin::Affine orthogonal;
-    if (!TrsOfAffine(local, SignsOfScale(like.negativeScale), exact, &orthogonal)) {
-        return std::nullopt;
-    }
-    if (like.hasMatrix) {
-        double m[16];
-        MatrixOfAffine(orthogonal, m);
-        float narrowed[16];
-        std::transform(std::begin(m), std::end(m), narrowed, [](double v) { return static_cast<float>(v); });
-        return std::vector<MemberChange>{{"matrix", JsonNumbers(narrowed, 16)}};
-    }
-    float t[3], r[4], s[3];
-    for (int i = 0; i < 4; ++i) {
-        r[i] = static_cast<float>(exact.rotation[i]);
-    }
-    for (int i = 0; i < 3; ++i) {
-        t[i] = static_cast<float>(exact.translation[i]);
-        s[i] = static_cast<float>(exact.scale[i]);
-    }
-    auto member = [](const char* key, const float* values, std::size_t count, float fill, float last) {
-        bool isDefault = true;
-        for (std::size_t i = 0; i < count; ++i) {
-            isDefault = isDefault && values[i] == (i + 1 == count ? last : fill);
-        }
-        return MemberChange{key, isDefault ? std::nullopt : std::optional<std::string>(JsonNumbers(values, count))};
-    };
-    return std::vector<MemberChange>{member("translation", t, 3, 0, 0), member("rotation", r, 4, 0, 1),
-                                     member("scale", s, 3, 1, 1)};
-}
-
 // The scene of a .gltf or .glb file and what writing it back needs.
 class GltfSceneFile final : public SceneFile, private standin::NodeEditListener {
 public:
@@ -108,7 +52,7 @@ public:
         model_ = ReadGltfModel(*json_, path);
         BuildScene();  // reads the nodes' names and local transforms from the text
         if (textKept_) {
-            KeepNodeTexts();
+            nodeTexts_ = NodeTextsOf(model_);
         } else {
             json_.reset();
             chunks_.reset();
@@ -148,7 +92,6 @@ private:
     };
 
     void BuildScene();
-    void KeepNodeTexts();
     // Before the first edit of a node's placement every transform is as
     // read: that is when they are kept, to tell later which ones changed.
     // A run that only renames keeps none.
@@ -160,8 +103,6 @@ private:
             }
         }
     }
-    // Whether the node's name differs from its name as read.
-    bool Renamed(const StandinNode& node, const NodeText& read) const;
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
     NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
@@ -253,39 +194,6 @@ void GltfSceneFile::BuildScene() {
     }
     // The scene holds the transforms now; nothing reads the local ones again.
     decltype(model_.keptLocals)().swap(model_.keptLocals);
-}
-
-void GltfSceneFile::KeepNodeTexts() {
-    nodeTexts_.reserve(model_.nodes.size());
-    for (const NodeEntry& entry : model_.nodes) {
-        // The reader refuses a node of 4 GiB or more.
-        NodeText& text = nodeTexts_.emplace_back();
-        text.objectBegin = entry.object.begin;
-        text.objectSize = static_cast<std::uint32_t>(entry.object.end - entry.object.begin);
-        if (entry.named) {
-            text.nameBegin = entry.NameText().begin;
-            text.nameSize = entry.nameSize;
-        }
-        if (entry.objectNode != kNoNode) {
-            text.objectNode = static_cast<std::uint32_t>(entry.objectNode);
-        }
-        text.negativeScale = static_cast<std::uint8_t>(entry.negativeScale);
-        text.hasMatrix = entry.hasMatrix;
-        text.holdsObject = entry.holdsObject;
-        text.skinned = entry.skinned;
-    }
-}
-
-bool GltfSceneFile::Renamed(const StandinNode& node, const NodeText& read) const {
-    if (read.nameSize == 0) {
-        return !node.Name().empty();
-    }
-    const std::string_view written(json_->data() + read.nameBegin, read.nameSize);
-    // Most names are written without escapes: they read as they are.
-    if (written.find('\\') == std::string_view::npos) {
-        return node.Name() != written.substr(1, written.size() - 2);
-    }
-    return node.Name() != JsonValue(*json_, read.Name()).String();
 }
 
 // The scene was made in pre-order, the root first, and no node is made
@@ -430,7 +338,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
         }
         changes.insert(changes.end(), local->begin(), local->end());
     }
-    if (Renamed(node, entry)) {
+    if (!NamedAsRead(*json_, entry, node.Name())) {
         if (!IsValidUtf8(node.Name())) {
             Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
                                   " of a names file)");
