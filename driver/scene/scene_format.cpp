@@ -15,7 +15,7 @@ FileContent SceneFile::Content(const std::string& path, const std::vector<std::s
         place.name = bad->node->Name();
         throw SceneFileError(SceneErrorText(path == "-" ? "standard output" : path, place, bad->reason));
     }
-    return Bytes(path, selection);
+    return Written(path, selection);
 }
 
 }  // namespace driver

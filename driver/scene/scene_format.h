@@ -102,8 +102,8 @@ public:
     }
 
 protected:
-    // Content's bytes, for a scene whose every number is finite.
-    virtual FileContent Bytes(const std::string& path, const std::vector<std::size_t>& selection) = 0;
+    // What Content gives, for a scene whose every number is finite.
+    virtual FileContent Written(const std::string& path, const std::vector<std::size_t>& selection) = 0;
 
     SceneDocument document_;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "json/json_reader.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_model_reader.h"
 #include "text/number_text.h"
@@ -18,9 +19,9 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsNumberByte(char c) { return IsDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
 
 // The number at `at`, which the reader read before, as it read it then:
-// up to 15 digits without an exponent from the digits, as one division,
-// any other by ReadSingleNumber. The text ends in a NUL, which no number
-// holds. Returns where the number ends.
+// up to JsonReader::kShortDigits digits without an exponent from the
+// digits, as one division, any other by ReadSingleNumber. The text ends in
+// a NUL, which no number holds. Returns where the number ends.
 const char* ReadNumberAgain(const char* at, double& value) {
     const bool negative = *at == '-';
     const char* next = at + (negative ? 1 : 0);
@@ -37,7 +38,8 @@ const char* ReadNumberAgain(const char* at, double& value) {
         }
         fraction = static_cast<std::size_t>(next - point - 1);
     }
-    if (!IsNumberByte(*next) && next - first - (fraction != 0 ? 1 : 0) <= 15) {
+    const std::size_t digitCount = static_cast<std::size_t>(next - first) - (fraction != 0 ? 1 : 0);
+    if (!IsNumberByte(*next) && digitCount <= JsonReader::kShortDigits) {
         value = DecimalOfDigits(digits, fraction, negative);
         return next;
     }

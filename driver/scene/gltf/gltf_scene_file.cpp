@@ -67,7 +67,7 @@ public:
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
-    FileContent Bytes(const std::string& path, const std::vector<std::size_t>& selection) override;
+    FileContent Written(const std::string& path, const std::vector<std::size_t>& selection) override;
     std::vector<std::string> ReferencedFiles() const override {
         std::vector<std::string> files;
         for (const UriEntry& uri : model_.uris) {
@@ -109,14 +109,14 @@ private:
         const auto found = objectOffsets_.find(index);
         return found != objectOffsets_.end() ? found->second : NodeMatrix();
     }
-    // The steps of Bytes: the scene's own changes, the nodes', then the
+    // The steps of Written: the scene's own changes, the nodes', then the
     // edits of the JSON text and the file around it.
     std::vector<MemberChange> RootChanges(const std::string& path) const;
     void WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes, TextEdits& edits);
     void EditAddedNodes(TextEdits& edits) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    FileContent FileBytes(TextEdits edits, const std::string& path) const;
+    FileContent WholeFile(TextEdits edits, const std::string& path) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -209,7 +209,7 @@ void GltfSceneFile::Fail(const std::string& path, std::size_t index, const std::
                          node + "): " + what);
 }
 
-FileContent GltfSceneFile::Bytes(const std::string& target, const std::vector<std::size_t>&) {
+FileContent GltfSceneFile::Written(const std::string& target, const std::vector<std::size_t>&) {
     if (!textKept_) {
         throw std::logic_error("a scene read only to be looked at is written");
     }
@@ -235,7 +235,7 @@ FileContent GltfSceneFile::Bytes(const std::string& target, const std::vector<st
     EditAddedNodes(edits);
     EditChannels(edits);
     EditUris(target, path, edits);
-    return FileBytes(std::move(edits), path);
+    return WholeFile(std::move(edits), path);
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -290,7 +290,7 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
 // The JSON with the edits made, and for GLB the file around it: its
 // header and padding as they were where the JSON is as it was, else made
 // anew for the JSON's new length.
-FileContent GltfSceneFile::FileBytes(TextEdits edits, const std::string& path) const {
+FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) const {
     FileContent content;
     if (!glb_) {
         content.Add(json_, std::move(edits));

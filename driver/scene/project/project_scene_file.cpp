@@ -10,7 +10,7 @@ public:
     explicit ProjectSceneFile(SceneDocument document) { document_ = std::move(document); }
 
 private:
-    FileContent Bytes(const std::string&, const std::vector<std::size_t>& selection) override {
+    FileContent Written(const std::string&, const std::vector<std::size_t>& selection) override {
         return WriteSceneFile(*document_.scene, selection, document_.animationRange, document_.currentTime);
     }
 };
