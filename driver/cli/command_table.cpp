@@ -78,6 +78,18 @@ void BuildView(const ParsedArguments& arguments, Invocation& invocation) {
     }
     const std::string* port = arguments.Value(Option::Port);
     invocation.port = port == nullptr ? 0 : ReadPort(*port, "--port");
+    invocation.openBrowser = arguments.Value(Option::Open) != nullptr;
+    if (const std::string* allowed = arguments.Value(Option::Allow)) {
+        std::size_t start = 0;
+        while (start <= allowed->size()) {
+            const std::size_t end = std::min(allowed->find(':', start), allowed->size());
+            if (end == start) {
+                throw UsageError("--allow: an empty folder name in " + QuotedExcerpt(*allowed));
+            }
+            invocation.allowedFolders.push_back(allowed->substr(start, end - start));
+            start = end + 1;
+        }
+    }
 }
 
 }  // namespace
@@ -98,6 +110,10 @@ const std::vector<OptionRow>& OptionTable() {
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
         {Option::Port, "--port", 0, "N", "serve on port N, 0 to 65535; 0, the default: any free port"},
+        {Option::Open, "--open", 0, nullptr,
+         "open the page in the browser (xdg-open, or $BROWSER), through a page only you can read"},
+        {Option::Allow, "--allow", 0, "DIR[:DIR...]",
+         "let the page's file dialogs and Save reach these folders too, and serve the scene's files there"},
         {Option::Help, "--help", 'h', nullptr, "print this help and exit"},
         {Option::Version, "--version", 0, nullptr, "print the version and exit"},
     };
@@ -135,7 +151,7 @@ const std::vector<CommandRow>& CommandTable() {
          [](const ParsedArguments& arguments, Invocation& invocation) {
              BuildNames(arguments, invocation, ShortcutKind::LoadNames);
          }},
-        {Command::View, "view", {"SCENE"}, {O::Output, O::Port}, "",
+        {Command::View, "view", {"SCENE"}, {O::Output, O::Port, O::Open, O::Allow}, "",
          "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "
          "Save writes (docs/viewer.md)",
          BuildView},

@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "session/shortcut.h"
 
@@ -30,6 +31,8 @@ struct Invocation {
     bool diff = false;                // --diff
     std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
     int port = 0;                     // --port of view; 0: any free port
+    bool openBrowser = false;         // --open of view
+    std::vector<std::string> allowedFolders;  // --allow of view
 
     // True when the transcript has to give standard output to a file.
     bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }

@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
             case driver::Invocation::Job::Run: break;
         }
         if (invocation.command == driver::Command::View) {
-            return driver::RunView(invocation.scenePath, invocation.outputPath, invocation.port);
+            return driver::RunView({invocation.scenePath, invocation.outputPath, invocation.port,
+                                    invocation.openBrowser, invocation.allowedFolders});
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {

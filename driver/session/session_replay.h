@@ -49,6 +49,8 @@ public:
     // was done.
     bool Finish();
     const std::string& Failure() const { return report_.Failure(); }
+    // Whether answers wait for a file dialog that has not asked yet.
+    bool AnswersWaiting() const { return !answers_.empty(); }
 
     // The scene files that "save" actions produced, in order, handed over
     // without a copy.

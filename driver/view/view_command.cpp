@@ -1,23 +1,34 @@
 #include "view/view_command.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <thread>
 
-#include "files/output_file.h"
-#include "hosting/plugin_directory.h"
-#include "view/view_server.h"
-
-#if !defined(_WIN32)
 #include <csignal>
 #include <pthread.h>
-#endif
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "files/native_path.h"
+#include "files/output_file.h"
+#include "hosting/plugin_directory.h"
+#include "view/view_guard.h"
+#include "view/view_files.h"
+#include "view/view_server.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
 
 namespace driver {
 
 namespace {
 
-#if !defined(_WIN32)
 // SIGINT and SIGTERM stop the server from a thread of their own; the
 // server's threads never see them.
 std::thread StopOnSignal(ViewServer& server) {
@@ -38,9 +49,68 @@ void EndSignalThread(std::thread& waiter) {
     pthread_kill(waiter.native_handle(), SIGUSR1);
     waiter.join();
 }
-#endif
 
-int Serve(const std::string& scenePath, const std::string& outputPath, int port) {
+// A folder that only the user can enter, for the page that opens the
+// viewer and the names files kept as they were read; gone at the end.
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::error_code error;
+        const fs::path base = runtime != nullptr && fs::is_directory(runtime, error) ? fs::path(runtime)
+                                                                                     : fs::temp_directory_path();
+        for (int attempt = 0; attempt < 8 && path_.empty(); ++attempt) {
+            const fs::path candidate = base / ("morvane-view-" + NewToken().substr(0, 12));
+            if (mkdir(candidate.c_str(), 0700) == 0) {
+                path_ = NativeText(candidate);
+            } else if (errno != EEXIST) {
+                break;
+            }
+        }
+        if (path_.empty()) {
+            throw OutputFileError("cannot make a private folder in " + NativeText(base) + ": " + std::strerror(errno));
+        }
+    }
+    ~PrivateFolder() {
+        std::error_code error;
+        fs::remove_all(NativePath(path_), error);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A page that sends the browser to `address`: the token goes from a file
+// that only the user can read, never through a command line.
+std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& address) {
+    const std::string path = folder.Path() + "/open.html";
+    WriteOutputFiles({{path, FileContent("<!doctype html>\n<meta http-equiv=\"refresh\" content=\"0; url=" + address +
+                                         "\">\n<p><a href=\"" + address + "\">The viewer</a></p>\n")}});
+    return path;
+}
+
+// $BROWSER, else xdg-open, with the page's path as its one argument.
+void OpenBrowser(const std::string& page) {
+    const char* browser = std::getenv("BROWSER");
+    std::string program = browser != nullptr && *browser != '\0' ? browser : "xdg-open";
+    char* arguments[] = {program.data(), const_cast<char*>(page.c_str()), nullptr};
+    pid_t child = 0;
+    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0) {
+        std::cerr << "morvane-host: view: cannot start " << program << "; open " << page << " yourself\n";
+        return;
+    }
+    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+}
+
+std::string FolderOf(const std::string& path) {
+    const fs::path parent = NativePath(path).parent_path();
+    return parent.empty() ? "." : NativeText(parent);
+}
+
+int Serve(const ViewOptions& options) {
     const std::string plugins = PluginDirectory();
     const std::string page = ViewerPageDirectory(plugins);
     if (!std::ifstream(page + "/index.html")) {
@@ -48,28 +118,37 @@ int Serve(const std::string& scenePath, const std::string& outputPath, int port)
                   << " (a build makes it with the target viewer_page)\n";
         return 1;
     }
-    ViewSession session(scenePath, plugins, outputPath);
-    ViewServer server(session, page);
-    if (server.Bind(port) < 0) {
-        std::cerr << "morvane-host: view: cannot listen on 127.0.0.1 port " << port << "\n";
+    std::vector<std::string> serving = options.allowedFolders;
+    serving.push_back(FolderOf(options.scenePath));
+    std::vector<std::string> reach = serving;
+    reach.push_back(".");
+    if (!options.outputPath.empty()) {
+        reach.push_back(FolderOf(options.outputPath));
+    }
+    const PrivateFolder folder;
+    ViewSession session(options.scenePath, plugins, options.outputPath, ViewFolders(reach), folder.Path());
+    ViewServer server(session, page, ViewFolders(serving));
+    const std::string refusal = server.Bind(options.port);
+    if (!refusal.empty()) {
+        std::cerr << "morvane-host: view: " << refusal << "\n";
         return 1;
     }
-#if !defined(_WIN32)
     std::thread waiter = StopOnSignal(server);
-#endif
-    std::cout << server.Address() << std::endl;
+    const std::string opening = WriteOpeningPage(folder, server.Address());
+    std::cout << server.Address() << "\n(or open " << opening << ", a page that only you can read)" << std::endl;
+    if (options.openBrowser) {
+        OpenBrowser(opening);
+    }
     server.Serve();
-#if !defined(_WIN32)
     EndSignalThread(waiter);
-#endif
     return 0;
 }
 
 }  // namespace
 
-int RunView(const std::string& scenePath, const std::string& outputPath, int port) {
+int RunView(const ViewOptions& options) {
     try {
-        return Serve(scenePath, outputPath, port);
+        return Serve(options);
     } catch (const std::exception& e) {
         std::cerr << "morvane-host: " << e.what() << "\n";
         return 1;

@@ -1,5 +1,6 @@
 #include "view/view_files.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -27,7 +28,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 }  // namespace
 
 ViewFiles::ViewFiles(const std::string& pageDirectory, const std::string& scenePath,
-                     const std::vector<std::string>& referenced) {
+                     const std::vector<std::string>& referenced, const ViewFolders& serving) {
     std::error_code error;
     const fs::path root = NativePath(pageDirectory);
     for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
@@ -41,7 +42,12 @@ ViewFiles::ViewFiles(const std::string& pageDirectory, const std::string& sceneP
     sceneName_ = scene.filename().generic_string();
     scene_.insert(Canonical(scene));
     for (const std::string& file : referenced) {
-        scene_.insert(Canonical(NativePath(file)));
+        const std::string refusal = ServingRefusal(serving, file);
+        if (refusal.empty()) {
+            scene_.insert(Canonical(NativePath(file)));
+        } else {
+            refused_.emplace_back(file, refusal);
+        }
     }
     scene_.erase("");
 }
@@ -55,6 +61,11 @@ std::string ViewFiles::SceneRoute() const {
 }
 
 std::string ViewFiles::Find(const std::string& route) const {
+    // A decoded NUL would end the name that the system sees early
+    // ("room.bin%00.png"); no served file has a control byte in its name.
+    if (std::any_of(route.begin(), route.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        return "";
+    }
     const std::string scene = "/scene/";
     if (route.compare(0, scene.size(), scene) == 0) {
         return FindSceneFile(route.substr(scene.size()));
@@ -76,7 +87,10 @@ std::string ViewFiles::FindSceneFile(const std::string& rest) const {
     }
     path /= NativePath(rest.substr(at));
     const std::string canonical = Canonical(path);
-    return !canonical.empty() && scene_.count(canonical) != 0 ? NativeText(path) : std::string();
+    std::error_code error;
+    const bool served = !canonical.empty() && scene_.count(canonical) != 0 &&
+                        fs::is_regular_file(NativePath(canonical), error);
+    return served ? canonical : std::string();
 }
 
 std::string ContentTypeOf(const std::string& path) {

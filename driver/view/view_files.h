@@ -3,26 +3,32 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "view/view_folders.h"
 
 namespace driver {
 
 // The files the viewer serves, and no others: the page's own (a folder
 // shipped beside morvane-host) and the scene file with the files that it
-// refers to (buffers, images). The scene is served as
+// refers to (buffers, images) that are regular files inside the folders
+// that serve them (the scene's, and those of --allow). The scene is served as
 // "scene/_/_/…/NAME", the "_" folders standing for the scene's folder and
 // those above it, so that a URI such as "../textures/wood.png" resolves,
 // in the browser, to a path that names the same file here.
 class ViewFiles {
 public:
     ViewFiles(const std::string& pageDirectory, const std::string& scenePath,
-              const std::vector<std::string>& referenced);
+              const std::vector<std::string>& referenced, const ViewFolders& serving);
 
     // The file for a route ("/viewer.js", "/scene/_/…/room.bin"), or ""
-    // when it is none of the served files.
+    // when it is none of the served files or no longer a regular file.
     std::string Find(const std::string& route) const;
     // The scene's route, relative to the page.
     std::string SceneRoute() const;
+    // The files that the scene refers to and that are not served, with why.
+    const std::vector<std::pair<std::string, std::string>>& Refused() const { return refused_; }
 
 private:
     std::string FindSceneFile(const std::string& rest) const;
@@ -31,6 +37,7 @@ private:
     std::set<std::string> scene_;              // canonical paths
     std::string sceneDirectory_;
     std::string sceneName_;
+    std::vector<std::pair<std::string, std::string>> refused_;
 };
 
 // The Content-Type for a file's name.

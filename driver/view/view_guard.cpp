@@ -6,12 +6,6 @@
 
 namespace driver {
 
-namespace {
-
-constexpr const char* kPathPrefix = "/t/";
-
-}  // namespace
-
 std::string NewToken() {
     // libstdc++ and the MinGW runtime read the system's random source here
     // (/dev/urandom, or the CPU's generator; RtlGenRandom on Windows).
@@ -29,14 +23,28 @@ std::string NewToken() {
 
 std::string ViewGuard::Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
+// Browsers share cookies between the ports of one host: the name carries
+// the port, so that two viewers keep their own.
+std::string ViewGuard::CookieName() const { return "morvane-view-" + std::to_string(port_); }
+
+std::string ViewGuard::SetCookie() const {
+    return CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict";
+}
+
+// Whole names and ports only: "127.0.0.1:80801" is another server's.
 bool ViewGuard::OwnHost(const std::string& host) const {
     const std::string port = ":" + std::to_string(port_);
     return host == "127.0.0.1" + port || host == "localhost" + port || host == "[::1]" + port;
 }
 
+bool ViewGuard::OwnOrigin(const std::string& origin) const {
+    const std::string scheme = "http://";
+    return origin.compare(0, scheme.size(), scheme) == 0 && OwnHost(origin.substr(scheme.size()));
+}
+
 // Compares every byte, so that the time taken tells nothing of the token.
 bool ViewGuard::TokenMatches(const std::string& candidate) const {
-    if (candidate.size() != token_.size()) {
+    if (candidate.size() != token_.size() || token_.empty()) {
         return false;
     }
     unsigned char difference = 0;
@@ -46,32 +54,36 @@ bool ViewGuard::TokenMatches(const std::string& candidate) const {
     return difference == 0;
 }
 
-int ViewGuard::Admit(const RequestFacts& request, std::string& path) const {
-    constexpr int kForbidden = 403;
-    if (!OwnHost(request.host)) {
-        return kForbidden;
-    }
-    if (request.method != "GET" && request.method != "HEAD" && !request.origin.empty() &&
-        request.origin != Origin() && request.origin != "http://localhost:" + std::to_string(port_) &&
-        request.origin != "http://[::1]:" + std::to_string(port_)) {
-        return kForbidden;
-    }
-    path = request.path;
-    const std::string prefix = kPathPrefix;
-    if (path.compare(0, prefix.size(), prefix) == 0) {
-        const std::size_t end = path.find('/', prefix.size());
-        if (end != std::string::npos && TokenMatches(path.substr(prefix.size(), end - prefix.size()))) {
-            path.erase(0, end);
-            return 0;
+// The value of this server's cookie in a Cookie header ("a=1; b=2").
+std::string ViewGuard::CookieToken(const std::string& header) const {
+    const std::string name = CookieName() + "=";
+    std::size_t start = 0;
+    while (start < header.size()) {
+        while (start < header.size() && header[start] == ' ') {
+            ++start;
         }
+        std::size_t end = header.find(';', start);
+        end = end == std::string::npos ? header.size() : end;
+        if (header.compare(start, name.size(), name) == 0) {
+            return header.substr(start + name.size(), end - start - name.size());
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+ViewGuard::Admission ViewGuard::Admit(const RequestFacts& request) const {
+    const bool reads = request.method == "GET" || request.method == "HEAD";
+    if (!OwnHost(request.host) || (!reads && !request.origin.empty() && !OwnOrigin(request.origin))) {
+        return Admission::Forbidden;
+    }
+    if (reads && request.path == "/" && TokenMatches(request.queryToken)) {
+        return Admission::Exchange;
     }
     const std::string bearer = "Bearer ";
-    if (TokenMatches(request.queryToken) ||
-        (request.authorization.compare(0, bearer.size(), bearer) == 0 &&
-         TokenMatches(request.authorization.substr(bearer.size())))) {
-        return 0;
-    }
-    return kForbidden;
+    const bool byBearer = request.authorization.compare(0, bearer.size(), bearer) == 0 &&
+                          TokenMatches(request.authorization.substr(bearer.size()));
+    return byBearer || TokenMatches(CookieToken(request.cookie)) ? Admission::Pass : Admission::Forbidden;
 }
 
 }  // namespace driver

@@ -10,30 +10,37 @@ struct RequestFacts {
     std::string path;           // as decoded, without the query
     std::string queryToken;     // ?token=, or empty
     std::string authorization;  // the Authorization header, or empty
+    std::string cookie;         // the Cookie header, or empty
     std::string host;           // the Host header
     std::string origin;         // the Origin header, or empty
 };
 
 // Lets in only the holder of the server's token, on the server's own
-// loopback name and port (no other Host: DNS rebinding), and no POST sent
-// by a page of another site. The token may come in the query, as a bearer
-// token or as the path's first part, "/t/TOKEN/" (so that the page's
-// relative URLs, module imports among them, carry it).
+// loopback name and port (no other Host: DNS rebinding), and no request
+// but a GET sent by a page of another origin. The token comes as an
+// HttpOnly, SameSite=Strict cookie, or as a bearer token (programs); in the
+// query it is taken once, on the page's address, and exchanged for the
+// cookie, so that it leaves the address bar and is never sent again.
 class ViewGuard {
 public:
+    enum class Admission { Pass, Exchange, Forbidden };
+
     ViewGuard(std::string token, int port) : token_(std::move(token)), port_(port) {}
 
-    // 0 when the request may pass, with `path` the route without a
-    // "/t/TOKEN" prefix; else the HTTP status to answer (403).
-    int Admit(const RequestFacts& request, std::string& path) const;
+    Admission Admit(const RequestFacts& request) const;
 
     const std::string& Token() const { return token_; }
     // "http://127.0.0.1:PORT"
     std::string Origin() const;
+    // The Set-Cookie value that an exchange answers with.
+    std::string SetCookie() const;
 
 private:
     bool OwnHost(const std::string& host) const;
+    bool OwnOrigin(const std::string& origin) const;
     bool TokenMatches(const std::string& candidate) const;
+    std::string CookieToken(const std::string& header) const;
+    std::string CookieName() const;
 
     std::string token_;
     int port_;

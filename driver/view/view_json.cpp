@@ -24,16 +24,32 @@ void AppendRows(std::string& out, const NodeMatrix& matrix) {
     out += ']';
 }
 
-void AppendPanel(std::string& out, const ViewState& state) {
-    out += "\"panel\":[";
-    for (std::size_t i = 0; i < state.panel.size(); ++i) {
-        const PanelControl& control = state.panel[i];
+void AppendControls(std::string& out, const std::vector<PanelControl>& panel) {
+    out += '[';
+    for (std::size_t i = 0; i < panel.size(); ++i) {
+        const PanelControl& control = panel[i];
         out += (i == 0 ? "{" : ",{");
         out += "\"caption\":" + JsonText(control.caption) + ",\"kind\":\"" +
                (control.customButton ? "button" : "radio") + "\",\"enabled\":" +
                (control.enabled ? "true" : "false") + ",\"checked\":" + (control.checked ? "true" : "false") + "}";
     }
-    out += "],\"layout\":{\"width\":" + std::to_string(state.panelWidth) +
+    out += ']';
+}
+
+void AppendTexts(std::string& out, const char* key, const std::vector<std::string>& texts) {
+    out += std::string("\"") + key + "\":[";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        out += (i == 0 ? "" : ",") + JsonText(texts[i]);
+    }
+    out += ']';
+}
+
+void AppendPanel(std::string& out, const ViewState& state) {
+    out += "\"panel\":";
+    AppendControls(out, state.panel);
+    out += ",\"panelBefore\":";
+    AppendControls(out, state.panelBefore);
+    out += ",\"layout\":{\"width\":" + std::to_string(state.panelWidth) +
            ",\"height\":" + std::to_string(state.panelHeight) + ",\"controls\":[";
     for (std::size_t i = 0; i < state.layout.size(); ++i) {
         const ViewControl& control = state.layout[i];
@@ -55,7 +71,11 @@ void AppendNodes(std::string& out, const ViewState& state) {
         AppendRows(out, node.world);
         out += ",\"object\":";
         AppendRows(out, node.object);
-        out += '}';
+        out += ",\"changed\":[";
+        for (std::size_t k = 0; k < node.changed.size(); ++k) {
+            out += std::string(k == 0 ? "\"" : ",\"") + node.changed[k] + "\"";
+        }
+        out += "]}";
     }
     out += ']';
 }
@@ -71,11 +91,9 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string ViewStateJson(const ViewState& state) {
-    std::string out = "{\"lines\":[";
-    for (std::size_t i = 0; i < state.lines.size(); ++i) {
-        out += (i == 0 ? "" : ",") + JsonText(state.lines[i]);
-    }
-    out += "],\"done\":" + std::string(state.done ? "true" : "false") + ",\"failure\":" +
+    std::string out = "{";
+    AppendTexts(out, "lines", state.lines);
+    out += ",\"failure\":" +
            (state.failure.empty() ? std::string("null") : JsonText(state.failure)) +
            ",\"refused\":" + (state.refused ? "true" : "false") +
            ",\"pickMode\":" + (state.pickMode ? "true" : "false") + ",";
@@ -85,6 +103,10 @@ std::string ViewStateJson(const ViewState& state) {
         out += (i == 0 ? "" : ",") + std::to_string(state.selection[i]);
     }
     out += "],\"undoable\":" + std::to_string(state.undoable) + ",\"redoable\":" + std::to_string(state.redoable) + ",";
+    AppendTexts(out, "unsaved", state.unsaved);
+    out += ',';
+    AppendTexts(out, "reads", state.reads);
+    out += ',';
     AppendNodes(out, state);
     return out + "}";
 }

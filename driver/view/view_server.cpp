@@ -1,15 +1,19 @@
 #include "view/view_server.h"
 
-#include <httplib.h>
-
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "session/session.h"
+#include "view/view_archive.h"
+#include "view/view_connections.h"
+#include "view/view_files.h"
+#include "view/view_guard.h"
 #include "view/view_json.h"
 
 namespace driver {
@@ -20,10 +24,12 @@ constexpr std::size_t kMaxBody = 64 * 1024;
 constexpr std::size_t kMaxLine = 4096;
 constexpr std::size_t kMaxLines = 256;
 
+// At most kMaxLines lines of at most kMaxLine bytes; a last line feed ends
+// the last line, it starts none.
 bool LinesBounded(const std::string& body) {
     std::size_t lines = 0;
     std::size_t start = 0;
-    while (start <= body.size()) {
+    while (start < body.size()) {
         std::size_t end = body.find('\n', start);
         end = end == std::string::npos ? body.size() : end;
         if (end - start > kMaxLine || ++lines > kMaxLines) {
@@ -34,10 +40,24 @@ bool LinesBounded(const std::string& body) {
     return true;
 }
 
+// The page needs its own scripts (and the import map, which carries the
+// nonce), its own connections, and images of its own or made by it; no
+// frame may hold it, and no address leaves in a Referer.
+httplib::Headers SecurityHeaders(const std::string& nonce) {
+    return {
+        {"Content-Security-Policy",
+         "default-src 'none'; script-src 'self' 'nonce-" + nonce +
+             "'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; connect-src 'self' data: blob:; "
+             "worker-src 'self' blob:; base-uri 'self'; form-action 'none'; frame-ancestors 'none'"},
+        {"Referrer-Policy", "no-referrer"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Cache-Control", "no-store"},
+    };
+}
+
 void Answer(httplib::Response& response, int status, const std::string& body, const std::string& type) {
     response.status = status;
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("X-Content-Type-Options", "nosniff");
     response.set_content(body, type.c_str());
 }
 
@@ -49,6 +69,14 @@ void AnswerError(httplib::Response& response, int status, const std::string& mes
     Answer(response, status, "{\"error\":" + JsonText(message) + "}", "application/json");
 }
 
+std::string JsonList(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        out += (i == 0 ? "" : ",") + JsonText(texts[i]);
+    }
+    return out + "]";
+}
+
 }  // namespace
 
 struct ViewServer::Impl {
@@ -57,24 +85,28 @@ struct ViewServer::Impl {
     std::unique_ptr<ViewGuard> guard;
     // cpp-httplib listens on one address a server: ::1 has a second one,
     // with the same handlers, on the same port.
-    httplib::Server server;
-    httplib::Server serverOnIpv6;
+    WatchedServer server;
+    WatchedServer serverOnIpv6;
     bool ipv6 = false;  // ::1 is bound
-    std::mutex mutex;  // one request at a time on the session and the plug-ins
+    std::mutex mutex;   // one request at a time on the session and the plug-ins
     std::string pageDirectory;
+    const std::string nonce = NewToken();
+    std::atomic<bool> stopping{false};  // Stop() was called
+    std::atomic<bool> quitting{false};  // the page's Quit was answered
 
-    Impl(ViewSession& s, const std::string& page)
-        : session(s), files(page, s.ScenePath(), s.ReferencedFiles()), pageDirectory(page) {}
+    Impl(ViewSession& s, const std::string& page, const ViewFolders& serving)
+        : session(s), files(page, s.ScenePath(), s.ReferencedFiles(), serving), pageDirectory(page) {}
 
-    int Admit(const httplib::Request& request, std::string& route) const {
+    ViewGuard::Admission Admit(const httplib::Request& request) const {
         RequestFacts facts;
         facts.method = request.method;
         facts.path = request.path;
         facts.queryToken = request.has_param("token") ? request.get_param_value("token") : "";
         facts.authorization = request.get_header_value("Authorization");
+        facts.cookie = request.get_header_value("Cookie");
         facts.host = request.get_header_value("Host");
         facts.origin = request.get_header_value("Origin");
-        return guard->Admit(facts, route);
+        return guard->Admit(facts);
     }
 
     void Get(const std::string& route, httplib::Response& response);
@@ -82,29 +114,36 @@ struct ViewServer::Impl {
     void Page(httplib::Response& response);
     void State(httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
-    void Install(httplib::Server& on);
+    void Quit(const std::string& body, httplib::Response& response);
+    void Install(WatchedServer& on);
     void StopAll() {
-        server.stop();
-        serverOnIpv6.stop();
+        server.Close();
+        serverOnIpv6.Close();
     }
 };
 
+// The page's import map is the one script written in the page: the nonce
+// of the Content-Security-Policy lets it in.
 void ViewServer::Impl::Page(httplib::Response& response) {
     std::string page = ReadInputFile(pageDirectory + "/index.html");
-    const std::string base = "<base href=\"./\">";
-    const std::size_t at = page.find(base);
+    const std::string map = "<script type=\"importmap\">";
+    const std::size_t at = page.find(map);
     if (at != std::string::npos) {
-        // Every URL of the page, its module imports too, then carries the token.
-        page.replace(at, base.size(), "<base href=\"/t/" + guard->Token() + "/\">");
+        page.replace(at, map.size(), "<script type=\"importmap\" nonce=\"" + nonce + "\">");
     }
     Answer(response, 200, page, "text/html; charset=utf-8");
 }
 
 void ViewServer::Impl::State(httplib::Response& response) {
+    std::string refused = "[";
+    for (const auto& [file, why] : files.Refused()) {
+        refused += (refused.size() > 1 ? ",{\"file\":" : "{\"file\":") + JsonText(file) + ",\"why\":" + JsonText(why) + "}";
+    }
     const std::string state = ViewStateJson(session.Whole());
     AnswerJson(response, "{\"format\":" + JsonText(session.FormatName()) + ",\"scene\":" +
                              JsonText(files.SceneRoute()) + ",\"output\":" + JsonText(session.OutputPath()) +
-                             ",\"session\":" + JsonText(session.SessionText()) + "," + state.substr(1));
+                             ",\"session\":" + JsonText(session.SessionText()) + ",\"refusedFiles\":" + refused +
+                             "]," + state.substr(1));
 }
 
 void ViewServer::Impl::Get(const std::string& route, httplib::Response& response) {
@@ -116,6 +155,10 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
     }
     if (route == "/api/session") {
         return Answer(response, 200, session.SessionText(), "text/plain; charset=utf-8");
+    }
+    if (route == "/api/session.tar") {
+        response.set_header("Content-Disposition", "attachment; filename=\"viewer-session.tar\"");
+        return Answer(response, 200, TarArchive("viewer-session", session.SessionWithFiles()), "application/x-tar");
     }
     if (route == "/api/scene") {
         return Answer(response, 200, session.SceneBytes(), ContentTypeOf(session.ScenePath()));
@@ -134,15 +177,25 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     if (session.OutputPath().empty()) {
         return AnswerError(response, 409, "no file to save to: give its path");
     }
-    // As a session's run writes nothing when it is not done, so that the
-    // session downloaded always replays to the file saved.
-    if (!session.Failure().empty()) {
-        return AnswerError(response, 409, "not saved: the session is not done: " + session.Failure() +
-                                              " (undo what failed)");
-    }
     const std::string inPlace = session.Save();
     AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) +
                              (inPlace.empty() ? "" : ",\"inPlace\":" + JsonText(inPlace)) + "}");
+}
+
+// Edits that no Save has written end with the server only when the page
+// says so ("discard"), after it has asked.
+void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response) {
+    const std::vector<std::string> unsaved = session.Unsaved();
+    if (!unsaved.empty() && body != "discard") {
+        return Answer(response, 409,
+                      "{\"error\":\"unsaved edits: save them, or quit with \\\"discard\\\"\",\"unsaved\":" +
+                          JsonList(unsaved) + "}",
+                      "application/json");
+    }
+    AnswerJson(response, "{}");
+    // Serve() stops the server once the answer is on its way: stopping
+    // closes every connection.
+    quitting = true;
 }
 
 void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request,
@@ -160,98 +213,129 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
         return Save(request.body, response);
     }
     if (route == "/api/quit") {
-        AnswerJson(response, "{}");
-        StopAll();
-        return;
+        return Quit(request.body, response);
     }
     AnswerError(response, 404, "not found");
 }
 
-void ViewServer::Impl::Install(httplib::Server& on) {
+void ViewServer::Impl::Install(WatchedServer& on) {
     Impl& impl = *this;
     on.set_payload_max_length(kMaxBody);
-    // One request a connection: an idle connection that a browser keeps
-    // open would hold one of the server's few threads for seconds, delaying
-    // the page's next requests and the end of the server after Quit.
-    on.set_keep_alive_max_count(1);
-    on.set_keep_alive_timeout(1);
+    on.set_default_headers(SecurityHeaders(nonce));
     on.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
         // No compression: on loopback it only costs time, and the library
         // would choose Brotli at its slowest setting (seconds for three.js
         // or the state of a large scene). The request is the server's own,
         // handed to this hook as const.
         const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
-        std::string route;
-        if (impl.Admit(request, route) != 0) {
-            AnswerError(response, 403, "forbidden");
-            return httplib::Server::HandlerResponse::Handled;
+        switch (impl.Admit(request)) {
+            case ViewGuard::Admission::Pass: return httplib::Server::HandlerResponse::Unhandled;
+            case ViewGuard::Admission::Exchange:
+                // A page of the server's own then asks for the page: the
+                // cookie, SameSite=Strict, goes with a request that the
+                // server's own page makes, and the token leaves the address.
+                response.set_header("Set-Cookie", impl.guard->SetCookie());
+                Answer(response, 200, "<!doctype html><meta http-equiv=\"refresh\" content=\"0; url=/\">",
+                       "text/html; charset=utf-8");
+                return httplib::Server::HandlerResponse::Handled;
+            case ViewGuard::Admission::Forbidden: break;
         }
-        return httplib::Server::HandlerResponse::Unhandled;
+        AnswerError(response, 403, "forbidden");
+        return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
-        std::string route;
-        impl.Admit(request, route);
         const std::lock_guard<std::mutex> lock(impl.mutex);
         try {
             if (request.method == "POST") {
-                impl.Post(route, request, response);
+                impl.Post(request.path, request, response);
             } else {
-                impl.Get(route, response);
+                impl.Get(request.path, response);
             }
+        } catch (const InputFileError& e) {
+            AnswerError(response, 404, e.what());
         } catch (const std::exception& e) {
             AnswerError(response, 409, e.what());
         }
     };
     on.Get(".*", handle);
     on.Post(".*", handle);
+    // The library refuses a POST without a length (400) before any
+    // handler; a POST without a body is no error here ("POST /api/quit").
+    on.set_error_handler(httplib::Server::HandlerWithResponse([&impl, handle](const httplib::Request& request,
+                                                                              httplib::Response& response) {
+        if (response.status == 400 && request.method == "POST" && !request.has_header("Content-Length") &&
+            !request.has_header("Transfer-Encoding") && impl.Admit(request) == ViewGuard::Admission::Pass) {
+            handle(request, response);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    }));
 }
 
-ViewServer::ViewServer(ViewSession& session, std::string pageDirectory)
-    : impl_(std::make_unique<Impl>(session, pageDirectory)) {
+ViewServer::ViewServer(ViewSession& session, std::string pageDirectory, const ViewFolders& serving)
+    : impl_(std::make_unique<Impl>(session, pageDirectory, serving)) {
     impl_->Install(impl_->server);
     impl_->Install(impl_->serverOnIpv6);
 }
 
 ViewServer::~ViewServer() = default;
 
-int ViewServer::Bind(int port) {
+std::string ViewServer::Bind(int port) {
     Impl& impl = *impl_;
-    if (port == 0) {
-        port = impl.server.bind_to_any_port("127.0.0.1");
-    } else if (!impl.server.bind_to_port("127.0.0.1", port)) {
-        port = -1;
+    // A port that the system chooses for 127.0.0.1 may be another's on
+    // ::1: then another is tried.
+    for (int attempt = 0; attempt < (port == 0 ? 16 : 1); ++attempt) {
+        int error = 0;
+        const int bound = impl.server.BindExclusive("127.0.0.1", port, error);
+        if (bound < 0) {
+            return "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(error);
+        }
+        const bool ipv6 = impl.serverOnIpv6.BindExclusive("::1", bound, error) > 0;
+        const int refusal = ipv6 ? 0 : Ipv6LoopbackRefusal(bound);
+        if (ipv6 || refusal == EADDRNOTAVAIL || refusal == EAFNOSUPPORT) {
+            // Without IPv6, no program has ::1 either: 127.0.0.1 alone is served.
+            impl.ipv6 = ipv6;
+            impl.guard = std::make_unique<ViewGuard>(NewToken(), bound);
+            return "";
+        }
+        impl.server.Unbind();
+        if (port != 0) {
+            return "cannot listen on [::1] port " + std::to_string(port) + ": " + std::strerror(refusal == 0 ? error : refusal) +
+                   " (the viewer serves both loopback addresses or none)";
+        }
     }
-    if (port > 0) {
-        // Not every system has IPv6: then 127.0.0.1 alone is served.
-        impl.ipv6 = impl.serverOnIpv6.bind_to_port("::1", port);
-        impl.guard = std::make_unique<ViewGuard>(NewToken(), port);
-    }
-    return port;
+    return "no port was free on both 127.0.0.1 and ::1";
 }
 
 std::string ViewServer::Address() const { return impl_->guard->Origin() + "/?token=" + impl_->guard->Token(); }
 
+// The servers listen on threads of their own; this one stops them when
+// asked (a stop that came before a server ran is made again until it ends).
 void ViewServer::Serve() {
     Impl& impl = *impl_;
-    std::atomic<bool> ipv6Ended{!impl.ipv6};
-    std::thread ipv6;
-    if (impl.ipv6) {
-        ipv6 = std::thread([&impl, &ipv6Ended] {
-            impl.serverOnIpv6.listen_after_bind();
-            ipv6Ended = true;
-        });
+    std::atomic<int> running{0};
+    std::vector<std::thread> listening;
+    for (WatchedServer* on : {&impl.server, impl.ipv6 ? &impl.serverOnIpv6 : nullptr}) {
+        if (on != nullptr) {
+            ++running;
+            listening.emplace_back([on, &running] {
+                on->Listen();
+                --running;
+            });
+        }
     }
-    impl.server.listen_after_bind();
-    // A stop that came before the second server ran would be lost.
-    while (!ipv6Ended) {
-        impl.serverOnIpv6.stop();
+    int quitWait = 0;
+    while (running > 0) {
+        if (impl.stopping || (impl.quitting && ++quitWait > 10)) {
+            impl.StopAll();
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (ipv6.joinable()) {
-        ipv6.join();
+    for (std::thread& thread : listening) {
+        thread.join();
     }
 }
 
-void ViewServer::Stop() { impl_->StopAll(); }
+void ViewServer::Stop() { impl_->stopping = true; }
 
 }  // namespace driver

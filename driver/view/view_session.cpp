@@ -4,10 +4,13 @@
 #include "view/view_session.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/run_files.h"
+#include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
@@ -15,6 +18,7 @@
 #include "session/session.h"
 #include "session/session_check.h"
 #include "session/session_replay.h"
+#include "session/shortcut.h"
 #include "session/transcript.h"
 #include "view/panel_layout.h"
 
@@ -23,7 +27,6 @@ namespace driver {
 namespace {
 
 constexpr const char* kSource = "viewer";
-constexpr const char* kIndent = "    ";
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -39,17 +42,12 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-// The nodes that a gesture's "changed node N ..." notes name.
-std::vector<std::size_t> ChangedNodes(const std::vector<std::string>& lines) {
-    const std::string prefix = std::string(kIndent) + "changed node ";
-    std::vector<std::size_t> nodes;
-    for (const std::string& line : lines) {
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-            nodes.push_back(std::stoul(line.substr(prefix.size())));
-        }
-    }
-    return nodes;
+bool PressesNamesFile(const Action& action) {
+    const auto* press = std::get_if<PressButton>(&action.what);
+    return press != nullptr && (press->caption == kSaveNamesCaption || press->caption == kLoadNamesCaption);
 }
+
+bool Saves(const Action& press) { return std::get<PressButton>(press.what).caption == kSaveNamesCaption; }
 
 // What the viewer takes beyond a session's rules: tools only from the
 // plug-in folder, and the scene kept by Save rather than by "save".
@@ -84,6 +82,31 @@ std::vector<std::size_t> Fitting(const std::vector<std::string>& patterns, const
 
 }  // namespace
 
+// A gesture as it stands: its actions, the lines it gave when it ran, and
+// the names files that its press read (a copy, as read) or wrote.
+struct ViewSession::Gesture {
+    struct NamesFile {
+        std::size_t answer = 0;  // the answer's place in `actions`; the press follows it
+        bool saved = false;
+        std::string path;  // as the dialog chose it
+        std::string copy;  // a loaded file as it was read
+    };
+    std::vector<Action> actions;
+    std::vector<std::string> lines;
+    std::vector<NamesFile> files;
+};
+
+// The nodes that a gesture changed, with what changed of each.
+struct ViewSession::Changes {
+    std::map<std::size_t, std::vector<const char*>> nodes;
+    void Add(std::size_t index, const char* aspect = nullptr) {
+        std::vector<const char*>& aspects = nodes[index];
+        if (aspect != nullptr && std::find(aspects.begin(), aspects.end(), aspect) == aspects.end()) {
+            aspects.push_back(aspect);
+        }
+    }
+};
+
 // The page's "select-name" finds the nodes by the names they have now, but
 // a session run finds them by the names the scene had when it was read: a
 // line that would find others there stands as the "select" of the nodes
@@ -108,8 +131,13 @@ struct ViewSession::Live {
     std::unique_ptr<SessionChecker> checker;
 };
 
-ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath)
-    : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), bytes_(ReadInputFile(scenePath)) {
+ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath,
+                         ViewFolders reach, std::string keepFolder)
+    : scenePath_(scenePath),
+      pluginDir_(std::move(pluginDir)),
+      reach_(std::move(reach)),
+      keepFolder_(std::move(keepFolder)),
+      bytes_(ReadInputFile(scenePath)) {
     Rebuild();
     for (const standin::StandinNode* node : live_->host->Nodes()) {
         startNames_.push_back(node->Name());
@@ -129,6 +157,10 @@ void ViewSession::SetOutputPath(const std::string& path) {
     if (!wrong.empty()) {
         throw OutputFileError(path + ": " + wrong);
     }
+    const std::string refusal = reach_.Refusal(path);
+    if (!refusal.empty()) {
+        throw OutputFileError(path + ": " + refusal);
+    }
     CheckWritable(path, "Save");
     if (path == outputPath_) {
         return;
@@ -142,9 +174,30 @@ void ViewSession::SetOutputPath(const std::string& path) {
 
 ViewSession::~ViewSession() = default;
 
-// A new scene from the file's bytes, with the standing gestures checked
-// and replayed as they were first: each action as it was checked then (a
-// name pattern keeps the nodes it found), the check seeing each in turn.
+// The gesture's actions as a replay runs them: a load reads its copy, a
+// save is left out (its file was written when it ran).
+void ViewSession::ReplayKept(const Gesture& gesture) {
+    std::vector<Action> actions = gesture.actions;
+    std::vector<bool> left(actions.size(), false);
+    for (const Gesture::NamesFile& file : gesture.files) {
+        if (file.saved) {
+            left[file.answer] = left[file.answer + 1] = true;
+        } else {
+            std::get<AnswerDialog>(actions[file.answer].what).path = file.copy;
+        }
+    }
+    for (std::size_t k = 0; k < actions.size(); ++k) {
+        if (!left[k]) {
+            // As it was checked when it ran: a name pattern keeps the nodes it found.
+            Action seen = actions[k];
+            live_->checker->Check(seen);
+            live_->replay->Replay(actions[k]);
+        }
+    }
+}
+
+// A new scene from the file's bytes, with the standing gestures replayed
+// as they stand, the check seeing each action in turn.
 void ViewSession::Rebuild() {
     live_.reset();
     auto live = std::make_unique<Live>();
@@ -161,18 +214,14 @@ void ViewSession::Rebuild() {
     }
     live->checker = std::make_unique<SessionChecker>(*live->host, live->files);
     live_ = std::move(live);
-    for (const std::vector<Action>& gesture : gestures_) {
-        for (const Action& action : gesture) {
-            Action seen = action;
-            live_->checker->Check(seen);
-            live_->replay->Replay(action);
-        }
+    for (const Gesture& gesture : gestures_) {
+        ReplayKept(gesture);
     }
     live_->out.str("");
 }
 
 // Runs one action of the newest gesture; false when it was refused.
-bool ViewSession::RunChecked(Action action, ViewState& state) {
+bool ViewSession::RunChecked(Action action, ViewState& state, Changes& changes) {
     action.origin = {kSource, static_cast<int>(standing_) + 1};
     try {
         CheckViewerRules(action);
@@ -181,135 +230,277 @@ bool ViewSession::RunChecked(Action action, ViewState& state) {
     } catch (const std::exception& e) {
         state.refused = true;
         state.failure = e.what();
-        // A press refused for its names file has taken, in the check, the
-        // answer that stays for the next press: the check starts again.
-        if (std::holds_alternative<PressButton>(action.what)) {
-            Rebuild();
-        }
         return false;
     }
-    gestures_.back().push_back(action);
+    gestures_.back().actions.push_back(action);
     ++standing_;
     live_->out.str("");
-    live_->replay->Replay(gestures_.back().back());
+    live_->replay->Replay(gestures_.back().actions.back());
     for (std::string& line : SplitLines(live_->out.str())) {
         state.lines.push_back(std::move(line));
     }
+    live_->replay->History().VisitChangesSinceMark([&changes](const NodeChange& change) {
+        for (const Aspect aspect : change.aspects) {
+            changes.Add(change.index, AspectName(aspect));
+        }
+    });
     return true;
+}
+
+// An answer and the press that it answers are one: the answer comes just
+// before a press that opens a names file's dialog, and that press ends the
+// gesture (nothing after it could be taken back once a file is written).
+// The file chosen must be one that the viewer reaches.
+std::string ViewSession::GestureRefusal(const std::vector<Action>& actions) const {
+    for (std::size_t k = 0; k < actions.size(); ++k) {
+        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
+        if (answer == nullptr) {
+            continue;
+        }
+        if (k + 2 != actions.size() || !PressesNamesFile(actions[k + 1])) {
+            return "an answer goes with the press that opens its dialog, as the gesture's last two lines";
+        }
+        const std::string chosen = answer->cancel ? "" : DialogChoice(answer->path);
+        const std::string refusal = chosen.empty() ? "" : reach_.Refusal(chosen);
+        if (!refusal.empty()) {
+            return "answer " + chosen + ": " + refusal;
+        }
+    }
+    return "";
+}
+
+// Keeps a copy of each names file that the gesture loaded, as read before
+// the press, in the private folder; why not, or "". A file that changed
+// while the tool read it is not kept: what the tool read is not known.
+std::string ViewSession::KeepNamesFiles(Gesture& gesture, const std::vector<std::pair<std::size_t, std::string>>& read) {
+    for (const auto& [answer, before] : read) {
+        const std::string path = DialogChoice(std::get<AnswerDialog>(gesture.actions[answer].what).path);
+        std::string after;
+        try {
+            after = ReadInputFile(path);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        if (after != before) {
+            return path + ": it changed while the tool read it; load it again";
+        }
+        const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
+        WriteOutputFiles({{copy, FileContent(before)}});
+        gesture.files.push_back({answer, false, path, copy});
+    }
+    return "";
+}
+
+// Takes back the newest gesture, which does not stand: the scene is built
+// again from the gestures that do (nothing is read or written again).
+ViewState ViewSession::TakeBack(ViewState state) {
+    standing_ -= gestures_.back().actions.size();
+    gestures_.pop_back();
+    Rebuild();
+    Changes changes;
+    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+        changes.Add(change.index);
+    }
+    ViewState report = Report(changes);
+    report.lines = std::move(state.lines);
+    report.refused = true;
+    report.failure = state.failure;
+    report.panelBefore = std::move(state.panelBefore);
+    return report;
 }
 
 ViewState ViewSession::Apply(const std::string& lines) {
     ViewState state;
+    state.panelBefore = PanelControls(live_->host->Panel());
     std::vector<Action> actions;
     try {
         actions = ParseSession(lines, kSource);
+        const std::string refusal = GestureRefusal(actions);
+        if (!refusal.empty()) {
+            throw SessionError(std::string(kSource) + ":" + std::to_string(standing_ + 1) + ": " + refusal);
+        }
     } catch (const SessionError& e) {
-        state = Report({});
         state.refused = true;
         state.failure = e.what();
-        return state;
+        ViewState report = Report({});
+        report.refused = true;
+        report.failure = e.what();
+        return report;
     }
-    undone_.clear();
-    gestures_.emplace_back();
-    for (Action& action : actions) {
-        if (!RunChecked(std::move(action), state)) {
-            break;
+    std::vector<std::pair<std::size_t, std::string>> read;  // loads: the answer's place, the file before
+    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
+        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
+        if (answer != nullptr && !answer->cancel && !Saves(actions[k + 1])) {
+            try {
+                read.emplace_back(k, ReadInputFile(DialogChoice(answer->path)));
+            } catch (const std::exception&) {
+                // The tool finds it missing or unreadable and says so.
+            }
         }
     }
-    if (gestures_.back().empty()) {
-        gestures_.pop_back();
+    gestures_.emplace_back();
+    Changes changes;
+    for (Action& action : actions) {
+        if (!RunChecked(std::move(action), state, changes)) {
+            return TakeBack(std::move(state));
+        }
     }
-    ViewState report = Report(ChangedNodes(state.lines));
+    Gesture& gesture = gestures_.back();
+    std::string failure = live_->replay->Failure();
+    if (failure.empty() && live_->replay->AnswersWaiting()) {
+        failure = std::string(kSource) + ":" + std::to_string(standing_) + ": no file dialog took the answer";
+    }
+    if (failure.empty()) {
+        failure = KeepNamesFiles(gesture, read);
+    }
+    if (!failure.empty()) {
+        state.failure = failure;
+        return TakeBack(std::move(state));
+    }
+    for (std::size_t k = 0; k + 1 < gesture.actions.size(); ++k) {
+        const auto* answer = std::get_if<AnswerDialog>(&gesture.actions[k].what);
+        if (answer != nullptr && !answer->cancel && Saves(gesture.actions[k + 1])) {
+            gesture.files.push_back({k, true, DialogChoice(answer->path), ""});
+        }
+    }
+    gesture.lines = state.lines;
+    undone_.clear();
+    ViewState report = Report(changes);
     report.lines = std::move(state.lines);
-    if (state.refused) {
-        report.refused = true;
-        report.failure = state.failure;
-    }
+    report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Undo() {
-    std::vector<std::size_t> changed = ChangedSinceStart();
+    Changes changes;
+    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+        changes.Add(change.index);
+    }
+    std::vector<std::string> lines;
     if (!gestures_.empty()) {
-        standing_ -= gestures_.back().size();
+        for (const Action& action : gestures_.back().actions) {
+            lines.push_back("undone: line " + std::to_string(action.origin.line) + ": " + ActionText(action.what));
+        }
+        standing_ -= gestures_.back().actions.size();
         undone_.push_back(std::move(gestures_.back()));
         gestures_.pop_back();
         Rebuild();
     }
-    const std::vector<std::size_t> after = ChangedSinceStart();
-    changed.insert(changed.end(), after.begin(), after.end());
-    return Report(std::move(changed));
+    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+        changes.Add(change.index);
+    }
+    ViewState report = Report(changes);
+    report.lines = std::move(lines);
+    return report;
 }
 
+// The gesture undone last, replayed as it stood: from its copies, without
+// its saves; its lines are those it gave when it ran.
 ViewState ViewSession::Redo() {
     if (undone_.empty()) {
         return Report({});
     }
-    std::vector<Action> gesture = std::move(undone_.back());
+    gestures_.push_back(std::move(undone_.back()));
     undone_.pop_back();
-    std::vector<std::vector<Action>> keep = std::move(undone_);
+    const Gesture& gesture = gestures_.back();
+    standing_ += gesture.actions.size();
     ViewState state;
-    gestures_.emplace_back();
-    for (Action& action : gesture) {
-        if (!RunChecked(std::move(action), state)) {
-            break;
-        }
+    state.panelBefore = PanelControls(live_->host->Panel());
+    Changes changes;
+    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+        changes.Add(change.index);
     }
-    undone_ = std::move(keep);
-    ViewState report = Report(ChangedNodes(state.lines));
-    report.lines = std::move(state.lines);
+    ReplayKept(gesture);
+    live_->out.str("");
+    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+        changes.Add(change.index);
+    }
+    ViewState report = Report(changes);
+    report.lines.push_back("redone:");
+    report.lines.insert(report.lines.end(), gesture.lines.begin(), gesture.lines.end());
+    report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Whole() {
-    std::vector<std::size_t> all(live_->host->Nodes().size());
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        all[i] = i;
+    Changes all;
+    for (std::size_t i = 0; i < live_->host->Nodes().size(); ++i) {
+        all.Add(i);
     }
-    return Report(std::move(all));
+    return Report(all);
 }
 
-std::vector<std::size_t> ViewSession::ChangedSinceStart() const {
-    std::vector<std::size_t> nodes;
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
-        nodes.push_back(change.index);
-    }
-    return nodes;
-}
-
-ViewState ViewSession::Report(std::vector<std::size_t> changed) {
-    std::sort(changed.begin(), changed.end());
-    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+ViewState ViewSession::Report(const Changes& changes) {
     ViewState state;
     SessionHost& host = *live_->host;
-    state.done = live_->replay->Failure().empty();
-    state.failure = live_->replay->Failure();
     state.pickMode = host.Host().ActivePickMode() != nullptr;
     state.panel = PanelControls(host.Panel());
     state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
-    for (const std::size_t index : changed) {
+    for (const auto& [index, aspects] : changes.nodes) {
         const NodeState node = StateOf(*order[index]);
         std::size_t depth = 0;
         for (const standin::StandinNode* up = order[index]->Parent(); up != nullptr; up = up->Parent()) {
             ++depth;
         }
-        state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld});
+        state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld, aspects});
     }
     state.undoable = gestures_.size();
     state.redoable = undone_.size();
+    state.unsaved = Unsaved();
+    for (const Gesture& gesture : gestures_) {
+        for (const Gesture::NamesFile& file : gesture.files) {
+            if (!file.saved) {
+                state.reads.push_back(file.path);
+            }
+        }
+    }
     return state;
 }
 
 std::string ViewSession::SessionText() const {
     std::string text;
-    for (const std::vector<Action>& gesture : gestures_) {
-        for (const Action& action : gesture) {
+    for (const Gesture& gesture : gestures_) {
+        for (const Action& action : gesture.actions) {
             text += ActionText(action.what) + "\n";
         }
     }
     return text;
+}
+
+std::vector<std::pair<std::string, std::string>> ViewSession::SessionWithFiles() const {
+    std::vector<std::pair<std::string, std::string>> files{{"viewer.session", ""}};
+    for (const Gesture& gesture : gestures_) {
+        std::vector<Action> actions = gesture.actions;
+        for (const Gesture::NamesFile& file : gesture.files) {
+            const std::string line = std::to_string(actions[file.answer + 1].origin.line);
+            const std::string name = (file.saved ? "saved-" : "names-") + line + ".txt";
+            std::get<AnswerDialog>(actions[file.answer].what).path = name;
+            if (!file.saved) {
+                files.emplace_back(name, ReadInputFile(file.copy));
+            }
+        }
+        for (const Action& action : actions) {
+            files.front().second += ActionText(action.what) + "\n";
+        }
+    }
+    return files;
+}
+
+std::vector<std::string> ViewSession::Unsaved() const {
+    const std::vector<std::string> saved = SplitLines(savedSession_);
+    const std::vector<std::string> now = SplitLines(SessionText());
+    std::size_t same = 0;
+    while (same < saved.size() && same < now.size() && saved[same] == now[same]) {
+        ++same;
+    }
+    std::vector<std::string> unsaved;
+    for (std::size_t k = same; k < saved.size(); ++k) {
+        unsaved.push_back("undone: " + saved[k]);
+    }
+    unsaved.insert(unsaved.end(), now.begin() + static_cast<std::ptrdiff_t>(same), now.end());
+    return unsaved;
 }
 
 FileContent ViewSession::SceneContent() {
@@ -318,10 +509,12 @@ FileContent ViewSession::SceneContent() {
 
 std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
 
-std::string ViewSession::Save() { return WriteOutputFiles({{outputPath_, SceneContent()}}).front(); }
+std::string ViewSession::Save() {
+    std::string inPlace = WriteOutputFiles({{outputPath_, SceneContent()}}).front();
+    savedSession_ = SessionText();
+    return inPlace;
+}
 
 std::string ViewSession::FormatName() const { return live_->file->FormatName(); }
-
-std::string ViewSession::Failure() const { return live_->replay->Failure(); }
 
 }  // namespace driver

@@ -4,12 +4,14 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/file_content.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
 #include "session/action.h"
+#include "view/view_folders.h"
 
 namespace driver {
 
@@ -26,6 +28,7 @@ struct ViewNode {
     std::size_t depth = 0;  // in the tree; the root is 0
     NodeMatrix world;
     NodeMatrix object;
+    std::vector<const char*> changed;  // what the gesture changed ("position", ...)
 };
 
 // A control of the open tool's panel as its dialog template places it.
@@ -35,37 +38,43 @@ struct ViewControl {
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
 };
 
-// What the host shows after a gesture of the viewer.
+// What the host shows after a gesture of the viewer: the gesture's outcome
+// as data, which the API's JSON and the page's transcript both render.
 struct ViewState {
     std::vector<std::string> lines;  // transcript lines of the gesture
-    bool done = true;                // the standing session would be done
-    std::string failure;             // why not ("ORIGIN: WHAT"), or a refused line
-    bool refused = false;            // a line was refused before it ran
+    bool refused = false;            // the gesture does not stand
+    std::string failure;             // why ("ORIGIN: WHAT")
     bool pickMode = false;
+    std::vector<PanelControl> panelBefore;  // the panel before the gesture
     std::vector<PanelControl> panel;
     std::vector<ViewControl> layout;  // empty while no tool is open
     int panelWidth = 0, panelHeight = 0;
     std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
+    std::vector<std::string> unsaved;  // the lines that stand since the last Save
+    std::vector<std::string> reads;    // the names files that the standing session reads
 };
 
 // The viewer's session: the scene it was started on, and the gestures that
-// stand (each one or more session lines), replayed on the real plug-ins
-// through the same check and replay as a session script, one action at a
-// time. Undo rebuilds the scene from the file's bytes and replays the
-// gestures that remain. A "select-name" finds the nodes by their names of
-// the moment, and stands as the "select" of what it found when the names
-// that the scene was read with would find others.
+// stand, replayed on the real plug-ins through the same check and replay
+// as a session script. A gesture stands whole or not at all: one that a
+// check refuses, that fails, or that leaves an answer no dialog took, is
+// taken back. Files are touched only by the gesture that names them, once:
+// a names file loaded is kept as it was read, in `keepFolder`, and undo,
+// redo and every rebuild replay loads from those copies and leave saves
+// out. A "select-name" finds the nodes by their names of the moment, and
+// stands as the "select" of what it found when the names that the scene
+// was read with would find others.
 class ViewSession {
 public:
-    ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath);
+    // `reach`: the folders that the dialogs' answers and Save may name.
+    ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath, ViewFolders reach,
+                std::string keepFolder);
     ~ViewSession();
     ViewSession(const ViewSession&) = delete;
     ViewSession& operator=(const ViewSession&) = delete;
 
-    // Checks and runs the gesture's lines one at a time; a line that is
-    // refused stops the gesture there (refused and failure say why).
     ViewState Apply(const std::string& lines);
     ViewState Undo();
     ViewState Redo();
@@ -74,41 +83,54 @@ public:
 
     // The standing session, one action a line.
     std::string SessionText() const;
+    // The standing session with the names files that it loads as they were
+    // read ("names-LINE.txt"), and its saves made there too
+    // ("saved-LINE.txt"): file name and bytes, the session first.
+    std::vector<std::pair<std::string, std::string>> SessionWithFiles() const;
     // The bytes of the scene as Save would write them.
     std::string SceneBytes();
     // Writes the scene to the output path through the safe writer, whole
     // or not at all; why it was written in place, or "" (replaced whole).
     std::string Save();
     // Names the file that Save writes; throws OutputFileError when the
-    // scene cannot be written there (wrong format, not writable, or a file
-    // that the scene needs).
+    // scene cannot be written there (wrong format, not writable, outside
+    // the folders reached, or a file that the scene needs).
     void SetOutputPath(const std::string& path);
     const std::string& OutputPath() const { return outputPath_; }
     std::string FormatName() const;
-    // Why the standing session would not be done ("ORIGIN: WHAT"), or "".
-    std::string Failure() const;
     // The files that the scene refers to (buffers, images), as read.
     const std::vector<std::string>& ReferencedFiles() const { return referenced_; }
     const std::string& ScenePath() const { return scenePath_; }
+    // The lines that stand since the last Save (or the start).
+    std::vector<std::string> Unsaved() const;
 
 private:
     struct Live;
+    struct Gesture;
+    struct Changes;
     void Rebuild();
-    bool RunChecked(Action action, ViewState& state);
-    ViewState Report(std::vector<std::size_t> changed);
+    void ReplayKept(const Gesture& gesture);
+    bool RunChecked(Action action, ViewState& state, Changes& changes);
+    std::string GestureRefusal(const std::vector<Action>& actions) const;
+    std::string KeepNamesFiles(Gesture& gesture, const std::vector<std::pair<std::size_t, std::string>>& read);
+    ViewState TakeBack(ViewState state);
+    ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;
-    std::vector<std::size_t> ChangedSinceStart() const;
     FileContent SceneContent();
 
     std::string scenePath_;
     std::string pluginDir_;
     std::string outputPath_;
+    ViewFolders reach_;
+    std::string keepFolder_;
     std::string bytes_;
     std::vector<std::string> referenced_;
-    std::vector<std::string> startNames_;        // in pre-order, as the file was read
-    std::vector<std::vector<Action>> gestures_;  // standing
-    std::vector<std::vector<Action>> undone_;    // newest last
-    std::size_t standing_ = 0;                   // the actions of gestures_
+    std::vector<std::string> startNames_;  // in pre-order, as the file was read
+    std::vector<Gesture> gestures_;        // standing
+    std::vector<Gesture> undone_;          // newest last
+    std::size_t standing_ = 0;             // the actions of gestures_
+    std::size_t kept_ = 0;                 // names files kept so far, for their copies' names
+    std::string savedSession_;             // the session that the last Save wrote
     std::unique_ptr<Live> live_;
 };
 

@@ -5,7 +5,7 @@
 
 namespace driver {
 
-int RunView(const std::string&, const std::string&, int) {
+int RunView(const ViewOptions&) {
     std::cerr << "morvane-host: view: this build has no viewer (it was built without cpp-httplib)\n";
     return 1;
 }

@@ -40,13 +40,25 @@ function splitGltf(data) {
 // one object a mesh rather than one a node (the host says where each node's
 // object sits). A GLB file's binary chunk is handed over from memory.
 // Returns the file's JSON and the parts of each mesh.
+// Images that the file names by an address of another host are never
+// fetched (the server's Content-Security-Policy forbids it too): a blank
+// pixel stands in for each, and the page says which were skipped.
+export const skippedImages = [];
+const BLANK_PIXEL = 'data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=';
+const external = (uri) => typeof uri === 'string' && /^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri);
+
 async function loadMeshes(route) {
   const { json, binary } = splitGltf(await (await fetch(route)).arrayBuffer());
   const meshes = json.meshes ?? [];
   const chunk = binary && URL.createObjectURL(new Blob([binary]));
   const library = { ...json, scene: 0, scenes: [{ nodes: meshes.map((_, i) => i) }],
     nodes: meshes.map((_, i) => ({ mesh: i })),
-    buffers: json.buffers?.map((buffer, i) => (i === 0 && chunk && buffer.uri === undefined ? { ...buffer, uri: chunk } : buffer)) };
+    buffers: json.buffers?.map((buffer, i) => (i === 0 && chunk && buffer.uri === undefined ? { ...buffer, uri: chunk } : buffer)),
+    images: json.images?.map((image) => {
+      if (!external(image.uri)) return image;
+      skippedImages.push(image.uri);
+      return { ...image, uri: BLANK_PIXEL };
+    }) };
   delete library.animations;
   delete library.skins;
   const gltf = await new GLTFLoader().parseAsync(JSON.stringify(library), route.slice(0, route.lastIndexOf('/') + 1))

@@ -1,6 +1,7 @@
 // The viewer page: draws what the host says and sends every gesture as a
 // line of the session language. It never computes an edit itself.
 import { clickText, hooks, loadScene, placeNode, showPivots } from './viewport.js';
+import { skippedImages } from './gltf_meshes.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -9,6 +10,8 @@ const view = {
   selection: [],
   pickMode: false,
   toolOpen: false,
+  unsaved: [],        // the lines that stand since the last Save
+  reads: [],          // the names files that the standing session loads
 };
 
 // --- The server --------------------------------------------------------
@@ -65,10 +68,16 @@ function show(state) {
   view.selection = state.selection;
   view.pickMode = state.pickMode;
   view.toolOpen = state.layout.controls.length > 0;
+  view.unsaved = state.unsaved;
+  view.reads = state.reads;
   const states = new Map(state.panel.map((control) => [control.caption, control]));
+  // A dialog's form belongs to the press of the panel shown: another
+  // tool's panel closes it.
+  if (!states.has(dialogCaption)) closeDialog();
   drawPanel($('tool-panel'), state.layout, states, panelGesture);
-  $('status').textContent = (state.pickMode ? 'pick mode: click on the model' : '') +
-    (state.done ? '' : ` not done: ${state.failure}`);
+  $('status').textContent = (state.pickMode ? 'pick mode: click on the model ' : '') +
+    (state.unsaved.length ? `${state.unsaved.length} unsaved` : '');
+  $('status').title = state.unsaved.join('\n');
   $('undo').disabled = state.undoable === 0;
   $('redo').disabled = state.redoable === 0;
   markSelection();
@@ -229,17 +238,26 @@ function panelGesture(kind, caption) {
 }
 
 // The dialog takes a typed path, as the stand-in's file dialogs do; the
-// answer goes first, then the press that opens the dialog.
+// answer and the press that opens the dialog go as one gesture.
+let dialogCaption = null;  // the press whose form is open
+
+function closeDialog() {
+  const form = $('file-dialog');
+  form.hidden = true;
+  form.onsubmit = null;
+  $('file-dialog-cancel').onclick = null;
+  dialogCaption = null;
+}
+
 function askPath(title, caption) {
   const form = $('file-dialog');
   $('file-dialog-title').textContent = title;
   $('file-dialog-path').value = '';
   form.hidden = false;
+  dialogCaption = caption;
   $('file-dialog-path').focus();
   const finish = (answer) => {
-    form.hidden = true;
-    form.onsubmit = null;
-    $('file-dialog-cancel').onclick = null;
+    closeDialog();
     act(`answer ${answer}\npress ${caption}`);
   };
   form.onsubmit = (event) => { event.preventDefault(); finish($('file-dialog-path').value.trim() || 'cancel'); };
@@ -269,6 +287,8 @@ async function load() {
   };
   drawTree();
   if (state.session) note(`standing session:\n${state.session}`);
+  for (const { file, why } of state.refusedFiles) note(`not served: ${file}: ${why}`, true);
+  for (const uri of skippedImages) note(`not fetched: the image ${uri}, of another host`, true);
   show({ ...state, lines: [], nodes: [] });
   startKeys();
   document.body.dataset.ready = '1';
@@ -282,6 +302,10 @@ async function save() {
       if (!path) return;
       answer = await call('POST', 'save', path);
     }
+    if (answer.written) {
+      view.unsaved = [];
+      $('status').textContent = view.pickMode ? 'pick mode: click on the model ' : '';
+    }
     note(answer.written ? `saved: ${answer.written}${answer.inPlace ? ` (written in place: ${answer.inPlace})` : ''}` : answer.error,
       !answer.written);
   } catch (error) {
@@ -290,21 +314,43 @@ async function save() {
 }
 
 function openTool(name) {
+  closeDialog();
   act(`${view.toolOpen ? 'close\n' : ''}open ${name}`);
+}
+
+// The session with the names files that it loads, as they were read, in
+// one archive; the session alone when it loads none.
+async function downloadSession() {
+  if (view.reads.length === 0) {
+    download('viewer.session', await call('GET', 'session'));
+    return;
+  }
+  note(`the session reads ${view.reads.join(', ')}: it comes with them as they were read, in viewer-session.tar`);
+  const link = document.createElement('a');
+  link.href = 'api/session.tar';
+  link.download = 'viewer-session.tar';
+  link.click();
+}
+
+async function quit() {
+  let answer = await call('POST', 'quit', '').catch((error) => ({ error }));
+  if (answer.error) {
+    const lines = view.unsaved.length ? view.unsaved : ['(edits)'];
+    if (!confirm(`These edits are not saved:\n${lines.join('\n')}\n\nQuit without saving them?`)) return;
+    answer = await call('POST', 'quit', 'discard');
+  }
+  document.body.textContent = 'The viewer has ended; this page can be closed.';
 }
 
 function startKeys() {
   $('open-tarvel').onclick = () => openTool('Tarvel');
   $('open-velkora').onclick = () => openTool('Velkora');
-  $('close-tool').onclick = () => act('close');
+  $('close-tool').onclick = () => { closeDialog(); act('close'); };
   $('undo').onclick = () => gesture('undo', '');
   $('redo').onclick = () => gesture('redo', '');
   $('save').onclick = save;
-  $('download-session').onclick = async () => download('viewer.session', await call('GET', 'session'));
-  $('quit').onclick = async () => {
-    await call('POST', 'quit', '');
-    document.body.textContent = 'The viewer has ended; this page can be closed.';
-  };
+  $('download-session').onclick = downloadSession;
+  $('quit').onclick = quit;
   window.addEventListener('keydown', (event) => {
     if (event.target.tagName === 'INPUT') return;
     if (event.key === 'Escape' && view.pickMode) act('endpick');
