@@ -23,6 +23,31 @@
 
 namespace {
 
+// A folder of its own for a test, with the room in it; gone at the end.
+struct RoomFolder {
+    std::filesystem::path path;
+    explicit RoomFolder(const std::string& name)
+        : path(std::filesystem::temp_directory_path() / ("morvane-view-test-" + name)) {
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path / "keep");
+        const std::filesystem::path room(MORVANE_ROOM_GLTF);
+        std::filesystem::copy_file(room, path / "room.gltf");
+        std::filesystem::copy_file(room.parent_path() / "room.bin", path / "room.bin");
+    }
+    ~RoomFolder() { std::filesystem::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::unique_ptr<driver::ViewSession> Session() const {
+        return std::make_unique<driver::ViewSession>(*this / "room.gltf", driver::PluginDirectory(), "",
+                                                     driver::ViewFolders({path.string()}), *this / "keep");
+    }
+};
+
+std::string Bytes(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
 std::string RandomGesture(std::mt19937& random) {
     std::uniform_int_distribution<int> pick(0, 7), node(1, 8), coordinate(-30, 30);
     const auto number = [&] { return std::to_string(coordinate(random) / 10.0); };
@@ -43,7 +68,9 @@ std::string RandomGesture(std::mt19937& random) {
 TEST(ViewSession, UndoGivesBackEachSceneAndSessionThatStood) {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         std::mt19937 random(seed);
-        driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
+        const RoomFolder room("undo");
+        const auto owned = room.Session();
+        driver::ViewSession& session = *owned;
         session.Apply("open Tarvel");
         std::vector<std::string> scenes{session.SceneBytes()}, sessions{session.SessionText()};
         for (int gesture = 0; gesture < 12; ++gesture) {
@@ -63,42 +90,115 @@ TEST(ViewSession, UndoGivesBackEachSceneAndSessionThatStood) {
     }
 }
 
-TEST(ViewSession, RefusedLinesDoNotStand) {
-    driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
-    for (const char* line : {"select 99", "press Pick", "open ./Tarvel.dlu", "save out.gltf", "push Align"}) {
-        const driver::ViewState state = session.Apply(line);
-        EXPECT_TRUE(state.refused) << line;
-        EXPECT_FALSE(state.failure.empty()) << line;
+// A gesture stands whole or not at all: whatever line of it is refused, or
+// fails, nothing of it stands, and an answer never outlives its press.
+TEST(ViewSession, AGestureStandsWholeOrNotAtAll) {
+    const RoomFolder room("whole");
+    const auto session = room.Session();
+    session->Apply("open Velkora");
+    const std::string none = session->SessionText();
+    const std::string wanted = room / "wanted.txt";
+    for (const std::string& gesture : std::vector<std::string>{"select 7\nselect 99\nselect 5", "select 7\npress Nothing",
+                                      "answer " + room / "first-try.txt", "answer " + room / "a.txt\nselect 7",
+                                      "close\nopen Tarvel\nanswer " + room / "first-try.txt\npress Align",
+                                      "answer " + room / "room.bin\npress Save Names To File",
+                                      "answer " + room / "missing.txt\npress Load Names Form File"}) {
+        const driver::ViewState state = session->Apply(gesture);
+        EXPECT_TRUE(state.refused) << gesture;
+        EXPECT_FALSE(state.failure.empty()) << gesture;
+        EXPECT_EQ(session->SessionText(), none) << gesture;
     }
-    const driver::ViewState state = session.Apply("select 7\nselect 99\nselect 5");
-    EXPECT_TRUE(state.refused);
-    EXPECT_EQ(session.SessionText(), "select 7\n") << "the lines before a refused one stand, those after it do not";
+    const driver::ViewState saved = session->Apply("answer " + wanted + "\npress Save Names To File");
+    EXPECT_FALSE(saved.refused) << saved.failure;
+    EXPECT_TRUE(std::filesystem::exists(wanted)) << "no earlier answer took the place of this one";
+    EXPECT_FALSE(std::filesystem::exists(room / "first-try.txt"));
 }
 
-// The answer of a press refused for its names file stays for the next
-// press, in the check as in the replay: the next press is refused too, and
-// the file that is only read is never written.
-TEST(ViewSession, ANamesPressRefusedLeavesItsAnswerToTheNextPress) {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "morvane-view-session-test";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    const fs::path room = fs::path(MORVANE_ROOM_GLTF);
-    fs::copy_file(room, folder / "room.gltf");
-    fs::copy_file(room.parent_path() / "room.bin", folder / "room.bin");
-    const auto bytes = [&] {
-        std::ostringstream text;
-        text << std::ifstream(folder / "room.bin", std::ios::binary).rdbuf();
-        return text.str();
-    };
-    const std::string before = bytes();
-    driver::ViewSession session((folder / "room.gltf").string(), driver::PluginDirectory(), "");
-    session.Apply("open Velkora\nanswer " + (folder / "room.bin").string());
-    for (int press = 0; press < 2; ++press) {
-        EXPECT_TRUE(session.Apply("press Save Names To File").refused) << "press " << press;
+// A refused gesture keeps what redo would bring back.
+TEST(ViewSession, ARefusedGestureKeepsTheRedoHistory) {
+    const RoomFolder room("redo");
+    const auto session = room.Session();
+    session->Apply("select 7");
+    session->Undo();
+    for (const char* refused : {"select 99", "no-such-verb"}) {
+        EXPECT_EQ(session->Apply(refused).redoable, 1u) << refused;
     }
-    EXPECT_EQ(bytes(), before);
-    fs::remove_all(folder);
+}
+
+// Undo, redo and every rebuild replay from what each gesture read: a names
+// file edited after it was loaded is never read again, nor one saved
+// written again; the session downloaded with its files replays to the same
+// scene.
+TEST(ViewSession, ReplaysNeverTouchTheNamesFilesAgain) {
+    const RoomFolder room("names");
+    const std::string names = room / "names.txt";
+    std::vector<std::pair<std::string, std::string>> archived;
+    std::string scene;
+    {
+        const auto session = room.Session();
+        ASSERT_FALSE(session->Apply("open Velkora").refused);
+        ASSERT_FALSE(session->Apply("answer " + names + "\npress Save Names To File").refused);
+        std::string text = Bytes(names);
+        text.replace(text.find("Door"), 4, "Front Door");
+        std::ofstream(names, std::ios::binary) << text;
+        ASSERT_FALSE(session->Apply("answer " + names + "\npress Load Names Form File").refused);
+        std::ofstream(names, std::ios::binary) << "changed again after the load\n";
+        const std::string edited = Bytes(names);
+        session->Apply("select 7");
+        for (const auto& step : {&driver::ViewSession::Undo, &driver::ViewSession::Redo, &driver::ViewSession::Undo}) {
+            (session.get()->*step)();
+            EXPECT_EQ(Bytes(names), edited) << "undo and redo write no names file";
+        }
+        EXPECT_EQ(session->Whole().nodes[7].name, "Front Door") << "the names as they were read";
+        session->Apply("select 7");
+        scene = session->SceneBytes();
+        archived = session->SessionWithFiles();
+    }
+    const std::filesystem::path unpacked = room.path / "unpacked";
+    std::filesystem::create_directories(unpacked);
+    for (const auto& [name, bytes] : archived) {
+        std::ofstream(unpacked / name, std::ios::binary) << bytes;
+    }
+    ASSERT_EQ(archived.size(), 2u) << "the session and the file it loads";
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(unpacked);
+    std::unique_ptr<driver::SceneFile> file = driver::ParseScene(driver::ReadInputFile(room / "room.gltf"), room / "room.gltf");
+    {
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::RunFiles files;
+        std::vector<driver::Action> actions = driver::ParseSession(archived.front().second, "downloaded");
+        driver::CheckSession(actions, host, files);
+        std::ostringstream out;
+        driver::Transcript transcript(out);
+        EXPECT_TRUE(driver::SessionReplay(host, transcript, false, false).Run(actions)) << out.str();
+        EXPECT_EQ(file->Content(room / "room.gltf", host.SelectionIndices()).Joined(), scene);
+    }
+    std::filesystem::current_path(here);
+    EXPECT_EQ(Bytes(names), "changed again after the load\n") << "the downloaded session saves beside itself";
+}
+
+// The dialogs and Save reach only the folders let in; a refusal says why.
+TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
+    const RoomFolder room("reach");
+    std::filesystem::create_directories(room.path / ".hidden");
+    std::filesystem::create_symlink("/etc/hostname", room.path / "link.txt");
+    const auto session = room.Session();
+    session->Apply("open Velkora");
+    const std::string outside = (std::filesystem::temp_directory_path() / "morvane-outside.txt").string();
+    for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt", room / "link.txt",
+                                   room / "../morvane-outside.txt"}) {
+        for (const char* press : {"Save Names To File", "Load Names Form File"}) {
+            const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
+            EXPECT_TRUE(state.refused) << path;
+            EXPECT_NE(state.failure.find(path.find(".hidden") != std::string::npos || path.find(".bashrc") !=
+                                                 std::string::npos ? "dot" : "outside"),
+                      std::string::npos) << state.failure;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_THROW(session->SetOutputPath((std::filesystem::temp_directory_path() / "elsewhere.gltf").string()),
+                 std::exception);
+    EXPECT_THROW(session->SetOutputPath(room / ".room.gltf"), std::exception);
 }
 
 // The selection that `session` gives when morvane-host runs it on `scene`.
@@ -119,11 +219,13 @@ std::vector<std::size_t> ReplayedSelection(const std::string& scene, const std::
 // selection, whether the names it finds have changed or not. (One tool
 // library is loaded by one host at a time: the replays come after.)
 TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
-    const std::filesystem::path names = std::filesystem::temp_directory_path() / "morvane-view-swapped-names.txt";
+    const RoomFolder room("select-name");
+    const std::filesystem::path names = room.path / "swapped-names.txt";
     std::ofstream(names) << "Living Room\nPlaceholders\nDoor\nFloor Lamp\nProps\nSofa\nFloor Lamp\nSofa\nFloor\n";
     std::vector<std::pair<std::string, std::vector<std::size_t>>> stood;  // session, selection
     {
-        driver::ViewSession session(MORVANE_ROOM_GLTF, driver::PluginDirectory(), "");
+        const auto owned = room.Session();
+        driver::ViewSession& session = *owned;
         ASSERT_FALSE(session.Apply("open Velkora\nanswer " + names.string() + "\npress Load Names Form File").refused);
         for (const char* line : {"select-name Door", "select-name \"Floor *\" Props", "select-name Sofa"}) {
             const driver::ViewState state = session.Apply(line);
@@ -135,7 +237,6 @@ TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
     for (const auto& [text, selection] : stood) {
         EXPECT_EQ(ReplayedSelection(MORVANE_ROOM_GLTF, text), selection) << text;
     }
-    std::filesystem::remove(names);
 }
 
 }  // namespace
