@@ -19,7 +19,7 @@ class WatchedServer : public httplib::Server {
 public:
     static constexpr std::chrono::seconds kRequestTime{4};
     static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
-    static constexpr int kWorkers = 64;
+    static constexpr int kWorkers = 256;
     static constexpr int kBacklog = 512;
 
     WatchedServer();

@@ -1,0 +1,98 @@
+// The viewer's guard and file lookup, without a server or a browser.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "view/view_files.h"
+#include "view/view_folders.h"
+#include "view/view_guard.h"
+
+namespace {
+
+using Admission = driver::ViewGuard::Admission;
+
+TEST(ViewGuard, LetsInOnlyTheTokenOnItsOwnHostAndOrigin) {
+    const std::string token(32, 'a'), other(32, 'b');
+    const driver::ViewGuard guard(token, 8080);
+    const std::string cookie = "x=1; morvane-view-8080=" + token;
+    struct Case {
+        std::string method, path, query, authorization, cookie, host, origin;
+        Admission expected;
+    };
+    const std::vector<Case> cases = {
+        {"GET", "/", token, "", "", "127.0.0.1:8080", "", Admission::Exchange},
+        {"GET", "/api/state", token, "", "", "127.0.0.1:8080", "", Admission::Forbidden},  // the query only once
+        {"GET", "/", other, "", "", "127.0.0.1:8080", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "Bearer " + token, "", "localhost:8080", "", Admission::Pass},
+        {"GET", "/api/state", "", "Bearer " + token.substr(1), "", "[::1]:8080", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", cookie, "127.0.0.1:8080", "", Admission::Pass},
+        {"GET", "/api/state", "", "", "morvane-view-808=" + token, "127.0.0.1:8080", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", "morvane-view-80800=" + token, "127.0.0.1:8080", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", "morvane-view-8080=", "127.0.0.1:8080", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", cookie, "127.0.0.1:80801", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", cookie, "127.0.0.1:808", "", Admission::Forbidden},
+        {"GET", "/api/state", "", "", cookie, "evil.example:8080", "", Admission::Forbidden},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "http://127.0.0.1:8080", Admission::Pass},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "http://localhost:8080", Admission::Pass},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "http://127.0.0.1:80801", Admission::Forbidden},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "http://127.0.0.1:8080.evil", Admission::Forbidden},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "https://127.0.0.1:8080", Admission::Forbidden},
+        {"POST", "/api/actions", "", "", cookie, "127.0.0.1:8080", "null", Admission::Forbidden},
+        {"POST", "/api/actions", "", "", "", "127.0.0.1:8080", "", Admission::Forbidden},
+    };
+    for (const Case& c : cases) {
+        const driver::RequestFacts facts{c.method, c.path, c.query, c.authorization, c.cookie, c.host, c.origin};
+        EXPECT_EQ(guard.Admit(facts), c.expected)
+            << c.method << " " << c.path << " host " << c.host << " origin " << c.origin << " cookie " << c.cookie;
+    }
+    EXPECT_NE(guard.SetCookie().find("HttpOnly"), std::string::npos);
+    EXPECT_NE(guard.SetCookie().find("SameSite=Strict"), std::string::npos);
+    EXPECT_EQ(driver::ViewGuard("", 8080).Admit({"GET", "/", "", "Bearer ", "", "127.0.0.1:8080", ""}),
+              Admission::Forbidden);
+}
+
+TEST(ViewGuard, TokensDiffer) {
+    const std::string first = driver::NewToken();
+    EXPECT_EQ(first.size(), 32u);
+    EXPECT_NE(first, driver::NewToken());
+}
+
+// Only regular files inside the serving folders, never a dotfile, whatever
+// the route names.
+TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / "morvane-view-files-test";
+    fs::remove_all(root);
+    fs::create_directories(root / "scene" / ".git");
+    fs::create_directories(root / "page");
+    std::ofstream(root / "page" / "index.html") << "page";
+    for (const char* name : {"scene/room.gltf", "scene/room.bin", "scene/.git/config", "secret.bin", "scene/other.bin"}) {
+        std::ofstream(root / name) << name;
+    }
+    fs::create_symlink(root / "secret.bin", root / "scene" / "linked.bin");
+    mkfifo((root / "scene" / "pipe.bin").c_str(), 0600);
+    const auto in = [&](const char* name) { return (root / name).string(); };
+    const driver::ViewFiles files(in("page"), in("scene/room.gltf"),
+                                  {in("scene/room.bin"), in("scene/.git/config"), in("secret.bin"),
+                                   in("scene/linked.bin"), in("scene/pipe.bin"), in("scene/gone.bin")},
+                                  driver::ViewFolders({in("scene")}));
+    const std::string scene = "/" + files.SceneRoute().substr(0, files.SceneRoute().rfind('/') + 1);
+    const std::string up = scene.substr(0, scene.size() - 2);  // the scene's folder's parent
+    EXPECT_EQ(files.Find("/index.html"), in("page/index.html"));
+    EXPECT_EQ(files.Find(scene + "room.bin"), fs::canonical(root / "scene/room.bin").string());
+    for (const std::string& route : {scene + "room.bin%00.png", scene + std::string("room.bin\0.png", 13),
+                                     scene + "other.bin", scene + ".git/config", up + "secret.bin",
+                                     scene + "linked.bin", scene + "pipe.bin", scene + "gone.bin",
+                                     scene + "../secret.bin", std::string("/../secret.bin")}) {
+        EXPECT_EQ(files.Find(route), "") << route;
+    }
+    EXPECT_EQ(files.Refused().size(), 5u) << "each file refused is said";
+    fs::remove_all(root);
+}
+
+}  // namespace

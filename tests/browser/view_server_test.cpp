@@ -1,0 +1,175 @@
+// The viewer's server without a browser: raw HTTP on loopback.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hosting/plugin_directory.h"
+#include "view/view_files.h"
+#include "view/view_server.h"
+
+namespace {
+
+int Connect(int port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    return socket;
+}
+
+// The whole answer to `request`, sent at once.
+std::string Exchange(int port, const std::string& request) {
+    const int socket = Connect(port);
+    EXPECT_EQ(send(socket, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = recv(socket, buffer, sizeof(buffer), 0)) > 0;) {
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(socket);
+    return answer;
+}
+
+// The room served from a folder of its own, on a port the system chose.
+struct Served {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "morvane-view-server-test";
+    std::unique_ptr<driver::ViewSession> session;
+    std::unique_ptr<driver::ViewServer> server;
+    std::future<void> serving;
+    int port = 0;
+    std::string token;
+
+    Served() {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder / "keep");
+        const std::filesystem::path room(MORVANE_ROOM_GLTF);
+        std::filesystem::copy_file(room, folder / "room.gltf");
+        const driver::ViewFolders reach({folder.string()});
+        session = std::make_unique<driver::ViewSession>((folder / "room.gltf").string(), driver::PluginDirectory(),
+                                                        "", reach, (folder / "keep").string());
+        server = std::make_unique<driver::ViewServer>(
+            *session, driver::ViewerPageDirectory(driver::PluginDirectory()), reach);
+        EXPECT_EQ(server->Bind(0), "");
+        const std::string address = server->Address();
+        port = std::stoi(address.substr(address.rfind(':') + 1));
+        token = address.substr(address.find("token=") + 6);
+        serving = std::async(std::launch::async, [this] { server->Serve(); });
+    }
+    ~Served() {
+        server->Stop();
+        serving.wait();
+        std::filesystem::remove_all(folder);
+    }
+    std::string Request(const std::string& method, const std::string& path, const std::string& headers,
+                        const std::string& body = "", bool withLength = true) const {
+        return Exchange(port, method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                  "\r\nConnection: close\r\n" + headers +
+                                  (withLength ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "") +
+                                  "\r\n" + body);
+    }
+    std::string Bearer() const { return "Authorization: Bearer " + token + "\r\n"; }
+};
+
+int Status(const std::string& answer) { return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0; }
+
+TEST(ViewServer, AnswersAsTheRulesSay) {
+    const Served served;
+    const std::string bearer = served.Bearer();
+    const std::string lines256 = [] {
+        std::string body;
+        for (int k = 0; k < 256; ++k) body += "select 7\n";
+        return body;
+    }();
+    struct Case {
+        const char* what;
+        std::string method, path, headers, body;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"256 lines ending in a line feed", "POST", "/api/actions", bearer, lines256, 200},
+        {"257 lines", "POST", "/api/actions", bearer, lines256 + "select 7", 413},
+        {"a NUL in the route", "GET", "/scene/_/_/_/_/_/_/_/_/room.gltf%00.png", bearer, "", 404},
+        {"a buffer that is missing", "GET", "/scene/_/_/_/_/_/_/_/_/room.bin", bearer, "", 404},
+        {"no token", "GET", "/api/state", "", "", 403},
+        {"the token in the query, not on the page's address", "GET", "/api/state?token=" + served.token, "", "", 403},
+        {"a POST of another origin", "POST", "/api/actions",
+         bearer + "Origin: http://127.0.0.1:" + std::to_string(served.port) + "1\r\n", "select 7", 403},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Status(served.Request(c.method, c.path, c.headers, c.body)), c.status) << c.what;
+    }
+    const std::string exchanged = served.Request("GET", "/?token=" + served.token, "");
+    const std::size_t at = exchanged.find("Set-Cookie: ");
+    ASSERT_NE(at, std::string::npos) << exchanged;
+    const std::string cookie = exchanged.substr(at + 12, exchanged.find(';', at) - at - 12);
+    const std::string page = served.Request("GET", "/", "Cookie: " + cookie + "\r\n");
+    EXPECT_EQ(Status(page), 200);
+    for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self' 'nonce-",
+                               "Referrer-Policy: no-referrer", "X-Content-Type-Options: nosniff",
+                               "X-Frame-Options: DENY"}) {
+        EXPECT_NE(page.find(header), std::string::npos) << header;
+    }
+    EXPECT_NE(page.find("<script type=\"importmap\" nonce=\""), std::string::npos);
+    // Quit asks while edits are unsaved, and needs no body to ask.
+    EXPECT_EQ(Status(served.Request("POST", "/api/quit", bearer, "", false)), 409);
+}
+
+// Clients that send a header line now and then hold no worker for long:
+// the page's request is answered, and a stop ends the server at once.
+TEST(ViewServer, SlowClientsFreezeNothing) {
+    auto served = std::make_unique<Served>();
+    std::vector<int> slow;
+    for (int k = 0; k < 100; ++k) {
+        slow.push_back(Connect(served->port));
+        send(slow.back(), "GET / HTTP/1.1\r\n", 16, MSG_NOSIGNAL);
+    }
+    std::atomic<bool> trickling{true};
+    std::thread trickle([&] {
+        for (int round = 0; round < 300 && trickling; ++round) {
+            for (const int socket : slow) send(socket, "X-Slow: 1\r\n", 11, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    EXPECT_EQ(Status(served->Request("GET", "/api/session", served->Bearer())), 200);
+    served->server->Stop();
+    EXPECT_EQ(served->serving.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "the stop waits for no client";
+    trickling = false;
+    trickle.join();
+    for (const int socket : slow) close(socket);
+}
+
+// A port that another program holds on either loopback address is refused.
+TEST(ViewServer, ListensAloneOrNotAtAll) {
+    const Served first;
+    const driver::ViewFolders none({});
+    const std::string page = driver::ViewerPageDirectory(driver::PluginDirectory());
+    driver::ViewServer second(*first.session, page, none);
+    EXPECT_NE(second.Bind(first.port), "") << "a second viewer on the same port";
+    const int other = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    if (other >= 0 && bind(other, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+        listen(other, 1) == 0) {
+        socklen_t size = sizeof(address);
+        getsockname(other, reinterpret_cast<sockaddr*>(&address), &size);
+        driver::ViewServer third(*first.session, page, none);
+        EXPECT_NE(third.Bind(ntohs(address.sin6_port)), "") << "::1 held by another program";
+    }
+    close(other);
+}
+
+}  // namespace
