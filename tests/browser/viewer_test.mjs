@@ -47,9 +47,13 @@ async function securityRules() {
   const cases = [
     ['GET', '/api/session', {}, 403, 'no token'],
     ['GET', '/api/session?token=' + '0'.repeat(32), {}, 403, 'a wrong token'],
-    ['GET', `/api/session?token=${token}`, {}, 200, 'the token in the query'],
+    ['GET', `/api/session?token=${token}`, {}, 403, 'the token in the query, other than on the page\'s address'],
     ['GET', '/api/session', { headers: bearer }, 200, 'a bearer token'],
-    ['GET', `/t/${token}/index.html`, {}, 200, 'the token in the path'],
+    ['GET', `/t/${token}/index.html`, {}, 403, 'the token in the path'],
+    ['GET', '/api/session', { headers: { Cookie: `morvane-view-${port}=${token}` } }, 200, 'the cookie'],
+    ['GET', '/api/session', { headers: { Cookie: `morvane-view-${port}1=${token}` } }, 403, 'another port\'s cookie'],
+    ['POST', '/api/actions', { headers: { ...bearer, Origin: `http://127.0.0.1:${port}1` }, body: 'open Tarvel' }, 403,
+      'a POST from another port'],
     ['GET', '/api/session', { headers: { ...bearer, Host: `attacker.example:${port}` } }, 403, 'another Host (rebinding)'],
     ['GET', '/api/session', { headers: { ...bearer, Host: '127.0.0.1:1' } }, 403, 'another port in Host'],
     ['POST', '/api/actions', { headers: { ...bearer, Origin: 'http://attacker.example' }, body: 'open Tarvel' }, 403,
@@ -66,6 +70,8 @@ async function securityRules() {
     if (status === null) assert.ok(answer.status >= 400, `${what}: ${answer.status}`);
     else assert.equal(answer.status, status, what);
   }
+  const exchange = await request('GET', `/?token=${token}`);
+  assert.match(exchange.body.toString(), /url=\//, 'the first visit leaves the token out of the address');
   const refused = JSON.parse((await api('POST', 'actions', 'open ../x.dlu')).body);
   assert.equal(refused.refused, true, 'a library outside the plug-in folder');
   assert.equal((await api('GET', 'session')).body.length, 0, 'refused lines do not stand');
@@ -109,6 +115,7 @@ async function clickNear(page, point, towards, inward) {
 async function pivotOnHinge(page) {
   await page.goto(address);
   await page.waitForSelector('body[data-ready]', { timeout: 30000 });
+  assert.ok(!page.url().includes(token), 'the address bar has lost the token');
   await page.click('#open-tarvel');
   await transcriptHas(page, 'opened "Tarvel"');
   await clickNear(page, [1.5, 1, -2.9], [1.5, 1, -2.9], 0);
@@ -235,6 +242,7 @@ try {
   await transcriptHas(page, 'opened "Velkora"');
   await shoot(page, 'viewer-velkora.png');
   const ended = new Promise((resolve) => server.once('exit', resolve));
+  page.once('dialog', (dialog) => dialog.accept());  // the unsaved redo
   await page.click('#quit');
   assert.equal(await ended, 0, 'Quit ends the server');
   console.log('viewer: all checks passed');
