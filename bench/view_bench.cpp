@@ -4,6 +4,7 @@
 // the scene anew and replays what stands.
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -27,6 +28,12 @@ std::string FlatGltf(int count) {
            "]}";
 }
 
+// A session on `path` that reaches its folder, and keeps its names files there.
+driver::ViewSession ViewerSession(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return driver::ViewSession(path, driver::PluginDirectory(), "", driver::ViewFolders({folder}), folder);
+}
+
 struct ViewerScene {
     bench::ScratchFolder folder{"morvane-view-bench"};
     std::string path = folder.File("scene.gltf");
@@ -35,7 +42,7 @@ struct ViewerScene {
 
 void ViewGesture(benchmark::State& state) {
     ViewerScene scene(static_cast<int>(state.range(0)));
-    driver::ViewSession session(scene.path, driver::PluginDirectory(), "");
+    driver::ViewSession session = ViewerSession(scene.path);
     session.Apply("open Tarvel");
     std::size_t node = 1;
     for (auto _ : state) {
@@ -46,7 +53,7 @@ void ViewGesture(benchmark::State& state) {
 
 void ViewWholeState(benchmark::State& state) {
     ViewerScene scene(static_cast<int>(state.range(0)));
-    driver::ViewSession session(scene.path, driver::PluginDirectory(), "");
+    driver::ViewSession session = ViewerSession(scene.path);
     for (auto _ : state) {
         benchmark::DoNotOptimize(driver::ViewStateJson(session.Whole()));
     }
@@ -59,7 +66,7 @@ void ViewWholeStateGenerated(benchmark::State& state) {
     bench::ScratchFolder folder{"morvane-view-bench"};
     const std::string path = folder.File("generated.gltf");
     std::ofstream(path, std::ios::binary) << bench::GeneratedGltf(static_cast<int>(state.range(0)));
-    driver::ViewSession session(path, driver::PluginDirectory(), "");
+    driver::ViewSession session = ViewerSession(path);
     for (auto _ : state) {
         benchmark::DoNotOptimize(driver::ViewStateJson(session.Whole()));
     }
@@ -68,7 +75,7 @@ void ViewWholeStateGenerated(benchmark::State& state) {
 
 void ViewUndo(benchmark::State& state) {
     ViewerScene scene(static_cast<int>(state.range(0)));
-    driver::ViewSession session(scene.path, driver::PluginDirectory(), "");
+    driver::ViewSession session = ViewerSession(scene.path);
     session.Apply("open Tarvel");
     for (auto _ : state) {
         state.PauseTiming();
