@@ -119,7 +119,7 @@ TEST(ViewSession, ARefusedGestureKeepsTheRedoHistory) {
     const RoomFolder room("redo");
     const auto session = room.Session();
     session->Apply("select 7");
-    session->Undo();
+    EXPECT_EQ(session->Undo().lines, std::vector<std::string>{"undone: line 1: select 7"});
     for (const char* refused : {"select 99", "no-such-verb"}) {
         EXPECT_EQ(session->Apply(refused).redoable, 1u) << refused;
     }
