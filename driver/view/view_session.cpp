@@ -80,6 +80,23 @@ std::vector<std::size_t> Fitting(const std::vector<std::string>& patterns, const
     return found;
 }
 
+// The names files that the gesture's presses will load, as they are
+// before it runs: the answer's place and the file's bytes.
+std::vector<std::pair<std::size_t, std::string>> LoadedFilesBefore(const std::vector<Action>& actions) {
+    std::vector<std::pair<std::size_t, std::string>> read;
+    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
+        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
+        if (answer != nullptr && !answer->cancel && !Saves(actions[k + 1])) {
+            try {
+                read.emplace_back(k, ReadInputFile(DialogChoice(answer->path)));
+            } catch (const std::exception&) {
+                // The tool finds it missing or unreadable and says so.
+            }
+        }
+    }
+    return read;
+}
+
 }  // namespace
 
 // A gesture as it stands: its actions, the lines it gave when it ran, and
@@ -327,17 +344,7 @@ ViewState ViewSession::Apply(const std::string& lines) {
         report.failure = e.what();
         return report;
     }
-    std::vector<std::pair<std::size_t, std::string>> read;  // loads: the answer's place, the file before
-    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
-        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
-        if (answer != nullptr && !answer->cancel && !Saves(actions[k + 1])) {
-            try {
-                read.emplace_back(k, ReadInputFile(DialogChoice(answer->path)));
-            } catch (const std::exception&) {
-                // The tool finds it missing or unreadable and says so.
-            }
-        }
-    }
+    const std::vector<std::pair<std::size_t, std::string>> read = LoadedFilesBefore(actions);
     gestures_.emplace_back();
     Changes changes;
     for (Action& action : actions) {
