@@ -16,7 +16,7 @@ public:
 
 // The commands of morvane-host: a session run (SCENE SESSION, no name of
 // its own), the shortcuts and the viewer.
-enum class Command { Session, Align, Pivot, SaveNames, LoadNames, View };
+enum class Command { Session, Align, Pivot, SaveNames, LoadNames, List, View };
 
 // What morvane-host was asked to do.
 struct Invocation {
@@ -28,6 +28,8 @@ struct Invocation {
     std::optional<Shortcut> shortcut;
     std::string outputPath;           // -o, or empty; "-" is standard output, by any of its names
     bool diff = false;                // --diff
+    bool quiet = false;               // --quiet
+    bool json = false;                // --json of list
     std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
     int port = 0;                     // --port of view; 0: any free port
 

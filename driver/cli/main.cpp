@@ -1,5 +1,7 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -7,7 +9,10 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "text/count_text.h"
 #include "text/name_text.h"
+#include "files/display_path.h"
+#include "files/system_reason.h"
 #include "files/output_file.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
@@ -19,6 +24,7 @@
 #include "session/shortcut.h"
 #include "session/transcript.h"
 #include "view/view_command.h"
+#include "cli/list_command.h"
 #include "temporary_files.h"
 
 #if defined(__GLIBC__)
@@ -32,6 +38,17 @@ namespace {
 void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
         const std::string wrong = sceneFile.WrongName(invocation.outputPath);
+        if (!wrong.empty()) {
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
+        }
+    }
+}
+
+// The viewer's Save writes -o in the scene's format too; a wrong name is a
+// mistake of the command line, found before the viewer starts.
+void CheckViewOutputFormat(const driver::Invocation& invocation) {
+    if (!invocation.outputPath.empty()) {
+        const std::string wrong = driver::WrongOutputName(invocation.scenePath, invocation.outputPath);
         if (!wrong.empty()) {
             throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
         }
@@ -77,6 +94,22 @@ void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Trans
     driver::FlushStandardOutput();
 }
 
+constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
+
+// What a quiet run wrote, for its summary line: "written out.gltf, out.svg".
+std::string WrittenSummary(const std::vector<driver::OutputFile>& files, bool sceneNotWritten) {
+    std::string written;
+    for (const driver::OutputFile& file : files) {
+        written += (written.empty() ? "written " : ", ") +
+                   (file.path == "-" ? std::string("to standard output")
+                                     : driver::EscapedControls(driver::DisplayPath(file.path)));
+    }
+    if (sceneNotWritten) {
+        written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
+    }
+    return written.empty() ? "nothing written" : written;
+}
+
 // Keeps `object` until the process ends, reachable, so that a leak check
 // does not count it: freeing a scene of a million nodes, and what a run
 // learnt of it, would take longer than the exit that drops them.
@@ -109,10 +142,14 @@ int Run(const driver::Invocation& invocation) {
     if (invocation.shortcut) {
         driver::CheckShortcutJob(*invocation.shortcut, actions, host);
     }
-    driver::Transcript transcript(out);
+    driver::Transcript transcript(out, invocation.quiet);
     driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
         host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
+    const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
+    if (done && sceneNotWritten && !invocation.quiet) {
+        transcript.End(kSceneNotWritten);
+    }
     if (invocation.diff) {
         transcript.Changes(replay.History().ChangesSinceStart());
     }
@@ -126,7 +163,25 @@ int Run(const driver::Invocation& invocation) {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-    WriteFilesOfRun(FilesOfDoneRun(invocation, sceneFile, host, replay), transcript);
+    const std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    WriteFilesOfRun(files, transcript);
+    if (invocation.quiet) {
+        out << "changed " << driver::Counted(replay.ChangedCount(), "node") << "; "
+            << WrittenSummary(files, sceneNotWritten) << "\n";
+        out.flush();
+    }
+    return 0;
+}
+
+// The text of --help or --version, written through the C library so that
+// a failure keeps its errno: "no space left on device" for a full disk.
+int PrintJobText(const std::string& text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        std::cerr << "morvane-host: standard output cannot be written: "
+                  << driver::SystemReason(errno != 0 ? errno : EIO) << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -143,22 +198,23 @@ int main(int argc, char** argv) {
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {
-            case driver::Invocation::Job::Help:
-                std::cout << driver::UsageText();
-                driver::FlushStandardOutput();
-                return 0;
-            case driver::Invocation::Job::Version:
-                std::cout << driver::VersionText();
-                driver::FlushStandardOutput();
-                return 0;
+            case driver::Invocation::Job::Help: return PrintJobText(driver::UsageText());
+            case driver::Invocation::Job::Version: return PrintJobText(driver::VersionText());
             case driver::Invocation::Job::Run: break;
         }
+        if (invocation.command == driver::Command::List) {
+            return driver::RunList(invocation.scenePath, invocation.json);
+        }
         if (invocation.command == driver::Command::View) {
+            CheckViewOutputFormat(invocation);
             return driver::RunView(invocation.scenePath, invocation.outputPath, invocation.port);
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {
         std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "; try morvane-host --help\n";
+        return 2;
+    } catch (const driver::SelectionConflict& e) {
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
         return 2;
     } catch (const std::bad_alloc&) {
         std::cerr << "morvane-host: out of memory\n";

@@ -13,6 +13,7 @@
 #include "session/action.h"
 #include "session/action_report.h"
 #include "session/animation_warnings.h"
+#include "session/effect_reports.h"
 #include "session/transcript.h"
 
 namespace driver {
@@ -54,6 +55,8 @@ public:
     // without a copy.
     std::vector<OutputFile> TakeKeptScenes() { return std::move(kept_); }
     const SceneHistory& History() const { return history_; }
+    // How many nodes the run has changed so far, each counted once.
+    std::size_t ChangedCount() const { return changed_.Count(); }
 
 private:
     // The actions' own replay, one function for each kind of action.
@@ -75,6 +78,7 @@ private:
     ActionReport report_;
     SceneHistory history_;
     AnimationWarnings animations_;
+    NodesChanged changed_;
     std::size_t steps_ = 0;           // the actions replayed so far
     const Action* action_ = nullptr;  // the running action
     std::string toolName_;
