@@ -50,7 +50,8 @@ void ReportNamesakePairs(const std::vector<std::size_t>& selection, const std::v
             continue;
         }
         const std::string node = "node " + std::to_string(pair.node) + " " + Quoted(order[pair.node]->Name());
-        const std::string namesake = "node " + std::to_string(pair.namesake);
+        const std::string namesake =
+            "node " + std::to_string(pair.namesake) + " " + Quoted(order[pair.namesake]->Name());
         report.Warning("warning: " + node + " took the placement of its namesake " + namesake +
                        (pair.namesakeFirst ? ", as Align had just changed it" : "") + "; both are selected, so the "
                        "order of the selection decides where they end");
