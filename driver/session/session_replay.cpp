@@ -69,6 +69,11 @@ struct SessionReplay::Player {
             report.NoEffect("the pick mode refused the point " + FormatPoint(click.point));
         } else {
             report.Note("picked " + FormatPoint(click.point));
+            // A mode that goes on after a click has its first point only.
+            const Origin& origin = replay.action_->origin;
+            replay.firstPointOnly_ = host.Host().ActivePickMode() == nullptr ? ""
+                                     : origin.line > 0 ? "line " + std::to_string(origin.line)
+                                                       : origin.Text();
         }
     }
     void operator()(const RightClickPanel&) const {
@@ -162,6 +167,11 @@ void SessionReplay::Replay(const Action& action) {
 }
 
 bool SessionReplay::Finish() {
+    if (!firstPointOnly_.empty()) {
+        transcript_.End("the pick took its first point only (" + firstPointOnly_ +
+                        "): the pivot moved there, and no axis was turned");
+        firstPointOnly_.clear();
+    }
     for (const Action& answer : answers_) {
         transcript_.End("the answer of " +
                         (answer.origin.line > 0 ? "line " + std::to_string(answer.origin.line) : answer.origin.Text()) +

@@ -45,9 +45,9 @@ public:
     // One action with its transcript lines, for a front end that runs its
     // actions as they come.
     void Replay(const Action& action);
-    // The end lines of the run so far: the answers that no dialog has asked
-    // for (they stay for the dialogs of later actions). True when the run
-    // was done.
+    // The end lines of the run so far: a pick that took its first point
+    // and no second, the answers that no dialog has asked for (they stay
+    // for the dialogs of later actions). True when the run was done.
     bool Finish();
     const std::string& Failure() const { return report_.Failure(); }
 
@@ -85,6 +85,7 @@ private:
     std::deque<Action> answers_;  // answers of file dialogs not yet given
     std::string lastAnswer_;      // the answer given to the running dialog
     std::vector<OutputFile> kept_;
+    std::string firstPointOnly_;  // where the last pick took its first point and no second, or ""
     FileDialogUser dialogs_;
 };
 
