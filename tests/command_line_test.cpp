@@ -73,6 +73,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "pivot scene=s.json select=7 axis=Z from=0.000000 to=1000000015047466219876688855040.000000"},
         {{"save-names", "s.json", "--", "-names.txt"}, "save-names scene=s.json names=-names.txt"},
         {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
+        {{"save-names", "s.json", "-"}, "save-names scene=s.json names=- transcript-to-stderr"},
+        {{"save-names", "s.json", "/dev/stdout", "-o", "-"}, "error: NAMES and -o cannot both write to standard output"},
         {{"--", "align", "s.json"}, "error: align needs --select, --select-name or --select-path"},
         {{"align", "s.json", "--select-path", "Props/*", "-q"}, "align scene=s.json select-path=[Props/*] quiet"},
         {{"load-names", "s.json", "n.txt", "--partial", "--quiet"}, "load-names scene=s.json partial names=n.txt quiet"},

@@ -209,7 +209,7 @@ void CheckSvgName(const std::string& path) {
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
     CommandLineFiles named{invocation.scenePath, invocation.sessionPath, "", false, invocation.outputPath,
                            invocation.svgPath};
-    if (invocation.shortcut && !invocation.shortcut->names.empty()) {
+    if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput) {
         named.names = DialogChoice(invocation.shortcut->names);
         named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/option_values.h"
+#include "files/run_files.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -73,6 +74,11 @@ void BuildNames(const ParsedArguments& arguments, Invocation& invocation, Shortc
     Shortcut shortcut;
     shortcut.kind = kind;
     shortcut.names = arguments.positionals[1];
+    shortcut.namesToStandardOutput = kind == ShortcutKind::SaveNames && IsStandardOutput(shortcut.names);
+    if (shortcut.namesToStandardOutput && (invocation.outputPath == "-" || invocation.svgPath == "-")) {
+        throw UsageError(std::string("NAMES and ") + (invocation.outputPath == "-" ? "-o" : "--svg") +
+                         " cannot both write to standard output");
+    }
     shortcut.partial = arguments.Value(Option::Partial) != nullptr;
     invocation.shortcut = std::move(shortcut);
 }
@@ -145,7 +151,7 @@ const std::vector<CommandRow>& CommandTable() {
          "to --to", BuildPivot},
         {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
          "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
-         "name)",
+         "name); NAMES \"-\": the names go to standard output, the transcript to standard error",
          [](const ParsedArguments& arguments, Invocation& invocation) {
              BuildNames(arguments, invocation, ShortcutKind::SaveNames);
          }},

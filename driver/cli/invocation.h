@@ -34,7 +34,9 @@ struct Invocation {
     int port = 0;                     // --port of view; 0: any free port
 
     // True when the transcript has to give standard output to a file.
-    bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }
+    bool WritesToStandardOutput() const {
+        return outputPath == "-" || svgPath == "-" || (shortcut && shortcut->namesToStandardOutput);
+    }
 };
 
 }  // namespace driver

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "text/count_text.h"
 #include "text/name_text.h"
 #include "files/display_path.h"
+#include "files/input_file.h"
+#include "files/scratch_folder.h"
 #include "files/system_reason.h"
 #include "files/output_file.h"
 #include "hosting/plugin_directory.h"
@@ -132,15 +135,21 @@ int Run(const driver::Invocation& invocation) {
         invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
-    std::vector<driver::Action> actions = invocation.shortcut
-                                                    ? driver::ShortcutActions(*invocation.shortcut)
-                                                    : driver::ReadSession(invocation.sessionPath);
+    // Names for standard output are saved to a file of the run's own first,
+    // and handed on once the run is done.
+    std::optional<driver::Shortcut> shortcut = invocation.shortcut;
+    std::optional<driver::ScratchFolder> scratch;
+    if (shortcut && shortcut->namesToStandardOutput) {
+        shortcut->names = scratch.emplace().PathOf("names.txt");
+    }
+    std::vector<driver::Action> actions =
+        shortcut ? driver::ShortcutActions(*shortcut) : driver::ReadSession(invocation.sessionPath);
     CheckOutputsWritable(invocation);
 
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
     if (invocation.shortcut) {
-        driver::CheckShortcutJob(*invocation.shortcut, actions, host);
+        driver::CheckShortcutJob(*shortcut, actions, host);
     }
     driver::Transcript transcript(out, invocation.quiet);
     driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
@@ -163,7 +172,10 @@ int Run(const driver::Invocation& invocation) {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-    const std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    if (scratch) {
+        files.push_back({"-", driver::ReadInputFile(shortcut->names)});
+    }
     WriteFilesOfRun(files, transcript);
     if (invocation.quiet) {
         out << "changed " << driver::Counted(replay.ChangedCount(), "node") << "; "

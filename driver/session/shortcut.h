@@ -33,6 +33,7 @@ struct Shortcut {
     Point3 from, to;                        // --from, --to: two different points
     std::string names;                      // NAMES: the path for the names tool's file dialog
     bool partial = false;                   // --partial: load a names file whatever its number of lines
+    bool namesToStandardOutput = false;     // save-names with NAMES "-": the names go to standard output
 };
 
 // A selection that the command line must make otherwise: a usage error.
