@@ -4,19 +4,20 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
-#include "text/count_text.h"
-#include "text/name_text.h"
+#include "cli/list_command.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
+#include "files/output_file.h"
 #include "files/scratch_folder.h"
 #include "files/system_reason.h"
-#include "files/output_file.h"
+#include "text/count_text.h"
+#include "text/name_text.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
 #include "scene/svg/scene_svg.h"
@@ -27,7 +28,6 @@
 #include "session/shortcut.h"
 #include "session/transcript.h"
 #include "view/view_command.h"
-#include "cli/list_command.h"
 #include "temporary_files.h"
 
 #if defined(__GLIBC__)
