@@ -180,7 +180,9 @@ int Run(const driver::Invocation& invocation) {
     if (invocation.quiet) {
         out << "changed " << driver::Counted(replay.ChangedCount(), "node") << "; "
             << WrittenSummary(files, sceneNotWritten) << "\n";
-        out.flush();
+        if (&out == &std::cout) {
+            driver::FlushStandardOutput();
+        }
     }
     return 0;
 }
