@@ -74,7 +74,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"save-names", "s.json", "--", "-names.txt"}, "save-names scene=s.json names=-names.txt"},
         {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
         {{"save-names", "s.json", "-"}, "save-names scene=s.json names=- transcript-to-stderr"},
-        {{"save-names", "s.json", "/dev/stdout", "-o", "-"}, "error: NAMES and -o cannot both write to standard output"},
+        {{"save-names", "s.json", "-", "--svg", "-"}, "error: NAMES and --svg cannot both write to standard output"},
         {{"--", "align", "s.json"}, "error: align needs --select, --select-name or --select-path"},
         {{"align", "s.json", "--select-path", "Props/*", "-q"}, "align scene=s.json select-path=[Props/*] quiet"},
         {{"load-names", "s.json", "n.txt", "--partial", "--quiet"}, "load-names scene=s.json partial names=n.txt quiet"},
@@ -186,6 +186,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"c1", "x.session"}, "session x.session scene=c1"},
         // Standard output by any of its names.
         {{"s.json", "x.session", "-o", "/dev/stdout"}, "session x.session scene=s.json out=- transcript-to-stderr"},
+        {{"save-names", "s.json", "/dev/stdout", "-o", "-"}, "error: NAMES and -o cannot both write to standard output"},
         {{"s.json", "x.session", "--svg", "/proc/self/fd/1", "-o", "-"},
          "error: -o and --svg cannot both write to standard output"},
     };
