@@ -113,6 +113,14 @@ std::string WrittenSummary(const std::vector<driver::OutputFile>& files, bool sc
     return written.empty() ? "nothing written" : written;
 }
 
+// The last line of a quiet run: "changed 3 nodes; written out.gltf".
+void PrintSummary(std::ostream& out, std::size_t changed, const std::string& written) {
+    out << "changed " << driver::Counted(changed, "node") << "; " << written << "\n";
+    if (&out == &std::cout) {
+        driver::FlushStandardOutput();
+    }
+}
+
 // Keeps `object` until the process ends, reachable, so that a leak check
 // does not count it: freeing a scene of a million nodes, and what a run
 // learnt of it, would take longer than the exit that drops them.
@@ -178,11 +186,7 @@ int Run(const driver::Invocation& invocation) {
     }
     WriteFilesOfRun(files, transcript);
     if (invocation.quiet) {
-        out << "changed " << driver::Counted(replay.ChangedCount(), "node") << "; "
-            << WrittenSummary(files, sceneNotWritten) << "\n";
-        if (&out == &std::cout) {
-            driver::FlushStandardOutput();
-        }
+        PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
     }
     return 0;
 }
