@@ -2,7 +2,8 @@
 #   make demo   build and run the demonstration
 #   make test   build everything and run every test
 #   make package  the Debian package and the Windows archive, in build/packages
-.PHONY: demo demo-build test package deps native sanitize fuzz clean wine-deps windows windows-test
+#   make deb    the Debian package alone, from the native build of what it holds
+.PHONY: demo demo-build test package deb deps native sanitize fuzz clean wine-deps windows windows-test
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -19,10 +20,13 @@ native: deps
 	cmake --build --preset native -j $(JOBS)
 
 # What the demonstration runs, in the native build folder: morvane-host,
-# the two plug-ins and the stand-in host, without the test programs. A new
+# the two plug-ins, the stand-in host and the viewer's page, without the
+# test programs. A new
 # build folder is configured without them (their packages may be missing);
 # one made before keeps its settings, and `make native` turns them on.
-DEMO_TARGETS := morvane-host Tarvel Velkora morvane_standin
+DEMO_TARGETS := morvane-host Tarvel Velkora morvane_standin viewer_page
+# And what the Debian package holds besides.
+DEB_TARGETS := $(DEMO_TARGETS) morvane_win32 morvane_manual morvane_changelog
 
 demo-build:
 	@bash scripts/install-deps.sh demo
@@ -58,6 +62,15 @@ test: native sanitize windows
 	$(MAKE) fuzz
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
 
+# The Debian package alone, in build/packages: the native build of what it
+# holds, without the tests or the Windows build (a build folder that has
+# the tests keeps them, and cpack builds them too).
+deb:
+	@bash scripts/install-deps.sh deb
+	test -f build/native/CMakeCache.txt || cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
+	cmake --build --preset native -j $(JOBS) --target $(DEB_TARGETS)
+	cpack --preset native
+
 # The Debian package of the native build and the zip archive of the 32-bit
 # Windows build.
 package: native windows
@@ -68,6 +81,9 @@ demo: demo-build
 	mkdir -p out
 	./build/native/bin/morvane-host examples/workshop.json examples/demo.session --diff -o out/demo.json --svg out/demo.svg
 	./build/native/bin/morvane-host examples/room.gltf examples/room.session --diff -o out/room.gltf --svg out/room.svg
+	@echo
+	@echo "To see the result in your browser, run this and open the address that it prints:"
+	@echo "    ./build/native/bin/morvane-host view out/room.gltf"
 
 clean:
 	rm -rf build out

@@ -14,11 +14,11 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "the sessions part of the manual page could not be made from ${SESSIONS}")
 endif()
 
-# help2man reads the usage in its own form (help-in-gnu-form.sh).
+# help2man reads the usage in its own form (help-in-gnu-form.sh), and the
+# copyright from --version.
 set(ENV{MORVANE_HOST} "${HOST}")
 execute_process(
     COMMAND ${HELP2MAN} --no-info --section=1 --locale=C.UTF-8
-            "--version-string=morvane-host (Morvane) ${VERSION}"
             "--name=run the Tarvel and Velkora plug-ins on a scene file, through their panels"
             "--include=${sessions_part}" "--include=${SOURCE_DIR}/morvane-host.h2m"
             "--output=${page}" "${SOURCE_DIR}/help-in-gnu-form.sh"

@@ -3,7 +3,9 @@
 # missing, then the glTF validator and three.js (scripts/install-gltf-validator.sh) and
 # the viewer's npm packages (scripts/install-viewer.sh).
 # With the argument "demo", only what `make demo` builds with: the native
-# programs and libraries, no test program (and no viewer).
+# programs and libraries and the viewer (cpp-httplib; Node.js and npm for
+# three.js), no test program. With "deb", that and what `make deb` needs
+# to make the Debian package.
 # Needs root (or sudo) and a reachable package registry.
 set -euo pipefail
 
@@ -19,12 +21,13 @@ packages=(
 demo_packages=(
     cmake ninja-build g++ help2man
     binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
+    libcpp-httplib-dev
 )
 demo=false
-if [[ ${1:-} == demo ]]; then
-    demo=true
-    packages=("${demo_packages[@]}")
-fi
+case ${1:-} in
+    demo) demo=true; packages=("${demo_packages[@]}") ;;
+    deb) demo=true; packages=("${demo_packages[@]}" dpkg-dev file) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -32,12 +35,10 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
-# Node.js and npm run the glTF validator; a machine that has them from
-# elsewhere keeps its own.
-if ! $demo; then
-    command -v node >/dev/null || missing+=(nodejs)
-    command -v npm >/dev/null || missing+=(npm)
-fi
+# Node.js and npm install three.js for the viewer and run the glTF
+# validator; a machine that has them from elsewhere keeps its own.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 
 if ((${#missing[@]} > 0)); then
     echo "Installing: ${missing[*]}"
@@ -51,5 +52,5 @@ fi
 
 if ! $demo; then
     bash "$(dirname "$0")/install-gltf-validator.sh"
-    bash "$(dirname "$0")/install-viewer.sh"
 fi
+bash "$(dirname "$0")/install-viewer.sh"

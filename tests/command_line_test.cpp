@@ -30,6 +30,7 @@ std::string Outcome(const Arguments& arguments) {
     }
     std::string text = invocation.shortcut                              ? driver::ShortcutName(invocation.shortcut->kind)
                        : invocation.command == driver::Command::View ? "view port=" + std::to_string(invocation.port)
+                       : invocation.command == driver::Command::List ? std::string(invocation.json ? "list json" : "list")
                                                                      : "session " + invocation.sessionPath;
     text += " scene=" + invocation.scenePath;
     if (invocation.shortcut) {
@@ -38,6 +39,8 @@ std::string Outcome(const Arguments& arguments) {
             text += " select=" + std::to_string(index);
         }
         text += shortcut.selectName ? " select-name=[" + *shortcut.selectName + "]" : "";
+        text += shortcut.selectPath ? " select-path=[" + *shortcut.selectPath + "]" : "";
+        text += shortcut.partial ? " partial" : "";
         if (!shortcut.axis.empty()) {
             text += " axis=" + shortcut.axis + " from=" + std::to_string(shortcut.from.z) +
                     " to=" + std::to_string(shortcut.to.z);
@@ -49,6 +52,7 @@ std::string Outcome(const Arguments& arguments) {
     text += invocation.outputPath.empty() ? "" : " out=" + invocation.outputPath;
     text += invocation.svgPath.empty() ? "" : " svg=" + invocation.svgPath;
     text += invocation.diff ? " diff" : "";
+    text += invocation.quiet ? " quiet" : "";
     text += invocation.WritesToStandardOutput() ? " transcript-to-stderr" : "";
     return text;
 }
@@ -69,11 +73,24 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "pivot scene=s.json select=7 axis=Z from=0.000000 to=1000000015047466219876688855040.000000"},
         {{"save-names", "s.json", "--", "-names.txt"}, "save-names scene=s.json names=-names.txt"},
         {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
-        {{"--", "align", "s.json"}, "error: align needs --select or --select-name"},
+        {{"save-names", "s.json", "-"}, "save-names scene=s.json names=- transcript-to-stderr"},
+        {{"save-names", "s.json", "-", "--svg", "-"}, "error: NAMES and --svg cannot both write to standard output"},
+        {{"--", "align", "s.json"}, "error: align needs --select, --select-name or --select-path"},
+        {{"align", "s.json", "--select-path", "Props/*", "-q"}, "align scene=s.json select-path=[Props/*] quiet"},
+        {{"load-names", "s.json", "n.txt", "--partial", "--quiet"}, "load-names scene=s.json partial names=n.txt quiet"},
+        {{"list", "s.json", "--json"}, "list json scene=s.json"},
+        {{"list", "s.json", "-o", "x.json"}, "error: -o is an option of a session, align, pivot, save-names, load-names and view only"},
+        {{"align", "s.json", "--select", "5", "--partial"}, "error: --partial is an option of load-names only"},
+        // Points as they are pasted, with spaces after the commas.
+        {{"pivot", "s.json", "--select", "7", "--axis", "Z", "--from", "-0.5, -10, 0", "--to", " 0 ,0,\t2 "},
+         "pivot scene=s.json select=7 axis=Z from=0.000000 to=2.000000"},
+        {{"pivot", "s.json", "--select", "7", "--axis", "Z", "--from", "0, ,0", "--to", "0,0,2"},
+         "error: --from: \"0, ,0\" has an empty item"},
         {{"align", "s.json", "--select-name", "Door Frame*"}, "align scene=s.json select-name=[Door Frame*]"},
         {{"pivot", "s.json", "--select-name=", "--axis=X", "--from=0,0,0", "--to=0,0,1"},
          "pivot scene=s.json select-name=[] axis=X from=0.000000 to=1.000000"},
-        {{"align", "s.json", "--select", "7", "--select-name", "Door"}, "error: --select and --select-name cannot both be given"},
+        {{"align", "s.json", "--select", "7", "--select-name", "Door"},
+         "error: --select, --select-name and --select-path: give only one of them"},
         {{"align", "s.json", "--select-name", "A", "--select-name", "B"}, "error: --select-name is given twice"},
         {{"s.json", "x.session", "--select-name", "Door"}, "error: --select-name is an option of align and pivot only"},
         {{"align", "s.json", "--select", "5", "-o", "-"}, "align scene=s.json select=5 out=- transcript-to-stderr"},
@@ -90,7 +107,14 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"s.json", "x.session", "extra"}, "error: unexpected argument \"extra\" (a session takes SCENE SESSION)"},
         {{"align", "s.json", "--select", "7", "8"}, "error: unexpected argument \"8\" (align takes SCENE)"},
         {{"save-names", "s.json"}, "error: missing NAMES (save-names takes SCENE NAMES)"},
-        {{"s.json", "x.session", "--dif"}, "error: unknown option \"--dif\""},
+        {{"s.json", "x.session", "--dif"}, "error: unknown option \"--dif\" (did you mean --diff?)"},
+        {{"align", "s.json", "--selct-nam=X"}, "error: unknown option \"--selct-nam\" (did you mean --select-name?)"},
+        {{"s.json", "x.session", "--frobnicate"}, "error: unknown option \"--frobnicate\""},
+        {{"s.json", "x.session", "-dif"}, "error: unknown option \"-dif\""},
+        // The picture is SVG, and named so.
+        {{"s.json", "x.session", "--svg", "out/demo.png"},
+         "error: --svg: \"out/demo.png\": the picture is SVG, which is written to a .svg file"},
+        {{"s.json", "x.session", "--svg", "P.SVG"}, "session x.session scene=s.json svg=P.SVG"},
         {{"s.json", "x.session", "--diff=yes"}, "error: --diff takes no value"},
         {{"s.json", "x.session", "-o"}, "error: -o needs a value"},
         {{"s.json", "x.session", "-o", "a", "-o", "b"}, "error: -o is given twice"},
@@ -120,12 +144,13 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"save-names", "s.json", "./s.json"}, "error: NAMES: \"./s.json\" is the scene file, which is only read"},
         {{"load-names", "s.json", "s.json"}, "load-names scene=s.json names=s.json"},
         {{"load-names", "s.json", "n.txt", "-o", "n.txt"}, "error: -o: \"n.txt\" is the names file the run reads"},
-        {{"save-names", "s.json", "x", "--svg", "x.txt"}, "error: --svg: \"x.txt\" is the names file the run writes"},
+        {{"save-names", "s.json", "x.svg", "--svg", "x.svg"}, "error: --svg: \"x.svg\" is the names file the run writes"},
         {{"s.json", "x.session", "-o", "-", "--svg", "-"}, "error: -o and --svg cannot both write to standard output"},
         {{"s.json", "x.session", "-o", ""}, "error: -o: the file name is empty"},
         // Commands as the table has them; SCENE and SESSION are files.
         {{"frobnicate", "x.json"},
-         "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names, view; a session "
+         "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names, list, view; a "
+         "session "
          "takes SCENE SESSION)"},
         {{"ALIGN", "s.json", "--select", "5"},
          "error: unknown command \"ALIGN\" (commands are lower case: did you mean \"align\"?)"},
@@ -148,7 +173,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
     fs::create_directories(scratch);
     fs::current_path(scratch);
     const std::pair<const char*, const char*> links[] = {
-        {"l.svg", "a.json"}, {"l9.json", "n9.txt"}, {"c1", "c2"}, {"c2", "c1"}};
+        {"l.svg", "a.json"}, {"l9.json", "n9.txt"}, {"c1", "c2.svg"}, {"c2.svg", "c1"}};
     for (const auto& [link, target] : links) {
         fs::create_symlink(target, link);
     }
@@ -157,10 +182,11 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"align", "s.json", "--select", "5", "-o", "a.json", "--svg", "l.svg"},
          "error: --svg: \"l.svg\" is the scene that -o writes"},
         {{"save-names", "s.json", "n9", "-o", "l9.json"}, "error: -o: \"l9.json\" is the names file the run writes"},
-        {{"s.json", "x.session", "-o", "c1", "--svg", "c2"}, "session x.session scene=s.json out=c1 svg=c2"},
+        {{"s.json", "x.session", "-o", "c1", "--svg", "c2.svg"}, "session x.session scene=s.json out=c1 svg=c2.svg"},
         {{"c1", "x.session"}, "session x.session scene=c1"},
         // Standard output by any of its names.
         {{"s.json", "x.session", "-o", "/dev/stdout"}, "session x.session scene=s.json out=- transcript-to-stderr"},
+        {{"save-names", "s.json", "/dev/stdout", "-o", "-"}, "error: NAMES and -o cannot both write to standard output"},
         {{"s.json", "x.session", "--svg", "/proc/self/fd/1", "-o", "-"},
          "error: -o and --svg cannot both write to standard output"},
     };

@@ -48,14 +48,14 @@ TEST(SessionLanguage, EveryActionReadsBackFromItsEcho) {
         }
         return text;
     };
-    const std::vector<std::string> lines = {"open", "close", "select", "select-name", "press", "radio", "click",
+    const std::vector<std::string> lines = {"open", "close", "select", "select-name", "select-path", "press", "radio", "click",
                                             "rightclick", "endpick", "answer", "save", "print"};
     for (int i = 0; i < 3000; ++i) {
         const std::string verb = lines[random() % lines.size()];
         std::string line = verb;
         if (verb == "select") {
             for (std::size_t k = 1 + random() % 5; k > 0; --k) line += " " + std::to_string(k * 7 + random() % 7);
-        } else if (verb == "select-name") {
+        } else if (verb == "select-name" || verb == "select-path") {
             line += " " + driver::Quoted(word()) + " x" + word();
         } else if (verb == "click") {
             line += " " + std::to_string(random() % 100) + ".5 -1e-3 " + std::to_string(random());

@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -32,6 +33,42 @@ const OptionRow* FindOption(const std::string& argument, std::optional<std::stri
     return nullptr;
 }
 
+// The edits (a byte added, removed or replaced) that make `a` into `b`.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The long option nearest to a mistyped `--name`, within two edits; null
+// for none, or for a name that is no long option at all.
+const char* NearestLongOption(const std::string& name) {
+    if (name.rfind("--", 0) != 0) {
+        return nullptr;
+    }
+    const char* nearest = nullptr;
+    std::size_t best = 3;
+    for (const OptionRow& row : OptionTable()) {
+        const std::size_t distance = row.name[1] == '-' ? EditDistance(name, row.name) : best;
+        if (distance < best) {
+            best = distance;
+            nearest = row.name;
+        }
+    }
+    return nearest;
+}
+
 // The options by name and the other arguments, in their order; the job
 // option given first, and the argument after it, which is one too many.
 struct SplitArguments {
@@ -59,7 +96,10 @@ SplitArguments Split(const std::vector<std::string>& list) {
         std::optional<std::string> value;
         const OptionRow* row = FindOption(argument, value);
         if (row == nullptr) {
-            throw UsageError("unknown option " + QuotedExcerpt(argument.substr(0, argument.find('='))));
+            const std::string name = argument.substr(0, argument.find('='));
+            const char* nearest = NearestLongOption(name);
+            throw UsageError("unknown option " + QuotedExcerpt(name) +
+                             (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)" : ""));
         }
         if (row->value != nullptr && !value) {
             if (i + 1 >= list.size()) {
@@ -155,12 +195,21 @@ std::string OutputName(const ParsedArguments& arguments, Option option) {
     return IsStandardOutput(*path) ? "-" : *path;
 }
 
+// The picture is SVG whatever its name says, so its name must say so too,
+// as -o's names follow the scene's format.
+void CheckSvgName(const std::string& path) {
+    const std::string extension = path.size() >= 4 ? Lowered(path.substr(path.size() - 4)) : "";
+    if (!path.empty() && path != "-" && extension != ".svg") {
+        throw UsageError("--svg: " + QuotedExcerpt(path) + ": the picture is SVG, which is written to a .svg file");
+    }
+}
+
 }  // namespace
 
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
     CommandLineFiles named{invocation.scenePath, invocation.sessionPath, "", false, invocation.outputPath,
                            invocation.svgPath};
-    if (invocation.shortcut && !invocation.shortcut->names.empty()) {
+    if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput) {
         named.names = DialogChoice(invocation.shortcut->names);
         named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;
     }
@@ -198,7 +247,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     invocation.scenePath = arguments.positionals.front();
     invocation.outputPath = OutputName(arguments, Option::Output);
     invocation.svgPath = OutputName(arguments, Option::Svg);
+    CheckSvgName(invocation.svgPath);
     invocation.diff = arguments.Value(Option::Diff) != nullptr;
+    invocation.quiet = arguments.Value(Option::Quiet) != nullptr;
     command.build(arguments, invocation);
     FilesOfRun(invocation, {});
     return invocation;

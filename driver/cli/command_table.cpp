@@ -3,24 +3,29 @@
 #include <algorithm>
 
 #include "cli/option_values.h"
+#include "files/run_files.h"
 #include "text/name_text.h"
 
 namespace driver {
 
 namespace {
 
-// --select or --select-name, one of them.
+// --select, --select-name or --select-path, one of them.
 void ReadSelectionOptions(const ParsedArguments& arguments, Shortcut& shortcut) {
     const std::string* indices = arguments.Value(Option::Select);
     const std::string* name = arguments.Value(Option::SelectName);
-    if (indices != nullptr && name != nullptr) {
-        throw UsageError("--select and --select-name cannot both be given");
+    const std::string* path = arguments.Value(Option::SelectPath);
+    const int given = (indices != nullptr) + (name != nullptr) + (path != nullptr);
+    if (given > 1) {
+        throw UsageError("--select, --select-name and --select-path: give only one of them");
     }
-    if (indices == nullptr && name == nullptr) {
-        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs --select or --select-name");
+    if (given == 0) {
+        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs --select, --select-name or --select-path");
     }
     if (name != nullptr) {
         shortcut.selectName = *name;
+    } else if (path != nullptr) {
+        shortcut.selectPath = *path;
     } else {
         shortcut.selection = ReadSelection(*indices, "--select");
     }
@@ -69,7 +74,17 @@ void BuildNames(const ParsedArguments& arguments, Invocation& invocation, Shortc
     Shortcut shortcut;
     shortcut.kind = kind;
     shortcut.names = arguments.positionals[1];
+    shortcut.namesToStandardOutput = kind == ShortcutKind::SaveNames && IsStandardOutput(shortcut.names);
+    if (shortcut.namesToStandardOutput && (invocation.outputPath == "-" || invocation.svgPath == "-")) {
+        throw UsageError(std::string("NAMES and ") + (invocation.outputPath == "-" ? "-o" : "--svg") +
+                         " cannot both write to standard output");
+    }
+    shortcut.partial = arguments.Value(Option::Partial) != nullptr;
     invocation.shortcut = std::move(shortcut);
+}
+
+void BuildList(const ParsedArguments& arguments, Invocation& invocation) {
+    invocation.json = arguments.Value(Option::Json) != nullptr;
 }
 
 void BuildView(const ParsedArguments& arguments, Invocation& invocation) {
@@ -102,13 +117,23 @@ const std::vector<OptionRow>& OptionTable() {
         {Option::Diff, "--diff", 0, nullptr,
          "print what changed per node: name, position, orientation, scale, object placement"},
         {Option::Svg, "--svg", 0, "FILE", "draw the scene before and after as an SVG picture to FILE"},
+        {Option::Quiet, "--quiet", 'q', nullptr,
+         "print only refusals, warnings and one summary line (\"changed 3 nodes; written out.gltf\"), besides "
+         "what --diff and \"print\" ask for"},
         {Option::Select, "--select", 0, "I,J,...",
          "select nodes by pre-order index (not 0, the root); pivot takes one"},
         {Option::SelectName, "--select-name", 0, "NAME",
          "select the nodes whose names fit NAME: \"*\" is any run of characters, \"?\" one"},
+        {Option::SelectPath, "--select-path", 0, "PATH",
+         "select the nodes whose path fits PATH: the names from a child of the root down, \"/\" between "
+         "(\"Props/Chair\"), each with the wildcards of --select-name; \"\\/\" is a \"/\" within a name"},
         {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
+        {Option::Partial, "--partial", 0, nullptr,
+         "load NAMES even when its number of lines differs from the scene's number of nodes: names go by "
+         "position, and the counts are warned of"},
+        {Option::Json, "--json", 0, nullptr, "print the nodes as JSON, for scripts"},
         {Option::Port, "--port", 0, "N", "serve on port N, 0 to 65535; 0, the default: any free port"},
         {Option::Open, "--open", 0, nullptr,
          "open the page in the browser (xdg-open, or $BROWSER), through a page only you can read"},
@@ -122,7 +147,7 @@ const std::vector<OptionRow>& OptionTable() {
 
 const std::vector<CommandRow>& CommandTable() {
     using O = Option;
-    static const std::vector<O> kRun = {O::Output, O::Diff, O::Svg};
+    static const std::vector<O> kRun = {O::Output, O::Diff, O::Svg, O::Quiet};
     static const auto with = [](std::vector<O> own) {
         own.insert(own.end(), kRun.begin(), kRun.end());
         return own;
@@ -131,26 +156,31 @@ const std::vector<CommandRow>& CommandTable() {
         {Command::Session, "", {"SCENE", "SESSION"}, kRun, "",
          "replay the session script SESSION (one action a line; docs/sessions.md) on SCENE",
          BuildSession},
-        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName}),
-         "(--select I,J,... | --select-name NAME)",
+        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName, O::SelectPath}),
+         "(--select I,J,... | --select-name NAME | --select-path PATH)",
          "press \"Align\" of Tarvel: each selected node takes the place, orientation and axis scale of its "
          "namesake", BuildAlign},
         {Command::Pivot, ShortcutName(ShortcutKind::Pivot), {"SCENE"},
-         with({O::Select, O::SelectName, O::Axis, O::From, O::To}),
-         "(--select I | --select-name NAME) --axis X|Y|Z --from x,y,z --to x,y,z",
+         with({O::Select, O::SelectName, O::SelectPath, O::Axis, O::From, O::To}),
+         "(--select I | --select-name NAME | --select-path PATH) --axis X|Y|Z --from x,y,z --to x,y,z",
          "press \"Pick\" of Tarvel, click --from, then --to: the pivot moves to --from, its axis turns "
          "to --to", BuildPivot},
         {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
          "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
-         "name)",
+         "name); NAMES \"-\": the names go to standard output, the transcript to standard error",
          [](const ParsedArguments& arguments, Invocation& invocation) {
              BuildNames(arguments, invocation, ShortcutKind::SaveNames);
          }},
-        {Command::LoadNames, ShortcutName(ShortcutKind::LoadNames), {"SCENE", "NAMES"}, kRun, "",
-         "press \"Load Names Form File\" of Velkora (the tool's caption) and answer NAMES",
+        {Command::LoadNames, ShortcutName(ShortcutKind::LoadNames), {"SCENE", "NAMES"}, with({O::Partial}), "",
+         "press \"Load Names Form File\" of Velkora (the tool's caption) and answer NAMES; a NAMES of another "
+         "number of lines than the scene has nodes is refused, as its names would shift (see --partial)",
          [](const ParsedArguments& arguments, Invocation& invocation) {
              BuildNames(arguments, invocation, ShortcutKind::LoadNames);
          }},
+        {Command::List, "list", {"SCENE"}, {O::Json}, "",
+         "print the scene's tree, a node a line: pre-order index (what --select takes), indented by depth, the "
+         "name, what the node holds, and for glTF its nodes[N]",
+         BuildList},
         {Command::View, "view", {"SCENE"}, {O::Output, O::Port, O::Open, O::Allow}, "",
          "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "
          "Save writes (docs/viewer.md)",

@@ -10,7 +10,9 @@ namespace driver {
 
 // The options of morvane-host. --help and --version are the job itself,
 // taken after any command; the others belong to the commands that list them.
-enum class Option { Help, Version, Output, Diff, Svg, Select, SelectName, Axis, From, To, Port, Open, Allow };
+enum class Option {
+    Help, Version, Output, Diff, Svg, Quiet, Select, SelectName, SelectPath, Axis, From, To, Partial, Json, Port, Open, Allow
+};
 
 struct OptionRow {
     Option option;

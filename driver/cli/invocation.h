@@ -17,7 +17,7 @@ public:
 
 // The commands of morvane-host: a session run (SCENE SESSION, no name of
 // its own), the shortcuts and the viewer.
-enum class Command { Session, Align, Pivot, SaveNames, LoadNames, View };
+enum class Command { Session, Align, Pivot, SaveNames, LoadNames, List, View };
 
 // What morvane-host was asked to do.
 struct Invocation {
@@ -29,13 +29,17 @@ struct Invocation {
     std::optional<Shortcut> shortcut;
     std::string outputPath;           // -o, or empty; "-" is standard output, by any of its names
     bool diff = false;                // --diff
+    bool quiet = false;               // --quiet
+    bool json = false;                // --json of list
     std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
     int port = 0;                     // --port of view; 0: any free port
     bool openBrowser = false;         // --open of view
     std::vector<std::string> allowedFolders;  // --allow of view
 
     // True when the transcript has to give standard output to a file.
-    bool WritesToStandardOutput() const { return outputPath == "-" || svgPath == "-"; }
+    bool WritesToStandardOutput() const {
+        return outputPath == "-" || svgPath == "-" || (shortcut && shortcut->namesToStandardOutput);
+    }
 };
 
 }  // namespace driver

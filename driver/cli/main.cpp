@@ -1,14 +1,23 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
-#include "text/name_text.h"
+#include "cli/list_command.h"
+#include "files/display_path.h"
+#include "files/input_file.h"
 #include "files/output_file.h"
+#include "files/scratch_folder.h"
+#include "files/system_reason.h"
+#include "text/count_text.h"
+#include "text/name_text.h"
 #include "hosting/plugin_directory.h"
 #include "scene/scene_format.h"
 #include "scene/svg/scene_svg.h"
@@ -32,6 +41,17 @@ namespace {
 void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
         const std::string wrong = sceneFile.WrongName(invocation.outputPath);
+        if (!wrong.empty()) {
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
+        }
+    }
+}
+
+// The viewer's Save writes -o in the scene's format too; a wrong name is a
+// mistake of the command line, found before the viewer starts.
+void CheckViewOutputFormat(const driver::Invocation& invocation) {
+    if (!invocation.outputPath.empty()) {
+        const std::string wrong = driver::WrongOutputName(invocation.scenePath, invocation.outputPath);
         if (!wrong.empty()) {
             throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
         }
@@ -77,6 +97,30 @@ void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Trans
     driver::FlushStandardOutput();
 }
 
+constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
+
+// What a quiet run wrote, for its summary line: "written out.gltf, out.svg".
+std::string WrittenSummary(const std::vector<driver::OutputFile>& files, bool sceneNotWritten) {
+    std::string written;
+    for (const driver::OutputFile& file : files) {
+        written += (written.empty() ? "written " : ", ") +
+                   (file.path == "-" ? std::string("to standard output")
+                                     : driver::EscapedControls(driver::DisplayPath(file.path)));
+    }
+    if (sceneNotWritten) {
+        written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
+    }
+    return written.empty() ? "nothing written" : written;
+}
+
+// The last line of a quiet run: "changed 3 nodes; written out.gltf".
+void PrintSummary(std::ostream& out, std::size_t changed, const std::string& written) {
+    out << "changed " << driver::Counted(changed, "node") << "; " << written << "\n";
+    if (&out == &std::cout) {
+        driver::FlushStandardOutput();
+    }
+}
+
 // Keeps `object` until the process ends, reachable, so that a leak check
 // does not count it: freeing a scene of a million nodes, and what a run
 // learnt of it, would take longer than the exit that drops them.
@@ -99,20 +143,30 @@ int Run(const driver::Invocation& invocation) {
         invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
-    std::vector<driver::Action> actions = invocation.shortcut
-                                                    ? driver::ShortcutActions(*invocation.shortcut)
-                                                    : driver::ReadSession(invocation.sessionPath);
+    // Names for standard output are saved to a file of the run's own first,
+    // and handed on once the run is done.
+    std::optional<driver::Shortcut> shortcut = invocation.shortcut;
+    std::optional<driver::ScratchFolder> scratch;
+    if (shortcut && shortcut->namesToStandardOutput) {
+        shortcut->names = scratch.emplace().PathOf("names.txt");
+    }
+    std::vector<driver::Action> actions =
+        shortcut ? driver::ShortcutActions(*shortcut) : driver::ReadSession(invocation.sessionPath);
     CheckOutputsWritable(invocation);
 
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
     if (invocation.shortcut) {
-        driver::CheckShortcutJob(*invocation.shortcut, actions, host);
+        driver::CheckShortcutJob(*shortcut, actions, host);
     }
-    driver::Transcript transcript(out);
+    driver::Transcript transcript(out, invocation.quiet);
     driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
         host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
+    const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
+    if (done && sceneNotWritten && !invocation.quiet) {
+        transcript.End(kSceneNotWritten);
+    }
     if (invocation.diff) {
         transcript.Changes(replay.History().ChangesSinceStart());
     }
@@ -126,7 +180,26 @@ int Run(const driver::Invocation& invocation) {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-    WriteFilesOfRun(FilesOfDoneRun(invocation, sceneFile, host, replay), transcript);
+    std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    if (scratch) {
+        files.push_back({"-", driver::ReadInputFile(shortcut->names)});
+    }
+    WriteFilesOfRun(files, transcript);
+    if (invocation.quiet) {
+        PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
+    }
+    return 0;
+}
+
+// The text of --help or --version, written through the C library so that
+// a failure keeps its errno: "no space left on device" for a full disk.
+int PrintJobText(const std::string& text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        std::cerr << "morvane-host: standard output cannot be written: "
+                  << driver::SystemReason(errno != 0 ? errno : EIO) << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -143,23 +216,24 @@ int main(int argc, char** argv) {
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {
-            case driver::Invocation::Job::Help:
-                std::cout << driver::UsageText();
-                driver::FlushStandardOutput();
-                return 0;
-            case driver::Invocation::Job::Version:
-                std::cout << driver::VersionText();
-                driver::FlushStandardOutput();
-                return 0;
+            case driver::Invocation::Job::Help: return PrintJobText(driver::UsageText());
+            case driver::Invocation::Job::Version: return PrintJobText(driver::VersionText());
             case driver::Invocation::Job::Run: break;
         }
+        if (invocation.command == driver::Command::List) {
+            return driver::RunList(invocation.scenePath, invocation.json);
+        }
         if (invocation.command == driver::Command::View) {
+            CheckViewOutputFormat(invocation);
             return driver::RunView({invocation.scenePath, invocation.outputPath, invocation.port,
                                     invocation.openBrowser, invocation.allowedFolders});
         }
         return Run(invocation);
     } catch (const driver::UsageError& e) {
         std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "; try morvane-host --help\n";
+        return 2;
+    } catch (const driver::SelectionConflict& e) {
+        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
         return 2;
     } catch (const std::bad_alloc&) {
         std::cerr << "morvane-host: out of memory\n";

@@ -11,13 +11,22 @@ namespace driver {
 
 namespace {
 
-// The items of a comma-separated list; none may be empty.
+// The text without the spaces and tabs around it, as a list pasted from
+// elsewhere has them after its commas ("-0.5, -10, 0").
+std::string WithoutSpaces(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The items of a comma-separated list, spaces around them left out; none
+// may be empty.
 std::vector<std::string> Items(const std::string& value, const std::string& option) {
     std::vector<std::string> items;
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = value.find(',', start);
-        items.push_back(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        items.push_back(
+            WithoutSpaces(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (items.back().empty()) {
             throw UsageError(option + ": " + QuotedExcerpt(value) + " has an empty item");
         }

@@ -116,12 +116,24 @@ fails, a file dialog refused or failed, or a tool logged an error (such as
 a names file not written); for a shortcut also when its job did not happen
 (a node of align without a namesake, a --select-name that fits more than
 one node for pivot, a disabled control, a refused point, an edit the tool
-refused): then one line on standard error says why, and no file of -o,
---svg or "save" is written. 2 for a wrong command line, and for an -o name
-of another format than SCENE's, with one line on standard error.
+refused, a NAMES of load-names whose number of lines is not the scene's
+number of nodes): then one line on standard error says why, and no file of
+-o, --svg or "save" is written. 2 for a wrong command line, for an -o name
+of another format than SCENE's, and for an align selection that holds both
+a node and the namesake whose place it would take, with one line on
+standard error.
+
+Report bugs to: Morvane developers <dev@morvane.org>
 )";
 }
 
-std::string VersionText() { return std::string("morvane-host ") + MORVANE_VERSION + "\n"; }
+std::string VersionText() {
+    return std::string("morvane-host (Morvane) ") + MORVANE_VERSION + R"(
+Copyright (C) 2026 Morvane developers
+License MIT: <https://opensource.org/licenses/MIT>
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)";
+}
 
 }  // namespace driver

@@ -101,6 +101,20 @@ public:
         return {};
     }
 
+    // Where a node (by pre-order index) is in the file, as messages about
+    // the file name it: "nodes[3]" for a glTF node; "" where the format
+    // has no such name.
+    virtual std::string SourceOf(std::size_t index) const {
+        (void)index;
+        return "";
+    }
+    // What of a node the file holds that the tools do not see, such as
+    // "skin" for a skinned glTF node; none by default.
+    virtual std::vector<std::string> ExtrasOf(std::size_t index) const {
+        (void)index;
+        return {};
+    }
+
 protected:
     // What Content gives, for a scene whose every number is finite.
     virtual FileContent Written(const std::string& path, const std::vector<std::size_t>& selection) = 0;
@@ -117,6 +131,12 @@ private:
 // `path`) names. Reads no other file. Throws SceneFileError with the file,
 // the place in it and the reason.
 std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use = SceneUse::Written);
+// What SceneFile::WrongName would say of an output `path` for the scene in
+// the file at `scenePath`, its format told by the file's first bytes and
+// its name, without reading it whole; "" where it cannot be opened (the
+// read of the scene then says why).
+std::string WrongOutputName(const std::string& scenePath, const std::string& path);
+
 // The same for the file at `path`, read whole; throws InputFileError when
 // it cannot be read.
 std::unique_ptr<SceneFile> ReadScene(const std::string& path, SceneUse use = SceneUse::Written);

@@ -3,6 +3,7 @@
 // one without extensions, the project's own. A new format is a folder of
 // its own under scene/ and a row here.
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "files/input_file.h"
@@ -54,15 +55,14 @@ const SceneFormat& FormatOf(const std::string& bytes, const std::string& path) {
     return FormatNamedBy(path);
 }
 
-}  // namespace
-
-std::string SceneFile::WrongName(const std::string& path) const {
-    if (&FormatNamedBy(path) == format_) {
+// The rule of names that `path` breaks for a scene of `format`, or "".
+std::string WrongNameFor(const SceneFormat& sceneFormat, const std::string& path) {
+    if (&FormatNamedBy(path) == &sceneFormat) {
         return "";
     }
-    const std::string scene = std::string("the scene is ") + format_->sceneIs;
-    if (!format_->extensions.empty()) {
-        return scene + ", which is written to a " + std::string(format_->extensions.front()) + " file";
+    const std::string scene = std::string("the scene is ") + sceneFormat.sceneIs;
+    if (!sceneFormat.extensions.empty()) {
+        return scene + ", which is written to a " + std::string(sceneFormat.extensions.front()) + " file";
     }
     std::string others;
     for (const SceneFormat& format : kSceneFormats) {
@@ -71,6 +71,21 @@ std::string SceneFile::WrongName(const std::string& path) const {
         }
     }
     return scene + ", which is not written to a " + others + " file";
+}
+
+}  // namespace
+
+std::string SceneFile::WrongName(const std::string& path) const { return WrongNameFor(*format_, path); }
+
+std::string WrongOutputName(const std::string& scenePath, const std::string& path) {
+    std::string head(16, '\0');
+    std::FILE* file = std::fopen(scenePath.c_str(), "rb");
+    if (file == nullptr) {
+        return "";
+    }
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    return WrongNameFor(FormatOf(head, scenePath), path);
 }
 
 std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use) {

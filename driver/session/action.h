@@ -46,6 +46,12 @@ struct SelectNamed {
     std::vector<std::string> patterns;
     std::vector<std::size_t> indices;  // found when the run is checked
 };
+// The nodes whose paths fit the patterns (node_path.h), found as those of
+// SelectNamed are.
+struct SelectPath {
+    std::vector<std::string> paths;
+    std::vector<std::size_t> indices;  // found when the run is checked
+};
 struct PressButton {
     std::string caption;
 };
@@ -66,7 +72,7 @@ struct KeepScene {
 };
 struct PrintNodes {};
 
-using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, PressButton, ClickRadio, ClickViewport,
+using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, SelectPath, PressButton, ClickRadio, ClickViewport,
                                  RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
 
 struct Action {

@@ -18,6 +18,8 @@ public:
     void Start(const Action& action) { origin_ = &action.origin; }
 
     void Note(const std::string& note) { transcript_.Note(note); }
+    // A note that a quiet transcript keeps: something the user must see.
+    void Warning(const std::string& note) { transcript_.KeptNote(note); }
     // The run was not done.
     void NotDone(const std::string& why) {
         if (failure_.empty()) {
@@ -26,7 +28,7 @@ public:
     }
     // A note that is also why the run was not done.
     void Failed(const std::string& note) {
-        Note(note);
+        Warning(note);
         NotDone(note);
     }
     // The action had no effect: a reason in a strict run only.

@@ -96,7 +96,7 @@ void AnimationWarnings::Warn(const standin::StandinNode& node, std::size_t index
     if (!both.Any()) {
         return;
     }
-    report.Note("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
+    report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
                 PartList(both) + ", which overrides the new placement when it plays (the edit is still written)");
 }
 

@@ -23,7 +23,11 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report) {
 void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report) {
     for (std::size_t i = first; i < log.size(); ++i) {
         const std::string note = log[i].title + ": " + HideWorkingFolder(log[i].text);
-        report.Note(note);
+        if (log[i].type == SYSLOG_ERROR || log[i].type == SYSLOG_WARN) {
+            report.Warning(note);
+        } else {
+            report.Note(note);
+        }
         if (log[i].type == SYSLOG_ERROR) {
             report.NotDone(note);
         } else if (log[i].type == SYSLOG_WARN) {
@@ -33,10 +37,11 @@ void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t fi
 }
 
 void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
-                   AnimationWarnings& animations, ActionReport& report) {
+                   AnimationWarnings& animations, ActionReport& report, NodesChanged& changed) {
     animations.Start();
     std::string line;
     history.VisitChangesSinceMark([&](const NodeChange& change) {
+        changed.Add(change.index);
         line = "changed node ";
         line += std::to_string(change.index);
         line += ' ';

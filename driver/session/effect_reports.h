@@ -24,11 +24,29 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report);
 // error fails the run; a warning is an edit the tool refused, no effect.
 void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report);
 
+// The nodes that a run has changed, each counted once.
+class NodesChanged {
+public:
+    explicit NodesChanged(std::size_t nodes) : changed_(nodes, false) {}
+    void Add(std::size_t index) {
+        if (!changed_[index]) {
+            changed_[index] = true;
+            ++count_;
+        }
+    }
+    std::size_t Count() const { return count_; }
+
+private:
+    std::vector<bool> changed_;
+    std::size_t count_ = 0;
+};
+
 // A line for each node changed since the history's mark ("changed node 5
 // "Chair": position, object"), each followed by its animation warnings,
-// written as the changes are found. `order` is the scene's pre-order.
+// written as the changes are found, and added to `changed`. `order` is the
+// scene's pre-order.
 void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
-                   AnimationWarnings& animations, ActionReport& report);
+                   AnimationWarnings& animations, ActionReport& report, NodesChanged& changed);
 
 // Whether the tool's pick mode started or ended.
 void ReportPickMode(bool before, bool now, ActionReport& report);

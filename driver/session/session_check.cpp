@@ -8,6 +8,7 @@
 #include "files/display_path.h"
 #include "hosting/file_dialog_user.h"
 #include "session/name_pattern.h"
+#include "session/node_path.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
 #include "files/output_file.h"
@@ -92,6 +93,26 @@ private:
                          ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) + ", the scene root, has a name that matches " +
                                QuotedExcerpt(pattern) + ", and the root cannot be selected"
                          : "no node has a name that matches " + QuotedExcerpt(pattern));
+            }
+        }
+    }
+    // The paths too fit the nodes as they are before anything has run.
+    void CheckOne(SelectPath& select) {
+        if (tree_.depth.empty()) {
+            tree_ = TreeOf(host_.Nodes());
+        }
+        std::unordered_set<std::size_t> taken;
+        select.indices.clear();
+        for (const std::string& path : select.paths) {
+            const std::vector<std::size_t> fitting = NodesOnPath(PathSteps(path), host_.Nodes(), tree_);
+            if (fitting.empty()) {
+                Fail("no node has a path that matches " + QuotedExcerpt(path) +
+                     " (a path starts at a child of the root: \"Props/Chair\"; see \"morvane-host list\")");
+            }
+            for (const std::size_t k : fitting) {
+                if (taken.insert(k).second) {
+                    select.indices.push_back(k);
+                }
             }
         }
     }
@@ -183,6 +204,7 @@ private:
     std::string openedAt_;
     std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name
     bool named_ = false;
+    NodeTree tree_;  // of the scene before the run, once a path needs it
 };
 
 SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::make_unique<Impl>(host, files)) {}

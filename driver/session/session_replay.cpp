@@ -4,7 +4,11 @@
 
 #include "files/display_path.h"
 #include "hosting/window_records.h"
+#include "log_sys.h"
 #include "session/effect_reports.h"
+#include "session/names_count.h"
+#include "session/namesake_pairs.h"
+#include "session/shortcut.h"
 #include "standin/standin_custom_button.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -12,6 +16,15 @@
 namespace driver {
 
 namespace {
+
+bool LoggedError(const std::vector<standin::LogRecord>& log, std::size_t first) {
+    for (std::size_t i = first; i < log.size(); ++i) {
+        if (log[i].type == SYSLOG_ERROR) {
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string HexId(std::uint32_t value) {
     std::ostringstream text;
@@ -42,6 +55,7 @@ struct SessionReplay::Player {
     }
     void operator()(const SelectNodes& select) const { Select(select.indices); }
     void operator()(const SelectNamed& select) const { Select(select.indices); }
+    void operator()(const SelectPath& select) const { Select(select.indices); }
     void operator()(const PressButton& press) const { PressControl(press.caption, true); }
     void operator()(const ClickRadio& radio) const { PressControl(radio.caption, false); }
     void operator()(const ClickViewport& click) const {
@@ -55,6 +69,11 @@ struct SessionReplay::Player {
             report.NoEffect("the pick mode refused the point " + FormatPoint(click.point));
         } else {
             report.Note("picked " + FormatPoint(click.point));
+            // A mode that goes on after a click has its first point only.
+            const Origin& origin = replay.action_->origin;
+            replay.firstPointOnly_ = host.Host().ActivePickMode() == nullptr ? ""
+                                     : origin.line > 0 ? "line " + std::to_string(origin.line)
+                                                       : origin.Text();
         }
     }
     void operator()(const RightClickPanel&) const {
@@ -120,6 +139,7 @@ SessionReplay::SessionReplay(SessionHost& host, Transcript& transcript, bool str
       report_(transcript, strict),
       history_(*host.File().Document().scene, host.Nodes(), keepStart),
       animations_(host.File(), host.Nodes(), history_),
+      changed_(host.Nodes().size()),
       dialogs_([this](bool saving, const std::string& refusal) { return NextAnswer(saving, refusal); }) {}
 
 SessionReplay::~SessionReplay() = default;
@@ -147,6 +167,11 @@ void SessionReplay::Replay(const Action& action) {
 }
 
 bool SessionReplay::Finish() {
+    if (!firstPointOnly_.empty()) {
+        transcript_.End("the pick took its first point only (" + firstPointOnly_ +
+                        "): the pivot moved there, and no axis was turned");
+        firstPointOnly_.clear();
+    }
     for (const Action& answer : answers_) {
         transcript_.End("the answer of " +
                         (answer.origin.line > 0 ? "line " + std::to_string(answer.origin.line) : answer.origin.Text()) +
@@ -163,9 +188,17 @@ SessionReplay::HostView SessionReplay::View() const {
 
 void SessionReplay::ReportEffects(const HostView& before) {
     standin::StandinInterface& host = host_.Host();
-    ReportDialog(dialogs_.TakeOutcome(), report_);
+    const FileDialogUser::Outcome dialog = dialogs_.TakeOutcome();
+    ReportDialog(dialog, report_);
     ReportLogEntries(host.LogRecords(), before.logEntries, report_);
-    ReportChanges(history_, host_.Nodes(), animations_, report_);
+    const auto* press = std::get_if<PressButton>(&action_->what);
+    if (press != nullptr && press->caption == kLoadNamesCaption && !LoggedError(host.LogRecords(), before.logEntries)) {
+        ReportNamesCount(dialog, host_.Nodes().size(), report_);
+    }
+    ReportChanges(history_, host_.Nodes(), animations_, report_, changed_);
+    if (press != nullptr && press->caption == kAlignCaption) {
+        ReportNamesakePairs(host_.SelectionIndices(), host_.Nodes(), history_, report_);
+    }
     ReportPickMode(before.pickMode, host.ActivePickMode() != nullptr, report_);
     ReportPanel(before.controls, PanelControls(host_.Panel()), report_);
     ReportViolations(host.Scene().Violations(), before.violations, report_);

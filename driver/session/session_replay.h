@@ -13,6 +13,7 @@
 #include "session/action.h"
 #include "session/action_report.h"
 #include "session/animation_warnings.h"
+#include "session/effect_reports.h"
 #include "session/transcript.h"
 
 namespace driver {
@@ -44,9 +45,9 @@ public:
     // One action with its transcript lines, for a front end that runs its
     // actions as they come.
     void Replay(const Action& action);
-    // The end lines of the run so far: the answers that no dialog has asked
-    // for (they stay for the dialogs of later actions). True when the run
-    // was done.
+    // The end lines of the run so far: a pick that took its first point
+    // and no second, the answers that no dialog has asked for (they stay
+    // for the dialogs of later actions). True when the run was done.
     bool Finish();
     const std::string& Failure() const { return report_.Failure(); }
     // Whether answers wait for a file dialog that has not asked yet.
@@ -56,6 +57,8 @@ public:
     // without a copy.
     std::vector<OutputFile> TakeKeptScenes() { return std::move(kept_); }
     const SceneHistory& History() const { return history_; }
+    // How many nodes the run has changed so far, each counted once.
+    std::size_t ChangedCount() const { return changed_.Count(); }
 
 private:
     // The actions' own replay, one function for each kind of action.
@@ -77,12 +80,14 @@ private:
     ActionReport report_;
     SceneHistory history_;
     AnimationWarnings animations_;
+    NodesChanged changed_;
     std::size_t steps_ = 0;           // the actions replayed so far
     const Action* action_ = nullptr;  // the running action
     std::string toolName_;
     std::deque<Action> answers_;  // answers of file dialogs not yet given
     std::string lastAnswer_;      // the answer given to the running dialog
     std::vector<OutputFile> kept_;
+    std::string firstPointOnly_;  // where the last pick took its first point and no second, or ""
     FileDialogUser dialogs_;
 };
 

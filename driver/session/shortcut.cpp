@@ -2,8 +2,14 @@
 
 #include <unordered_map>
 
+#include "files/display_path.h"
+#include "files/line_count.h"
+#include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
+#include "session/namesake_pairs.h"
+#include "session/node_path.h"
 #include "session/session.h"
+#include "text/count_text.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -21,6 +27,9 @@ const std::vector<std::size_t>& SelectedIndices(const std::vector<Action>& actio
         if (const auto* nodes = std::get_if<SelectNodes>(&action.what)) {
             return nodes->indices;
         }
+        if (const auto* path = std::get_if<SelectPath>(&action.what)) {
+            return path->indices;
+        }
     }
     static const std::vector<std::size_t> none;
     return none;
@@ -36,6 +45,46 @@ std::string NodeList(const std::vector<std::size_t>& indices, const SessionHost&
         list += " and " + std::to_string(indices.size() - shown) + " more";
     }
     return list;
+}
+
+// A names file of another number of lines than the scene has nodes gives
+// names by position all the same: one line missing or added moves every
+// later name one node on, which nothing in the result shows.
+void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host) {
+    const std::string path = DialogChoice(shortcut.names);
+    const std::optional<std::uint64_t> lines = CountLines(path);
+    if (!lines) {
+        return;  // the dialog refuses it, and says why
+    }
+    const std::size_t nodes = host.Nodes().size();
+    if (*lines != nodes) {
+        throw SessionError("NAMES: " + Quoted(DisplayPath(path)) + " has " +
+                           Counted(static_cast<std::size_t>(*lines), "line") + " and the scene " +
+                           Counted(nodes, "node") + ", so its names would shift off the nodes they belong to; "
+                           "nothing was loaded or written (--partial loads it by position all the same)");
+    }
+}
+
+// Align with a node and its namesake selected moves one to the other's
+// place and the other back, or the reverse, as the order of the selection
+// has it: the command line has to select one of them.
+void CheckNoNamesakePair(const std::string& option, const std::vector<std::size_t>& selected,
+                         const SessionHost& host) {
+    const std::vector<NamesakePair> pairs = SelectedNamesakePairs(selected, host.Nodes());
+    if (pairs.empty()) {
+        return;
+    }
+    const NamesakePair& pair = pairs.front();
+    const std::vector<standin::StandinNode*>& nodes = host.Nodes();
+    const NodeTree tree = TreeOf(nodes);
+    auto node = [&](std::size_t k) { return "node " + std::to_string(k) + " " + Quoted(nodes[k]->Name()); };
+    const std::size_t first = pair.node;
+    const std::size_t second = pair.namesake;
+    throw SelectionConflict(option + "the selection holds both " + node(first) + " and " + node(second) +
+                            ", the namesake whose place it would take, so the result would depend on their order; "
+                            "select only the one to move, by its path (--select-path " +
+                            Quoted(PathOf(first, nodes, tree)) + " or " + Quoted(PathOf(second, nodes, tree)) +
+                            ") or index (--select " + std::to_string(first) + " or " + std::to_string(second) + ")");
 }
 
 }  // namespace
@@ -57,6 +106,8 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
         actions.push_back({OpenTool{"Tarvel"}, command});
         if (shortcut.selectName) {
             actions.push_back({SelectNamed{{*shortcut.selectName}, {}}, {"--select-name", 0}});
+        } else if (shortcut.selectPath) {
+            actions.push_back({SelectPath{{*shortcut.selectPath}, {}}, {"--select-path", 0}});
         } else {
             actions.push_back({SelectNodes{shortcut.selection}, {"--select", 0}});
         }
@@ -79,14 +130,19 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
 }
 
 void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host) {
+    if (shortcut.kind == ShortcutKind::LoadNames && !shortcut.partial) {
+        CheckNamesCount(shortcut, host);
+    }
     if (!UsesTarvel(shortcut.kind)) {
         return;
     }
-    const std::string option = shortcut.selectName ? "--select-name: " : "--select: ";
+    const std::string option = shortcut.selectName ? "--select-name: " : shortcut.selectPath ? "--select-path: " : "--select: ";
     const std::vector<std::size_t>& selected = SelectedIndices(actions);
     if (shortcut.kind == ShortcutKind::Pivot) {
         if (selected.size() != 1) {
-            const std::string fits = shortcut.selectName ? Quoted(*shortcut.selectName) + " fits " : "";
+            const std::string* pattern = shortcut.selectName ? &*shortcut.selectName
+                                         : shortcut.selectPath ? &*shortcut.selectPath : nullptr;
+            const std::string fits = pattern != nullptr ? Quoted(*pattern) + " fits " : "";
             throw SessionError(option + fits + std::to_string(selected.size()) + " nodes (" +
                                NodeList(selected, host, 3) + "), and pivot works on one");
         }
@@ -108,6 +164,7 @@ void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actio
                            " no namesake (no other node of the same name), so align would not move " +
                            (alone.size() == 1 ? "it" : "them"));
     }
+    CheckNoNamesakePair(option, selected, host);
 }
 
 }  // namespace driver

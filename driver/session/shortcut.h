@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ class SessionHost;
 // The buttons of the names tool, each opening a file dialog.
 constexpr const char* kSaveNamesCaption = "Save Names To File";
 constexpr const char* kLoadNamesCaption = "Load Names Form File";
+// The pivot tool's button that aligns the selected nodes to their namesakes.
+constexpr const char* kAlignCaption = "Align";
 
 // The jobs a shortcut command does, each a small session of its own.
 enum class ShortcutKind { Align, Pivot, SaveNames, LoadNames };
@@ -25,9 +28,18 @@ struct Shortcut {
     ShortcutKind kind = ShortcutKind::Align;
     std::vector<std::size_t> selection;     // --select
     std::optional<std::string> selectName;  // --select-name, instead
+    std::optional<std::string> selectPath;  // --select-path, instead
     std::string axis;                       // --axis: "X", "Y" or "Z"
     Point3 from, to;                        // --from, --to: two different points
     std::string names;                      // NAMES: the path for the names tool's file dialog
+    bool partial = false;                   // --partial: load a names file whatever its number of lines
+    bool namesToStandardOutput = false;     // save-names with NAMES "-": the names go to standard output
+};
+
+// A selection that the command line must make otherwise: a usage error.
+class SelectionConflict : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // The actions a shortcut stands for, each with the option it comes from as
@@ -38,11 +50,14 @@ struct Shortcut {
 //   load-names  open Velkora, answer NAMES, press Load Names Form File, close
 std::vector<Action> ShortcutActions(const Shortcut& shortcut);
 
-// Checks, once the actions are checked (the nodes of --select-name found),
-// that the shortcut's job can happen on this scene: pivot works on exactly
-// one node, and every node that align moves has a namesake, another node
-// of the same name (the root too may be one). Throws SessionError naming
-// the option and the nodes.
+// Checks, once the actions are checked (the nodes of --select-name and
+// --select-path found), that the shortcut's job can happen on this scene:
+// pivot works on exactly one node; every node that align moves has a
+// namesake, another node of the same name (the root too may be one);
+// load-names without --partial loads a file of as many lines as the scene
+// has nodes. Throws SessionError naming the option and the nodes or the
+// counts, and SelectionConflict where align's selection holds a node and
+// the namesake it would take, whose result would depend on their order.
 void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host);
 
 }  // namespace driver

@@ -6,16 +6,32 @@
 namespace driver {
 
 void Transcript::Echo(const Action& action, std::size_t step) {
-    if (action.origin.line > 0) {
-        out_ << "line " << action.origin.line;
-    } else {
-        out_ << "step " << step;
+    echo_ = action.origin.line > 0 ? "line " + std::to_string(action.origin.line) : "step " + std::to_string(step);
+    echo_ += ": " + EscapedControls(ActionText(action.what)) + "\n";
+    if (!quiet_) {
+        out_ << echo_;
+        echo_.clear();
     }
-    out_ << ": " << EscapedControls(ActionText(action.what)) << "\n";
     notes_ = 0;
 }
 
 void Transcript::Note(const std::string& note) {
+    if (quiet_) {
+        ++notes_;
+        return;
+    }
+    Write(note);
+}
+
+void Transcript::KeptNote(const std::string& note) {
+    if (!echo_.empty()) {
+        out_ << echo_;
+        echo_.clear();
+    }
+    Write(note);
+}
+
+void Transcript::Write(const std::string& note) {
     line_ = "    ";
     if (HasControls(note)) {
         line_ += EscapedControls(note);
@@ -40,7 +56,12 @@ void Transcript::Changes(const std::vector<NodeChange>& changes) {
     }
 }
 
-void Transcript::Written(const std::string& path) { out_ << "written: " << EscapedControls(DisplayPath(path)) << "\n"; }
+void Transcript::Written(const std::string& path) {
+    if (quiet_) {
+        return;
+    }
+    out_ << "written: " << EscapedControls(DisplayPath(path)) << "\n";
+}
 
 void Transcript::Raw(const std::string& text) { out_ << EscapedControls(text); }
 

@@ -16,14 +16,23 @@ namespace driver {
 // the tools and their dialogs did, never from a look at the disk. Every
 // control byte (and DEL) of what it writes, but the line ends, shows as
 // \xHH, so that a line is one line.
+//
+// A quiet transcript (--quiet) keeps only the kept notes, each after the
+// echo of its action, the end lines, what was asked for by name (the
+// changes of --diff, the table of "print"), and no "written:" lines: the
+// run ends with a summary line instead.
 class Transcript {
 public:
-    explicit Transcript(std::ostream& out) : out_(out) {}
+    explicit Transcript(std::ostream& out, bool quiet = false) : out_(out), quiet_(quiet) {}
 
     // "line 5: press Align" for a session's action, "step 3: press Align"
     // for a shortcut's (the `step`th action, from 1).
     void Echo(const Action& action, std::size_t step);
     void Note(const std::string& note);
+    // A note that a quiet transcript keeps too: a warning, or why the run
+    // is not done.
+    void KeptNote(const std::string& note);
+    bool Quiet() const { return quiet_; }
     // Notes since the last Echo.
     std::size_t NotesOfAction() const { return notes_; }
     // Text that is not a note, such as the table of "print".
@@ -37,7 +46,11 @@ public:
     void Written(const std::string& path);
 
 private:
+    void Write(const std::string& note);
+
     std::ostream& out_;
+    bool quiet_;
+    std::string echo_;  // quiet: the running action's echo, until a kept note needs it
     std::size_t notes_ = 0;
     std::string line_;  // the note being written
 };

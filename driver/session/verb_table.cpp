@@ -67,6 +67,15 @@ std::string WriteSelectNamed(const SelectNamed& select) {
     return text;
 }
 
+SelectPath ParseSelectPath(const SessionLine& line) {
+    SelectPath select{line.Names(), {}};
+    if (select.paths.empty()) {
+        line.Refuse("\"select-path\" needs a path");
+    }
+    return select;
+}
+std::string WriteSelectPath(const SelectPath& select) { return WriteSelectNamed({select.paths, {}}); }
+
 PressButton ParsePress(const SessionLine& line) { return {line.NeededArgument()}; }
 std::string WritePress(const PressButton& press) { return OnOneLine(press.caption); }
 
@@ -148,6 +157,12 @@ constexpr Verb kVerbs[] = {
         "fits no node is an error. The names are those the scene had when it was read, so that this is checked "
         "before the run, like `select`: a renaming by the names tool during the session does not change what it "
         "finds."),
+    Row<SelectPath, ParseSelectPath, WriteSelectPath>(
+        "select-path", "PATH …",
+        "selects the nodes whose paths fit the PATHs, found as those of `select-name` are. A PATH is the names "
+        "from a child of the root down to the node, `/` between them (`Props/Chair`; the root's own name is not "
+        "part of it), each name a NAME with its wildcards (`*/Chair`: every Chair one level down). Within a name, "
+        "`\\/` stands for a `/` and `\\\\` for a backslash (`Shelf\\/Rack/Box`)."),
     Row<PressButton, ParsePress, WritePress>(
         "press", "CAPTION",
         "presses the custom button with this caption on the open tool's panel: `press Pick`, `press Align`, `press "

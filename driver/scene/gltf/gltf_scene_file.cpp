@@ -82,6 +82,17 @@ public:
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
     }
 
+    std::string SourceOf(std::size_t index) const override {
+        if (index == 0) {
+            return model_.scene.index ? "scenes[" + std::to_string(*model_.scene.index) + "]" : "";
+        }
+        return index < records_.size() ? "nodes[" + std::to_string(records_[index].gltf) + "]" : "";
+    }
+    std::vector<std::string> ExtrasOf(std::size_t index) const override {
+        return index < skinned_.size() && skinned_[index] ? std::vector<std::string>{"skin"}
+                                                          : std::vector<std::string>{};
+    }
+
 private:
     // A node of the stand-in scene as it was read; index 0 is the root. Its
     // name is the glTF node's, its transform is in transforms_ and its
@@ -133,6 +144,7 @@ private:
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
     std::vector<StandinNode*> order_;  // pre-order
     std::vector<NodeRecord> records_;
+    std::vector<bool> skinned_;  // by pre-order index: the glTF node has a skin
     std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
@@ -150,6 +162,7 @@ void GltfSceneFile::BuildScene() {
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
     records_.push_back({});
+    skinned_.push_back(false);
     rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
@@ -185,6 +198,7 @@ void GltfSceneFile::BuildScene() {
         }
         order_.push_back(&node);
         records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
+        skinned_.push_back(entry.skinned);
         const ChildRange children = model_.Children(entry);
         for (auto child = children.end(); child != children.begin();) {
             if (*--child != entry.objectNode) {

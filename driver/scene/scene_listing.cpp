@@ -1,0 +1,90 @@
+#include "scene/scene_listing.h"
+
+#include "json/json_text.h"
+#include "scene/node_tree.h"
+#include "text/name_text.h"
+#include "text/utf8.h"
+
+namespace driver {
+
+namespace {
+
+// The scene's nodes in pre-order from the root, without recursion.
+std::vector<standin::StandinNode*> PreOrder(standin::StandinScene& scene) {
+    std::vector<standin::StandinNode*> order;
+    std::vector<standin::StandinNode*> pending{&scene.Root()};
+    while (!pending.empty()) {
+        standin::StandinNode* node = pending.back();
+        pending.pop_back();
+        order.push_back(node);
+        for (int i = node->ChildCount(); i-- > 0;) {
+            pending.push_back(static_cast<standin::StandinNode*>(node->ChildNode(i)));
+        }
+    }
+    return order;
+}
+
+std::vector<std::string> HoldsOf(const SceneFile& file, std::size_t index, const standin::StandinNode& node) {
+    std::vector<std::string> holds;
+    if (index == 0) {
+        return holds;  // the scene's root holds no object of its own
+    }
+    switch (node.GetObject().superClass) {
+        case GEOMOBJECT_CLASS_ID: holds.push_back("mesh"); break;
+        case 0x20: holds.push_back("camera"); break;
+        case 0x30: holds.push_back("light"); break;
+        default: break;
+    }
+    for (std::string& extra : file.ExtrasOf(index)) {
+        holds.push_back(std::move(extra));
+    }
+    return holds;
+}
+
+}  // namespace
+
+void WriteSceneListing(SceneFile& file, std::ostream& out) {
+    const std::vector<standin::StandinNode*> order = PreOrder(*file.Document().scene);
+    const NodeTree tree = TreeOf(order);
+    const std::size_t width = std::to_string(order.size() - 1).size();
+    std::string line;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        line = std::to_string(k);
+        line.insert(0, width - line.size(), ' ');
+        line.append(1 + 2 * static_cast<std::size_t>(tree.depth[k]), ' ');
+        AppendQuoted(line, order[k]->Name());
+        const std::vector<std::string> holds = HoldsOf(file, k, *order[k]);
+        for (std::size_t i = 0; i < holds.size(); ++i) {
+            line += (i == 0 ? "  " : ", ") + holds[i];
+        }
+        const std::string source = file.SourceOf(k);
+        line += source.empty() ? "" : "  " + source;
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
+}
+
+void WriteSceneListingJson(SceneFile& file, std::ostream& out) {
+    const std::vector<standin::StandinNode*> order = PreOrder(*file.Document().scene);
+    const NodeTree tree = TreeOf(order);
+    out << "{\"nodes\": [";
+    std::string entry;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const std::string& name = order[k]->Name();
+        entry = k == 0 ? "\n" : ",\n";
+        entry += "  {\"index\": " + std::to_string(k) + ", \"depth\": " + std::to_string(tree.depth[k]) +
+                 ", \"parent\": " + (k == 0 ? std::string("null") : std::to_string(tree.parent[k])) + ", \"name\": ";
+        entry += IsValidUtf8(name) ? JsonString(name) : "null";
+        entry += ", \"quoted\": " + JsonString(Quoted(name)) + ", \"holds\": [";
+        const std::vector<std::string> holds = HoldsOf(file, k, *order[k]);
+        for (std::size_t i = 0; i < holds.size(); ++i) {
+            entry += (i == 0 ? "" : ", ") + JsonString(holds[i]);
+        }
+        const std::string source = file.SourceOf(k);
+        entry += "], \"source\": " + (source.empty() ? std::string("null") : JsonString(source)) + "}";
+        out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
+    }
+    out << "\n]}\n";
+}
+
+}  // namespace driver
