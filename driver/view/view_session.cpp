@@ -127,11 +127,15 @@ struct ViewSession::Changes {
 // The page's "select-name" finds the nodes by the names they have now, but
 // a session run finds them by the names the scene had when it was read: a
 // line that would find others there stands as the "select" of the nodes
-// found, so that the session replays to the same selection.
+// found, so that the session replays to the same selection. A
+// "select-path" always stands so: paths are found by the names of now.
 void ViewSession::StandAsReplayed(Action& action) const {
     const auto* named = std::get_if<SelectNamed>(&action.what);
     if (named != nullptr && Fitting(named->patterns, startNames_) != named->indices) {
         action.what = SelectNodes{named->indices};
+    }
+    if (const auto* path = std::get_if<SelectPath>(&action.what)) {
+        action.what = SelectNodes{path->indices};
     }
 }
 
