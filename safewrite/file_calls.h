@@ -82,16 +82,33 @@ struct Target {
 // direct write would have to (but without emptying it).
 Target OpenTarget(const std::string& path);
 
-// Creates a file that does not exist yet. A `temporary` is readable by its
-// owner alone until KeepOwnerAndMode gives it the target's.
-Error CreateNew(const std::string& path, bool temporary, File& file);
+// Creates a temporary file that does not exist yet and holds it, so that
+// no other writer takes it for one a killed writer left: on POSIX systems
+// an exclusive flock for as long as `file` is open, on Windows a handle
+// that lets no one else delete the file. Exists also when another writer
+// removed the new file before it was held (a fresh name is then needed).
+// An `ownerOnly` temporary is readable by its owner alone until
+// KeepOwnerAndMode gives it the target's; any other takes the mode that a
+// new file gets (0666 less the umask).
+Error CreateTemporary(const std::string& path, bool ownerOnly, File& file);
+
+// Removes the temporary at `path` unless a writer holds it (see
+// CreateTemporary); true when it was removed.
+bool RemoveUnlessHeld(const std::string& path);
 
 // Gives `copy` (at `copyPath`) the owner and permissions of the open
 // `original`. Denied when the owner cannot be kept.
 Error KeepOwnerAndMode(const File& original, File& copy, const std::string& copyPath);
 
-// Puts the closed file `replacement` in the place of `target` in one step.
-Error Replace(const std::string& replacement, const std::string& target);
+// Puts the temporary `replacement`, written and synced and still held
+// open as `file`, in the place of `target` in one step, and closes `file`
+// (before the rename where the system cannot rename an open file, after
+// it elsewhere, so that no other writer can take the temporary meanwhile).
+Error Replace(File& file, const std::string& replacement, const std::string& target);
+
+// True where `folder` ("" is the working folder) lets files be added but
+// none be renamed or removed (Linux's append-only attribute).
+bool FolderIsAppendOnly(const std::string& folder);
 
 void Remove(const std::string& path);
 // The same, safe to call from a signal handler.
@@ -106,7 +123,8 @@ Error OpenSource(const std::string& path, File& file, std::uint64_t& size);
 std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix);
 
 // This process's number, and whether the process of that number has ended
-// (false when that cannot be told).
+// (false when that cannot be told). Only a hint: a process of another PID
+// namespace or of another machine sharing the folder is not seen.
 unsigned long ProcessId();
 bool ProcessHasEnded(unsigned long id);
 

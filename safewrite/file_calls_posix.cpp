@@ -6,8 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 
 #include "file_calls.h"
 
@@ -190,14 +196,48 @@ Target OpenTarget(const std::string& path) {
     return target;
 }
 
-Error CreateNew(const std::string& path, bool temporary, File& file) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, temporary ? 0600 : 0666);
+Error CreateTemporary(const std::string& path, bool ownerOnly, File& file) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (fd < 0) {
         return errno == ENOENT ? Error::NoFolder : LastError();
     }
     file = File();
     Access::Handle(file) = fd;
+    // A writer that looked for stale temporaries between the open and the
+    // lock may be removing this one, or may have removed it already. On a
+    // file system without locks the temporary stays unheld, and only the
+    // process number in its name keeps other writers off it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        file.Close();
+        return Error::Exists;
+    }
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(fd, &held) != 0 || ::lstat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino) {
+        file.Close();
+        return Error::Exists;
+    }
     return Error::None;
+}
+
+bool RemoveUnlessHeld(const std::string& path) {
+    const int fd = OpenNow(path.c_str(), O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    // A shared lock: two writers may clear the same stale temporary, but
+    // neither while its own writer holds it.
+    bool removed = false;
+    struct stat held {};
+    struct stat named {};
+    const bool unheld = ::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (unheld && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        removed = ::unlink(path.c_str()) == 0;
+    }
+    ::close(fd);
+    return removed;
 }
 
 Error KeepOwnerAndMode(const File& original, File& copy, const std::string&) {
@@ -214,8 +254,27 @@ Error KeepOwnerAndMode(const File& original, File& copy, const std::string&) {
     return ::fchmod(Access::Descriptor(copy), was.st_mode & 07777) == 0 ? Error::None : LastError();
 }
 
-Error Replace(const std::string& replacement, const std::string& target) {
-    return ::rename(replacement.c_str(), target.c_str()) == 0 ? Error::None : LastError();
+Error Replace(File& file, const std::string& replacement, const std::string& target) {
+    const Error error = ::rename(replacement.c_str(), target.c_str()) == 0 ? Error::None : LastError();
+    // Synced before: a late error of the close changes nothing on the disk.
+    file.Close();
+    return error;
+}
+
+bool FolderIsAppendOnly(const std::string& folder) {
+#if defined(__linux__)
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    int flags = 0;  // the kernel reads and writes an int, whatever the request's type says
+    const bool appendOnly = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
+    ::close(fd);
+    return appendOnly;
+#else
+    (void)folder;
+    return false;
+#endif
 }
 
 void Remove(const std::string& path) { RemoveNow(path.c_str()); }

@@ -143,7 +143,9 @@ Target OpenTarget(const std::string& path) {
     return target;
 }
 
-Error CreateNew(const std::string& path, bool, File& file) {
+// The handle shares no right to delete: while it is open, no other writer
+// can remove the temporary.
+Error CreateTemporary(const std::string& path, bool, File& file) {
     const HANDLE handle = Open(path, GENERIC_WRITE, CREATE_NEW);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
@@ -151,6 +153,8 @@ Error CreateNew(const std::string& path, bool, File& file) {
     Access::Set(file, handle);
     return Error::None;
 }
+
+bool RemoveUnlessHeld(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath) {
     BY_HANDLE_FILE_INFORMATION information{};
@@ -164,7 +168,13 @@ Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath)
     return Error::None;
 }
 
-Error Replace(const std::string& replacement, const std::string& target) {
+bool FolderIsAppendOnly(const std::string&) { return false; }
+
+Error Replace(File& file, const std::string& replacement, const std::string& target) {
+    // An open file cannot be renamed here.
+    if (const Error closed = file.Close(); closed != Error::None) {
+        return closed;
+    }
     if (MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return Error::None;
     }

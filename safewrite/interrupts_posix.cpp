@@ -14,7 +14,7 @@ namespace safewrite {
 
 namespace {
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 constexpr int kCount = sizeof kInterrupts / sizeof kInterrupts[0];
 
 std::atomic<bool> exitOnInterrupt{false};

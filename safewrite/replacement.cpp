@@ -61,6 +61,8 @@ Error WriteAll(File& file, const Content& content) {
     if (error == Error::None) {
         error = flush();
     }
+    // On the disk before the file takes its name: a power cut after the
+    // rename then leaves the new file whole, never an empty one.
     return error != Error::None ? error : file.Sync();
 }
 
@@ -133,7 +135,8 @@ Error Replacement::Stage(const Content& content) {
             return Error::None;
         }
     }
-    const Error error = WriteAndClose(temporaryFile_, content);
+    // The temporary stays open, and so held, until Commit renames it.
+    const Error error = WriteAll(temporaryFile_, content);
     if (error != Error::None) {
         RemoveTemporary();
     }
@@ -149,7 +152,7 @@ Error Replacement::Commit() {
     }
     // Some systems cannot replace a file that is still open.
     target_.file.Close();
-    const Error error = Replace(temporary_, target_.path);
+    const Error error = Replace(temporaryFile_, temporary_, target_.path);
     if (error == Error::None) {
         Untrack(temporary_);
         temporary_.clear();
@@ -178,11 +181,20 @@ std::string Replacement::ReasonToWriteInPlace() const {
     if (target_.viaLink) {
         return "a symbolic link";
     }
+    // Files can be added there, but none renamed or removed: a temporary
+    // could neither take the file's place nor be cleared away.
+    if (FolderIsAppendOnly(target_.path.substr(0, FolderLength(target_.path)))) {
+        return "the folder is append-only";
+    }
     return "";
 }
 
 Error Replacement::MakeTemporary(bool forNewFile) {
     const std::string folder = target_.path.substr(0, FolderLength(target_.path));
+    // A new file there could not take its name from a temporary.
+    if (forNewFile && FolderIsAppendOnly(folder)) {
+        return Error::Denied;
+    }
     RemoveStaleTemporaries(folder, tag_);
     Error error = Error::Exists;
     for (int attempt = 0; attempt < kTemporaryAttempts && error == Error::Exists; ++attempt) {
@@ -191,7 +203,7 @@ Error Replacement::MakeTemporary(bool forNewFile) {
             temporary_.clear();
             return Error::TooManyFiles;
         }
-        error = CreateNew(temporary_, !forNewFile, temporaryFile_);
+        error = CreateTemporary(temporary_, !forNewFile, temporaryFile_);
         if (error != Error::None) {
             Untrack(temporary_);
             temporary_.clear();

@@ -81,8 +81,10 @@ void RemoveStaleTemporaries(const std::string& folder, const char* tag) {
     const std::string prefix = Prefix(tag);
     for (const std::string& name : NamesInFolder(folder, prefix)) {
         const unsigned long writer = WriterOf(name, prefix);
+        // The process number is only a hint (another PID namespace, another
+        // machine on a shared folder): what decides is that no writer holds it.
         if (writer != 0 && writer != ProcessId() && ProcessHasEnded(writer)) {
-            Remove(folder + name);
+            RemoveUnlessHeld(folder + name);
         }
     }
 }

@@ -9,16 +9,18 @@
 // The temporary files of safe writing. A temporary is named
 // ".~TAG-PID-NUMBER.tmp" after the program that writes it (TAG), its
 // process (PID) and a random number, in the folder of the file that it is
-// to replace, so that it is never taken for data, and one that a killed
-// process left is known as such and removed by the next save there.
+// to replace, so that it is never taken for data. Its writer holds it
+// while it lives (see CreateTemporary); one that no writer holds, and
+// whose process has ended as far as this one can tell, was left by a
+// killed process, and the next save there removes it.
 namespace safewrite {
 
 // A fresh name for a temporary of this process, in the folder part
 // `folder` (as FolderLength gives it).
 std::string TemporaryName(const std::string& folder, const char* tag);
 
-// Removes the temporaries of `tag` in `folder` whose processes have ended;
-// each folder is looked at once in a process.
+// Removes the temporaries of `tag` in `folder` that no writer holds and
+// whose processes have ended; each folder is looked at once in a process.
 void RemoveStaleTemporaries(const std::string& folder, const char* tag);
 
 // The temporaries that exist, in a fixed table that a signal handler can
@@ -30,14 +32,16 @@ void Untrack(const std::string& path);
 // Removes every tracked temporary; safe to call from a signal handler.
 void RemoveTrackedTemporaries();
 
-// For programs (not for libraries): from now on SIGINT, SIGTERM and SIGHUP
-// remove the tracked temporaries and end the process with 128 + the
-// signal's number. Without it, a library's temporaries are still removed
-// on these signals, which then take their course. (POSIX systems only.)
+// For programs (not for libraries): from now on SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT and SIGPIPE remove the tracked temporaries and end the process
+// with 128 + the signal's number. Without it, a library's temporaries are
+// still removed on these signals, which then take their course. A signal
+// that the process ignores when the handler would be installed stays
+// ignored. (POSIX systems only.)
 void ExitOnInterrupt();
 
-// Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that a set of
-// renames is not cut in two.
+// Holds those signals back while it lives, so that a set of renames is not
+// cut in two.
 class InterruptsHeld {
 public:
     InterruptsHeld();

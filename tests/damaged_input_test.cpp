@@ -1,20 +1,25 @@
-// Inputs that are damaged or never end: a plug-in library cut short or with
-// a wrapping table offset, a file that is no library, a device and a pipe.
+// Inputs that are damaged or never end: a plug-in library cut short, with
+// a wrapping table offset or an entry outside its code, a file that is no
+// library, a device and a pipe, also where a plug-in's name is looked up.
 // Each is refused with one line that says what is wrong, before anything
 // maps or reads it without bound, and the stand-in says nothing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/input_file.h"
 #include "hosting/plugin_directory.h"
+#include "hosting/tool_library.h"
+#include "standin/library_image.h"
 #include "standin/plugin_loader.h"
 #include "win32/standin_extensions.h"
 
@@ -57,6 +62,19 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
     fs::create_directories(folder);
     const std::string fifo = (folder / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Plug-ins asked for by name that are there, but are no files.
+    fs::create_directory(folder / "Folder.dlu");
+    ASSERT_EQ(::mkfifo((folder / "Pipe.dlu").c_str(), 0600), 0);
+    fs::create_symlink("nowhere.dlu", folder / "Dangling.dlu");
+    const auto FoundProblem = [&folder](const std::string& name) {
+        return [name, &folder](const std::string&) {
+            try {
+                return LoadProblem(driver::FindTool(name, folder.string()));
+            } catch (const driver::ToolLibraryError& e) {
+                return std::string(e.what());
+            }
+        };
+    };
     const std::string tarvel = Tarvel();
     ASSERT_GT(tarvel.size(), 4096u);
     const struct {
@@ -72,6 +90,17 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         {"a wrapping program header offset", WithField(tarvel, 32, 0xFFFFFFFFFFFFFFF0), "", LoadProblem,
          "its program headers lie outside the file"},
         {"a text file as a library", "{}\n", "", LoadProblem, "not a 64-bit ELF shared library"},
+        {"an entry at address 1", WithField(tarvel, 24, 1), "", LoadProblem, "its entry address 0x1 lies outside its code"},
+        {"an entry past every segment", WithField(tarvel, 24, 0xFFFFFFFFFFFF0000), "", LoadProblem,
+         "its entry address 0xffffffffffff0000 lies outside its code"},
+        {"an entry in the headers' segment, which is no code", WithField(tarvel, 24, 0x40), "", LoadProblem,
+         "its entry address 0x40 lies outside its code"},
+        {"a folder named as the plug-in", "", (folder / "Folder.dlu").string(), FoundProblem("Folder"),
+         "Folder.dlu: is a folder, not a plug-in library"},
+        {"a pipe named as the plug-in", "", (folder / "Pipe.dlu").string(), FoundProblem("Pipe"),
+         "Pipe.dlu: not a regular file"},
+        {"a dangling link named as the plug-in", "", (folder / "Dangling.dlu").string(), FoundProblem("Dangling"),
+         "Dangling.dlu: cannot be opened: no such file or directory"},
         {"a device as a library", "", "/dev/zero", LoadProblem, "/dev/zero: not a regular file"},
         {"a pipe as a library", "", fifo, LoadProblem, "fifo: not a regular file"},
         {"a device as a scene or session", "", "/dev/zero", ReadProblem,
@@ -92,4 +121,50 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         EXPECT_TRUE(win32standin::Violations().empty());
     }
     fs::remove_all(folder);
+}
+
+// The Windows loader's checks, on the smallest 32-bit library: one section
+// of code, and the entry where the system would call it.
+TEST(DamagedInput, AWindowsLibraryWhoseEntryIsNotInItsCodeIsRefused) {
+    const auto library = [](std::uint32_t entry, std::uint32_t sectionFlags) {
+        std::vector<char> bytes(0x400, '\0');
+        const auto put = [&bytes](std::size_t at, std::uint32_t value, int size) {
+            for (int i = 0; i < size; ++i) {
+                bytes[at + i] = static_cast<char>(value >> (8 * i));
+            }
+        };
+        constexpr std::size_t pe = 64, optional = 224, section = pe + 24 + optional;
+        bytes[0] = 'M', bytes[1] = 'Z';
+        put(60, pe, 4);
+        bytes[pe] = 'P', bytes[pe + 1] = 'E';
+        put(pe + 4, 0x14c, 2);     // i386
+        put(pe + 6, 1, 2);         // one section
+        put(pe + 20, optional, 2);
+        put(pe + 22, 0x2102, 2);   // a library
+        put(pe + 24, 0x10b, 2);    // PE32
+        put(pe + 24 + 16, entry, 4);
+        put(section + 8, 0x1000, 4);   // mapped size
+        put(section + 12, 0x1000, 4);  // address
+        put(section + 16, 0x200, 4);   // size in the file
+        put(section + 20, 0x200, 4);   // offset in the file
+        put(section + 36, sectionFlags, 4);
+        return bytes;
+    };
+    constexpr std::uint32_t kCode = 0x60000020, kData = 0x40000040;
+    const struct {
+        std::uint32_t entry, flags;
+        const char* problem;
+    } cases[] = {
+        {0x1010, kCode, ""},
+        {0x1fff, kCode, ""},
+        {0, kCode, "has no library entry"},
+        {0x10, kCode, "its entry address 0x10 lies outside its code"},
+        {0x2000, kCode, "its entry address 0x2000 lies outside its code"},
+        {0x1010, kData, "its entry address 0x1010 lies outside its code"},
+    };
+    for (const auto& c : cases) {
+        const std::string problem = standin::CheckPeLibrary(library(c.entry, c.flags));
+        EXPECT_EQ(problem.substr(0, std::string(c.problem).size()), c.problem) << c.entry;
+        EXPECT_EQ(problem.empty(), std::string(c.problem).empty()) << c.entry;
+    }
 }

@@ -139,6 +139,31 @@ TEST(GltfScene, AQuarterTurnAboutYWithATranslationReadsAndWritesAsGltfMeansIt) {
     ExpectRotation(out[2]["rotation"], {0, 1, 0, 0});
 }
 
+// A mirrored node moved keeps the signs of its scale as written, not just
+// its matrix: an animation's rotation or scale channel replaces one of the
+// two, and must meet the other as the file had it.
+TEST(GltfScene, AMovedMirroredNodeKeepsTheSignsOfItsScale) {
+    for (int signs = 1; signs < 8; ++signs) {
+        std::vector<double> scale(3);
+        for (int i = 0; i < 3; ++i) {
+            scale[i] = (signs & (1 << i)) != 0 ? -2 : 2;
+        }
+        const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Mirrored", "scale": [)" +
+                                      std::to_string(scale[0]) + ", " + std::to_string(scale[1]) + ", " +
+                                      std::to_string(scale[2]) + "]}]");
+        auto file = Read(text);
+        const auto nodes = Nodes(*file);
+        nodes[1]->MoveNode(0, NodeMatrix(), {1, 2, 3}, false, false, PIVOT_MODE_NODE, false);
+        const Json written = Json::parse(file->Write("scene.gltf", {}));
+        const Json& out = written["nodes"][0];
+        ExpectNumbers(out["scale"], scale);
+        ExpectNumbers(out["translation"], {1, 2, 3});
+        if (out.contains("rotation")) {
+            ExpectRotation(out["rotation"], {0, 0, 0, 1});
+        }
+    }
+}
+
 // Random scenes: read, they agree with glTF's arithmetic and write back to
 // the same bytes; edited, the written file holds exactly the edits, and the
 // nodes nobody touched keep their JSON.
@@ -352,6 +377,23 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
         EXPECT_EQ(ErrorOf([&] { Read(bytes, path); }), path + message) << bytes;
     }
     EXPECT_EQ(ErrorOf([] { Read("{}", "scene.glb"); }), "scene.glb: not a GLB file: it does not begin with \"glTF\"");
+}
+
+// A cycle of any length is found in one pass and told in one short line:
+// its first nodes and its length.
+TEST(GltfScene, ACycleOfAnyLengthIsToldInAShortLine) {
+    for (const std::size_t length : {std::size_t{2}, std::size_t{5}, std::size_t{6}, std::size_t{50000}}) {
+        std::string nodes;
+        for (std::size_t i = 0; i < length; ++i) {
+            nodes += (i == 0 ? "" : ", ") + std::string("{\"children\": [") + std::to_string((i + 1) % length) + "]}";
+        }
+        const std::string error = ErrorOf([&] { Read(Gltf("\"nodes\": [" + nodes + "]")); });
+        std::string expected = "nodes[0]: is its own ancestor: nodes[0] -> nodes[1]";
+        EXPECT_NE(error.find(expected), std::string::npos) << error.substr(0, 300);
+        EXPECT_LT(error.size(), 300u);
+        const bool told = error.find("(a cycle of " + std::to_string(length) + " nodes)") != std::string::npos;
+        EXPECT_EQ(told, length > 5) << error.substr(0, 300);
+    }
 }
 
 TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {

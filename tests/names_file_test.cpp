@@ -1,6 +1,7 @@
 // The names file as the names tool writes and reads it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -182,6 +183,13 @@ TEST_F(NamesFileTest, LineLimitIs511Characters) {
     EXPECT_EQ(loaded, (Names{exact, std::string(511, 'L'), std::string(511, 'H'), "after"}));
     // The 512th character being the CR of a lone CR still counts as content.
     EXPECT_EQ(LoadBytes(exact + "\rX\nnext"), (Names{exact, "next", std::string(511, 'H'), "after"}));
+    // Around the limit, a CR before the LF is the line end's, never the name's.
+    for (std::size_t length = 505; length <= 515; ++length) {
+        const std::string line(length, 'c');
+        const std::string kept(std::min<std::size_t>(length, 511), 'c');
+        EXPECT_EQ(LoadBytes(line + "\r\n" + line + "\n"), (Names{kept, kept, std::string(511, 'H'), "after"}))
+            << length << " characters";
+    }
 }
 
 TEST_F(NamesFileTest, NulCutsItsLineOnly) {

@@ -1,6 +1,7 @@
 // The one safe way of writing, on real files in child processes: a full
 // disk (a file-size limit), interrupting signals, a killed writer and two
-// writers at once never cost the old file, and leave no temporary.
+// writers at once never cost the old file, and leave no temporary; a live
+// writer's temporary is never taken; modes and links are a direct write's.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -8,8 +9,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,7 +52,9 @@ int Save(const std::string& path, const std::string& text) {
 class SafeWriteTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("safe_write_test." + std::to_string(::getpid()));
+        // A folder of each test's own: a process looks for stale temporaries once a folder.
+        folder = fs::temp_directory_path() / ("safe_write_test." + std::to_string(::getpid()) + "." +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
         target = (folder / "scene.json").string();
@@ -62,34 +70,49 @@ protected:
 
 }  // namespace
 
-// Each fault strikes a child while it writes `large` over the old file;
-// the old file stays byte for byte, and a temporary outlives only SIGKILL,
-// until the next save to the folder removes it.
+// Each fault strikes a child once it has written `large` over the old file
+// and before it commits; the old file stays byte for byte, and a temporary
+// outlives only SIGKILL, until the next save to the folder removes it. A
+// signal that the child ignored before its handlers came stays ignored:
+// the save goes on and replaces the file.
 TEST_F(SafeWriteTest, AFaultWhileWritingLeavesTheOldFileAsItWas) {
     const struct {
         const char* fault;
         rlim_t fileLimit;
         int signal;
         bool exitOnInterrupt;  // a program; else a library, whose signal takes its course
+        bool ignored;          // the child ignores the signal from its start
         int status;            // the child's exit status, or the signal that ended it
     } faults[] = {
-        {"a full disk", 1 << 16, 0, true, 1},
-        {"SIGINT in a program", RLIM_INFINITY, SIGINT, true, 128 + SIGINT},
-        {"SIGTERM in a program", RLIM_INFINITY, SIGTERM, true, 128 + SIGTERM},
-        {"SIGHUP in a program", RLIM_INFINITY, SIGHUP, true, 128 + SIGHUP},
-        {"SIGINT in a library", RLIM_INFINITY, SIGINT, false, SIGINT},
-        {"SIGTERM in a library", RLIM_INFINITY, SIGTERM, false, SIGTERM},
-        {"SIGKILL", RLIM_INFINITY, SIGKILL, true, SIGKILL},
+        {"a full disk", 1 << 16, 0, true, false, 1},
+        {"SIGINT in a program", RLIM_INFINITY, SIGINT, true, false, 128 + SIGINT},
+        {"SIGTERM in a program", RLIM_INFINITY, SIGTERM, true, false, 128 + SIGTERM},
+        {"SIGHUP in a program", RLIM_INFINITY, SIGHUP, true, false, 128 + SIGHUP},
+        {"SIGQUIT in a program", RLIM_INFINITY, SIGQUIT, true, false, 128 + SIGQUIT},
+        {"SIGPIPE in a program", RLIM_INFINITY, SIGPIPE, true, false, 128 + SIGPIPE},
+        {"SIGINT in a library", RLIM_INFINITY, SIGINT, false, false, SIGINT},
+        {"SIGTERM in a library", RLIM_INFINITY, SIGTERM, false, false, SIGTERM},
+        {"SIGQUIT in a library", RLIM_INFINITY, SIGQUIT, false, false, SIGQUIT},
+        {"SIGPIPE in a library", RLIM_INFINITY, SIGPIPE, false, false, SIGPIPE},
+        {"SIGHUP ignored (nohup)", RLIM_INFINITY, SIGHUP, true, true, 0},
+        {"SIGTERM ignored", RLIM_INFINITY, SIGTERM, true, true, 0},
+        {"SIGPIPE ignored in a library", RLIM_INFINITY, SIGPIPE, false, true, 0},
+        {"SIGKILL", RLIM_INFINITY, SIGKILL, true, false, SIGKILL},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.fault);
         int staged[2];
+        int go[2];
         ASSERT_EQ(::pipe(staged), 0);
+        ASSERT_EQ(::pipe(go), 0);
         const pid_t child = ::fork();
         if (child == 0) {
             ::alarm(10);
             std::signal(SIGXFSZ, SIG_IGN);
             std::signal(SIGINT, SIG_DFL);  // as a terminal's foreground job has it
+            std::signal(fault.signal, fault.ignored ? SIG_IGN : SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
             const rlimit limit{fault.fileLimit, fault.fileLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
             if (fault.exitOnInterrupt) {
@@ -99,28 +122,128 @@ TEST_F(SafeWriteTest, AFaultWhileWritingLeavesTheOldFileAsItWas) {
             if (file.Stage({large}) != safewrite::Error::None) {
                 ::_exit(1);
             }
-            // Written, not yet in place: the parent strikes now.
-            if (::write(staged[1], "s", 1) == 1) {
-                ::pause();
+            // Written, not yet in place: the parent strikes now, then lets it go on.
+            char next = 0;
+            if (::write(staged[1], "s", 1) != 1 || ::read(go[0], &next, 1) != 1) {
+                ::_exit(2);
             }
-            ::_exit(0);
+            ::_exit(file.Commit() == safewrite::Error::None ? 0 : 1);
         }
         ::close(staged[1]);
+        ::close(go[0]);
         char said = 0;
         if (::read(staged[0], &said, 1) == 1 && fault.signal != 0) {
             ::kill(child, fault.signal);
         }
+        // A signal sent before the byte is handled before the child reads
+        // it; a child that the signal ended reads nothing (and the write
+        // fails without a SIGPIPE here).
+        if (said == 's') {
+            const auto before = std::signal(SIGPIPE, SIG_IGN);
+            (void)!::write(go[1], "g", 1);
+            std::signal(SIGPIPE, before);
+        }
         ::close(staged[0]);
+        ::close(go[1]);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status), fault.status);
-        EXPECT_EQ(ReadAll(target), old);
+        EXPECT_EQ(ReadAll(target), fault.ignored ? large : old);
         EXPECT_EQ(Temporaries(folder), fault.signal == SIGKILL ? 1u : 0u);
+        std::ofstream(target, std::ios::binary | std::ios::trunc) << old;
     }
     // The killed writer's temporary is known by its process and removed.
     ASSERT_EQ(Save(target, large), 0);
     EXPECT_EQ(ReadAll(target), large);
     EXPECT_EQ(Temporaries(folder), 0u);
+}
+
+// A temporary is removed as stale only when no writer holds it, whatever
+// its name says of its process: the number of a process that has ended
+// here may be a live writer's in another PID namespace or on another
+// machine that shares the folder.
+TEST_F(SafeWriteTest, OnlyTemporariesThatNoWriterHoldsAreRemoved) {
+    const pid_t ended = ::fork();
+    if (ended == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string name = std::string(".~") + kTag + "-" + std::to_string(ended) + "-";
+    const fs::path held = folder / (name + "0000000a.tmp");
+    const fs::path loose = folder / (name + "0000000b.tmp");
+    std::ofstream(held) << "a live writer's";
+    std::ofstream(loose) << "a killed writer's";
+    const int holder = ::open(held.c_str(), O_WRONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    // Stale temporaries are looked for once a folder in a process: each save in a child.
+    const auto saveInChild = [&] {
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            ::_exit(Save(target, "new"));
+        }
+        int status = -1;
+        ::waitpid(saver, &status, 0);
+        return status;
+    };
+    EXPECT_EQ(saveInChild(), 0);
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(loose));
+    EXPECT_EQ(ReadAll(target), "new");
+    ::close(holder);
+    EXPECT_EQ(saveInChild(), 0);
+    EXPECT_EQ(Temporaries(folder), 0u);
+}
+
+// A new file takes the mode that the umask leaves of 0666, as a direct
+// write would give it; a replaced one keeps its own.
+TEST_F(SafeWriteTest, ModesFollowTheUmaskForNewFilesAndStayForReplacedOnes) {
+    for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}, mode_t{0}}) {
+        const mode_t was = ::umask(mask);
+        const fs::path made = folder / ("new." + std::to_string(mask));
+        ASSERT_EQ(Save(made.string(), "new"), 0);
+        ::chmod(target.c_str(), 0640);
+        ASSERT_EQ(Save(target, "again"), 0);
+        ::umask(was);
+        struct stat status {};
+        ASSERT_EQ(::stat(made.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0666 & ~mask) << "umask " << mask;
+        ASSERT_EQ(::stat(target.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0640u) << "umask " << mask;
+    }
+}
+
+// A save through a chain of relative links writes the file at its end,
+// each link read from its own folder, and makes no file anywhere else.
+TEST_F(SafeWriteTest, RelativeLinksAreFollowedFromTheirOwnFolders) {
+    const struct {
+        const char* file;  // the real file, from the test's folder
+        std::vector<std::pair<const char*, const char*>> links;  // link, what it holds
+    } chains[] = {
+        {"a/c", {{"first", "a/b"}, {"a/b", "c"}}},
+        {"d", {{"first", "a/b"}, {"a/b", "../d"}}},
+        {"a/e/f", {{"first", "a/b"}, {"a/b", "e/g"}, {"a/e/g", "f"}}},
+    };
+    for (const auto& chain : chains) {
+        SCOPED_TRACE(chain.file);
+        fs::remove_all(folder);
+        fs::create_directories(folder / "a" / "e");
+        std::ofstream(folder / chain.file) << old;
+        for (const auto& [link, to] : chain.links) {
+            fs::create_symlink(to, folder / link);
+        }
+        std::size_t entries = 0;
+        for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+            ++entries;
+        }
+        ASSERT_EQ(Save((folder / "first").string(), "new"), 0);
+        EXPECT_EQ(ReadAll(folder / chain.file), "new");
+        EXPECT_TRUE(fs::is_symlink(folder / "first"));
+        std::size_t after = 0;
+        for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+            ++after;
+        }
+        EXPECT_EQ(after, entries);
+    }
 }
 
 // Two writers replace one file many times at once: whenever it is read, it

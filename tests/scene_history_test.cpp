@@ -98,3 +98,31 @@ TEST(SceneHistory, ReportsExactlyTheNodesThatDifferFromTheMarkAndTheStart) {
         }
     }
 }
+
+// Past the history's first blocks (1024 states, then 2048, ...): renaming
+// and moving every node of a large scene is told node by node, each with
+// the state it had.
+TEST(SceneHistory, KeepsEveryNodeOfALargeChange) {
+    for (const std::size_t size : {std::size_t{1023}, std::size_t{1025}, std::size_t{3073}}) {
+        standin::StandinScene scene;
+        for (std::size_t i = 0; i < size; ++i) {
+            scene.AddNode(scene.Root(), "N" + std::to_string(i));
+        }
+        const std::vector<StandinNode*> order = scene.PreOrder();
+        driver::SceneHistory history(scene, order, true);
+        const driver::SceneSnapshot start = driver::TakeSnapshot(scene);
+        history.Mark();
+        for (std::size_t i = order.size() - 1; i > 0; --i) {  // in another order than the scene's
+            order[i]->SetNodeName(("R" + std::to_string(i)).c_str());
+            if (i % 3 == 0) {
+                order[i]->MoveNode(0, NodeMatrix(), {1, 2, 3}, false, false, PIVOT_MODE_NODE, false);
+            }
+        }
+        ASSERT_EQ(Reported(history, false), Differences(start, scene)) << size << " nodes";
+        ASSERT_EQ(Reported(history, true), Differences(start, scene)) << size << " nodes";
+        const driver::SceneSnapshot kept = history.StartSnapshot();
+        for (std::size_t i = 0; i < start.size(); ++i) {
+            ASSERT_TRUE(driver::CompareStates(i, start[i], kept[i]).Empty()) << size << " nodes, node " << i;
+        }
+    }
+}

@@ -74,6 +74,29 @@ TEST(SessionLanguage, EveryActionReadsBackFromItsEcho) {
     }
 }
 
+// Texts that come from a command line or the viewer may hold line feeds;
+// the echo of their actions stays one line.
+TEST(SessionLanguage, AnEchoIsOneLineWhateverItsTexts) {
+    const std::string text = "a\nb\r\n";
+    const driver::ActionValue actions[] = {driver::OpenTool{text}, driver::PressButton{text}, driver::ClickRadio{text},
+                                           driver::AnswerDialog{false, text}, driver::KeepScene{text},
+                                           driver::SelectNamed{{text}, {}}};
+    for (const driver::ActionValue& action : actions) {
+        const std::string echo = driver::ActionText(action);
+        EXPECT_EQ(echo.find_first_of("\r\n"), std::string::npos) << echo;
+        EXPECT_NE(echo.find("a\\x0ab"), std::string::npos) << echo;
+    }
+}
+
+// A session's memory grows with its actions, not its lines.
+TEST(SessionLanguage, BlankLinesAndCommentsCostNothing) {
+    const std::string lines = std::string(1 << 20, '\n') + "# note\n\n" + "close\n";
+    const std::vector<driver::Action> actions = Parse(lines);
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_LE(actions.capacity(), 16u);
+    EXPECT_EQ(actions[0].origin.line, (1 << 20) + 3);
+}
+
 TEST(SessionLanguage, LinesAreReadAsEditorsWriteThem) {
     const std::string script = "open Tarvel\nselect 5 6\n# note\n\npress Align\nclose\n";
     std::string crlf;

@@ -15,6 +15,7 @@
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/scratch_folder.h"
+#include "files/standard_output.h"
 #include "files/system_reason.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -81,20 +82,33 @@ std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocat
     return files;
 }
 
-void WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
+// The status of a run whose files were all written, but whose transcript's
+// last lines could not be.
+constexpr int kWrittenWithoutTranscript = 3;
+
+// Writes the files, then their lines of the transcript; gives the run's status.
+int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
     const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].path != "-") {
-            transcript.Written(files[i].path);
-        }
         if (!inPlace[i].empty()) {
             std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
                       << inPlace[i] << ")\n";
         }
     }
-    driver::FlushStandardOutput();
+    try {
+        for (const driver::OutputFile& file : files) {
+            if (file.path != "-") {
+                transcript.Written(file.path);
+            }
+        }
+        driver::FlushStandardOutput();
+    } catch (const driver::OutputFileError& e) {
+        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+        return kWrittenWithoutTranscript;
+    }
+    return 0;
 }
 
 constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
@@ -184,11 +198,16 @@ int Run(const driver::Invocation& invocation) {
     if (scratch) {
         files.push_back({"-", driver::ReadInputFile(shortcut->names)});
     }
-    WriteFilesOfRun(files, transcript);
-    if (invocation.quiet) {
-        PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
+    const int status = WriteFilesOfRun(files, transcript);
+    if (status == 0 && invocation.quiet) {
+        try {
+            PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
+        } catch (const driver::OutputFileError& e) {
+            std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+            return kWrittenWithoutTranscript;
+        }
     }
-    return 0;
+    return status;
 }
 
 // The text of --help or --version, written through the C library so that
@@ -206,6 +225,13 @@ int PrintJobText(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    driver::KeepStandardOutputErrors();
+#if defined(SIGPIPE)
+    // A reader of standard output that has gone is an error of writing,
+    // reported like any other; it must not end the run once its files
+    // are written, nor the viewer's server when a browser goes.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // An interrupted run leaves every file it writes as it was.
     safewrite::ExitOnInterrupt();
 #if defined(SIGXFSZ)

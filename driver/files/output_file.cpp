@@ -1,5 +1,6 @@
 #include "files/output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "files/native_path.h"
+#include "files/standard_output.h"
 #include "files/system_reason.h"
 #include "text/name_text.h"
 #include "replacement.h"
@@ -18,6 +20,7 @@
 #define MORVANE_ACCESS _access
 constexpr int kWritable = 2;
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #define MORVANE_ACCESS access
 constexpr int kWritable = W_OK;
@@ -38,10 +41,13 @@ constexpr const char* kTemporaryTag = "morvane";
 
 using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
 
-// Commits the staged files that are (or are not) written in place.
-void CommitAll(const std::vector<OutputFile>& files, Staged& staged, bool inPlace, std::vector<std::string>& reasons) {
+// Commits, once each, the staged files that were staged to be (or not to
+// be) written in place; a rename that is refused at the commit writes the
+// file in place there and then.
+void CommitAll(const std::vector<OutputFile>& files, Staged& staged, const std::vector<bool>& stagedInPlace,
+               bool inPlace, std::vector<std::string>& reasons) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (staged[i] && staged[i]->InPlace() == inPlace) {
+        if (staged[i] && stagedInPlace[i] == inPlace) {
             if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
                 FailToWrite(files[i].path, error);
             }
@@ -49,6 +55,38 @@ void CommitAll(const std::vector<OutputFile>& files, Staged& staged, bool inPlac
             reasons[i] = staged[i]->IsRegular() ? staged[i]->InPlaceReason() : "";
         }
     }
+}
+
+// Raises the limit of open files, as far as the system lets a process, to
+// at least `needed` beyond those a run keeps open anyway.
+void AllowOpenFiles(std::size_t needed) {
+#if !defined(_WIN32)
+    constexpr rlim_t kKeptOpen = 64;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < needed + kKeptOpen) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? needed + kKeptOpen
+                                                         : std::min<rlim_t>(limit.rlim_max, needed + kKeptOpen);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+#else
+    (void)needed;
+#endif
+}
+
+// The name that a write to `file` creates: where its chain of symbolic
+// links ends, each link read from its own folder, as the system follows them.
+fs::path CreatedName(fs::path file) {
+    constexpr int kMaxLinks = 40;
+    std::error_code error;
+    for (int hop = 0; hop < kMaxLinks && fs::is_symlink(fs::symlink_status(file, error)); ++hop) {
+        const fs::path target = fs::read_symlink(file, error);
+        if (error) {
+            break;
+        }
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file;
 }
 
 }  // namespace
@@ -69,7 +107,9 @@ void CheckWritable(const std::string& path, const std::string& what) {
         }
         return;
     }
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    // A dangling link creates the file it names, in that file's folder.
+    const fs::path created = CreatedName(file);
+    const fs::path folder = created.has_parent_path() ? created.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, error)) {
         throw OutputFileError(what + " " + Excerpt(path) + ": the folder " + Excerpt(NativeText(folder)) +
                               " does not exist");
@@ -84,7 +124,9 @@ void FlushStandardOutput() {
     errno = 0;
     std::cout.flush();
     if (!std::cout) {
-        throw OutputFileError("standard output cannot be written: " + SystemReason(errno != 0 ? errno : EIO));
+        // The first failure says why: a later write may fail for another reason, or set none.
+        const int error = StandardOutputError() != 0 ? StandardOutputError() : errno;
+        throw OutputFileError("standard output cannot be written: " + SystemReason(error != 0 ? error : EIO));
     }
 }
 
@@ -92,6 +134,8 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
     // Every file is written to its temporary first, so that a failure (or
     // an interrupt) leaves all of them as they were; then all are renamed
     // at once, and the files that must be written in place come last.
+    // Each file and its temporary stay open until then.
+    AllowOpenFiles(2 * files.size());
     Staged staged(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (files[i].path == "-") {
@@ -115,13 +159,17 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
             FlushStandardOutput();
         }
     }
+    std::vector<bool> stagedInPlace(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        stagedInPlace[i] = staged[i] && staged[i]->InPlace();
+    }
     std::vector<std::string> inPlace(files.size());
     {
         // Held back while the renames happen, an interrupt comes after all.
         const safewrite::InterruptsHeld held;
-        CommitAll(files, staged, false, inPlace);
+        CommitAll(files, staged, stagedInPlace, false, inPlace);
     }
-    CommitAll(files, staged, true, inPlace);
+    CommitAll(files, staged, stagedInPlace, true, inPlace);
     return inPlace;
 }
 

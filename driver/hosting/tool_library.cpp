@@ -29,7 +29,9 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     std::error_code error;
     if (name.find_first_of("/\\.") == std::string::npos) {
         const std::string path = pluginDir + "/" + name + ".dlu";
-        if (fs::is_regular_file(NativePath(path), error)) {
+        // Anything of that name is the plug-in asked for: the loader says
+        // what is wrong with a folder, a pipe or a link to nothing there.
+        if (fs::exists(fs::symlink_status(NativePath(path), error))) {
             return path;
         }
         std::vector<std::string> found;

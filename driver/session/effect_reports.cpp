@@ -22,7 +22,7 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, ActionReport& report) {
 
 void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, ActionReport& report) {
     for (std::size_t i = first; i < log.size(); ++i) {
-        const std::string note = log[i].title + ": " + HideWorkingFolder(log[i].text);
+        const std::string note = AsUtf8Text(log[i].title + ": " + HideWorkingFolder(log[i].text));
         if (log[i].type == SYSLOG_ERROR || log[i].type == SYSLOG_WARN) {
             report.Warning(note);
         } else {

@@ -1,7 +1,5 @@
 #include "session/session.h"
 
-#include <algorithm>
-
 #include "files/input_file.h"
 #include "session/session_line.h"
 #include "session/verb_table.h"
@@ -44,8 +42,9 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
     if (rest.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         rest.remove_prefix(kByteOrderMark.size());
     }
+    // Grown by the actions found, not reserved by the lines: blank lines and
+    // comments cost nothing.
     std::vector<Action> actions;
-    actions.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
     const auto shared = std::make_shared<const std::string>(source);
     for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
         const std::size_t end = rest.find('\n');

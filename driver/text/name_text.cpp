@@ -130,6 +130,23 @@ bool HasControls(const std::string& line) {
 
 std::string OnOneLine(const std::string& text) { return Escaped(text, false); }
 
+std::string AsUtf8Text(const std::string& text) {
+    if (IsValidUtf8(text)) {
+        return text;
+    }
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            escaped += "\\x";
+            AppendHexByte(escaped, static_cast<unsigned char>(c));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 QuotedName ReadQuotedName(std::string_view text, std::size_t at) {
     QuotedName read;
     for (std::size_t i = at + 1; i < text.size(); ++i) {

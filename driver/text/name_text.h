@@ -35,6 +35,10 @@ std::string EscapedControls(const std::string& line);
 bool HasControls(const std::string& line);
 // The same with line feeds escaped too, for a text that must stay on one line.
 std::string OnOneLine(const std::string& text);
+// `text` as it is when it is UTF-8; else with every byte from 0x80 up as
+// \xHH, as Quoted shows a name that is not UTF-8, so that what reaches
+// the transcript from the tools is UTF-8 whatever the names.
+std::string AsUtf8Text(const std::string& text);
 
 // Reads back a name in the form Quoted writes, from the opening quote at
 // `text[at]`: `\"`, `\\` and `\xHH` (a byte) are its escapes. `end` is

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -28,6 +31,15 @@ std::string Span(std::uint64_t offset, std::uint64_t size) {
     return std::to_string(size) + " bytes from byte " + std::to_string(offset);
 }
 
+// The system's reason for an error number, as a phrase: "permission denied".
+std::string SystemReason(int code) {
+    std::string reason = std::strerror(code);
+    if (!reason.empty()) {
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    }
+    return reason;
+}
+
 std::string PastTheEnd(const std::vector<char>& bytes) {
     return "ends past the end of the file (" + std::to_string(bytes.size()) +
            " bytes): the file is cut short or damaged";
@@ -35,6 +47,9 @@ std::string PastTheEnd(const std::vector<char>& bytes) {
 
 constexpr std::uint64_t kElfHeader = 64, kProgramHeader = 56, kSectionHeader = 64;
 constexpr std::uint64_t kElfDynamic = 3, kElfNoBits = 8, kElfNone = 0;
+constexpr std::uint64_t kElfLoad = 1, kElfExecutable = 1;
+// PE32's optional header up to its entry address, and a section's flag for code that runs.
+constexpr std::uint64_t kPe32 = 0x10b, kPeEntryEnd = 20, kPeExecutable = 0x20000000;
 #if defined(__aarch64__)
 constexpr std::uint64_t kElfMachine = 183;
 #else
@@ -58,6 +73,30 @@ std::string CheckSegments(const std::vector<char>& bytes) {
         }
     }
     return "";
+}
+
+// Whether `entry` lies in a loaded segment that holds code.
+bool EntryInCode(const std::vector<char>& bytes, std::uint64_t entry) {
+    const std::uint64_t table = Field(bytes, 32, 8), count = Field(bytes, 56, 2);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t at = table + i * kProgramHeader;
+        const std::uint64_t address = Field(bytes, at + 16, 8), memorySize = Field(bytes, at + 40, 8);
+        if (Field(bytes, at, 4) == kElfLoad && (Field(bytes, at + 4, 4) & kElfExecutable) != 0 &&
+            entry >= address && entry - address < memorySize) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Hex(std::uint64_t value) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), kDigits[value & 15]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + text;
 }
 
 std::string CheckSections(const std::vector<char>& bytes, ElfImage& image) {
@@ -95,7 +134,7 @@ std::string CheckSections(const std::vector<char>& bytes, ElfImage& image) {
 bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::string& error) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        error = path + ": cannot be opened";
+        error = path + ": cannot be opened: " + SystemReason(errno);
         return false;
     }
     if (!S_ISREG(status.st_mode)) {
@@ -106,9 +145,14 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
         error = path + ": larger than a plug-in library may be (" + std::to_string(kMaxLibraryBytes >> 20) + " MiB)";
         return false;
     }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot be opened: " + SystemReason(errno != 0 ? errno : EACCES);
+        return false;
+    }
     bytes.resize(static_cast<std::size_t>(status.st_size));
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
         in.peek() != std::ifstream::traits_type::eof()) {
         error = path + ": cannot be read whole (it changed while it was read)";
         return false;
@@ -133,8 +177,15 @@ std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image) {
         return "its ELF header is damaged";
     }
     image.entry = Field(bytes, 24, 8);
-    std::string problem = CheckSegments(bytes);
-    return problem.empty() ? CheckSections(bytes, image) : problem;
+    if (std::string problem = CheckSegments(bytes); !problem.empty()) {
+        return problem;
+    }
+    // The entry is called once the library is mapped: anywhere but its code
+    // would crash the host, or run what is not code.
+    if (image.entry != 0 && !EntryInCode(bytes, image.entry)) {
+        return "its entry address " + Hex(image.entry) + " lies outside its code (its executable segments)";
+    }
+    return CheckSections(bytes, image);
 }
 
 std::string CheckPeLibrary(const std::vector<char>& bytes) {
@@ -157,14 +208,30 @@ std::string CheckPeLibrary(const std::vector<char>& bytes) {
     if (!Inside(bytes, pe + 24, 1, optional) || !Inside(bytes, table, sections, 40)) {
         return "its section table lies outside the file";
     }
+    if (optional < kPeEntryEnd || Field(bytes, pe + 24, 2) != kPe32) {
+        return "its optional header is not a 32-bit Windows library's";
+    }
+    const std::uint64_t entry = Field(bytes, pe + 24 + 16, 4);
+    bool entryInCode = false;
     for (std::uint64_t i = 0; i < sections; ++i) {
         const std::uint64_t at = table + i * 40;
         const std::uint64_t size = Field(bytes, at + 16, 4), offset = Field(bytes, at + 20, 4);
         if (size != 0 && !Inside(bytes, offset, size, 1)) {
             return "section " + std::to_string(i) + " (" + Span(offset, size) + ") " + PastTheEnd(bytes);
         }
+        const std::uint64_t address = Field(bytes, at + 12, 4);
+        const std::uint64_t mapped = std::max(Field(bytes, at + 8, 4), size);
+        if ((Field(bytes, at + 36, 4) & kPeExecutable) != 0 && entry >= address && entry - address < mapped) {
+            entryInCode = true;
+        }
     }
-    return "";
+    // The system calls the entry once the library is mapped, as the ELF
+    // loader does: a library without one, or with one outside its code, is
+    // refused alike.
+    if (entry == 0) {
+        return "has no library entry";
+    }
+    return entryInCode ? "" : "its entry address " + Hex(entry) + " lies outside its code (its executable sections)";
 }
 
 }  // namespace standin

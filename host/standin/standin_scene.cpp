@@ -213,6 +213,11 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         scene_->BeforeEdit(*this, NodeEdit::Placement);
         SetObjectOffset(offset);
     } else {
+        // The object moves with the node: where it lands must be a place too.
+        if (objectOffset_ && !IsFinite(ToNodeMatrix(Then(ToAffine(*objectOffset_), ToAffine(moved))))) {
+            scene_->ReportViolation(what + ": the object's world placement would not be finite");
+            return;
+        }
         scene_->BeforeEdit(*this, NodeEdit::Placement);
     }
     transform_ = moved;

@@ -1,6 +1,8 @@
 // The reading of the nodes: their hierarchy, local transforms and objects.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "scene/gltf/gltf_model_reader.h"
 #include "scene/gltf/gltf_object.h"
@@ -11,6 +13,26 @@ namespace driver::gltf::model_reading {
 namespace {
 
 using Kind = JsonValue::Kind;
+
+// The cycle from `at` down through its children back to it: all of a short
+// one, the first few nodes and the length of a long one, so that the
+// message stays a line whatever the file.
+std::string CycleText(const GltfModel& model, std::size_t at) {
+    constexpr std::size_t kShown = 4;
+    std::vector<std::size_t> up;  // the parents from `at` up, back to it
+    for (std::size_t n = model.nodes[at].parent; n != at; n = model.nodes[n].parent) {
+        up.push_back(n);
+    }
+    std::string text = NodeName(at);
+    for (std::size_t i = 0; i < up.size() && i < kShown; ++i) {
+        text += " -> " + NodeName(up[up.size() - 1 - i]);
+    }
+    text += (up.size() > kShown ? " -> ... -> " : " -> ") + NodeName(at);
+    if (up.size() > kShown) {
+        text += " (a cycle of " + std::to_string(up.size() + 1) + " nodes)";
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -231,12 +253,7 @@ void ModelReader::CheckHierarchy(const GltfModel& model) const {
             at = model.nodes[at].parent;
         }
         if (at != kNoNode && seen[at] == Seen::OnPath) {
-            // The cycle from `at` down through its children back to it.
-            std::string cycle = NodeName(at);
-            for (std::size_t n = model.nodes[at].parent; n != at; n = model.nodes[n].parent) {
-                cycle = NodeName(n) + " -> " + cycle;
-            }
-            Fail(NodeName(at), model.nodes[at].object, "is its own ancestor: " + NodeName(at) + " -> " + cycle);
+            Fail(NodeName(at), model.nodes[at].object, "is its own ancestor: " + CycleText(model, at));
         }
         for (const std::size_t n : path) {
             seen[n] = Seen::Done;
