@@ -158,13 +158,14 @@ bool SessionReplay::Finish() {
 SessionReplay::HostView SessionReplay::View() const {
     standin::StandinInterface& host = host_.Host();
     return {host.ActivePickMode() != nullptr, PanelControls(host_.Panel()), host.LogRecords().size(),
-            host.Scene().Violations().size()};
+            host.Scene().Violations().size(), host.Scene().Refusals().size()};
 }
 
 void SessionReplay::ReportEffects(const HostView& before) {
     standin::StandinInterface& host = host_.Host();
     ReportDialog(dialogs_.TakeOutcome(), report_);
     ReportLogEntries(host.LogRecords(), before.logEntries, report_);
+    ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
     ReportChanges(history_, host_.Nodes(), animations_, report_);
     ReportPickMode(before.pickMode, host.ActivePickMode() != nullptr, report_);
     ReportPanel(before.controls, PanelControls(host_.Panel()), report_);

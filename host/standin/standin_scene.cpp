@@ -197,6 +197,9 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         scene_->ReportViolation(what + ": the result would not be finite");
         return;
     }
+    if (pivotMode == PIVOT_MODE_PIVOT && !ignoreLocks && scene_->PivotLocked(*this)) {
+        return;
+    }
     if (pivotMode == PIVOT_MODE_PIVOT) {
         // The object keeps its world placement: offset' = offset * W * W'^-1.
         Affine movedInverse;
@@ -237,6 +240,15 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
     StandinNode& node = blocks_.back()->emplace_back(*this, parent, std::move(name));
     node.ordinal_ = static_cast<std::uint32_t>(count_++);
     return node;
+}
+
+bool StandinScene::PivotLocked(const StandinNode& node) {
+    std::string reason = pivotLock_ != nullptr ? pivotLock_->PivotLockReason(node) : std::string();
+    if (reason.empty()) {
+        return false;
+    }
+    refusals_.push_back({&node, std::move(reason)});
+    return true;
 }
 
 void StandinScene::RemoveEditListener(const NodeEditListener& listener) {

@@ -47,8 +47,7 @@ async function comparePlacements(input, output, moved, pivoted) {
     const order = preOrder(before.json);
     const nodes = (list) => new Set(list.map((k) => order[k]));
     const [movedNodes, pivotedNodes] = [nodes(moved), nodes(pivoted)];
-    const exempt = (entry) =>
-        movedNodes.has(entry.owner) || movedNodes.has(entry.joint) || pivotedNodes.has(entry.joint);
+    const exempt = (entry) => movedNodes.has(entry.owner) || movedNodes.has(entry.joint);
     const faults = [];
     for (const key of new Set([...before.entries.keys(), ...after.entries.keys()])) {
         const [was, is] = [before.entries.get(key), after.entries.get(key)];

@@ -42,7 +42,9 @@ GltfModel ModelReader::Read() {
     ReadScene(top, model);
     if (const auto animations = Find(top, "animations")) {
         model.channels = ChannelTargets(*animations, model.nodes.size());
+        model.animationNames = AnimationNames(*animations);
     }
+    model.skins = ReadSkins(top, json_, model.nodes.size());
     model.animated = AnimatedNodes(model.channels, model.nodes.size());
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);
