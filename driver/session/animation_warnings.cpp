@@ -107,6 +107,9 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
     Warn(node, change.index, Either(ownParts, fromParent != byParent_.end() ? fromParent->second : AnimatedParts()),
          report);
     WarnPivotMotion(node, change.index, report);
+    if (objectMoved) {
+        WarnObjectPlacedElsewhere(node, change.index, report);
+    }
     if (!childParts.Any()) {
         return;
     }
@@ -120,6 +123,15 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
         } else {
             Warn(*child, index, childParts, report);
         }
+    }
+}
+
+void AnimationWarnings::WarnObjectPlacedElsewhere(const standin::StandinNode& node, std::size_t index,
+                                                  ActionReport& report) const {
+    const std::string reason = file_.ObjectPlacedElsewhere(node);
+    if (!reason.empty()) {
+        report.Note("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": " + reason +
+                    ", so its new placement does not move the object (the node and its children still change)");
     }
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "files/native_path.h"
 #include "scene/gltf/glb_container.h"
@@ -61,6 +62,11 @@ public:
             json_.reset();
             chunks_.reset();
         }
+        for (std::size_t index = 1; index < order_.size(); ++index) {
+            if (model_.nodes[records_[index].gltf].skinned) {
+                skinnedNodes_.insert(index);
+            }
+        }
         // The scene holds the nodes now; writing needs only their texts.
         nodeCount_ = model_.nodes.size();
         std::deque<NodeEntry>().swap(model_.nodes);
@@ -84,6 +90,10 @@ public:
             }
         }
         return files;
+    }
+    std::string ObjectPlacedElsewhere(const StandinNode& node) const override {
+        return skinnedNodes_.count(IndexOf(node)) != 0 ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
+                                                       : "";
     }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
@@ -154,6 +164,7 @@ private:
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
     std::unordered_map<std::size_t, std::string> jointLocks_;  // by glTF index
+    std::unordered_set<std::size_t> skinnedNodes_;  // by pre-order index: their joints place their meshes
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
