@@ -1,6 +1,9 @@
 #include "standin/standin_scene.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "standin/transform_math.h"
@@ -17,6 +20,34 @@ bool IsIdentity(const NodeMatrix& m) {
         }
     }
     return true;
+}
+
+// How many significant digits the shortest decimal that reads back as `v` has.
+int DigitsOf(float v) {
+    char text[32];
+    for (int digits = 1; digits < 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (std::strtof(text, nullptr) == v) {
+            return digits;
+        }
+    }
+    return 9;
+}
+
+// A pivot moved by `offset` from `from` lands where the tool asked: at a
+// point p whose offset the tool computed as p - from in single precision.
+// Of the points that give that offset (the sum rounded, and its
+// neighbours), the one written with the fewest digits: a typed or clicked
+// point of (1, 2, 3) stays (1, 2, 3), not (1, 1.9999999, 3).
+float Landing(float from, float offset, float sum) {
+    float best = sum;
+    for (float candidate : {std::nextafter(sum, -INFINITY), std::nextafter(sum, INFINITY)}) {
+        const bool gives = static_cast<float>(static_cast<double>(candidate) - from) == offset;
+        if (gives && DigitsOf(candidate) < DigitsOf(best)) {
+            best = candidate;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -192,7 +223,12 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         scene_->ReportViolation(what + ": degenerate axis matrix");
         return;
     }
-    const NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
+    NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
+    if (op == Op::Move && pivotMode == PIVOT_MODE_PIVOT && IsIdentity(axis)) {
+        for (int i = 0; i < 3; ++i) {
+            moved.row[3][i] = Landing(transform_.row[3][i], value[i], moved.row[3][i]);
+        }
+    }
     if (!IsFinite(moved)) {
         scene_->ReportViolation(what + ": the result would not be finite");
         return;

@@ -457,7 +457,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path,
                                         std::vector<MemberChange>& changes) {
     const std::size_t gltf = records_[index].gltf;
-    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText());
+    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText(), true);
     if (!local) {
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }
