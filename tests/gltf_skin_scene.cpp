@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "scene/gltf/gltf_data_uri.h"
 
@@ -62,7 +64,7 @@ Json JsonAndBinary(const std::string& file, std::string& binary) {
 
 }  // namespace
 
-std::string SkinnedScene(std::mt19937& random, const SkinShape& shape) {
+std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::string& buffer) {
     std::uniform_real_distribution<float> place(-2, 2);
     Json nodes = Json::array({{{"name", "Body"}, {"mesh", 0}, {"skin", 0}}});
     for (int j = 0; j < 3; ++j) {
@@ -136,6 +138,11 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape) {
     animation["samplers"] = Json::parse(R"([{"input": 4, "output": 5}, {"input": 4, "output": 6}])");
     gltf["animations"] = Json::array({animation});
     gltf["buffers"] = {{{"byteLength", bytes.size()}}};
+    if (shape.external) {
+        gltf["buffers"][0]["uri"] = "skin.bin";
+        buffer = bytes;
+        return gltf.dump();
+    }
     if (!shape.glb) {
         gltf["buffers"][0]["uri"] = driver::gltf::BufferDataUri(bytes);
         return gltf.dump();
@@ -143,7 +150,7 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape) {
     return GlbFile(gltf.dump(), Word(bytes.size()) + std::string("BIN\0", 4) + bytes);
 }
 
-std::vector<Matrix4> SkinningMatrices(const std::string& file) {
+std::vector<Matrix4> SkinningMatrices(const std::string& file, const std::string& folder) {
     std::string binary;
     const Json gltf = JsonAndBinary(file, binary);
     const std::vector<Matrix4> worlds = GltfWorlds(gltf);
@@ -153,8 +160,13 @@ std::vector<Matrix4> SkinningMatrices(const std::string& file) {
         const Json& accessor = gltf["accessors"][skin["inverseBindMatrices"].get<std::size_t>()];
         const Json& view = gltf["bufferViews"][accessor["bufferView"].get<std::size_t>()];
         const Json& buffer = gltf["buffers"][view["buffer"].get<std::size_t>()];
-        const std::string bytes = buffer.contains("uri") ? *driver::gltf::DataUriBytes(buffer["uri"].get<std::string>())
-                                                         : binary;
+        std::string bytes = binary;
+        if (buffer.contains("uri")) {
+            const std::string uri = buffer["uri"].get<std::string>();
+            const auto data = driver::gltf::DataUriBytes(uri);
+            std::ifstream in(folder + "/" + uri, std::ios::binary);
+            bytes = data ? *data : std::string(std::istreambuf_iterator<char>(in), {});
+        }
         matrices = bytes.substr(view.value("byteOffset", 0) + accessor.value("byteOffset", 0), matrices.size());
     }
     std::vector<Matrix4> skinning;

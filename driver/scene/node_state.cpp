@@ -144,7 +144,9 @@ NodeChange Compare(std::size_t index, const NodeState& before, const std::string
     if (before.name != name) {
         add(Aspect::Name, [&] { return "name " + Quoted(before.name) + " -> " + Quoted(name); });
     }
-    if (!SameUpToRounding(before.transform, transform, 3, 3)) {
+    // The pivot's position is where a tool put it, to the last bit: the
+    // smallest step is a change.
+    if (!(before.Position() == transform.GetTrans())) {
         add(Aspect::Position,
             [&] { return "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(transform.GetTrans()); });
     }

@@ -67,9 +67,10 @@ struct NodeChange {
     bool Empty() const { return aspects.empty(); }
 };
 
-// Compares the values themselves: any difference beyond the rounding of
-// single precision (a few units in the last place of the largest number
-// in play) is a change. The axis rows count as turned (Orientation) or
+// Compares the values themselves: any difference of the pivot's position,
+// and any difference of its axes and of the object's placement beyond the
+// rounding of single precision (a few units in the last place of the
+// largest number in play), is a change. The axis rows count as turned (Orientation) or
 // scaled (Scale) as their directions and lengths differ; rows that differ
 // in neither are reported as they are (Axes). The name and the lines only
 // `withLines`.

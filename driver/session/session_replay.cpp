@@ -5,6 +5,7 @@
 #include "files/display_path.h"
 #include "hosting/window_records.h"
 #include "session/effect_reports.h"
+#include "session/shortcut.h"
 #include "standin/standin_custom_button.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -98,12 +99,28 @@ struct SessionReplay::Player {
         host.Host().ChangeSelection(std::move(nodes));
         report.Note(names.empty() ? "selection cleared" : "selected " + names);
     }
+    // A name that holds a NUL, which the host and a names file cannot hold:
+    // the tool would save it cut short, so the save is refused instead.
+    bool RefuseNamesWithNul() const {
+        const std::vector<standin::StandinNode*>& nodes = host.Nodes();
+        for (std::size_t index = 0; index < nodes.size(); ++index) {
+            if (nodes[index]->Name().find('\0') != std::string::npos) {
+                report.Failed("node " + std::to_string(index) + " " + Quoted(nodes[index]->Name()) +
+                              ": its name holds a NUL character, which a names file cannot hold: nothing was saved");
+                return true;
+            }
+        }
+        return false;
+    }
     void PressControl(const std::string& caption, bool customButton) const {
         HWND control = FindPanelControl(host.Panel(), caption, customButton);
         if (control == nullptr || !IsWindowEnabled(control)) {
             report.Note(Quoted(caption) + " is disabled: nothing happens");
             report.NoEffect(Quoted(caption) + " is disabled with " +
                             Counted(host.Host().Selection().size(), "node") + " selected: nothing was done");
+            return;
+        }
+        if (caption == kSaveNamesCaption && RefuseNamesWithNul()) {
             return;
         }
         if (customButton) {

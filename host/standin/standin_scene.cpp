@@ -63,6 +63,15 @@ const char* StandinNode::NodeName() {
         call.node = this;
         scene_->Journal().Record(std::move(call));
     }
+    if (name_.find('\0') != std::string::npos) {
+        // The tool would read the name only up to the NUL: another name.
+        std::string shown;
+        for (const char c : name_) {
+            shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+        }
+        scene_->ReportViolation("NodeName of node " + std::to_string(ordinal_) + " \"" + shown +
+                                "\": its name holds a NUL character, which a name in the host cannot hold");
+    }
     return name_.c_str();
 }
 

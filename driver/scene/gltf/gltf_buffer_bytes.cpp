@@ -41,7 +41,7 @@ std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std:
             if (head.compare(4, 4, std::string("BIN\0", 4)) != 0) {
                 throw BufferReadError("the GLB file has no binary chunk after its JSON");
             }
-            if (offset + size > Word(head, 0)) {
+            if (offset > Word(head, 0) || size > Word(head, 0) - offset) {
                 throw BufferReadError("the binary chunk ends before the bytes " + std::to_string(offset) + " to " +
                                       std::to_string(offset + size));
             }
@@ -54,7 +54,7 @@ std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std:
             if (!bytes) {
                 throw BufferReadError("its data: URI is not base64");
             }
-            if (offset + size > bytes->size()) {
+            if (offset > bytes->size() || size > bytes->size() - offset) {
                 throw BufferReadError("its data: URI ends before the bytes " + std::to_string(offset) + " to " +
                                       std::to_string(offset + size));
             }

@@ -168,11 +168,7 @@ std::string ModelReader::Name(const JsonValue& value, const std::string& where) 
     if (!value.Is(Kind::String)) {
         Fail(where, value.GetSpan(), "must be a string");
     }
-    std::string name = value.String();
-    if (name.find('\0') != std::string::npos) {
-        Fail(where, value.GetSpan(), "a name cannot hold a NUL character");
-    }
-    return name;
+    return value.String();
 }
 
 void ModelReader::ReadScene(const std::vector<JsonMember>& top, GltfModel& model) const {

@@ -192,8 +192,9 @@ std::string MatricesFault(const SkinModel& model, std::size_t skin, bool glb) {
     }
     const BufferViewEntry& view = model.views[*matrices.view];
     const std::uint64_t size = 64 * std::uint64_t{entry.joints.size()};
-    if (!view.packed || matrices.byteOffset + size > view.byteLength || !view.buffer ||
-        *view.buffer >= model.bufferUris.size()) {
+    const bool inView = matrices.byteOffset <= view.byteLength && size <= view.byteLength - matrices.byteOffset &&
+                        view.byteOffset < (std::uint64_t{1} << 48) && view.byteLength < (std::uint64_t{1} << 48);
+    if (!view.packed || !inView || !view.buffer || *view.buffer >= model.bufferUris.size()) {
         return accessor + ": its buffer view does not hold its matrices one after another";
     }
     const std::optional<std::string>& uri = model.bufferUris[*view.buffer];
