@@ -309,8 +309,11 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
     std::unordered_map<std::size_t, standin::Affine> moved;
     for (std::size_t index = 1; index < order_.size(); ++index) {
         const auto joint = joints.find(records_[index].gltf);
+        if (joint == joints.end()) {
+            continue;
+        }
         const NodeMatrix was = ObjectOffsetAsRead(index);
-        if (joint == joints.end() || Same(order_[index]->ObjectOffset(), was)) {
+        if (Same(order_[index]->ObjectOffset(), was)) {
             continue;
         }
         joint->second = index;
