@@ -15,6 +15,7 @@
 #include <random>
 #include <sstream>
 
+#include "gltf_skin_scene.h"
 #include "gltf_test_scene.h"
 
 using gltftest::Json;
@@ -284,4 +285,100 @@ TEST_F(GltfTools, NamesSaveAndLoadOntoTheFileAndANameThatIsNotUtf8IsRefused) {
               std::string::npos)
         << errors_;
     EXPECT_FALSE(fs::exists(folder_ / "latin1.gltf")) << "nothing is written";
+}
+
+// A skinned chain under pivot edits of each of its joints (with and without
+// inverse bind matrices, glTF and GLB), and nodes beside it whose motion or
+// skin a change leaves otherwise than the transform says: the skin's
+// vertices stay where they were, and what a viewer would show differently
+// is said.
+TEST_F(GltfTools, SkinnedVerticesStayAndChangedMotionIsSaid) {
+    struct Case {
+        std::string name;
+        gltftest::SkinShape shape;
+        std::string job;
+        int status;
+        std::string says;
+    };
+    std::mt19937 random(29);
+    std::uniform_real_distribution<float> place(-3, 3);
+    auto point = [&] {
+        return std::to_string(place(random)) + "," + std::to_string(place(random)) + "," + std::to_string(place(random));
+    };
+    std::vector<Case> cases;
+    for (int k = 0; k < 6; ++k) {
+        const std::string joint = std::to_string(gltftest::kFirstJoint + k % 3);
+        cases.push_back({"joint" + std::to_string(k), {k % 3 != 1, k % 3 == 2, false, k == 3},
+                         "pivot --select " + joint + " --axis " + "XYZ"[k % 3] + " --from " + point() + " --to " + point(),
+                         0, ""});
+    }
+    cases.push_back({"animated-joint", {true, false, true}, "pivot --select 3 --axis Z --from 0,0,0 --to 1,1,1", 1,
+                     "node 3 \"Joint 1\" keeps its pivot: it is a joint of skin 0 \"Skin\", and animation 0 \"Wave\" "
+                     "drives its rotation"});
+    cases.push_back({"door", {}, "pivot --select 5 --axis X --from 4,0,0 --to 5,0,0", 0,
+                     "warning: node 5 \"Door\": an animation drives its rotation, which now turns the object about the "
+                     "new pivot"});
+    cases.push_back({"pulse", {}, "pivot --select 6 --axis X --from 0,4,0 --to 1,4,0", 0,
+                     "warning: node 6 \"Pulse\": an animation drives its scale, which now scales the object about the "
+                     "new pivot"});
+    cases.push_back({"align", {}, "align --select 1", 0,
+                     "warning: node 1 \"Body\": its mesh is skinned, and glTF places a skinned mesh by its joints"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string extension = c.shape.glb ? ".glb" : ".gltf";
+        std::string buffer;
+        const std::string input = Save(c.name + extension, gltftest::SkinnedScene(random, c.shape, buffer));
+        if (c.shape.external) {
+            Save("skin.bin", buffer);
+        }
+        const std::string output = c.name + "-out" + extension;
+        const std::string selected = c.job.substr(c.job.find("--select ") + 9, 1);
+        const std::string options = (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + selected;
+        ASSERT_EQ(Host(c.job.substr(0, c.job.find(' ')) + " " + input + c.job.substr(c.job.find(' ')) + " -o " +
+                           output,
+                       input, output, options),
+                  c.status)
+            << errors_;
+        const std::string said = Slurp(folder_ / "stdout.txt") + errors_;
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        if (c.status != 0) {
+            EXPECT_FALSE(fs::exists(folder_ / output)) << "nothing is written";
+            continue;
+        }
+        const auto before = gltftest::SkinningMatrices(Slurp(folder_ / input), folder_.string());
+        const auto after = gltftest::SkinningMatrices(Slurp(folder_ / output), folder_.string());
+        for (std::size_t j = 0; j < before.size(); ++j) {
+            EXPECT_LT(gltftest::Distance(gltftest::AsNodeMatrix(after[j]), gltftest::AsNodeMatrix(before[j])), 1e-5)
+                << "the vertices that joint " << j << " weighs stay";
+        }
+    }
+}
+
+// A name with a NUL is read: jobs that never hand it to the host run, and
+// one that does (saving names, whose tool reads every name) is refused,
+// naming the node, and writes nothing.
+TEST_F(GltfTools, ANameWithANulIsReadAndRefusedOnlyWhereItCannotGo) {
+    const std::string input = Save("nul.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0, 1]}],
+        "nodes": [{"name": "Lamp\u0000Shade", "translation": [1, 2, 3]}, {"name": "Door"}]})");
+    Save("names.txt", "Room\nLamp\nDoor\n");
+    const struct {
+        std::string job;
+        std::string output;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"pivot nul.gltf --select 2 --axis Z --from 1,1,1 --to 1,1,2 -o pivoted.gltf", "pivoted.gltf", 0, ""},
+        {"load-names nul.gltf names.txt -o renamed.gltf", "renamed.gltf", 0, ""},
+        {"save-names nul.gltf saved.txt", "saved.txt", 1,
+         "its name holds a NUL character, which a names file cannot hold: nothing was saved"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.job);
+        const bool gltf = c.output.find(".gltf") != std::string::npos;
+        EXPECT_EQ(Host(c.job, input, gltf ? c.output : ""), c.status) << errors_;
+        EXPECT_NE(errors_.find(c.says), std::string::npos) << errors_;
+        EXPECT_EQ(fs::exists(folder_ / c.output), c.status == 0);
+    }
+    EXPECT_EQ(ReadJson("pivoted.gltf")["nodes"][0]["name"], std::string("Lamp\0Shade", 10)) << "kept as it was";
+    EXPECT_EQ(ReadJson("renamed.gltf")["nodes"][0]["name"], "Lamp");
 }

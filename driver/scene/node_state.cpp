@@ -24,6 +24,53 @@ bool SameRows(const NodeMatrix& a, const NodeMatrix& b, int first, int last) {
     return true;
 }
 
+// What single precision cannot tell apart: a few units in the last place
+// of the largest number in play. Differences below it are the rounding
+// of the arithmetic, not a change.
+constexpr double kRounding = 1.0 / (1 << 21);
+
+double Largest(const NodeMatrix& a, const NodeMatrix& b, int first, int last) {
+    double size = 0;
+    for (int r = first; r <= last; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            size = std::max({size, std::fabs(static_cast<double>(a.row[r][c])),
+                             std::fabs(static_cast<double>(b.row[r][c]))});
+        }
+    }
+    return size;
+}
+
+bool CloseRows(const NodeMatrix& a, const NodeMatrix& b, int first, int last, double size) {
+    for (int r = first; r <= last; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (!(std::fabs(static_cast<double>(a.row[r][c]) - b.row[r][c]) <= kRounding * size)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The same rows, or rows that differ only by rounding: the axes measured
+// by the larger axis, the translation by itself and the axes.
+bool SameUpToRounding(const NodeMatrix& a, const NodeMatrix& b, int first, int last) {
+    if (SameRows(a, b, first, last)) {
+        return true;
+    }
+    const double axes = Largest(a, b, 0, 2);
+    const bool axesClose = first > 2 || CloseRows(a, b, first, std::min(last, 2), axes);
+    return axesClose && (last < 3 || CloseRows(a, b, 3, 3, std::max(axes, Largest(a, b, 3, 3))));
+}
+
+bool CloseVectors(const Point3& a, const Point3& b, double size) {
+    for (int c = 0; c < 3; ++c) {
+        if (!(std::fabs(static_cast<double>(a[c]) - b[c]) <= kRounding * size)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string Axes(const Point3 x, const Point3 y, const Point3 z) {
     return "X" + FormatPoint(x) + " Y" + FormatPoint(y) + " Z" + FormatPoint(z);
 }
@@ -97,27 +144,33 @@ NodeChange Compare(std::size_t index, const NodeState& before, const std::string
     if (before.name != name) {
         add(Aspect::Name, [&] { return "name " + Quoted(before.name) + " -> " + Quoted(name); });
     }
+    // The pivot's position is where a tool put it, to the last bit: the
+    // smallest step is a change.
     if (!(before.Position() == transform.GetTrans())) {
         add(Aspect::Position,
             [&] { return "position " + FormatPoint(before.Position()) + " -> " + FormatPoint(transform.GetTrans()); });
     }
-    if (!SameRows(before.transform, transform, 0, 2)) {
+    if (!SameUpToRounding(before.transform, transform, 0, 2)) {
         const NodeState after{std::string(), transform, objectWorld};
-        const std::string directions = Directions(before), nowDirections = Directions(after);
-        const std::string scales = FormatScales(before), nowScales = FormatScales(after);
-        if (directions != nowDirections) {
-            add(Aspect::Orientation, [&] { return "orientation " + directions + " -> " + nowDirections; });
+        bool turned = false, scaled = false;
+        for (int axis = 0; axis < 3; ++axis) {
+            turned = turned || !CloseVectors(before.Direction(axis), after.Direction(axis), 1);
+            const double was = LengthOf(before.transform.row[axis]), is = LengthOf(transform.row[axis]);
+            scaled = scaled || !(std::fabs(was - is) <= kRounding * std::max(was, is));
         }
-        if (scales != nowScales) {
-            add(Aspect::Scale, [&] { return "scale " + scales + " -> " + nowScales; });
+        if (turned) {
+            add(Aspect::Orientation, [&] { return "orientation " + Directions(before) + " -> " + Directions(after); });
         }
-        if (directions == nowDirections && scales == nowScales) {
+        if (scaled) {
+            add(Aspect::Scale, [&] { return "scale " + FormatScales(before) + " -> " + FormatScales(after); });
+        }
+        if (!turned && !scaled) {
             add(Aspect::Axes, [&] { return "axes " + Rows(before.transform) + " -> " + Rows(transform); });
         }
     }
     const NodeMatrix& was = before.objectWorld;
     const NodeMatrix& now = objectWorld;
-    if (!SameRows(was, now, 0, 3)) {
+    if (!SameUpToRounding(was, now, 0, 3)) {
         change.aspects.push_back(Aspect::Object);
         if (withLines && !(was.GetTrans() == now.GetTrans())) {
             change.lines.push_back("object at " + FormatPoint(was.GetTrans()) + " -> " + FormatPoint(now.GetTrans()));

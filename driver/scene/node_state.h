@@ -67,10 +67,13 @@ struct NodeChange {
     bool Empty() const { return aspects.empty(); }
 };
 
-// Compares the values themselves: any difference is a change. The axis
-// rows count as turned (Orientation) or scaled (Scale) as their shown
-// directions and lengths differ; rows that differ in neither are reported
-// as they are (Axes). The name and the lines only `withLines`.
+// Compares the values themselves: any difference of the pivot's position,
+// and any difference of its axes and of the object's placement beyond the
+// rounding of single precision (a few units in the last place of the
+// largest number in play), is a change. The axis rows count as turned (Orientation) or
+// scaled (Scale) as their directions and lengths differ; rows that differ
+// in neither are reported as they are (Axes). The name and the lines only
+// `withLines`.
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines = true);
 // The same with the node as it now is.
 NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after,

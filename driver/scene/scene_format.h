@@ -114,6 +114,13 @@ public:
         (void)index;
         return {};
     }
+    // Why the file places the node's object by something other than the
+    // node, such as a glTF skinned mesh, which its joints place, so that a
+    // new placement of the node does not move it; "" where it does not.
+    virtual std::string ObjectPlacedElsewhere(const standin::StandinNode& node) const {
+        (void)node;
+        return "";
+    }
 
 protected:
     // What Content gives, for a scene whose every number is finite.

@@ -95,6 +95,12 @@ bool SceneHistory::ChangedSinceMark(std::size_t index) const {
            !CompareToNode(index, sinceMark_.Before(*kept, *order_[index]), *order_[index], false).Empty();
 }
 
+NodeState SceneHistory::StateAtMark(std::size_t index) const {
+    const standin::StandinNode& now = *order_[index];
+    const States::Kept* kept = sinceMark_.Find(index);
+    return kept != nullptr ? sinceMark_.Before(*kept, now) : StateOf(now);
+}
+
 std::vector<NodeChange> SceneHistory::ChangesSinceStart() const {
     std::vector<NodeChange> changes;
     Visit(start_, true, [&changes](const NodeChange& change) { changes.push_back(change); });

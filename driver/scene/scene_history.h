@@ -36,6 +36,8 @@ public:
     }
     // Whether the node differs from what it was at the mark.
     bool ChangedSinceMark(std::size_t index) const;
+    // What the node was at the mark.
+    NodeState StateAtMark(std::size_t index) const;
     // The nodes that differ from what they were at the start (keepStart),
     // with their names and lines.
     std::vector<NodeChange> ChangesSinceStart() const;

@@ -1,5 +1,9 @@
 #include "session/animation_warnings.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "standin/transform_math.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -60,18 +64,52 @@ std::string PartList(const AnimatedParts& parts) {
     return list;
 }
 
+// Where the object sits relative to the pivot: objectWorld * transform^-1.
+bool OffsetOf(const NodeMatrix& transform, const NodeMatrix& objectWorld, standin::Affine& offset) {
+    standin::Affine inverse;
+    if (!standin::Invert(standin::ToAffine(transform), inverse)) {
+        return false;
+    }
+    offset = standin::Then(standin::ToAffine(objectWorld), inverse);
+    return true;
+}
+
+// Offsets that differ by more than the rounding of single precision.
+bool OffsetMoved(const NodeState& before, const standin::StandinNode& now) {
+    standin::Affine was, is;
+    if (!OffsetOf(before.transform, before.objectWorld, was) || !OffsetOf(now.Transform(), now.ObjectWorld(), is)) {
+        return false;
+    }
+    double size = 1, distance = 0;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const double a = r < 3 ? was.m[r][c] : was.t[c];
+            const double b = r < 3 ? is.m[r][c] : is.t[c];
+            size = std::max({size, std::fabs(a), std::fabs(b)});
+            distance = std::max(distance, std::fabs(a - b));
+        }
+    }
+    return distance > 1e-5 * size;
+}
+
 }  // namespace
 
 void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
     const AnimatedParts ownParts = OwnParts(change.aspects);
     const AnimatedParts childParts = ChildParts(change.aspects);
     const auto fromParent = byParent_.find(change.index);
-    if (!ownParts.Any() && !childParts.Any() && fromParent == byParent_.end()) {
+    const bool objectMoved =
+        std::find(change.aspects.begin(), change.aspects.end(), Aspect::Object) != change.aspects.end();
+    if (!ownParts.Any() && !childParts.Any() && !objectMoved && fromParent == byParent_.end()) {
         return;  // a new name, say, which no animation overrides
     }
     const standin::StandinNode& node = *order_[change.index];
     Warn(node, change.index, Either(ownParts, fromParent != byParent_.end() ? fromParent->second : AnimatedParts()),
          report);
+    WarnPivotMotion(node, change.index, report);
+    if (objectMoved) {
+        WarnObjectPlacedElsewhere(node, change.index, report);
+    }
     if (!childParts.Any()) {
         return;
     }
@@ -86,6 +124,28 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
             Warn(*child, index, childParts, report);
         }
     }
+}
+
+void AnimationWarnings::WarnObjectPlacedElsewhere(const standin::StandinNode& node, std::size_t index,
+                                                  ActionReport& report) const {
+    const std::string reason = file_.ObjectPlacedElsewhere(node);
+    if (!reason.empty()) {
+        report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": " + reason +
+                    ", so its new placement does not move the object (the node and its children still change)");
+    }
+}
+
+void AnimationWarnings::WarnPivotMotion(const standin::StandinNode& node, std::size_t index,
+                                        ActionReport& report) const {
+    const AnimatedParts driven = file_.DrivenByAnimation(node);
+    if ((!driven.rotation && !driven.scale) || !OffsetMoved(history_.StateAtMark(index), node)) {
+        return;
+    }
+    const bool both = driven.rotation && driven.scale;
+    const std::string does = both ? "turn and scale" : driven.rotation ? "turns" : "scales";
+    report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
+                PartList({false, driven.rotation, driven.scale}) + ", which now " + does +
+                " the object about the new pivot");
 }
 
 void AnimationWarnings::Warn(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed,

@@ -57,6 +57,17 @@ void ReportChanges(const SceneHistory& history, const std::vector<standin::Stand
     });
 }
 
+void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first,
+                    const SceneHistory& history, ActionReport& report) {
+    for (std::size_t i = first; i < refusals.size(); ++i) {
+        const standin::StandinNode& node = *refusals[i].node;
+        const std::string note = "warning: node " + std::to_string(history.IndexOf(node)) + " " + Quoted(node.Name()) +
+                                 " keeps its pivot: " + refusals[i].reason;
+        report.Warning(note);
+        report.NoEffect(note);
+    }
+}
+
 void ReportPickMode(bool before, bool now, ActionReport& report) {
     if (now != before) {
         report.Note(now ? "pick mode entered" : "pick mode left");

@@ -48,6 +48,11 @@ private:
 void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
                    AnimationWarnings& animations, ActionReport& report, NodesChanged& changed);
 
+// The edits that the scene's locks refused from `first` on: a warning
+// that names the node and why; no effect.
+void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first,
+                    const SceneHistory& history, ActionReport& report);
+
 // Whether the tool's pick mode started or ended.
 void ReportPickMode(bool before, bool now, ActionReport& report);
 

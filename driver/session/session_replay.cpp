@@ -117,12 +117,28 @@ struct SessionReplay::Player {
         host.Host().ChangeSelection(std::move(nodes));
         report.Note(names.empty() ? "selection cleared" : "selected " + names);
     }
+    // A name that holds a NUL, which the host and a names file cannot hold:
+    // the tool would save it cut short, so the save is refused instead.
+    bool RefuseNamesWithNul() const {
+        const std::vector<standin::StandinNode*>& nodes = host.Nodes();
+        for (std::size_t index = 0; index < nodes.size(); ++index) {
+            if (nodes[index]->Name().find('\0') != std::string::npos) {
+                report.Failed("node " + std::to_string(index) + " " + Quoted(nodes[index]->Name()) +
+                              ": its name holds a NUL character, which a names file cannot hold: nothing was saved");
+                return true;
+            }
+        }
+        return false;
+    }
     void PressControl(const std::string& caption, bool customButton) const {
         HWND control = FindPanelControl(host.Panel(), caption, customButton);
         if (control == nullptr || !IsWindowEnabled(control)) {
             report.Note(Quoted(caption) + " is disabled: nothing happens");
             report.NoEffect(Quoted(caption) + " is disabled with " +
                             Counted(host.Host().Selection().size(), "node") + " selected: nothing was done");
+            return;
+        }
+        if (caption == kSaveNamesCaption && RefuseNamesWithNul()) {
             return;
         }
         if (customButton) {
@@ -183,7 +199,7 @@ bool SessionReplay::Finish() {
 SessionReplay::HostView SessionReplay::View() const {
     standin::StandinInterface& host = host_.Host();
     return {host.ActivePickMode() != nullptr, PanelControls(host_.Panel()), host.LogRecords().size(),
-            host.Scene().Violations().size()};
+            host.Scene().Violations().size(), host.Scene().Refusals().size()};
 }
 
 void SessionReplay::ReportEffects(const HostView& before) {
@@ -195,6 +211,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
     if (press != nullptr && press->caption == kLoadNamesCaption && !LoggedError(host.LogRecords(), before.logEntries)) {
         ReportNamesCount(dialog, host_.Nodes().size(), report_);
     }
+    ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
     ReportChanges(history_, host_.Nodes(), animations_, report_, changed_);
     if (press != nullptr && press->caption == kAlignCaption) {
         ReportNamesakePairs(host_.SelectionIndices(), host_.Nodes(), history_, report_);

@@ -70,6 +70,7 @@ private:
         std::vector<PanelControl> controls;
         std::size_t logEntries = 0;
         std::size_t violations = 0;
+        std::size_t refusals = 0;
     };
     HostView View() const;
     void ReportEffects(const HostView& before);

@@ -1,6 +1,9 @@
 #include "standin/standin_scene.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "standin/transform_math.h"
@@ -19,6 +22,34 @@ bool IsIdentity(const NodeMatrix& m) {
     return true;
 }
 
+// How many significant digits the shortest decimal that reads back as `v` has.
+int DigitsOf(float v) {
+    char text[32];
+    for (int digits = 1; digits < 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (std::strtof(text, nullptr) == v) {
+            return digits;
+        }
+    }
+    return 9;
+}
+
+// A pivot moved by `offset` from `from` lands where the tool asked: at a
+// point p whose offset the tool computed as p - from in single precision.
+// Of the points that give that offset (the sum rounded, and its
+// neighbours), the one written with the fewest digits: a typed or clicked
+// point of (1, 2, 3) stays (1, 2, 3), not (1, 1.9999999, 3).
+float Landing(float from, float offset, float sum) {
+    float best = sum;
+    for (float candidate : {std::nextafter(sum, -INFINITY), std::nextafter(sum, INFINITY)}) {
+        const bool gives = static_cast<float>(static_cast<double>(candidate) - from) == offset;
+        if (gives && DigitsOf(candidate) < DigitsOf(best)) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 StandinNode::StandinNode(StandinScene& scene, StandinNode* parent, std::string name)
@@ -31,6 +62,15 @@ const char* StandinNode::NodeName() {
         HostCall call{"NodeName"};
         call.node = this;
         scene_->Journal().Record(std::move(call));
+    }
+    if (name_.find('\0') != std::string::npos) {
+        // The tool would read the name only up to the NUL: another name.
+        std::string shown;
+        for (const char c : name_) {
+            shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+        }
+        scene_->ReportViolation("NodeName of node " + std::to_string(ordinal_) + " \"" + shown +
+                                "\": its name holds a NUL character, which a name in the host cannot hold");
     }
     return name_.c_str();
 }
@@ -192,9 +232,17 @@ void StandinNode::Transform(const char* operation, Op op, TimeValue t, const Nod
         scene_->ReportViolation(what + ": degenerate axis matrix");
         return;
     }
-    const NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
+    NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
+    if (op == Op::Move && pivotMode == PIVOT_MODE_PIVOT && IsIdentity(axis)) {
+        for (int i = 0; i < 3; ++i) {
+            moved.row[3][i] = Landing(transform_.row[3][i], value[i], moved.row[3][i]);
+        }
+    }
     if (!IsFinite(moved)) {
         scene_->ReportViolation(what + ": the result would not be finite");
+        return;
+    }
+    if (pivotMode == PIVOT_MODE_PIVOT && !ignoreLocks && scene_->PivotLocked(*this)) {
         return;
     }
     if (pivotMode == PIVOT_MODE_PIVOT) {
@@ -242,6 +290,15 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
     StandinNode& node = blocks_.back()->emplace_back(*this, parent, std::move(name));
     node.ordinal_ = static_cast<std::uint32_t>(count_++);
     return node;
+}
+
+bool StandinScene::PivotLocked(const StandinNode& node) {
+    std::string reason = pivotLock_ != nullptr ? pivotLock_->PivotLockReason(node) : std::string();
+    if (reason.empty()) {
+        return false;
+    }
+    refusals_.push_back({&node, std::move(reason)});
+    return true;
 }
 
 void StandinScene::RemoveEditListener(const NodeEditListener& listener) {

@@ -24,6 +24,24 @@ public:
 class StandinScene;
 class HOST_API StandinNode;
 
+// Asked before a node's pivot moves apart from its object (a pivot-mode
+// edit that does not ignore locks): a reason locks the pivot, as a file
+// that could not keep what the node places (a skin's vertices, say) asks.
+// The edit is then refused, left undone, and kept in the scene's refusals.
+class PivotLock {
+public:
+    virtual std::string PivotLockReason(const StandinNode& node) const = 0;
+
+protected:
+    ~PivotLock() = default;
+};
+
+// An edit that a lock refused: the node and why.
+struct EditRefusal {
+    const StandinNode* node = nullptr;
+    std::string reason;
+};
+
 // What an edit of a node changes: its name, or its placement (its
 // transform or its object offset).
 enum class NodeEdit { Name, Placement };
@@ -130,6 +148,13 @@ public:
         }
     }
 
+    // The lock asked before pivot-mode edits, or null; it outlives its use.
+    void SetPivotLock(const PivotLock* lock) { pivotLock_ = lock; }
+    // True when the lock refuses to let `node`'s pivot move, which is then
+    // kept among the refusals.
+    bool PivotLocked(const StandinNode& node);
+    const std::vector<EditRefusal>& Refusals() const { return refusals_; }
+
     // Contract violations that the stand-in refused, such as a transform
     // operation whose result would not be finite. Tests expect none.
     const std::vector<std::string>& Violations() const { return violations_; }
@@ -145,6 +170,8 @@ private:
     HostJournal journal_;
     std::vector<std::string> violations_;
     std::vector<NodeEditListener*> editListeners_;
+    const PivotLock* pivotLock_ = nullptr;
+    std::vector<EditRefusal> refusals_;
 };
 
 }  // namespace standin

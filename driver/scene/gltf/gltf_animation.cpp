@@ -62,7 +62,9 @@ std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size
     if (!animations.Is(Kind::Array)) {
         return targets;
     }
-    for (const JsonValue& animation : animations.Elements()) {
+    const std::vector<JsonValue> list = animations.Elements();
+    for (std::size_t a = 0; a < list.size(); ++a) {
+        const JsonValue& animation = list[a];
         const auto channels = Find(animation, "channels");
         if (!channels || !channels->Is(Kind::Array)) {
             continue;
@@ -70,11 +72,33 @@ std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size
         for (const JsonValue& channel : channels->Elements()) {
             const auto target = Find(channel, "target");
             if (auto found = target ? TargetOf(*target, count) : std::nullopt) {
+                found->animation = a;
                 targets.push_back(std::move(*found));
             }
         }
     }
     return targets;
+}
+
+const char* PlacementPart(const ChannelTarget& target) {
+    for (const char* part : {"translation", "rotation", "scale"}) {
+        if (target.property == part) {
+            return part;
+        }
+    }
+    return target.pointer && target.property == "matrix" ? "matrix" : nullptr;
+}
+
+std::vector<std::string> AnimationNames(const JsonValue& animations) {
+    std::vector<std::string> names;
+    if (!animations.Is(Kind::Array)) {
+        return names;
+    }
+    for (const JsonValue& animation : animations.Elements()) {
+        const auto name = Find(animation, "name");
+        names.push_back(name && name->Is(Kind::String) ? name->String() : std::string());
+    }
+    return names;
 }
 
 std::vector<AnimatedParts> AnimatedNodes(const std::vector<ChannelTarget>& channels, std::size_t count) {

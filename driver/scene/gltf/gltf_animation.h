@@ -19,7 +19,15 @@ struct ChannelTarget {
     std::string property;  // "rotation", "weights", "extensions/KHR_lights_punctual/...": the pointer below the node
     bool pointer = false;  // given by a KHR_animation_pointer
     Span value;            // the "node" index, or the pointer string
+    std::size_t animation = 0;  // its animation's index
 };
+
+// What of a node's placement a channel drives: "translation", "rotation",
+// "scale", "matrix" (all three), or null for none of it.
+const char* PlacementPart(const ChannelTarget& target);
+
+// The names of `animations`, by index; "" where one has none.
+std::vector<std::string> AnimationNames(const JsonValue& animations);
 
 // The channels of `animations` that drive something of one of `count` nodes.
 std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size_t count);

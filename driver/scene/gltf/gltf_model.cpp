@@ -42,7 +42,9 @@ GltfModel ModelReader::Read() {
     ReadScene(top, model);
     if (const auto animations = Find(top, "animations")) {
         model.channels = ChannelTargets(*animations, model.nodes.size());
+        model.animationNames = AnimationNames(*animations);
     }
+    model.skins = ReadSkins(top, json_, model.nodes.size());
     model.animated = AnimatedNodes(model.channels, model.nodes.size());
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);
@@ -166,11 +168,7 @@ std::string ModelReader::Name(const JsonValue& value, const std::string& where) 
     if (!value.Is(Kind::String)) {
         Fail(where, value.GetSpan(), "must be a string");
     }
-    std::string name = value.String();
-    if (name.find('\0') != std::string::npos) {
-        Fail(where, value.GetSpan(), "a name cannot hold a NUL character");
-    }
-    return name;
+    return value.String();
 }
 
 void ModelReader::ReadScene(const std::vector<JsonMember>& top, GltfModel& model) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/gltf/gltf_animation.h"
+#include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
 #include "object_state.h"
@@ -137,6 +138,8 @@ struct GltfModel {
     std::vector<UriEntry> uris;
     std::vector<ChannelTarget> channels;  // the animation channels that drive a node
     std::vector<AnimatedParts> animated;  // by node: what of its placement the channels drive
+    std::vector<std::string> animationNames;
+    SkinModel skins;
 
     ChildRange Children(const NodeEntry& node) const {
         const std::uint32_t* first = children.data() + node.firstChild;

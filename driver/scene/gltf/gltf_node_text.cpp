@@ -1,6 +1,7 @@
 #include "scene/gltf/gltf_node_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <string_view>
 
@@ -44,11 +45,8 @@ bool NamedAsRead(const std::string& json, const NodeText& node, const std::strin
     return name == JsonValue(json, node.Name()).String();
 }
 
-// The members that give a node of `like`'s form (matrix, or translation,
-// rotation and scale) the local transform `local`; none for shear. The
-// numbers are single precision; a default translation, rotation or scale
-// is left out.
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like) {
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like,
+                                                      bool fresh) {
     Trs exact;
     standin::Affine orthogonal;
     if (!TrsOfAffine(local, SignsOfScale(like.negativeScale), exact, &orthogonal)) {
@@ -69,15 +67,18 @@ std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& loc
         t[i] = static_cast<float>(exact.translation[i]);
         s[i] = static_cast<float>(exact.scale[i]);
     }
-    auto member = [](const char* key, const float* values, std::size_t count, float fill, float last) {
+    // A few units in the last place of 1: what a rotation or scale of a
+    // new node may differ from the default by rounding alone.
+    const float rounding = fresh ? 1.0f / (1 << 21) : 0.0f;
+    auto member = [](const char* key, const float* values, std::size_t count, float fill, float last, float near) {
         bool isDefault = true;
         for (std::size_t i = 0; i < count; ++i) {
-            isDefault = isDefault && values[i] == (i + 1 == count ? last : fill);
+            isDefault = isDefault && std::fabs(values[i] - (i + 1 == count ? last : fill)) <= near;
         }
         return MemberChange{key, isDefault ? std::nullopt : std::optional<std::string>(JsonNumbers(values, count))};
     };
-    return std::vector<MemberChange>{member("translation", t, 3, 0, 0), member("rotation", r, 4, 0, 1),
-                                     member("scale", s, 3, 1, 1)};
+    return std::vector<MemberChange>{member("translation", t, 3, 0, 0, 0), member("rotation", r, 4, 0, 1, rounding),
+                                     member("scale", s, 3, 1, 1, rounding)};
 }
 
 }  // namespace driver::gltf

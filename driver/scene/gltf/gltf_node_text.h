@@ -45,7 +45,9 @@ bool NamedAsRead(const std::string& json, const NodeText& node, const std::strin
 // The members that give a node of `like`'s form (matrix, or translation,
 // rotation and scale) the local transform `local`; none for shear. The
 // numbers are single precision; a default translation, rotation or scale
-// is left out.
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like);
+// is left out, and for a `fresh` node (one the tools add) so is a rotation
+// or scale that differs from the default by rounding only.
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like,
+                                                      bool fresh = false);
 
 }  // namespace driver::gltf

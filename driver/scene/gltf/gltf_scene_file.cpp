@@ -6,11 +6,15 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "files/native_path.h"
 #include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
+#include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
 #include "json/json_text.h"
@@ -36,7 +40,7 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
-class GltfSceneFile final : public SceneFile, private standin::NodeEditListener {
+class GltfSceneFile final : public SceneFile, private standin::NodeEditListener, private standin::PivotLock {
 public:
     GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
@@ -50,6 +54,7 @@ public:
             json_ = std::make_shared<const std::string>(std::move(bytes));
         }
         model_ = ReadGltfModel(*json_, path);
+        jointLocks_ = JointLocks(model_.skins, model_.channels, model_.animationNames, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text
         if (textKept_) {
             nodeTexts_ = NodeTextsOf(model_);
@@ -57,13 +62,22 @@ public:
             json_.reset();
             chunks_.reset();
         }
+        for (std::size_t index = 1; index < order_.size(); ++index) {
+            if (model_.nodes[records_[index].gltf].skinned) {
+                skinnedNodes_.insert(index);
+            }
+        }
         // The scene holds the nodes now; writing needs only their texts.
         nodeCount_ = model_.nodes.size();
         std::deque<NodeEntry>().swap(model_.nodes);
         std::vector<std::uint32_t>().swap(model_.children);
         document_.scene->AddEditListener(*this);
+        document_.scene->SetPivotLock(this);
     }
-    ~GltfSceneFile() override { document_.scene->RemoveEditListener(*this); }
+    ~GltfSceneFile() override {
+        document_.scene->SetPivotLock(nullptr);
+        document_.scene->RemoveEditListener(*this);
+    }
     GltfSceneFile(const GltfSceneFile&) = delete;
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
@@ -76,6 +90,10 @@ public:
             }
         }
         return files;
+    }
+    std::string ObjectPlacedElsewhere(const StandinNode& node) const override {
+        return skinnedNodes_.count(IndexOf(node)) != 0 ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
+                                                       : "";
     }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
@@ -114,6 +132,12 @@ private:
             }
         }
     }
+    // A joint whose skin's vertices could not stay in place keeps its pivot.
+    std::string PivotLockReason(const StandinNode& node) const override {
+        const std::size_t index = IndexOf(node);
+        const auto lock = index != kNoNode && index > 0 ? jointLocks_.find(records_[index].gltf) : jointLocks_.end();
+        return lock != jointLocks_.end() ? lock->second : std::string();
+    }
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
     NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
@@ -125,6 +149,9 @@ private:
     std::vector<MemberChange> RootChanges(const std::string& path) const;
     void WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes, TextEdits& edits);
     void EditAddedNodes(TextEdits& edits) const;
+    // The inverse bind matrices of the joints whose pivots moved.
+    void EditJoints(const std::string& path, TextEdits& edits) const;
+    BufferPlace PlaceOfBuffer(std::size_t buffer) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
     FileContent WholeFile(TextEdits edits, const std::string& path) const;
@@ -148,6 +175,8 @@ private:
     std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
+    std::unordered_map<std::size_t, std::string> jointLocks_;  // by glTF index
+    std::unordered_set<std::size_t> skinnedNodes_;  // by pre-order index: their joints place their meshes
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -247,6 +276,7 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
         }
     }
     EditAddedNodes(edits);
+    EditJoints(path, edits);
     EditChannels(edits);
     EditUris(target, path, edits);
     return WholeFile(std::move(edits), path);
@@ -277,6 +307,64 @@ void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
         const auto [at, text] = ArrayAppendix(JsonValue(*json_, *model_.nodesArray), addedNodes_);
         edits.Replace({at, at}, text);
     }
+}
+
+void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const {
+    const SkinModel& skins = model_.skins;
+    if (skins.skins.empty() || transforms_.empty()) {
+        return;
+    }
+    std::unordered_map<std::size_t, std::size_t> joints;  // glTF index -> pre-order index
+    for (const SkinEntry& skin : skins.skins) {
+        for (const std::size_t joint : skin.joints) {
+            joints.emplace(joint, kNoNode);
+        }
+    }
+    std::unordered_map<std::size_t, standin::Affine> moved;
+    for (std::size_t index = 1; index < order_.size(); ++index) {
+        const auto joint = joints.find(records_[index].gltf);
+        if (joint == joints.end()) {
+            continue;
+        }
+        const NodeMatrix was = ObjectOffsetAsRead(index);
+        if (Same(order_[index]->ObjectOffset(), was)) {
+            continue;
+        }
+        joint->second = index;
+        // The skin's vertices follow the joint's object: what the pivot
+        // edit left in place stays, what Align moved moves.
+        standin::Affine wasInverse;
+        if (!standin::Invert(standin::ToAffine(was), wasInverse)) {
+            Fail(path, index, "its object's offset as read cannot be inverted");
+        }
+        moved[joint->first] = standin::Then(wasInverse, standin::ToAffine(order_[index]->ObjectOffset()));
+    }
+    try {
+        EditSkinMatrices(*json_, skins, moved, [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+            return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+        }, edits);
+    } catch (const JointMatrixError& e) {
+        Fail(path, joints.at(e.node), e.reason);
+    }
+}
+
+BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
+    const std::optional<std::string>& uri = model_.skins.bufferUris[buffer];
+    if (!uri) {
+        std::uint64_t jsonSize = 0;
+        for (int i = 3; i >= 0; --i) {
+            jsonSize = (jsonSize << 8) | static_cast<unsigned char>(head_[12 + static_cast<std::size_t>(i)]);
+        }
+        return {BufferPlace::Kind::GlbBinary, source_, head_.size() + jsonSize};
+    }
+    if (uri->rfind("data:", 0) == 0) {
+        return {BufferPlace::Kind::DataUri, *uri, 0};
+    }
+    const std::optional<std::filesystem::path> file = UriFile(*uri, FolderOf(source_));
+    if (!file) {
+        throw BufferReadError("buffers[" + std::to_string(buffer) + "] names no file");
+    }
+    return {BufferPlace::Kind::File, NativeText(*file), 0};
 }
 
 void GltfSceneFile::EditChannels(TextEdits& edits) const {
@@ -386,7 +474,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& path,
                                         std::vector<MemberChange>& changes) {
     const std::size_t gltf = records_[index].gltf;
-    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText());
+    const auto local = LocalMembers(standin::ToAffine(order_[index]->ObjectOffset()), NodeText(), true);
     if (!local) {
         Fail(path, index, "its object's offset from the pivot has shear, which a glTF node cannot hold");
     }

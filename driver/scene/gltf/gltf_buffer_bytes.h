@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// The one way the tools read bytes of a glTF buffer (the inverse bind
+// matrices of a skin whose joint's pivot moved): just the bytes asked for,
+// never the whole buffer.
+namespace driver::gltf {
+
+// Where a buffer's bytes are.
+struct BufferPlace {
+    enum class Kind {
+        GlbBinary,  // the binary chunk of the GLB file at `text`
+        File,       // the file at `text`
+        DataUri,    // the data: URI `text`
+    };
+    Kind kind = Kind::File;
+    std::string text;
+    // GLB: the byte of the file where the chunk after the JSON chunk begins.
+    std::uint64_t chunkAt = 0;
+};
+
+// A buffer's bytes that cannot be read; what() says why.
+class BufferReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// `size` bytes of the buffer at `place` from `offset`: for a file, a
+// positioned read of just those bytes; for a data: URI, decoded. Throws
+// BufferReadError where they are not there.
+std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size);
+
+}  // namespace driver::gltf
