@@ -109,7 +109,7 @@ struct ViewSession::Live {
 };
 
 ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath)
-    : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), bytes_(ReadInputFile(scenePath)) {
+    : scenePath_(scenePath), pluginDir_(std::move(pluginDir)), bytes_(SourceBytes::OfFile(scenePath, true)) {
     Rebuild();
     for (const standin::StandinNode* node : live_->host->Nodes()) {
         startNames_.push_back(node->Name());

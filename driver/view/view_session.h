@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "files/source_bytes.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
 #include "session/action.h"
@@ -74,7 +75,8 @@ public:
 
     // The standing session, one action a line.
     std::string SessionText() const;
-    // The bytes of the scene as Save would write them.
+    // The bytes of the scene as Save would write them, in pieces, and whole.
+    FileContent SceneContent();
     std::string SceneBytes();
     // Writes the scene to the output path through the safe writer, whole
     // or not at all; why it was written in place, or "" (replaced whole).
@@ -98,12 +100,11 @@ private:
     ViewState Report(std::vector<std::size_t> changed);
     void StandAsReplayed(Action& action) const;
     std::vector<std::size_t> ChangedSinceStart() const;
-    FileContent SceneContent();
 
     std::string scenePath_;
     std::string pluginDir_;
     std::string outputPath_;
-    std::string bytes_;
+    SourceBytes bytes_;  // what was read of the scene file, kept for rebuilds
     std::vector<std::string> referenced_;
     std::vector<std::string> startNames_;        // in pre-order, as the file was read
     std::vector<std::vector<Action>> gestures_;  // standing
