@@ -34,9 +34,10 @@ public:
     // size now.
     bool Changed(std::uint64_t& sizeNow) const;
     // Appends the bytes [offset, offset + size) of this file to `out`, at
-    // its position, in pieces of at most CopyPieceSize(): file to file where
-    // the system can (and, into a regular file, leaving the file's holes
-    // holes), else read and written. Other if the file ends before them.
+    // its position: file to file where the system can (in pieces of 64
+    // times CopyPieceSize(); into a regular file, the file's holes left
+    // holes), else read and written in pieces of CopyPieceSize(). Other if
+    // the file ends before them.
     Error CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const;
 
 private:
@@ -45,8 +46,8 @@ private:
     std::int64_t modified_ = 0;  // in the system's own unit
 };
 
-// The most bytes one read or copy of a source moves (1 MiB); a test may
-// make it small to see a file copied in many pieces.
+// The most bytes one read of a source moves (1 MiB), and what a copy holds
+// at once; a test may make it small to see a file copied in many pieces.
 std::size_t CopyPieceSize();
 void SetCopyPieceSize(std::size_t size);
 

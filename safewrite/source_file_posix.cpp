@@ -16,6 +16,7 @@ namespace safewrite {
 namespace {
 
 std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
+constexpr std::uint64_t kDirectPieces = 64;
 
 Error CopyError(int code) {
     switch (code) {
@@ -147,7 +148,9 @@ Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) co
         }
         endsInHole = false;
         while (at < dataEnd) {
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceLimit, dataEnd - at));
+            // A copy file to file needs no buffer: its pieces may be larger.
+            const std::uint64_t limit = direct ? std::uint64_t{pieceLimit} * kDirectPieces : pieceLimit;
+            const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(limit, dataEnd - at));
             if (direct) {
                 loff_t from = static_cast<loff_t>(at);
                 const ssize_t copied = ::copy_file_range(in, &from, to, nullptr, piece, 0);
