@@ -15,6 +15,7 @@
 #include "gltf_test_scene.h"
 #include "scene/scene_format.h"
 #include "source_file.h"
+#include "text/name_text.h"
 
 namespace fs = std::filesystem;
 
@@ -94,11 +95,23 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             case Meanwhile::IsTouched:
                 fs::last_write_time(in, fs::last_write_time(in) + std::chrono::seconds(2));
                 break;
-            case Meanwhile::IsReplaced:
+            case Meanwhile::IsReplaced: {
                 WriteAll(folder.path / "other.glb", "another file");
-                fs::rename(folder.path / "other.glb", in);
+                std::error_code error;
+                fs::rename(folder.path / "other.glb", in, error);
+                if (error) {
+                    continue;  // Windows replaces no file that is open
+                }
                 break;
+            }
         }
+#if defined(_WIN32)
+        if (c.ontoItself) {  // no file open for reading can be replaced there
+            EXPECT_THROW(driver::WriteOutputFiles({{out.string(), content}}), driver::OutputFileError);
+            EXPECT_EQ(ReadAll(in), glb);
+            continue;
+        }
+#endif
         if (c.meanwhile == Meanwhile::Shrinks || c.meanwhile == Meanwhile::IsTouched) {
             try {
                 driver::WriteOutputFiles({{out.string(), content}});
@@ -108,8 +121,8 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
                                             ? "(it was " + std::to_string(glb.size()) + " bytes, now " +
                                                   std::to_string(glb.size() - 100) + ")"
                                             : "(its modification time changed)";
-                EXPECT_EQ(e.what(), out.string() + ": cannot be written: \"" + in.string() +
-                                        "\", which it copies from, changed while the run worked " + why);
+                EXPECT_EQ(e.what(), out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
+                                        ", which it copies from, changed while the run worked " + why);
             }
             EXPECT_EQ(ReadAll(out), "old output");
             continue;

@@ -1,7 +1,11 @@
 #include "files/file_content.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
+
+#include "files/native_path.h"
 
 #include "files/source_bytes.h"
 #include "text/name_text.h"
@@ -96,6 +100,16 @@ std::string FileContent::ChangedSource() const {
         }
     }
     return "";
+}
+
+bool FileContent::CopiesFrom(const std::string& path) const {
+    for (const Part& part : parts_) {
+        std::error_code error;
+        if (part.file && std::filesystem::equivalent(NativePath(part.file->path), NativePath(path), error)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string FileContent::Joined() const {

@@ -44,6 +44,9 @@ public:
     // changed since it was opened ("\"in.glb", which it copies from, changed
     // while the run worked (...)"); "" when none did.
     std::string ChangedSource() const;
+    // Whether a part is copied from the file at `path` (the same file by
+    // any name).
+    bool CopiesFrom(const std::string& path) const;
     // The content whole.
     std::string Joined() const;
 

@@ -111,6 +111,14 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
             continue;
         }
         CheckSources(files[i]);
+#if defined(_WIN32)
+        // A file open for reading cannot be replaced here, and a write in
+        // place would empty what it copies from.
+        if (files[i].content.CopiesFrom(files[i].path)) {
+            throw OutputFileError(NameOf(files[i]) + ": cannot be written: it is the file that it copies from, "
+                                                     "which cannot be replaced while it is read");
+        }
+#endif
         staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
         safewrite::Replacement& file = *staged[i];
         if (!file.IsOpen()) {
