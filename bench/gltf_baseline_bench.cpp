@@ -23,6 +23,7 @@
 #include <rapidjson/writer.h>
 
 #include "bench_support.h"
+#include "process_run.h"
 #include "cli/command_line.h"
 #include "files/output_file.h"
 #include "generated_gltf.h"
@@ -194,27 +195,6 @@ void GltfWrite_Morvane(benchmark::State& state) {
              [&setup](const GltfPairSetup&) { return !setup.ours->Write("scene.gltf", {}).empty(); });
 }
 
-// The peak memory (maximum resident set) and time of a run of a program,
-// as a user runs it, in MiB and seconds; zero when it failed.
-struct ProcessRun {
-    double mebibytes = 0;
-    double seconds = 0;
-};
-
-ProcessRun RunProcess(const char* program, const std::vector<std::string>& arguments) {
-    std::string command = "'" PEAK_MEMORY_PATH "' '" + std::string(program) + "'";
-    for (const std::string& argument : arguments) {
-        command += " '" + argument + "'";  // no quote in the scratch paths
-    }
-    const auto start = std::chrono::steady_clock::now();
-    std::FILE* peak = popen(command.c_str(), "r");
-    long kibibytes = 0;
-    const bool read = peak != nullptr && std::fscanf(peak, "%ld", &kibibytes) == 1;
-    const bool ran = peak != nullptr && pclose(peak) == 0 && read;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return ran ? ProcessRun{static_cast<double>(kibibytes) / 1024.0, elapsed.count()} : ProcessRun{};
-}
-
 // Argument 0: the nodes; argument 1: save-names (0) or load-names -o (1).
 void GltfNamesProcesses(benchmark::State& state) {
     const GltfPairSetup& setup = bench::SetupOfSize<GltfPairSetup>(state);
@@ -224,10 +204,10 @@ void GltfNamesProcesses(benchmark::State& state) {
     if (load) {
         job.insert(job.end(), {"-o", setup.output});
     }
-    ProcessRun ours, theirs;
+    bench::ProcessRun ours, theirs;
     for (auto _ : state) {
-        theirs = RunProcess(GLTF_BASELINE_PATH, job);
-        ours = RunProcess(MORVANE_HOST_PATH, job);
+        theirs = bench::RunProcess(GLTF_BASELINE_PATH, job);
+        ours = bench::RunProcess(MORVANE_HOST_PATH, job);
         if (ours.seconds == 0 || theirs.seconds == 0) {
             state.SkipWithError("a program failed");
         }

@@ -62,6 +62,7 @@ public:
 
 private:
     friend struct Access;
+    friend class SourceFile;  // copies into a file by its handle
     static constexpr std::intptr_t kNone = -1;
     std::intptr_t handle_ = kNone;  // a descriptor or a HANDLE
 };

@@ -42,7 +42,11 @@ Error WriteAll(File& file, const Content& content) {
         held = 0;
         return error;
     };
-    Error error = content.EachPiece([&](std::string_view piece) {
+    const auto copy = [&](const Content::SourceRange& range) {
+        const Error flushed = flush();
+        return flushed != Error::None ? flushed : range.file->CopyTo(file, range.offset, range.size);
+    };
+    Error error = content.EachPart([&](std::string_view piece) {
         if (held + piece.size() > kGathered) {
             if (const Error flushed = flush(); flushed != Error::None) {
                 return flushed;
@@ -57,7 +61,7 @@ Error WriteAll(File& file, const Content& content) {
         std::copy(piece.begin(), piece.end(), buffer.get() + held);
         held += piece.size();
         return Error::None;
-    });
+    }, copy);
     if (error == Error::None) {
         error = flush();
     }

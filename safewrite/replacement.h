@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "file_calls.h"
+#include "source_file.h"
 
 namespace safewrite {
 
@@ -19,6 +20,21 @@ public:
     // Calls `put` with each piece in order; stops at the first error that
     // `put` gives, and gives it.
     virtual Error EachPiece(const std::function<Error(std::string_view)>& put) const = 0;
+
+    // Bytes of a source file that the content holds as they are.
+    struct SourceRange {
+        const SourceFile* file;
+        std::uint64_t offset;
+        std::uint64_t size;
+    };
+    // The same pieces, where a content may hand a range of a source file to
+    // `copy` instead of to `put`, to be copied file to file. A content
+    // without such ranges need not override it.
+    virtual Error EachPart(const std::function<Error(std::string_view)>& put,
+                           const std::function<Error(const SourceRange&)>& copy) const {
+        (void)copy;
+        return EachPiece(put);
+    }
 };
 
 // What a replacement has done to its file.

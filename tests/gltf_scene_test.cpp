@@ -367,8 +367,13 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
          ":1:53: scenes[0].nodes[0]: nodes[1] is a child of nodes[0], not a root"},
         {gltftest::GlbFile("{}", ""), ": asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
         {std::string("glTF\x01\0\0\0\x0c\0\0\0", 12), ": not glTF 2.0: GLB version 1"},
-        {gltftest::GlbFile("{}", "") + "x", ": malformed GLB: the header gives a length of 24 bytes, the file has 25"},
-        {gltftest::GlbFile("{}", std::string("\x10\0\0\0BIN\0", 8)), ": malformed GLB: chunk 1 at byte 24 runs past the end"},
+        {gltftest::GlbFile("{}", "") + "x",
+         ": malformed GLB: the header gives a length of 24 bytes, the file has 25: the file has more than the header "
+         "counts"},
+        {std::string("glTF\x02\0\0\0\x64\0\0\0", 12),
+         ": malformed GLB: the header gives a length of 100 bytes, the file has 12: the file is cut short"},
+        {gltftest::GlbFile("{}", std::string("\x10\0\0\0BIN\0", 8)),
+         ": malformed GLB: chunk 1 at byte 24 runs past the end: it gives 16 bytes, the file has 0 after its header"},
         {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20), ": malformed GLB: the first chunk is not the JSON chunk"},
     };
     for (const auto& [bytes, message] : cases) {

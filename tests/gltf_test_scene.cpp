@@ -318,6 +318,14 @@ std::string GlbFile(std::string json, const std::string& chunks) {
     return "glTF" + word(2) + word(20 + json.size() + chunks.size()) + word(json.size()) + "JSON" + json + chunks;
 }
 
+std::string Chunk(const std::string& type, const std::string& data) {
+    std::string chunk;
+    for (int i = 0; i < 4; ++i) {
+        chunk += static_cast<char>((data.size() >> (8 * i)) & 0xFF);
+    }
+    return chunk + (type + std::string(4, '\0')).substr(0, 4) + data;
+}
+
 double Distance(const NodeMatrix& a, const NodeMatrix& b) {
     double size = 1;
     double distance = 0;

@@ -49,6 +49,8 @@ NodeMatrix AsNodeMatrix(const Matrix4& m);
 
 // A GLB file of a JSON text (padded here) and the chunks after it.
 std::string GlbFile(std::string json, const std::string& chunks = "");
+// A chunk of a GLB file: its length, its type ("BIN" ends in a zero byte), its data.
+std::string Chunk(const std::string& type, const std::string& data);
 
 // The largest difference between two transforms, relative to their size.
 double Distance(const NodeMatrix& a, const NodeMatrix& b);

@@ -1,6 +1,14 @@
 #include "files/file_content.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
+
+#include "files/native_path.h"
+
+#include "files/source_bytes.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -14,7 +22,7 @@ void FileContent::Add(std::shared_ptr<const std::string> text, std::size_t from,
         throw std::out_of_range("a part of a file beyond its text");
     }
     size_ += size;
-    parts_.push_back({std::move(text), from, size, nullptr});
+    parts_.push_back({std::move(text), from, size, nullptr, nullptr, 0, 0});
 }
 
 void FileContent::Add(std::shared_ptr<const std::string> text, TextEdits edits) {
@@ -26,16 +34,52 @@ void FileContent::Add(std::shared_ptr<const std::string> text, TextEdits edits) 
     edits.Order();
     const std::size_t size = edits.Size(text->size());
     size_ += size;
-    parts_.push_back({std::move(text), 0, size, std::make_shared<const TextEdits>(std::move(edits))});
+    parts_.push_back({std::move(text), 0, size, std::make_shared<const TextEdits>(std::move(edits)), nullptr, 0, 0});
+}
+
+void FileContent::Add(std::shared_ptr<const OpenedFile> file, std::uint64_t offset, std::uint64_t size) {
+    size_ += size;
+    parts_.push_back({nullptr, 0, 0, nullptr, std::move(file), offset, size});
 }
 
 safewrite::Error FileContent::EachPiece(const std::function<safewrite::Error(std::string_view)>& put) const {
+    std::unique_ptr<char[]> buffer;
+    const std::size_t pieceSize = safewrite::CopyPieceSize();
+    return EachPart(put, [&](const SourceRange& range) {
+        if (!buffer) {
+            buffer.reset(new char[pieceSize]);
+        }
+        for (std::uint64_t at = range.offset; at < range.offset + range.size;) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, range.offset + range.size - at));
+            std::size_t got = 0;
+            const safewrite::Error error = range.file->ReadAt(at, buffer.get(), piece, got);
+            if (error != safewrite::Error::None || got != piece) {
+                return error != safewrite::Error::None ? error : safewrite::Error::Other;
+            }
+            if (const safewrite::Error wrote = put({buffer.get(), got}); wrote != safewrite::Error::None) {
+                return wrote;
+            }
+            at += got;
+        }
+        return safewrite::Error::None;
+    });
+}
+
+safewrite::Error FileContent::EachPart(const std::function<safewrite::Error(std::string_view)>& put,
+                                       const std::function<safewrite::Error(const SourceRange&)>& copy) const {
     safewrite::Error error = safewrite::Error::None;
     const auto putting = [&](std::string_view piece) {
         error = put(piece);
         return error == safewrite::Error::None;
     };
     for (const Part& part : parts_) {
+        if (part.file) {
+            error = copy({&part.file->file, part.offset, part.fileSize});
+            if (error != safewrite::Error::None) {
+                break;
+            }
+            continue;
+        }
         const std::string_view text(*part.text);
         if (part.edits ? !part.edits->EachPiece(text, putting) : !putting(text.substr(part.from, part.size))) {
             break;
@@ -44,9 +88,33 @@ safewrite::Error FileContent::EachPiece(const std::function<safewrite::Error(std
     return error;
 }
 
+std::string FileContent::ChangedSource() const {
+    for (const Part& part : parts_) {
+        std::uint64_t sizeNow = 0;
+        if (part.file && part.file->file.Changed(sizeNow)) {
+            const std::uint64_t sizeThen = part.file->file.Size();
+            return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
+                   (sizeNow != sizeThen ? "it was " + std::to_string(sizeThen) + " bytes, now " + std::to_string(sizeNow)
+                                        : std::string("its modification time changed")) +
+                   ")";
+        }
+    }
+    return "";
+}
+
+bool FileContent::CopiesFrom(const std::string& path) const {
+    for (const Part& part : parts_) {
+        std::error_code error;
+        if (part.file && std::filesystem::equivalent(NativePath(part.file->path), NativePath(path), error)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string FileContent::Joined() const {
     std::string joined;
-    joined.reserve(size_);
+    joined.reserve(static_cast<std::size_t>(size_));
     EachPiece([&](std::string_view piece) {
         joined += piece;
         return safewrite::Error::None;

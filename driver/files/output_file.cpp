@@ -35,8 +35,21 @@ namespace {
 // The temporaries' names begin ".~morvane-".
 constexpr const char* kTemporaryTag = "morvane";
 
-[[noreturn]] void FailToWrite(const std::string& path, safewrite::Error error) {
-    throw OutputFileError(Excerpt(path) + ": cannot be written: " + safewrite::ReasonOf(error));
+// A file whose content copies from a file that changed is refused (the
+// old one kept): before the copy, and after it, in case what it read
+// changed as it read.
+std::string NameOf(const OutputFile& file) { return file.path == "-" ? "standard output" : Excerpt(file.path); }
+
+void CheckSources(const OutputFile& file) {
+    const std::string changed = file.content.ChangedSource();
+    if (!changed.empty()) {
+        throw OutputFileError(NameOf(file) + ": cannot be written: " + changed);
+    }
+}
+
+[[noreturn]] void FailToWrite(const OutputFile& file, safewrite::Error error) {
+    CheckSources(file);
+    throw OutputFileError(NameOf(file) + ": cannot be written: " + safewrite::ReasonOf(error));
 }
 
 using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
@@ -49,7 +62,7 @@ void CommitAll(const std::vector<OutputFile>& files, Staged& staged, const std::
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (staged[i] && stagedInPlace[i] == inPlace) {
             if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
-                FailToWrite(files[i].path, error);
+                FailToWrite(files[i], error);
             }
             // A device or a pipe is written in place as a matter of course.
             reasons[i] = staged[i]->IsRegular() ? staged[i]->InPlaceReason() : "";
@@ -141,22 +154,36 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
         if (files[i].path == "-") {
             continue;
         }
+        CheckSources(files[i]);
+#if defined(_WIN32)
+        // A file open for reading cannot be replaced here, and a write in
+        // place would empty what it copies from.
+        if (files[i].content.CopiesFrom(files[i].path)) {
+            throw OutputFileError(NameOf(files[i]) + ": cannot be written: it is the file that it copies from, "
+                                                     "which cannot be replaced while it is read");
+        }
+#endif
         staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
         safewrite::Replacement& file = *staged[i];
         if (!file.IsOpen()) {
-            FailToWrite(files[i].path, file.OpenError());
+            FailToWrite(files[i], file.OpenError());
         }
         if (const safewrite::Error error = file.Stage(files[i].content); error != safewrite::Error::None) {
-            FailToWrite(files[i].path, error);
+            FailToWrite(files[i], error);
         }
     }
     for (const OutputFile& file : files) {
+        CheckSources(file);
         if (file.path == "-") {
-            file.content.EachPiece([](std::string_view piece) {
+            const safewrite::Error error = file.content.EachPiece([](std::string_view piece) {
                 std::cout.write(piece.data(), static_cast<std::streamsize>(piece.size()));
                 return std::cout ? safewrite::Error::None : safewrite::Error::Io;
             });
             FlushStandardOutput();
+            if (error != safewrite::Error::None) {
+                FailToWrite(file, error);
+            }
+            CheckSources(file);
         }
     }
     std::vector<bool> stagedInPlace(files.size());

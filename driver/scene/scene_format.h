@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "files/source_bytes.h"
 #include "scene/scene_document.h"
 #include "scene/scene_error.h"
 #include "scene/up_axis.h"
@@ -47,10 +48,11 @@ struct SceneFormat {
     // The world axis that points up in the format's scenes, which the
     // pictures of --svg draw up the page.
     UpAxis up;
-    // The scene in `bytes`, the content of the file at `path`. Reads no
-    // other file. Throws SceneFileError with the file, the place in it and
-    // the reason.
-    std::unique_ptr<SceneFile> (*read)(std::string bytes, const std::string& path, SceneUse use);
+    // The scene in `bytes`, the content of the file at `path`, read as
+    // far as the format needs. Reads no other file. Throws SceneFileError
+    // with the file, the place in it and the reason (InputFileError when
+    // the file cannot give what is read).
+    std::unique_ptr<SceneFile> (*read)(const SourceBytes& bytes, const std::string& path, SceneUse use);
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -129,7 +131,7 @@ protected:
     SceneDocument document_;
 
 private:
-    friend std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use);
+    friend std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::string& path, SceneUse use);
     const SceneFormat* format_ = nullptr;
 };
 
@@ -138,14 +140,17 @@ private:
 // `path`) names. Reads no other file. Throws SceneFileError with the file,
 // the place in it and the reason.
 std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use = SceneUse::Written);
+std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::string& path,
+                                      SceneUse use = SceneUse::Written);
 // What SceneFile::WrongName would say of an output `path` for the scene in
 // the file at `scenePath`, its format told by the file's first bytes and
 // its name, without reading it whole; "" where it cannot be opened (the
 // read of the scene then says why).
 std::string WrongOutputName(const std::string& scenePath, const std::string& path);
 
-// The same for the file at `path`, read whole; throws InputFileError when
-// it cannot be read.
+// The same for the file at `path`, held open and read as far as its format
+// needs (a GLB file's binary chunk stays in the file and is copied from it
+// when the scene is written); throws InputFileError when it cannot be read.
 std::unique_ptr<SceneFile> ReadScene(const std::string& path, SceneUse use = SceneUse::Written);
 
 }  // namespace driver

@@ -46,9 +46,10 @@ const SceneFormat& FormatNamedBy(const std::string& path) {
     return *unnamed;
 }
 
-const SceneFormat& FormatOf(const std::string& bytes, const std::string& path) {
+const SceneFormat& FormatOf(const SourceBytes& bytes, const std::string& path) {
+    const std::shared_ptr<const std::string> start = bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 16)));
     for (const SceneFormat& format : kSceneFormats) {
-        if (!format.magic.empty() && std::string_view(bytes).substr(0, format.magic.size()) == format.magic) {
+        if (!format.magic.empty() && std::string_view(*start).substr(0, format.magic.size()) == format.magic) {
             return format;
         }
     }
@@ -85,18 +86,22 @@ std::string WrongOutputName(const std::string& scenePath, const std::string& pat
     }
     head.resize(std::fread(head.data(), 1, head.size(), file));
     std::fclose(file);
-    return WrongNameFor(FormatOf(head, scenePath), path);
+    return WrongNameFor(FormatOf(SourceBytes(std::move(head)), scenePath), path);
 }
 
-std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use) {
+std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::string& path, SceneUse use) {
     const SceneFormat& format = FormatOf(bytes, path);
-    std::unique_ptr<SceneFile> file = format.read(std::move(bytes), path, use);
+    std::unique_ptr<SceneFile> file = format.read(bytes, path, use);
     file->format_ = &format;
     return file;
 }
 
+std::unique_ptr<SceneFile> ParseScene(std::string bytes, const std::string& path, SceneUse use) {
+    return ParseScene(SourceBytes(std::move(bytes)), path, use);
+}
+
 std::unique_ptr<SceneFile> ReadScene(const std::string& path, SceneUse use) {
-    return ParseScene(ReadInputFile(path), path, use);
+    return ParseScene(SourceBytes::OfFile(path), path, use);
 }
 
 }  // namespace driver

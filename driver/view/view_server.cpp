@@ -1,5 +1,6 @@
 #include "view/view_server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -9,6 +10,7 @@
 
 #include "files/input_file.h"
 #include "files/output_file.h"
+#include "files/source_bytes.h"
 #include "session/session.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
@@ -59,6 +61,29 @@ httplib::Headers SecurityHeaders(const std::string& nonce) {
 void Answer(httplib::Response& response, int status, const std::string& body, const std::string& type) {
     response.status = status;
     response.set_content(body, type.c_str());
+}
+
+// Sends `content` in pieces as they are made (or the range asked for), so
+// that a large scene is never held whole.
+void AnswerInPieces(httplib::Response& response, FileContent content, const std::string& type) {
+    response.status = 200;
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    const auto size = static_cast<std::size_t>(content.Size());
+    response.set_content_provider(size, type, [content](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        std::size_t at = 0;
+        const std::size_t end = offset + length;
+        const safewrite::Error error = content.EachPiece([&](std::string_view piece) {
+            const std::size_t from = std::max(at, offset) - at;
+            const std::size_t to = std::min(at + piece.size(), end) - at;
+            at += piece.size();
+            if (from < to && !sink.write(piece.data() + from, to - from)) {
+                return safewrite::Error::Io;
+            }
+            return at < end ? safewrite::Error::None : safewrite::Error::Other;  // Other: all sent
+        });
+        return at >= end && (error == safewrite::Error::None || error == safewrite::Error::Other);
+    });
 }
 
 void AnswerJson(httplib::Response& response, const std::string& json) {
@@ -161,13 +186,16 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
         return Answer(response, 200, TarArchive("viewer-session", session.SessionWithFiles()), "application/x-tar");
     }
     if (route == "/api/scene") {
-        return Answer(response, 200, session.SceneBytes(), ContentTypeOf(session.ScenePath()));
+        return AnswerInPieces(response, session.SceneContent(), ContentTypeOf(session.ScenePath()));
     }
     const std::string file = files.Find(route);
     if (file.empty()) {
         return AnswerError(response, 404, "not found");
     }
-    Answer(response, 200, ReadInputFile(file), ContentTypeOf(file));
+    const SourceBytes bytes = SourceBytes::OfFile(file);
+    FileContent content;
+    bytes.AddTo(content, 0, bytes.Size());
+    AnswerInPieces(response, std::move(content), ContentTypeOf(file));
 }
 
 void ViewServer::Impl::Save(const std::string& path, httplib::Response& response) {

@@ -158,7 +158,7 @@ ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, st
       pluginDir_(std::move(pluginDir)),
       reach_(std::move(reach)),
       keepFolder_(std::move(keepFolder)),
-      bytes_(ReadInputFile(scenePath)) {
+      bytes_(SourceBytes::OfFile(scenePath, true)) {
     Rebuild();
     for (const standin::StandinNode* node : live_->host->Nodes()) {
         startNames_.push_back(node->Name());

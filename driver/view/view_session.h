@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "files/source_bytes.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
 #include "session/action.h"
@@ -87,7 +88,8 @@ public:
     // read ("names-LINE.txt"), and its saves made there too
     // ("saved-LINE.txt"): file name and bytes, the session first.
     std::vector<std::pair<std::string, std::string>> SessionWithFiles() const;
-    // The bytes of the scene as Save would write them.
+    // The bytes of the scene as Save would write them, in pieces, and whole.
+    FileContent SceneContent();
     std::string SceneBytes();
     // Writes the scene to the output path through the safe writer, whole
     // or not at all; why it was written in place, or "" (replaced whole).
@@ -116,14 +118,13 @@ private:
     ViewState TakeBack(ViewState state);
     ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;
-    FileContent SceneContent();
 
     std::string scenePath_;
     std::string pluginDir_;
     std::string outputPath_;
     ViewFolders reach_;
     std::string keepFolder_;
-    std::string bytes_;
+    SourceBytes bytes_;  // what was read of the scene file, kept for rebuilds
     std::vector<std::string> referenced_;
     std::vector<std::string> startNames_;  // in pre-order, as the file was read
     std::vector<Gesture> gestures_;        // standing

@@ -1,16 +1,21 @@
 #include "scene/gltf/glb_container.h"
 
-#include <cstdint>
+#include <algorithm>
 
+#include "files/input_file.h"
 #include "scene/scene_error.h"
 
 namespace driver::gltf {
 
 namespace {
 
-constexpr std::uint32_t kJsonChunk = 0x4E4F534A;  // "JSON"
+constexpr std::uint32_t kJsonChunk = 0x4E4F534A;    // "JSON"
+constexpr std::uint32_t kBinaryChunk = 0x004E4942;  // "BIN\0"
 constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kChunkHeaderSize = 8;
+// The chunk headers after the JSON are read this much at a time, so that
+// a file of many small chunks costs few reads.
+constexpr std::size_t kHeaderWindow = 64 * 1024;
 
 std::uint32_t ReadWord(const std::string& bytes, std::size_t at) {
     std::uint32_t word = 0;
@@ -20,71 +25,100 @@ std::uint32_t ReadWord(const std::string& bytes, std::size_t at) {
     return word;
 }
 
-void AppendWord(std::string& bytes, std::size_t word) {
+void AppendWord(std::string& bytes, std::uint64_t word) {
     for (int i = 0; i < 4; ++i) {
         bytes += static_cast<char>((word >> (8 * i)) & 0xFF);
     }
 }
 
+// The headers of the chunks of a file, read a window at a time.
+class ChunkHeaders {
+public:
+    explicit ChunkHeaders(const SourceBytes& bytes) : bytes_(bytes) {}
+    // The length and type of the chunk whose header is at `at`, whole in the file.
+    std::pair<std::uint32_t, std::uint32_t> At(std::uint64_t at) {
+        if (at < windowAt_ || at + kChunkHeaderSize > windowAt_ + window_->size()) {
+            windowAt_ = at;
+            window_ = bytes_.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderWindow, bytes_.Size() - at)));
+        }
+        const auto offset = static_cast<std::size_t>(at - windowAt_);
+        return {ReadWord(*window_, offset), ReadWord(*window_, offset + 4)};
+    }
+
+private:
+    const SourceBytes& bytes_;
+    std::uint64_t windowAt_ = 0;
+    std::shared_ptr<const std::string> window_ = std::make_shared<const std::string>();
+};
+
 }  // namespace
 
 bool HasGlbMagic(const std::string& bytes) { return bytes.rfind("glTF", 0) == 0; }
 
-GlbParts SplitGlb(std::string bytes, const std::string& source) {
+GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
     auto fail = [&](const std::string& why) -> void { throw SceneFileError(source + ": malformed GLB: " + why); };
-    if (!HasGlbMagic(bytes)) {
+    const std::uint64_t size = bytes.Size();
+    const std::shared_ptr<const std::string> header =
+        bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderSize + kChunkHeaderSize)));
+    if (!HasGlbMagic(*header)) {
         throw SceneFileError(source + ": not a GLB file: it does not begin with \"glTF\"");
     }
-    if (bytes.size() < kHeaderSize) {
+    if (size < kHeaderSize) {
         fail("the file is shorter than the 12-byte header");
     }
-    const std::uint32_t version = ReadWord(bytes, 4);
+    const std::uint32_t version = ReadWord(*header, 4);
     if (version != 2) {
         throw SceneFileError(source + ": not glTF 2.0: GLB version " + std::to_string(version));
     }
-    const std::uint32_t length = ReadWord(bytes, 8);
-    if (length != bytes.size()) {
-        fail("the header gives a length of " + std::to_string(length) + " bytes, the file has " +
-             std::to_string(bytes.size()));
+    const std::uint32_t length = ReadWord(*header, 8);
+    if (length != size) {
+        fail("the header gives a length of " + std::to_string(length) + " bytes, the file has " + std::to_string(size) +
+             (length > size ? ": the file is cut short" : ": the file has more than the header counts"));
     }
     // Every chunk must lie within the file; the first must be the JSON.
-    std::size_t jsonEnd = 0;
-    for (std::size_t at = kHeaderSize, chunk = 0; at < bytes.size(); ++chunk) {
-        if (bytes.size() - at < kChunkHeaderSize) {
+    ChunkHeaders headers(bytes);
+    GlbParts parts;
+    for (std::uint64_t at = kHeaderSize, chunk = 0; at < size; ++chunk) {
+        if (size - at < kChunkHeaderSize) {
             fail("chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " has no complete header");
         }
-        const std::uint32_t chunkLength = ReadWord(bytes, at);
-        if (bytes.size() - at - kChunkHeaderSize < chunkLength) {
-            fail("chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " runs past the end");
+        const auto [chunkLength, type] = headers.At(at);
+        if (size - at - kChunkHeaderSize < chunkLength) {
+            fail("chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " runs past the end: it gives " +
+                 std::to_string(chunkLength) + " bytes, the file has " + std::to_string(size - at - kChunkHeaderSize) +
+                 " after its header");
         }
-        if (chunk == 0 && ReadWord(bytes, at + 4) != kJsonChunk) {
+        if (chunk == 0 && type != kJsonChunk) {
             fail("the first chunk is not the JSON chunk");
         }
+        if (chunk == 1 && type == kBinaryChunk) {
+            parts.binaryAt = at + kChunkHeaderSize;
+            parts.binarySize = chunkLength;
+        }
         at += kChunkHeaderSize + chunkLength;
-        jsonEnd = chunk == 0 ? at : jsonEnd;
+        parts.chunksAt = chunk == 0 ? at : parts.chunksAt;
     }
-    if (jsonEnd == 0) {
+    if (parts.chunksAt == 0) {
         fail("there is no JSON chunk");
     }
-    GlbParts parts;
-    parts.head = bytes.substr(0, kHeaderSize + kChunkHeaderSize);
-    parts.json = bytes.substr(kHeaderSize + kChunkHeaderSize, jsonEnd - kHeaderSize - kChunkHeaderSize);
+    const std::uint64_t jsonSize = parts.chunksAt - kHeaderSize - kChunkHeaderSize;
+    if (jsonSize > kMaxInputBytes) {
+        throw InputFileError(source + ": cannot be read: its JSON chunk is larger than " +
+                             std::to_string(kMaxInputBytes >> 20) + " MiB, the most that morvane-host reads");
+    }
+    parts.head = *header;
+    parts.json = bytes.Read(kHeaderSize + kChunkHeaderSize, static_cast<std::size_t>(jsonSize));
+    parts.chunksSize = size - parts.chunksAt;
     // Padding is spaces; some writers pad with zero bytes instead.
-    const std::size_t zeros = parts.json.size() - (parts.json.find_last_not_of('\0') + 1);
-    parts.padding.assign(zeros, '\0');
-    parts.json.resize(parts.json.size() - zeros);
-    // Most of a large file is usually its binary chunk: it keeps the file's
-    // memory rather than being copied out of it.
-    if (bytes.size() - jsonEnd >= jsonEnd) {
-        bytes.erase(0, jsonEnd);
-        parts.chunks = std::move(bytes);
-    } else {
-        parts.chunks = bytes.substr(jsonEnd);
+    const std::size_t kept = parts.json->find_last_not_of('\0') + 1;
+    if (kept < parts.json->size()) {
+        parts.padding.assign(parts.json->size() - kept, '\0');
+        parts.json = std::make_shared<const std::string>(parts.json->substr(0, kept));
     }
     return parts;
 }
 
-std::string GlbHead(std::size_t jsonSize, std::size_t chunksSize) {
+std::string GlbHead(std::size_t jsonSize, std::uint64_t chunksSize) {
     const std::size_t padded = jsonSize + GlbPadding(jsonSize).size();
     std::string head = "glTF";
     AppendWord(head, 2);

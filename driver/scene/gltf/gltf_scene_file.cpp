@@ -42,16 +42,20 @@ bool Same(const NodeMatrix& a, const NodeMatrix& b) {
 // The scene of a .gltf or .glb file and what writing it back needs.
 class GltfSceneFile final : public SceneFile, private standin::NodeEditListener, private standin::PivotLock {
 public:
-    GltfSceneFile(std::string bytes, const std::string& path, bool glb, SceneUse use)
+    GltfSceneFile(const SourceBytes& bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
         if (glb_) {
-            GlbParts parts = SplitGlb(std::move(bytes), path);
+            GlbParts parts = ReadGlb(bytes, path);
             head_ = std::move(parts.head);
             padding_ = std::move(parts.padding);
-            json_ = std::make_shared<const std::string>(std::move(parts.json));
-            chunks_ = std::make_shared<const std::string>(std::move(parts.chunks));
+            json_ = std::move(parts.json);
+            bytes_ = bytes;
+            chunksAt_ = parts.chunksAt;
+            chunksSize_ = parts.chunksSize;
+            binaryAt_ = parts.binaryAt;
+            binarySize_ = parts.binarySize;
         } else {
-            json_ = std::make_shared<const std::string>(std::move(bytes));
+            json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
         jointLocks_ = JointLocks(model_.skins, model_.channels, model_.animationNames, glb_);
@@ -60,7 +64,7 @@ public:
             nodeTexts_ = NodeTextsOf(model_);
         } else {
             json_.reset();
-            chunks_.reset();
+            bytes_ = SourceBytes();
         }
         for (std::size_t index = 1; index < order_.size(); ++index) {
             if (model_.nodes[records_[index].gltf].skinned) {
@@ -165,7 +169,14 @@ private:
     std::string head_;     // a GLB file's header and its JSON chunk's
     std::shared_ptr<const std::string> json_;
     std::string padding_;  // the zero bytes after a GLB file's JSON
-    std::shared_ptr<const std::string> chunks_;  // a GLB file's chunks after the JSON
+    // A GLB file's bytes, where its chunks after the JSON are copied from:
+    // [chunksAt_, chunksAt_ + chunksSize_). Its binary chunk's data is
+    // [binaryAt_, binaryAt_ + binarySize_), for a positioned read.
+    SourceBytes bytes_;
+    std::uint64_t chunksAt_ = 0;
+    std::uint64_t chunksSize_ = 0;
+    std::uint64_t binaryAt_ = 0;
+    std::uint64_t binarySize_ = 0;
     GltfModel model_;  // without its nodes once the scene is built
     std::size_t nodeCount_ = 0;
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
@@ -401,16 +412,16 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) c
     edits.Order();
     const bool same = edits.LeaveAsIs(*json_);
     const std::size_t jsonSize = edits.Size(json_->size());
-    std::string head = same ? head_ : GlbHead(jsonSize, chunks_->size());
+    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize_);
     std::string padding = same ? padding_ : GlbPadding(jsonSize);
-    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunks_->size();
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize_;
     if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
     content.Add(std::move(head));
     content.Add(json_, std::move(edits));
     content.Add(std::move(padding));
-    content.Add(chunks_, 0, chunks_->size());
+    bytes_.AddTo(content, chunksAt_, chunksSize_);
     return content;
 }
 
@@ -487,12 +498,12 @@ void GltfSceneFile::MoveObjectOntoChild(std::size_t index, const std::string& pa
 
 }  // namespace
 
-std::unique_ptr<SceneFile> ParseGltfScene(std::string bytes, const std::string& path, SceneUse use) {
-    return std::make_unique<GltfSceneFile>(std::move(bytes), path, false, use);
+std::unique_ptr<SceneFile> ParseGltfScene(const SourceBytes& bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(bytes, path, false, use);
 }
 
-std::unique_ptr<SceneFile> ParseGlbScene(std::string bytes, const std::string& path, SceneUse use) {
-    return std::make_unique<GltfSceneFile>(std::move(bytes), path, true, use);
+std::unique_ptr<SceneFile> ParseGlbScene(const SourceBytes& bytes, const std::string& path, SceneUse use) {
+    return std::make_unique<GltfSceneFile>(bytes, path, true, use);
 }
 
 }  // namespace driver::gltf

@@ -17,8 +17,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SceneFile> ParseProjectScene(std::string bytes, const std::string& path, SceneUse) {
-    return std::make_unique<ProjectSceneFile>(ParseSceneFile(bytes, path));
+std::unique_ptr<SceneFile> ParseProjectScene(const SourceBytes& bytes, const std::string& path, SceneUse) {
+    return std::make_unique<ProjectSceneFile>(ParseSceneFile(*bytes.Whole(), path));
 }
 
 }  // namespace driver

@@ -29,6 +29,6 @@ std::string WriteSceneFile(standin::StandinScene& scene, const std::vector<std::
 // The scene of a file in the project's own format, as the table of scene
 // formats reads it; written back, it holds the selection. Throws
 // SceneFileError.
-std::unique_ptr<SceneFile> ParseProjectScene(std::string bytes, const std::string& path, SceneUse);
+std::unique_ptr<SceneFile> ParseProjectScene(const SourceBytes& bytes, const std::string& path, SceneUse);
 
 }  // namespace driver

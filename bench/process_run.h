@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// A program run as a user runs it, in a process of its own, measured by the
+// peak_memory program (PEAK_MEMORY_PATH).
+namespace bench {
+
+// The peak memory (maximum resident set) and time of a run, in MiB and
+// seconds; zero when it failed.
+struct ProcessRun {
+    double mebibytes = 0;
+    double seconds = 0;
+};
+
+inline ProcessRun RunProcess(const char* program, const std::vector<std::string>& arguments) {
+    std::string command = "'" PEAK_MEMORY_PATH "' '" + std::string(program) + "'";
+    for (const std::string& argument : arguments) {
+        command += " '" + argument + "'";  // no quote in the scratch paths
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::FILE* peak = popen(command.c_str(), "r");
+    long kibibytes = 0;
+    const bool read = peak != nullptr && std::fscanf(peak, "%ld", &kibibytes) == 1;
+    const bool ran = peak != nullptr && pclose(peak) == 0 && read;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return ran ? ProcessRun{static_cast<double>(kibibytes) / 1024.0, elapsed.count()} : ProcessRun{};
+}
+
+}  // namespace bench

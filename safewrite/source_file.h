@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "file_calls.h"
+
+namespace safewrite {
+
+// A regular file that content is read and copied from, held open from the
+// start of a run to its writes, so that what is copied is the file that was
+// read even when its name comes to lead elsewhere. Offsets are 64 bits on
+// every platform. Reads are positioned: one object may serve several
+// readers at once. Other programs may still write, rename or delete the
+// file while it is open; Changed tells whether its size or modification
+// time moved since it was opened.
+class SourceFile {
+public:
+    SourceFile() = default;
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+    ~SourceFile();
+
+    // Opens the regular file at `path`; anything else (a folder, a device,
+    // a pipe) is refused unopened, with IsFolder or NotRegular.
+    Error Open(const std::string& path);
+    // The size when it was opened.
+    std::uint64_t Size() const { return size_; }
+    // Reads up to `size` bytes at `offset`; `got` is short only at the end of the file.
+    Error ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const;
+    // True when the file's size or modification time is no longer what it
+    // was when it was opened (or can no longer be told); `sizeNow` is its
+    // size now.
+    bool Changed(std::uint64_t& sizeNow) const;
+    // Appends the bytes [offset, offset + size) of this file to `out`, at
+    // its position: file to file where the system can (in pieces of 64
+    // times CopyPieceSize(); into a regular file, the file's holes left
+    // holes), else read and written in pieces of CopyPieceSize(). Other if
+    // the file ends before them.
+    Error CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const;
+
+private:
+    std::intptr_t handle_ = -1;  // a descriptor or a HANDLE
+    std::uint64_t size_ = 0;
+    std::int64_t modified_ = 0;  // in the system's own unit
+};
+
+// The most bytes one read of a source moves (1 MiB), and what a copy holds
+// at once; a test may make it small to see a file copied in many pieces.
+std::size_t CopyPieceSize();
+void SetCopyPieceSize(std::size_t size);
+
+}  // namespace safewrite

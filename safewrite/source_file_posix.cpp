@@ -1,0 +1,192 @@
+// A source file on POSIX systems: positioned reads, and copies by
+// copy_file_range where the system has it, holes kept as holes.
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "source_file.h"
+
+namespace safewrite {
+
+namespace {
+
+std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
+constexpr std::uint64_t kDirectPieces = 64;
+
+Error CopyError(int code) {
+    switch (code) {
+        case ENOSPC:
+        case EDQUOT:
+            return Error::NoSpace;
+        case EFBIG:
+            return Error::TooLarge;
+        case EIO:
+            return Error::Io;
+        case EACCES:
+        case EPERM:
+            return Error::Denied;
+        case ENOENT:
+            return Error::NotFound;
+        case EISDIR:
+            return Error::IsFolder;
+        default:
+            return Error::Other;
+    }
+}
+
+std::int64_t ModifiedOf(const struct stat& status) {
+    return static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
+
+// Errors after which copy_file_range cannot copy between these two files
+// at all (another file system, a kernel without it), while reading and
+// writing can.
+bool CannotCopyDirectly(int code) {
+    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF ||
+           code == ETXTBSY;
+}
+
+}  // namespace
+
+std::size_t CopyPieceSize() { return pieceSize; }
+void SetCopyPieceSize(std::size_t size) { pieceSize = std::max<std::size_t>(size, 1); }
+
+SourceFile::~SourceFile() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+Error SourceFile::Open(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return CopyError(errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return S_ISDIR(status.st_mode) ? Error::IsFolder : Error::NotRegular;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return CopyError(errno);
+    }
+    // The path may have come to name something else between the look and the open.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return Error::NotRegular;
+    }
+    handle_ = fd;
+    size_ = static_cast<std::uint64_t>(status.st_size);
+    modified_ = ModifiedOf(status);
+    return Error::None;
+}
+
+Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
+    got = 0;
+    while (got < size) {
+        const ssize_t read = ::pread(static_cast<int>(handle_), data + got, size - got,
+                                     static_cast<off_t>(offset + got));
+        if (read == 0) {
+            break;
+        }
+        if (read < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return CopyError(errno);
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    return Error::None;
+}
+
+bool SourceFile::Changed(std::uint64_t& sizeNow) const {
+    struct stat status {};
+    if (::fstat(static_cast<int>(handle_), &status) != 0) {
+        sizeNow = 0;
+        return true;
+    }
+    sizeNow = static_cast<std::uint64_t>(status.st_size);
+    return sizeNow != size_ || ModifiedOf(status) != modified_;
+}
+
+Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {
+    const int in = static_cast<int>(handle_);
+    const int to = static_cast<int>(out.handle_);
+    struct stat status {};
+    if (::fstat(in, &status) != 0 || static_cast<std::uint64_t>(status.st_size) < offset + size) {
+        return Error::Other;  // the file has shrunk
+    }
+    // Holes and direct copies need a regular file to write to (not a pipe).
+    const bool regular = ::fstat(to, &status) == 0 && S_ISREG(status.st_mode);
+    bool direct = regular;
+    bool endsInHole = false;
+    const std::size_t pieceLimit = pieceSize;
+    std::unique_ptr<char[]> buffer;
+    const std::uint64_t end = offset + size;
+    for (std::uint64_t at = offset; at < end;) {
+        std::uint64_t dataEnd = end;
+        if (regular) {
+            const off_t data = ::lseek(in, static_cast<off_t>(at), SEEK_DATA);
+            const std::uint64_t next = data >= 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data), end)
+                                                 : errno == ENXIO ? end : at;
+            if (next > at) {
+                if (::lseek(to, static_cast<off_t>(next - at), SEEK_CUR) < 0) {
+                    return CopyError(errno);
+                }
+                at = next;
+                endsInHole = true;
+                continue;
+            }
+            const off_t hole = ::lseek(in, static_cast<off_t>(at), SEEK_HOLE);
+            dataEnd = hole > 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), end) : end;
+            dataEnd = dataEnd > at ? dataEnd : end;
+        }
+        endsInHole = false;
+        while (at < dataEnd) {
+            // A copy file to file needs no buffer: its pieces may be larger.
+            const std::uint64_t limit = direct ? std::uint64_t{pieceLimit} * kDirectPieces : pieceLimit;
+            const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(limit, dataEnd - at));
+            if (direct) {
+                loff_t from = static_cast<loff_t>(at);
+                const ssize_t copied = ::copy_file_range(in, &from, to, nullptr, piece, 0);
+                if (copied > 0) {
+                    at += static_cast<std::uint64_t>(copied);
+                } else if (copied == 0) {
+                    return Error::Other;  // the file ended early
+                } else if (errno != EINTR) {
+                    if (!CannotCopyDirectly(errno)) {
+                        return CopyError(errno);
+                    }
+                    direct = false;
+                }
+                continue;
+            }
+            if (!buffer) {
+                buffer.reset(new char[pieceLimit]);
+            }
+            std::size_t got = 0;
+            if (const Error error = ReadAt(at, buffer.get(), piece, got); error != Error::None || got == 0) {
+                return error != Error::None ? error : Error::Other;
+            }
+            if (const Error error = out.Write(buffer.get(), got); error != Error::None) {
+                return error;
+            }
+            at += got;
+        }
+    }
+    // A hole at the end is made by the file's length.
+    if (endsInHole) {
+        const off_t length = ::lseek(to, 0, SEEK_CUR);
+        if (length < 0 || ::ftruncate(to, length) != 0) {
+            return CopyError(errno);
+        }
+    }
+    return Error::None;
+}
+
+}  // namespace safewrite
