@@ -172,7 +172,7 @@ TEST(GlbSource, OffsetsPastTwoGibibytesAreReadAndCopied) {
     ASSERT_EQ(source.ReadAt(size - extra.size(), far.data(), far.size(), got), safewrite::Error::None);
     EXPECT_EQ(far.substr(0, got), extra);
     safewrite::File copy;
-    ASSERT_EQ(safewrite::CreateNew((folder.path / "copy").string(), false, copy), safewrite::Error::None);
+    ASSERT_EQ(safewrite::CreateTemporary((folder.path / "copy").string(), false, copy), safewrite::Error::None);
     EXPECT_EQ(source.CopyTo(copy, size - extra.size() - 5, extra.size() + 5), safewrite::Error::None);
     copy.Close();
     EXPECT_EQ(ReadAll(folder.path / "copy"), std::string(5, '\0') + extra);
