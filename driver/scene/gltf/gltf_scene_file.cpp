@@ -77,6 +77,23 @@ public:
         }
         return files;
     }
+    NodeSource SourceOf(std::size_t index) const override {
+        NodeSource source;
+        if (index == 0 || index >= records_.size()) {
+            return source;
+        }
+        const NodeRecord& record = records_[index];
+        source.fileNode = record.gltf;
+        const auto moved = objectNodes_.find(index);
+        source.objectNode = moved != objectNodes_.end() ? moved->second : record.gltf;
+        static const char* const kHoldNames[] = {"mesh", "skin", "camera", "light", "instances", "weights"};
+        for (unsigned bit = 0; bit < 6; ++bit) {
+            if ((record.holds & (1u << bit)) != 0) {
+                source.holds.push_back(kHoldNames[bit]);
+            }
+        }
+        return source;
+    }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
@@ -89,7 +106,14 @@ private:
     struct NodeRecord {
         std::uint32_t gltf = 0;
         std::uint32_t parent = 0;  // pre-order index
+        std::uint8_t holds = 0;    // bits in the order of SourceOf's names
     };
+    static std::uint8_t HoldsOf(const NodeEntry& entry) {
+        const unsigned kind = entry.objectKind;
+        return static_cast<std::uint8_t>((kind == NodeEntry::kGeometry ? 1u : 0u) | (entry.skinned ? 2u : 0u) |
+                                         (kind == NodeEntry::kCamera ? 4u : 0u) | (kind == NodeEntry::kLight ? 8u : 0u) |
+                                         (entry.instanced ? 16u : 0u) | (entry.weighted ? 32u : 0u));
+    }
 
     void BuildScene();
     // Before the first edit of a node's placement every transform is as
@@ -136,6 +160,7 @@ private:
     std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
+    std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -176,15 +201,18 @@ void GltfSceneFile::BuildScene() {
         const standin::Affine world = standin::Then(LocalTransform(model_, *json_, current.node), current.parentWorld);
         StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
-        node.GetObject().superClass = entry.objectClass;
+        node.GetObject().superClass = entry.ObjectClass();
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
             node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, *json_, entry.objectNode)),
                                         entry.objectNode, "the transform of the node's object"));
             objectOffsets_[index] = node.ObjectOffset();
+            objectNodes_[index] = entry.objectNode;
         }
         order_.push_back(&node);
-        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
+        const NodeEntry& object = entry.objectNode != kNoNode ? model_.nodes[entry.objectNode] : entry;
+        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent),
+                            HoldsOf(object)});
         const ChildRange children = model_.Children(entry);
         for (auto child = children.end(); child != children.begin();) {
             if (*--child != entry.objectNode) {
