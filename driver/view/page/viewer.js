@@ -296,6 +296,10 @@ async function load() {
       clearSelection();
     }
   };
+  hooks.hover = (index) => {
+    const node = view.nodes[index];
+    document.querySelector('#viewport canvas').title = node ? `${node.index} ${node.name}` : '';
+  };
   for (const what of undrawn) note(`not drawn (markers stand in): ${what}`, true);
   drawTree();
   if (state.session) note(`standing session:\n${state.session}`);

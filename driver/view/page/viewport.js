@@ -29,7 +29,7 @@ const view = {
 
 // What the page does with a click on the model: (found, event), found
 // being {point, node} or null.
-export const hooks = { click: () => {} };
+export const hooks = { click: () => {}, hover: () => {} };
 
 function rowsToMatrix(rows) {
   const [x, y, z, t] = rows;
@@ -362,15 +362,17 @@ function startPicking() {
   // a pick mode shows it: a ray through a large scene takes a while.
   let moved = null;
   canvas.addEventListener('pointermove', (event) => {
-    if (!view.pickMode && !marker.visible) return;
+    if (event.buttons !== 0) return;  // turning the view
     if (moved === null) {
       requestAnimationFrame(() => {
-        showPoint(view.pickMode ? pointUnder(moved) : null, moved);
+        if (view.pickMode || marker.visible) showPoint(view.pickMode ? pointUnder(moved) : null, moved);
+        if (!view.pickMode) hover(nodeUnder(moved));
         moved = null;
       });
     }
     moved = event;
   });
+  canvas.addEventListener('pointerleave', () => hover(null));
   canvas.addEventListener('pointerdown', (event) => { down = { x: event.clientX, y: event.clientY }; });
   canvas.addEventListener('pointerup', (event) => {
     // A drag turns the view; only a click picks or selects.
@@ -397,6 +399,28 @@ function startPicking() {
     undrawn: () => view.undrawn,
     loaderWorlds: () => loaderWorlds(view.route),
   };
+}
+
+// The node of the mesh or marker under the cursor, or null.
+function nodeUnder(event) {
+  const rect = renderer.domElement.getBoundingClientRect();
+  raycaster.setFromCamera(new THREE.Vector2((event.clientX - rect.left) / rect.width * 2 - 1,
+    -(event.clientY - rect.top) / rect.height * 2 + 1), camera);
+  const hit = raycaster.intersectObjects(view.meshes, false)[0];
+  return hit ? nodeOfHit(hit) ?? null : null;
+}
+
+// The node under the cursor is lit, and its name shown (hooks.hover).
+const HOVER_TINT = new THREE.Color(0.75, 0.9, 1.25);
+let hovered = null;
+function hover(index) {
+  if (index === hovered) return;
+  const selected = new Set(view.selected);
+  if (hovered !== null) tint([hovered], selected.has(hovered) ? SELECTED_TINT : NO_TINT);
+  hovered = index;
+  if (index !== null && !selected.has(index)) tint([index], HOVER_TINT);
+  hooks.hover(index);
+  redraw();
 }
 
 // The text of a `click` line for a point.
@@ -437,7 +461,8 @@ function tintDrawn(index, colour) {
       part.material = part.userData.material;
       return;
     }
-    part.material = (Array.isArray(part.material) ? part.material : [part.material]).map((m) => {
+    const own = part.userData.material;
+    part.material = (Array.isArray(own) ? own : [own]).map((m) => {
       const copy = m.clone();
       copy.emissive?.copy(colour).multiplyScalar(0.45);
       return copy;
