@@ -87,7 +87,8 @@ function setUpView(nodeCount) {
   $('viewport').prepend(renderer.domElement);
   scene3d.background = new THREE.Color(0xf4f4f4);
   // Metals reflect a room, as in a glTF viewer; without it they are black.
-  scene3d.environment = new THREE.PMREMGenerator(renderer).fromScene(new RoomEnvironment(), 0.04).texture;
+  // A small one: a software renderer pays for every texel on every pixel.
+  scene3d.environment = new THREE.PMREMGenerator(renderer).fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
   scene3d.add(new THREE.HemisphereLight(0xffffff, 0x667788, 1.2));
   scene3d.add(marker);
   new ResizeObserver(resize).observe($('viewport'));
@@ -205,10 +206,38 @@ async function adoptGltf(state) {
   for (const [index, { object }] of view.drawn) {
     object.traverse((part) => { if (part.isMesh) part.userData.node = index; });
   }
+  const batched = batchPlainMeshes();
   view.model.traverse((part) => {
-    if (part.isMesh && part.userData.node !== undefined) view.meshes.push(part);
+    if (part.isMesh && part.userData.node !== undefined && !batched.has(part)) view.meshes.push(part);
   });
   return unmeshed;
+}
+
+// The nodes that are a plain mesh themselves (no skin, morph targets or
+// instances of their own), many sharing one geometry and material, are
+// drawn as one InstancedMesh: a draw a node would cost seconds in a large
+// scene. Their own meshes stay, placed and hidden. Returns those.
+const BATCH_FROM = 16;
+function batchPlainMeshes() {
+  const groups = new Map();
+  for (const [index, { object }] of view.drawn) {
+    if (!object.isMesh || object.isSkinnedMesh || object.isInstancedMesh || object.morphTargetInfluences ||
+        Array.isArray(object.material) || object.children.some((child) => child.isMesh)) continue;
+    const key = `${object.geometry.uuid} ${object.material.uuid}`;
+    if (!groups.has(key)) groups.set(key, []);
+    groups.get(key).push([index, object]);
+  }
+  const batched = new Set();
+  for (const members of groups.values()) {
+    if (members.length < BATCH_FROM) continue;
+    const { geometry, material } = members[0][1];
+    addInstances([{ geometry, material, local: new THREE.Matrix4() }], members.map(([index]) => index));
+    for (const [, object] of members) {
+      object.visible = false;
+      batched.add(object);
+    }
+  }
+  return batched;
 }
 
 function addNodeMarkers(nodes, size) {
