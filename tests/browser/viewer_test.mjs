@@ -289,6 +289,13 @@ async function largeScene(page) {
     await settled(page);
     assert.deepEqual([...(await lastLine()).matchAll(/"([^"]*)"/g)].map((m) => m[1]),
       [40, 41, 42, 43, 44, 45, 46, 47, 48].map((c) => `Box 3.${c}`));
+    assert.ok(await page.$('#scene-tree .selected'), 'the tree shows the selection');
+    await page.evaluate(() => document.activeElement.blur());  // Escape in the name field is the field's
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => [...document.getElementById('transcript').children]
+      .some((line) => /^line \d+: select$/.test(line.textContent)));
+    await settled(page);
+    assert.equal(await page.$('#scene-tree .selected'), null, 'Escape clears the selection');
   });
 }
 
