@@ -138,3 +138,32 @@ TEST(GltfObject, EditingAnObjectInPlaceWritesWhatRewritingItWhole) {
         ASSERT_EQ(edits.AppliedTo(text), whole) << object;
     }
 }
+
+// What a client that draws the file needs of each node, in the tools'
+// order: its index in the file, the node that draws its object, and what
+// that object holds. A light with a marked child stays a light (the child
+// is a node of its own); a helper's marked child draws the helper's object.
+TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
+    const std::string mesh = R"("mesh": 0)";
+    auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 2, 3, 5]}], "nodes": [
+        {"name": "Lamp", "extensions": {"KHR_lights_punctual": {"light": 0}}, "children": [1]},
+        {"name": "Shade", )" + mesh + R"(, "extras": {"morvaneObjectOf": 0}},
+        {"name": "Table", )" + mesh + R"(, "skin": 0, "weights": [1], "extensions": {"EXT_mesh_gpu_instancing": {}}},
+        {"name": "Empty", "children": [4]},
+        {"name": "Moved", )" + mesh + R"(, "extras": {"morvaneObjectOf": 3}},
+        {"name": "Eye", "camera": 0}])"));
+    struct Expected {
+        std::size_t fileNode, objectNode;
+        std::vector<std::string> holds;
+    };
+    const std::vector<Expected> expected = {
+        {driver::kNoFileNode, driver::kNoFileNode, {}}, {0, 0, {"light"}}, {1, 1, {"mesh"}},
+        {2, 2, {"mesh", "skin", "instances", "weights"}},  {3, 4, {"mesh"}}, {5, 5, {"camera"}}};
+    for (std::size_t index = 0; index < expected.size(); ++index) {
+        const driver::NodeSource source = file->SourceOf(index);
+        EXPECT_EQ(source.fileNode, expected[index].fileNode) << index;
+        EXPECT_EQ(source.objectNode, expected[index].objectNode) << index;
+        EXPECT_EQ(std::vector<std::string>(source.holds.begin(), source.holds.end()), expected[index].holds) << index;
+    }
+    EXPECT_EQ(file->SourceOf(expected.size()).fileNode, driver::kNoFileNode);
+}

@@ -29,6 +29,18 @@ class SceneFile;
 // halves what a large file costs a run that only looks at it.
 enum class SceneUse { Written, LookedAt };
 
+// Where a node of the scene stands in its file: its index in the file's
+// list of nodes, and that of the node that holds its object (itself, or a
+// child that holds it since its pivot moved); kNoFileNode for none, as for
+// the root. `holds` names what its object has: "mesh", "skin", "camera",
+// "light", "instances", "weights".
+constexpr std::size_t kNoFileNode = static_cast<std::size_t>(-1);
+struct NodeSource {
+    std::size_t fileNode = kNoFileNode;
+    std::size_t objectNode = kNoFileNode;
+    std::vector<const char*> holds;
+};
+
 // One format of scene files, a row of the table in scene_formats.cpp: its
 // name, how a file is told to be one, and how one is read. What is read
 // writes itself back in its format.
@@ -95,6 +107,13 @@ public:
     // buffers and images, which the scene needs as they are.
     virtual std::vector<std::string> ReferencedFiles() const { return {}; }
 
+    // Where node `index` (pre-order) comes from in the file and what it
+    // holds, for a client that draws the file itself.
+    virtual NodeSource SourceOf(std::size_t index) const {
+        (void)index;
+        return {};
+    }
+
     // The parts of a node's placement relative to its parent that an
     // animation of the file drives, so that an edit of them is overridden
     // when the animation plays.
@@ -106,15 +125,9 @@ public:
     // Where a node (by pre-order index) is in the file, as messages about
     // the file name it: "nodes[3]" for a glTF node; "" where the format
     // has no such name.
-    virtual std::string SourceOf(std::size_t index) const {
+    virtual std::string FileNodeName(std::size_t index) const {
         (void)index;
         return "";
-    }
-    // What of a node the file holds that the tools do not see, such as
-    // "skin" for a skinned glTF node; none by default.
-    virtual std::vector<std::string> ExtrasOf(std::size_t index) const {
-        (void)index;
-        return {};
     }
     // Why the file places the node's object by something other than the
     // node, such as a glTF skinned mesh, which its joints place, so that a

@@ -1,5 +1,7 @@
 #include "scene/scene_listing.h"
 
+#include <algorithm>
+
 #include "json/json_text.h"
 #include "scene/node_tree.h"
 #include "text/name_text.h"
@@ -35,8 +37,10 @@ std::vector<std::string> HoldsOf(const SceneFile& file, std::size_t index, const
         case 0x30: holds.push_back("light"); break;
         default: break;
     }
-    for (std::string& extra : file.ExtrasOf(index)) {
-        holds.push_back(std::move(extra));
+    for (const char* extra : file.SourceOf(index).holds) {
+        if (std::find(holds.begin(), holds.end(), extra) == holds.end()) {
+            holds.emplace_back(extra);
+        }
     }
     return holds;
 }
@@ -57,7 +61,7 @@ void WriteSceneListing(SceneFile& file, std::ostream& out) {
         for (std::size_t i = 0; i < holds.size(); ++i) {
             line += (i == 0 ? "  " : ", ") + holds[i];
         }
-        const std::string source = file.SourceOf(k);
+        const std::string source = file.FileNodeName(k);
         line += source.empty() ? "" : "  " + source;
         line += '\n';
         out.write(line.data(), static_cast<std::streamsize>(line.size()));
@@ -80,7 +84,7 @@ void WriteSceneListingJson(SceneFile& file, std::ostream& out) {
         for (std::size_t i = 0; i < holds.size(); ++i) {
             entry += (i == 0 ? "" : ", ") + JsonString(holds[i]);
         }
-        const std::string source = file.SourceOf(k);
+        const std::string source = file.FileNodeName(k);
         entry += "], \"source\": " + (source.empty() ? std::string("null") : JsonString(source)) + "}";
         out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
     }

@@ -100,6 +100,7 @@ std::string ContentTypeOf(const std::string& path) {
         {".glb", "model/gltf-binary"},         {".png", "image/png"},
         {".jpg", "image/jpeg"},                {".jpeg", "image/jpeg"},
         {".webp", "image/webp"},               {".json", "application/json"},
+        {".wasm", "application/wasm"},
     };
     for (const auto& [end, type] : kTypes) {
         if (EndsWith(path, end)) {

@@ -1,6 +1,7 @@
 #include "view/view_json.h"
 
 #include "json/json_text.h"
+#include "session/shortcut.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
 #include "text/utf8.h"
@@ -24,6 +25,12 @@ void AppendRows(std::string& out, const NodeMatrix& matrix) {
     out += ']';
 }
 
+// What a press of the control asks for first: the file dialog of the
+// names tool's buttons ("save" or "load"), or nothing.
+std::string FileDialogOf(const std::string& caption) {
+    return caption == kSaveNamesCaption ? "\"save\"" : caption == kLoadNamesCaption ? "\"load\"" : "null";
+}
+
 void AppendControls(std::string& out, const std::vector<PanelControl>& panel) {
     out += '[';
     for (std::size_t i = 0; i < panel.size(); ++i) {
@@ -31,7 +38,8 @@ void AppendControls(std::string& out, const std::vector<PanelControl>& panel) {
         out += (i == 0 ? "{" : ",{");
         out += "\"caption\":" + JsonText(control.caption) + ",\"kind\":\"" +
                (control.customButton ? "button" : "radio") + "\",\"enabled\":" +
-               (control.enabled ? "true" : "false") + ",\"checked\":" + (control.checked ? "true" : "false") + "}";
+               (control.enabled ? "true" : "false") + ",\"checked\":" + (control.checked ? "true" : "false") +
+               ",\"fileDialog\":" + FileDialogOf(control.caption) + "}";
     }
     out += ']';
 }
@@ -61,6 +69,10 @@ void AppendPanel(std::string& out, const ViewState& state) {
     out += "]}";
 }
 
+std::string FileIndex(std::size_t index) {
+    return index == kNoFileNode ? "null" : std::to_string(index);
+}
+
 void AppendNodes(std::string& out, const ViewState& state) {
     out += "\"nodes\":[";
     for (std::size_t i = 0; i < state.nodes.size(); ++i) {
@@ -74,6 +86,11 @@ void AppendNodes(std::string& out, const ViewState& state) {
         out += ",\"changed\":[";
         for (std::size_t k = 0; k < node.changed.size(); ++k) {
             out += std::string(k == 0 ? "\"" : ",\"") + node.changed[k] + "\"";
+        }
+        out += "],\"gltfNode\":" + FileIndex(node.source.fileNode) +
+               ",\"objectNode\":" + FileIndex(node.source.objectNode) + ",\"holds\":[";
+        for (std::size_t k = 0; k < node.source.holds.size(); ++k) {
+            out += std::string(k == 0 ? "\"" : ",\"") + node.source.holds[k] + "\"";
         }
         out += "]}";
     }
@@ -96,7 +113,8 @@ std::string ViewStateJson(const ViewState& state) {
     out += ",\"failure\":" +
            (state.failure.empty() ? std::string("null") : JsonText(state.failure)) +
            ",\"refused\":" + (state.refused ? "true" : "false") +
-           ",\"pickMode\":" + (state.pickMode ? "true" : "false") + ",";
+           ",\"pickMode\":" + (state.pickMode ? "true" : "false") +
+           ",\"up\":\"" + (state.up == UpAxis::Z ? "z" : "y") + "\",";
     AppendPanel(out, state);
     out += ",\"selection\":[";
     for (std::size_t i = 0; i < state.selection.size(); ++i) {

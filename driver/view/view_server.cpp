@@ -48,7 +48,7 @@ bool LinesBounded(const std::string& body) {
 httplib::Headers SecurityHeaders(const std::string& nonce) {
     return {
         {"Content-Security-Policy",
-         "default-src 'none'; script-src 'self' 'nonce-" + nonce +
+         "default-src 'none'; script-src 'self' 'wasm-unsafe-eval' 'nonce-" + nonce +
              "'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; connect-src 'self' data: blob:; "
              "worker-src 'self' blob:; base-uri 'self'; form-action 'none'; frame-ancestors 'none'"},
         {"Referrer-Policy", "no-referrer"},

@@ -445,6 +445,7 @@ ViewState ViewSession::Report(const Changes& changes) {
     ViewState state;
     SessionHost& host = *live_->host;
     state.pickMode = host.Host().ActivePickMode() != nullptr;
+    state.up = live_->file->Up();
     state.panel = PanelControls(host.Panel());
     state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
     state.selection = host.SelectionIndices();
@@ -455,7 +456,8 @@ ViewState ViewSession::Report(const Changes& changes) {
         for (const standin::StandinNode* up = order[index]->Parent(); up != nullptr; up = up->Parent()) {
             ++depth;
         }
-        state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld, aspects});
+        state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld, aspects,
+                               live_->file->SourceOf(index)});
     }
     state.undoable = gestures_.size();
     state.redoable = undone_.size();

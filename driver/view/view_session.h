@@ -11,6 +11,7 @@
 #include "files/source_bytes.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
+#include "scene/scene_format.h"
 #include "session/action.h"
 #include "view/view_folders.h"
 
@@ -30,6 +31,7 @@ struct ViewNode {
     NodeMatrix world;
     NodeMatrix object;
     std::vector<const char*> changed;  // what the gesture changed ("position", ...)
+    NodeSource source;  // where the file holds it, and what it holds
 };
 
 // A control of the open tool's panel as its dialog template places it.
@@ -51,6 +53,7 @@ struct ViewState {
     std::vector<ViewControl> layout;  // empty while no tool is open
     int panelWidth = 0, panelHeight = 0;
     std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
+    UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
     std::vector<std::string> unsaved;  // the lines that stand since the last Save

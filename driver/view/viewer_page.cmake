@@ -4,13 +4,20 @@
 # scripts/install-viewer.sh). Nothing is fetched when the page runs.
 set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
 set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
-set(viewer_page_files index.html viewer.js viewport.js gltf_meshes.js)
+set(viewer_page_files index.html viewer.js viewport.js gltf_scene.js snapping.js)
 set(viewer_three_files
     LICENSE
     build/three.module.js
     build/three.core.js
     examples/jsm/controls/OrbitControls.js
     examples/jsm/loaders/GLTFLoader.js
+    examples/jsm/loaders/DRACOLoader.js
+    examples/jsm/libs/draco/gltf/draco_decoder.js
+    examples/jsm/libs/draco/gltf/draco_decoder.wasm
+    examples/jsm/libs/draco/gltf/draco_wasm_wrapper.js
+    examples/jsm/libs/meshopt_decoder.module.js
+    examples/jsm/environments/RoomEnvironment.js
+    examples/jsm/helpers/ViewHelper.js
     examples/jsm/utils/BufferGeometryUtils.js)
 
 set(viewer_outputs)

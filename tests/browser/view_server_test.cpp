@@ -116,7 +116,8 @@ TEST(ViewServer, AnswersAsTheRulesSay) {
     const std::string cookie = exchanged.substr(at + 12, exchanged.find(';', at) - at - 12);
     const std::string page = served.Request("GET", "/", "Cookie: " + cookie + "\r\n");
     EXPECT_EQ(Status(page), 200);
-    for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self' 'nonce-",
+    for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self' "
+                               "'wasm-unsafe-eval' 'nonce-",
                                "Referrer-Policy: no-referrer", "X-Content-Type-Options: nosniff",
                                "X-Frame-Options: DENY"}) {
         EXPECT_NE(page.find(header), std::string::npos) << header;

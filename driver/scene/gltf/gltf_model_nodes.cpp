@@ -113,6 +113,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     }
     bool light = false;
     bool objectExtension = false;  // an extension that belongs to the object: a light, instances
+    bool instanced = false;
     if (const auto extensions = Find(members, "extensions")) {
         if (!extensions->Is(Kind::Object)) {
             Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
@@ -121,6 +122,7 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
         objectExtension = std::any_of(used.begin(), used.end(),
                                       [](const JsonMember& m) { return IsObjectExtension(m.key); });
         light = Find(used, "EXT_lights_ies").has_value();
+        instanced = Find(used, "EXT_mesh_gpu_instancing").has_value();
         if (const auto lights = Find(used, "KHR_lights_punctual")) {
             const std::string at = where + ".extensions.KHR_lights_punctual";
             const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
@@ -136,9 +138,11 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
             objectOf_[index] = *mark;
         }
     }
-    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : light ? kLightClass : kHelperClass) & 0x7Fu;
+    node.objectKind = mesh ? NodeEntry::kGeometry : camera ? NodeEntry::kCamera : light ? NodeEntry::kLight : NodeEntry::kHelper;
     node.skinned = Find(members, "skin").has_value();
-    node.ownsObject = mesh || camera || objectExtension || node.skinned || Find(members, "weights");
+    node.weighted = Find(members, "weights").has_value();
+    node.instanced = instanced;
+    node.ownsObject = mesh || camera || objectExtension || node.skinned || node.weighted;
     node.holdsObject = mesh || camera || objectExtension;
 }
 
@@ -274,7 +278,7 @@ void ModelReader::FindObjectNodes(GltfModel& model) const {
             const auto mark = objectOf_.find(child);
             if (mark != objectOf_.end() && mark->second == index && model.nodes[child].childCount == 0) {
                 node.objectNode = child;
-                node.objectClass = model.nodes[child].objectClass;
+                node.objectKind = model.nodes[child].objectKind;
                 model.nodes[child].holdsParentObject = true;
                 break;
             }

@@ -218,7 +218,8 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         node.transformAt[0] = NodeEntry::kKeptLocal;
         model.keptLocals.insert_or_assign(index, FinishLocal(node, trs, hasMatrix ? &matrix : nullptr));
     }
-    node.objectClass = (mesh ? kGeometryClass : camera ? kCameraClass : kHelperClass) & 0x7Fu;
+    node.objectKind = mesh ? NodeEntry::kGeometry : camera ? NodeEntry::kCamera : NodeEntry::kHelper;
+    node.weighted = weights;
     node.ownsObject = mesh || camera || node.skinned || weights;
     node.holdsObject = mesh || camera;
     return true;

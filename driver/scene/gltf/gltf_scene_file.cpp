@@ -99,20 +99,33 @@ public:
         return skinnedNodes_.count(IndexOf(node)) != 0 ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
                                                        : "";
     }
+    NodeSource SourceOf(std::size_t index) const override {
+        NodeSource source;
+        if (index == 0 || index >= records_.size()) {
+            return source;
+        }
+        const NodeRecord& record = records_[index];
+        source.fileNode = record.gltf;
+        const auto moved = objectNodes_.find(index);
+        source.objectNode = moved != objectNodes_.end() ? moved->second : record.gltf;
+        static const char* const kHoldNames[] = {"mesh", "skin", "camera", "light", "instances", "weights"};
+        for (unsigned bit = 0; bit < 6; ++bit) {
+            if ((record.holds & (1u << bit)) != 0) {
+                source.holds.push_back(kHoldNames[bit]);
+            }
+        }
+        return source;
+    }
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
     }
 
-    std::string SourceOf(std::size_t index) const override {
+    std::string FileNodeName(std::size_t index) const override {
         if (index == 0) {
             return model_.scene.index ? "scenes[" + std::to_string(*model_.scene.index) + "]" : "";
         }
         return index < records_.size() ? "nodes[" + std::to_string(records_[index].gltf) + "]" : "";
-    }
-    std::vector<std::string> ExtrasOf(std::size_t index) const override {
-        return index < skinned_.size() && skinned_[index] ? std::vector<std::string>{"skin"}
-                                                          : std::vector<std::string>{};
     }
 
 private:
@@ -122,7 +135,14 @@ private:
     struct NodeRecord {
         std::uint32_t gltf = 0;
         std::uint32_t parent = 0;  // pre-order index
+        std::uint8_t holds = 0;    // bits in the order of SourceOf's names
     };
+    static std::uint8_t HoldsOf(const NodeEntry& entry) {
+        const unsigned kind = entry.objectKind;
+        return static_cast<std::uint8_t>((kind == NodeEntry::kGeometry ? 1u : 0u) | (entry.skinned ? 2u : 0u) |
+                                         (kind == NodeEntry::kCamera ? 4u : 0u) | (kind == NodeEntry::kLight ? 8u : 0u) |
+                                         (entry.instanced ? 16u : 0u) | (entry.weighted ? 32u : 0u));
+    }
 
     void BuildScene();
     // Before the first edit of a node's placement every transform is as
@@ -182,12 +202,12 @@ private:
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
     std::vector<StandinNode*> order_;  // pre-order
     std::vector<NodeRecord> records_;
-    std::vector<bool> skinned_;  // by pre-order index: the glTF node has a skin
     std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
     std::unordered_map<std::size_t, std::string> jointLocks_;  // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;  // by pre-order index: their joints place their meshes
+    std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -202,7 +222,6 @@ void GltfSceneFile::BuildScene() {
     stage.Root().GetObject().superClass = kHelperClass;
     order_.push_back(&stage.Root());
     records_.push_back({});
-    skinned_.push_back(false);
     rootName_ = stage.Root().Name();
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
@@ -229,16 +248,18 @@ void GltfSceneFile::BuildScene() {
         const standin::Affine world = standin::Then(LocalTransform(model_, *json_, current.node), current.parentWorld);
         StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
-        node.GetObject().superClass = entry.objectClass;
+        node.GetObject().superClass = entry.ObjectClass();
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
             node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, *json_, entry.objectNode)),
                                         entry.objectNode, "the transform of the node's object"));
             objectOffsets_[index] = node.ObjectOffset();
+            objectNodes_[index] = entry.objectNode;
         }
         order_.push_back(&node);
-        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent)});
-        skinned_.push_back(entry.skinned);
+        const NodeEntry& object = entry.objectNode != kNoNode ? model_.nodes[entry.objectNode] : entry;
+        records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent),
+                            HoldsOf(object)});
         const ChildRange children = model_.Children(entry);
         for (auto child = children.end(); child != children.begin();) {
             if (*--child != entry.objectNode) {

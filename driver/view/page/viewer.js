@@ -1,12 +1,13 @@
 // The viewer page: draws what the host says and sends every gesture as a
 // line of the session language. It never computes an edit itself.
-import { clickText, hooks, loadScene, placeNode, showPivots } from './viewport.js';
-import { skippedImages } from './gltf_meshes.js';
+import { clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots } from './viewport.js';
+import { skippedImages } from './gltf_scene.js';
 
 const $ = (id) => document.getElementById(id);
 
 const view = {
-  nodes: [],          // index -> {index, name, depth}
+  nodes: [],          // index -> {index, name, depth, holds}
+  panel: new Map(),   // caption -> the control's state, and the file dialog it opens
   selection: [],
   pickMode: false,
   toolOpen: false,
@@ -71,11 +72,12 @@ function show(state) {
   view.unsaved = state.unsaved;
   view.reads = state.reads;
   const states = new Map(state.panel.map((control) => [control.caption, control]));
+  view.panel = states;
   // A dialog's form belongs to the press of the panel shown: another
   // tool's panel closes it.
   if (!states.has(dialogCaption)) closeDialog();
   drawPanel($('tool-panel'), state.layout, states, panelGesture);
-  $('status').textContent = (state.pickMode ? 'pick mode: click on the model ' : '') +
+  $('status').textContent = (state.pickMode ? 'pick mode: click on the model (a corner or edge midpoint within 10 px is taken) ' : '') +
     (state.unsaved.length ? `${state.unsaved.length} unsaved` : '');
   $('status').title = state.unsaved.join('\n');
   $('undo').disabled = state.undoable === 0;
@@ -99,7 +101,7 @@ function drawTree() {
   new ResizeObserver(drawRows).observe(tree);
   rows.addEventListener('click', (event) => {
     const index = Number(event.target.dataset.index);
-    if (index > 0) select(index, event.shiftKey);
+    if (index > 0) select(index, event);
   });
   $('select-name').addEventListener('submit', (event) => {
     event.preventDefault();
@@ -119,6 +121,7 @@ function drawRows() {
     const node = view.nodes[index];
     const row = document.createElement('div');
     row.textContent = `${'  '.repeat(node.depth)}${node.index} ${node.name}`;
+    row.title = `${node.name}${node.holds.length ? ` (${node.holds.join(', ')})` : ''}`;
     row.dataset.index = node.index;
     row.style.top = `${index * ROW_HEIGHT}px`;
     if (selected.has(node.index)) row.className = 'selected';
@@ -134,10 +137,18 @@ function quotedName(name) {
   return `"${name.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
 }
 
-// A click selects; shift-click adds, in the order clicked.
-function select(index, add) {
-  const indices = add ? view.selection.filter((i) => i !== index).concat(index) : [index];
-  act(`select ${indices.join(' ')}`);
+// A click selects; shift-click adds, in the order clicked; ctrl-click
+// adds or takes away.
+function select(index, event) {
+  const others = view.selection.filter((i) => i !== index);
+  const toggle = event.ctrlKey || event.metaKey;
+  const indices = event.shiftKey ? others.concat(index)
+    : toggle ? (others.length < view.selection.length ? others : others.concat(index)) : [index];
+  act(`select ${indices.join(' ')}`.trim());
+}
+
+function clearSelection() {
+  if (view.selection.length > 0) act('select');
 }
 
 // A new selection brings the node selected last into sight in the tree.
@@ -165,11 +176,8 @@ function markSelection() {
 const UNIT_X = 1.75;
 const UNIT_Y = 1.75;
 
-// Captions of the buttons that open a file dialog (the names tool's).
-const FILE_DIALOG_BUTTONS = new Map([
-  ['Save Names To File', 'Save names to'],
-  ['Load Names Form File', 'Load names from'],
-]);
+// The titles of the file dialogs that the server says a press opens.
+const FILE_DIALOG_TITLES = { save: 'Save names to', load: 'Load names from' };
 
 function place(element, control) {
   element.style.left = `${control.x * UNIT_X}px`;
@@ -233,7 +241,8 @@ function drawPanel(container, layout, states, act) {
 function panelGesture(kind, caption) {
   if (kind === 'rightclick') return act('rightclick');
   if (kind === 'radio') return act(`radio ${caption}`);
-  if (FILE_DIALOG_BUTTONS.has(caption)) return askPath(FILE_DIALOG_BUTTONS.get(caption), caption);
+  const dialog = view.panel.get(caption)?.fileDialog;
+  if (dialog) return askPath(FILE_DIALOG_TITLES[dialog], caption);
   return act(`press ${caption}`);
 }
 
@@ -276,15 +285,22 @@ function download(name, text) {
 
 async function load() {
   const state = await call('GET', 'state');
-  view.nodes = state.nodes.map(({ index, name, depth }) => ({ index, name, depth }));
-  await loadScene(state);
+  view.nodes = state.nodes.map(({ index, name, depth, holds }) => ({ index, name, depth, holds }));
+  const undrawn = await loadScene(state);
   hooks.click = (found, event) => {
     if (view.pickMode && found) {
       act(clickText(found.point));
     } else if (!view.pickMode && found?.node) {
-      select(found.node, event.shiftKey);
+      select(found.node, event);
+    } else if (!view.pickMode && !event.shiftKey && !event.ctrlKey) {
+      clearSelection();
     }
   };
+  hooks.hover = (index) => {
+    const node = view.nodes[index];
+    document.querySelector('#viewport canvas').title = node ? `${node.index} ${node.name}` : '';
+  };
+  for (const what of undrawn) note(`not drawn (markers stand in): ${what}`, true);
   drawTree();
   if (state.session) note(`standing session:\n${state.session}`);
   for (const { file, why } of state.refusedFiles) note(`not served: ${file}: ${why}`, true);
@@ -351,9 +367,16 @@ function startKeys() {
   $('save').onclick = save;
   $('download-session').onclick = downloadSession;
   $('quit').onclick = quit;
+  for (const side of ['top', 'front', 'side']) $(`view-${side}`).onclick = () => lookFrom(side);
+  $('frame-all').onclick = () => frameNodes(null);
+  $('frame-selected').onclick = () => frameNodes(view.selection);
   window.addEventListener('keydown', (event) => {
     if (event.target.tagName === 'INPUT') return;
-    if (event.key === 'Escape' && view.pickMode) act('endpick');
+    if (event.key === 'Escape') view.pickMode ? act('endpick') : clearSelection();
+    if (!event.ctrlKey && !event.metaKey && !event.altKey) {
+      if (event.key === 'f' || event.key === 'F') frameNodes(view.selection);
+      if (event.key === 'a' || event.key === 'A' || event.key === 'Home') frameNodes(null);
+    }
     if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'z') {
       event.preventDefault();
       gesture(event.shiftKey ? 'redo' : 'undo', '');

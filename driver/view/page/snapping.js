@@ -1,0 +1,60 @@
+// Snapping as a modelling application snaps: of every mesh near the
+// cursor, the corner or edge midpoint nearest on screen, within a radius.
+import * as THREE from 'three';
+
+const corner = new THREE.Vector3();
+const other = new THREE.Vector3();
+const sphere = new THREE.Sphere();
+const instance = new THREE.Matrix4();
+
+// The world points of one copy of `mesh` (toWorld: its placement) that a
+// snap may go to: its corners and the midpoints of its triangles' edges.
+function* pointsOf(mesh, toWorld) {
+  const geometry = mesh.geometry;
+  const count = geometry.attributes.position.count;
+  const index = geometry.index;
+  const at = (i, target) => mesh.getVertexPosition(i, target).applyMatrix4(toWorld);
+  for (let i = 0; i < count; ++i) yield ['corner', at(i, corner)];
+  const corners = index ? index.count : count;
+  for (let t = 0; t + 2 < corners; t += 3) {
+    for (let e = 0; e < 3; ++e) {
+      at(index ? index.getX(t + e) : t + e, corner);
+      at(index ? index.getX(t + (e + 1) % 3) : t + (e + 1) % 3, other);
+      yield ['edge midpoint', corner.add(other).multiplyScalar(0.5)];
+    }
+  }
+}
+
+// The placements of the copies of `mesh` whose bounds come within
+// `radius` pixels of the ray (all of a skinned mesh, whose bounds move).
+function* copiesNear(mesh, ray, radius, pixelAt) {
+  if (!mesh.geometry.boundingSphere) mesh.geometry.computeBoundingSphere();
+  const copies = mesh.isInstancedMesh ? mesh.count : 1;
+  for (let copy = 0; copy < copies; ++copy) {
+    const toWorld = mesh.matrixWorld.clone();
+    if (mesh.isInstancedMesh) toWorld.multiply((mesh.getMatrixAt(copy, instance), instance));
+    sphere.copy(mesh.geometry.boundingSphere).applyMatrix4(toWorld);
+    if (mesh.isSkinnedMesh || mesh.morphTargetInfluences?.length ||
+        ray.distanceToPoint(sphere.center) <= sphere.radius + radius * pixelAt(sphere.center)) yield toWorld;
+  }
+}
+
+// The nearest corner or edge midpoint of `meshes` within `radius` pixels
+// of `cursor` ({x, y} in client pixels) that nothing hides, as {point,
+// kind}, or null. `screenOf` maps a world point to client pixels, `ray`
+// is the cursor's ray, `pixelAt` the size of a pixel at a world point and
+// `visible(point)` whether no surface stands before it.
+export function nearestCorner(meshes, cursor, radius, { screenOf, ray, pixelAt, visible }) {
+  const found = [];
+  for (const mesh of meshes) {
+    for (const toWorld of copiesNear(mesh, ray, radius, pixelAt)) {
+      for (const [kind, point] of pointsOf(mesh, toWorld)) {
+        const at = screenOf(point);
+        const distance = Math.hypot(at.x - cursor.x, at.y - cursor.y);
+        if (distance <= radius) found.push({ point: point.clone(), kind, distance });
+      }
+    }
+  }
+  found.sort((a, b) => a.distance - b.distance || (a.kind === 'corner' ? -1 : 1));
+  return found.find((candidate) => visible(candidate.point)) ?? null;
+}
