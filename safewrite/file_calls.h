@@ -111,6 +111,10 @@ Error Replace(File& file, const std::string& replacement, const std::string& tar
 // none be renamed or removed (Linux's append-only attribute).
 bool FolderIsAppendOnly(const std::string& folder);
 
+// What the last system call of this thread that failed says (errno on
+// POSIX systems, GetLastError on Windows), as an Error.
+Error LastError();
+
 void Remove(const std::string& path);
 // The same, safe to call from a signal handler.
 void RemoveNow(const char* path);

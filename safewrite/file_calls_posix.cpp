@@ -70,8 +70,6 @@ Error ErrorOf(int code) {
     }
 }
 
-Error LastError() { return ErrorOf(errno); }
-
 // Opened without waiting for a pipe's other end; later calls block again.
 int OpenNow(const char* path, int flags) {
     const int fd = ::open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -97,6 +95,8 @@ Error ReadLink(const std::string& path, std::string& link) {
 }
 
 }  // namespace
+
+Error LastError() { return ErrorOf(errno); }
 
 Error File::Write(const char* data, std::size_t size) {
     while (size > 0) {

@@ -24,6 +24,13 @@ constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+
+HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
+    return CreateFileA(path.c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
 Error LastError() {
     switch (GetLastError()) {
         case ERROR_SUCCESS:
@@ -60,12 +67,6 @@ Error LastError() {
             return Error::Other;
     }
 }
-
-HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
-    return CreateFileA(path.c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
 
 Error File::Write(const char* data, std::size_t size) {
     while (size > 0) {

@@ -18,27 +18,6 @@ namespace {
 std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
 constexpr std::uint64_t kDirectPieces = 64;
 
-Error CopyError(int code) {
-    switch (code) {
-        case ENOSPC:
-        case EDQUOT:
-            return Error::NoSpace;
-        case EFBIG:
-            return Error::TooLarge;
-        case EIO:
-            return Error::Io;
-        case EACCES:
-        case EPERM:
-            return Error::Denied;
-        case ENOENT:
-            return Error::NotFound;
-        case EISDIR:
-            return Error::IsFolder;
-        default:
-            return Error::Other;
-    }
-}
-
 std::int64_t ModifiedOf(const struct stat& status) {
     return static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
 }
@@ -65,14 +44,14 @@ SourceFile::~SourceFile() {
 Error SourceFile::Open(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        return CopyError(errno);
+        return LastError();
     }
     if (!S_ISREG(status.st_mode)) {
         return S_ISDIR(status.st_mode) ? Error::IsFolder : Error::NotRegular;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return CopyError(errno);
+        return LastError();
     }
     // The path may have come to name something else between the look and the open.
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -97,7 +76,7 @@ Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std
             if (errno == EINTR) {
                 continue;
             }
-            return CopyError(errno);
+            return LastError();
         }
         got += static_cast<std::size_t>(read);
     }
@@ -136,7 +115,7 @@ Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) co
                                                  : errno == ENXIO ? end : at;
             if (next > at) {
                 if (::lseek(to, static_cast<off_t>(next - at), SEEK_CUR) < 0) {
-                    return CopyError(errno);
+                    return LastError();
                 }
                 at = next;
                 endsInHole = true;
@@ -160,7 +139,7 @@ Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) co
                     return Error::Other;  // the file ended early
                 } else if (errno != EINTR) {
                     if (!CannotCopyDirectly(errno)) {
-                        return CopyError(errno);
+                        return LastError();
                     }
                     direct = false;
                 }
@@ -183,7 +162,7 @@ Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) co
     if (endsInHole) {
         const off_t length = ::lseek(to, 0, SEEK_CUR);
         if (length < 0 || ::ftruncate(to, length) != 0) {
-            return CopyError(errno);
+            return LastError();
         }
     }
     return Error::None;

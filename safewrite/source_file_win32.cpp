@@ -14,23 +14,6 @@ namespace {
 
 std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
 
-Error SourceError() {
-    switch (GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-            return Error::NotFound;
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-            return Error::NoFolder;
-        case ERROR_ACCESS_DENIED:
-            return Error::Denied;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            return Error::InUse;
-        default:
-            return Error::Other;
-    }
-}
-
 HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 bool Stamp(HANDLE handle, std::uint64_t& size, std::int64_t& modified) {
@@ -58,7 +41,7 @@ SourceFile::~SourceFile() {
 Error SourceFile::Open(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return SourceError();
+        return LastError();
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return Error::IsFolder;
@@ -67,7 +50,7 @@ Error SourceFile::Open(const std::string& path) {
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return SourceError();
+        return LastError();
     }
     if (GetFileType(handle) != FILE_TYPE_DISK || !Stamp(handle, size_, modified_)) {
         CloseHandle(handle);
@@ -89,7 +72,7 @@ Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std
             if (GetLastError() == ERROR_HANDLE_EOF) {
                 break;
             }
-            return SourceError();
+            return LastError();
         }
         if (read == 0) {
             break;

@@ -11,18 +11,6 @@ namespace gltftest {
 
 namespace {
 
-Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
-    Matrix4 product{};
-    for (int column = 0; column < 4; ++column) {
-        for (int row = 0; row < 4; ++row) {
-            for (int k = 0; k < 4; ++k) {
-                product[4 * column + row] += a[4 * k + row] * b[4 * column + k];
-            }
-        }
-    }
-    return product;
-}
-
 // The inverse of a turn and a shift: the turn transposed, the shift undone.
 Matrix4 RigidInverse(const Matrix4& m) {
     Matrix4 inverse{};

@@ -38,18 +38,6 @@ const char* const kBufferViews = R"([{"buffer": 0, "byteLength": 36},
     {"buffer": 1, "byteOffset": 16, "byteLength": 32}, {"buffer": 1, "byteOffset": 48, "byteLength": 24},
     {"buffer": 1, "byteOffset": 72, "byteLength": 48}, {"buffer": 1, "byteOffset": 120, "byteLength": 12}])";
 
-Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
-    Matrix4 product{};
-    for (int column = 0; column < 4; ++column) {
-        for (int row = 0; row < 4; ++row) {
-            for (int k = 0; k < 4; ++k) {
-                product[4 * column + row] += a[4 * k + row] * b[4 * column + k];
-            }
-        }
-    }
-    return product;
-}
-
 Matrix4 Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
 
 // T * R * S of a node's members, or its matrix.
@@ -134,6 +122,18 @@ Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morp
 }
 
 }  // namespace
+
+Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
+    Matrix4 product{};
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            for (int k = 0; k < 4; ++k) {
+                product[4 * column + row] += a[4 * k + row] * b[4 * column + k];
+            }
+        }
+    }
+    return product;
+}
 
 Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
     std::uniform_real_distribution<float> place(-10, 10);

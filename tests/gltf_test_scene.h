@@ -46,6 +46,8 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf);
 
 // Our row-vector form of a glTF matrix: its columns are our rows.
 NodeMatrix AsNodeMatrix(const Matrix4& m);
+// a * b, both column-major.
+Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
 
 // A GLB file of a JSON text (padded here) and the chunks after it.
 std::string GlbFile(std::string json, const std::string& chunks = "");

@@ -132,10 +132,10 @@ TEST(StandinTransforms, ResultsThatWouldNotBeFiniteAreRefusedAndReported) {
     ExpectNear(tiny.Transform().GetTrans(), {1e10f, 0, 0});
     ExpectNear(tiny.ObjectOffset(), NodeMatrix(), 0.0f);
     // An object far off its pivot, scaled with its node past what single precision holds.
-    StandinNode& far = scene.AddNode(scene.Root(), "Far");
-    far.SetObjectOffset(Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1e38f, 0, 0}));
-    far.ScaleNode(0, far.Transform(), {3e38f, 3e38f, 3e38f}, true, false, PIVOT_MODE_NODE, false);
-    ExpectNear(far.Transform(), NodeMatrix(), 0.0f);
+    StandinNode& distant = scene.AddNode(scene.Root(), "Far");
+    distant.SetObjectOffset(Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1e38f, 0, 0}));
+    distant.ScaleNode(0, distant.Transform(), {3e38f, 3e38f, 3e38f}, true, false, PIVOT_MODE_NODE, false);
+    ExpectNear(distant.Transform(), NodeMatrix(), 0.0f);
     EXPECT_EQ(scene.Violations().size(), 5u);
 }
 

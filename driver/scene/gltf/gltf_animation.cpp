@@ -10,18 +10,6 @@ namespace {
 
 using Kind = JsonValue::Kind;
 
-std::optional<JsonValue> Find(const JsonValue& object, const std::string& key) {
-    if (!object.Is(Kind::Object)) {
-        return std::nullopt;
-    }
-    for (const JsonMember& member : object.Members()) {
-        if (member.key == key) {
-            return member.value;
-        }
-    }
-    return std::nullopt;
-}
-
 // The node index of a pointer "/nodes/N/REST", N an array index as JSON
 // pointers write them (no leading zero), and REST.
 std::optional<std::pair<std::size_t, std::string>> NodePointer(const std::string& text) {
@@ -36,15 +24,15 @@ std::optional<std::pair<std::size_t, std::string>> NodePointer(const std::string
 }
 
 std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
-    const auto node = Find(target, "node");
-    const auto path = Find(target, "path");
+    const auto node = target.Member("node");
+    const auto path = target.Member("path");
     const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
     if (index && *index < count && path && path->Is(Kind::String)) {
         return ChannelTarget{*index, path->String(), false, node->GetSpan()};
     }
-    const auto extensions = Find(target, "extensions");
-    const auto extension = extensions ? Find(*extensions, "KHR_animation_pointer") : std::nullopt;
-    const auto pointer = extension ? Find(*extension, "pointer") : std::nullopt;
+    const auto extensions = target.Member("extensions");
+    const auto extension = extensions ? extensions->Member("KHR_animation_pointer") : std::nullopt;
+    const auto pointer = extension ? extension->Member("pointer") : std::nullopt;
     if (!pointer || !pointer->Is(Kind::String)) {
         return std::nullopt;
     }
@@ -65,12 +53,12 @@ std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size
     const std::vector<JsonValue> list = animations.Elements();
     for (std::size_t a = 0; a < list.size(); ++a) {
         const JsonValue& animation = list[a];
-        const auto channels = Find(animation, "channels");
+        const auto channels = animation.Member("channels");
         if (!channels || !channels->Is(Kind::Array)) {
             continue;
         }
         for (const JsonValue& channel : channels->Elements()) {
-            const auto target = Find(channel, "target");
+            const auto target = channel.Member("target");
             if (auto found = target ? TargetOf(*target, count) : std::nullopt) {
                 found->animation = a;
                 targets.push_back(std::move(*found));
@@ -95,7 +83,7 @@ std::vector<std::string> AnimationNames(const JsonValue& animations) {
         return names;
     }
     for (const JsonValue& animation : animations.Elements()) {
-        const auto name = Find(animation, "name");
+        const auto name = animation.Member("name");
         names.push_back(name && name->Is(Kind::String) ? name->String() : std::string());
     }
     return names;

@@ -10,18 +10,6 @@ namespace {
 
 using Kind = JsonValue::Kind;
 
-std::optional<JsonValue> Find(const JsonValue& object, const std::string& key) {
-    if (!object.Is(Kind::Object)) {
-        return std::nullopt;
-    }
-    for (const JsonMember& member : object.Members()) {
-        if (member.key == key) {
-            return member.value;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
     return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
 }
@@ -55,26 +43,26 @@ void CountAccessorUses(const std::vector<JsonMember>& top, SkinModel& model) {
     for (const JsonMember& member : top) {
         if (member.key == "meshes") {
             for (const JsonValue& mesh : ElementsOf(member.value)) {
-                for (const JsonValue& primitive : ElementsOf(Find(mesh, "primitives"))) {
-                    CountValues(Find(primitive, "attributes"), counters);
-                    Count(counters, IndexIn(Find(primitive, "indices")));
-                    for (const JsonValue& target : ElementsOf(Find(primitive, "targets"))) {
+                for (const JsonValue& primitive : ElementsOf(mesh.Member("primitives"))) {
+                    CountValues(primitive.Member("attributes"), counters);
+                    Count(counters, IndexIn(primitive.Member("indices")));
+                    for (const JsonValue& target : ElementsOf(primitive.Member("targets"))) {
                         CountValues(target, counters);
                     }
                 }
             }
         } else if (member.key == "animations") {
             for (const JsonValue& animation : ElementsOf(member.value)) {
-                for (const JsonValue& sampler : ElementsOf(Find(animation, "samplers"))) {
-                    Count(counters, IndexIn(Find(sampler, "input")));
-                    Count(counters, IndexIn(Find(sampler, "output")));
+                for (const JsonValue& sampler : ElementsOf(animation.Member("samplers"))) {
+                    Count(counters, IndexIn(sampler.Member("input")));
+                    Count(counters, IndexIn(sampler.Member("output")));
                 }
             }
         } else if (member.key == "nodes") {
             for (const JsonValue& node : ElementsOf(member.value)) {
-                const auto extensions = Find(node, "extensions");
-                const auto instancing = extensions ? Find(*extensions, "EXT_mesh_gpu_instancing") : std::nullopt;
-                CountValues(instancing ? Find(*instancing, "attributes") : std::nullopt, counters);
+                const auto extensions = node.Member("extensions");
+                const auto instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing") : std::nullopt;
+                CountValues(instancing ? instancing->Member("attributes") : std::nullopt, counters);
             }
         }
     }
@@ -83,13 +71,13 @@ void CountAccessorUses(const std::vector<JsonMember>& top, SkinModel& model) {
 AccessorEntry ReadAccessor(const JsonValue& value) {
     AccessorEntry accessor;
     accessor.object = value.GetSpan();
-    accessor.view = IndexIn(Find(value, "bufferView"));
-    accessor.byteOffset = IndexIn(Find(value, "byteOffset")).value_or(0);
-    accessor.count = IndexIn(Find(value, "count")).value_or(0);
-    const auto type = Find(value, "type");
-    const auto normalized = Find(value, "normalized");
-    accessor.floatMatrices = IndexIn(Find(value, "componentType")) == std::optional<std::size_t>(5126) && type &&
-                             type->Is(Kind::String) && type->String() == "MAT4" && !Find(value, "sparse") &&
+    accessor.view = IndexIn(value.Member("bufferView"));
+    accessor.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
+    accessor.count = IndexIn(value.Member("count")).value_or(0);
+    const auto type = value.Member("type");
+    const auto normalized = value.Member("normalized");
+    accessor.floatMatrices = IndexIn(value.Member("componentType")) == std::optional<std::size_t>(5126) && type &&
+                             type->Is(Kind::String) && type->String() == "MAT4" && !value.Member("sparse") &&
                              !(normalized && normalized->Raw() == "true");
     return accessor;
 }
@@ -97,10 +85,10 @@ AccessorEntry ReadAccessor(const JsonValue& value) {
 BufferViewEntry ReadView(const JsonValue& value) {
     BufferViewEntry view;
     view.object = value.GetSpan();
-    view.buffer = IndexIn(Find(value, "buffer"));
-    view.byteOffset = IndexIn(Find(value, "byteOffset")).value_or(0);
-    view.byteLength = IndexIn(Find(value, "byteLength")).value_or(0);
-    const auto stride = Find(value, "byteStride");
+    view.buffer = IndexIn(value.Member("buffer"));
+    view.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
+    view.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
+    const auto stride = value.Member("byteStride");
     view.packed = !stride || IndexIn(stride) == std::optional<std::size_t>(64);
     return view;
 }
@@ -108,13 +96,13 @@ BufferViewEntry ReadView(const JsonValue& value) {
 SkinEntry ReadSkin(const JsonValue& value, std::size_t nodeCount) {
     SkinEntry skin;
     skin.object = value.GetSpan();
-    const auto name = Find(value, "name");
+    const auto name = value.Member("name");
     skin.name = name && name->Is(Kind::String) ? name->String() : std::string();
-    for (const JsonValue& joint : ElementsOf(Find(value, "joints"))) {
+    for (const JsonValue& joint : ElementsOf(value.Member("joints"))) {
         const auto index = IndexIn(joint);
         skin.joints.push_back(index && *index < nodeCount ? *index : kNoSkinNode);
     }
-    skin.matrices = IndexIn(Find(value, "inverseBindMatrices"));
+    skin.matrices = IndexIn(value.Member("inverseBindMatrices"));
     return skin;
 }
 
@@ -144,7 +132,7 @@ SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json,
         } else if (member.key == "buffers" && isArray) {
             model.buffersArray = member.value.GetSpan();
             for (const JsonValue& buffer : member.value.Elements()) {
-                const auto uri = Find(buffer, "uri");
+                const auto uri = buffer.Member("uri");
                 model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String())
                                                                         : std::nullopt);
             }
@@ -160,7 +148,7 @@ SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json,
     for (const JsonMember& member : top) {
         if (member.key == "images") {
             for (const JsonValue& image : ElementsOf(member.value)) {
-                Count(viewCounters, IndexIn(Find(image, "bufferView")));
+                Count(viewCounters, IndexIn(image.Member("bufferView")));
             }
         }
     }

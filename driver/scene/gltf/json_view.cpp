@@ -89,4 +89,16 @@ Span ValueAfter(JsonReader& reader, JsonReader::Token first) {
     return {begin, reader.TokenEnd()};
 }
 
+std::optional<JsonValue> JsonValue::Member(const std::string& key) const {
+    if (!Is(Kind::Object)) {
+        return std::nullopt;
+    }
+    for (const JsonMember& member : Members()) {
+        if (member.key == key) {
+            return member.value;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace driver::gltf

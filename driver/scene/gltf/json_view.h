@@ -35,6 +35,9 @@ public:
     // An object's members in their written order; an array's elements.
     std::vector<JsonMember> Members() const;
     std::vector<JsonValue> Elements() const;
+    // The value of an object's first member named `key`; none for a value
+    // that is not an object or has no such member.
+    std::optional<JsonValue> Member(const std::string& key) const;
 
     // A string's decoded UTF-8 text.
     std::string String() const;
