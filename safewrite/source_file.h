@@ -41,6 +41,9 @@ public:
     Error CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const;
 
 private:
+    // Copies [from, end) through a buffer of CopyPieceSize() bytes.
+    Error CopyByReading(File& out, std::uint64_t from, std::uint64_t end) const;
+
     std::intptr_t handle_ = -1;  // a descriptor or a HANDLE
     std::uint64_t size_ = 0;
     std::int64_t modified_ = 0;  // in the system's own unit

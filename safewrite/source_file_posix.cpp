@@ -1,9 +1,7 @@
 // A source file on POSIX systems: positioned reads, and copies by
 // copy_file_range where the system has it, holes kept as holes.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +13,6 @@ namespace safewrite {
 
 namespace {
 
-std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
 constexpr std::uint64_t kDirectPieces = 64;
 
 std::int64_t ModifiedOf(const struct stat& status) {
@@ -30,10 +27,51 @@ bool CannotCopyDirectly(int code) {
            code == ETXTBSY;
 }
 
-}  // namespace
+// Where the next data of `in` starts at or after `at` and where it ends,
+// within [at, end): `start` beyond `at` when `at` is in a hole.
+struct DataExtent {
+    std::uint64_t start;
+    std::uint64_t end;
+};
 
-std::size_t CopyPieceSize() { return pieceSize; }
-void SetCopyPieceSize(std::size_t size) { pieceSize = std::max<std::size_t>(size, 1); }
+DataExtent NextData(int in, std::uint64_t at, std::uint64_t end) {
+    const off_t data = ::lseek(in, static_cast<off_t>(at), SEEK_DATA);
+    const std::uint64_t start = data >= 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data), end)
+                                          : errno == ENXIO ? end : at;
+    if (start > at) {
+        return {start, start};
+    }
+    const off_t hole = ::lseek(in, static_cast<off_t>(at), SEEK_HOLE);
+    const std::uint64_t stop = hole > 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), end) : end;
+    return {at, stop > at ? stop : end};
+}
+
+// Copies from `at` towards `end` file to file, in pieces of kDirectPieces
+// times CopyPieceSize() (no buffer is needed). Stops early with `direct`
+// false when these two files cannot be copied between directly; `at` is
+// then where the copy got to.
+Error CopyDirectly(int in, int to, std::uint64_t& at, std::uint64_t end, bool& direct) {
+    const std::uint64_t limit = std::uint64_t{CopyPieceSize()} * kDirectPieces;
+    while (at < end) {
+        loff_t from = static_cast<loff_t>(at);
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(limit, end - at));
+        const ssize_t copied = ::copy_file_range(in, &from, to, nullptr, piece, 0);
+        if (copied > 0) {
+            at += static_cast<std::uint64_t>(copied);
+        } else if (copied == 0) {
+            return Error::Other;  // the file ended early
+        } else if (errno != EINTR) {
+            if (!CannotCopyDirectly(errno)) {
+                return LastError();
+            }
+            direct = false;
+            return Error::None;
+        }
+    }
+    return Error::None;
+}
+
+}  // namespace
 
 SourceFile::~SourceFile() {
     if (handle_ >= 0) {
@@ -100,70 +138,37 @@ Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) co
     if (::fstat(in, &status) != 0 || static_cast<std::uint64_t>(status.st_size) < offset + size) {
         return Error::Other;  // the file has shrunk
     }
-    // Holes and direct copies need a regular file to write to (not a pipe).
-    const bool regular = ::fstat(to, &status) == 0 && S_ISREG(status.st_mode);
-    bool direct = regular;
-    bool endsInHole = false;
-    const std::size_t pieceLimit = pieceSize;
-    std::unique_ptr<char[]> buffer;
     const std::uint64_t end = offset + size;
+    // Holes and direct copies need a regular file to write to (not a pipe).
+    if (::fstat(to, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return CopyByReading(out, offset, end);
+    }
+    bool direct = true;
+    bool endsInHole = false;
     for (std::uint64_t at = offset; at < end;) {
-        std::uint64_t dataEnd = end;
-        if (regular) {
-            const off_t data = ::lseek(in, static_cast<off_t>(at), SEEK_DATA);
-            const std::uint64_t next = data >= 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data), end)
-                                                 : errno == ENXIO ? end : at;
-            if (next > at) {
-                if (::lseek(to, static_cast<off_t>(next - at), SEEK_CUR) < 0) {
-                    return LastError();
-                }
-                at = next;
-                endsInHole = true;
-                continue;
+        const DataExtent data = NextData(in, at, end);
+        endsInHole = data.start > at;
+        if (endsInHole) {
+            if (::lseek(to, static_cast<off_t>(data.start - at), SEEK_CUR) < 0) {
+                return LastError();
             }
-            const off_t hole = ::lseek(in, static_cast<off_t>(at), SEEK_HOLE);
-            dataEnd = hole > 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), end) : end;
-            dataEnd = dataEnd > at ? dataEnd : end;
+            at = data.start;
+            continue;
         }
-        endsInHole = false;
-        while (at < dataEnd) {
-            // A copy file to file needs no buffer: its pieces may be larger.
-            const std::uint64_t limit = direct ? std::uint64_t{pieceLimit} * kDirectPieces : pieceLimit;
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(limit, dataEnd - at));
-            if (direct) {
-                loff_t from = static_cast<loff_t>(at);
-                const ssize_t copied = ::copy_file_range(in, &from, to, nullptr, piece, 0);
-                if (copied > 0) {
-                    at += static_cast<std::uint64_t>(copied);
-                } else if (copied == 0) {
-                    return Error::Other;  // the file ended early
-                } else if (errno != EINTR) {
-                    if (!CannotCopyDirectly(errno)) {
-                        return LastError();
-                    }
-                    direct = false;
-                }
-                continue;
-            }
-            if (!buffer) {
-                buffer.reset(new char[pieceLimit]);
-            }
-            std::size_t got = 0;
-            if (const Error error = ReadAt(at, buffer.get(), piece, got); error != Error::None || got == 0) {
-                return error != Error::None ? error : Error::Other;
-            }
-            if (const Error error = out.Write(buffer.get(), got); error != Error::None) {
+        if (direct) {
+            if (const Error error = CopyDirectly(in, to, at, data.end, direct); error != Error::None) {
                 return error;
             }
-            at += got;
         }
+        if (const Error error = CopyByReading(out, at, data.end); error != Error::None) {
+            return error;
+        }
+        at = data.end;
     }
     // A hole at the end is made by the file's length.
-    if (endsInHole) {
-        const off_t length = ::lseek(to, 0, SEEK_CUR);
-        if (length < 0 || ::ftruncate(to, length) != 0) {
-            return LastError();
-        }
+    const off_t length = endsInHole ? ::lseek(to, 0, SEEK_CUR) : 0;
+    if (endsInHole && (length < 0 || ::ftruncate(to, length) != 0)) {
+        return LastError();
     }
     return Error::None;
 }

@@ -2,17 +2,11 @@
 // and writing.
 #include <windows.h>
 
-#include <algorithm>
-#include <atomic>
-#include <memory>
-
 #include "source_file.h"
 
 namespace safewrite {
 
 namespace {
-
-std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
 
 HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -28,9 +22,6 @@ bool Stamp(HANDLE handle, std::uint64_t& size, std::int64_t& modified) {
 }
 
 }  // namespace
-
-std::size_t CopyPieceSize() { return pieceSize; }
-void SetCopyPieceSize(std::size_t size) { pieceSize = std::max<std::size_t>(size, 1); }
 
 SourceFile::~SourceFile() {
     if (handle_ != -1) {
@@ -92,20 +83,7 @@ bool SourceFile::Changed(std::uint64_t& sizeNow) const {
 }
 
 Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {
-    const std::size_t pieceLimit = pieceSize;
-    const std::unique_ptr<char[]> buffer(new char[pieceLimit]);
-    for (std::uint64_t at = offset; at < offset + size;) {
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceLimit, offset + size - at));
-        std::size_t got = 0;
-        if (const Error error = ReadAt(at, buffer.get(), piece, got); error != Error::None || got == 0) {
-            return error != Error::None ? error : Error::Other;
-        }
-        if (const Error error = out.Write(buffer.get(), got); error != Error::None) {
-            return error;
-        }
-        at += got;
-    }
-    return Error::None;
+    return CopyByReading(out, offset, offset + size);
 }
 
 }  // namespace safewrite
