@@ -50,7 +50,7 @@ void ModelReader::CheckNodes(GltfModel& model) {
     for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
         NodeEntry& node = model.nodes[i];
-        if (careful_[i] || !LinkChildren(i, model)) {
+        if (readAgain_[i] || !LinkChildren(i, model)) {
             const Span object = node.object;
             const NodeIndex parent = node.parent;
             node = NodeEntry();

@@ -99,9 +99,10 @@ private:
 
     const std::string& json_;
     const std::string& source_;
-    // What the scan leaves to CheckNodes: which nodes need the careful read,
-    // and the extras of the others.
-    std::vector<bool> careful_;
+    // What the scan leaves to CheckNodes: which nodes it reads again with
+    // the full reader (those the fast scan did not take), and the extras of
+    // the others.
+    std::vector<bool> readAgain_;
     std::vector<std::pair<std::size_t, Span>> extras_;
     // By node: the node whose object its extras mark it as holding.
     std::unordered_map<std::size_t, std::size_t> objectOf_;

@@ -42,7 +42,7 @@ bool FitsIn32Bits(std::uint64_t size) { return size <= UINT32_MAX; }
 // ones from the digits the reader gathered.
 std::optional<std::size_t> IndexOf(const JsonReader& reader) {
     std::size_t index = 0;
-    return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.NumberText());
+    return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.Text());
 }
 
 // An array of `count` numbers that single precision holds, into `out`;
@@ -57,7 +57,7 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         if (token != Token::Number || read == count ||
             (!reader.ShortNumber(out[read]) &&
-             ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None)) {
+             ReadSingleNumber(reader.Text(), out[read]) != NumberProblem::None)) {
             ValueAfter(reader, token);
             plain = false;
         } else {
@@ -149,7 +149,7 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
         if (!FitsIn32Bits(node.object.end - node.object.begin)) {
             Fail(NodeName(index), node.object, "is 4 GiB or more, more than the tools can read");
         }
-        careful_.push_back(!plain);
+        readAgain_.push_back(!plain);
     }
 }
 
