@@ -67,6 +67,7 @@ public:
 private:
     enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
 
+    bool PassSeparator();
     Token ReadValue();
     Token ReadLiteral();
     Token Close();
