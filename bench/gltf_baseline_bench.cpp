@@ -192,7 +192,7 @@ void GltfWrite_RapidJSON(benchmark::State& state) {
 void GltfWrite_Morvane(benchmark::State& state) {
     GltfWriteSetup& setup = bench::SetupOfSize<GltfWriteSetup>(state);
     TimePair(state, "write", false,
-             [&setup](const GltfPairSetup&) { return !setup.ours->Write("scene.gltf", {}).empty(); });
+             [&setup](const GltfPairSetup&) { return !setup.ours->Content("scene.gltf", {}).Joined().empty(); });
 }
 
 // Argument 0: the nodes; argument 1: save-names (0) or load-names -o (1).

@@ -51,7 +51,7 @@ void BM_WriteSceneFile(benchmark::State& state) {
     const std::unique_ptr<driver::SceneFile> read = driver::ReadScene(setup.path);
     const std::string written = setup.folder.File("written.json");
     for (auto _ : state) {
-        if (!bench::WriteRaw(written, read->Write(written, {}))) {
+        if (!bench::WriteRaw(written, read->Content(written, {}).Joined())) {
             state.SkipWithError("write failed");
         }
     }

@@ -35,12 +35,10 @@ public:
     // The walks behind them, in scene order (pre-order from `node`). The
     // commands keep their lists packed: a save's names as the lines they
     // become, a load's in one text.
-    void CollectNames(SceneNode* node, std::vector<std::string>& list);
     // Stops at the first name that a names file cannot hold and answers
     // false; `refusal` then names the node (by its place in scene order,
     // `node` being 0) and says why.
     bool CollectNames(SceneNode* node, names_file::NameLines& lines, std::string& refusal);
-    bool ApplyNames(SceneNode* node, const std::vector<std::string>& list, std::uint32_t& position);
     bool ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position);
 
     // State, for tests and the driver.

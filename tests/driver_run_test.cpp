@@ -199,7 +199,8 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
     EXPECT_NE(out.str().find("changed node " + std::to_string(kDepth - 1) + " \"Deepest\": position"),
               std::string::npos)
         << out.str();
-    const std::unique_ptr<driver::SceneFile> read = driver::ParseScene(file->Write("out.json", {}), "out.json");
+    const std::unique_ptr<driver::SceneFile> read =
+        driver::ParseScene(file->Content("out.json", {}).Joined(), "out.json");
     EXPECT_EQ(read->Document().scene->PreOrder().back()->Transform().GetTrans(), Point3(7, 8, 9));
 }
 

@@ -87,7 +87,7 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             gltftest::Nodes(*held)[1]->SetName("Crate");
             gltftest::Nodes(*file)[1]->SetName("Crate");
         }
-        const std::string expected = held->Write(out.string(), {});
+        const std::string expected = held->Content(out.string(), {}).Joined();
         const driver::FileContent content = file->Content(out.string(), {});
         switch (c.meanwhile) {
             case Meanwhile::Nothing: break;

@@ -41,7 +41,7 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
     for (StandinNode* node : Nodes(*file)) {
         node->SetObjectOffset(node == Nodes(*file)[0] ? NodeMatrix() : offset);
     }
-    const std::string written = file->Write("scene.gltf", {});
+    const std::string written = file->Content("scene.gltf", {}).Joined();
     const Json nodes = Json::parse(written)["nodes"];
     ASSERT_EQ(nodes.size(), 4u) << "one new node, for the lamp";
     EXPECT_EQ(nodes[0],
@@ -68,7 +68,7 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
     EXPECT_EQ(lamp.GetObject().superClass, 0x10u);
     EXPECT_LT(gltftest::Distance(lamp.ObjectOffset(), offset), 1e-6);
     lamp.SetObjectOffset(NodeMatrix());
-    const Json back = Json::parse(reread->Write("scene.gltf", {}))["nodes"];
+    const Json back = Json::parse(reread->Content("scene.gltf", {}).Joined())["nodes"];
     ASSERT_EQ(back.size(), 4u) << "a later write keeps the object's node";
     EXPECT_FALSE(back[3].contains("translation") || back[3].contains("rotation"));
 }
@@ -142,7 +142,8 @@ TEST(GltfObject, EditingAnObjectInPlaceWritesWhatRewritingItWhole) {
 // What a client that draws the file needs of each node, in the tools'
 // order: its index in the file, the node that draws its object, and what
 // that object holds. A light with a marked child stays a light (the child
-// is a node of its own); a helper's marked child draws the helper's object.
+// is a node of its own); a helper's marked child draws the helper's object;
+// a joint is the node, whatever child draws its object.
 TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
     const std::string mesh = R"("mesh": 0)";
     auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 2, 3, 5]}], "nodes": [
@@ -151,14 +152,14 @@ TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
         {"name": "Table", )" + mesh + R"(, "skin": 0, "weights": [1], "extensions": {"EXT_mesh_gpu_instancing": {}}},
         {"name": "Empty", "children": [4]},
         {"name": "Moved", )" + mesh + R"(, "extras": {"morvaneObjectOf": 3}},
-        {"name": "Eye", "camera": 0}])"));
+        {"name": "Eye", "camera": 0}], "skins": [{"joints": [3, 5]}])"));
     struct Expected {
         std::size_t fileNode, objectNode;
         std::vector<std::string> holds;
     };
     const std::vector<Expected> expected = {
         {driver::kNoFileNode, driver::kNoFileNode, {}}, {0, 0, {"light"}}, {1, 1, {"mesh"}},
-        {2, 2, {"mesh", "skin", "instances", "weights"}},  {3, 4, {"mesh"}}, {5, 5, {"camera"}}};
+        {2, 2, {"mesh", "skin", "instances", "weights"}},  {3, 4, {"mesh", "joint"}}, {5, 5, {"camera", "joint"}}};
     for (std::size_t index = 0; index < expected.size(); ++index) {
         const driver::NodeSource source = file->SourceOf(index);
         EXPECT_EQ(source.fileNode, expected[index].fileNode) << index;

@@ -18,8 +18,8 @@ TEST(GltfUri, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     const std::string text = Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
         {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}, {"uri": "maps\\bump.png"}])");
     auto file = Read(text, "in/scene/room.gltf");
-    EXPECT_EQ(file->Write("in/scene/copy.gltf", {}), text) << "the same folder";
-    const Json written = Json::parse(file->Write("out/room.gltf", {}));
+    EXPECT_EQ(file->Content("in/scene/copy.gltf", {}).Joined(), text) << "the same folder";
+    const Json written = Json::parse(file->Content("out/room.gltf", {}).Joined());
     EXPECT_EQ(written["buffers"][0]["uri"], "../in/scene/mesh%20data.bin");
     EXPECT_EQ(written["buffers"][1]["uri"], "data:application/gltf-buffer;base64,AAAA");
     EXPECT_EQ(written["buffers"][2]["uri"], "https://example.com/b.bin");
@@ -27,17 +27,18 @@ TEST(GltfUri, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
     EXPECT_EQ(written["images"][0]["uri"], "../in/textures/wood%23\xc3\xa9.png");
     EXPECT_EQ(written["images"][1]["uri"], 7);
     EXPECT_EQ(written["images"][2]["uri"], "../in/scene/maps/bump.png");
-    EXPECT_EQ(Json::parse(file->Write("-", {}))["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
+    EXPECT_EQ(Json::parse(file->Content("-", {}).Joined())["buffers"][0]["uri"], "in/scene/mesh%20data.bin")
         << "standard output is written for the working folder";
 
     auto colon =
         Read(Gltf(R"("buffers": [{"uri": "../c%3Ad/mesh.bin"}, {"uri": "../x/c%3Ad/y.bin"}])"), "in/scene/room.gltf");
-    const Json up = Json::parse(colon->Write("in/room.gltf", {}));
+    const Json up = Json::parse(colon->Content("in/room.gltf", {}).Joined());
     EXPECT_EQ(up["buffers"][0]["uri"], "./c:d/mesh.bin") << "a first segment with a colon is no scheme";
     EXPECT_EQ(up["buffers"][1]["uri"], "x/c:d/y.bin");
 
     auto notUtf8 = Read(Gltf(R"("images": [{"uri": "a%A6b.png"}])"), "in/scene/room.gltf");
-    EXPECT_THROW(notUtf8->Write("out/room.gltf", {}), driver::SceneFileError) << "escapes that spell no UTF-8";
+    EXPECT_THROW(notUtf8->Content("out/room.gltf", {}).Joined(), driver::SceneFileError)
+        << "escapes that spell no UTF-8";
 }
 
 // Random relative URIs, rewritten for random folders, reach the same file

@@ -63,6 +63,25 @@ std::vector<Call> Calls(const standin::HostJournal& journal) {
     return calls;
 }
 
+// The lines that `names` make in a names file, as NameLines holds them.
+std::string LinesOf(const Names& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += name + names_file::kPlatformLineEnd;
+    }
+    return text;
+}
+
+// The names as a load reads them from a file.
+names_file::NameList ListOf(const Names& names) {
+    names_file::NameList list;
+    names_file::NameLineReader reader(list);
+    const std::string text = LinesOf(names);
+    reader.Feed(text.data(), text.size());
+    reader.Finish();
+    return list;
+}
+
 class NamesWalkTest : public ::testing::Test {
 protected:
     // Root(a(a1(a11), a2), b, c(c1)): subtrees, a leaf between, a last branch.
@@ -93,10 +112,17 @@ protected:
 TEST_F(NamesWalkTest, CollectMakesTheCallsOfTheRecursiveWalk) {
     Names expectedList;
     const auto expected = Journal([&] { RecursiveCollect(&scene_.Root(), expectedList); });
-    Names list;
-    EXPECT_EQ(Journal([&] { tool_.CollectNames(&scene_.Root(), list); }), expected);
-    EXPECT_EQ(list, expectedList);
-    EXPECT_EQ(list, NamesOf(scene_));
+    names_file::NameLines lines;
+    std::string refusal;
+    bool collected = false;
+    EXPECT_EQ(Journal([&] { collected = tool_.CollectNames(&scene_.Root(), lines, refusal); }), expected);
+    EXPECT_TRUE(collected) << refusal;
+    std::string text;
+    for (const std::string& block : lines.Blocks()) {
+        text += block;
+    }
+    EXPECT_EQ(text, LinesOf(expectedList));
+    EXPECT_EQ(expectedList, NamesOf(scene_));
     EXPECT_TRUE(scene_.Violations().empty());
 }
 
@@ -114,7 +140,8 @@ TEST_F(NamesWalkTest, ApplyMakesTheCallsOfTheRecursiveWalkAndStopsWhenNamesRunOu
             Journal([&] { expectedResult = RecursiveApply(&scene_.Root(), list, expectedPosition); });
         std::uint32_t position = 0;
         bool result = !expectedResult;
-        EXPECT_EQ(Journal([&] { result = tool_.ApplyNames(&scene_.Root(), list, position); }), expected);
+        const names_file::NameList read = ListOf(list);
+        EXPECT_EQ(Journal([&] { result = tool_.ApplyNames(&scene_.Root(), read, position); }), expected);
         EXPECT_EQ(result, expectedResult);
         EXPECT_EQ(position, expectedPosition);
     }

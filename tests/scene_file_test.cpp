@@ -180,7 +180,7 @@ TEST(SceneWriters, RefuseANumberThatIsNotFiniteNamingTheNodeAlikeInEveryFormat) 
                 offset ? leg.SetObjectOffset(matrix) : leg.SetTransform(matrix);
                 const std::string out = "out/" + chair.path;
                 try {
-                    file->Write(out, {});
+                    file->Content(out, {}).Joined();
                     ADD_FAILURE() << chair.path << " written with " << bad;
                 } catch (const driver::SceneFileError& e) {
                     const std::string message = e.what();
@@ -200,7 +200,7 @@ TEST(SceneWriters, RefuseANumberThatIsNotFiniteNamingTheNodeAlikeInEveryFormat) 
         file->Document().scene->PreOrder()[x < 0 ? 1 : 2]->SetTransform(place);
     }
     try {
-        file->Write("out.gltf", {});
+        file->Content("out.gltf", {}).Joined();
         ADD_FAILURE() << "written";
     } catch (const driver::SceneFileError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -232,7 +232,7 @@ TEST(SceneWriters, WriteEveryFiniteFloatSoThatItReadsBackExactly) {
             NodeMatrix placed;
             placed.row[3] = {values[at], values[at + 1], values[at + 2]};
             file->Document().scene->PreOrder()[1]->SetTransform(placed);
-            const auto reread = driver::ParseScene(file->Write(chair.path, {}), chair.path);
+            const auto reread = driver::ParseScene(file->Content(chair.path, {}).Joined(), chair.path);
             const Point3 back = reread->Document().scene->PreOrder()[1]->Transform().row[3];
             for (int i = 0; i < 3; ++i) {
                 ASSERT_TRUE(SameBits(back[i], placed.row[3][i]))

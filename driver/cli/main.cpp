@@ -127,12 +127,19 @@ std::string WrittenSummary(const std::vector<driver::OutputFile>& files, bool sc
     return written.empty() ? "nothing written" : written;
 }
 
-// The last line of a quiet run: "changed 3 nodes; written out.gltf".
-void PrintSummary(std::ostream& out, std::size_t changed, const std::string& written) {
-    out << "changed " << driver::Counted(changed, "node") << "; " << written << "\n";
-    if (&out == &std::cout) {
-        driver::FlushStandardOutput();
+// The last line of a quiet run: "changed 3 nodes; written out.gltf". Gives
+// the run's status, its files being written.
+int PrintSummary(std::ostream& out, std::size_t changed, const std::string& written) {
+    try {
+        out << "changed " << driver::Counted(changed, "node") << "; " << written << "\n";
+        if (&out == &std::cout) {
+            driver::FlushStandardOutput();
+        }
+    } catch (const driver::OutputFileError& e) {
+        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+        return kWrittenWithoutTranscript;
     }
+    return 0;
 }
 
 // Keeps `object` until the process ends, reachable, so that a leak check
@@ -174,6 +181,9 @@ int Run(const driver::Invocation& invocation) {
         driver::CheckShortcutJob(*shortcut, actions, host);
     }
     driver::Transcript transcript(out, invocation.quiet);
+    if (scratch) {
+        transcript.StandIn(shortcut->names, "-", "standard output");
+    }
     driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
         host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
@@ -200,12 +210,7 @@ int Run(const driver::Invocation& invocation) {
     }
     const int status = WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {
-        try {
-            PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
-        } catch (const driver::OutputFileError& e) {
-            std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
-            return kWrittenWithoutTranscript;
-        }
+        return PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
     }
     return status;
 }

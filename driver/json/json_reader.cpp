@@ -89,35 +89,41 @@ inline void JsonReader::SkipBlanks() {
     }
 }
 
+// The ':' after a key or the ',' between values, passed here so that a
+// token begins after them; true where the container closes instead, its
+// bracket then being the token.
+inline bool JsonReader::PassSeparator() {
+    if (at_ == end_) {
+        Fail("the text ends inside an unclosed value");
+    }
+    const char c = *at_;
+    if (expect_ == Expect::Colon) {
+        if (c != ':') {
+            FailFound("expected ':' after the key, found ", c);
+        }
+        expect_ = Expect::Value;
+    } else {
+        const bool inObject = open_.back() == '{';
+        if (c == (inObject ? '}' : ']')) {
+            tokenStart_ = at_;
+            return true;
+        }
+        if (c != ',') {
+            FailFound(inObject ? "expected ',' or '}' after an object member, found "
+                               : "expected ',' or ']' after an array item, found ",
+                      c);
+        }
+        expect_ = inObject ? Expect::Key : Expect::Value;
+    }
+    ++at_;
+    SkipBlanks();
+    return false;
+}
+
 JsonReader::Token JsonReader::Next() {
     SkipBlanks();
-    // The ':' after a key and the ',' between values are passed here, so
-    // a token begins after them.
-    if (expect_ == Expect::Colon || expect_ == Expect::CommaOrEnd) {
-        if (at_ == end_) {
-            Fail("the text ends inside an unclosed value");
-        }
-        const char c = *at_;
-        if (expect_ == Expect::Colon) {
-            if (c != ':') {
-                FailFound("expected ':' after the key, found ", c);
-            }
-            expect_ = Expect::Value;
-        } else {
-            const bool inObject = open_.back() == '{';
-            if (c == (inObject ? '}' : ']')) {
-                tokenStart_ = at_;
-                return Close();
-            }
-            if (c != ',') {
-                FailFound(inObject ? "expected ',' or '}' after an object member, found "
-                                   : "expected ',' or ']' after an array item, found ",
-                          c);
-            }
-            expect_ = inObject ? Expect::Key : Expect::Value;
-        }
-        ++at_;
-        SkipBlanks();
+    if ((expect_ == Expect::Colon || expect_ == Expect::CommaOrEnd) && PassSeparator()) {
+        return Close();
     }
     tokenStart_ = at_;
     if (at_ == end_) {

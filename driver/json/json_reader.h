@@ -42,7 +42,6 @@ public:
     // of the text itself where the string has no escapes). Number: the
     // number as written.
     std::string_view Text() const { return view_; }
-    std::string_view NumberText() const { return view_; }
     // Number: its value, where it has at most kShortDigits digits and no
     // exponent, which one division gives exactly as from_chars would;
     // false for any other.
@@ -68,6 +67,7 @@ public:
 private:
     enum class Expect { Value, FirstValueOrEnd, FirstKeyOrEnd, Key, Colon, CommaOrEnd, Nothing };
 
+    bool PassSeparator();
     Token ReadValue();
     Token ReadLiteral();
     Token Close();

@@ -33,7 +33,8 @@ enum class SceneUse { Written, LookedAt };
 // list of nodes, and that of the node that holds its object (itself, or a
 // child that holds it since its pivot moved); kNoFileNode for none, as for
 // the root. `holds` names what its object has: "mesh", "skin", "camera",
-// "light", "instances", "weights".
+// "light", "instances", "weights"; and "joint" where the node itself is a
+// joint of a skin.
 constexpr std::size_t kNoFileNode = static_cast<std::size_t>(-1);
 struct NodeSource {
     std::size_t fileNode = kNoFileNode;
@@ -47,9 +48,9 @@ struct NodeSource {
 struct SceneFormat {
     // The format's name as messages give it: "scene file", "glTF", "GLB".
     const char* name;
-    // What follows "the scene is" in messages: "glTF", "in the project's own
-    // format".
-    const char* sceneIs;
+    // What messages say a scene of the format is, after "the scene is":
+    // "glTF", "in the project's own format".
+    const char* describedAs;
     // The bytes every file of the format begins with, where it has such:
     // they tell the format whatever the file is called.
     std::string_view magic;
@@ -95,10 +96,6 @@ public:
     // scene this format cannot hold, such as one with a number that is not
     // finite; nothing is written then.
     FileContent Content(const std::string& path, const std::vector<std::size_t>& selection);
-    // The same content as one string.
-    std::string Write(const std::string& path, const std::vector<std::size_t>& selection) {
-        return Content(path, selection).Joined();
-    }
 
     // The world axis that points up in this format's scenes.
     UpAxis Up() const;

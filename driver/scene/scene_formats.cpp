@@ -61,7 +61,7 @@ std::string WrongNameFor(const SceneFormat& sceneFormat, const std::string& path
     if (&FormatNamedBy(path) == &sceneFormat) {
         return "";
     }
-    const std::string scene = std::string("the scene is ") + sceneFormat.sceneIs;
+    const std::string scene = std::string("the scene is ") + sceneFormat.describedAs;
     if (!sceneFormat.extensions.empty()) {
         return scene + ", which is written to a " + std::string(sceneFormat.extensions.front()) + " file";
     }

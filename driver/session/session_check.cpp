@@ -82,7 +82,7 @@ private:
         std::unordered_set<std::size_t> taken;
         select.indices.clear();
         for (const std::string& pattern : select.patterns) {
-            const std::vector<std::size_t> fitting = Fitting(pattern);
+            const std::vector<std::size_t> fitting = NodesWhoseNameMatches(pattern);
             for (const std::size_t k : fitting) {
                 if (taken.insert(k).second) {
                     select.indices.push_back(k);
@@ -120,7 +120,7 @@ private:
     // A name without wildcards is looked up, so that many names are found
     // in a time that follows their number, not their number times the
     // scene's size.
-    std::vector<std::size_t> Fitting(const std::string& pattern) {
+    std::vector<std::size_t> NodesWhoseNameMatches(const std::string& pattern) {
         const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
         if (pattern.find_first_of("*?") == std::string::npos) {
             if (!named_) {

@@ -9,9 +9,9 @@ namespace standin {
 
 namespace {
 
-// Screen row of the points that PlaceWorldPoint hands out; tests that lay
-// out points of their own keep off it.
-constexpr int kPlacedRow = -1000;
+// The screen row of the points that PlaceWorldPoint hands out: above the
+// screen, a row no window has; tests that lay out points keep off it.
+constexpr int kOffScreenRow = -1000;
 
 std::string PointText(IPoint2 p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
@@ -41,7 +41,7 @@ HWND StandinViewport::Window() const {
 void StandinViewport::SetWorldPointAt(IPoint2 screen, const Point3& world) { worldPoints_[KeyOf(screen)] = world; }
 
 IPoint2 StandinViewport::PlaceWorldPoint(const Point3& world) {
-    const IPoint2 screen{nextPlaced_++, kPlacedRow};
+    const IPoint2 screen{nextPlaced_++, kOffScreenRow};
     SetWorldPointAt(screen, world);
     return screen;
 }

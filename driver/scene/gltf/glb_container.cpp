@@ -51,45 +51,29 @@ private:
     std::shared_ptr<const std::string> window_ = std::make_shared<const std::string>();
 };
 
-}  // namespace
+[[noreturn]] void Malformed(const std::string& source, const std::string& why) {
+    throw SceneFileError(source + ": malformed GLB: " + why);
+}
 
-bool HasGlbMagic(const std::string& bytes) { return bytes.rfind("glTF", 0) == 0; }
-
-GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
-    auto fail = [&](const std::string& why) -> void { throw SceneFileError(source + ": malformed GLB: " + why); };
+// Where the chunks lie: every chunk must lie within the file, and the first
+// must be the JSON.
+void FindChunks(const SourceBytes& bytes, const std::string& source, GlbParts& parts) {
     const std::uint64_t size = bytes.Size();
-    const std::shared_ptr<const std::string> header =
-        bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderSize + kChunkHeaderSize)));
-    if (!HasGlbMagic(*header)) {
-        throw SceneFileError(source + ": not a GLB file: it does not begin with \"glTF\"");
-    }
-    if (size < kHeaderSize) {
-        fail("the file is shorter than the 12-byte header");
-    }
-    const std::uint32_t version = ReadWord(*header, 4);
-    if (version != 2) {
-        throw SceneFileError(source + ": not glTF 2.0: GLB version " + std::to_string(version));
-    }
-    const std::uint32_t length = ReadWord(*header, 8);
-    if (length != size) {
-        fail("the header gives a length of " + std::to_string(length) + " bytes, the file has " + std::to_string(size) +
-             (length > size ? ": the file is cut short" : ": the file has more than the header counts"));
-    }
-    // Every chunk must lie within the file; the first must be the JSON.
     ChunkHeaders headers(bytes);
-    GlbParts parts;
     for (std::uint64_t at = kHeaderSize, chunk = 0; at < size; ++chunk) {
         if (size - at < kChunkHeaderSize) {
-            fail("chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " has no complete header");
+            Malformed(source, "chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) +
+                                  " has no complete header");
         }
         const auto [chunkLength, type] = headers.At(at);
         if (size - at - kChunkHeaderSize < chunkLength) {
-            fail("chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " runs past the end: it gives " +
-                 std::to_string(chunkLength) + " bytes, the file has " + std::to_string(size - at - kChunkHeaderSize) +
-                 " after its header");
+            Malformed(source, "chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) +
+                                  " runs past the end: it gives " + std::to_string(chunkLength) +
+                                  " bytes, the file has " + std::to_string(size - at - kChunkHeaderSize) +
+                                  " after its header");
         }
         if (chunk == 0 && type != kJsonChunk) {
-            fail("the first chunk is not the JSON chunk");
+            Malformed(source, "the first chunk is not the JSON chunk");
         }
         if (chunk == 1 && type == kBinaryChunk) {
             parts.binaryAt = at + kChunkHeaderSize;
@@ -99,8 +83,36 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
         parts.chunksAt = chunk == 0 ? at : parts.chunksAt;
     }
     if (parts.chunksAt == 0) {
-        fail("there is no JSON chunk");
+        Malformed(source, "there is no JSON chunk");
     }
+}
+
+}  // namespace
+
+bool HasGlbMagic(const std::string& bytes) { return bytes.rfind("glTF", 0) == 0; }
+
+GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
+    const std::uint64_t size = bytes.Size();
+    const std::shared_ptr<const std::string> header =
+        bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderSize + kChunkHeaderSize)));
+    if (!HasGlbMagic(*header)) {
+        throw SceneFileError(source + ": not a GLB file: it does not begin with \"glTF\"");
+    }
+    if (size < kHeaderSize) {
+        Malformed(source, "the file is shorter than the 12-byte header");
+    }
+    const std::uint32_t version = ReadWord(*header, 4);
+    if (version != 2) {
+        throw SceneFileError(source + ": not glTF 2.0: GLB version " + std::to_string(version));
+    }
+    const std::uint32_t length = ReadWord(*header, 8);
+    if (length != size) {
+        Malformed(source, "the header gives a length of " + std::to_string(length) + " bytes, the file has " +
+                              std::to_string(size) +
+                              (length > size ? ": the file is cut short" : ": the file has more than the header counts"));
+    }
+    GlbParts parts;
+    FindChunks(bytes, source, parts);
     const std::uint64_t jsonSize = parts.chunksAt - kHeaderSize - kChunkHeaderSize;
     if (jsonSize > kMaxInputBytes) {
         throw InputFileError(source + ": cannot be read: its JSON chunk is larger than " +

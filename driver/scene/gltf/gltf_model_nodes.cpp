@@ -50,7 +50,7 @@ void ModelReader::CheckNodes(GltfModel& model) {
     for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         node_ = i;
         NodeEntry& node = model.nodes[i];
-        if (careful_[i] || !LinkChildren(i, model)) {
+        if (readAgain_[i] || !LinkChildren(i, model)) {
             const Span object = node.object;
             const NodeIndex parent = node.parent;
             node = NodeEntry();
@@ -111,39 +111,45 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
     if (camera) {
         IndexType(*camera, where + ".camera", "a camera");
     }
-    bool light = false;
-    bool objectExtension = false;  // an extension that belongs to the object: a light, instances
-    bool instanced = false;
-    if (const auto extensions = Find(members, "extensions")) {
-        if (!extensions->Is(Kind::Object)) {
-            Fail(where + ".extensions", extensions->GetSpan(), "must be an object");
-        }
-        const std::vector<JsonMember> used = Members(*extensions, where + ".extensions");
-        objectExtension = std::any_of(used.begin(), used.end(),
-                                      [](const JsonMember& m) { return IsObjectExtension(m.key); });
-        light = Find(used, "EXT_lights_ies").has_value();
-        instanced = Find(used, "EXT_mesh_gpu_instancing").has_value();
-        if (const auto lights = Find(used, "KHR_lights_punctual")) {
-            const std::string at = where + ".extensions.KHR_lights_punctual";
-            const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
-            if (!lightIndex) {
-                Fail(at, lights->GetSpan(), "must be an object with a \"light\" index");
-            }
-            IndexType(*lightIndex, at + ".light", "a light");
-            light = true;
-        }
+    NodeExtensions extensions;
+    if (const auto used = Find(members, "extensions")) {
+        extensions = ReadExtensions(*used, where + ".extensions");
     }
     if (const auto extras = Find(members, "extras")) {
         if (const auto mark = ObjectOfMark(*extras)) {
             objectOf_[index] = *mark;
         }
     }
-    node.objectKind = mesh ? NodeEntry::kGeometry : camera ? NodeEntry::kCamera : light ? NodeEntry::kLight : NodeEntry::kHelper;
+    node.objectKind = mesh     ? NodeEntry::kGeometry
+                      : camera ? NodeEntry::kCamera
+                               : extensions.light ? NodeEntry::kLight : NodeEntry::kHelper;
     node.skinned = Find(members, "skin").has_value();
     node.weighted = Find(members, "weights").has_value();
-    node.instanced = instanced;
-    node.ownsObject = mesh || camera || objectExtension || node.skinned || node.weighted;
-    node.holdsObject = mesh || camera || objectExtension;
+    node.instanced = extensions.instanced;
+    node.ownsObject = mesh || camera || extensions.ofObject || node.skinned || node.weighted;
+    node.holdsObject = mesh || camera || extensions.ofObject;
+}
+
+ModelReader::NodeExtensions ModelReader::ReadExtensions(const JsonValue& value, const std::string& where) const {
+    if (!value.Is(Kind::Object)) {
+        Fail(where, value.GetSpan(), "must be an object");
+    }
+    NodeExtensions extensions;
+    const std::vector<JsonMember> used = Members(value, where);
+    extensions.ofObject =
+        std::any_of(used.begin(), used.end(), [](const JsonMember& m) { return IsObjectExtension(m.key); });
+    extensions.light = Find(used, "EXT_lights_ies").has_value();
+    extensions.instanced = Find(used, "EXT_mesh_gpu_instancing").has_value();
+    if (const auto lights = Find(used, "KHR_lights_punctual")) {
+        const std::string at = where + ".KHR_lights_punctual";
+        const auto lightIndex = lights->Is(Kind::Object) ? Find(Members(*lights, at), "light") : std::nullopt;
+        if (!lightIndex) {
+            Fail(at, lights->GetSpan(), "must be an object with a \"light\" index");
+        }
+        IndexType(*lightIndex, at + ".light", "a light");
+        extensions.light = true;
+    }
+    return extensions;
 }
 
 std::optional<std::size_t> ModelReader::ObjectOfMark(const JsonValue& extras) {

@@ -42,6 +42,17 @@ private:
     // False where the node needs the careful read: anything that may be
     // refused, and what the scan leaves to it (extensions).
     bool ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index, GltfModel& model);
+    // What ScanNode read of a node's transform and object.
+    struct ScannedNode {
+        Trs trs;
+        double matrix[16];
+        unsigned seen = 0;  // bit k: the node has the member of NodeKey k
+        std::size_t transformAt[3] = {0, 0, 0};  // where its arrays begin, from the start of the node
+        bool mesh = false, camera = false, weights = false;
+    };
+    // The rest of ScanNode, once the node's members are read: false where
+    // its transform needs the careful read.
+    static bool KeepScanned(ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model);
     // A child index, appended to the model's children.
     void AddChild(std::size_t child, GltfModel& model) const;
     // In the order of the nodes: a scanned node's children are linked, any
@@ -77,6 +88,13 @@ private:
     // The nodes (gltf_model_nodes.cpp).
     void ReadNodes(const std::vector<JsonValue>& elements, GltfModel& model) const;
     void ReadNode(const JsonValue& value, std::size_t index, GltfModel& model);
+    // What a node's "extensions" add to its object.
+    struct NodeExtensions {
+        bool light = false;      // a punctual or IES light
+        bool ofObject = false;   // an extension that belongs to the object: a light, instances
+        bool instanced = false;  // EXT_mesh_gpu_instancing
+    };
+    NodeExtensions ReadExtensions(const JsonValue& value, const std::string& where) const;
     void ReadChildren(const JsonValue& value, std::size_t index, GltfModel& model) const;
     void ReadLocal(const std::vector<JsonMember>& members, NodeEntry& node, standin::Affine& local,
                    const std::string& where) const;
@@ -99,9 +117,10 @@ private:
 
     const std::string& json_;
     const std::string& source_;
-    // What the scan leaves to CheckNodes: which nodes need the careful read,
-    // and the extras of the others.
-    std::vector<bool> careful_;
+    // What the scan leaves to CheckNodes: which nodes it reads again with
+    // the full reader (those the fast scan did not take), and the extras of
+    // the others.
+    std::vector<bool> readAgain_;
     std::vector<std::pair<std::size_t, Span>> extras_;
     // By node: the node whose object its extras mark it as holding.
     std::unordered_map<std::size_t, std::size_t> objectOf_;

@@ -42,7 +42,7 @@ bool FitsIn32Bits(std::uint64_t size) { return size <= UINT32_MAX; }
 // ones from the digits the reader gathered.
 std::optional<std::size_t> IndexOf(const JsonReader& reader) {
     std::size_t index = 0;
-    return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.NumberText());
+    return reader.WholeNumber(index) ? std::optional<std::size_t>(index) : IndexOfNumber(reader.Text());
 }
 
 // An array of `count` numbers that single precision holds, into `out`;
@@ -57,7 +57,7 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         if (token != Token::Number || read == count ||
             (!reader.ShortNumber(out[read]) &&
-             ReadSingleNumber(reader.NumberText(), out[read]) != NumberProblem::None)) {
+             ReadSingleNumber(reader.Text(), out[read]) != NumberProblem::None)) {
             ValueAfter(reader, token);
             plain = false;
         } else {
@@ -149,25 +149,21 @@ void ModelReader::ScanNodes(JsonReader& reader, GltfModel& model) {
         if (!FitsIn32Bits(node.object.end - node.object.begin)) {
             Fail(NodeName(index), node.object, "is 4 GiB or more, more than the tools can read");
         }
-        careful_.push_back(!plain);
+        readAgain_.push_back(!plain);
     }
 }
 
 bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t index, GltfModel& model) {
     bool plain = true;
-    Trs trs;
-    unsigned seen = 0;
-    double matrix[16];
-    // Where the transform's arrays begin, from the start of the node.
-    std::size_t transformAt[3] = {0, 0, 0};
-    const auto at = [&](int slot) { transformAt[slot] = reader.TokenBegin() - node.object.begin; };
+    ScannedNode scanned;
+    Trs& trs = scanned.trs;
+    const auto at = [&](int slot) { scanned.transformAt[slot] = reader.TokenBegin() - node.object.begin; };
     node.firstChild = static_cast<std::uint32_t>(model.children.size());
-    bool mesh = false, camera = false, weights = false;
     while (reader.Next() == Token::Key) {
         const NodeKey key = NodeKeyOf(reader.Text());
         const unsigned bit = 1u << static_cast<unsigned>(key);
-        plain = plain && key != NodeKey::Other && (seen & bit) == 0;
-        seen |= bit;
+        plain = plain && key != NodeKey::Other && (scanned.seen & bit) == 0;
+        scanned.seen |= bit;
         const Token token = reader.Next();
         switch (key) {
         case NodeKey::Name:
@@ -179,15 +175,15 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
             }
             break;
         case NodeKey::Children: plain = ScanChildren(reader, token, model.children) && plain; break;
-        case NodeKey::Matrix: at(0); plain = ScanNumbers(reader, token, 16, matrix) && plain; break;
+        case NodeKey::Matrix: at(0); plain = ScanNumbers(reader, token, 16, scanned.matrix) && plain; break;
         case NodeKey::Translation: at(0); plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
         case NodeKey::Rotation: at(1); plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
         case NodeKey::Scale: at(2); plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
-        case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; mesh = true; break;
-        case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; camera = true; break;
+        case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; scanned.mesh = true; break;
+        case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; scanned.camera = true; break;
         case NodeKey::Extras: extras_.push_back({index, ValueAfter(reader, token)}); break;
         case NodeKey::Skin: node.skinned = true; ValueAfter(reader, token); break;
-        case NodeKey::Weights: weights = true; ValueAfter(reader, token); break;
+        case NodeKey::Weights: scanned.weights = true; ValueAfter(reader, token); break;
         case NodeKey::Other: ValueAfter(reader, token); break;
         }
     }
@@ -196,31 +192,39 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         return false;
     }
     node.childCount = static_cast<std::uint32_t>(model.children.size() - node.firstChild);
-    const auto has = [seen](NodeKey key) { return (seen & (1u << static_cast<unsigned>(key))) != 0; };
+    return KeepScanned(scanned, node, index, model);
+}
+
+bool ModelReader::KeepScanned(ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model) {
+    const auto has = [&scanned](NodeKey key) { return (scanned.seen & (1u << static_cast<unsigned>(key))) != 0; };
     const bool hasMatrix = has(NodeKey::Matrix);
     if (hasMatrix && (has(NodeKey::Translation) || has(NodeKey::Rotation) || has(NodeKey::Scale))) {
         return false;
     }
+    const double* matrix = scanned.matrix;
     if (hasMatrix ? matrix[3] != 0 || matrix[7] != 0 || matrix[11] != 0 || matrix[15] != 1
-                  : !IsRotation(trs.rotation)) {
+                  : !IsRotation(scanned.trs.rotation)) {
         return false;
     }
+    const std::size_t* transformAt = scanned.transformAt;
     if (std::max({transformAt[0], transformAt[1], transformAt[2]}) < NodeEntry::kKeptLocal) {
         for (int slot = 0; slot < 3; ++slot) {
             node.transformAt[slot] = static_cast<std::uint16_t>(transformAt[slot]);
         }
         if (hasMatrix) {
-            FinishLocal(node, trs, &matrix);  // for its signs of scale
+            FinishLocal(node, scanned.trs, &scanned.matrix);  // for its signs of scale
         } else {
-            NoteSignsOfScale(node, trs);  // the transform itself is made when the scene is built
+            NoteSignsOfScale(node, scanned.trs);  // the transform itself is made when the scene is built
         }
     } else {
         node.transformAt[0] = NodeEntry::kKeptLocal;
-        model.keptLocals.insert_or_assign(index, FinishLocal(node, trs, hasMatrix ? &matrix : nullptr));
+        model.keptLocals.insert_or_assign(index,
+                                          FinishLocal(node, scanned.trs, hasMatrix ? &scanned.matrix : nullptr));
     }
+    const bool mesh = scanned.mesh, camera = scanned.camera;
     node.objectKind = mesh ? NodeEntry::kGeometry : camera ? NodeEntry::kCamera : NodeEntry::kHelper;
-    node.weighted = weights;
-    node.ownsObject = mesh || camera || node.skinned || weights;
+    node.weighted = scanned.weights;
+    node.ownsObject = mesh || camera || node.skinned || scanned.weights;
     node.holdsObject = mesh || camera;
     return true;
 }

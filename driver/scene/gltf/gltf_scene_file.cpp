@@ -30,13 +30,23 @@ using standin::StandinScene;
 
 constexpr const char* kUnnamedSceneRoot = "Scene Root";
 
-bool Same(const NodeMatrix& a, const NodeMatrix& b) {
+// Whether two matrices hold the same numbers, as read or as written.
+bool ExactlyEqual(const NodeMatrix& a, const NodeMatrix& b) {
     for (int r = 0; r < 4; ++r) {
         if (a.row[r] != b.row[r]) {
             return false;
         }
     }
     return true;
+}
+
+// The nodes that are joints of a skin, by glTF index.
+std::unordered_set<std::size_t> JointNodes(const SkinModel& skins) {
+    std::unordered_set<std::size_t> joints;
+    for (const SkinEntry& skin : skins.skins) {
+        joints.insert(skin.joints.begin(), skin.joints.end());
+    }
+    return joints;
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
@@ -108,8 +118,7 @@ public:
         source.fileNode = record.gltf;
         const auto moved = objectNodes_.find(index);
         source.objectNode = moved != objectNodes_.end() ? moved->second : record.gltf;
-        static const char* const kHoldNames[] = {"mesh", "skin", "camera", "light", "instances", "weights"};
-        for (unsigned bit = 0; bit < 6; ++bit) {
+        for (unsigned bit = 0; bit < kHoldCount; ++bit) {
             if ((record.holds & (1u << bit)) != 0) {
                 source.holds.push_back(kHoldNames[bit]);
             }
@@ -135,8 +144,13 @@ private:
     struct NodeRecord {
         std::uint32_t gltf = 0;
         std::uint32_t parent = 0;  // pre-order index
-        std::uint8_t holds = 0;    // bits in the order of SourceOf's names
+        std::uint8_t holds = 0;    // bit i: kHoldNames[i]
     };
+    // What SourceOf names, in its order. A joint is the node itself, not
+    // the object it holds.
+    static constexpr const char* kHoldNames[] = {"mesh", "skin", "camera", "light", "instances", "weights", "joint"};
+    static constexpr unsigned kHoldCount = sizeof kHoldNames / sizeof kHoldNames[0];
+    static constexpr unsigned kJointBit = 1u << 6;
     static std::uint8_t HoldsOf(const NodeEntry& entry) {
         const unsigned kind = entry.objectKind;
         return static_cast<std::uint8_t>((kind == NodeEntry::kGeometry ? 1u : 0u) | (entry.skinned ? 2u : 0u) |
@@ -237,6 +251,7 @@ void GltfSceneFile::BuildScene() {
         std::size_t parent;
         standin::Affine parentWorld;
     };
+    const std::unordered_set<std::size_t> joints = JointNodes(model_.skins);
     std::vector<Pending> pending;
     for (auto root = scene.roots.rbegin(); root != scene.roots.rend(); ++root) {
         pending.push_back({*root, 0, standin::Affine()});
@@ -258,8 +273,9 @@ void GltfSceneFile::BuildScene() {
         }
         order_.push_back(&node);
         const NodeEntry& object = entry.objectNode != kNoNode ? model_.nodes[entry.objectNode] : entry;
+        const unsigned joint = joints.count(current.node) != 0 ? kJointBit : 0u;
         records_.push_back({static_cast<std::uint32_t>(current.node), static_cast<std::uint32_t>(current.parent),
-                            HoldsOf(object)});
+                            static_cast<std::uint8_t>(HoldsOf(object) | joint)});
         const ChildRange children = model_.Children(entry);
         for (auto child = children.end(); child != children.begin();) {
             if (*--child != entry.objectNode) {
@@ -318,7 +334,7 @@ std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) co
     const StandinNode& root = *order_[0];
     // The stand-in keeps the root at the identity; its object offset is
     // the one thing that could change and has no place in a glTF file.
-    if (!Same(root.ObjectOffset(), NodeMatrix())) {
+    if (!ExactlyEqual(root.ObjectOffset(), NodeMatrix())) {
         Fail(path, 0, "the scene root is no glTF node: it holds no object to move off its pivot");
     }
     std::vector<MemberChange> sceneChanges;
@@ -359,7 +375,7 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
             continue;
         }
         const NodeMatrix was = ObjectOffsetAsRead(index);
-        if (Same(order_[index]->ObjectOffset(), was)) {
+        if (ExactlyEqual(order_[index]->ObjectOffset(), was)) {
             continue;
         }
         joint->second = index;
@@ -458,8 +474,8 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 
     const StandinNode& parent = *order_[record.parent];
     const bool placed = !transforms_.empty();
-    const bool parentMoved = placed && record.parent != 0 && !Same(parent.Transform(), transforms_[record.parent]);
-    if (parentMoved || (placed && !Same(node.Transform(), transforms_[index]))) {
+    const bool parentMoved = placed && record.parent != 0 && !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
+    if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
                              parentInverse)) {
@@ -481,7 +497,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     }
     // A node without an object, or with a skinned mesh, which its joints
     // place, shows nothing at the pivot's offset: its pivot is its transform.
-    if (!Same(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
+    if (!ExactlyEqual(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
         if (entry.objectNode == NodeText::kNone) {
             if (entry.holdsObject && !entry.skinned) {
                 MoveObjectOntoChild(index, path, changes);

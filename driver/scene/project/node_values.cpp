@@ -56,8 +56,8 @@ NodeMatrix ReadMatrix(SceneText& text, const char* key) {
         expect(Token::BeginArray);
         for (int c = 0; c < 3; ++c) {
             expect(Token::Number);
-            if (ReadNumber(text.NumberText(), matrix.row[r][c]) != NumberProblem::None) {
-                text.Fail("\"" + std::string(key) + "\" holds " + Excerpt(std::string(text.NumberText())) +
+            if (ReadNumber(text.Text(), matrix.row[r][c]) != NumberProblem::None) {
+                text.Fail("\"" + std::string(key) + "\" holds " + Excerpt(std::string(text.Text())) +
                           ", which is not finite in single precision");
             }
         }
@@ -76,7 +76,7 @@ void ReadObject(SceneText& text, standin::StandinObject& object) {
         const std::string key(text.Text());
         if (key == "superClass" && !hasSuperClass) {
             hasSuperClass = true;
-            if (text.Next() != Token::Number || !ReadInteger(text.NumberText(), object.superClass)) {
+            if (text.Next() != Token::Number || !ReadInteger(text.Text(), object.superClass)) {
                 text.Fail(what);
             }
         } else if (key == "objectTest" && !hasTest) {

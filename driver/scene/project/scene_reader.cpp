@@ -74,7 +74,7 @@ private:
 
     TimeValue ReadTime(const std::string& what) {
         TimeValue value = 0;
-        if (text_.Next() != Token::Number || !ReadInteger(text_.NumberText(), value)) {
+        if (text_.Next() != Token::Number || !ReadInteger(text_.Text(), value)) {
             text_.Fail(what);
         }
         return value;
@@ -93,7 +93,7 @@ private:
         text_.Expect(Token::BeginArray, what);
         for (Token token = text_.Next(); token != Token::EndArray; token = text_.Next()) {
             std::uint64_t index = 0;
-            if (token != Token::Number || !ReadInteger(text_.NumberText(), index)) {
+            if (token != Token::Number || !ReadInteger(text_.Text(), index)) {
                 text_.Fail(what);
             }
             selected_.push_back({index, text_.Place()});

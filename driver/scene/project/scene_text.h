@@ -20,7 +20,6 @@ public:
 
     Token Next() { return json_.Next(); }
     std::string_view Text() const { return json_.Text(); }
-    std::string_view NumberText() const { return json_.NumberText(); }
     TextPlace Place() const { return json_.Place(); }
 
     // The node being read, for messages: its pre-order index, and its name
