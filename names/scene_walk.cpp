@@ -34,10 +34,10 @@ void NamesUtility::CollectNames(SceneNode* node, std::vector<std::string>& list)
     Collect(node, [&list](const char* name) { list.emplace_back(name); });
 }
 
-bool NamesUtility::CollectNames(SceneNode* node, names_file::NameLines& lines, std::string& refusal) {
+bool NamesUtility::CollectNames(SceneNode* node, names_tool::NameLines& lines, std::string& refusal) {
     return VisitPreOrder(node, [&](SceneNode* visited) {
         const char* name = visited->NodeName();
-        const std::string fault = names_file::LineFault(name, std::strlen(name), lines.size() == 0);
+        const std::string fault = names_tool::LineFault(name, std::strlen(name), lines.size() == 0);
         if (!fault.empty()) {
             refusal = "node " + std::to_string(lines.size()) + " " + QuotedForLog(name) + ": " + fault;
             return false;
@@ -51,6 +51,6 @@ bool NamesUtility::ApplyNames(SceneNode* node, const std::vector<std::string>& l
     return Apply(node, list, position, [](const std::string& name) { return name.c_str(); });
 }
 
-bool NamesUtility::ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position) {
+bool NamesUtility::ApplyNames(SceneNode* node, const names_tool::NameList& list, std::uint32_t& position) {
     return Apply(node, list, position, [](const char* name) { return name; });
 }
