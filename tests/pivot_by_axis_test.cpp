@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "direction_math.h"
 #include "pivot_fixture.h"
 #include "placement_support.h"
 
