@@ -21,9 +21,6 @@ public:
     void PickModeEntered() override;
     void PickModeLeft() override;
 
-    void EnablePickControls(bool on);
-    void EnableAlignButton(bool on);
-
     // Gives every selected node the placement of its namesake.
     void AlignSelected();
 
@@ -32,7 +29,7 @@ public:
     // starts it again).
     enum class PickStep { kMovePivot, kTurnAxis, kEnded };
 
-    // State, for tests and the driver.
+    // State, for tests.
     PickStep Step() const { return pickStep; }
 
 private:
@@ -41,6 +38,9 @@ private:
     void PanelClosing() override;
     void Command(int item) override;
     bool RightButton() override;
+    // Pick and the axis buttons; Align.
+    void EnablePickControls(bool on);
+    void EnableAlignButton(bool on);
 
     // The node that a click of pivot by axis edits, and its placement
     // before the click, at the start of the animation range.

@@ -25,7 +25,7 @@ public:
     // The panel's messages, routed by the frame dialog procedure.
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // State, for tests and the driver.
+    // State, for tests.
     HWND Panel() const { return panel_; }
     Interface* StoredInterface() const { return ip_; }
 
@@ -48,7 +48,7 @@ protected:
     ICustButton* AddButton(int item, CustButtonType type);
     // The custom button of control `item`; null while the panel is closed.
     ICustButton* Button(int item) const;
-    // Lets a command run without an open panel (the driver, tests).
+    // Lets a command run without an open panel.
     void SetStoredInterface(Interface* ip) { ip_ = ip; }
 
 private:
