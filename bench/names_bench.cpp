@@ -44,7 +44,7 @@ struct NamesBenchSetup {
 void BM_SaveNames(benchmark::State& state) {
     NamesBenchSetup& setup = bench::SetupOfSize<NamesBenchSetup>(state);
     for (auto _ : state) {
-        if (setup.tool.SaveNames(setup.path).outcome != SaveOutcome::Replaced) {
+        if (setup.tool.SaveNames(setup.path).outcome != names_tool::SaveOutcome::Replaced) {
             state.SkipWithError("the file was not replaced");
         }
     }

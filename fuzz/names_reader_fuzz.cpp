@@ -38,7 +38,7 @@ Names ModelNames(const std::string& text) {
     return names;
 }
 
-Names Strings(const names_file::NameList& list) {
+Names Strings(const names_tool::NameList& list) {
     Names names;
     for (std::size_t i = 0; i < list.size(); ++i) {
         names.emplace_back(list[i]);
@@ -55,8 +55,8 @@ void Check(bool ok, const char* what) {
 
 // The reader fed in pieces whose lengths come from the input itself.
 Names ReadInPieces(const std::string& text) {
-    names_file::NameList list;
-    names_file::NameLineReader reader(list);
+    names_tool::NameList list;
+    names_tool::NameLineReader reader(list);
     std::size_t at = 0;
     std::size_t step = 0;
     while (at < text.size()) {
@@ -103,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(ReadInPieces(text) == model, "reader fed in pieces");
     // A reader that wants fewer names than the text holds stops at them.
     const std::size_t wanted = size > 0 ? data[0] % 8 : 0;
-    names_file::NameList first;
-    names_file::NameLineReader limited(first, wanted);
+    names_tool::NameList first;
+    names_tool::NameLineReader limited(first, wanted);
     limited.Feed(text.data(), text.size());
     limited.Finish();
     const auto kept = static_cast<std::ptrdiff_t>(std::min(wanted, model.size()));

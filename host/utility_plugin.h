@@ -4,8 +4,8 @@
 
 class Interface;
 
-// Opaque handle that the host passes to an open utility; the tools store it
-// and never use it otherwise.
+// Opaque handle that the host passes to an open utility; the tools do not
+// use it.
 class UtilityHandle;
 
 // The host's interface for utility plug-ins, called on its user-interface

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace names_file {
+namespace names_tool {
 
 std::string LineFault(const char* name, std::size_t length, bool first) {
     if (std::memchr(name, '\n', length) != nullptr) {
@@ -38,4 +38,4 @@ void AppendNameLine(std::string& out, const char* name, std::size_t length, cons
     out.append(lineEnd);
 }
 
-}  // namespace names_file
+}  // namespace names_tool

@@ -9,7 +9,7 @@
 // directly before that LF belongs to the line end. A name is at most
 // kMaxNameLength characters and stops at its first NUL. A UTF-8 byte-order
 // mark that starts the file is not part of the first name.
-namespace names_file {
+namespace names_tool {
 
 constexpr std::size_t kMaxNameLength = 511;
 
@@ -61,4 +61,4 @@ private:
     std::size_t count_ = 0;
 };
 
-}  // namespace names_file
+}  // namespace names_tool

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace names_file {
+namespace names_tool {
 
 void NameLineReader::Reserve(std::size_t names, std::size_t bytes) {
     names_.starts_.reserve(names);
@@ -115,4 +115,4 @@ void NameLineReader::Grow(std::size_t capacity, std::size_t keep) {
     names_.capacity_ = capacity;
 }
 
-}  // namespace names_file
+}  // namespace names_tool

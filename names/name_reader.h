@@ -6,7 +6,7 @@
 
 #include "name_lines.h"
 
-namespace names_file {
+namespace names_tool {
 
 // Names as a load reads them: the file's own bytes, each name ended in
 // place by a NUL, so a long list costs a few allocations, not one a name.
@@ -66,4 +66,4 @@ private:
     bool markDecided_ = false;
 };
 
-}  // namespace names_file
+}  // namespace names_tool

@@ -23,12 +23,12 @@ constexpr const char* kOutOfMemory = "out of memory";
 // holds `wanted` names or the file ends; the file is read once, straight
 // into the list.
 native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std::size_t wanted,
-                             names_file::NameList& list) {
-    names_file::NameLineReader reader(list, wanted);
+                             names_tool::NameList& list) {
+    names_tool::NameLineReader reader(list, wanted);
     // No more names than lines, no more lines than bytes and one, and no
     // more bytes kept for a name than its longest line has.
     const std::uint64_t names = std::min<std::uint64_t>(wanted, size + 1);
-    const std::uint64_t bytes = std::min({size, names * (names_file::kMaxNameLength + 2), kMostReserved});
+    const std::uint64_t bytes = std::min({size, names * (names_tool::kMaxNameLength + 2), kMostReserved});
     reader.Reserve(static_cast<std::size_t>(names), static_cast<std::size_t>(bytes) + kReadChunk);
     std::size_t got = 0;
     do {
@@ -46,16 +46,17 @@ native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std:
 
 // The file is opened first, so a save that cannot write leaves the scene
 // unread; the whole list is built before a byte is written.
-SaveResult NamesUtility::SaveNames(std::string path) {
+names_tool::SaveResult NamesUtility::SaveNames(std::string path) {
+    Interface* const ip = StoredInterface();
     if (ip == nullptr) {
-        return {SaveOutcome::NotWritten, 0, kNotOpen};
+        return {names_tool::SaveOutcome::NotWritten, 0, kNotOpen};
     }
-    SaveTarget target(path);
+    names_tool::SaveTarget target(path);
     if (!target.IsOpen()) {
         return target.Stopped("");
     }
     try {
-        names_file::NameLines lines;
+        names_tool::NameLines lines;
         std::string refusal;
         if (!CollectNames(ip->RootNode(), lines, refusal)) {
             return target.Stopped(refusal);  // nothing written: the old file stays, a new one goes
@@ -68,7 +69,8 @@ SaveResult NamesUtility::SaveNames(std::string path) {
 
 // Only a regular file is read, and only up to the line for the last node:
 // the nodes are counted first. A read error gives no names at all.
-LoadResult NamesUtility::LoadNames(std::string path) {
+names_tool::LoadResult NamesUtility::LoadNames(std::string path) {
+    Interface* const ip = StoredInterface();
     if (ip == nullptr) {
         return {false, 0, kNotOpen};
     }
@@ -80,7 +82,7 @@ LoadResult NamesUtility::LoadNames(std::string path) {
             return {false, 0, native_file::ReasonOf(error)};
         }
         SceneNode* const root = ip->RootNode();
-        names_file::NameList list;
+        names_tool::NameList list;
         if (const native_file::Error error = ReadNames(source, size, CountNodes(root), list);
             error != native_file::Error::None) {
             return {false, 0, native_file::ReasonOf(error)};

@@ -1,5 +1,7 @@
 #include "names_report.h"
 
+namespace names_tool {
+
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
@@ -37,3 +39,5 @@ NamesReport ReportOf(const std::string& path, const LoadResult& result) {
     }
     return {SYSLOG_ERROR, "names not loaded from " + Quoted(path) + ": " + result.reason};
 }
+
+}  // namespace names_tool

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace names_tool {
+
 // What a save did with the file it was given.
 enum class SaveOutcome {
     Replaced,        // an existing file replaced as a whole, safely
@@ -28,3 +30,5 @@ struct LoadResult {
     std::size_t names = 0;
     std::string reason;
 };
+
+}  // namespace names_tool

@@ -4,52 +4,41 @@
 #include <string>
 #include <vector>
 
-#include "custom_button.h"
 #include "interface.h"
 #include "name_lines.h"
 #include "name_reader.h"
 #include "names_result.h"
-#include "utility_plugin.h"
-#include "win32/win_api.h"
+#include "panel_frame.h"
 
 // The names tool: saves the names of all scene nodes to a text file, one a
 // line in scene order, and loads such a file back onto the nodes by
 // position. The library holds one static object.
-class NamesUtility : public UtilityPlugin {
+class NamesUtility : public PanelFrame {
 public:
     NamesUtility() = default;
 
     // UtilityPlugin: called by the host on its user-interface thread.
-    void BeginEditParams(Interface* ip, UtilityHandle* handle) override;
-    void EndEditParams(Interface* ip, UtilityHandle* handle) override;
     void DeleteSelf() override {}
-
-    // The panel's messages, routed by the frame dialog procedure.
-    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // The commands, run with a path the user chose. Both need the interface
     // of an open panel (or one set with SetInterface). The result tells what
     // happened; the commands themselves log nothing.
-    SaveResult SaveNames(std::string path);
-    LoadResult LoadNames(std::string path);
+    names_tool::SaveResult SaveNames(std::string path);
+    names_tool::LoadResult LoadNames(std::string path);
     // The walks behind them, in scene order (pre-order from `node`). The
     // commands keep their lists packed: a save's names as the lines they
     // become, a load's in one text.
     // Stops at the first name that a names file cannot hold and answers
     // false; `refusal` then names the node (by its place in scene order,
     // `node` being 0) and says why.
-    bool CollectNames(SceneNode* node, names_file::NameLines& lines, std::string& refusal);
-    bool ApplyNames(SceneNode* node, const names_file::NameList& list, std::uint32_t& position);
+    bool CollectNames(SceneNode* node, names_tool::NameLines& lines, std::string& refusal);
+    bool ApplyNames(SceneNode* node, const names_tool::NameList& list, std::uint32_t& position);
 
-    // State, for tests and the driver.
-    HWND Panel() const { return panel; }
-    Interface* StoredInterface() const { return ip; }
-    void SetInterface(Interface* host) { ip = host; }
+    // Sets the interface the commands use without an open panel.
+    void SetInterface(Interface* host) { SetStoredInterface(host); }
 
 private:
-    HWND panel = nullptr;
-    UtilityHandle* utilityHandle = nullptr;
-    Interface* ip = nullptr;
-    ICustButton* loadButton = nullptr;
-    ICustButton* saveButton = nullptr;
+    // PanelFrame: the Load and Save buttons, each running its file command.
+    void PanelOpened(Interface& host) override;
+    void Command(int item) override;
 };

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+namespace names_tool {
+
 namespace {
 
 SaveOutcome OutcomeOf(safewrite::Outcome outcome) {
@@ -32,7 +34,7 @@ SaveResult SaveTarget::Stopped(const std::string& reason) const {
     return result;
 }
 
-SaveResult SaveTarget::Write(const names_file::NameLines& names) {
+SaveResult SaveTarget::Write(const NameLines& names) {
     if (!file_.IsOpen()) {
         return Stopped("");
     }
@@ -50,3 +52,5 @@ SaveResult SaveTarget::Write(const names_file::NameLines& names) {
         return Stopped("out of memory");
     }
 }
+
+}  // namespace names_tool

@@ -6,6 +6,8 @@
 #include "names_result.h"
 #include "replacement.h"
 
+namespace names_tool {
+
 // The file that a save writes, through the project's safe replacement
 // (replacement.h): the constructor looks at what the path names and opens
 // it as a direct write would have to, before the scene is read; Write then
@@ -23,8 +25,10 @@ public:
     SaveResult Stopped(const std::string& reason) const;
 
     // Writes the lines. Allowed once, when open.
-    SaveResult Write(const names_file::NameLines& names);
+    SaveResult Write(const NameLines& names);
 
 private:
     safewrite::Replacement file_;
 };
+
+}  // namespace names_tool

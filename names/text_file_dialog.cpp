@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace names_tool {
+
 // The record in its layout without the fields that Windows 2000 added,
 // which ends with lpTemplateName: 76 bytes on 32-bit Windows.
 #if defined(_WIN32) && !defined(_WIN64)
@@ -31,3 +33,5 @@ int ChooseTextFile(HWND owner, DWORD capacity, char* buffer, bool forSaving) {
     record.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     return GetOpenFileNameA(&record);
 }
+
+}  // namespace names_tool

@@ -6,6 +6,7 @@
 #include "pivot_utility.h"
 
 void PivotUtility::AlignSelected() {
+    Interface* const ip = StoredInterface();
     if (ip == nullptr) {
         return;
     }
@@ -18,7 +19,7 @@ void PivotUtility::AlignSelected() {
     // One walk finds every namesake; Align renames nothing, so they stay
     // what a search at each node's turn would find.
     std::vector<SceneNode*> nodes;
-    std::vector<tarvel::NamesakeLookUp> lookUps;
+    std::vector<pivot_tool::NamesakeLookUp> lookUps;
     nodes.reserve(static_cast<std::size_t>(count));
     lookUps.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -27,16 +28,12 @@ void PivotUtility::AlignSelected() {
             lookUps.push_back({node->NodeName(), node});
         }
     }
-    const tarvel::NamesakeIndex namesakes(root, std::move(lookUps));
+    const pivot_tool::NamesakeIndex namesakes(root, std::move(lookUps));
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (SceneNode* namesake = namesakes.NamesakeOf(i)) {
-            tarvel::AlignNodeTo(*ip, *nodes[i], *namesake);
+            pivot_tool::AlignNodeTo(*ip, *nodes[i], *namesake);
         }
     }
     ip->ResumeSceneRedraw();
     ip->RedrawViewports(ip->CurrentTime(), REDRAW_NORMAL, nullptr);
-}
-
-SceneNode* PivotUtility::FindNamesake(SceneNode* node, const char* name, SceneNode* excluded) {
-    return tarvel::NamesakeIndex(node, {{name, excluded}}).NamesakeOf(0);
 }

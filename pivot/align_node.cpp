@@ -8,7 +8,7 @@
 #include "pivot_utility.h"
 #include "refusal_log.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 namespace {
 
@@ -62,7 +62,7 @@ Quat TurnRow(const NodeMatrix& current, const Point3& to, int k) {
         (AreOpposite(CosineBetween(fromUnit, toUnit)) || (k == 1 && !AxesAtRightAngles(current)))) {
         return TurnAbout(current.row[0], current.row[k], to);
     }
-    return PivotUtility::RotationBetween(current.row[k], to);
+    return RotationBetween(current.row[k], to);
 }
 
 }  // namespace
@@ -108,4 +108,4 @@ void AlignNodeTo(Interface& ip, SceneNode& node, SceneNode& namesake) {
     }
 }
 
-}  // namespace tarvel
+}  // namespace pivot_tool

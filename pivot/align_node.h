@@ -3,7 +3,7 @@
 #include "interface.h"
 #include "scene_node.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 // Gives `node` the placement of `namesake` at the edit time (the start of
 // the animation range, asked anew before every call that takes a time):
@@ -18,4 +18,4 @@ namespace tarvel {
 // unchanged, and the host's log says why.
 void AlignNodeTo(Interface& ip, SceneNode& node, SceneNode& namesake);
 
-}  // namespace tarvel
+}  // namespace pivot_tool

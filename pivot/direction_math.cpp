@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-namespace tarvel {
+namespace pivot_tool {
 
 namespace {
 
@@ -133,4 +133,33 @@ Quat TurnAbout(const Point3& axis, const Point3& from, const Point3& to) {
     return TurnQuat(a, std::atan2(Dot(Cross(fp, gp), a), Dot(fp, gp)));
 }
 
-}  // namespace tarvel
+// The conjugate of the turn by the angle between the directions about the
+// axis from × to, which RotateNode applies to bring `from` onto `to`.
+// Precision is part of the contract: the cosine stays at double precision,
+// s and h are narrowed to single precision before use, w when stored.
+Quat RotationBetween(const Point3& from, const Point3& to) {
+    Point3 d1, d2;
+    if (!UnitDirection(from, d1) || !UnitDirection(to, d2)) {
+        return Quat();
+    }
+    const double c = CosineBetween(d1, d2);
+    if (AreOpposite(c)) {
+        return HalfTurnBetween(from, to);
+    }
+    const Point3 axis = CrossProd(d1, d2);
+    const float s = static_cast<float>(std::sqrt(1.0 - c * c));
+    const float h = static_cast<float>(std::sqrt((1.0 - c) * 0.5));
+    const double w = std::sqrt((c + 1.0) * 0.5);
+    // Directions less than about 5e-4 radians apart can round c to 1 or
+    // above it, and s to zero or not a number. The cross product then
+    // stands scaled by 1/2, the limit of h / s as the angle shrinks;
+    // unscaled, it would be the vector part of twice the angle.
+    Point3 v = axis * 0.5f;
+    if (s < 0.0f || s > 0.0f) {
+        v = axis * h / s;
+    }
+    const Quat identity(0.0f, 0.0f, 0.0f, 1.0f);
+    return (identity * Quat(v.x, v.y, v.z, static_cast<float>(w))).Conjugate();
+}
+
+}  // namespace pivot_tool

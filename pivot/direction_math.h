@@ -5,8 +5,8 @@
 
 // Direction arithmetic of the pivot tool. Every quaternion here is in the
 // form that RotateNode takes to turn one direction onto another (the form
-// PivotUtility::RotationBetween returns).
-namespace tarvel {
+// RotationBetween returns).
+namespace pivot_tool {
 
 // The unit vector along v: the host's Normalize, or, for vectors whose
 // length single precision cannot form (very long or very short ones), the
@@ -42,4 +42,8 @@ Quat HalfTurnBetween(const Point3& from, const Point3& to);
 // turn. The identity when either part or the axis has no direction.
 Quat TurnAbout(const Point3& axis, const Point3& from, const Point3& to);
 
-}  // namespace tarvel
+// The rotation that RotateNode uses to turn direction `from` onto `to`;
+// Quat() when either has no direction (UnitDirection).
+Quat RotationBetween(const Point3& from, const Point3& to);
+
+}  // namespace pivot_tool

@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-namespace tarvel {
+namespace pivot_tool {
 
 namespace {
 
@@ -115,4 +115,4 @@ const char* AxesFault(const NodeMatrix& m) {
     return volume >= kLeastVolume * box ? nullptr : "axes are coplanar";
 }
 
-}  // namespace tarvel
+}  // namespace pivot_tool

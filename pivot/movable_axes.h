@@ -4,7 +4,7 @@
 
 // What the host needs of a node's transform before the pivot tool moves,
 // turns or scales it.
-namespace tarvel {
+namespace pivot_tool {
 
 // Why the host cannot move, turn and scale a node whose transform is `m`,
 // phrased to follow "its" (as in "its axes are coplanar"), or null when
@@ -35,4 +35,4 @@ bool ReachableAxes(const NodeMatrix& from, const NodeMatrix& to, Point3& signs);
 // slack that ReachableAxes allows.
 bool AxesAtRightAngles(const NodeMatrix& m);
 
-}  // namespace tarvel
+}  // namespace pivot_tool

@@ -4,7 +4,7 @@
 
 #include "scene_order.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 NamesakeIndex::NamesakeIndex(SceneNode* root, std::vector<NamesakeLookUp> lookUps) : lookUps_(std::move(lookUps)) {
     bearers_.reserve(lookUps_.size());
@@ -51,4 +51,4 @@ SceneNode* NamesakeIndex::NamesakeOf(std::size_t i) const {
     return bearers.first != lookUps_[i].excluded ? bearers.first : bearers.second;
 }
 
-}  // namespace tarvel
+}  // namespace pivot_tool

@@ -8,7 +8,7 @@
 
 #include "scene_node.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 // A name to look for, and the node that does not count as its bearer.
 struct NamesakeLookUp {
@@ -50,4 +50,4 @@ private:
     std::size_t open_ = 0;  // names whose answers are not all known yet
 };
 
-}  // namespace tarvel
+}  // namespace pivot_tool

@@ -1,20 +1,16 @@
 #pragma once
 
-#include <cstdint>
-
 #include "interface.h"
 #include "pick_mode.h"
 
-// A reusable pick-mode handler and node filter, steered by a flags word.
-// Every accepted click goes to PointPicked. The host calls EnterPickMode and
-// LeavePickMode; `active` changes only there.
-class PickHelper : public PickModeHandler, public NodeFilter {
-public:
-    // Flags word of StartPick.
-    static constexpr std::uint32_t kNodeRequired = 1;    // a filtered node under the point; passed on
-    static constexpr std::uint32_t kNodeFiltered = 2;    // a filtered node under the point; not passed
-    static constexpr std::uint32_t kCrossCursor = 4;     // both cursors are the system cross
+namespace pivot_tool {
 
+// A pick-mode handler that takes any point of a viewport, with the system
+// cross as both cursors and no node filter. Every accepted click goes to
+// PointPicked. The host calls EnterPickMode and LeavePickMode; `active`
+// changes only there.
+class PickHelper : public PickModeHandler {
+public:
     PickHelper() = default;
     // Not virtual: the owner is a static object. Leaves an active mode.
     ~PickHelper();
@@ -30,28 +26,23 @@ public:
     NodeFilter* ActiveNodeFilter() override;
 
     // Called for every accepted click with the stored hit point; true ends
-    // the mode. `node` is the closest hit node with kNodeRequired, else null.
-    virtual bool PointPicked(Point3 point, SceneNode* node) = 0;
+    // the mode.
+    virtual bool PointPicked(Point3 point) = 0;
     // Called after the mode became active / after it ended, whatever the cause.
     virtual void PickModeEntered() {}
     virtual void PickModeLeft() {}
 
-    // NodeFilter
-    int AcceptNode(SceneNode* node) override;
-
-    // Stores the flags and (re-)enters the mode through the host.
-    void StartPick(std::uint32_t flags);
+    // (Re-)enters the mode through the host.
+    void StartPick();
     // Leaves the mode through the host if it is active.
     void StopPick();
 
     bool IsActive() const { return active; }
-    std::uint32_t Flags() const { return flags; }
     const Point3& HitPoint() const { return hitPoint; }
 
 private:
-    bool UsesFilter() const { return (flags & (kNodeRequired | kNodeFiltered)) != 0; }
-
     Point3 hitPoint;
-    std::uint32_t flags = 0;
     bool active = false;
 };
+
+}  // namespace pivot_tool

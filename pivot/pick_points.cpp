@@ -10,8 +10,8 @@
 // Pivot by axis: the first click puts the pivot of the first selected node
 // onto the picked point, the second turns the chosen pivot axis towards the
 // second point. The object stays where it is in the world throughout.
-bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
-    (void)picked;  // the edited node is the first selected one, whatever was clicked
+bool PivotUtility::PointPicked(Point3 point) {
+    Interface* const ip = StoredInterface();
     if (ip == nullptr || ip->SelectedNodeCount() < 1) {
         return true;  // nothing to edit: the mode ends
     }
@@ -22,8 +22,8 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     const TimeValue editTime = ip->AnimationRange().Start();
     const NodeMatrix worldAxes = ip->RootNode()->NodeTransform(editTime);
     const NodeMatrix before = node->NodeTransform(editTime);
-    const Point3 pivot = before.GetTrans();
-    if (pickStep != 0 && pickStep != 1) {
+    const PivotEdit edit{*node, editTime, worldAxes, before, before.GetTrans()};
+    if (pickStep == PickStep::kEnded) {
         return true;
     }
     if (!IsFinite(point)) {
@@ -32,70 +32,75 @@ bool PivotUtility::PointPicked(Point3 point, SceneNode* picked) {
     // Decided at either click before anything moves: a node whose pivot
     // the host cannot move and turn, or a point whose way from the pivot
     // single precision cannot hold, leaves the node as it is, and the edit ends.
-    const Point3 offset = point - pivot;
-    if (const char* fault = tarvel::AxesFault(before)) {
+    if (const char* fault = pivot_tool::AxesFault(before)) {
         return RefusePivotEdit(*node, std::string("its ") + fault);
     }
-    if (!IsFinite(offset)) {
+    if (!IsFinite(point - edit.pivot)) {
         return RefusePivotEdit(*node, "the point is too far from the pivot");
     }
+    return pickStep == PickStep::kMovePivot ? MovePivot(edit, point) : TurnAxis(edit, point);
+}
+
+bool PivotUtility::MovePivot(const PivotEdit& edit, const Point3& point) {
+    const Point3 offset = point - edit.pivot;
     // The host keeps the object in place by moving its offset the other
     // way, measured along the node's axes: tiny axes make that way long.
-    if (pickStep == 0 && !tarvel::FitsAlongAxes(before, offset)) {
-        return RefusePivotEdit(*node,
+    if (!pivot_tool::FitsAlongAxes(edit.before, offset)) {
+        return RefusePivotEdit(edit.node,
                                "the object's offset from the point, measured along its axes, would not be finite");
     }
+    edit.node.MoveNode(edit.time, edit.worldAxes, offset, false, false, PIVOT_MODE_PIVOT, false);
+    firstPoint = point;
+    pickStep = PickStep::kTurnAxis;
+    return false;
+}
 
-    if (pickStep == 0) {
-        node->MoveNode(editTime, worldAxes, offset, false, false, PIVOT_MODE_PIVOT, false);
-        firstPoint = point;
-        pickStep = 1;
-        return false;
-    }
-
-    pickStep = 2;
-    int axisIndex = 0;
-    if (IsDlgButtonChecked(panel, IDC_AXIS_Y) == BST_CHECKED) {
-        axisIndex = 1;
-    } else if (IsDlgButtonChecked(panel, IDC_AXIS_Z) == BST_CHECKED) {
-        axisIndex = 2;
-    }
-    const Point3 axis = before.GetRow(axisIndex);
+bool PivotUtility::TurnAxis(const PivotEdit& edit, const Point3& point) {
+    pickStep = PickStep::kEnded;
+    const Point3 axis = edit.before.GetRow(ChosenAxis());
     // The pivot holds the first point only to the rounding of the move: a
     // second point on it, or on the first point, up to that rounding gives
     // no direction, and nothing turns.
     Point3 direction;
-    const bool onPivot = tarvel::AreSameUpToRounding(point, pivot) || tarvel::AreSameUpToRounding(point, firstPoint);
-    if (!onPivot && tarvel::UnitDirection(offset, direction)) {
-        const Quat rotation = RotationBetween(axis, direction);
-        node->MoveNode(editTime, worldAxes, -pivot, false, false, PIVOT_MODE_NODE, false);
-        node->RotateNode(editTime, worldAxes, rotation, false, false, PIVOT_MODE_PIVOT, false);
-        node->MoveNode(editTime, worldAxes, pivot, false, false, PIVOT_MODE_NODE, false);
+    const bool onPivot =
+        pivot_tool::AreSameUpToRounding(point, edit.pivot) || pivot_tool::AreSameUpToRounding(point, firstPoint);
+    if (!onPivot && pivot_tool::UnitDirection(point - edit.pivot, direction)) {
+        const Quat rotation = pivot_tool::RotationBetween(axis, direction);
+        edit.node.MoveNode(edit.time, edit.worldAxes, -edit.pivot, false, false, PIVOT_MODE_NODE, false);
+        edit.node.RotateNode(edit.time, edit.worldAxes, rotation, false, false, PIVOT_MODE_PIVOT, false);
+        edit.node.MoveNode(edit.time, edit.worldAxes, edit.pivot, false, false, PIVOT_MODE_NODE, false);
     }
     return EndPivotEdit();
 }
 
+int PivotUtility::ChosenAxis() const {
+    if (IsDlgButtonChecked(Panel(), IDC_AXIS_Y) == BST_CHECKED) {
+        return 1;
+    }
+    return IsDlgButtonChecked(Panel(), IDC_AXIS_Z) == BST_CHECKED ? 2 : 0;
+}
+
 bool PivotUtility::RefusePivotEdit(SceneNode& node, const std::string& reason) {
-    pickStep = 2;
-    tarvel::LogRefusal(*ip, node, "the pivot edit", reason);
+    pickStep = PickStep::kEnded;
+    pivot_tool::LogRefusal(*StoredInterface(), node, "the pivot edit", reason);
     return EndPivotEdit();
 }
 
 bool PivotUtility::EndPivotEdit() {
-    if (pickButton != nullptr) {
-        pickButton->SetButtonChecked(FALSE);
+    if (ICustButton* pick = Button(IDC_PICK)) {
+        pick->SetButtonChecked(FALSE);
     }
     return true;
 }
 
 void PivotUtility::PickModeEntered() {
-    if (pickButton != nullptr) {
-        pickButton->SetButtonChecked(TRUE);
+    if (ICustButton* pick = Button(IDC_PICK)) {
+        pick->SetButtonChecked(TRUE);
     }
 }
 
 void PivotUtility::PickModeLeft() {
-    if (pickButton != nullptr) {
-        pickButton->SetButtonChecked(FALSE);
+    if (ICustButton* pick = Button(IDC_PICK)) {
+        pick->SetButtonChecked(FALSE);
     }
 }

@@ -2,11 +2,11 @@
 
 #include "tool_log.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 void LogRefusal(Interface& ip, SceneNode& node, const char* edit, const std::string& reason) {
     const std::string text = QuotedForLog(node.NodeName()) + " cannot take " + edit + ": " + reason;
     LogToolEntry(&ip, SYSLOG_WARN, text.c_str());
 }
 
-}  // namespace tarvel
+}  // namespace pivot_tool

@@ -5,11 +5,11 @@
 #include "interface.h"
 #include "scene_node.h"
 
-namespace tarvel {
+namespace pivot_tool {
 
 // Tells the host's system log, as a warning under the tool's name that is
 // not shown to the user, that `node` cannot take `edit` and why:
 // "NAME" cannot take EDIT: REASON, the name quoted by QuotedForLog.
 void LogRefusal(Interface& ip, SceneNode& node, const char* edit, const std::string& reason);
 
-}  // namespace tarvel
+}  // namespace pivot_tool

@@ -1,49 +1,66 @@
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "custom_button.h"
 #include "interface.h"
-#include "module_state.h"
-#include "shell_resource.h"
+#include "utility_plugin.h"
 #include "win32/win_api.h"
 
-// The frame of a utility panel page, shared by both tools. `Utility` is the
-// tool's utility class; it provides the member dialog procedure
-// `INT_PTR DlgProc(HWND, UINT, WPARAM, LPARAM)`.
+// The frame of a tool's utility panel, shared by both tools in the manner of
+// a plug-in SDK's helper base: it owns the panel's life cycle, and a tool
+// derived from it keeps only what is its own (its buttons, its commands).
+// Opening adds the page (template IDD_PANEL of this library, title string
+// IDS_PARAMS) and then calls PanelOpened, where the tool gets its custom
+// buttons with AddButton. Closing calls PanelClosing, releases the buttons,
+// last first, and removes the page. While the panel is open, the left mouse
+// button over it goes to the host; a command that fails is logged through
+// the host's log under the tool's name, and no exception leaves the panel.
+class PanelFrame : public UtilityPlugin {
+public:
+    void BeginEditParams(Interface* ip, UtilityHandle* handle) final;
+    void EndEditParams(Interface* ip, UtilityHandle* handle) final;
+
+    // The panel's messages, routed by the frame dialog procedure.
+    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // State, for tests.
+    HWND Panel() const { return panel_; }
+    Interface* StoredInterface() const { return ip_; }
+
+protected:
+    PanelFrame() = default;
+    ~PanelFrame() = default;
+
+    // The page exists: get the buttons (AddButton) and set the controls up.
+    virtual void PanelOpened(Interface& ip) = 0;
+    // The panel is closing; page, buttons and interface are still valid.
+    virtual void PanelClosing() {}
+    // Any notification of control `item` (WM_COMMAND).
+    virtual void Command(int item) = 0;
+    // The right mouse button went down or up over the panel; true when the
+    // tool handled it.
+    virtual bool RightButton() { return false; }
+
+    // Gets the custom button of control `item` and gives it `type`. A button
+    // the host cannot give is null and keeps its default setup.
+    ICustButton* AddButton(int item, CustButtonType type);
+    // The custom button of control `item`; null while the panel is closed.
+    ICustButton* Button(int item) const;
+    // Lets a command run without an open panel.
+    void SetStoredInterface(Interface* ip) { ip_ = ip; }
+
+private:
+    void RunCommand(int item);
+
+    HWND panel_ = nullptr;
+    Interface* ip_ = nullptr;
+    std::vector<std::pair<int, ICustButton*>> buttons_;  // control id, button; in the order added
+};
 
 // The frame dialog procedure, one per library: binds the page window to the
-// utility object that WM_INITDIALOG carries and routes every later message
-// to that object's DlgProc. Messages of an unbound window answer 0. No
-// exception leaves it: a message whose handling fails answers 0.
-template <class Utility>
-INT_PTR CALLBACK FrameDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        auto* utility = reinterpret_cast<Utility*>(GetWindowLongA(window, GWL_USERDATA));
-        if (message == WM_INITDIALOG) {
-            SetWindowLongA(window, GWL_USERDATA, static_cast<LONG>(lParam));
-            utility = reinterpret_cast<Utility*>(lParam);
-        }
-        if (utility == nullptr) {
-            return 0;
-        }
-        return utility->DlgProc(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
-}
-
-// The opening step that adds the page: template 101 of this library, page
-// title string 4, `utility` as the page parameter, utility panel category.
-template <class Utility>
-HWND AddUtilityPage(Interface* ip, Utility* utility) {
-    return ip->AddPanelPage(ModuleHandle(), IDD_PANEL, FrameDialogProc<Utility>, GetString(IDS_PARAMS),
-                            reinterpret_cast<LPARAM>(utility), 0, UTILITY_PANEL_CATEGORY);
-}
-
-// Gives back a custom button of the panel and forgets it. A button that
-// GetICustButton could not give is null: nothing is released for it.
-inline void ReleasePanelButton(ICustButton*& button) {
-    if (button != nullptr) {
-        ReleaseICustButton(button);
-        button = nullptr;
-    }
-}
+// frame that WM_INITDIALOG carries and routes every later message to its
+// DlgProc. Messages of an unbound window answer 0. No exception leaves it:
+// a message whose handling fails answers 0.
+INT_PTR CALLBACK FrameDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -174,7 +174,7 @@ TEST_F(AlignTest, MirroredPlacementsAreTakenExactlyAndOtherAnglesAreRefused) {
         const NodeMatrix target = place(reachable ? axes : randomSkew());
         Add(name, target);
         const NodeMatrix before = node.Transform();
-        mirrored += (tarvel::AxesDeterminant(before) < 0) != (tarvel::AxesDeterminant(target) < 0);
+        mirrored += (pivot_tool::AxesDeterminant(before) < 0) != (pivot_tool::AxesDeterminant(target) < 0);
         const std::size_t logged = host.LogRecords().size();
         Select({&node});
         Align();

@@ -56,9 +56,10 @@ NodeMatrix Placement(std::mt19937& random, bool stretched) {
     standin::RotationOf(Quat(place(random), place(random), place(random), place(random)), rotation);
     const float s = factor(random);
     const standin::Affine scaled =
-        standin::Then(stretched ? standin::ScaleOf(s, factor(random), factor(random)) : standin::ScaleOf(s, s, s),
-                      rotation);
-    return standin::ToNodeMatrix(standin::Then(scaled, standin::Translation(place(random), place(random), place(random))));
+        standin::FirstThen(stretched ? standin::ScaleOf(s, factor(random), factor(random)) : standin::ScaleOf(s, s, s),
+                           rotation);
+    const standin::Affine placed = standin::Translation(place(random), place(random), place(random));
+    return standin::ToNodeMatrix(standin::FirstThen(scaled, placed));
 }
 
 // A name of bytes that JSON must escape, or may write as they are: TAB,

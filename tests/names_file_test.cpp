@@ -66,7 +66,7 @@ TEST_F(NamesFileTest, SavedFileHoldsOneLinePerNodeInPreOrder) {
 }
 
 TEST_F(NamesFileTest, RoundTripKeepsNamesAndBytes) {
-    const std::string longest(names_file::kMaxNameLength, 'x');
+    const std::string longest(names_tool::kMaxNameLength, 'x');
     MakeScene({"", "  spaced  ", "\xe9t\xe9\x80\xff", "", "tab\there", longest, "\xEF\xBB\xBF"},
               {-1, 0, 0, 2, 3, 0, 5});
     const Names before = NamesOf(scene_);
@@ -120,10 +120,10 @@ TEST_F(NamesFileTest, SaveRoundTripsOrRefusesNamesThatTheFileCannotHold) {
         tool_.SetInterface(&host);
         const std::string old = "old\n";
         WriteBytes(path_, old);
-        const SaveResult saved = tool_.SaveNames(path_);
+        const names_tool::SaveResult saved = tool_.SaveNames(path_);
         if (bad >= 0) {
             ++refused;
-            EXPECT_EQ(saved.outcome, SaveOutcome::NotReplaced);
+            EXPECT_EQ(saved.outcome, names_tool::SaveOutcome::NotReplaced);
             EXPECT_EQ(saved.reason.rfind("node " + std::to_string(bad) + " \"", 0), 0u) << saved.reason;
             // One short line, however long the name or whatever it holds.
             EXPECT_EQ(saved.reason.find_first_of("\r\n"), std::string::npos);
@@ -226,11 +226,11 @@ TEST_F(NamesFileTest, CommandsWithoutInterfaceDoNothing) {
 TEST(NameLines, WindowsLineEndTurnsEveryLineFeedIntoCrLf) {
     std::string out;
     const std::string name = "a\nb\r\n";
-    names_file::AppendNameLine(out, name.data(), name.size(), "\r\n");
-    names_file::AppendNameLine(out, "", 0, "\r\n");
+    names_tool::AppendNameLine(out, name.data(), name.size(), "\r\n");
+    names_tool::AppendNameLine(out, "", 0, "\r\n");
     EXPECT_TRUE(SameBytes(out, "a\r\nb\r\r\n\r\n\r\n"));
     out.clear();
-    names_file::AppendNameLine(out, name.data(), name.size(), "\n");
+    names_tool::AppendNameLine(out, name.data(), name.size(), "\n");
     EXPECT_TRUE(SameBytes(out, "a\nb\r\n\n"));
 }
 
@@ -238,8 +238,8 @@ TEST(NameLines, ReadingIsTheSameWhateverTheInputPieces) {
     const std::string bytes = std::string("\xEF\xBB\xBFx\r\n\r\r\n\ry\r") + std::string(600, 'q') + "\r\n" +
                               std::string("n\0ul\r\n", 6) + "tail\r";
     const auto read = [](const std::string& input, std::size_t split, std::size_t step) {
-        names_file::NameList list;
-        names_file::NameLineReader reader(list);
+        names_tool::NameList list;
+        names_tool::NameLineReader reader(list);
         reader.Feed(input.data(), split);
         for (std::size_t at = split; at < input.size(); at += step) {
             reader.Feed(input.data() + at, std::min(step, input.size() - at));

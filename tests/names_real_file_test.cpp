@@ -95,11 +95,11 @@ protected:
     }
 
     // What the log says of a save of `path`, here or in a child.
-    std::string Save(const std::string& path) { return ReportOf(path, tool_.SaveNames(path)).text; }
+    std::string Save(const std::string& path) { return names_tool::ReportOf(path, tool_.SaveNames(path)).text; }
     std::string SaveAsOrdinaryUser(const std::string& path) {
         return InChild([&] { return Save(path); }, true);
     }
-    std::string Load(const std::string& path) { return ReportOf(path, tool_.LoadNames(path)).text; }
+    std::string Load(const std::string& path) { return names_tool::ReportOf(path, tool_.LoadNames(path)).text; }
 
     static std::string Saved(const std::string& path, const std::string& how) {
         return "saved 4 names to \"" + path + "\": " + how;
@@ -172,7 +172,7 @@ TEST_F(NamesRealFileTest, WhereReplacingWouldChangeWhichFileItIsTheFileIsWritten
     WriteBytes(path_, old_);
     const std::string other = folder_.File("other-name.txt");
     ASSERT_EQ(::link(path_.c_str(), other.c_str()), 0);
-    const NamesReport inPlace = ReportOf(path_, tool_.SaveNames(path_));
+    const names_tool::NamesReport inPlace = names_tool::ReportOf(path_, tool_.SaveNames(path_));
     EXPECT_EQ(inPlace.text, Saved(path_, "written in place (the file has other hard links)"));
     EXPECT_EQ(inPlace.type, SYSLOG_INFO) << "the save did its job";
     EXPECT_TRUE(SameBytes(ReadBytes(other), new_));

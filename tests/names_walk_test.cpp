@@ -67,15 +67,15 @@ std::vector<Call> Calls(const standin::HostJournal& journal) {
 std::string LinesOf(const Names& names) {
     std::string text;
     for (const std::string& name : names) {
-        text += name + names_file::kPlatformLineEnd;
+        text += name + names_tool::kPlatformLineEnd;
     }
     return text;
 }
 
 // The names as a load reads them from a file.
-names_file::NameList ListOf(const Names& names) {
-    names_file::NameList list;
-    names_file::NameLineReader reader(list);
+names_tool::NameList ListOf(const Names& names) {
+    names_tool::NameList list;
+    names_tool::NameLineReader reader(list);
     const std::string text = LinesOf(names);
     reader.Feed(text.data(), text.size());
     reader.Finish();
@@ -112,7 +112,7 @@ protected:
 TEST_F(NamesWalkTest, CollectMakesTheCallsOfTheRecursiveWalk) {
     Names expectedList;
     const auto expected = Journal([&] { RecursiveCollect(&scene_.Root(), expectedList); });
-    names_file::NameLines lines;
+    names_tool::NameLines lines;
     std::string refusal;
     bool collected = false;
     EXPECT_EQ(Journal([&] { collected = tool_.CollectNames(&scene_.Root(), lines, refusal); }), expected);
@@ -140,7 +140,7 @@ TEST_F(NamesWalkTest, ApplyMakesTheCallsOfTheRecursiveWalkAndStopsWhenNamesRunOu
             Journal([&] { expectedResult = RecursiveApply(&scene_.Root(), list, expectedPosition); });
         std::uint32_t position = 0;
         bool result = !expectedResult;
-        const names_file::NameList read = ListOf(list);
+        const names_tool::NameList read = ListOf(list);
         EXPECT_EQ(Journal([&] { result = tool_.ApplyNames(&scene_.Root(), read, position); }), expected);
         EXPECT_EQ(result, expectedResult);
         EXPECT_EQ(position, expectedPosition);

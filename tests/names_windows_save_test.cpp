@@ -31,7 +31,7 @@ protected:
 
     // A path in the scratch folder, made of bytes as the file dialog gives them.
     std::string File(const std::string& name) const { return folder_.Path().string() + "\\" + name; }
-    std::string Save(const std::string& path) { return ReportOf(path, tool_.SaveNames(path)).text; }
+    std::string Save(const std::string& path) { return names_tool::ReportOf(path, tool_.SaveNames(path)).text; }
     // The folder's entries as the ANSI calls name them, sorted.
     Names Entries() const {
         Names names;

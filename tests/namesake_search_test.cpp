@@ -1,17 +1,21 @@
-// FindNamesake: the first other node of the same name in pre-order, and the
-// host calls of its walk.
+// A single look-up of the namesake index: the first other node of the same
+// name in pre-order, and the host calls of its walk.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "pivot_utility.h"
+#include "namesake_index.h"
 #include "standin/standin_scene.h"
 
 using standin::StandinNode;
 using standin::StandinScene;
 
 namespace {
+
+SceneNode* FindNamesake(SceneNode* root, const char* name, SceneNode* excluded) {
+    return pivot_tool::NamesakeIndex(root, {{name, excluded}}).NamesakeOf(0);
+}
 
 // root
 //   A1
@@ -28,14 +32,12 @@ struct NamedScene {
     StandinNode& box01 = scene.AddNode(scene.Root(), "Box01");
     StandinNode& a3 = scene.AddNode(box01, "A");
     StandinNode& box = scene.AddNode(scene.Root(), "Box");
-    PivotUtility tool;
-
-    SceneNode* Find(StandinNode& node) { return tool.FindNamesake(&scene.Root(), node.Name().c_str(), &node); }
+    SceneNode* Find(StandinNode& node) { return FindNamesake(&scene.Root(), node.Name().c_str(), &node); }
 };
 
 }  // namespace
 
-TEST(FindNamesake, FindsTheFirstOtherNodeOfExactlyTheSameNameInPreOrder) {
+TEST(NamesakeLookUp, FindsTheFirstOtherNodeOfExactlyTheSameNameInPreOrder) {
     NamedScene s;
     EXPECT_EQ(s.Find(s.a1), &s.a2);
     EXPECT_EQ(s.Find(s.a2), &s.a1);
@@ -48,14 +50,14 @@ TEST(FindNamesake, FindsTheFirstOtherNodeOfExactlyTheSameNameInPreOrder) {
     StandinNode& rootName = s.scene.AddNode(s.box, "root");
     EXPECT_EQ(s.Find(rootName), &s.scene.Root());
     // The excluded node's descendants are searched.
-    EXPECT_EQ(s.tool.FindNamesake(&s.a1, "A", &s.a1), &s.a2);
-    EXPECT_EQ(s.tool.FindNamesake(&s.box01, "A", nullptr), &s.a3);
+    EXPECT_EQ(FindNamesake(&s.a1, "A", &s.a1), &s.a2);
+    EXPECT_EQ(FindNamesake(&s.box01, "A", nullptr), &s.a3);
 }
 
-TEST(FindNamesake, AsksTheChildCountAgainBeforeEachChildAndStopsAtTheMatch) {
+TEST(NamesakeLookUp, AsksTheChildCountAgainBeforeEachChildAndStopsAtTheMatch) {
     NamedScene s;
     s.scene.Journal().Clear();
-    ASSERT_EQ(s.tool.FindNamesake(&s.scene.Root(), "A", &s.a1), &s.a2);
+    ASSERT_EQ(FindNamesake(&s.scene.Root(), "A", &s.a1), &s.a2);
     std::vector<std::string> calls;
     for (const auto& call : s.scene.Journal().Calls()) {
         calls.push_back(call.operation + " " + call.node->Name() + (call.index >= 0 ? std::to_string(call.index) : ""));
@@ -67,7 +69,7 @@ TEST(FindNamesake, AsksTheChildCountAgainBeforeEachChildAndStopsAtTheMatch) {
     EXPECT_EQ(calls, expected);
 }
 
-TEST(FindNamesake, WalksAMillionDeepChainWithoutRecursion) {
+TEST(NamesakeLookUp, WalksAMillionDeepChainWithoutRecursion) {
     constexpr int kDepth = 1000000;
     StandinScene scene;
     scene.Journal().SetEnabled(false);
@@ -76,8 +78,7 @@ TEST(FindNamesake, WalksAMillionDeepChainWithoutRecursion) {
         tip = &scene.AddNode(*tip, i + 1 == kDepth ? "Tip" : "link");
     }
     StandinNode& late = scene.AddNode(scene.Root(), "Tip");
-    PivotUtility tool;
-    EXPECT_EQ(tool.FindNamesake(&scene.Root(), "Tip", tip), &late);
-    EXPECT_EQ(tool.FindNamesake(&scene.Root(), "Tip", &late), tip);
-    EXPECT_EQ(tool.FindNamesake(&scene.Root(), "none", nullptr), nullptr);
+    EXPECT_EQ(FindNamesake(&scene.Root(), "Tip", tip), &late);
+    EXPECT_EQ(FindNamesake(&scene.Root(), "Tip", &late), tip);
+    EXPECT_EQ(FindNamesake(&scene.Root(), "none", nullptr), nullptr);
 }

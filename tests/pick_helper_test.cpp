@@ -1,5 +1,5 @@
-// The pick helper's flags word, node filter and mode bookkeeping, driven
-// through the stand-in host's viewport.
+// The pick helper's cursors, points and mode bookkeeping, driven through the
+// stand-in host's viewport.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,22 +16,17 @@ using standin::StandinScene;
 namespace {
 
 // Records what the helper hands to its owner; answers as told.
-class RecordingPicker final : public PickHelper {
+class RecordingPicker final : public pivot_tool::PickHelper {
 public:
-    struct Pick {
-        Point3 point;
-        SceneNode* node;
-    };
-
-    bool PointPicked(Point3 point, SceneNode* node) override {
-        picks.push_back({point, node});
+    bool PointPicked(Point3 point) override {
+        picks.push_back(point);
         return answer;
     }
     void PickModeEntered() override { ++entered; }
     void PickModeLeft() override { ++left; }
 
     bool answer = false;
-    std::vector<Pick> picks;
+    std::vector<Point3> picks;
     int entered = 0;
     int left = 0;
 };
@@ -51,39 +46,29 @@ void ExpectSame(const Point3& actual, const Point3& expected) {
 class PickHelperTest : public ::testing::Test {
 protected:
     PickHelperTest()
-        : box(scene.AddNode(scene.Root(), "Box")),
-          line(scene.AddNode(scene.Root(), "Line")),
-          helper(scene.AddNode(scene.Root(), "Helper")) {
-        line.GetObject().superClass = SHAPE_CLASS_ID;
-        helper.GetObject().superClass = 0x20;
+        : box(scene.AddNode(scene.Root(), "Box")) {
         host.ActiveViewport().SetWorldPointAt(kOnBox, {1.5f, -2.25f, 3.0f});
         host.ActiveViewport().PlaceNodeAt(kOnBox, box);
-        host.ActiveViewport().SetWorldPointAt(kOnHelper, {7, 8, 9});
-        host.ActiveViewport().PlaceNodeAt(kOnHelper, helper);
         host.ActiveViewport().SetWorldPointAt(kEmpty, {-4, 5, -6});
     }
 
     static constexpr IPoint2 kOnBox{10, 20};
-    static constexpr IPoint2 kOnHelper{30, 40};
     static constexpr IPoint2 kEmpty{50, 60};
 
     StandinScene scene;
     StandinInterface host{scene};
     StandinNode& box;
-    StandinNode& line;
-    StandinNode& helper;
     RecordingPicker picker;
 };
 
 constexpr IPoint2 PickHelperTest::kOnBox;
-constexpr IPoint2 PickHelperTest::kOnHelper;
 constexpr IPoint2 PickHelperTest::kEmpty;
 
 }  // namespace
 
-TEST_F(PickHelperTest, CrossCursorFlagAcceptsEveryPointAndPassesNoNode) {
+TEST_F(PickHelperTest, TheCrossCursorShowsAndEveryPointIsTakenWithoutAskingForNodes) {
     ASSERT_NE(Cross(), nullptr);
-    picker.StartPick(PickHelper::kCrossCursor);
+    picker.StartPick();
     EXPECT_EQ(picker.IdleCursor(&host), Cross());
     EXPECT_EQ(picker.HitCursor(&host), Cross());
     EXPECT_EQ(picker.ActiveNodeFilter(), nullptr);
@@ -94,8 +79,7 @@ TEST_F(PickHelperTest, CrossCursorFlagAcceptsEveryPointAndPassesNoNode) {
     EXPECT_TRUE(event.picked);
     EXPECT_EQ(event.cursor, Cross());
     ASSERT_EQ(picker.picks.size(), 1u);
-    ExpectSame(picker.picks[0].point, {1.5f, -2.25f, 3.0f});
-    EXPECT_EQ(picker.picks[0].node, nullptr);
+    ExpectSame(picker.picks[0], {1.5f, -2.25f, 3.0f});
 
     EXPECT_TRUE(host.ClickViewport(kEmpty).accepted);
     ExpectSame(picker.HitPoint(), {-4, 5, -6});
@@ -104,66 +88,8 @@ TEST_F(PickHelperTest, CrossCursorFlagAcceptsEveryPointAndPassesNoNode) {
     EXPECT_TRUE(scene.Violations().empty());
 }
 
-TEST_F(PickHelperTest, NoFlagsMeansHostCursorsAndNoFilter) {
-    picker.StartPick(0);
-    EXPECT_EQ(picker.IdleCursor(&host), nullptr);
-    EXPECT_EQ(picker.HitCursor(&host), nullptr);
-    EXPECT_EQ(picker.ActiveNodeFilter(), nullptr);
-    const auto event = host.HoverViewport(kEmpty);
-    EXPECT_TRUE(event.accepted);
-    EXPECT_EQ(event.cursor, nullptr);
-    ExpectSame(picker.HitPoint(), {-4, 5, -6});
-}
-
-TEST_F(PickHelperTest, NodeRequiredRefusesPointsWithoutAFilteredNodeAndPassesTheClosestHit) {
-    picker.StartPick(PickHelper::kNodeRequired);
-    EXPECT_EQ(picker.ActiveNodeFilter(), static_cast<NodeFilter*>(&picker));
-    EXPECT_EQ(picker.IdleCursor(&host), nullptr);
-
-    EXPECT_TRUE(host.HoverViewport(kOnBox).accepted);
-    ExpectSame(picker.HitPoint(), {1.5f, -2.25f, 3.0f});
-    // Refused points leave the stored hit point alone and are not picked.
-    const auto empty = host.ClickViewport(kEmpty);
-    EXPECT_FALSE(empty.accepted);
-    EXPECT_FALSE(empty.picked);
-    const auto filtered = host.ClickViewport(kOnHelper);
-    EXPECT_FALSE(filtered.accepted);
-    ExpectSame(picker.HitPoint(), {1.5f, -2.25f, 3.0f});
-    EXPECT_TRUE(picker.picks.empty());
-
-    const auto event = host.ClickViewport(kOnBox);
-    EXPECT_TRUE(event.picked);
-    ASSERT_EQ(picker.picks.size(), 1u);
-    EXPECT_EQ(picker.picks[0].node, &box);
-    ExpectSame(picker.picks[0].point, {1.5f, -2.25f, 3.0f});
-    EXPECT_TRUE(scene.Violations().empty());
-}
-
-TEST_F(PickHelperTest, NodeFilteredRequiresANodeButPassesNone) {
-    picker.StartPick(PickHelper::kNodeFiltered | PickHelper::kCrossCursor);
-    EXPECT_EQ(picker.ActiveNodeFilter(), static_cast<NodeFilter*>(&picker));
-    EXPECT_EQ(picker.HitCursor(&host), Cross());
-    EXPECT_FALSE(host.ClickViewport(kEmpty).accepted);
-    const auto event = host.ClickViewport(kOnBox);
-    EXPECT_TRUE(event.picked);
-    ASSERT_EQ(picker.picks.size(), 1u);
-    EXPECT_EQ(picker.picks[0].node, nullptr);
-    EXPECT_EQ(CountOf(scene, "ClosestHitNode"), 0);
-}
-
-TEST_F(PickHelperTest, TheFilterLooksPastNodesItRejects) {
-    // Nearest first: the rejected helper lies in front of the box.
-    const IPoint2 stacked{70, 80};
-    host.ActiveViewport().PlaceNodeAt(stacked, helper);
-    host.ActiveViewport().PlaceNodeAt(stacked, box);
-    picker.StartPick(PickHelper::kNodeRequired);
-    EXPECT_TRUE(host.ClickViewport(stacked).picked);
-    ASSERT_EQ(picker.picks.size(), 1u);
-    EXPECT_EQ(picker.picks[0].node, &box);
-}
-
 TEST_F(PickHelperTest, TheAnswerOfPointPickedDecidesWhetherTheModeEnds) {
-    picker.StartPick(PickHelper::kCrossCursor);
+    picker.StartPick();
     picker.answer = false;
     auto event = host.ClickViewport(kEmpty);
     EXPECT_EQ(event.answer, 0);
@@ -186,56 +112,20 @@ TEST_F(PickHelperTest, TheAnswerOfPointPickedDecidesWhetherTheModeEnds) {
     EXPECT_EQ(picker.picks.size(), 2u);
 }
 
-TEST_F(PickHelperTest, AcceptNodeWithoutFilterFlagsAcceptsEverythingUnasked) {
-    box.GetObject().objectTest = false;
-    for (std::uint32_t flags : {0u, 4u}) {
-        picker.StartPick(flags);
-        EXPECT_EQ(picker.AcceptNode(&box), 1);
-        EXPECT_EQ(picker.AcceptNode(&helper), 1);
-    }
-    EXPECT_EQ(CountOf(scene, "EvaluateWorldState"), 0);
-}
-
-TEST_F(PickHelperTest, AcceptNodeByTheObjectsSuperClassAndTest) {
-    host.SetCurrentTime(37);
-    for (std::uint32_t flags : {1u, 2u, 3u}) {
-        SCOPED_TRACE(flags);
-        picker.StartPick(flags);
-        box.GetObject().objectTest = true;
-        EXPECT_EQ(picker.AcceptNode(&box), 1);
-        box.GetObject().objectTest = false;
-        EXPECT_EQ(picker.AcceptNode(&box), 0);
-        line.GetObject().objectTest = false;
-        EXPECT_EQ(picker.AcceptNode(&line), 1);  // shapes whatever the test says
-        helper.GetObject().objectTest = true;
-        EXPECT_EQ(picker.AcceptNode(&helper), 0);
-        helper.GetObject().superClass = 0;
-        EXPECT_EQ(picker.AcceptNode(&helper), 0);
-        helper.GetObject().superClass = 0x20;
-    }
-    const auto evaluations = scene.Journal().CallsOf("EvaluateWorldState");
-    ASSERT_FALSE(evaluations.empty());
-    for (const auto& call : evaluations) {
-        EXPECT_EQ(call.time, 37);
-        EXPECT_EQ(call.index, 1);
-    }
-}
-
 TEST_F(PickHelperTest, StartAndStopToggleThroughTheHostOnlyAsNeeded) {
     picker.StopPick();
     EXPECT_EQ(CountOf(scene, "TogglePickMode"), 0);
 
-    picker.StartPick(1);
+    picker.StartPick();
     EXPECT_EQ(CountOf(scene, "TogglePickMode"), 1);
     EXPECT_TRUE(picker.IsActive());
     EXPECT_EQ(picker.entered, 1);
     EXPECT_EQ(host.ActivePickMode(), &picker);
 
     scene.Journal().Clear();
-    picker.StartPick(4);  // restart: left and entered again with the new flags
+    picker.StartPick();  // restart: left and entered again
     EXPECT_EQ(CountOf(scene, "TogglePickMode"), 2);
     EXPECT_TRUE(picker.IsActive());
-    EXPECT_EQ(picker.Flags(), 4u);
     EXPECT_EQ(picker.left, 1);
     EXPECT_EQ(picker.entered, 2);
     EXPECT_EQ(host.ShownCursor(), Cross());
@@ -251,13 +141,12 @@ TEST_F(PickHelperTest, StartAndStopToggleThroughTheHostOnlyAsNeeded) {
 
 TEST_F(PickHelperTest, EnteringASecondHandlerLeavesTheFirst) {
     RecordingPicker second;
-    picker.StartPick(4);
-    second.StartPick(0);
+    picker.StartPick();
+    second.StartPick();
     EXPECT_FALSE(picker.IsActive());
     EXPECT_EQ(picker.left, 1);
     EXPECT_TRUE(second.IsActive());
     EXPECT_EQ(host.ActivePickMode(), &second);
-    EXPECT_EQ(host.ShownCursor(), nullptr);
 
     scene.Journal().Clear();
     picker.StopPick();  // no longer active: no host call
@@ -267,12 +156,12 @@ TEST_F(PickHelperTest, EnteringASecondHandlerLeavesTheFirst) {
 }
 
 TEST_F(PickHelperTest, TheHostMayEndTheModeOnItsOwn) {
-    picker.StartPick(4);
+    picker.StartPick();
     host.EndPickMode();
     EXPECT_FALSE(picker.IsActive());
     EXPECT_EQ(picker.left, 1);
 
-    picker.StartPick(4);
+    picker.StartPick();
     const auto event = host.RightClickViewport();
     EXPECT_TRUE(event.modeEnded);
     EXPECT_FALSE(picker.IsActive());
@@ -283,7 +172,7 @@ TEST_F(PickHelperTest, TheHostMayEndTheModeOnItsOwn) {
 TEST_F(PickHelperTest, DestroyingAnActiveHelperLeavesItsMode) {
     {
         RecordingPicker scoped;
-        scoped.StartPick(4);
+        scoped.StartPick();
         ASSERT_EQ(host.ActivePickMode(), &scoped);
         scene.Journal().Clear();
     }
@@ -294,9 +183,8 @@ TEST_F(PickHelperTest, DestroyingAnActiveHelperLeavesItsMode) {
 TEST(PickHelperWithoutHost, StartAndStopDoNothingWhileNoHostRuns) {
     ASSERT_EQ(GetCOREInterface(), nullptr);
     RecordingPicker picker;
-    picker.StartPick(4);
+    picker.StartPick();
     EXPECT_FALSE(picker.IsActive());
-    EXPECT_EQ(picker.Flags(), 4u);
     picker.StopPick();
     EXPECT_EQ(picker.entered, 0);
 }
@@ -306,7 +194,7 @@ TEST(PickHelperWithoutHost, ClosingTheHostLeavesAnActiveMode) {
     {
         StandinScene scene;
         StandinInterface host{scene};
-        picker.StartPick(4);
+        picker.StartPick();
         ASSERT_TRUE(picker.IsActive());
     }
     EXPECT_FALSE(picker.IsActive());

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "direction_math.h"
 #include "pivot_fixture.h"
 #include "placement_support.h"
 
@@ -96,7 +97,7 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         }
         EXPECT_EQ(first.answer, 0);
         EXPECT_TRUE(tool.IsActive());
-        EXPECT_EQ(tool.PickStep(), 1);
+        EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kTurnAxis);
         const NodeMatrix afterFirst = node.Transform();
         const Point3 pivot = afterFirst.GetTrans();
         EXPECT_LE(Largest(pivot - p1), 4e-7f * std::fmax(Largest(p1), Largest(start.GetTrans())));
@@ -121,7 +122,7 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
         EXPECT_EQ(second.answer, 1);
         EXPECT_TRUE(second.modeEnded);
         EXPECT_FALSE(tool.IsActive());
-        EXPECT_EQ(tool.PickStep(), 2);
+        EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kEnded);
         EXPECT_FALSE(PickChecked());
         if (kind == 3) {
             EXPECT_TRUE(SameBits(node.Transform(), afterFirst));
@@ -192,7 +193,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
     }
     const auto rotations = scene.Journal().CallsOf("RotateNode");
     ASSERT_EQ(rotations.size(), 1u);
-    const Quat turn = PivotUtility::RotationBetween({0, 0, 1}, {0, 0, -1});
+    const Quat turn = pivot_tool::RotationBetween({0, 0, 1}, {0, 0, -1});
     EXPECT_EQ(rotations[0].time, kEditTime);
     EXPECT_EQ(rotations[0].pivotMode, PIVOT_MODE_PIVOT);
     EXPECT_EQ(Quat(rotations[0].value[0], rotations[0].value[1], rotations[0].value[2], rotations[0].value[3]),
@@ -215,7 +216,11 @@ TEST_F(PivotToolTest, TheFirstSelectedNodeIsEditedWhateverWasClicked) {
     StandinNode& first = scene.AddNode(scene.Root(), "First");
     StandinNode& second = scene.AddNode(scene.Root(), "Second");
     Open({&first, &second});
-    EXPECT_FALSE(tool.PointPicked({5, 0, 0}, &second));
+    const IPoint2 onSecond{12, 34};
+    host.ActiveViewport().SetWorldPointAt(onSecond, {5, 0, 0});
+    host.ActiveViewport().PlaceNodeAt(onSecond, second);
+    PressPick();
+    EXPECT_FALSE(host.ClickViewport(onSecond).modeEnded);
     ExpectNear(first.Transform().GetTrans(), {5, 0, 0}, 0);
     EXPECT_TRUE(SameBits(second.Transform(), NodeMatrix()));
 }
@@ -226,20 +231,20 @@ TEST_F(PivotToolTest, ANonFinitePointIsNoClickAndAFinishedPairChangesNothing) {
     Open({&node});
     PressPick();
     const std::size_t logged = host.LogRecords().size();
-    for (const int step : {0, 1}) {
+    for (const auto step : {PivotUtility::PickStep::kMovePivot, PivotUtility::PickStep::kTurnAxis}) {
         const auto bad = host.ClickViewport(Point3(INFINITY, 0, 0));
         EXPECT_EQ(bad.answer, 0);
         EXPECT_TRUE(tool.IsActive());
-        EXPECT_EQ(tool.PickStep(), step);
-        EXPECT_EQ(scene.Journal().CallsOf("MoveNode").size(), std::size_t(step));
-        if (step == 0) {
+        EXPECT_EQ(tool.Step(), step);
+        EXPECT_EQ(scene.Journal().CallsOf("MoveNode").size(), std::size_t(step == PivotUtility::PickStep::kTurnAxis));
+        if (step == PivotUtility::PickStep::kMovePivot) {
             host.ClickViewport(Point3(1, 1, 1));
         }
     }
     EXPECT_EQ(host.LogRecords().size(), logged);
     host.ClickViewport(Point3(1, 2, 1));
     const NodeMatrix placed = node.Transform();
-    EXPECT_TRUE(tool.PointPicked({9, 9, 9}, nullptr));
+    EXPECT_TRUE(tool.PointPicked({9, 9, 9}));
     EXPECT_TRUE(SameBits(node.Transform(), placed));
     EXPECT_TRUE(scene.Violations().empty());
 }
@@ -290,7 +295,7 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
             const auto click = host.ClickViewport(c.click);
             EXPECT_EQ(click.answer, 1);
             EXPECT_TRUE(click.modeEnded);
-            EXPECT_EQ(tool.PickStep(), 2);
+            EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kEnded);
             EXPECT_FALSE(PickChecked());
             EXPECT_TRUE(SameBits(door.Transform(), c.placement));
             EXPECT_EQ(door.ObjectOffset().GetTrans(), Point3(0.5f, 0, 0));

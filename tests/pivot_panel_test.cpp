@@ -35,7 +35,7 @@ TEST_F(PivotPanelTest, OpeningEnablesTheControlsByTheSelection) {
     EXPECT_TRUE(Checked(kRadioX));
     EXPECT_FALSE(Checked(kRadioY) || Checked(kRadioZ));
     EXPECT_FALSE(PickChecked());
-    EXPECT_EQ(tool.PickStep(), 0);
+    EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kMovePivot);
     EXPECT_EQ(tool.StoredInterface(), &host);
     Close();
 
@@ -86,18 +86,17 @@ TEST_F(PivotPanelTest, PickStartsWithCrossCursorFromStepZeroAndStopsKeepingTheSt
     Open({&a});
     EXPECT_EQ(PressPick(), 1);
     EXPECT_TRUE(tool.IsActive());
-    EXPECT_EQ(tool.Flags(), PickHelper::kCrossCursor);
     EXPECT_EQ(host.ActivePickMode(), static_cast<PickModeHandler*>(&tool));
     EXPECT_EQ(testwin::SystemCursorId(host.ShownCursor()), 32515);
     host.ClickViewport(Point3(1, 2, 3));
-    ASSERT_EQ(tool.PickStep(), 1);
+    ASSERT_EQ(tool.Step(), PivotUtility::PickStep::kTurnAxis);
 
     EXPECT_EQ(PressPick(), 1);
     EXPECT_FALSE(tool.IsActive());
     EXPECT_FALSE(PickChecked());
-    EXPECT_EQ(tool.PickStep(), 1);
+    EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kTurnAxis);
     PressPick();
-    EXPECT_EQ(tool.PickStep(), 0);
+    EXPECT_EQ(tool.Step(), PivotUtility::PickStep::kMovePivot);
 }
 
 TEST_F(PivotPanelTest, RightButtonEndsTheModeAndUnchecksPick) {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "pivot_utility.h"
+#include "direction_math.h"
 #include "placement_support.h"
 #include "standin/standin_scene.h"
 
@@ -36,7 +36,7 @@ Point3 TurnedByHost(const Point3& from, const Point3& to) {
     const Point3 helper = std::fabs(x.x) < 0.9f ? Point3(1, 0, 0) : Point3(0, 1, 0);
     const Point3 y = Normalize(CrossProd(x, helper));
     standin::StandinNode& node = scene.AddNode(scene.Root(), "probe", Placement(x, y, CrossProd(x, y), {}));
-    node.RotateNode(0, NodeMatrix(), PivotUtility::RotationBetween(from, to), false, false, PIVOT_MODE_NODE, false);
+    node.RotateNode(0, NodeMatrix(), pivot_tool::RotationBetween(from, to), false, false, PIVOT_MODE_NODE, false);
     EXPECT_TRUE(scene.Violations().empty()) << scene.Violations().front();
     return node.Transform().row[0];
 }
@@ -44,15 +44,15 @@ Point3 TurnedByHost(const Point3& from, const Point3& to) {
 }  // namespace
 
 TEST(RotationBetween, GivesTheConjugateOfTheTurnForTheKnownDirections) {
-    ExpectQuatEq(PivotUtility::RotationBetween({1, 0, 0}, {0, 1, 0}), Quat(0, 0, -kHalfSqrt2, kHalfSqrt2));
-    ExpectQuatEq(PivotUtility::RotationBetween({0, 1, 0}, {1, 0, 0}), Quat(0, 0, kHalfSqrt2, kHalfSqrt2));
-    ExpectQuatEq(PivotUtility::RotationBetween({2, 0, 0}, {0, 0, 5}), Quat(0, kHalfSqrt2, 0, kHalfSqrt2));
+    ExpectQuatEq(pivot_tool::RotationBetween({1, 0, 0}, {0, 1, 0}), Quat(0, 0, -kHalfSqrt2, kHalfSqrt2));
+    ExpectQuatEq(pivot_tool::RotationBetween({0, 1, 0}, {1, 0, 0}), Quat(0, 0, kHalfSqrt2, kHalfSqrt2));
+    ExpectQuatEq(pivot_tool::RotationBetween({2, 0, 0}, {0, 0, 5}), Quat(0, kHalfSqrt2, 0, kHalfSqrt2));
     const float eighth = 3.14159265358979f / 8.0f;
-    ExpectQuatEq(PivotUtility::RotationBetween({1, 1, 0}, {0, 1, 0}), Quat(0, 0, -std::sin(eighth), std::cos(eighth)));
+    ExpectQuatEq(pivot_tool::RotationBetween({1, 1, 0}, {0, 1, 0}), Quat(0, 0, -std::sin(eighth), std::cos(eighth)));
 }
 
 TEST(RotationBetween, EqualDirectionsGiveTheIdentityWithoutNotANumber) {
-    EXPECT_EQ(PivotUtility::RotationBetween({0, 0, 3}, {0, 0, 1}), Quat(0, 0, 0, 1));
+    EXPECT_EQ(pivot_tool::RotationBetween({0, 0, 3}, {0, 0, 1}), Quat(0, 0, 0, 1));
     // Directions whose unit vectors come out just longer than 1, so that the
     // cosine of a direction with itself lies above 1 and s is not a number.
     std::mt19937 rng(7);
@@ -64,7 +64,7 @@ TEST(RotationBetween, EqualDirectionsGiveTheIdentityWithoutNotANumber) {
             continue;
         }
         ++aboveOne;
-        const Quat q = PivotUtility::RotationBetween(v, v);
+        const Quat q = pivot_tool::RotationBetween(v, v);
         EXPECT_EQ(std::fabs(q.x) + std::fabs(q.y) + std::fabs(q.z), 0.0f);
         EXPECT_NEAR(q.w, 1.0f, std::numeric_limits<float>::epsilon());
     }
@@ -73,7 +73,7 @@ TEST(RotationBetween, EqualDirectionsGiveTheIdentityWithoutNotANumber) {
 
 TEST(RotationBetween, SmallAnglesGiveAUnitTurnAboutTheReversedCrossProduct) {
     const Point3 from(1, 0, 0), to(1, 0.001f, 0.0005f);
-    const Quat q = PivotUtility::RotationBetween(from, to);
+    const Quat q = pivot_tool::RotationBetween(from, to);
     EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w, 1.0f, 1e-6f);
     EXPECT_GT(q.w, 0.9999f);
     const Point3 reversed = Normalize(CrossProd(Normalize(to), Normalize(from)));
@@ -83,7 +83,7 @@ TEST(RotationBetween, SmallAnglesGiveAUnitTurnAboutTheReversedCrossProduct) {
 
 TEST(RotationBetween, OppositeDirectionsGiveAHalfTurnAboutAPerpendicularAxis) {
     for (const Point3 from : {Point3(1, 0, 0), Point3(0, -2, 0), Point3(0, 0, 7), Point3(1, 2, 3)}) {
-        const Quat q = PivotUtility::RotationBetween(from, -from * 0.5f);
+        const Quat q = pivot_tool::RotationBetween(from, -from * 0.5f);
         EXPECT_EQ(q.w, 0.0f);
         EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z, 1.0f, 1e-6f);
         EXPECT_NEAR(DotProd(Point3(q.x, q.y, q.z), Normalize(from)), 0.0f, 1e-6f);
@@ -94,19 +94,19 @@ TEST(RotationBetween, DirectionlessInputsGiveTheIdentityAndNoInputGivesNotANumbe
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (const Point3 bad : {Point3(0, 0, 0), Point3(inf, 0, 0), Point3(0, nan, 1), Point3(-inf, inf, 0)}) {
-        EXPECT_EQ(PivotUtility::RotationBetween(bad, {1, 0, 0}), Quat());
-        EXPECT_EQ(PivotUtility::RotationBetween({0, 1, 0}, bad), Quat());
+        EXPECT_EQ(pivot_tool::RotationBetween(bad, {1, 0, 0}), Quat());
+        EXPECT_EQ(pivot_tool::RotationBetween({0, 1, 0}, bad), Quat());
     }
     // Lengths that single precision cannot square still have a direction.
     for (const float scale : {1e-30f, 1e30f, 3e38f}) {
-        ExpectQuatEq(PivotUtility::RotationBetween(Point3(1, 0, 0) * scale, Point3(0, 1, 0) * scale),
+        ExpectQuatEq(pivot_tool::RotationBetween(Point3(1, 0, 0) * scale, Point3(0, 1, 0) * scale),
                      Quat(0, 0, -kHalfSqrt2, kHalfSqrt2));
     }
     std::mt19937 rng(11);
     for (int i = 0; i < 20000; ++i) {
         const Point3 from = RandomDirection(rng);
         const Point3 to = i % 2 == 0 ? -from : from;
-        EXPECT_TRUE(IsFinite(PivotUtility::RotationBetween(from, to)));
+        EXPECT_TRUE(IsFinite(pivot_tool::RotationBetween(from, to)));
     }
 }
 

@@ -2,6 +2,7 @@
 // small utility that opens a page from the pivot tool's template.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,49 +23,30 @@ namespace {
 constexpr int kPick = 1099;
 constexpr int kAlign = 1100;
 
-// Opens template 101 through the panel frame, keeps both buttons while
-// open and counts the commands it receives.
-class ProbeUtility final : public UtilityPlugin {
+// Opens template 101 through the panel frame with both buttons and counts
+// the commands it receives; command 0 fails.
+class ProbeUtility final : public PanelFrame {
 public:
-    void BeginEditParams(Interface* host, UtilityHandle* handle) override {
-        ip = host;
-        utilityHandle = handle;
-        panel = AddUtilityPage(host, this);
-        align = GetICustButton(GetDlgItem(panel, kAlign));
-        align->SetButtonType(CBT_PUSH);
-        pick = GetICustButton(GetDlgItem(panel, kPick));
-        pick->SetButtonType(CBT_CHECK);
-    }
-    void EndEditParams(Interface* host, UtilityHandle*) override {
-        ReleaseICustButton(pick);
-        ReleaseICustButton(align);
-        ip = nullptr;
-        utilityHandle = nullptr;
-        host->RemovePanelPage(panel);
-        panel = nullptr;
-    }
     void SelectionChanged(Interface* host, UtilityHandle*) override { selectionSeen.push_back(host->SelectedNodeCount()); }
     void DeleteSelf() override {}
 
-    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-        if (message == WM_COMMAND) {
-            commands.push_back(LOWORD(wParam));
-            return 1;
-        }
-        if (message == WM_LBUTTONDOWN) {
-            ip->ForwardPanelMouse(window, message, wParam, 0);
-            return 1;
-        }
-        return message == WM_INITDIALOG || message == WM_DESTROY ? 1 : 0;
-    }
+    ICustButton* Align() const { return Button(kAlign); }
+    ICustButton* Pick() const { return Button(kPick); }
 
-    Interface* ip = nullptr;
-    UtilityHandle* utilityHandle = nullptr;
-    HWND panel = nullptr;
-    ICustButton* align = nullptr;
-    ICustButton* pick = nullptr;
     std::vector<int> commands;
     std::vector<int> selectionSeen;
+
+private:
+    void PanelOpened(Interface&) override {
+        AddButton(kAlign, CBT_PUSH);
+        AddButton(kPick, CBT_CHECK);
+    }
+    void Command(int item) override {
+        commands.push_back(item);
+        if (item == 0) {
+            throw std::runtime_error("probe failure");
+        }
+    }
 };
 
 class PanelTest : public Win32Test {
@@ -94,7 +76,7 @@ TEST_F(PanelTest, OpeningAddsOnePageFromTheTemplateAndClosingRemovesIt) {
         host.OpenUtility(&utility);
         ASSERT_EQ(host.PanelPages().size(), 1u);
         const PanelPage& page = host.PanelPages()[0];
-        EXPECT_EQ(page.window, utility.panel);
+        EXPECT_EQ(page.window, utility.Panel());
         EXPECT_EQ(page.module, TarvelModule());
         EXPECT_EQ(page.templateId, 101);
         EXPECT_TRUE(page.hasTitle);
@@ -102,15 +84,14 @@ TEST_F(PanelTest, OpeningAddsOnePageFromTheTemplateAndClosingRemovesIt) {
         EXPECT_EQ(page.param, reinterpret_cast<LPARAM>(&utility));
         EXPECT_EQ(page.flags, 0u);
         EXPECT_EQ(page.category, 4000);
-        EXPECT_EQ(GetParent(utility.panel), host.CommandPanelWindow());
-        EXPECT_EQ(GetWindowLongA(utility.panel, GWL_USERDATA), reinterpret_cast<LONG_PTR>(&utility));
-        EXPECT_EQ(utility.ip, &host);
-        EXPECT_EQ(utility.utilityHandle, host.HostUtilityHandle());
+        EXPECT_EQ(GetParent(utility.Panel()), host.CommandPanelWindow());
+        EXPECT_EQ(GetWindowLongA(utility.Panel(), GWL_USERDATA), reinterpret_cast<LONG_PTR>(&utility));
+        EXPECT_EQ(utility.StoredInterface(), &host);
         EXPECT_EQ(host.OpenedUtility(), &utility);
 
         host.CloseUtility();
         EXPECT_TRUE(host.PanelPages().empty());
-        EXPECT_EQ(utility.panel, nullptr);
+        EXPECT_EQ(utility.Panel(), nullptr);
         EXPECT_EQ(host.OpenedUtility(), nullptr);
 
         host.OpenUtility(&utility);
@@ -126,8 +107,8 @@ TEST_F(PanelTest, PressingAButtonSendsItsIdToThePage) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.panel, kAlign)));
-    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.panel, kPick)));
+    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.Panel(), kAlign)));
+    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.Panel(), kPick)));
     EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick}));
     host.CloseUtility();
     EXPECT_TRUE(Violations(scene).empty());
@@ -138,8 +119,8 @@ TEST_F(PanelTest, ADisabledButtonReportsThePressAndSendsNothing) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
-    utility.align->EnableButton(0);
+    HWND alignWindow = GetDlgItem(utility.Panel(), kAlign);
+    utility.Align()->EnableButton(0);
     EXPECT_FALSE(IsWindowEnabled(alignWindow));
     EXPECT_FALSE(PressCustomButton(alignWindow));
     EXPECT_TRUE(utility.commands.empty());
@@ -147,7 +128,7 @@ TEST_F(PanelTest, ADisabledButtonReportsThePressAndSendsNothing) {
     ASSERT_EQ(presses.size(), 1u);
     EXPECT_EQ(presses[0].index, kAlign);
     EXPECT_EQ(presses[0].text, "disabled");
-    utility.align->EnableButton(1);
+    utility.Align()->EnableButton(1);
     EXPECT_TRUE(PressCustomButton(alignWindow));
     EXPECT_EQ(utility.commands, std::vector<int>{kAlign});
     host.CloseUtility();
@@ -158,25 +139,25 @@ TEST_F(PanelTest, ButtonStateIsKeptPerWindowAndACheckButtonTogglesOnPress) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    HWND pickWindow = GetDlgItem(utility.panel, kPick);
-    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
-    utility.pick->SetButtonHighlight(GetColorManager()->ColorOf(COLOR_PICK_HIGHLIGHT));
+    HWND pickWindow = GetDlgItem(utility.Panel(), kPick);
+    HWND alignWindow = GetDlgItem(utility.Panel(), kAlign);
+    utility.Pick()->SetButtonHighlight(GetColorManager()->ColorOf(COLOR_PICK_HIGHLIGHT));
     EXPECT_EQ(CustomButtonStateOf(pickWindow).type, CBT_CHECK);
     EXPECT_TRUE(CustomButtonStateOf(pickWindow).highlightSet);
     EXPECT_EQ(CustomButtonStateOf(pickWindow).highlight, kPickHighlightColour);
     EXPECT_FALSE(CustomButtonStateOf(alignWindow).highlightSet);
 
     PressCustomButton(pickWindow);
-    EXPECT_EQ(utility.pick->IsChecked(), 1);
+    EXPECT_EQ(utility.Pick()->IsChecked(), 1);
     PressCustomButton(alignWindow);
-    EXPECT_EQ(utility.align->IsChecked(), 0) << "a push button does not stay checked";
+    EXPECT_EQ(utility.Align()->IsChecked(), 0) << "a push button does not stay checked";
     PressCustomButton(pickWindow);
-    EXPECT_EQ(utility.pick->IsChecked(), 0);
+    EXPECT_EQ(utility.Pick()->IsChecked(), 0);
 
     ICustButton* second = GetICustButton(pickWindow);
-    ASSERT_NE(second, utility.pick) << "a fresh interface on every call";
+    ASSERT_NE(second, utility.Pick()) << "a fresh interface on every call";
     second->SetButtonChecked(1);
-    EXPECT_EQ(utility.pick->IsChecked(), 1) << "both interfaces show the one window's state";
+    EXPECT_EQ(utility.Pick()->IsChecked(), 1) << "both interfaces show the one window's state";
     ReleaseICustButton(second);
     host.CloseUtility();
     EXPECT_TRUE(Violations(scene).empty());
@@ -189,8 +170,8 @@ TEST_F(PanelTest, TheButtonWindowAnswersClicksOnlyWhenEnabled) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
-    HWND pickWindow = GetDlgItem(utility.panel, kPick);
+    HWND alignWindow = GetDlgItem(utility.Panel(), kAlign);
+    HWND pickWindow = GetDlgItem(utility.Panel(), kPick);
     EXPECT_EQ(testwin::ClassNameOf(alignWindow), "CustButton");
 
     SendMessageA(alignWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
@@ -203,19 +184,19 @@ TEST_F(PanelTest, TheButtonWindowAnswersClicksOnlyWhenEnabled) {
 
     SendMessageA(pickWindow, BM_CLICK, 0, 0);
     EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick}));
-    EXPECT_EQ(utility.pick->IsChecked(), 1);
+    EXPECT_EQ(utility.Pick()->IsChecked(), 1);
     EXPECT_EQ(SendMessageA(pickWindow, BM_GETCHECK, 0, 0), BST_CHECKED);
     SendMessageA(pickWindow, BM_CLICK, 0, 0);
-    EXPECT_EQ(utility.pick->IsChecked(), 0);
+    EXPECT_EQ(utility.Pick()->IsChecked(), 0);
     SendMessageA(alignWindow, BM_CLICK, 0, 0);
-    EXPECT_EQ(utility.align->IsChecked(), 0) << "a push button does not stay checked";
+    EXPECT_EQ(utility.Align()->IsChecked(), 0) << "a push button does not stay checked";
 
-    utility.pick->EnableButton(0);
+    utility.Pick()->EnableButton(0);
     SendMessageA(pickWindow, BM_CLICK, 0, 0);
     SendMessageA(pickWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     SendMessageA(pickWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     EXPECT_EQ(utility.commands, (std::vector<int>{kAlign, kPick, kPick, kAlign}));
-    EXPECT_EQ(utility.pick->IsChecked(), 0);
+    EXPECT_EQ(utility.Pick()->IsChecked(), 0);
     host.CloseUtility();
     EXPECT_TRUE(Violations(scene).empty());
 }
@@ -263,15 +244,15 @@ TEST_F(PanelTest, TheButtonWindowDrawsItsTextGreyedWhenDisabled) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    HWND alignWindow = GetDlgItem(utility.panel, kAlign);
+    HWND alignWindow = GetDlgItem(utility.Panel(), kAlign);
     const COLORREF normal = GetSysColor(COLOR_BTNTEXT);
     const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
     ASSERT_NE(normal, grey);
     EXPECT_GT(TextPixels(alignWindow, normal), 10);
-    utility.align->EnableButton(0);
+    utility.Align()->EnableButton(0);
     EXPECT_EQ(TextPixels(alignWindow, normal), 0);
     EXPECT_GT(TextPixels(alignWindow, grey), 10);
-    utility.align->EnableButton(1);
+    utility.Align()->EnableButton(1);
     SetWindowTextA(alignWindow, "");
     EXPECT_EQ(TextPixels(alignWindow, normal), 0) << "no text, nothing in the text colour";
     host.CloseUtility();
@@ -283,7 +264,7 @@ TEST_F(PanelTest, AReleasedInterfaceIsRefused) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    ICustButton* stale = utility.pick;
+    ICustButton* stale = utility.Pick();
     host.CloseUtility();
     ASSERT_TRUE(scene.Violations().empty());
     stale->SetButtonChecked(1);
@@ -299,7 +280,7 @@ TEST_F(PanelTest, OnlyCustButtonWindowsHaveButtonInterfaces) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    EXPECT_EQ(GetICustButton(GetDlgItem(utility.panel, 1002)), nullptr);
+    EXPECT_EQ(GetICustButton(GetDlgItem(utility.Panel(), 1002)), nullptr);
     EXPECT_EQ(GetICustButton(nullptr), nullptr);
     EXPECT_EQ(scene.Violations().size(), 2u);
     host.CloseUtility();
@@ -326,7 +307,7 @@ TEST_F(PanelTest, PanelMouseMessagesAreJournalled) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    SendMessageA(utility.panel, WM_LBUTTONDOWN, 1, 0);
+    SendMessageA(utility.Panel(), WM_LBUTTONDOWN, 1, 0);
     const auto forwarded = scene.Journal().CallsOf("ForwardPanelMouse");
     ASSERT_EQ(forwarded.size(), 1u);
     EXPECT_EQ(forwarded[0].index, static_cast<int>(WM_LBUTTONDOWN));
@@ -340,7 +321,7 @@ TEST_F(PanelTest, RemovingAPageTwiceIsRefused) {
     StandinInterface host(scene);
     ProbeUtility utility;
     host.OpenUtility(&utility);
-    HWND page = utility.panel;
+    HWND page = utility.Panel();
     host.CloseUtility();
     host.RemovePanelPage(page);
     ASSERT_EQ(scene.Violations().size(), 1u);
@@ -354,7 +335,7 @@ TEST_F(PanelTest, AHostClosedWithTheUtilityOpenClosesItAndSaysSo) {
         StandinInterface host(scene);
         host.OpenUtility(&utility);
     }
-    EXPECT_EQ(utility.panel, nullptr);
+    EXPECT_EQ(utility.Panel(), nullptr);
     EXPECT_EQ(scene.Violations().size(), 1u);
 }
 
@@ -368,4 +349,20 @@ TEST_F(PanelTest, InitCustomControlsIsCounted) {
     const int before = InitCustomControlsCalls();
     InitCustomControls(TarvelModule());
     EXPECT_EQ(InitCustomControlsCalls(), before + 1);
+}
+
+TEST_F(PanelTest, AFailingCommandIsLoggedAndThePanelGoesOn) {
+    StandinScene scene;
+    StandinInterface host(scene);
+    ProbeUtility utility;
+    host.OpenUtility(&utility);
+    SendMessageA(utility.Panel(), WM_COMMAND, 0, 0);
+    ASSERT_EQ(host.LogRecords().size(), 1u);
+    const LogRecord& record = host.LogRecords()[0];
+    EXPECT_EQ(record.type, SYSLOG_ERROR);
+    EXPECT_FALSE(record.dialogue);
+    EXPECT_NE(record.text.find("probe failure"), std::string::npos) << record.text;
+    EXPECT_TRUE(PressCustomButton(GetDlgItem(utility.Panel(), kAlign)));
+    EXPECT_EQ(utility.commands, (std::vector<int>{0, kAlign}));
+    host.CloseUtility();
 }

@@ -70,7 +70,7 @@ bool OffsetOf(const NodeMatrix& transform, const NodeMatrix& objectWorld, standi
     if (!standin::Invert(standin::ToAffine(transform), inverse)) {
         return false;
     }
-    offset = standin::Then(standin::ToAffine(objectWorld), inverse);
+    offset = standin::FirstThen(standin::ToAffine(objectWorld), inverse);
     return true;
 }
 

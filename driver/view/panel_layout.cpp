@@ -1,21 +1,9 @@
 #include "view/panel_layout.h"
 
-#if !defined(_WIN32)
 #include "win32/standin_extensions.h"
 #include "win32/window_queries.h"
-#endif
 
 namespace driver {
-
-#if defined(_WIN32)
-
-// Windows keeps no template places that a program can read back.
-std::vector<ViewControl> PanelLayout(HWND, int& width, int& height) {
-    width = height = 0;
-    return {};
-}
-
-#else
 
 namespace {
 
@@ -51,7 +39,5 @@ std::vector<ViewControl> PanelLayout(HWND panel, int& width, int& height) {
     }
     return layout;
 }
-
-#endif
 
 }  // namespace driver

@@ -1,6 +1,7 @@
 #include "standin/standin_scene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -163,121 +164,136 @@ void StandinNode::SetObjectOffset(const NodeMatrix& m) {
 }
 
 NodeMatrix StandinNode::ObjectWorld() const {
-    return ToNodeMatrix(Then(ToAffine(ObjectOffset()), ToAffine(transform_)));
+    return ToNodeMatrix(FirstThen(ToAffine(ObjectOffset()), ToAffine(transform_)));
 }
 
 void StandinNode::MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin,
                            bool affectChildren, int pivotMode, bool ignoreLocks) {
-    const float value[4] = {offset.x, offset.y, offset.z, 0.0f};
-    Transform("MoveNode", Op::Move, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+    const PlacementEdit edit{"MoveNode", t, axis, localOrigin, affectChildren, pivotMode, ignoreLocks};
+    if (Begin(edit, {offset.x, offset.y, offset.z, 0.0f})) {
+        Apply(edit, Translation(offset.x, offset.y, offset.z), &offset);
+    }
 }
 
 void StandinNode::RotateNode(TimeValue t, const NodeMatrix& axis, const Quat& rotation, bool localOrigin,
                              bool affectChildren, int pivotMode, bool ignoreLocks) {
-    const float value[4] = {rotation.x, rotation.y, rotation.z, rotation.w};
-    Transform("RotateNode", Op::Rotate, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+    const PlacementEdit edit{"RotateNode", t, axis, localOrigin, affectChildren, pivotMode, ignoreLocks};
+    if (!Begin(edit, {rotation.x, rotation.y, rotation.z, rotation.w})) {
+        return;
+    }
+    Affine turn;
+    if (!RotationOf(rotation, turn)) {
+        Refuse(edit, "zero or non-finite quaternion");
+        return;
+    }
+    Apply(edit, turn, nullptr);
 }
 
 void StandinNode::ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin,
                             bool affectChildren, int pivotMode, bool ignoreLocks) {
-    const float value[4] = {factors.x, factors.y, factors.z, 0.0f};
-    Transform("ScaleNode", Op::Scale, t, axis, value, localOrigin, affectChildren, pivotMode, ignoreLocks);
+    const PlacementEdit edit{"ScaleNode", t, axis, localOrigin, affectChildren, pivotMode, ignoreLocks};
+    if (Begin(edit, {factors.x, factors.y, factors.z, 0.0f})) {
+        Apply(edit, ScaleOf(factors.x, factors.y, factors.z), nullptr);
+    }
 }
 
-void StandinNode::Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis,
-                            const float value[4], bool localOrigin, bool affectChildren, int pivotMode,
-                            bool ignoreLocks) {
+bool StandinNode::Begin(const PlacementEdit& edit, const std::array<float, 4>& value) {
     if (scene_->Journal().Enabled()) {
-        HostCall call{operation};
+        HostCall call{edit.operation};
         call.node = this;
-        call.time = t;
-        call.axis = axis;
+        call.time = edit.time;
+        call.axis = edit.axis;
         for (int i = 0; i < 4; ++i) {
-            call.value[i] = value[i];
+            call.value[i] = value[static_cast<std::size_t>(i)];
         }
-        call.localOrigin = localOrigin;
-        call.affectChildren = affectChildren;
-        call.pivotMode = pivotMode;
-        call.ignoreLocks = ignoreLocks;
+        call.localOrigin = edit.localOrigin;
+        call.affectChildren = edit.affectChildren;
+        call.pivotMode = edit.pivotMode;
+        call.ignoreLocks = edit.ignoreLocks;
         scene_->Journal().Record(std::move(call));
     }
-
-    const std::string what = std::string(operation) + " of " + name_;
     if (parent_ == nullptr) {
-        scene_->ReportViolation(what + ": the scene root keeps the identity transform");
-        return;
+        Refuse(edit, "the scene root keeps the identity transform");
+        return false;
     }
-    if (pivotMode != PIVOT_MODE_NODE && pivotMode != PIVOT_MODE_PIVOT) {
-        scene_->ReportViolation(what + ": unknown pivot mode " + std::to_string(pivotMode));
-        return;
+    if (edit.pivotMode != PIVOT_MODE_NODE && edit.pivotMode != PIVOT_MODE_PIVOT) {
+        Refuse(edit, "unknown pivot mode " + std::to_string(edit.pivotMode));
+        return false;
     }
-    Affine local;
-    switch (op) {
-        case Op::Move:
-            local = Translation(value[0], value[1], value[2]);
-            break;
-        case Op::Rotate:
-            if (!RotationOf(Quat(value[0], value[1], value[2], value[3]), local)) {
-                scene_->ReportViolation(what + ": zero or non-finite quaternion");
-                return;
-            }
-            break;
-        case Op::Scale:
-            local = ScaleOf(value[0], value[1], value[2]);
-            break;
-    }
-    const Point3 origin = localOrigin ? transform_.GetTrans() : axis.GetTrans();
+    return true;
+}
+
+void StandinNode::Refuse(const PlacementEdit& edit, const std::string& why) {
+    scene_->ReportViolation(std::string(edit.operation) + " of " + name_ + ": " + why);
+}
+
+void StandinNode::Apply(const PlacementEdit& edit, const Affine& local, const Point3* moveOffset) {
+    const Point3 origin = edit.localOrigin ? transform_.GetTrans() : edit.axis.GetTrans();
     WorldOp world;
-    if (!InFrame(axis, origin, local, world)) {
-        scene_->ReportViolation(what + ": degenerate axis matrix");
+    if (!InFrame(edit.axis, origin, local, world)) {
+        Refuse(edit, "degenerate axis matrix");
         return;
     }
-    NodeMatrix moved = ToNodeMatrix(Then(ToAffine(transform_), world), transform_.flags);
-    if (op == Op::Move && pivotMode == PIVOT_MODE_PIVOT && IsIdentity(axis)) {
+    NodeMatrix moved = ToNodeMatrix(FirstThen(ToAffine(transform_), world), transform_.flags);
+    const bool pivotOnly = edit.pivotMode == PIVOT_MODE_PIVOT;
+    if (moveOffset != nullptr && pivotOnly && IsIdentity(edit.axis)) {
+        const float by[3] = {moveOffset->x, moveOffset->y, moveOffset->z};
         for (int i = 0; i < 3; ++i) {
-            moved.row[3][i] = Landing(transform_.row[3][i], value[i], moved.row[3][i]);
+            moved.row[3][i] = Landing(transform_.row[3][i], by[i], moved.row[3][i]);
         }
     }
     if (!IsFinite(moved)) {
-        scene_->ReportViolation(what + ": the result would not be finite");
+        Refuse(edit, "the result would not be finite");
         return;
     }
-    if (pivotMode == PIVOT_MODE_PIVOT && !ignoreLocks && scene_->PivotLocked(*this)) {
+    if (pivotOnly && !edit.ignoreLocks && scene_->PivotLocked(*this)) {
         return;
     }
-    if (pivotMode == PIVOT_MODE_PIVOT) {
-        // The object keeps its world placement: offset' = offset * W * W'^-1.
-        Affine movedInverse;
-        if (!Invert(ToAffine(moved), movedInverse)) {
-            scene_->ReportViolation(what + ": the pivot would become singular");
-            return;
-        }
-        const Affine objectWorld = Then(ToAffine(ObjectOffset()), ToAffine(transform_));
-        const NodeMatrix offset = ToNodeMatrix(Then(objectWorld, movedInverse), ObjectOffset().flags);
-        if (!IsFinite(offset)) {
-            scene_->ReportViolation(what + ": the object's offset from the pivot would not be finite");
-            return;
-        }
-        scene_->BeforeEdit(*this, NodeEdit::Placement);
-        SetObjectOffset(offset);
-    } else {
-        // The object moves with the node: where it lands must be a place too.
-        if (objectOffset_ && !IsFinite(ToNodeMatrix(Then(ToAffine(*objectOffset_), ToAffine(moved))))) {
-            scene_->ReportViolation(what + ": the object's world placement would not be finite");
-            return;
-        }
-        scene_->BeforeEdit(*this, NodeEdit::Placement);
+    if (pivotOnly ? !KeepObjectInPlace(edit, moved) : !CarryObject(edit, moved)) {
+        return;
     }
     transform_ = moved;
-    if (affectChildren && pivotMode == PIVOT_MODE_NODE) {
-        std::vector<StandinNode*> pending(children_.begin(), children_.end());
-        while (!pending.empty()) {
-            StandinNode* child = pending.back();
-            pending.pop_back();
-            scene_->BeforeEdit(*child, NodeEdit::Placement);
-            child->transform_ = ToNodeMatrix(Then(ToAffine(child->transform_), world), child->transform_.flags);
-            pending.insert(pending.end(), child->children_.begin(), child->children_.end());
-        }
+    if (edit.affectChildren && !pivotOnly) {
+        CarryDescendants(world);
+    }
+}
+
+// The object keeps its world placement: offset' = offset * W * W'^-1.
+bool StandinNode::KeepObjectInPlace(const PlacementEdit& edit, const NodeMatrix& moved) {
+    Affine movedInverse;
+    if (!Invert(ToAffine(moved), movedInverse)) {
+        Refuse(edit, "the pivot would become singular");
+        return false;
+    }
+    const Affine objectWorld = FirstThen(ToAffine(ObjectOffset()), ToAffine(transform_));
+    const NodeMatrix offset = ToNodeMatrix(FirstThen(objectWorld, movedInverse), ObjectOffset().flags);
+    if (!IsFinite(offset)) {
+        Refuse(edit, "the object's offset from the pivot would not be finite");
+        return false;
+    }
+    scene_->BeforeEdit(*this, NodeEdit::Placement);
+    SetObjectOffset(offset);
+    return true;
+}
+
+// The object moves with the node: where it lands must be a place too.
+bool StandinNode::CarryObject(const PlacementEdit& edit, const NodeMatrix& moved) {
+    if (objectOffset_ && !IsFinite(ToNodeMatrix(FirstThen(ToAffine(*objectOffset_), ToAffine(moved))))) {
+        Refuse(edit, "the object's world placement would not be finite");
+        return false;
+    }
+    scene_->BeforeEdit(*this, NodeEdit::Placement);
+    return true;
+}
+
+void StandinNode::CarryDescendants(const WorldOp& world) {
+    std::vector<StandinNode*> pending(children_.begin(), children_.end());
+    while (!pending.empty()) {
+        StandinNode* child = pending.back();
+        pending.pop_back();
+        scene_->BeforeEdit(*child, NodeEdit::Placement);
+        child->transform_ = ToNodeMatrix(FirstThen(ToAffine(child->transform_), world), child->transform_.flags);
+        pending.insert(pending.end(), child->children_.begin(), child->children_.end());
     }
 }
 

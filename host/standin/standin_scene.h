@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ public:
 };
 
 class StandinScene;
+struct Affine;
+struct WorldOp;
 class HOST_API StandinNode;
 
 // Asked before a node's pivot moves apart from its object (a pivot-mode
@@ -103,9 +106,28 @@ public:
 
 private:
     friend class StandinScene;
-    enum class Op { Move, Rotate, Scale };
-    void Transform(const char* operation, Op op, TimeValue t, const NodeMatrix& axis, const float value[4],
-                   bool localOrigin, bool affectChildren, int pivotMode, bool ignoreLocks);
+    // One call of MoveNode, RotateNode or ScaleNode, without its value.
+    struct PlacementEdit {
+        const char* operation;
+        TimeValue time;
+        const NodeMatrix& axis;
+        bool localOrigin;
+        bool affectChildren;
+        int pivotMode;
+        bool ignoreLocks;
+    };
+    // Journals the call with its value (x, y, z and w or 0) and answers
+    // whether this node can take it at all (not the root, a known mode).
+    bool Begin(const PlacementEdit& edit, const std::array<float, 4>& value);
+    // Applies `local`, given in the frame of the edit's axes, to the node;
+    // `moveOffset` is the offset of a move, null for other edits. Any
+    // refusal leaves the node and its descendants as they were.
+    void Apply(const PlacementEdit& edit, const Affine& local, const Point3* moveOffset);
+    bool KeepObjectInPlace(const PlacementEdit& edit, const NodeMatrix& moved);
+    bool CarryObject(const PlacementEdit& edit, const NodeMatrix& moved);
+    void CarryDescendants(const WorldOp& world);
+    // Reports "OPERATION of NAME: WHY" as a violation of the host's contract.
+    void Refuse(const PlacementEdit& edit, const std::string& why);
 
     StandinScene* scene_;
     StandinNode* parent_;

@@ -28,7 +28,7 @@ NodeMatrix ToNodeMatrix(const Affine& a, std::uint32_t flags) {
     return matrix;
 }
 
-Affine Then(const Affine& a, const Affine& b) {
+Affine FirstThen(const Affine& a, const Affine& b) {
     Affine r;
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
@@ -120,19 +120,19 @@ bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, Wor
     if (!Invert(frame, frameInverse)) {
         return false;
     }
-    world.about = Then(Then(frameInverse, op), frame);
+    world.about = FirstThen(FirstThen(frameInverse, op), frame);
     world.origin[0] = origin.x;
     world.origin[1] = origin.y;
     world.origin[2] = origin.z;
     return true;
 }
 
-Affine Then(const Affine& a, const WorldOp& op) {
+Affine FirstThen(const Affine& a, const WorldOp& op) {
     Affine relative = a;
     for (int j = 0; j < 3; ++j) {
         relative.t[j] -= op.origin[j];
     }
-    Affine r = Then(relative, op.about);
+    Affine r = FirstThen(relative, op.about);
     for (int j = 0; j < 3; ++j) {
         r.t[j] += op.origin[j];
     }

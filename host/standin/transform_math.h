@@ -17,8 +17,8 @@ struct Affine {
 HOST_API Affine ToAffine(const NodeMatrix& matrix);
 HOST_API NodeMatrix ToNodeMatrix(const Affine& a, std::uint32_t flags = 0);
 
-// The map "first a, then b".
-HOST_API Affine Then(const Affine& a, const Affine& b);
+// The map that applies a first, then b.
+HOST_API Affine FirstThen(const Affine& a, const Affine& b);
 // False when the 3x3 part is singular or not finite.
 HOST_API bool Invert(const Affine& a, Affine& inverse);
 
@@ -43,8 +43,8 @@ struct WorldOp {
 // `axis` and whose origin is `origin`, expressed in world coordinates:
 // T(-origin) * F^-1 * op * F * T(origin). False when the axes are degenerate.
 HOST_API bool InFrame(const NodeMatrix& axis, const Point3& origin, const Affine& op, WorldOp& world);
-// The map "first a, then op".
-HOST_API Affine Then(const Affine& a, const WorldOp& op);
+// The map that applies a first, then op.
+HOST_API Affine FirstThen(const Affine& a, const WorldOp& op);
 
 HOST_API bool IsFinite(const NodeMatrix& matrix);
 

@@ -23,6 +23,48 @@ ResourceId ReadField(ByteReader& reader) {
     return ResourceId::Text(ToAnsi(text));
 }
 
+// The header after its version and signature, into `dialog`; answers the
+// number of controls that follow.
+std::uint16_t ReadHeader(ByteReader& reader, DialogTemplate& dialog) {
+    dialog.helpId = reader.Dword();
+    dialog.exStyle = reader.Dword();
+    dialog.style = reader.Dword();
+    const std::uint16_t count = reader.Word();
+    dialog.x = reader.Short();
+    dialog.y = reader.Short();
+    dialog.cx = reader.Short();
+    dialog.cy = reader.Short();
+    dialog.menu = ReadField(reader);
+    dialog.windowClass = ReadField(reader);
+    dialog.title = ToAnsi(reader.Text16());
+    if ((dialog.style & kSetFont) != 0) {
+        dialog.hasFont = true;
+        dialog.font.pointSize = reader.Word();
+        dialog.font.weight = reader.Word();
+        dialog.font.italic = reader.Byte();
+        dialog.font.charset = reader.Byte();
+        dialog.font.typeface = ToAnsi(reader.Text16());
+    }
+    return count;
+}
+
+// A control's fields up to its creation data.
+DialogItemTemplate ReadItemFields(ByteReader& reader) {
+    DialogItemTemplate item;
+    item.helpId = reader.Dword();
+    item.exStyle = reader.Dword();
+    item.style = reader.Dword();
+    item.x = reader.Short();
+    item.y = reader.Short();
+    item.cx = reader.Short();
+    item.cy = reader.Short();
+    item.id = static_cast<std::int32_t>(reader.Dword());
+    item.windowClass = ReadField(reader);
+    item.className = ControlClassName(item.windowClass);
+    item.title = ReadField(reader);
+    return item;
+}
+
 }  // namespace
 
 std::string ControlClassName(const ResourceId& windowClass) {
@@ -59,43 +101,14 @@ bool ParseDialogTemplate(const std::uint8_t* data, std::size_t size, DialogTempl
         error = "not an extended dialog template (DIALOGEX)";
         return false;
     }
-    dialog.helpId = reader.Dword();
-    dialog.exStyle = reader.Dword();
-    dialog.style = reader.Dword();
-    const std::uint16_t count = reader.Word();
-    dialog.x = reader.Short();
-    dialog.y = reader.Short();
-    dialog.cx = reader.Short();
-    dialog.cy = reader.Short();
-    dialog.menu = ReadField(reader);
-    dialog.windowClass = ReadField(reader);
-    dialog.title = ToAnsi(reader.Text16());
-    if ((dialog.style & kSetFont) != 0) {
-        dialog.hasFont = true;
-        dialog.font.pointSize = reader.Word();
-        dialog.font.weight = reader.Word();
-        dialog.font.italic = reader.Byte();
-        dialog.font.charset = reader.Byte();
-        dialog.font.typeface = ToAnsi(reader.Text16());
-    }
+    const std::uint16_t count = ReadHeader(reader, dialog);
     if (reader.failed()) {
         error = "truncated dialog header";
         return false;
     }
     for (std::uint16_t i = 0; i < count; ++i) {
         reader.Align(4);
-        DialogItemTemplate item;
-        item.helpId = reader.Dword();
-        item.exStyle = reader.Dword();
-        item.style = reader.Dword();
-        item.x = reader.Short();
-        item.y = reader.Short();
-        item.cx = reader.Short();
-        item.cy = reader.Short();
-        item.id = static_cast<std::int32_t>(reader.Dword());
-        item.windowClass = ReadField(reader);
-        item.className = ControlClassName(item.windowClass);
-        item.title = ReadField(reader);
+        DialogItemTemplate item = ReadItemFields(reader);
         const std::uint16_t extra = reader.Word();
         if (extra > reader.Remaining()) {
             error = "creation data of control " + std::to_string(i + 1) + " runs past the end";

@@ -260,7 +260,8 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world = standin::Then(LocalTransform(model_, *json_, current.node), current.parentWorld);
+        const standin::Affine world =
+            standin::FirstThen(LocalTransform(model_, *json_, current.node), current.parentWorld);
         StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.ObjectClass();
@@ -385,7 +386,7 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
         if (!standin::Invert(standin::ToAffine(was), wasInverse)) {
             Fail(path, index, "its object's offset as read cannot be inverted");
         }
-        moved[joint->first] = standin::Then(wasInverse, standin::ToAffine(order_[index]->ObjectOffset()));
+        moved[joint->first] = standin::FirstThen(wasInverse, standin::ToAffine(order_[index]->ObjectOffset()));
     }
     try {
         EditSkinMatrices(*json_, skins, moved, [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
@@ -481,7 +482,7 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
                              parentInverse)) {
             Fail(path, index, "its parent's transform cannot be inverted, so its own cannot be given relative to it");
         }
-        const auto local = LocalMembers(standin::Then(standin::ToAffine(node.Transform()), parentInverse), entry);
+        const auto local = LocalMembers(standin::FirstThen(standin::ToAffine(node.Transform()), parentInverse), entry);
         if (!local) {
             Fail(path, index, "its transform relative to its parent has shear (axes not at right angles), "
                               "which a glTF node cannot hold");

@@ -74,7 +74,7 @@ std::string NewMatrices(const SkinModel& model, const SkinEntry& skin,
         for (std::size_t i = 0; i < 16; ++i) {
             m[i] = GetFloat(bytes, j * kMatrixBytes + 4 * i);
         }
-        MatrixOfAffine(standin::Then(AffineOfMatrix(m), found->second), m);
+        MatrixOfAffine(standin::FirstThen(AffineOfMatrix(m), found->second), m);
         for (std::size_t i = 0; i < 16; ++i) {
             const float value = static_cast<float>(m[i]);
             if (!std::isfinite(value)) {
