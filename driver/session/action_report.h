@@ -21,7 +21,7 @@ public:
 
     void Note(const std::string& note) { transcript_.Note(note); }
     // A note that a quiet transcript keeps: something the user must see.
-    void Warning(const std::string& note) { transcript_.KeptNote(note); }
+    void Warning(const std::string& note) { transcript_.Warning(note); }
     // The run was not done.
     void NotDone(const std::string& why) {
         if (!failure_) {
@@ -30,7 +30,7 @@ public:
     }
     // A note that is also why the run was not done.
     void Failed(const std::string& note) {
-        Warning(note);
+        transcript_.KeptNote(note);
         NotDone(note);
     }
     // The action had no effect: a reason in a strict run only.

@@ -21,11 +21,13 @@ constexpr RefusalRow kRefusals[] = {
     {RefusalCode::BadScene, "bad-scene", 1, 422},
     {RefusalCode::FileMissing, "file-missing", 1, 404},
     {RefusalCode::NotWritable, "not-writable", 1, 409},
-    {RefusalCode::WrongFormat, "wrong-format", 2, 400},
+    {RefusalCode::WrongFormat, "wrong-format", 1, 400},
     {RefusalCode::OutsideReach, "outside-reach", 1, 403},
     {RefusalCode::FileClash, "file-clash", 1, 409},
     {RefusalCode::NotDone, "not-done", 1, 409},
     {RefusalCode::Unsaved, "unsaved", 1, 409},
+    {RefusalCode::NoOutput, "no-output", 1, 409},
+    {RefusalCode::NoPort, "no-port", 1, 503},
     {RefusalCode::TooLarge, "too-large", 1, 413},
     {RefusalCode::NotFound, "not-found", 1, 404},
     {RefusalCode::Forbidden, "forbidden", 1, 403},
@@ -33,6 +35,17 @@ constexpr RefusalRow kRefusals[] = {
     {RefusalCode::OutOfMemory, "out-of-memory", 1, 503},
     {RefusalCode::Failed, "failed", 1, 500},
 };
+
+constexpr bool InEnumOrder() {
+    int row = 0;
+    for (const RefusalRow& refusal : kRefusals) {
+        if (static_cast<int>(refusal.code) != row++) {
+            return false;
+        }
+    }
+    return row == static_cast<int>(RefusalCode::Failed) + 1;
+}
+static_assert(InEnumOrder(), "one row a code, in the order of the enum, Failed last");
 
 const RefusalRow& RowOf(RefusalCode code) { return kRefusals[static_cast<int>(code)]; }
 

@@ -19,6 +19,8 @@ enum class RefusalCode {
     FileClash,          // a file that the run writes is one that it needs
     NotDone,            // the tools ran, and the job was not done
     Unsaved,            // edits stand that no Save has written
+    NoOutput,           // Save without a file to save to
+    NoPort,             // the viewer cannot listen where it must
     TooLarge,           // a request beyond the bounds of the viewer
     NotFound,           // no such route of the viewer
     Forbidden,          // a request without the token, or from another origin

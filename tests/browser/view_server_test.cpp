@@ -61,7 +61,7 @@ struct Served {
                                                         "", reach, (folder / "keep").string());
         server = std::make_unique<driver::ViewServer>(
             *session, driver::ViewerPageDirectory(driver::PluginDirectory()), reach);
-        EXPECT_EQ(server->Bind(0), "");
+        EXPECT_FALSE(server->Bind(0));
         const std::string address = server->Address();
         port = std::stoi(address.substr(address.rfind(':') + 1));
         token = address.substr(address.find("token=") + 6);
@@ -158,7 +158,7 @@ TEST(ViewServer, ListensAloneOrNotAtAll) {
     const driver::ViewFolders none({});
     const std::string page = driver::ViewerPageDirectory(driver::PluginDirectory());
     driver::ViewServer second(*first.session, page, none);
-    EXPECT_NE(second.Bind(first.port), "") << "a second viewer on the same port";
+    EXPECT_TRUE(second.Bind(first.port)) << "a second viewer on the same port";
     const int other = socket(AF_INET6, SOCK_STREAM, 0);
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
@@ -168,7 +168,7 @@ TEST(ViewServer, ListensAloneOrNotAtAll) {
         socklen_t size = sizeof(address);
         getsockname(other, reinterpret_cast<sockaddr*>(&address), &size);
         driver::ViewServer third(*first.session, page, none);
-        EXPECT_NE(third.Bind(ntohs(address.sin6_port)), "") << "::1 held by another program";
+        EXPECT_TRUE(third.Bind(ntohs(address.sin6_port))) << "::1 held by another program";
     }
     close(other);
 }
