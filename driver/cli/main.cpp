@@ -11,6 +11,7 @@
 
 #include "cli/command_line.h"
 #include "cli/list_command.h"
+#include "text/refusal.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"

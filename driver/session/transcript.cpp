@@ -36,7 +36,7 @@ void Transcript::KeptNote(const std::string& note) {
 void Transcript::Warning(const std::string& note) {
     KeptNote(note);
     if (record_ != nullptr) {
-        record_->warnings.push_back(line_.substr(4));
+        record_->warnings.push_back(HasControls(note) ? EscapedControls(note) : note);
     }
 }
 
