@@ -24,7 +24,7 @@ public:
     // Binds 127.0.0.1 and ::1 at `port` (0: one the system chooses), each
     // alone; none when both are bound (or ::1 is not there: a system
     // without IPv6), else why not (NoPort, one line).
-    std::optional<Refusal> Bind(int port);
+    [[nodiscard]] std::optional<Refusal> Bind(int port);
     // The page's address with the token, to be exchanged for a cookie.
     std::string Address() const;
     // Serves until Stop() or the page's Quit.

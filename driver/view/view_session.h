@@ -102,7 +102,7 @@ public:
     // Names the file that Save writes; refuses it where the scene cannot be
     // written there (wrong format, not writable, outside the folders
     // reached, or a file that the scene needs).
-    std::optional<Refusal> SetOutputPath(const std::string& path);
+    [[nodiscard]] std::optional<Refusal> SetOutputPath(const std::string& path);
     const std::string& OutputPath() const { return outputPath_; }
     std::string FormatName() const;
     // The files that the scene refers to (buffers, images), as read.
