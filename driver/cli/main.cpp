@@ -52,8 +52,8 @@ void CheckOutputFormat(const driver::Invocation& invocation, const driver::Scene
 // mistake of the command line, found before the viewer starts.
 void CheckViewOutputFormat(const driver::Invocation& invocation) {
     if (!invocation.outputPath.empty()) {
-        const std::optional<driver::Refusal> wrong = driver::WrongOutputName(invocation.scenePath, invocation.outputPath);
-        if (wrong) {
+        if (const std::optional<driver::Refusal> wrong =
+                driver::WrongOutputName(invocation.scenePath, invocation.outputPath)) {
             throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
         }
     }

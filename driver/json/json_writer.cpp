@@ -35,8 +35,9 @@ JsonWriter& JsonWriter::Close(char bracket) {
 
 JsonWriter& JsonWriter::Key(std::string_view key) {
     BeforeValue();
-    AppendJsonString(out_, std::string(key));
-    out_ += ':';
+    out_ += '"';
+    out_ += key;
+    out_ += "\":";
     afterKey_ = true;
     return *this;
 }

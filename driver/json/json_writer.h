@@ -10,7 +10,8 @@ namespace driver {
 // Writes compact JSON in the order of the calls, with the commas between
 // an array's values and an object's members. A member is Key() followed by
 // one value (or an array or object); Take() hands over the text once every
-// array and object begun has ended.
+// array and object begun has ended. Keys are the writer's own names, plain
+// ASCII, written as they are.
 class JsonWriter {
 public:
     JsonWriter& BeginObject() { return Open('{'); }

@@ -68,7 +68,8 @@ void CheckViewerRules(const Action& action) {
 // The nodes that `patterns` find among `names` (pre-order, the root's
 // first), as a session's check finds them: each pattern's in pre-order, the
 // patterns in their order, each node once, never the root.
-std::vector<std::size_t> NodesFoundByPatterns(const std::vector<std::string>& patterns, const std::vector<std::string>& names) {
+std::vector<std::size_t> NodesFoundByPatterns(const std::vector<std::string>& patterns,
+                                              const std::vector<std::string>& names) {
     std::vector<std::size_t> found;
     std::vector<bool> taken(names.size(), false);
     for (const std::string& pattern : patterns) {
@@ -304,7 +305,8 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
 // Keeps a copy of each names file that the gesture loaded, as read before
 // the press, in the private folder; why not, if not. A file that changed
 // while the tool read it is not kept: what the tool read is not known.
-std::optional<Refusal> ViewSession::KeepNamesFiles(Gesture& gesture, const std::vector<std::pair<std::size_t, std::string>>& read) {
+std::optional<Refusal> ViewSession::KeepNamesFiles(Gesture& gesture,
+                                                   const std::vector<std::pair<std::size_t, std::string>>& read) {
     for (const auto& [answer, before] : read) {
         const std::string path = DialogChoice(std::get<AnswerDialog>(gesture.actions[answer].what).path);
         std::string after;
@@ -532,7 +534,8 @@ std::vector<std::string> ViewSession::Unsaved() const {
 }
 
 FileContent ViewSession::SceneContent() {
-    return replayed_->file->Content(outputPath_.empty() ? scenePath_ : outputPath_, replayed_->host->SelectionIndices());
+    return replayed_->file->Content(outputPath_.empty() ? scenePath_ : outputPath_,
+                                    replayed_->host->SelectionIndices());
 }
 
 std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
