@@ -56,7 +56,7 @@ std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
     driver::Transcript transcript(out);
     driver::SessionReplay replay(host, transcript, true, false);
     if (!replay.Run(actions)) {
-        return replay.Failure();
+        return replay.Failure()->message;
     }
     if (!invocation.outputPath.empty()) {
         driver::WriteOutputFiles({{invocation.outputPath, sceneFile->Content(invocation.outputPath, {})}});

@@ -89,7 +89,7 @@ void BM_SaveNamesShortcut(benchmark::State& state) {
         driver::Transcript transcript(out);
         driver::SessionReplay replay(host, transcript, true, false);
         if (!replay.Run(actions)) {
-            state.SkipWithError(replay.Failure().c_str());
+            state.SkipWithError(replay.Failure()->message.c_str());
         }
     }
     bench::CountBytes(state, setup.bytes.size());

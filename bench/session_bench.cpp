@@ -42,7 +42,7 @@ void RunSession(benchmark::State& state, const std::string& scene, const std::st
         driver::Transcript transcript(out);
         driver::SessionReplay replay(host, transcript, false, true);
         if (!replay.Run(actions)) {
-            state.SkipWithError(replay.Failure().c_str());
+            state.SkipWithError(replay.Failure()->message.c_str());
         }
         benchmark::DoNotOptimize(out.str().size());
     }

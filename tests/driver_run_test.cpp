@@ -30,6 +30,12 @@
 
 namespace {
 
+// The role of the file that a refused one clashes with; "" where it was added.
+std::string ClashOf(const std::optional<driver::Refusal>& clash) {
+    EXPECT_TRUE(!clash || clash->code == driver::RefusalCode::FileClash);
+    return clash ? clash->message : "";
+}
+
 NodeMatrix Scaled(float factor, const Point3& position) {
     NodeMatrix matrix;
     for (int r = 0; r < 3; ++r) {
@@ -194,7 +200,7 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
         driver::CheckSession(actions, host, files);
         driver::Transcript transcript(out);
         driver::SessionReplay replay(host, transcript, true, false);
-        ASSERT_TRUE(replay.Run(actions)) << replay.Failure();
+        ASSERT_TRUE(replay.Run(actions)) << replay.Failure().value_or(driver::Refusal{}).message;
     }
     EXPECT_NE(out.str().find("changed node " + std::to_string(kDepth - 1) + " \"Deepest\": position"),
               std::string::npos)
@@ -220,14 +226,14 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     using Use = driver::RunFiles::Use;
     driver::RunFiles files;
     for (const char* name : {"a.json", "b.json", "new.json", "sub/other.json"}) {
-        ASSERT_EQ(files.Add(at + name, Use::Written, name), "");
+        ASSERT_FALSE(files.Add(at + name, Use::Written, name));
     }
-    EXPECT_EQ(files.Add(at + "hard.json", Use::OnlyRead, "hard"), "a.json");
-    EXPECT_EQ(files.Add(at + "soft.json", Use::OnlyRead, "soft"), "b.json");
-    EXPECT_EQ(files.Add(at + "sub/../new.json", Use::OnlyRead, "new"), "new.json");
-    EXPECT_EQ(files.Add(at + "./sub/other.json", Use::ToolWrites, "other"), "sub/other.json");
-    EXPECT_EQ(files.Add(at + "sub/new.json", Use::Written, "elsewhere"), "");
-    EXPECT_EQ(files.Add(at + "hard.json", Use::ToolReads, "names"), "a.json");
+    EXPECT_EQ(ClashOf(files.Add(at + "hard.json", Use::OnlyRead, "hard")), "a.json");
+    EXPECT_EQ(ClashOf(files.Add(at + "soft.json", Use::OnlyRead, "soft")), "b.json");
+    EXPECT_EQ(ClashOf(files.Add(at + "sub/../new.json", Use::OnlyRead, "new")), "new.json");
+    EXPECT_EQ(ClashOf(files.Add(at + "./sub/other.json", Use::ToolWrites, "other")), "sub/other.json");
+    EXPECT_EQ(ClashOf(files.Add(at + "sub/new.json", Use::Written, "elsewhere")), "");
+    EXPECT_EQ(ClashOf(files.Add(at + "hard.json", Use::ToolReads, "names")), "a.json");
     fs::remove_all(folder);
 }
 #endif

@@ -414,8 +414,9 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
     const std::string glb = gltftest::GlbFile(json, chunks);
     auto file = Read(glb, "scene.glb");
     EXPECT_EQ(file->FormatName(), "GLB");
-    EXPECT_EQ(file->WrongName("COPY.GLB"), "");
-    EXPECT_EQ(file->WrongName("copy.gltf"), "the scene is GLB, which is written to a .glb file");
+    EXPECT_FALSE(file->WrongName("COPY.GLB"));
+    EXPECT_EQ(file->WrongName("copy.gltf").value_or(driver::Refusal{}).message,
+              "the scene is GLB, which is written to a .glb file");
     EXPECT_EQ(file->Content("scene.glb", {}).Joined(), glb) << "unchanged, the file is written as it was";
 
     Nodes(*file)[1]->SetName("Crate with a longer name");

@@ -111,11 +111,11 @@ TEST_F(SafeWriteCallsTest, ARefusedRenameWritesTheFileInPlaceOnce) {
         }
         refusedTarget = files[0].path;
         refusal = code;
-        std::vector<std::string> inPlace;
+        std::vector<driver::InPlaceReason> inPlace;
         ASSERT_NO_THROW(inPlace = driver::WriteOutputFiles(files));
         ASSERT_EQ(inPlace.size(), 2u);
-        EXPECT_NE(inPlace[0], "");
-        EXPECT_EQ(inPlace[1], "");
+        EXPECT_TRUE(inPlace[0].has_value());
+        EXPECT_FALSE(inPlace[1].has_value());
         EXPECT_EQ(ReadAll(files[0].path), "scene");
         EXPECT_EQ(ReadAll(files[1].path), "picture");
         EXPECT_EQ(Entries(folder), 2u);

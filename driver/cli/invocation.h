@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "session/shortcut.h"
+#include "text/refusal.h"
 
 namespace driver {
 
 // A command line that cannot be understood.
-class UsageError : public std::runtime_error {
+class UsageError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& message) : CodedError(RefusalCode::Usage, message) {}
 };
 
 // The commands of morvane-host: a session run (SCENE SESSION, no name of

@@ -11,6 +11,7 @@
 
 #include "cli/command_line.h"
 #include "cli/list_command.h"
+#include "text/refusal.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -41,9 +42,8 @@ namespace {
 // file's content can tell as well as its name.
 void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
     if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        const std::string wrong = sceneFile.WrongName(invocation.outputPath);
-        if (!wrong.empty()) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
+        if (const std::optional<driver::Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
         }
     }
 }
@@ -52,9 +52,9 @@ void CheckOutputFormat(const driver::Invocation& invocation, const driver::Scene
 // mistake of the command line, found before the viewer starts.
 void CheckViewOutputFormat(const driver::Invocation& invocation) {
     if (!invocation.outputPath.empty()) {
-        const std::string wrong = driver::WrongOutputName(invocation.scenePath, invocation.outputPath);
-        if (!wrong.empty()) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong);
+        if (const std::optional<driver::Refusal> wrong =
+                driver::WrongOutputName(invocation.scenePath, invocation.outputPath)) {
+            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
         }
     }
 }
@@ -90,11 +90,11 @@ constexpr int kWrittenWithoutTranscript = 3;
 int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
-    const std::vector<std::string> inPlace = driver::WriteOutputFiles(files);
+    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!inPlace[i].empty()) {
+        if (inPlace[i]) {
             std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
-                      << inPlace[i] << ")\n";
+                      << *inPlace[i] << ")\n";
         }
     }
     try {
@@ -196,8 +196,8 @@ int Run(const driver::Invocation& invocation) {
     }
     if (!done) {
         out.flush();
-        std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()) << "\n";
-        return 1;
+        std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()->message) << "\n";
+        return driver::ExitStatusOf(replay.Failure()->code);
     }
     // What the actions freed (the states a large change kept, the tools'
     // own) goes back to the system before the files' bytes are made.
@@ -260,18 +260,13 @@ int main(int argc, char** argv) {
                                     invocation.openBrowser, invocation.allowedFolders});
         }
         return Run(invocation);
-    } catch (const driver::UsageError& e) {
-        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "; try morvane-host --help\n";
-        return 2;
-    } catch (const driver::SelectionConflict& e) {
-        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
-        return 2;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "morvane-host: out of memory\n";
-        return 1;
     } catch (const std::exception& e) {
-        std::cerr << "morvane-host: " << driver::EscapedControls(e.what()) << "\n";
-        return 1;
+        // The one boundary of a run: every refusal ends it with the status
+        // that the table gives its code.
+        const driver::Refusal refusal = driver::RefusalOf(e);
+        std::cerr << "morvane-host: " << driver::EscapedControls(refusal.message)
+                  << (refusal.code == driver::RefusalCode::Usage ? "; try morvane-host --help\n" : "\n");
+        return driver::ExitStatusOf(refusal.code);
     } catch (...) {
         std::cerr << "morvane-host: unexpected failure\n";
         return 1;

@@ -4,12 +4,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "text/refusal.h"
+
 namespace driver {
 
 // A file that cannot be read; the message names it and says why.
-class InputFileError : public std::runtime_error {
+class InputFileError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit InputFileError(const std::string& message) : CodedError(RefusalCode::FileMissing, message) {}
 };
 
 // The most that is read of one input file (a scene, a session, a file that

@@ -58,14 +58,16 @@ using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
 // be) written in place; a rename that is refused at the commit writes the
 // file in place there and then.
 void CommitAll(const std::vector<OutputFile>& files, Staged& staged, const std::vector<bool>& stagedInPlace,
-               bool inPlace, std::vector<std::string>& reasons) {
+               bool inPlace, std::vector<InPlaceReason>& reasons) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (staged[i] && stagedInPlace[i] == inPlace) {
             if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
                 FailToWrite(files[i], error);
             }
             // A device or a pipe is written in place as a matter of course.
-            reasons[i] = staged[i]->IsRegular() ? staged[i]->InPlaceReason() : "";
+            if (staged[i]->IsRegular() && !staged[i]->InPlaceReason().empty()) {
+                reasons[i] = staged[i]->InPlaceReason();
+            }
         }
     }
 }
@@ -143,7 +145,7 @@ void FlushStandardOutput() {
     }
 }
 
-std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) {
+std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files) {
     // Every file is written to its temporary first, so that a failure (or
     // an interrupt) leaves all of them as they were; then all are renamed
     // at once, and the files that must be written in place come last.
@@ -190,7 +192,7 @@ std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files) 
     for (std::size_t i = 0; i < files.size(); ++i) {
         stagedInPlace[i] = staged[i] && staged[i]->InPlace();
     }
-    std::vector<std::string> inPlace(files.size());
+    std::vector<InPlaceReason> inPlace(files.size());
     {
         // Held back while the renames happen, an interrupt comes after all.
         const safewrite::InterruptsHeld held;

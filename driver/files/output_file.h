@@ -1,17 +1,19 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "files/file_content.h"
+#include "text/refusal.h"
 
 namespace driver {
 
 // A file that cannot be written; the message names it and says why.
-class OutputFileError : public std::runtime_error {
+class OutputFileError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit OutputFileError(const std::string& message) : CodedError(RefusalCode::NotWritable, message) {}
 };
 
 // A file to be written once the whole run has succeeded. The path "-" is
@@ -34,7 +36,8 @@ void FlushStandardOutput();
 // (a temporary beside it, then a rename): all of them, or, when one fails
 // and OutputFileError is thrown, none (except where a file had to be
 // written in place). Gives for each file why it was written in place, or
-// "" when it was replaced or made (or is a device or a pipe).
-std::vector<std::string> WriteOutputFiles(const std::vector<OutputFile>& files);
+// none when it was replaced or made (or is a device or a pipe).
+using InPlaceReason = std::optional<std::string>;
+std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files);
 
 }  // namespace driver

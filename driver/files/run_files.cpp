@@ -47,9 +47,9 @@ bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
 
 }  // namespace
 
-std::string RunFiles::Add(const std::string& path, Use use, const std::string& role) {
+std::optional<Refusal> RunFiles::Add(const std::string& path, Use use, const std::string& role) {
     if (path.empty() || path == "-") {
-        return "";
+        return std::nullopt;
     }
     const fs::path native = NativePath(path);
     std::error_code error;
@@ -77,14 +77,14 @@ std::string RunFiles::Add(const std::string& path, Use use, const std::string& r
         consider(k, false);
     }
     if (first < files_.size()) {
-        return files_[first].role;
+        return Refusal{RefusalCode::FileClash, files_[first].role};
     }
     byPlace_.emplace(place, files_.size());
     if (linked) {
         linked_.push_back(files_.size());
     }
     files_.push_back({path, use, role, exists, linked});
-    return "";
+    return std::nullopt;
 }
 
 RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string>& referenced) {
@@ -110,9 +110,8 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
         {"--svg", named.svg, Use::Written, "the picture that --svg writes"},
     };
     for (const auto& file : written) {
-        const std::string clash = files.Add(file.path, file.use, file.role);
-        if (!clash.empty()) {
-            throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash);
+        if (const std::optional<Refusal> clash = files.Add(file.path, file.use, file.role)) {
+            throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash->message);
         }
     }
     return files;

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -25,9 +28,9 @@ public:
 
     // Adds the file at `path` ("-", standard output, is no file), with its
     // role as messages give it ("the scene file, which is only read").
-    // Returns the role of the file added before that it must not be, or
-    // "" (and the file is added).
-    std::string Add(const std::string& path, Use use, const std::string& role);
+    // Refuses it (FileClash) with the role of the file added before that it
+    // must not be; else adds it.
+    std::optional<Refusal> Add(const std::string& path, Use use, const std::string& role);
 
 private:
     struct File {
@@ -46,9 +49,9 @@ private:
 };
 
 // A file of the command line that the run must not read or write as asked.
-class RunFilesError : public std::runtime_error {
+class RunFilesError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit RunFilesError(const std::string& message) : CodedError(RefusalCode::FileClash, message) {}
 };
 
 // The files that a command line names; empty where it names none.

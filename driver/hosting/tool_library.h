@@ -6,6 +6,7 @@
 
 #include "class_desc.h"
 #include "standin/plugin_loader.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -21,9 +22,9 @@ struct ToolLibrary {
 
 // A file that is not such a library; the message names the file and what
 // is missing or wrong.
-class ToolLibraryError : public std::runtime_error {
+class ToolLibraryError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ToolLibraryError(const std::string& message) : CodedError(RefusalCode::NoTool, message) {}
 };
 
 // Loads and checks the library at `path`. Loading runs the library's static

@@ -6,14 +6,15 @@
 #include <string>
 
 #include "json/json_reader.h"
+#include "text/refusal.h"
 
 namespace driver {
 
 // A scene file that cannot be read, or a scene that its format cannot hold;
 // the message names the place.
-class SceneFileError : public std::runtime_error {
+class SceneFileError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SceneFileError(const std::string& message) : CodedError(RefusalCode::BadScene, message) {}
 };
 
 // Where in a scene file a problem lies, as far as it is known: the line and

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "scene/scene_error.h"
 #include "scene/up_axis.h"
 #include "standin/standin_scene.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -81,10 +83,10 @@ public:
     // The format's name as messages give it: "scene file", "glTF", "GLB".
     std::string FormatName() const;
 
-    // Empty when a file of this format may be written to `path`, a name that
+    // None when a file of this format may be written to `path`, a name that
     // reads back in this format; else the rule that the name breaks ("the
     // scene is glTF, which is written to a .gltf file").
-    std::string WrongName(const std::string& path) const;
+    std::optional<Refusal> WrongName(const std::string& path) const;
 
     // The content of a file at `path` that holds the scene as it now
     // stands, with `selection` as pre-order indices (formats without a
@@ -154,9 +156,9 @@ std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::strin
                                       SceneUse use = SceneUse::Written);
 // What SceneFile::WrongName would say of an output `path` for the scene in
 // the file at `scenePath`, its format told by the file's first bytes and
-// its name, without reading it whole; "" where it cannot be opened (the
+// its name, without reading it whole; none where it cannot be opened (the
 // read of the scene then says why).
-std::string WrongOutputName(const std::string& scenePath, const std::string& path);
+std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path);
 
 // The same for the file at `path`, held open and read as far as its format
 // needs (a GLB file's binary chunk stays in the file and is copied from it

@@ -56,14 +56,15 @@ const SceneFormat& FormatOf(const SourceBytes& bytes, const std::string& path) {
     return FormatNamedBy(path);
 }
 
-// The rule of names that `path` breaks for a scene of `format`, or "".
-std::string WrongNameFor(const SceneFormat& sceneFormat, const std::string& path) {
+// The rule of names that `path` breaks for a scene of `format`, if any.
+std::optional<Refusal> WrongNameFor(const SceneFormat& sceneFormat, const std::string& path) {
     if (&FormatNamedBy(path) == &sceneFormat) {
-        return "";
+        return std::nullopt;
     }
     const std::string scene = std::string("the scene is ") + sceneFormat.describedAs;
     if (!sceneFormat.extensions.empty()) {
-        return scene + ", which is written to a " + std::string(sceneFormat.extensions.front()) + " file";
+        return Refusal{RefusalCode::WrongFormat,
+                       scene + ", which is written to a " + std::string(sceneFormat.extensions.front()) + " file"};
     }
     std::string others;
     for (const SceneFormat& format : kSceneFormats) {
@@ -71,18 +72,18 @@ std::string WrongNameFor(const SceneFormat& sceneFormat, const std::string& path
             others += (others.empty() ? "" : " or ") + std::string(extension);
         }
     }
-    return scene + ", which is not written to a " + others + " file";
+    return Refusal{RefusalCode::WrongFormat, scene + ", which is not written to a " + others + " file"};
 }
 
 }  // namespace
 
-std::string SceneFile::WrongName(const std::string& path) const { return WrongNameFor(*format_, path); }
+std::optional<Refusal> SceneFile::WrongName(const std::string& path) const { return WrongNameFor(*format_, path); }
 
-std::string WrongOutputName(const std::string& scenePath, const std::string& path) {
+std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path) {
     std::string head(16, '\0');
     std::FILE* file = std::fopen(scenePath.c_str(), "rb");
     if (file == nullptr) {
-        return "";
+        return std::nullopt;
     }
     head.resize(std::fread(head.data(), 1, head.size(), file));
     std::fclose(file);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "session/action.h"
 #include "session/transcript.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -19,16 +21,16 @@ public:
 
     void Note(const std::string& note) { transcript_.Note(note); }
     // A note that a quiet transcript keeps: something the user must see.
-    void Warning(const std::string& note) { transcript_.KeptNote(note); }
+    void Warning(const std::string& note) { transcript_.Warning(note); }
     // The run was not done.
     void NotDone(const std::string& why) {
-        if (failure_.empty()) {
-            failure_ = origin_->Text() + ": " + why;
+        if (!failure_) {
+            failure_ = Refusal{RefusalCode::NotDone, origin_->Text() + ": " + why};
         }
     }
     // A note that is also why the run was not done.
     void Failed(const std::string& note) {
-        Warning(note);
+        transcript_.KeptNote(note);
         NotDone(note);
     }
     // The action had no effect: a reason in a strict run only.
@@ -38,14 +40,14 @@ public:
         }
     }
 
-    // "ORIGIN: WHAT" for the first reason; "" while the run goes well.
-    const std::string& Failure() const { return failure_; }
+    // "ORIGIN: WHAT" for the first reason; none while the run goes well.
+    const std::optional<Refusal>& Failure() const { return failure_; }
 
 private:
     Transcript& transcript_;
     bool strict_;
     const Origin* origin_ = nullptr;
-    std::string failure_;
+    std::optional<Refusal> failure_;
 };
 
 }  // namespace driver

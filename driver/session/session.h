@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "session/action.h"
+#include "text/refusal.h"
 
 namespace driver {
 
 // A session or a shortcut that cannot be run; the message starts with the
 // origin of the action ("demo.session:5: ", "--select: ").
-class SessionError : public std::runtime_error {
+class SessionError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SessionError(const std::string& message) : CodedError(RefusalCode::BadSession, message) {}
 };
 
 // The actions of a session script: one a line, read by the verb that

@@ -156,11 +156,11 @@ private:
         }
         const std::string names = answers_.front().empty() ? "" : DialogChoice(answers_.front());
         answers_.pop_front();
-        const std::string clash =
+        const std::optional<Refusal> clash =
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
-        if (!clash.empty()) {
-            Fail("press " + press.caption + ": " + QuotedExcerpt(names) + " is " + clash);
+        if (clash) {
+            Fail("press " + press.caption + ": " + QuotedExcerpt(names) + " is " + clash->message);
         }
     }
     void CheckOne(const ClickRadio& radio) const {
@@ -168,18 +168,17 @@ private:
     }
     void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
     void CheckOne(const KeepScene& keep) const {
-        const std::string wrong = host_.File().WrongName(keep.path);
-        if (!wrong.empty()) {
-            Fail("save " + keep.path + ": " + wrong);
+        if (const std::optional<Refusal> wrong = host_.File().WrongName(keep.path)) {
+            Fail("save " + keep.path + ": " + wrong->message);
         }
         try {
             CheckWritable(keep.path, "save");
         } catch (const OutputFileError& e) {
             Fail(e.what());
         }
-        const std::string clash = files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves");
-        if (!clash.empty()) {
-            Fail("save " + keep.path + ": it is " + clash);
+        if (const std::optional<Refusal> clash =
+                files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves")) {
+            Fail("save " + keep.path + ": it is " + clash->message);
         }
     }
     // Nothing to check before the run: a click, an end of the pick mode or

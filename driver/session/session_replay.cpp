@@ -193,7 +193,7 @@ bool SessionReplay::Finish() {
                         (answer.origin.line > 0 ? "line " + std::to_string(answer.origin.line) : answer.origin.Text()) +
                         " was never asked for");
     }
-    return report_.Failure().empty();
+    return !report_.Failure();
 }
 
 SessionReplay::HostView SessionReplay::View() const {

@@ -49,7 +49,7 @@ public:
     // and no second, the answers that no dialog has asked for (they stay
     // for the dialogs of later actions). True when the run was done.
     bool Finish();
-    const std::string& Failure() const { return report_.Failure(); }
+    const std::optional<Refusal>& Failure() const { return report_.Failure(); }
     // Whether answers wait for a file dialog that has not asked yet.
     bool AnswersWaiting() const { return !answers_.empty(); }
 

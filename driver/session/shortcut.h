@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "session/action.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -37,9 +38,9 @@ struct Shortcut {
 };
 
 // A selection that the command line must make otherwise: a usage error.
-class SelectionConflict : public std::runtime_error {
+class SelectionConflict : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SelectionConflict(const std::string& message) : CodedError(RefusalCode::SelectionConflict, message) {}
 };
 
 // The actions a shortcut stands for, each with the option it comes from as

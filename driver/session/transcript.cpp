@@ -1,5 +1,7 @@
 #include "session/transcript.h"
 
+#include <algorithm>
+
 #include "files/display_path.h"
 #include "text/name_text.h"
 
@@ -7,9 +9,9 @@ namespace driver {
 
 void Transcript::Echo(const Action& action, std::size_t step) {
     echo_ = action.origin.line > 0 ? "line " + std::to_string(action.origin.line) : "step " + std::to_string(step);
-    echo_ += ": " + EscapedControls(ShownStandIn(ActionText(action.what), true)) + "\n";
+    echo_ += ": " + EscapedControls(ShownStandIn(ActionText(action.what), true));
     if (!quiet_) {
-        out_ << echo_;
+        Line(echo_);
         echo_.clear();
     }
     notes_ = 0;
@@ -25,10 +27,17 @@ void Transcript::Note(const std::string& note) {
 
 void Transcript::KeptNote(const std::string& note) {
     if (!echo_.empty()) {
-        out_ << echo_;
+        Line(echo_);
         echo_.clear();
     }
     Write(note);
+}
+
+void Transcript::Warning(const std::string& note) {
+    KeptNote(note);
+    if (record_ != nullptr) {
+        record_->warnings.push_back(HasControls(note) ? EscapedControls(note) : note);
+    }
 }
 
 void Transcript::Write(const std::string& given) {
@@ -39,20 +48,39 @@ void Transcript::Write(const std::string& given) {
     } else {
         line_ += note;
     }
-    line_ += '\n';
-    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    Line(line_);
     ++notes_;
 }
 
+void Transcript::Line(const std::string& line) {
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out_.put('\n');
+    Record(line);
+}
+
+// A line end that a note kept (they are no control bytes here) starts a
+// line of its own, as the written transcript shows it.
+void Transcript::Record(const std::string& text) {
+    if (record_ == nullptr) {
+        return;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        record_->lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 void Transcript::Changes(const std::vector<NodeChange>& changes) {
-    out_ << "changes:\n";
+    Line("changes:");
     if (changes.empty()) {
-        out_ << "    none\n";
+        Line("    none");
     }
     for (const NodeChange& change : changes) {
-        out_ << "    node " << change.index << " " << Quoted(change.name) << "\n";
+        Line("    node " + std::to_string(change.index) + " " + Quoted(change.name));
         for (const std::string& line : change.lines) {
-            out_ << "        " << EscapedControls(line) << "\n";
+            Line("        " + EscapedControls(line));
         }
     }
 }
@@ -61,7 +89,7 @@ void Transcript::Written(const std::string& path) {
     if (quiet_) {
         return;
     }
-    out_ << "written: " << EscapedControls(DisplayPath(path)) << "\n";
+    Line("written: " + EscapedControls(DisplayPath(path)));
 }
 
 void Transcript::StandIn(const std::string& path, const std::string& echoed, const std::string& noted) {
@@ -81,8 +109,12 @@ std::string Transcript::ShownStandIn(std::string text, bool echo) const {
     return text;
 }
 
-void Transcript::Raw(const std::string& text) { out_ << EscapedControls(text); }
+void Transcript::Raw(const std::string& text) {
+    const std::string escaped = EscapedControls(text);
+    out_ << escaped;
+    Record(escaped);
+}
 
-void Transcript::End(const std::string& line) { out_ << "end: " << EscapedControls(line) << "\n"; }
+void Transcript::End(const std::string& line) { Line("end: " + EscapedControls(line)); }
 
 }  // namespace driver

@@ -23,7 +23,17 @@ namespace driver {
 // run ends with a summary line instead.
 class Transcript {
 public:
+    // The lines written, as data, for a front end that shows them itself:
+    // each without its line end; the warnings also on their own.
+    struct Lines {
+        std::vector<std::string> lines;
+        std::vector<std::string> warnings;
+    };
+
     explicit Transcript(std::ostream& out, bool quiet = false) : out_(out), quiet_(quiet) {}
+    // From now on every line written is also added to `lines` (none: no
+    // longer); the caller keeps it alive and empties it when it likes.
+    void RecordTo(Lines* lines) { record_ = lines; }
 
     // "line 5: press Align" for a session's action, "step 3: press Align"
     // for a shortcut's (the `step`th action, from 1).
@@ -32,6 +42,8 @@ public:
     // A note that a quiet transcript keeps too: a warning, or why the run
     // is not done.
     void KeptNote(const std::string& note);
+    // A kept note that warns of what the tools did ("warning: ...").
+    void Warning(const std::string& note);
     bool Quiet() const { return quiet_; }
     // Notes since the last Echo.
     std::size_t NotesOfAction() const { return notes_; }
@@ -55,6 +67,9 @@ private:
     void Write(const std::string& note);
     // `text` with the stand-in's forms replaced.
     std::string ShownStandIn(std::string text, bool echo) const;
+    // Writes `line` and its line end.
+    void Line(const std::string& line);
+    void Record(const std::string& text);
 
     std::ostream& out_;
     bool quiet_;
@@ -63,6 +78,7 @@ private:
     std::string line_;  // the note being written
     std::vector<std::string> standInForms_;  // quoted forms of the stand-in's path, the bare path last
     std::string echoed_, noted_;
+    Lines* record_ = nullptr;
 };
 
 }  // namespace driver

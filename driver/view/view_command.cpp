@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include <csignal>
@@ -17,6 +18,7 @@
 #include "files/native_path.h"
 #include "files/output_file.h"
 #include "hosting/plugin_directory.h"
+#include "text/refusal.h"
 #include "view/view_guard.h"
 #include "view/view_files.h"
 #include "view/view_server.h"
@@ -128,10 +130,9 @@ int Serve(const ViewOptions& options) {
     const PrivateFolder folder;
     ViewSession session(options.scenePath, plugins, options.outputPath, ViewFolders(reach), folder.Path());
     ViewServer server(session, page, ViewFolders(serving));
-    const std::string refusal = server.Bind(options.port);
-    if (!refusal.empty()) {
-        std::cerr << "morvane-host: view: " << refusal << "\n";
-        return 1;
+    if (const std::optional<Refusal> refusal = server.Bind(options.port)) {
+        std::cerr << "morvane-host: view: " << refusal->message << "\n";
+        return ExitStatusOf(refusal->code);
     }
     std::thread waiter = StopOnSignal(server);
     const std::string opening = WriteOpeningPage(folder, server.Address());
@@ -150,8 +151,10 @@ int RunView(const ViewOptions& options) {
     try {
         return Serve(options);
     } catch (const std::exception& e) {
-        std::cerr << "morvane-host: " << e.what() << "\n";
-        return 1;
+        // The viewer's boundary, as the run's in main.
+        const Refusal refusal = RefusalOf(e);
+        std::cerr << "morvane-host: " << refusal.message << "\n";
+        return ExitStatusOf(refusal.code);
     }
 }
 

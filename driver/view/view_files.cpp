@@ -42,11 +42,10 @@ ViewFiles::ViewFiles(const std::string& pageDirectory, const std::string& sceneP
     sceneName_ = scene.filename().generic_string();
     scene_.insert(Canonical(scene));
     for (const std::string& file : referenced) {
-        const std::string refusal = ServingRefusal(serving, file);
-        if (refusal.empty()) {
-            scene_.insert(Canonical(NativePath(file)));
+        if (const std::optional<Refusal> refusal = ServingRefusal(serving, file)) {
+            refused_.emplace_back(file, refusal->message);
         } else {
-            refused_.emplace_back(file, refusal);
+            scene_.insert(Canonical(NativePath(file)));
         }
     }
     scene_.erase("");

@@ -40,7 +40,7 @@ std::string ViewFolders::List() const {
     return list;
 }
 
-std::string ViewFolders::Refusal(const std::string& path) const {
+std::optional<Refusal> ViewFolders::Unreachable(const std::string& path) const {
     const fs::path resolved = Resolved(path);
     for (const std::string& folder : folders_) {
         const fs::path inside = resolved.lexically_relative(NativePath(folder));
@@ -49,22 +49,24 @@ std::string ViewFolders::Refusal(const std::string& path) const {
         }
         for (const fs::path& part : inside) {
             if (part.native()[0] == '.') {
-                return "the viewer does not reach dotfiles or dot folders (" + NativeText(part) + ")";
+                return Refusal{RefusalCode::OutsideReach,
+                               "the viewer does not reach dotfiles or dot folders (" + NativeText(part) + ")"};
             }
         }
-        return "";
+        return std::nullopt;
     }
-    return "it is outside the folders that the viewer reaches (" + List() +
-           "; view --allow names more)";
+    return Refusal{RefusalCode::OutsideReach,
+                   "it is outside the folders that the viewer reaches (" + List() + "; view --allow names more)"};
 }
 
-std::string ServingRefusal(const ViewFolders& folders, const std::string& path) {
-    const std::string refusal = folders.Refusal(path);
+std::optional<Refusal> ServingRefusal(const ViewFolders& folders, const std::string& path) {
+    std::optional<Refusal> refusal = folders.Unreachable(path);
     std::error_code error;
-    if (!refusal.empty() || fs::is_regular_file(NativePath(path), error)) {
+    if (refusal || fs::is_regular_file(NativePath(path), error)) {
         return refusal;
     }
-    return fs::exists(NativePath(path), error) ? "it is not a regular file" : "it does not exist";
+    return Refusal{RefusalCode::FileMissing,
+                   fs::exists(NativePath(path), error) ? "it is not a regular file" : "it does not exist"};
 }
 
 }  // namespace driver

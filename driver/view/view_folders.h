@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -13,8 +16,8 @@ class ViewFolders {
 public:
     explicit ViewFolders(const std::vector<std::string>& folders);
 
-    // Why `path` may not be reached, or "" when it may.
-    std::string Refusal(const std::string& path) const;
+    // Why `path` may not be reached (OutsideReach), if it may not.
+    std::optional<Refusal> Unreachable(const std::string& path) const;
     // The folders, as the messages give them.
     std::string List() const;
 
@@ -23,7 +26,7 @@ private:
 };
 
 // A file that the viewer may serve: a regular file (links followed) that
-// `folders` let in; why not, or "".
-std::string ServingRefusal(const ViewFolders& folders, const std::string& path);
+// `folders` let in; why not, if not.
+std::optional<Refusal> ServingRefusal(const ViewFolders& folders, const std::string& path);
 
 }  // namespace driver

@@ -1,132 +1,123 @@
 #include "view/view_json.h"
 
-#include "json/json_text.h"
 #include "session/shortcut.h"
-#include "text/name_text.h"
-#include "text/number_text.h"
-#include "text/utf8.h"
 
 namespace driver {
 
 namespace {
 
-void AppendRows(std::string& out, const NodeMatrix& matrix) {
-    out += '[';
+void WriteRows(JsonWriter& json, const NodeMatrix& matrix) {
+    json.BeginArray();
     for (int row = 0; row < 4; ++row) {
         const Point3& p = matrix.GetRow(row);
-        out += row == 0 ? "[" : ",[";
-        AppendNumber(out, p.x);
-        out += ',';
-        AppendNumber(out, p.y);
-        out += ',';
-        AppendNumber(out, p.z);
-        out += ']';
+        json.BeginArray().Number(p.x).Number(p.y).Number(p.z).EndArray();
     }
-    out += ']';
+    json.EndArray();
 }
 
 // What a press of the control asks for first: the file dialog of the
 // names tool's buttons ("save" or "load"), or nothing.
-std::string FileDialogOf(const std::string& caption) {
-    return caption == kSaveNamesCaption ? "\"save\"" : caption == kLoadNamesCaption ? "\"load\"" : "null";
-}
-
-void AppendControls(std::string& out, const std::vector<PanelControl>& panel) {
-    out += '[';
-    for (std::size_t i = 0; i < panel.size(); ++i) {
-        const PanelControl& control = panel[i];
-        out += (i == 0 ? "{" : ",{");
-        out += "\"caption\":" + JsonText(control.caption) + ",\"kind\":\"" +
-               (control.customButton ? "button" : "radio") + "\",\"enabled\":" +
-               (control.enabled ? "true" : "false") + ",\"checked\":" + (control.checked ? "true" : "false") +
-               ",\"fileDialog\":" + FileDialogOf(control.caption) + "}";
+void WriteFileDialog(JsonWriter& json, const std::string& caption) {
+    if (caption == kSaveNamesCaption || caption == kLoadNamesCaption) {
+        json.Text(caption == kSaveNamesCaption ? "save" : "load");
+    } else {
+        json.Null();
     }
-    out += ']';
 }
 
-void AppendTexts(std::string& out, const char* key, const std::vector<std::string>& texts) {
-    out += std::string("\"") + key + "\":[";
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        out += (i == 0 ? "" : ",") + JsonText(texts[i]);
+void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel) {
+    json.BeginArray();
+    for (const PanelControl& control : panel) {
+        json.BeginObject().Key("caption").Text(control.caption);
+        json.Key("kind").Text(control.customButton ? "button" : "radio");
+        json.Key("enabled").Bool(control.enabled).Key("checked").Bool(control.checked);
+        WriteFileDialog(json.Key("fileDialog"), control.caption);
+        json.EndObject();
     }
-    out += ']';
+    json.EndArray();
 }
 
-void AppendPanel(std::string& out, const ViewState& state) {
-    out += "\"panel\":";
-    AppendControls(out, state.panel);
-    out += ",\"panelBefore\":";
-    AppendControls(out, state.panelBefore);
-    out += ",\"layout\":{\"width\":" + std::to_string(state.panelWidth) +
-           ",\"height\":" + std::to_string(state.panelHeight) + ",\"controls\":[";
-    for (std::size_t i = 0; i < state.layout.size(); ++i) {
-        const ViewControl& control = state.layout[i];
-        out += (i == 0 ? "{" : ",{");
-        out += "\"kind\":\"" + control.kind + "\",\"text\":" + JsonText(control.text) +
-               ",\"x\":" + std::to_string(control.x) + ",\"y\":" + std::to_string(control.y) +
-               ",\"width\":" + std::to_string(control.width) + ",\"height\":" + std::to_string(control.height) + "}";
+void WritePanel(JsonWriter& json, const ViewState& state) {
+    WriteControls(json.Key("panel"), state.panel);
+    WriteControls(json.Key("panelBefore"), state.panelBefore);
+    json.Key("layout").BeginObject().Key("width").Integer(state.panelWidth);
+    json.Key("height").Integer(state.panelHeight).Key("controls").BeginArray();
+    for (const ViewControl& control : state.layout) {
+        json.BeginObject().Key("kind").Text(control.kind).Key("text").Text(control.text);
+        json.Key("x").Integer(control.x).Key("y").Integer(control.y);
+        json.Key("width").Integer(control.width).Key("height").Integer(control.height).EndObject();
     }
-    out += "]}";
+    json.EndArray().EndObject();
 }
 
-std::string FileIndex(std::size_t index) {
-    return index == kNoFileNode ? "null" : std::to_string(index);
-}
-
-void AppendNodes(std::string& out, const ViewState& state) {
-    out += "\"nodes\":[";
-    for (std::size_t i = 0; i < state.nodes.size(); ++i) {
-        const ViewNode& node = state.nodes[i];
-        out += (i == 0 ? "{" : ",{");
-        out += "\"index\":" + std::to_string(node.index) + ",\"name\":" + JsonText(node.name) +
-               ",\"depth\":" + std::to_string(node.depth) + ",\"world\":";
-        AppendRows(out, node.world);
-        out += ",\"object\":";
-        AppendRows(out, node.object);
-        out += ",\"changed\":[";
-        for (std::size_t k = 0; k < node.changed.size(); ++k) {
-            out += std::string(k == 0 ? "\"" : ",\"") + node.changed[k] + "\"";
-        }
-        out += "],\"gltfNode\":" + FileIndex(node.source.fileNode) +
-               ",\"objectNode\":" + FileIndex(node.source.objectNode) + ",\"holds\":[";
-        for (std::size_t k = 0; k < node.source.holds.size(); ++k) {
-            out += std::string(k == 0 ? "\"" : ",\"") + node.source.holds[k] + "\"";
-        }
-        out += "]}";
+void WriteFileIndex(JsonWriter& json, std::size_t index) {
+    if (index == kNoFileNode) {
+        json.Null();
+    } else {
+        json.Count(index);
     }
-    out += ']';
+}
+
+void WriteNames(JsonWriter& json, const std::vector<const char*>& names) {
+    json.BeginArray();
+    for (const char* name : names) {
+        json.Text(name);
+    }
+    json.EndArray();
+}
+
+void WriteNodes(JsonWriter& json, const ViewState& state) {
+    json.Key("nodes").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        json.BeginObject().Key("index").Count(node.index).Key("name").Text(node.name);
+        json.Key("depth").Count(node.depth);
+        WriteRows(json.Key("world"), node.world);
+        WriteRows(json.Key("object"), node.object);
+        WriteNames(json.Key("changed"), node.changed);
+        WriteFileIndex(json.Key("gltfNode"), node.source.fileNode);
+        WriteFileIndex(json.Key("objectNode"), node.source.objectNode);
+        WriteNames(json.Key("holds"), node.source.holds);
+        json.EndObject();
+    }
+    json.EndArray();
 }
 
 }  // namespace
 
-std::string JsonText(const std::string& text) {
-    if (IsValidUtf8(text)) {
-        return JsonString(text);
+void WriteRefusal(JsonWriter& json, const Refusal& refusal) {
+    json.BeginObject().Key("code").Text(CodeName(refusal.code)).Key("message").Text(refusal.message).EndObject();
+}
+
+std::string RefusalJson(const Refusal& refusal) {
+    JsonWriter json;
+    WriteRefusal(json, refusal);
+    return json.Take();
+}
+
+void WriteViewState(JsonWriter& json, const ViewState& state) {
+    json.Texts("lines", state.lines).Texts("warnings", state.warnings);
+    json.Key("refused").Bool(state.refusal.has_value()).Key("refusal");
+    if (state.refusal) {
+        WriteRefusal(json, *state.refusal);
+    } else {
+        json.Null();
     }
-    const std::string quoted = Quoted(text);
-    return JsonString(quoted.substr(1, quoted.size() - 2));
+    json.Key("pickMode").Bool(state.pickMode).Key("up").Text(state.up == UpAxis::Z ? "z" : "y");
+    WritePanel(json, state);
+    json.Key("selection").BeginArray();
+    for (const std::size_t index : state.selection) {
+        json.Count(index);
+    }
+    json.EndArray().Key("undoable").Count(state.undoable).Key("redoable").Count(state.redoable);
+    json.Texts("unsaved", state.unsaved).Texts("reads", state.reads);
+    WriteNodes(json, state);
 }
 
 std::string ViewStateJson(const ViewState& state) {
-    std::string out = "{";
-    AppendTexts(out, "lines", state.lines);
-    out += ",\"failure\":" +
-           (state.failure.empty() ? std::string("null") : JsonText(state.failure)) +
-           ",\"refused\":" + (state.refused ? "true" : "false") +
-           ",\"pickMode\":" + (state.pickMode ? "true" : "false") +
-           ",\"up\":\"" + (state.up == UpAxis::Z ? "z" : "y") + "\",";
-    AppendPanel(out, state);
-    out += ",\"selection\":[";
-    for (std::size_t i = 0; i < state.selection.size(); ++i) {
-        out += (i == 0 ? "" : ",") + std::to_string(state.selection[i]);
-    }
-    out += "],\"undoable\":" + std::to_string(state.undoable) + ",\"redoable\":" + std::to_string(state.redoable) + ",";
-    AppendTexts(out, "unsaved", state.unsaved);
-    out += ',';
-    AppendTexts(out, "reads", state.reads);
-    out += ',';
-    AppendNodes(out, state);
-    return out + "}";
+    JsonWriter json;
+    json.BeginObject();
+    WriteViewState(json, state);
+    return json.EndObject().Take();
 }
 
 }  // namespace driver

@@ -2,15 +2,21 @@
 
 #include <string>
 
+#include "json/json_writer.h"
+#include "text/refusal.h"
 #include "view/view_session.h"
 
 namespace driver {
 
-// The answer of the viewer's API to a gesture, as JSON (docs/viewer.md).
+// The members of the viewer's state after a gesture, written into the
+// object that `json` has open (docs/viewer.md).
+void WriteViewState(JsonWriter& json, const ViewState& state);
+
+// The answer of the viewer's API to a gesture: the state as one object.
 std::string ViewStateJson(const ViewState& state);
 
-// A text as a JSON string; bytes that are not UTF-8 shown as \xHH, as the
-// transcript shows them.
-std::string JsonText(const std::string& text);
+// A refusal as the API answers it: {"code": "...", "message": "..."}.
+void WriteRefusal(JsonWriter& json, const Refusal& refusal);
+std::string RefusalJson(const Refusal& refusal);
 
 }  // namespace driver

@@ -6,12 +6,15 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/source_bytes.h"
+#include "json/json_writer.h"
 #include "session/session.h"
+#include "text/refusal.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
 #include "view/view_files.h"
@@ -90,16 +93,9 @@ void AnswerJson(httplib::Response& response, const std::string& json) {
     Answer(response, 200, json, "application/json");
 }
 
-void AnswerError(httplib::Response& response, int status, const std::string& message) {
-    Answer(response, status, "{\"error\":" + JsonText(message) + "}", "application/json");
-}
-
-std::string JsonList(const std::vector<std::string>& texts) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        out += (i == 0 ? "" : ",") + JsonText(texts[i]);
-    }
-    return out + "]";
+// A refusal, with the HTTP status of its code: {"code": ..., "message": ...}.
+void AnswerRefusal(httplib::Response& response, const Refusal& refusal) {
+    Answer(response, HttpStatusOf(refusal.code), RefusalJson(refusal), "application/json");
 }
 
 }  // namespace
@@ -160,15 +156,16 @@ void ViewServer::Impl::Page(httplib::Response& response) {
 }
 
 void ViewServer::Impl::State(httplib::Response& response) {
-    std::string refused = "[";
+    JsonWriter json;
+    json.BeginObject().Key("format").Text(session.FormatName()).Key("scene").Text(files.SceneRoute());
+    json.Key("output").Text(session.OutputPath()).Key("session").Text(session.SessionText());
+    json.Key("refusedFiles").BeginArray();
     for (const auto& [file, why] : files.Refused()) {
-        refused += (refused.size() > 1 ? ",{\"file\":" : "{\"file\":") + JsonText(file) + ",\"why\":" + JsonText(why) + "}";
+        json.BeginObject().Key("file").Text(file).Key("why").Text(why).EndObject();
     }
-    const std::string state = ViewStateJson(session.Whole());
-    AnswerJson(response, "{\"format\":" + JsonText(session.FormatName()) + ",\"scene\":" +
-                             JsonText(files.SceneRoute()) + ",\"output\":" + JsonText(session.OutputPath()) +
-                             ",\"session\":" + JsonText(session.SessionText()) + ",\"refusedFiles\":" + refused +
-                             "]," + state.substr(1));
+    json.EndArray();
+    WriteViewState(json, session.Whole());
+    AnswerJson(response, json.EndObject().Take());
 }
 
 void ViewServer::Impl::Get(const std::string& route, httplib::Response& response) {
@@ -190,7 +187,7 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
     }
     const std::string file = files.Find(route);
     if (file.empty()) {
-        return AnswerError(response, 404, "not found");
+        return AnswerRefusal(response, {RefusalCode::NotFound, "not found"});
     }
     const SourceBytes bytes = SourceBytes::OfFile(file);
     FileContent content;
@@ -199,15 +196,19 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
 }
 
 void ViewServer::Impl::Save(const std::string& path, httplib::Response& response) {
-    if (!path.empty()) {
-        session.SetOutputPath(path);
+    if (const std::optional<Refusal> refusal = path.empty() ? std::nullopt : session.SetOutputPath(path)) {
+        return AnswerRefusal(response, *refusal);
     }
     if (session.OutputPath().empty()) {
-        return AnswerError(response, 409, "no file to save to: give its path");
+        return AnswerRefusal(response, {RefusalCode::NoOutput, "no file to save to: give its path"});
     }
-    const std::string inPlace = session.Save();
-    AnswerJson(response, "{\"written\":" + JsonText(session.OutputPath()) +
-                             (inPlace.empty() ? "" : ",\"inPlace\":" + JsonText(inPlace)) + "}");
+    const InPlaceReason inPlace = session.Save();
+    JsonWriter json;
+    json.BeginObject().Key("written").Text(session.OutputPath());
+    if (inPlace) {
+        json.Key("inPlace").Text(*inPlace);
+    }
+    AnswerJson(response, json.EndObject().Take());
 }
 
 // Edits that no Save has written end with the server only when the page
@@ -215,10 +216,11 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
 void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response) {
     const std::vector<std::string> unsaved = session.Unsaved();
     if (!unsaved.empty() && body != "discard") {
-        return Answer(response, 409,
-                      "{\"error\":\"unsaved edits: save them, or quit with \\\"discard\\\"\",\"unsaved\":" +
-                          JsonList(unsaved) + "}",
-                      "application/json");
+        const Refusal refusal{RefusalCode::Unsaved, "unsaved edits: save them, or quit with \"discard\""};
+        JsonWriter json;
+        json.BeginObject().Key("code").Text(CodeName(refusal.code)).Key("message").Text(refusal.message);
+        json.Texts("unsaved", unsaved).EndObject();
+        return Answer(response, HttpStatusOf(refusal.code), json.Take(), "application/json");
     }
     AnswerJson(response, "{}");
     // Serve() stops the server once the answer is on its way: stopping
@@ -230,7 +232,7 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
                             httplib::Response& response) {
     if (route == "/api/actions") {
         if (!LinesBounded(request.body)) {
-            return AnswerError(response, 413, "too many session lines, or a line too long");
+            return AnswerRefusal(response, {RefusalCode::TooLarge, "too many session lines, or a line too long"});
         }
         return AnswerJson(response, ViewStateJson(session.Apply(request.body)));
     }
@@ -243,7 +245,7 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
     if (route == "/api/quit") {
         return Quit(request.body, response);
     }
-    AnswerError(response, 404, "not found");
+    AnswerRefusal(response, {RefusalCode::NotFound, "not found"});
 }
 
 void ViewServer::Impl::Install(WatchedServer& on) {
@@ -268,7 +270,7 @@ void ViewServer::Impl::Install(WatchedServer& on) {
                 return httplib::Server::HandlerResponse::Handled;
             case ViewGuard::Admission::Forbidden: break;
         }
-        AnswerError(response, 403, "forbidden");
+        AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
         return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
@@ -279,10 +281,9 @@ void ViewServer::Impl::Install(WatchedServer& on) {
             } else {
                 impl.Get(request.path, response);
             }
-        } catch (const InputFileError& e) {
-            AnswerError(response, 404, e.what());
         } catch (const std::exception& e) {
-            AnswerError(response, 409, e.what());
+            // The server's boundary: a refusal answers with its code's status.
+            AnswerRefusal(response, RefusalOf(e));
         }
     };
     on.Get(".*", handle);
@@ -308,7 +309,7 @@ ViewServer::ViewServer(ViewSession& session, std::string pageDirectory, const Vi
 
 ViewServer::~ViewServer() = default;
 
-std::string ViewServer::Bind(int port) {
+std::optional<Refusal> ViewServer::Bind(int port) {
     Impl& impl = *impl_;
     // A port that the system chooses for 127.0.0.1 may be another's on
     // ::1: then another is tried.
@@ -316,23 +317,25 @@ std::string ViewServer::Bind(int port) {
         int error = 0;
         const int bound = impl.server.BindExclusive("127.0.0.1", port, error);
         if (bound < 0) {
-            return "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(error);
+            return Refusal{RefusalCode::NoPort,
+                           "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(error)};
         }
         const bool ipv6 = impl.serverOnIpv6.BindExclusive("::1", bound, error) > 0;
-        const int refusal = ipv6 ? 0 : Ipv6LoopbackRefusal(bound);
-        if (ipv6 || refusal == EADDRNOTAVAIL || refusal == EAFNOSUPPORT) {
+        const int ipv6Error = ipv6 ? 0 : Ipv6LoopbackRefusal(bound);
+        if (ipv6 || ipv6Error == EADDRNOTAVAIL || ipv6Error == EAFNOSUPPORT) {
             // Without IPv6, no program has ::1 either: 127.0.0.1 alone is served.
             impl.ipv6 = ipv6;
             impl.guard = std::make_unique<ViewGuard>(NewToken(), bound);
-            return "";
+            return std::nullopt;
         }
         impl.server.Unbind();
         if (port != 0) {
-            return "cannot listen on [::1] port " + std::to_string(port) + ": " + std::strerror(refusal == 0 ? error : refusal) +
-                   " (the viewer serves both loopback addresses or none)";
+            return Refusal{RefusalCode::NoPort, "cannot listen on [::1] port " + std::to_string(port) + ": " +
+                                                    std::strerror(ipv6Error == 0 ? error : ipv6Error) +
+                                                    " (the viewer serves both loopback addresses or none)"};
         }
     }
-    return "no port was free on both 127.0.0.1 and ::1";
+    return Refusal{RefusalCode::NoPort, "no port was free on both 127.0.0.1 and ::1"};
 }
 
 std::string ViewServer::Address() const { return impl_->guard->Origin() + "/?token=" + impl_->guard->Token(); }

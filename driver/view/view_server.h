@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "text/refusal.h"
 #include "view/view_folders.h"
 #include "view/view_session.h"
 
@@ -20,9 +22,9 @@ public:
     ViewServer& operator=(const ViewServer&) = delete;
 
     // Binds 127.0.0.1 and ::1 at `port` (0: one the system chooses), each
-    // alone; "" when both are bound (or ::1 is not there: a system without
-    // IPv6), else why not (one line).
-    std::string Bind(int port);
+    // alone; none when both are bound (or ::1 is not there: a system
+    // without IPv6), else why not (NoPort, one line).
+    [[nodiscard]] std::optional<Refusal> Bind(int port);
     // The page's address with the token, to be exchanged for a cookie.
     std::string Address() const;
     // Serves until Stop() or the page's Quit.

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <ostream>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -63,10 +65,11 @@ void CheckViewerRules(const Action& action) {
     }
 }
 
-// The nodes that `patterns` fit among `names` (pre-order, the root's
+// The nodes that `patterns` find among `names` (pre-order, the root's
 // first), as a session's check finds them: each pattern's in pre-order, the
 // patterns in their order, each node once, never the root.
-std::vector<std::size_t> Fitting(const std::vector<std::string>& patterns, const std::vector<std::string>& names) {
+std::vector<std::size_t> NodesFoundByPatterns(const std::vector<std::string>& patterns,
+                                              const std::vector<std::string>& names) {
     std::vector<std::size_t> found;
     std::vector<bool> taken(names.size(), false);
     for (const std::string& pattern : patterns) {
@@ -109,7 +112,8 @@ struct ViewSession::Gesture {
         std::string copy;  // a loaded file as it was read
     };
     std::vector<Action> actions;
-    std::vector<std::string> lines;
+    std::vector<std::string> lines;     // as it gave them when it ran
+    std::vector<std::string> warnings;  // of those lines
     std::vector<NamesFile> files;
 };
 
@@ -131,7 +135,7 @@ struct ViewSession::Changes {
 // "select-path" always stands so: paths are found by the names of now.
 void ViewSession::StandAsReplayed(Action& action) const {
     const auto* named = std::get_if<SelectNamed>(&action.what);
-    if (named != nullptr && Fitting(named->patterns, startNames_) != named->indices) {
+    if (named != nullptr && NodesFoundByPatterns(named->patterns, startNames_) != named->indices) {
         action.what = SelectNodes{named->indices};
     }
     if (const auto* path = std::get_if<SelectPath>(&action.what)) {
@@ -139,13 +143,15 @@ void ViewSession::StandAsReplayed(Action& action) const {
     }
 }
 
-// The scene on the stand-in host with the standing actions run, and the
-// check that has seen them: each new action is checked and replayed after
-// them, in a time that follows the action, not the session.
-struct ViewSession::Live {
+// The scene on the stand-in host with the standing actions replayed, and
+// the check that has seen them: each new action is checked and replayed
+// after them, in a time that follows the action, not the session. The
+// transcript's lines are kept as data only.
+struct ViewSession::ReplayedScene {
     std::unique_ptr<SceneFile> file;
     std::unique_ptr<SessionHost> host;
-    std::ostringstream out;
+    std::ostream discarded{nullptr};  // the transcript as text: none is needed
+    Transcript::Lines lines;          // of the running action
     std::unique_ptr<Transcript> transcript;
     std::unique_ptr<SessionReplay> replay;
     RunFiles files;  // those of the run so far, for the check
@@ -160,37 +166,43 @@ ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, st
       keepFolder_(std::move(keepFolder)),
       bytes_(SourceBytes::OfFile(scenePath, true)) {
     Rebuild();
-    for (const standin::StandinNode* node : live_->host->Nodes()) {
+    for (const standin::StandinNode* node : replayed_->host->Nodes()) {
         startNames_.push_back(node->Name());
     }
-    referenced_ = live_->file->ReferencedFiles();
+    referenced_ = replayed_->file->ReferencedFiles();
     for (const std::string& path : referenced_) {
-        live_->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
+        replayed_->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
     }
     if (!outputPath.empty()) {
-        SetOutputPath(outputPath);
+        if (std::optional<Refusal> refusal = SetOutputPath(outputPath)) {
+            throw CodedError(refusal->code, refusal->message);
+        }
     }
 }
 
 // A file named before stays one that the run writes until the next undo.
-void ViewSession::SetOutputPath(const std::string& path) {
-    const std::string wrong = live_->file->WrongName(path);
-    if (!wrong.empty()) {
-        throw OutputFileError(path + ": " + wrong);
+std::optional<Refusal> ViewSession::SetOutputPath(const std::string& path) {
+    std::optional<Refusal> refusal = replayed_->file->WrongName(path);
+    if (!refusal) {
+        refusal = reach_.Unreachable(path);
     }
-    const std::string refusal = reach_.Refusal(path);
-    if (!refusal.empty()) {
-        throw OutputFileError(path + ": " + refusal);
+    if (refusal) {
+        return Refusal{refusal->code, path + ": " + refusal->message};
     }
-    CheckWritable(path, "Save");
+    try {
+        CheckWritable(path, "Save");
+    } catch (const OutputFileError& e) {
+        return e.AsRefusal();
+    }
     if (path == outputPath_) {
-        return;
+        return std::nullopt;
     }
-    const std::string clash = live_->files.Add(path, RunFiles::Use::Written, "the scene that Save writes");
-    if (!clash.empty()) {
-        throw OutputFileError(path + ": it is " + clash);
+    if (const std::optional<Refusal> clash =
+            replayed_->files.Add(path, RunFiles::Use::Written, "the scene that Save writes")) {
+        return Refusal{clash->code, path + ": it is " + clash->message};
     }
     outputPath_ = path;
+    return std::nullopt;
 }
 
 ViewSession::~ViewSession() = default;
@@ -211,8 +223,8 @@ void ViewSession::ReplayKept(const Gesture& gesture) {
         if (!left[k]) {
             // As it was checked when it ran: a name pattern keeps the nodes it found.
             Action seen = actions[k];
-            live_->checker->Check(seen);
-            live_->replay->Replay(actions[k]);
+            replayed_->checker->Check(seen);
+            replayed_->replay->Replay(actions[k]);
         }
     }
 }
@@ -220,25 +232,24 @@ void ViewSession::ReplayKept(const Gesture& gesture) {
 // A new scene from the file's bytes, with the standing gestures replayed
 // as they stand, the check seeing each action in turn.
 void ViewSession::Rebuild() {
-    live_.reset();
-    auto live = std::make_unique<Live>();
-    live->file = ParseScene(bytes_, scenePath_);
-    live->host = std::make_unique<SessionHost>(*live->file, pluginDir_);
-    live->transcript = std::make_unique<Transcript>(live->out);
-    live->replay = std::make_unique<SessionReplay>(*live->host, *live->transcript, false, true);
-    live->files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file, which is only read");
+    replayed_.reset();
+    auto replayed = std::make_unique<ReplayedScene>();
+    replayed->file = ParseScene(bytes_, scenePath_);
+    replayed->host = std::make_unique<SessionHost>(*replayed->file, pluginDir_);
+    replayed->transcript = std::make_unique<Transcript>(replayed->discarded);
+    replayed->replay = std::make_unique<SessionReplay>(*replayed->host, *replayed->transcript, false, true);
+    replayed->files.Add(scenePath_, RunFiles::Use::OnlyRead, "the scene file, which is only read");
     for (const std::string& path : referenced_) {
-        live->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
+        replayed->files.Add(path, RunFiles::Use::OnlyRead, "a file that the scene refers to, which is only read");
     }
     if (!outputPath_.empty()) {
-        live->files.Add(outputPath_, RunFiles::Use::Written, "the scene that Save writes");
+        replayed->files.Add(outputPath_, RunFiles::Use::Written, "the scene that Save writes");
     }
-    live->checker = std::make_unique<SessionChecker>(*live->host, live->files);
-    live_ = std::move(live);
+    replayed->checker = std::make_unique<SessionChecker>(*replayed->host, replayed->files);
+    replayed_ = std::move(replayed);
     for (const Gesture& gesture : gestures_) {
         ReplayKept(gesture);
     }
-    live_->out.str("");
 }
 
 // Runs one action of the newest gesture; false when it was refused.
@@ -246,21 +257,22 @@ bool ViewSession::RunChecked(Action action, ViewState& state, Changes& changes) 
     action.origin = {kSource, static_cast<int>(standing_) + 1};
     try {
         CheckViewerRules(action);
-        live_->checker->Check(action);
+        replayed_->checker->Check(action);
         StandAsReplayed(action);
     } catch (const std::exception& e) {
-        state.refused = true;
-        state.failure = e.what();
+        state.refusal = RefusalOf(e);
         return false;
     }
     gestures_.back().actions.push_back(action);
     ++standing_;
-    live_->out.str("");
-    live_->replay->Replay(gestures_.back().actions.back());
-    for (std::string& line : SplitLines(live_->out.str())) {
-        state.lines.push_back(std::move(line));
-    }
-    live_->replay->History().VisitChangesSinceMark([&changes](const NodeChange& change) {
+    Transcript::Lines& lines = replayed_->lines;
+    lines = {};
+    replayed_->transcript->RecordTo(&lines);
+    replayed_->replay->Replay(gestures_.back().actions.back());
+    replayed_->transcript->RecordTo(nullptr);
+    std::move(lines.lines.begin(), lines.lines.end(), std::back_inserter(state.lines));
+    std::move(lines.warnings.begin(), lines.warnings.end(), std::back_inserter(state.warnings));
+    replayed_->replay->History().VisitChangesSinceMark([&changes](const NodeChange& change) {
         for (const Aspect aspect : change.aspects) {
             changes.Add(change.index, AspectName(aspect));
         }
@@ -272,44 +284,45 @@ bool ViewSession::RunChecked(Action action, ViewState& state, Changes& changes) 
 // before a press that opens a names file's dialog, and that press ends the
 // gesture (nothing after it could be taken back once a file is written).
 // The file chosen must be one that the viewer reaches.
-std::string ViewSession::GestureRefusal(const std::vector<Action>& actions) const {
+std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& actions) const {
     for (std::size_t k = 0; k < actions.size(); ++k) {
         const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
         if (answer == nullptr) {
             continue;
         }
         if (k + 2 != actions.size() || !PressesNamesFile(actions[k + 1])) {
-            return "an answer goes with the press that opens its dialog, as the gesture's last two lines";
+            return Refusal{RefusalCode::BadSession,
+                           "an answer goes with the press that opens its dialog, as the gesture's last two lines"};
         }
         const std::string chosen = answer->cancel ? "" : DialogChoice(answer->path);
-        const std::string refusal = chosen.empty() ? "" : reach_.Refusal(chosen);
-        if (!refusal.empty()) {
-            return "answer " + chosen + ": " + refusal;
+        if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt : reach_.Unreachable(chosen)) {
+            return Refusal{refusal->code, "answer " + chosen + ": " + refusal->message};
         }
     }
-    return "";
+    return std::nullopt;
 }
 
 // Keeps a copy of each names file that the gesture loaded, as read before
-// the press, in the private folder; why not, or "". A file that changed
+// the press, in the private folder; why not, if not. A file that changed
 // while the tool read it is not kept: what the tool read is not known.
-std::string ViewSession::KeepNamesFiles(Gesture& gesture, const std::vector<std::pair<std::size_t, std::string>>& read) {
+std::optional<Refusal> ViewSession::KeepNamesFiles(Gesture& gesture,
+                                                   const std::vector<std::pair<std::size_t, std::string>>& read) {
     for (const auto& [answer, before] : read) {
         const std::string path = DialogChoice(std::get<AnswerDialog>(gesture.actions[answer].what).path);
         std::string after;
         try {
             after = ReadInputFile(path);
-        } catch (const std::exception& e) {
-            return e.what();
+        } catch (const InputFileError& e) {
+            return e.AsRefusal();
         }
         if (after != before) {
-            return path + ": it changed while the tool read it; load it again";
+            return Refusal{RefusalCode::NotDone, path + ": it changed while the tool read it; load it again"};
         }
         const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
         WriteOutputFiles({{copy, FileContent(before)}});
         gesture.files.push_back({answer, false, path, copy});
     }
-    return "";
+    return std::nullopt;
 }
 
 // Takes back the newest gesture, which does not stand: the scene is built
@@ -319,33 +332,34 @@ ViewState ViewSession::TakeBack(ViewState state) {
     gestures_.pop_back();
     Rebuild();
     Changes changes;
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+    for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
     }
     ViewState report = Report(changes);
     report.lines = std::move(state.lines);
-    report.refused = true;
-    report.failure = state.failure;
+    report.warnings = std::move(state.warnings);
+    report.refusal = std::move(state.refusal);
     report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Apply(const std::string& lines) {
     ViewState state;
-    state.panelBefore = PanelControls(live_->host->Panel());
+    state.panelBefore = PanelControls(replayed_->host->Panel());
     std::vector<Action> actions;
+    std::optional<Refusal> refusal;
     try {
         actions = ParseSession(lines, kSource);
-        const std::string refusal = GestureRefusal(actions);
-        if (!refusal.empty()) {
-            throw SessionError(std::string(kSource) + ":" + std::to_string(standing_ + 1) + ": " + refusal);
+        refusal = GestureRefusal(actions);
+        if (refusal) {
+            refusal->message = std::string(kSource) + ":" + std::to_string(standing_ + 1) + ": " + refusal->message;
         }
     } catch (const SessionError& e) {
-        state.refused = true;
-        state.failure = e.what();
+        refusal = e.AsRefusal();
+    }
+    if (refusal) {
         ViewState report = Report({});
-        report.refused = true;
-        report.failure = e.what();
+        report.refusal = std::move(refusal);
         return report;
     }
     const std::vector<std::pair<std::size_t, std::string>> read = LoadedFilesBefore(actions);
@@ -357,15 +371,16 @@ ViewState ViewSession::Apply(const std::string& lines) {
         }
     }
     Gesture& gesture = gestures_.back();
-    std::string failure = live_->replay->Failure();
-    if (failure.empty() && live_->replay->AnswersWaiting()) {
-        failure = std::string(kSource) + ":" + std::to_string(standing_) + ": no file dialog took the answer";
+    std::optional<Refusal> failure = replayed_->replay->Failure();
+    if (!failure && replayed_->replay->AnswersWaiting()) {
+        failure = Refusal{RefusalCode::NotDone,
+                          std::string(kSource) + ":" + std::to_string(standing_) + ": no file dialog took the answer"};
     }
-    if (failure.empty()) {
+    if (!failure) {
         failure = KeepNamesFiles(gesture, read);
     }
-    if (!failure.empty()) {
-        state.failure = failure;
+    if (failure) {
+        state.refusal = std::move(failure);
         return TakeBack(std::move(state));
     }
     for (std::size_t k = 0; k + 1 < gesture.actions.size(); ++k) {
@@ -375,16 +390,18 @@ ViewState ViewSession::Apply(const std::string& lines) {
         }
     }
     gesture.lines = state.lines;
+    gesture.warnings = state.warnings;
     undone_.clear();
     ViewState report = Report(changes);
     report.lines = std::move(state.lines);
+    report.warnings = std::move(state.warnings);
     report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Undo() {
     Changes changes;
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+    for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
     }
     std::vector<std::string> lines;
@@ -397,7 +414,7 @@ ViewState ViewSession::Undo() {
         gestures_.pop_back();
         Rebuild();
     }
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+    for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
     }
     ViewState report = Report(changes);
@@ -416,26 +433,26 @@ ViewState ViewSession::Redo() {
     const Gesture& gesture = gestures_.back();
     standing_ += gesture.actions.size();
     ViewState state;
-    state.panelBefore = PanelControls(live_->host->Panel());
+    state.panelBefore = PanelControls(replayed_->host->Panel());
     Changes changes;
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+    for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
     }
     ReplayKept(gesture);
-    live_->out.str("");
-    for (const NodeChange& change : live_->replay->History().ChangesSinceStart()) {
+    for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
     }
     ViewState report = Report(changes);
     report.lines.push_back("redone:");
     report.lines.insert(report.lines.end(), gesture.lines.begin(), gesture.lines.end());
+    report.warnings = gesture.warnings;
     report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Whole() {
     Changes all;
-    for (std::size_t i = 0; i < live_->host->Nodes().size(); ++i) {
+    for (std::size_t i = 0; i < replayed_->host->Nodes().size(); ++i) {
         all.Add(i);
     }
     return Report(all);
@@ -443,9 +460,9 @@ ViewState ViewSession::Whole() {
 
 ViewState ViewSession::Report(const Changes& changes) {
     ViewState state;
-    SessionHost& host = *live_->host;
+    SessionHost& host = *replayed_->host;
     state.pickMode = host.Host().ActivePickMode() != nullptr;
-    state.up = live_->file->Up();
+    state.up = replayed_->file->Up();
     state.panel = PanelControls(host.Panel());
     state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
     state.selection = host.SelectionIndices();
@@ -457,7 +474,7 @@ ViewState ViewSession::Report(const Changes& changes) {
             ++depth;
         }
         state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld, aspects,
-                               live_->file->SourceOf(index)});
+                               replayed_->file->SourceOf(index)});
     }
     state.undoable = gestures_.size();
     state.redoable = undone_.size();
@@ -517,17 +534,18 @@ std::vector<std::string> ViewSession::Unsaved() const {
 }
 
 FileContent ViewSession::SceneContent() {
-    return live_->file->Content(outputPath_.empty() ? scenePath_ : outputPath_, live_->host->SelectionIndices());
+    return replayed_->file->Content(outputPath_.empty() ? scenePath_ : outputPath_,
+                                    replayed_->host->SelectionIndices());
 }
 
 std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
 
-std::string ViewSession::Save() {
-    std::string inPlace = WriteOutputFiles({{outputPath_, SceneContent()}}).front();
+InPlaceReason ViewSession::Save() {
+    InPlaceReason inPlace = WriteOutputFiles({{outputPath_, SceneContent()}}).front();
     savedSession_ = SessionText();
     return inPlace;
 }
 
-std::string ViewSession::FormatName() const { return live_->file->FormatName(); }
+std::string ViewSession::FormatName() const { return replayed_->file->FormatName(); }
 
 }  // namespace driver

@@ -2,17 +2,19 @@
 
 #include <cstddef>
 #include <memory>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "files/file_content.h"
+#include "files/output_file.h"
 #include "files/source_bytes.h"
 #include "hosting/panel_controls.h"
 #include "node_matrix.h"
 #include "scene/scene_format.h"
 #include "session/action.h"
+#include "text/refusal.h"
 #include "view/view_folders.h"
 
 namespace driver {
@@ -44,9 +46,9 @@ struct ViewControl {
 // What the host shows after a gesture of the viewer: the gesture's outcome
 // as data, which the API's JSON and the page's transcript both render.
 struct ViewState {
-    std::vector<std::string> lines;  // transcript lines of the gesture
-    bool refused = false;            // the gesture does not stand
-    std::string failure;             // why ("ORIGIN: WHAT")
+    std::vector<std::string> lines;     // transcript lines of the gesture
+    std::vector<std::string> warnings;  // those of its lines that warn ("warning: ...")
+    std::optional<Refusal> refusal;     // why the gesture does not stand ("ORIGIN: WHAT")
     bool pickMode = false;
     std::vector<PanelControl> panelBefore;  // the panel before the gesture
     std::vector<PanelControl> panel;
@@ -95,12 +97,12 @@ public:
     FileContent SceneContent();
     std::string SceneBytes();
     // Writes the scene to the output path through the safe writer, whole
-    // or not at all; why it was written in place, or "" (replaced whole).
-    std::string Save();
-    // Names the file that Save writes; throws OutputFileError when the
-    // scene cannot be written there (wrong format, not writable, outside
-    // the folders reached, or a file that the scene needs).
-    void SetOutputPath(const std::string& path);
+    // or not at all; why it was written in place, if it was.
+    InPlaceReason Save();
+    // Names the file that Save writes; refuses it where the scene cannot be
+    // written there (wrong format, not writable, outside the folders
+    // reached, or a file that the scene needs).
+    [[nodiscard]] std::optional<Refusal> SetOutputPath(const std::string& path);
     const std::string& OutputPath() const { return outputPath_; }
     std::string FormatName() const;
     // The files that the scene refers to (buffers, images), as read.
@@ -110,14 +112,15 @@ public:
     std::vector<std::string> Unsaved() const;
 
 private:
-    struct Live;
+    struct ReplayedScene;
     struct Gesture;
     struct Changes;
     void Rebuild();
     void ReplayKept(const Gesture& gesture);
     bool RunChecked(Action action, ViewState& state, Changes& changes);
-    std::string GestureRefusal(const std::vector<Action>& actions) const;
-    std::string KeepNamesFiles(Gesture& gesture, const std::vector<std::pair<std::size_t, std::string>>& read);
+    std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions) const;
+    std::optional<Refusal> KeepNamesFiles(Gesture& gesture,
+                                          const std::vector<std::pair<std::size_t, std::string>>& read);
     ViewState TakeBack(ViewState state);
     ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;
@@ -135,7 +138,7 @@ private:
     std::size_t standing_ = 0;             // the actions of gestures_
     std::size_t kept_ = 0;                 // names files kept so far, for their copies' names
     std::string savedSession_;             // the session that the last Save wrote
-    std::unique_ptr<Live> live_;
+    std::unique_ptr<ReplayedScene> replayed_;
 };
 
 }  // namespace driver

@@ -6,12 +6,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "hosting/plugin_directory.h"
 #include "view/view_files.h"
@@ -61,7 +65,7 @@ struct Served {
                                                         "", reach, (folder / "keep").string());
         server = std::make_unique<driver::ViewServer>(
             *session, driver::ViewerPageDirectory(driver::PluginDirectory()), reach);
-        EXPECT_EQ(server->Bind(0), "");
+        EXPECT_FALSE(server->Bind(0));
         const std::string address = server->Address();
         port = std::stoi(address.substr(address.rfind(':') + 1));
         token = address.substr(address.find("token=") + 6);
@@ -127,6 +131,51 @@ TEST(ViewServer, AnswersAsTheRulesSay) {
     EXPECT_EQ(Status(served.Request("POST", "/api/quit", bearer, "", false)), 409);
 }
 
+nlohmann::json Body(const std::string& answer) {
+    return nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4), nullptr, false);
+}
+
+// Every refusal of the API is {code, message}, with its code's status; a
+// refused gesture's comes in its state. Warnings are a field of their own,
+// each also a line of the gesture's transcript.
+TEST(ViewServer, RefusesWithACodeAndWarnsApart) {
+    const Served served;
+    const std::string bearer = served.Bearer();
+    std::string names;
+    for (int k = 0; k < 1000; ++k) names += "n" + std::to_string(k) + "\n";
+    std::ofstream(served.folder / "long.txt") << names;
+    const nlohmann::json loaded = Body(served.Request(
+        "POST", "/api/actions", bearer,
+        "open Velkora\nanswer " + (served.folder / "long.txt").string() + "\npress Load Names Form File"));
+    ASSERT_EQ(loaded["warnings"].size(), 1u) << loaded["lines"];
+    EXPECT_EQ(loaded["warnings"][0].get<std::string>().rfind("warning: ", 0), 0u);
+    const std::vector<std::string> lines = loaded["lines"];
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "    " + loaded["warnings"][0].get<std::string>()), 1);
+    const nlohmann::json refusedGesture = Body(served.Request("POST", "/api/actions", bearer, "select 99"));
+    EXPECT_EQ(refusedGesture["refusal"]["code"], "bad-session");
+    EXPECT_TRUE(refusedGesture["warnings"].empty());
+    const struct {
+        std::string method, path, headers, body;
+        int status;
+        const char* code;
+    } cases[] = {
+        {"GET", "/api/state", "", "", 403, "forbidden"},
+        {"GET", "/no-such-route", bearer, "", 404, "not-found"},
+        {"POST", "/api/actions", bearer, std::string(5000, 'x'), 413, "too-large"},
+        {"POST", "/api/save", bearer, "", 409, "no-output"},
+        {"POST", "/api/save", bearer, (served.folder / "out.glb").string(), 400, "wrong-format"},
+        {"POST", "/api/save", bearer, (served.folder / ".hidden.gltf").string(), 403, "outside-reach"},
+        {"POST", "/api/quit", bearer, "", 409, "unsaved"},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = served.Request(c.method, c.path, c.headers, c.body);
+        const nlohmann::json body = Body(answer);
+        EXPECT_EQ(Status(answer), c.status) << c.path << " " << c.body;
+        EXPECT_EQ(body["code"], c.code) << answer;
+        EXPECT_TRUE(body["message"].is_string() && !body["message"].get<std::string>().empty()) << answer;
+    }
+}
+
 // Clients that send a header line now and then hold no worker for long:
 // the page's request is answered, and a stop ends the server at once.
 TEST(ViewServer, SlowClientsFreezeNothing) {
@@ -158,7 +207,7 @@ TEST(ViewServer, ListensAloneOrNotAtAll) {
     const driver::ViewFolders none({});
     const std::string page = driver::ViewerPageDirectory(driver::PluginDirectory());
     driver::ViewServer second(*first.session, page, none);
-    EXPECT_NE(second.Bind(first.port), "") << "a second viewer on the same port";
+    EXPECT_TRUE(second.Bind(first.port)) << "a second viewer on the same port";
     const int other = socket(AF_INET6, SOCK_STREAM, 0);
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
@@ -168,7 +217,7 @@ TEST(ViewServer, ListensAloneOrNotAtAll) {
         socklen_t size = sizeof(address);
         getsockname(other, reinterpret_cast<sockaddr*>(&address), &size);
         driver::ViewServer third(*first.session, page, none);
-        EXPECT_NE(third.Bind(ntohs(address.sin6_port)), "") << "::1 held by another program";
+        EXPECT_TRUE(third.Bind(ntohs(address.sin6_port))) << "::1 held by another program";
     }
     close(other);
 }

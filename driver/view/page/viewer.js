@@ -23,7 +23,8 @@ async function call(method, path, body) {
   });
   const type = response.headers.get('Content-Type') ?? '';
   const answer = type.startsWith('application/json') ? await response.json() : await response.text();
-  if (!response.ok) throw new Error(answer.error ?? String(answer));
+  // A refusal is {code, message}.
+  if (!response.ok) throw Object.assign(new Error(answer.message ?? String(answer)), { code: answer.code });
   return answer;
 }
 
@@ -61,7 +62,7 @@ function note(text, refused = false) {
 
 function show(state) {
   for (const line of state.lines) note(line);
-  if (state.refused) note(state.failure, true);
+  if (state.refusal) note(state.refusal.message, true);
   for (const node of state.nodes) {
     placeNode(node);
     if (view.nodes[node.index]) view.nodes[node.index].name = node.name;
@@ -312,8 +313,8 @@ async function load() {
 
 async function save() {
   try {
-    let answer = await call('POST', 'save', '').catch((error) => ({ error: error.message }));
-    if (answer.error?.startsWith('no file to save to')) {
+    let answer = await call('POST', 'save', '').catch((error) => ({ code: error.code, error: error.message }));
+    if (answer.code === 'no-output') {
       const path = prompt('Save the scene to');
       if (!path) return;
       answer = await call('POST', 'save', path);

@@ -1,0 +1,73 @@
+// One table from refusal codes to exit and HTTP statuses: each error that
+// a run can end with answers as morvane-host has always ended, and the
+// viewer with a status of its kind.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "cli/invocation.h"
+#include "files/input_file.h"
+#include "files/output_file.h"
+#include "files/run_files.h"
+#include "hosting/tool_library.h"
+#include "scene/scene_error.h"
+#include "session/session.h"
+#include "session/shortcut.h"
+#include "text/refusal.h"
+
+namespace {
+
+using driver::RefusalCode;
+
+TEST(RefusalTable, EveryErrorEndsWithItsStatuses) {
+    struct Row {
+        const char* what;
+        std::function<void()> fail;
+        int exitStatus;
+        int httpStatus;
+    };
+    const Row rows[] = {
+        {"usage", [] { throw driver::UsageError("m"); }, 2, 400},
+        {"selection", [] { throw driver::SelectionConflict("m"); }, 2, 409},
+        {"session", [] { throw driver::SessionError("m"); }, 1, 400},
+        {"scene", [] { throw driver::SceneFileError("m"); }, 1, 422},
+        {"input", [] { throw driver::InputFileError("m"); }, 1, 404},
+        {"output", [] { throw driver::OutputFileError("m"); }, 1, 409},
+        {"run files", [] { throw driver::RunFilesError("m"); }, 1, 409},
+        {"library", [] { throw driver::ToolLibraryError("m"); }, 1, 500},
+        {"memory", [] { throw std::bad_alloc(); }, 1, 503},
+        {"other", [] { throw std::runtime_error("m"); }, 1, 500},
+    };
+    for (const Row& row : rows) {
+        try {
+            row.fail();
+            ADD_FAILURE() << row.what;
+        } catch (const std::exception& e) {
+            const driver::Refusal refusal = driver::RefusalOf(e);
+            EXPECT_EQ(driver::ExitStatusOf(refusal.code), row.exitStatus) << row.what;
+            EXPECT_EQ(driver::HttpStatusOf(refusal.code), row.httpStatus) << row.what;
+            EXPECT_EQ(refusal.message, refusal.code == RefusalCode::OutOfMemory ? "out of memory" : "m") << row.what;
+        }
+    }
+}
+
+// Every code: a name of its own in lower case and hyphens, an exit status
+// that says "not done", an HTTP status that is an error.
+TEST(RefusalTable, EveryCodeHasItsOwnNameAndErrorStatuses) {
+    std::set<std::string> names;
+    for (int k = 0; k <= static_cast<int>(RefusalCode::Failed); ++k) {
+        const auto code = static_cast<RefusalCode>(k);
+        const std::string name = driver::CodeName(code);
+        EXPECT_TRUE(names.insert(name).second) << name;
+        EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string::npos) << name;
+        EXPECT_TRUE(driver::ExitStatusOf(code) == 1 || driver::ExitStatusOf(code) == 2) << name;
+        EXPECT_GE(driver::HttpStatusOf(code), 400) << name;
+        EXPECT_LT(driver::HttpStatusOf(code), 600) << name;
+    }
+}
+
+}  // namespace
