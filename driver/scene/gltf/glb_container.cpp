@@ -109,7 +109,8 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
     if (length != size) {
         Malformed(source, "the header gives a length of " + std::to_string(length) + " bytes, the file has " +
                               std::to_string(size) +
-                              (length > size ? ": the file is cut short" : ": the file has more than the header counts"));
+                              (length > size ? ": the file is cut short"
+                                             : ": the file has more than the header counts"));
     }
     GlbParts parts;
     FindChunks(bytes, source, parts);

@@ -475,7 +475,8 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 
     const StandinNode& parent = *order_[record.parent];
     const bool placed = !transforms_.empty();
-    const bool parentMoved = placed && record.parent != 0 && !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
+    const bool parentMoved =
+        placed && record.parent != 0 && !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
     if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
