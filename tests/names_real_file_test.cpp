@@ -37,7 +37,7 @@ constexpr uid_t kNobody = 65534;
 // Runs `body` in a child process and returns the text it returned. With
 // `unprivileged` the child is an ordinary user when the tests run as root,
 // so that permissions apply to it; `fileLimit` caps the size of the files
-// it writes. A child that hangs is ended after ten seconds.
+// it writes. A child that hangs is ended after a minute (a busy machine may be slow).
 std::string InChild(const std::function<std::string()>& body, bool unprivileged = false,
                     rlim_t fileLimit = RLIM_INFINITY) {
     int pipe[2];
@@ -47,7 +47,7 @@ std::string InChild(const std::function<std::string()>& body, bool unprivileged 
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipe[0]);
-        ::alarm(10);
+        ::alarm(60);
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{fileLimit, fileLimit};
         if ((unprivileged && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ||

@@ -107,7 +107,7 @@ TEST_F(SafeWriteTest, AFaultWhileWritingLeavesTheOldFileAsItWas) {
         ASSERT_EQ(::pipe(go), 0);
         const pid_t child = ::fork();
         if (child == 0) {
-            ::alarm(10);
+            ::alarm(60);
             std::signal(SIGXFSZ, SIG_IGN);
             std::signal(SIGINT, SIG_DFL);  // as a terminal's foreground job has it
             std::signal(fault.signal, fault.ignored ? SIG_IGN : SIG_DFL);
@@ -254,7 +254,7 @@ TEST_F(SafeWriteTest, TwoWritersAtOnceLeaveOneWholeFile) {
     for (int w = 0; w < 2; ++w) {
         writers[w] = ::fork();
         if (writers[w] == 0) {
-            ::alarm(20);
+            ::alarm(60);
             int failed = 0;
             for (int i = 0; i < 25; ++i) {
                 failed |= Save(target, texts[w]);
