@@ -46,7 +46,7 @@ native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std:
 
 // The file is opened first, so a save that cannot write leaves the scene
 // unread; the whole list is built before a byte is written.
-SaveResult NamesUtility::SaveNames(std::string path) {
+SaveResult NamesUtility::SaveNames(const std::string& path) {
     if (ip == nullptr) {
         return {SaveOutcome::NotWritten, 0, kNotOpen};
     }
@@ -68,7 +68,7 @@ SaveResult NamesUtility::SaveNames(std::string path) {
 
 // Only a regular file is read, and only up to the line for the last node:
 // the nodes are counted first. A read error gives no names at all.
-LoadResult NamesUtility::LoadNames(std::string path) {
+LoadResult NamesUtility::LoadNames(const std::string& path) {
     if (ip == nullptr) {
         return {false, 0, kNotOpen};
     }
