@@ -59,7 +59,7 @@ std::string ViewFolders::Refusal(const std::string& path) const {
 }
 
 std::string ServingRefusal(const ViewFolders& folders, const std::string& path) {
-    const std::string refusal = folders.Refusal(path);
+    std::string refusal = folders.Refusal(path);
     std::error_code error;
     if (!refusal.empty() || fs::is_regular_file(NativePath(path), error)) {
         return refusal;
