@@ -1,9 +1,9 @@
 # The two commands of this project. Both install what they need first.
 #   make demo   build and run the demonstration
-#   make test   build everything and run every test
+#   make test   build everything and run every test (and the linters: make lint)
 #   make package  the Debian package and the Windows archive, in build/packages
 #   make deb    the Debian package alone, from the native build of what it holds
-.PHONY: demo demo-build test package deb deps native sanitize fuzz clean wine-deps windows windows-test
+.PHONY: demo demo-build test package deb deps native sanitize fuzz clean wine-deps windows windows-test lint
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -62,11 +62,19 @@ windows: deps wine-deps
 windows-test: windows
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
 
+# The layout of the C++ sources, clang-tidy over the product's C++ sources
+# (as the native build compiles them) and ESLint over the JavaScript
+# (scripts/lint.sh). `scripts/format.sh` applies the layout.
+lint: deps
+	test -f build/native/compile_commands.json || cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
+	bash scripts/lint.sh -j $(JOBS)
+
 test: native sanitize windows
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 	$(MAKE) fuzz
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
+	bash scripts/lint.sh -j $(JOBS)
 
 # The Debian package alone, in build/packages: the native build of what it
 # holds, without the tests or the Windows build (a build folder that has

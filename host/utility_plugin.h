@@ -21,7 +21,7 @@ public:
     // The host releases the utility.
     virtual void DeleteSelf() = 0;
     // A start-up parameter of the tool.
-    virtual void SetStartupText(CStr text) { (void)text; }
+    virtual void SetStartupText(CStr text) { (void)text; }  // NOLINT(performance-unnecessary-value-param): host API
 
 protected:
     ~UtilityPlugin() = default;

@@ -46,7 +46,7 @@ native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std:
 
 // The file is opened first, so a save that cannot write leaves the scene
 // unread; the whole list is built before a byte is written.
-names_tool::SaveResult NamesUtility::SaveNames(std::string path) {
+names_tool::SaveResult NamesUtility::SaveNames(const std::string& path) {
     Interface* const ip = StoredInterface();
     if (ip == nullptr) {
         return {names_tool::SaveOutcome::NotWritten, 0, kNotOpen};
@@ -69,7 +69,7 @@ names_tool::SaveResult NamesUtility::SaveNames(std::string path) {
 
 // Only a regular file is read, and only up to the line for the last node:
 // the nodes are counted first. A read error gives no names at all.
-names_tool::LoadResult NamesUtility::LoadNames(std::string path) {
+names_tool::LoadResult NamesUtility::LoadNames(const std::string& path) {
     Interface* const ip = StoredInterface();
     if (ip == nullptr) {
         return {false, 0, kNotOpen};

@@ -23,8 +23,8 @@ public:
     // The commands, run with a path the user chose. Both need the interface
     // of an open panel (or one set with SetInterface). The result tells what
     // happened; the commands themselves log nothing.
-    names_tool::SaveResult SaveNames(std::string path);
-    names_tool::LoadResult LoadNames(std::string path);
+    names_tool::SaveResult SaveNames(const std::string& path);
+    names_tool::LoadResult LoadNames(const std::string& path);
     // The walks behind them, in scene order (pre-order from `node`). The
     // commands keep their lists packed: a save's names as the lines they
     // become, a load's in one text.

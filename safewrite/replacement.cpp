@@ -32,7 +32,7 @@ constexpr int kTemporaryAttempts = 16;
 // Small pieces are gathered to this size before they are written; larger
 // ones are written as they are. A million short names thus cost a few
 // hundred writes, not a million.
-constexpr std::size_t kGathered = 256 * 1024;
+constexpr std::size_t kGathered = std::size_t{256} * 1024;
 
 Error WriteAll(File& file, const Content& content) {
     std::unique_ptr<char[]> buffer;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing, then the glTF validator and three.js (scripts/install-gltf-validator.sh) and
-# the viewer's npm packages (scripts/install-viewer.sh).
+# missing (clang-format and clang-tidy for scripts/lint.sh among them), then
+# the glTF validator and three.js (scripts/install-gltf-validator.sh) and
+# the viewer's npm packages (scripts/install-viewer.sh, ESLint among them).
 # With the argument "demo", only what `make demo` builds with: the native
 # programs and libraries and the viewer (cpp-httplib; Node.js and npm for
 # three.js), no test program. With "deb", that and what `make deb` needs
@@ -17,6 +18,7 @@ packages=(
     lintian librsvg2-bin
     assimp-testmodels rapidjson-dev
     libcpp-httplib-dev chromium
+    clang-format clang-tidy
 )
 demo_packages=(
     cmake ninja-build g++ help2man

@@ -1,6 +1,8 @@
 // The file dialogs of the stand-in Windows: answers go to its responder.
 #include "hosting/file_dialog_user.h"
 
+#include <utility>
+
 #include "standin/file_dialog_calls.h"
 #include "win32/standin_extensions.h"
 
@@ -9,7 +11,7 @@ namespace driver {
 struct FileDialogUser::Platform {};
 
 FileDialogUser::FileDialogUser(NextAnswer next) : seen_(standin::FileDialogCallCount()) {
-    win32standin::SetFileDialogResponder([next](const win32standin::FileDialogRequest& request) {
+    win32standin::SetFileDialogResponder([next = std::move(next)](const win32standin::FileDialogRequest& request) {
         if (request.step == win32standin::FileDialogStep::ConfirmOverwrite) {
             return win32standin::FileDialogAnswer::Confirm();
         }

@@ -80,6 +80,7 @@ std::vector<std::string> PanelChangeNotes(const std::vector<PanelControl>& befor
         }
     } else if (!after.empty()) {
         std::vector<std::string> states;
+        states.reserve(after.size());
         for (const PanelControl& control : after) {
             states.push_back(Quoted(control.caption) + (control.enabled ? " enabled" : " disabled") +
                              (control.checked ? " checked" : ""));

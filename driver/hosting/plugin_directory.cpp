@@ -32,7 +32,7 @@ std::string ProgramDirectory() {
 }  // namespace
 
 std::string PluginDirectory() {
-    const std::string programDirectory = ProgramDirectory();
+    std::string programDirectory = ProgramDirectory();
     // The build says where an installation keeps the plug-ins, seen from
     // the program's folder ("" when it is that folder); a build folder has
     // no such folder.

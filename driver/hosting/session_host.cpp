@@ -74,6 +74,7 @@ std::vector<std::size_t> SessionHost::SelectionIndices() const {
         }
     }
     std::vector<std::size_t> indices;
+    indices.reserve(selection.size());
     for (const standin::StandinNode* node : selection) {
         indices.push_back(indexOf.at(node));
     }

@@ -28,7 +28,7 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     namespace fs = std::filesystem;
     std::error_code error;
     if (name.find_first_of("/\\.") == std::string::npos) {
-        const std::string path = pluginDir + "/" + name + ".dlu";
+        std::string path = pluginDir + "/" + name + ".dlu";
         // Anything of that name is the plug-in asked for: the loader says
         // what is wrong with a folder, a pipe or a link to nothing there.
         if (fs::exists(fs::symlink_status(NativePath(path), error))) {
@@ -49,7 +49,7 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
                                (list.empty() ? "there are none" : "there are: " + list) + ")");
     }
     // A name without a folder is a file here, not one to search for.
-    const std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
+    std::string path = name.find_first_of("/\\") == std::string::npos ? "./" + name : name;
     if (!fs::exists(NativePath(path), error)) {
         throw ToolLibraryError(Excerpt(path) + ": no such file");
     }

@@ -88,7 +88,7 @@ private:
 // A page that sends the browser to `address`: the token goes from a file
 // that only the user can read, never through a command line.
 std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& address) {
-    const std::string path = folder.Path() + "/open.html";
+    std::string path = folder.Path() + "/open.html";
     WriteOutputFiles({{path, FileContent("<!doctype html>\n<meta http-equiv=\"refresh\" content=\"0; url=" + address +
                                          "\">\n<p><a href=\"" + address + "\">The viewer</a></p>\n")}});
     return path;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -25,7 +26,7 @@ namespace driver {
 
 namespace {
 
-constexpr std::size_t kMaxBody = 64 * 1024;
+constexpr std::size_t kMaxBody = std::size_t{64} * 1024;
 constexpr std::size_t kMaxLine = 4096;
 constexpr std::size_t kMaxLines = 256;
 
@@ -73,7 +74,7 @@ void AnswerInPieces(httplib::Response& response, FileContent content, const std:
     response.set_header("Cache-Control", "no-store");
     response.set_header("X-Content-Type-Options", "nosniff");
     const auto size = static_cast<std::size_t>(content.Size());
-    response.set_content_provider(size, type, [content](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+    response.set_content_provider(size, type, [content = std::move(content)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
         std::size_t at = 0;
         const std::size_t end = offset + length;
         const safewrite::Error error = content.EachPiece([&](std::string_view piece) {
@@ -301,7 +302,7 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     }));
 }
 
-ViewServer::ViewServer(ViewSession& session, std::string pageDirectory, const ViewFolders& serving)
+ViewServer::ViewServer(ViewSession& session, const std::string& pageDirectory, const ViewFolders& serving)
     : impl_(std::make_unique<Impl>(session, pageDirectory, serving)) {
     impl_->Install(impl_->server);
     impl_->Install(impl_->serverOnIpv6);

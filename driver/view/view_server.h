@@ -16,7 +16,7 @@ namespace driver {
 class ViewServer {
 public:
     // `serving`: the folders whose files the scene may have served.
-    ViewServer(ViewSession& session, std::string pageDirectory, const ViewFolders& serving);
+    ViewServer(ViewSession& session, const std::string& pageDirectory, const ViewFolders& serving);
     ~ViewServer();
     ViewServer(const ViewServer&) = delete;
     ViewServer& operator=(const ViewServer&) = delete;

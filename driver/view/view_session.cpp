@@ -158,7 +158,7 @@ struct ViewSession::ReplayedScene {
     std::unique_ptr<SessionChecker> checker;
 };
 
-ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath,
+ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, const std::string& outputPath,
                          ViewFolders reach, std::string keepFolder)
     : scenePath_(scenePath),
       pluginDir_(std::move(pluginDir)),

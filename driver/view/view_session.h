@@ -75,7 +75,7 @@ struct ViewState {
 class ViewSession {
 public:
     // `reach`: the folders that the dialogs' answers and Save may name.
-    ViewSession(const std::string& scenePath, std::string pluginDir, std::string outputPath, ViewFolders reach,
+    ViewSession(const std::string& scenePath, std::string pluginDir, const std::string& outputPath, ViewFolders reach,
                 std::string keepFolder);
     ~ViewSession();
     ViewSession(const ViewSession&) = delete;

@@ -15,7 +15,7 @@ constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kChunkHeaderSize = 8;
 // The chunk headers after the JSON are read this much at a time, so that
 // a file of many small chunks costs few reads.
-constexpr std::size_t kHeaderWindow = 64 * 1024;
+constexpr std::size_t kHeaderWindow = std::size_t{64} * 1024;
 
 std::uint32_t ReadWord(const std::string& bytes, std::size_t at) {
     std::uint32_t word = 0;

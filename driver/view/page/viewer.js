@@ -350,11 +350,11 @@ async function downloadSession() {
 }
 
 async function quit() {
-  let answer = await call('POST', 'quit', '').catch((error) => ({ error }));
+  const answer = await call('POST', 'quit', '').catch((error) => ({ error }));
   if (answer.error) {
     const lines = view.unsaved.length ? view.unsaved : ['(edits)'];
     if (!confirm(`These edits are not saved:\n${lines.join('\n')}\n\nQuit without saving them?`)) return;
-    answer = await call('POST', 'quit', 'discard');
+    await call('POST', 'quit', 'discard');
   }
   document.body.textContent = 'The viewer has ended; this page can be closed.';
 }

@@ -188,7 +188,7 @@ function addInstances(parts, nodes) {
 // placed where the host says (its pivot, or its object's placement for the
 // Object3D that draws its object). Nodes with no mesh drawn get a marker.
 async function adoptGltf(state) {
-  const { gltf, objects, error } = await loadGltf(state.scene);
+  const { objects, error } = await loadGltf(state.scene);
   if (error) view.undrawn.push(`the file's meshes: ${error}`);
   const unmeshed = [];
   for (const node of state.nodes) {
