@@ -24,13 +24,8 @@ native: deps
 # test programs. A new
 # build folder is configured without them (their packages may be missing);
 # one made before keeps its settings, and `make native` turns them on.
-# A new one also gets line tables for its debug information rather than
-# the full kind, which nearly doubles what the compiler costs (backtraces
-# still name files and lines; configure anew with --preset native for the
-# full kind).
 DEMO_TARGETS := morvane-host Tarvel Velkora morvane_standin viewer_page
-DEMO_CONFIGURE := cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF \
-	"-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+DEMO_CONFIGURE := cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
 # And what the Debian package holds besides.
 DEB_TARGETS := $(DEMO_TARGETS) morvane_win32 morvane_manual morvane_changelog
 
