@@ -528,6 +528,7 @@ function startPicking() {
     },
     undrawn: () => view.undrawn,
     projection: () => (camera.isOrthographicCamera ? 'orthographic' : 'perspective'),
+    target: () => controls.target.toArray(),
     // The node drawn lit as under the cursor, or null.
     hovered: () => hovered,
     loaderWorlds: () => loaderWorlds(view.route),
