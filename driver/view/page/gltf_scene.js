@@ -80,7 +80,9 @@ export function makeLoader(shared) {
   draco.setDecoderPath('./three/examples/jsm/libs/draco/gltf/');
   loader.setDRACOLoader(draco);
   loader.setMeshoptDecoder(MeshoptDecoder);
-  if (shared) loader.register((parser) => ({ name: 'morvane_drawn_only', beforeRoot: () => drawnOnly(parser.json, shared) }));
+  if (shared) {
+    loader.register((parser) => ({ name: 'morvane_drawn_only', beforeRoot: () => drawnOnly(parser.json, shared) }));
+  }
   return loader;
 }
 

@@ -1,6 +1,8 @@
 // The viewer page: draws what the host says and sends every gesture as a
 // line of the session language. It never computes an edit itself.
-import { clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots, toggleOrthographic } from './viewport.js';
+import {
+  clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots, toggleOrthographic,
+} from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
 
 const $ = (id) => document.getElementById(id);

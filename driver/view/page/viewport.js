@@ -316,7 +316,8 @@ export function frameNodes(nodes) {
   const direction = camera.position.clone().sub(controls.target).normalize();
   camera.position.copy(centre).addScaledVector(direction, size * 1.1);
   controls.target.copy(centre);
-  if (camera.isOrthographicCamera) fitOrthographic(size * 1.1 * Math.tan(THREE.MathUtils.degToRad(perspective.fov / 2)));
+  const tan = Math.tan(THREE.MathUtils.degToRad(perspective.fov / 2));
+  if (camera.isOrthographicCamera) fitOrthographic(size * 1.1 * tan);
   controls.update();
   redraw();
 }
@@ -522,7 +523,8 @@ function startPicking() {
       for (const [index, copies] of view.instances) {
         const { mesh, id } = copies[0];
         if (!mesh.userData.shared) continue;
-        worlds[view.gltfNodes.get(index)] = mesh.getMatrixAt(id, new THREE.Matrix4()).premultiply(mesh.matrixWorld).toArray();
+        const matrix = mesh.getMatrixAt(id, new THREE.Matrix4()).premultiply(mesh.matrixWorld);
+        worlds[view.gltfNodes.get(index)] = matrix.toArray();
       }
       return worlds;
     },
