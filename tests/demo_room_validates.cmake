@@ -10,7 +10,7 @@ if(VALIDATOR STREQUAL "")
     return()  # the sanitizer build: the demonstration runs, unchecked
 endif()
 # The session aligns the props, nodes 5 and 6, and edits the door's pivot.
-execute_process(COMMAND "${NODE}" "${VALIDATOR}" --moved=5,6 --pivoted=7 examples/room.gltf out/room.gltf WORKING_DIRECTORY "${WORK_DIR}"
+execute_process(COMMAND "${NODE}" "${VALIDATOR}" "--host=${HOST}" --moved=5,6 --pivoted=7 examples/room.gltf out/room.gltf WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "out/room.gltf differs from the example in meaning:\n${report}")

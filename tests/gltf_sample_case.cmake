@@ -69,7 +69,7 @@ endif()
 if(VALIDATOR STREQUAL "")
     return()
 endif()
-execute_process(COMMAND "${NODE}" "${VALIDATOR}" ${checked} WORKING_DIRECTORY "${WORK_DIR}"
+execute_process(COMMAND "${NODE}" "${VALIDATOR}" "--host=${HOST}" ${checked} WORKING_DIRECTORY "${WORK_DIR}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "the written files differ from the sample in meaning:\n${report}")

@@ -81,7 +81,7 @@ protected:
             return;
         }
         std::string command = "cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_NODE) + " " +
-                              Quote(MORVANE_GLTF_VALIDATOR);
+                              Quote(MORVANE_GLTF_VALIDATOR) + " --host=" + Quote(MORVANE_HOST);
         for (const Written& file : written_) {
             command += " " + file.options + " " + Quote(file.input) + " " + Quote(file.output);
         }

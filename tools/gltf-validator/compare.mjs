@@ -1,7 +1,7 @@
 // Checks glTF files that morvane-host wrote against the files they came
 // from, with two independent clients:
 //
-//   node compare.mjs [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]
+//   node compare.mjs --host=MORVANE_HOST [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]
 //
 // - The Khronos glTF Validator: the written file may have no message (error,
 //   warning, information or hint, by code and JSON pointer) that its input
@@ -17,11 +17,12 @@
 //   (pre-order, 1 the first node): --moved the nodes whose placement, and so
 //   their objects', was changed (Align); --pivoted those whose pivot was
 //   edited, which moves nothing that three.js shows, skinned vertices
-//   included. Both apply to the next pair.
+//   included. Both apply to the next pair. Which glTF node each number is,
+//   and which objects a node owns, morvane-host says (`list --json`).
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { createRequire } from "node:module";
-import { placements, preOrder } from "../three-client/placements.mjs";
+import { placements, toolNodes } from "../three-client/placements.mjs";
 
 const validator = createRequire(import.meta.url)("gltf-validator");
 
@@ -43,11 +44,10 @@ function close(a, b) {
 }
 
 // A pivot edit moves nothing that three.js shows, so only --moved exempts.
-async function comparePlacements(input, output, moved) {
-    const before = await placements(input).catch(() => null);
+async function comparePlacements(input, output, moved, order) {
+    const before = await placements(input, order).catch(() => null);
     if (!before) return []; // three.js cannot read the input either (an extension it lacks)
-    const after = await placements(output);
-    const order = preOrder(before.json);
+    const after = await placements(output, toolNodes(host, output));
     const nodes = (list) => new Set(list.map((k) => order[k]));
     const movedNodes = nodes(moved);
     const exempt = (entry) => movedNodes.has(entry.owner) || movedNodes.has(entry.joint);
@@ -63,8 +63,7 @@ async function comparePlacements(input, output, moved) {
     return faults;
 }
 
-function expectedMessages(json, moved, pivoted, glb) {
-    const order = preOrder(json);
+function expectedMessages(json, moved, pivoted, glb, order) {
     const expected = new Set([...moved, ...pivoted].filter((k) => json.nodes[order[k]]?.skin !== undefined)
         .map((k) => `NODE_SKINNED_MESH_LOCAL_TRANSFORMS /nodes/${order[k]}`));
     // A joint's new inverse bind matrices are in a new buffer, a data: URI,
@@ -79,9 +78,12 @@ function expectedMessages(json, moved, pivoted, glb) {
 
 const pairs = [];
 let options = { moved: [], pivoted: [] };
+let host = null;
 for (const argument of process.argv.slice(2)) {
     const option = argument.match(/^--(moved|pivoted)=([\d,]*)$/);
-    if (option) {
+    if (argument.startsWith("--host=")) {
+        host = argument.slice("--host=".length);
+    } else if (option) {
         options[option[1]] = option[2].split(",").filter(Boolean).map(Number);
     } else if (pairs.length > 0 && pairs.at(-1).output === undefined) {
         pairs.at(-1).output = argument;
@@ -90,8 +92,8 @@ for (const argument of process.argv.slice(2)) {
         options = { moved: [], pivoted: [] };
     }
 }
-if (pairs.length === 0 || pairs.at(-1).output === undefined) {
-    console.error("usage: node compare.mjs [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]");
+if (!host || pairs.length === 0 || pairs.at(-1).output === undefined) {
+    console.error("usage: node compare.mjs --host=MORVANE_HOST [--moved=K,...] [--pivoted=K,...] INPUT OUTPUT [...]");
     process.exit(2);
 }
 let failed = false;
@@ -100,9 +102,10 @@ for (const { input, output, moved, pivoted } of pairs) {
         const [before, after] = [await messages(input), await messages(output)];
         const json = JSON.parse(new TextDecoder().decode(await jsonOf(input)));
         const glb = new TextDecoder().decode((await readFile(output)).subarray(0, 4)) === "glTF";
-        const expected = expectedMessages(json, moved, pivoted, glb);
+        const order = toolNodes(host, input);
+        const expected = expectedMessages(json, moved, pivoted, glb, order);
         const faults = [...after].filter((m) => !before.has(m) && !expected.has(m)).map((m) => `new message ${m}`);
-        faults.push(...(await comparePlacements(input, output, moved)));
+        faults.push(...(await comparePlacements(input, output, moved, order)));
         for (const fault of faults) console.log(`${output}: ${fault}`);
         failed ||= faults.length > 0;
     } catch (error) {

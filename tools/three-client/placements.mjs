@@ -3,6 +3,7 @@
 // and for a skinned mesh the matrices of its joints, which place its
 // vertices. Buffers are read from beside the file; images are not loaded
 // (no DOM here), textures stay empty.
+import { spawnSync } from "node:child_process";
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
@@ -26,34 +27,16 @@ globalThis.fetch = async (request) => {
 const loader = new GLTFLoader();
 loader.register(() => ({ name: "morvane_no_images", loadTexture: () => Promise.resolve(new Texture()) }));
 
-// The parent of every node, by index.
-function parents(json) {
-    const parent = new Map();
-    (json.nodes ?? []).forEach((node, index) => (node.children ?? []).forEach((child) => parent.set(child, index)));
-    return parent;
-}
-
-// The default scene's nodes in depth-first pre-order, from 1 (0 is the
-// scene), as the tools number them: a child that holds its parent's object
-// is no node of theirs.
-export function preOrder(json) {
-    const parent = parents(json);
-    const scene = (json.scenes ?? [])[json.scene ?? 0];
-    const order = [null];
-    const pending = [...(scene?.nodes ?? [])].reverse();
-    while (pending.length > 0) {
-        const node = pending.pop();
-        order.push(node);
-        const children = (json.nodes[node].children ?? []).filter((c) => holderOf(json, parent, c) === undefined);
-        pending.push(...children.reverse());
-    }
-    return order;
-}
-
-// The node whose object `index` holds, where it is such a child.
-function holderOf(json, parent, index) {
-    const of = json.nodes[index]?.extras?.morvaneObjectOf;
-    return of !== undefined && parent.get(index) === of && !(json.nodes[index].children ?? []).length ? of : undefined;
+// The tools' nodes of the file, as morvane-host itself lists them: the
+// glTF node of each, by the tools' number (pre-order from 1; 0 is the
+// scene). The page and this client keep no ordering of their own.
+export function toolNodes(host, file) {
+    const run = spawnSync(host, ["list", "--json", file], { encoding: "utf8", maxBuffer: 1 << 30 });
+    if (run.status !== 0) throw new Error(`${host} list --json ${file}: ${run.stderr || run.status}`);
+    return JSON.parse(run.stdout).nodes.map((node) => {
+        const source = /^nodes\[(\d+)\]$/.exec(node.source ?? "");
+        return source ? Number(source[1]) : null;
+    });
 }
 
 // The file with its default scene as its only one. GLTFLoader loads every
@@ -84,21 +67,21 @@ function withDefaultSceneOnly(bytes) {
     return out.buffer;
 }
 
-// Entries by key ("Mesh of nodes[3] #0"): the node that owns the object (a
-// child holding its parent's object counts as the parent), the joint's
-// node for a joint of a skinned mesh, and 16 numbers.
-export async function placements(file) {
+// Entries by key ("Mesh of nodes[3] #0"): the node that owns the object
+// (the nearest glTF node up three.js's tree that the tools list: a child
+// that holds its parent's object counts as the parent), the joint's node
+// for a joint of a skinned mesh, and 16 numbers. `order` is toolNodes'.
+export async function placements(file, order) {
     const base = pathToFileURL(path.dirname(path.resolve(file)) + path.sep).href;
     const data = withDefaultSceneOnly(new Uint8Array(await readFile(file)));
     const gltf = await new Promise((resolve, reject) => loader.parse(data, base, resolve, reject));
     const { json, associations } = gltf.parser;
-    const parent = parents(json);
     gltf.scene.updateMatrixWorld(true);
-
-    const nodeOf = (object) => {
+    const listed = new Set(order);
+    const nodeOf = (object, owners = false) => {
         for (let o = object; o; o = o.parent) {
             const node = associations.get(o)?.nodes;
-            if (node !== undefined) return node;
+            if (node !== undefined && (!owners || listed.has(node))) return node;
         }
         return undefined;
     };
@@ -106,8 +89,7 @@ export async function placements(file) {
     const counts = new Map();
     gltf.scene.traverse((object) => {
         if (!object.isMesh && !object.isCamera && !object.isLight) return;
-        const held = nodeOf(object);
-        const owner = holderOf(json, parent, held) ?? held;
+        const owner = nodeOf(object, true);
         const ordinal = counts.get(owner) ?? 0;
         counts.set(owner, ordinal + 1);
         // An InstancedMesh calls itself a Mesh.

@@ -1,6 +1,8 @@
 // The viewer page: draws what the host says and sends every gesture as a
 // line of the session language. It never computes an edit itself.
-import { clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots } from './viewport.js';
+import {
+  clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots, toggleOrthographic,
+} from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
 
 const $ = (id) => document.getElementById(id);
@@ -371,12 +373,15 @@ function startKeys() {
   for (const side of ['top', 'front', 'side']) $(`view-${side}`).onclick = () => lookFrom(side);
   $('frame-all').onclick = () => frameNodes(null);
   $('frame-selected').onclick = () => frameNodes(view.selection);
+  const projection = () => $('orthographic').classList.toggle('checked', toggleOrthographic());
+  $('orthographic').onclick = projection;
   window.addEventListener('keydown', (event) => {
     if (event.target.tagName === 'INPUT') return;
     if (event.key === 'Escape') view.pickMode ? act('endpick') : clearSelection();
     if (!event.ctrlKey && !event.metaKey && !event.altKey) {
       if (event.key === 'f' || event.key === 'F') frameNodes(view.selection);
       if (event.key === 'a' || event.key === 'A' || event.key === 'Home') frameNodes(null);
+      if (event.key === 'o' || event.key === 'O' || event.key === '5') projection();
     }
     if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'z') {
       event.preventDefault();

@@ -16,6 +16,7 @@ const view = {
   placements: new Map(), // index -> {world, object} matrices
   instances: new Map(),  // index -> [{mesh, id, local}]: where the node's object is drawn
   drawn: new Map(),      // index -> {pivot, object}: the glTF file's Object3Ds of the node
+  gltfNodes: new Map(),  // index -> the glTF node that draws its object
   undrawn: [],           // what of the file could not be drawn
   tripods: null,         // lines: a tripod at the pivot of each node shown
   meshes: [],            // everything a click can hit: the file's meshes, markers
@@ -44,6 +45,10 @@ export function placeNode(node) {
     rows: { world: node.world, object: node.object } };
   view.placements.set(node.index, placement);
   for (const { mesh, id, local } of view.instances.get(node.index) ?? []) {
+    if (mesh.isPoints) {
+      placeMarker(mesh, id, placement.world);
+      continue;
+    }
     mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(placement.object, local));
     mesh.instanceMatrix.needsUpdate = true;
     mesh.boundingSphere = null;  // made again when next needed
@@ -74,7 +79,11 @@ let controls = null;
 let gizmo = null;  // the orientation gizmo in the corner
 const clock = new THREE.Clock();
 const scene3d = new THREE.Scene();
-const camera = new THREE.PerspectiveCamera(50, 1, 0.01, 10000);
+const perspective = new THREE.PerspectiveCamera(50, 1, 0.01, 10000);
+// Its frustum is set from the perspective camera's view at the target when
+// it takes over (toggleOrthographic); zooming scales it.
+const orthographic = new THREE.OrthographicCamera(-1, 1, 1, -1, -10000, 10000);
+let camera = perspective;
 const marker = new THREE.Mesh(new THREE.SphereGeometry(1, 16, 8), new THREE.MeshBasicMaterial({ color: 0xff2060 }));
 marker.visible = false;
 
@@ -119,8 +128,9 @@ function resize() {
   const viewport = $('viewport');
   if (!viewport) return;  // the page has ended
   renderer.setSize(viewport.clientWidth, viewport.clientHeight);
-  camera.aspect = viewport.clientWidth / Math.max(1, viewport.clientHeight);
-  camera.updateProjectionMatrix();
+  perspective.aspect = viewport.clientWidth / Math.max(1, viewport.clientHeight);
+  perspective.updateProjectionMatrix();
+  fitOrthographic(orthographic.top);
   redraw();
 }
 
@@ -184,20 +194,30 @@ function addInstances(parts, nodes) {
   }
 }
 
-// The file drawn whole; every node's Object3D taken out of the tree and
-// placed where the host says (its pivot, or its object's placement for the
-// Object3D that draws its object). Nodes with no mesh drawn get a marker.
+// The file drawn as three.js draws it; every node's Object3D taken out of
+// the tree and placed where the host says (its pivot, or its object's
+// placement for the Object3D that draws its object). A plain mesh that many
+// nodes share is drawn as one InstancedMesh. Nodes with no mesh drawn get a
+// marker.
 async function adoptGltf(state) {
-  const { objects, error } = await loadGltf(state.scene);
+  const { gltf, objects, shared, error } = await loadGltf(state.scene, true);
   if (error) view.undrawn.push(`the file's meshes: ${error}`);
+  const holder = new Map();  // glTF node -> the index of the node whose object it draws
   const unmeshed = [];
+  const instanced = new Set([...(shared?.values() ?? [])].flat());
   for (const node of state.nodes) {
     if (node.index === 0) continue;
+    holder.set(node.objectNode, node.index);
+    view.gltfNodes.set(node.index, node.objectNode);
     const pivot = objects?.get(node.gltfNode);
     const object = objects?.get(node.objectNode);
-    if (pivot && object) view.drawn.set(node.index, { pivot, object });
-    if (!object || !node.holds.includes('mesh')) unmeshed.push(node.index);
+    if (object) view.drawn.set(node.index, { pivot: pivot ?? object, object });
+    if (!node.holds.includes('mesh') || !(object || instanced.has(node.objectNode))) unmeshed.push(node.index);
   }
+  // Every node is a root of the loaded scene: all leave it at once (one by
+  // one, each would shift the array of tens of thousands of roots).
+  for (const root of gltf?.scene.children ?? []) root.parent = null;
+  gltf?.scene.children.splice(0);
   for (const [index, { pivot, object }] of view.drawn) {
     for (const part of new Set([pivot, object])) view.model.add(part);
     placeNode({ index, ...view.placements.get(index).rows });
@@ -206,43 +226,59 @@ async function adoptGltf(state) {
   for (const [index, { object }] of view.drawn) {
     object.traverse((part) => { if (part.isMesh) part.userData.node = index; });
   }
-  const batched = batchPlainMeshes();
+  const batched = drawShared(shared ?? new Map(), objects, holder);
   view.model.traverse((part) => {
     if (part.isMesh && part.userData.node !== undefined && !batched.has(part)) view.meshes.push(part);
   });
   return unmeshed;
 }
 
-// The nodes that are a plain mesh themselves (no skin, morph targets or
-// instances of their own), many sharing one geometry and material, are
-// drawn as one InstancedMesh: a draw a node would cost seconds in a large
-// scene. Their own meshes stay, placed and hidden. Returns those.
-const BATCH_FROM = 16;
-function batchPlainMeshes() {
-  const groups = new Map();
-  for (const [index, { object }] of view.drawn) {
-    if (!object.isMesh || object.isSkinnedMesh || object.isInstancedMesh || object.morphTargetInfluences ||
-        Array.isArray(object.material) || object.children.some((child) => child.isMesh)) continue;
-    const key = `${object.geometry.uuid} ${object.material.uuid}`;
-    if (!groups.has(key)) groups.set(key, []);
-    groups.get(key).push([index, object]);
-  }
+// Draws each plain mesh that many nodes share (gltf_scene.js's `shared`:
+// the first node's index -> all of theirs) as one InstancedMesh, its first
+// node's own Mesh placed and hidden. Returns those.
+function drawShared(shared, objects, holder) {
   const batched = new Set();
-  for (const members of groups.values()) {
-    if (members.length < BATCH_FROM) continue;
-    const { geometry, material } = members[0][1];
-    addInstances([{ geometry, material, local: new THREE.Matrix4() }], members.map(([index]) => index));
-    for (const [, object] of members) {
-      object.visible = false;
-      batched.add(object);
-    }
+  for (const [first, members] of shared) {
+    const mesh = objects.get(first);
+    const nodes = members.map((index) => holder.get(index)).filter((index) => index !== undefined);
+    if (!mesh?.isMesh || nodes.length === 0) continue;
+    addInstances([{ geometry: mesh.geometry, material: mesh.material, local: new THREE.Matrix4() }], nodes);
+    view.meshes.at(-1).userData.shared = true;
+    mesh.visible = false;
+    batched.add(mesh);
   }
   return batched;
 }
 
-function addNodeMarkers(nodes, size) {
-  addInstances([{ geometry: new THREE.OctahedronGeometry(size),
-    material: new THREE.MeshStandardMaterial({ color: 0x5080c0 }), local: new THREE.Matrix4() }], nodes);
+// The nodes without a mesh drawn: a point each at its pivot, a few pixels
+// across at any distance. Tens of thousands of shapes of a size in the
+// world would overlap, and a software renderer pays for every pixel of each.
+const MARKER_PIXELS = 7;
+const MARKER_COLOUR = new THREE.Color(0x5080c0);
+function addNodeMarkers(nodes) {
+  const geometry = new THREE.BufferGeometry();
+  geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(nodes.length * 3), 3));
+  const colours = new Float32Array(nodes.length * 3);
+  nodes.forEach((_, id) => MARKER_COLOUR.toArray(colours, id * 3));
+  geometry.setAttribute('color', new THREE.BufferAttribute(colours, 3));
+  const points = new THREE.Points(geometry,
+    new THREE.PointsMaterial({ size: MARKER_PIXELS, sizeAttenuation: false, vertexColors: true }));
+  points.userData.nodes = nodes;  // point -> node index
+  nodes.forEach((index, id) => {
+    placeMarker(points, id, view.placements.get(index).world);
+    if (!view.instances.has(index)) view.instances.set(index, []);
+    view.instances.get(index).push({ mesh: points, id });
+  });
+  view.model.add(points);
+  view.meshes.push(points);
+}
+
+function placeMarker(points, id, world) {
+  const position = points.geometry.attributes.position;
+  position.setXYZ(id, world.elements[12], world.elements[13], world.elements[14]);
+  position.needsUpdate = true;
+  points.geometry.boundingSphere = null;  // made again when next needed
+  points.geometry.boundingBox = null;
 }
 
 // A scene file of the project's own: a marker where each object sits.
@@ -258,6 +294,12 @@ function boxOf(nodes) {
   for (const index of nodes) {
     const drawn = view.drawn.get(index);
     if (drawn) box.expandByObject(drawn.object);
+    for (const { mesh, id } of view.instances.get(index) ?? []) {
+      if (mesh.isPoints) continue;  // a marker, at the pivot
+      if (!mesh.geometry.boundingBox) mesh.geometry.computeBoundingBox();
+      mesh.getMatrixAt(id, instanceMatrix);
+      box.union(mesh.geometry.boundingBox.clone().applyMatrix4(instanceMatrix.premultiply(mesh.matrixWorld)));
+    }
     const placement = view.placements.get(index);
     if (placement) box.expandByPoint(new THREE.Vector3().setFromMatrixPosition(placement.world));
   }
@@ -274,8 +316,47 @@ export function frameNodes(nodes) {
   const direction = camera.position.clone().sub(controls.target).normalize();
   camera.position.copy(centre).addScaledVector(direction, size * 1.1);
   controls.target.copy(centre);
+  const tan = Math.tan(THREE.MathUtils.degToRad(perspective.fov / 2));
+  if (camera.isOrthographicCamera) fitOrthographic(size * 1.1 * tan);
   controls.update();
   redraw();
+}
+
+// The orthographic frustum `half` high above and below the centre, at the
+// viewport's aspect.
+function fitOrthographic(half) {
+  orthographic.top = half;
+  orthographic.bottom = -half;
+  orthographic.right = half * perspective.aspect;
+  orthographic.left = -half * perspective.aspect;
+  orthographic.zoom = 1;
+  orthographic.updateProjectionMatrix();
+}
+
+// Perspective or orthographic: the other camera takes over from where this
+// one looks, showing the target's plane at the same size. Returns whether
+// the view is orthographic now.
+export function toggleOrthographic() {
+  const next = camera.isPerspectiveCamera ? orthographic : perspective;
+  const tan = Math.tan(THREE.MathUtils.degToRad(perspective.fov / 2));
+  const direction = camera.position.clone().sub(controls.target).normalize();
+  if (next.isOrthographicCamera) {
+    fitOrthographic(camera.position.distanceTo(controls.target) * tan);
+    next.position.copy(camera.position);
+  } else {
+    const distance = orthographic.top / orthographic.zoom / tan;
+    next.position.copy(controls.target).addScaledVector(direction, distance);
+  }
+  next.quaternion.copy(camera.quaternion);
+  next.up.copy(camera.up);
+  camera = next;
+  controls.object = camera;
+  gizmo.dispose();
+  gizmo = new ViewHelper(camera, renderer.domElement);
+  gizmo.center = controls.target;
+  controls.update();
+  redraw();
+  return camera.isOrthographicCamera;
 }
 
 function frame(zUp) {
@@ -286,12 +367,16 @@ function frame(zUp) {
   }
   const size = Math.max(1, box.getSize(new THREE.Vector3()).length());
   const centre = box.isEmpty() ? new THREE.Vector3() : box.getCenter(new THREE.Vector3());
-  camera.up.set(0, zUp ? 0 : 1, zUp ? 1 : 0);
+  for (const eye of [perspective, orthographic]) eye.up.set(0, zUp ? 0 : 1, zUp ? 1 : 0);
   const offset = zUp ? new THREE.Vector3(0.6, -1, 0.7) : new THREE.Vector3(0.6, 0.7, 1);
   camera.position.copy(centre).addScaledVector(offset.normalize(), size * 1.1);
-  camera.near = size / 10000;
-  camera.far = size * 100;
-  camera.updateProjectionMatrix();
+  perspective.near = size / 10000;
+  perspective.far = size * 100;
+  perspective.updateProjectionMatrix();
+  // Nothing between the eye and the target is cut off when zoomed in.
+  orthographic.near = -size * 100;
+  orthographic.far = size * 100;
+  fitOrthographic(orthographic.top);
   controls.target.copy(centre);
   controls.update();
   // Cells of a power of ten, some tens of them across the model.
@@ -324,7 +409,16 @@ function screenOf(point) {
 const shortText = (value) => String(Number(value.toPrecision(6)));
 
 // The node of what a ray hit: an instance's, or the mesh's own.
-const nodeOfHit = (hit) => (hit.object.userData.nodes ? hit.object.userData.nodes[hit.instanceId] : hit.object.userData.node);
+const nodeOfHit = (hit) => (hit.object.userData.nodes ? hit.object.userData.nodes[hit.instanceId ?? hit.index]
+  : hit.object.userData.node);
+
+// What a click can hit, with markers caught within their size on screen.
+function hits(ray) {
+  ray.params.Points.threshold = MARKER_PIXELS / 2 * pixelAt(controls.target);
+  return ray.intersectObjects(view.meshes, false);
+}
+// What hides a point and what a pick snaps to: surfaces, not markers.
+const solids = () => view.meshes.filter((mesh) => !mesh.isPoints);
 
 // The size of a screen pixel at a world point, in world units.
 function pixelAt(point) {
@@ -337,11 +431,13 @@ function pixelAt(point) {
 // Whether no mesh stands between the eye and `point`.
 const sightRay = new THREE.Raycaster();
 function visible(point) {
-  const from = camera.position;
+  // An orthographic eye looks along parallel rays: from behind the point.
+  const back = new THREE.Vector3(0, 0, 1).applyQuaternion(camera.quaternion);
+  const from = camera.isOrthographicCamera ? point.clone().addScaledVector(back, camera.far) : camera.position;
   const distance = from.distanceTo(point);
   sightRay.set(from, point.clone().sub(from).normalize());
   sightRay.far = distance * (1 - 1e-4) - 1e-6;
-  return sightRay.intersectObjects(view.meshes, false).length === 0;
+  return sightRay.intersectObjects(solids(), false).length === 0;
 }
 
 // The world point under the cursor, and what it is ({point, node, kind}):
@@ -352,10 +448,10 @@ function pointUnder(event) {
   const rect = renderer.domElement.getBoundingClientRect();
   raycaster.setFromCamera(new THREE.Vector2((event.clientX - rect.left) / rect.width * 2 - 1,
     -(event.clientY - rect.top) / rect.height * 2 + 1), camera);
-  const hit = raycaster.intersectObjects(view.meshes, false)[0];
+  const hit = hits(raycaster)[0];
   const node = hit ? nodeOfHit(hit) : null;
   if ($('snapping').checked) {
-    const snap = nearestCorner(view.meshes, { x: event.clientX, y: event.clientY }, SNAP_PIXELS,
+    const snap = nearestCorner(solids(), { x: event.clientX, y: event.clientY }, SNAP_PIXELS,
       { screenOf, ray: raycaster.ray, pixelAt, visible });
     if (snap) return { point: snap.point, node, kind: snap.kind };
   }
@@ -423,9 +519,20 @@ function startPicking() {
       for (const { pivot, object } of view.drawn.values()) {
         for (const drawn of [pivot, object]) worlds[drawn.userData.gltfNode] = drawn.matrixWorld.toArray();
       }
+      // A node drawn as an instance of a shared mesh, by its instance.
+      for (const [index, copies] of view.instances) {
+        const { mesh, id } = copies[0];
+        if (!mesh.userData.shared) continue;
+        const matrix = mesh.getMatrixAt(id, new THREE.Matrix4()).premultiply(mesh.matrixWorld);
+        worlds[view.gltfNodes.get(index)] = matrix.toArray();
+      }
       return worlds;
     },
     undrawn: () => view.undrawn,
+    projection: () => (camera.isOrthographicCamera ? 'orthographic' : 'perspective'),
+    target: () => controls.target.toArray(),
+    // The node drawn lit as under the cursor, or null.
+    hovered: () => hovered,
     loaderWorlds: () => loaderWorlds(view.route),
   };
 }
@@ -435,7 +542,7 @@ function nodeUnder(event) {
   const rect = renderer.domElement.getBoundingClientRect();
   raycaster.setFromCamera(new THREE.Vector2((event.clientX - rect.left) / rect.width * 2 - 1,
     -(event.clientY - rect.top) / rect.height * 2 + 1), camera);
-  const hit = raycaster.intersectObjects(view.meshes, false)[0];
+  const hit = hits(raycaster)[0];
   return hit ? nodeOfHit(hit) ?? null : null;
 }
 
@@ -504,6 +611,11 @@ function tint(nodes, colour) {
   for (const index of nodes) {
     tintDrawn(index, colour);
     for (const { mesh, id } of view.instances.get(index) ?? []) {
+      if (mesh.isPoints) {
+        (colour === NO_TINT ? MARKER_COLOUR : colour).toArray(mesh.geometry.attributes.color.array, id * 3);
+        mesh.geometry.attributes.color.needsUpdate = true;
+        continue;
+      }
       mesh.setColorAt(id, colour);
       mesh.instanceColor.needsUpdate = true;
     }
@@ -524,7 +636,7 @@ export async function loadScene(state) {
   const unmeshed = gltf ? await adoptGltf(state) : [];
   const size = frame(view.upAxis === 'z');
   if (!gltf) addMarkers(size / 40);
-  if (unmeshed.length > 0) addNodeMarkers(unmeshed, size / 150);
+  if (unmeshed.length > 0) addNodeMarkers(unmeshed);
   view.pivotScale = size / 25;
   if (view.showAllPivots) showTripods([...view.placements.keys()]);
   startPicking();
