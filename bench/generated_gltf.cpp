@@ -83,8 +83,9 @@ std::string GeneratedGltf(int nodes) {
             ++next;
         }
     }
-    std::string out = "{\"asset\":{\"version\":\"2.0\",\"generator\":\"morvane bench\"},\"scene\":0,"
-                      "\"scenes\":[{\"name\":\"Generated\",\"nodes\":[";
+    std::string out =
+        "{\"asset\":{\"version\":\"2.0\",\"generator\":\"morvane bench\"},\"scene\":0,"
+        "\"scenes\":[{\"name\":\"Generated\",\"nodes\":[";
     for (std::size_t i = 0; i < roots.size(); ++i) {
         out += (i > 0 ? "," : "") + std::to_string(roots[i]);
     }
@@ -96,9 +97,10 @@ std::string GeneratedGltf(int nodes) {
         AppendNode(out, i, children[static_cast<std::size_t>(i)], sequence);
     }
     // One triangle of zeros, an accessor without a buffer, for the meshes.
-    out += "],\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0}}]}],"
-           "\"accessors\":[{\"componentType\":5126,\"count\":3,\"type\":\"VEC3\","
-           "\"min\":[0,0,0],\"max\":[0,0,0]}]}";
+    out +=
+        "],\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0}}]}],"
+        "\"accessors\":[{\"componentType\":5126,\"count\":3,\"type\":\"VEC3\","
+        "\"min\":[0,0,0],\"max\":[0,0,0]}]}";
     return out;
 }
 

@@ -43,7 +43,8 @@ std::string GlbStart() {
                        R"({"name": "Lamp"}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}], )"
                        R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"}], )"
                        R"("bufferViews": [{"buffer": 0, "byteLength": 36}], )"
-                       R"("buffers": [{"byteLength": )" + std::to_string(kBinary) + "}]}";
+                       R"("buffers": [{"byteLength": )" +
+                       std::to_string(kBinary) + "}]}";
     json.append((4 - json.size() % 4) % 4, ' ');
     const std::uint64_t size = 12 + 8 + json.size() + 8 + kBinary;
     return "glTF" + Word(2) + Word(size) + Word(json.size()) + "JSON" + json + Word(kBinary) + std::string("BIN\0", 4);

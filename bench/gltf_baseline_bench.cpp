@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -23,13 +23,13 @@
 #include <rapidjson/writer.h>
 
 #include "bench_support.h"
-#include "process_run.h"
 #include "cli/command_line.h"
 #include "files/output_file.h"
 #include "generated_gltf.h"
 #include "gltf_baseline.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
+#include "process_run.h"
 #include "scene/scene_format.h"
 #include "session/session_check.h"
 #include "session/session_replay.h"
@@ -42,8 +42,9 @@ namespace {
 // failure's message, or "".
 std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
     const driver::Invocation invocation = driver::ParseCommandLine(arguments);
-    const std::unique_ptr<driver::SceneFile> sceneFile = driver::ReadScene(
-        invocation.scenePath, invocation.outputPath.empty() ? driver::SceneUse::LookedAt : driver::SceneUse::Written);
+    const std::unique_ptr<driver::SceneFile> sceneFile =
+        driver::ReadScene(invocation.scenePath,
+                          invocation.outputPath.empty() ? driver::SceneUse::LookedAt : driver::SceneUse::Written);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
     std::vector<driver::Action> actions = driver::ShortcutActions(*invocation.shortcut);
     if (!invocation.outputPath.empty()) {

@@ -11,10 +11,10 @@
 
 #include "bench_support.h"
 #include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
 #include "scene/project/scene_file.h"
 #include "scene/scene_format.h"
 #include "session/session_check.h"
-#include "hosting/session_host.h"
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"

@@ -20,8 +20,9 @@ namespace {
 // A scene of the project's format: the root and `nodes` children, each
 // with a namesake for Align.
 std::string FlatScene(int nodes) {
-    std::string text = "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
-                       "\"children\": [";
+    std::string text =
+        "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+        "\"children\": [";
     for (int i = 0; i < nodes; ++i) {
         text += std::string(i == 0 ? "" : ", ") + "{\"name\": \"N" + std::to_string(i / 2) +
                 "\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" + std::to_string(i) + ",0,0]]}";
@@ -85,8 +86,8 @@ void BM_SessionOfManyActions(benchmark::State& state) {
     std::string session = "open Tarvel\n";
     for (std::int64_t i = 0; i < state.range(0) / 10; ++i) {
         const std::string node = std::to_string(1 + i % 16);
-        session += "select " + node + "\npress Align\nselect-name N" + std::to_string(i % 8) +
-                   "\nselect " + node + "\nradio Y\npress Pick\nclick 1 2 3\nclick 1 5 3\nendpick\nprint\n";
+        session += "select " + node + "\npress Align\nselect-name N" + std::to_string(i % 8) + "\nselect " + node +
+                   "\nradio Y\npress Pick\nclick 1 2 3\nclick 1 5 3\nendpick\nprint\n";
     }
     RunSession(state, FlatScene(16), session + "close\n");
     state.SetItemsProcessed(state.iterations() * state.range(0));

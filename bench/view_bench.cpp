@@ -20,8 +20,8 @@ namespace {
 std::string FlatGltf(int count) {
     std::string nodes, roots;
     for (int i = 0; i < count; ++i) {
-        nodes += (i > 0 ? ", " : "") + std::string("{\"name\": \"Node") + std::to_string(i) +
-                 "\", \"translation\": [" + std::to_string(i % 100) + ", 0, 1.5], \"mesh\": 0}";
+        nodes += (i > 0 ? ", " : "") + std::string("{\"name\": \"Node") + std::to_string(i) + "\", \"translation\": [" +
+                 std::to_string(i % 100) + ", 0, 1.5], \"mesh\": 0}";
         roots += (i > 0 ? ", " : "") + std::to_string(i);
     }
     return "{\"asset\": {\"version\": \"2.0\"}, \"scenes\": [{\"nodes\": [" + roots + "]}], \"nodes\": [" + nodes +

@@ -17,9 +17,7 @@ struct NodeMatrix {
     void SetTrans(const Point3& t) { row[3] = t; }
 
     // p * M for a point (the translation applies).
-    Point3 PointTransform(const Point3& p) const {
-        return row[0] * p.x + row[1] * p.y + row[2] * p.z + row[3];
-    }
+    Point3 PointTransform(const Point3& p) const { return row[0] * p.x + row[1] * p.y + row[2] * p.z + row[3]; }
     // p * M for a direction (the translation does not apply).
     Point3 VectorTransform(const Point3& v) const { return row[0] * v.x + row[1] * v.y + row[2] * v.z; }
 };

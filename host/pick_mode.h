@@ -29,14 +29,20 @@ struct ExtensionId {
 class PickModeHandler {
 public:
     // Optional extension interfaces of the handler; none by default.
-    virtual void* GetExtension(ExtensionId id) { (void)id; return nullptr; }
+    virtual void* GetExtension(ExtensionId id) {
+        (void)id;
+        return nullptr;
+    }
     // Called for screen points under the cursor; 1 accepts the point.
     virtual int TestPickPoint(Interface* ip, HWND window, Viewport* vpt, IPoint2 point, int flags) = 0;
     // Called when the user clicks a point that TestPickPoint accepted;
     // 1 makes the host leave the mode.
     virtual int AcceptPick(Interface* ip, Viewport* vpt) = 0;
     // 1 lets the host snap the cursor while the mode is active.
-    virtual int AllowSnap(Viewport* vpt) { (void)vpt; return 1; }
+    virtual int AllowSnap(Viewport* vpt) {
+        (void)vpt;
+        return 1;
+    }
     // 1 lets a right click in a viewport end the mode.
     virtual int RightClick(Interface* ip, Viewport* vpt) = 0;
     // Called when the mode becomes active and when it ends, whatever the cause.

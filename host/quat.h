@@ -13,10 +13,8 @@ struct Quat {
 
     // Hamilton product with this quaternion as the left operand.
     constexpr Quat operator*(const Quat& q) const {
-        return {w * q.x + x * q.w + y * q.z - z * q.y,
-                w * q.y - x * q.z + y * q.w + z * q.x,
-                w * q.z + x * q.y - y * q.x + z * q.w,
-                w * q.w - x * q.x - y * q.y - z * q.z};
+        return {w * q.x + x * q.w + y * q.z - z * q.y, w * q.y - x * q.z + y * q.w + z * q.x,
+                w * q.z + x * q.y - y * q.x + z * q.w, w * q.w - x * q.x - y * q.y - z * q.z};
     }
 
     // The vector part negated, w unchanged.

@@ -17,7 +17,10 @@ public:
     // The user is closing the tool: tear the panel down.
     virtual void EndEditParams(Interface* ip, UtilityHandle* handle) = 0;
     // The selection changed while the tool is open.
-    virtual void SelectionChanged(Interface* ip, UtilityHandle* handle) { (void)ip; (void)handle; }
+    virtual void SelectionChanged(Interface* ip, UtilityHandle* handle) {
+        (void)ip;
+        (void)handle;
+    }
     // The host releases the utility.
     virtual void DeleteSelf() = 0;
     // A start-up parameter of the tool.

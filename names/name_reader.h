@@ -60,8 +60,8 @@ private:
 
     NameList& names_;
     std::size_t wanted_;
-    std::size_t line_ = 0;    // where the line being read starts in the list's text
-    std::size_t length_ = 0;  // bytes of that line so far, dropped ones included
+    std::size_t line_ = 0;         // where the line being read starts in the list's text
+    std::size_t length_ = 0;       // bytes of that line so far, dropped ones included
     std::size_t markMatched_ = 0;  // bytes of the input that match the mark so far
     bool markDecided_ = false;
 };

@@ -6,9 +6,7 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-std::string NamesCount(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " name" : " names");
-}
+std::string NamesCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " name" : " names"); }
 
 }  // namespace
 

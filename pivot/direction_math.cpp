@@ -17,9 +17,7 @@ struct Vec {
 
 double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-Vec Cross(const Vec& a, const Vec& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+Vec Cross(const Vec& a, const Vec& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 
 // Unit vector along v at double precision; false for a vector without a
 // direction. Scaling by the largest component first keeps the squares
@@ -37,9 +35,7 @@ bool Unit(const Vec& v, Vec& unit) {
 
 Vec ToVec(const Point3& p) { return {p.x, p.y, p.z}; }
 
-Point3 ToPoint(const Vec& v) {
-    return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
-}
+Point3 ToPoint(const Vec& v) { return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)}; }
 
 // The RotateNode form of the turn by `angle` about the unit `axis`.
 Quat TurnQuat(const Vec& axis, double angle) {

@@ -45,9 +45,9 @@ private:
 
     std::vector<NamesakeLookUp> lookUps_;  // the keys below view their names
     std::unordered_map<std::string_view, Bearers> bearers_;
-    std::vector<Bearers*> bearersOf_;  // of each look-up's name
+    std::vector<Bearers*> bearersOf_;                          // of each look-up's name
     std::unordered_map<const SceneNode*, Bearers*> excluded_;  // of the name each excluded node is taken to bear
-    std::size_t open_ = 0;  // names whose answers are not all known yet
+    std::size_t open_ = 0;                                     // names whose answers are not all known yet
 };
 
 }  // namespace pivot_tool

@@ -62,8 +62,8 @@ bool PivotUtility::TurnAxis(const PivotEdit& edit, const Point3& point) {
     // second point on it, or on the first point, up to that rounding gives
     // no direction, and nothing turns.
     Point3 direction;
-    const bool onPivot =
-        pivot_tool::AreSameUpToRounding(point, edit.pivot) || pivot_tool::AreSameUpToRounding(point, firstPoint);
+    const bool onPivot = pivot_tool::AreSameUpToRounding(point, edit.pivot) ||
+                         pivot_tool::AreSameUpToRounding(point, firstPoint);
     if (!onPivot && pivot_tool::UnitDirection(point - edit.pivot, direction)) {
         const Quat rotation = pivot_tool::RotationBetween(axis, direction);
         edit.node.MoveNode(edit.time, edit.worldAxes, -edit.pivot, false, false, PIVOT_MODE_NODE, false);

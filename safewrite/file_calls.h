@@ -16,21 +16,21 @@ namespace safewrite {
 // Why a call failed.
 enum class Error {
     None,
-    NotFound,     // no such file
-    NoFolder,     // a folder of the path is missing or is not a folder
-    Denied,       // no permission
-    IsFolder,     // the path names a folder
-    NotRegular,   // a device, a pipe, a socket: not a regular file
-    Exists,       // a file of that name exists already
-    InUse,        // another program holds the file
-    NoReader,     // a pipe that nothing reads from
-    NoSpace,      // the disk or the quota is full
-    TooLarge,     // the file would exceed a size limit
+    NotFound,    // no such file
+    NoFolder,    // a folder of the path is missing or is not a folder
+    Denied,      // no permission
+    IsFolder,    // the path names a folder
+    NotRegular,  // a device, a pipe, a socket: not a regular file
+    Exists,      // a file of that name exists already
+    InUse,       // another program holds the file
+    NoReader,    // a pipe that nothing reads from
+    NoSpace,     // the disk or the quota is full
+    TooLarge,    // the file would exceed a size limit
     NameTooLong,
-    ReadOnly,     // a read-only file system or medium
-    LinkLoop,     // too many symbolic links
-    Io,           // the device failed
-    TooManyFiles, // too many files open or being written at once
+    ReadOnly,      // a read-only file system or medium
+    LinkLoop,      // too many symbolic links
+    Io,            // the device failed
+    TooManyFiles,  // too many files open or being written at once
     Other,
 };
 
@@ -73,10 +73,10 @@ enum class Kind { Missing, Regular, Folder, Other };
 struct Target {
     Error error = Error::None;  // why an existing file did not open, or the path is unusable
     Kind kind = Kind::Missing;
-    std::string path;           // the file itself, symbolic links followed
-    bool linked = false;        // a regular file with more than one name (hard links)
-    bool viaLink = false;       // reached through a link that the platform cannot follow here
-    File file;                  // open for writing, not truncated, for Regular and Other
+    std::string path;      // the file itself, symbolic links followed
+    bool linked = false;   // a regular file with more than one name (hard links)
+    bool viaLink = false;  // reached through a link that the platform cannot follow here
+    File file;             // open for writing, not truncated, for Regular and Other
 };
 
 // Looks at `path` and opens an existing file there for writing, as a

@@ -132,8 +132,8 @@ Error File::Truncate() {
     if (::fstat(Access::Descriptor(*this), &status) != 0) {
         return LastError();
     }
-    if (S_ISREG(status.st_mode) && (::ftruncate(Access::Descriptor(*this), 0) != 0 ||
-                                     ::lseek(Access::Descriptor(*this), 0, SEEK_SET) != 0)) {
+    if (S_ISREG(status.st_mode) &&
+        (::ftruncate(Access::Descriptor(*this), 0) != 0 || ::lseek(Access::Descriptor(*this), 0, SEEK_SET) != 0)) {
         return LastError();
     }
     return Error::None;

@@ -21,9 +21,8 @@ namespace {
 // with the C library's streams; nothing else is shared.
 constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // The attributes that a replacement takes over from the file it replaces.
-constexpr DWORD kKeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
     return CreateFileA(path.c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -46,7 +46,8 @@ Error WriteAll(File& file, const Content& content) {
         const Error flushed = flush();
         return flushed != Error::None ? flushed : range.file->CopyTo(file, range.offset, range.size);
     };
-    Error error = content.EachPart([&](std::string_view piece) {
+    Error error = content.EachPart(
+        [&](std::string_view piece) {
         if (held + piece.size() > kGathered) {
             if (const Error flushed = flush(); flushed != Error::None) {
                 return flushed;
@@ -61,7 +62,8 @@ Error WriteAll(File& file, const Content& content) {
         std::copy(piece.begin(), piece.end(), buffer.get() + held);
         held += piece.size();
         return Error::None;
-    }, copy);
+        },
+        copy);
     if (error == Error::None) {
         error = flush();
     }

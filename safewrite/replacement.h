@@ -102,11 +102,11 @@ private:
     const char* tag_;
     Target target_;
     bool open_ = false;
-    bool missing_ = false;        // no file was there: the temporary becomes a new one
+    bool missing_ = false;  // no file was there: the temporary becomes a new one
     bool staged_ = false;
-    bool inPlaceStarted_ = false; // the existing file has been emptied
+    bool inPlaceStarted_ = false;  // the existing file has been emptied
     bool finished_ = false;
-    std::string temporary_;       // the temporary while it exists (tracked)
+    std::string temporary_;  // the temporary while it exists (tracked)
     File temporaryFile_;
     std::string inPlaceReason_;
     // The content staged, kept for a write in place.

@@ -23,8 +23,7 @@ std::int64_t ModifiedOf(const struct stat& status) {
 // at all (another file system, a kernel without it), while reading and
 // writing can.
 bool CannotCopyDirectly(int code) {
-    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF ||
-           code == ETXTBSY;
+    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF || code == ETXTBSY;
 }
 
 // Where the next data of `in` starts at or after `at` and where it ends,
@@ -36,8 +35,9 @@ struct DataExtent {
 
 DataExtent NextData(int in, std::uint64_t at, std::uint64_t end) {
     const off_t data = ::lseek(in, static_cast<off_t>(at), SEEK_DATA);
-    const std::uint64_t start = data >= 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data), end)
-                                          : errno == ENXIO ? end : at;
+    const std::uint64_t start = data >= 0        ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data), end)
+                                : errno == ENXIO ? end
+                                                 : at;
     if (start > at) {
         return {start, start};
     }
@@ -105,8 +105,8 @@ Error SourceFile::Open(const std::string& path) {
 Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
     got = 0;
     while (got < size) {
-        const ssize_t read = ::pread(static_cast<int>(handle_), data + got, size - got,
-                                     static_cast<off_t>(offset + got));
+        const ssize_t read =
+            ::pread(static_cast<int>(handle_), data + got, size - got, static_cast<off_t>(offset + got));
         if (read == 0) {
             break;
         }

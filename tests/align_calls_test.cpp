@@ -67,9 +67,9 @@ TEST_F(AlignTest, OneNodeMakesExactlyTheseCallsAtTheEditTime) {
     Select({&node});
     Align();
     const std::vector<std::string> turn{"AnimationRange", "NodeTransform", "AnimationRange", "RotateNode"};
-    std::vector<std::string> perNode{"RootNode",       "AnimationRange", "NodeTransform", "AnimationRange",
-                                     "NodeTransform",  "AnimationRange", "NodeTransform", "AnimationRange",
-                                     "MoveNode",       "AnimationRange", "MoveNode"};
+    std::vector<std::string> perNode{"RootNode",      "AnimationRange", "NodeTransform", "AnimationRange",
+                                     "NodeTransform", "AnimationRange", "NodeTransform", "AnimationRange",
+                                     "MoveNode",      "AnimationRange", "MoveNode"};
     for (int k = 0; k < 3; ++k) {
         perNode.insert(perNode.end(), turn.begin(), turn.end());
     }
@@ -78,10 +78,10 @@ TEST_F(AlignTest, OneNodeMakesExactlyTheseCallsAtTheEditTime) {
         perNode.push_back(op);
     }
     const std::vector<std::string> end{"ResumeSceneRedraw", "CurrentTime", "RedrawViewports"};
-    std::vector<std::string> expected{
-        "SelectedNodeCount", "SuspendSceneRedraw", "RootNode", "SelectedNode", "NodeName",
-        // the search: the root, the excluded node's (empty) children, the namesake
-        "NodeName", "ChildCount", "ChildNode", "ChildCount", "ChildCount", "ChildNode", "NodeName"};
+    std::vector<std::string> expected{"SelectedNodeCount", "SuspendSceneRedraw", "RootNode", "SelectedNode", "NodeName",
+                                      // the search: the root, the excluded node's (empty) children, the namesake
+                                      "NodeName", "ChildCount", "ChildNode", "ChildCount", "ChildCount", "ChildNode",
+                                      "NodeName"};
     expected.insert(expected.end(), perNode.begin(), perNode.end());
     expected.insert(expected.end(), end.begin(), end.end());
     EXPECT_EQ(Operations(), expected);

@@ -67,8 +67,8 @@ TEST_F(AlignTest, RandomNodesTakeTheirNamesakesPlacementAndKeepObjectsAndChildre
         const NodeMatrix target = RandomPlacement(rng, size(), reach);
         const double tinyAngle = test_support::RandomPowerOfTen(rng, -7, -2);
         namesakes.push_back(&Add(name, i % 4 != 3 ? target
-                                                 : Turned(placement, TurnAbout(RandomDirection(rng), tinyAngle),
-                                                          RowLengths(target), target.GetTrans())));
+                                                  : Turned(placement, TurnAbout(RandomDirection(rng), tinyAngle),
+                                                           RowLengths(target), target.GetTrans())));
         selected.push_back(&node);
     }
     std::vector<NodeMatrix> offsets, children, targets;
@@ -134,8 +134,8 @@ TEST_F(AlignTest, NamesakesAHalfTurnAwayAreReachedExactly) {
             // The namesake's axes: the node's own turned by almost a half turn
             // about one of them.
             const Point3 about = node.VectorTransform(axis);
-            StandinNode& s = Add(name, Turned(node, TurnAbout(about, 3.14159265358979 - miss), {1.5f, 0.5f, 2},
-                                              {1, 2, 3}));
+            StandinNode& s =
+                Add(name, Turned(node, TurnAbout(about, 3.14159265358979 - miss), {1.5f, 0.5f, 2}, {1, 2, 3}));
             Select({&n});
             Align();
             EXPECT_TRUE(MatricesNear(n.Transform(), s.Transform()));
@@ -185,8 +185,9 @@ TEST_F(AlignTest, MirroredPlacementsAreTakenExactlyAndOtherAnglesAreRefused) {
             EXPECT_TRUE(test_support::SameBits(node.Transform(), before));
             ASSERT_EQ(host.LogRecords().size(), logged + 1);
             EXPECT_EQ(host.LogRecords().back().text,
-                      "\"" + name + "\" cannot take the placement of its namesake: its axes meet at other angles "
-                      "than its namesake's, which no turn or scale along its axes gives");
+                      "\"" + name +
+                          "\" cannot take the placement of its namesake: its axes meet at other angles "
+                          "than its namesake's, which no turn or scale along its axes gives");
         }
         EXPECT_TRUE(test_support::SameBits(node.ObjectOffset(), offset));
     }

@@ -20,8 +20,8 @@ struct Control {
     std::string text;
     bool operator==(const Control& o) const {
         // Window class names ignore case (the resource compiler writes them in capitals).
-        return _stricmp(windowClass.c_str(), o.windowClass.c_str()) == 0 && id == o.id && style == o.style && x == o.x && y == o.y &&
-               cx == o.cx && cy == o.cy && text == o.text;
+        return _stricmp(windowClass.c_str(), o.windowClass.c_str()) == 0 && id == o.id && style == o.style &&
+               x == o.x && y == o.y && cx == o.cx && cy == o.cy && text == o.text;
     }
 };
 std::ostream& operator<<(std::ostream& out, const Control& c) {
@@ -105,7 +105,9 @@ Dialog ReadDialog(HMODULE library) {
         int atomValue = 0;
         control.windowClass = ReadText(p, &atom, &atomValue);
         if (atom) {
-            control.windowClass = atomValue == 0x80 ? "BUTTON" : atomValue == 0x82 ? "STATIC" : "#" + std::to_string(atomValue);
+            control.windowClass = atomValue == 0x80   ? "BUTTON"
+                                  : atomValue == 0x82 ? "STATIC"
+                                                      : "#" + std::to_string(atomValue);
         }
         control.text = ReadText(p);
         const std::uint16_t extra = *p++;

@@ -28,10 +28,11 @@ std::string Outcome(const Arguments& arguments) {
     if (invocation.job != driver::Invocation::Job::Run) {
         return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
     }
-    std::string text = invocation.shortcut                              ? driver::ShortcutName(invocation.shortcut->kind)
+    std::string text = invocation.shortcut                           ? driver::ShortcutName(invocation.shortcut->kind)
                        : invocation.command == driver::Command::View ? "view port=" + std::to_string(invocation.port)
-                       : invocation.command == driver::Command::List ? std::string(invocation.json ? "list json" : "list")
-                                                                     : "session " + invocation.sessionPath;
+                       : invocation.command == driver::Command::List
+                           ? std::string(invocation.json ? "list json" : "list")
+                           : "session " + invocation.sessionPath;
     text += " scene=" + invocation.scenePath;
     if (invocation.shortcut) {
         const driver::Shortcut& shortcut = *invocation.shortcut;
@@ -77,9 +78,11 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"save-names", "s.json", "-", "--svg", "-"}, "error: NAMES and --svg cannot both write to standard output"},
         {{"--", "align", "s.json"}, "error: align needs --select, --select-name or --select-path"},
         {{"align", "s.json", "--select-path", "Props/*", "-q"}, "align scene=s.json select-path=[Props/*] quiet"},
-        {{"load-names", "s.json", "n.txt", "--partial", "--quiet"}, "load-names scene=s.json partial names=n.txt quiet"},
+        {{"load-names", "s.json", "n.txt", "--partial", "--quiet"},
+         "load-names scene=s.json partial names=n.txt quiet"},
         {{"list", "s.json", "--json"}, "list json scene=s.json"},
-        {{"list", "s.json", "-o", "x.json"}, "error: -o is an option of a session, align, pivot, save-names, load-names and view only"},
+        {{"list", "s.json", "-o", "x.json"},
+         "error: -o is an option of a session, align, pivot, save-names, load-names and view only"},
         {{"align", "s.json", "--select", "5", "--partial"}, "error: --partial is an option of load-names only"},
         // Points as they are pasted, with spaces after the commas.
         {{"pivot", "s.json", "--select", "7", "--axis", "Z", "--from", "-0.5, -10, 0", "--to", " 0 ,0,\t2 "},
@@ -123,7 +126,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"align", "s.json", "--select", "7", "--axis", "X"}, "error: --axis is an option of pivot only"},
         {{"align", "s.json", "--select", "7,,8"}, "error: --select: \"7,,8\" has an empty item"},
         {{"align", "s.json", "--select", "7,"}, "error: --select: \"7,\" has an empty item"},
-        {{"align", "s.json", "--select", "$'7\nopen Velkora'"}, "error: --select: \"$'7\\x0aopen Velkora'\" is not a node index"},
+        {{"align", "s.json", "--select", "$'7\nopen Velkora'"},
+         "error: --select: \"$'7\\x0aopen Velkora'\" is not a node index"},
         {{"align", "s.json", "--select", "0,5"}, "error: --select: node 0 is the scene root, which cannot be selected"},
         {{"align", "s.json", "--select", "5,5"}, "error: --select: node 5 is selected twice"},
         {{"pivot", "s.json", "--select", "1", "--axis", "W", "--from", "0,0,0", "--to", "0,0,1"},
@@ -139,12 +143,14 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"pivot", "s.json", "--select", "1", "--axis", "X", "--to", "0,0,1"}, "error: pivot needs --from"},
         {{"s.json", "x.session", "-o", "s.json"}, "error: -o: \"s.json\" is the scene file, which is only read"},
         {{"s.json", "x.session", "-o", "./x.session"}, "error: -o: \"./x.session\" is the session, which is only read"},
-        {{"s.json", "x.session", "-o", "p.svg", "--svg", "./p.svg"}, "error: --svg: \"./p.svg\" is the scene that -o writes"},
+        {{"s.json", "x.session", "-o", "p.svg", "--svg", "./p.svg"},
+         "error: --svg: \"./p.svg\" is the scene that -o writes"},
         // A written file is no file the run reads or writes else.
         {{"save-names", "s.json", "./s.json"}, "error: NAMES: \"./s.json\" is the scene file, which is only read"},
         {{"load-names", "s.json", "s.json"}, "load-names scene=s.json names=s.json"},
         {{"load-names", "s.json", "n.txt", "-o", "n.txt"}, "error: -o: \"n.txt\" is the names file the run reads"},
-        {{"save-names", "s.json", "x.svg", "--svg", "x.svg"}, "error: --svg: \"x.svg\" is the names file the run writes"},
+        {{"save-names", "s.json", "x.svg", "--svg", "x.svg"},
+         "error: --svg: \"x.svg\" is the names file the run writes"},
         {{"s.json", "x.session", "-o", "-", "--svg", "-"}, "error: -o and --svg cannot both write to standard output"},
         {{"s.json", "x.session", "-o", ""}, "error: -o: the file name is empty"},
         // Commands as the table has them; SCENE and SESSION are files.
@@ -186,7 +192,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"c1", "x.session"}, "session x.session scene=c1"},
         // Standard output by any of its names.
         {{"s.json", "x.session", "-o", "/dev/stdout"}, "session x.session scene=s.json out=- transcript-to-stderr"},
-        {{"save-names", "s.json", "/dev/stdout", "-o", "-"}, "error: NAMES and -o cannot both write to standard output"},
+        {{"save-names", "s.json", "/dev/stdout", "-o", "-"},
+         "error: NAMES and -o cannot both write to standard output"},
         {{"s.json", "x.session", "--svg", "/proc/self/fd/1", "-o", "-"},
          "error: -o and --svg cannot both write to standard output"},
     };

@@ -90,7 +90,8 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         {"a wrapping program header offset", WithField(tarvel, 32, 0xFFFFFFFFFFFFFFF0), "", LoadProblem,
          "its program headers lie outside the file"},
         {"a text file as a library", "{}\n", "", LoadProblem, "not a 64-bit ELF shared library"},
-        {"an entry at address 1", WithField(tarvel, 24, 1), "", LoadProblem, "its entry address 0x1 lies outside its code"},
+        {"an entry at address 1", WithField(tarvel, 24, 1), "", LoadProblem,
+         "its entry address 0x1 lies outside its code"},
         {"an entry past every segment", WithField(tarvel, 24, 0xFFFFFFFFFFFF0000), "", LoadProblem,
          "its entry address 0xffffffffffff0000 lies outside its code"},
         {"an entry in the headers' segment, which is no code", WithField(tarvel, 24, 0x40), "", LoadProblem,
@@ -137,11 +138,11 @@ TEST(DamagedInput, AWindowsLibraryWhoseEntryIsNotInItsCodeIsRefused) {
         bytes[0] = 'M', bytes[1] = 'Z';
         put(60, pe, 4);
         bytes[pe] = 'P', bytes[pe + 1] = 'E';
-        put(pe + 4, 0x14c, 2);     // i386
-        put(pe + 6, 1, 2);         // one section
+        put(pe + 4, 0x14c, 2);  // i386
+        put(pe + 6, 1, 2);      // one section
         put(pe + 20, optional, 2);
-        put(pe + 22, 0x2102, 2);   // a library
-        put(pe + 24, 0x10b, 2);    // PE32
+        put(pe + 22, 0x2102, 2);  // a library
+        put(pe + 24, 0x10b, 2);   // PE32
         put(pe + 24 + 16, entry, 4);
         put(section + 8, 0x1000, 4);   // mapped size
         put(section + 12, 0x1000, 4);  // address

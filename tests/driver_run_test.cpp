@@ -16,17 +16,17 @@
 #endif
 
 #include "files/run_files.h"
-#include "json/json_reader.h"
-#include "session/name_pattern.h"
-#include "text/name_text.h"
-#include "scene/node_state.h"
-#include "text/number_text.h"
 #include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
+#include "json/json_reader.h"
+#include "scene/node_state.h"
 #include "scene/scene_format.h"
+#include "session/name_pattern.h"
 #include "session/session.h"
 #include "session/session_check.h"
-#include "hosting/session_host.h"
 #include "session/session_replay.h"
+#include "text/name_text.h"
+#include "text/number_text.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ TEST(DriverRun, NumbersAreShownInTheShortestFormThatReadsBackExactly) {
         float single = 0;
         double wide = 0;
         EXPECT_EQ(driver::ReadNumber(large, single), driver::NumberProblem::NotFinite) << large;
-        EXPECT_EQ(driver::ReadNumber(large, wide), std::string(large) == "1e39" ? driver::NumberProblem::None
-                                                                               : driver::NumberProblem::NotFinite)
+        EXPECT_EQ(driver::ReadNumber(large, wide),
+                  std::string(large) == "1e39" ? driver::NumberProblem::None : driver::NumberProblem::NotFinite)
             << large;
     }
     for (const char* small : {"-1e-50", "-1e-400", "-0.000001e-99999999999"}) {
@@ -135,11 +135,21 @@ TEST(DriverRun, NamesReadBackAsTheTranscriptShowsThemAndPatternsFitThem) {
         const char* name;
         bool fits;
     } cases[] = {
-        {"Ch*", "Chair", true},           {"C?air", "Chair", true},      {"*a*r", "Chair", true},
-        {"Chair?", "Chair", false},       {"chair", "Chair", false},     {"*.*", "Door.001", true},
-        {"?", "\xc3\xa9", true},          {"??", "\xc3\xa9", false},     {"?", "\xe9", true},
-        {"Caf?", "Caf\xc3\xa9", true},     {"", "", true},                {"", "a", false},
-        {"*b*b*b", "abababab", true},     {"*b*b*c", "abababab", false}, {"a*", "", false},
+        {"Ch*", "Chair", true},
+        {"C?air", "Chair", true},
+        {"*a*r", "Chair", true},
+        {"Chair?", "Chair", false},
+        {"chair", "Chair", false},
+        {"*.*", "Door.001", true},
+        {"?", "\xc3\xa9", true},
+        {"??", "\xc3\xa9", false},
+        {"?", "\xe9", true},
+        {"Caf?", "Caf\xc3\xa9", true},
+        {"", "", true},
+        {"", "a", false},
+        {"*b*b*b", "abababab", true},
+        {"*b*b*c", "abababab", false},
+        {"a*", "", false},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(driver::NameMatches(entry.pattern, entry.name), entry.fits) << entry.pattern << " " << entry.name;
@@ -241,9 +251,10 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
 // A front end that checks and replays each action as it comes gets the
 // transcript of the whole session run at once.
 TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
-    const std::string scene = "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
-                              "\"children\": [{\"name\": \"A\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]]}, "
-                              "{\"name\": \"A\", \"transform\": [[0,1,0],[-1,0,0],[0,0,2],[4,5,6]]}]}}";
+    const std::string scene =
+        "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+        "\"children\": [{\"name\": \"A\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]]}, "
+        "{\"name\": \"A\", \"transform\": [[0,1,0],[-1,0,0],[0,0,2],[4,5,6]]}]}}";
     const std::vector<driver::Action> session = driver::ParseSession(
         "open Tarvel\nselect 1\npress Align\nradio Y\npress Pick\nclick 0 0 0\nclick 0 1 0\nanswer x\nclose\n", "s");
     std::string transcripts[2];

@@ -23,8 +23,9 @@ class FileDialogTest : public Win32Test {
 protected:
     void SetUp() override {
         Win32Test::SetUp();
-        folder_ = fs::temp_directory_path() /
-                  ("morvane_file_dialog_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        folder_ =
+            fs::temp_directory_path() /
+            ("morvane_file_dialog_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         std::memset(buffer_, 0, sizeof buffer_);

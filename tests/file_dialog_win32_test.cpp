@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "win32/file_dialog_robot.h"
 #include "names_test_support.h"
+#include "win32/file_dialog_robot.h"
 
-using winui::DialogAnswer;
-using winui::DialogStep;
-using winui::FileDialogRobot;
 using names_test::ReadBytes;
 using names_test::SameBytes;
 using names_test::WriteBytes;
+using winui::DialogAnswer;
+using winui::DialogStep;
+using winui::FileDialogRobot;
 
 namespace {
 
@@ -125,9 +125,7 @@ TEST_F(RealFileDialogTest, OpenRefusesAMissingFileAndTakesTheNextName) {
 TEST_F(RealFileDialogTest, SaveReplacesAnExistingFileOnlyWhenTheUserSaysYes) {
     const std::string existing = folder_.File("names.txt");
     WriteBytes(existing, "old\n");
-    script_.Then(DialogAnswer::Type(folder_.File("names")))
-        .Then(DialogAnswer::No())
-        .Then(DialogAnswer::Cancel());
+    script_.Then(DialogAnswer::Type(folder_.File("names"))).Then(DialogAnswer::No()).Then(DialogAnswer::Cancel());
     {
         Dialog save(true);
         FileDialogRobot robot([this](const DialogStep& step) { return script_(step); });
@@ -149,7 +147,7 @@ TEST_F(RealFileDialogTest, ADialogThatKeepsRefusingIsCancelledInTheEnd) {
     constexpr int kNames = 2;
     FileDialogRobot robot(
         [this](const DialogStep& step) {
-            return step.kind == Kind::FileName ? DialogAnswer::Type(folder_.File("never.txt")) : DialogAnswer::Ok();
+        return step.kind == Kind::FileName ? DialogAnswer::Type(folder_.File("never.txt")) : DialogAnswer::Ok();
         },
         kNames);
     EXPECT_FALSE(open.Run());

@@ -70,9 +70,9 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             byte = static_cast<char>(random());
         }
         binary.resize((binary.size() + 3) / 4 * 4);
-        const std::string glb = gltftest::GlbFile(
-            gltftest::Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])"),
-            gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
+        const std::string glb =
+            gltftest::GlbFile(gltftest::Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])"),
+                              gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
         const fs::path in = folder.path / "in.glb";
         const fs::path out = c.ontoItself ? in : folder.path / "out.glb";
         WriteAll(in, glb);
@@ -90,8 +90,11 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
         const std::string expected = held->Content(out.string(), {}).Joined();
         const driver::FileContent content = file->Content(out.string(), {});
         switch (c.meanwhile) {
-            case Meanwhile::Nothing: break;
-            case Meanwhile::Shrinks: fs::resize_file(in, glb.size() - 100); break;
+            case Meanwhile::Nothing:
+                break;
+            case Meanwhile::Shrinks:
+                fs::resize_file(in, glb.size() - 100);
+                break;
             case Meanwhile::IsTouched:
                 fs::last_write_time(in, fs::last_write_time(in) + std::chrono::seconds(2));
                 break;
@@ -150,7 +153,8 @@ TEST(GlbSource, OffsetsPastTwoGibibytesAreReadAndCopied) {
     const std::string extra = gltftest::Chunk("XTRA", "far away");
     const std::uint64_t size = bytes.size() + kBinary + extra.size();
     for (int i = 0; i < 4; ++i) {  // the binary chunk's length, and the file's
-        bytes[static_cast<std::size_t>(head.size()) + static_cast<std::size_t>(i)] = static_cast<char>((kBinary >> (8 * i)) & 0xFF);
+        bytes[static_cast<std::size_t>(head.size()) + static_cast<std::size_t>(i)] =
+            static_cast<char>((kBinary >> (8 * i)) & 0xFF);
         bytes[8 + static_cast<std::size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
     }
     const fs::path in = folder.path / "far.glb";
@@ -191,7 +195,8 @@ TEST(GlbSource, OffsetsPastTwoGibibytesAreReadAndCopied) {
         driver::ReadScene(large.string());
         ADD_FAILURE() << "read";
     } catch (const std::exception& e) {
-        EXPECT_EQ(e.what(), large.string() + ": cannot be read: its JSON chunk is larger than 1024 MiB, the most that "
-                                             "morvane-host reads");
+        EXPECT_EQ(e.what(), large.string() +
+                                ": cannot be read: its JSON chunk is larger than 1024 MiB, the most that "
+                                "morvane-host reads");
     }
 }

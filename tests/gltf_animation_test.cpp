@@ -24,13 +24,16 @@ TEST(GltfAnimation, ChannelsCountOnlyForNodesTheFileHas) {
             const std::string path = paths[random() % 4];
             const bool pointer = random() % 2 == 0;
             channels += channels.empty() ? "" : ", ";
-            channels += pointer ? R"({"target": {"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": "/nodes/)" +
-                                      std::to_string(node) + "/" + path + "\"}}}}"
-                                : R"({"target": {"node": )" + std::to_string(node) + R"(, "path": ")" + path + "\"}}";
+            channels +=
+                pointer
+                    ? R"({"target": {"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": "/nodes/)" +
+                          std::to_string(node) + "/" + path + "\"}}}}"
+                    : R"({"target": {"node": )" + std::to_string(node) + R"(, "path": ")" + path + "\"}}";
             inside += node < count ? 1 : 0;
         }
         const std::string text = R"([{"channels": [)" + channels + "]}]";
-        const std::vector<ChannelTarget> targets = driver::gltf::ChannelTargets(JsonValue(text, {0, text.size()}), count);
+        const std::vector<ChannelTarget> targets =
+            driver::gltf::ChannelTargets(JsonValue(text, {0, text.size()}), count);
         EXPECT_EQ(targets.size(), inside) << text;
         for (const ChannelTarget& target : targets) {
             EXPECT_LT(target.node, count) << text;

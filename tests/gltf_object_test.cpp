@@ -26,16 +26,16 @@ TEST(GltfObject, AnObjectOffItsPivotMovesOntoAMarkedChildWithAllItHoldsAndComesB
     auto pointer = [&](const std::string& to) {
         return channel(R"({"path": "pointer", "extensions": {"KHR_animation_pointer": {"pointer": ")" + to + "\"}}}");
     };
-    const std::string animations = R"("animations": [{"channels": [)" + channel(R"({"node": 0, "path": "weights"})") +
-                                   ", " + channel(R"({"node": 0, "path": "rotation"})") + ", " +
-                                   pointer("/nodes/0/weights") + ", " +
-                                   pointer("/nodes/0/extensions/EXT_lights_ies/x") +
-                                   ", " + pointer("/nodes/0/extensions/EXT_kept/x") + ", " + pointer("/nodes/0/scale") +
-                                   ", " + channel(R"({"node": 1, "path": "weights"})") + "]}]";
+    const std::string animations =
+        R"("animations": [{"channels": [)" + channel(R"({"node": 0, "path": "weights"})") + ", " +
+        channel(R"({"node": 0, "path": "rotation"})") + ", " + pointer("/nodes/0/weights") + ", " +
+        pointer("/nodes/0/extensions/EXT_lights_ies/x") + ", " + pointer("/nodes/0/extensions/EXT_kept/x") + ", " +
+        pointer("/nodes/0/scale") + ", " + channel(R"({"node": 1, "path": "weights"})") + "]}]";
     const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1, 2]}], "nodes": [{"name": "Lamp", "mesh": 0,
         "weights": [0.5], "extensions": {"EXT_mesh_gpu_instancing": {"attributes": {}}, "EXT_lights_ies": {"light": 0},
         "KHR_lights_punctual": {"light": 0}, "EXT_kept": {}}, "extras": {"x": 1}},
-        {"mesh": 0, "skin": 0, "weights": [0.5]}, {"name": "Group"}], )" + animations);
+        {"mesh": 0, "skin": 0, "weights": [0.5]}, {"name": "Group"}], )" +
+                                  animations);
     auto file = Read(text);
     const NodeMatrix offset = Rows({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, 2});
     for (StandinNode* node : Nodes(*file)) {
@@ -108,10 +108,17 @@ TEST(GltfObject, EditingAnObjectInPlaceWritesWhatRewritingItWhole) {
     auto pick = [&random](const auto& pool) { return pool[random() % pool.size()]; };
     const std::vector<std::string> blanks = {"", " ", "\n    ", "\t"};
     const std::vector<std::pair<std::string, std::string>> keys = {
-        {"name", R"("name")"}, {"name", R"("n\u0061me")"}, {"mesh", R"("mesh")"}, {"scale", R"("scale")"},
-        {"extras", R"("extras")"}, {"rotation", R"("rotation")"}};
-    const std::vector<std::string> values = {"7", "-1.5e3", "true", "null", R"("a\"}],b")", "[]", "{}",
-                                             R"({"x": [1, {"y": "]}"}], "z": {}})", "[[0.5, 2], \"[\"]"};
+        {"name", R"("name")"},   {"name", R"("n\u0061me")"}, {"mesh", R"("mesh")"},
+        {"scale", R"("scale")"}, {"extras", R"("extras")"},  {"rotation", R"("rotation")"}};
+    const std::vector<std::string> values = {"7",
+                                             "-1.5e3",
+                                             "true",
+                                             "null",
+                                             R"("a\"}],b")",
+                                             "[]",
+                                             "{}",
+                                             R"({"x": [1, {"y": "]}"}], "z": {}})",
+                                             "[[0.5, 2], \"[\"]"};
     for (int round = 0; round < 3000; ++round) {
         std::string object = "{" + pick(blanks);
         std::vector<std::string> present;
@@ -148,18 +155,21 @@ TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
     const std::string mesh = R"("mesh": 0)";
     auto file = Read(Gltf(R"("scenes": [{"nodes": [0, 2, 3, 5]}], "nodes": [
         {"name": "Lamp", "extensions": {"KHR_lights_punctual": {"light": 0}}, "children": [1]},
-        {"name": "Shade", )" + mesh + R"(, "extras": {"morvaneObjectOf": 0}},
-        {"name": "Table", )" + mesh + R"(, "skin": 0, "weights": [1], "extensions": {"EXT_mesh_gpu_instancing": {}}},
+        {"name": "Shade", )" +
+                          mesh + R"(, "extras": {"morvaneObjectOf": 0}},
+        {"name": "Table", )" +
+                          mesh + R"(, "skin": 0, "weights": [1], "extensions": {"EXT_mesh_gpu_instancing": {}}},
         {"name": "Empty", "children": [4]},
-        {"name": "Moved", )" + mesh + R"(, "extras": {"morvaneObjectOf": 3}},
+        {"name": "Moved", )" +
+                          mesh + R"(, "extras": {"morvaneObjectOf": 3}},
         {"name": "Eye", "camera": 0}], "skins": [{"joints": [3, 5]}])"));
     struct Expected {
         std::size_t fileNode, objectNode;
         std::vector<std::string> holds;
     };
     const std::vector<Expected> expected = {
-        {driver::kNoFileNode, driver::kNoFileNode, {}}, {0, 0, {"light"}}, {1, 1, {"mesh"}},
-        {2, 2, {"mesh", "skin", "instances", "weights"}},  {3, 4, {"mesh", "joint"}}, {5, 5, {"camera", "joint"}}};
+        {driver::kNoFileNode, driver::kNoFileNode, {}},   {0, 0, {"light"}},         {1, 1, {"mesh"}},
+        {2, 2, {"mesh", "skin", "instances", "weights"}}, {3, 4, {"mesh", "joint"}}, {5, 5, {"camera", "joint"}}};
     for (std::size_t index = 0; index < expected.size(); ++index) {
         const driver::NodeSource source = file->SourceOf(index);
         EXPECT_EQ(source.fileNode, expected[index].fileNode) << index;

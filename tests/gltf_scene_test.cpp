@@ -14,15 +14,14 @@
 #include "scene/scene_format.h"
 #include "standin/transform_math.h"
 
+using gltftest::Gltf;
 using gltftest::Json;
 using gltftest::Nodes;
 using gltftest::Read;
 using gltftest::Rows;
-using gltftest::Gltf;
 using standin::StandinNode;
 
 namespace {
-
 
 template <typename Action>
 std::string ErrorOf(Action action) {
@@ -33,7 +32,6 @@ std::string ErrorOf(Action action) {
     }
     return "no error";
 }
-
 
 void ExpectNumbers(const Json& value, std::vector<double> expected) {
     ASSERT_EQ(value.size(), expected.size()) << value.dump();
@@ -66,8 +64,9 @@ NodeMatrix Placement(std::mt19937& random, bool stretched) {
 // CR, LF and other control bytes, DEL, quotes, backslashes, UTF-8 of two
 // to four bytes.
 std::string RandomName(std::mt19937& random) {
-    const std::string pieces[] = {"\t", "\r", "\n", "\x01", "\x1f", "\x7f", "\"", "\\", "/", "\xc3\xa9",
-                                  "\xe2\x82\xac", "\xf0\x9f\x98\x80", "Lamp", " ", "\\u0041"};
+    const std::string pieces[] = {"\t",   "\r", "\n",     "\x01",     "\x1f",         "\x7f",
+                                  "\"",   "\\", "/",      "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+                                  "Lamp", " ",  "\\u0041"};
     std::string name;
     for (int n = std::uniform_int_distribution<int>(1, 6)(random); n > 0; --n) {
         name += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
@@ -149,9 +148,9 @@ TEST(GltfScene, AMovedMirroredNodeKeepsTheSignsOfItsScale) {
         for (int i = 0; i < 3; ++i) {
             scale[i] = (signs & (1 << i)) != 0 ? -2 : 2;
         }
-        const std::string text = Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Mirrored", "scale": [)" +
-                                      std::to_string(scale[0]) + ", " + std::to_string(scale[1]) + ", " +
-                                      std::to_string(scale[2]) + "]}]");
+        const std::string text =
+            Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Mirrored", "scale": [)" + std::to_string(scale[0]) +
+                 ", " + std::to_string(scale[1]) + ", " + std::to_string(scale[2]) + "]}]");
         auto file = Read(text);
         const auto nodes = Nodes(*file);
         nodes[1]->MoveNode(0, NodeMatrix(), {1, 2, 3}, false, false, PIVOT_MODE_NODE, false);
@@ -184,8 +183,10 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
             const Json& node = input["nodes"][order[k]];
             EXPECT_EQ(nodes[k + 1]->Name(), node.value("name", ""));
             EXPECT_LT(gltftest::Distance(nodes[k + 1]->Transform(), gltftest::AsNodeMatrix(worlds[order[k]])), 1e-5);
-            const SClass_ID expected = node.contains("mesh") ? 0x10u : node.contains("camera") ? 0x20u
-                                       : node.contains("extensions") ? 0x30u : 0x40u;
+            const SClass_ID expected = node.contains("mesh")         ? 0x10u
+                                       : node.contains("camera")     ? 0x20u
+                                       : node.contains("extensions") ? 0x30u
+                                                                     : 0x40u;
             EXPECT_EQ(nodes[k + 1]->GetObject().superClass, expected);
         }
         ASSERT_EQ(file->Content("scene.gltf", {}).Joined(), text);
@@ -300,18 +301,20 @@ TEST(GltfScene, WhatAGltfFileCannotHoldIsRefusedNamingTheNode) {
         void (*edit)(std::vector<StandinNode*>&, const NodeMatrix&);
         const char* message;
     };
-    const Case cases[] = {
-        {"shear", [](auto& n, const NodeMatrix& m) { n[2]->SetTransform(m); },
-         "out.gltf: node 2 \"Child\" (nodes[1]): its transform relative to its parent has shear"},
-        {"object offset with shear", [](auto& n, const NodeMatrix&) {
-             n[2]->SetObjectOffset(Rows({1, 0.5f, 0}, {0, 1, 0}, {0, 0, 1}, {}));
-         },
-         "out.gltf: node 2 \"Child\" (nodes[1]): its object's offset from the pivot has shear"},
-        {"a name that is not UTF-8", [](auto& n, const NodeMatrix&) { n[2]->SetName("Caf\xe9"); },
-         "out.gltf: node 2 \"Caf\\xe9\" (nodes[1]): the name is not UTF-8, as glTF names must be (line 3 of a "
-         "names file)"},
-        {"an object offset of the root", [](auto& n, const NodeMatrix& m) { n[0]->SetObjectOffset(m); },
-         "out.gltf: node 0 \"Scene Root\" (the scene root): the scene root is no glTF node"},
+    const Case cases[] =
+        {
+            {"shear", [](auto& n, const NodeMatrix& m) { n[2]->SetTransform(m); },
+             "out.gltf: node 2 \"Child\" (nodes[1]): its transform relative to its parent has shear"},
+            {"object offset with shear",
+             [](auto& n, const NodeMatrix&) {
+        n[2]->SetObjectOffset(Rows({1, 0.5f, 0}, {0, 1, 0}, {0, 0, 1}, {}));
+             },
+             "out.gltf: node 2 \"Child\" (nodes[1]): its object's offset from the pivot has shear"},
+            {"a name that is not UTF-8", [](auto& n, const NodeMatrix&) { n[2]->SetName("Caf\xe9"); },
+             "out.gltf: node 2 \"Caf\\xe9\" (nodes[1]): the name is not UTF-8, as glTF names must be (line 3 of a "
+             "names file)"},
+            {"an object offset of the root", [](auto& n, const NodeMatrix& m) { n[0]->SetObjectOffset(m); },
+             "out.gltf: node 0 \"Scene Root\" (the scene root): the scene root is no glTF node"},
     };
     for (const Case& c : cases) {
         auto file = Read(text);
@@ -329,7 +332,8 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
     const std::string scene = R"("scenes": [{"nodes": [0]}], )";
     const std::pair<std::string, std::string> cases[] = {
         {"{\"asset\": ", ":1:11: malformed JSON: the text ends inside an unclosed value"},
-        {"\xEF\xBB\xBF{\"asset\": {\"version\": \"2.0\"}}\n}", ":2:1: malformed JSON: unexpected '}' after the end of the value"},
+        {"\xEF\xBB\xBF{\"asset\": {\"version\": \"2.0\"}}\n}",
+         ":2:1: malformed JSON: unexpected '}' after the end of the value"},
         {R"({"asset": {"version": "1.0"}})", ":1:23: asset.version: not glTF 2.0: the version is \"1.0\""},
         {R"({"nodes": []})", ": asset: not glTF 2.0: there is no \"asset\" with a \"version\" string"},
         {R"({"asset": {"version": "2.0", "minVersion": "2.1"}})",
@@ -376,7 +380,8 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
          ": malformed GLB: the header gives a length of 100 bytes, the file has 12: the file is cut short"},
         {gltftest::GlbFile("{}", std::string("\x10\0\0\0BIN\0", 8)),
          ": malformed GLB: chunk 1 at byte 24 runs past the end: it gives 16 bytes, the file has 0 after its header"},
-        {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20), ": malformed GLB: the first chunk is not the JSON chunk"},
+        {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20),
+         ": malformed GLB: the first chunk is not the JSON chunk"},
     };
     for (const auto& [bytes, message] : cases) {
         const std::string path = bytes.rfind("glTF", 0) == 0 ? "scene.glb" : "scene.gltf";
@@ -421,7 +426,8 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
 
     Nodes(*file)[1]->SetName("Crate with a longer name");
     const std::string written = file->Content("scene.glb", {}).Joined();
-    const std::uint32_t jsonLength = static_cast<unsigned char>(written[12]) | static_cast<unsigned char>(written[13]) << 8;
+    const std::uint32_t jsonLength = static_cast<unsigned char>(written[12]) | static_cast<unsigned char>(written[13])
+                                                                                   << 8;
     EXPECT_EQ(jsonLength % 4, 0u);
     EXPECT_EQ(written.substr(20 + jsonLength), chunks);
     EXPECT_EQ(static_cast<unsigned char>(written[8]) | static_cast<unsigned char>(written[9]) << 8, written.size());

@@ -69,8 +69,10 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::stri
     nodes.push_back({{"name", "Door"}, {"mesh", 1}, {"translation", {3, 0, 0}}});
     nodes.push_back({{"name", "Pulse"}, {"mesh", 1}, {"translation", {0, 3, 0}}});
     nodes.push_back({{"name", "Body"}, {"translation", {1, 2, 3}}, {"rotation", {0, 0.6, 0, 0.8}}});
-    Json gltf = {{"asset", {{"version", "2.0"}}}, {"extensionsUsed", {"KHR_animation_pointer"}},
-                 {"scenes", {{{"nodes", {0, 1, 4, 5, 6}}}}}, {"nodes", nodes}};
+    Json gltf = {{"asset", {{"version", "2.0"}}},
+                 {"extensionsUsed", {"KHR_animation_pointer"}},
+                 {"scenes", {{{"nodes", {0, 1, 4, 5, 6}}}}},
+                 {"nodes", nodes}};
     const std::vector<Matrix4> worlds = GltfWorlds(gltf);
 
     // A vertex at each joint, weighted to it and the next; then the matrices,
@@ -85,10 +87,10 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::stri
         const Matrix4 inverse = RigidInverse(worlds[1 + j]);
         matrices.insert(matrices.end(), inverse.begin(), inverse.end());
     }
-    Put(bytes, positions);                                            // 0: 36 bytes
-    bytes += std::string{0, 1, 0, 0, 1, 2, 0, 0, 2, 0, 0, 0};          // 36: JOINTS_0
-    Put(bytes, weights);                                              // 48: 48 bytes
-    Put(bytes, matrices);                                             // 96: 192 bytes
+    Put(bytes, positions);                                                           // 0: 36 bytes
+    bytes += std::string{0, 1, 0, 0, 1, 2, 0, 0, 2, 0, 0, 0};                        // 36: JOINTS_0
+    Put(bytes, weights);                                                             // 48: 48 bytes
+    Put(bytes, matrices);                                                            // 96: 192 bytes
     Put(bytes, {0, 1, 0, 0, 0, 1, 0, 0.7071068f, 0, 0.7071068f, 1, 1, 1, 2, 2, 2});  // 288: 64 bytes
     Json accessors = Json::array();
     Json min = Json::array(), max = Json::array();
@@ -96,17 +98,17 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::stri
         min.push_back(std::min({positions[i], positions[3 + i], positions[6 + i]}));
         max.push_back(std::max({positions[i], positions[3 + i], positions[6 + i]}));
     }
-    accessors.push_back({{"bufferView", 0}, {"componentType", 5126}, {"count", 3}, {"type", "VEC3"}, {"min", min},
-                         {"max", max}});
+    accessors.push_back(
+        {{"bufferView", 0}, {"componentType", 5126}, {"count", 3}, {"type", "VEC3"}, {"min", min}, {"max", max}});
     accessors.push_back({{"bufferView", 1}, {"componentType", 5121}, {"count", 3}, {"type", "VEC4"}});
     accessors.push_back({{"bufferView", 2}, {"componentType", 5126}, {"count", 3}, {"type", "VEC4"}});
     accessors.push_back({{"bufferView", 3}, {"componentType", 5126}, {"count", 3}, {"type", "MAT4"}});
-    accessors.push_back({{"bufferView", 4}, {"componentType", 5126}, {"count", 2}, {"type", "SCALAR"},
-                         {"min", {0}}, {"max", {1}}});
-    accessors.push_back({{"bufferView", 4}, {"byteOffset", 8}, {"componentType", 5126}, {"count", 2},
-                         {"type", "VEC4"}});
-    accessors.push_back({{"bufferView", 4}, {"byteOffset", 40}, {"componentType", 5126}, {"count", 2},
-                         {"type", "VEC3"}});
+    accessors.push_back(
+        {{"bufferView", 4}, {"componentType", 5126}, {"count", 2}, {"type", "SCALAR"}, {"min", {0}}, {"max", {1}}});
+    accessors.push_back(
+        {{"bufferView", 4}, {"byteOffset", 8}, {"componentType", 5126}, {"count", 2}, {"type", "VEC4"}});
+    accessors.push_back(
+        {{"bufferView", 4}, {"byteOffset", 40}, {"componentType", 5126}, {"count", 2}, {"type", "VEC3"}});
     gltf["accessors"] = accessors;
     gltf["bufferViews"] = {View(0, 36), View(36, 12), View(48, 48), View(96, 192), View(288, 64)};
     gltf["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", 0}, {"JOINTS_0", 1}, {"WEIGHTS_0", 2}}}}}}},
@@ -115,10 +117,11 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::stri
     if (shape.matrices) {
         gltf["skins"][0]["inverseBindMatrices"] = 3;
     }
-    Json channels = {{{"sampler", 0}, {"target", {{"node", 4}, {"path", "rotation"}}}},
-                     {{"sampler", 1},
-                      {"target", {{"path", "pointer"},
-                                  {"extensions", {{"KHR_animation_pointer", {{"pointer", "/nodes/5/scale"}}}}}}}}};
+    Json channels = {
+        {{"sampler", 0}, {"target", {{"node", 4}, {"path", "rotation"}}}},
+        {{"sampler", 1},
+         {"target",
+          {{"path", "pointer"}, {"extensions", {{"KHR_animation_pointer", {{"pointer", "/nodes/5/scale"}}}}}}}}};
     if (shape.animatedJoint) {
         channels.push_back({{"sampler", 0}, {"target", {{"node", 2}, {"path", "rotation"}}}});
     }

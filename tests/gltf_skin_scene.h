@@ -13,10 +13,10 @@
 namespace gltftest {
 
 struct SkinShape {
-    bool matrices = true;       // the skin has inverseBindMatrices
-    bool glb = false;           // the buffer is the GLB binary chunk, not a data: URI
-    bool animatedJoint = false; // an animation drives the second joint's rotation
-    bool external = false;      // glTF only: the buffer is the file "skin.bin" beside it
+    bool matrices = true;        // the skin has inverseBindMatrices
+    bool glb = false;            // the buffer is the GLB binary chunk, not a data: URI
+    bool animatedJoint = false;  // an animation drives the second joint's rotation
+    bool external = false;       // glTF only: the buffer is the file "skin.bin" beside it
 };
 
 // The nodes by pre-order: 1 the skinned "Body", 2 to 4 the joints, 5 "Door"

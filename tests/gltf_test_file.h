@@ -15,9 +15,7 @@ inline std::unique_ptr<driver::SceneFile> Read(const std::string& bytes, const s
     return driver::ParseScene(bytes, path);
 }
 
-inline std::vector<standin::StandinNode*> Nodes(driver::SceneFile& file) {
-    return file.Document().scene->PreOrder();
-}
+inline std::vector<standin::StandinNode*> Nodes(driver::SceneFile& file) { return file.Document().scene->PreOrder(); }
 
 inline NodeMatrix Rows(Point3 x, Point3 y, Point3 z, Point3 t) { return NodeMatrix{{x, y, z, t}}; }
 

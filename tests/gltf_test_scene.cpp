@@ -9,8 +9,9 @@ namespace gltftest {
 namespace {
 
 // One triangle: three float positions, 36 bytes.
-const char* const kTriangleBuffer = "data:application/octet-stream;base64,"
-                                    "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA";
+const char* const kTriangleBuffer =
+    "data:application/octet-stream;base64,"
+    "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA";
 
 // Animation keys, instance translations and skin attributes (132 bytes):
 // times 0, 1; morph weights 0, 1; rotations identity, a quarter turn about
@@ -62,10 +63,22 @@ Matrix4 LocalMatrix(const Json& node) {
         part /= std::sqrt(length);
     }
     const double x = q[0], y = q[1], z = q[2], w = q[3];
-    Matrix4 rotation = {1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y), 0,
-                        2 * (x * y - w * z), 1 - 2 * (x * x + z * z), 2 * (y * z + w * x), 0,
-                        2 * (x * z + w * y), 2 * (y * z - w * x), 1 - 2 * (x * x + y * y), 0,
-                        0, 0, 0, 1};
+    Matrix4 rotation = {1 - 2 * (y * y + z * z),
+                        2 * (x * y + w * z),
+                        2 * (x * z - w * y),
+                        0,
+                        2 * (x * y - w * z),
+                        1 - 2 * (x * x + z * z),
+                        2 * (y * z + w * x),
+                        0,
+                        2 * (x * z + w * y),
+                        2 * (y * z - w * x),
+                        1 - 2 * (x * x + y * y),
+                        0,
+                        0,
+                        0,
+                        0,
+                        1};
     Matrix4 scale = Identity();
     Matrix4 translation = Identity();
     for (int i = 0; i < 3; ++i) {
@@ -243,8 +256,8 @@ Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
     gltf["meshes"] = Json::parse(kMeshes);
     gltf["accessors"] = Json::parse(kAccessors);
     gltf["bufferViews"] = Json::parse(kBufferViews);
-    gltf["buffers"] = Json::array({{{"byteLength", 36}, {"uri", kTriangleBuffer}},
-                                   {{"byteLength", 132}, {"uri", kFeatureBuffer}}});
+    gltf["buffers"] =
+        Json::array({{{"byteLength", 36}, {"uri", kTriangleBuffer}}, {{"byteLength", 132}, {"uri", kFeatureBuffer}}});
     gltf["cameras"] = Json::parse(R"([{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1}}])");
     if (used.count("KHR_lights_punctual") != 0) {
         gltf["extensions"]["KHR_lights_punctual"]["lights"] =

@@ -179,9 +179,12 @@ std::optional<std::size_t> NodeOfKind(const Json& gltf, const std::vector<std::s
     const std::size_t start = std::uniform_int_distribution<std::size_t>(0, order.size() - 1)(random);
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Json& node = gltf["nodes"][order[(start + i) % order.size()]];
-        const unsigned held = node.contains("skin") ? 3 : node.value("mesh", -1) == 1 ? 1
-                              : node.contains("mesh") ? (node.contains("extensions") ? 2 : 0)
-                              : node.contains("camera") ? 4 : node.contains("extensions") ? 5 : 6;
+        const unsigned held = node.contains("skin")         ? 3
+                              : node.value("mesh", -1) == 1 ? 1
+                              : node.contains("mesh")       ? (node.contains("extensions") ? 2 : 0)
+                              : node.contains("camera")     ? 4
+                              : node.contains("extensions") ? 5
+                                                            : 6;
         if (held == kind) {
             return (start + i) % order.size();
         }
@@ -229,8 +232,8 @@ TEST_F(GltfTools, AfterAPivotEditTheObjectStaysWhereItWas) {
         // An object, unless its mesh is skinned, is on a new node, a child
         // marked as holding it, where it was; nothing else gets a new node.
         const Json& edited = gltf["nodes"][after.order[node]];
-        const bool holds = !edited.contains("skin") && (edited.contains("mesh") || edited.contains("camera") ||
-                                                        edited.contains("extensions"));
+        const bool holds = !edited.contains("skin") &&
+                           (edited.contains("mesh") || edited.contains("camera") || edited.contains("extensions"));
         ASSERT_EQ(written["nodes"].size(), gltf["nodes"].size() + (holds ? 1 : 0));
         if (holds) {
             const std::size_t holder = written["nodes"][after.order[node]]["children"].back().get<std::size_t>();
@@ -252,8 +255,9 @@ TEST_F(GltfTools, NamesSaveAndLoadOntoTheFileAndANameThatIsNotUtf8IsRefused) {
     const Placements before = PlacementsOf(gltf);
     ASSERT_EQ(Host("save-names " + input + " names.txt"), 0) << errors_;
     std::string expected = gltf["scenes"][gltf.value("scene", 0)].value("name", "Scene Root") + "\n";
-    const std::string pieces[] = {"\t", "\x01", "\x1f", "\x7f", "\"", "\\", "\\u0041", "\xc3\xa9",
-                                  "\xe2\x82\xac", "\xf0\x9f\x98\x80", "Lamp", " "};
+    const std::string pieces[] = {"\t",   "\x01",    "\x1f",     "\x7f",         "\"",
+                                  "\\",   "\\u0041", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+                                  "Lamp", " "};
     std::mt19937 random(7);
     std::vector<std::string> names;
     std::string renamed = "Hall \"\x7f\"\n";
@@ -303,25 +307,41 @@ TEST_F(GltfTools, SkinnedVerticesStayAndChangedMotionIsSaid) {
     std::mt19937 random(29);
     std::uniform_real_distribution<float> place(-3, 3);
     auto point = [&] {
-        return std::to_string(place(random)) + "," + std::to_string(place(random)) + "," + std::to_string(place(random));
+        return std::to_string(place(random)) + "," + std::to_string(place(random)) + "," +
+               std::to_string(place(random));
     };
     std::vector<Case> cases;
     for (int k = 0; k < 6; ++k) {
         const std::string joint = std::to_string(gltftest::kFirstJoint + k % 3);
-        cases.push_back({"joint" + std::to_string(k), {k % 3 != 1, k % 3 == 2, false, k == 3},
-                         "pivot --select " + joint + " --axis " + "XYZ"[k % 3] + " --from " + point() + " --to " + point(),
-                         0, ""});
+        cases.push_back(
+            {"joint" + std::to_string(k),
+             {k % 3 != 1, k % 3 == 2, false, k == 3},
+             "pivot --select " + joint + " --axis " + "XYZ"[k % 3] + " --from " + point() + " --to " + point(),
+             0,
+             ""});
     }
-    cases.push_back({"animated-joint", {true, false, true}, "pivot --select 3 --axis Z --from 0,0,0 --to 1,1,1", 1,
+    cases.push_back({"animated-joint",
+                     {true, false, true},
+                     "pivot --select 3 --axis Z --from 0,0,0 --to 1,1,1",
+                     1,
                      "node 3 \"Joint 1\" keeps its pivot: it is a joint of skin 0 \"Skin\", and animation 0 \"Wave\" "
                      "drives its rotation"});
-    cases.push_back({"door", {}, "pivot --select 5 --axis X --from 4,0,0 --to 5,0,0", 0,
+    cases.push_back({"door",
+                     {},
+                     "pivot --select 5 --axis X --from 4,0,0 --to 5,0,0",
+                     0,
                      "warning: node 5 \"Door\": an animation drives its rotation, which now turns the object about the "
                      "new pivot"});
-    cases.push_back({"pulse", {}, "pivot --select 6 --axis X --from 0,4,0 --to 1,4,0", 0,
+    cases.push_back({"pulse",
+                     {},
+                     "pivot --select 6 --axis X --from 0,4,0 --to 1,4,0",
+                     0,
                      "warning: node 6 \"Pulse\": an animation drives its scale, which now scales the object about the "
                      "new pivot"});
-    cases.push_back({"align", {}, "align --select 1", 0,
+    cases.push_back({"align",
+                     {},
+                     "align --select 1",
+                     0,
                      "warning: node 1 \"Body\": its mesh is skinned, and glTF places a skinned mesh by its joints"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -334,8 +354,7 @@ TEST_F(GltfTools, SkinnedVerticesStayAndChangedMotionIsSaid) {
         const std::string output = c.name + "-out" + extension;
         const std::string selected = c.job.substr(c.job.find("--select ") + 9, 1);
         const std::string options = (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + selected;
-        ASSERT_EQ(Host(c.job.substr(0, c.job.find(' ')) + " " + input + c.job.substr(c.job.find(' ')) + " -o " +
-                           output,
+        ASSERT_EQ(Host(c.job.substr(0, c.job.find(' ')) + " " + input + c.job.substr(c.job.find(' ')) + " -o " + output,
                        input, output, options),
                   c.status)
             << errors_;

@@ -15,7 +15,8 @@ using gltftest::Json;
 using gltftest::Read;
 
 TEST(GltfUri, RelativeUrisArePointedAtTheSameFilesFromTheWrittenFilesFolder) {
-    const std::string text = Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
+    const std::string text =
+        Gltf(R"("buffers": [{"uri": "mesh data.bin"}, {"uri": "data:application/gltf-buffer;base64,AAAA"},
         {"uri": "https://example.com/b.bin"}, {"uri": "/abs/c.bin"}], "images": [{"uri": "../textures/wood%23%C3%A9.png"}, {"uri": 7}, {"uri": "maps\\bump.png"}])");
     auto file = Read(text, "in/scene/room.gltf");
     EXPECT_EQ(file->Content("in/scene/copy.gltf", {}).Joined(), text) << "the same folder";

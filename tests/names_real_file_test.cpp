@@ -271,11 +271,13 @@ TEST_F(NamesRealFileTest, OnlyARegularFileIsLoadedAndEndlessSourcesReturnAtOnce)
     const std::string notLoaded = "names not loaded from \"";
     host_.Journal().Clear();
     // The scene is the child's copy: the child reports what it saw.
-    EXPECT_EQ(InChild([&] {
-                  return Load(unreadable) + "|" + Load("/dev/zero") + "|" + Load(zeroLink) + "|" + Load(fifo) + "|" +
-                         Load(folder_.Path().string()) + "|" + std::to_string(host_.Journal().Calls().size()) +
-                         (NamesOf(scene_) == before ? " unchanged" : " changed");
-              }, true),
+    EXPECT_EQ(InChild(
+                  [&] {
+        return Load(unreadable) + "|" + Load("/dev/zero") + "|" + Load(zeroLink) + "|" + Load(fifo) + "|" +
+               Load(folder_.Path().string()) + "|" + std::to_string(host_.Journal().Calls().size()) +
+               (NamesOf(scene_) == before ? " unchanged" : " changed");
+                  },
+                  true),
               notLoaded + unreadable + "\": permission denied|" + notLoaded + "/dev/zero\": not a regular file|" +
                   notLoaded + zeroLink + "\": not a regular file|" + notLoaded + fifo + "\": not a regular file|" +
                   notLoaded + folder_.Path().string() + "\": a folder|0 unchanged");

@@ -112,7 +112,8 @@ inline ::testing::AssertionResult SameBytes(const std::string& actual, const std
     if (actual == expected) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "\n  actual:   " << Escaped(actual) << "\n  expected: " << Escaped(expected);
+    return ::testing::AssertionFailure() << "\n  actual:   " << Escaped(actual)
+                                         << "\n  expected: " << Escaped(expected);
 }
 
 // A scene whose nodes, in pre-order, have the given names: `parents[i]` is

@@ -136,8 +136,7 @@ TEST_F(NamesWalkTest, ApplyMakesTheCallsOfTheRecursiveWalkAndStopsWhenNamesRunOu
         }
         std::uint32_t expectedPosition = 0;
         bool expectedResult = true;
-        const auto expected =
-            Journal([&] { expectedResult = RecursiveApply(&scene_.Root(), list, expectedPosition); });
+        const auto expected = Journal([&] { expectedResult = RecursiveApply(&scene_.Root(), list, expectedPosition); });
         std::uint32_t position = 0;
         bool result = !expectedResult;
         const names_tool::NameList read = ListOf(list);

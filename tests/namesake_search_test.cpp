@@ -63,9 +63,9 @@ TEST(NamesakeLookUp, AsksTheChildCountAgainBeforeEachChildAndStopsAtTheMatch) {
         calls.push_back(call.operation + " " + call.node->Name() + (call.index >= 0 ? std::to_string(call.index) : ""));
     }
     // The excluded node's name is not asked for.
-    const std::vector<std::string> expected{
-        "NodeName root", "ChildCount root", "ChildNode root0", "ChildCount A", "ChildNode A0",
-        "NodeName box01", "ChildCount box01", "ChildCount A", "ChildNode A1", "NodeName A"};
+    const std::vector<std::string> expected{"NodeName root", "ChildCount root", "ChildNode root0",  "ChildCount A",
+                                            "ChildNode A0",  "NodeName box01",  "ChildCount box01", "ChildCount A",
+                                            "ChildNode A1",  "NodeName A"};
     EXPECT_EQ(calls, expected);
 }
 

@@ -45,8 +45,7 @@ void ExpectSame(const Point3& actual, const Point3& expected) {
 
 class PickHelperTest : public ::testing::Test {
 protected:
-    PickHelperTest()
-        : box(scene.AddNode(scene.Root(), "Box")) {
+    PickHelperTest() : box(scene.AddNode(scene.Root(), "Box")) {
         host.ActiveViewport().SetWorldPointAt(kOnBox, {1.5f, -2.25f, 3.0f});
         host.ActiveViewport().PlaceNodeAt(kOnBox, box);
         host.ActiveViewport().SetWorldPointAt(kEmpty, {-4, 5, -6});

@@ -114,7 +114,8 @@ TEST_F(PivotToolTest, TwoClicksPutThePivotOnTheFirstPointAndItsAxisTowardsTheSec
             p2 = Nudged(trial % 8 == 3 ? p1 : pivot, random, 2);
         }
         // Keep clear of the pivot and of the half turn, whose axis is open.
-        while (kind < 2 && (Largest(p2 - pivot) < 0.05f * reach || Dot(axis, test_support::UnitOf(p2 - pivot)) < -0.99)) {
+        while (kind < 2 &&
+               (Largest(p2 - pivot) < 0.05f * reach || Dot(axis, test_support::UnitOf(p2 - pivot)) < -0.99)) {
             p2 = RandomPoint(random, reach);
         }
         scene.Journal().Clear();
@@ -162,7 +163,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
     host.ClickViewport(p2);
 
     const std::vector<std::string> read = {"SnapWorldPoint", "SelectedNodeCount", "SelectedNode", "AnimationRange",
-                                           "RootNode", "NodeTransform", "NodeTransform"};
+                                           "RootNode",       "NodeTransform",     "NodeTransform"};
     std::vector<std::string> expected = read;
     expected.push_back("MoveNode");
     expected.insert(expected.end(), read.begin(), read.end());
@@ -196,8 +197,7 @@ TEST_F(PivotToolTest, OneEditMakesExactlyTheseHostCallsAtTheEditTime) {
     const Quat turn = pivot_tool::RotationBetween({0, 0, 1}, {0, 0, -1});
     EXPECT_EQ(rotations[0].time, kEditTime);
     EXPECT_EQ(rotations[0].pivotMode, PIVOT_MODE_PIVOT);
-    EXPECT_EQ(Quat(rotations[0].value[0], rotations[0].value[1], rotations[0].value[2], rotations[0].value[3]),
-              turn);
+    EXPECT_EQ(Quat(rotations[0].value[0], rotations[0].value[1], rotations[0].value[2], rotations[0].value[3]), turn);
     EXPECT_TRUE(SameBits(rotations[0].axis, scene.Root().Transform()));
     EXPECT_FALSE(rotations[0].localOrigin || rotations[0].affectChildren || rotations[0].ignoreLocks);
 }
@@ -263,14 +263,20 @@ TEST_F(PivotToolTest, ANodeWhosePivotCannotMoveIsLeftAsItWasAndTheLogSaysWhy) {
         {test_support::Placement({1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its axes are coplanar"},
         {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 2, 3}), {7, 8, 9}, "its Z axis has no length"},
         {test_support::Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9}, "its X axis has no length"},
-        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}), {7, 8, 9},
+        {test_support::Placement({1, 0, 0}, {0, NAN, 0}, {0, 0, 1}, {1, 2, 3}),
+         {7, 8, 9},
          "its transform is not finite"},
-        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}), {-3e38f, 0, 0},
+        {test_support::Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {3e38f, 0, 0}),
+         {-3e38f, 0, 0},
          "the point is too far from the pivot"},
-        {test_support::Placement({1e-30f, 0, 0}, {0, 1e-30f, 0}, {0, 0, 1e-30f}, {1e10f, 0, 0}), {0, 0, 0},
-         kOffsetTooLong, true},
-        {test_support::Placement({0, 0.001f, 0}, {-0.001f, 0, 0}, {0, 0, 0.001f}, {3e38f, 0, 0}), {0, 0, 0},
-         kOffsetTooLong, true},
+        {test_support::Placement({1e-30f, 0, 0}, {0, 1e-30f, 0}, {0, 0, 1e-30f}, {1e10f, 0, 0}),
+         {0, 0, 0},
+         kOffsetTooLong,
+         true},
+        {test_support::Placement({0, 0.001f, 0}, {-0.001f, 0, 0}, {0, 0, 0.001f}, {3e38f, 0, 0}),
+         {0, 0, 0},
+         kOffsetTooLong,
+         true},
     };
     for (const auto& c : cases) {
         for (const bool atSecondClick : {false, true}) {

@@ -55,7 +55,8 @@ inline NodeMatrix Oriented(const Quat& orientation, Point3 scale, Point3 positio
     standin::RotationOf(orientation, turn);
     NodeMatrix m;
     for (int r = 0; r < 3; ++r) {
-        m.row[r] = Point3(float(turn.m[r][0] * scale[r]), float(turn.m[r][1] * scale[r]), float(turn.m[r][2] * scale[r]));
+        m.row[r] =
+            Point3(float(turn.m[r][0] * scale[r]), float(turn.m[r][1] * scale[r]), float(turn.m[r][2] * scale[r]));
     }
     m.row[3] = position;
     return m;
@@ -98,9 +99,9 @@ inline ::testing::AssertionResult MatricesNear(const NodeMatrix& actual, const N
         const float miss = Largest(actual.row[r] - expected.row[r]);
         if (!(miss <= allowed)) {
             return ::testing::AssertionFailure()
-                   << "row " << r << " misses by " << miss << ": (" << actual.row[r].x << ' ' << actual.row[r].y
-                   << ' ' << actual.row[r].z << ") instead of (" << expected.row[r].x << ' ' << expected.row[r].y
-                   << ' ' << expected.row[r].z << ')';
+                   << "row " << r << " misses by " << miss << ": (" << actual.row[r].x << ' ' << actual.row[r].y << ' '
+                   << actual.row[r].z << ") instead of (" << expected.row[r].x << ' ' << expected.row[r].y << ' '
+                   << expected.row[r].z << ')';
         }
     }
     return ::testing::AssertionSuccess();

@@ -133,8 +133,8 @@ TEST_P(PluginLibraryTest, TheFrameProcedureIgnoresAWindowUntilItIsBound) {
     ASSERT_NE(frame, nullptr);
     host.CloseUtility();
 
-    HWND window = CreateWindowExA(0, "Static", "", 0, 0, 0, 10, 10, host.CommandPanelWindow(), nullptr, nullptr,
-                                  nullptr);
+    HWND window =
+        CreateWindowExA(0, "Static", "", 0, 0, 0, 10, 10, host.CommandPanelWindow(), nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(frame(window, WM_COMMAND, 1099, 0), 0) << "a message before WM_INITDIALOG";
     EXPECT_EQ(frame(window, WM_INITDIALOG, 0, 0), 0) << "WM_INITDIALOG without a page parameter";
@@ -147,7 +147,9 @@ TEST_P(PluginLibraryTest, TheFrameProcedureIgnoresAWindowUntilItIsBound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Deliverables, PluginLibraryTest, ::testing::Values(kTarvel, kVelkora),
-                         [](const ::testing::TestParamInfo<Deliverable>& param) { return std::string(param.param.name); });
+                         [](const ::testing::TestParamInfo<Deliverable>& param) {
+    return std::string(param.param.name);
+});
 
 TEST(PluginLoader, AFileThatIsNoPlugInIsRefusedWithWhatIsMissing) {
     std::string error;

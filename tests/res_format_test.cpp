@@ -21,7 +21,9 @@ public:
         data.push_back(static_cast<std::uint8_t>(w >> 8));
         return *this;
     }
-    Bytes& Dword(std::uint32_t d) { return Word(static_cast<std::uint16_t>(d & 0xFFFF)).Word(static_cast<std::uint16_t>(d >> 16)); }
+    Bytes& Dword(std::uint32_t d) {
+        return Word(static_cast<std::uint16_t>(d & 0xFFFF)).Word(static_cast<std::uint16_t>(d >> 16));
+    }
     Bytes& Text(const std::string& text) {
         for (char c : text) {
             Word(static_cast<std::uint8_t>(c));

@@ -28,7 +28,7 @@ namespace {
 
 std::set<std::pair<dev_t, ino_t>> synced;
 std::vector<bool> renamedWhenSynced;  // per rename: was the file synced before
-std::string refusedTarget;           // renames onto it fail with refusal
+std::string refusedTarget;            // renames onto it fail with refusal
 int refusal = 0;
 
 bool IsSynced(const char* path) {
@@ -88,8 +88,9 @@ protected:
 TEST_F(SafeWriteCallsTest, EveryFileIsOnTheDiskBeforeItTakesItsName) {
     const std::string scene = (folder / "scene.json").string();
     std::ofstream(scene) << "old";
-    const std::vector<driver::OutputFile> files = {
-        {scene, std::string(3 << 20, 's')}, {(folder / "new.svg").string(), "<svg/>"}, {scene + ".2", ""}};
+    const std::vector<driver::OutputFile> files = {{scene, std::string(3 << 20, 's')},
+                                                   {(folder / "new.svg").string(), "<svg/>"},
+                                                   {scene + ".2", ""}};
     driver::WriteOutputFiles(files);
     ASSERT_EQ(renamedWhenSynced.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {

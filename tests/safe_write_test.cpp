@@ -44,9 +44,8 @@ std::size_t Temporaries(const fs::path& folder) {
 // Writes `text` to `path` safely: 0 when it was written, 1 when it failed.
 int Save(const std::string& path, const std::string& text) {
     safewrite::Replacement file(path, kTag);
-    return file.IsOpen() && file.Stage({text}) == safewrite::Error::None && file.Commit() == safewrite::Error::None
-               ? 0
-               : 1;
+    return file.IsOpen() && file.Stage({text}) == safewrite::Error::None && file.Commit() == safewrite::Error::None ? 0
+                                                                                                                    : 1;
 }
 
 class SafeWriteTest : public ::testing::Test {
@@ -216,7 +215,7 @@ TEST_F(SafeWriteTest, ModesFollowTheUmaskForNewFilesAndStayForReplacedOnes) {
 // each link read from its own folder, and makes no file anywhere else.
 TEST_F(SafeWriteTest, RelativeLinksAreFollowedFromTheirOwnFolders) {
     const struct {
-        const char* file;  // the real file, from the test's folder
+        const char* file;                                        // the real file, from the test's folder
         std::vector<std::pair<const char*, const char*>> links;  // link, what it holds
     } chains[] = {
         {"a/c", {{"first", "a/b"}, {"a/b", "c"}}},

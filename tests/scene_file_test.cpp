@@ -62,7 +62,8 @@ TEST(SceneFile, WrittenScenesReadBackToTheSameBytesAndValues) {
         EXPECT_EQ(copy[i]->Name(), original[i]->Name());
         for (int r = 0; r < 4; ++r) {
             for (int c = 0; c < 3; ++c) {
-                EXPECT_EQ(std::signbit(copy[i]->Transform().row[r][c]), std::signbit(original[i]->Transform().row[r][c]));
+                EXPECT_EQ(std::signbit(copy[i]->Transform().row[r][c]),
+                          std::signbit(original[i]->Transform().row[r][c]));
             }
             EXPECT_EQ(copy[i]->Transform().row[r], original[i]->Transform().row[r]);
             EXPECT_EQ(copy[i]->ObjectOffset().row[r], original[i]->ObjectOffset().row[r]);
@@ -108,9 +109,11 @@ TEST(SceneFile, BadFilesAreRefusedWithTheFileThePlaceAndTheNode) {
          "scene.json:2:60: node 1 \"big\": \"transform\" holds 1e39, which is not finite in single precision"},
         {withChild("{\"name\": \"x\"}"), "scene.json:2:3: node 1 \"x\": the node needs a \"transform\""},
         {withChild("{\"name\": \"x\\u0000\"}"), "scene.json:2:12: node 1: a name cannot hold a NUL character"},
-        {withChild("{\"name\": \"\xff\"}"), "scene.json:2:13: node 1: malformed JSON: a string holds byte 0xff, which is not UTF-8"},
+        {withChild("{\"name\": \"\xff\"}"),
+         "scene.json:2:13: node 1: malformed JSON: a string holds byte 0xff, which is not UTF-8"},
         {"{\"root\": {\"name\": \"r\", \"transform\": [[2,0,0],[0,1,0],[0,0,1],[0,0,0]]}}",
-         "scene.json:1:24: node 0 \"r\": the root's \"transform\" must be the identity (the host's root does not move)"},
+         "scene.json:1:24: node 0 \"r\": the root's \"transform\" must be the identity (the host's root does not "
+         "move)"},
         {"{\"root\": " + Node("a") + ", \"selection\": [1]}",
          "scene.json:1:87: selection: node 1 is not in the scene (its nodes are 0 to 0)"},
         {"{\"root\": " + Node("a") + ", \"selection\": [0]}",
@@ -156,10 +159,9 @@ const struct {
     std::string path;
     std::string bytes;
 } kChairs[] = {
-    {"chair.json", "{\"root\": " +
-                       Node("Scene Root", ", \"children\": [" + Node("Chair", ", \"children\": [" + Node("Leg") + "]") +
-                                              "]") +
-                       "}"},
+    {"chair.json",
+     "{\"root\": " +
+         Node("Scene Root", ", \"children\": [" + Node("Chair", ", \"children\": [" + Node("Leg") + "]") + "]") + "}"},
     {"chair.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"name": "Scene Root", "nodes": [0]}],
                        "nodes": [{"name": "Chair", "children": [1]}, {"name": "Leg"}]})"},
 };
@@ -203,8 +205,9 @@ TEST(SceneWriters, RefuseANumberThatIsNotFiniteNamingTheNodeAlikeInEveryFormat) 
         file->Content("out.gltf", {}).Joined();
         ADD_FAILURE() << "written";
     } catch (const driver::SceneFileError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "out.gltf: node 2 \"Leg\" (nodes[1]): a number of its glTF transform is not finite in single precision");
+        EXPECT_EQ(
+            std::string(e.what()),
+            "out.gltf: node 2 \"Leg\" (nodes[1]): a number of its glTF transform is not finite in single precision");
     }
 }
 
@@ -248,8 +251,10 @@ TEST(SceneWriters, WriteEveryFiniteFloatSoThatItReadsBackExactly) {
 TEST(SceneReaders, ReadANumberThatRoundsToTheLargestFloatAsThatFloatInEveryFormat) {
     const std::string largest = "340282356779733661637539395458142568447";
     const std::string texts[] = {
-        "{\"root\": " + Node("Scene Root", ", \"children\": [{\"name\": \"Far\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" +
-                                               largest + ",0,0]]}]") + "}",
+        "{\"root\": " +
+            Node("Scene Root", ", \"children\": [{\"name\": \"Far\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" +
+                                   largest + ",0,0]]}]") +
+            "}",
         R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}], "nodes": [{"translation": [)" + largest +
             ", 0, 0]}]}",
     };

@@ -52,15 +52,23 @@ void EditAtRandom(std::mt19937& random, const std::vector<StandinNode*>& order) 
     StandinNode& node = *order[pick];
     const float step = static_cast<float>(random() % 3);  // a step of 0 edits without changing
     switch (random() % 5) {
-    case 0: node.SetNodeName(random() % 2 == 0 ? node.Name().c_str() : ("N" + std::to_string(random() % 4)).c_str()); break;
-    case 1: node.MoveNode(0, world, {step, 0, 1}, false, random() % 2 == 0, PIVOT_MODE_NODE, false); break;
-    case 2: node.MoveNode(0, world, {0, step, 0}, false, false, PIVOT_MODE_PIVOT, false); break;
-    case 3: node.SetName("D" + std::to_string(random() % 3)); break;
-    default: {
-        NodeMatrix moved = node.Transform();
-        moved.row[3].z += step;
-        node.SetTransform(moved);
-    }
+        case 0:
+            node.SetNodeName(random() % 2 == 0 ? node.Name().c_str() : ("N" + std::to_string(random() % 4)).c_str());
+            break;
+        case 1:
+            node.MoveNode(0, world, {step, 0, 1}, false, random() % 2 == 0, PIVOT_MODE_NODE, false);
+            break;
+        case 2:
+            node.MoveNode(0, world, {0, step, 0}, false, false, PIVOT_MODE_PIVOT, false);
+            break;
+        case 3:
+            node.SetName("D" + std::to_string(random() % 3));
+            break;
+        default: {
+            NodeMatrix moved = node.Transform();
+            moved.row[3].z += step;
+            node.SetTransform(moved);
+        }
     }
 }
 
@@ -86,8 +94,8 @@ TEST(SceneHistory, ReportsExactlyTheNodesThatDifferFromTheMarkAndTheStart) {
             }
             ASSERT_EQ(Reported(history, false), Differences(mark, scene)) << "seed " << seed << ", action " << action;
             for (std::size_t i = 0; i < order.size(); ++i) {
-                ASSERT_EQ(history.ChangedSinceMark(i), !driver::CompareStates(i, mark[i], driver::StateOf(*order[i]))
-                                                            .Empty())
+                ASSERT_EQ(history.ChangedSinceMark(i),
+                          !driver::CompareStates(i, mark[i], driver::StateOf(*order[i])).Empty())
                     << "seed " << seed << ", node " << i;
             }
         }

@@ -47,7 +47,8 @@ std::vector<double> Numbers(const std::string& text) {
 std::vector<Panel> ReadPanels(const std::string& svg) {
     std::vector<Panel> panels;
     static const std::regex rect("<rect class=\"panel\" x=\"([^\"]+)\" y=\"([^\"]+)\" width=\"([^\"]+)\"");
-    static const std::regex label("<text x=\"([^\"]+)\" y=\"([^\"]+)\"( fill=\"[^\"]+\" font-weight=\"bold\")?>([^<]*)<");
+    static const std::regex label(
+        "<text x=\"([^\"]+)\" y=\"([^\"]+)\"( fill=\"[^\"]+\" font-weight=\"bold\")?>([^<]*)<");
     std::size_t at = svg.find("<rect class=\"panel\"");
     while (at != std::string::npos) {
         const std::size_t next = svg.find("<rect class=\"panel\"", at + 1);
@@ -80,7 +81,8 @@ std::vector<Panel> ReadPanels(const std::string& svg) {
             }
         }
         const std::size_t labels = part.find("<g class=\"labels\"");
-        const std::string group = labels == std::string::npos ? "" : part.substr(labels, part.find("</g>", labels) - labels);
+        const std::string group = labels == std::string::npos ? ""
+                                                              : part.substr(labels, part.find("</g>", labels) - labels);
         for (auto it = std::sregex_iterator(group.begin(), group.end(), label); it != std::sregex_iterator(); ++it) {
             const double lx = std::stod((*it)[1]), baseline = std::stod((*it)[2]);
             const std::string text = std::regex_replace((*it)[4].str(), std::regex("&[a-z]+;"), "&");
@@ -185,10 +187,16 @@ TEST(SceneSvg, ViewsFollowTheScenesUpAxis) {
         bool node1LowerInPlan;
     };
     const Case cases[] = {
-        {UpAxis::Y, "plan, seen from +Y (X right, Z down)", "front, seen from +Z (X right, Y up)",
-         {Node("Root", 0, 0, 0), Node("Near", 0, 3, 5), Node("Far", 0, -3, -5)}, true},
-        {UpAxis::Z, "plan, seen from +Z (X right, Y up)", "front, seen from -Y (X right, Z up)",
-         {Node("Root", 0, 0, 0), Node("Back", 0, 5, 3), Node("Front", 0, -5, -3)}, false},
+        {UpAxis::Y,
+         "plan, seen from +Y (X right, Z down)",
+         "front, seen from +Z (X right, Y up)",
+         {Node("Root", 0, 0, 0), Node("Near", 0, 3, 5), Node("Far", 0, -3, -5)},
+         true},
+        {UpAxis::Z,
+         "plan, seen from +Z (X right, Y up)",
+         "front, seen from -Y (X right, Z up)",
+         {Node("Root", 0, 0, 0), Node("Back", 0, 5, 3), Node("Front", 0, -5, -3)},
+         false},
     };
     for (const Case& c : cases) {
         const std::string svg = driver::DrawSceneSvg(c.scene, c.scene, c.up);

@@ -48,8 +48,9 @@ TEST(SessionLanguage, EveryActionReadsBackFromItsEcho) {
         }
         return text;
     };
-    const std::vector<std::string> lines = {"open", "close", "select", "select-name", "select-path", "press", "radio", "click",
-                                            "rightclick", "endpick", "answer", "save", "print"};
+    const std::vector<std::string> lines = {"open",   "close", "select", "select-name", "select-path",
+                                            "press",  "radio", "click",  "rightclick",  "endpick",
+                                            "answer", "save",  "print"};
     for (int i = 0; i < 3000; ++i) {
         const std::string verb = lines[random() % lines.size()];
         std::string line = verb;
@@ -78,9 +79,9 @@ TEST(SessionLanguage, EveryActionReadsBackFromItsEcho) {
 // the echo of their actions stays one line.
 TEST(SessionLanguage, AnEchoIsOneLineWhateverItsTexts) {
     const std::string text = "a\nb\r\n";
-    const driver::ActionValue actions[] = {driver::OpenTool{text}, driver::PressButton{text}, driver::ClickRadio{text},
-                                           driver::AnswerDialog{false, text}, driver::KeepScene{text},
-                                           driver::SelectNamed{{text}, {}}};
+    const driver::ActionValue actions[] = {driver::OpenTool{text},   driver::PressButton{text},
+                                           driver::ClickRadio{text}, driver::AnswerDialog{false, text},
+                                           driver::KeepScene{text},  driver::SelectNamed{{text}, {}}};
     for (const driver::ActionValue& action : actions) {
         const std::string echo = driver::ActionText(action);
         EXPECT_EQ(echo.find_first_of("\r\n"), std::string::npos) << echo;
@@ -109,8 +110,9 @@ TEST(SessionLanguage, LinesAreReadAsEditorsWriteThem) {
         EXPECT_EQ(echo, "open Tarvel;select 5 6;press Align;close;") << text;
     }
     for (const std::string& text : {std::string("open Tarvel\rselect 5 6\rclose\r"), std::string("# a\rclose\r")}) {
-        EXPECT_EQ(Refusal(text), "t.session:1: a line ends in a carriage return alone; a session's lines end in LF "
-                                 "or CR LF");
+        EXPECT_EQ(Refusal(text),
+                  "t.session:1: a line ends in a carriage return alone; a session's lines end in LF "
+                  "or CR LF");
     }
     EXPECT_EQ(Refusal("select 3 4 3"), "t.session:1: node 3 is selected twice");
 }

@@ -27,7 +27,9 @@ constexpr int kAlign = 1100;
 // the commands it receives; command 0 fails.
 class ProbeUtility final : public PanelFrame {
 public:
-    void SelectionChanged(Interface* host, UtilityHandle*) override { selectionSeen.push_back(host->SelectedNodeCount()); }
+    void SelectionChanged(Interface* host, UtilityHandle*) override {
+        selectionSeen.push_back(host->SelectedNodeCount());
+    }
     void DeleteSelf() override {}
 
     ICustButton* Align() const { return Button(kAlign); }

@@ -65,8 +65,7 @@ TEST(StandinTransforms, MoveIsExpressedInTheAxesOfTheAxisMatrix) {
 
 TEST(StandinTransforms, PivotModeMovesThePivotAloneAndTheObjectStaysInTheWorld) {
     StandinScene scene;
-    StandinNode& node =
-        scene.AddNode(scene.Root(), "Box", Placement({0, 2, 0}, {-1, 0, 0}, {0, 0, 3}, {1, 2, 3}));
+    StandinNode& node = scene.AddNode(scene.Root(), "Box", Placement({0, 2, 0}, {-1, 0, 0}, {0, 0, 3}, {1, 2, 3}));
     node.SetObjectOffset(Placement({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.5f, -1, 2}));
     const NodeMatrix objectBefore = node.ObjectWorld();
 
@@ -89,8 +88,7 @@ TEST(StandinTransforms, ScaleInTheNodesOwnAxesScalesEachRowAndLeavesThePivotExac
     StandinScene scene;
     std::mt19937 rng(31);
     for (int i = 0; i < 200; ++i) {
-        const NodeMatrix start =
-            test_support::RandomPlacement(rng, 1.0f, test_support::RandomPowerOfTen(rng, 0, 20));
+        const NodeMatrix start = test_support::RandomPlacement(rng, 1.0f, test_support::RandomPowerOfTen(rng, 0, 20));
         StandinNode& node = scene.AddNode(scene.Root(), "Box", start);
         const float size = test_support::RandomPowerOfTen(rng, -15, 15);
         std::uniform_real_distribution<float> spread(0.5f, 2.0f);
@@ -122,12 +120,12 @@ TEST(StandinTransforms, ResultsThatWouldNotBeFiniteAreRefusedAndReported) {
     const NodeMatrix before = node.Transform();
     node.ScaleNode(0, node.Transform(), {INFINITY, 1, 1}, true, false, PIVOT_MODE_NODE, false);
     node.RotateNode(0, kWorld, Quat(0, 0, 0, 0), false, false, PIVOT_MODE_NODE, false);
-    node.MoveNode(0, Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}), {1, 0, 0}, false, false,
-                  PIVOT_MODE_NODE, false);
+    node.MoveNode(0, Placement({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}), {1, 0, 0}, false, false, PIVOT_MODE_NODE,
+                  false);
     ExpectNear(node.Transform(), before, 0.0f);
     // A pivot moved so far, for axes so short, that the object's offset overflows.
-    StandinNode& tiny = scene.AddNode(scene.Root(), "Tiny", Placement({1e-30f, 0, 0}, {0, 1e-30f, 0},
-                                                                      {0, 0, 1e-30f}, {1e10f, 0, 0}));
+    StandinNode& tiny =
+        scene.AddNode(scene.Root(), "Tiny", Placement({1e-30f, 0, 0}, {0, 1e-30f, 0}, {0, 0, 1e-30f}, {1e10f, 0, 0}));
     tiny.MoveNode(0, kWorld, {-1e10f, 0, 0}, false, false, PIVOT_MODE_PIVOT, false);
     ExpectNear(tiny.Transform().GetTrans(), {1e10f, 0, 0});
     ExpectNear(tiny.ObjectOffset(), NodeMatrix(), 0.0f);

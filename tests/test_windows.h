@@ -12,7 +12,7 @@
 
 #include "win32/win_api.h"
 #if !defined(_WIN32)
-#  include "win32/standin_extensions.h"
+#include "win32/standin_extensions.h"
 #endif
 
 namespace testwin {
@@ -110,8 +110,8 @@ inline int SystemCursorId(HCURSOR cursor) {
     if (cursor == nullptr) {
         return 0;
     }
-    for (const int id : {32512, 32513, 32514, 32515, 32516, 32642, 32643, 32644, 32645, 32646, 32648, 32649,
-                         32650, 32651}) {
+    for (const int id :
+         {32512, 32513, 32514, 32515, 32516, 32642, 32643, 32644, 32645, 32646, 32648, 32649, 32650, 32651}) {
         if (LoadCursorA(nullptr, MAKEINTRESOURCEA(id)) == cursor) {
             return id;
         }

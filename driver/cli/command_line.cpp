@@ -174,12 +174,14 @@ void CheckPositionals(const CommandRow& command, const std::vector<std::string>&
             throw UsageError(name + " is empty");
         }
         if (given[i] == "-" && (name == "SCENE" || name == "SESSION")) {
-            throw UsageError(name + ": \"-\" would be standard input, which morvane-host does not read; name a file "
-                                    "(./- for one named \"-\")");
+            throw UsageError(name +
+                             ": \"-\" would be standard input, which morvane-host does not read; name a file "
+                             "(./- for one named \"-\")");
         }
     }
     if (given.size() > command.positionals.size()) {
-        throw UsageError("unexpected argument " + QuotedExcerpt(given[command.positionals.size()]) + " (" + takes + ")");
+        throw UsageError("unexpected argument " + QuotedExcerpt(given[command.positionals.size()]) + " (" + takes +
+                         ")");
     }
 }
 
@@ -207,8 +209,8 @@ void CheckSvgName(const std::string& path) {
 }  // namespace
 
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
-    CommandLineFiles named{invocation.scenePath, invocation.sessionPath, "", false, invocation.outputPath,
-                           invocation.svgPath};
+    CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "", false,
+                           invocation.outputPath, invocation.svgPath};
     if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput) {
         named.names = DialogChoice(invocation.shortcut->names);
         named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;

@@ -11,7 +11,23 @@ namespace driver {
 // The options of morvane-host. --help and --version are the job itself,
 // taken after any command; the others belong to the commands that list them.
 enum class Option {
-    Help, Version, Output, Diff, Svg, Quiet, Select, SelectName, SelectPath, Axis, From, To, Partial, Json, Port, Open, Allow
+    Help,
+    Version,
+    Output,
+    Diff,
+    Svg,
+    Quiet,
+    Select,
+    SelectName,
+    SelectPath,
+    Axis,
+    From,
+    To,
+    Partial,
+    Json,
+    Port,
+    Open,
+    Allow
 };
 
 struct OptionRow {

@@ -26,15 +26,15 @@ struct Invocation {
     Job job = Job::Run;
     Command command = Command::Session;
     std::string scenePath;
-    std::string sessionPath;          // the session script, or empty for a shortcut
+    std::string sessionPath;  // the session script, or empty for a shortcut
     std::optional<Shortcut> shortcut;
-    std::string outputPath;           // -o, or empty; "-" is standard output, by any of its names
-    bool diff = false;                // --diff
-    bool quiet = false;               // --quiet
-    bool json = false;                // --json of list
-    std::string svgPath;              // --svg, or empty; "-" is standard output, by any of its names
-    int port = 0;                     // --port of view; 0: any free port
-    bool openBrowser = false;         // --open of view
+    std::string outputPath;                   // -o, or empty; "-" is standard output, by any of its names
+    bool diff = false;                        // --diff
+    bool quiet = false;                       // --quiet
+    bool json = false;                        // --json of list
+    std::string svgPath;                      // --svg, or empty; "-" is standard output, by any of its names
+    int port = 0;                             // --port of view; 0: any free port
+    bool openBrowser = false;                 // --open of view
     std::vector<std::string> allowedFolders;  // --allow of view
 
     // True when the transcript has to give standard output to a file.

@@ -11,26 +11,26 @@
 
 #include "cli/command_line.h"
 #include "cli/list_command.h"
-#include "text/refusal.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/scratch_folder.h"
 #include "files/standard_output.h"
 #include "files/system_reason.h"
-#include "text/count_text.h"
-#include "text/name_text.h"
 #include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
 #include "scene/scene_format.h"
 #include "scene/svg/scene_svg.h"
 #include "session/session.h"
 #include "session/session_check.h"
-#include "hosting/session_host.h"
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"
-#include "view/view_command.h"
 #include "temporary_files.h"
+#include "text/count_text.h"
+#include "text/name_text.h"
+#include "text/refusal.h"
+#include "view/view_command.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -60,7 +60,8 @@ void CheckViewOutputFormat(const driver::Invocation& invocation) {
 }
 
 void CheckOutputsWritable(const driver::Invocation& invocation) {
-    for (const auto& [path, option] : {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
+    for (const auto& [path, option] :
+         {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
         if (!path.empty() && path != "-") {
             driver::CheckWritable(path, option);
         }
@@ -75,9 +76,9 @@ std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocat
         files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
     }
     if (!invocation.svgPath.empty()) {
-        files.push_back({invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
-                                                                  driver::TakeSnapshot(host.Host().Scene()),
-                                                                  sceneFile.Up())});
+        files.push_back(
+            {invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
+                                                      driver::TakeSnapshot(host.Host().Scene()), sceneFile.Up())});
     }
     return files;
 }
@@ -160,8 +161,8 @@ int Run(const driver::Invocation& invocation) {
     // A shortcut's actions save no scene: without -o, the scene is only
     // looked at.
     const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
-    driver::SceneFile& sceneFile = KeptUntilExit(driver::ReadScene(
-        invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
+    driver::SceneFile& sceneFile = KeptUntilExit(
+        driver::ReadScene(invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     // Names for standard output are saved to a file of the run's own first,
@@ -171,8 +172,8 @@ int Run(const driver::Invocation& invocation) {
     if (shortcut && shortcut->namesToStandardOutput) {
         shortcut->names = scratch.emplace().PathOf("names.txt");
     }
-    std::vector<driver::Action> actions =
-        shortcut ? driver::ShortcutActions(*shortcut) : driver::ReadSession(invocation.sessionPath);
+    std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
+                                                   : driver::ReadSession(invocation.sessionPath);
     CheckOutputsWritable(invocation);
 
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
@@ -184,8 +185,9 @@ int Run(const driver::Invocation& invocation) {
     if (scratch) {
         transcript.StandIn(shortcut->names, "-", "standard output");
     }
-    driver::SessionReplay& replay = KeptUntilExit(std::make_unique<driver::SessionReplay>(
-        host, transcript, invocation.shortcut.has_value(), invocation.diff || !invocation.svgPath.empty()));
+    driver::SessionReplay& replay =
+        KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
+                                                              invocation.diff || !invocation.svgPath.empty()));
     const bool done = replay.Run(actions);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {
@@ -247,9 +249,12 @@ int main(int argc, char** argv) {
     try {
         const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         switch (invocation.job) {
-            case driver::Invocation::Job::Help: return PrintJobText(driver::UsageText());
-            case driver::Invocation::Job::Version: return PrintJobText(driver::VersionText());
-            case driver::Invocation::Job::Run: break;
+            case driver::Invocation::Job::Help:
+                return PrintJobText(driver::UsageText());
+            case driver::Invocation::Job::Version:
+                return PrintJobText(driver::VersionText());
+            case driver::Invocation::Job::Run:
+                break;
         }
         if (invocation.command == driver::Command::List) {
             return driver::RunList(invocation.scenePath, invocation.json);

@@ -74,12 +74,13 @@ std::string OptionEntries() {
         }
         // An option of most commands names those that do not take it.
         const std::string commandsOf = IsJobOption(row.option) || taking == commands ? ""
-                                       : 2 * taking > commands ? "(not " + notTaking + ") "
+                                       : 2 * taking > commands                       ? "(not " + notTaking + ") "
                                                                : "(" + CommandsTaking(row.option) + ") ";
         entries += Entry(tag, commandsOf + row.help);
     }
-    return entries + Entry("--", "end the options: what follows is SCENE, SESSION or NAMES, even when it starts "
-                                 "with \"-\"");
+    return entries + Entry("--",
+                           "end the options: what follows is SCENE, SESSION or NAMES, even when it starts "
+                           "with \"-\"");
 }
 
 }  // namespace
@@ -93,7 +94,8 @@ SCENE is a glTF 2.0 file, .gltf or .glb (see docs/gltf.md), or a scene file
 of the project's own, in JSON (see docs/scene-files.md). It is only read:
 the final scene is written only with -o.
 
-)" + CommandEntries() + "\n" + OptionEntries() + R"(
+)" + CommandEntries() +
+           "\n" + OptionEntries() + R"(
 A command is matched exactly, in lower case; a first word that is no command,
 no file and has no "." or "/" in it is refused as an unknown command. A long
 option's value may follow after "=" (--select=5,6), -o's directly (-oOUT).

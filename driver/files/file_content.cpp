@@ -50,7 +50,8 @@ safewrite::Error FileContent::EachPiece(const std::function<safewrite::Error(std
             buffer.reset(new char[pieceSize]);
         }
         for (std::uint64_t at = range.offset; at < range.offset + range.size;) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, range.offset + range.size - at));
+            const auto piece =
+                static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, range.offset + range.size - at));
             std::size_t got = 0;
             const safewrite::Error error = range.file->ReadAt(at, buffer.get(), piece, got);
             if (error != safewrite::Error::None || got != piece) {
@@ -94,8 +95,9 @@ std::string FileContent::ChangedSource() const {
         if (part.file && part.file->file.Changed(sizeNow)) {
             const std::uint64_t sizeThen = part.file->file.Size();
             return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
-                   (sizeNow != sizeThen ? "it was " + std::to_string(sizeThen) + " bytes, now " + std::to_string(sizeNow)
-                                        : std::string("its modification time changed")) +
+                   (sizeNow != sizeThen
+                        ? "it was " + std::to_string(sizeThen) + " bytes, now " + std::to_string(sizeNow)
+                        : std::string("its modification time changed")) +
                    ")";
         }
     }

@@ -2,12 +2,8 @@
 
 namespace driver {
 
-std::filesystem::path NativePath(const std::string& text) {
-    return std::filesystem::path(text);
-}
+std::filesystem::path NativePath(const std::string& text) { return std::filesystem::path(text); }
 
-std::string NativeText(const std::filesystem::path& path) {
-    return path.string();
-}
+std::string NativeText(const std::filesystem::path& path) { return path.string(); }
 
 }  // namespace driver

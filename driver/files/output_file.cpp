@@ -11,9 +11,9 @@
 #include "files/native_path.h"
 #include "files/standard_output.h"
 #include "files/system_reason.h"
-#include "text/name_text.h"
 #include "replacement.h"
 #include "temporary_files.h"
+#include "text/name_text.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -161,8 +161,9 @@ std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files
         // A file open for reading cannot be replaced here, and a write in
         // place would empty what it copies from.
         if (files[i].content.CopiesFrom(files[i].path)) {
-            throw OutputFileError(NameOf(files[i]) + ": cannot be written: it is the file that it copies from, "
-                                                     "which cannot be replaced while it is read");
+            throw OutputFileError(NameOf(files[i]) +
+                                  ": cannot be written: it is the file that it copies from, "
+                                  "which cannot be replaced while it is read");
         }
 #endif
         staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);

@@ -20,10 +20,10 @@ namespace driver {
 class RunFiles {
 public:
     enum class Use {
-        OnlyRead,   // the scene, the session, the files the scene refers to
-        ToolReads,  // a names file that a tool loads
-        ToolWrites, // a names file that a tool saves
-        Written,    // the files of -o, --svg and "save"
+        OnlyRead,    // the scene, the session, the files the scene refers to
+        ToolReads,   // a names file that a tool loads
+        ToolWrites,  // a names file that a tool saves
+        Written,     // the files of -o, --svg and "save"
     };
 
     // Adds the file at `path` ("-", standard output, is no file), with its
@@ -37,8 +37,8 @@ private:
         std::string path;
         Use use;
         std::string role;
-        bool exists;   // when it was added
-        bool linked;   // an existing file with more than one name (hard links)
+        bool exists;  // when it was added
+        bool linked;  // an existing file with more than one name (hard links)
     };
     std::vector<File> files_;
     // Each file is compared only with those of its place (its normalised

@@ -33,9 +33,7 @@ SourceBytes SourceBytes::OfFile(const std::string& path, bool keepWhatIsRead) {
     return bytes;
 }
 
-std::uint64_t SourceBytes::Size() const {
-    return held_ ? held_->size() : file_ ? file_->file.Size() : 0;
-}
+std::uint64_t SourceBytes::Size() const { return held_ ? held_->size() : file_ ? file_->file.Size() : 0; }
 
 std::shared_ptr<const std::string> SourceBytes::Read(std::uint64_t offset, std::size_t size) const {
     if (offset > Size() || size > Size() - offset) {

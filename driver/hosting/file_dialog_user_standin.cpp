@@ -16,7 +16,8 @@ FileDialogUser::FileDialogUser(NextAnswer next) : seen_(standin::FileDialogCallC
             return win32standin::FileDialogAnswer::Confirm();
         }
         const std::string answer = next(request.kind == win32standin::FileDialogKind::Save, request.refusal);
-        return answer.empty() ? win32standin::FileDialogAnswer::Cancel() : win32standin::FileDialogAnswer::Choose(answer);
+        return answer.empty() ? win32standin::FileDialogAnswer::Cancel()
+                              : win32standin::FileDialogAnswer::Choose(answer);
     });
 }
 

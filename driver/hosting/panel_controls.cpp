@@ -1,7 +1,7 @@
 #include "hosting/panel_controls.h"
 
-#include "text/name_text.h"
 #include "standin/standin_custom_button.h"
+#include "text/name_text.h"
 #include "win32/window_queries.h"
 
 namespace driver {

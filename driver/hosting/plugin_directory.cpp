@@ -40,8 +40,7 @@ std::string PluginDirectory() {
     if (fromProgram.empty()) {
         return programDirectory;
     }
-    const std::filesystem::path installed =
-        (NativePath(programDirectory) / fromProgram).lexically_normal();
+    const std::filesystem::path installed = (NativePath(programDirectory) / fromProgram).lexically_normal();
     std::error_code error;
     return std::filesystem::is_directory(installed, error) ? NativeText(installed) : programDirectory;
 }

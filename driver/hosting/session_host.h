@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "hosting/tool_library.h"
 #include "scene/scene_format.h"
 #include "standin/standin_interface.h"
-#include "hosting/tool_library.h"
 #include "utility_plugin.h"
 
 namespace driver {

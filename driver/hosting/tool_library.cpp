@@ -35,7 +35,8 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
             return path;
         }
         std::vector<std::string> found;
-        for (fs::directory_iterator entry(NativePath(pluginDir), error), end; !error && entry != end; entry.increment(error)) {
+        for (fs::directory_iterator entry(NativePath(pluginDir), error), end; !error && entry != end;
+             entry.increment(error)) {
             if (entry->path().extension() == ".dlu") {
                 found.push_back(NativeText(entry->path().stem()));
             }

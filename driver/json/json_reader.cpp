@@ -67,15 +67,11 @@ JsonReader::JsonReader(std::string_view text)
     }
 }
 
-TextPlace JsonReader::Here() const {
-    return {line_, static_cast<std::size_t>(at_ - lineStart_) + 1};
-}
+TextPlace JsonReader::Here() const { return {line_, static_cast<std::size_t>(at_ - lineStart_) + 1}; }
 
 void JsonReader::Fail(const std::string& what) const { throw JsonSyntaxError(Here(), what); }
 
-void JsonReader::FailFound(const char* before, char c, const char* after) const {
-    Fail(before + Shown(c) + after);
-}
+void JsonReader::FailFound(const char* before, char c, const char* after) const { Fail(before + Shown(c) + after); }
 
 inline void JsonReader::SkipBlanks() {
     while (at_ != end_ && static_cast<unsigned char>(*at_) <= ' ') {
@@ -134,27 +130,27 @@ JsonReader::Token JsonReader::Next() {
     }
     const char c = *at_;
     switch (expect_) {
-    case Expect::FirstKeyOrEnd:
-        if (c == '}') {
-            return Close();
-        }
-        [[fallthrough]];
-    case Expect::Key:
-        if (c != '"') {
-            FailFound("expected a key in double quotes, found ", c);
-        }
-        ReadString();
-        expect_ = Expect::Colon;
-        return Token::Key;
-    case Expect::FirstValueOrEnd:
-        if (c == ']') {
-            return Close();
-        }
-        [[fallthrough]];
-    case Expect::Value:
-        return ReadValue();
-    default:  // Nothing: the value is complete
-        FailFound("unexpected ", c, " after the end of the value");
+        case Expect::FirstKeyOrEnd:
+            if (c == '}') {
+                return Close();
+            }
+            [[fallthrough]];
+        case Expect::Key:
+            if (c != '"') {
+                FailFound("expected a key in double quotes, found ", c);
+            }
+            ReadString();
+            expect_ = Expect::Colon;
+            return Token::Key;
+        case Expect::FirstValueOrEnd:
+            if (c == ']') {
+                return Close();
+            }
+            [[fallthrough]];
+        case Expect::Value:
+            return ReadValue();
+        default:  // Nothing: the value is complete
+            FailFound("unexpected ", c, " after the end of the value");
     }
 }
 
@@ -182,8 +178,9 @@ inline JsonReader::Token JsonReader::ReadValue() {
 
 JsonReader::Token JsonReader::ReadLiteral() {
     const auto rest = static_cast<std::size_t>(end_ - at_);
-    for (const auto& [text, length, token] : {std::tuple{"true", 4u, Token::True}, std::tuple{"false", 5u, Token::False},
-                                              std::tuple{"null", 4u, Token::Null}}) {
+    for (const auto& [text, length, token] :
+         {std::tuple{"true", 4u, Token::True}, std::tuple{"false", 5u, Token::False},
+          std::tuple{"null", 4u, Token::Null}}) {
         if (rest >= length && std::memcmp(at_, text, length) == 0) {
             at_ += length;
             return token;

@@ -81,7 +81,8 @@ private:
     TextPlace Here() const;
     // Cold: the hot paths keep no frame for building its message.
     [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void Fail(const std::string& what) const;
-    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void FailFound(const char* before, char c, const char* after = "") const;
+    [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void FailFound(const char* before, char c,
+                                                                const char* after = "") const;
 
     const char* begin_;
     const char* at_;
@@ -90,7 +91,7 @@ private:
     const char* lineStart_;
     std::size_t line_ = 1;
     Expect expect_ = Expect::Value;
-    std::vector<char> open_;  // '{' or '[' of each open container
+    std::vector<char> open_;    // '{' or '[' of each open container
     std::uint64_t digits_ = 0;  // of the last number, without its point
     std::size_t fraction_ = 0;  // how many of them follow the point
     bool negative_ = false;

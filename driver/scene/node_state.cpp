@@ -33,8 +33,8 @@ double Largest(const NodeMatrix& a, const NodeMatrix& b, int first, int last) {
     double size = 0;
     for (int r = first; r <= last; ++r) {
         for (int c = 0; c < 3; ++c) {
-            size = std::max({size, std::fabs(static_cast<double>(a.row[r][c])),
-                             std::fabs(static_cast<double>(b.row[r][c]))});
+            size = std::max(
+                {size, std::fabs(static_cast<double>(a.row[r][c])), std::fabs(static_cast<double>(b.row[r][c]))});
         }
     }
     return size;
@@ -117,12 +117,18 @@ std::string FormatScales(const NodeState& node) {
 
 const char* AspectName(Aspect aspect) {
     switch (aspect) {
-        case Aspect::Name: return "name";
-        case Aspect::Position: return "position";
-        case Aspect::Orientation: return "orientation";
-        case Aspect::Scale: return "scale";
-        case Aspect::Axes: return "axes";
-        case Aspect::Object: return "object";
+        case Aspect::Name:
+            return "name";
+        case Aspect::Position:
+            return "position";
+        case Aspect::Orientation:
+            return "orientation";
+        case Aspect::Scale:
+            return "scale";
+        case Aspect::Axes:
+            return "axes";
+        case Aspect::Object:
+            return "object";
     }
     return "";
 }
@@ -203,8 +209,7 @@ std::string FormatNodeTable(const SceneSnapshot& snapshot) {
         return {std::to_string(i), Quoted(node.name), FormatPoint(node.Position()), Directions(node),
                 FormatScales(node)};
     };
-    const std::array<std::string, kColumns> heading = {"#", "name", "position", "axes (X, Y, Z directions)",
-                                                       "scales"};
+    const std::array<std::string, kColumns> heading = {"#", "name", "position", "axes (X, Y, Z directions)", "scales"};
     std::array<std::size_t, kColumns> widths{};
     for (int c = 0; c < kColumns; ++c) {
         widths[c] = DisplayWidth(heading[c]);

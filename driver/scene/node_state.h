@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "text/name_text.h"
 #include "node_matrix.h"
 #include "standin/standin_scene.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -76,8 +76,7 @@ struct NodeChange {
 // `withLines`.
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines = true);
 // The same with the node as it now is.
-NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after,
-                         bool withLines);
+NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after, bool withLines);
 
 // A number or a point as the transcript shows them: exactly, in the
 // shortest form that reads back.

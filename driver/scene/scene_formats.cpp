@@ -47,7 +47,8 @@ const SceneFormat& FormatNamedBy(const std::string& path) {
 }
 
 const SceneFormat& FormatOf(const SourceBytes& bytes, const std::string& path) {
-    const std::shared_ptr<const std::string> start = bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 16)));
+    const std::shared_ptr<const std::string> start =
+        bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 16)));
     for (const SceneFormat& format : kSceneFormats) {
         if (!format.magic.empty() && std::string_view(*start).substr(0, format.magic.size()) == format.magic) {
             return format;

@@ -54,7 +54,7 @@ private:
     class States {
     public:
         struct Kept {
-            std::uint32_t index = 0;                  // pre-order
+            std::uint32_t index = 0;                 // pre-order
             std::uint32_t placement = kNoPlacement;  // in placements_
             std::string name;
         };

@@ -32,10 +32,17 @@ std::vector<std::string> HoldsOf(const SceneFile& file, std::size_t index, const
         return holds;  // the scene's root holds no object of its own
     }
     switch (node.GetObject().superClass) {
-        case GEOMOBJECT_CLASS_ID: holds.push_back("mesh"); break;
-        case 0x20: holds.push_back("camera"); break;
-        case 0x30: holds.push_back("light"); break;
-        default: break;
+        case GEOMOBJECT_CLASS_ID:
+            holds.push_back("mesh");
+            break;
+        case 0x20:
+            holds.push_back("camera");
+            break;
+        case 0x30:
+            holds.push_back("light");
+            break;
+        default:
+            break;
     }
     for (const char* extra : file.SourceOf(index).holds) {
         if (std::find(holds.begin(), holds.end(), extra) == holds.end()) {

@@ -72,8 +72,8 @@ struct KeepScene {
 };
 struct PrintNodes {};
 
-using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, SelectPath, PressButton, ClickRadio, ClickViewport,
-                                 RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
+using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, SelectPath, PressButton, ClickRadio,
+                                 ClickViewport, RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
 
 struct Action {
     ActionValue what;

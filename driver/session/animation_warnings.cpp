@@ -16,12 +16,21 @@ AnimatedParts OwnParts(const AspectList& aspects) {
     AnimatedParts parts;
     for (const Aspect aspect : aspects) {
         switch (aspect) {
-            case Aspect::Position: parts.translation = true; break;
-            case Aspect::Orientation: parts.rotation = true; break;
-            case Aspect::Scale: parts.scale = true; break;
-            case Aspect::Axes: parts.rotation = parts.scale = true; break;
+            case Aspect::Position:
+                parts.translation = true;
+                break;
+            case Aspect::Orientation:
+                parts.rotation = true;
+                break;
+            case Aspect::Scale:
+                parts.scale = true;
+                break;
+            case Aspect::Axes:
+                parts.rotation = parts.scale = true;
+                break;
             case Aspect::Name:
-            case Aspect::Object: break;
+            case Aspect::Object:
+                break;
         }
     }
     return parts;
@@ -33,12 +42,19 @@ AnimatedParts ChildParts(const AspectList& aspects) {
     AnimatedParts parts;
     for (const Aspect aspect : aspects) {
         switch (aspect) {
-            case Aspect::Position: parts.translation = true; break;
-            case Aspect::Orientation: parts.translation = parts.rotation = true; break;
+            case Aspect::Position:
+                parts.translation = true;
+                break;
+            case Aspect::Orientation:
+                parts.translation = parts.rotation = true;
+                break;
             case Aspect::Scale:
-            case Aspect::Axes: parts.translation = parts.rotation = parts.scale = true; break;
+            case Aspect::Axes:
+                parts.translation = parts.rotation = parts.scale = true;
+                break;
             case Aspect::Name:
-            case Aspect::Object: break;
+            case Aspect::Object:
+                break;
         }
     }
     return parts;
@@ -98,8 +114,8 @@ void AnimationWarnings::After(const NodeChange& change, ActionReport& report) {
     const AnimatedParts ownParts = OwnParts(change.aspects);
     const AnimatedParts childParts = ChildParts(change.aspects);
     const auto fromParent = byParent_.find(change.index);
-    const bool objectMoved =
-        std::find(change.aspects.begin(), change.aspects.end(), Aspect::Object) != change.aspects.end();
+    const bool objectMoved = std::find(change.aspects.begin(), change.aspects.end(), Aspect::Object) !=
+                             change.aspects.end();
     if (!ownParts.Any() && !childParts.Any() && !objectMoved && fromParent == byParent_.end()) {
         return;  // a new name, say, which no animation overrides
     }
@@ -131,7 +147,7 @@ void AnimationWarnings::WarnObjectPlacedElsewhere(const standin::StandinNode& no
     const std::string reason = file_.ObjectPlacedElsewhere(node);
     if (!reason.empty()) {
         report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": " + reason +
-                    ", so its new placement does not move the object (the node and its children still change)");
+                       ", so its new placement does not move the object (the node and its children still change)");
     }
 }
 
@@ -144,8 +160,8 @@ void AnimationWarnings::WarnPivotMotion(const standin::StandinNode& node, std::s
     const bool both = driven.rotation && driven.scale;
     const std::string does = both ? "turn and scale" : driven.rotation ? "turns" : "scales";
     report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
-                PartList({false, driven.rotation, driven.scale}) + ", which now " + does +
-                " the object about the new pivot");
+                   PartList({false, driven.rotation, driven.scale}) + ", which now " + does +
+                   " the object about the new pivot");
 }
 
 void AnimationWarnings::Warn(const standin::StandinNode& node, std::size_t index, const AnimatedParts& changed,
@@ -157,7 +173,7 @@ void AnimationWarnings::Warn(const standin::StandinNode& node, std::size_t index
         return;
     }
     report.Warning("warning: node " + std::to_string(index) + " " + Quoted(node.Name()) + ": an animation drives its " +
-                PartList(both) + ", which overrides the new placement when it plays (the edit is still written)");
+                   PartList(both) + ", which overrides the new placement when it plays (the edit is still written)");
 }
 
 }  // namespace driver

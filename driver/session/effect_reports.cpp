@@ -57,8 +57,8 @@ void ReportChanges(const SceneHistory& history, const std::vector<standin::Stand
     });
 }
 
-void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first,
-                    const SceneHistory& history, ActionReport& report) {
+void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first, const SceneHistory& history,
+                    ActionReport& report) {
     for (std::size_t i = first; i < refusals.size(); ++i) {
         const standin::StandinNode& node = *refusals[i].node;
         const std::string note = "warning: node " + std::to_string(history.IndexOf(node)) + " " + Quoted(node.Name()) +

@@ -50,15 +50,14 @@ void ReportChanges(const SceneHistory& history, const std::vector<standin::Stand
 
 // The edits that the scene's locks refused from `first` on: a warning
 // that names the node and why; no effect.
-void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first,
-                    const SceneHistory& history, ActionReport& report);
+void ReportRefusals(const std::vector<standin::EditRefusal>& refusals, std::size_t first, const SceneHistory& history,
+                    ActionReport& report);
 
 // Whether the tool's pick mode started or ended.
 void ReportPickMode(bool before, bool now, ActionReport& report);
 
 // The panel's controls that changed, or all of a panel that has just opened.
-void ReportPanel(const std::vector<PanelControl>& before, const std::vector<PanelControl>& after,
-                 ActionReport& report);
+void ReportPanel(const std::vector<PanelControl>& before, const std::vector<PanelControl>& after, ActionReport& report);
 
 // The calls the host refused from `first` on; each fails the run.
 void ReportViolations(const std::vector<std::string>& violations, std::size_t first, ActionReport& report);

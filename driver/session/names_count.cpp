@@ -17,8 +17,8 @@ std::string NamesCountMismatch(const std::string& path, std::uint64_t lines, std
         return text + "nodes from " + std::to_string(lines) + " on keep their names";
     }
     const std::uint64_t unread = lines - nodes;
-    return text + (unread == 1 ? "the last line is not read"
-                               : "the last " + std::to_string(unread) + " lines are not read");
+    return text +
+           (unread == 1 ? "the last line is not read" : "the last " + std::to_string(unread) + " lines are not read");
 }
 
 void ReportNamesCount(const FileDialogUser::Outcome& dialog, std::size_t nodes, ActionReport& report) {

@@ -13,7 +13,7 @@ std::vector<NamesakePair> SelectedNamesakePairs(const std::vector<std::size_t>& 
     if (selection.size() < 2) {
         return pairs;
     }
-    std::unordered_map<std::size_t, std::size_t> place;  // in the selection, by node
+    std::unordered_map<std::size_t, std::size_t> place;   // in the selection, by node
     std::unordered_map<std::string, std::size_t> wanted;  // the selected names, with room for two bearers
     for (std::size_t i = 0; i < selection.size(); ++i) {
         place.emplace(selection[i], i);
@@ -53,7 +53,8 @@ void ReportNamesakePairs(const std::vector<std::size_t>& selection, const std::v
         const std::string namesake =
             "node " + std::to_string(pair.namesake) + " " + Quoted(order[pair.namesake]->Name());
         report.Warning("warning: " + node + " took the placement of its namesake " + namesake +
-                       (pair.namesakeFirst ? ", as Align had just changed it" : "") + "; both are selected, so the "
+                       (pair.namesakeFirst ? ", as Align had just changed it" : "") +
+                       "; both are selected, so the "
                        "order of the selection decides where they end");
     }
 }

@@ -14,8 +14,8 @@ namespace driver {
 // too, the result depends on the order of the selection: the one aligned
 // second takes the placement the first has just taken.
 struct NamesakePair {
-    std::size_t node = 0;      // pre-order index
-    std::size_t namesake = 0;  // pre-order index, selected as well
+    std::size_t node = 0;        // pre-order index
+    std::size_t namesake = 0;    // pre-order index, selected as well
     bool namesakeFirst = false;  // the namesake comes earlier in the selection
 };
 

@@ -6,14 +6,14 @@
 #include <unordered_set>
 
 #include "files/display_path.h"
+#include "files/output_file.h"
 #include "hosting/file_dialog_user.h"
 #include "session/name_pattern.h"
 #include "session/node_path.h"
-#include "text/count_text.h"
-#include "text/name_text.h"
-#include "files/output_file.h"
 #include "session/session.h"
 #include "session/shortcut.h"
+#include "text/count_text.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -90,8 +90,9 @@ private:
             }
             if (fitting.empty()) {
                 Fail(NameMatches(pattern, nodes[0]->Name())
-                         ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) + ", the scene root, has a name that matches " +
-                               QuotedExcerpt(pattern) + ", and the root cannot be selected"
+                         ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) +
+                               ", the scene root, has a name that matches " + QuotedExcerpt(pattern) +
+                               ", and the root cannot be selected"
                          : "no node has a name that matches " + QuotedExcerpt(pattern));
             }
         }
@@ -191,7 +192,8 @@ private:
                     const char* kind) const {
         NeedsTool(verb);
         if (std::find(known->begin(), known->end(), caption) == known->end()) {
-            Fail(std::string("the panel has no ") + kind + " " + QuotedExcerpt(caption) + " (it has: " + QuotedList(*known) + ")");
+            Fail(std::string("the panel has no ") + kind + " " + QuotedExcerpt(caption) +
+                 " (it has: " + QuotedList(*known) + ")");
         }
     }
 

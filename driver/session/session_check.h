@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "session/action.h"
 #include "files/run_files.h"
 #include "hosting/session_host.h"
+#include "session/action.h"
 
 namespace driver {
 

@@ -72,8 +72,8 @@ struct SessionReplay::Player {
             // A mode that goes on after a click has its first point only.
             const Origin& origin = replay.action_->origin;
             replay.firstPointOnly_ = host.Host().ActivePickMode() == nullptr ? ""
-                                     : origin.line > 0 ? "line " + std::to_string(origin.line)
-                                                       : origin.Text();
+                                     : origin.line > 0                       ? "line " + std::to_string(origin.line)
+                                                                             : origin.Text();
         }
     }
     void operator()(const RightClickPanel&) const {
@@ -134,8 +134,8 @@ struct SessionReplay::Player {
         HWND control = FindPanelControl(host.Panel(), caption, customButton);
         if (control == nullptr || !IsWindowEnabled(control)) {
             report.Note(Quoted(caption) + " is disabled: nothing happens");
-            report.NoEffect(Quoted(caption) + " is disabled with " +
-                            Counted(host.Host().Selection().size(), "node") + " selected: nothing was done");
+            report.NoEffect(Quoted(caption) + " is disabled with " + Counted(host.Host().Selection().size(), "node") +
+                            " selected: nothing was done");
             return;
         }
         if (caption == kSaveNamesCaption && RefuseNamesWithNul()) {

@@ -60,7 +60,8 @@ void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host) {
     if (*lines != nodes) {
         throw SessionError("NAMES: " + Quoted(DisplayPath(path)) + " has " +
                            Counted(static_cast<std::size_t>(*lines), "line") + " and the scene " +
-                           Counted(nodes, "node") + ", so its names would shift off the nodes they belong to; "
+                           Counted(nodes, "node") +
+                           ", so its names would shift off the nodes they belong to; "
                            "nothing was loaded or written (--partial loads it by position all the same)");
     }
 }
@@ -68,8 +69,7 @@ void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host) {
 // Align with a node and its namesake selected moves one to the other's
 // place and the other back, or the reverse, as the order of the selection
 // has it: the command line has to select one of them.
-void CheckNoNamesakePair(const std::string& option, const std::vector<std::size_t>& selected,
-                         const SessionHost& host) {
+void CheckNoNamesakePair(const std::string& option, const std::vector<std::size_t>& selected, const SessionHost& host) {
     const std::vector<NamesakePair> pairs = SelectedNamesakePairs(selected, host.Nodes());
     if (pairs.empty()) {
         return;
@@ -91,10 +91,14 @@ void CheckNoNamesakePair(const std::string& option, const std::vector<std::size_
 
 const char* ShortcutName(ShortcutKind kind) {
     switch (kind) {
-        case ShortcutKind::Align: return "align";
-        case ShortcutKind::Pivot: return "pivot";
-        case ShortcutKind::SaveNames: return "save-names";
-        case ShortcutKind::LoadNames: return "load-names";
+        case ShortcutKind::Align:
+            return "align";
+        case ShortcutKind::Pivot:
+            return "pivot";
+        case ShortcutKind::SaveNames:
+            return "save-names";
+        case ShortcutKind::LoadNames:
+            return "load-names";
     }
     return "";
 }
@@ -136,12 +140,15 @@ void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actio
     if (!UsesTarvel(shortcut.kind)) {
         return;
     }
-    const std::string option = shortcut.selectName ? "--select-name: " : shortcut.selectPath ? "--select-path: " : "--select: ";
+    const std::string option = shortcut.selectName   ? "--select-name: "
+                               : shortcut.selectPath ? "--select-path: "
+                                                     : "--select: ";
     const std::vector<std::size_t>& selected = SelectedIndices(actions);
     if (shortcut.kind == ShortcutKind::Pivot) {
         if (selected.size() != 1) {
-            const std::string* pattern = shortcut.selectName ? &*shortcut.selectName
-                                         : shortcut.selectPath ? &*shortcut.selectPath : nullptr;
+            const std::string* pattern = shortcut.selectName   ? &*shortcut.selectName
+                                         : shortcut.selectPath ? &*shortcut.selectPath
+                                                               : nullptr;
             const std::string fits = pattern != nullptr ? Quoted(*pattern) + " fits " : "";
             throw SessionError(option + fits + std::to_string(selected.size()) + " nodes (" +
                                NodeList(selected, host, 3) + "), and pivot works on one");

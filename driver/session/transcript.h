@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "session/action.h"
 #include "scene/node_state.h"
+#include "session/action.h"
 
 namespace driver {
 
@@ -75,7 +75,7 @@ private:
     bool quiet_;
     std::string echo_;  // quiet: the running action's echo, until a kept note needs it
     std::size_t notes_ = 0;
-    std::string line_;  // the note being written
+    std::string line_;                       // the note being written
     std::vector<std::string> standInForms_;  // quoted forms of the stand-in's path, the bare path last
     std::string echoed_, noted_;
     Lines* record_ = nullptr;

@@ -129,7 +129,10 @@ struct AlternativeIndex<A, std::variant<Alternatives...>> {
 
 template <class A, A (*Parse)(const SessionLine&), std::string (*Write)(const A&)>
 constexpr Verb Row(const char* name, const char* arguments, const char* meaning) {
-    return {name, arguments, meaning, [](const SessionLine& line) -> ActionValue { return Parse(line); },
+    return {name,
+            arguments,
+            meaning,
+            [](const SessionLine& line) -> ActionValue { return Parse(line); },
             AlternativeIndex<A, ActionValue>::Find(),
             [](const ActionValue& action) { return Write(std::get<A>(action)); }};
 }

@@ -26,7 +26,7 @@ enum class RefusalCode {
     Forbidden,          // a request without the token, or from another origin
     NoTool,             // a tool library that cannot be loaded
     OutOfMemory,
-    Failed,             // any other failure
+    Failed,  // any other failure
 };
 
 // A refusal: its kind and the message that users see.

@@ -29,7 +29,10 @@ std::string Header(const std::string& name, std::size_t size) {
     PutOctal(header, 124, 12, size);
     PutOctal(header, 136, 12, 0);  // modification time
     header[156] = '0';             // a regular file
-    header.replace(257, 8, std::string("ustar\0" "00", 8));
+    header.replace(257, 8,
+                   std::string("ustar\0"
+                               "00",
+                               8));
     // The checksum counts its own field as blanks.
     header.replace(148, 8, 8, ' ');
     unsigned long long sum = 0;

@@ -9,18 +9,18 @@
 #include <optional>
 #include <thread>
 
-#include <csignal>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <csignal>
 
 #include "files/native_path.h"
 #include "files/output_file.h"
 #include "hosting/plugin_directory.h"
 #include "text/refusal.h"
-#include "view/view_guard.h"
 #include "view/view_files.h"
+#include "view/view_guard.h"
 #include "view/view_server.h"
 
 extern char** environ;

@@ -94,11 +94,16 @@ std::string ViewFiles::FindSceneFile(const std::string& rest) const {
 
 std::string ContentTypeOf(const std::string& path) {
     static const std::pair<const char*, const char*> kTypes[] = {
-        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
-        {".css", "text/css; charset=utf-8"},   {".gltf", "model/gltf+json"},
-        {".glb", "model/gltf-binary"},         {".png", "image/png"},
-        {".jpg", "image/jpeg"},                {".jpeg", "image/jpeg"},
-        {".webp", "image/webp"},               {".json", "application/json"},
+        {".html", "text/html; charset=utf-8"},
+        {".js", "text/javascript; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},
+        {".gltf", "model/gltf+json"},
+        {".glb", "model/gltf-binary"},
+        {".png", "image/png"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".webp", "image/webp"},
+        {".json", "application/json"},
         {".wasm", "application/wasm"},
     };
     for (const auto& [end, type] : kTypes) {

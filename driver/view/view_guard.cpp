@@ -27,9 +27,7 @@ std::string ViewGuard::Origin() const { return "http://127.0.0.1:" + std::to_str
 // the port, so that two viewers keep their own.
 std::string ViewGuard::CookieName() const { return "morvane-view-" + std::to_string(port_); }
 
-std::string ViewGuard::SetCookie() const {
-    return CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict";
-}
+std::string ViewGuard::SetCookie() const { return CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict"; }
 
 // Whole names and ports only: "127.0.0.1:80801" is another server's.
 bool ViewGuard::OwnHost(const std::string& host) const {

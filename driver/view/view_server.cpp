@@ -74,20 +74,21 @@ void AnswerInPieces(httplib::Response& response, FileContent content, const std:
     response.set_header("Cache-Control", "no-store");
     response.set_header("X-Content-Type-Options", "nosniff");
     const auto size = static_cast<std::size_t>(content.Size());
-    response.set_content_provider(size, type, [content = std::move(content)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        std::size_t at = 0;
-        const std::size_t end = offset + length;
-        const safewrite::Error error = content.EachPiece([&](std::string_view piece) {
-            const std::size_t from = std::max(at, offset) - at;
-            const std::size_t to = std::min(at + piece.size(), end) - at;
-            at += piece.size();
-            if (from < to && !sink.write(piece.data() + from, to - from)) {
-                return safewrite::Error::Io;
-            }
-            return at < end ? safewrite::Error::None : safewrite::Error::Other;  // Other: all sent
+    response.set_content_provider(
+        size, type, [content = std::move(content)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            std::size_t at = 0;
+            const std::size_t end = offset + length;
+            const safewrite::Error error = content.EachPiece([&](std::string_view piece) {
+                const std::size_t from = std::max(at, offset) - at;
+                const std::size_t to = std::min(at + piece.size(), end) - at;
+                at += piece.size();
+                if (from < to && !sink.write(piece.data() + from, to - from)) {
+                    return safewrite::Error::Io;
+                }
+                return at < end ? safewrite::Error::None : safewrite::Error::Other;  // Other: all sent
+            });
+            return at >= end && (error == safewrite::Error::None || error == safewrite::Error::Other);
         });
-        return at >= end && (error == safewrite::Error::None || error == safewrite::Error::Other);
-    });
 }
 
 void AnswerJson(httplib::Response& response, const std::string& json) {
@@ -229,8 +230,7 @@ void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response
     quitting = true;
 }
 
-void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request,
-                            httplib::Response& response) {
+void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request, httplib::Response& response) {
     if (route == "/api/actions") {
         if (!LinesBounded(request.body)) {
             return AnswerRefusal(response, {RefusalCode::TooLarge, "too many session lines, or a line too long"});
@@ -260,7 +260,8 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         // handed to this hook as const.
         const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
         switch (impl.Admit(request)) {
-            case ViewGuard::Admission::Pass: return httplib::Server::HandlerResponse::Unhandled;
+            case ViewGuard::Admission::Pass:
+                return httplib::Server::HandlerResponse::Unhandled;
             case ViewGuard::Admission::Exchange:
                 // A page of the server's own then asks for the page: the
                 // cookie, SameSite=Strict, goes with a request that the
@@ -269,7 +270,8 @@ void ViewServer::Impl::Install(WatchedServer& on) {
                 Answer(response, 200, "<!doctype html><meta http-equiv=\"refresh\" content=\"0; url=/\">",
                        "text/html; charset=utf-8");
                 return httplib::Server::HandlerResponse::Handled;
-            case ViewGuard::Admission::Forbidden: break;
+            case ViewGuard::Admission::Forbidden:
+                break;
         }
         AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
         return httplib::Server::HandlerResponse::Handled;
@@ -291,8 +293,8 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     on.Post(".*", handle);
     // The library refuses a POST without a length (400) before any
     // handler; a POST without a body is no error here ("POST /api/quit").
-    on.set_error_handler(httplib::Server::HandlerWithResponse([&impl, handle](const httplib::Request& request,
-                                                                              httplib::Response& response) {
+    on.set_error_handler(httplib::Server::HandlerWithResponse(
+        [&impl, handle](const httplib::Request& request, httplib::Response& response) {
         if (response.status == 400 && request.method == "POST" && !request.has_header("Content-Length") &&
             !request.has_header("Transfer-Encoding") && impl.Admit(request) == ViewGuard::Admission::Pass) {
             handle(request, response);

@@ -473,8 +473,8 @@ ViewState ViewSession::Report(const Changes& changes) {
         for (const standin::StandinNode* up = order[index]->Parent(); up != nullptr; up = up->Parent()) {
             ++depth;
         }
-        state.nodes.push_back({index, node.name, depth, node.transform, node.objectWorld, aspects,
-                               replayed_->file->SourceOf(index)});
+        state.nodes.push_back(
+            {index, node.name, depth, node.transform, node.objectWorld, aspects, replayed_->file->SourceOf(index)});
     }
     state.undoable = gestures_.size();
     state.redoable = undone_.size();

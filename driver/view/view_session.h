@@ -33,7 +33,7 @@ struct ViewNode {
     NodeMatrix world;
     NodeMatrix object;
     std::vector<const char*> changed;  // what the gesture changed ("position", ...)
-    NodeSource source;  // where the file holds it, and what it holds
+    NodeSource source;                 // where the file holds it, and what it holds
 };
 
 // A control of the open tool's panel as its dialog template places it.
@@ -54,8 +54,8 @@ struct ViewState {
     std::vector<PanelControl> panel;
     std::vector<ViewControl> layout;  // empty while no tool is open
     int panelWidth = 0, panelHeight = 0;
-    std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
-    UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
+    std::vector<ViewNode> nodes;  // those that changed (all, for the whole state)
+    UpAxis up = UpAxis::Y;        // the world axis that points up in the scene
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
     std::vector<std::string> unsaved;  // the lines that stand since the last Save

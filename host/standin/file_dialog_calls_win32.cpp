@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-
 namespace standin {
 
 namespace {

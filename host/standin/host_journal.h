@@ -30,7 +30,7 @@ struct HOST_API HostCall {
     bool affectChildren = false;
     int pivotMode = 0;
     bool ignoreLocks = false;
-    std::string text;                   // a text argument or other details
+    std::string text;  // a text argument or other details
 
     // One readable line, e.g. "MoveNode(Box01, t=10, ...)".
     std::string ToString() const;

@@ -81,8 +81,8 @@ bool EntryInCode(const std::vector<char>& bytes, std::uint64_t entry) {
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint64_t at = table + i * kProgramHeader;
         const std::uint64_t address = Field(bytes, at + 16, 8), memorySize = Field(bytes, at + 40, 8);
-        if (Field(bytes, at, 4) == kElfLoad && (Field(bytes, at + 4, 4) & kElfExecutable) != 0 &&
-            entry >= address && entry - address < memorySize) {
+        if (Field(bytes, at, 4) == kElfLoad && (Field(bytes, at + 4, 4) & kElfExecutable) != 0 && entry >= address &&
+            entry - address < memorySize) {
             return true;
         }
     }
@@ -162,8 +162,12 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
 
 std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image) {
     // 64-bit, little-endian.
-    if (bytes.size() < kElfHeader || std::memcmp(bytes.data(), "\x7f" "ELF", 4) != 0 || bytes[4] != 2 ||
-        bytes[5] != 1) {
+    if (bytes.size() < kElfHeader ||
+        std::memcmp(bytes.data(),
+                    "\x7f"
+                    "ELF",
+                    4) != 0 ||
+        bytes[4] != 2 || bytes[5] != 1) {
         return "not a 64-bit ELF shared library";
     }
     if (Field(bytes, 16, 2) != kElfDynamic) {
@@ -197,8 +201,8 @@ std::string CheckPeLibrary(const std::vector<char>& bytes) {
         return "not a Windows library (no PE header inside the file)";
     }
     if (Field(bytes, pe + 4, 2) != 0x14c) {
-        return "a Windows library for another kind of processor (machine " +
-               std::to_string(Field(bytes, pe + 4, 2)) + ")";
+        return "a Windows library for another kind of processor (machine " + std::to_string(Field(bytes, pe + 4, 2)) +
+               ")";
     }
     if ((Field(bytes, pe + 22, 2) & 0x2000) == 0) {
         return "a Windows program, not a library";

@@ -20,8 +20,8 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
 // cannot wrap), and made for this machine. Each gives "" for such a file,
 // else what is wrong, as one short phrase.
 struct ElfImage {
-    std::uint64_t entry = 0;               // the entry address from the header
-    std::uint64_t resourceOffset = 0;      // the ".rsrc" section; size 0 when there is none
+    std::uint64_t entry = 0;           // the entry address from the header
+    std::uint64_t resourceOffset = 0;  // the ".rsrc" section; size 0 when there is none
     std::uint64_t resourceSize = 0;
 };
 std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image);

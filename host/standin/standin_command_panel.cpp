@@ -20,8 +20,8 @@ HWND StandinInterface::CommandPanelWindow() {
     return panelWindow_;
 }
 
-HWND StandinInterface::AddPanelPage(HINSTANCE module, int templateId, DLGPROC proc, const char* title,
-                                    LPARAM param, unsigned flags, int category) {
+HWND StandinInterface::AddPanelPage(HINSTANCE module, int templateId, DLGPROC proc, const char* title, LPARAM param,
+                                    unsigned flags, int category) {
     HostCall call{"AddPanelPage"};
     call.index = templateId;
     call.text = title != nullptr ? title : "(no title)";

@@ -114,56 +114,56 @@ void PaintCustButton(HWND window) {
 LRESULT CALLBACK CustButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
-        case WM_PAINT:
-            PaintCustButton(window);
-            return 0;
-        case WM_PRINTCLIENT:
-            DrawCustButton(window, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_ENABLE:
-        case WM_SETTEXT: {
-            const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
-            Repaint(window);
-            return result;
-        }
-        case WM_LBUTTONDOWN:
-            SetCapture(window);
-            Repaint(window);
-            return 0;
-        case WM_LBUTTONUP: {
-            if (GetCapture() != window) {
+            case WM_PAINT:
+                PaintCustButton(window);
+                return 0;
+            case WM_PRINTCLIENT:
+                DrawCustButton(window, reinterpret_cast<HDC>(wParam));
+                return 0;
+            case WM_ERASEBKGND:
+                return 1;
+            case WM_ENABLE:
+            case WM_SETTEXT: {
+                const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+                Repaint(window);
+                return result;
+            }
+            case WM_LBUTTONDOWN:
+                SetCapture(window);
+                Repaint(window);
+                return 0;
+            case WM_LBUTTONUP: {
+                if (GetCapture() != window) {
+                    return 0;
+                }
+                ReleaseCapture();
+                Repaint(window);
+                RECT frame;
+                GetClientRect(window, &frame);
+                const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                if (PtInRect(&frame, at)) {
+                    ClickCustButton(window);
+                }
                 return 0;
             }
-            ReleaseCapture();
-            Repaint(window);
-            RECT frame;
-            GetClientRect(window, &frame);
-            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            if (PtInRect(&frame, at)) {
+            case BM_CLICK:
                 ClickCustButton(window);
+                return 0;
+            case BM_GETCHECK: {
+                const auto found = States().find(window);
+                return found != States().end() && found->second.checked ? BST_CHECKED : BST_UNCHECKED;
             }
-            return 0;
-        }
-        case BM_CLICK:
-            ClickCustButton(window);
-            return 0;
-        case BM_GETCHECK: {
-            const auto found = States().find(window);
-            return found != States().end() && found->second.checked ? BST_CHECKED : BST_UNCHECKED;
-        }
-        case BM_SETCHECK:
-            StateOf(window).checked = wParam == BST_CHECKED;
-            Repaint(window);
-            return 0;
-        case WM_GETDLGCODE:
-            return DLGC_BUTTON;
-        case WM_NCDESTROY:
-            States().erase(window);
-            break;
-        default:
-            break;
+            case BM_SETCHECK:
+                StateOf(window).checked = wParam == BST_CHECKED;
+                Repaint(window);
+                return 0;
+            case WM_GETDLGCODE:
+                return DLGC_BUTTON;
+            case WM_NCDESTROY:
+                States().erase(window);
+                break;
+            default:
+                break;
         }
         return DefWindowProcA(window, message, wParam, lParam);
     } catch (...) {

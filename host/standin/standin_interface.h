@@ -6,8 +6,8 @@
 #include "host_api.h"
 #include "interface.h"
 #include "standin/standin_scene.h"
-#include "utility_plugin.h"
 #include "standin/standin_viewport.h"
+#include "utility_plugin.h"
 
 namespace standin {
 
@@ -25,7 +25,7 @@ struct PanelPage {
     HINSTANCE module = nullptr;
     int templateId = 0;
     DLGPROC proc = nullptr;  // the page's dialog procedure
-    bool hasTitle = false;  // the title was not null
+    bool hasTitle = false;   // the title was not null
     std::string title;
     LPARAM param = 0;
     unsigned flags = 0;
@@ -53,8 +53,8 @@ public:
     void ResumeSceneRedraw() override;
     void TogglePickMode(PickModeHandler* handler) override;
     SceneNode* PickNodeAt(HWND window, IPoint2 point, NodeFilter* filter) override;
-    HWND AddPanelPage(HINSTANCE module, int templateId, DLGPROC proc, const char* title, LPARAM param,
-                      unsigned flags, int category) override;
+    HWND AddPanelPage(HINSTANCE module, int templateId, DLGPROC proc, const char* title, LPARAM param, unsigned flags,
+                      int category) override;
     void RemovePanelPage(HWND page) override;
     void ForwardPanelMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam) override;
     LogSys* Log() override;

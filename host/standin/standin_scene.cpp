@@ -321,9 +321,7 @@ void StandinScene::RemoveEditListener(const NodeEditListener& listener) {
     editListeners_.erase(std::remove(editListeners_.begin(), editListeners_.end(), &listener), editListeners_.end());
 }
 
-StandinScene::StandinScene(std::string rootName) {
-    root_ = &Make(nullptr, std::move(rootName));
-}
+StandinScene::StandinScene(std::string rootName) { root_ = &Make(nullptr, std::move(rootName)); }
 
 StandinNode& StandinScene::AddNode(StandinNode& parent, std::string name, const NodeMatrix& transform) {
     StandinNode& node = Make(&parent, std::move(name));

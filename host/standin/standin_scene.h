@@ -76,10 +76,10 @@ public:
     const ObjectState& EvaluateWorldState(TimeValue t, int flags) override;
     void MoveNode(TimeValue t, const NodeMatrix& axis, const Point3& offset, bool localOrigin, bool affectChildren,
                   int pivotMode, bool ignoreLocks) override;
-    void RotateNode(TimeValue t, const NodeMatrix& axis, const Quat& rotation, bool localOrigin,
-                    bool affectChildren, int pivotMode, bool ignoreLocks) override;
-    void ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin,
-                   bool affectChildren, int pivotMode, bool ignoreLocks) override;
+    void RotateNode(TimeValue t, const NodeMatrix& axis, const Quat& rotation, bool localOrigin, bool affectChildren,
+                    int pivotMode, bool ignoreLocks) override;
+    void ScaleNode(TimeValue t, const NodeMatrix& axis, const Point3& factors, bool localOrigin, bool affectChildren,
+                   int pivotMode, bool ignoreLocks) override;
 
     // Direct access for tests and the driver; no journal entry, but the
     // scene's edit listeners are told as for a tool's edit.

@@ -34,9 +34,7 @@ SceneNode* StandinViewport::ClosestHitNode() {
     return closestHit_;
 }
 
-HWND StandinViewport::Window() const {
-    return reinterpret_cast<HWND>(const_cast<StandinViewport*>(this));
-}
+HWND StandinViewport::Window() const { return reinterpret_cast<HWND>(const_cast<StandinViewport*>(this)); }
 
 void StandinViewport::SetWorldPointAt(IPoint2 screen, const Point3& world) { worldPoints_[KeyOf(screen)] = world; }
 

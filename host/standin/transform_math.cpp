@@ -20,8 +20,7 @@ Affine ToAffine(const NodeMatrix& matrix) {
 NodeMatrix ToNodeMatrix(const Affine& a, std::uint32_t flags) {
     NodeMatrix matrix;
     for (int r = 0; r < 3; ++r) {
-        matrix.row[r] = {static_cast<float>(a.m[r][0]), static_cast<float>(a.m[r][1]),
-                         static_cast<float>(a.m[r][2])};
+        matrix.row[r] = {static_cast<float>(a.m[r][0]), static_cast<float>(a.m[r][1]), static_cast<float>(a.m[r][2])};
     }
     matrix.row[3] = {static_cast<float>(a.t[0]), static_cast<float>(a.t[1]), static_cast<float>(a.t[2])};
     matrix.flags = flags;

@@ -36,10 +36,10 @@ struct DialogItemTemplate {
     std::uint32_t exStyle = 0;
     std::uint32_t style = 0;
     std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::int32_t id = 0;           // -1 for the usual "no id"
-    ResourceId windowClass;        // atom or name as compiled
-    std::string className;         // ControlClassName(windowClass)
-    ResourceId title;              // text, or a resource number (icons)
+    std::int32_t id = 0;     // -1 for the usual "no id"
+    ResourceId windowClass;  // atom or name as compiled
+    std::string className;   // ControlClassName(windowClass)
+    ResourceId title;        // text, or a resource number (icons)
     std::vector<std::uint8_t> creationData;
 };
 
@@ -52,7 +52,7 @@ struct DialogTemplate {
     ResourceId menu;         // None: no menu
     ResourceId windowClass;  // None: the dialog class
     std::string title;
-    bool hasFont = false;    // style has DS_SETFONT
+    bool hasFont = false;  // style has DS_SETFONT
     DialogFont font;
     std::vector<DialogItemTemplate> items;
 };

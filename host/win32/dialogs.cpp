@@ -72,8 +72,7 @@ void Destroy(StandinWindow* window) {
 
 using namespace win32standin;
 
-extern "C" HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc,
-                                   LPARAM param) {
+extern "C" HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
     return detail::Guarded("CreateDialogParamA", HWND{nullptr}, [&]() -> HWND {
         StandinModule* known = detail::LiveModule(module, "CreateDialogParamA");
         if (known == nullptr || templateName == nullptr) {
@@ -83,8 +82,7 @@ extern "C" HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND p
             return nullptr;
         }
         const ResourceId name = TemplateName(templateName);
-        const ResourceEntry* entry =
-            FindResource(known->resources, ResourceId::Number(kResourceDialog), name);
+        const ResourceEntry* entry = FindResource(known->resources, ResourceId::Number(kResourceDialog), name);
         if (entry == nullptr) {
             detail::ReportViolation("CreateDialogParamA: no dialog template " + name.ToString() + " in " +
                                     known->origin);
@@ -120,8 +118,7 @@ extern "C" HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND p
 }
 
 extern "C" HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                                int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                                LPVOID param) {
+                                int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     (void)param;
     return detail::Guarded("CreateWindowExA", HWND{nullptr}, [&]() -> HWND {
         if (className == nullptr || IS_INTRESOURCE(className)) {

@@ -114,27 +114,27 @@ void FileDialogRobot::Act() {
     steps_.push_back(step);
 
     switch (answer.action) {
-    case DialogAnswer::Action::Type:
-        if (nameBox != nullptr) {
-            SetWindowTextA(nameBox, answer.name.c_str());
-            Press(dialog, IDOK);
+        case DialogAnswer::Action::Type:
+            if (nameBox != nullptr) {
+                SetWindowTextA(nameBox, answer.name.c_str());
+                Press(dialog, IDOK);
+                return;
+            }
+            Press(dialog, IDCANCEL);
             return;
-        }
-        Press(dialog, IDCANCEL);
-        return;
-    case DialogAnswer::Action::Yes:
-        Press(dialog, GetDlgItem(dialog, IDYES) != nullptr ? IDYES : IDOK);
-        return;
-    case DialogAnswer::Action::No:
-        Press(dialog, GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDCANCEL);
-        return;
-    case DialogAnswer::Action::Ok:
-        Press(dialog, GetDlgItem(dialog, IDOK) != nullptr ? IDOK : IDCANCEL);
-        return;
-    case DialogAnswer::Action::Cancel:
-    default:
-        Press(dialog, IDCANCEL);
-        return;
+        case DialogAnswer::Action::Yes:
+            Press(dialog, GetDlgItem(dialog, IDYES) != nullptr ? IDYES : IDOK);
+            return;
+        case DialogAnswer::Action::No:
+            Press(dialog, GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDCANCEL);
+            return;
+        case DialogAnswer::Action::Ok:
+            Press(dialog, GetDlgItem(dialog, IDOK) != nullptr ? IDOK : IDCANCEL);
+            return;
+        case DialogAnswer::Action::Cancel:
+        default:
+            Press(dialog, IDCANCEL);
+            return;
     }
 }
 

@@ -22,7 +22,7 @@ struct DialogStep {
         Notice,    // a box with a message and OK only (a refused name)
     };
     Kind kind = Kind::FileName;
-    std::string text;   // Question and Notice: the message
+    std::string text;  // Question and Notice: the message
     HWND window = nullptr;
 };
 

@@ -162,8 +162,7 @@ private:
 
     bool NeedsOverwritePrompt(const std::string& full) const {
         std::error_code error;
-        return kind_ == FileDialogKind::Save && (record_.Flags & OFN_OVERWRITEPROMPT) != 0 &&
-               fs::exists(full, error);
+        return kind_ == FileDialogKind::Save && (record_.Flags & OFN_OVERWRITEPROMPT) != 0 && fs::exists(full, error);
     }
 
     BOOL Accept(const std::string& full) {

@@ -50,8 +50,7 @@ std::string ResourceId::ToString() const {
     return "?";
 }
 
-bool ParseResFile(const std::uint8_t* data, std::size_t size, std::vector<ResourceEntry>& entries,
-                  std::string& error) {
+bool ParseResFile(const std::uint8_t* data, std::size_t size, std::vector<ResourceEntry>& entries, std::string& error) {
     entries.clear();
     ByteReader reader(data, size);
     while (!reader.AtEnd()) {

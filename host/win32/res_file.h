@@ -49,8 +49,7 @@ struct ResourceEntry {
 // (data size, header size, type, name, data version, memory flags,
 // language, version, characteristics) followed by its data. The leading
 // empty entry (type 0) is skipped. False with a reason for a malformed file.
-bool ParseResFile(const std::uint8_t* data, std::size_t size, std::vector<ResourceEntry>& entries,
-                  std::string& error);
+bool ParseResFile(const std::uint8_t* data, std::size_t size, std::vector<ResourceEntry>& entries, std::string& error);
 
 // The entry of `type` and `name` in `language`; failing that the neutral
 // language, failing that the first entry of that type and name; null when

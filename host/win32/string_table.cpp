@@ -19,13 +19,12 @@ bool ParseStringBlock(const std::vector<std::uint8_t>& data, std::vector<std::u1
     return true;
 }
 
-bool FindString(const std::vector<ResourceEntry>& entries, unsigned id, std::u16string& text,
-                std::uint16_t language) {
+bool FindString(const std::vector<ResourceEntry>& entries, unsigned id, std::u16string& text, std::uint16_t language) {
     if (id > 0xFFFF) {
         return false;
     }
-    const ResourceEntry* block = FindResource(entries, ResourceId::Number(kResourceString),
-                                              ResourceId::Number(StringBlockName(id)), language);
+    const ResourceEntry* block =
+        FindResource(entries, ResourceId::Number(kResourceString), ResourceId::Number(StringBlockName(id)), language);
     std::vector<std::u16string> strings;
     if (block == nullptr || !ParseStringBlock(block->data, strings)) {
         return false;

@@ -12,7 +12,7 @@ namespace {
 struct Registry {
     std::vector<std::unique_ptr<StandinWindow>> all;  // never shrinks: stale handles stay recognisable
     std::unordered_set<const StandinWindow*> known;
-    std::vector<StandinWindow*> live;                 // creation order
+    std::vector<StandinWindow*> live;  // creation order
 };
 
 Registry& Windows() {
@@ -41,8 +41,8 @@ StandinWindow* LiveWindow(HWND window, const char* caller) {
         return nullptr;
     }
     if (window->destroyed) {
-        ReportViolation(std::string(caller) + ": window already destroyed (class " + window->className +
-                        ", id " + std::to_string(window->id) + ")");
+        ReportViolation(std::string(caller) + ": window already destroyed (class " + window->className + ", id " +
+                        std::to_string(window->id) + ")");
         return nullptr;
     }
     return window;

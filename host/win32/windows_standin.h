@@ -55,11 +55,14 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<UINT_PTR>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<UINT_PTR>(l) >> 16) & 0xffff))
-#define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>((static_cast<WORD>(l)) | (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
+#define MAKEWPARAM(l, h) \
+    (static_cast<WPARAM>(static_cast<DWORD>((static_cast<WORD>(l)) | (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(MAKEWPARAM(l, h)))
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<UINT_PTR>(r) >> 16) == 0)
-#define RGB(r, g, b) (static_cast<COLORREF>((static_cast<BYTE>(r)) | (static_cast<DWORD>(static_cast<BYTE>(g)) << 8) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
+#define RGB(r, g, b)                                                                                  \
+    (static_cast<COLORREF>((static_cast<BYTE>(r)) | (static_cast<DWORD>(static_cast<BYTE>(g)) << 8) | \
+                           (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
 
 // Library entry reasons.
 constexpr DWORD DLL_PROCESS_DETACH = 0;
@@ -207,8 +210,7 @@ WIN_STANDIN_API HWND GetParent(HWND window);
 WIN_STANDIN_API int GetWindowTextA(HWND window, LPSTR text, int capacity);
 WIN_STANDIN_API BOOL SetWindowTextA(HWND window, LPCSTR text);
 WIN_STANDIN_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-WIN_STANDIN_API HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc,
-                                        LPARAM param);
+WIN_STANDIN_API HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
 WIN_STANDIN_API BOOL DestroyWindow(HWND window);
 WIN_STANDIN_API BOOL IsWindow(HWND window);
 WIN_STANDIN_API int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int capacity);
@@ -223,7 +225,6 @@ WIN_STANDIN_API HWND GetWindow(HWND window, UINT relation);
 // Windows without a window procedure: the predefined control classes act
 // as they do on Windows; any other class keeps its text and state only.
 // For child windows `menu` is the control id, as on Windows.
-WIN_STANDIN_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                                     LPVOID param);
+WIN_STANDIN_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 }

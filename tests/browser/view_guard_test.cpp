@@ -71,7 +71,8 @@ TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
     fs::create_directories(root / "scene" / ".git");
     fs::create_directories(root / "page");
     std::ofstream(root / "page" / "index.html") << "page";
-    for (const char* name : {"scene/room.gltf", "scene/room.bin", "scene/.git/config", "secret.bin", "scene/other.bin"}) {
+    for (const char* name :
+         {"scene/room.gltf", "scene/room.bin", "scene/.git/config", "secret.bin", "scene/other.bin"}) {
         std::ofstream(root / name) << name;
     }
     fs::create_symlink(root / "secret.bin", root / "scene" / "linked.bin");
@@ -85,10 +86,10 @@ TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
     const std::string up = scene.substr(0, scene.size() - 2);  // the scene's folder's parent
     EXPECT_EQ(files.Find("/index.html"), in("page/index.html"));
     EXPECT_EQ(files.Find(scene + "room.bin"), fs::canonical(root / "scene/room.bin").string());
-    for (const std::string& route : {scene + "room.bin%00.png", scene + std::string("room.bin\0.png", 13),
-                                     scene + "other.bin", scene + ".git/config", up + "secret.bin",
-                                     scene + "linked.bin", scene + "pipe.bin", scene + "gone.bin",
-                                     scene + "../secret.bin", std::string("/../secret.bin")}) {
+    for (const std::string& route :
+         {scene + "room.bin%00.png", scene + std::string("room.bin\0.png", 13), scene + "other.bin",
+          scene + ".git/config", up + "secret.bin", scene + "linked.bin", scene + "pipe.bin", scene + "gone.bin",
+          scene + "../secret.bin", std::string("/../secret.bin")}) {
         EXPECT_EQ(files.Find(route), "") << route;
     }
     EXPECT_EQ(files.Refused().size(), 5u) << "each file refused is said";

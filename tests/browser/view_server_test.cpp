@@ -61,10 +61,10 @@ struct Served {
         const std::filesystem::path room(MORVANE_ROOM_GLTF);
         std::filesystem::copy_file(room, folder / "room.gltf");
         const driver::ViewFolders reach({folder.string()});
-        session = std::make_unique<driver::ViewSession>((folder / "room.gltf").string(), driver::PluginDirectory(),
-                                                        "", reach, (folder / "keep").string());
-        server = std::make_unique<driver::ViewServer>(
-            *session, driver::ViewerPageDirectory(driver::PluginDirectory()), reach);
+        session = std::make_unique<driver::ViewSession>((folder / "room.gltf").string(), driver::PluginDirectory(), "",
+                                                        reach, (folder / "keep").string());
+        server = std::make_unique<driver::ViewServer>(*session, driver::ViewerPageDirectory(driver::PluginDirectory()),
+                                                      reach);
         EXPECT_FALSE(server->Bind(0));
         const std::string address = server->Address();
         port = std::stoi(address.substr(address.rfind(':') + 1));
@@ -120,10 +120,10 @@ TEST(ViewServer, AnswersAsTheRulesSay) {
     const std::string cookie = exchanged.substr(at + 12, exchanged.find(';', at) - at - 12);
     const std::string page = served.Request("GET", "/", "Cookie: " + cookie + "\r\n");
     EXPECT_EQ(Status(page), 200);
-    for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self' "
-                               "'wasm-unsafe-eval' 'nonce-",
-                               "Referrer-Policy: no-referrer", "X-Content-Type-Options: nosniff",
-                               "X-Frame-Options: DENY"}) {
+    for (const char* header :
+         {"Content-Security-Policy: default-src 'none'; script-src 'self' "
+          "'wasm-unsafe-eval' 'nonce-",
+          "Referrer-Policy: no-referrer", "X-Content-Type-Options: nosniff", "X-Frame-Options: DENY"}) {
         EXPECT_NE(page.find(header), std::string::npos) << header;
     }
     EXPECT_NE(page.find("<script type=\"importmap\" nonce=\""), std::string::npos);
@@ -144,9 +144,9 @@ TEST(ViewServer, RefusesWithACodeAndWarnsApart) {
     std::string names;
     for (int k = 0; k < 1000; ++k) names += "n" + std::to_string(k) + "\n";
     std::ofstream(served.folder / "long.txt") << names;
-    const nlohmann::json loaded = Body(served.Request(
-        "POST", "/api/actions", bearer,
-        "open Velkora\nanswer " + (served.folder / "long.txt").string() + "\npress Load Names Form File"));
+    const nlohmann::json loaded = Body(served.Request("POST", "/api/actions", bearer,
+                                                      "open Velkora\nanswer " + (served.folder / "long.txt").string() +
+                                                          "\npress Load Names Form File"));
     ASSERT_EQ(loaded["warnings"].size(), 1u) << loaded["lines"];
     EXPECT_EQ(loaded["warnings"][0].get<std::string>().rfind("warning: ", 0), 0u);
     const std::vector<std::string> lines = loaded["lines"];

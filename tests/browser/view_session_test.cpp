@@ -55,16 +55,22 @@ std::string RandomGesture(std::mt19937& random) {
     std::uniform_int_distribution<int> pick(0, 7), node(1, 8), coordinate(-30, 30);
     const auto number = [&] { return std::to_string(coordinate(random) / 10.0); };
     switch (pick(random)) {
-        case 0: return "select " + std::to_string(node(random));
+        case 0:
+            return "select " + std::to_string(node(random));
         case 1: {
             const int first = node(random);
             return "select " + std::to_string(first) + " " + std::to_string(first % 8 + 1);
         }
-        case 2: return std::string("radio ") + "XYZ"[node(random) % 3];
-        case 3: return "press Align";
-        case 4: return "rightclick";
-        case 5: return "select 7\npress Pick";
-        default: return "click " + number() + " " + number() + " " + number();
+        case 2:
+            return std::string("radio ") + "XYZ"[node(random) % 3];
+        case 3:
+            return "press Align";
+        case 4:
+            return "rightclick";
+        case 5:
+            return "select 7\npress Pick";
+        default:
+            return "click " + number() + " " + number() + " " + number();
     }
 }
 
@@ -101,11 +107,12 @@ TEST(ViewSession, AGestureStandsWholeOrNotAtAll) {
     session->Apply("open Velkora");
     const std::string none = session->SessionText();
     const std::string wanted = room / "wanted.txt";
-    for (const std::string& gesture : std::vector<std::string>{"select 7\nselect 99\nselect 5", "select 7\npress Nothing",
-                                      "answer " + room / "first-try.txt", "answer " + room / "a.txt\nselect 7",
-                                      "close\nopen Tarvel\nanswer " + room / "first-try.txt\npress Align",
-                                      "answer " + room / "room.bin\npress Save Names To File",
-                                      "answer " + room / "missing.txt\npress Load Names Form File"}) {
+    for (const std::string& gesture :
+         std::vector<std::string>{"select 7\nselect 99\nselect 5", "select 7\npress Nothing",
+                                  "answer " + room / "first-try.txt", "answer " + room / "a.txt\nselect 7",
+                                  "close\nopen Tarvel\nanswer " + room / "first-try.txt\npress Align",
+                                  "answer " + room / "room.bin\npress Save Names To File",
+                                  "answer " + room / "missing.txt\npress Load Names Form File"}) {
         const driver::ViewState state = session->Apply(gesture);
         EXPECT_TRUE(state.refusal) << gesture;
         EXPECT_FALSE(Why(state).empty()) << gesture;
@@ -165,7 +172,8 @@ TEST(ViewSession, ReplaysNeverTouchTheNamesFilesAgain) {
     ASSERT_EQ(archived.size(), 2u) << "the session and the file it loads";
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(unpacked);
-    std::unique_ptr<driver::SceneFile> file = driver::ParseScene(driver::ReadInputFile(room / "room.gltf"), room / "room.gltf");
+    std::unique_ptr<driver::SceneFile> file =
+        driver::ParseScene(driver::ReadInputFile(room / "room.gltf"), room / "room.gltf");
     {
         driver::SessionHost host(*file, driver::PluginDirectory());
         driver::RunFiles files;
@@ -188,14 +196,17 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     const auto session = room.Session();
     session->Apply("open Velkora");
     const std::string outside = (std::filesystem::temp_directory_path() / "morvane-outside.txt").string();
-    for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt", room / "link.txt",
-                                   room / "../morvane-outside.txt"}) {
+    for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt",
+                                                            room / "link.txt", room / "../morvane-outside.txt"}) {
         for (const char* press : {"Save Names To File", "Load Names Form File"}) {
             const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
             EXPECT_TRUE(state.refusal) << path;
-            EXPECT_NE(Why(state).find(path.find(".hidden") != std::string::npos || path.find(".bashrc") !=
-                                                 std::string::npos ? "dot" : "outside"),
-                      std::string::npos) << Why(state);
+            EXPECT_NE(Why(state).find(path.find(".hidden") != std::string::npos ||
+                                              path.find(".bashrc") != std::string::npos
+                                          ? "dot"
+                                          : "outside"),
+                      std::string::npos)
+                << Why(state);
         }
     }
     EXPECT_FALSE(std::filesystem::exists(outside));

@@ -39,7 +39,8 @@ public:
     std::pair<std::uint32_t, std::uint32_t> At(std::uint64_t at) {
         if (at < windowAt_ || at + kChunkHeaderSize > windowAt_ + window_->size()) {
             windowAt_ = at;
-            window_ = bytes_.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderWindow, bytes_.Size() - at)));
+            window_ =
+                bytes_.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderWindow, bytes_.Size() - at)));
         }
         const auto offset = static_cast<std::size_t>(at - windowAt_);
         return {ReadWord(*window_, offset), ReadWord(*window_, offset + 4)};
@@ -62,8 +63,8 @@ void FindChunks(const SourceBytes& bytes, const std::string& source, GlbParts& p
     ChunkHeaders headers(bytes);
     for (std::uint64_t at = kHeaderSize, chunk = 0; at < size; ++chunk) {
         if (size - at < kChunkHeaderSize) {
-            Malformed(source, "chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) +
-                                  " has no complete header");
+            Malformed(source,
+                      "chunk " + std::to_string(chunk) + " at byte " + std::to_string(at) + " has no complete header");
         }
         const auto [chunkLength, type] = headers.At(at);
         if (size - at - kChunkHeaderSize < chunkLength) {
@@ -107,10 +108,10 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
     }
     const std::uint32_t length = ReadWord(*header, 8);
     if (length != size) {
-        Malformed(source, "the header gives a length of " + std::to_string(length) + " bytes, the file has " +
-                              std::to_string(size) +
-                              (length > size ? ": the file is cut short"
-                                             : ": the file has more than the header counts"));
+        Malformed(source,
+                  "the header gives a length of " + std::to_string(length) + " bytes, the file has " +
+                      std::to_string(size) +
+                      (length > size ? ": the file is cut short" : ": the file has more than the header counts"));
     }
     GlbParts parts;
     FindChunks(bytes, source, parts);

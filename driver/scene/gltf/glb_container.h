@@ -13,11 +13,11 @@ namespace driver::gltf {
 // and any others, which the tools keep byte for byte without reading them:
 // they stay in the file, and are copied from it when the file is written.
 struct GlbParts {
-    std::string head;     // the header and the JSON chunk's header, as they were
+    std::string head;                         // the header and the JSON chunk's header, as they were
     std::shared_ptr<const std::string> json;  // the JSON chunk's content, its padding of zero bytes removed
-    std::string padding;  // the zero bytes removed
-    std::uint64_t chunksAt = 0;    // where the chunks after the JSON begin in the file
-    std::uint64_t chunksSize = 0;  // every byte from there to the end
+    std::string padding;                      // the zero bytes removed
+    std::uint64_t chunksAt = 0;               // where the chunks after the JSON begin in the file
+    std::uint64_t chunksSize = 0;             // every byte from there to the end
     // Where the binary chunk's data lies in the file (the chunk after the
     // JSON, of type "BIN"), for a positioned read of a buffer's bytes; a
     // size of 0 where the file has none.

@@ -6,9 +6,9 @@
 
 #include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_model_reader.h"
+#include "scene/scene_error.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
-#include "scene/scene_error.h"
 
 namespace driver::gltf {
 
@@ -60,15 +60,14 @@ void ModelReader::Fail(const std::string& where, std::optional<Span> at, const s
     if (nodeName_ && where.compare(0, own.size(), own) == 0 &&
         (where.size() == own.size() || where[own.size()] == '.')) {
         const std::string rest = where.substr(std::min(where.size(), own.size() + 1));
-        throw SceneFileError(SceneErrorText(source_, place, "node " + QuotedExcerpt(*nodeName_) + " (" + own +
-                                                                "): " + (rest.empty() ? "" : rest + ": ") + what));
+        throw SceneFileError(SceneErrorText(source_, place,
+                                            "node " + QuotedExcerpt(*nodeName_) + " (" + own +
+                                                "): " + (rest.empty() ? "" : rest + ": ") + what));
     }
     throw SceneFileError(SceneErrorText(source_, place, where + ": " + what));
 }
 
-void ModelReader::Fail(const std::string& where, const std::string& what) const {
-    Fail(where, std::nullopt, what);
-}
+void ModelReader::Fail(const std::string& where, const std::string& what) const { Fail(where, std::nullopt, what); }
 
 TextPlace ModelReader::PlaceOf(std::size_t offset) const {
     const auto end = json_.begin() + static_cast<std::ptrdiff_t>(std::min(offset, json_.size()));
@@ -138,22 +137,20 @@ void ModelReader::Numbers(const JsonValue& value, std::size_t count, double* out
         }
         double number = 0;
         if (ReadSingleNumber(elements[i].Raw(), number) != NumberProblem::None) {
-            Fail(where, elements[i].GetSpan(),
-                 std::string(elements[i].Raw()) + " is not finite in single precision");
+            Fail(where, elements[i].GetSpan(), std::string(elements[i].Raw()) + " is not finite in single precision");
         }
         out[i] = number;
     }
 }
 
 std::size_t ModelReader::Index(const JsonValue& value, std::size_t count, const std::string& where,
-                  const std::string& what) const {
+                               const std::string& what) const {
     const std::optional<std::size_t> index = value.Is(Kind::Number) ? value.Index() : std::nullopt;
     if (!index) {
         Fail(where, value.GetSpan(), "must be " + what + " index");
     }
     if (*index >= count) {
-        Fail(where, value.GetSpan(),
-             std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
+        Fail(where, value.GetSpan(), std::to_string(*index) + " is not " + what + " index (" + IndexRange(count) + ")");
     }
     return *index;
 }

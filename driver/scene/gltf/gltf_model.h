@@ -8,11 +8,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "object_state.h"
 #include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
-#include "object_state.h"
 #include "scene/scene_format.h"
 
 namespace driver::gltf {
@@ -70,20 +70,28 @@ struct NodeEntry {
     std::uint16_t transformAt[3] = {0, 0, 0};
     static constexpr std::uint16_t kKeptLocal = UINT16_MAX;
 
-    std::uint16_t objectKind : 3;      // an ObjectKind: what ObjectClass() gives
-    std::uint16_t negativeScale : 3;   // bit i: the node scales axis i by a negative factor
+    std::uint16_t objectKind : 3;     // an ObjectKind: what ObjectClass() gives
+    std::uint16_t negativeScale : 3;  // bit i: the node scales axis i by a negative factor
     std::uint16_t named : 1;
-    std::uint16_t hasMatrix : 1;       // else translation, rotation and scale
-    std::uint16_t ownsObject : 1;      // has a mesh, camera or light (or a skin or weights) itself
-    std::uint16_t skinned : 1;         // has a skin: glTF ignores its transform for the mesh
-    std::uint16_t holdsObject : 1;     // has a mesh, camera, light or instances, which its pivot does not move
+    std::uint16_t hasMatrix : 1;          // else translation, rotation and scale
+    std::uint16_t ownsObject : 1;         // has a mesh, camera or light (or a skin or weights) itself
+    std::uint16_t skinned : 1;            // has a skin: glTF ignores its transform for the mesh
+    std::uint16_t holdsObject : 1;        // has a mesh, camera, light or instances, which its pivot does not move
     std::uint16_t holdsParentObject : 1;  // the marked child that holds its parent's object
-    std::uint16_t instanced : 1;       // has EXT_mesh_gpu_instancing
-    std::uint16_t weighted : 1;        // has morph target weights of its own
+    std::uint16_t instanced : 1;          // has EXT_mesh_gpu_instancing
+    std::uint16_t weighted : 1;           // has morph target weights of its own
 
     NodeEntry()
-        : objectKind(kHelper), negativeScale(0), named(0), hasMatrix(0), ownsObject(0), skinned(0),
-          holdsObject(0), holdsParentObject(0), instanced(0), weighted(0) {}
+        : objectKind(kHelper),
+          negativeScale(0),
+          named(0),
+          hasMatrix(0),
+          ownsObject(0),
+          skinned(0),
+          holdsObject(0),
+          holdsParentObject(0),
+          instanced(0),
+          weighted(0) {}
 
     // The kinds of object, kept in 3 bits where a SClass_ID takes 7.
     enum ObjectKind : std::uint16_t { kHelper, kGeometry, kCamera, kLight };
@@ -91,7 +99,6 @@ struct NodeEntry {
         constexpr SClass_ID classes[] = {kHelperClass, kGeometryClass, kCameraClass, kLightClass};
         return classes[objectKind];
     }
-
 
     // The node's name as written: `text` lies within `object`, which the
     // reader refuses at 4 GiB or more.

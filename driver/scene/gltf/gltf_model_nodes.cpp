@@ -120,9 +120,10 @@ void ModelReader::ReadNode(const JsonValue& value, std::size_t index, GltfModel&
             objectOf_[index] = *mark;
         }
     }
-    node.objectKind = mesh     ? NodeEntry::kGeometry
-                      : camera ? NodeEntry::kCamera
-                               : extensions.light ? NodeEntry::kLight : NodeEntry::kHelper;
+    node.objectKind = mesh               ? NodeEntry::kGeometry
+                      : camera           ? NodeEntry::kCamera
+                      : extensions.light ? NodeEntry::kLight
+                                         : NodeEntry::kHelper;
     node.skinned = Find(members, "skin").has_value();
     node.weighted = Find(members, "weights").has_value();
     node.instanced = extensions.instanced;
@@ -169,8 +170,8 @@ void ModelReader::ReadChildren(const JsonValue& value, std::size_t index, GltfMo
     NodeEntry& node = model.nodes[index];
     node.firstChild = static_cast<std::uint32_t>(model.children.size());
     for (std::size_t i = 0; i < elements.size(); ++i) {
-        const std::size_t child = Index(elements[i], model.nodes.size(), where + "[" + std::to_string(i) + "]",
-                                        "a node");
+        const std::size_t child =
+            Index(elements[i], model.nodes.size(), where + "[" + std::to_string(i) + "]", "a node");
         const std::size_t parent = model.nodes[child].parent;
         if (parent != kNoNode) {
             Fail(NodeName(child), elements[i].GetSpan(),
@@ -197,8 +198,7 @@ void ModelReader::ReadLocal(const std::vector<JsonMember>& members, NodeEntry& n
     if (matrix) {
         Numbers(*matrix, 16, m, where + ".matrix");
         if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
-            Fail(where + ".matrix", matrix->GetSpan(),
-                 "is not an affine transform: its last row must be 0, 0, 0, 1");
+            Fail(where + ".matrix", matrix->GetSpan(), "is not an affine transform: its last row must be 0, 0, 0, 1");
         }
     }
     if (translation) {

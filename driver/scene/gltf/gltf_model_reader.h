@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "json/json_reader.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/json_view.h"
-#include "json/json_reader.h"
 
 // Inside ReadGltfModel: the reader of a glTF file's JSON, its checks and
 // messages shared by the node reading (gltf_model_nodes.cpp) and the rest
@@ -46,7 +46,7 @@ private:
     struct ScannedNode {
         Trs trs;
         double matrix[16];
-        unsigned seen = 0;  // bit k: the node has the member of NodeKey k
+        unsigned seen = 0;                       // bit k: the node has the member of NodeKey k
         std::size_t transformAt[3] = {0, 0, 0};  // where its arrays begin, from the start of the node
         bool mesh = false, camera = false, weights = false;
     };

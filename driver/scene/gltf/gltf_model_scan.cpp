@@ -22,10 +22,12 @@ enum class NodeKey { Name, Children, Matrix, Translation, Rotation, Scale, Mesh,
 NodeKey NodeKeyOf(std::string_view key) {
     // The most common first.
     static constexpr std::pair<std::string_view, NodeKey> kKeys[] = {
-        {"name", NodeKey::Name},     {"translation", NodeKey::Translation}, {"rotation", NodeKey::Rotation},
-        {"scale", NodeKey::Scale},   {"mesh", NodeKey::Mesh},               {"children", NodeKey::Children},
-        {"matrix", NodeKey::Matrix}, {"camera", NodeKey::Camera},           {"skin", NodeKey::Skin},
-        {"weights", NodeKey::Weights}, {"extras", NodeKey::Extras},
+        {"name", NodeKey::Name},         {"translation", NodeKey::Translation},
+        {"rotation", NodeKey::Rotation}, {"scale", NodeKey::Scale},
+        {"mesh", NodeKey::Mesh},         {"children", NodeKey::Children},
+        {"matrix", NodeKey::Matrix},     {"camera", NodeKey::Camera},
+        {"skin", NodeKey::Skin},         {"weights", NodeKey::Weights},
+        {"extras", NodeKey::Extras},
     };
     for (const auto& [text, value] : kKeys) {
         if (text == key) {
@@ -56,8 +58,7 @@ bool ScanNumbers(JsonReader& reader, Token first, std::size_t count, double* out
     bool plain = true;
     for (Token token = reader.Next(); token != Token::EndArray; token = reader.Next()) {
         if (token != Token::Number || read == count ||
-            (!reader.ShortNumber(out[read]) &&
-             ReadSingleNumber(reader.Text(), out[read]) != NumberProblem::None)) {
+            (!reader.ShortNumber(out[read]) && ReadSingleNumber(reader.Text(), out[read]) != NumberProblem::None)) {
             ValueAfter(reader, token);
             plain = false;
         } else {
@@ -166,25 +167,55 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         scanned.seen |= bit;
         const Token token = reader.Next();
         switch (key) {
-        case NodeKey::Name:
-            plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
-            if (token == Token::String) {
-                node.SetName({reader.TokenBegin(), reader.TokenEnd()});
-            } else {
+            case NodeKey::Name:
+                plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
+                if (token == Token::String) {
+                    node.SetName({reader.TokenBegin(), reader.TokenEnd()});
+                } else {
+                    ValueAfter(reader, token);
+                }
+                break;
+            case NodeKey::Children:
+                plain = ScanChildren(reader, token, model.children) && plain;
+                break;
+            case NodeKey::Matrix:
+                at(0);
+                plain = ScanNumbers(reader, token, 16, scanned.matrix) && plain;
+                break;
+            case NodeKey::Translation:
+                at(0);
+                plain = ScanNumbers(reader, token, 3, trs.translation) && plain;
+                break;
+            case NodeKey::Rotation:
+                at(1);
+                plain = ScanNumbers(reader, token, 4, trs.rotation) && plain;
+                break;
+            case NodeKey::Scale:
+                at(2);
+                plain = ScanNumbers(reader, token, 3, trs.scale) && plain;
+                break;
+            case NodeKey::Mesh:
+                plain = ScanIndex(reader, token) && plain;
+                scanned.mesh = true;
+                break;
+            case NodeKey::Camera:
+                plain = ScanIndex(reader, token) && plain;
+                scanned.camera = true;
+                break;
+            case NodeKey::Extras:
+                extras_.push_back({index, ValueAfter(reader, token)});
+                break;
+            case NodeKey::Skin:
+                node.skinned = true;
                 ValueAfter(reader, token);
-            }
-            break;
-        case NodeKey::Children: plain = ScanChildren(reader, token, model.children) && plain; break;
-        case NodeKey::Matrix: at(0); plain = ScanNumbers(reader, token, 16, scanned.matrix) && plain; break;
-        case NodeKey::Translation: at(0); plain = ScanNumbers(reader, token, 3, trs.translation) && plain; break;
-        case NodeKey::Rotation: at(1); plain = ScanNumbers(reader, token, 4, trs.rotation) && plain; break;
-        case NodeKey::Scale: at(2); plain = ScanNumbers(reader, token, 3, trs.scale) && plain; break;
-        case NodeKey::Mesh: plain = ScanIndex(reader, token) && plain; scanned.mesh = true; break;
-        case NodeKey::Camera: plain = ScanIndex(reader, token) && plain; scanned.camera = true; break;
-        case NodeKey::Extras: extras_.push_back({index, ValueAfter(reader, token)}); break;
-        case NodeKey::Skin: node.skinned = true; ValueAfter(reader, token); break;
-        case NodeKey::Weights: scanned.weights = true; ValueAfter(reader, token); break;
-        case NodeKey::Other: ValueAfter(reader, token); break;
+                break;
+            case NodeKey::Weights:
+                scanned.weights = true;
+                ValueAfter(reader, token);
+                break;
+            case NodeKey::Other:
+                ValueAfter(reader, token);
+                break;
         }
     }
     if (!plain) {
@@ -218,8 +249,7 @@ bool ModelReader::KeepScanned(ScannedNode& scanned, NodeEntry& node, std::size_t
         }
     } else {
         node.transformAt[0] = NodeEntry::kKeptLocal;
-        model.keptLocals.insert_or_assign(index,
-                                          FinishLocal(node, scanned.trs, hasMatrix ? &scanned.matrix : nullptr));
+        model.keptLocals.insert_or_assign(index, FinishLocal(node, scanned.trs, hasMatrix ? &scanned.matrix : nullptr));
     }
     const bool mesh = scanned.mesh, camera = scanned.camera;
     node.objectKind = mesh ? NodeEntry::kGeometry : camera ? NodeEntry::kCamera : NodeEntry::kHelper;

@@ -45,8 +45,7 @@ bool NamedAsRead(const std::string& json, const NodeText& node, const std::strin
     return name == JsonValue(json, node.Name()).String();
 }
 
-std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like,
-                                                      bool fresh) {
+std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like, bool fresh) {
     Trs exact;
     standin::Affine orthogonal;
     if (!TrsOfAffine(local, SignsOfScale(like.negativeScale), exact, &orthogonal)) {

@@ -40,8 +40,7 @@ std::string ChildrenWith(const JsonValue& node, std::size_t child) {
 }  // namespace
 
 bool IsObjectExtension(const std::string& name) {
-    return std::find(std::begin(kObjectExtensions), std::end(kObjectExtensions), name) !=
-           std::end(kObjectExtensions);
+    return std::find(std::begin(kObjectExtensions), std::end(kObjectExtensions), name) != std::end(kObjectExtensions);
 }
 
 ObjectMove MoveObject(const JsonValue& node, std::size_t parent, std::size_t child,
@@ -66,8 +65,8 @@ ObjectMove MoveObject(const JsonValue& node, std::size_t parent, std::size_t chi
         if (!moved.empty()) {
             members.emplace_back("extensions", NewObjectLike(*extensions, moved));
             const bool none = moved.size() == extensions->Members().size();
-            move.nodeChanges.push_back({"extensions", none ? std::nullopt
-                                                           : std::optional(ChangedObject(*extensions, left))});
+            move.nodeChanges.push_back(
+                {"extensions", none ? std::nullopt : std::optional(ChangedObject(*extensions, left))});
         }
     }
     for (const MemberChange& change : local) {
@@ -92,10 +91,10 @@ std::optional<std::string> RetargetedChannel(const ChannelTarget& target, std::s
     const std::string& below = target.property;
     const std::string first = below.substr(0, below.find('/'));
     const std::string extensions = "extensions/";
-    const bool moved = IsObjectMember(first) ||
-                       (below.compare(0, extensions.size(), extensions) == 0 &&
-                        IsObjectExtension(below.substr(extensions.size(),
-                                                       below.find('/', extensions.size()) - extensions.size())));
+    const bool moved =
+        IsObjectMember(first) ||
+        (below.compare(0, extensions.size(), extensions) == 0 &&
+         IsObjectExtension(below.substr(extensions.size(), below.find('/', extensions.size()) - extensions.size())));
     if (!moved) {
         return std::nullopt;
     }

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "files/native_path.h"
+#include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_model.h"
@@ -17,7 +18,6 @@
 #include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
-#include "json/json_text.h"
 #include "text/name_text.h"
 #include "text/utf8.h"
 
@@ -106,8 +106,9 @@ public:
         return files;
     }
     std::string ObjectPlacedElsewhere(const StandinNode& node) const override {
-        return skinnedNodes_.count(IndexOf(node)) != 0 ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
-                                                       : "";
+        return skinnedNodes_.count(IndexOf(node)) != 0
+                   ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
+                   : "";
     }
     NodeSource SourceOf(std::size_t index) const override {
         NodeSource source;
@@ -154,8 +155,9 @@ private:
     static std::uint8_t HoldsOf(const NodeEntry& entry) {
         const unsigned kind = entry.objectKind;
         return static_cast<std::uint8_t>((kind == NodeEntry::kGeometry ? 1u : 0u) | (entry.skinned ? 2u : 0u) |
-                                         (kind == NodeEntry::kCamera ? 4u : 0u) | (kind == NodeEntry::kLight ? 8u : 0u) |
-                                         (entry.instanced ? 16u : 0u) | (entry.weighted ? 32u : 0u));
+                                         (kind == NodeEntry::kCamera ? 4u : 0u) |
+                                         (kind == NodeEntry::kLight ? 8u : 0u) | (entry.instanced ? 16u : 0u) |
+                                         (entry.weighted ? 32u : 0u));
     }
 
     void BuildScene();
@@ -200,7 +202,7 @@ private:
     bool glb_ = false;
     bool textKept_ = true;  // else the scene is only looked at and never written
     // The texts as read, shared with the contents written from them.
-    std::string head_;     // a GLB file's header and its JSON chunk's
+    std::string head_;  // a GLB file's header and its JSON chunk's
     std::shared_ptr<const std::string> json_;
     std::string padding_;  // the zero bytes after a GLB file's JSON
     // A GLB file's bytes, where its chunks after the JSON are copied from:
@@ -219,8 +221,8 @@ private:
     std::vector<NodeMatrix> transforms_;  // as read, by pre-order index; empty until a placement is edited
     std::string rootName_;
     std::unordered_map<std::size_t, NodeMatrix> objectOffsets_;
-    std::unordered_map<std::size_t, std::string> jointLocks_;  // by glTF index
-    std::unordered_set<std::size_t> skinnedNodes_;  // by pre-order index: their joints place their meshes
+    std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
+    std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
 
     // While writing: the nodes added, and the node that now holds the
@@ -389,9 +391,12 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
         moved[joint->first] = standin::FirstThen(wasInverse, standin::ToAffine(order_[index]->ObjectOffset()));
     }
     try {
-        EditSkinMatrices(*json_, skins, moved, [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+        EditSkinMatrices(
+            *json_, skins, moved,
+            [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
             return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
-        }, edits);
+            },
+            edits);
     } catch (const JointMatrixError& e) {
         Fail(path, joints.at(e.node), e.reason);
     }
@@ -475,8 +480,8 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
 
     const StandinNode& parent = *order_[record.parent];
     const bool placed = !transforms_.empty();
-    const bool parentMoved =
-        placed && record.parent != 0 && !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
+    const bool parentMoved = placed && record.parent != 0 &&
+                             !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
     if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
@@ -485,15 +490,17 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
         }
         const auto local = LocalMembers(standin::FirstThen(standin::ToAffine(node.Transform()), parentInverse), entry);
         if (!local) {
-            Fail(path, index, "its transform relative to its parent has shear (axes not at right angles), "
-                              "which a glTF node cannot hold");
+            Fail(path, index,
+                 "its transform relative to its parent has shear (axes not at right angles), "
+                 "which a glTF node cannot hold");
         }
         changes.insert(changes.end(), local->begin(), local->end());
     }
     if (!NamedAsRead(*json_, entry, node.Name())) {
         if (!IsValidUtf8(node.Name())) {
-            Fail(path, index, "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
-                                  " of a names file)");
+            Fail(path, index,
+                 "the name is not UTF-8, as glTF names must be (line " + std::to_string(index + 1) +
+                     " of a names file)");
         }
         changes.push_back({"name", node.Name().empty() ? std::nullopt : std::optional(JsonString(node.Name()))});
     }

@@ -53,8 +53,8 @@ std::string NewMatrices(const SkinModel& model, const SkinEntry& skin,
         } catch (const BufferReadError& e) {
             for (const std::size_t joint : skin.joints) {
                 if (moved.count(joint) != 0) {
-                    throw JointMatrixError{joint, std::string("its skin's inverse bind matrices cannot be read: ") +
-                                                      e.what()};
+                    throw JointMatrixError{joint,
+                                           std::string("its skin's inverse bind matrices cannot be read: ") + e.what()};
                 }
             }
         }
@@ -121,7 +121,10 @@ void Append(const std::string& json, const std::optional<Span>& array, const cha
 class MatrixWriter {
 public:
     MatrixWriter(const std::string& json, const SkinModel& model, TextEdits& edits)
-        : json_(json), model_(model), edits_(edits), nextView_(model.views.size()),
+        : json_(json),
+          model_(model),
+          edits_(edits),
+          nextView_(model.views.size()),
           nextAccessor_(model.accessors.size()) {}
 
     // Skin `skin` gets `bytes`; `ownAccessor`: its accessor is used by
@@ -141,8 +144,11 @@ public:
         if (oldView && model_.views[*oldView].uses == 1) {
             view = *oldView;
             EditObject(json_, model_.views[view].object,
-                       {{"buffer", buffer}, {"byteOffset", at}, {"byteLength", std::to_string(bytes.size())},
-                        {"byteStride", std::nullopt}, {"target", std::nullopt}},
+                       {{"buffer", buffer},
+                        {"byteOffset", at},
+                        {"byteLength", std::to_string(bytes.size())},
+                        {"byteStride", std::nullopt},
+                        {"target", std::nullopt}},
                        edits_);
         } else {
             Members members{{"buffer", buffer}};
@@ -155,16 +161,21 @@ public:
         }
         if (ownAccessor) {
             EditObject(json_, model_.accessors[*entry.matrices].object,
-                       {{"bufferView", std::to_string(view)}, {"byteOffset", std::nullopt},
-                        {"componentType", "5126"}, {"normalized", std::nullopt}, {"count", count},
-                        {"type", "\"MAT4\""}, {"sparse", std::nullopt}, {"min", std::nullopt},
+                       {{"bufferView", std::to_string(view)},
+                        {"byteOffset", std::nullopt},
+                        {"componentType", "5126"},
+                        {"normalized", std::nullopt},
+                        {"count", count},
+                        {"type", "\"MAT4\""},
+                        {"sparse", std::nullopt},
+                        {"min", std::nullopt},
                         {"max", std::nullopt}},
                        edits_);
             return;
         }
-        accessors_.push_back(Object(model_.accessorsArray, json_,
-                                    {{"bufferView", std::to_string(view)}, {"componentType", "5126"},
-                                     {"count", count}, {"type", "\"MAT4\""}}));
+        accessors_.push_back(Object(
+            model_.accessorsArray, json_,
+            {{"bufferView", std::to_string(view)}, {"componentType", "5126"}, {"count", count}, {"type", "\"MAT4\""}}));
         EditObject(json_, entry.object, {{"inverseBindMatrices", std::to_string(nextAccessor_++)}}, edits_);
     }
 
@@ -174,9 +185,9 @@ public:
         }
         Append(json_, model_.accessorsArray, "accessors", model_.documentEnd, accessors_, edits_);
         Append(json_, model_.viewsArray, "bufferViews", model_.documentEnd, views_, edits_);
-        const std::string buffer = Object(model_.buffersArray, json_,
-                                          {{"byteLength", std::to_string(blob_.size())},
-                                           {"uri", JsonString(BufferDataUri(blob_))}});
+        const std::string buffer =
+            Object(model_.buffersArray, json_,
+                   {{"byteLength", std::to_string(blob_.size())}, {"uri", JsonString(BufferDataUri(blob_))}});
         Append(json_, model_.buffersArray, "buffers", model_.documentEnd, {buffer}, edits_);
     }
 

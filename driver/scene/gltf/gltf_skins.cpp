@@ -133,8 +133,7 @@ SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json,
             model.buffersArray = member.value.GetSpan();
             for (const JsonValue& buffer : member.value.Elements()) {
                 const auto uri = buffer.Member("uri");
-                model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String())
-                                                                        : std::nullopt);
+                model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String()) : std::nullopt);
             }
         }
     }

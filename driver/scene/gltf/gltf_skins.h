@@ -18,8 +18,8 @@ namespace driver::gltf {
 
 struct SkinEntry {
     Span object;
-    std::string name;  // "" where it has none
-    std::vector<std::size_t> joints;  // kNoSkinNode for an entry that is no node index
+    std::string name;                     // "" where it has none
+    std::vector<std::size_t> joints;      // kNoSkinNode for an entry that is no node index
     std::optional<std::size_t> matrices;  // the accessor of "inverseBindMatrices"
 };
 constexpr std::size_t kNoSkinNode = static_cast<std::size_t>(-1);
@@ -38,8 +38,8 @@ struct BufferViewEntry {
     std::optional<std::size_t> buffer;
     std::uint64_t byteOffset = 0;
     std::uint64_t byteLength = 0;
-    bool packed = true;     // no byteStride, or 64: matrix after matrix
-    std::uint32_t uses = 0; // accessors and images that refer to it
+    bool packed = true;      // no byteStride, or 64: matrix after matrix
+    std::uint32_t uses = 0;  // accessors and images that refer to it
 };
 
 struct SkinModel {

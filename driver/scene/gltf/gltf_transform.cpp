@@ -138,8 +138,8 @@ bool AtRightAngles(const double (&axes)[3][3]) {
 // The rotation's columns: the axes made exactly orthonormal, a zero axis
 // completed from the others.
 void RotationColumns(const SignedAxes& split, double (&columns)[3][3]) {
-    const bool (&zero)[3] = split.zero;
-    const double (&axes)[3][3] = split.axes;
+    const bool(&zero)[3] = split.zero;
+    const double(&axes)[3][3] = split.axes;
     const int nonZero = !zero[0] + !zero[1] + !zero[2];
     if (nonZero >= 2) {
         const int k = zero[0] ? 0 : (zero[1] ? 1 : 2);  // the axis made from the other two

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "text/hex_digits.h"
 #include "files/native_path.h"
 #include "scene/scene_error.h"
+#include "text/hex_digits.h"
 #include "text/utf8.h"
 
 namespace driver::gltf {
@@ -98,14 +98,14 @@ std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fr
     // Escapes may spell any bytes, but a path is rebased, and written back
     // into the JSON text, only as UTF-8.
     if (!IsValidUtf8(decoded)) {
-        throw SceneFileError(where + ": the URI's escapes spell a file name that is not UTF-8, so it cannot be "
-                                     "rewritten for another folder");
+        throw SceneFileError(where +
+                             ": the URI's escapes spell a file name that is not UTF-8, so it cannot be "
+                             "rewritten for another folder");
     }
     const fs::path target = (fromFolder / fs::u8path(decoded)).lexically_normal();
     const fs::path relative = target.lexically_relative(toFolder);
     if (relative.empty()) {
-        throw SceneFileError(where + ": no relative path leads from the written file's folder to " +
-                             target.u8string());
+        throw SceneFileError(where + ": no relative path leads from the written file's folder to " + target.u8string());
     }
     return PercentEncoded(relative.generic_u8string()) + suffix;
 }

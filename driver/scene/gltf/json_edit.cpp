@@ -31,9 +31,8 @@ ObjectLayout LayoutOf(const JsonValue& object, const std::vector<JsonMember>& me
     const Span span = object.GetSpan();
     layout.leading = Between(object, span.begin + 1, members.front().keySpan.begin);
     layout.colon = Between(object, members.front().keySpan.end, members.front().value.GetSpan().begin);
-    layout.separator = members.size() > 1
-                           ? Between(object, members[0].value.GetSpan().end, members[1].keySpan.begin)
-                           : "," + (layout.leading.empty() ? std::string(" ") : layout.leading);
+    layout.separator = members.size() > 1 ? Between(object, members[0].value.GetSpan().end, members[1].keySpan.begin)
+                                          : "," + (layout.leading.empty() ? std::string(" ") : layout.leading);
     layout.closing = Between(object, members.back().value.GetSpan().end, span.end - 1);
     return layout;
 }
@@ -47,8 +46,8 @@ std::string ChangedObject(const JsonValue& object, const std::vector<MemberChang
     std::string body;
     for (std::size_t i = 0; i < members.size(); ++i) {
         const JsonMember& member = members[i];
-        const auto change = std::find_if(changes.begin(), changes.end(),
-                                         [&](const MemberChange& c) { return c.key == member.key; });
+        const auto change =
+            std::find_if(changes.begin(), changes.end(), [&](const MemberChange& c) { return c.key == member.key; });
         std::string text;
         if (change == changes.end()) {
             text = Between(object, member.keySpan.begin, member.value.GetSpan().end);
@@ -68,8 +67,8 @@ std::string ChangedObject(const JsonValue& object, const std::vector<MemberChang
     }
     for (std::size_t i = 0; i < changes.size(); ++i) {
         if (!applied[i] && changes[i].value) {
-            body += (body.empty() ? "" : layout.separator) + JsonString(changes[i].key) + layout.colon +
-                    *changes[i].value;
+            body +=
+                (body.empty() ? "" : layout.separator) + JsonString(changes[i].key) + layout.colon + *changes[i].value;
         }
     }
     return body.empty() ? "{}" : "{" + layout.leading + body + layout.closing + "}";
@@ -159,7 +158,7 @@ std::optional<Span> OnlyValueOf(const std::string& text, Span object, const std:
         const Span value{valueBegin, ValueEnd(text, valueBegin)};
         const std::string_view raw(text.data() + keySpan.begin + 1, keySpan.end - keySpan.begin - 2);
         const bool same = raw.find('\\') == std::string_view::npos ? raw == key
-                                                                    : JsonValue(text, keySpan).String() == key;
+                                                                   : JsonValue(text, keySpan).String() == key;
         if (same) {
             if (found) {
                 return std::nullopt;

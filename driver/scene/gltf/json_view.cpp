@@ -28,13 +28,19 @@ std::vector<JsonMember> MembersAfter(JsonReader& reader, const std::string& text
 
 JsonValue::Kind JsonValue::GetKind() const {
     switch ((*text_)[span_.begin]) {
-    case '{': return Kind::Object;
-    case '[': return Kind::Array;
-    case '"': return Kind::String;
-    case 't':
-    case 'f': return Kind::Boolean;
-    case 'n': return Kind::Null;
-    default: return Kind::Number;
+        case '{':
+            return Kind::Object;
+        case '[':
+            return Kind::Array;
+        case '"':
+            return Kind::String;
+        case 't':
+        case 'f':
+            return Kind::Boolean;
+        case 'n':
+            return Kind::Null;
+        default:
+            return Kind::Number;
     }
 }
 

@@ -21,8 +21,7 @@ std::string ReadName(SceneText& text) {
 }
 
 std::string ReadHexName(SceneText& text) {
-    static const std::string what =
-        "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
+    static const std::string what = "\"nameHex\" must be a string of hexadecimal digits, two a byte, of non-NUL bytes";
     if (text.Next() != Token::String) {
         text.Fail(what);
     }

@@ -21,8 +21,7 @@ constexpr std::size_t kDeepestIndent = 40;
 // being written are kept on a stack.
 class SceneWriter {
 public:
-    std::string Write(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange range,
-                      TimeValue time) {
+    std::string Write(StandinScene& scene, const std::vector<std::size_t>& selection, AnimRange range, TimeValue time) {
         // About what a node takes at a depth, with a transform of fractions;
         // room that is not written to costs no memory.
         out_.reserve(scene.NodeCount() * 384);

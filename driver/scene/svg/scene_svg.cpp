@@ -28,11 +28,12 @@ bool Finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) &
 void CheckFinite(const SceneSnapshot& snapshot) {
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
         const NodeState& node = snapshot[i];
-        const char* part = !Finite(node.Position())                    ? "its pivot's position"
-                           : !Finite(node.objectWorld.GetTrans())      ? "its object's position"
+        const char* part = !Finite(node.Position())               ? "its pivot's position"
+                           : !Finite(node.objectWorld.GetTrans()) ? "its object's position"
                            : !Finite(node.transform.GetRow(0)) || !Finite(node.transform.GetRow(1)) ||
-                                     !Finite(node.transform.GetRow(2)) ? "its axes"
-                                                                       : nullptr;
+                                   !Finite(node.transform.GetRow(2))
+                               ? "its axes"
+                               : nullptr;
         if (part != nullptr) {
             throw SceneFileError("the picture cannot show node " + std::to_string(i) + " " + QuotedExcerpt(node.name) +
                                  ": " + part + " is not finite");

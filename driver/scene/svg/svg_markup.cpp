@@ -24,11 +24,20 @@ std::string Escape(const std::string& text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += (byte < 0x20 || (byte >= 0x80 && !utf8)) ? '?' : c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += (byte < 0x20 || (byte >= 0x80 && !utf8)) ? '?' : c;
         }
     }
     return out;

@@ -45,7 +45,10 @@ class Panel {
 public:
     Panel(const Frame& frame, const SceneSnapshot& snapshot, const SceneSnapshot* previous,
           const std::vector<bool>& changed)
-        : frame_(frame), snapshot_(snapshot), previous_(previous), changed_(changed),
+        : frame_(frame),
+          snapshot_(snapshot),
+          previous_(previous),
+          changed_(changed),
           occupancy_(frame.left, frame.top, frame.size),
           placed_({frame.left, frame.top, frame.left + frame.size, frame.top + frame.size}) {}
 
@@ -74,22 +77,24 @@ public:
         }
         AppendPath(svg, paths_.links, "fill=\"none\" stroke=\"#888\" stroke-dasharray=\"3,3\"");
         AppendPath(svg, paths_.trails,
-                   "fill=\"none\" stroke=\"" + std::string(kChanged) + "\" stroke-width=\"1.5\" stroke-dasharray=\"5,4\"");
+                   "fill=\"none\" stroke=\"" + std::string(kChanged) +
+                       "\" stroke-width=\"1.5\" stroke-dasharray=\"5,4\"");
         AppendPath(svg, paths_.trailStarts, "fill=\"none\" stroke=\"" + std::string(kChanged) + "\"");
         AppendPath(svg, paths_.squares, "fill=\"#d0d0d0\" stroke=\"#666\"");
         AppendPath(svg, paths_.changedSquares,
                    "fill=\"#d0d0d0\" stroke=\"" + std::string(kChanged) + "\" stroke-width=\"2\"");
         for (int axis = 0; axis < 3; ++axis) {
-            AppendPath(svg, paths_.arms[axis], "class=\"arms\" fill=\"none\" stroke=\"" +
-                                                   std::string(kAxisColours[axis]) +
-                                                   "\" stroke-width=\"2.5\" stroke-linecap=\"round\"");
+            AppendPath(svg, paths_.arms[axis],
+                       "class=\"arms\" fill=\"none\" stroke=\"" + std::string(kAxisColours[axis]) +
+                           "\" stroke-width=\"2.5\" stroke-linecap=\"round\"");
         }
         AppendPath(svg, paths_.dots, "fill=\"none\" stroke=\"#555\" stroke-width=\"2\" stroke-linecap=\"round\"");
         AppendPath(svg, paths_.leaders, "fill=\"none\" stroke=\"#777\" stroke-width=\"0.8\"");
         if (!labels.empty()) {
-            svg += "<g class=\"labels\" font-size=\"11\" fill=\"#222\" stroke=\"white\" stroke-width=\"3\""
-                   " stroke-linejoin=\"round\" paint-order=\"stroke\">\n" +
-                   labels + "</g>\n";
+            svg +=
+                "<g class=\"labels\" font-size=\"11\" fill=\"#222\" stroke=\"white\" stroke-width=\"3\""
+                " stroke-linejoin=\"round\" paint-order=\"stroke\">\n" +
+                labels + "</g>\n";
         }
         return counts_;
     }

@@ -7,7 +7,7 @@ namespace driver::svg {
 
 namespace {
 
-constexpr double kCell = 2;  // raster cell of Occupancy, in picture units
+constexpr double kCell = 2;        // raster cell of Occupancy, in picture units
 constexpr double kGridWidth = 48;  // grid cell of PlacedLabels
 constexpr double kGridHeight = 16;
 
@@ -41,8 +41,11 @@ bool SegmentCrosses(double x1, double y1, double x2, double y2, const Box& box) 
 }
 
 Occupancy::Occupancy(double left, double top, double size)
-    : left_(left), top_(top), cells_(int(std::ceil(size / kCell))),
-      marks_(std::size_t(cells_) * std::size_t(cells_)), dots_(marks_.size()) {}
+    : left_(left),
+      top_(top),
+      cells_(int(std::ceil(size / kCell))),
+      marks_(std::size_t(cells_) * std::size_t(cells_)),
+      dots_(marks_.size()) {}
 
 int Occupancy::Column(double x) const { return int(std::clamp(std::floor((x - left_) / kCell), 0.0, cells_ - 1.0)); }
 int Occupancy::Row(double y) const { return int(std::clamp(std::floor((y - top_) / kCell), 0.0, cells_ - 1.0)); }
@@ -83,7 +86,8 @@ bool Occupancy::Covers(const Box& box) const {
     const std::size_t top = Row(box.top), bottom = std::size_t(Row(box.bottom)) + 1;
     const std::size_t left = Column(box.left), right = std::size_t(Column(box.right)) + 1;
     return sums_[bottom * side + right] + sums_[top * side + left] - sums_[top * side + right] -
-               sums_[bottom * side + left] > 0;
+               sums_[bottom * side + left] >
+           0;
 }
 
 bool Occupancy::TakeDotCell(double x, double y) {

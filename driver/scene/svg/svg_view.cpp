@@ -11,8 +11,7 @@ std::array<View, 2> ViewsFor(UpAxis up) {
         return {View{"plan, seen from +Y (X right, Z down)", 0, 2, -1},
                 View{"front, seen from +Z (X right, Y up)", 0, 1, 1}};
     }
-    return {View{"plan, seen from +Z (X right, Y up)", 0, 1, 1},
-            View{"front, seen from -Y (X right, Z up)", 0, 2, 1}};
+    return {View{"plan, seen from +Z (X right, Y up)", 0, 1, 1}, View{"front, seen from -Y (X right, Z up)", 0, 2, 1}};
 }
 
 Frame FitFrame(const SceneSnapshot& before, const SceneSnapshot& after, const View& view, double left, double top,
