@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #if defined(__linux__)
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#  include <linux/fs.h>
+#  include <sys/ioctl.h>
 #endif
 
 #include "file_calls.h"

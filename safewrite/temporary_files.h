@@ -3,7 +3,7 @@
 #include <string>
 
 #if !defined(_WIN32)
-#include <signal.h>
+#  include <signal.h>
 #endif
 
 // The temporary files of safe writing. A temporary is named

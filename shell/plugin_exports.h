@@ -9,9 +9,9 @@ constexpr unsigned long MORVANE_LIB_VERSION = 0x1B580D00;
 // Marks the library's exports. Windows builds list them in exports.def;
 // ELF builds give them default visibility and exports.map hides the rest.
 #if defined(_WIN32)
-#define LIB_EXPORT
+#  define LIB_EXPORT
 #else
-#define LIB_EXPORT __attribute__((visibility("default")))
+#  define LIB_EXPORT __attribute__((visibility("default")))
 #endif
 
 // The four functions through which the host discovers a plug-in library.

@@ -9,7 +9,7 @@
 #include "cli/command_line.h"
 
 #if !defined(_WIN32)
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 namespace {

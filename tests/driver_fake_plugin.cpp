@@ -12,15 +12,15 @@
 #include "win32/win_api.h"
 
 #ifndef FAKE_VERSION
-#define FAKE_VERSION 0x1B580D00
+#  define FAKE_VERSION 0x1B580D00
 #endif
 #ifndef FAKE_SUPER_CLASS
-#define FAKE_SUPER_CLASS 0x1020
+#  define FAKE_SUPER_CLASS 0x1020
 #endif
 #ifdef FAKE_OTHER_CATEGORY
-#define FAKE_CATEGORY "Other Programs"
+#  define FAKE_CATEGORY "Other Programs"
 #else
-#define FAKE_CATEGORY "Programs for Morvane"
+#  define FAKE_CATEGORY "Programs for Morvane"
 #endif
 
 namespace {
@@ -47,13 +47,13 @@ extern "C" {
 
 __attribute__((visibility("default"))) const char* LibDescription() { return "fake"; }
 #ifndef FAKE_NO_EXPORTS
-#ifdef FAKE_NO_CLASSES
+#  ifdef FAKE_NO_CLASSES
 __attribute__((visibility("default"))) int LibNumberClasses() { return 0; }
 __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int) { return nullptr; }
-#else
+#  else
 __attribute__((visibility("default"))) int LibNumberClasses() { return 1; }
 __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int i) { return i == 0 ? &g_classDesc : nullptr; }
-#endif
+#  endif
 __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_VERSION; }
 #endif
 

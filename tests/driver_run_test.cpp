@@ -12,7 +12,7 @@
 #include <sstream>
 
 #if !defined(_WIN32)
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 #include "files/run_files.h"

@@ -14,9 +14,9 @@
 #include "standin/standin_interface.h"
 #include "win32_test_support.h"
 #if defined(_WIN32)
-#include "win32/file_dialog_robot.h"
+#  include "win32/file_dialog_robot.h"
 #else
-#include <sys/stat.h>
+#  include <sys/stat.h>
 #endif
 
 using names_test::NamesOf;

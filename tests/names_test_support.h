@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 #if defined(_WIN32)
-#include <io.h>
+#  include <io.h>
 #endif
 
 #include "standin/standin_scene.h"

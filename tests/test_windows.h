@@ -12,7 +12,7 @@
 
 #include "win32/win_api.h"
 #if !defined(_WIN32)
-#include "win32/standin_extensions.h"
+#  include "win32/standin_extensions.h"
 #endif
 
 namespace testwin {

@@ -33,7 +33,7 @@
 #include "view/view_command.h"
 
 #if defined(__GLIBC__)
-#include <malloc.h>
+#  include <malloc.h>
 #endif
 
 namespace {

@@ -16,13 +16,13 @@
 #include "text/name_text.h"
 
 #if defined(_WIN32)
-#include <io.h>
-#define MORVANE_ACCESS _access
+#  include <io.h>
+#  define MORVANE_ACCESS _access
 constexpr int kWritable = 2;
 #else
-#include <sys/resource.h>
-#include <unistd.h>
-#define MORVANE_ACCESS access
+#  include <sys/resource.h>
+#  include <unistd.h>
+#  define MORVANE_ACCESS access
 constexpr int kWritable = W_OK;
 #endif
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #if !defined(_WIN32)
-#include <sys/stat.h>
+#  include <sys/stat.h>
 #endif
 
 #include "files/native_path.h"

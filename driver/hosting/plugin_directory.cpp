@@ -6,9 +6,9 @@
 #include "files/native_path.h"
 
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 #else
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 namespace driver {
