@@ -30,12 +30,6 @@
 
 namespace {
 
-// The role of the file that a refused one clashes with; "" where it was added.
-std::string ClashOf(const std::optional<driver::Refusal>& clash) {
-    EXPECT_TRUE(!clash || clash->code == driver::RefusalCode::FileClash);
-    return clash ? clash->message : "";
-}
-
 NodeMatrix Scaled(float factor, const Point3& position) {
     NodeMatrix matrix;
     for (int r = 0; r < 3; ++r) {
@@ -221,6 +215,16 @@ TEST(DriverRun, ADeepChainRunsAndWrites) {
 }
 
 #if !defined(_WIN32)  // symbolic links need a privilege there
+namespace {
+
+// The role of the file that a refused one clashes with; "" where it was added.
+std::string ClashOf(const std::optional<driver::Refusal>& clash) {
+    EXPECT_TRUE(!clash || clash->code == driver::RefusalCode::FileClash);
+    return clash ? clash->message : "";
+}
+
+}  // namespace
+
 // The files of a run are one through hard and symbolic links and other
 // spellings of a path, existing or not; files at other places never are.
 TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
