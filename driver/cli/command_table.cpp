@@ -152,65 +152,43 @@ const std::vector<CommandRow>& CommandTable() {
         own.insert(own.end(), kRun.begin(), kRun.end());
         return own;
     };
+    // A command a row, laid out by hand.
+    // clang-format off
     static const std::vector<CommandRow> rows = {
-        {Command::Session,
-         "",
-         {"SCENE", "SESSION"},
-         kRun,
-         "",
+        {Command::Session, "", {"SCENE", "SESSION"}, kRun, "",
          "replay the session script SESSION (one action a line; docs/sessions.md) on SCENE",
          BuildSession},
-        {Command::Align,
-         ShortcutName(ShortcutKind::Align),
-         {"SCENE"},
-         with({O::Select, O::SelectName, O::SelectPath}),
+        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName, O::SelectPath}),
          "(--select I,J,... | --select-name NAME | --select-path PATH)",
          "press \"Align\" of Tarvel: each selected node takes the place, orientation and axis scale of its "
-         "namesake",
-         BuildAlign},
-        {Command::Pivot,
-         ShortcutName(ShortcutKind::Pivot),
-         {"SCENE"},
+         "namesake", BuildAlign},
+        {Command::Pivot, ShortcutName(ShortcutKind::Pivot), {"SCENE"},
          with({O::Select, O::SelectName, O::SelectPath, O::Axis, O::From, O::To}),
          "(--select I | --select-name NAME | --select-path PATH) --axis X|Y|Z --from x,y,z --to x,y,z",
          "press \"Pick\" of Tarvel, click --from, then --to: the pivot moves to --from, its axis turns "
-         "to --to",
-         BuildPivot},
-        {Command::SaveNames,
-         ShortcutName(ShortcutKind::SaveNames),
-         {"SCENE", "NAMES"},
-         kRun,
-         "",
+         "to --to", BuildPivot},
+        {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
          "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
          "name); NAMES \"-\": the names go to standard output, the transcript to standard error",
-         [](const ParsedArguments& arguments,
-            Invocation& invocation) { BuildNames(arguments, invocation, ShortcutKind::SaveNames); }},
-        {Command::LoadNames,
-         ShortcutName(ShortcutKind::LoadNames),
-         {"SCENE", "NAMES"},
-         with({O::Partial}),
-         "",
+         [](const ParsedArguments& arguments, Invocation& invocation) {
+             BuildNames(arguments, invocation, ShortcutKind::SaveNames);
+         }},
+        {Command::LoadNames, ShortcutName(ShortcutKind::LoadNames), {"SCENE", "NAMES"}, with({O::Partial}), "",
          "press \"Load Names Form File\" of Velkora (the tool's caption) and answer NAMES; a NAMES of another "
          "number of lines than the scene has nodes is refused, as its names would shift (see --partial)",
-         [](const ParsedArguments& arguments,
-            Invocation& invocation) { BuildNames(arguments, invocation, ShortcutKind::LoadNames); }},
-        {Command::List,
-         "list",
-         {"SCENE"},
-         {O::Json},
-         "",
+         [](const ParsedArguments& arguments, Invocation& invocation) {
+             BuildNames(arguments, invocation, ShortcutKind::LoadNames);
+         }},
+        {Command::List, "list", {"SCENE"}, {O::Json}, "",
          "print the scene's tree, a node a line: pre-order index (what --select takes), indented by depth, the "
          "name, what the node holds, and for glTF its nodes[N]",
          BuildList},
-        {Command::View,
-         "view",
-         {"SCENE"},
-         {O::Output, O::Port, O::Open, O::Allow},
-         "",
+        {Command::View, "view", {"SCENE"}, {O::Output, O::Port, O::Open, O::Allow}, "",
          "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "
          "Save writes (docs/viewer.md)",
          BuildView},
     };
+    // clang-format on
     return rows;
 }
 

@@ -20,6 +20,8 @@ public:
     std::optional<Refusal> Unreachable(const std::string& path) const;
     // The folders, as the messages give them.
     std::string List() const;
+    // Each folder, its links followed.
+    const std::vector<std::string>& Folders() const { return folders_; }
 
 private:
     std::vector<std::string> folders_;  // canonical, each once

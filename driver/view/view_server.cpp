@@ -18,6 +18,7 @@
 #include "text/refusal.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
+#include "view/view_dialog_files.h"
 #include "view/view_files.h"
 #include "view/view_guard.h"
 #include "view/view_json.h"
@@ -183,6 +184,12 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
     if (route == "/api/session.tar") {
         response.set_header("Content-Disposition", "attachment; filename=\"viewer-session.tar\"");
         return Answer(response, 200, TarArchive("viewer-session", session.SessionWithFiles()), "application/x-tar");
+    }
+    if (route == "/api/files/save" || route == "/api/files/load") {
+        JsonWriter json;
+        const std::string dialog = route.substr(route.rfind('/') + 1);
+        WriteDialogFiles(json, FilesForDialog(session.Reach(), dialog, session.ScenePath()));
+        return AnswerJson(response, json.Take());
     }
     if (route == "/api/scene") {
         return AnswerInPieces(response, session.SceneContent(), ContentTypeOf(session.ScenePath()));

@@ -108,6 +108,8 @@ public:
     // The files that the scene refers to (buffers, images), as read.
     const std::vector<std::string>& ReferencedFiles() const { return referenced_; }
     const std::string& ScenePath() const { return scenePath_; }
+    // The folders that the dialogs' answers and Save may name.
+    const ViewFolders& Reach() const { return reach_; }
     // The lines that stand since the last Save (or the start).
     std::vector<std::string> Unsaved() const;
 

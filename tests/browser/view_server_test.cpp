@@ -176,6 +176,21 @@ TEST(ViewServer, RefusesWithACodeAndWarnsApart) {
     }
 }
 
+// The page's file form offers the names files of the folders reached:
+// not dotfiles, not other kinds, nothing deeper; a save suggests the scene's
+// own name, a load only a file that is there.
+TEST(ViewServer, FileFormListsTheNamesFilesReached) {
+    const Served served;
+    for (const char* name : {"a.txt", ".hidden.txt", "data.bin", "keep/deeper.txt"}) {
+        std::ofstream(served.folder / name) << "x\n";
+    }
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(served.folder);
+    const nlohmann::json save = Body(served.Request("GET", "/api/files/save", served.Bearer()));
+    EXPECT_EQ(save["files"], nlohmann::json::array({(folder / "a.txt").string()}));
+    EXPECT_EQ(save["suggested"], (folder / "room-names.txt").string());
+    EXPECT_EQ(Body(served.Request("GET", "/api/files/load", served.Bearer()))["suggested"], "");
+}
+
 // Clients that send a header line now and then hold no worker for long:
 // the page's request is answered, and a stop ends the server at once.
 TEST(ViewServer, SlowClientsFreezeNothing) {

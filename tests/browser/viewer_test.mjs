@@ -400,6 +400,8 @@ try {
   // The path form belongs to the press: another tool's panel closes it.
   await page.click('button[data-caption="Save Names To File"]');
   assert.ok(await page.isVisible('#file-dialog'), 'the press asks for a path');
+  await page.waitForFunction(() => document.querySelector('#file-dialog-path').value.endsWith('-names.txt'));
+  assert.match(await page.textContent('#file-dialog-format'), /names file/, 'the form says the format');
   await page.click('#open-tarvel');
   await page.waitForSelector('#file-dialog', { state: 'hidden' });
   const ended = new Promise((resolve) => server.once('exit', resolve));

@@ -50,9 +50,10 @@ private:
         std::size_t transformAt[3] = {0, 0, 0};  // where its arrays begin, from the start of the node
         bool mesh = false, camera = false, weights = false;
     };
-    // The rest of ScanNode, once the node's members are read: false where
+    // The rest of ScanNode, once the node's members are read (`plain`
+    // when none of them needs the careful read): false where the node or
     // its transform needs the careful read.
-    static bool KeepScanned(ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model);
+    static bool KeepScanned(bool plain, ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model);
     // A child index, appended to the model's children.
     void AddChild(std::size_t child, GltfModel& model) const;
     // In the order of the nodes: a scanned node's children are linked, any

@@ -96,6 +96,16 @@ bool ScanChildren(JsonReader& reader, Token first, std::vector<std::uint32_t>& c
     return plain;
 }
 
+// A node's name: plain when it is a string without NUL; kept as written.
+bool ScanName(JsonReader& reader, Token token, NodeEntry& node) {
+    if (token != Token::String) {
+        ValueAfter(reader, token);
+        return false;
+    }
+    node.SetName({reader.TokenBegin(), reader.TokenEnd()});
+    return reader.Text().find('\0') == std::string_view::npos;
+}
+
 }  // namespace
 
 std::vector<JsonMember> ModelReader::ScanDocument(GltfModel& model) {
@@ -158,7 +168,11 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
     bool plain = true;
     ScannedNode scanned;
     Trs& trs = scanned.trs;
-    const auto at = [&](int slot) { scanned.transformAt[slot] = reader.TokenBegin() - node.object.begin; };
+    // A transform member's numbers, and where its array begins.
+    const auto numbers = [&](Token token, int slot, std::size_t count, double* into) {
+        scanned.transformAt[slot] = reader.TokenBegin() - node.object.begin;
+        return ScanNumbers(reader, token, count, into);
+    };
     node.firstChild = static_cast<std::uint32_t>(model.children.size());
     while (reader.Next() == Token::Key) {
         const NodeKey key = NodeKeyOf(reader.Text());
@@ -168,39 +182,27 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
         const Token token = reader.Next();
         switch (key) {
             case NodeKey::Name:
-                plain = plain && token == Token::String && reader.Text().find('\0') == std::string_view::npos;
-                if (token == Token::String) {
-                    node.SetName({reader.TokenBegin(), reader.TokenEnd()});
-                } else {
-                    ValueAfter(reader, token);
-                }
+                plain = ScanName(reader, token, node) && plain;
                 break;
             case NodeKey::Children:
                 plain = ScanChildren(reader, token, model.children) && plain;
                 break;
             case NodeKey::Matrix:
-                at(0);
-                plain = ScanNumbers(reader, token, 16, scanned.matrix) && plain;
+                plain = numbers(token, 0, 16, scanned.matrix) && plain;
                 break;
             case NodeKey::Translation:
-                at(0);
-                plain = ScanNumbers(reader, token, 3, trs.translation) && plain;
+                plain = numbers(token, 0, 3, trs.translation) && plain;
                 break;
             case NodeKey::Rotation:
-                at(1);
-                plain = ScanNumbers(reader, token, 4, trs.rotation) && plain;
+                plain = numbers(token, 1, 4, trs.rotation) && plain;
                 break;
             case NodeKey::Scale:
-                at(2);
-                plain = ScanNumbers(reader, token, 3, trs.scale) && plain;
+                plain = numbers(token, 2, 3, trs.scale) && plain;
                 break;
             case NodeKey::Mesh:
-                plain = ScanIndex(reader, token) && plain;
-                scanned.mesh = true;
-                break;
             case NodeKey::Camera:
                 plain = ScanIndex(reader, token) && plain;
-                scanned.camera = true;
+                (key == NodeKey::Mesh ? scanned.mesh : scanned.camera) = true;
                 break;
             case NodeKey::Extras:
                 extras_.push_back({index, ValueAfter(reader, token)});
@@ -218,15 +220,15 @@ bool ModelReader::ScanNode(JsonReader& reader, NodeEntry& node, std::size_t inde
                 break;
         }
     }
+    return KeepScanned(plain, scanned, node, index, model);
+}
+
+bool ModelReader::KeepScanned(bool plain, ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model) {
     if (!plain) {
         model.children.resize(node.firstChild);  // the careful read reads them again
         return false;
     }
     node.childCount = static_cast<std::uint32_t>(model.children.size() - node.firstChild);
-    return KeepScanned(scanned, node, index, model);
-}
-
-bool ModelReader::KeepScanned(ScannedNode& scanned, NodeEntry& node, std::size_t index, GltfModel& model) {
     const auto has = [&scanned](NodeKey key) { return (scanned.seen & (1u << static_cast<unsigned>(key))) != 0; };
     const bool hasMatrix = has(NodeKey::Matrix);
     if (hasMatrix && (has(NodeKey::Translation) || has(NodeKey::Rotation) || has(NodeKey::Scale))) {

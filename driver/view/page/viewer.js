@@ -245,7 +245,7 @@ function panelGesture(kind, caption) {
   if (kind === 'rightclick') return act('rightclick');
   if (kind === 'radio') return act(`radio ${caption}`);
   const dialog = view.panel.get(caption)?.fileDialog;
-  if (dialog) return askPath(FILE_DIALOG_TITLES[dialog], caption);
+  if (dialog) return askPath(dialog, caption);
   return act(`press ${caption}`);
 }
 
@@ -261,13 +261,33 @@ function closeDialog() {
   dialogCaption = null;
 }
 
-function askPath(title, caption) {
+// The form lists the names files of the folders the viewer reaches, as
+// the server finds them, and starts with the path it suggests.
+async function listDialogFiles(dialog) {
+  const list = $('file-dialog-files');
+  list.replaceChildren();
+  const found = await call('GET', `files/${dialog}`).catch(() => null);
+  if (!found || dialogCaption === null) return;
+  $('file-dialog-format').textContent = found.format;
+  if (!$('file-dialog-path').value) $('file-dialog-path').value = found.suggested;
+  for (const file of found.files) {
+    const item = document.createElement('li');
+    item.textContent = file;
+    item.onclick = () => { $('file-dialog-path').value = file; };
+    list.append(item);
+  }
+  if (found.more) list.append(Object.assign(document.createElement('li'), { textContent: '…' }));
+}
+
+function askPath(dialog, caption) {
   const form = $('file-dialog');
-  $('file-dialog-title').textContent = title;
+  $('file-dialog-title').textContent = FILE_DIALOG_TITLES[dialog];
   $('file-dialog-path').value = '';
+  $('file-dialog-format').textContent = '';
   form.hidden = false;
   dialogCaption = caption;
   $('file-dialog-path').focus();
+  listDialogFiles(dialog);
   const finish = (answer) => {
     closeDialog();
     act(`answer ${answer}\npress ${caption}`);
