@@ -17,8 +17,7 @@ constexpr const char* kNamesFormat = "a names file: UTF-8 text, one node name a 
 // The names files directly inside `folder`; `more` when there are more than `room`.
 void AddNamesFiles(const std::string& folder, std::size_t room, std::vector<std::string>& files, bool& more) {
     std::error_code error;
-    for (fs::directory_iterator entry(NativePath(folder), error), end; !error && entry != end;
-         entry.increment(error)) {
+    for (fs::directory_iterator entry(NativePath(folder), error), end; !error && entry != end; entry.increment(error)) {
         const fs::path& path = entry->path();
         const std::string name = NativeText(path.filename());
         std::error_code kind;
