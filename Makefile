@@ -45,8 +45,13 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz scene_reader_fuzz
 	mkdir -p build/fuzz/corpus/names build/fuzz/corpus/scenes
-	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus/names fuzz/corpus/names
-	./build/fuzz/bin/scene_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ build/fuzz/corpus/scenes fuzz/corpus/scenes
+	# The two run side by side, a core each; each one's output is in its log.
+	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ \
+		build/fuzz/corpus/names fuzz/corpus/names > build/fuzz/names.log 2>&1 & names=$$!; \
+	./build/fuzz/bin/scene_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ \
+		build/fuzz/corpus/scenes fuzz/corpus/scenes > build/fuzz/scenes.log 2>&1; scenes=$$?; \
+	wait $$names; names=$$?; tail -n 3 build/fuzz/names.log build/fuzz/scenes.log; \
+	test $$names -eq 0 -a $$scenes -eq 0
 
 # The 32-bit Windows build (MinGW-w64); its tests run under Wine.
 windows: deps wine-deps
