@@ -73,8 +73,11 @@ test: native sanitize windows
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 	$(MAKE) fuzz
-	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
-	bash scripts/lint.sh -j $(JOBS)
+	# The linters run beside the Windows tests, which leave a core idle;
+	# their report follows the tests'.
+	bash scripts/lint.sh -j $(JOBS) > build/lint.log 2>&1 & lint=$$!; \
+	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS); wine=$$?; \
+	wait $$lint; lint=$$?; cat build/lint.log; test $$wine -eq 0 -a $$lint -eq 0
 
 # The Debian package alone, in build/packages: the native build of what it
 # holds, without the tests or the Windows build (a build folder that has
