@@ -66,7 +66,7 @@ windows-test: windows
 # (as the native build compiles them) and ESLint over the JavaScript
 # (scripts/lint.sh). `scripts/format.sh` applies the layout.
 lint: deps
-	test -f build/native/compile_commands.json || cmake --preset native -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF
+	test -f build/native/compile_commands.json || $(DEMO_CONFIGURE)
 	bash scripts/lint.sh -j $(JOBS)
 
 test: native sanitize windows
