@@ -14,6 +14,10 @@ namespace driver {
 // ASCII, written as they are.
 class JsonWriter {
 public:
+    JsonWriter() = default;
+    // Room for about `bytes` of text, made once.
+    explicit JsonWriter(std::size_t bytes) { out_.reserve(bytes); }
+
     JsonWriter& BeginObject() { return Open('{'); }
     JsonWriter& EndObject() { return Close('}'); }
     JsonWriter& BeginArray() { return Open('['); }

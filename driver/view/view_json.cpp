@@ -15,6 +15,15 @@ void WriteRows(JsonWriter& json, const NodeMatrix& matrix) {
     json.EndArray();
 }
 
+bool SameRows(const NodeMatrix& a, const NodeMatrix& b) {
+    for (int row = 0; row < 4; ++row) {
+        if (!(a.GetRow(row) == b.GetRow(row))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // What a press of the control asks for first: the file dialog of the
 // names tool's buttons ("save" or "load"), or nothing.
 void WriteFileDialog(JsonWriter& json, const std::string& caption) {
@@ -72,7 +81,9 @@ void WriteNodes(JsonWriter& json, const ViewState& state) {
         json.BeginObject().Key("index").Count(node.index).Key("name").Text(node.name);
         json.Key("depth").Count(node.depth);
         WriteRows(json.Key("world"), node.world);
-        WriteRows(json.Key("object"), node.object);
+        if (!SameRows(node.object, node.world)) {
+            WriteRows(json.Key("object"), node.object);
+        }
         WriteNames(json.Key("changed"), node.changed);
         WriteFileIndex(json.Key("gltfNode"), node.source.fileNode);
         WriteFileIndex(json.Key("objectNode"), node.source.objectNode);
@@ -114,7 +125,7 @@ void WriteViewState(JsonWriter& json, const ViewState& state) {
 }
 
 std::string ViewStateJson(const ViewState& state) {
-    JsonWriter json;
+    JsonWriter json(kStateBytesPerNode * state.nodes.size());
     json.BeginObject();
     WriteViewState(json, state);
     return json.EndObject().Take();

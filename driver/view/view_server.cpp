@@ -63,9 +63,11 @@ httplib::Headers SecurityHeaders(const std::string& nonce) {
     };
 }
 
-void Answer(httplib::Response& response, int status, const std::string& body, const std::string& type) {
+// The body is moved in: a large scene's state is tens of megabytes.
+void Answer(httplib::Response& response, int status, std::string body, const std::string& type) {
     response.status = status;
-    response.set_content(body, type.c_str());
+    response.body = std::move(body);
+    response.set_header("Content-Type", type);
 }
 
 // Sends `content` in pieces as they are made (or the range asked for), so
@@ -92,8 +94,32 @@ void AnswerInPieces(httplib::Response& response, FileContent content, const std:
         });
 }
 
-void AnswerJson(httplib::Response& response, const std::string& json) {
-    Answer(response, 200, json, "application/json");
+void ReplaceFirst(std::string& text, const std::string& what, const std::string& with) {
+    const std::size_t at = text.find(what);
+    if (at != std::string::npos) {
+        text.replace(at, what.size(), with);
+    }
+}
+
+// Preload hints for the state and, of a glTF file, the scene, which the
+// page's loader fetches as these do (same origin, CORS mode). A route that
+// an attribute could not hold as it is gets no hint.
+std::string PreloadHints(const std::string& format, const std::string& sceneRoute) {
+    const auto hint = [](const std::string& route) {
+        return "<link rel=\"preload\" href=\"" + route + "\" as=\"fetch\" crossorigin>\n";
+    };
+    std::string hints = hint("api/state");
+    const bool plain = std::none_of(sceneRoute.begin(), sceneRoute.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || std::strchr("\"&<>'", c) != nullptr;
+    });
+    if ((format == "glTF" || format == "GLB") && plain) {
+        hints += hint(sceneRoute);
+    }
+    return hints;
+}
+
+void AnswerJson(httplib::Response& response, std::string json) {
+    Answer(response, 200, std::move(json), "application/json");
 }
 
 // A refusal, with the HTTP status of its code: {"code": ..., "message": ...}.
@@ -115,11 +141,15 @@ struct ViewServer::Impl {
     std::mutex mutex;   // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
+    const std::string preloads;  // PreloadHints of the scene
     std::atomic<bool> stopping{false};  // Stop() was called
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 
     Impl(ViewSession& s, const std::string& page, const ViewFolders& serving)
-        : session(s), files(page, s.ScenePath(), s.ReferencedFiles(), serving), pageDirectory(page) {}
+        : session(s),
+          files(page, s.ScenePath(), s.ReferencedFiles(), serving),
+          pageDirectory(page),
+          preloads(PreloadHints(s.FormatName(), files.SceneRoute())) {}
 
     ViewGuard::Admission Admit(const httplib::Request& request) const {
         RequestFacts facts;
@@ -147,19 +177,19 @@ struct ViewServer::Impl {
 };
 
 // The page's import map is the one script written in the page: the nonce
-// of the Content-Security-Policy lets it in.
+// of the Content-Security-Policy lets it in. The hints ask for the state
+// and the scene while the page's modules load; the page's own requests
+// for them then take those answers.
 void ViewServer::Impl::Page(httplib::Response& response) {
     std::string page = ReadInputFile(pageDirectory + "/index.html");
-    const std::string map = "<script type=\"importmap\">";
-    const std::size_t at = page.find(map);
-    if (at != std::string::npos) {
-        page.replace(at, map.size(), "<script type=\"importmap\" nonce=\"" + nonce + "\">");
-    }
+    ReplaceFirst(page, "<script type=\"importmap\">", "<script type=\"importmap\" nonce=\"" + nonce + "\">");
+    ReplaceFirst(page, "<title>", preloads + "<title>");
     Answer(response, 200, page, "text/html; charset=utf-8");
 }
 
 void ViewServer::Impl::State(httplib::Response& response) {
-    JsonWriter json;
+    const ViewState whole = session.Whole();
+    JsonWriter json(kStateBytesPerNode * whole.nodes.size());
     json.BeginObject().Key("format").Text(session.FormatName()).Key("scene").Text(files.SceneRoute());
     json.Key("output").Text(session.OutputPath()).Key("session").Text(session.SessionText());
     json.Key("refusedFiles").BeginArray();
@@ -167,7 +197,7 @@ void ViewServer::Impl::State(httplib::Response& response) {
         json.BeginObject().Key("file").Text(file).Key("why").Text(why).EndObject();
     }
     json.EndArray();
-    WriteViewState(json, session.Whole());
+    WriteViewState(json, whole);
     AnswerJson(response, json.EndObject().Take());
 }
 
@@ -284,7 +314,12 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
-        const std::lock_guard<std::mutex> lock(impl.mutex);
+        // The page's files and the scene's are fixed when the server starts:
+        // they are served while a gesture or the state is being answered.
+        std::unique_lock<std::mutex> lock(impl.mutex, std::defer_lock);
+        if (request.path.rfind("/api/", 0) == 0) {
+            lock.lock();
+        }
         try {
             if (request.method == "POST") {
                 impl.Post(request.path, request, response);

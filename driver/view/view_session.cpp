@@ -467,6 +467,7 @@ ViewState ViewSession::Report(const Changes& changes) {
     state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
+    state.nodes.reserve(changes.nodes.size());
     for (const auto& [index, aspects] : changes.nodes) {
         const NodeState node = StateOf(*order[index]);
         std::size_t depth = 0;

@@ -41,8 +41,10 @@ const instanceMatrix = new THREE.Matrix4();
 
 // Where the host says a node's pivot and object are.
 export function placeNode(node) {
-  const placement = { world: rowsToMatrix(node.world), object: rowsToMatrix(node.object),
-    rows: { world: node.world, object: node.object } };
+  // The server leaves out an object's placement that is the pivot's.
+  const object = node.object ?? node.world;
+  const world = rowsToMatrix(node.world);
+  const placement = { world, object: node.object ? rowsToMatrix(object) : world, rows: { world: node.world, object } };
   view.placements.set(node.index, placement);
   for (const { mesh, id, local } of view.instances.get(node.index) ?? []) {
     if (mesh.isPoints) {
@@ -95,14 +97,43 @@ function setUpView(nodeCount) {
   gizmo.center = controls.target;
   $('viewport').prepend(renderer.domElement);
   scene3d.background = new THREE.Color(0xf4f4f4);
-  // Metals reflect a room, as in a glTF viewer; without it they are black.
-  // A small one: a software renderer pays for every texel on every pixel.
-  scene3d.environment = new THREE.PMREMGenerator(renderer).fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
   scene3d.add(new THREE.HemisphereLight(0xffffff, 0x667788, 1.2));
   scene3d.add(marker);
   new ResizeObserver(resize).observe($('viewport'));
   resize();
   controls.addEventListener('change', redraw);
+}
+
+// Metals reflect a room, as in a glTF viewer; without it they are black.
+// A small one: a software renderer pays for every texel on every pixel.
+// It comes once the first picture is drawn (marked "first picture" in the
+// page's performance timeline): a software renderer takes most of a
+// second to compile its shaders.
+function lightRoomAfterFirstPicture() {
+  // Runs after the frame that redraw() asked for, in the same frame.
+  requestAnimationFrame(() => whenDrawn(() => {
+    performance.mark('first picture');
+    if (!$('viewport')) return;  // the page has ended
+    const maker = new THREE.PMREMGenerator(renderer);
+    scene3d.environment = maker.fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
+    maker.dispose();
+    redraw();
+  }));
+}
+
+// Calls `then` once everything drawn so far is done: a fence in the
+// renderer's commands, looked at every few milliseconds (waiting on it
+// would hold the page).
+function whenDrawn(then) {
+  const gl = renderer.getContext();
+  const fence = gl.fenceSync(gl.SYNC_GPU_COMMANDS_COMPLETE, 0);
+  gl.flush();
+  const look = () => {
+    if (gl.getSyncParameter(fence, gl.SYNC_STATUS) !== gl.SIGNALED) return setTimeout(look, 5);
+    gl.deleteSync(fence);
+    return then();
+  };
+  look();
 }
 
 // Draws one frame when something has changed: a large scene drawn in
@@ -641,6 +672,7 @@ export async function loadScene(state) {
   if (view.showAllPivots) showTripods([...view.placements.keys()]);
   startPicking();
   redraw();
+  lightRoomAfterFirstPicture();
   return view.undrawn;
 }
 
