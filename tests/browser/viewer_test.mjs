@@ -194,7 +194,8 @@ function writeBoxes(file, rows = 40, columns = 49) {
 }
 
 // Runs `check(page)` on the page of a viewer started on `scene`; logs the
-// time from opening the address to the first picture (a figure, not a check).
+// time from opening the address to the first picture, as the page marks it
+// once the renderer has drawn it (a figure, not a check).
 async function viewing(page, scene, check) {
   const viewer = spawn(host, ['view', scene], { stdio: ['ignore', 'pipe', 'inherit'] });
   try {
@@ -202,10 +203,14 @@ async function viewing(page, scene, check) {
     const start = Date.now();
     await page.goto(at);
     await page.waitForSelector('body[data-ready]', { timeout: 120000 });
-    await framesPassed(page);
-    const nodes = await page.evaluate(async () => (await (await fetch('api/state')).json()).nodes.length - 1);
-    console.log(`first picture of ${nodes} nodes (${path.basename(scene)}): ${Date.now() - start} ms, ` +
+    await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, { timeout: 120000 });
+    const { nodes, drawn, pageStart } = await page.evaluate(async () => ({
+      nodes: (await (await fetch('api/state')).json()).nodes.length - 1,
+      drawn: performance.getEntriesByName('first picture')[0].startTime, pageStart: performance.timeOrigin }));
+    console.log(`first picture of ${nodes} nodes (${path.basename(scene)}): ${Math.round(pageStart + drawn - start)} ms ` +
+      `after opening the address (${Math.round(drawn)} ms after the page's start), ` +
       `load average ${(await import('node:os')).loadavg()[0].toFixed(1)}`);
+    await framesPassed(page);
     await check();
   } finally {
     viewer.kill();
