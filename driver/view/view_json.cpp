@@ -25,10 +25,13 @@ bool SameRows(const NodeMatrix& a, const NodeMatrix& b) {
 }
 
 // What a press of the control asks for first: the file dialog of the
-// names tool's buttons ("save" or "load"), or nothing.
+// names tool's buttons ({kind: "save" or "load", title}), or nothing. The
+// tool names no title, so the dialog has the system's own.
 void WriteFileDialog(JsonWriter& json, const std::string& caption) {
     if (caption == kSaveNamesCaption || caption == kLoadNamesCaption) {
-        json.Text(caption == kSaveNamesCaption ? "save" : "load");
+        const bool save = caption == kSaveNamesCaption;
+        json.BeginObject().Key("kind").Text(save ? "save" : "load");
+        json.Key("title").Text(save ? "Save As" : "Open").EndObject();
     } else {
         json.Null();
     }

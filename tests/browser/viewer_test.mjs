@@ -407,6 +407,7 @@ try {
   assert.ok(await page.isVisible('#file-dialog'), 'the press asks for a path');
   await page.waitForFunction(() => document.querySelector('#file-dialog-path').value.endsWith('-names.txt'));
   assert.match(await page.textContent('#file-dialog-format'), /names file/, 'the form says the format');
+  assert.equal(await page.textContent('#file-dialog-title'), 'Save As', 'the form has the title the server sends');
   await page.click('#open-tarvel');
   await page.waitForSelector('#file-dialog', { state: 'hidden' });
   const ended = new Promise((resolve) => server.once('exit', resolve));

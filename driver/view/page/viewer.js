@@ -179,9 +179,6 @@ function markSelection() {
 const UNIT_X = 1.75;
 const UNIT_Y = 1.75;
 
-// The titles of the file dialogs that the server says a press opens.
-const FILE_DIALOG_TITLES = { save: 'Save names to', load: 'Load names from' };
-
 function place(element, control) {
   element.style.left = `${control.x * UNIT_X}px`;
   element.style.top = `${control.y * UNIT_Y}px`;
@@ -266,7 +263,7 @@ function closeDialog() {
 async function listDialogFiles(dialog) {
   const list = $('file-dialog-files');
   list.replaceChildren();
-  const found = await call('GET', `files/${dialog}`).catch(() => null);
+  const found = await call('GET', `files/${dialog.kind}`).catch(() => null);
   if (!found || dialogCaption === null) return;
   $('file-dialog-format').textContent = found.format;
   if (!$('file-dialog-path').value) $('file-dialog-path').value = found.suggested;
@@ -281,7 +278,7 @@ async function listDialogFiles(dialog) {
 
 function askPath(dialog, caption) {
   const form = $('file-dialog');
-  $('file-dialog-title').textContent = FILE_DIALOG_TITLES[dialog];
+  $('file-dialog-title').textContent = dialog.title;
   $('file-dialog-path').value = '';
   $('file-dialog-format').textContent = '';
   form.hidden = false;
