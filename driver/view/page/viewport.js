@@ -106,13 +106,15 @@ function setUpView(nodeCount) {
 
 // Metals reflect a room, as in a glTF viewer; without it they are black.
 // A small one: a software renderer pays for every texel on every pixel.
-// It comes once the first picture is drawn (marked "first picture" in the
-// page's performance timeline): a software renderer takes most of a
-// second to compile its shaders.
-function lightRoomAfterFirstPicture() {
+// The room and the orientation gizmo come once the first picture is drawn
+// (marked "first picture" in the page's performance timeline): a software
+// renderer takes most of a second to compile their shaders.
+let firstPictureDrawn = false;
+function afterFirstPicture() {
   // Runs after the frame that redraw() asked for, in the same frame.
   requestAnimationFrame(() => whenDrawn(() => {
     performance.mark('first picture');
+    firstPictureDrawn = true;
     if (!$('viewport')) return;  // the page has ended
     const maker = new THREE.PMREMGenerator(renderer);
     scene3d.environment = maker.fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
@@ -151,7 +153,7 @@ function redraw() {
     }
     renderer.clear();
     renderer.render(scene3d, camera);
-    gizmo.render(renderer);
+    if (firstPictureDrawn) gizmo.render(renderer);
   });
 }
 
@@ -672,7 +674,7 @@ export async function loadScene(state) {
   if (view.showAllPivots) showTripods([...view.placements.keys()]);
   startPicking();
   redraw();
-  lightRoomAfterFirstPicture();
+  afterFirstPicture();
   return view.undrawn;
 }
 
