@@ -7,8 +7,8 @@ set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
 set(viewer_page_files index.html viewer.js viewport.js gltf_scene.js snapping.js)
 set(viewer_three_files
     LICENSE
-    build/three.module.js
-    build/three.core.js
+    build/three.module.min.js
+    build/three.core.min.js
     examples/jsm/controls/OrbitControls.js
     examples/jsm/loaders/GLTFLoader.js
     examples/jsm/loaders/DRACOLoader.js
