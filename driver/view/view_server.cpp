@@ -141,7 +141,7 @@ struct ViewServer::Impl {
     std::mutex mutex;   // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
-    const std::string preloads;  // PreloadHints of the scene
+    const std::string preloads;         // PreloadHints of the scene
     std::atomic<bool> stopping{false};  // Stop() was called
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 

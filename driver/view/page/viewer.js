@@ -4,6 +4,7 @@ import {
   clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots, toggleOrthographic,
 } from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
+import { call, started } from './start.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -18,17 +19,6 @@ const view = {
 };
 
 // --- The server --------------------------------------------------------
-
-async function call(method, path, body) {
-  const response = await fetch(`api/${path}`, {
-    method, body, headers: body === undefined ? {} : { 'Content-Type': 'text/plain; charset=utf-8' },
-  });
-  const type = response.headers.get('Content-Type') ?? '';
-  const answer = type.startsWith('application/json') ? await response.json() : await response.text();
-  // A refusal is {code, message}.
-  if (!response.ok) throw Object.assign(new Error(answer.message ?? String(answer)), { code: answer.code });
-  return answer;
-}
 
 let queue = Promise.resolve();
 // Gestures run one after another, in the order they were made.
@@ -304,9 +294,9 @@ function download(name, text) {
 }
 
 async function load() {
-  const state = await call('GET', 'state');
+  const { state, canvas, context } = await started;
   view.nodes = state.nodes.map(({ index, name, depth, holds }) => ({ index, name, depth, holds }));
-  const undrawn = await loadScene(state);
+  const undrawn = await loadScene(state, canvas, context);
   hooks.click = (found, event) => {
     if (view.pickMode && found) {
       act(clickText(found.point));

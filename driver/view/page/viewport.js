@@ -73,9 +73,6 @@ function setMatrix(object, matrix) {
 
 // --- The 3D view -------------------------------------------------------
 
-// Smoothed edges cost a software renderer several times the work: a large
-// scene is drawn without.
-const SMOOTH_UP_TO_NODES = 10000;
 let renderer = null;
 let controls = null;
 let gizmo = null;  // the orientation gizmo in the corner
@@ -89,8 +86,10 @@ let camera = perspective;
 const marker = new THREE.Mesh(new THREE.SphereGeometry(1, 16, 8), new THREE.MeshBasicMaterial({ color: 0xff2060 }));
 marker.visible = false;
 
-function setUpView(nodeCount) {
-  renderer = new THREE.WebGLRenderer({ antialias: nodeCount <= SMOOTH_UP_TO_NODES, preserveDrawingBuffer: true });
+// `canvas` and its WebGL `context` (start.js), or a context of three.js's own
+// where none could be made there.
+function setUpView(canvas, context) {
+  renderer = new THREE.WebGLRenderer(context ? { canvas, context } : { preserveDrawingBuffer: true });
   controls = new OrbitControls(camera, renderer.domElement);
   renderer.autoClear = false;
   gizmo = new ViewHelper(camera, renderer.domElement);
@@ -656,9 +655,9 @@ function tint(nodes, colour) {
 }
 
 // Builds the view from the server's whole state (format, scene route,
-// every node's placement).
-export async function loadScene(state) {
-  setUpView(state.nodes.length);
+// every node's placement) on `canvas` with its WebGL `context`.
+export async function loadScene(state, canvas, context) {
+  setUpView(canvas, context);
   scene3d.add(view.model);
   const gltf = state.format === 'glTF' || state.format === 'GLB';
   view.upAxis = state.up;
