@@ -88,6 +88,10 @@ struct Served {
 
 int Status(const std::string& answer) { return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0; }
 
+nlohmann::json Body(const std::string& answer) {
+    return nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4), nullptr, false);
+}
+
 TEST(ViewServer, AnswersAsTheRulesSay) {
     const Served served;
     const std::string bearer = served.Bearer();
@@ -127,12 +131,20 @@ TEST(ViewServer, AnswersAsTheRulesSay) {
         EXPECT_NE(page.find(header), std::string::npos) << header;
     }
     EXPECT_NE(page.find("<script type=\"importmap\" nonce=\""), std::string::npos);
+    // The page's preload hints name the state and the scene, as the server serves them.
+    std::vector<std::string> preloaded;
+    const std::string hint = "<link rel=\"preload\" href=\"";
+    for (std::size_t link = page.find(hint); link != std::string::npos; link = page.find(hint, link + 1)) {
+        const std::size_t from = link + hint.size();
+        preloaded.push_back(page.substr(from, page.find('"', from) - from));
+    }
+    const std::string scene = Body(served.Request("GET", "/api/state", bearer))["scene"];
+    EXPECT_EQ(preloaded, (std::vector<std::string>{"api/state", scene}));
+    for (const std::string& route : preloaded) {
+        EXPECT_EQ(Status(served.Request("GET", "/" + route, "Cookie: " + cookie + "\r\n")), 200) << route;
+    }
     // Quit asks while edits are unsaved, and needs no body to ask.
     EXPECT_EQ(Status(served.Request("POST", "/api/quit", bearer, "", false)), 409);
-}
-
-nlohmann::json Body(const std::string& answer) {
-    return nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4), nullptr, false);
 }
 
 // Every refusal of the API is {code, message}, with its code's status; a
