@@ -6,11 +6,12 @@ namespace driver {
 
 namespace {
 
+// The four rows (X, Y and Z axes, translation) in one array of twelve.
 void WriteRows(JsonWriter& json, const NodeMatrix& matrix) {
     json.BeginArray();
     for (int row = 0; row < 4; ++row) {
         const Point3& p = matrix.GetRow(row);
-        json.BeginArray().Number(p.x).Number(p.y).Number(p.z).EndArray();
+        json.Number(p.x).Number(p.y).Number(p.z);
     }
     json.EndArray();
 }

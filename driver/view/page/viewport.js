@@ -33,8 +33,8 @@ const view = {
 export const hooks = { click: () => {}, hover: () => {} };
 
 function rowsToMatrix(rows) {
-  const [x, y, z, t] = rows;
-  return new THREE.Matrix4().set(x[0], y[0], z[0], t[0], x[1], y[1], z[1], t[1], x[2], y[2], z[2], t[2], 0, 0, 0, 1);
+  const [x0, x1, x2, y0, y1, y2, z0, z1, z2, t0, t1, t2] = rows;
+  return new THREE.Matrix4().set(x0, y0, z0, t0, x1, y1, z1, t1, x2, y2, z2, t2, 0, 0, 0, 1);
 }
 
 const instanceMatrix = new THREE.Matrix4();
