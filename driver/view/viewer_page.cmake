@@ -4,7 +4,7 @@
 # scripts/install-viewer.sh). Nothing is fetched when the page runs.
 set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
 set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
-set(viewer_page_files index.html start.js viewer.js viewport.js gltf_scene.js snapping.js)
+set(viewer_page_files index.html start.js viewer.js viewport.js drawn_copies.js gltf_scene.js snapping.js)
 set(viewer_three_files
     LICENSE
     build/three.module.min.js

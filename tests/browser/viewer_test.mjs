@@ -308,6 +308,10 @@ async function largeScene(page) {
     await settled(page);
     assert.deepEqual([...(await lastLine()).matchAll(/"([^"]*)"/g)].map((m) => m[1]),
       [40, 41, 42, 43, 44, 45, 46, 47, 48].map((c) => `Box 3.${c}`));
+    // The boxes are drawn as one mesh a material: each copy where and as
+    // tinted as its instance, which is what a click finds.
+    const off = await page.evaluate(() => window.morvaneViewer.copiesOff());
+    assert.ok(off.placed <= 1e-5 && off.tinted <= 1e-6, `copies drawn apart from their instances: ${JSON.stringify(off)}`);
     assert.ok(await page.$('#scene-tree .selected'), 'the tree shows the selection');
     await page.evaluate(() => document.activeElement.blur());  // Escape in the name field is the field's
     await page.keyboard.press('Escape');

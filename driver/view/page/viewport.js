@@ -6,6 +6,7 @@ import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 import { ViewHelper } from 'three/addons/helpers/ViewHelper.js';
 import { RoomEnvironment } from 'three/addons/environments/RoomEnvironment.js';
 import { loadGltf, loaderWorlds } from './gltf_scene.js';
+import { copiesOff, drawnCopies, placeCopy, tintCopy } from './drawn_copies.js';
 import { nearestCorner } from './snapping.js';
 
 const SNAP_PIXELS = 10;
@@ -52,6 +53,7 @@ export function placeNode(node) {
       continue;
     }
     mesh.setMatrixAt(id, instanceMatrix.multiplyMatrices(placement.object, local));
+    if (mesh.userData.drawnBy) placeCopy(mesh.userData.drawnBy, id, instanceMatrix);
     mesh.instanceMatrix.needsUpdate = true;
     mesh.boundingSphere = null;  // made again when next needed
     mesh.boundingBox = null;
@@ -223,6 +225,11 @@ function addInstances(parts, nodes) {
     });
     view.model.add(mesh);
     view.meshes.push(mesh);
+    mesh.userData.drawnBy = drawnCopies(mesh);
+    if (mesh.userData.drawnBy) {
+      mesh.visible = false;
+      view.model.add(mesh.userData.drawnBy);
+    }
   }
 }
 
@@ -561,6 +568,8 @@ function startPicking() {
       return worlds;
     },
     undrawn: () => view.undrawn,
+    // How far the copies drawn as one mesh are from their instances.
+    copiesOff: () => copiesOff(view.meshes),
     projection: () => (camera.isOrthographicCamera ? 'orthographic' : 'perspective'),
     target: () => controls.target.toArray(),
     // The node drawn lit as under the cursor, or null.
@@ -650,6 +659,7 @@ function tint(nodes, colour) {
       }
       mesh.setColorAt(id, colour);
       mesh.instanceColor.needsUpdate = true;
+      if (mesh.userData.drawnBy) tintCopy(mesh.userData.drawnBy, id, colour);
     }
   }
 }
