@@ -20,6 +20,16 @@ const StandIn* StandInFiles::Of(const std::string& path) const {
     return nullptr;
 }
 
+std::string StandInFiles::Given(const std::string& typed) const {
+    const StandIn* standIn = Of(typed);
+    return standIn != nullptr ? standIn->file : typed;
+}
+
+std::string StandInFiles::Named(const std::string& path, std::string quoted) const {
+    const StandIn* standIn = Of(path);
+    return standIn != nullptr ? standIn->shown : quoted;
+}
+
 std::string StandInFiles::InMessage(std::string message) const {
     for (const StandIn& standIn : standIns_) {
         const std::string quoted = '"' + standIn.file + '"';

@@ -26,6 +26,12 @@ public:
     // The stand-in whose place is typed as `path`, or whose file `path` is;
     // null for any other path.
     const StandIn* Of(const std::string& path) const;
+    // The file that a dialog answered with `typed` gives the tool: the
+    // stand-in's file, else `typed` itself.
+    std::string Given(const std::string& typed) const;
+    // How a note names `path`: its stand-in's place, else `quoted`, the
+    // path as the note quotes any other.
+    std::string Named(const std::string& path, std::string quoted) const;
     // `message`, of a tool or of a dialog, with each stand-in's file that it
     // names whole in double quotes (as the tools quote paths) shown as its
     // place; a path that merely holds the file's path stays as it is.

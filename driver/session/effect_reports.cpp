@@ -16,16 +16,14 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, const StandInFiles& sta
     } else if (!dialog.chosen) {
         report.Note(name + " cancelled");
     } else {
-        const StandIn* standIn = standIns.Of(dialog.path);
-        report.Note(name + " chose " + (standIn != nullptr ? standIn->shown : Quoted(DisplayPath(dialog.path))));
+        report.Note(name + " chose " + standIns.Named(dialog.path, Quoted(DisplayPath(dialog.path))));
     }
 }
 
 void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, const StandInFiles& standIns,
                       ActionReport& report) {
     for (std::size_t i = first; i < log.size(); ++i) {
-        const std::string note =
-            AsUtf8Text(log[i].title + ": " + HideWorkingFolder(standIns.InMessage(log[i].text)));
+        const std::string note = AsUtf8Text(log[i].title + ": " + HideWorkingFolder(standIns.InMessage(log[i].text)));
         if (log[i].type == SYSLOG_ERROR || log[i].type == SYSLOG_WARN) {
             report.Warning(note);
         } else {

@@ -94,10 +94,9 @@ struct SessionReplay::Player {
     }
     void operator()(const AnswerDialog& answer) const {
         replay.answers_.push_back(*replay.action_);
-        const StandIn* standIn = replay.standIns_.Of(answer.path);
         report.Note(answer.cancel ? "the next file dialog will be cancelled"
                                   : "the next file dialog will be answered with " +
-                                        (standIn != nullptr ? standIn->shown : Quoted(answer.path)));
+                                        replay.standIns_.Named(answer.path, Quoted(answer.path)));
     }
     void operator()(const KeepScene& keep) const {
         replay.kept_.push_back({keep.path, host.File().Content(keep.path, host.SelectionIndices())});
@@ -226,9 +225,8 @@ void SessionReplay::ReportEffects(const HostView& before) {
 std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
     if (!refusal.empty()) {
-        const StandIn* standIn = standIns_.Of(lastAnswer_);
-        report_.Failed("the " + dialog + " refused " + (standIn != nullptr ? standIn->shown : QuotedExcerpt(lastAnswer_)) +
-                       ": " + HideWorkingFolder(standIns_.InMessage(refusal)));
+        report_.Failed("the " + dialog + " refused " + standIns_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
+                       HideWorkingFolder(standIns_.InMessage(refusal)));
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");
@@ -239,8 +237,7 @@ std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const AnswerDialog answer = std::get<AnswerDialog>(answers_.front().what);
     answers_.pop_front();
     lastAnswer_ = answer.cancel ? "" : answer.path;
-    const StandIn* standIn = standIns_.Of(lastAnswer_);
-    return standIn != nullptr ? standIn->file : lastAnswer_;
+    return standIns_.Given(lastAnswer_);
 }
 
 }  // namespace driver
