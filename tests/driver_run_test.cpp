@@ -16,6 +16,7 @@
 #endif
 
 #include "files/run_files.h"
+#include "files/stand_in_files.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "json/json_reader.h"
@@ -251,6 +252,31 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     fs::remove_all(folder);
 }
 #endif
+
+// A stand-in is found by its place or by any spelling of its file, and a
+// message names its place only where it quotes the file whole: a path that
+// merely holds the file's path stays as it is.
+TEST(DriverRun, AStandInIsNamedOnlyWhereItsFileIsQuotedWhole) {
+    namespace fs = std::filesystem;
+    const std::string file = (fs::path("scratch") / "names.txt").string();
+    driver::StandInFiles standIns;
+    standIns.Add({"-", (fs::path("scratch") / "." / "names.txt").string(), "standard output"});
+    ASSERT_NE(standIns.Of(file), nullptr);
+    EXPECT_EQ(standIns.Of("-"), standIns.Of(file));
+    EXPECT_EQ(standIns.Of("names.txt"), nullptr);
+    const std::vector<std::pair<std::string, std::string>> mentions = {
+        {'"' + file + '"', "standard output"},
+        {'"' + file + ".bak\"", '"' + file + ".bak\""},
+        {"\"old-" + file + '"', "\"old-" + file + '"'},
+        {file, file},
+    };
+    for (const auto& first : mentions) {
+        for (const auto& second : mentions) {
+            EXPECT_EQ(standIns.InMessage("saved " + first.first + " and " + second.first + ": written"),
+                      "saved " + first.second + " and " + second.second + ": written");
+        }
+    }
+}
 
 // A front end that checks and replays each action as it comes gets the
 // transcript of the whole session run at once.

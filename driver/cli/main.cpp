@@ -169,8 +169,11 @@ int Run(const driver::Invocation& invocation) {
     // and handed on once the run is done.
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;
+    std::string namesFile;
     if (shortcut && shortcut->namesToStandardOutput) {
-        shortcut->names = scratch.emplace().PathOf("names.txt");
+        namesFile = scratch.emplace().PathOf("names.txt");
+        shortcut->names = "-";
+        runFiles.StandIns().Add({"-", namesFile, "standard output"});
     }
     std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
                                                    : driver::ReadSession(invocation.sessionPath);
@@ -182,12 +185,10 @@ int Run(const driver::Invocation& invocation) {
         driver::CheckShortcutJob(*shortcut, actions, host);
     }
     driver::Transcript transcript(out, invocation.quiet);
-    if (scratch) {
-        transcript.StandIn(shortcut->names, "-", "standard output");
-    }
     driver::SessionReplay& replay =
         KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
                                                               invocation.diff || !invocation.svgPath.empty()));
+    replay.UseStandIns(runFiles.StandIns());
     const bool done = replay.Run(actions);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {
@@ -208,7 +209,7 @@ int Run(const driver::Invocation& invocation) {
 #endif
     std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
     if (scratch) {
-        files.push_back({"-", driver::ReadInputFile(shortcut->names)});
+        files.push_back({"-", driver::ReadInputFile(namesFile)});
     }
     const int status = WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "files/stand_in_files.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -32,6 +33,11 @@ public:
     // must not be; else adds it.
     std::optional<Refusal> Add(const std::string& path, Use use, const std::string& role);
 
+    // The places that files of the run's own stand in for: the check and
+    // the replay give a tool the file, the notes name the place.
+    StandInFiles& StandIns() { return standIns_; }
+    const StandInFiles& StandIns() const { return standIns_; }
+
 private:
     struct File {
         std::string path;
@@ -46,6 +52,7 @@ private:
     // ones, so that a run of many files is checked in linear time.
     std::unordered_multimap<std::string, std::size_t> byPlace_;
     std::vector<std::size_t> linked_;
+    StandInFiles standIns_;
 };
 
 // A file of the command line that the run must not read or write as asked.

@@ -155,7 +155,7 @@ private:
         if ((!saves && press.caption != kLoadNamesCaption) || answers_.empty()) {
             return;
         }
-        const std::string names = answers_.front().empty() ? "" : DialogChoice(answers_.front());
+        const std::string names = ChosenFile(answers_.front());
         answers_.pop_front();
         const std::optional<Refusal> clash =
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
@@ -163,6 +163,11 @@ private:
         if (clash) {
             Fail("press " + press.caption + ": " + QuotedExcerpt(names) + " is " + clash->message);
         }
+    }
+    // The file that a dialog answered with `answer` gives the tool; "" for a cancel.
+    std::string ChosenFile(const std::string& answer) const {
+        const StandIn* standIn = files_.StandIns().Of(answer);
+        return standIn != nullptr ? standIn->file : answer.empty() ? "" : DialogChoice(answer);
     }
     void CheckOne(const ClickRadio& radio) const {
         HasCaption("radio", radio.caption, open_ ? &open_->radios : nullptr, "radio button");

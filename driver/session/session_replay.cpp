@@ -95,7 +95,8 @@ struct SessionReplay::Player {
     void operator()(const AnswerDialog& answer) const {
         replay.answers_.push_back(*replay.action_);
         report.Note(answer.cancel ? "the next file dialog will be cancelled"
-                                  : "the next file dialog will be answered with " + Quoted(answer.path));
+                                  : "the next file dialog will be answered with " +
+                                        replay.standIns_.Named(answer.path, Quoted(answer.path)));
     }
     void operator()(const KeepScene& keep) const {
         replay.kept_.push_back({keep.path, host.File().Content(keep.path, host.SelectionIndices())});
@@ -205,8 +206,8 @@ SessionReplay::HostView SessionReplay::View() const {
 void SessionReplay::ReportEffects(const HostView& before) {
     standin::StandinInterface& host = host_.Host();
     const FileDialogUser::Outcome dialog = dialogs_.TakeOutcome();
-    ReportDialog(dialog, report_);
-    ReportLogEntries(host.LogRecords(), before.logEntries, report_);
+    ReportDialog(dialog, standIns_, report_);
+    ReportLogEntries(host.LogRecords(), before.logEntries, standIns_, report_);
     const auto* press = std::get_if<PressButton>(&action_->what);
     if (press != nullptr && press->caption == kLoadNamesCaption && !LoggedError(host.LogRecords(), before.logEntries)) {
         ReportNamesCount(dialog, host_.Nodes().size(), report_);
@@ -224,7 +225,8 @@ void SessionReplay::ReportEffects(const HostView& before) {
 std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
     if (!refusal.empty()) {
-        report_.Failed("the " + dialog + " refused " + QuotedExcerpt(lastAnswer_) + ": " + HideWorkingFolder(refusal));
+        report_.Failed("the " + dialog + " refused " + standIns_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
+                       HideWorkingFolder(standIns_.InMessage(refusal)));
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");
@@ -235,7 +237,7 @@ std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const AnswerDialog answer = std::get<AnswerDialog>(answers_.front().what);
     answers_.pop_front();
     lastAnswer_ = answer.cancel ? "" : answer.path;
-    return lastAnswer_;
+    return standIns_.Given(lastAnswer_);
 }
 
 }  // namespace driver

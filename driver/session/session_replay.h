@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/output_file.h"
+#include "files/stand_in_files.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "hosting/session_host.h"
@@ -37,6 +38,10 @@ public:
     ~SessionReplay();
     SessionReplay(const SessionReplay&) = delete;
     SessionReplay& operator=(const SessionReplay&) = delete;
+    // The files of the run's own that stand in for places: a dialog
+    // answered with a place gives the tool the file, and the notes name
+    // the place. None unless given.
+    void UseStandIns(StandInFiles standIns) { standIns_ = std::move(standIns); }
 
     // Runs the actions in order, then Finish(); false when the run was not
     // done, and Failure() says why ("ORIGIN: WHAT", for the first reason).
@@ -90,6 +95,7 @@ private:
     std::vector<OutputFile> kept_;
     std::string firstPointOnly_;  // where the last pick took its first point and no second, or ""
     FileDialogUser dialogs_;
+    StandInFiles standIns_;
 };
 
 }  // namespace driver

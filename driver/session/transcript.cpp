@@ -9,7 +9,7 @@ namespace driver {
 
 void Transcript::Echo(const Action& action, std::size_t step) {
     echo_ = action.origin.line > 0 ? "line " + std::to_string(action.origin.line) : "step " + std::to_string(step);
-    echo_ += ": " + EscapedControls(ShownStandIn(ActionText(action.what), true));
+    echo_ += ": " + EscapedControls(ActionText(action.what));
     if (!quiet_) {
         Line(echo_);
         echo_.clear();
@@ -40,8 +40,7 @@ void Transcript::Warning(const std::string& note) {
     }
 }
 
-void Transcript::Write(const std::string& given) {
-    const std::string& note = standInForms_.empty() ? given : ShownStandIn(given, false);
+void Transcript::Write(const std::string& note) {
     line_ = "    ";
     if (HasControls(note)) {
         line_ += EscapedControls(note);
@@ -90,23 +89,6 @@ void Transcript::Written(const std::string& path) {
         return;
     }
     Line("written: " + EscapedControls(DisplayPath(path)));
-}
-
-void Transcript::StandIn(const std::string& path, const std::string& echoed, const std::string& noted) {
-    standInForms_ = {Quoted(path), Quoted(DisplayPath(path)), path};
-    echoed_ = echoed;
-    noted_ = noted;
-}
-
-std::string Transcript::ShownStandIn(std::string text, bool echo) const {
-    for (std::size_t form = 0; form < standInForms_.size(); ++form) {
-        const std::string& from = standInForms_[form];
-        const std::string& to = form + 1 == standInForms_.size() || echo ? echoed_ : noted_;
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-            text.replace(at, from.size(), to);
-        }
-    }
-    return text;
 }
 
 void Transcript::Raw(const std::string& text) {

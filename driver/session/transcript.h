@@ -57,16 +57,8 @@ public:
     // "written: FILE".
     void Written(const std::string& path);
 
-    // A file of the run's own that stands in for another place, such as the
-    // names that go to standard output once the run is done: an echo shows
-    // `path` as `echoed` ("-"), a note shows it quoted as `noted` ("standard
-    // output"), so that the transcript names no temporary file.
-    void StandIn(const std::string& path, const std::string& echoed, const std::string& noted);
-
 private:
     void Write(const std::string& note);
-    // `text` with the stand-in's forms replaced.
-    std::string ShownStandIn(std::string text, bool echo) const;
     // Writes `line` and its line end.
     void Line(const std::string& line);
     void Record(const std::string& text);
@@ -75,9 +67,7 @@ private:
     bool quiet_;
     std::string echo_;  // quiet: the running action's echo, until a kept note needs it
     std::size_t notes_ = 0;
-    std::string line_;                       // the note being written
-    std::vector<std::string> standInForms_;  // quoted forms of the stand-in's path, the bare path last
-    std::string echoed_, noted_;
+    std::string line_;  // the note being written
     Lines* record_ = nullptr;
 };
 
