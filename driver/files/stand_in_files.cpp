@@ -25,7 +25,7 @@ std::string StandInFiles::Given(const std::string& typed) const {
     return standIn != nullptr ? standIn->file : typed;
 }
 
-std::string StandInFiles::Named(const std::string& path, std::string quoted) const {
+std::string StandInFiles::Named(const std::string& path, const std::string& quoted) const {
     const StandIn* standIn = Of(path);
     return standIn != nullptr ? standIn->shown : quoted;
 }

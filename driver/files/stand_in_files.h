@@ -31,7 +31,7 @@ public:
     std::string Given(const std::string& typed) const;
     // How a note names `path`: its stand-in's place, else `quoted`, the
     // path as the note quotes any other.
-    std::string Named(const std::string& path, std::string quoted) const;
+    std::string Named(const std::string& path, const std::string& quoted) const;
     // `message`, of a tool or of a dialog, with each stand-in's file that it
     // names whole in double quotes (as the tools quote paths) shown as its
     // place; a path that merely holds the file's path stays as it is.
