@@ -8,12 +8,12 @@
 
 namespace driver {
 
-// The members of the viewer's state after a gesture, written into the
-// object that `json` has open (docs/viewer.md).
 // About what a node takes in a state's JSON: room for the text is made
 // once (a large scene's state is tens of megabytes).
 constexpr std::size_t kStateBytesPerNode = 360;
 
+// The members of the viewer's state after a gesture, written into the
+// object that `json` has open (docs/viewer.md).
 void WriteViewState(JsonWriter& json, const ViewState& state);
 
 // The answer of the viewer's API to a gesture: the state as one object.

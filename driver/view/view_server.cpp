@@ -184,7 +184,7 @@ void ViewServer::Impl::Page(httplib::Response& response) {
     std::string page = ReadInputFile(pageDirectory + "/index.html");
     ReplaceFirst(page, "<script type=\"importmap\">", "<script type=\"importmap\" nonce=\"" + nonce + "\">");
     ReplaceFirst(page, "<title>", preloads + "<title>");
-    Answer(response, 200, page, "text/html; charset=utf-8");
+    Answer(response, 200, std::move(page), "text/html; charset=utf-8");
 }
 
 void ViewServer::Impl::State(httplib::Response& response) {

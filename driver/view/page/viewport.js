@@ -43,9 +43,9 @@ const instanceMatrix = new THREE.Matrix4();
 // Where the host says a node's pivot and object are.
 export function placeNode(node) {
   // The server leaves out an object's placement that is the pivot's.
-  const object = node.object ?? node.world;
   const world = rowsToMatrix(node.world);
-  const placement = { world, object: node.object ? rowsToMatrix(object) : world, rows: { world: node.world, object } };
+  const placement = { world, object: node.object ? rowsToMatrix(node.object) : world,
+    rows: { world: node.world, object: node.object } };
   view.placements.set(node.index, placement);
   for (const { mesh, id, local } of view.instances.get(node.index) ?? []) {
     if (mesh.isPoints) {
@@ -88,10 +88,10 @@ let camera = perspective;
 const marker = new THREE.Mesh(new THREE.SphereGeometry(1, 16, 8), new THREE.MeshBasicMaterial({ color: 0xff2060 }));
 marker.visible = false;
 
-// `canvas` and its WebGL `context` (start.js), or a context of three.js's own
-// where none could be made there.
+// On `canvas` with its WebGL `context` (start.js); without one, three.js
+// tries the canvas again and says why it has none.
 function setUpView(canvas, context) {
-  renderer = new THREE.WebGLRenderer(context ? { canvas, context } : { preserveDrawingBuffer: true });
+  renderer = new THREE.WebGLRenderer({ canvas, context });
   controls = new OrbitControls(camera, renderer.domElement);
   renderer.autoClear = false;
   gizmo = new ViewHelper(camera, renderer.domElement);
