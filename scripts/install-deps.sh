@@ -7,7 +7,8 @@
 # programs and libraries and the viewer (cpp-httplib; Node.js and npm for
 # three.js), no test program. With "deb", that and what `make deb` needs
 # to make the Debian package.
-# Needs root (or sudo) and a reachable package registry.
+# Needs root (or sudo) and a reachable package registry; an index of it
+# that cannot be read is a warning (scripts/apt.sh).
 set -euo pipefail
 
 packages=(
@@ -43,13 +44,10 @@ command -v node >/dev/null || missing+=(nodejs)
 command -v npm >/dev/null || missing+=(npm)
 
 if ((${#missing[@]} > 0)); then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    if [[ $(id -u) -ne 0 ]]; then
-        sudo_cmd=(sudo)
-    fi
-    "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    log_tag=install-deps
+    source "$(dirname "$0")/apt.sh"
+    apt_refresh
+    apt_install --no-install-recommends -- "${missing[@]}"
 fi
 
 if ! $demo; then

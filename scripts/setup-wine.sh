@@ -28,20 +28,14 @@ qemu=/usr/bin/qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 backports_source=/etc/apt/sources.list.d/bookworm-backports.sources
 
-lists_stale=0
-apt_update_once() {
-    if ((lists_stale)) || ! ls /var/lib/apt/lists/*_dists_bookworm-backports_*Packages* >/dev/null 2>&1; then
-        apt-get update -qq
-        lists_stale=0
-    fi
-}
+log_tag=setup-wine
+source "$(dirname "$(readlink -f "$0")")/apt.sh"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 # 1. Packages for Wine.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    lists_stale=1
 fi
 # The mirror that the machine's Debian source names (deb822 or one-line form).
 debian_mirror() {
@@ -59,16 +53,14 @@ Suites: bookworm-backports
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    lists_stale=1
 fi
 missing=()
 for package in "${wine_packages[@]}"; do
     installed "$package" || missing+=("$package")
 done
 if ((${#missing[@]})); then
-    log "installing ${missing[*]}"
-    apt_update_once
-    apt-get install -y -qq "${missing[@]}"
+    apt_refresh
+    apt_install -- "${missing[@]}"
 fi
 
 # 2. Does the kernel run i386 programs itself? Asked with the qemu entries
@@ -94,9 +86,8 @@ else
         for package in qemu-user-static qemu-user-binfmt; do
             installed "$package" && qemu_packages+=("$package")
         done
-        log "installing ${qemu_packages[*]} from bookworm-backports"
-        apt_update_once
-        apt-get install -y -qq -t bookworm-backports "${qemu_packages[@]}"
+        apt_refresh
+        apt_install -t bookworm-backports -- "${qemu_packages[@]}"
     fi
     [[ -x $qemu ]] || { log "$qemu is missing"; exit 1; }
     # Flag F opens the interpreter when the entry is registered, so an entry
