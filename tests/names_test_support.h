@@ -11,52 +11,26 @@
 #include <iterator>
 #include <string>
 #include <vector>
-#if defined(_WIN32)
-#  include <io.h>
-#endif
 
+#include "scratch_folder.h"
 #include "standin/standin_scene.h"
 
 namespace names_test {
 
-// A fresh folder, removed with its content at the end of the test.
-class ScratchFolder {
+// A scratch folder that lists its entries.
+class ScratchFolder : public test_support::ScratchFolder {
 public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velkora-test-XXXXXX").string();
-#if defined(_WIN32)
-        // No mkdtemp on Windows: a name that no file has, then the folder.
-        if (_mktemp_s(pattern.data(), pattern.size() + 1) != 0 || !std::filesystem::create_directory(pattern)) {
-#else
-        if (::mkdtemp(pattern.data()) == nullptr) {
-#endif
-            ADD_FAILURE() << "no scratch folder";
-        }
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
-        std::filesystem::remove_all(path_, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
+    ScratchFolder() : test_support::ScratchFolder("velkora-test") {}
 
     // The names of the folder's entries, sorted.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        for (const auto& entry : std::filesystem::directory_iterator(Path())) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         return names;
     }
-
-private:
-    std::filesystem::path path_;
 };
 
 inline std::string ReadBytes(const std::string& path) {

@@ -211,7 +211,8 @@ void CheckSvgName(const std::string& path) {
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
     CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "", false,
                            invocation.outputPath, invocation.svgPath};
-    if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput) {
+    if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput &&
+        !invocation.shortcut->namesFromStandardInput) {
         named.names = DialogChoice(invocation.shortcut->names);
         named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;
     }

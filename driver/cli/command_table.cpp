@@ -75,6 +75,7 @@ void BuildNames(const ParsedArguments& arguments, Invocation& invocation, Shortc
     shortcut.kind = kind;
     shortcut.names = arguments.positionals[1];
     shortcut.namesToStandardOutput = kind == ShortcutKind::SaveNames && IsStandardOutput(shortcut.names);
+    shortcut.namesFromStandardInput = kind == ShortcutKind::LoadNames && shortcut.names == "-";
     if (shortcut.namesToStandardOutput && (invocation.outputPath == "-" || invocation.svgPath == "-")) {
         throw UsageError(std::string("NAMES and ") + (invocation.outputPath == "-" ? "-o" : "--svg") +
                          " cannot both write to standard output");

@@ -14,7 +14,14 @@ int RunList(const std::string& scenePath, bool json) {
     } else {
         WriteSceneListing(*file, std::cout);
     }
-    FlushStandardOutput();
+    try {
+        FlushStandardOutput();
+    } catch (const OutputFileError& e) {
+        // A reader that stopped early (`| head`) had what it wanted.
+        if (e.Code() != RefusalCode::ReaderGone) {
+            throw;
+        }
+    }
     return 0;
 }
 

@@ -1,4 +1,5 @@
 // morvane-host: runs the plug-ins on a scene file, through their panels.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/scratch_folder.h"
+#include "files/standard_input.h"
 #include "files/standard_output.h"
 #include "files/system_reason.h"
 #include "hosting/plugin_directory.h"
@@ -87,6 +89,14 @@ std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocat
 // last lines could not be.
 constexpr int kWrittenWithoutTranscript = 3;
 
+// Says that the files were written but not the transcript's last lines,
+// unless the reader has gone, which hears nothing more.
+void ReportUnwrittenTranscript(const driver::OutputFileError& e) {
+    if (e.Code() != driver::RefusalCode::ReaderGone) {
+        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+    }
+}
+
 // Writes the files, then their lines of the transcript; gives the run's status.
 int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
@@ -106,7 +116,7 @@ int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transc
         }
         driver::FlushStandardOutput();
     } catch (const driver::OutputFileError& e) {
-        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+        ReportUnwrittenTranscript(e);
         return kWrittenWithoutTranscript;
     }
     return 0;
@@ -114,13 +124,19 @@ int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transc
 
 constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
 
-// What a quiet run wrote, for its summary line: "written out.gltf, out.svg".
-std::string WrittenSummary(const std::vector<driver::OutputFile>& files, bool sceneNotWritten) {
-    std::string written;
+// What a quiet run wrote, for its summary line: "written out.gltf, out.svg",
+// the files that the tools saved first.
+std::string WrittenSummary(const std::vector<std::string>& toolWritten, const std::vector<driver::OutputFile>& files,
+                           bool sceneNotWritten) {
+    std::vector<std::string> paths = toolWritten;
     for (const driver::OutputFile& file : files) {
+        paths.push_back(file.path);
+    }
+    std::string written;
+    for (const std::string& path : paths) {
         written += (written.empty() ? "written " : ", ") +
-                   (file.path == "-" ? std::string("to standard output")
-                                     : driver::EscapedControls(driver::DisplayPath(file.path)));
+                   (path == "-" ? std::string("to standard output")
+                                : driver::EscapedControls(driver::DisplayPath(path)));
     }
     if (sceneNotWritten) {
         written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
@@ -137,7 +153,7 @@ int PrintSummary(std::ostream& out, std::size_t changed, const std::string& writ
             driver::FlushStandardOutput();
         }
     } catch (const driver::OutputFileError& e) {
-        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
+        ReportUnwrittenTranscript(e);
         return kWrittenWithoutTranscript;
     }
     return 0;
@@ -151,6 +167,13 @@ T& KeptUntilExit(std::unique_ptr<T> object) {
     static auto* const kept = new std::vector<std::unique_ptr<T>>();
     kept->push_back(std::move(object));
     return *kept->back();
+}
+
+bool AnswersStandardInput(const std::vector<driver::Action>& actions) {
+    return std::any_of(actions.begin(), actions.end(), [](const driver::Action& action) {
+        const auto* answer = std::get_if<driver::AnswerDialog>(&action.what);
+        return answer != nullptr && !answer->cancel && answer->path == "-";
+    });
 }
 
 // A run: build the actions, check them with everything else that can be
@@ -177,12 +200,23 @@ int Run(const driver::Invocation& invocation) {
     }
     std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
                                                    : driver::ReadSession(invocation.sessionPath);
+    // Names loaded from standard input ("-") are read whole first, into a
+    // file of the run's own that the open dialog gives the tool.
+    if (!(shortcut && shortcut->namesToStandardOutput) && AnswersStandardInput(actions)) {
+        const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
+        driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
+        runFiles.StandIns().Add({"-", copy, "standard input"});
+        if (const std::optional<driver::Refusal> clash =
+                runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
+            throw driver::RunFilesError(clash->message);
+        }
+    }
     CheckOutputsWritable(invocation);
 
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
     if (invocation.shortcut) {
-        driver::CheckShortcutJob(*shortcut, actions, host);
+        driver::CheckShortcutJob(*shortcut, actions, host, runFiles.StandIns());
     }
     driver::Transcript transcript(out, invocation.quiet);
     driver::SessionReplay& replay =
@@ -208,24 +242,27 @@ int Run(const driver::Invocation& invocation) {
     malloc_trim(0);
 #endif
     std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
-    if (scratch) {
+    if (!namesFile.empty()) {
         files.push_back({"-", driver::ReadInputFile(namesFile)});
     }
     const int status = WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {
-        return PrintSummary(out, replay.ChangedCount(), WrittenSummary(files, sceneNotWritten));
+        return PrintSummary(out, replay.ChangedCount(), WrittenSummary(replay.ToolWritten(), files, sceneNotWritten));
     }
     return status;
 }
 
-// The text of --help or --version, written through the C library so that
-// a failure keeps its errno: "no space left on device" for a full disk.
+// The text of --help or --version; a reader that stopped reading early
+// (`| head -1`) had what it wanted.
 int PrintJobText(const std::string& text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        std::cerr << "morvane-host: standard output cannot be written: "
-                  << driver::SystemReason(errno != 0 ? errno : EIO) << "\n";
-        return 1;
+    std::cout << text;
+    try {
+        driver::FlushStandardOutput();
+    } catch (const driver::OutputFileError& e) {
+        if (e.Code() == driver::RefusalCode::ReaderGone) {
+            return 0;
+        }
+        throw;
     }
     return 0;
 }
@@ -270,8 +307,10 @@ int main(int argc, char** argv) {
         // The one boundary of a run: every refusal ends it with the status
         // that the table gives its code.
         const driver::Refusal refusal = driver::RefusalOf(e);
-        std::cerr << "morvane-host: " << driver::EscapedControls(refusal.message)
-                  << (refusal.code == driver::RefusalCode::Usage ? "; try morvane-host --help\n" : "\n");
+        if (refusal.code != driver::RefusalCode::ReaderGone) {
+            std::cerr << "morvane-host: " << driver::EscapedControls(refusal.message)
+                      << (refusal.code == driver::RefusalCode::Usage ? "; try morvane-host --help\n" : "\n");
+        }
         return driver::ExitStatusOf(refusal.code);
     } catch (...) {
         std::cerr << "morvane-host: unexpected failure\n";

@@ -141,7 +141,8 @@ void FlushStandardOutput() {
     if (!std::cout) {
         // The first failure says why: a later write may fail for another reason, or set none.
         const int error = StandardOutputError() != 0 ? StandardOutputError() : errno;
-        throw OutputFileError("standard output cannot be written: " + SystemReason(error != 0 ? error : EIO));
+        throw OutputFileError("standard output cannot be written: " + SystemReason(error != 0 ? error : EIO),
+                              StandardOutputReaderGone() ? RefusalCode::ReaderGone : RefusalCode::NotWritable);
     }
 }
 

@@ -13,7 +13,8 @@ namespace driver {
 // A file that cannot be written; the message names it and says why.
 class OutputFileError : public CodedError {
 public:
-    explicit OutputFileError(const std::string& message) : CodedError(RefusalCode::NotWritable, message) {}
+    explicit OutputFileError(const std::string& message, RefusalCode code = RefusalCode::NotWritable)
+        : CodedError(code, message) {}
 };
 
 // A file to be written once the whole run has succeeded. The path "-" is
@@ -29,7 +30,8 @@ struct OutputFile {
 void CheckWritable(const std::string& path, const std::string& what);
 
 // Sends what standard output holds on; throws OutputFileError, with the
-// reason, when it cannot be written.
+// reason, when it cannot be written (code ReaderGone when its reader has
+// gone, as `| head` does: a reader that stopped reading is told nothing).
 void FlushStandardOutput();
 
 // Writes the files, each replaced whole through the safe way of writing

@@ -5,6 +5,11 @@
 #include <iostream>
 #include <streambuf>
 
+#if !defined(_WIN32)
+#  include <poll.h>
+#  include <unistd.h>
+#endif
+
 namespace driver {
 
 namespace {
@@ -59,5 +64,18 @@ void KeepStandardOutputErrors() {
 }
 
 int StandardOutputError() { return firstError; }
+
+bool StandardOutputReaderGone() {
+    if (firstError == EPIPE) {
+        return true;
+    }
+#if defined(_WIN32)
+    return false;
+#else
+    // The write end of a pipe whose reader has closed it polls as an error.
+    pollfd output{STDOUT_FILENO, POLLOUT, 0};
+    return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+#endif
+}
 
 }  // namespace driver

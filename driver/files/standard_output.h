@@ -11,4 +11,8 @@ void KeepStandardOutputErrors();
 // since KeepStandardOutputErrors, or 0.
 int StandardOutputError();
 
+// Whether standard output is a pipe (or socket) whose reader has gone:
+// the first failed write said EPIPE, or the system says so now.
+bool StandardOutputReaderGone();
+
 }  // namespace driver

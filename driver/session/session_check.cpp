@@ -161,7 +161,8 @@ private:
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
         if (clash) {
-            Fail("press " + press.caption + ": " + QuotedExcerpt(names) + " is " + clash->message);
+            Fail("press " + press.caption + ": " + files_.StandIns().Named(names, QuotedExcerpt(names)) + " is " +
+                 clash->message);
         }
     }
     // The file that a dialog answered with `answer` gives the tool; "" for a cancel.

@@ -209,8 +209,12 @@ void SessionReplay::ReportEffects(const HostView& before) {
     ReportDialog(dialog, standIns_, report_);
     ReportLogEntries(host.LogRecords(), before.logEntries, standIns_, report_);
     const auto* press = std::get_if<PressButton>(&action_->what);
-    if (press != nullptr && press->caption == kLoadNamesCaption && !LoggedError(host.LogRecords(), before.logEntries)) {
+    const bool loggedError = LoggedError(host.LogRecords(), before.logEntries);
+    if (press != nullptr && press->caption == kLoadNamesCaption && !loggedError) {
         ReportNamesCount(dialog, host_.Nodes().size(), report_);
+    }
+    if (dialog.ran && dialog.saving && dialog.chosen && !loggedError && standIns_.Of(dialog.path) == nullptr) {
+        toolWritten_.push_back(dialog.path);
     }
     ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
     ReportChanges(history_, host_.Nodes(), animations_, report_, changed_);

@@ -64,6 +64,10 @@ public:
     const SceneHistory& History() const { return history_; }
     // How many nodes the run has changed so far, each counted once.
     std::size_t ChangedCount() const { return changed_.Count(); }
+    // The files that tools wrote through a save dialog (the path it chose,
+    // with no error logged by the press); a stand-in's file is left out, as
+    // the run hands it on.
+    const std::vector<std::string>& ToolWritten() const { return toolWritten_; }
 
 private:
     // The actions' own replay, one function for each kind of action.
@@ -93,6 +97,7 @@ private:
     std::deque<Action> answers_;  // answers of file dialogs not yet given
     std::string lastAnswer_;      // the answer given to the running dialog
     std::vector<OutputFile> kept_;
+    std::vector<std::string> toolWritten_;
     std::string firstPointOnly_;  // where the last pick took its first point and no second, or ""
     FileDialogUser dialogs_;
     StandInFiles standIns_;

@@ -50,15 +50,16 @@ std::string NodeList(const std::vector<std::size_t>& indices, const SessionHost&
 // A names file of another number of lines than the scene has nodes gives
 // names by position all the same: one line missing or added moves every
 // later name one node on, which nothing in the result shows.
-void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host) {
-    const std::string path = DialogChoice(shortcut.names);
+void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host, const StandInFiles& standIns) {
+    const StandIn* standIn = standIns.Of(shortcut.names);
+    const std::string path = standIn != nullptr ? standIn->file : DialogChoice(shortcut.names);
     const std::optional<std::uint64_t> lines = CountLines(path);
     if (!lines) {
         return;  // the dialog refuses it, and says why
     }
     const std::size_t nodes = host.Nodes().size();
     if (*lines != nodes) {
-        throw SessionError("NAMES: " + Quoted(DisplayPath(path)) + " has " +
+        throw SessionError("NAMES: " + (standIn != nullptr ? standIn->shown : Quoted(DisplayPath(path))) + " has " +
                            Counted(static_cast<std::size_t>(*lines), "line") + " and the scene " +
                            Counted(nodes, "node") +
                            ", so its names would shift off the nodes they belong to; "
@@ -133,9 +134,10 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
     return actions;
 }
 
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host) {
+void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host,
+                      const StandInFiles& standIns) {
     if (shortcut.kind == ShortcutKind::LoadNames && !shortcut.partial) {
-        CheckNamesCount(shortcut, host);
+        CheckNamesCount(shortcut, host, standIns);
     }
     if (!UsesTarvel(shortcut.kind)) {
         return;

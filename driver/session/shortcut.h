@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files/stand_in_files.h"
 #include "session/action.h"
 #include "text/refusal.h"
 
@@ -35,6 +36,7 @@ struct Shortcut {
     std::string names;                      // NAMES: the path for the names tool's file dialog
     bool partial = false;                   // --partial: load a names file whatever its number of lines
     bool namesToStandardOutput = false;     // save-names with NAMES "-": the names go to standard output
+    bool namesFromStandardInput = false;    // load-names with NAMES "-": the names come from standard input
 };
 
 // A selection that the command line must make otherwise: a usage error.
@@ -59,6 +61,8 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut);
 // has nodes. Throws SessionError naming the option and the nodes or the
 // counts, and SelectionConflict where align's selection holds a node and
 // the namesake it would take, whose result would depend on their order.
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host);
+// `standIns` gives the file that stands in for a NAMES of "-".
+void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host,
+                      const StandInFiles& standIns);
 
 }  // namespace driver

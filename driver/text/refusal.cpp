@@ -33,6 +33,9 @@ constexpr RefusalRow kRefusals[] = {
     {RefusalCode::Forbidden, "forbidden", 1, 403},
     {RefusalCode::NoTool, "no-tool", 1, 500},
     {RefusalCode::OutOfMemory, "out-of-memory", 1, 503},
+    // As a process that SIGPIPE ends (128 + 13), which it stands for where
+    // the signal is ignored; the reader, having gone, hears nothing.
+    {RefusalCode::ReaderGone, "reader-gone", 141, 500},
     {RefusalCode::Failed, "failed", 1, 500},
 };
 

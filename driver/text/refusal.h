@@ -26,6 +26,7 @@ enum class RefusalCode {
     Forbidden,          // a request without the token, or from another origin
     NoTool,             // a tool library that cannot be loaded
     OutOfMemory,
+    ReaderGone,  // standard output's reader has gone: nothing to report to
     Failed,  // any other failure
 };
 

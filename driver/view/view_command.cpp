@@ -120,16 +120,16 @@ int Serve(const ViewOptions& options) {
                   << " (a build makes it with the target viewer_page)\n";
         return 1;
     }
-    std::vector<std::string> serving = options.allowedFolders;
-    serving.push_back(FolderOf(options.scenePath));
-    std::vector<std::string> reach = serving;
+    // One reach for the scene's files, the dialogs and Save.
+    std::vector<std::string> reach = options.allowedFolders;
+    reach.push_back(FolderOf(options.scenePath));
     reach.push_back(".");
     if (!options.outputPath.empty()) {
         reach.push_back(FolderOf(options.outputPath));
     }
     const PrivateFolder folder;
     ViewSession session(options.scenePath, plugins, options.outputPath, ViewFolders(reach), folder.Path());
-    ViewServer server(session, page, ViewFolders(serving));
+    ViewServer server(session, page);
     if (const std::optional<Refusal> refusal = server.Bind(options.port)) {
         std::cerr << "morvane-host: view: " << refusal->message << "\n";
         return ExitStatusOf(refusal->code);

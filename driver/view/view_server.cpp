@@ -145,9 +145,9 @@ struct ViewServer::Impl {
     std::atomic<bool> stopping{false};  // Stop() was called
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 
-    Impl(ViewSession& s, const std::string& page, const ViewFolders& serving)
+    Impl(ViewSession& s, const std::string& page)
         : session(s),
-          files(page, s.ScenePath(), s.ReferencedFiles(), serving),
+          files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()),
           pageDirectory(page),
           preloads(PreloadHints(s.FormatName(), files.SceneRoute())) {}
 
@@ -346,8 +346,8 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     }));
 }
 
-ViewServer::ViewServer(ViewSession& session, const std::string& pageDirectory, const ViewFolders& serving)
-    : impl_(std::make_unique<Impl>(session, pageDirectory, serving)) {
+ViewServer::ViewServer(ViewSession& session, const std::string& pageDirectory)
+    : impl_(std::make_unique<Impl>(session, pageDirectory)) {
     impl_->Install(impl_->server);
     impl_->Install(impl_->serverOnIpv6);
 }

@@ -15,8 +15,8 @@ namespace driver {
 // are served one at a time on the session.
 class ViewServer {
 public:
-    // `serving`: the folders whose files the scene may have served.
-    ViewServer(ViewSession& session, const std::string& pageDirectory, const ViewFolders& serving);
+    // The scene's files are served from the folders the session reaches.
+    ViewServer(ViewSession& session, const std::string& pageDirectory);
     ~ViewServer();
     ViewServer(const ViewServer&) = delete;
     ViewServer& operator=(const ViewServer&) = delete;

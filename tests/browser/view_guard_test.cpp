@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_folder.h"
 #include "view/view_files.h"
 #include "view/view_folders.h"
 #include "view/view_guard.h"
@@ -66,8 +67,8 @@ TEST(ViewGuard, TokensDiffer) {
 // the route names.
 TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
     namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / "morvane-view-files-test";
-    fs::remove_all(root);
+    const test_support::ScratchFolder scratch{"morvane-view-files-test"};
+    const fs::path root = scratch.Path();
     fs::create_directories(root / "scene" / ".git");
     fs::create_directories(root / "page");
     std::ofstream(root / "page" / "index.html") << "page";
@@ -93,7 +94,6 @@ TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
         EXPECT_EQ(files.Find(route), "") << route;
     }
     EXPECT_EQ(files.Refused().size(), 5u) << "each file refused is said";
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hosting/plugin_directory.h"
+#include "scratch_folder.h"
 #include "view/view_files.h"
 #include "view/view_server.h"
 
@@ -48,7 +49,8 @@ std::string Exchange(int port, const std::string& request) {
 
 // The room served from a folder of its own, on a port the system chose.
 struct Served {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "morvane-view-server-test";
+    const test_support::ScratchFolder scratch{"morvane-view-server-test"};
+    const std::filesystem::path folder = scratch.Path();
     std::unique_ptr<driver::ViewSession> session;
     std::unique_ptr<driver::ViewServer> server;
     std::future<void> serving;
@@ -56,15 +58,13 @@ struct Served {
     std::string token;
 
     Served() {
-        std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder / "keep");
         const std::filesystem::path room(MORVANE_ROOM_GLTF);
         std::filesystem::copy_file(room, folder / "room.gltf");
         const driver::ViewFolders reach({folder.string()});
         session = std::make_unique<driver::ViewSession>((folder / "room.gltf").string(), driver::PluginDirectory(), "",
                                                         reach, (folder / "keep").string());
-        server = std::make_unique<driver::ViewServer>(*session, driver::ViewerPageDirectory(driver::PluginDirectory()),
-                                                      reach);
+        server = std::make_unique<driver::ViewServer>(*session, driver::ViewerPageDirectory(driver::PluginDirectory()));
         EXPECT_FALSE(server->Bind(0));
         const std::string address = server->Address();
         port = std::stoi(address.substr(address.rfind(':') + 1));
@@ -74,7 +74,6 @@ struct Served {
     ~Served() {
         server->Stop();
         serving.wait();
-        std::filesystem::remove_all(folder);
     }
     std::string Request(const std::string& method, const std::string& path, const std::string& headers,
                         const std::string& body = "", bool withLength = true) const {
@@ -231,9 +230,8 @@ TEST(ViewServer, SlowClientsFreezeNothing) {
 // A port that another program holds on either loopback address is refused.
 TEST(ViewServer, ListensAloneOrNotAtAll) {
     const Served first;
-    const driver::ViewFolders none({});
     const std::string page = driver::ViewerPageDirectory(driver::PluginDirectory());
-    driver::ViewServer second(*first.session, page, none);
+    driver::ViewServer second(*first.session, page);
     EXPECT_TRUE(second.Bind(first.port)) << "a second viewer on the same port";
     const int other = socket(AF_INET6, SOCK_STREAM, 0);
     sockaddr_in6 address{};
@@ -243,7 +241,7 @@ TEST(ViewServer, ListensAloneOrNotAtAll) {
         listen(other, 1) == 0) {
         socklen_t size = sizeof(address);
         getsockname(other, reinterpret_cast<sockaddr*>(&address), &size);
-        driver::ViewServer third(*first.session, page, none);
+        driver::ViewServer third(*first.session, page);
         EXPECT_TRUE(third.Bind(ntohs(address.sin6_port))) << "::1 held by another program";
     }
     close(other);

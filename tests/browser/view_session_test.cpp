@@ -17,6 +17,7 @@
 #include "scene/scene_format.h"
 #include "session/session.h"
 #include "session/session_check.h"
+#include "scratch_folder.h"
 #include "session/session_replay.h"
 #include "session/transcript.h"
 #include "view/view_session.h"
@@ -28,16 +29,14 @@ std::string Why(const driver::ViewState& state) { return state.refusal ? state.r
 
 // A folder of its own for a test, with the room in it; gone at the end.
 struct RoomFolder {
+    test_support::ScratchFolder scratch;
     std::filesystem::path path;
-    explicit RoomFolder(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / ("morvane-view-test-" + name)) {
-        std::filesystem::remove_all(path);
+    explicit RoomFolder(const std::string& name) : scratch("morvane-view-test-" + name), path(scratch.Path()) {
         std::filesystem::create_directories(path / "keep");
         const std::filesystem::path room(MORVANE_ROOM_GLTF);
         std::filesystem::copy_file(room, path / "room.gltf");
         std::filesystem::copy_file(room.parent_path() / "room.bin", path / "room.bin");
     }
-    ~RoomFolder() { std::filesystem::remove_all(path); }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
     std::unique_ptr<driver::ViewSession> Session() const {
         return std::make_unique<driver::ViewSession>(*this / "room.gltf", driver::PluginDirectory(), "",
@@ -195,9 +194,10 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     std::filesystem::create_symlink("/etc/hostname", room.path / "link.txt");
     const auto session = room.Session();
     session->Apply("open Velkora");
-    const std::string outside = (std::filesystem::temp_directory_path() / "morvane-outside.txt").string();
+    const test_support::ScratchFolder elsewhere;
+    const std::string outside = elsewhere.File("morvane-outside.txt");
     for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt",
-                                                            room / "link.txt", room / "../morvane-outside.txt"}) {
+                                                            room / "link.txt", room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
         for (const char* press : {"Save Names To File", "Load Names Form File"}) {
             const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
             EXPECT_TRUE(state.refusal) << path;
@@ -211,7 +211,7 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
     for (const std::string& path :
-         {(std::filesystem::temp_directory_path() / "elsewhere.gltf").string(), std::string(room / ".room.gltf")}) {
+         {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
         const std::optional<driver::Refusal> refused = session->SetOutputPath(path);
         EXPECT_TRUE(refused && refused->code == driver::RefusalCode::OutsideReach) << path;
     }
