@@ -169,11 +169,57 @@ T& KeptUntilExit(std::unique_ptr<T> object) {
     return *kept->back();
 }
 
+// The scene of a run; a session run whose SESSION is named as a scene is
+// told that its arguments may be the wrong way round.
+std::unique_ptr<driver::SceneFile> ReadSceneOfRun(const driver::Invocation& invocation, driver::SceneUse use) {
+    try {
+        return driver::ReadScene(invocation.scenePath, use);
+    } catch (const driver::SceneFileError& e) {
+        if (invocation.shortcut || !driver::NamedAsScene(invocation.sessionPath)) {
+            throw;
+        }
+        throw driver::SceneFileError(std::string(e.what()) + "; a session takes SCENE SESSION, in that order");
+    }
+}
+
+// A shortcut's message about what its run found in the scene, led by the
+// scene's path as the user gave it, so that a loop over many scenes says
+// which (a session's messages lead with the session's file and line).
+std::string AboutScene(const driver::Invocation& invocation, const std::string& message) {
+    return invocation.shortcut ? invocation.scenePath + ": " + message : message;
+}
+
+// Names for standard output are saved to a file of the run's own first,
+// and handed on once the run is done; its path, or "".
+std::string NamesForStandardOutput(std::optional<driver::Shortcut>& shortcut,
+                                   std::optional<driver::ScratchFolder>& scratch, driver::RunFiles& runFiles) {
+    if (!shortcut || !shortcut->namesToStandardOutput) {
+        return "";
+    }
+    const std::string namesFile = scratch.emplace().PathOf("names.txt");
+    shortcut->names = "-";
+    runFiles.StandIns().Add({"-", namesFile, "standard output"});
+    return namesFile;
+}
+
 bool AnswersStandardInput(const std::vector<driver::Action>& actions) {
     return std::any_of(actions.begin(), actions.end(), [](const driver::Action& action) {
         const auto* answer = std::get_if<driver::AnswerDialog>(&action.what);
         return answer != nullptr && !answer->cancel && answer->path == "-";
     });
+}
+
+// Names loaded from standard input ("-") are read whole first, into a file
+// of the run's own that the open dialog gives the tool, and that no save
+// dialog may be given.
+void CopyStandardInput(std::optional<driver::ScratchFolder>& scratch, driver::RunFiles& runFiles) {
+    const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
+    driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
+    runFiles.StandIns().Add({"-", copy, "standard input"});
+    if (const std::optional<driver::Refusal> clash =
+            runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
+        throw driver::RunFilesError(clash->message);
+    }
 }
 
 // A run: build the actions, check them with everything else that can be
@@ -184,39 +230,28 @@ int Run(const driver::Invocation& invocation) {
     // A shortcut's actions save no scene: without -o, the scene is only
     // looked at.
     const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
-    driver::SceneFile& sceneFile = KeptUntilExit(
-        driver::ReadScene(invocation.scenePath, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
+    driver::SceneFile& sceneFile =
+        KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
-    // Names for standard output are saved to a file of the run's own first,
-    // and handed on once the run is done.
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;
-    std::string namesFile;
-    if (shortcut && shortcut->namesToStandardOutput) {
-        namesFile = scratch.emplace().PathOf("names.txt");
-        shortcut->names = "-";
-        runFiles.StandIns().Add({"-", namesFile, "standard output"});
-    }
+    const std::string namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
     std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
                                                    : driver::ReadSession(invocation.sessionPath);
-    // Names loaded from standard input ("-") are read whole first, into a
-    // file of the run's own that the open dialog gives the tool.
-    if (!(shortcut && shortcut->namesToStandardOutput) && AnswersStandardInput(actions)) {
-        const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
-        driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
-        runFiles.StandIns().Add({"-", copy, "standard input"});
-        if (const std::optional<driver::Refusal> clash =
-                runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
-            throw driver::RunFilesError(clash->message);
-        }
+    if (namesFile.empty() && AnswersStandardInput(actions)) {
+        CopyStandardInput(scratch, runFiles);
     }
     CheckOutputsWritable(invocation);
 
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
-    driver::CheckSession(actions, host, runFiles);
-    if (invocation.shortcut) {
-        driver::CheckShortcutJob(*shortcut, actions, host, runFiles.StandIns());
+    try {
+        driver::CheckSession(actions, host, runFiles);
+        if (invocation.shortcut) {
+            driver::CheckShortcutJob(*shortcut, actions, host, runFiles.StandIns());
+        }
+    } catch (const driver::CodedError& e) {
+        throw driver::CodedError(e.Code(), AboutScene(invocation, e.what()));
     }
     driver::Transcript transcript(out, invocation.quiet);
     driver::SessionReplay& replay =
@@ -233,7 +268,8 @@ int Run(const driver::Invocation& invocation) {
     }
     if (!done) {
         out.flush();
-        std::cerr << "morvane-host: " << driver::EscapedControls(replay.Failure()->message) << "\n";
+        std::cerr << "morvane-host: " << driver::EscapedControls(AboutScene(invocation, replay.Failure()->message))
+                  << "\n";
         return driver::ExitStatusOf(replay.Failure()->code);
     }
     // What the actions freed (the states a large change kept, the tools'

@@ -160,6 +160,9 @@ std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::strin
 // read of the scene then says why).
 std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path);
 
+// Whether `path` has the extension of a scene format (".gltf", ".glb").
+bool NamedAsScene(const std::string& path);
+
 // The same for the file at `path`, held open and read as far as its format
 // needs (a GLB file's binary chunk stays in the file and is copied from it
 // when the scene is written); throws InputFileError when it cannot be read.

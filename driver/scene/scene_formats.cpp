@@ -76,6 +76,30 @@ std::optional<Refusal> WrongNameFor(const SceneFormat& sceneFormat, const std::s
     return Refusal{RefusalCode::WrongFormat, scene + ", which is not written to a " + others + " file"};
 }
 
+// A file that only the format without extensions could be read as, and
+// that does not begin as its files do (a JSON object: "{" after any blank),
+// is in none of the formats: an OBJ, a session, a picture.
+void CheckIsSceneOfAnyFormat(const SourceBytes& bytes, const SceneFormat& format, const std::string& path) {
+    if (!format.extensions.empty() || !format.magic.empty()) {
+        return;
+    }
+    constexpr std::size_t kLooked = 4096;
+    const std::shared_ptr<const std::string> start =
+        bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), kLooked)));
+    const std::size_t first = start->find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && (*start)[first] == '{') {
+        return;
+    }
+    std::string known;
+    for (const SceneFormat& each : kSceneFormats) {
+        for (const std::string_view extension : each.extensions) {
+            known += (known.empty() ? "" : ", ") + std::string(extension);
+        }
+    }
+    throw SceneFileError(path + ": not a scene that morvane-host reads: neither glTF 2.0 (" + known +
+                         ") nor a scene file of the project's own (a JSON object, see docs/scene-files.md)");
+}
+
 }  // namespace
 
 std::optional<Refusal> SceneFile::WrongName(const std::string& path) const { return WrongNameFor(*format_, path); }
@@ -91,8 +115,11 @@ std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::
     return WrongNameFor(FormatOf(SourceBytes(std::move(head)), scenePath), path);
 }
 
+bool NamedAsScene(const std::string& path) { return !FormatNamedBy(path).extensions.empty(); }
+
 std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::string& path, SceneUse use) {
     const SceneFormat& format = FormatOf(bytes, path);
+    CheckIsSceneOfAnyFormat(bytes, format, path);
     std::unique_ptr<SceneFile> file = format.read(bytes, path, use);
     file->format_ = &format;
     return file;
