@@ -1,0 +1,35 @@
+// Fetches, from the viewer at the address given, the page, the scene that
+// its preload hints name and every file that the scene refers to (buffers,
+// images), each of which must be served. Exits 1, saying which, if not.
+const address = process.argv[2];
+const token = new URL(address).searchParams.get('token');
+const headers = {Authorization: `Bearer ${token}`};
+
+async function get(url) {
+    const answer = await fetch(url, {headers});
+    if (answer.status !== 200) {
+        throw new Error(`${url}: HTTP ${answer.status} ${await answer.text()}`);
+    }
+    return answer;
+}
+
+try {
+    const origin = new URL(address).origin;
+    const page = await (await get(`${origin}/`)).text();
+    const scene = page.match(/href="(scene\/[^"]+)"/);
+    if (!scene) {
+        throw new Error('the page names no scene');
+    }
+    const sceneUrl = new URL(scene[1], `${origin}/`);
+    const gltf = await (await get(sceneUrl)).json();
+    const uris = [...(gltf.buffers ?? []), ...(gltf.images ?? [])]
+        .map((entry) => entry.uri)
+        .filter((uri) => uri && !uri.startsWith('data:'));
+    for (const uri of uris) {
+        await get(new URL(uri, sceneUrl));
+    }
+    console.log(`served the scene and the ${uris.length} file(s) it refers to`);
+} catch (error) {
+    console.error(`viewer: ${error.message}`);
+    process.exit(1);
+}

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# A reader of standard output that stops early (`| head -1`) is told
+# nothing: morvane-host writes nothing to standard error then, `list` and
+# `--help` exit 0, and a run whose transcript found no reader ends as
+# SIGPIPE would (141) without writing its files. Each case runs five
+# times, as the reader's going races the writes.
+#
+#   reader_gone.sh HOST WORK_PARENT
+set -uo pipefail
+host=$1 work_parent=$2
+mkdir -p "$work_parent"
+work=$(mktemp -d "$work_parent/reader-gone.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+# A scene of 20 000 nodes, whose listing is far more than a pipe holds.
+{
+    printf '{"root": {"name": "Root", "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "children": ['
+    for ((i = 0; i < 20000; i++)); do
+        ((i)) && printf ','
+        printf '{"name": "N%d", "transform": [[1,0,0],[0,1,0],[0,0,1],[%d,0,0]]}' "$i" "$i"
+    done
+    printf ']}}\n'
+} >big.json
+printf 'print\n' >print.session
+
+failed=0
+check() {  # EXPECTED-STATUS ARGUMENT...
+    local expected=$1 status
+    shift
+    for round in 1 2 3 4 5; do
+        { "$host" "$@" 2>err; echo $? >status; } | head -1 >/dev/null
+        status=$(<status)
+        if [[ $status != "$expected" || -s err ]]; then
+            echo "morvane-host $* | head -1 (round $round): status $status, not $expected; standard error:" >&2
+            cat err >&2
+            failed=1
+            return
+        fi
+    done
+}
+check 0 --help
+check 0 list big.json
+check 0 list --json big.json
+check 141 big.json print.session -o out.json
+if [[ -e out.json ]]; then
+    echo "a run whose transcript found no reader wrote its file" >&2
+    failed=1
+fi
+exit $failed
