@@ -27,6 +27,16 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "help2man failed (${status}): ${errors}")
 endif()
 
+# The exit statuses are a section of their own, as in other manual pages;
+# help2man makes the paragraph of --help that gives them a subsection.
+file(READ "${page}" text)
+string(REPLACE ".SS \"Exit status:\"" ".SH \"EXIT STATUS\"" text "${text}")
+string(FIND "${text}" ".SH \"EXIT STATUS\"" at)
+if(at EQUAL -1)
+    message(FATAL_ERROR "--help gives no exit statuses")
+endif()
+file(WRITE "${page}" "${text}")
+
 execute_process(COMMAND ${GZIP} -9 -n -c "${page}" OUTPUT_FILE "${OUT}" RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "gzip failed (${status})")

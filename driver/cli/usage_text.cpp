@@ -115,32 +115,32 @@ change to a glTF node that an animation drives is warned of: the animation
 overrides the new placement when it plays.
 
 Environment:
-  BROWSER         the program that view --open starts (else xdg-open)
-  TMPDIR          the temporary folder, for the folder of a run's own that
-                  stands in for standard input and output (else /tmp)
-  XDG_RUNTIME_DIR where view writes the page that opens the viewer, readable
-                  by its user alone (else the temporary folder)
+  BROWSER          the program that view --open starts (else xdg-open)
+  TMPDIR           the temporary folder, for the folder of a run's own that
+                   stands in for standard input and output (else /tmp)
+  XDG_RUNTIME_DIR  where view writes the page that opens the viewer,
+                   readable by its user alone (else the temporary folder)
 
 Exit status:
-  0    the run did all that was asked; then the files of -o, --svg and
-       "save" are written.
-  1    a file, the session or an action failed, a file dialog refused or
-       failed, or a tool logged an error (such as a names file not written);
-       for a shortcut also when its job did not happen (a node of align
-       without a namesake, a --select-name that fits more than one node for
-       pivot, a disabled control, a refused point, an edit the tool refused,
-       a NAMES of load-names whose number of lines is not the scene's number
-       of nodes). One line on standard error says why; no file of -o, --svg
-       or "save" is written.
-  2    a wrong command line, an -o name of another format than SCENE's, or
-       an align selection that holds both a node and the namesake whose
-       place it would take; one line on standard error.
-  3    every file of -o, --svg and "save" was written, but the transcript's
-       last lines could not be (a full disk, a file size limit).
+  0      the run did all that was asked; then the files of -o, --svg and
+         "save" are written.
+  1      a file, the session or an action failed, a file dialog refused or
+         failed, or a tool logged an error (such as a names file not written);
+         for a shortcut also when its job did not happen (a node of align
+         without a namesake, a --select-name that fits more than one node for
+         pivot, a disabled control, a refused point, an edit the tool refused,
+         a NAMES of load-names whose number of lines is not the scene's number
+         of nodes). One line on standard error says why; no file of -o, --svg
+         or "save" is written.
+  2      a wrong command line, an -o name of another format than SCENE's, or
+         an align selection that holds both a node and the namesake whose
+         place it would take; one line on standard error.
+  3      every file of -o, --svg and "save" was written, but the transcript's
+         last lines could not be (a full disk, a file size limit).
   128+N  the run was ended by signal N (130 for SIGINT, 143 for SIGTERM):
-       every file is as it was. 141 (SIGPIPE's) also when standard output's
-       reader went before the files were written. A reader that stops early
-       (| head) is told nothing: list and --help then exit 0.
+         every file is as it was. 141 (SIGPIPE's) also when standard output's
+         reader went before the files were written. A reader that stops early
+         (| head) is told nothing: list and --help then exit 0.
 
 Report bugs to: Morvane developers <dev@morvane.org>
 )";
