@@ -1,5 +1,7 @@
 #include "json/json_writer.h"
 
+#include <stdexcept>
+
 #include "json/json_text.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
@@ -12,25 +14,35 @@ void JsonWriter::BeforeValue() {
         afterKey_ = false;
         return;
     }
-    if (!empty_.empty()) {
-        if (!empty_.back()) {
+    if (!open_.empty()) {
+        if (!open_.back().empty) {
             out_ += ',';
         }
-        empty_.back() = false;
+        open_.back().empty = false;
     }
 }
 
 JsonWriter& JsonWriter::Open(char bracket) {
     BeforeValue();
     out_ += bracket;
-    empty_.push_back(true);
+    open_.push_back({bracket == '{' ? '}' : ']', true});
     return *this;
 }
 
 JsonWriter& JsonWriter::Close(char bracket) {
+    if (open_.empty() || open_.back().close != bracket || afterKey_) {
+        throw std::logic_error(std::string("JSON writer: '") + bracket + "' ends no open value of its kind");
+    }
     out_ += bracket;
-    empty_.pop_back();
+    open_.pop_back();
     return *this;
+}
+
+std::string JsonWriter::Take() {
+    if (!open_.empty() || afterKey_) {
+        throw std::logic_error("JSON writer: the text is taken with a value still open");
+    }
+    return std::move(out_);
 }
 
 JsonWriter& JsonWriter::Key(std::string_view key) {
@@ -44,12 +56,7 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
 
 JsonWriter& JsonWriter::Text(const std::string& text) {
     BeforeValue();
-    if (IsValidUtf8(text)) {
-        AppendJsonString(out_, text);
-    } else {
-        const std::string quoted = Quoted(text);
-        AppendJsonString(out_, quoted.substr(1, quoted.size() - 2));
-    }
+    AppendJsonString(out_, IsValidUtf8(text) ? text : AsUtf8Text(text));
     return *this;
 }
 

@@ -11,7 +11,9 @@ namespace driver {
 // an array's values and an object's members. A member is Key() followed by
 // one value (or an array or object); Take() hands over the text once every
 // array and object begun has ended. Keys are the writer's own names, plain
-// ASCII, written as they are.
+// ASCII, written as they are. A close that ends no open array or object of
+// its kind, and a Take() while one is open, throw std::logic_error: the
+// text would not be JSON.
 class JsonWriter {
 public:
     JsonWriter() = default;
@@ -24,8 +26,8 @@ public:
     JsonWriter& EndArray() { return Close(']'); }
     JsonWriter& Key(std::string_view key);
 
-    // A text; bytes that are not UTF-8 are shown as \xHH, as the
-    // transcript shows them.
+    // A text, as AsUtf8Text gives it: a text that is not UTF-8 has its
+    // bytes from 0x80 up as \xHH, as the transcript shows them.
     JsonWriter& Text(const std::string& text);
     JsonWriter& Number(float value);
     JsonWriter& Count(std::size_t value);
@@ -37,7 +39,7 @@ public:
     // A member whose value is a list of texts.
     JsonWriter& Texts(std::string_view key, const std::vector<std::string>& texts);
 
-    std::string Take() { return std::move(out_); }
+    std::string Take();
 
 private:
     JsonWriter& Open(char bracket);
@@ -45,7 +47,11 @@ private:
     void BeforeValue();
 
     std::string out_;
-    std::vector<bool> empty_;  // of each array and object open: nothing in it yet
+    struct Nesting {
+        char close;  // the bracket that ends it
+        bool empty;  // nothing in it yet
+    };
+    std::vector<Nesting> open_;  // each array and object begun and not ended
     bool afterKey_ = false;
 };
 
