@@ -25,6 +25,13 @@ INT_PTR CALLBACK FrameDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void PanelFrame::BeginEditParams(Interface* ip, UtilityHandle* handle) {
     (void)handle;
+    if (ip == nullptr) {
+        return;  // no host to open the panel in, nor to tell
+    }
+    if (panel_ != nullptr) {
+        LogToolEntry(ip, SYSLOG_ERROR, "The host opened the panel while it was open; the call was refused");
+        return;
+    }
     ip_ = ip;
     panel_ = ip->AddPanelPage(ModuleHandle(), IDD_PANEL, FrameDialogProc, GetString(IDS_PARAMS),
                               reinterpret_cast<LPARAM>(this), 0, UTILITY_PANEL_CATEGORY);
@@ -33,6 +40,15 @@ void PanelFrame::BeginEditParams(Interface* ip, UtilityHandle* handle) {
 
 void PanelFrame::EndEditParams(Interface* ip, UtilityHandle* handle) {
     (void)handle;
+    if (panel_ == nullptr || ip != ip_) {
+        if (ip != nullptr) {
+            LogToolEntry(ip, SYSLOG_ERROR,
+                         panel_ == nullptr
+                             ? "The host closed the panel while it was closed; the call was refused"
+                             : "The host closed the panel through another interface; the call was refused");
+        }
+        return;
+    }
     PanelClosing();
     // A button that GetICustButton could not give is null: nothing is released for it.
     for (auto button = buttons_.rbegin(); button != buttons_.rend(); ++button) {

@@ -17,6 +17,8 @@
 // last first, and removes the page. While the panel is open, the left mouse
 // button over it goes to the host; a command that fails is logged through
 // the host's log under the tool's name, and no exception leaves the panel.
+// A host that opens the panel while it is open, or closes it while it is
+// closed, is refused: the call is logged as an error and changes nothing.
 class PanelFrame : public UtilityPlugin {
 public:
     void BeginEditParams(Interface* ip, UtilityHandle* handle) final;
@@ -28,6 +30,9 @@ public:
     // State, for tests.
     HWND Panel() const { return panel_; }
     Interface* StoredInterface() const { return ip_; }
+
+    PanelFrame(const PanelFrame&) = delete;
+    PanelFrame& operator=(const PanelFrame&) = delete;
 
 protected:
     PanelFrame() = default;

@@ -126,6 +126,29 @@ TEST_P(PluginLibraryTest, OpeningClosingAndOpeningAgainLeavesOnePageWithFreshBut
     EXPECT_TRUE(scene.Violations().empty());
 }
 
+// A host that opens the panel twice or closes it while closed is refused
+// and told, and the panel stays as it was.
+TEST_P(PluginLibraryTest, AHostThatMisusesThePanelIsRefusedAndTold) {
+    UtilityPlugin* utility = Utility();
+    const auto errors = [&] {
+        std::size_t count = 0;
+        for (const standin::LogRecord& record : host.LogRecords()) {
+            count += record.type == SYSLOG_ERROR ? 1 : 0;
+        }
+        return count;
+    };
+    utility->EndEditParams(&host, host.HostUtilityHandle());
+    EXPECT_EQ(errors(), 1u) << "closed while closed";
+    host.OpenUtility(utility);
+    utility->BeginEditParams(&host, host.HostUtilityHandle());
+    EXPECT_EQ(errors(), 2u) << "opened while open";
+    EXPECT_EQ(host.PanelPages().size(), 1u);
+    EXPECT_EQ(standin::OpenCustButtonCount(), 2);
+    host.CloseUtility();
+    EXPECT_TRUE(host.PanelPages().empty());
+    EXPECT_EQ(standin::OpenCustButtonCount(), 0);
+}
+
 TEST_P(PluginLibraryTest, TheFrameProcedureIgnoresAWindowUntilItIsBound) {
     host.OpenUtility(Utility());
     ASSERT_EQ(host.PanelPages().size(), 1u);
