@@ -53,13 +53,13 @@ fuzz: deps
 	wait $$names; names=$$?; tail -n 3 build/fuzz/names.log build/fuzz/scenes.log; \
 	test $$names -eq 0 -a $$scenes -eq 0
 
-# The 32-bit Windows build (MinGW-w64); its tests run under Wine.
-windows: deps wine-deps
+# The 32-bit Windows build (MinGW-w64) needs no Wine; its tests do.
+windows: deps
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 
 # One Xvfb and one wineserver serve every Windows test program of the run.
-windows-test: windows
+windows-test: windows wine-deps
 	bash scripts/wine-session.sh run ctest --preset windows -j $(JOBS)
 
 # The layout of the C++ sources, clang-tidy over the product's C++ sources
@@ -69,7 +69,7 @@ lint: deps
 	test -f build/native/compile_commands.json || $(DEMO_CONFIGURE)
 	bash scripts/lint.sh -j $(JOBS)
 
-test: native sanitize windows
+test: native sanitize windows wine-deps
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 	$(MAKE) fuzz

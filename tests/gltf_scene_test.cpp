@@ -404,6 +404,7 @@ TEST(GltfScene, ACycleOfAnyLengthIsToldInAShortLine) {
         EXPECT_LT(error.size(), 300u);
         const bool told = error.find("(a cycle of " + std::to_string(length) + " nodes)") != std::string::npos;
         EXPECT_EQ(told, length > 5) << error.substr(0, 300);
+        EXPECT_EQ(error.find(" -> ... -> ") != std::string::npos, length > 5) << "nodes left out of the line";
     }
 }
 

@@ -3,7 +3,8 @@
 # nothing: morvane-host writes nothing to standard error then, `list` and
 # `--help` exit 0, and a run whose transcript found no reader ends as
 # SIGPIPE would (141) without writing its files. Each case runs five
-# times, as the reader's going races the writes.
+# times, as the reader's going races the writes. A full standard output
+# is still an error.
 #
 #   reader_gone.sh HOST WORK_PARENT
 set -uo pipefail
@@ -43,6 +44,16 @@ check 0 --help
 check 0 list big.json
 check 0 list --json big.json
 check 141 big.json print.session -o out.json
+# A full disk is no reader that has gone: it is said, with status 1.
+if [[ -e /dev/full ]]; then
+    "$host" list big.json >/dev/full 2>err
+    status=$?
+    if [[ $status != 1 ]] || ! grep -q "no space left on device" err; then
+        echo "list > /dev/full: status $status, not 1 with the reason" >&2
+        cat err >&2
+        failed=1
+    fi
+fi
 if [[ -e out.json ]]; then
     echo "a run whose transcript found no reader wrote its file" >&2
     failed=1
