@@ -134,9 +134,9 @@ std::string WrittenSummary(const std::vector<std::string>& toolWritten, const st
     }
     std::string written;
     for (const std::string& path : paths) {
-        written += (written.empty() ? "written " : ", ") +
-                   (path == "-" ? std::string("to standard output")
-                                : driver::EscapedControls(driver::DisplayPath(path)));
+        written +=
+            (written.empty() ? "written " : ", ") +
+            (path == "-" ? std::string("to standard output") : driver::EscapedControls(driver::DisplayPath(path)));
     }
     if (sceneNotWritten) {
         written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
@@ -196,7 +196,7 @@ std::string NamesForStandardOutput(std::optional<driver::Shortcut>& shortcut,
     if (!shortcut || !shortcut->namesToStandardOutput) {
         return "";
     }
-    const std::string namesFile = scratch.emplace().PathOf("names.txt");
+    std::string namesFile = scratch.emplace().PathOf("names.txt");
     shortcut->names = "-";
     runFiles.StandIns().Add({"-", namesFile, "standard output"});
     return namesFile;

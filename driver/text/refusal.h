@@ -27,7 +27,7 @@ enum class RefusalCode {
     NoTool,             // a tool library that cannot be loaded
     OutOfMemory,
     ReaderGone,  // standard output's reader has gone: nothing to report to
-    Failed,  // any other failure
+    Failed,      // any other failure
 };
 
 // A refusal: its kind and the message that users see.
