@@ -171,7 +171,9 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
     for (unsigned seed = 0; seed < 60; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 random(seed);
-        const Json input = gltftest::RandomGltf(random, {12, true});
+        // No node turned by an animation: any placement is written (the keys
+        // that follow an edit have tests of their own).
+        const Json input = gltftest::RandomGltf(random, {12, true, false, false});
         const std::string text = input.dump(seed % 2 == 0 ? 2 : -1);
         auto file = Read(text);
         const auto nodes = Nodes(*file);

@@ -25,6 +25,8 @@ struct SceneShape {
     bool nonUniformLeaves = false;
     // Some nodes mirrored: scaled by a negative factor along X.
     bool mirrors = false;
+    // Sometimes an animation drives one node's rotation.
+    bool turning = true;
 };
 
 // A valid glTF 2.0 file: a tree of nodes under the default scene (in a
@@ -32,8 +34,8 @@ struct SceneShape {
 // some of translation, rotation, scale, and a mesh (plain, with morph
 // targets, GPU instances or a skin), a camera, a light or nothing; names
 // from a small pool, so that namesakes are common, some nodes unnamed.
-// Animations drive all morph weights and a rotation, some of them through
-// KHR_animation_pointer.
+// Animations drive all morph weights and (see SceneShape) a rotation, some
+// of them through KHR_animation_pointer.
 Json RandomGltf(std::mt19937& random, const SceneShape& shape = SceneShape());
 
 // The world matrix of every node, by index, from the file's matrices and

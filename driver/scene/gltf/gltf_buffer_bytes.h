@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +24,10 @@ struct BufferPlace {
     std::uint64_t chunkAt = 0;
 };
 
+// `size` bytes of buffer `buffer` from `offset`: ReadBufferBytes at the
+// place of the buffer.
+using BufferReader = std::function<std::string(std::size_t buffer, std::uint64_t offset, std::size_t size)>;
+
 // A buffer's bytes that cannot be read; what() says why.
 class BufferReadError : public std::runtime_error {
 public:
@@ -33,5 +38,10 @@ public:
 // positioned read of just those bytes; for a data: URI, decoded. Throws
 // BufferReadError where they are not there.
 std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size);
+
+// The float at byte `at` of `bytes`, little-endian as glTF stores it; and
+// `value` put there.
+float FloatAt(const std::string& bytes, std::size_t at);
+void PutFloatAt(std::string& bytes, std::size_t at, float value);
 
 }  // namespace driver::gltf

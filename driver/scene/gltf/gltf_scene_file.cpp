@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -12,7 +13,9 @@
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_channel_keys.h"
 #include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_new_data.h"
 #include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
 #include "scene/gltf/gltf_skin_matrices.h"
@@ -68,8 +71,10 @@ public:
             json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
-        jointLocks_ = JointLocks(model_.skins, model_.channels, model_.animationNames, glb_);
+        jointLocks_ = JointLocks(model_.skins, model_.data, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text
+        FindAnimatedNodes();
+        FindSkinnedMeshes();
         if (textKept_) {
             nodeTexts_ = NodeTextsOf(model_);
         } else {
@@ -130,6 +135,8 @@ public:
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
     }
+    std::optional<std::string> MotionRefusal(const StandinNode& node) const override;
+    std::vector<std::string> MovedWith(const StandinNode& node) const override;
 
     std::string FileNodeName(std::size_t index) const override {
         if (index == 0) {
@@ -161,6 +168,10 @@ private:
     }
 
     void BuildScene();
+    // Where each node whose placement an animation drives is in the scene,
+    // and the skinned meshes of each joint, kept while the file's nodes are.
+    void FindAnimatedNodes();
+    void FindSkinnedMeshes();
     // Before the first edit of a node's placement every transform is as
     // read: that is when they are kept, to tell later which ones changed.
     // A run that only renames keeps none.
@@ -190,11 +201,27 @@ private:
     void WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes, TextEdits& edits);
     void EditAddedNodes(TextEdits& edits) const;
     // The inverse bind matrices of the joints whose pivots moved.
-    void EditJoints(const std::string& path, TextEdits& edits) const;
+    void EditJoints(const std::string& path, NewData& data, TextEdits& edits) const;
+    // The keys of the channels whose nodes' frames, or their parents',
+    // changed: what the edit now asks of each animated node, and the keys
+    // that follow it, or a refusal naming the node, its animation and its
+    // channel.
+    std::optional<standin::Affine> ChangeOf(std::size_t index) const;
+    std::optional<standin::Affine> ObjectChangeOf(std::size_t index) const;
+    std::optional<NodeChange> MotionOf(std::size_t gltf) const;
+    std::optional<std::string> FollowingKeysOf(std::size_t gltf, std::vector<ChannelKeys>& keys) const;
+    std::string AnimatedNodeName(std::size_t gltf) const;
+    void EditKeys(const std::string& path, NewData& data, TextEdits& edits) const;
+    FileAnimations Animations() const {
+        return {model_.channels, model_.animations, model_.animated, model_.data, glb_};
+    }
+    DataPlace PlaceOfNewData() const {
+        return {glb_, glb_ && binaryAt_ != 0 ? std::optional(binarySize_) : std::nullopt};
+    }
     BufferPlace PlaceOfBuffer(std::size_t buffer) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    FileContent WholeFile(TextEdits edits, const std::string& path) const;
+    FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -224,6 +251,17 @@ private:
     std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
+    // By glTF index, the nodes whose placement a channel drives: the
+    // channels, and where the node is in the scene: a node of it (a
+    // pre-order index) or the object of one.
+    struct AnimatedNode {
+        std::vector<std::size_t> channels;
+        std::size_t place = kNoNode;
+        bool object = false;
+        std::uint8_t negativeScale = 0;
+    };
+    std::map<std::size_t, AnimatedNode> animatedNodes_;  // in the file's order, for keys written in it
+    std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -290,6 +328,47 @@ void GltfSceneFile::BuildScene() {
     decltype(model_.keptLocals)().swap(model_.keptLocals);
 }
 
+void GltfSceneFile::FindAnimatedNodes() {
+    for (auto& [gltf, channels] : PlacementChannels(model_.channels)) {
+        animatedNodes_[gltf] = {std::move(channels), kNoNode, false,
+                                static_cast<std::uint8_t>(model_.nodes[gltf].negativeScale)};
+    }
+    if (animatedNodes_.empty()) {
+        return;
+    }
+    for (std::size_t index = 1; index < records_.size(); ++index) {
+        if (const auto found = animatedNodes_.find(records_[index].gltf); found != animatedNodes_.end()) {
+            found->second.place = index;
+        }
+    }
+    for (const auto& [index, gltf] : objectNodes_) {
+        if (const auto found = animatedNodes_.find(gltf); found != animatedNodes_.end()) {
+            found->second.place = index;
+            found->second.object = true;
+        }
+    }
+}
+
+// "node 1 "Body" (skin 0 "Skin")" for each joint of the skin of each
+// skinned mesh of the scene.
+void GltfSceneFile::FindSkinnedMeshes() {
+    for (std::size_t index = 1; index < records_.size(); ++index) {
+        const NodeEntry& entry = model_.nodes[records_[index].gltf];
+        const auto skin = entry.skinned ? JsonValue(*json_, entry.object).Member("skin") : std::nullopt;
+        const auto s = skin && skin->Is(JsonValue::Kind::Number) ? skin->Index() : std::nullopt;
+        if (!s || *s >= model_.skins.skins.size()) {
+            continue;
+        }
+        const std::string mesh = "node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
+                                 SkinName(model_.skins, *s) + ")";
+        for (const std::size_t joint : model_.skins.skins[*s].joints) {
+            if (joint != kNoSkinNode) {
+                jointMeshes_[joint].push_back(mesh);
+            }
+        }
+    }
+}
+
 // The scene was made in pre-order, the root first, and no node is made
 // after it: a node's ordinal is its pre-order index.
 std::size_t GltfSceneFile::IndexOf(const StandinNode& node) const {
@@ -327,10 +406,13 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
         }
     }
     EditAddedNodes(edits);
-    EditJoints(path, edits);
+    NewData data(*json_, model_.data, PlaceOfNewData(), edits);
+    EditJoints(path, data, edits);
+    EditKeys(path, data, edits);
+    data.Finish();
     EditChannels(edits);
     EditUris(target, path, edits);
-    return WholeFile(std::move(edits), path);
+    return WholeFile(std::move(edits), path, data.BinaryAppendix());
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -360,7 +442,7 @@ void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
     }
 }
 
-void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const {
+void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits& edits) const {
     const SkinModel& skins = model_.skins;
     if (skins.skins.empty() || transforms_.empty()) {
         return;
@@ -392,18 +474,18 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
     }
     try {
         EditSkinMatrices(
-            *json_, skins, moved,
+            *json_, skins, model_.data, moved,
             [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
             return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
             },
-            edits);
+            data, edits);
     } catch (const JointMatrixError& e) {
         Fail(path, joints.at(e.node), e.reason);
     }
 }
 
 BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
-    const std::optional<std::string>& uri = model_.skins.bufferUris[buffer];
+    const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
     if (!uri) {
         std::uint64_t jsonSize = 0;
         for (int i = 3; i >= 0; --i) {
@@ -446,7 +528,10 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
 // The JSON with the edits made, and for GLB the file around it: its
 // header and padding as they were where the JSON is as it was, else made
 // anew for the JSON's new length.
-FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) const {
+// The binary chunk gains `binaryAppendix` at its end, or is made of it
+// where the file has none, before any other chunk.
+FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
+                                     const std::string& binaryAppendix) const {
     FileContent content;
     if (!glb_) {
         content.Add(json_, std::move(edits));
@@ -455,17 +540,172 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) c
     edits.Order();
     const bool same = edits.LeaveAsIs(*json_);
     const std::size_t jsonSize = edits.Size(json_->size());
-    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize_);
+    const bool binary = binaryAt_ != 0;
+    const std::uint64_t binaryLength = (binary ? binarySize_ : 0) + binaryAppendix.size();
+    const std::uint64_t chunksSize = chunksSize_ + binaryAppendix.size() + (binary || binaryAppendix.empty() ? 0 : 8);
+    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize);
     std::string padding = same ? padding_ : GlbPadding(jsonSize);
-    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize_;
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize;
     if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
     content.Add(std::move(head));
     content.Add(json_, std::move(edits));
     content.Add(std::move(padding));
-    bytes_.AddTo(content, chunksAt_, chunksSize_);
+    if (binaryAppendix.empty()) {
+        bytes_.AddTo(content, chunksAt_, chunksSize_);
+        return content;
+    }
+    content.Add(GlbBinaryChunkHead(binaryLength));
+    const std::uint64_t after = binary ? binaryAt_ + binarySize_ : chunksAt_;
+    if (binary) {
+        bytes_.AddTo(content, binaryAt_, binarySize_);
+    }
+    content.Add(binaryAppendix);
+    if (after < chunksAt_ + chunksSize_) {
+        bytes_.AddTo(content, after, chunksAt_ + chunksSize_ - after);
+    }
     return content;
+}
+
+// A node's frame now: the change that, followed by its frame as read,
+// gives it (our row vectors: new = change, then old); none where it is as
+// read.
+std::optional<standin::Affine> GltfSceneFile::ChangeOf(std::size_t index) const {
+    if (index == 0 || transforms_.empty() || ExactlyEqual(order_[index]->Transform(), transforms_[index])) {
+        return std::nullopt;
+    }
+    standin::Affine inverse;
+    if (!standin::Invert(standin::ToAffine(transforms_[index]), inverse)) {
+        return std::nullopt;  // a node that cannot be inverted was refused as it was read
+    }
+    return standin::FirstThen(standin::ToAffine(order_[index]->Transform()), inverse);
+}
+
+std::optional<standin::Affine> GltfSceneFile::ObjectChangeOf(std::size_t index) const {
+    const NodeMatrix was = ObjectOffsetAsRead(index);
+    const bool offsetSame = ExactlyEqual(order_[index]->ObjectOffset(), was);
+    if (transforms_.empty() || (offsetSame && ExactlyEqual(order_[index]->Transform(), transforms_[index]))) {
+        return std::nullopt;
+    }
+    const standin::Affine read = standin::FirstThen(standin::ToAffine(was), standin::ToAffine(transforms_[index]));
+    standin::Affine inverse;
+    if (!standin::Invert(read, inverse)) {
+        return std::nullopt;
+    }
+    return standin::FirstThen(standin::ToAffine(order_[index]->ObjectWorld()), inverse);
+}
+
+// What the edits ask of an animated node, by glTF index: its parent's
+// change and its own; none where both are none. A node's origin stays
+// while it moves no further than single precision rounds its place.
+std::optional<NodeChange> GltfSceneFile::MotionOf(std::size_t gltf) const {
+    const auto found = animatedNodes_.find(gltf);
+    if (found == animatedNodes_.end() || found->second.place == kNoNode) {
+        return std::nullopt;
+    }
+    const AnimatedNode& animated = found->second;
+    const std::size_t index = animated.place;
+    const std::size_t parent = records_[index].parent;
+    const std::optional<standin::Affine> parentChange = animated.object ? ChangeOf(index) : ChangeOf(parent);
+    const std::optional<standin::Affine> ownChange = animated.object ? ObjectChangeOf(index) : ChangeOf(index);
+    if (!parentChange && !ownChange) {
+        return std::nullopt;
+    }
+    NodeChange change;
+    change.parent = parentChange.value_or(standin::Affine());
+    change.own = ownChange.value_or(standin::Affine());
+    const standin::Affine parentWorld =
+        animated.object ? standin::ToAffine(transforms_[index])
+                        : (parent == 0 ? standin::Affine() : standin::ToAffine(transforms_[parent]));
+    const standin::Affine world = animated.object
+                                      ? standin::FirstThen(standin::ToAffine(ObjectOffsetAsRead(index)), parentWorld)
+                                      : standin::ToAffine(transforms_[index]);
+    standin::Affine parentInverse;
+    if (!standin::Invert(parentWorld, parentInverse)) {
+        return std::nullopt;
+    }
+    change.rest = standin::FirstThen(world, parentInverse);
+    change.like = SignsOfScale(animated.negativeScale);
+    const standin::Affine now = standin::FirstThen(change.own, world);
+    double moved = 0, size = 1;
+    for (int i = 0; i < 3; ++i) {
+        moved = std::max(moved, std::fabs(now.t[i] - world.t[i]));
+        size = std::max(size, std::fabs(world.t[i]));
+    }
+    change.pivotStays = moved <= 1e-6 * size;
+    return change;
+}
+
+std::string GltfSceneFile::AnimatedNodeName(std::size_t gltf) const {
+    const AnimatedNode& animated = animatedNodes_.at(gltf);
+    const std::string file = "(nodes[" + std::to_string(gltf) + "])";
+    const std::string node = "node " + std::to_string(animated.place) + " " + Quoted(order_[animated.place]->Name());
+    return animated.object ? "the node that holds the object of " + node + " " + file : node + " " + file;
+}
+
+// The keys of node `gltf`'s channels under what the edits ask of it, or
+// why they cannot follow: "animation 0 "Wave", channel 1, drives the
+// rotation of node 3 "Door" (nodes[4]): ...".
+std::optional<std::string> GltfSceneFile::FollowingKeysOf(std::size_t gltf, std::vector<ChannelKeys>& keys) const {
+    const std::optional<NodeChange> change = MotionOf(gltf);
+    if (!change) {
+        return std::nullopt;
+    }
+    return FollowingKeys(Animations(), animatedNodes_.at(gltf).channels, *change, AnimatedNodeName(gltf), keys);
+}
+
+std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node) const {
+    const std::size_t index = IndexOf(node);
+    if (index == kNoNode || index == 0 || animatedNodes_.empty()) {
+        return std::nullopt;
+    }
+    // The node, its object and its children: what its change asks of
+    // their keys. Nodes further down keep their frames.
+    std::vector<std::size_t> asked{records_[index].gltf};
+    if (const auto object = objectNodes_.find(index); object != objectNodes_.end()) {
+        asked.push_back(object->second);
+    }
+    for (const StandinNode* child : node.Children()) {
+        asked.push_back(records_[IndexOf(*child)].gltf);
+    }
+    std::vector<ChannelKeys> keys;
+    for (const std::size_t gltf : asked) {
+        if (std::optional<std::string> refusal = FollowingKeysOf(gltf, keys)) {
+            return refusal;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> GltfSceneFile::MovedWith(const StandinNode& node) const {
+    const std::size_t index = IndexOf(node);
+    if (index == kNoNode || index == 0) {
+        return {};
+    }
+    const auto meshes = jointMeshes_.find(records_[index].gltf);
+    return meshes != jointMeshes_.end() ? meshes->second : std::vector<std::string>();
+}
+
+void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& edits) const {
+    std::vector<ChannelKeys> keys;
+    for (const auto& entry : animatedNodes_) {
+        if (const std::optional<std::string> refusal = FollowingKeysOf(entry.first, keys)) {
+            throw SceneFileError(path + ": " + *refusal);  // it names the node
+        }
+    }
+    try {
+        EditChannelKeys(
+            *json_, Animations(), keys,
+            [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+            return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+            },
+            data, edits);
+    } catch (const ChannelKeysError& e) {
+        const ChannelTarget& channel = model_.channels[e.channel];
+        throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
+                             PlacementPart(channel) + " of " + AnimatedNodeName(channel.node) + ": " + e.reason);
+    }
 }
 
 // A node whose world transform, or whose parent's, changed gets the local
