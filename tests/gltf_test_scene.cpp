@@ -313,6 +313,20 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf) {
     return order;
 }
 
+Matrix4 RigidInverse(const Matrix4& m) {
+    Matrix4 inverse{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            inverse[4 * c + r] = m[4 * r + c];
+        }
+        for (int k = 0; k < 3; ++k) {
+            inverse[12 + r] -= m[4 * r + k] * m[12 + k];
+        }
+    }
+    inverse[15] = 1;
+    return inverse;
+}
+
 NodeMatrix AsNodeMatrix(const Matrix4& m) {
     NodeMatrix matrix;
     for (int row = 0; row < 4; ++row) {

@@ -50,6 +50,8 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf);
 NodeMatrix AsNodeMatrix(const Matrix4& m);
 // a * b, both column-major.
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
+// The inverse of a turn and a shift: the turn transposed, the shift undone.
+Matrix4 RigidInverse(const Matrix4& m);
 
 // A GLB file of a JSON text (padded here) and the chunks after it.
 std::string GlbFile(std::string json, const std::string& chunks = "");

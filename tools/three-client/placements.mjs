@@ -161,7 +161,7 @@ function recordPlacements(gltf, nodeOf, prefix, entries) {
         const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
         const key = `${prefix}${kind} of nodes[${owner}] #${ordinal}`;
         if (!object.isSkinnedMesh) {
-            entries.set(key, { owner, numbers: object.matrixWorld.elements });
+            entries.set(key, { owner, numbers: [...object.matrixWorld.elements] });
             return;
         }
         object.skeleton.bones.forEach((bone, i) => {
