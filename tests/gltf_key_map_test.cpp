@@ -159,8 +159,8 @@ TEST(GltfKeyMap, MappedKeysGiveTheOldTransformBetweenTheChangesAtEveryTime) {
             part(&Trs::translation, 3, false, driven.translation, "translation");
             part(&Trs::rotation, 4, true, driven.rotation, "rotation");
             part(&Trs::scale, 3, false, driven.scale, "scale");
-            const Affine expected = standin::FirstThen(standin::FirstThen(change.own, AffineOfTrs(before)),
-                                                       parentInverse);
+            const Affine expected =
+                standin::FirstThen(standin::FirstThen(change.own, AffineOfTrs(before)), parentInverse);
             EXPECT_LT(Distance(AffineOfTrs(after), expected), 1e-9) << interpolation << " at " << s;
         }
     }
