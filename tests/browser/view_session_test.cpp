@@ -15,9 +15,9 @@
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "scene/scene_format.h"
-#include "scratch_folder.h"
 #include "session/session.h"
 #include "session/session_check.h"
+#include "scratch_folder.h"
 #include "session/session_replay.h"
 #include "session/transcript.h"
 #include "view/view_session.h"
@@ -196,9 +196,8 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     session->Apply("open Velkora");
     const test_support::ScratchFolder elsewhere;
     const std::string outside = elsewhere.File("morvane-outside.txt");
-    for (const std::string& path :
-         std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt", room / "link.txt",
-                                  room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
+    for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt",
+                                                            room / "link.txt", room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
         for (const char* press : {"Save Names To File", "Load Names Form File"}) {
             const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
             EXPECT_TRUE(state.refusal) << path;
@@ -211,7 +210,8 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
-    for (const std::string& path : {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
+    for (const std::string& path :
+         {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
         const std::optional<driver::Refusal> refused = session->SetOutputPath(path);
         EXPECT_TRUE(refused && refused->code == driver::RefusalCode::OutsideReach) << path;
     }
