@@ -131,30 +131,25 @@ TEST(GltfKeyMap, MappedKeysGiveTheOldTransformBetweenTheChangesAtEveryTime) {
         const Trs tangents[2] = {RandomTrs(random, false), RandomTrs(random, false)};  // out of 0, into 1
         for (const double s : {0.0, 0.3, 0.7, 1.0}) {
             Trs before = rest, after = restAfter;
-            auto part = [&](auto member, int count, bool rotation, bool drives, const std::string& name) {
+            auto part = [&](auto member, std::size_t count, bool rotation, bool drives, const std::string& name) {
                 if (!drives) {
                     return;
                 }
-                double spline[3][4 * 3];  // in-tangent, value, out-tangent of each key, mapped
-                double mapped[2][4], mappedOut[4], mappedIn[4];
-                for (int k = 0; k < 2; ++k) {
-                    for (int i = 0; i < count; ++i) {
-                        spline[0][i] = (tangents[1].*member)[i];
-                        spline[1][i] = (keys[k].*member)[i];
-                        spline[2][i] = (tangents[0].*member)[i];
+                // Each key as the file holds it for a cubic spline: in-tangent,
+                // value, out-tangent; the key before's out-tangent and the key
+                // after's in-tangent are the ones the interval uses.
+                double mapped[2][3 * 4];
+                for (std::size_t k = 0; k < 2; ++k) {
+                    const double* parts[3] = {tangents[1].*member, keys[k].*member, tangents[0].*member};
+                    for (std::size_t e = 0; e < 3; ++e) {
+                        std::copy(parts[e], parts[e] + count, mapped[k] + e * count);
                     }
-                    double values[3 * 4];
-                    for (int e = 0; e < 3; ++e) {
-                        std::copy(spline[e], spline[e] + count, values + e * count);
-                    }
-                    MapKeys(map, name, true, values, 3);
-                    std::copy(values + count, values + 2 * count, mapped[k]);
-                    std::copy(values + (k == 0 ? 2 : 0) * count, values + (k == 0 ? 3 : 1) * count,
-                              k == 0 ? mappedOut : mappedIn);
+                    MapKeys(map, name, true, mapped[k], 3);
                 }
-                Between(keys[0].*member, keys[1].*member, tangents[0].*member, tangents[1].*member, count, rotation,
-                        interpolation, s, before.*member);
-                Between(mapped[0], mapped[1], mappedOut, mappedIn, count, rotation, interpolation, s, after.*member);
+                Between(keys[0].*member, keys[1].*member, tangents[0].*member, tangents[1].*member,
+                        static_cast<int>(count), rotation, interpolation, s, before.*member);
+                Between(mapped[0] + count, mapped[1] + count, mapped[0] + 2 * count, mapped[1], static_cast<int>(count),
+                        rotation, interpolation, s, after.*member);
             };
             part(&Trs::translation, 3, false, driven.translation, "translation");
             part(&Trs::rotation, 4, true, driven.rotation, "rotation");
