@@ -6,22 +6,21 @@
 #include <stdexcept>
 #include <string>
 
-// The one way the tools read bytes of a glTF buffer (the inverse bind
-// matrices of a skin whose joint's pivot moved): just the bytes asked for,
-// never the whole buffer.
+// The one way the tools read bytes of a glTF buffer beside the file or in a
+// data: URI (the inverse bind matrices of a skin whose joint's pivot moved,
+// the keys of a node whose frame moved): just the bytes asked for, never
+// the whole buffer. A GLB file's binary chunk is read from the file as it
+// was opened (SourceBytes).
 namespace driver::gltf {
 
 // Where a buffer's bytes are.
 struct BufferPlace {
     enum class Kind {
-        GlbBinary,  // the binary chunk of the GLB file at `text`
-        File,       // the file at `text`
-        DataUri,    // the data: URI `text`
+        File,     // the file at `text`
+        DataUri,  // the data: URI `text`
     };
     Kind kind = Kind::File;
     std::string text;
-    // GLB: the byte of the file where the chunk after the JSON chunk begins.
-    std::uint64_t chunkAt = 0;
 };
 
 // `size` bytes of buffer `buffer` from `offset`: ReadBufferBytes at the

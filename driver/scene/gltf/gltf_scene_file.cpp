@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "files/input_file.h"
 #include "files/native_path.h"
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
@@ -218,7 +219,10 @@ private:
     DataPlace PlaceOfNewData() const {
         return {glb_, glb_ && binaryAt_ != 0 ? std::optional(binarySize_) : std::nullopt};
     }
-    BufferPlace PlaceOfBuffer(std::size_t buffer) const;
+    // `size` bytes of buffer `buffer` from `offset`: a GLB file's binary
+    // chunk from the file as it was opened, any other buffer where its URI
+    // says. Throws BufferReadError.
+    std::string ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
     FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix) const;
@@ -476,7 +480,7 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
         EditSkinMatrices(
             *json_, skins, model_.data, moved,
             [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-            return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+            return ReadBuffer(buffer, offset, size);
             },
             data, edits);
     } catch (const JointMatrixError& e) {
@@ -484,23 +488,27 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
     }
 }
 
-BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
+std::string GltfSceneFile::ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const {
     const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
     if (!uri) {
-        std::uint64_t jsonSize = 0;
-        for (int i = 3; i >= 0; --i) {
-            jsonSize = (jsonSize << 8) | static_cast<unsigned char>(head_[12 + static_cast<std::size_t>(i)]);
+        if (binaryAt_ == 0 || offset > binarySize_ || size > binarySize_ - offset) {
+            throw BufferReadError("the GLB file's binary chunk does not hold the bytes " + std::to_string(offset) +
+                                  " to " + std::to_string(offset + size));
         }
-        return {BufferPlace::Kind::GlbBinary, source_, head_.size() + jsonSize};
+        try {
+            return *bytes_.Read(binaryAt_ + offset, size);
+        } catch (const InputFileError& e) {
+            throw BufferReadError(e.what());
+        }
     }
     if (uri->rfind("data:", 0) == 0) {
-        return {BufferPlace::Kind::DataUri, *uri, 0};
+        return ReadBufferBytes({BufferPlace::Kind::DataUri, *uri}, offset, size);
     }
     const std::optional<std::filesystem::path> file = UriFile(*uri, FolderOf(source_));
     if (!file) {
         throw BufferReadError("buffers[" + std::to_string(buffer) + "] names no file");
     }
-    return {BufferPlace::Kind::File, NativeText(*file), 0};
+    return ReadBufferBytes({BufferPlace::Kind::File, NativeText(*file)}, offset, size);
 }
 
 void GltfSceneFile::EditChannels(TextEdits& edits) const {
@@ -698,7 +706,7 @@ void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& 
         EditChannelKeys(
             *json_, Animations(), keys,
             [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-            return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+            return ReadBuffer(buffer, offset, size);
             },
             data, edits);
     } catch (const ChannelKeysError& e) {
