@@ -1,6 +1,7 @@
 #include "scene/gltf/gltf_scene_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -13,6 +14,7 @@
 #include "files/native_path.h"
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_animated_placements.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_channel_keys.h"
 #include "scene/gltf/gltf_model.h"
@@ -54,7 +56,10 @@ std::unordered_set<std::size_t> JointNodes(const SkinModel& skins) {
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
-class GltfSceneFile final : public SceneFile, private standin::NodeEditListener, private standin::PivotLock {
+class GltfSceneFile final : public SceneFile,
+                            private standin::NodeEditListener,
+                            private standin::PivotLock,
+                            private SceneFrames {
 public:
     GltfSceneFile(const SourceBytes& bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
@@ -207,11 +212,18 @@ private:
     // changed: what the edit now asks of each animated node, and the keys
     // that follow it, or a refusal naming the node, its animation and its
     // channel.
-    std::optional<standin::Affine> ChangeOf(std::size_t index) const;
-    std::optional<standin::Affine> ObjectChangeOf(std::size_t index) const;
-    std::optional<NodeChange> MotionOf(std::size_t gltf) const;
-    std::optional<std::string> FollowingKeysOf(std::size_t gltf, std::vector<ChannelKeys>& keys) const;
-    std::string AnimatedNodeName(std::size_t gltf) const;
+    std::optional<standin::Affine> Change(std::size_t index) const override;
+    std::optional<standin::Affine> ObjectChange(std::size_t index) const override;
+    standin::Affine WorldAsRead(std::size_t index) const override {
+        return index == 0 ? standin::Affine() : standin::ToAffine(transforms_[index]);
+    }
+    standin::Affine ObjectWorldAsRead(std::size_t index) const override {
+        return standin::FirstThen(standin::ToAffine(ObjectOffsetAsRead(index)), WorldAsRead(index));
+    }
+    std::size_t ParentOf(std::size_t index) const override { return records_[index].parent; }
+    std::string Label(std::size_t index) const override {
+        return "node " + std::to_string(index) + " " + Quoted(order_[index]->Name());
+    }
     void EditKeys(const std::string& path, NewData& data, TextEdits& edits) const;
     FileAnimations Animations() const {
         return {model_.channels, model_.animations, model_.animated, model_.data, glb_};
@@ -255,16 +267,7 @@ private:
     std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
-    // By glTF index, the nodes whose placement a channel drives: the
-    // channels, and where the node is in the scene: a node of it (a
-    // pre-order index) or the object of one.
-    struct AnimatedNode {
-        std::vector<std::size_t> channels;
-        std::size_t place = kNoNode;
-        bool object = false;
-        std::uint8_t negativeScale = 0;
-    };
-    std::map<std::size_t, AnimatedNode> animatedNodes_;  // in the file's order, for keys written in it
+    AnimatedPlacements animated_;
     std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
 
     // While writing: the nodes added, and the node that now holds the
@@ -333,23 +336,15 @@ void GltfSceneFile::BuildScene() {
 }
 
 void GltfSceneFile::FindAnimatedNodes() {
-    for (auto& [gltf, channels] : PlacementChannels(model_.channels)) {
-        animatedNodes_[gltf] = {std::move(channels), kNoNode, false,
-                                static_cast<std::uint8_t>(model_.nodes[gltf].negativeScale)};
-    }
-    if (animatedNodes_.empty()) {
+    animated_ = AnimatedPlacements(model_);
+    if (animated_.Empty()) {
         return;
     }
     for (std::size_t index = 1; index < records_.size(); ++index) {
-        if (const auto found = animatedNodes_.find(records_[index].gltf); found != animatedNodes_.end()) {
-            found->second.place = index;
-        }
+        animated_.Place(records_[index].gltf, index, false);
     }
     for (const auto& [index, gltf] : objectNodes_) {
-        if (const auto found = animatedNodes_.find(gltf); found != animatedNodes_.end()) {
-            found->second.place = index;
-            found->second.object = true;
-        }
+        animated_.Place(gltf, index, true);
     }
 }
 
@@ -576,96 +571,32 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
     return content;
 }
 
-// A node's frame now: the change that, followed by its frame as read,
-// gives it (our row vectors: new = change, then old); none where it is as
-// read.
-std::optional<standin::Affine> GltfSceneFile::ChangeOf(std::size_t index) const {
+std::optional<standin::Affine> GltfSceneFile::Change(std::size_t index) const {
     if (index == 0 || transforms_.empty() || ExactlyEqual(order_[index]->Transform(), transforms_[index])) {
         return std::nullopt;
     }
     standin::Affine inverse;
-    if (!standin::Invert(standin::ToAffine(transforms_[index]), inverse)) {
+    if (!standin::Invert(WorldAsRead(index), inverse)) {
         return std::nullopt;  // a node that cannot be inverted was refused as it was read
     }
     return standin::FirstThen(standin::ToAffine(order_[index]->Transform()), inverse);
 }
 
-std::optional<standin::Affine> GltfSceneFile::ObjectChangeOf(std::size_t index) const {
-    const NodeMatrix was = ObjectOffsetAsRead(index);
-    const bool offsetSame = ExactlyEqual(order_[index]->ObjectOffset(), was);
-    if (transforms_.empty() || (offsetSame && ExactlyEqual(order_[index]->Transform(), transforms_[index]))) {
+std::optional<standin::Affine> GltfSceneFile::ObjectChange(std::size_t index) const {
+    const bool offsetSame = ExactlyEqual(order_[index]->ObjectOffset(), ObjectOffsetAsRead(index));
+    if (!Change(index) && offsetSame) {
         return std::nullopt;
     }
-    const standin::Affine read = standin::FirstThen(standin::ToAffine(was), standin::ToAffine(transforms_[index]));
     standin::Affine inverse;
-    if (!standin::Invert(read, inverse)) {
+    if (!standin::Invert(ObjectWorldAsRead(index), inverse)) {
         return std::nullopt;
     }
     return standin::FirstThen(standin::ToAffine(order_[index]->ObjectWorld()), inverse);
 }
 
-// What the edits ask of an animated node, by glTF index: its parent's
-// change and its own; none where both are none. A node's origin stays
-// while it moves no further than single precision rounds its place.
-std::optional<NodeChange> GltfSceneFile::MotionOf(std::size_t gltf) const {
-    const auto found = animatedNodes_.find(gltf);
-    if (found == animatedNodes_.end() || found->second.place == kNoNode) {
-        return std::nullopt;
-    }
-    const AnimatedNode& animated = found->second;
-    const std::size_t index = animated.place;
-    const std::size_t parent = records_[index].parent;
-    const std::optional<standin::Affine> parentChange = animated.object ? ChangeOf(index) : ChangeOf(parent);
-    const std::optional<standin::Affine> ownChange = animated.object ? ObjectChangeOf(index) : ChangeOf(index);
-    if (!parentChange && !ownChange) {
-        return std::nullopt;
-    }
-    NodeChange change;
-    change.parent = parentChange.value_or(standin::Affine());
-    change.own = ownChange.value_or(standin::Affine());
-    const standin::Affine parentWorld =
-        animated.object ? standin::ToAffine(transforms_[index])
-                        : (parent == 0 ? standin::Affine() : standin::ToAffine(transforms_[parent]));
-    const standin::Affine world = animated.object
-                                      ? standin::FirstThen(standin::ToAffine(ObjectOffsetAsRead(index)), parentWorld)
-                                      : standin::ToAffine(transforms_[index]);
-    standin::Affine parentInverse;
-    if (!standin::Invert(parentWorld, parentInverse)) {
-        return std::nullopt;
-    }
-    change.rest = standin::FirstThen(world, parentInverse);
-    change.like = SignsOfScale(animated.negativeScale);
-    const standin::Affine now = standin::FirstThen(change.own, world);
-    double moved = 0, size = 1;
-    for (int i = 0; i < 3; ++i) {
-        moved = std::max(moved, std::fabs(now.t[i] - world.t[i]));
-        size = std::max(size, std::fabs(world.t[i]));
-    }
-    change.pivotStays = moved <= 1e-6 * size;
-    return change;
-}
-
-std::string GltfSceneFile::AnimatedNodeName(std::size_t gltf) const {
-    const AnimatedNode& animated = animatedNodes_.at(gltf);
-    const std::string file = "(nodes[" + std::to_string(gltf) + "])";
-    const std::string node = "node " + std::to_string(animated.place) + " " + Quoted(order_[animated.place]->Name());
-    return animated.object ? "the node that holds the object of " + node + " " + file : node + " " + file;
-}
-
-// The keys of node `gltf`'s channels under what the edits ask of it, or
-// why they cannot follow: "animation 0 "Wave", channel 1, drives the
-// rotation of node 3 "Door" (nodes[4]): ...".
-std::optional<std::string> GltfSceneFile::FollowingKeysOf(std::size_t gltf, std::vector<ChannelKeys>& keys) const {
-    const std::optional<NodeChange> change = MotionOf(gltf);
-    if (!change) {
-        return std::nullopt;
-    }
-    return FollowingKeys(Animations(), animatedNodes_.at(gltf).channels, *change, AnimatedNodeName(gltf), keys);
-}
-
 std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node) const {
     const std::size_t index = IndexOf(node);
-    if (index == kNoNode || index == 0 || animatedNodes_.empty()) {
+    if (index == kNoNode || index == 0 || animated_.Empty()) {
         return std::nullopt;
     }
     // The node, its object and its children: what its change asks of
@@ -679,7 +610,7 @@ std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node)
     }
     std::vector<ChannelKeys> keys;
     for (const std::size_t gltf : asked) {
-        if (std::optional<std::string> refusal = FollowingKeysOf(gltf, keys)) {
+        if (std::optional<std::string> refusal = animated_.FollowingKeys(gltf, *this, Animations(), keys)) {
             return refusal;
         }
     }
@@ -697,10 +628,8 @@ std::vector<std::string> GltfSceneFile::MovedWith(const StandinNode& node) const
 
 void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& edits) const {
     std::vector<ChannelKeys> keys;
-    for (const auto& entry : animatedNodes_) {
-        if (const std::optional<std::string> refusal = FollowingKeysOf(entry.first, keys)) {
-            throw SceneFileError(path + ": " + *refusal);  // it names the node
-        }
+    if (const std::optional<std::string> refusal = animated_.AllFollowingKeys(*this, Animations(), keys)) {
+        throw SceneFileError(path + ": " + *refusal);  // it names the node
     }
     try {
         EditChannelKeys(
@@ -712,7 +641,7 @@ void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& 
     } catch (const ChannelKeysError& e) {
         const ChannelTarget& channel = model_.channels[e.channel];
         throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
-                             PlacementPart(channel) + " of " + AnimatedNodeName(channel.node) + ": " + e.reason);
+                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.reason);
     }
 }
 
