@@ -85,7 +85,7 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
     for (const std::size_t c : placed) {
         if (std::string(PlacementPart(file.channels[c])) == "matrix") {
             return Driving(file, file.channels[c], node) +
-                   ": keys of a whole matrix are not carried: nothing but translation, rotation and scale keys is";
+                   ": the keys of a whole matrix are not carried, only those of a translation, a rotation or a scale";
         }
     }
     KeyMap map;
