@@ -9,7 +9,8 @@
 # was edited, are checked against the sample by tools/gltf-validator/
 # compare.mjs: the Khronos glTF Validator finds no message in them that the
 # sample does not have (so every URI still reaches its file), and three.js
-# places every mesh, camera and light as in the sample.
+# places every mesh, camera and light as in the sample, at rest and as its
+# animations play.
 # With VALIDATOR empty, the validator and three.js are left out.
 # A file the tools cannot read (EXPECT_ERROR): exit status 1, a message
 # holding EXPECT_ERROR, and nothing written.

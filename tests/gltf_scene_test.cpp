@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <random>
 #include <string>
@@ -171,7 +172,9 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
     for (unsigned seed = 0; seed < 60; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 random(seed);
-        const Json input = gltftest::RandomGltf(random, {12, true});
+        // No node turned by an animation: any placement is written (the keys
+        // that follow an edit have tests of their own).
+        const Json input = gltftest::RandomGltf(random, {12, true, false, false});
         const std::string text = input.dump(seed % 2 == 0 ? 2 : -1);
         auto file = Read(text);
         const auto nodes = Nodes(*file);
@@ -433,6 +436,61 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
     EXPECT_EQ(written.substr(20 + jsonLength), chunks);
     EXPECT_EQ(static_cast<unsigned char>(written[8]) | static_cast<unsigned char>(written[9]) << 8, written.size());
     EXPECT_EQ(Nodes(*Read(written, "copy.glb"))[1]->Name(), "Crate with a longer name");
+}
+
+// New data (here the keys of a node whose frame moved) is appended to a GLB
+// file's binary chunk, past the bytes it had, before the chunks after it;
+// a file without buffers and without a binary chunk gets both.
+TEST(GltfScene, NewDataGoesIntoTheBinaryChunkOfAGlbFile) {
+    const std::string extra("\4\0\0\0XTRA\1\2\3\4", 12);
+    const float was[] = {0, 1, 1, 2, 3, 4, 5, 6};  // times, then two translations
+    std::string binary(reinterpret_cast<const char*>(was), sizeof was);
+    binary.append(256 - binary.size(), '\x7f');
+    const std::string animated = R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box"}],
+        "animations": [{"channels": [{"sampler": 0, "target": {"node": 0, "path": "translation"}}],
+                        "samplers": [{"input": 0, "output": 1}]}], )";
+    const struct {
+        std::string json, chunks, before;  // `before`: the binary chunk's data as read
+        std::vector<float> keys;
+    } cases[] = {
+        {animated +
+             R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+            {"bufferView": 1, "componentType": 5126, "count": 2, "type": "VEC3"}],
+            "bufferViews": [{"buffer": 0, "byteLength": 8}, {"buffer": 0, "byteOffset": 8, "byteLength": 24}],
+            "buffers": [{"byteLength": 250}])",
+         gltftest::Chunk("BIN", binary) + extra,
+         binary,
+         {11, 2, 3, 14, 5, 6}},
+        {animated + R"("accessors": [{"componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+            {"componentType": 5126, "count": 2, "type": "VEC3"}])",
+         extra,
+         "",
+         {10, 0, 0, 10, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        auto file = Read(gltftest::GlbFile(Gltf(c.json), c.chunks), "scene.glb");
+        Nodes(*file)[1]->SetTransform(Rows({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {10, 0, 0}));
+        const std::string written = file->Content("scene.glb", {}).Joined();
+        auto word = [&](std::size_t at) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, &written[at], 4);
+            return value;
+        };
+        ASSERT_EQ(word(8), written.size());
+        const std::size_t binaryAt = 20 + word(12);
+        ASSERT_EQ(written.substr(binaryAt + 4, 4), std::string("BIN\0", 4));
+        const std::size_t length = word(binaryAt);
+        EXPECT_EQ(written.substr(binaryAt + 8 + length), extra) << "the chunks after it follow it";
+        EXPECT_EQ(written.substr(binaryAt + 8, c.before.size()), c.before) << "no byte read before changes";
+        const Json json = Json::parse(written.substr(20, word(12)));
+        EXPECT_EQ(json["buffers"][0]["byteLength"], length);
+        const Json& view = json["bufferViews"][json["accessors"][1]["bufferView"].get<std::size_t>()];
+        ASSERT_GE(view.value("byteOffset", 0u), c.before.size());
+        std::vector<float> keys(6);
+        std::memcpy(keys.data(), &written[binaryAt + 8 + view.value("byteOffset", 0u)], 24);
+        EXPECT_EQ(keys, c.keys);
+        EXPECT_NO_THROW(Read(written, "copy.glb"));
+    }
 }
 
 TEST(GltfScene, DeeplyNestedValuesAreKeptWithoutBeingFollowed) {

@@ -11,21 +11,6 @@ namespace gltftest {
 
 namespace {
 
-// The inverse of a turn and a shift: the turn transposed, the shift undone.
-Matrix4 RigidInverse(const Matrix4& m) {
-    Matrix4 inverse{};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            inverse[4 * c + r] = m[4 * r + c];
-        }
-        for (int k = 0; k < 3; ++k) {
-            inverse[12 + r] -= m[4 * r + k] * m[12 + k];
-        }
-    }
-    inverse[15] = 1;
-    return inverse;
-}
-
 void Put(std::string& bytes, const std::vector<float>& values) {
     const std::size_t at = bytes.size();
     bytes.resize(at + 4 * values.size());
@@ -69,9 +54,10 @@ std::string SkinnedScene(std::mt19937& random, const SkinShape& shape, std::stri
     nodes.push_back({{"name", "Door"}, {"mesh", 1}, {"translation", {3, 0, 0}}});
     nodes.push_back({{"name", "Pulse"}, {"mesh", 1}, {"translation", {0, 3, 0}}});
     nodes.push_back({{"name", "Body"}, {"translation", {1, 2, 3}}, {"rotation", {0, 0.6, 0, 0.8}}});
+    nodes.push_back({{"name", "Joint 2"}, {"translation", {-1, 0.5, 2}}, {"rotation", {0.6, 0, 0, 0.8}}});
     Json gltf = {{"asset", {{"version", "2.0"}}},
                  {"extensionsUsed", {"KHR_animation_pointer"}},
-                 {"scenes", {{{"nodes", {0, 1, 4, 5, 6}}}}},
+                 {"scenes", {{{"nodes", {0, 1, 4, 5, 6, 7}}}}},
                  {"nodes", nodes}};
     const std::vector<Matrix4> worlds = GltfWorlds(gltf);
 

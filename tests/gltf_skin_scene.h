@@ -3,7 +3,8 @@
 // A skinned glTF scene for the tests: a chain of three joints at random
 // turns and offsets, a skinned triangle weighted across them, and beside it
 // a mesh whose rotation an animation drives, one whose scale a
-// KHR_animation_pointer drives, and a namesake of the skinned node.
+// KHR_animation_pointer drives, and namesakes of the skinned node and of
+// the last joint.
 #include <random>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@ struct SkinShape {
 };
 
 // The nodes by pre-order: 1 the skinned "Body", 2 to 4 the joints, 5 "Door"
-// (rotation driven), 6 "Pulse" (scale driven), 7 another "Body".
+// (rotation driven), 6 "Pulse" (scale driven), 7 another "Body", 8
+// another "Joint 2".
 constexpr int kFirstJoint = 2;
 constexpr int kDoor = 5;
 constexpr int kPulse = 6;

@@ -107,7 +107,7 @@ std::array<float, 4> RandomRotation(std::mt19937& random) {
 
 // Morph weights of every morphed node, and a rotation of one node, each
 // driven by an ordinary channel or by a KHR_animation_pointer.
-Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morphed, int count,
+Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morphed, int count, bool turning,
                       std::set<std::string>& used) {
     std::uniform_real_distribution<double> chance(0, 1);
     Json channels = Json::array();
@@ -124,7 +124,7 @@ Json RandomAnimations(std::mt19937& random, const std::vector<std::size_t>& morp
     for (const std::size_t node : morphed) {
         channel(0, node, "weights");
     }
-    if (chance(random) < 0.5) {
+    if (chance(random) < 0.5 && turning) {
         channel(1, static_cast<std::size_t>(std::uniform_int_distribution<int>(0, count - 1)(random)), "rotation");
     }
     if (channels.empty()) {
@@ -263,7 +263,7 @@ Json RandomGltf(std::mt19937& random, const SceneShape& shape) {
         gltf["extensions"]["KHR_lights_punctual"]["lights"] =
             Json::parse(R"([{"type": "point"}, {"type": "spot", "spot": {}}])");
     }
-    if (Json animations = RandomAnimations(random, morphed, count, used); !animations.empty()) {
+    if (Json animations = RandomAnimations(random, morphed, count, shape.turning, used); !animations.empty()) {
         gltf["animations"] = animations;
     }
     if (!used.empty()) {
@@ -311,6 +311,20 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf) {
         }
     }
     return order;
+}
+
+Matrix4 RigidInverse(const Matrix4& m) {
+    Matrix4 inverse{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            inverse[4 * c + r] = m[4 * r + c];
+        }
+        for (int k = 0; k < 3; ++k) {
+            inverse[12 + r] -= m[4 * r + k] * m[12 + k];
+        }
+    }
+    inverse[15] = 1;
+    return inverse;
 }
 
 NodeMatrix AsNodeMatrix(const Matrix4& m) {

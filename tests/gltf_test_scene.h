@@ -25,6 +25,8 @@ struct SceneShape {
     bool nonUniformLeaves = false;
     // Some nodes mirrored: scaled by a negative factor along X.
     bool mirrors = false;
+    // Sometimes an animation drives one node's rotation.
+    bool turning = true;
 };
 
 // A valid glTF 2.0 file: a tree of nodes under the default scene (in a
@@ -32,8 +34,8 @@ struct SceneShape {
 // some of translation, rotation, scale, and a mesh (plain, with morph
 // targets, GPU instances or a skin), a camera, a light or nothing; names
 // from a small pool, so that namesakes are common, some nodes unnamed.
-// Animations drive all morph weights and a rotation, some of them through
-// KHR_animation_pointer.
+// Animations drive all morph weights and (see SceneShape) a rotation, some
+// of them through KHR_animation_pointer.
 Json RandomGltf(std::mt19937& random, const SceneShape& shape = SceneShape());
 
 // The world matrix of every node, by index, from the file's matrices and
@@ -48,6 +50,8 @@ std::vector<std::size_t> GltfPreOrder(const Json& gltf);
 NodeMatrix AsNodeMatrix(const Matrix4& m);
 // a * b, both column-major.
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
+// The inverse of a turn and a shift: the turn transposed, the shift undone.
+Matrix4 RigidInverse(const Matrix4& m);
 
 // A GLB file of a JSON text (padded here) and the chunks after it.
 std::string GlbFile(std::string json, const std::string& chunks = "");

@@ -111,8 +111,8 @@ dangling ones included.
 The session is checked whole before its first action runs. In the host, a
 selection change unchecks "Pick" while its pick mode goes on; pressing a
 disabled control does nothing, which a session reports and goes on. A
-change to a glTF node that an animation drives is warned of: the animation
-overrides the new placement when it plays.
+glTF edit is refused, failing the run, where the keys of the file's
+animations cannot follow it so that everything plays as it did.
 
 Environment:
   BROWSER          the program that view --open starts (else xdg-open)

@@ -114,9 +114,24 @@ public:
     }
 
     // The parts of a node's placement relative to its parent that an
-    // animation of the file drives, so that an edit of them is overridden
-    // when the animation plays.
+    // animation of the file drives.
     virtual AnimatedParts DrivenByAnimation(const standin::StandinNode& node) const {
+        (void)node;
+        return {};
+    }
+    // Why the file cannot hold the node as it now stands, with what keeps
+    // its place as it changed (its children, its object), so that every
+    // animation plays as it did: names the animation, the channel and the
+    // node it drives. None where it can, as for every format without
+    // animations.
+    virtual std::optional<std::string> MotionRefusal(const standin::StandinNode& node) const {
+        (void)node;
+        return std::nullopt;
+    }
+    // What the file shows that a node moves when it moves with its object
+    // (as Align moves it) beyond the object itself: the skinned meshes
+    // whose vertices a joint weighs ("node 1 "Body" (skin 0 "Skin")").
+    virtual std::vector<std::string> MovedWith(const standin::StandinNode& node) const {
         (void)node;
         return {};
     }

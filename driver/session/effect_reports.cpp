@@ -38,8 +38,7 @@ void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t fi
 }
 
 void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
-                   AnimationWarnings& animations, ActionReport& report, NodesChanged& changed) {
-    animations.Start();
+                   const MotionReports& motion, ActionReport& report, NodesChanged& changed) {
     std::string line;
     history.VisitChangesSinceMark([&](const NodeChange& change) {
         changed.Add(change.index);
@@ -54,7 +53,7 @@ void ReportChanges(const SceneHistory& history, const std::vector<standin::Stand
             separator = ", ";
         }
         report.Note(line);
-        animations.After(change, report);
+        motion.After(change, report);
     });
 }
 

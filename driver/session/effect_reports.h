@@ -10,7 +10,7 @@
 #include "scene/node_state.h"
 #include "scene/scene_history.h"
 #include "session/action_report.h"
-#include "session/animation_warnings.h"
+#include "session/motion_reports.h"
 #include "standin/standin_interface.h"
 
 namespace driver {
@@ -46,11 +46,12 @@ private:
 };
 
 // A line for each node changed since the history's mark ("changed node 5
-// "Chair": position, object"), each followed by its animation warnings,
+// "Chair": position, object"), each followed by what its change means
+// beyond it (motion_reports.h),
 // written as the changes are found, and added to `changed`. `order` is the
 // scene's pre-order.
 void ReportChanges(const SceneHistory& history, const std::vector<standin::StandinNode*>& order,
-                   AnimationWarnings& animations, ActionReport& report, NodesChanged& changed);
+                   const MotionReports& motion, ActionReport& report, NodesChanged& changed);
 
 // The edits that the scene's locks refused from `first` on: a warning
 // that names the node and why; no effect.

@@ -155,7 +155,7 @@ SessionReplay::SessionReplay(SessionHost& host, Transcript& transcript, bool str
       transcript_(transcript),
       report_(transcript, strict),
       history_(*host.File().Document().scene, host.Nodes(), keepStart),
-      animations_(host.File(), host.Nodes(), history_),
+      motion_(host.File(), host.Nodes(), history_),
       changed_(host.Nodes().size()),
       dialogs_([this](bool saving, const std::string& refusal) { return NextAnswer(saving, refusal); }) {}
 
@@ -217,7 +217,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
         toolWritten_.push_back(dialog.path);
     }
     ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
-    ReportChanges(history_, host_.Nodes(), animations_, report_, changed_);
+    ReportChanges(history_, host_.Nodes(), motion_, report_, changed_);
     if (press != nullptr && press->caption == kAlignCaption) {
         ReportNamesakePairs(host_.SelectionIndices(), host_.Nodes(), history_, report_);
     }

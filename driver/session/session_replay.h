@@ -13,8 +13,8 @@
 #include "scene/scene_history.h"
 #include "session/action.h"
 #include "session/action_report.h"
-#include "session/animation_warnings.h"
 #include "session/effect_reports.h"
+#include "session/motion_reports.h"
 #include "session/transcript.h"
 
 namespace driver {
@@ -89,7 +89,7 @@ private:
     Transcript& transcript_;
     ActionReport report_;
     SceneHistory history_;
-    AnimationWarnings animations_;
+    MotionReports motion_;
     NodesChanged changed_;
     std::size_t steps_ = 0;           // the actions replayed so far
     const Action* action_ = nullptr;  // the running action

@@ -256,3 +256,30 @@ TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
 }
 
 }  // namespace
+
+// An edit whose motion the keys of the scene's animations cannot keep does
+// not stand: the gesture is refused with the reason, and the scene is as it
+// was; the same node turned about its own place stands.
+TEST(ViewSession, AnEditThatWouldChangeTheMotionDoesNotStand) {
+    const test_support::ScratchFolder scratch("morvane-view-test-motion");
+    const std::filesystem::path folder = scratch.Path();
+    std::filesystem::create_directories(folder / "keep");
+    std::ofstream(folder / "fan.gltf") << R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}],
+        "nodes": [{"name": "Fan", "translation": [0, 2.5, 0]}],
+        "animations": [{"channels": [{"sampler": 0, "target": {"node": 0, "path": "rotation"}}],
+                        "samplers": [{"input": 0, "output": 1}]}],
+        "accessors": [{"componentType": 5126, "count": 1, "type": "SCALAR", "min": [0], "max": [0]},
+                      {"componentType": 5126, "count": 1, "type": "VEC4"}]})";
+    driver::ViewSession session((folder / "fan.gltf").string(), driver::PluginDirectory(), "",
+                                driver::ViewFolders({folder.string()}), (folder / "keep").string());
+    ASSERT_FALSE(session.Apply("open Tarvel\nselect 1\nradio Y").refusal);
+    const std::string before = session.SceneBytes();
+    const driver::ViewState moved = session.Apply("press Pick\nclick 0.5 2.5 0");
+    EXPECT_NE(Why(moved).find("refused: animation 0, channel 0, drives the rotation of node 1 \"Fan\" (nodes[0])"),
+              std::string::npos)
+        << Why(moved);
+    EXPECT_EQ(session.SceneBytes(), before);
+    const driver::ViewState turned = session.Apply("press Pick\nclick 0 2.5 0\nclick 1 3.5 0");
+    EXPECT_FALSE(turned.refusal) << Why(turned);
+    EXPECT_NE(session.SceneBytes(), before);
+}

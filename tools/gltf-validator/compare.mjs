@@ -6,19 +6,21 @@
 // - The Khronos glTF Validator: the written file may have no message (error,
 //   warning, information or hint, by code and JSON pointer) that its input
 //   did not have. Two are expected: a skinned mesh's node that was aligned
-//   or whose pivot was edited has a local transform now, which glTF ignores for the mesh; a
-//   GLB file whose joint's pivot was edited has a data: URI buffer.
+//   or whose pivot was edited has a local transform now, which glTF ignores
+//   for the mesh; a GLB file whose buffer 0 is not its binary chunk gets its
+//   new data (keys, inverse bind matrices) as a data: URI buffer.
 //   External buffers and images are loaded from beside each file, so a URI
 //   that no longer reaches its file is an error.
 // - three.js's GLTFLoader (../three-client): every mesh, camera and light,
 //   and every joint of a skinned mesh, has the same world matrix (to 1e-5
-//   of its size) and the animations drive the same properties, except for
-//   what the tools moved. K are the tools' node numbers in the input
-//   (pre-order, 1 the first node): --moved the nodes whose placement, and so
-//   their objects', was changed (Align); --pivoted those whose pivot was
-//   edited, which moves nothing that three.js shows, skinned vertices
-//   included. Both apply to the next pair. Which glTF node each number is,
-//   and which objects a node owns, morvane-host says (`list --json`).
+//   of its size), at rest and at times through every animation as it
+//   plays, and the animations drive the same properties, except for what
+//   the tools moved. K are the tools' node numbers in the input (pre-order,
+//   1 the first node): --moved the nodes whose placement, and so their
+//   objects', was changed (Align); --pivoted those whose pivot was edited,
+//   which moves nothing that three.js shows, skinned vertices included.
+//   Both apply to the next pair. Which glTF node each number is, and which
+//   objects a node owns, morvane-host says (`list --json`).
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { createRequire } from "node:module";
@@ -66,11 +68,10 @@ async function comparePlacements(input, output, moved, order) {
 function expectedMessages(json, moved, pivoted, glb, order) {
     const expected = new Set([...moved, ...pivoted].filter((k) => json.nodes[order[k]]?.skin !== undefined)
         .map((k) => `NODE_SKINNED_MESH_LOCAL_TRANSFORMS /nodes/${order[k]}`));
-    // A joint's new inverse bind matrices are in a new buffer, a data: URI,
-    // which the validator notes in a GLB file.
-    const joints = new Set((json.skins ?? []).flatMap((skin) => skin.joints ?? []));
-    if (glb && pivoted.some((k) => joints.has(order[k]))) {
-        const uri = `/buffers/${(json.buffers ?? []).length}/uri`;
+    // New data of a GLB file whose buffer 0 has a URI is a data: URI
+    // buffer, which the validator notes.
+    if (glb && json.buffers?.[0]?.uri !== undefined) {
+        const uri = `/buffers/${json.buffers.length}/uri`;
         expected.add(`URI_GLB ${uri}`).add(`DATA_URI_GLB ${uri}`);
     }
     return expected;

@@ -1,13 +1,14 @@
 // What a second glTF client, three.js's GLTFLoader, makes of a glTF file:
 // the world matrix of every mesh, camera and light of the default scene,
 // and for a skinned mesh the matrices of its joints, which place its
-// vertices. Buffers are read from beside the file; images are not loaded
-// (no DOM here), textures stay empty.
+// vertices; at rest, and as every animation plays, at times through it.
+// Buffers are read from beside the file; images are not loaded (no DOM
+// here), textures stay empty.
 import { spawnSync } from "node:child_process";
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
-import { Matrix4, Texture } from "three";
+import { AnimationMixer, LoopOnce, Matrix4, Texture } from "three";
 import { GLTFLoader } from "three/examples/jsm/loaders/GLTFLoader.js";
 
 // Node has no ProgressEvent, which three's file loader reports progress with.
@@ -67,16 +68,44 @@ function withDefaultSceneOnly(bytes) {
     return out.buffer;
 }
 
-// Entries by key ("Mesh of nodes[3] #0"): the node that owns the object
-// (the nearest glTF node up three.js's tree that the tools list: a child
-// that holds its parent's object counts as the parent), the joint's node
-// for a joint of a skinned mesh, and 16 numbers. `order` is toolNodes'.
+// The channels of KHR_animation_pointer that drive a node's translation,
+// rotation or scale, which GLTFLoader passes over, as tracks of their
+// animations' clips, made by the loader's own code for ordinary channels.
+async function addPointerTracks(gltf) {
+    const { parser } = gltf;
+    for (const [i, animation] of (parser.json.animations ?? []).entries()) {
+        const clip = gltf.animations[i];
+        for (const channel of animation.channels ?? []) {
+            const pointer = channel.target?.extensions?.KHR_animation_pointer?.pointer ?? "";
+            const reached = /^\/nodes\/(\d+)\/(translation|rotation|scale)$/.exec(pointer);
+            const sampler = animation.samplers?.[channel.sampler];
+            if (!reached || !sampler) continue;
+            const [node, input, output] = await Promise.all([
+                parser.getDependency("node", Number(reached[1])),
+                parser.getDependency("accessor", sampler.input),
+                parser.getDependency("accessor", sampler.output),
+            ]);
+            clip.tracks.push(...parser._createAnimationTracks(node, input, output, sampler, { path: reached[2] }));
+        }
+        clip.resetDuration();
+    }
+}
+
+// The fractions of each animation's length at which it is looked at: its
+// ends, and times between that fall between keys of most animations.
+const kPlayedAt = [0, 0.19, 0.5, 0.73, 1];
+
+// Entries by key ("Mesh of nodes[3] #0" at rest, "animation 1 at 0.5: Mesh
+// of nodes[3] #0" in play): the node that owns the object (the nearest
+// glTF node up three.js's tree that the tools list: a child that holds its
+// parent's object counts as the parent), the joint's node for a joint of a
+// skinned mesh, and 16 numbers. `order` is toolNodes'.
 export async function placements(file, order) {
     const base = pathToFileURL(path.dirname(path.resolve(file)) + path.sep).href;
     const data = withDefaultSceneOnly(new Uint8Array(await readFile(file)));
     const gltf = await new Promise((resolve, reject) => loader.parse(data, base, resolve, reject));
+    await addPointerTracks(gltf);
     const { json, associations } = gltf.parser;
-    gltf.scene.updateMatrixWorld(true);
     const listed = new Set(order);
     const nodeOf = (object, owners = false) => {
         for (let o = object; o; o = o.parent) {
@@ -86,24 +115,29 @@ export async function placements(file, order) {
         return undefined;
     };
     const entries = new Map();
-    const counts = new Map();
-    gltf.scene.traverse((object) => {
-        if (!object.isMesh && !object.isCamera && !object.isLight) return;
-        const owner = nodeOf(object, true);
-        const ordinal = counts.get(owner) ?? 0;
-        counts.set(owner, ordinal + 1);
-        // An InstancedMesh calls itself a Mesh.
-        const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
-        const key = `${kind} of nodes[${owner}] #${ordinal}`;
-        if (!object.isSkinnedMesh) {
-            entries.set(key, { owner, numbers: object.matrixWorld.elements });
-            return;
+    const record = (prefix) => {
+        gltf.scene.updateMatrixWorld(true);
+        recordPlacements(gltf, nodeOf, prefix, entries);
+    };
+    record("");
+    const rest = [];
+    gltf.scene.traverse((object) => rest.push([object, object.position.clone(), object.quaternion.clone(), object.scale.clone()]));
+    gltf.animations.forEach((clip, i) => {
+        const mixer = new AnimationMixer(gltf.scene);
+        const action = mixer.clipAction(clip).setLoop(LoopOnce, 1);
+        action.clampWhenFinished = true;
+        action.play();
+        for (const at of kPlayedAt) {
+            mixer.setTime(at * clip.duration);
+            record(`animation ${i} at ${at}: `);
         }
-        object.skeleton.bones.forEach((bone, i) => {
-            const joint = nodeOf(bone);
-            const matrix = new Matrix4().multiplyMatrices(bone.matrixWorld, object.skeleton.boneInverses[i]);
-            entries.set(`${key} joint nodes[${joint}]`, { owner, joint, numbers: matrix.elements });
-        });
+        mixer.stopAllAction();
+        mixer.uncacheRoot(gltf.scene);
+        for (const [object, position, quaternion, scale] of rest) {
+            object.position.copy(position);
+            object.quaternion.copy(quaternion);
+            object.scale.copy(scale);
+        }
     });
     // Which properties the animations drive (a morph animation whose node
     // lost its mesh drives none).
@@ -112,4 +146,28 @@ export async function placements(file, order) {
         entries.set(`animation ${i}`, { driven: driven.join(" ") });
     });
     return { json, entries };
+}
+
+// The placement of every mesh, camera and light, and of every joint of a
+// skinned mesh, as the scene now stands, into `entries`.
+function recordPlacements(gltf, nodeOf, prefix, entries) {
+    const counts = new Map();
+    gltf.scene.traverse((object) => {
+        if (!object.isMesh && !object.isCamera && !object.isLight) return;
+        const owner = nodeOf(object, true);
+        const ordinal = counts.get(owner) ?? 0;
+        counts.set(owner, ordinal + 1);
+        // An InstancedMesh calls itself a Mesh.
+        const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
+        const key = `${prefix}${kind} of nodes[${owner}] #${ordinal}`;
+        if (!object.isSkinnedMesh) {
+            entries.set(key, { owner, numbers: [...object.matrixWorld.elements] });
+            return;
+        }
+        object.skeleton.bones.forEach((bone, i) => {
+            const joint = nodeOf(bone);
+            const matrix = new Matrix4().multiplyMatrices(bone.matrixWorld, object.skeleton.boneInverses[i]);
+            entries.set(`${key} joint nodes[${joint}]`, { owner, joint, numbers: matrix.elements });
+        });
+    });
 }

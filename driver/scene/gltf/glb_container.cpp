@@ -142,6 +142,13 @@ std::string GlbHead(std::size_t jsonSize, std::uint64_t chunksSize) {
     return head;
 }
 
+std::string GlbBinaryChunkHead(std::uint64_t length) {
+    std::string head;
+    AppendWord(head, length);
+    AppendWord(head, kBinaryChunk);
+    return head;
+}
+
 std::string GlbPadding(std::size_t jsonSize) { return std::string((4 - jsonSize % 4) % 4, ' '); }
 
 }  // namespace driver::gltf

@@ -38,6 +38,8 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source);
 // A GLB file of JSON of `jsonSize` bytes and of other chunks of
 // `chunksSize` bytes is: GlbHead, the JSON, GlbPadding, the chunks.
 std::string GlbHead(std::size_t jsonSize, std::uint64_t chunksSize);
+// The header of a binary chunk of `length` bytes.
+std::string GlbBinaryChunkHead(std::uint64_t length);
 // The spaces that pad the JSON to four bytes.
 std::string GlbPadding(std::size_t jsonSize);
 

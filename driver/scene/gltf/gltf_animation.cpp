@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "text/name_text.h"
+
 namespace driver::gltf {
 
 namespace {
@@ -23,12 +25,24 @@ std::optional<std::pair<std::size_t, std::string>> NodePointer(const std::string
     return std::make_pair(std::stoul(text.substr(prefix.size(), slash - prefix.size())), text.substr(slash + 1));
 }
 
+std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
+}
+
+std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::Array) ? value->Elements() : std::vector<JsonValue>();
+}
+
 std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
     const auto node = target.Member("node");
     const auto path = target.Member("path");
     const auto index = node && node->Is(Kind::Number) ? node->Index() : std::nullopt;
     if (index && *index < count && path && path->Is(Kind::String)) {
-        return ChannelTarget{*index, path->String(), false, node->GetSpan()};
+        ChannelTarget found;
+        found.node = *index;
+        found.property = path->String();
+        found.value = node->GetSpan();
+        return found;
     }
     const auto extensions = target.Member("extensions");
     const auto extension = extensions ? extensions->Member("KHR_animation_pointer") : std::nullopt;
@@ -40,7 +54,12 @@ std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count
     if (!reached || reached->first >= count) {
         return std::nullopt;
     }
-    return ChannelTarget{reached->first, reached->second, true, pointer->GetSpan()};
+    ChannelTarget found;
+    found.node = reached->first;
+    found.property = reached->second;
+    found.pointer = true;
+    found.value = pointer->GetSpan();
+    return found;
 }
 
 }  // namespace
@@ -53,14 +72,14 @@ std::vector<ChannelTarget> ChannelTargets(const JsonValue& animations, std::size
     const std::vector<JsonValue> list = animations.Elements();
     for (std::size_t a = 0; a < list.size(); ++a) {
         const JsonValue& animation = list[a];
-        const auto channels = animation.Member("channels");
-        if (!channels || !channels->Is(Kind::Array)) {
-            continue;
-        }
-        for (const JsonValue& channel : channels->Elements()) {
-            const auto target = channel.Member("target");
+        const std::vector<JsonValue> channels = ElementsOf(animation.Member("channels"));
+        for (std::size_t c = 0; c < channels.size(); ++c) {
+            const auto target = channels[c].Member("target");
             if (auto found = target ? TargetOf(*target, count) : std::nullopt) {
                 found->animation = a;
+                found->channel = c;
+                found->object = channels[c].GetSpan();
+                found->sampler = IndexIn(channels[c].Member("sampler"));
                 targets.push_back(std::move(*found));
             }
         }
@@ -77,16 +96,36 @@ const char* PlacementPart(const ChannelTarget& target) {
     return target.pointer && target.property == "matrix" ? "matrix" : nullptr;
 }
 
-std::vector<std::string> AnimationNames(const JsonValue& animations) {
-    std::vector<std::string> names;
-    if (!animations.Is(Kind::Array)) {
-        return names;
-    }
-    for (const JsonValue& animation : animations.Elements()) {
+std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations) {
+    std::vector<AnimationEntry> entries;
+    for (const JsonValue& animation : ElementsOf(animations)) {
+        AnimationEntry& entry = entries.emplace_back();
         const auto name = animation.Member("name");
-        names.push_back(name && name->Is(Kind::String) ? name->String() : std::string());
+        entry.name = name && name->Is(Kind::String) ? name->String() : std::string();
+        const auto samplers = animation.Member("samplers");
+        if (samplers && samplers->Is(Kind::Array)) {
+            entry.samplersArray = samplers->GetSpan();
+        }
+        for (const JsonValue& sampler : ElementsOf(samplers)) {
+            const auto interpolation = sampler.Member("interpolation");
+            entry.samplers.push_back(
+                {sampler.GetSpan(), IndexIn(sampler.Member("input")), IndexIn(sampler.Member("output")),
+                 interpolation && interpolation->Is(Kind::String) && interpolation->String() == "CUBICSPLINE"});
+        }
+        for (const JsonValue& channel : ElementsOf(animation.Member("channels"))) {
+            const auto sampler = IndexIn(channel.Member("sampler"));
+            if (sampler && *sampler < entry.samplers.size()) {
+                ++entry.samplers[*sampler].channels;
+            }
+        }
     }
-    return names;
+    return entries;
+}
+
+std::string ChannelName(const std::vector<AnimationEntry>& animations, const ChannelTarget& channel) {
+    const std::string& name = animations[channel.animation].name;
+    return "animation " + std::to_string(channel.animation) + (name.empty() ? "" : " " + Quoted(name)) + ", channel " +
+           std::to_string(channel.channel);
 }
 
 std::vector<AnimatedParts> AnimatedNodes(const std::vector<ChannelTarget>& channels, std::size_t count) {

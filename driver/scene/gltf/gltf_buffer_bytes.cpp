@@ -1,5 +1,6 @@
 #include "scene/gltf/gltf_buffer_bytes.h"
 
+#include <cstring>
 #include <fstream>
 #include <optional>
 
@@ -24,29 +25,10 @@ std::string ReadAt(const std::string& path, std::uint64_t at, std::size_t size) 
     return bytes;
 }
 
-std::uint32_t Word(const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    return value;
-}
-
 }  // namespace
 
 std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size) {
     switch (place.kind) {
-        case BufferPlace::Kind::GlbBinary: {
-            const std::string head = ReadAt(place.text, place.chunkAt, 8);
-            if (head.compare(4, 4, std::string("BIN\0", 4)) != 0) {
-                throw BufferReadError("the GLB file has no binary chunk after its JSON");
-            }
-            if (offset > Word(head, 0) || size > Word(head, 0) - offset) {
-                throw BufferReadError("the binary chunk ends before the bytes " + std::to_string(offset) + " to " +
-                                      std::to_string(offset + size));
-            }
-            return ReadAt(place.text, place.chunkAt + 8 + offset, size);
-        }
         case BufferPlace::Kind::File:
             return ReadAt(place.text, offset, size);
         case BufferPlace::Kind::DataUri: {
@@ -62,6 +44,24 @@ std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std:
         }
     }
     throw BufferReadError("unknown kind of buffer");
+}
+
+float FloatAt(const std::string& bytes, std::size_t at) {
+    std::uint32_t bits = 0;
+    for (int i = 3; i >= 0; --i) {
+        bits = (bits << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void PutFloatAt(std::string& bytes, std::size_t at, float value) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    }
 }
 
 }  // namespace driver::gltf

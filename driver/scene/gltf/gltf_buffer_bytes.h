@@ -2,26 +2,30 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
-// The one way the tools read bytes of a glTF buffer (the inverse bind
-// matrices of a skin whose joint's pivot moved): just the bytes asked for,
-// never the whole buffer.
+// The one way the tools read bytes of a glTF buffer beside the file or in a
+// data: URI (the inverse bind matrices of a skin whose joint's pivot moved,
+// the keys of a node whose frame moved): just the bytes asked for, never
+// the whole buffer. A GLB file's binary chunk is read from the file as it
+// was opened (SourceBytes).
 namespace driver::gltf {
 
 // Where a buffer's bytes are.
 struct BufferPlace {
     enum class Kind {
-        GlbBinary,  // the binary chunk of the GLB file at `text`
-        File,       // the file at `text`
-        DataUri,    // the data: URI `text`
+        File,     // the file at `text`
+        DataUri,  // the data: URI `text`
     };
     Kind kind = Kind::File;
     std::string text;
-    // GLB: the byte of the file where the chunk after the JSON chunk begins.
-    std::uint64_t chunkAt = 0;
 };
+
+// `size` bytes of buffer `buffer` from `offset`: ReadBufferBytes at the
+// place of the buffer.
+using BufferReader = std::function<std::string(std::size_t buffer, std::uint64_t offset, std::size_t size)>;
 
 // A buffer's bytes that cannot be read; what() says why.
 class BufferReadError : public std::runtime_error {
@@ -33,5 +37,10 @@ public:
 // positioned read of just those bytes; for a data: URI, decoded. Throws
 // BufferReadError where they are not there.
 std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size);
+
+// The float at byte `at` of `bytes`, little-endian as glTF stores it; and
+// `value` put there.
+float FloatAt(const std::string& bytes, std::size_t at);
+void PutFloatAt(std::string& bytes, std::size_t at, float value);
 
 }  // namespace driver::gltf

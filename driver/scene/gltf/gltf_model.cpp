@@ -42,9 +42,12 @@ GltfModel ModelReader::Read() {
     ReadScene(top, model);
     if (const auto animations = Find(top, "animations")) {
         model.channels = ChannelTargets(*animations, model.nodes.size());
-        model.animationNames = AnimationNames(*animations);
+        model.animations = ReadAnimations(*animations);
     }
-    model.skins = ReadSkins(top, json_, model.nodes.size());
+    model.skins = ReadSkins(top, model.nodes.size());
+    if (!model.skins.skins.empty() || !model.channels.empty()) {
+        model.data = ReadBufferModel(top, json_);
+    }
     model.animated = AnimatedNodes(model.channels, model.nodes.size());
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);

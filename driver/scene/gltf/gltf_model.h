@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "object_state.h"
+#include "scene/gltf/gltf_accessors.h"
 #include "scene/gltf/gltf_animation.h"
 #include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
@@ -153,8 +154,9 @@ struct GltfModel {
     std::vector<UriEntry> uris;
     std::vector<ChannelTarget> channels;  // the animation channels that drive a node
     std::vector<AnimatedParts> animated;  // by node: what of its placement the channels drive
-    std::vector<std::string> animationNames;
+    std::vector<AnimationEntry> animations;
     SkinModel skins;
+    BufferModel data;  // read where the file has skins or channels that drive a node
 
     ChildRange Children(const NodeEntry& node) const {
         const std::uint32_t* first = children.data() + node.firstChild;

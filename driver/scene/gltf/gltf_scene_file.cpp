@@ -1,18 +1,24 @@
 #include "scene/gltf/gltf_scene_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "files/input_file.h"
 #include "files/native_path.h"
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_animated_placements.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_channel_keys.h"
 #include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_new_data.h"
 #include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
 #include "scene/gltf/gltf_skin_matrices.h"
@@ -50,7 +56,10 @@ std::unordered_set<std::size_t> JointNodes(const SkinModel& skins) {
 }
 
 // The scene of a .gltf or .glb file and what writing it back needs.
-class GltfSceneFile final : public SceneFile, private standin::NodeEditListener, private standin::PivotLock {
+class GltfSceneFile final : public SceneFile,
+                            private standin::NodeEditListener,
+                            private standin::PivotLock,
+                            private SceneFrames {
 public:
     GltfSceneFile(const SourceBytes& bytes, const std::string& path, bool glb, SceneUse use)
         : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
@@ -68,8 +77,10 @@ public:
             json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
-        jointLocks_ = JointLocks(model_.skins, model_.channels, model_.animationNames, glb_);
+        jointLocks_ = JointLocks(model_.skins, model_.data, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text
+        FindAnimatedNodes();
+        FindSkinnedMeshes();
         if (textKept_) {
             nodeTexts_ = NodeTextsOf(model_);
         } else {
@@ -130,6 +141,8 @@ public:
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
     }
+    std::optional<std::string> MotionRefusal(const StandinNode& node) const override;
+    std::vector<std::string> MovedWith(const StandinNode& node) const override;
 
     std::string FileNodeName(std::size_t index) const override {
         if (index == 0) {
@@ -161,6 +174,10 @@ private:
     }
 
     void BuildScene();
+    // Where each node whose placement an animation drives is in the scene,
+    // and the skinned meshes of each joint, kept while the file's nodes are.
+    void FindAnimatedNodes();
+    void FindSkinnedMeshes();
     // Before the first edit of a node's placement every transform is as
     // read: that is when they are kept, to tell later which ones changed.
     // A run that only renames keeps none.
@@ -190,11 +207,37 @@ private:
     void WriteNode(std::size_t index, const std::string& path, std::vector<MemberChange>& changes, TextEdits& edits);
     void EditAddedNodes(TextEdits& edits) const;
     // The inverse bind matrices of the joints whose pivots moved.
-    void EditJoints(const std::string& path, TextEdits& edits) const;
-    BufferPlace PlaceOfBuffer(std::size_t buffer) const;
+    void EditJoints(const std::string& path, NewData& data, TextEdits& edits) const;
+    // The keys of the channels whose nodes' frames, or their parents',
+    // changed: what the edit now asks of each animated node, and the keys
+    // that follow it, or a refusal naming the node, its animation and its
+    // channel.
+    std::optional<standin::Affine> Change(std::size_t index) const override;
+    std::optional<standin::Affine> ObjectChange(std::size_t index) const override;
+    standin::Affine WorldAsRead(std::size_t index) const override {
+        return index == 0 ? standin::Affine() : standin::ToAffine(transforms_[index]);
+    }
+    standin::Affine ObjectWorldAsRead(std::size_t index) const override {
+        return standin::FirstThen(standin::ToAffine(ObjectOffsetAsRead(index)), WorldAsRead(index));
+    }
+    std::size_t ParentOf(std::size_t index) const override { return records_[index].parent; }
+    std::string Label(std::size_t index) const override {
+        return "node " + std::to_string(index) + " " + Quoted(order_[index]->Name());
+    }
+    void EditKeys(const std::string& path, NewData& data, TextEdits& edits) const;
+    FileAnimations Animations() const {
+        return {model_.channels, model_.animations, model_.animated, model_.data, glb_};
+    }
+    DataPlace PlaceOfNewData() const {
+        return {glb_, glb_ && binaryAt_ != 0 ? std::optional(binarySize_) : std::nullopt};
+    }
+    // `size` bytes of buffer `buffer` from `offset`: a GLB file's binary
+    // chunk from the file as it was opened, any other buffer where its URI
+    // says. Throws BufferReadError.
+    std::string ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    FileContent WholeFile(TextEdits edits, const std::string& path) const;
+    FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix) const;
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -224,6 +267,8 @@ private:
     std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
+    AnimatedPlacements animated_;
+    std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -290,6 +335,39 @@ void GltfSceneFile::BuildScene() {
     decltype(model_.keptLocals)().swap(model_.keptLocals);
 }
 
+void GltfSceneFile::FindAnimatedNodes() {
+    animated_ = AnimatedPlacements(model_);
+    if (animated_.Empty()) {
+        return;
+    }
+    for (std::size_t index = 1; index < records_.size(); ++index) {
+        animated_.Place(records_[index].gltf, index, false);
+    }
+    for (const auto& [index, gltf] : objectNodes_) {
+        animated_.Place(gltf, index, true);
+    }
+}
+
+// "node 1 "Body" (skin 0 "Skin")" for each joint of the skin of each
+// skinned mesh of the scene.
+void GltfSceneFile::FindSkinnedMeshes() {
+    for (std::size_t index = 1; index < records_.size(); ++index) {
+        const NodeEntry& entry = model_.nodes[records_[index].gltf];
+        const auto skin = entry.skinned ? JsonValue(*json_, entry.object).Member("skin") : std::nullopt;
+        const auto s = skin && skin->Is(JsonValue::Kind::Number) ? skin->Index() : std::nullopt;
+        if (!s || *s >= model_.skins.skins.size()) {
+            continue;
+        }
+        const std::string mesh = "node " + std::to_string(index) + " " + Quoted(order_[index]->Name()) + " (" +
+                                 SkinName(model_.skins, *s) + ")";
+        for (const std::size_t joint : model_.skins.skins[*s].joints) {
+            if (joint != kNoSkinNode) {
+                jointMeshes_[joint].push_back(mesh);
+            }
+        }
+    }
+}
+
 // The scene was made in pre-order, the root first, and no node is made
 // after it: a node's ordinal is its pre-order index.
 std::size_t GltfSceneFile::IndexOf(const StandinNode& node) const {
@@ -327,10 +405,13 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
         }
     }
     EditAddedNodes(edits);
-    EditJoints(path, edits);
+    NewData data(*json_, model_.data, PlaceOfNewData(), edits);
+    EditJoints(path, data, edits);
+    EditKeys(path, data, edits);
+    data.Finish();
     EditChannels(edits);
     EditUris(target, path, edits);
-    return WholeFile(std::move(edits), path);
+    return WholeFile(std::move(edits), path, data.BinaryAppendix());
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -360,7 +441,7 @@ void GltfSceneFile::EditAddedNodes(TextEdits& edits) const {
     }
 }
 
-void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const {
+void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits& edits) const {
     const SkinModel& skins = model_.skins;
     if (skins.skins.empty() || transforms_.empty()) {
         return;
@@ -392,33 +473,37 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
     }
     try {
         EditSkinMatrices(
-            *json_, skins, moved,
+            *json_, skins, model_.data, moved,
             [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-            return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+            return ReadBuffer(buffer, offset, size);
             },
-            edits);
+            data, edits);
     } catch (const JointMatrixError& e) {
         Fail(path, joints.at(e.node), e.reason);
     }
 }
 
-BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
-    const std::optional<std::string>& uri = model_.skins.bufferUris[buffer];
+std::string GltfSceneFile::ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const {
+    const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
     if (!uri) {
-        std::uint64_t jsonSize = 0;
-        for (int i = 3; i >= 0; --i) {
-            jsonSize = (jsonSize << 8) | static_cast<unsigned char>(head_[12 + static_cast<std::size_t>(i)]);
+        if (binaryAt_ == 0 || offset > binarySize_ || size > binarySize_ - offset) {
+            throw BufferReadError("the GLB file's binary chunk does not hold the bytes " + std::to_string(offset) +
+                                  " to " + std::to_string(offset + size));
         }
-        return {BufferPlace::Kind::GlbBinary, source_, head_.size() + jsonSize};
+        try {
+            return *bytes_.Read(binaryAt_ + offset, size);
+        } catch (const InputFileError& e) {
+            throw BufferReadError(e.what());
+        }
     }
     if (uri->rfind("data:", 0) == 0) {
-        return {BufferPlace::Kind::DataUri, *uri, 0};
+        return ReadBufferBytes({BufferPlace::Kind::DataUri, *uri}, offset, size);
     }
     const std::optional<std::filesystem::path> file = UriFile(*uri, FolderOf(source_));
     if (!file) {
         throw BufferReadError("buffers[" + std::to_string(buffer) + "] names no file");
     }
-    return {BufferPlace::Kind::File, NativeText(*file), 0};
+    return ReadBufferBytes({BufferPlace::Kind::File, NativeText(*file)}, offset, size);
 }
 
 void GltfSceneFile::EditChannels(TextEdits& edits) const {
@@ -446,7 +531,10 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
 // The JSON with the edits made, and for GLB the file around it: its
 // header and padding as they were where the JSON is as it was, else made
 // anew for the JSON's new length.
-FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) const {
+// The binary chunk gains `binaryAppendix` at its end, or is made of it
+// where the file has none, before any other chunk.
+FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
+                                     const std::string& binaryAppendix) const {
     FileContent content;
     if (!glb_) {
         content.Add(json_, std::move(edits));
@@ -455,17 +543,106 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) c
     edits.Order();
     const bool same = edits.LeaveAsIs(*json_);
     const std::size_t jsonSize = edits.Size(json_->size());
-    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize_);
+    const bool binary = binaryAt_ != 0;
+    const std::uint64_t binaryLength = (binary ? binarySize_ : 0) + binaryAppendix.size();
+    const std::uint64_t chunksSize = chunksSize_ + binaryAppendix.size() + (binary || binaryAppendix.empty() ? 0 : 8);
+    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize);
     std::string padding = same ? padding_ : GlbPadding(jsonSize);
-    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize_;
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize;
     if (size > UINT32_MAX) {
         throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
     }
     content.Add(std::move(head));
     content.Add(json_, std::move(edits));
     content.Add(std::move(padding));
-    bytes_.AddTo(content, chunksAt_, chunksSize_);
+    if (binaryAppendix.empty()) {
+        bytes_.AddTo(content, chunksAt_, chunksSize_);
+        return content;
+    }
+    content.Add(GlbBinaryChunkHead(binaryLength));
+    const std::uint64_t after = binary ? binaryAt_ + binarySize_ : chunksAt_;
+    if (binary) {
+        bytes_.AddTo(content, binaryAt_, binarySize_);
+    }
+    content.Add(binaryAppendix);
+    if (after < chunksAt_ + chunksSize_) {
+        bytes_.AddTo(content, after, chunksAt_ + chunksSize_ - after);
+    }
     return content;
+}
+
+std::optional<standin::Affine> GltfSceneFile::Change(std::size_t index) const {
+    if (index == 0 || transforms_.empty() || ExactlyEqual(order_[index]->Transform(), transforms_[index])) {
+        return std::nullopt;
+    }
+    standin::Affine inverse;
+    if (!standin::Invert(WorldAsRead(index), inverse)) {
+        return std::nullopt;  // a node that cannot be inverted was refused as it was read
+    }
+    return standin::FirstThen(standin::ToAffine(order_[index]->Transform()), inverse);
+}
+
+std::optional<standin::Affine> GltfSceneFile::ObjectChange(std::size_t index) const {
+    const bool offsetSame = ExactlyEqual(order_[index]->ObjectOffset(), ObjectOffsetAsRead(index));
+    if (!Change(index) && offsetSame) {
+        return std::nullopt;
+    }
+    standin::Affine inverse;
+    if (!standin::Invert(ObjectWorldAsRead(index), inverse)) {
+        return std::nullopt;
+    }
+    return standin::FirstThen(standin::ToAffine(order_[index]->ObjectWorld()), inverse);
+}
+
+std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node) const {
+    const std::size_t index = IndexOf(node);
+    if (index == kNoNode || index == 0 || animated_.Empty()) {
+        return std::nullopt;
+    }
+    // The node, its object and its children: what its change asks of
+    // their keys. Nodes further down keep their frames.
+    std::vector<std::size_t> asked{records_[index].gltf};
+    if (const auto object = objectNodes_.find(index); object != objectNodes_.end()) {
+        asked.push_back(object->second);
+    }
+    for (const StandinNode* child : node.Children()) {
+        asked.push_back(records_[IndexOf(*child)].gltf);
+    }
+    std::vector<ChannelKeys> keys;
+    for (const std::size_t gltf : asked) {
+        if (std::optional<std::string> refusal = animated_.FollowingKeys(gltf, *this, Animations(), keys)) {
+            return refusal;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> GltfSceneFile::MovedWith(const StandinNode& node) const {
+    const std::size_t index = IndexOf(node);
+    if (index == kNoNode || index == 0) {
+        return {};
+    }
+    const auto meshes = jointMeshes_.find(records_[index].gltf);
+    return meshes != jointMeshes_.end() ? meshes->second : std::vector<std::string>();
+}
+
+void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& edits) const {
+    std::vector<ChannelKeys> keys;
+    if (const std::optional<std::string> refusal = animated_.AllFollowingKeys(*this, Animations(), keys)) {
+        throw SceneFileError(path + ": " + *refusal);  // it names the node
+    }
+    try {
+        EditChannelKeys(
+            *json_, Animations(), keys,
+            [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+            return ReadBuffer(buffer, offset, size);
+            },
+            data, edits);
+    } catch (const ChannelKeysError& e) {
+        const ChannelTarget& channel = model_.channels[e.channel];
+        throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
+                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.reason);
+    }
 }
 
 // A node whose world transform, or whose parent's, changed gets the local

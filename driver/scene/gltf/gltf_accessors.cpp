@@ -1,0 +1,203 @@
+#include "scene/gltf/gltf_accessors.h"
+
+#include <utility>
+
+namespace driver::gltf {
+
+namespace {
+
+using Kind = JsonValue::Kind;
+
+std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
+}
+
+std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::Array) ? value->Elements() : std::vector<JsonValue>();
+}
+
+void Count(std::vector<std::uint32_t*>& counters, const std::optional<std::size_t>& index) {
+    if (index && *index < counters.size()) {
+        ++*counters[*index];
+    }
+}
+
+// Every member of an object that names an accessor: a primitive's
+// attributes and targets.
+void CountValues(const std::optional<JsonValue>& object, std::vector<std::uint32_t*>& counters) {
+    if (object && object->Is(Kind::Object)) {
+        for (const JsonMember& member : object->Members()) {
+            Count(counters, IndexIn(member.value));
+        }
+    }
+}
+
+void CountMeshUses(const JsonValue& meshes, std::vector<std::uint32_t*>& counters) {
+    for (const JsonValue& mesh : ElementsOf(meshes)) {
+        for (const JsonValue& primitive : ElementsOf(mesh.Member("primitives"))) {
+            CountValues(primitive.Member("attributes"), counters);
+            Count(counters, IndexIn(primitive.Member("indices")));
+            for (const JsonValue& target : ElementsOf(primitive.Member("targets"))) {
+                CountValues(target, counters);
+            }
+        }
+    }
+}
+
+// The references to accessors from meshes, animations, GPU instances and skins.
+void CountAccessorUses(const std::vector<JsonMember>& top, BufferModel& model) {
+    std::vector<std::uint32_t*> others, skins;
+    for (AccessorEntry& accessor : model.accessors) {
+        others.push_back(&accessor.otherUses);
+        skins.push_back(&accessor.skinUses);
+    }
+    for (const JsonMember& member : top) {
+        if (member.key == "meshes") {
+            CountMeshUses(member.value, others);
+        } else if (member.key == "animations") {
+            for (const JsonValue& animation : ElementsOf(member.value)) {
+                for (const JsonValue& sampler : ElementsOf(animation.Member("samplers"))) {
+                    Count(others, IndexIn(sampler.Member("input")));
+                    Count(others, IndexIn(sampler.Member("output")));
+                }
+            }
+        } else if (member.key == "nodes") {
+            for (const JsonValue& node : ElementsOf(member.value)) {
+                const auto extensions = node.Member("extensions");
+                const auto instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing") : std::nullopt;
+                CountValues(instancing ? instancing->Member("attributes") : std::nullopt, others);
+            }
+        } else if (member.key == "skins") {
+            for (const JsonValue& skin : ElementsOf(member.value)) {
+                Count(skins, IndexIn(skin.Member("inverseBindMatrices")));
+            }
+        }
+    }
+}
+
+std::uint8_t ComponentsOf(const std::optional<JsonValue>& type) {
+    static const std::pair<const char*, std::uint8_t> kTypes[] = {{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4},
+                                                                  {"MAT2", 4},   {"MAT3", 9}, {"MAT4", 16}};
+    if (type && type->Is(Kind::String)) {
+        const std::string name = type->String();
+        for (const auto& [known, components] : kTypes) {
+            // MAT2 has four components, but not a VEC4's layout: it is no match for one.
+            if (name == known && name != "MAT2") {
+                return components;
+            }
+        }
+    }
+    return 0;
+}
+
+AccessorEntry ReadAccessor(const JsonValue& value) {
+    AccessorEntry accessor;
+    accessor.object = value.GetSpan();
+    accessor.view = IndexIn(value.Member("bufferView"));
+    accessor.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
+    accessor.count = IndexIn(value.Member("count")).value_or(0);
+    accessor.componentType = static_cast<std::uint32_t>(IndexIn(value.Member("componentType")).value_or(0));
+    accessor.components = ComponentsOf(value.Member("type"));
+    const auto normalized = value.Member("normalized");
+    accessor.normalized = normalized && normalized->Raw() == "true";
+    accessor.sparse = value.Member("sparse").has_value();
+    return accessor;
+}
+
+BufferViewEntry ReadView(const JsonValue& value) {
+    BufferViewEntry view;
+    view.object = value.GetSpan();
+    view.buffer = IndexIn(value.Member("buffer"));
+    view.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
+    view.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
+    view.byteStride = IndexIn(value.Member("byteStride")).value_or(0);
+    return view;
+}
+
+}  // namespace
+
+BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::string& json) {
+    BufferModel model;
+    for (const JsonMember& member : top) {
+        const bool isArray = member.value.Is(Kind::Array);
+        if (member.key == "accessors" && isArray) {
+            model.accessorsArray = member.value.GetSpan();
+            for (const JsonValue& accessor : member.value.Elements()) {
+                model.accessors.push_back(ReadAccessor(accessor));
+            }
+        } else if (member.key == "bufferViews" && isArray) {
+            model.viewsArray = member.value.GetSpan();
+            for (const JsonValue& view : member.value.Elements()) {
+                model.views.push_back(ReadView(view));
+            }
+        } else if (member.key == "buffers" && isArray) {
+            model.buffersArray = member.value.GetSpan();
+            for (const JsonValue& buffer : member.value.Elements()) {
+                const auto uri = buffer.Member("uri");
+                model.buffers.push_back(buffer.GetSpan());
+                model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String()) : std::nullopt);
+            }
+        }
+    }
+    std::vector<std::uint32_t*> viewCounters;
+    for (BufferViewEntry& view : model.views) {
+        viewCounters.push_back(&view.uses);
+    }
+    for (const AccessorEntry& accessor : model.accessors) {
+        Count(viewCounters, accessor.view);
+    }
+    for (const JsonMember& member : top) {
+        if (member.key == "images") {
+            for (const JsonValue& image : ElementsOf(member.value)) {
+                Count(viewCounters, IndexIn(image.Member("bufferView")));
+            }
+        }
+    }
+    CountAccessorUses(top, model);
+    model.documentEnd = json.find_last_of('}');
+    return model;
+}
+
+std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t index, std::size_t components,
+                                         std::uint64_t count, bool glb) {
+    const std::string accessor = "accessors[" + std::to_string(index) + "]";
+    if (index >= model.accessors.size()) {
+        return accessor + " is not in the file";
+    }
+    const AccessorEntry& entry = model.accessors[index];
+    if (entry.componentType != kFloatComponent || entry.components != components || entry.normalized || entry.sparse) {
+        return accessor + " is not a plain list of " +
+               (components == 16 ? std::string("4x4 float matrices") : std::to_string(components) + "-float values");
+    }
+    if (entry.count < count || (entry.view && *entry.view >= model.views.size())) {
+        return accessor + " does not hold as many values as it must";
+    }
+    if (!entry.view) {
+        return std::nullopt;  // zeros, as glTF reads an accessor without a buffer view
+    }
+    const BufferViewEntry& view = model.views[*entry.view];
+    const std::uint64_t size = 4 * components * count;
+    const bool inView = entry.byteOffset <= view.byteLength && size <= view.byteLength - entry.byteOffset &&
+                        view.byteOffset < (std::uint64_t{1} << 48) && view.byteLength < (std::uint64_t{1} << 48);
+    const bool packed = view.byteStride == 0 || view.byteStride == 4 * components;
+    if (!packed || !inView || !view.buffer || *view.buffer >= model.bufferUris.size()) {
+        return accessor + ": its buffer view does not hold its values one after another";
+    }
+    const std::optional<std::string>& uri = model.bufferUris[*view.buffer];
+    const std::string buffer = "buffers[" + std::to_string(*view.buffer) + "]";
+    if (!uri && !(glb && *view.buffer == 0)) {
+        return accessor + ": " + buffer + " has no data";
+    }
+    if (uri && uri->find(':') != std::string::npos && uri->rfind("data:", 0) != 0 &&
+        !(uri->size() > 1 && (*uri)[1] == ':')) {
+        return accessor + ": " + buffer + " is not a file beside the scene or a data: URI";
+    }
+    return std::nullopt;
+}
+
+std::uint64_t AccessorStart(const BufferModel& model, std::size_t index) {
+    const AccessorEntry& accessor = model.accessors[index];
+    return model.views[*accessor.view].byteOffset + accessor.byteOffset;
+}
+
+}  // namespace driver::gltf

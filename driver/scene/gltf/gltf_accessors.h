@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scene/gltf/json_view.h"
+
+// The accessors, buffer views and buffers of a glTF file, as far as the
+// binary data that an edit rewrites needs them (a skin's inverse bind
+// matrices, an animation's keys): where an accessor's numbers lie, and
+// what else reads them. What does not fit is passed over here, and told
+// by AccessorFault when it is asked for.
+namespace driver::gltf {
+
+constexpr std::uint32_t kFloatComponent = 5126;
+
+struct AccessorEntry {
+    Span object;
+    std::optional<std::size_t> view;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t count = 0;
+    std::uint32_t componentType = 0;
+    std::uint8_t components = 0;  // of its type: 1 SCALAR, 3 VEC3, 4 VEC4, 16 MAT4, ...; 0 for another
+    bool normalized = false;
+    bool sparse = false;
+    // References from meshes, animations and GPU instances; skinUses
+    // from skins.
+    std::uint32_t otherUses = 0;
+    std::uint32_t skinUses = 0;
+};
+
+struct BufferViewEntry {
+    Span object;
+    std::optional<std::size_t> buffer;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t byteLength = 0;
+    std::uint64_t byteStride = 0;  // 0 where it has none
+    std::uint32_t uses = 0;        // accessors and images that refer to it
+};
+
+struct BufferModel {
+    std::vector<AccessorEntry> accessors;
+    std::vector<BufferViewEntry> views;
+    std::vector<std::optional<std::string>> bufferUris;  // by buffer; none without a URI
+    std::vector<Span> buffers;                           // the buffers' objects
+    std::optional<Span> accessorsArray, viewsArray, buffersArray;
+    std::size_t documentEnd = 0;  // the closing brace of the file's object
+};
+
+// The accessors, views and buffers of a file, from its top-level members.
+BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::string& json);
+
+// Why accessor `accessor` is not `count` elements of `components` floats
+// one after another, in a buffer whose bytes the tools can read: a GLB
+// file's binary chunk (`glb`: a buffer without a URI), a file beside the
+// scene or a data: URI, or zeros (no buffer view); none where it is.
+std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t accessor, std::size_t components,
+                                         std::uint64_t count, bool glb);
+
+// Where accessor `accessor`'s first byte lies in its buffer, for one that
+// AccessorFault passes and that has a buffer view.
+std::uint64_t AccessorStart(const BufferModel& model, std::size_t accessor);
+
+}  // namespace driver::gltf

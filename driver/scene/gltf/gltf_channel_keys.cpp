@@ -1,0 +1,142 @@
+#include "scene/gltf/gltf_channel_keys.h"
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "scene/gltf/json_edit.h"
+
+namespace driver::gltf {
+
+namespace {
+
+std::size_t ComponentsOf(const ChannelTarget& channel) {
+    return std::string(PlacementPart(channel)) == "rotation" ? 4 : 3;
+}
+
+std::string Driving(const FileAnimations& file, const ChannelTarget& channel, const std::string& node) {
+    return ChannelName(file.animations, channel) + ", drives the " + PlacementPart(channel) + " of " + node;
+}
+
+// Why the channel's keys cannot be read as floats; none where they can.
+std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTarget& channel) {
+    const AnimationEntry& animation = file.animations[channel.animation];
+    if (!channel.sampler || *channel.sampler >= animation.samplers.size()) {
+        return "its sampler is not in the animation";
+    }
+    const std::optional<std::size_t> output = animation.samplers[*channel.sampler].output;
+    if (!output || *output >= file.data.accessors.size()) {
+        return "its sampler has no values accessor";
+    }
+    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb);
+}
+
+// The channel's keys read, mapped and put back as floats; none where that
+// leaves every one as it was.
+std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelKeys& keys, const BufferReader& read) {
+    const ChannelTarget& channel = file.channels[keys.channel];
+    const SamplerEntry& sampler = file.animations[channel.animation].samplers[*channel.sampler];
+    const std::size_t output = *sampler.output;
+    const std::size_t count = static_cast<std::size_t>(file.data.accessors[output].count);
+    const std::size_t numbers = ComponentsOf(channel) * count;
+    std::string bytes(4 * numbers, '\0');  // an accessor without a buffer view holds zeros
+    try {
+        if (const std::optional<std::size_t> view = file.data.accessors[output].view) {
+            bytes = read(*file.data.views[*view].buffer, AccessorStart(file.data, output), 4 * numbers);
+        }
+    } catch (const BufferReadError& e) {
+        throw ChannelKeysError{keys.channel, std::string("its keys cannot be read: ") + e.what()};
+    }
+    std::vector<double> values(numbers);
+    for (std::size_t i = 0; i < numbers; ++i) {
+        values[i] = FloatAt(bytes, 4 * i);
+    }
+    MapKeys(keys.map, PlacementPart(channel), sampler.cubic, values.data(), count);
+    const std::string before = bytes;
+    for (std::size_t i = 0; i < numbers; ++i) {
+        const auto value = static_cast<float>(values[i]);
+        if (!std::isfinite(value)) {
+            throw ChannelKeysError{keys.channel, "its new keys would not be finite in single precision"};
+        }
+        PutFloatAt(bytes, 4 * i, value);
+    }
+    return bytes != before ? std::optional(bytes) : std::nullopt;
+}
+
+}  // namespace
+
+std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(
+    const std::vector<ChannelTarget>& channels) {
+    std::unordered_map<std::size_t, std::vector<std::size_t>> placed;
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        if (PlacementPart(channels[c]) != nullptr) {
+            placed[channels[c].node].push_back(c);
+        }
+    }
+    return placed;
+}
+
+std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
+                                         const NodeChange& change, const std::string& node,
+                                         std::vector<ChannelKeys>& keys) {
+    if (placed.empty()) {
+        return std::nullopt;
+    }
+    for (const std::size_t c : placed) {
+        if (std::string(PlacementPart(file.channels[c])) == "matrix") {
+            return Driving(file, file.channels[c], node) +
+                   ": the keys of a whole matrix are not carried, only those of a translation, a rotation or a scale";
+        }
+    }
+    KeyMap map;
+    if (const std::optional<KeyFault> fault = KeyMapOf(change, file.animated[file.channels[placed[0]].node], map)) {
+        std::size_t named = placed[0];
+        for (const std::size_t c : placed) {
+            named = std::string(PlacementPart(file.channels[c])) == fault->part ? c : named;
+        }
+        return Driving(file, file.channels[named], node) + ": " + fault->reason;
+    }
+    for (const std::size_t c : placed) {
+        if (const std::optional<std::string> fault = KeysFault(file, file.channels[c])) {
+            return Driving(file, file.channels[c], node) + ", whose keys cannot be read: " + *fault;
+        }
+        keys.push_back({c, map});
+    }
+    return std::nullopt;
+}
+
+void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
+                     const BufferReader& read, NewData& data, TextEdits& edits) {
+    std::map<std::size_t, std::vector<std::string>> newSamplers;  // by animation
+    for (const ChannelKeys& channelKeys : keys) {
+        const ChannelTarget& channel = file.channels[channelKeys.channel];
+        const AnimationEntry& animation = file.animations[channel.animation];
+        const SamplerEntry& sampler = animation.samplers[*channel.sampler];
+        const AccessorEntry& output = file.data.accessors[*sampler.output];
+        const std::optional<std::string> mapped = MappedKeys(file, channelKeys, read);
+        if (!mapped) {
+            continue;
+        }
+        const std::string& bytes = *mapped;
+        const char* type = ComponentsOf(channel) == 4 ? "VEC4" : "VEC3";
+        if (sampler.channels == 1 && output.otherUses == 1 && output.skinUses == 0) {
+            data.Add(bytes, type, output.count, *sampler.output);
+            continue;
+        }
+        const std::string accessor = std::to_string(data.Add(bytes, type, output.count, std::nullopt));
+        if (sampler.channels == 1) {
+            EditObject(json, sampler.object, {{"output", accessor}}, edits);
+            continue;
+        }
+        std::vector<std::string>& added = newSamplers[channel.animation];
+        added.push_back(ChangedObject(JsonValue(json, sampler.object), {{"output", accessor}}));
+        EditObject(json, channel.object, {{"sampler", std::to_string(animation.samplers.size() + added.size() - 1)}},
+                   edits);
+    }
+    for (const auto& [animation, added] : newSamplers) {
+        const auto [at, text] = ArrayAppendix(JsonValue(json, *file.animations[animation].samplersArray), added);
+        edits.Replace({at, at}, text);
+    }
+}
+
+}  // namespace driver::gltf
