@@ -12,6 +12,7 @@
 
 #include "cli/command_line.h"
 #include "cli/list_command.h"
+#include "cli/missing_files.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -134,9 +135,9 @@ std::string WrittenSummary(const std::vector<std::string>& toolWritten, const st
     }
     std::string written;
     for (const std::string& path : paths) {
-        written += (written.empty() ? "written " : ", ") +
-                   (path == "-" ? std::string("to standard output")
-                                : driver::EscapedControls(driver::DisplayPath(path)));
+        written +=
+            (written.empty() ? "written " : ", ") +
+            (path == "-" ? std::string("to standard output") : driver::EscapedControls(driver::DisplayPath(path)));
     }
     if (sceneNotWritten) {
         written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
@@ -233,6 +234,7 @@ int Run(const driver::Invocation& invocation) {
     driver::SceneFile& sceneFile =
         KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
+    driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;

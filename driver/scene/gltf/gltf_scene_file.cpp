@@ -11,10 +11,12 @@
 #include "files/native_path.h"
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_bounds.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
+#include "scene/gltf/gltf_same_placement.h"
 #include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
@@ -68,6 +70,12 @@ public:
             json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
+        if (use == SceneUse::Listed) {
+            drawnBoxes_ = DrawnBounds(model_, *json_, glb_,
+                                      [this](std::size_t buffer, std::uint64_t at, std::size_t size) {
+                return ReadBufferBytes(PlaceOfBuffer(buffer), at, size);
+            });
+        }
         jointLocks_ = JointLocks(model_.skins, model_.channels, model_.animationNames, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text
         if (textKept_) {
@@ -129,6 +137,15 @@ public:
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
+    }
+
+    std::optional<WorldBox> DrawnBox(std::size_t index) const override {
+        if (index == 0 || index >= records_.size()) {
+            return std::nullopt;
+        }
+        const auto moved = objectNodes_.find(index);
+        const auto box = drawnBoxes_.find(moved != objectNodes_.end() ? moved->second : records_[index].gltf);
+        return box != drawnBoxes_.end() ? std::optional(box->second) : std::nullopt;
     }
 
     std::string FileNodeName(std::size_t index) const override {
@@ -224,11 +241,15 @@ private:
     std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
+    std::unordered_map<std::size_t, WorldBox> drawnBoxes_;      // by glTF index, for a scene that is listed
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
     std::vector<std::string> addedNodes_;
     std::unordered_map<std::size_t, std::size_t> objectMovedTo_;
+    // By pre-order index: the namesake whose own transform text a node
+    // that took its placement is written with (gltf_same_placement.h).
+    std::unordered_map<std::size_t, std::size_t> samePlaced_;
 };
 
 void GltfSceneFile::BuildScene() {
@@ -312,6 +333,7 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
     objectMovedTo_.clear();
     TextEdits edits;
     edits.Reserve(order_.size());
+    samePlaced_ = transforms_.empty() ? decltype(samePlaced_)() : SamePlacedNamesakes(order_, transforms_);
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
         EditObject(*json_, model_.scene.object, sceneChanges, edits);
@@ -482,7 +504,13 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     const bool placed = !transforms_.empty();
     const bool parentMoved = placed && record.parent != 0 &&
                              !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
-    if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
+    const auto same = samePlaced_.find(index);
+    const auto sameText = same != samePlaced_.end()
+                              ? TransformTextOf(*json_, nodeTexts_[records_[same->second].gltf], entry)
+                              : std::nullopt;
+    if (sameText) {
+        changes.insert(changes.end(), sameText->begin(), sameText->end());
+    } else if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
                              parentInverse)) {

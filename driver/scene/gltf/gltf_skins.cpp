@@ -110,6 +110,16 @@ SkinEntry ReadSkin(const JsonValue& value, std::size_t nodeCount) {
 
 SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json, std::size_t nodeCount) {
     SkinModel model;
+    // Every read of a buffer's bytes finds the buffer here, a skin's or not.
+    for (const JsonMember& member : top) {
+        if (member.key == "buffers" && member.value.Is(Kind::Array)) {
+            model.buffersArray = member.value.GetSpan();
+            for (const JsonValue& buffer : member.value.Elements()) {
+                const auto uri = buffer.Member("uri");
+                model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String()) : std::nullopt);
+            }
+        }
+    }
     const auto skins = std::find_if(top.begin(), top.end(), [](const JsonMember& m) { return m.key == "skins"; });
     if (skins == top.end() || !skins->value.Is(Kind::Array)) {
         return model;
@@ -128,12 +138,6 @@ SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json,
             model.viewsArray = member.value.GetSpan();
             for (const JsonValue& view : member.value.Elements()) {
                 model.views.push_back(ReadView(view));
-            }
-        } else if (member.key == "buffers" && isArray) {
-            model.buffersArray = member.value.GetSpan();
-            for (const JsonValue& buffer : member.value.Elements()) {
-                const auto uri = buffer.Member("uri");
-                model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String()) : std::nullopt);
             }
         }
     }

@@ -46,7 +46,7 @@ struct SkinModel {
     std::vector<SkinEntry> skins;
     std::vector<AccessorEntry> accessors;
     std::vector<BufferViewEntry> views;
-    std::vector<std::optional<std::string>> bufferUris;  // by buffer; none without a URI
+    std::vector<std::optional<std::string>> bufferUris;  // by buffer, skins or not; none without a URI
     std::optional<Span> accessorsArray, viewsArray, buffersArray;
     std::size_t documentEnd = 0;  // the closing brace of the file's object
 };

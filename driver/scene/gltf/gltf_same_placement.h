@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "scene/gltf/gltf_node_text.h"
+#include "standin/standin_scene.h"
+
+// A node that took a namesake's placement (as Align gives it) is written
+// with the namesake's own numbers, as the file has them ("-2.4"), rather
+// than with numbers computed back from its new world transform, which
+// single precision leaves a unit off in the last place ("-2.4000003").
+namespace driver::gltf {
+
+// For each node of `order` (the scene's nodes in pre-order) whose world
+// transform is no longer the one it was read with (`asRead`, by pre-order
+// index), its namesake as Align finds it (the first other node of its name
+// in pre-order) where that, as read, stood where the node now stands, but
+// for the rounding of single precision, with its parent placed exactly as
+// the node's parent now is: its local transform as the file writes it
+// gives the node the namesake's placement. Linear in the nodes, whatever
+// their names.
+std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(const std::vector<standin::StandinNode*>& order,
+                                                                 const std::vector<NodeMatrix>& asRead);
+
+// The members that give a node of `like`'s form the local transform of
+// `namesake`, their text as `json` has it; none where the two nodes have
+// different forms (a matrix, or translation, rotation and scale).
+std::optional<std::vector<MemberChange>> TransformTextOf(const std::string& json, const NodeText& namesake,
+                                                         const NodeText& like);
+
+}  // namespace driver::gltf
