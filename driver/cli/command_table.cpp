@@ -182,7 +182,7 @@ const std::vector<CommandRow>& CommandTable() {
          }},
         {Command::List, "list", {"SCENE"}, {O::Json}, "",
          "print the scene's tree, a node a line: pre-order index (what --select takes), indented by depth, the "
-         "name, what the node holds, and for glTF its nodes[N]",
+         "name, what the node holds, for glTF the world box its mesh fills and its nodes[N]",
          BuildList},
         {Command::View, "view", {"SCENE"}, {O::Output, O::Port, O::Open, O::Allow}, "",
          "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "

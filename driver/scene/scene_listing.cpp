@@ -12,7 +12,9 @@ namespace driver {
 
 namespace {
 
-// The scene's nodes in pre-order from the root, without recursion.
+// The scene's nodes in pre-order from the root, without recursion. The
+// driver reads the scene directly, not through the calls that the host's
+// journal records for a tool.
 std::vector<standin::StandinNode*> PreOrder(standin::StandinScene& scene) {
     std::vector<standin::StandinNode*> order;
     std::vector<standin::StandinNode*> pending{&scene.Root()};
@@ -20,9 +22,7 @@ std::vector<standin::StandinNode*> PreOrder(standin::StandinScene& scene) {
         standin::StandinNode* node = pending.back();
         pending.pop_back();
         order.push_back(node);
-        for (int i = node->ChildCount(); i-- > 0;) {
-            pending.push_back(static_cast<standin::StandinNode*>(node->ChildNode(i)));
-        }
+        pending.insert(pending.end(), node->Children().rbegin(), node->Children().rend());
     }
     return order;
 }

@@ -61,20 +61,13 @@ struct FileArrays {
     }
 };
 
-FileArrays ArraysOf(const std::string& json) {
+FileArrays ArraysOf(const GltfModel& model, const std::string& json) {
     FileArrays arrays;
-    const std::size_t first = json.find('{');
-    const std::size_t last = json.rfind('}');
-    if (first == std::string::npos || last == std::string::npos || last < first) {
-        return arrays;
-    }
-    for (const JsonMember& member : JsonValue(json, {first, last + 1}).Members()) {
-        std::vector<JsonValue>* list = member.key == "meshes"        ? &arrays.meshes
-                                       : member.key == "accessors"   ? &arrays.accessors
-                                       : member.key == "bufferViews" ? &arrays.views
-                                                                     : nullptr;
-        if (list != nullptr && member.value.Is(Kind::Array)) {
-            *list = member.value.Elements();
+    for (const auto& [span, list] : {std::pair{model.meshesArray, &arrays.meshes},
+                                     std::pair{model.skins.accessorsArray, &arrays.accessors},
+                                     std::pair{model.skins.viewsArray, &arrays.views}}) {
+        if (span && JsonValue(json, *span).Is(Kind::Array)) {
+            *list = JsonValue(json, *span).Elements();
         }
     }
     return arrays;
@@ -358,7 +351,7 @@ bool IsFinite(const WorldBox& box) {
 class BoundsWalk {
 public:
     BoundsWalk(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read)
-        : model_(model), json_(json), arrays_(ArraysOf(json)), access_{model.skins, glb, read} {
+        : model_(model), json_(json), arrays_(ArraysOf(model, json)), access_{model.skins, glb, read} {
         for (const SkinEntry& skin : model.skins.skins) {
             joints_.insert(skin.joints.begin(), skin.joints.end());
         }
@@ -408,8 +401,16 @@ private:
 
     // `world` is the node's world transform, which a skinned mesh ignores.
     std::optional<WorldBox> NodeBox(std::size_t node, const Affine& world) {
-        const JsonValue object(json_, model_.nodes[node].object);
-        const std::optional<std::size_t> mesh = IndexIn(object.Member("mesh"));
+        const std::vector<JsonMember> members = JsonValue(json_, model_.nodes[node].object).Members();
+        const auto member = [&members](const char* key) -> std::optional<JsonValue> {
+            for (const JsonMember& each : members) {
+                if (each.key == key) {
+                    return each.value;
+                }
+            }
+            return std::nullopt;
+        };
+        const std::optional<std::size_t> mesh = IndexIn(member("mesh"));
         if (!mesh) {
             return std::nullopt;
         }
@@ -420,17 +421,17 @@ private:
         if (!cached->second) {
             return std::nullopt;
         }
-        const std::optional<std::vector<double>> weights = Numbers(object.Member("weights"));
+        const std::optional<std::vector<double>> weights = Numbers(member("weights"));
         const std::optional<WorldBox> box = MeshBox(*cached->second, weights ? *weights : cached->second->weights);
         if (!box) {
             return std::nullopt;
         }
         if (model_.nodes[node].skinned) {
             return model_.nodes[node].instanced ? std::nullopt
-                                                : SkinnedBox(*box, IndexIn(object.Member("skin")), worlds_, access_);
+                                                : SkinnedBox(*box, IndexIn(member("skin")), worlds_, access_);
         }
         if (model_.nodes[node].instanced) {
-            const std::optional<JsonValue> extensions = object.Member("extensions");
+            const std::optional<JsonValue> extensions = member("extensions");
             const std::optional<JsonValue> instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing")
                                                                    : std::nullopt;
             return instancing ? InstancesBox(*box, *instancing, world, arrays_, access_) : std::nullopt;

@@ -40,6 +40,9 @@ GltfModel ModelReader::Read() {
     CheckHierarchy(model);
     FindObjectNodes(model);
     ReadScene(top, model);
+    if (const auto meshes = Find(top, "meshes")) {
+        model.meshesArray = meshes->GetSpan();
+    }
     if (const auto animations = Find(top, "animations")) {
         model.channels = ChannelTargets(*animations, model.nodes.size());
         model.animationNames = AnimationNames(*animations);

@@ -110,14 +110,22 @@ SkinEntry ReadSkin(const JsonValue& value, std::size_t nodeCount) {
 
 SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json, std::size_t nodeCount) {
     SkinModel model;
-    // Every read of a buffer's bytes finds the buffer here, a skin's or not.
+    // Every read of a buffer's bytes finds the buffer and where the arrays
+    // of accessors and buffer views lie here, a skin's or not.
     for (const JsonMember& member : top) {
-        if (member.key == "buffers" && member.value.Is(Kind::Array)) {
+        if (!member.value.Is(Kind::Array)) {
+            continue;
+        }
+        if (member.key == "buffers") {
             model.buffersArray = member.value.GetSpan();
             for (const JsonValue& buffer : member.value.Elements()) {
                 const auto uri = buffer.Member("uri");
                 model.bufferUris.push_back(uri && uri->Is(Kind::String) ? std::optional(uri->String()) : std::nullopt);
             }
+        } else if (member.key == "accessors") {
+            model.accessorsArray = member.value.GetSpan();
+        } else if (member.key == "bufferViews") {
+            model.viewsArray = member.value.GetSpan();
         }
     }
     const auto skins = std::find_if(top.begin(), top.end(), [](const JsonMember& m) { return m.key == "skins"; });
@@ -127,18 +135,14 @@ SkinModel ReadSkins(const std::vector<JsonMember>& top, const std::string& json,
     for (const JsonValue& skin : skins->value.Elements()) {
         model.skins.push_back(ReadSkin(skin, nodeCount));
     }
-    for (const JsonMember& member : top) {
-        const bool isArray = member.value.Is(Kind::Array);
-        if (member.key == "accessors" && isArray) {
-            model.accessorsArray = member.value.GetSpan();
-            for (const JsonValue& accessor : member.value.Elements()) {
-                model.accessors.push_back(ReadAccessor(accessor));
-            }
-        } else if (member.key == "bufferViews" && isArray) {
-            model.viewsArray = member.value.GetSpan();
-            for (const JsonValue& view : member.value.Elements()) {
-                model.views.push_back(ReadView(view));
-            }
+    if (model.accessorsArray) {
+        for (const JsonValue& accessor : JsonValue(json, *model.accessorsArray).Elements()) {
+            model.accessors.push_back(ReadAccessor(accessor));
+        }
+    }
+    if (model.viewsArray) {
+        for (const JsonValue& view : JsonValue(json, *model.viewsArray).Elements()) {
+            model.views.push_back(ReadView(view));
         }
     }
     std::vector<std::uint32_t*> viewCounters;
