@@ -1,7 +1,7 @@
 // A generated glTF file of up to 100 000 nodes (generated_gltf.h): reading
-// it (to be written, looked at, or listed with its boxes), and writing it back after every node was renamed and every group
-// moved (so that every node gets a new name and every leaf a new local
-// transform), beside copying its bytes; and a node of many members.
+// it (to be written, looked at, or listed with its boxes), and writing it back after every node was renamed and every
+// group moved (so that every node gets a new name and every leaf a new local transform), beside copying its bytes; and
+// a node of many members.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -63,9 +63,9 @@ struct FileArrays {
 
 FileArrays ArraysOf(const GltfModel& model, const std::string& json) {
     FileArrays arrays;
-    for (const auto& [span, list] : {std::pair{model.meshesArray, &arrays.meshes},
-                                     std::pair{model.skins.accessorsArray, &arrays.accessors},
-                                     std::pair{model.skins.viewsArray, &arrays.views}}) {
+    for (const auto& [span, list] :
+         {std::pair{model.meshesArray, &arrays.meshes}, std::pair{model.skins.accessorsArray, &arrays.accessors},
+          std::pair{model.skins.viewsArray, &arrays.views}}) {
         if (span && JsonValue(json, *span).Is(Kind::Array)) {
             *list = JsonValue(json, *span).Elements();
         }
