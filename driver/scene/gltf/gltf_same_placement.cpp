@@ -51,8 +51,9 @@ bool SameButRounding(const NodeMatrix& now, const NodeMatrix& target, const Node
 
 }  // namespace
 
-std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(const std::vector<standin::StandinNode*>& order,
-                                                                 const std::vector<NodeMatrix>& asRead) {
+std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(
+    const std::vector<standin::StandinNode*>& order, const std::vector<NodeMatrix>& asRead,
+    const std::function<bool(std::size_t node, std::size_t namesake)>& sameForm) {
     std::unordered_map<std::string_view, std::size_t> changed;  // name -> how many changed nodes bear it
     for (std::size_t index = 1; index < order.size(); ++index) {
         if (!SameMatrix(order[index]->Transform(), asRead[index])) {
@@ -79,7 +80,8 @@ std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(const std::vect
         }
         const auto [first, second] = bearers.at(node.Name());
         const std::size_t namesake = first != index ? first : second;
-        if (namesake != 0 && SameButRounding(node.Transform(), asRead[namesake], asRead[index]) &&
+        if (namesake != 0 && sameForm(index, namesake) &&
+            SameButRounding(node.Transform(), asRead[namesake], asRead[index]) &&
             SameMatrix(asRead[order[namesake]->Parent()->Ordinal()], node.Parent()->Transform())) {
             same.emplace(index, namesake);
         }
@@ -87,11 +89,7 @@ std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(const std::vect
     return same;
 }
 
-std::optional<std::vector<MemberChange>> TransformTextOf(const std::string& json, const NodeText& namesake,
-                                                         const NodeText& like) {
-    if (namesake.hasMatrix != like.hasMatrix) {
-        return std::nullopt;
-    }
+std::vector<MemberChange> TransformTextOf(const std::string& json, const NodeText& namesake) {
     const JsonValue object(json, namesake.Object());
     std::vector<MemberChange> members;
     for (const char* key : namesake.hasMatrix ? std::vector<const char*>{"matrix"}

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,16 +20,17 @@ namespace driver::gltf {
 // index), its namesake as Align finds it (the first other node of its name
 // in pre-order) where that, as read, stood where the node now stands, but
 // for the rounding of single precision, with its parent placed exactly as
-// the node's parent now is: its local transform as the file writes it
-// gives the node the namesake's placement. Linear in the nodes, whatever
-// their names.
-std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(const std::vector<standin::StandinNode*>& order,
-                                                                 const std::vector<NodeMatrix>& asRead);
+// the node's parent now is, and where `sameForm` says that the file writes
+// the two alike (both with a matrix, or both with translation, rotation
+// and scale): the namesake's local transform as the file writes it gives
+// the node the namesake's placement. Linear in the nodes, whatever their
+// names.
+std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(
+    const std::vector<standin::StandinNode*>& order, const std::vector<NodeMatrix>& asRead,
+    const std::function<bool(std::size_t node, std::size_t namesake)>& sameForm);
 
-// The members that give a node of `like`'s form the local transform of
-// `namesake`, their text as `json` has it; none where the two nodes have
-// different forms (a matrix, or translation, rotation and scale).
-std::optional<std::vector<MemberChange>> TransformTextOf(const std::string& json, const NodeText& namesake,
-                                                         const NodeText& like);
+// The members that give a node of the namesake's form its local transform,
+// their text as `json` has it.
+std::vector<MemberChange> TransformTextOf(const std::string& json, const NodeText& namesake);
 
 }  // namespace driver::gltf

@@ -195,6 +195,12 @@ private:
         const auto lock = index != kNoNode && index > 0 ? jointLocks_.find(records_[index].gltf) : jointLocks_.end();
         return lock != jointLocks_.end() ? lock->second : std::string();
     }
+    // Where the written file places node `index`: where its namesake stood,
+    // for a node written with the namesake's numbers; else where it is.
+    const NodeMatrix& WrittenWorld(std::size_t index) const {
+        const auto same = samePlaced_.find(index);
+        return same != samePlaced_.end() ? transforms_[same->second] : order_[index]->Transform();
+    }
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
     NodeMatrix ObjectOffsetAsRead(std::size_t index) const {
@@ -333,7 +339,11 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
     objectMovedTo_.clear();
     TextEdits edits;
     edits.Reserve(order_.size());
-    samePlaced_ = transforms_.empty() ? decltype(samePlaced_)() : SamePlacedNamesakes(order_, transforms_);
+    samePlaced_ = transforms_.empty()
+                      ? decltype(samePlaced_)()
+                      : SamePlacedNamesakes(order_, transforms_, [this](std::size_t a, std::size_t b) {
+                            return nodeTexts_[records_[a].gltf].hasMatrix == nodeTexts_[records_[b].gltf].hasMatrix;
+                        });
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
         EditObject(*json_, model_.scene.object, sceneChanges, edits);
@@ -505,14 +515,12 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     const bool parentMoved = placed && record.parent != 0 &&
                              !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
     const auto same = samePlaced_.find(index);
-    const auto sameText = same != samePlaced_.end()
-                              ? TransformTextOf(*json_, nodeTexts_[records_[same->second].gltf], entry)
-                              : std::nullopt;
-    if (sameText) {
-        changes.insert(changes.end(), sameText->begin(), sameText->end());
+    if (same != samePlaced_.end()) {
+        const std::vector<MemberChange> text = TransformTextOf(*json_, nodeTexts_[records_[same->second].gltf]);
+        changes.insert(changes.end(), text.begin(), text.end());
     } else if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
-        if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
+        if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : WrittenWorld(record.parent)),
                              parentInverse)) {
             Fail(path, index, "its parent's transform cannot be inverted, so its own cannot be given relative to it");
         }
