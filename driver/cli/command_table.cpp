@@ -127,7 +127,8 @@ const std::vector<OptionRow>& OptionTable() {
          "select the nodes whose names fit NAME: \"*\" is any run of characters, \"?\" one"},
         {Option::SelectPath, "--select-path", 0, "PATH",
          "select the nodes whose path fits PATH: the names from a child of the root down, \"/\" between "
-         "(\"Props/Chair\"), each with the wildcards of --select-name; \"\\/\" is a \"/\" within a name"},
+         "(\"Props/Chair\"), each with the wildcards of --select-name, \"**\" any number of levels "
+         "(\"**/Chair\"); \"\\/\" is a \"/\" within a name"},
         {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
