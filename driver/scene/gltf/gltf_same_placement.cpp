@@ -72,7 +72,13 @@ std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(
             second = second == 0 && first != k ? k : second;
         }
     }
+    // In pre-order, a parent is judged before its children: where it takes
+    // its namesake's numbers, the file places it where the namesake stood.
     std::unordered_map<std::size_t, std::size_t> same;
+    const auto written = [&](const standin::StandinNode& node) -> const NodeMatrix& {
+        const auto found = same.find(node.Ordinal());
+        return found != same.end() ? asRead[found->second] : node.Transform();
+    };
     for (std::size_t index = 1; index < order.size(); ++index) {
         const standin::StandinNode& node = *order[index];
         if (SameMatrix(node.Transform(), asRead[index])) {
@@ -82,7 +88,7 @@ std::unordered_map<std::size_t, std::size_t> SamePlacedNamesakes(
         const std::size_t namesake = first != index ? first : second;
         if (namesake != 0 && sameForm(index, namesake) &&
             SameButRounding(node.Transform(), asRead[namesake], asRead[index]) &&
-            SameMatrix(asRead[order[namesake]->Parent()->Ordinal()], node.Parent()->Transform())) {
+            SameMatrix(asRead[order[namesake]->Parent()->Ordinal()], written(*node.Parent()))) {
             same.emplace(index, namesake);
         }
     }

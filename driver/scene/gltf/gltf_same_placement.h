@@ -20,7 +20,8 @@ namespace driver::gltf {
 // index), its namesake as Align finds it (the first other node of its name
 // in pre-order) where that, as read, stood where the node now stands, but
 // for the rounding of single precision, with its parent placed exactly as
-// the node's parent now is, and where `sameForm` says that the file writes
+// the written file places the node's parent (where it stands now, or where
+// its own namesake stood), and where `sameForm` says that the file writes
 // the two alike (both with a matrix, or both with translation, rotation
 // and scale): the namesake's local transform as the file writes it gives
 // the node the namesake's placement. Linear in the nodes, whatever their
