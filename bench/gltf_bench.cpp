@@ -1,7 +1,7 @@
 // A generated glTF file of up to 100 000 nodes (generated_gltf.h): reading
-// it, and writing it back after every node was renamed and every group
-// moved (so that every node gets a new name and every leaf a new local
-// transform), beside copying its bytes; and a node of many members.
+// it (to be written, looked at, or listed with its boxes), and writing it back after every node was renamed and every
+// group moved (so that every node gets a new name and every leaf a new local transform), beside copying its bytes; and
+// a node of many members.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -19,6 +19,16 @@ void GltfRead(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+// Read to be looked at (a shortcut without -o), and to be listed with the
+// box of every node's mesh (`list`): what only the listing pays for.
+void GltfReadFor(benchmark::State& state, driver::SceneUse use) {
+    const std::string text = bench::GeneratedGltf(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(driver::ParseScene(text, "scene.gltf", use));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 void GltfWriteEverythingChanged(benchmark::State& state) {
@@ -65,6 +75,8 @@ void GltfCopyBytes(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(GltfRead)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(GltfReadFor, LookedAt, driver::SceneUse::LookedAt)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(GltfReadFor, Listed, driver::SceneUse::Listed)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(GltfWriteEverythingChanged)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(GltfReadObjectOfManyMembers)->Arg(1000)->Arg(80000)->Unit(benchmark::kMillisecond);
 BENCHMARK(GltfCopyBytes)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -158,6 +158,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "error: unknown command \"frobnicate\" (the commands are align, pivot, save-names, load-names, list, view; a "
          "session "
          "takes SCENE SESSION)"},
+        {{"alin", "room.gltf"}, "error: unknown command \"alin\" (did you mean align?)"},
+        {{"lsit", "room.gltf"}, "error: unknown command \"lsit\" (did you mean list?)"},
         {{"ALIGN", "s.json", "--select", "5"},
          "error: unknown command \"ALIGN\" (commands are lower case: did you mean \"align\"?)"},
         {{"-", "x.session"},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/node_tree.h"
+#include "session/name_pattern.h"
 #include "session/namesake_pairs.h"
 #include "session/node_path.h"
 
@@ -50,7 +51,42 @@ std::vector<std::string> NamesAbove(const StandinNode* node) {
     return names;
 }
 
+// Whether `names` fits `steps`, "**" standing for any run of names: a
+// table of which prefixes of the one fit which of the other.
+bool FitsSteps(const std::vector<std::string>& steps, const std::vector<std::string>& names) {
+    std::vector<std::vector<bool>> fits(steps.size() + 1, std::vector<bool>(names.size() + 1, false));
+    fits[0][0] = true;
+    for (std::size_t s = 1; s <= steps.size(); ++s) {
+        for (std::size_t n = 0; n <= names.size(); ++n) {
+            fits[s][n] = steps[s - 1] == "**"
+                             ? fits[s - 1][n] || (n > 0 && fits[s][n - 1])
+                             : n > 0 && fits[s - 1][n - 1] && driver::NameMatches(steps[s - 1], names[n - 1]);
+        }
+    }
+    return fits[steps.size()][names.size()];
+}
+
 }  // namespace
+
+TEST(NodeSelection, AnyDepthStepsFitWhatTheirNamesFit) {
+    std::mt19937 random(41);
+    static const char* const kSteps[] = {"**", "**", "Chair", "*", "L?mp", ""};
+    for (int round = 0; round < 300; ++round) {
+        RandomScene made(random, 1 + random() % 40);
+        const driver::NodeTree tree = driver::TreeOf(made.order);
+        std::vector<std::string> steps(1 + random() % 4);
+        for (std::string& step : steps) {
+            step = kSteps[random() % 6];
+        }
+        std::vector<std::size_t> expected;
+        for (std::size_t k = 1; k < made.order.size(); ++k) {
+            if (FitsSteps(steps, NamesAbove(made.order[k]))) {
+                expected.push_back(k);
+            }
+        }
+        EXPECT_EQ(driver::NodesOnPath(steps, made.order, tree), expected);
+    }
+}
 
 TEST(NodeSelection, TreeAndPathsAgreeWithTheParentLinks) {
     std::mt19937 random(33);
@@ -85,6 +121,7 @@ TEST(NodeSelection, WildcardStepsAndDeepChains) {
     steps.back() = "Even";  // the last node is odd
     EXPECT_TRUE(driver::NodesOnPath(steps, order, tree).empty());
     EXPECT_EQ(driver::NodesOnPath({"E?en", "*d"}, order, tree), std::vector<std::size_t>{2});
+    EXPECT_EQ(driver::NodesOnPath({"**", "Odd", "**", "Even"}, order, tree).size(), 49999u);
     EXPECT_EQ(driver::PathSteps("a\\/b/\\\\/c\\d/"), (std::vector<std::string>{"a/b", "\\", "c\\d", ""}));
 }
 

@@ -9,6 +9,7 @@
 #include "files/native_path.h"
 #include "hosting/file_dialog_user.h"
 #include "text/name_text.h"
+#include "text/nearest_word.h"
 
 namespace driver {
 
@@ -33,40 +34,19 @@ const OptionRow* FindOption(const std::string& argument, std::optional<std::stri
     return nullptr;
 }
 
-// The edits (a byte added, removed or replaced) that make `a` into `b`.
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// The long option nearest to a mistyped `--name`, within two edits; null
-// for none, or for a name that is no long option at all.
+// The long option nearest to a mistyped `--name`; null for none, or for
+// a name that is no long option at all.
 const char* NearestLongOption(const std::string& name) {
     if (name.rfind("--", 0) != 0) {
         return nullptr;
     }
-    const char* nearest = nullptr;
-    std::size_t best = 3;
+    std::vector<const char*> names;
     for (const OptionRow& row : OptionTable()) {
-        const std::size_t distance = row.name[1] == '-' ? EditDistance(name, row.name) : best;
-        if (distance < best) {
-            best = distance;
-            nearest = row.name;
+        if (row.name[1] == '-') {
+            names.push_back(row.name);
         }
     }
-    return nearest;
+    return NearestWord(name, names);
 }
 
 // The options by name and the other arguments, in their order; the job
@@ -136,6 +116,7 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
     }
     const std::string& word = positionals.front();
     std::string names;
+    std::vector<const char*> commands;
     const char* sameButCase = nullptr;
     for (const CommandRow& row : rows) {
         if (row.name[0] == '\0') {
@@ -145,6 +126,7 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
             return row;
         }
         names += (names.empty() ? "" : ", ") + std::string(row.name);
+        commands.push_back(row.name);
         sameButCase = Lowered(word) == row.name ? row.name : sameButCase;
     }
     std::error_code error;
@@ -152,9 +134,14 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
         std::filesystem::exists(std::filesystem::symlink_status(NativePath(word), error))) {
         return rows.front();
     }
+    if (sameButCase != nullptr) {
+        throw UsageError("unknown command " + QuotedExcerpt(word) + " (commands are lower case: did you mean \"" +
+                         sameButCase + "\"?)");
+    }
+    const char* nearest = NearestWord(word, commands);
     throw UsageError("unknown command " + QuotedExcerpt(word) +
-                     (sameButCase ? std::string(" (commands are lower case: did you mean \"") + sameButCase + "\"?)"
-                                  : " (the commands are " + names + "; a session takes SCENE SESSION)"));
+                     (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)"
+                                         : " (the commands are " + names + "; a session takes SCENE SESSION)"));
 }
 
 // The arguments after the command's name: as many as it takes, none empty,

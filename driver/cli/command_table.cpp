@@ -127,7 +127,8 @@ const std::vector<OptionRow>& OptionTable() {
          "select the nodes whose names fit NAME: \"*\" is any run of characters, \"?\" one"},
         {Option::SelectPath, "--select-path", 0, "PATH",
          "select the nodes whose path fits PATH: the names from a child of the root down, \"/\" between "
-         "(\"Props/Chair\"), each with the wildcards of --select-name; \"\\/\" is a \"/\" within a name"},
+         "(\"Props/Chair\"), each with the wildcards of --select-name, \"**\" any number of levels "
+         "(\"**/Chair\"); \"\\/\" is a \"/\" within a name"},
         {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
@@ -182,7 +183,7 @@ const std::vector<CommandRow>& CommandTable() {
          }},
         {Command::List, "list", {"SCENE"}, {O::Json}, "",
          "print the scene's tree, a node a line: pre-order index (what --select takes), indented by depth, the "
-         "name, what the node holds, and for glTF its nodes[N]",
+         "name, what the node holds, for glTF the world box its mesh fills and its nodes[N]",
          BuildList},
         {Command::View, "view", {"SCENE"}, {O::Output, O::Port, O::Open, O::Allow}, "",
          "serve a web page on loopback that shows SCENE and runs the tools by clicks on it; -o is what its "

@@ -2,13 +2,15 @@
 
 #include <iostream>
 
+#include "cli/missing_files.h"
 #include "files/output_file.h"
 #include "scene/scene_listing.h"
 
 namespace driver {
 
 int RunList(const std::string& scenePath, bool json) {
-    const std::unique_ptr<SceneFile> file = ReadScene(scenePath, SceneUse::LookedAt);
+    const std::unique_ptr<SceneFile> file = ReadScene(scenePath, SceneUse::Listed);
+    WarnOfMissingFiles(scenePath, *file, std::cerr);
     if (json) {
         WriteSceneListingJson(*file, std::cout);
     } else {

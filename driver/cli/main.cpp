@@ -12,6 +12,7 @@
 
 #include "cli/command_line.h"
 #include "cli/list_command.h"
+#include "cli/missing_files.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -233,6 +234,7 @@ int Run(const driver::Invocation& invocation) {
     driver::SceneFile& sceneFile =
         KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
+    driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;

@@ -22,7 +22,8 @@ NodeTree TreeOf(const std::vector<standin::StandinNode*>& order) {
         if (!open.empty()) {
             --open.back().childrenLeft;
         }
-        const int children = order[k]->ChildCount();
+        // Read directly: the host's journal is for the tools' calls.
+        const int children = static_cast<int>(order[k]->Children().size());
         if (children > 0) {
             open.push_back({k, children});
         }

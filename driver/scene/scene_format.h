@@ -11,6 +11,7 @@
 #include "scene/scene_document.h"
 #include "scene/scene_error.h"
 #include "scene/up_axis.h"
+#include "scene/world_box.h"
 #include "standin/standin_scene.h"
 #include "text/refusal.h"
 
@@ -28,8 +29,11 @@ class SceneFile;
 
 // Whether a scene read will be written back: one that will not keeps
 // nothing of the text it was read from once its scene is built, which
-// halves what a large file costs a run that only looks at it.
-enum class SceneUse { Written, LookedAt };
+// halves what a large file costs a run that only looks at it. One that is
+// listed is looked at, and has the box that each node draws in found
+// while the text is there (SceneFile::DrawnBox): only a listing pays for
+// the boxes.
+enum class SceneUse { Written, LookedAt, Listed };
 
 // Where a node of the scene stands in its file: its index in the file's
 // list of nodes, and that of the node that holds its object (itself, or a
@@ -134,6 +138,14 @@ public:
     virtual std::vector<std::string> MovedWith(const standin::StandinNode& node) const {
         (void)node;
         return {};
+    }
+
+    // The box in world units that node `index` (pre-order) draws in, for a
+    // scene read for SceneUse::Listed: none for a node that draws nothing
+    // (a camera, a light, a helper), or whose box the file does not tell.
+    virtual std::optional<WorldBox> DrawnBox(std::size_t index) const {
+        (void)index;
+        return std::nullopt;
     }
 
     // Where a node (by pre-order index) is in the file, as messages about

@@ -5,13 +5,16 @@
 #include "json/json_text.h"
 #include "scene/node_tree.h"
 #include "text/name_text.h"
+#include "text/number_text.h"
 #include "text/utf8.h"
 
 namespace driver {
 
 namespace {
 
-// The scene's nodes in pre-order from the root, without recursion.
+// The scene's nodes in pre-order from the root, without recursion. The
+// driver reads the scene directly, not through the calls that the host's
+// journal records for a tool.
 std::vector<standin::StandinNode*> PreOrder(standin::StandinScene& scene) {
     std::vector<standin::StandinNode*> order;
     std::vector<standin::StandinNode*> pending{&scene.Root()};
@@ -19,9 +22,7 @@ std::vector<standin::StandinNode*> PreOrder(standin::StandinScene& scene) {
         standin::StandinNode* node = pending.back();
         pending.pop_back();
         order.push_back(node);
-        for (int i = node->ChildCount(); i-- > 0;) {
-            pending.push_back(static_cast<standin::StandinNode*>(node->ChildNode(i)));
-        }
+        pending.insert(pending.end(), node->Children().rbegin(), node->Children().rend());
     }
     return order;
 }
@@ -52,6 +53,28 @@ std::vector<std::string> HoldsOf(const SceneFile& file, std::size_t index, const
     return holds;
 }
 
+// How deep the text's indentation goes: a line deeper than this is
+// indented as deep, and says how much deeper it is ("+5 "), so that a
+// line's length does not grow with its depth.
+constexpr std::uint32_t kIndentedLevels = 20;
+
+void AppendIndent(std::string& line, std::uint32_t depth) {
+    line.append(1 + 2 * static_cast<std::size_t>(std::min(depth, kIndentedLevels)), ' ');
+    if (depth > kIndentedLevels) {
+        line += '+' + std::to_string(depth - kIndentedLevels) + ' ';
+    }
+}
+
+// "(x,y,z)", or as JSON "[x, y, z]": a corner's numbers, each in the
+// shortest form that reads back.
+std::string CornerText(const double (&corner)[3], bool json) {
+    std::string text = json ? "[" : "(";
+    for (int i = 0; i < 3; ++i) {
+        text += (i == 0 ? "" : json ? ", " : ",") + NumberText(corner[i]);
+    }
+    return text + (json ? "]" : ")");
+}
+
 }  // namespace
 
 void WriteSceneListing(SceneFile& file, std::ostream& out) {
@@ -62,11 +85,14 @@ void WriteSceneListing(SceneFile& file, std::ostream& out) {
     for (std::size_t k = 0; k < order.size(); ++k) {
         line = std::to_string(k);
         line.insert(0, width - line.size(), ' ');
-        line.append(1 + 2 * static_cast<std::size_t>(tree.depth[k]), ' ');
+        AppendIndent(line, tree.depth[k]);
         AppendQuoted(line, order[k]->Name());
         const std::vector<std::string> holds = HoldsOf(file, k, *order[k]);
         for (std::size_t i = 0; i < holds.size(); ++i) {
             line += (i == 0 ? "  " : ", ") + holds[i];
+        }
+        if (const std::optional<WorldBox> box = file.DrawnBox(k)) {
+            line += "  box " + CornerText(box->min, false) + ".." + CornerText(box->max, false);
         }
         const std::string source = file.FileNodeName(k);
         line += source.empty() ? "" : "  " + source;
@@ -92,7 +118,12 @@ void WriteSceneListingJson(SceneFile& file, std::ostream& out) {
             entry += (i == 0 ? "" : ", ") + JsonString(holds[i]);
         }
         const std::string source = file.FileNodeName(k);
-        entry += "], \"source\": " + (source.empty() ? std::string("null") : JsonString(source)) + "}";
+        entry += "], \"source\": " + (source.empty() ? std::string("null") : JsonString(source));
+        const std::optional<WorldBox> box = file.DrawnBox(k);
+        entry += ", \"bounds\": " +
+                 (box ? "{\"min\": " + CornerText(box->min, true) + ", \"max\": " + CornerText(box->max, true) + "}"
+                      : std::string("null"));
+        entry += "}";
         out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
     }
     out << "\n]}\n";

@@ -13,7 +13,9 @@ namespace driver {
 // part of it, as the root is never selected. Within a name "\/" stands
 // for "/" and "\\" for "\"; any other "\" stands for itself. Each step is
 // a name pattern (name_pattern.h), so "*/Chair" fits every Chair one level
-// down. An empty step is the empty name.
+// down; a step that is "**" alone stands for any number of levels, none
+// too, so "**/Chair" fits every Chair at any depth. An empty step is the
+// empty name.
 std::vector<std::string> PathSteps(const std::string& path);
 
 // The nodes whose path fits `steps`, in pre-order; never the root.

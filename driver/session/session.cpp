@@ -1,15 +1,48 @@
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "files/input_file.h"
 #include "session/session_line.h"
+#include "session/shortcut.h"
 #include "session/verb_table.h"
 #include "text/name_text.h"
+#include "text/nearest_word.h"
 
 namespace driver {
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// What may have been meant by an unknown verb: a verb within a typo of
+// it, or the command line's shortcut command, whose job a session does by
+// opening its tool and pressing its button (" (did you mean align? in a
+// session: open Tarvel, then press Align)"); "" for neither.
+std::string MeantVerb(std::string_view word) {
+    if (const char* verb = NearestWord(word, VerbNames())) {
+        return std::string(" (did you mean ") + verb + "?)";
+    }
+    constexpr ShortcutKind kKinds[] = {ShortcutKind::Align, ShortcutKind::Pivot, ShortcutKind::SaveNames,
+                                       ShortcutKind::LoadNames};
+    std::vector<const char*> commands;
+    for (const ShortcutKind kind : kKinds) {
+        commands.push_back(ShortcutName(kind));
+    }
+    const char* command = NearestWord(word, commands);
+    if (command == nullptr) {
+        return "";
+    }
+    Shortcut shortcut;
+    shortcut.kind = kKinds[std::find(commands.begin(), commands.end(), command) - commands.begin()];
+    std::string steps;
+    for (const Action& action : ShortcutActions(shortcut)) {
+        if (std::holds_alternative<OpenTool>(action.what) || std::holds_alternative<PressButton>(action.what)) {
+            steps += (steps.empty() ? "" : ", then ") + ActionText(action.what);
+        }
+    }
+    return std::string(" (did you mean ") + command + "? in a session: " + steps + ")";
+}
 
 // One line of the script: an action, or nothing for a blank line or a comment.
 void ParseLine(std::string_view line, const Origin& origin, std::vector<Action>& actions) {
@@ -30,7 +63,7 @@ void ParseLine(std::string_view line, const Origin& origin, std::vector<Action>&
     const SessionLine parts(line.substr(0, space), TrimBlanks(line.substr(space)), origin);
     const Verb* verb = FindVerb(parts.Verb());
     if (verb == nullptr) {
-        parts.Refuse("unknown action " + QuotedExcerpt(parts.Verb()));
+        parts.Refuse("unknown action " + QuotedExcerpt(parts.Verb()) + MeantVerb(parts.Verb()));
     }
     actions.push_back({verb->parse(parts), origin});
 }

@@ -32,7 +32,10 @@ SelectNodes ParseSelect(const SessionLine& line) {
     for (const std::string& word : line.Words()) {
         std::size_t index = 0;
         if (!ReadNodeIndex(word, index)) {
-            line.Refuse(QuotedExcerpt(word) + " is not a node index");
+            // A word that is no number at all is most likely a name.
+            const bool number = word.find_first_not_of("+-0123456789.eE") == std::string::npos;
+            line.Refuse(QuotedExcerpt(word) + " is not a node index" +
+                        (number ? "" : " (select-name NAME selects nodes by name, select-path PATH by path)"));
         }
         if (index == 0) {
             line.Refuse(kRootNotSelectable);
@@ -164,8 +167,10 @@ constexpr Verb kVerbs[] = {
         "select-path", "PATH …",
         "selects the nodes whose paths fit the PATHs, found as those of `select-name` are. A PATH is the names "
         "from a child of the root down to the node, `/` between them (`Props/Chair`; the root's own name is not "
-        "part of it), each name a NAME with its wildcards (`*/Chair`: every Chair one level down). Within a name, "
-        "`\\/` stands for a `/` and `\\\\` for a backslash (`Shelf\\/Rack/Box`)."),
+        "part of it), each name a NAME with its wildcards (`*/Chair`: every Chair one level down); a step that is "
+        "`**` alone stands for any number of levels, none too (`**/Chair`: every Chair at any depth; "
+        "`Props/**/Chair`: every Chair below Props). Within a name, `\\/` stands for a `/` and `\\\\` for a "
+        "backslash (`Shelf\\/Rack/Box`)."),
     Row<PressButton, ParsePress, WritePress>(
         "press", "CAPTION",
         "presses the custom button with this caption on the open tool's panel: `press Pick`, `press Align`, `press "
@@ -217,6 +222,14 @@ const Verb* FindVerb(std::string_view name) {
         }
     }
     return nullptr;
+}
+
+std::vector<const char*> VerbNames() {
+    std::vector<const char*> names;
+    for (const Verb& verb : kVerbs) {
+        names.push_back(verb.name);
+    }
+    return names;
 }
 
 const Verb& VerbOf(const ActionValue& action) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "session/action.h"
 #include "session/session_line.h"
@@ -31,6 +32,8 @@ struct Verb {
 
 // The verbs, in the order of the docs' table; null for an unknown name.
 const Verb* FindVerb(std::string_view name);
+// The verbs' names, in the order of the docs' table.
+std::vector<const char*> VerbNames();
 // The verb of an action.
 const Verb& VerbOf(const ActionValue& action);
 

@@ -21,10 +21,12 @@
 //   which moves nothing that three.js shows, skinned vertices included.
 //   Both apply to the next pair. Which glTF node each number is, and which
 //   objects a node owns, morvane-host says (`list --json`).
+//   The boxes that `list --json` gives each node, in both files, hold the
+//   vertices of its meshes as three.js places them at rest.
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { createRequire } from "node:module";
-import { placements, toolNodes } from "../three-client/placements.mjs";
+import { listing, placements, toolNodes } from "../three-client/placements.mjs";
 
 const validator = createRequire(import.meta.url)("gltf-validator");
 
@@ -43,6 +45,37 @@ async function messages(file) {
 function close(a, b) {
     const size = Math.max(1, ...Array.from(a, Math.abs), ...Array.from(b, Math.abs));
     return Array.from(a).every((value, i) => Math.abs(value - b[i]) <= 1e-5 * size);
+}
+
+// Every node's box in `list --json` holds the vertices of its meshes as
+// three.js places them (to 1e-5 of the box's size), and a node that holds
+// a plain mesh has one, unless the validator finds the file's POSITION
+// min and max wrong (`messages`), which the boxes are made from.
+async function checkBounds(file, messages) {
+    if ([...messages].some((m) => /^(ACCESSOR_(MIN|MAX)_MISMATCH|MESH_PRIMITIVE_POSITION_ACCESSOR_WITHOUT_BOUNDS) /.test(m))) return [];
+    const nodes = listing(host, file);
+    const order = nodes.map((node) => Number(/^nodes\[(\d+)\]$/.exec(node.source ?? "")?.[1] ?? NaN));
+    const drawn = await placements(file, order).catch(() => null);
+    if (!drawn) return [];
+    const faults = [];
+    nodes.forEach((node, k) => {
+        const box = drawn.boxes.get(order[k]);
+        if (!box || box.isEmpty()) return;
+        if (!node.bounds) {
+            const plain = node.holds.every((held) => held === "mesh" || held === "weights" || held === "joint");
+            if (plain) faults.push(`list: node ${k} (nodes[${order[k]}]) draws a mesh and has no bounds`);
+            return;
+        }
+        const { min, max } = node.bounds;
+        const size = Math.max(1, ...min.map(Math.abs), ...max.map(Math.abs));
+        const held = ["x", "y", "z"].every((axis, i) =>
+            box.min[axis] >= min[i] - 1e-5 * size && box.max[axis] <= max[i] + 1e-5 * size);
+        if (!held) {
+            faults.push(`list: node ${k} (nodes[${order[k]}]) bounds ${JSON.stringify(node.bounds)} do not hold its vertices ` +
+                `${JSON.stringify({ min: box.min.toArray(), max: box.max.toArray() })}`);
+        }
+    });
+    return faults;
 }
 
 // A pivot edit moves nothing that three.js shows, so only --moved exempts.
@@ -107,6 +140,7 @@ for (const { input, output, moved, pivoted } of pairs) {
         const expected = expectedMessages(json, moved, pivoted, glb, order);
         const faults = [...after].filter((m) => !before.has(m) && !expected.has(m)).map((m) => `new message ${m}`);
         faults.push(...(await comparePlacements(input, output, moved, order)));
+        faults.push(...(await checkBounds(input, before)), ...(await checkBounds(output, after)));
         for (const fault of faults) console.log(`${output}: ${fault}`);
         failed ||= faults.length > 0;
     } catch (error) {

@@ -8,7 +8,7 @@ import { spawnSync } from "node:child_process";
 import { readFile } from "node:fs/promises";
 import path from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
-import { AnimationMixer, LoopOnce, Matrix4, Texture } from "three";
+import { AnimationMixer, Box3, LoopOnce, Matrix4, Texture, Vector3 } from "three";
 import { GLTFLoader } from "three/examples/jsm/loaders/GLTFLoader.js";
 
 // Node has no ProgressEvent, which three's file loader reports progress with.
@@ -32,12 +32,33 @@ loader.register(() => ({ name: "morvane_no_images", loadTexture: () => Promise.r
 // glTF node of each, by the tools' number (pre-order from 1; 0 is the
 // scene). The page and this client keep no ordering of their own.
 export function toolNodes(host, file) {
-    const run = spawnSync(host, ["list", "--json", file], { encoding: "utf8", maxBuffer: 1 << 30 });
-    if (run.status !== 0) throw new Error(`${host} list --json ${file}: ${run.stderr || run.status}`);
-    return JSON.parse(run.stdout).nodes.map((node) => {
+    return listing(host, file).map((node) => {
         const source = /^nodes\[(\d+)\]$/.exec(node.source ?? "");
         return source ? Number(source[1]) : null;
     });
+}
+
+// The nodes of `morvane-host list --json`, by the tools' number.
+export function listing(host, file) {
+    const run = spawnSync(host, ["list", "--json", file], { encoding: "utf8", maxBuffer: 1 << 30 });
+    if (run.status !== 0) throw new Error(`${host} list --json ${file}: ${run.stderr || run.status}`);
+    return JSON.parse(run.stdout).nodes;
+}
+
+// The world box of the vertices of `mesh` as three.js places them: morph
+// targets at their influences, skinned vertices by their joints, each
+// instance of an InstancedMesh by its matrix.
+function vertexBox(mesh, box) {
+    const position = mesh.geometry.attributes.position;
+    if (!position) return;
+    const vertex = new Vector3();
+    const instance = new Matrix4();
+    const world = new Matrix4();
+    for (let k = 0; k < (mesh.isInstancedMesh ? mesh.count : 1); ++k) {
+        world.copy(mesh.matrixWorld);
+        if (mesh.isInstancedMesh) world.multiply((mesh.getMatrixAt(k, instance), instance));
+        for (let i = 0; i < position.count; ++i) box.expandByPoint(mesh.getVertexPosition(i, vertex).applyMatrix4(world));
+    }
 }
 
 // The file with its default scene as its only one. GLTFLoader loads every
@@ -99,7 +120,8 @@ const kPlayedAt = [0, 0.19, 0.5, 0.73, 1];
 // of nodes[3] #0" in play): the node that owns the object (the nearest
 // glTF node up three.js's tree that the tools list: a child that holds its
 // parent's object counts as the parent), the joint's node for a joint of a
-// skinned mesh, and 16 numbers. `order` is toolNodes'.
+// skinned mesh, and 16 numbers; and by owner, the world box of its meshes'
+// vertices at rest. `order` is toolNodes'.
 export async function placements(file, order) {
     const base = pathToFileURL(path.dirname(path.resolve(file)) + path.sep).href;
     const data = withDefaultSceneOnly(new Uint8Array(await readFile(file)));
@@ -115,9 +137,10 @@ export async function placements(file, order) {
         return undefined;
     };
     const entries = new Map();
+    const boxes = new Map(); // by owner: the world box of its meshes' vertices at rest
     const record = (prefix) => {
         gltf.scene.updateMatrixWorld(true);
-        recordPlacements(gltf, nodeOf, prefix, entries);
+        recordPlacements(gltf, nodeOf, prefix, entries, prefix === "" ? boxes : null);
     };
     record("");
     const rest = [];
@@ -145,12 +168,13 @@ export async function placements(file, order) {
         const driven = clip.tracks.map((track) => track.name.slice(track.name.lastIndexOf(".") + 1)).sort();
         entries.set(`animation ${i}`, { driven: driven.join(" ") });
     });
-    return { json, entries };
+    return { json, entries, boxes };
 }
 
 // The placement of every mesh, camera and light, and of every joint of a
-// skinned mesh, as the scene now stands, into `entries`.
-function recordPlacements(gltf, nodeOf, prefix, entries) {
+// skinned mesh, as the scene now stands, into `entries`; with `boxes`, the
+// world box of each owner's mesh vertices too.
+function recordPlacements(gltf, nodeOf, prefix, entries, boxes) {
     const counts = new Map();
     gltf.scene.traverse((object) => {
         if (!object.isMesh && !object.isCamera && !object.isLight) return;
@@ -160,6 +184,7 @@ function recordPlacements(gltf, nodeOf, prefix, entries) {
         // An InstancedMesh calls itself a Mesh.
         const kind = object.isInstancedMesh ? `InstancedMesh of ${object.count}` : object.type;
         const key = `${prefix}${kind} of nodes[${owner}] #${ordinal}`;
+        if (boxes && object.isMesh) vertexBox(object, boxes.get(owner) ?? boxes.set(owner, new Box3()).get(owner));
         if (!object.isSkinnedMesh) {
             entries.set(key, { owner, numbers: [...object.matrixWorld.elements] });
             return;

@@ -40,14 +40,16 @@ GltfModel ModelReader::Read() {
     CheckHierarchy(model);
     FindObjectNodes(model);
     ReadScene(top, model);
+    if (const auto meshes = Find(top, "meshes")) {
+        model.meshesArray = meshes->GetSpan();
+    }
     if (const auto animations = Find(top, "animations")) {
         model.channels = ChannelTargets(*animations, model.nodes.size());
         model.animations = ReadAnimations(*animations);
     }
     model.skins = ReadSkins(top, model.nodes.size());
-    if (!model.skins.skins.empty() || !model.channels.empty()) {
-        model.data = ReadBufferModel(top, json_);
-    }
+    // Skins, animations and the boxes that `list` gives read buffers.
+    model.data = ReadBufferModel(top, json_);
     model.animated = AnimatedNodes(model.channels, model.nodes.size());
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);

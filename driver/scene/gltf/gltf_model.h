@@ -150,6 +150,7 @@ struct GltfModel {
     // The local transforms that are not read again from the text, by node.
     std::unordered_map<std::size_t, standin::Affine> keptLocals;
     std::optional<Span> nodesArray;
+    std::optional<Span> meshesArray;  // read for the boxes that a listing shows
     SceneEntry scene;
     std::vector<UriEntry> uris;
     std::vector<ChannelTarget> channels;  // the animation channels that drive a node

@@ -15,12 +15,14 @@
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_animated_placements.h"
+#include "scene/gltf/gltf_bounds.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_channel_keys.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_new_data.h"
 #include "scene/gltf/gltf_node_text.h"
 #include "scene/gltf/gltf_object.h"
+#include "scene/gltf/gltf_same_placement.h"
 #include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
 #include "scene/gltf/json_edit.h"
@@ -77,6 +79,12 @@ public:
             json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
+        if (use == SceneUse::Listed) {
+            drawnBoxes_ = DrawnBounds(model_, *json_, glb_,
+                                      [this](std::size_t buffer, std::uint64_t at, std::size_t size) {
+                return ReadBuffer(buffer, at, size);
+            });
+        }
         jointLocks_ = JointLocks(model_.skins, model_.data, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text
         FindAnimatedNodes();
@@ -144,6 +152,15 @@ public:
     std::optional<std::string> MotionRefusal(const StandinNode& node) const override;
     std::vector<std::string> MovedWith(const StandinNode& node) const override;
 
+    std::optional<WorldBox> DrawnBox(std::size_t index) const override {
+        if (index == 0 || index >= records_.size()) {
+            return std::nullopt;
+        }
+        const auto moved = objectNodes_.find(index);
+        const auto box = drawnBoxes_.find(moved != objectNodes_.end() ? moved->second : records_[index].gltf);
+        return box != drawnBoxes_.end() ? std::optional(box->second) : std::nullopt;
+    }
+
     std::string FileNodeName(std::size_t index) const override {
         if (index == 0) {
             return model_.scene.index ? "scenes[" + std::to_string(*model_.scene.index) + "]" : "";
@@ -194,6 +211,12 @@ private:
         const std::size_t index = IndexOf(node);
         const auto lock = index != kNoNode && index > 0 ? jointLocks_.find(records_[index].gltf) : jointLocks_.end();
         return lock != jointLocks_.end() ? lock->second : std::string();
+    }
+    // Where the written file places node `index`: where its namesake stood,
+    // for a node written with the namesake's numbers; else where it is.
+    const NodeMatrix& WrittenWorld(std::size_t index) const {
+        const auto same = samePlaced_.find(index);
+        return same != samePlaced_.end() ? transforms_[same->second] : order_[index]->Transform();
     }
     // The pre-order index of a node of the scene, or kNoNode.
     std::size_t IndexOf(const StandinNode& node) const;
@@ -269,11 +292,15 @@ private:
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
     AnimatedPlacements animated_;
     std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
+    std::unordered_map<std::size_t, WorldBox> drawnBoxes_;  // by glTF index, for a scene that is listed
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
     std::vector<std::string> addedNodes_;
     std::unordered_map<std::size_t, std::size_t> objectMovedTo_;
+    // By pre-order index: the namesake whose own transform text a node
+    // that took its placement is written with (gltf_same_placement.h).
+    std::unordered_map<std::size_t, std::size_t> samePlaced_;
 };
 
 void GltfSceneFile::BuildScene() {
@@ -390,6 +417,11 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
     objectMovedTo_.clear();
     TextEdits edits;
     edits.Reserve(order_.size());
+    samePlaced_ = transforms_.empty()
+                      ? decltype(samePlaced_)()
+                      : SamePlacedNamesakes(order_, transforms_, [this](std::size_t a, std::size_t b) {
+                            return nodeTexts_[records_[a].gltf].hasMatrix == nodeTexts_[records_[b].gltf].hasMatrix;
+                        });
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
         EditObject(*json_, model_.scene.object, sceneChanges, edits);
@@ -659,9 +691,13 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     const bool placed = !transforms_.empty();
     const bool parentMoved = placed && record.parent != 0 &&
                              !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
-    if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
+    const auto same = samePlaced_.find(index);
+    if (same != samePlaced_.end()) {
+        const std::vector<MemberChange> text = TransformTextOf(*json_, nodeTexts_[records_[same->second].gltf]);
+        changes.insert(changes.end(), text.begin(), text.end());
+    } else if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
         standin::Affine parentInverse;
-        if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : parent.Transform()),
+        if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : WrittenWorld(record.parent)),
                              parentInverse)) {
             Fail(path, index, "its parent's transform cannot be inverted, so its own cannot be given relative to it");
         }

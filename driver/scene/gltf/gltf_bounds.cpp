@@ -1,0 +1,459 @@
+#include "scene/gltf/gltf_bounds.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_skins.h"
+#include "scene/gltf/gltf_transform.h"
+#include "text/number_text.h"
+
+namespace driver::gltf {
+
+namespace {
+
+using Kind = JsonValue::Kind;
+using standin::Affine;
+
+constexpr std::size_t kFloatType = 5126;
+// The most bytes of instance data read for one node: a file may claim any
+// count, and a claim is not read into memory beyond this.
+constexpr std::uint64_t kMostInstanceBytes = std::uint64_t{1} << 30;
+
+std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
+}
+
+std::optional<std::string> StringIn(const std::optional<JsonValue>& value) {
+    return value && value->Is(Kind::String) ? std::optional(value->String()) : std::nullopt;
+}
+
+bool IsTrue(const std::optional<JsonValue>& value) { return value && value->Raw() == "true"; }
+
+// The numbers of a JSON array; none where it is no array of finite numbers.
+std::optional<std::vector<double>> Numbers(const std::optional<JsonValue>& value) {
+    if (!value || !value->Is(Kind::Array)) {
+        return std::nullopt;
+    }
+    std::vector<double> numbers;
+    for (const JsonValue& element : value->Elements()) {
+        double number = 0;
+        if (!element.Is(Kind::Number) || ReadNumber(element.Raw(), number) != NumberProblem::None) {
+            return std::nullopt;
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
+// The file's arrays that the boxes read from.
+struct FileArrays {
+    std::vector<JsonValue> meshes, accessors, views;
+
+    static std::optional<JsonValue> At(const std::vector<JsonValue>& list, std::optional<std::size_t> index) {
+        return index && *index < list.size() && list[*index].Is(Kind::Object) ? std::optional(list[*index])
+                                                                              : std::nullopt;
+    }
+};
+
+FileArrays ArraysOf(const GltfModel& model, const std::string& json) {
+    FileArrays arrays;
+    for (const auto& [span, list] :
+         {std::pair{model.meshesArray, &arrays.meshes}, std::pair{model.data.accessorsArray, &arrays.accessors},
+          std::pair{model.data.viewsArray, &arrays.views}}) {
+        if (span && JsonValue(json, *span).Is(Kind::Array)) {
+            *list = JsonValue(json, *span).Elements();
+        }
+    }
+    return arrays;
+}
+
+// What a stored number of a normalized component type stands for; none
+// for a type that cannot be normalized.
+std::optional<double> Normalized(double stored, std::size_t componentType) {
+    switch (componentType) {
+        case 5120:
+            return std::max(stored / 127.0, -1.0);
+        case 5121:
+            return stored / 255.0;
+        case 5122:
+            return std::max(stored / 32767.0, -1.0);
+        case 5123:
+            return stored / 65535.0;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The box that a VEC3 accessor's "min" and "max" give, in the values they
+// stand for (glTF writes them as stored, before normalization).
+std::optional<WorldBox> AccessorBox(const FileArrays& arrays, std::optional<std::size_t> index) {
+    const std::optional<JsonValue> accessor = FileArrays::At(arrays.accessors, index);
+    if (!accessor || StringIn(accessor->Member("type")) != "VEC3") {
+        return std::nullopt;
+    }
+    const std::optional<std::vector<double>> min = Numbers(accessor->Member("min"));
+    const std::optional<std::vector<double>> max = Numbers(accessor->Member("max"));
+    const std::optional<std::size_t> componentType = IndexIn(accessor->Member("componentType"));
+    if (!min || !max || min->size() != 3 || max->size() != 3 || !componentType) {
+        return std::nullopt;
+    }
+    const bool normalized = IsTrue(accessor->Member("normalized"));
+    WorldBox box;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::optional<double> low = normalized ? Normalized((*min)[i], *componentType) : (*min)[i];
+        const std::optional<double> high = normalized ? Normalized((*max)[i], *componentType) : (*max)[i];
+        if (!low || !high) {
+            return std::nullopt;
+        }
+        box.min[i] = *low;
+        box.max[i] = *high;
+    }
+    return box;
+}
+
+// A mesh as far as its box needs it: each primitive's box, and the box of
+// each morph target's displacements (none for a target that moves no
+// vertex), with the mesh's default weights.
+struct Primitive {
+    WorldBox base;
+    std::vector<std::optional<WorldBox>> targets;
+};
+struct MeshExtent {
+    std::vector<Primitive> primitives;
+    std::vector<double> weights;
+};
+
+std::optional<MeshExtent> ReadMesh(const FileArrays& arrays, std::size_t index) {
+    const std::optional<JsonValue> mesh = FileArrays::At(arrays.meshes, index);
+    const std::optional<JsonValue> primitives = mesh ? mesh->Member("primitives") : std::nullopt;
+    if (!primitives || !primitives->Is(Kind::Array)) {
+        return std::nullopt;
+    }
+    MeshExtent extent;
+    extent.weights = Numbers(mesh->Member("weights")).value_or(std::vector<double>());
+    for (const JsonValue& primitive : primitives->Elements()) {
+        const std::optional<JsonValue> attributes = primitive.Member("attributes");
+        const std::optional<JsonValue> position = attributes ? attributes->Member("POSITION") : std::nullopt;
+        if (!position) {
+            continue;  // a primitive without positions draws nothing
+        }
+        const std::optional<WorldBox> base = AccessorBox(arrays, IndexIn(position));
+        if (!base) {
+            return std::nullopt;
+        }
+        Primitive& drawn = extent.primitives.emplace_back();
+        drawn.base = *base;
+        const std::optional<JsonValue> targets = primitive.Member("targets");
+        for (const JsonValue& target :
+             targets && targets->Is(Kind::Array) ? targets->Elements() : std::vector<JsonValue>()) {
+            const std::optional<JsonValue> moved = target.Member("POSITION");
+            drawn.targets.push_back(moved ? AccessorBox(arrays, IndexIn(moved)) : std::nullopt);
+            if (moved && !drawn.targets.back()) {
+                return std::nullopt;
+            }
+        }
+    }
+    return extent;
+}
+
+// The mesh's box at `weights`: each primitive's, moved by each target's
+// displacements times its weight, at their least and greatest.
+std::optional<WorldBox> MeshBox(const MeshExtent& mesh, const std::vector<double>& weights) {
+    std::optional<WorldBox> box;
+    for (const Primitive& primitive : mesh.primitives) {
+        WorldBox moved = primitive.base;
+        for (std::size_t t = 0; t < primitive.targets.size() && t < weights.size(); ++t) {
+            if (!primitive.targets[t]) {
+                continue;
+            }
+            for (int i = 0; i < 3; ++i) {
+                const double low = weights[t] * primitive.targets[t]->min[i];
+                const double high = weights[t] * primitive.targets[t]->max[i];
+                moved.min[i] += std::min(low, high);
+                moved.max[i] += std::max(low, high);
+            }
+        }
+        AddBox(box, moved);
+    }
+    return box;
+}
+
+float FloatAt(const std::string& bytes, std::size_t at) {
+    std::uint32_t bits = 0;
+    for (int i = 3; i >= 0; --i) {
+        bits = (bits << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Reads what the boxes need of buffers.
+struct BufferAccess {
+    const SkinModel& skins;
+    const BufferModel& buffers;
+    bool glb;
+    const BufferReader& read;
+};
+
+// The `width` numbers of each element of a plain FLOAT accessor of `type`
+// (not normalized, not sparse, in a buffer view): `count` gets their
+// number. None where the accessor is not such, or cannot be read.
+std::optional<std::vector<float>> FloatElements(const FileArrays& arrays, std::optional<std::size_t> index,
+                                                const char* type, std::size_t width, const BufferAccess& access,
+                                                std::uint64_t& count) {
+    const std::optional<JsonValue> accessor = FileArrays::At(arrays.accessors, index);
+    if (!accessor || IndexIn(accessor->Member("componentType")) != kFloatType ||
+        StringIn(accessor->Member("type")) != type || IsTrue(accessor->Member("normalized")) ||
+        accessor->Member("sparse")) {
+        return std::nullopt;
+    }
+    const std::optional<JsonValue> view = FileArrays::At(arrays.views, IndexIn(accessor->Member("bufferView")));
+    const std::size_t buffer = view ? IndexIn(view->Member("buffer")).value_or(kNoNode) : kNoNode;
+    const std::optional<std::size_t> counted = IndexIn(accessor->Member("count"));
+    if (buffer >= access.buffers.bufferUris.size() || !counted ||
+        (!access.buffers.bufferUris[buffer] && !(access.glb && buffer == 0))) {
+        return std::nullopt;
+    }
+    const std::uint64_t size = 4 * std::uint64_t{width};
+    const std::uint64_t stride = IndexIn(view->Member("byteStride")).value_or(size);
+    const std::uint64_t offset = IndexIn(accessor->Member("byteOffset")).value_or(0);
+    const std::uint64_t length = IndexIn(view->Member("byteLength")).value_or(0);
+    count = *counted;
+    if (stride < size || count > kMostInstanceBytes / stride || offset > length) {
+        return std::nullopt;
+    }
+    const std::uint64_t span = count == 0 ? 0 : stride * (count - 1) + size;
+    if (span > length - offset) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    try {
+        bytes = access.read(buffer, IndexIn(view->Member("byteOffset")).value_or(0) + offset,
+                            static_cast<std::size_t>(span));
+    } catch (const BufferReadError&) {
+        return std::nullopt;
+    }
+    std::vector<float> numbers;
+    numbers.reserve(static_cast<std::size_t>(count * width));
+    for (std::uint64_t e = 0; e < count; ++e) {
+        for (std::size_t i = 0; i < width; ++i) {
+            numbers.push_back(FloatAt(bytes, static_cast<std::size_t>(e * stride + 4 * i)));
+        }
+    }
+    return numbers;
+}
+
+// The union of `mesh` placed by each instance of EXT_mesh_gpu_instancing
+// (`instancing`, the node's extension) after the node's `world`.
+std::optional<WorldBox> InstancesBox(const WorldBox& mesh, const JsonValue& instancing, const Affine& world,
+                                     const FileArrays& arrays, const BufferAccess& access) {
+    const std::optional<JsonValue> attributes = instancing.Member("attributes");
+    if (!attributes || !attributes->Is(Kind::Object)) {
+        return std::nullopt;
+    }
+    struct Part {
+        const char* name;
+        const char* type;
+        std::size_t width;
+        std::optional<std::vector<float>> values;
+    };
+    Part parts[] = {{"TRANSLATION", "VEC3", 3, {}}, {"ROTATION", "VEC4", 4, {}}, {"SCALE", "VEC3", 3, {}}};
+    std::optional<std::uint64_t> count;
+    for (Part& part : parts) {
+        const std::optional<JsonValue> accessor = attributes->Member(part.name);
+        if (!accessor) {
+            continue;
+        }
+        std::uint64_t its = 0;
+        part.values = FloatElements(arrays, IndexIn(accessor), part.type, part.width, access, its);
+        if (!part.values || (count && *count != its)) {
+            return std::nullopt;
+        }
+        count = its;
+    }
+    std::optional<WorldBox> box;
+    for (std::uint64_t e = 0; count && e < *count; ++e) {
+        Trs trs;
+        double* into[] = {trs.translation, trs.rotation, trs.scale};
+        for (std::size_t p = 0; p < 3; ++p) {
+            for (std::size_t i = 0; parts[p].values && i < parts[p].width; ++i) {
+                into[p][i] = (*parts[p].values)[static_cast<std::size_t>(e) * parts[p].width + i];
+            }
+        }
+        const double length = std::sqrt(trs.rotation[0] * trs.rotation[0] + trs.rotation[1] * trs.rotation[1] +
+                                        trs.rotation[2] * trs.rotation[2] + trs.rotation[3] * trs.rotation[3]);
+        if (!(length > 0) || !std::isfinite(length)) {
+            return std::nullopt;
+        }
+        for (double& q : trs.rotation) {
+            q /= length;
+        }
+        AddBox(box, MappedBox(mesh, standin::FirstThen(AffineOfTrs(trs), world)));
+    }
+    return box;
+}
+
+// The union of `mesh` mapped, for each joint of skin `skin`, by its
+// inverse bind matrix and then by the joint's world transform.
+std::optional<WorldBox> SkinnedBox(const WorldBox& mesh, std::optional<std::size_t> skin,
+                                   const std::unordered_map<std::size_t, Affine>& worlds, const BufferAccess& access) {
+    const SkinModel& skins = access.skins;
+    if (!skin || *skin >= skins.skins.size() || MatricesFault(skins, access.buffers, *skin, access.glb)) {
+        return std::nullopt;
+    }
+    const SkinEntry& entry = skins.skins[*skin];
+    std::string matrices;
+    if (entry.matrices) {
+        const AccessorEntry& accessor = access.buffers.accessors[*entry.matrices];
+        const BufferViewEntry& view = access.buffers.views[*accessor.view];
+        try {
+            matrices = access.read(*view.buffer, view.byteOffset + accessor.byteOffset, 64 * entry.joints.size());
+        } catch (const BufferReadError&) {
+            return std::nullopt;
+        }
+    }
+    std::optional<WorldBox> box;
+    for (std::size_t j = 0; j < entry.joints.size(); ++j) {
+        const auto world = worlds.find(entry.joints[j]);
+        if (world == worlds.end()) {
+            return std::nullopt;
+        }
+        Affine inverseBind;
+        if (entry.matrices) {
+            double m[16];
+            for (std::size_t i = 0; i < 16; ++i) {
+                m[i] = FloatAt(matrices, 64 * j + 4 * i);
+            }
+            inverseBind = AffineOfMatrix(m);
+        }
+        AddBox(box, MappedBox(mesh, standin::FirstThen(inverseBind, world->second)));
+    }
+    return box;
+}
+
+bool IsFinite(const WorldBox& box) {
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(box.min[i]) || !std::isfinite(box.max[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The boxes of the nodes with meshes, walked from every node without a
+// parent (a joint may lie outside the scene), parents before children.
+class BoundsWalk {
+public:
+    BoundsWalk(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read)
+        : model_(model), json_(json), arrays_(ArraysOf(model, json)), access_{model.skins, model.data, glb, read} {
+        for (const SkinEntry& skin : model.skins.skins) {
+            joints_.insert(skin.joints.begin(), skin.joints.end());
+        }
+    }
+
+    std::unordered_map<std::size_t, WorldBox> Run() {
+        std::vector<std::pair<std::size_t, Affine>> pending;
+        for (std::size_t node = model_.nodes.size(); node-- > 0;) {
+            if (model_.nodes[node].parent == kNoNode) {
+                pending.emplace_back(node, Affine());
+            }
+        }
+        // A skinned mesh waits for its joints' world transforms.
+        std::vector<std::size_t> skinned;
+        std::unordered_map<std::size_t, WorldBox> boxes;
+        while (!pending.empty()) {
+            const auto [node, parentWorld] = pending.back();
+            pending.pop_back();
+            const NodeEntry& entry = model_.nodes[node];
+            const Affine world = standin::FirstThen(LocalTransform(model_, json_, node), parentWorld);
+            if (joints_.count(node) != 0) {
+                worlds_[node] = world;
+            }
+            if (entry.objectKind == NodeEntry::kGeometry && entry.skinned) {
+                skinned.push_back(node);
+            } else if (entry.objectKind == NodeEntry::kGeometry) {
+                Keep(node, NodeBox(node, world), boxes);
+            }
+            const ChildRange children = model_.Children(entry);
+            for (auto child = children.end(); child != children.begin();) {
+                pending.emplace_back(*--child, world);
+            }
+        }
+        for (const std::size_t node : skinned) {
+            Keep(node, NodeBox(node, Affine()), boxes);
+        }
+        return boxes;
+    }
+
+private:
+    static void Keep(std::size_t node, const std::optional<WorldBox>& box,
+                     std::unordered_map<std::size_t, WorldBox>& boxes) {
+        if (box && IsFinite(*box)) {
+            boxes[node] = *box;
+        }
+    }
+
+    // `world` is the node's world transform, which a skinned mesh ignores.
+    std::optional<WorldBox> NodeBox(std::size_t node, const Affine& world) {
+        const std::vector<JsonMember> members = JsonValue(json_, model_.nodes[node].object).Members();
+        const auto member = [&members](const char* key) -> std::optional<JsonValue> {
+            for (const JsonMember& each : members) {
+                if (each.key == key) {
+                    return each.value;
+                }
+            }
+            return std::nullopt;
+        };
+        const std::optional<std::size_t> mesh = IndexIn(member("mesh"));
+        if (!mesh) {
+            return std::nullopt;
+        }
+        auto cached = meshes_.find(*mesh);
+        if (cached == meshes_.end()) {
+            cached = meshes_.emplace(*mesh, ReadMesh(arrays_, *mesh)).first;
+        }
+        if (!cached->second) {
+            return std::nullopt;
+        }
+        const std::optional<std::vector<double>> weights = Numbers(member("weights"));
+        const std::optional<WorldBox> box = MeshBox(*cached->second, weights ? *weights : cached->second->weights);
+        if (!box) {
+            return std::nullopt;
+        }
+        if (model_.nodes[node].skinned) {
+            return model_.nodes[node].instanced ? std::nullopt
+                                                : SkinnedBox(*box, IndexIn(member("skin")), worlds_, access_);
+        }
+        if (model_.nodes[node].instanced) {
+            const std::optional<JsonValue> extensions = member("extensions");
+            const std::optional<JsonValue> instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing")
+                                                                   : std::nullopt;
+            return instancing ? InstancesBox(*box, *instancing, world, arrays_, access_) : std::nullopt;
+        }
+        return MappedBox(*box, world);
+    }
+
+    const GltfModel& model_;
+    const std::string& json_;
+    FileArrays arrays_;
+    BufferAccess access_;
+    std::unordered_set<std::size_t> joints_;
+    std::unordered_map<std::size_t, Affine> worlds_;  // of the joints
+    std::unordered_map<std::size_t, std::optional<MeshExtent>> meshes_;
+};
+
+}  // namespace
+
+std::unordered_map<std::size_t, WorldBox> DrawnBounds(const GltfModel& model, const std::string& json, bool glb,
+                                                      const BufferReader& read) {
+    return BoundsWalk(model, json, glb, read).Run();
+}
+
+}  // namespace driver::gltf
