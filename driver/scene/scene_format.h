@@ -12,6 +12,7 @@
 #include "scene/scene_error.h"
 #include "scene/up_axis.h"
 #include "standin/standin_scene.h"
+#include "standin/transform_math.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -28,8 +29,17 @@ class SceneFile;
 
 // Whether a scene read will be written back: one that will not keeps
 // nothing of the text it was read from once its scene is built, which
-// halves what a large file costs a run that only looks at it.
-enum class SceneUse { Written, LookedAt };
+// halves what a large file costs a run that only looks at it. A scene
+// that is Drawn (by the viewer) is written back too, and keeps what
+// DrawnPlacements needs.
+enum class SceneUse { Written, LookedAt, Drawn };
+
+// Where a client that draws a file itself places a node: its pivot's and
+// its object's world transforms, in double precision.
+struct DrawnPlacement {
+    standin::Affine world;
+    standin::Affine object;
+};
 
 // Where a node of the scene stands in its file: its index in the file's
 // list of nodes, and that of the node that holds its object (itself, or a
@@ -68,6 +78,10 @@ struct SceneFormat {
     // with the file, the place in it and the reason (InputFileError when
     // the file cannot give what is read).
     std::unique_ptr<SceneFile> (*read)(const SourceBytes& bytes, const std::string& path, SceneUse use);
+    // How a client that draws scenes (the viewer's page) reads a file of
+    // the format to draw its meshes: "gltf" (a glTF loader), or nullptr
+    // where it draws markers where the nodes are.
+    const char* drawnWith;
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -101,6 +115,8 @@ public:
 
     // The world axis that points up in this format's scenes.
     UpAxis Up() const;
+    // SceneFormat::drawnWith of the file's format.
+    const char* DrawnWith() const;
 
     // The files that the scene's file refers to, such as a glTF file's
     // buffers and images, which the scene needs as they are.
@@ -110,6 +126,17 @@ public:
     // holds, for a client that draws the file itself.
     virtual NodeSource SourceOf(std::size_t index) const {
         (void)index;
+        return {};
+    }
+
+    // Where a client that draws the file itself places the nodes
+    // `indices` (pre-order, ascending), for a scene read to be Drawn: at
+    // the file's own numbers where the tools changed nothing of a node's
+    // placement nor of its parents', else where the file that Content
+    // writes now places it. Empty where the format has nothing more exact
+    // than the scene's own (single precision) transforms.
+    virtual std::vector<DrawnPlacement> DrawnPlacements(const std::vector<std::size_t>& indices) const {
+        (void)indices;
         return {};
     }
 
