@@ -23,7 +23,7 @@ export const frame = {
   size: 1,  // of the whole scene, as framed first
 };
 frame.camera = frame.perspective;
-const clock = new THREE.Clock();
+const timer = new THREE.Timer();
 
 // On `canvas` with its WebGL `context` (start.js); without one, three.js
 // tries the canvas again and says why it has none.
@@ -85,7 +85,7 @@ export function redraw() {
     frameAsked = false;
     if (!$('viewport')) return;
     if (frame.gizmo.animating) {
-      frame.gizmo.update(clock.getDelta());
+      frame.gizmo.update(timer.update().getDelta());
       redraw();
     }
     frame.renderer.clear();
@@ -228,7 +228,7 @@ export const shortText = (value) => String(Number(value.toPrecision(6)));
 
 // The gizmo's axes take a click that lands on them.
 export function gizmoClicked(event) {
-  clock.getDelta();
+  timer.update();
   if (!frame.gizmo.handleClick(event)) return false;
   redraw();
   return true;

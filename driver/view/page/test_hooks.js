@@ -83,7 +83,7 @@ export function installHooks(route, colourOf) {
     // How many draws a frame takes (the scene's meshes, batches, markers).
     draws: () => frame.renderer.info.render.calls,
     orbitRate,
-    // Resolves once the frames asked for so far are drawn.
-    drawn: () => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(() => whenDrawn(done)))),
+    // Resolves once the frames asked for so far are drawn, with the time then.
+    drawn: () => new Promise((done) => requestAnimationFrame(() => whenDrawn(() => done(performance.now())))),
   };
 }
