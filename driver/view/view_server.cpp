@@ -302,9 +302,12 @@ void ViewServer::Impl::Install(WatchedServer& on) {
             case ViewGuard::Admission::Exchange:
                 // A page of the server's own then asks for the page: the
                 // cookie, SameSite=Strict, goes with a request that the
-                // server's own page makes, and the token leaves the address.
+                // server's own page makes, and the token leaves the address. It
+                // names its icon, so that the browser asks for no /favicon.ico.
                 response.set_header("Set-Cookie", impl.guard->SetCookie());
-                Answer(response, 200, "<!doctype html><meta http-equiv=\"refresh\" content=\"0; url=/\">",
+                Answer(response, 200,
+                       "<!doctype html><link rel=\"icon\" href=\"data:,\">"
+                       "<meta http-equiv=\"refresh\" content=\"0; url=/\">",
                        "text/html; charset=utf-8");
                 return httplib::Server::HandlerResponse::Handled;
             case ViewGuard::Admission::Forbidden:

@@ -206,20 +206,29 @@ export function lookFrom(side) {
   redraw();
 }
 
-// A world point on the page, in client pixels.
-export function screenOf(point) {
-  const rect = frame.renderer.domElement.getBoundingClientRect();
-  const p = point.clone().project(frame.camera);
+// A world point on the page, in client pixels; `rect`, the canvas's
+// place on the page, where the caller has it (asking for it lays the page
+// out).
+const projected = new THREE.Vector3();
+export function screenOf(point, rect = frame.renderer.domElement.getBoundingClientRect()) {
+  const p = projected.copy(point).project(frame.camera);
   return { x: rect.left + (p.x + 1) / 2 * rect.width, y: rect.top + (1 - p.y) / 2 * rect.height };
 }
 
-// The size of a screen pixel at a world point, in world units.
-export function pixelAt(point) {
+// The size of a screen pixel at a world point, in world units, for the
+// camera as it is now: a function, asked for many points at once.
+export function pixelSizes() {
   const { camera } = frame;
   const height = frame.renderer.domElement.clientHeight || 1;
-  if (camera.isOrthographicCamera) return (camera.top - camera.bottom) / camera.zoom / height;
-  const depth = point.clone().applyMatrix4(camera.matrixWorldInverse).z;
-  return 2 * Math.abs(depth) * Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / height;
+  if (camera.isOrthographicCamera) {
+    const size = (camera.top - camera.bottom) / camera.zoom / height;
+    return () => size;
+  }
+  const forward = camera.getWorldDirection(new THREE.Vector3());
+  const eye = camera.getWorldPosition(new THREE.Vector3());
+  const perDepth = 2 * Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / height;
+  const offset = new THREE.Vector3();
+  return (point) => perDepth * Math.abs(offset.copy(point).sub(eye).dot(forward));
 }
 
 // A number as the page shows it (the server writes the numbers of the

@@ -3,7 +3,7 @@
 // the marker and label that follow it in a pick mode, the node lit under
 // the cursor, and what a click hands to the page.
 import * as THREE from 'three';
-import { frame, gizmoClicked, pixelAt, redraw, screenOf, shortText } from './frame.js';
+import { frame, gizmoClicked, pixelSizes, redraw, screenOf, shortText } from './frame.js';
 import { drawn, MARKER_PIXELS, nodeOfHit } from './drawn_nodes.js';
 import { pickMarker } from './gizmos.js';
 import { nearestCorner, SNAP_PIXELS } from './snapping.js';
@@ -31,7 +31,7 @@ function rayAt(event) {
 
 // What a click can hit, with markers caught within their size on screen.
 function hits(ray) {
-  ray.params.Points.threshold = MARKER_PIXELS / 2 * pixelAt(frame.controls.target);
+  ray.params.Points.threshold = MARKER_PIXELS / 2 * pixelSizes()(frame.controls.target);
   return ray.intersectObjects(drawn.pickable, false);
 }
 // What hides a point and what a pick snaps to: surfaces, not markers.
@@ -59,8 +59,9 @@ function pointUnder(event) {
   const hit = hits(ray)[0];
   const node = hit ? nodeOfHit(hit) : null;
   if ($('snapping').checked) {
+    const rect = frame.renderer.domElement.getBoundingClientRect();
     const snap = nearestCorner(solids(), { x: event.clientX, y: event.clientY }, SNAP_PIXELS,
-      { screenOf, ray: ray.ray, pixelAt, visible });
+      { screenOf: (point) => screenOf(point, rect), ray: ray.ray, pixelAt: pixelSizes(), visible });
     if (snap) return { point: snap.point, node, kind: snap.kind };
   }
   if (hit) return { point: hit.point, node, kind: 'surface' };

@@ -25,26 +25,39 @@ function worlds() {
 }
 
 // Of every batch, the largest distance of a part's vertex from where its
-// node's placement puts it, and the largest difference of its colour from
-// `colourOf(node)` (a THREE.Color); and how many parts are drawn mirrored
-// with their winding not turned.
+// node's placement puts it (relative to its distance from the origin), the
+// largest difference of its colour from `colourOf(node)` (a THREE.Color),
+// and how many of its triangles face otherwise than in the part's own
+// mesh (their winding against their vertices' normals).
 function batchesOff(colourOf) {
-  const off = { placed: 0, tinted: 0, unturned: 0 };
-  const point = new THREE.Vector3();
-  const at = new THREE.Vector3();
+  const off = { placed: 0, tinted: 0, turned: 0 };
+  const [a, b, c, n] = [0, 1, 2, 3].map(() => new THREE.Vector3());
+  const facing = (position, normal, index, t) => {
+    const at = (e) => (index ? index.getX(t + e) : t + e);
+    a.fromBufferAttribute(position, at(0));
+    b.fromBufferAttribute(position, at(1)).sub(a);
+    c.fromBufferAttribute(position, at(2)).sub(a);
+    return Math.sign(b.cross(c).dot(n.fromBufferAttribute(normal, at(0))));
+  };
   for (const mesh of drawn.pickable.filter((m) => m.userData.batch)) {
     const batch = mesh.userData.batch;
-    const { position, color } = mesh.geometry.attributes;
+    const { position, normal, color } = mesh.geometry.attributes;
     for (const part of batch.parts) {
       const matrix = objectOf(part.node).multiply(part.local ?? new THREE.Matrix4());
       const colour = colourOf(part.node).toArray();
       for (let i = 0; i < part.count; ++i) {
-        point.fromBufferAttribute(part.source.attributes.position, i).applyMatrix4(matrix);
-        at.fromBufferAttribute(position, part.first + i).add(batch.origin);
-        off.placed = Math.max(off.placed, at.distanceTo(point) / Math.max(1, point.length()));
-        for (let c = 0; c < 3; ++c) off.tinted = Math.max(off.tinted, Math.abs(color.array[(part.first + i) * 3 + c] - colour[c]));
+        a.fromBufferAttribute(part.source.attributes.position, i).applyMatrix4(matrix);
+        b.fromBufferAttribute(position, part.first + i).add(batch.origin);
+        off.placed = Math.max(off.placed, b.distanceTo(a) / Math.max(1, a.length()));
+        for (let k = 0; k < 3; ++k) off.tinted = Math.max(off.tinted, Math.abs(color.array[(part.first + i) * 3 + k] - colour[k]));
       }
-      off.unturned += Number(part.mirrored !== matrix.determinant() < 0);
+      if (!normal) continue;
+      const merged = new THREE.BufferAttribute(mesh.geometry.index.array.subarray(part.firstIndex,
+        part.firstIndex + part.indexCount), 1);
+      for (let t = 0; t < part.indexCount; t += 3) {
+        off.turned += Number(facing(position, normal, merged, t) !== facing(part.source.attributes.position,
+          part.source.attributes.normal, part.source.index, t));
+      }
     }
   }
   return off;
