@@ -141,18 +141,22 @@ export function addCubes(size) {
 }
 
 // The nodes without a mesh drawn: a point each at its pivot, a few pixels
-// across at any distance. Tens of thousands of shapes of a size in the
-// world would overlap, and a software renderer pays for every pixel of each.
-export const MARKER_PIXELS = 7;
+// across at any distance (fewer where there are many: a software renderer
+// pays for every pixel of each, and 70 000 points of 7 pixels took half of
+// each frame). Tens of thousands of shapes of a size in the world would
+// overlap.
+export const markers = { pixels: 7 };
+const MANY_MARKERS = 10000;
 const MARKER_COLOUR = new THREE.Color(0x5080c0);
 export function addNodeMarkers(nodes) {
+  markers.pixels = nodes.length > MANY_MARKERS ? 3 : 7;
   const geometry = new THREE.BufferGeometry();
   geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(nodes.length * 3), 3));
   const colours = new Float32Array(nodes.length * 3);
   nodes.forEach((_, id) => MARKER_COLOUR.toArray(colours, id * 3));
   geometry.setAttribute('color', new THREE.BufferAttribute(colours, 3));
   const points = new THREE.Points(geometry,
-    new THREE.PointsMaterial({ size: MARKER_PIXELS, sizeAttenuation: false, vertexColors: true }));
+    new THREE.PointsMaterial({ size: markers.pixels, sizeAttenuation: false, vertexColors: true }));
   points.userData.nodes = nodes;  // point -> node index
   nodes.forEach((index, id) => addPart(index, { mesh: points, id }));
   drawn.model.add(points);

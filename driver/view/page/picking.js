@@ -4,7 +4,7 @@
 // the cursor, and what a click hands to the page.
 import * as THREE from 'three';
 import { frame, gizmoClicked, pixelSizes, redraw, screenOf, shortText } from './frame.js';
-import { drawn, MARKER_PIXELS, nodeOfHit } from './drawn_nodes.js';
+import { drawn, markers, nodeOfHit } from './drawn_nodes.js';
 import { pickMarker } from './gizmos.js';
 import { nearestCorner, SNAP_PIXELS } from './snapping.js';
 
@@ -31,7 +31,7 @@ function rayAt(event) {
 
 // What a click can hit, with markers caught within their size on screen.
 function hits(ray) {
-  ray.params.Points.threshold = MARKER_PIXELS / 2 * pixelSizes()(frame.controls.target);
+  ray.params.Points.threshold = Math.max(markers.pixels, 5) / 2 * pixelSizes()(frame.controls.target);
   return ray.intersectObjects(drawn.pickable, false);
 }
 // What hides a point and what a pick snaps to: surfaces, not markers.

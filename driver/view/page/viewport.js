@@ -18,7 +18,7 @@ export { lookFrom, toggleOrthographic } from './frame.js';
 export const hooks = { click: () => {}, hover: () => {} };
 
 const view = {
-  selected: [],
+  selected: new Set(),
   showAllPivots: false,  // the project's scene files show a tripod at every node
 };
 
@@ -26,7 +26,7 @@ const view = {
 const SELECTED_TINT = new THREE.Color(1, 0.55, 0.15);
 const HOVER_TINT = new THREE.Color(0.75, 0.9, 1.25);
 const NO_TINT = new THREE.Color(1, 1, 1);
-const tintOf = (index) => (view.selected.includes(index) ? SELECTED_TINT
+const tintOf = (index) => (view.selected.has(index) ? SELECTED_TINT
   : index === picking.hovered ? HOVER_TINT : NO_TINT);
 function tint(nodes) {
   for (const index of nodes) {
@@ -67,7 +67,7 @@ export function showPivots(selection, pickMode) {
   picking.pickMode = pickMode;
   if (!view.showAllPivots) showTripods(selection);
   const was = view.selected;
-  view.selected = selection;
+  view.selected = new Set(selection);
   tint(was);
   tint(selection);
   redraw();
