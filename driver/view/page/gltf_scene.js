@@ -37,7 +37,8 @@ function drawnOnly(json, facts, shared) {
   if (!scene || !json.nodes) return;
   const byMesh = new Map();
   for (const index of facts.draws) {
-    if (!plainMesh(json, json.nodes[index])) continue;
+    // A joint is loaded itself, as its skin needs it.
+    if (!plainMesh(json, json.nodes[index]) || facts.joints.has(index)) continue;
     if (!byMesh.has(json.nodes[index].mesh)) byMesh.set(json.nodes[index].mesh, []);
     byMesh.get(json.nodes[index].mesh).push(index);
   }

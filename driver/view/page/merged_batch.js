@@ -13,11 +13,13 @@ import * as THREE from 'three';
 export const BATCH_VERTICES = 1 << 20;
 
 // Whether a mesh can be drawn in a batch: a plain, static Mesh of one
-// material. Tangents would have to be turned and vertex colours would be
-// overwritten by the tint; those meshes are drawn as three.js draws them.
+// opaque material. Tangents would have to be turned, vertex colours would
+// be overwritten by the tint, and three.js sorts transparent meshes back
+// to front one by one; those meshes are drawn as three.js draws them.
 export function batchable(mesh) {
   const geometry = mesh.geometry;
   return mesh.isMesh && !mesh.isSkinnedMesh && !mesh.isInstancedMesh && !Array.isArray(mesh.material) &&
+    !mesh.material.transparent &&
     Boolean(geometry?.attributes.position) && !geometry.attributes.tangent && !geometry.attributes.color &&
     Object.keys(geometry.morphAttributes).length === 0 && geometry.groups.length === 0;
 }
@@ -135,6 +137,8 @@ class Batch {
         .toArray(positions.array, (part.first + i) * 3);
     }
     this.changed(positions, part.first * 3, part.count * 3, edit);
+    this.mesh.geometry.boundingBox = null;  // made again when next needed
+    this.mesh.geometry.boundingSphere = null;
     if (normal) {
       const normals = this.mesh.geometry.attributes.normal;
       normalMatrix.getNormalMatrix(matrix);
