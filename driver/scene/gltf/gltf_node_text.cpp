@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "scene/gltf/gltf_model.h"
+#include "scene/gltf/gltf_model_reader.h"
 #include "scene/gltf/gltf_transform.h"
+#include "text/number_text.h"
 
 namespace driver::gltf {
 
@@ -95,6 +97,15 @@ std::optional<LocalNumbers> NumbersOfLocal(const standin::Affine& local, const N
     return numbers;
 }
 
+// A number as a reader of the file takes it: its text read in double
+// precision (the shortest decimal of a single-precision value is rarely
+// that value exactly).
+double AsRead(float value) {
+    double read = 0;
+    ReadNumber(NumberText(value), read);
+    return read;
+}
+
 }  // namespace
 
 std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like, bool fresh) {
@@ -118,20 +129,20 @@ std::optional<standin::Affine> WrittenLocal(const standin::Affine& local, const 
     if (!numbers) {
         return std::nullopt;
     }
+    Trs trs;
     if (numbers->matrix) {
         double m[16];
-        std::copy(std::begin(numbers->m), std::end(numbers->m), m);
-        return AffineOfMatrix(m);
+        std::transform(std::begin(numbers->m), std::end(numbers->m), m, AsRead);
+        return model_reading::LocalOf(trs, &m);
     }
-    Trs trs;
     for (int i = 0; i < 4; ++i) {
-        trs.rotation[i] = numbers->written[1] ? numbers->r[i] : trs.rotation[i];
+        trs.rotation[i] = numbers->written[1] ? AsRead(numbers->r[i]) : trs.rotation[i];
     }
     for (int i = 0; i < 3; ++i) {
-        trs.translation[i] = numbers->written[0] ? numbers->t[i] : trs.translation[i];
-        trs.scale[i] = numbers->written[2] ? numbers->s[i] : trs.scale[i];
+        trs.translation[i] = numbers->written[0] ? AsRead(numbers->t[i]) : trs.translation[i];
+        trs.scale[i] = numbers->written[2] ? AsRead(numbers->s[i]) : trs.scale[i];
     }
-    return AffineOfTrs(trs);
+    return model_reading::LocalOf(trs, nullptr);
 }
 
 }  // namespace driver::gltf
