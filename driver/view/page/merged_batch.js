@@ -7,6 +7,7 @@
 // snapping, hover and selection; an edit of a node rewrites its parts'
 // vertices in place, never the batch.
 import * as THREE from 'three';
+import { mergeVertices } from 'three/addons/utils/BufferGeometryUtils.js';
 
 // A batch holds at most this many vertices (one that a single part passes
 // holds that part alone): the copies of a large scene are drawn in chunks.
@@ -37,7 +38,7 @@ function keyOf({ geometry, material }) {
 // where a part sits in the world.
 export function makeBatches(parts, matrixOf) {
   const keys = new Map();
-  for (const part of parts) {
+  for (const part of shareCorners(parts)) {
     const key = keyOf(part);
     if (!keys.has(key)) keys.set(key, []);
     keys.get(key).push(part);
@@ -59,6 +60,22 @@ export function makeBatches(parts, matrixOf) {
     if (chunk.length > 0) batches.push(new Batch(chunk, matrixOf));
   }
   return batches;
+}
+
+// A mesh without indices that many parts draw is given them, its corners
+// that are the same in every value (position, normal, ...) made one: each
+// copy's corners are then placed, and drawn, once (a box of 36 corners
+// has 8 or 24).
+const SHARED_FROM = 16;
+function shareCorners(parts) {
+  const uses = new Map();
+  for (const { geometry } of parts) uses.set(geometry, (uses.get(geometry) ?? 0) + 1);
+  const indexed = new Map();
+  for (const [geometry, count] of uses) {
+    if (!geometry.index && count >= SHARED_FROM) indexed.set(geometry, mergeVertices(geometry));
+  }
+  return indexed.size === 0 ? parts : parts.map((part) => (indexed.has(part.geometry)
+    ? { ...part, geometry: indexed.get(part.geometry) } : part));
 }
 
 // A value of an attribute as its array holds it (interleaved or not).
