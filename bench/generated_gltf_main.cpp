@@ -8,11 +8,12 @@
 #include "generated_gltf.h"
 
 int main(int argc, char** argv) {
-    const int nodes = argc == 2 ? std::atoi(argv[1]) : 0;
-    if (nodes <= 0) {
-        std::fputs("usage: generated_gltf_file N\n", stderr);
+    char* end = nullptr;
+    const long nodes = argc == 2 ? std::strtol(argv[1], &end, 10) : 0;
+    if (nodes <= 0 || nodes > 10000000 || *end != '\0') {
+        (void)std::fputs("usage: generated_gltf_file N (1 to 10 000 000)\n", stderr);
         return 2;
     }
-    const std::string text = bench::GeneratedGltf(nodes);
+    const std::string text = bench::GeneratedGltf(static_cast<int>(nodes));
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1;
 }

@@ -110,7 +110,12 @@ bool Unturned(const standin::Affine& a) {
 }
 
 bool Same(const standin::Affine& a, const standin::Affine& b) {
-    return std::memcmp(a.m, b.m, sizeof a.m) == 0 && std::memcmp(a.t, b.t, sizeof a.t) == 0;
+    for (int i = 0; i < 3; ++i) {
+        if (a.t[i] != b.t[i] || a.m[i][0] != b.m[i][0] || a.m[i][1] != b.m[i][1] || a.m[i][2] != b.m[i][2]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Matrices packed (docs/viewer.md): `{prefix}origin`, the translations in
