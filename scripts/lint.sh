@@ -44,7 +44,7 @@ fi
 
 echo "lint: ESLint"
 tools/viewer/node_modules/.bin/eslint --config tools/viewer/eslint.config.mjs \
-    driver/view/page tools/gltf-validator tools/three-client tests/browser || failed+=(ESLint)
+    driver/view/page tools/gltf-validator tools/three-client tools/viewer-bench tests/browser || failed+=(ESLint)
 
 if ((${#failed[@]} > 0)); then
     printf 'lint: found something: %s\n' "${failed[@]}" >&2

@@ -8,6 +8,8 @@ std::string SceneFile::FormatName() const { return format_->name; }
 
 UpAxis SceneFile::Up() const { return format_->up; }
 
+const char* SceneFile::DrawnWith() const { return format_->drawnWith; }
+
 FileContent SceneFile::Content(const std::string& path, const std::vector<std::size_t>& selection) {
     if (const std::optional<NonFiniteNode> bad = FirstNonFiniteNode(*document_.scene)) {
         ScenePlace place;

@@ -13,6 +13,7 @@
 #include "scene/up_axis.h"
 #include "scene/world_box.h"
 #include "standin/standin_scene.h"
+#include "standin/transform_math.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -32,8 +33,16 @@ class SceneFile;
 // halves what a large file costs a run that only looks at it. One that is
 // listed is looked at, and has the box that each node draws in found
 // while the text is there (SceneFile::DrawnBox): only a listing pays for
-// the boxes.
-enum class SceneUse { Written, LookedAt, Listed };
+// the boxes. A scene that is Drawn (by the viewer) is written back too,
+// and keeps what DrawnPlacements needs.
+enum class SceneUse { Written, LookedAt, Listed, Drawn };
+
+// Where a client that draws a file itself places a node: its pivot's and
+// its object's world transforms, in double precision.
+struct DrawnPlacement {
+    standin::Affine world;
+    standin::Affine object;
+};
 
 // Where a node of the scene stands in its file: its index in the file's
 // list of nodes, and that of the node that holds its object (itself, or a
@@ -72,6 +81,10 @@ struct SceneFormat {
     // with the file, the place in it and the reason (InputFileError when
     // the file cannot give what is read).
     std::unique_ptr<SceneFile> (*read)(const SourceBytes& bytes, const std::string& path, SceneUse use);
+    // How a client that draws scenes (the viewer's page) reads a file of
+    // the format to draw its meshes: "gltf" (a glTF loader), or nullptr
+    // where it draws markers where the nodes are.
+    const char* drawnWith;
 };
 
 // A scene read from a file in one of the formats the driver knows, with
@@ -105,6 +118,8 @@ public:
 
     // The world axis that points up in this format's scenes.
     UpAxis Up() const;
+    // SceneFormat::drawnWith of the file's format.
+    const char* DrawnWith() const;
 
     // The files that the scene's file refers to, such as a glTF file's
     // buffers and images, which the scene needs as they are.
@@ -114,6 +129,17 @@ public:
     // holds, for a client that draws the file itself.
     virtual NodeSource SourceOf(std::size_t index) const {
         (void)index;
+        return {};
+    }
+
+    // Where a client that draws the file itself places the nodes
+    // `indices` (pre-order, ascending), for a scene read to be Drawn: at
+    // the file's own numbers where the tools changed nothing of a node's
+    // placement nor of its parents', else where the file that Content
+    // writes now places it. Empty where the format has nothing more exact
+    // than the scene's own (single precision) transforms.
+    virtual std::vector<DrawnPlacement> DrawnPlacements(const std::vector<std::size_t>& indices) const {
+        (void)indices;
         return {};
     }
 

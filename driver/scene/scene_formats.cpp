@@ -16,9 +16,9 @@ namespace driver {
 namespace {
 
 const SceneFormat kSceneFormats[] = {
-    {"glTF", "glTF", "", {".gltf"}, UpAxis::Y, gltf::ParseGltfScene},
-    {"GLB", "GLB", "glTF", {".glb"}, UpAxis::Y, gltf::ParseGlbScene},
-    {"scene file", "in the project's own format", "", {}, UpAxis::Z, ParseProjectScene},
+    {"glTF", "glTF", "", {".gltf"}, UpAxis::Y, gltf::ParseGltfScene, "gltf"},
+    {"GLB", "GLB", "glTF", {".glb"}, UpAxis::Y, gltf::ParseGlbScene, "gltf"},
+    {"scene file", "in the project's own format", "", {}, UpAxis::Z, ParseProjectScene, nullptr},
 };
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -1,29 +1,16 @@
 #include "view/view_json.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "scene/node_state.h"
 #include "session/shortcut.h"
+#include "text/base64.h"
 
 namespace driver {
 
 namespace {
-
-// The four rows (X, Y and Z axes, translation) in one array of twelve.
-void WriteRows(JsonWriter& json, const NodeMatrix& matrix) {
-    json.BeginArray();
-    for (int row = 0; row < 4; ++row) {
-        const Point3& p = matrix.GetRow(row);
-        json.Number(p.x).Number(p.y).Number(p.z);
-    }
-    json.EndArray();
-}
-
-bool SameRows(const NodeMatrix& a, const NodeMatrix& b) {
-    for (int row = 0; row < 4; ++row) {
-        if (!(a.GetRow(row) == b.GetRow(row))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // What a press of the control asks for first: the file dialog of the
 // names tool's buttons ({kind: "save" or "load", title}), or nothing. The
@@ -52,7 +39,6 @@ void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel) {
 
 void WritePanel(JsonWriter& json, const ViewState& state) {
     WriteControls(json.Key("panel"), state.panel);
-    WriteControls(json.Key("panelBefore"), state.panelBefore);
     json.Key("layout").BeginObject().Key("width").Integer(state.panelWidth);
     json.Key("height").Integer(state.panelHeight).Key("controls").BeginArray();
     for (const ViewControl& control : state.layout) {
@@ -71,30 +57,166 @@ void WriteFileIndex(JsonWriter& json, std::size_t index) {
     }
 }
 
-void WriteNames(JsonWriter& json, const std::vector<const char*>& names) {
-    json.BeginArray();
-    for (const char* name : names) {
-        json.Text(name);
+// Names that a list of them as bits refers to: each name's bit is its
+// place in the order first met. The names are the program's own constants.
+class NameBits {
+public:
+    unsigned Of(const std::vector<const char*>& names) {
+        unsigned bits = 0;
+        for (const char* name : names) {
+            auto found = std::find_if(names_.begin(), names_.end(),
+                                      [name](const char* known) { return std::strcmp(known, name) == 0; });
+            if (found == names_.end()) {
+                found = names_.insert(names_.end(), name);
+            }
+            bits |= 1u << static_cast<unsigned>(found - names_.begin());
+        }
+        return bits;
     }
-    json.EndArray();
+    void Write(JsonWriter& json, std::string_view key) const {
+        json.Key(key).BeginArray();
+        for (const char* name : names_) {
+            json.Text(name);
+        }
+        json.EndArray();
+    }
+
+private:
+    std::vector<const char*> names_;
+};
+
+template <typename Number>
+void AppendBytes(std::string& bytes, Number value) {
+    char raw[sizeof value];
+    std::memcpy(raw, &value, sizeof value);
+    bytes.append(raw, sizeof value);  // little-endian on every machine the viewer runs on
 }
 
-void WriteNodes(JsonWriter& json, const ViewState& state) {
-    json.Key("nodes").BeginArray();
-    for (const ViewNode& node : state.nodes) {
-        json.BeginObject().Key("index").Count(node.index).Key("name").Text(node.name);
-        json.Key("depth").Count(node.depth);
-        WriteRows(json.Key("world"), node.world);
-        if (!SameRows(node.object, node.world)) {
-            WriteRows(json.Key("object"), node.object);
+void WriteBytes(JsonWriter& json, std::string_view key, const std::string& bytes) {
+    std::string text = "\"";
+    AppendBase64(text, bytes);
+    json.Key(key).Raw(text + '"');
+}
+
+bool Unturned(const standin::Affine& a) {
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            if (a.m[i][j] != (i == j ? 1.0 : 0.0)) {
+                return false;
+            }
         }
-        WriteNames(json.Key("changed"), node.changed);
-        WriteFileIndex(json.Key("gltfNode"), node.source.fileNode);
-        WriteFileIndex(json.Key("objectNode"), node.source.objectNode);
-        WriteNames(json.Key("holds"), node.source.holds);
-        json.EndObject();
+    }
+    return true;
+}
+
+bool Same(const standin::Affine& a, const standin::Affine& b) {
+    for (int i = 0; i < 3; ++i) {
+        if (a.t[i] != b.t[i] || a.m[i][0] != b.m[i][0] || a.m[i][1] != b.m[i][1] || a.m[i][2] != b.m[i][2]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Matrices packed (docs/viewer.md): `{prefix}origin`, the translations in
+// double precision, and for those whose axes are not the identity
+// (`{prefix}turned`, places in the list) `{prefix}axes`, the X, Y and Z
+// rows in single precision, in base64.
+void WriteMatrices(JsonWriter& json, const std::string& prefix, const std::vector<const standin::Affine*>& matrices) {
+    std::string origins, axes;
+    origins.reserve(matrices.size() * 3 * sizeof(double));
+    json.Key(prefix + (prefix.empty() ? "turned" : "Turned")).BeginArray();
+    for (std::size_t k = 0; k < matrices.size(); ++k) {
+        const standin::Affine& m = *matrices[k];
+        for (const double t : m.t) {
+            AppendBytes(origins, t);
+        }
+        if (!Unturned(m)) {
+            json.Count(k);
+            for (const auto& row : m.m) {
+                for (const double v : row) {
+                    AppendBytes(axes, static_cast<float>(v));
+                }
+            }
+        }
     }
     json.EndArray();
+    WriteBytes(json, prefix + (prefix.empty() ? "origin" : "Origin"), origins);
+    WriteBytes(json, prefix + (prefix.empty() ? "axes" : "Axes"), axes);
+}
+
+// A node's name is sent with the whole state, with a node sent whole, and
+// where the gesture renamed it.
+bool NameSent(const ViewState& state, const ViewNode& node) {
+    return state.whole || node.changed.empty() ||
+           std::any_of(node.changed.begin(), node.changed.end(),
+                       [](const char* aspect) { return std::strcmp(aspect, AspectName(Aspect::Name)) == 0; });
+}
+
+// The nodes of the state as columns, one entry a node in each: names only
+// of nodes sent whole or renamed, what never changes only in the whole state.
+void WriteNodes(JsonWriter& json, const ViewState& state) {
+    json.Key("nodes").BeginObject().Key("index").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        json.Count(node.index);
+    }
+    json.EndArray();
+    std::vector<const standin::Affine*> worlds, objects;
+    json.Key("objectAt").BeginArray();
+    for (std::size_t k = 0; k < state.nodes.size(); ++k) {
+        worlds.push_back(&state.nodes[k].world);
+        if (!Same(state.nodes[k].object, state.nodes[k].world)) {
+            json.Count(k);
+            objects.push_back(&state.nodes[k].object);
+        }
+    }
+    json.EndArray();
+    WriteMatrices(json, "", worlds);
+    WriteMatrices(json, "object", objects);
+    NameBits aspects;
+    json.Key("named").BeginArray();
+    for (std::size_t k = 0; k < state.nodes.size(); ++k) {
+        if (NameSent(state, state.nodes[k])) {
+            json.Count(k);
+        }
+    }
+    json.EndArray().Key("names").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        if (NameSent(state, node)) {
+            json.Text(node.quoted);
+        }
+    }
+    json.EndArray();
+    if (!state.whole) {
+        json.Key("changed").BeginArray();
+        for (const ViewNode& node : state.nodes) {
+            json.Count(aspects.Of(node.changed));
+        }
+        json.EndArray();
+        aspects.Write(json, "aspects");
+        json.EndObject();
+        return;
+    }
+    NameBits holds;
+    json.Key("depth").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        json.Count(node.depth);
+    }
+    json.EndArray().Key("gltfNode").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        WriteFileIndex(json, node.source.fileNode);
+    }
+    json.EndArray().Key("objectNode").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        WriteFileIndex(json, node.source.objectNode);
+    }
+    json.EndArray().Key("holds").BeginArray();
+    for (const ViewNode& node : state.nodes) {
+        json.Count(holds.Of(node.source.holds));
+    }
+    json.EndArray();
+    holds.Write(json, "holdNames");
+    json.EndObject();
 }
 
 }  // namespace
@@ -118,13 +240,17 @@ void WriteViewState(JsonWriter& json, const ViewState& state) {
         json.Null();
     }
     json.Key("pickMode").Bool(state.pickMode).Key("up").Text(state.up == UpAxis::Z ? "z" : "y");
+    if (state.whole) {
+        json.Key("drawnWith");
+        state.drawnWith != nullptr ? json.Text(state.drawnWith) : json.Null();
+    }
     WritePanel(json, state);
     json.Key("selection").BeginArray();
     for (const std::size_t index : state.selection) {
         json.Count(index);
     }
     json.EndArray().Key("undoable").Count(state.undoable).Key("redoable").Count(state.redoable);
-    json.Texts("unsaved", state.unsaved).Texts("reads", state.reads);
+    json.Key("unsaved").Count(state.unsaved.size()).Texts("reads", state.reads);
     WriteNodes(json, state);
 }
 

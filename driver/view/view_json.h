@@ -10,7 +10,7 @@ namespace driver {
 
 // About what a node takes in a state's JSON: room for the text is made
 // once (a large scene's state is tens of megabytes).
-constexpr std::size_t kStateBytesPerNode = 360;
+constexpr std::size_t kStateBytesPerNode = 160;
 
 // The members of the viewer's state after a gesture, written into the
 // object that `json` has open (docs/viewer.md).

@@ -101,10 +101,10 @@ void ReplaceFirst(std::string& text, const std::string& what, const std::string&
     }
 }
 
-// Preload hints for the state and, of a glTF file, the scene, which the
-// page's loader fetches as these do (same origin, CORS mode). A route that
+// Preload hints for the state and, of a file whose meshes the page loads,
+// the scene, which the page's loader fetches as these do (same origin, CORS mode). A route that
 // an attribute could not hold as it is gets no hint.
-std::string PreloadHints(const std::string& format, const std::string& sceneRoute) {
+std::string PreloadHints(bool loaded, const std::string& sceneRoute) {
     const auto hint = [](const std::string& route) {
         return "<link rel=\"preload\" href=\"" + route + "\" as=\"fetch\" crossorigin>\n";
     };
@@ -112,7 +112,7 @@ std::string PreloadHints(const std::string& format, const std::string& sceneRout
     const bool plain = std::none_of(sceneRoute.begin(), sceneRoute.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || std::strchr("\"&<>'", c) != nullptr;
     });
-    if ((format == "glTF" || format == "GLB") && plain) {
+    if (loaded && plain) {
         hints += hint(sceneRoute);
     }
     return hints;
@@ -149,7 +149,7 @@ struct ViewServer::Impl {
         : session(s),
           files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()),
           pageDirectory(page),
-          preloads(PreloadHints(s.FormatName(), files.SceneRoute())) {}
+          preloads(PreloadHints(s.DrawnWith() != nullptr, files.SceneRoute())) {}
 
     ViewGuard::Admission Admit(const httplib::Request& request) const {
         RequestFacts facts;
@@ -302,9 +302,12 @@ void ViewServer::Impl::Install(WatchedServer& on) {
             case ViewGuard::Admission::Exchange:
                 // A page of the server's own then asks for the page: the
                 // cookie, SameSite=Strict, goes with a request that the
-                // server's own page makes, and the token leaves the address.
+                // server's own page makes, and the token leaves the address. It
+                // names its icon, so that the browser asks for no /favicon.ico.
                 response.set_header("Set-Cookie", impl.guard->SetCookie());
-                Answer(response, 200, "<!doctype html><meta http-equiv=\"refresh\" content=\"0; url=/\">",
+                Answer(response, 200,
+                       "<!doctype html><link rel=\"icon\" href=\"data:,\">"
+                       "<meta http-equiv=\"refresh\" content=\"0; url=/\">",
                        "text/html; charset=utf-8");
                 return httplib::Server::HandlerResponse::Handled;
             case ViewGuard::Admission::Forbidden:

@@ -22,6 +22,7 @@
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"
+#include "text/name_text.h"
 #include "view/panel_layout.h"
 
 namespace driver {
@@ -234,7 +235,7 @@ void ViewSession::ReplayKept(const Gesture& gesture) {
 void ViewSession::Rebuild() {
     replayed_.reset();
     auto replayed = std::make_unique<ReplayedScene>();
-    replayed->file = ParseScene(bytes_, scenePath_);
+    replayed->file = ParseScene(bytes_, scenePath_, SceneUse::Drawn);
     replayed->host = std::make_unique<SessionHost>(*replayed->file, pluginDir_);
     replayed->transcript = std::make_unique<Transcript>(replayed->discarded);
     replayed->replay = std::make_unique<SessionReplay>(*replayed->host, *replayed->transcript, false, true);
@@ -339,13 +340,11 @@ ViewState ViewSession::TakeBack(ViewState state) {
     report.lines = std::move(state.lines);
     report.warnings = std::move(state.warnings);
     report.refusal = std::move(state.refusal);
-    report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
 ViewState ViewSession::Apply(const std::string& lines) {
     ViewState state;
-    state.panelBefore = PanelControls(replayed_->host->Panel());
     std::vector<Action> actions;
     std::optional<Refusal> refusal;
     try {
@@ -395,7 +394,6 @@ ViewState ViewSession::Apply(const std::string& lines) {
     ViewState report = Report(changes);
     report.lines = std::move(state.lines);
     report.warnings = std::move(state.warnings);
-    report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
@@ -432,8 +430,6 @@ ViewState ViewSession::Redo() {
     undone_.pop_back();
     const Gesture& gesture = gestures_.back();
     standing_ += gesture.actions.size();
-    ViewState state;
-    state.panelBefore = PanelControls(replayed_->host->Panel());
     Changes changes;
     for (const NodeChange& change : replayed_->replay->History().ChangesSinceStart()) {
         changes.Add(change.index);
@@ -446,7 +442,6 @@ ViewState ViewSession::Redo() {
     report.lines.push_back("redone:");
     report.lines.insert(report.lines.end(), gesture.lines.begin(), gesture.lines.end());
     report.warnings = gesture.warnings;
-    report.panelBefore = std::move(state.panelBefore);
     return report;
 }
 
@@ -455,7 +450,9 @@ ViewState ViewSession::Whole() {
     for (std::size_t i = 0; i < replayed_->host->Nodes().size(); ++i) {
         all.Add(i);
     }
-    return Report(all);
+    ViewState state = Report(all);
+    state.whole = true;
+    return state;
 }
 
 ViewState ViewSession::Report(const Changes& changes) {
@@ -463,10 +460,17 @@ ViewState ViewSession::Report(const Changes& changes) {
     SessionHost& host = *replayed_->host;
     state.pickMode = host.Host().ActivePickMode() != nullptr;
     state.up = replayed_->file->Up();
+    state.drawnWith = replayed_->file->DrawnWith();
     state.panel = PanelControls(host.Panel());
     state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
+    std::vector<std::size_t> indices;
+    indices.reserve(changes.nodes.size());
+    for (const auto& change : changes.nodes) {
+        indices.push_back(change.first);
+    }
+    const std::vector<DrawnPlacement> drawn = replayed_->file->DrawnPlacements(indices);
     state.nodes.reserve(changes.nodes.size());
     for (const auto& [index, aspects] : changes.nodes) {
         const NodeState node = StateOf(*order[index]);
@@ -474,8 +478,11 @@ ViewState ViewSession::Report(const Changes& changes) {
         for (const standin::StandinNode* up = order[index]->Parent(); up != nullptr; up = up->Parent()) {
             ++depth;
         }
-        state.nodes.push_back(
-            {index, node.name, depth, node.transform, node.objectWorld, aspects, replayed_->file->SourceOf(index)});
+        const std::size_t at = state.nodes.size();
+        state.nodes.push_back({index, node.name, Quoted(node.name), depth,
+                               at < drawn.size() ? drawn[at].world : standin::ToAffine(node.transform),
+                               at < drawn.size() ? drawn[at].object : standin::ToAffine(node.objectWorld), aspects,
+                               replayed_->file->SourceOf(index)});
     }
     state.undoable = gestures_.size();
     state.redoable = undone_.size();
@@ -548,5 +555,7 @@ InPlaceReason ViewSession::Save() {
 }
 
 std::string ViewSession::FormatName() const { return replayed_->file->FormatName(); }
+
+const char* ViewSession::DrawnWith() const { return replayed_->file->DrawnWith(); }
 
 }  // namespace driver

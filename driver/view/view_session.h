@@ -14,6 +14,7 @@
 #include "node_matrix.h"
 #include "scene/scene_format.h"
 #include "session/action.h"
+#include "standin/transform_math.h"
 #include "text/refusal.h"
 #include "view/view_folders.h"
 
@@ -25,14 +26,17 @@ class SessionReplay;
 class Transcript;
 
 // A node as the viewer page draws it: its pivot (the node transform) and
-// where its object sits in the world.
+// where its object sits in the world, in double precision where the
+// scene's file gives more than the host's single precision
+// (SceneFile::DrawnPlacements).
 struct ViewNode {
     std::size_t index = 0;
-    std::string name;
+    std::string name;       // as the host has it
+    std::string quoted;     // as the transcript quotes it
     std::size_t depth = 0;  // in the tree; the root is 0
-    NodeMatrix world;
-    NodeMatrix object;
-    std::vector<const char*> changed;  // what the gesture changed ("position", ...)
+    standin::Affine world;
+    standin::Affine object;
+    std::vector<const char*> changed;  // what the gesture changed ("position", ...); empty: sent whole
     NodeSource source;                 // where the file holds it, and what it holds
 };
 
@@ -50,12 +54,13 @@ struct ViewState {
     std::vector<std::string> warnings;  // those of its lines that warn ("warning: ...")
     std::optional<Refusal> refusal;     // why the gesture does not stand ("ORIGIN: WHAT")
     bool pickMode = false;
-    std::vector<PanelControl> panelBefore;  // the panel before the gesture
+    bool whole = false;  // every node, with what never changes of it (Whole)
     std::vector<PanelControl> panel;
     std::vector<ViewControl> layout;  // empty while no tool is open
     int panelWidth = 0, panelHeight = 0;
-    std::vector<ViewNode> nodes;  // those that changed (all, for the whole state)
-    UpAxis up = UpAxis::Y;        // the world axis that points up in the scene
+    std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
+    UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
+    const char* drawnWith = nullptr;  // SceneFormat::drawnWith
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
     std::vector<std::string> unsaved;  // the lines that stand since the last Save
@@ -105,6 +110,8 @@ public:
     [[nodiscard]] std::optional<Refusal> SetOutputPath(const std::string& path);
     const std::string& OutputPath() const { return outputPath_; }
     std::string FormatName() const;
+    // How the page draws the scene's meshes: SceneFormat::drawnWith.
+    const char* DrawnWith() const;
     // The files that the scene refers to (buffers, images), as read.
     const std::vector<std::string>& ReferencedFiles() const { return referenced_; }
     const std::string& ScenePath() const { return scenePath_; }

@@ -4,11 +4,12 @@
 # scripts/install-viewer.sh). Nothing is fetched when the page runs.
 set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
 set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
-set(viewer_page_files index.html start.js viewer.js viewport.js drawn_copies.js gltf_scene.js snapping.js)
+set(viewer_page_files index.html start.js view_state.js viewer.js viewport.js frame.js placements.js drawn_nodes.js
+    merged_batch.js gizmos.js picking.js test_hooks.js gltf_scene.js snapping.js)
 set(viewer_three_files
     LICENSE
-    build/three.module.min.js
-    build/three.core.min.js
+    build/three.module.js
+    build/three.core.js
     examples/jsm/controls/OrbitControls.js
     examples/jsm/loaders/GLTFLoader.js
     examples/jsm/loaders/DRACOLoader.js
@@ -18,7 +19,8 @@ set(viewer_three_files
     examples/jsm/libs/meshopt_decoder.module.js
     examples/jsm/environments/RoomEnvironment.js
     examples/jsm/helpers/ViewHelper.js
-    examples/jsm/utils/BufferGeometryUtils.js)
+    examples/jsm/utils/BufferGeometryUtils.js
+    examples/jsm/utils/SkeletonUtils.js)
 
 set(viewer_outputs)
 foreach(file IN LISTS viewer_page_files)

@@ -3,6 +3,8 @@
 // byte for byte, and redo gives back the end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -228,6 +230,75 @@ std::vector<std::size_t> ReplayedSelection(const std::string& scene, const std::
     driver::Transcript transcript(out);
     driver::SessionReplay(host, transcript, false, false).Run(actions);
     return host.SelectionIndices();
+}
+
+// The largest difference of two placements' numbers, relative to the
+// larger of their translations (at least 1).
+double PlacementOff(const standin::Affine& a, const standin::Affine& b) {
+    double off = 0, scale = 1;
+    for (int i = 0; i < 3; ++i) {
+        scale = std::max({scale, std::fabs(a.t[i]), std::fabs(b.t[i])});
+        off = std::max(off, std::fabs(a.t[i] - b.t[i]));
+        for (int j = 0; j < 3; ++j) {
+            off = std::max(off, std::fabs(a.m[i][j] - b.m[i][j]));
+        }
+    }
+    return off / scale;
+}
+
+// The page places each node where the file that Save writes places it:
+// after random gestures, saved and opened again, every node's pivot and
+// object are where the session said they were.
+TEST(ViewSession, NodesArePlacedWhereTheSavedFilePlacesThem) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        std::mt19937 random(seed);
+        const RoomFolder room("placed");
+        std::vector<driver::ViewNode> before;
+        {
+            const auto session = room.Session();
+            session->Apply("open Tarvel");
+            for (int gesture = 0; gesture < 10; ++gesture) {
+                session->Apply(RandomGesture(random));
+            }
+            ASSERT_FALSE(session->SetOutputPath(room / "saved.gltf"));
+            session->Save();
+            before = session->Whole().nodes;
+        }
+        const auto saved = std::make_unique<driver::ViewSession>(room / "saved.gltf", driver::PluginDirectory(), "",
+                                                                 driver::ViewFolders({room.path.string()}),
+                                                                 room / "keep");
+        const std::vector<driver::ViewNode> after = saved->Whole().nodes;
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t k = 0; k < after.size(); ++k) {
+            EXPECT_LE(PlacementOff(before[k].world, after[k].world), 1e-12) << "seed " << seed << ", node " << k;
+            EXPECT_LE(PlacementOff(before[k].object, after[k].object), 1e-12) << "seed " << seed << ", node " << k;
+        }
+    }
+}
+
+// Nodes 5 mm apart under a parent 100 km out are placed at the file's own
+// numbers: in single precision they would fall on six places.
+TEST(ViewSession, NodesArePlacedAtTheFilesOwnPrecision) {
+    const test_support::ScratchFolder scratch("morvane-view-test-far");
+    std::string children, nodes;
+    std::vector<double> expected;
+    for (int i = 1; i <= 10; ++i) {
+        const std::string x = std::to_string(0.005 * i);
+        children += (i > 1 ? "," : "") + std::to_string(i);
+        nodes += ",{\"name\": \"Near " + std::to_string(i) + "\", \"translation\": [" + x + ", 0, 0]}";
+        expected.push_back(100000.0 + std::stod(x));
+    }
+    const std::string path = (scratch.Path() / "far.gltf").string();
+    std::ofstream(path) << "{\"asset\": {\"version\": \"2.0\"}, \"scenes\": [{\"nodes\": [0]}], \"nodes\": [{\"name\": "
+                           "\"Far\", \"translation\": [100000, 0, 0], \"children\": ["
+                        << children << "]}" << nodes << "]}";
+    driver::ViewSession session(path, driver::PluginDirectory(), "", driver::ViewFolders({scratch.Path().string()}),
+                                scratch.Path().string());
+    const std::vector<driver::ViewNode> placed = session.Whole().nodes;
+    ASSERT_EQ(placed.size(), 12u);
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        EXPECT_EQ(placed[k + 2].world.t[0], expected[k]) << "node " << k + 2;
+    }
 }
 
 // After the names tool has swapped two names, the page's select-name finds

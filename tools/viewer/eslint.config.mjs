@@ -22,7 +22,7 @@ const faults = {
 export default [
     {
         basePath: top,
-        files: ["driver/view/page/**/*.js"],
+        files: ["driver/view/page/**/*.js", "tools/viewer-bench/plain/*.js"],
         languageOptions: { ecmaVersion: 2022, sourceType: "module", globals: globals.browser },
         rules: faults,
     },
@@ -33,9 +33,10 @@ export default [
         rules: faults,
     },
     {
-        // The browser test runs in Node.js and hands functions to the page.
+        // The browser test and the viewer's benchmark run in Node.js and
+        // hand functions to the page.
         basePath: top,
-        files: ["tests/browser/*.mjs"],
+        files: ["tests/browser/*.mjs", "tools/viewer-bench/*.mjs"],
         languageOptions: {
             ecmaVersion: 2022,
             sourceType: "module",

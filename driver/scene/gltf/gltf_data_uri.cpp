@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
+#include "text/base64.h"
+
 namespace driver::gltf {
 
 namespace {
-
-constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 int DigitValue(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -67,17 +67,7 @@ std::optional<std::string> DataUriBytes(std::string_view uri) {
 
 std::string BufferDataUri(std::string_view bytes) {
     std::string uri = "data:application/octet-stream;base64,";
-    uri.reserve(uri.size() + (bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t left = bytes.size() - i;
-        std::uint32_t bits = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (left > 1) bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        if (left > 2) bits |= static_cast<unsigned char>(bytes[i + 2]);
-        uri += kDigits[(bits >> 18) & 63];
-        uri += kDigits[(bits >> 12) & 63];
-        uri += left > 1 ? kDigits[(bits >> 6) & 63] : '=';
-        uri += left > 2 ? kDigits[bits & 63] : '=';
-    }
+    AppendBase64(uri, bytes);
     return uri;
 }
 

@@ -49,5 +49,8 @@ bool NamedAsRead(const std::string& json, const NodeText& node, const std::strin
 // or scale that differs from the default by rounding only.
 std::optional<std::vector<MemberChange>> LocalMembers(const standin::Affine& local, const NodeText& like,
                                                       bool fresh = false);
+// The local transform that the members LocalMembers gives describe, as
+// this program reads them back (the rotation normalised); none for shear.
+std::optional<standin::Affine> WrittenLocal(const standin::Affine& local, const NodeText& like, bool fresh = false);
 
 }  // namespace driver::gltf

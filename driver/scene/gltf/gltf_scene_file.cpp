@@ -64,7 +64,7 @@ class GltfSceneFile final : public SceneFile,
                             private SceneFrames {
 public:
     GltfSceneFile(const SourceBytes& bytes, const std::string& path, bool glb, SceneUse use)
-        : source_(path), glb_(glb), textKept_(use == SceneUse::Written) {
+        : source_(path), glb_(glb), textKept_(use != SceneUse::LookedAt), drawn_(use == SceneUse::Drawn) {
         if (glb_) {
             GlbParts parts = ReadGlb(bytes, path);
             head_ = std::move(parts.head);
@@ -145,6 +145,7 @@ public:
         }
         return source;
     }
+    std::vector<DrawnPlacement> DrawnPlacements(const std::vector<std::size_t>& indices) const override;
     AnimatedParts DrivenByAnimation(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
         return index != kNoNode && index > 0 ? model_.animated[records_[index].gltf] : AnimatedParts();
@@ -224,6 +225,15 @@ private:
         const auto found = objectOffsets_.find(index);
         return found != objectOffsets_.end() ? found->second : NodeMatrix();
     }
+    // Whether Written gives the node a new local transform: its world
+    // transform, or its parent's, changed.
+    bool LocalRewritten(std::size_t index) const;
+    // The nodes written with their namesakes' numbers, as the scene stands.
+    void FindSamePlaced() const;
+    // Of DrawnPlacements: a node's local transform and object offset as
+    // the file written now holds them.
+    standin::Affine DrawnLocal(std::size_t index) const;
+    standin::Affine DrawnOffset(std::size_t index) const;
     // The steps of Written: the scene's own changes, the nodes', then the
     // edits of the JSON text and the file around it.
     std::vector<MemberChange> RootChanges(const std::string& path) const;
@@ -267,6 +277,7 @@ private:
     std::string source_;
     bool glb_ = false;
     bool textKept_ = true;  // else the scene is only looked at and never written
+    bool drawn_ = false;    // DrawnPlacements is asked: the local transforms as read are kept
     // The texts as read, shared with the contents written from them.
     std::string head_;  // a GLB file's header and its JSON chunk's
     std::shared_ptr<const std::string> json_;
@@ -293,6 +304,10 @@ private:
     AnimatedPlacements animated_;
     std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
     std::unordered_map<std::size_t, WorldBox> drawnBoxes_;  // by glTF index, for a scene that is listed
+    // Where the scene is drawn: the local transforms and object offsets as
+    // read, in double precision, by pre-order index.
+    std::vector<standin::Affine> localsRead_;
+    std::unordered_map<std::size_t, standin::Affine> offsetsRead_;
 
     // While writing: the nodes added, and the node that now holds the
     // object of each node whose object moved.
@@ -300,7 +315,7 @@ private:
     std::unordered_map<std::size_t, std::size_t> objectMovedTo_;
     // By pre-order index: the namesake whose own transform text a node
     // that took its placement is written with (gltf_same_placement.h).
-    std::unordered_map<std::size_t, std::size_t> samePlaced_;
+    mutable std::unordered_map<std::size_t, std::size_t> samePlaced_;
 };
 
 void GltfSceneFile::BuildScene() {
@@ -311,6 +326,9 @@ void GltfSceneFile::BuildScene() {
     order_.push_back(&stage.Root());
     records_.push_back({});
     rootName_ = stage.Root().Name();
+    if (drawn_) {
+        localsRead_.emplace_back();
+    }
 
     auto finite = [&](const NodeMatrix& matrix, std::size_t node, const char* what) {
         if (!standin::IsFinite(matrix)) {
@@ -334,15 +352,22 @@ void GltfSceneFile::BuildScene() {
         const Pending current = pending.back();
         pending.pop_back();
         const NodeEntry& entry = model_.nodes[current.node];
-        const standin::Affine world =
-            standin::FirstThen(LocalTransform(model_, *json_, current.node), current.parentWorld);
+        const standin::Affine local = LocalTransform(model_, *json_, current.node);
+        const standin::Affine world = standin::FirstThen(local, current.parentWorld);
+        if (drawn_) {
+            localsRead_.push_back(local);
+        }
         StandinNode& node = stage.AddNode(*order_[current.parent], NameOf(entry, *json_),
                                           finite(standin::ToNodeMatrix(world), current.node, "its world transform"));
         node.GetObject().superClass = entry.ObjectClass();
         const std::size_t index = order_.size();
         if (entry.objectNode != kNoNode) {
-            node.SetObjectOffset(finite(standin::ToNodeMatrix(LocalTransform(model_, *json_, entry.objectNode)),
-                                        entry.objectNode, "the transform of the node's object"));
+            const standin::Affine offset = LocalTransform(model_, *json_, entry.objectNode);
+            node.SetObjectOffset(
+                finite(standin::ToNodeMatrix(offset), entry.objectNode, "the transform of the node's object"));
+            if (drawn_) {
+                offsetsRead_[index] = offset;
+            }
             objectOffsets_[index] = node.ObjectOffset();
             objectNodes_[index] = entry.objectNode;
         }
@@ -417,11 +442,7 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
     objectMovedTo_.clear();
     TextEdits edits;
     edits.Reserve(order_.size());
-    samePlaced_ = transforms_.empty()
-                      ? decltype(samePlaced_)()
-                      : SamePlacedNamesakes(order_, transforms_, [this](std::size_t a, std::size_t b) {
-                            return nodeTexts_[records_[a].gltf].hasMatrix == nodeTexts_[records_[b].gltf].hasMatrix;
-                        });
+    FindSamePlaced();
     const std::vector<MemberChange> sceneChanges = RootChanges(path);
     if (!sceneChanges.empty()) {
         EditObject(*json_, model_.scene.object, sceneChanges, edits);
@@ -686,16 +707,11 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     const NodeRecord& record = records_[index];
     const NodeText& entry = nodeTexts_[record.gltf];
     changes.clear();
-
-    const StandinNode& parent = *order_[record.parent];
-    const bool placed = !transforms_.empty();
-    const bool parentMoved = placed && record.parent != 0 &&
-                             !ExactlyEqual(parent.Transform(), transforms_[record.parent]);
     const auto same = samePlaced_.find(index);
     if (same != samePlaced_.end()) {
         const std::vector<MemberChange> text = TransformTextOf(*json_, nodeTexts_[records_[same->second].gltf]);
         changes.insert(changes.end(), text.begin(), text.end());
-    } else if (parentMoved || (placed && !ExactlyEqual(node.Transform(), transforms_[index]))) {
+    } else if (LocalRewritten(index)) {
         standin::Affine parentInverse;
         if (!standin::Invert(standin::ToAffine(record.parent == 0 ? NodeMatrix() : WrittenWorld(record.parent)),
                              parentInverse)) {
@@ -736,6 +752,90 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
     if (!changes.empty()) {
         EditObject(*json_, entry.Object(), changes, edits);
     }
+}
+
+void GltfSceneFile::FindSamePlaced() const {
+    samePlaced_ = transforms_.empty()
+                      ? decltype(samePlaced_)()
+                      : SamePlacedNamesakes(order_, transforms_, [this](std::size_t a, std::size_t b) {
+                            return nodeTexts_[records_[a].gltf].hasMatrix == nodeTexts_[records_[b].gltf].hasMatrix;
+                        });
+}
+
+bool GltfSceneFile::LocalRewritten(std::size_t index) const {
+    if (transforms_.empty()) {
+        return false;
+    }
+    const std::size_t parent = records_[index].parent;
+    return (parent != 0 && !ExactlyEqual(order_[parent]->Transform(), transforms_[parent])) ||
+           !ExactlyEqual(order_[index]->Transform(), transforms_[index]);
+}
+
+// A local transform that no file can hold (Save refuses it) is drawn as
+// the scene has it.
+standin::Affine GltfSceneFile::DrawnLocal(std::size_t index) const {
+    if (const auto same = samePlaced_.find(index); same != samePlaced_.end()) {
+        return localsRead_[same->second];
+    }
+    if (!LocalRewritten(index)) {
+        return localsRead_[index];
+    }
+    const std::size_t parent = records_[index].parent;
+    standin::Affine parentInverse;
+    if (!standin::Invert(standin::ToAffine(parent == 0 ? NodeMatrix() : WrittenWorld(parent)), parentInverse)) {
+        return localsRead_[index];
+    }
+    const standin::Affine local = standin::FirstThen(standin::ToAffine(order_[index]->Transform()), parentInverse);
+    return WrittenLocal(local, nodeTexts_[records_[index].gltf]).value_or(local);
+}
+
+// As Written places the object: on the marked child, on a new one, or
+// (a node without an object, or a skinned mesh) nowhere in the file.
+standin::Affine GltfSceneFile::DrawnOffset(std::size_t index) const {
+    const StandinNode& node = *order_[index];
+    if (ExactlyEqual(node.ObjectOffset(), ObjectOffsetAsRead(index))) {
+        const auto read = offsetsRead_.find(index);
+        return read != offsetsRead_.end() ? read->second : standin::Affine();
+    }
+    const standin::Affine offset = standin::ToAffine(node.ObjectOffset());
+    const NodeText& entry = nodeTexts_[records_[index].gltf];
+    std::optional<standin::Affine> written;
+    if (entry.objectNode != NodeText::kNone) {
+        written = WrittenLocal(offset, nodeTexts_[entry.objectNode]);
+    } else if (entry.holdsObject && !entry.skinned) {
+        written = WrittenLocal(offset, NodeText(), true);
+    }
+    return written.value_or(offset);
+}
+
+// Each node's world is its parent's and its local transform composed, as
+// a reader of the file composes them; the chain up to a node already
+// placed is walked without recursion.
+std::vector<DrawnPlacement> GltfSceneFile::DrawnPlacements(const std::vector<std::size_t>& indices) const {
+    if (!drawn_) {
+        return {};
+    }
+    FindSamePlaced();
+    std::unordered_map<std::size_t, standin::Affine> worlds{{0, standin::Affine()}};
+    std::vector<std::size_t> chain;
+    std::vector<DrawnPlacement> placements;
+    placements.reserve(indices.size());
+    for (const std::size_t index : indices) {
+        if (index == 0) {
+            placements.push_back({standin::Affine(), standin::ToAffine(order_[0]->ObjectOffset())});
+            continue;
+        }
+        chain.clear();
+        for (std::size_t at = index; worlds.find(at) == worlds.end(); at = records_[at].parent) {
+            chain.push_back(at);
+        }
+        for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+            worlds[*at] = standin::FirstThen(DrawnLocal(*at), worlds.at(records_[*at].parent));
+        }
+        const standin::Affine& world = worlds.at(index);
+        placements.push_back({world, standin::FirstThen(DrawnOffset(index), world)});
+    }
+    return placements;
 }
 
 // The node's object moves onto a new node at the end of "nodes", a child

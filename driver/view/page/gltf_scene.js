@@ -13,44 +13,32 @@ const BLANK_PIXEL = 'data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAA
 const external = (uri) => /^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri) &&
   !uri.startsWith(window.location.origin);
 
-// Plain meshes shared by this many nodes or more are loaded once and drawn
-// as one InstancedMesh (viewport.js): a draw, and an Object3D, a node would
-// cost seconds in a large scene.
-export const SHARED_FROM = 16;
-
-// What three.js draws of a node itself: a mesh, camera, skin, or what an
-// extension adds (a light, instances).
-const drawsSomething = (node) => node.mesh !== undefined || node.camera !== undefined ||
-  node.skin !== undefined || Object.keys(node.extensions ?? {}).length > 0;
+// A plain mesh that several nodes share is loaded for the first of them
+// only (viewport.js draws it for all): an Object3D a node costs a large
+// scene seconds.
+const SHARED_FROM = 2;
 
 // A node that is a plain mesh of one primitive (no morph targets, skin,
 // camera or extension): one three.js Mesh, the same for every node of it.
 function plainMesh(json, node) {
   const primitives = json.meshes?.[node.mesh]?.primitives ?? [];
-  return node.skin === undefined && node.camera === undefined && node.extensions === undefined &&
-    primitives.length === 1 && !primitives[0].targets && !primitives[0].extensions;
+  return node.mesh !== undefined && node.skin === undefined && node.camera === undefined &&
+    node.extensions === undefined && primitives.length === 1 && !primitives[0].targets && !primitives[0].extensions;
 }
 
 // Cuts the file's default scene down to what draws, each node a root of its
 // own (the page places every node where the host says, not under its
-// parents): the nodes that draw something and the joints of skins. Of a
-// plain mesh shared by SHARED_FROM nodes or more only the first node is
-// kept; `shared` gets that node's index -> the indices of all of them.
-function drawnOnly(json, shared) {
+// parents): `facts.draws`, the glTF nodes whose objects the server says
+// draw something, and `facts.joints`, the joints of skins. Of a plain mesh
+// that several of them share only the first node is kept; `shared` gets
+// that node's index -> the indices of all of them.
+function drawnOnly(json, facts, shared) {
   const scene = json.scenes?.[json.scene ?? 0];
-  if (!scene) return;
-  const joints = new Set((json.skins ?? []).flatMap((skin) => skin.joints ?? []));
-  const reached = new Set();
-  const pending = [...(scene.nodes ?? [])];
-  while (pending.length > 0) {
-    const index = pending.pop();
-    if (reached.has(index) || !json.nodes?.[index]) continue;
-    reached.add(index);
-    pending.push(...(json.nodes[index].children ?? []));
-  }
+  if (!scene || !json.nodes) return;
   const byMesh = new Map();
-  for (const index of reached) {
-    if (json.nodes[index].mesh === undefined || !plainMesh(json, json.nodes[index])) continue;
+  for (const index of facts.draws) {
+    // A joint is loaded itself, as its skin needs it.
+    if (!plainMesh(json, json.nodes[index]) || facts.joints.has(index)) continue;
     if (!byMesh.has(json.nodes[index].mesh)) byMesh.set(json.nodes[index].mesh, []);
     byMesh.get(json.nodes[index].mesh).push(index);
   }
@@ -60,16 +48,16 @@ function drawnOnly(json, shared) {
     shared.set(members[0], members);
     for (const index of members.slice(1)) left.add(index);
   }
-  const roots = [...reached].filter((index) => !left.has(index) &&
-    (drawsSomething(json.nodes[index]) || joints.has(index)));
-  for (const index of reached) delete json.nodes[index].children;
-  json.scenes = [{ ...scene, nodes: roots }];
+  const roots = new Set([...facts.draws, ...facts.joints].filter((index) => json.nodes[index] && !left.has(index)));
+  for (const node of json.nodes) delete node.children;
+  json.scenes = [{ ...scene, nodes: [...roots] }];
   json.scene = 0;
 }
 
-// A loader as three.js's own; with `shared` (a Map), one that loads only
-// what draws (drawnOnly).
-export function makeLoader(shared) {
+// A loader as three.js's own; with `facts` and `shared` (a Map), one that
+// loads only what draws (drawnOnly). `unread` gets the extensions that the
+// file uses and three.js does not read (it only warns of them).
+export function makeLoader(facts, shared, unread = []) {
   const loader = new GLTFLoader();
   loader.manager.setURLModifier((url) => {
     if (!external(url)) return url;
@@ -80,9 +68,11 @@ export function makeLoader(shared) {
   draco.setDecoderPath('./three/examples/jsm/libs/draco/gltf/');
   loader.setDRACOLoader(draco);
   loader.setMeshoptDecoder(MeshoptDecoder);
-  if (shared) {
-    loader.register((parser) => ({ name: 'morvane_drawn_only', beforeRoot: () => drawnOnly(parser.json, shared) }));
-  }
+  loader.register((parser) => ({ name: 'morvane_drawn_only', beforeRoot: () => {
+    unread.splice(0, unread.length, ...(parser.json.extensionsUsed ?? []).filter((name) =>
+      !(name in parser.plugins) && !(name in parser.extensions)));
+    if (facts) drawnOnly(parser.json, facts, shared);
+  } }));
   return loader;
 }
 
@@ -98,17 +88,26 @@ export function nodeObjects(gltf) {
   return objects;
 }
 
-// The file at `route`, loaded whole: {gltf, objects, shared} or {error}, a
-// part that cannot be drawn (a decoder's error, a missing buffer or image)
-// leaving the scene without it. With `drawn`, only what draws (drawnOnly).
-export async function loadGltf(route, drawn = false) {
+// The file at `route`, loaded whole: {gltf, objects, shared} or {error}
+// (what stopped three.js, in one line). With `facts`, only what draws
+// (drawnOnly).
+export async function loadGltf(route, facts = null) {
+  const unread = [];
   try {
-    const shared = drawn ? new Map() : null;
-    const gltf = await makeLoader(shared).loadAsync(route);
+    const shared = new Map();
+    const gltf = await makeLoader(facts, shared, unread).loadAsync(route);
     return { gltf, objects: nodeObjects(gltf), shared };
   } catch (error) {
-    return { error: String(error?.message ?? error) };
+    return { error: failureText(error, unread) };
   }
+}
+
+// A loader's failure in one line: a decoder's error is an Error, a text,
+// or (Draco's worker) an object with the text in `error`; where the file
+// uses an extension that three.js does not read, that is said first.
+export function failureText(error, unread = []) {
+  const text = String(error?.message ?? error?.error ?? error).split('\n')[0];
+  return unread.length > 0 ? `it uses ${unread.join(', ')}, which three.js does not read (${text})` : text;
 }
 
 // What three.js's loader alone makes of the file: each node's world matrix

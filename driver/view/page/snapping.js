@@ -2,6 +2,10 @@
 // cursor, the corner or edge midpoint nearest on screen, within a radius.
 import * as THREE from 'three';
 
+// A pick snaps to a corner or edge midpoint within this many pixels of the
+// cursor on screen.
+export const SNAP_PIXELS = 10;
+
 const corner = new THREE.Vector3();
 const other = new THREE.Vector3();
 const sphere = new THREE.Sphere();
@@ -39,6 +43,31 @@ function* copiesNear(mesh, ray, radius, pixelAt) {
   }
 }
 
+// The corners and edge midpoints of the parts of a batch (merged_batch.js)
+// whose bounds come within `radius` pixels of the ray.
+function* batchPoints(batch, ray, radius, pixelAt) {
+  const positions = batch.mesh.geometry.attributes.position;
+  for (const k of batch.partsNear(ray, (centre) => radius * pixelAt(centre))) {
+    const part = batch.parts[k];
+    for (let i = 0; i < part.count; ++i) yield ['corner', corner.fromBufferAttribute(positions, part.first + i).add(batch.origin)];
+    for (let t = 0; t + 2 < part.indexCount; t += 3) {
+      for (let e = 0; e < 3; ++e) {
+        batch.corner(k, t, e, corner);
+        batch.corner(k, t, (e + 1) % 3, other);
+        yield ['edge midpoint', corner.add(other).multiplyScalar(0.5)];
+      }
+    }
+  }
+}
+
+function* pointsNear(mesh, ray, radius, pixelAt) {
+  if (mesh.userData.batch) {
+    yield* batchPoints(mesh.userData.batch, ray, radius, pixelAt);
+    return;
+  }
+  for (const toWorld of copiesNear(mesh, ray, radius, pixelAt)) yield* pointsOf(mesh, toWorld);
+}
+
 // The nearest corner or edge midpoint of `meshes` within `radius` pixels
 // of `cursor` ({x, y} in client pixels) that nothing hides, as {point,
 // kind}, or null. `screenOf` maps a world point to client pixels, `ray`
@@ -47,12 +76,10 @@ function* copiesNear(mesh, ray, radius, pixelAt) {
 export function nearestCorner(meshes, cursor, radius, { screenOf, ray, pixelAt, visible }) {
   const found = [];
   for (const mesh of meshes) {
-    for (const toWorld of copiesNear(mesh, ray, radius, pixelAt)) {
-      for (const [kind, point] of pointsOf(mesh, toWorld)) {
-        const at = screenOf(point);
-        const distance = Math.hypot(at.x - cursor.x, at.y - cursor.y);
-        if (distance <= radius) found.push({ point: point.clone(), kind, distance });
-      }
+    for (const [kind, point] of pointsNear(mesh, ray, radius, pixelAt)) {
+      const at = screenOf(point);
+      const distance = Math.hypot(at.x - cursor.x, at.y - cursor.y);
+      if (distance <= radius) found.push({ point: point.clone(), kind, distance });
     }
   }
   found.sort((a, b) => a.distance - b.distance || (a.kind === 'corner' ? -1 : 1));

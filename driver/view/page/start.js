@@ -12,7 +12,7 @@ export async function call(method, path, body) {
   });
   const type = response.headers.get('Content-Type') ?? '';
   const answer = type.startsWith('application/json') ? await response.json() : await response.text();
-  if (!response.ok) throw Object.assign(new Error(answer.message ?? String(answer)), { code: answer.code });
+  if (!response.ok) throw Object.assign(new Error(answer.message ?? String(answer)), { code: answer.code, answer });
   return answer;
 }
 
@@ -34,4 +34,4 @@ function viewCanvas(nodeCount) {
 }
 
 // {state, canvas, context}: context is null where WebGL 2 is not to be had.
-export const started = call('GET', 'state').then((state) => ({ state, ...viewCanvas(state.nodes.length) }));
+export const started = call('GET', 'state').then((state) => ({ state, ...viewCanvas(state.nodes.index.length) }));

@@ -1,22 +1,33 @@
 // The viewer page: draws what the host says and sends every gesture as a
 // line of the session language. It never computes an edit itself.
 import {
-  clickText, frameNodes, hooks, loadScene, lookFrom, placeNode, showPivots, toggleOrthographic,
+  clickText, frameNodes, hooks, loadScene, lookFrom, placeNodes, showPivots, toggleOrthographic,
 } from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
+import { SNAP_PIXELS } from './snapping.js';
 import { call, started } from './start.js';
+import { NO_NODES, unpackNodes } from './view_state.js';
 
 const $ = (id) => document.getElementById(id);
 
 const view = {
-  nodes: [],          // index -> {index, name, depth, holds}
+  names: [],          // index -> the node's name as the transcript quotes it
+  depth: [],          // index -> its depth in the tree
+  holdsOf: () => [],  // index -> what it holds ("mesh", "joint", ...)
   panel: new Map(),   // caption -> the control's state, and the file dialog it opens
   selection: [],
   pickMode: false,
   toolOpen: false,
-  unsaved: [],        // the lines that stand since the last Save
+  unsaved: 0,         // the lines that stand since the last Save
   reads: [],          // the names files that the standing session loads
 };
+
+// The toolbar's status: the pick mode, and the edits that no Save wrote.
+function showStatus() {
+  $('status').textContent = [
+    view.pickMode ? `pick mode: click on the model (a corner or edge midpoint within ${SNAP_PIXELS} px is taken)` : '',
+    view.unsaved ? `${view.unsaved} unsaved` : ''].filter(Boolean).join(' ');
+}
 
 // --- The server --------------------------------------------------------
 
@@ -55,10 +66,9 @@ function note(text, refused = false) {
 function show(state) {
   for (const line of state.lines) note(line);
   if (state.refusal) note(state.refusal.message, true);
-  for (const node of state.nodes) {
-    placeNode(node);
-    if (view.nodes[node.index]) view.nodes[node.index].name = node.name;
-  }
+  const nodes = unpackNodes(state.nodes);
+  placeNodes(nodes);
+  for (const [k, name] of nodes.names) view.names[nodes.index[k]] = name;
   view.selection = state.selection;
   view.pickMode = state.pickMode;
   view.toolOpen = state.layout.controls.length > 0;
@@ -70,9 +80,7 @@ function show(state) {
   // tool's panel closes it.
   if (!states.has(dialogCaption)) closeDialog();
   drawPanel($('tool-panel'), state.layout, states, panelGesture);
-  $('status').textContent = (state.pickMode ? 'pick mode: click on the model (a corner or edge midpoint within 10 px is taken) ' : '') +
-    (state.unsaved.length ? `${state.unsaved.length} unsaved` : '');
-  $('status').title = state.unsaved.join('\n');
+  showStatus();
   $('undo').disabled = state.undoable === 0;
   $('redo').disabled = state.redoable === 0;
   markSelection();
@@ -88,7 +96,7 @@ function drawTree() {
   const tree = $('scene-tree');
   const rows = document.createElement('div');
   rows.className = 'rows';
-  rows.style.height = `${view.nodes.length * ROW_HEIGHT}px`;
+  rows.style.height = `${view.names.length * ROW_HEIGHT}px`;
   tree.replaceChildren(rows);
   tree.addEventListener('scroll', drawRows);
   new ResizeObserver(drawRows).observe(tree);
@@ -99,7 +107,7 @@ function drawTree() {
   $('select-name').addEventListener('submit', (event) => {
     event.preventDefault();
     const pattern = $('select-name-pattern').value;
-    if (pattern !== '') act(`select-name ${quotedName(pattern)}`);
+    if (pattern !== '') act(`select-name ${quotedPattern(pattern)}`);
   });
 }
 
@@ -107,28 +115,25 @@ function drawRows() {
   const tree = $('scene-tree');
   if (!tree) return;  // the page has ended
   const first = Math.max(0, Math.floor(tree.scrollTop / ROW_HEIGHT));
-  const last = Math.min(view.nodes.length, first + Math.ceil(tree.clientHeight / ROW_HEIGHT) + 1);
+  const last = Math.min(view.names.length, first + Math.ceil(tree.clientHeight / ROW_HEIGHT) + 1);
   const selected = new Set(view.selection);
   const rows = [];
   for (let index = first; index < last; ++index) {
-    const node = view.nodes[index];
+    const holds = view.holdsOf(index);
     const row = document.createElement('div');
-    row.textContent = `${'  '.repeat(node.depth)}${node.index} ${node.name}`;
-    row.title = `${node.name}${node.holds.length ? ` (${node.holds.join(', ')})` : ''}`;
-    row.dataset.index = node.index;
+    row.textContent = `${'  '.repeat(view.depth[index])}${index} ${view.names[index]}`;
+    row.title = `${view.names[index]}${holds.length ? ` (${holds.join(', ')})` : ''}`;
+    row.dataset.index = index;
     row.style.top = `${index * ROW_HEIGHT}px`;
-    if (selected.has(node.index)) row.className = 'selected';
+    if (selected.has(index)) row.className = 'selected';
     rows.push(row);
   }
   tree.firstElementChild.replaceChildren(...rows);
 }
 
-// A name as a session line writes it: as it is, or in double quotes with
-// \" and \\ when it holds a blank or starts with a quote.
-function quotedName(name) {
-  if (!/[\s]/.test(name) && !name.startsWith('"')) return name;
-  return `"${name.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
-}
+// A typed pattern as one name of a session line: in double quotes, with
+// \" and \\ (node names the server quotes itself).
+const quotedPattern = (text) => `"${text.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
 
 // A click selects; shift-click adds, in the order clicked; ctrl-click
 // adds or takes away.
@@ -295,8 +300,11 @@ function download(name, text) {
 
 async function load() {
   const { state, canvas, context } = await started;
-  view.nodes = state.nodes.map(({ index, name, depth, holds }) => ({ index, name, depth, holds }));
-  const undrawn = await loadScene(state, canvas, context);
+  const nodes = unpackNodes(state.nodes);
+  view.names = nodes.index.map((_, k) => nodes.names.get(k));
+  view.depth = nodes.depth;
+  view.holdsOf = nodes.holdsOf;
+  const undrawn = await loadScene(state, nodes, canvas, context);
   hooks.click = (found, event) => {
     if (view.pickMode && found) {
       act(clickText(found.point));
@@ -307,15 +315,14 @@ async function load() {
     }
   };
   hooks.hover = (index) => {
-    const node = view.nodes[index];
-    document.querySelector('#viewport canvas').title = node ? `${node.index} ${node.name}` : '';
+    document.querySelector('#viewport canvas').title = index === null ? '' : `${index} ${view.names[index]}`;
   };
   for (const what of undrawn) note(`not drawn (markers stand in): ${what}`, true);
   drawTree();
   if (state.session) note(`standing session:\n${state.session}`);
   for (const { file, why } of state.refusedFiles) note(`not served: ${file}: ${why}`, true);
   for (const uri of skippedImages) note(`not fetched: the image ${uri}, of another host`, true);
-  show({ ...state, lines: [], nodes: [] });
+  show({ ...state, lines: [], nodes: NO_NODES });
   startKeys();
   document.body.dataset.ready = '1';
 }
@@ -329,8 +336,8 @@ async function save() {
       answer = await call('POST', 'save', path);
     }
     if (answer.written) {
-      view.unsaved = [];
-      $('status').textContent = view.pickMode ? 'pick mode: click on the model ' : '';
+      view.unsaved = 0;
+      showStatus();
     }
     note(answer.written ? `saved: ${answer.written}${answer.inPlace ? ` (written in place: ${answer.inPlace})` : ''}` : answer.error,
       !answer.written);
@@ -361,7 +368,7 @@ async function downloadSession() {
 async function quit() {
   const answer = await call('POST', 'quit', '').catch((error) => ({ error }));
   if (answer.error) {
-    const lines = view.unsaved.length ? view.unsaved : ['(edits)'];
+    const lines = answer.error.answer?.unsaved ?? ['(edits)'];
     if (!confirm(`These edits are not saved:\n${lines.join('\n')}\n\nQuit without saving them?`)) return;
     await call('POST', 'quit', 'discard');
   }
