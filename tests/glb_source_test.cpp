@@ -42,7 +42,7 @@ struct Folder {
 };
 
 // What happens to the file read between the read and the write.
-enum class Meanwhile { Nothing, Shrinks, IsTouched, IsReplaced };
+enum class Meanwhile { Nothing, Shrinks, IsTouched, IsRewritten, IsReplaced };
 
 }  // namespace
 
@@ -53,13 +53,17 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
         bool rename;
         Meanwhile meanwhile;
         bool ontoItself;  // the output is the file read
+        bool holeAtEnd;   // the binary chunk is the last, and ends in a hole
     } cases[] = {
-        {"unchanged, in one piece", 1 << 20, false, Meanwhile::Nothing, false},
-        {"renamed, in pieces of 7 bytes", 7, true, Meanwhile::Nothing, false},
-        {"renamed, in pieces of 4096 bytes, onto the file read", 4096, true, Meanwhile::Nothing, true},
-        {"replaced by another file meanwhile: the file read is copied", 1000, true, Meanwhile::IsReplaced, false},
-        {"shrunk meanwhile", 1000, true, Meanwhile::Shrinks, false},
-        {"touched meanwhile", 1000, false, Meanwhile::IsTouched, false},
+        {"unchanged, in one piece", 1 << 20, false, Meanwhile::Nothing, false, false},
+        {"renamed, in pieces of 7 bytes", 7, true, Meanwhile::Nothing, false, false},
+        {"renamed, in pieces of 4096 bytes, onto the file read", 4096, true, Meanwhile::Nothing, true, false},
+        {"replaced by another file meanwhile", 1000, true, Meanwhile::IsReplaced, false, false},
+        {"shrunk meanwhile", 1000, true, Meanwhile::Shrinks, false, false},
+        {"touched meanwhile", 1000, false, Meanwhile::IsTouched, false, false},
+        {"a byte rewritten meanwhile, the modification time put back", 1000, true, Meanwhile::IsRewritten, false,
+         false},
+        {"renamed, a binary chunk that ends in a hole", 1 << 20, true, Meanwhile::Nothing, false, true},
     };
     std::mt19937 random(31);
     for (const auto& c : cases) {
@@ -70,12 +74,15 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             byte = static_cast<char>(random());
         }
         binary.resize((binary.size() + 3) / 4 * 4);
+        constexpr std::size_t kHole = std::size_t{1} << 20;
         const std::string glb =
             gltftest::GlbFile(gltftest::Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])"),
-                              gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
+                              c.holeAtEnd ? gltftest::Chunk("BIN", binary + std::string(kHole, '\0'))
+                                          : gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
         const fs::path in = folder.path / "in.glb";
         const fs::path out = c.ontoItself ? in : folder.path / "out.glb";
-        WriteAll(in, glb);
+        WriteAll(in, glb.substr(0, c.holeAtEnd ? glb.size() - kHole : glb.size()));
+        fs::resize_file(in, glb.size());  // a hole where the file system allows
         if (!c.ontoItself) {
             WriteAll(out, "old output");
         }
@@ -98,6 +105,15 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             case Meanwhile::IsTouched:
                 fs::last_write_time(in, fs::last_write_time(in) + std::chrono::seconds(2));
                 break;
+            case Meanwhile::IsRewritten: {
+                const auto modified = fs::last_write_time(in);
+                std::fstream bytes(in, std::ios::binary | std::ios::in | std::ios::out);
+                bytes.seekp(static_cast<std::streamoff>(glb.size() - 30));
+                bytes.put(static_cast<char>(glb[glb.size() - 30] ^ 1));
+                bytes.close();
+                fs::last_write_time(in, modified);
+                break;
+            }
             case Meanwhile::IsReplaced: {
                 WriteAll(folder.path / "other.glb", "another file");
                 std::error_code error;
@@ -115,15 +131,16 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             continue;
         }
 #endif
-        if (c.meanwhile == Meanwhile::Shrinks || c.meanwhile == Meanwhile::IsTouched) {
+        if (c.meanwhile != Meanwhile::Nothing) {
             try {
                 driver::WriteOutputFiles({{out.string(), content}});
                 ADD_FAILURE() << "written";
             } catch (const driver::OutputFileError& e) {
-                const std::string why = c.meanwhile == Meanwhile::Shrinks
-                                            ? "(it was " + std::to_string(glb.size()) + " bytes, now " +
-                                                  std::to_string(glb.size() - 100) + ")"
-                                            : "(its modification time changed)";
+                const std::string why =
+                    c.meanwhile == Meanwhile::Shrinks ? "(it was " + std::to_string(glb.size()) + " bytes, now " +
+                                                            std::to_string(glb.size() - 100) + ")"
+                    : c.meanwhile == Meanwhile::IsTouched ? "(its modification time changed)"
+                                                          : "(it was written to, or its names or attributes changed)";
                 EXPECT_EQ(e.what(), out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
                                         ", which it copies from, changed while the run worked " + why);
             }

@@ -97,11 +97,23 @@ void ReportUnwrittenTranscript(const driver::OutputFileError& e) {
     }
 }
 
-// Writes the files, then their lines of the transcript; gives the run's status.
+// Says that an interrupt came while the files were put in place, and was
+// held until they were, and reported.
+void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) {
+    if (const int signal = held ? held->Take() : 0; signal != 0) {
+        std::cerr << "morvane-host: signal " << signal
+                  << " came while the files were being put in place; they were written whole first\n";
+    }
+}
+
+// Writes the files, then their lines of the transcript; gives the run's
+// status. An interrupt that comes once the files begin to change waits
+// until they are written and reported: the status then says what was done.
 int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
-    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files);
+    std::optional<safewrite::InterruptsHeld> held;
+    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files, &held);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (inPlace[i]) {
             std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
@@ -117,8 +129,10 @@ int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transc
         driver::FlushStandardOutput();
     } catch (const driver::OutputFileError& e) {
         ReportUnwrittenTranscript(e);
+        ReportHeldInterrupt(held);
         return kWrittenWithoutTranscript;
     }
+    ReportHeldInterrupt(held);
     return 0;
 }
 
@@ -134,9 +148,9 @@ std::string WrittenSummary(const std::vector<std::string>& toolWritten, const st
     }
     std::string written;
     for (const std::string& path : paths) {
-        written += (written.empty() ? "written " : ", ") +
-                   (path == "-" ? std::string("to standard output")
-                                : driver::EscapedControls(driver::DisplayPath(path)));
+        written +=
+            (written.empty() ? "written " : ", ") +
+            (path == "-" ? std::string("to standard output") : driver::EscapedControls(driver::DisplayPath(path)));
     }
     if (sceneNotWritten) {
         written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
@@ -206,8 +220,8 @@ int Run(const driver::Invocation& invocation) {
         const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
         driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
         runFiles.StandIns().Add({"-", copy, "standard input"});
-        if (const std::optional<driver::Refusal> clash =
-                runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
+        if (const std::optional<driver::Refusal> clash = runFiles.Add(
+                copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
             throw driver::RunFilesError(clash->message);
         }
     }

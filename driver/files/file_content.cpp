@@ -91,14 +91,11 @@ safewrite::Error FileContent::EachPart(const std::function<safewrite::Error(std:
 
 std::string FileContent::ChangedSource() const {
     for (const Part& part : parts_) {
-        std::uint64_t sizeNow = 0;
-        if (part.file && part.file->file.Changed(sizeNow)) {
-            const std::uint64_t sizeThen = part.file->file.Size();
-            return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
-                   (sizeNow != sizeThen
-                        ? "it was " + std::to_string(sizeThen) + " bytes, now " + std::to_string(sizeNow)
-                        : std::string("its modification time changed")) +
-                   ")";
+        if (part.file) {
+            if (const std::string change = part.file->file.Change(); !change.empty()) {
+                return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
+                       change + ")";
+            }
         }
     }
     return "";

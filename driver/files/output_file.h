@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "temporary_files.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -35,11 +36,17 @@ void CheckWritable(const std::string& path, const std::string& what);
 void FlushStandardOutput();
 
 // Writes the files, each replaced whole through the safe way of writing
-// (a temporary beside it, then a rename): all of them, or, when one fails
-// and OutputFileError is thrown, none (except where a file had to be
-// written in place). Gives for each file why it was written in place, or
-// none when it was replaced or made (or is a device or a pipe).
+// (a temporary beside it, then a rename; or written in place, its old
+// bytes kept until the new ones are whole): all of them, or, when one
+// fails and OutputFileError is thrown, none, unless the message says which
+// were written all the same (a rename that the system refused after
+// others were made, a device). The interrupting signals wait while the
+// files are put in place. Gives for each file why it was written in place,
+// or none when it was replaced or made (or is a device or a pipe). With
+// `holdUntilReported`, the signals stay held in it once the files begin to
+// change, until the caller has reported them.
 using InPlaceReason = std::optional<std::string>;
-std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files);
+std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files,
+                                            std::optional<safewrite::InterruptsHeld>* holdUntilReported = nullptr);
 
 }  // namespace driver
