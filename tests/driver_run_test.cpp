@@ -12,6 +12,7 @@
 #include <sstream>
 
 #if !defined(_WIN32)
+#  include <fcntl.h>
 #  include <unistd.h>
 #endif
 
@@ -249,6 +250,25 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     EXPECT_EQ(ClashOf(files.Add(at + "./sub/other.json", Use::ToolWrites, "other")), "sub/other.json");
     EXPECT_EQ(ClashOf(files.Add(at + "sub/new.json", Use::Written, "elsewhere")), "");
     EXPECT_EQ(ClashOf(files.Add(at + "hard.json", Use::ToolReads, "names")), "a.json");
+
+    // Standard output that is a file of the run, however it was opened
+    // (`>> scene.json`), is refused.
+    for (const int flags : {O_WRONLY | O_APPEND, O_RDWR}) {
+        const int saved = ::dup(1);
+        const int opened = ::open((folder / "a.json").c_str(), flags);
+        ::dup2(opened, 1);
+        std::string refusal;
+        try {
+            driver::FilesOfRun({at + "hard.json", "", "", false, "-", ""}, {});
+        } catch (const driver::RunFilesError& e) {
+            refusal = e.what();
+        }
+        ::dup2(saved, 1);
+        ::close(saved);
+        ::close(opened);
+        EXPECT_EQ(refusal, "standard output is " + driver::QuotedExcerpt(at + "hard.json") +
+                               ", the scene file, which is only read");
+    }
     fs::remove_all(folder);
 }
 #endif

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "files/output_file.h"
+#include "gltf_skin_scene.h"
 #include "gltf_test_file.h"
 #include "gltf_test_scene.h"
 #include "scene/scene_format.h"
@@ -215,5 +216,58 @@ TEST(GlbSource, OffsetsPastTwoGibibytesAreReadAndCopied) {
         EXPECT_EQ(e.what(), large.string() +
                                 ": cannot be read: its JSON chunk is larger than 1024 MiB, the most that "
                                 "morvane-host reads");
+    }
+}
+
+// A skin's inverse bind matrices are read, when a joint's pivot moved,
+// through the buffer file held open since the scene was read: a buffer
+// file or GLB file that changes meanwhile, even in place with its
+// modification time put back, refuses the file written, whose matrices
+// would mix the new bytes with what the rest was made from.
+TEST(GlbSource, MatricesComeFromTheFilesReadAndAChangeMeanwhileIsRefused) {
+    const struct {
+        const char* what;
+        gltftest::SkinShape shape;
+        bool replaced;  // another file renamed over it, else a byte rewritten in place
+    } cases[] = {
+        {"a buffer file beside the scene, rewritten", {true, false, false, true}, false},
+        {"a buffer file beside the scene, replaced", {true, false, false, true}, true},
+        {"a GLB file's binary chunk, rewritten", {true, true, false, false}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Folder folder;
+        std::mt19937 random(5);
+        std::string buffer;
+        const std::string scene = gltftest::SkinnedScene(random, c.shape, buffer);
+        const fs::path in = folder.path / (c.shape.glb ? "in.glb" : "in.gltf");
+        const fs::path changed = c.shape.glb ? in : folder.path / "skin.bin";
+        WriteAll(in, scene);
+        if (!c.shape.glb) {
+            WriteAll(changed, buffer);
+        }
+        auto file = driver::ReadScene(in.string());
+        standin::StandinNode& joint = *gltftest::Nodes(*file)[gltftest::kFirstJoint];
+        NodeMatrix offset = joint.ObjectOffset();
+        offset.row[3].x += 0.5f;
+        joint.SetObjectOffset(offset);
+        const std::string out = (folder.path / (c.shape.glb ? "out.glb" : "out.gltf")).string();
+        EXPECT_NO_THROW(file->Content(out, {}).Joined()) << "as read";
+
+        const std::string bytes = ReadAll(changed);
+        std::string other = bytes;
+        other[other.size() - 8] = static_cast<char>(other[other.size() - 8] ^ 0x40);  // in the last matrix
+        const auto modified = fs::last_write_time(changed);
+        if (c.replaced) {
+            WriteAll(folder.path / "new.bin", other);
+            fs::rename(folder.path / "new.bin", changed);
+        } else {
+            std::fstream rewrite(changed, std::ios::binary | std::ios::in | std::ios::out);
+            rewrite.seekp(static_cast<std::streamoff>(other.size() - 8));
+            rewrite.put(other[other.size() - 8]);
+        }
+        fs::last_write_time(changed, modified);
+        EXPECT_THROW(driver::WriteOutputFiles({{out, file->Content(out, {})}}), driver::OutputFileError);
+        EXPECT_FALSE(fs::exists(out));
     }
 }

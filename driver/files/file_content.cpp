@@ -42,6 +42,8 @@ void FileContent::Add(std::shared_ptr<const OpenedFile> file, std::uint64_t offs
     parts_.push_back({nullptr, 0, 0, nullptr, std::move(file), offset, size});
 }
 
+void FileContent::MadeFrom(std::shared_ptr<const OpenedFile> file) { madeFrom_.push_back(std::move(file)); }
+
 safewrite::Error FileContent::EachPiece(const std::function<safewrite::Error(std::string_view)>& put) const {
     std::unique_ptr<char[]> buffer;
     const std::size_t pieceSize = safewrite::CopyPieceSize();
@@ -96,6 +98,12 @@ std::string FileContent::ChangedSource() const {
                 return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
                        change + ")";
             }
+        }
+    }
+    for (const std::shared_ptr<const OpenedFile>& file : madeFrom_) {
+        if (const std::string change = file->file.Change(); !change.empty()) {
+            return QuotedExcerpt(file->path) + ", which it was made from, changed while the run worked (" + change +
+                   ")";
         }
     }
     return "";

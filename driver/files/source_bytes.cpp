@@ -82,4 +82,10 @@ void SourceBytes::AddTo(FileContent& content, std::uint64_t offset, std::uint64_
     }
 }
 
+void SourceBytes::MadeInto(FileContent& content) const {
+    if (file_) {
+        content.MadeFrom(file_);
+    }
+}
+
 }  // namespace driver

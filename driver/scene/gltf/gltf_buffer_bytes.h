@@ -5,22 +5,23 @@
 #include <stdexcept>
 #include <string>
 
+#include "files/source_bytes.h"
+
 // The one way the tools read bytes of a glTF buffer (the inverse bind
 // matrices of a skin whose joint's pivot moved): just the bytes asked for,
-// never the whole buffer.
+// never the whole buffer, through the file held open since the scene was
+// read, so that they are the bytes of the file that was read.
 namespace driver::gltf {
 
-// Where a buffer's bytes are.
+// Where a buffer's bytes are: `size` bytes of `file` from `at` (a GLB
+// file's binary chunk, or the buffer's own file), else a data: URI, else
+// nowhere, `missing` saying why.
 struct BufferPlace {
-    enum class Kind {
-        GlbBinary,  // the binary chunk of the GLB file at `text`
-        File,       // the file at `text`
-        DataUri,    // the data: URI `text`
-    };
-    Kind kind = Kind::File;
-    std::string text;
-    // GLB: the byte of the file where the chunk after the JSON chunk begins.
-    std::uint64_t chunkAt = 0;
+    const SourceBytes* file = nullptr;
+    std::uint64_t at = 0;
+    std::uint64_t size = 0;
+    std::string dataUri;
+    std::string missing;
 };
 
 // A buffer's bytes that cannot be read; what() says why.

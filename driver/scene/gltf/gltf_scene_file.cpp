@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "files/input_file.h"
 #include "files/native_path.h"
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
@@ -72,6 +73,7 @@ public:
         BuildScene();  // reads the nodes' names and local transforms from the text
         if (textKept_) {
             nodeTexts_ = NodeTextsOf(model_);
+            OpenBufferFiles();
         } else {
             json_.reset();
             bytes_ = SourceBytes();
@@ -191,10 +193,19 @@ private:
     void EditAddedNodes(TextEdits& edits) const;
     // The inverse bind matrices of the joints whose pivots moved.
     void EditJoints(const std::string& path, TextEdits& edits) const;
+    // The files of the buffers that the skins' matrices may be read from,
+    // held open from now, so that what is read is the file that was read.
+    void OpenBufferFiles();
     BufferPlace PlaceOfBuffer(std::size_t buffer) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
     FileContent WholeFile(TextEdits edits, const std::string& path) const;
+    // A change of a buffer file whose bytes may be in the content refuses it.
+    void MadeFromBuffers(FileContent& content) const {
+        for (const SourceBytes& file : bufferFiles_) {
+            file.MadeInto(content);
+        }
+    }
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -213,6 +224,9 @@ private:
     std::uint64_t chunksSize_ = 0;
     std::uint64_t binaryAt_ = 0;
     std::uint64_t binarySize_ = 0;
+    // By buffer, where the scene has skins: its file, opened, or why not.
+    std::vector<SourceBytes> bufferFiles_;
+    std::vector<std::string> bufferMissing_;
     GltfModel model_;  // without its nodes once the scene is built
     std::size_t nodeCount_ = 0;
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
@@ -402,23 +416,49 @@ void GltfSceneFile::EditJoints(const std::string& path, TextEdits& edits) const 
     }
 }
 
+void GltfSceneFile::OpenBufferFiles() {
+    const std::vector<std::optional<std::string>>& uris = model_.skins.bufferUris;
+    if (model_.skins.skins.empty()) {
+        return;
+    }
+    bufferFiles_.resize(uris.size());
+    bufferMissing_.resize(uris.size());
+    for (std::size_t buffer = 0; buffer < uris.size(); ++buffer) {
+        const std::optional<std::filesystem::path> file = uris[buffer] ? UriFile(*uris[buffer], FolderOf(source_))
+                                                                       : std::nullopt;
+        if (!file) {
+            bufferMissing_[buffer] = "buffers[" + std::to_string(buffer) + "] names no file";
+            continue;
+        }
+        try {
+            bufferFiles_[buffer] = SourceBytes::OfFile(NativeText(*file));
+        } catch (const InputFileError& e) {
+            // Only matrices that are read from it need it.
+            bufferMissing_[buffer] = e.what();
+        }
+    }
+}
+
 BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
+    BufferPlace place;
     const std::optional<std::string>& uri = model_.skins.bufferUris[buffer];
     if (!uri) {
-        std::uint64_t jsonSize = 0;
-        for (int i = 3; i >= 0; --i) {
-            jsonSize = (jsonSize << 8) | static_cast<unsigned char>(head_[12 + static_cast<std::size_t>(i)]);
+        place.file = &bytes_;
+        place.at = binaryAt_;
+        place.size = binarySize_;
+        place.missing = "the GLB file has no binary chunk after its JSON";
+        if (binarySize_ == 0 && binaryAt_ == 0) {
+            place.file = nullptr;
         }
-        return {BufferPlace::Kind::GlbBinary, source_, head_.size() + jsonSize};
+    } else if (uri->rfind("data:", 0) == 0) {
+        place.dataUri = *uri;
+    } else if (buffer < bufferFiles_.size() && bufferMissing_[buffer].empty()) {
+        place.file = &bufferFiles_[buffer];
+        place.size = bufferFiles_[buffer].Size();
+    } else {
+        place.missing = buffer < bufferMissing_.size() ? bufferMissing_[buffer] : "the buffer was not opened";
     }
-    if (uri->rfind("data:", 0) == 0) {
-        return {BufferPlace::Kind::DataUri, *uri, 0};
-    }
-    const std::optional<std::filesystem::path> file = UriFile(*uri, FolderOf(source_));
-    if (!file) {
-        throw BufferReadError("buffers[" + std::to_string(buffer) + "] names no file");
-    }
-    return {BufferPlace::Kind::File, NativeText(*file), 0};
+    return place;
 }
 
 void GltfSceneFile::EditChannels(TextEdits& edits) const {
@@ -450,6 +490,7 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) c
     FileContent content;
     if (!glb_) {
         content.Add(json_, std::move(edits));
+        MadeFromBuffers(content);
         return content;
     }
     edits.Order();
@@ -465,6 +506,7 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path) c
     content.Add(json_, std::move(edits));
     content.Add(std::move(padding));
     bytes_.AddTo(content, chunksAt_, chunksSize_);
+    MadeFromBuffers(content);
     return content;
 }
 
