@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "files/native_path.h"
+#include "hosting/library_probe.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -60,7 +62,10 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
     return path;
 }
 
-ToolLibrary LoadToolLibrary(const std::string& path) {
+namespace {
+
+// The library loaded here and checked; throws ToolLibraryError.
+ToolLibrary LoadCheckedLibrary(const std::string& path) {
     ToolLibrary tool;
     std::string error;
     tool.library = standin::PluginLibrary::Load(path, error);
@@ -97,6 +102,15 @@ ToolLibrary LoadToolLibrary(const std::string& path) {
     }
     tool.className = className;
     return tool;
+}
+
+}  // namespace
+
+ToolLibrary LoadToolLibrary(const std::string& path) {
+    if (const std::optional<std::string> refusal = ProbeLibrary(path, [&path] { LoadCheckedLibrary(path); })) {
+        throw ToolLibraryError(*refusal);
+    }
+    return LoadCheckedLibrary(path);
 }
 
 }  // namespace driver
