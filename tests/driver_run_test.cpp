@@ -16,6 +16,7 @@
 #  include <unistd.h>
 #endif
 
+#include "files/output_file.h"
 #include "files/run_files.h"
 #include "files/stand_in_files.h"
 #include "hosting/plugin_directory.h"
@@ -23,6 +24,7 @@
 #include "json/json_reader.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
+#include "scratch_folder.h"
 #include "session/name_pattern.h"
 #include "session/session.h"
 #include "session/session_check.h"
@@ -333,4 +335,30 @@ TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
     EXPECT_NE(transcripts[0].find("changed node 1 \"A\": position, orientation, scale, object"), std::string::npos)
         << transcripts[0];
     EXPECT_NE(transcripts[0].find("end: the answer of line 8 was never asked for"), std::string::npos);
+}
+
+// A run writes at most kMostFilesWritten files: one more is refused when
+// the session is checked, before anything runs.
+TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
+    const test_support::ScratchFolder folder("morvane-too-many");
+    const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(
+        "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], \"children\": []}}",
+        "scene.json");
+    std::string session;
+    for (std::size_t i = 0; i <= driver::kMostFilesWritten; ++i) {
+        session += "save " + folder.File("out" + std::to_string(i) + ".json") + "\n";
+    }
+    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
+    driver::SessionHost host(*file, driver::PluginDirectory());
+    driver::RunFiles files;
+    std::string refusal;
+    try {
+        driver::CheckSession(actions, host, files);
+    } catch (const driver::SessionError& e) {
+        refusal = e.what();
+    }
+    EXPECT_EQ(refusal, "s:" + std::to_string(driver::kMostFilesWritten + 1) + ": save " +
+                           driver::Excerpt(folder.File("out" + std::to_string(driver::kMostFilesWritten) + ".json")) +
+                           ": one file too many: a run writes at most " + std::to_string(driver::kMostFilesWritten) +
+                           " files (-o, --svg and save)");
 }

@@ -203,7 +203,7 @@ std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files
     // place keeps its old bytes in another), so that a failure (or an
     // interrupt) leaves all of them as they were; then all are put in
     // place at once. Each file and its temporaries stay open until then.
-    AllowOpenFiles(3 * files.size());
+    AllowOpenFiles(4 * files.size());
     Staged staged(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (files[i].path == "-") {

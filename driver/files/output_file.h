@@ -18,6 +18,12 @@ public:
         : CodedError(code, message) {}
 };
 
+// The most files that one run writes at once (-o, --svg and "save"): each
+// holds its file and a temporary or two open, and their names in the
+// table that the signals clean up (temporary_files.h), until all are put
+// in place.
+constexpr std::size_t kMostFilesWritten = 1000;
+
 // A file to be written once the whole run has succeeded. The path "-" is
 // standard output.
 struct OutputFile {

@@ -84,6 +84,7 @@ std::optional<Refusal> RunFiles::Add(const std::string& path, Use use, const std
         linked_.push_back(files_.size());
     }
     files_.push_back({path, use, role, exists, linked});
+    written_ += use == Use::Written ? 1 : 0;
     return std::nullopt;
 }
 

@@ -33,6 +33,9 @@ public:
     // must not be; else adds it.
     std::optional<Refusal> Add(const std::string& path, Use use, const std::string& role);
 
+    // How many files of the run are Written.
+    std::size_t WrittenCount() const { return written_; }
+
     // The role of the file of the run that standard output is (the same
     // file, however it was opened: `>> scene.json` too), if it is one.
     std::optional<std::string> StandardOutputRole() const;
@@ -56,6 +59,7 @@ private:
     // ones, so that a run of many files is checked in linear time.
     std::unordered_multimap<std::string, std::size_t> byPlace_;
     std::vector<std::size_t> linked_;
+    std::size_t written_ = 0;
     StandInFiles standIns_;
 };
 

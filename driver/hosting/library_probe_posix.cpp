@@ -18,6 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "text/name_text.h"
+
 namespace driver {
 
 namespace {
@@ -98,7 +100,7 @@ std::string SignalName(int signal) {
 std::optional<std::string> ProbeInChild(const std::string& path, const std::function<void()>& load) {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) {
-        return path + ": cannot be tried in a process of its own: " + std::strerror(errno);
+        return Excerpt(path) + ": cannot be tried in a process of its own: " + std::strerror(errno);
     }
     const pid_t child = ::fork();
     if (child == 0) {
@@ -108,7 +110,7 @@ std::optional<std::string> ProbeInChild(const std::string& path, const std::func
     ::close(pipe[1]);
     if (child < 0) {
         ::close(pipe[0]);
-        return path + ": cannot be tried in a process of its own: " + std::strerror(errno);
+        return Excerpt(path) + ": cannot be tried in a process of its own: " + std::strerror(errno);
     }
     std::string said;
     const bool answered = ReadAnswer(pipe[0], said);
@@ -120,15 +122,15 @@ std::optional<std::string> ProbeInChild(const std::string& path, const std::func
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (!answered) {
-        return path + ": the library did not answer within " + std::to_string(kProbeMilliseconds / 1000) +
+        return Excerpt(path) + ": the library did not answer within " + std::to_string(kProbeMilliseconds / 1000) +
                " s of being loaded";
     }
     if (WIFSIGNALED(status)) {
-        return path + ": the library crashed as it was loaded and asked for its class descriptor (" +
+        return Excerpt(path) + ": the library crashed as it was loaded and asked for its class descriptor (" +
                SignalName(WTERMSIG(status)) + "): it is damaged or not made for this system";
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || said.empty()) {
-        return path + ": loading the library ended its process (status " +
+        return Excerpt(path) + ": loading the library ended its process (status " +
                std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
                "), as the system's loader does with a damaged library";
     }
