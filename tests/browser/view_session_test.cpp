@@ -15,12 +15,16 @@
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "scene/scene_format.h"
+#include "scratch_folder.h"
 #include "session/session.h"
 #include "session/session_check.h"
-#include "scratch_folder.h"
 #include "session/session_replay.h"
 #include "session/transcript.h"
 #include "view/view_session.h"
+
+#if defined(__GLIBC__)
+#  include <malloc.h>
+#endif
 
 namespace {
 
@@ -196,8 +200,9 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     session->Apply("open Velkora");
     const test_support::ScratchFolder elsewhere;
     const std::string outside = elsewhere.File("morvane-outside.txt");
-    for (const std::string& path : std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt",
-                                                            room / "link.txt", room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
+    for (const std::string& path :
+         std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt", room / "link.txt",
+                                  room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
         for (const char* press : {"Save Names To File", "Load Names Form File"}) {
             const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
             EXPECT_TRUE(state.refusal) << path;
@@ -210,8 +215,7 @@ TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
-    for (const std::string& path :
-         {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
+    for (const std::string& path : {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
         const std::optional<driver::Refusal> refused = session->SetOutputPath(path);
         EXPECT_TRUE(refused && refused->code == driver::RefusalCode::OutsideReach) << path;
     }
@@ -256,3 +260,25 @@ TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
 }
 
 }  // namespace
+
+#if defined(__GLIBC__)
+// A host destroyed frees what its tools made (their windows, buttons and
+// resources): undo and redo, which build the scene and its host anew each
+// time, keep nothing of the hosts before.
+TEST(ViewSession, UndoAndRedoKeepNothingOfTheHostsBefore) {
+    const RoomFolder room("memory");
+    for (const char* tool : {"Tarvel", "Velkora"}) {
+        const auto session = room.Session();
+        ASSERT_EQ(Why(session->Apply(std::string("open ") + tool + "\nselect 2")), "");
+        const auto cycles = [&session](int count) {
+            for (int k = 0; k < count; ++k) {
+                session->Undo();
+                session->Redo();
+            }
+            return mallinfo2().uordblks;
+        };
+        const std::size_t settled = cycles(20);
+        EXPECT_LT(cycles(200), settled + 256 * 1024) << tool << ": each host kept some of itself";
+    }
+}
+#endif
