@@ -10,8 +10,8 @@ import { MeshoptDecoder } from 'three/addons/libs/meshopt_decoder.module.js';
 // pixel stands in for each, and the page says which were skipped.
 export const skippedImages = [];
 const BLANK_PIXEL = 'data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=';
-const external = (uri) => /^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri) &&
-  !uri.startsWith(window.location.origin);
+const external = (uri) => /^\/\/|^\\\\/.test(uri) || (/^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri) &&
+  !uri.startsWith(window.location.origin));
 
 // Plain meshes shared by this many nodes or more are loaded once and drawn
 // as one InstancedMesh (viewport.js): a draw, and an Object3D, a node would
