@@ -155,13 +155,16 @@ Error File::SizeNow(std::uint64_t& size) {
 }
 
 Error File::Resize(std::uint64_t size) {
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-    return SetFileInformationByHandle(Access::Of(*this), FileEndOfFileInfo, &end, sizeof end) ? Error::None
-                                                                                              : LastError();
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(Access::Of(*this), end, nullptr, FILE_BEGIN) && SetEndOfFile(Access::Of(*this))
+               ? Error::None
+               : LastError();
 }
 
-// The system allocates the room that a file's length claims.
+// The system allocates the room that a file's length claims; where it can,
+// it is asked for the room first (a file system that cannot be asked still
+// allocates what the length claims).
 Error File::Reserve(std::uint64_t size) {
     std::uint64_t now = 0;
     if (const Error error = SizeNow(now); error != Error::None || now >= size) {
@@ -170,7 +173,10 @@ Error File::Reserve(std::uint64_t size) {
     FILE_ALLOCATION_INFO room{};
     room.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFileInformationByHandle(Access::Of(*this), FileAllocationInfo, &room, sizeof room)) {
-        return LastError();
+        const Error error = LastError();
+        if (error == Error::NoSpace || error == Error::TooLarge) {
+            return error;
+        }
     }
     return Resize(size);
 }

@@ -273,9 +273,9 @@ Error Replacement::Commit() {
 }
 
 Error Replacement::WriteInPlace() {
-    const InterruptsHeld held;
     if (target_.kind != Kind::Regular) {
-        // A device or a pipe has no old bytes to keep.
+        // A device or a pipe has no old bytes to keep, nor a length to cut:
+        // an interrupt may end its writing (a pipe may wait for its reader).
         if (const Error error = target_.file.Truncate(); error != Error::None) {
             return error;
         }
@@ -286,6 +286,7 @@ Error Replacement::WriteInPlace() {
         finished_ = true;
         return Error::None;
     }
+    const InterruptsHeld held;
     if (const Error error = Reserve(); error != Error::None) {
         return error;
     }

@@ -142,8 +142,14 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
                                                             std::to_string(glb.size() - 100) + ")"
                     : c.meanwhile == Meanwhile::IsTouched ? "(its modification time changed)"
                                                           : "(it was written to, or its names or attributes changed)";
-                EXPECT_EQ(e.what(), out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
-                                        ", which it copies from, changed while the run worked " + why);
+                // A file system whose times are coarser than the system's may
+                // not take the modification time back whole: either tells.
+                const std::string said = e.what();
+                const std::string start = out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
+                                          ", which it copies from, changed while the run worked ";
+                EXPECT_TRUE(said == start + why || (c.meanwhile == Meanwhile::IsRewritten &&
+                                                    said == start + "(its modification time changed)"))
+                    << said;
             }
             EXPECT_EQ(ReadAll(out), "old output");
             continue;
@@ -260,7 +266,11 @@ TEST(GlbSource, MatricesComeFromTheFilesReadAndAChangeMeanwhileIsRefused) {
         const auto modified = fs::last_write_time(changed);
         if (c.replaced) {
             WriteAll(folder.path / "new.bin", other);
-            fs::rename(folder.path / "new.bin", changed);
+            std::error_code error;
+            fs::rename(folder.path / "new.bin", changed, error);
+            if (error) {
+                continue;  // Windows replaces no file that is open
+            }
         } else {
             std::fstream rewrite(changed, std::ios::binary | std::ios::in | std::ios::out);
             rewrite.seekp(static_cast<std::streamoff>(other.size() - 8));

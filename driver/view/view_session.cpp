@@ -22,6 +22,7 @@
 #include "session/session_replay.h"
 #include "session/shortcut.h"
 #include "session/transcript.h"
+#include "text/name_text.h"
 #include "view/panel_layout.h"
 
 namespace driver {
@@ -172,7 +173,7 @@ std::optional<Refusal> ViewSession::SetOutputPath(const std::string& path) {
         refusal = reach_.Unreachable(path, true);
     }
     if (refusal) {
-        return Refusal{refusal->code, path + ": " + refusal->message};
+        return Refusal{refusal->code, Excerpt(path) + ": " + refusal->message};
     }
     try {
         CheckWritable(path, "Save");
@@ -283,7 +284,7 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
         const bool writing = Saves(actions[k + 1]);
         if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt
                                                                   : reach_.Unreachable(chosen, writing)) {
-            return Refusal{refusal->code, "answer " + chosen + ": " + refusal->message};
+            return Refusal{refusal->code, "answer " + Excerpt(chosen) + ": " + refusal->message};
         }
     }
     return std::nullopt;
@@ -542,7 +543,7 @@ std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
 InPlaceReason ViewSession::Save() {
     // Judged again as it is written: a link or a second name may have come since.
     if (const std::optional<Refusal> refusal = reach_.Unreachable(outputPath_, true)) {
-        throw CodedError(refusal->code, outputPath_ + ": " + refusal->message);
+        throw CodedError(refusal->code, Excerpt(outputPath_) + ": " + refusal->message);
     }
     InPlaceReason inPlace = WriteOutputFiles({{outputPath_, SceneContent()}}).front();
     savedSession_ = SessionText();
