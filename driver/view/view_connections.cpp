@@ -119,8 +119,7 @@ void CloseSocket(int socket) {
 
 // The most of a request's header lines that are waited for; a longer head
 // is handed on for the library to refuse.
-constexpr std::size_t kMostHead = 16 * 1024;
-constexpr std::size_t kBodyLimit = 64 * 1024;
+constexpr std::size_t kMostHead = std::size_t{16} * 1024;
 
 bool SameLetters(std::string_view text, std::string_view lower) {
     return text.size() == lower.size() && std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
@@ -314,7 +313,7 @@ void WatchedServer::ReadWaiting() {
                     arriving.bytes.append(buffer, static_cast<std::size_t>(got));
                 }
             }
-            if (open && RequestArrived(arriving.bytes, kBodyLimit)) {
+            if (open && RequestArrived(arriving.bytes, kMostBody)) {
                 workers_->enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); });
             } else if (open && now < arriving.deadline) {
                 still.push_back(std::move(arriving));

@@ -28,6 +28,8 @@ public:
     static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
     static constexpr int kWorkers = 256;
     static constexpr int kBacklog = 512;
+    // The largest request body taken (a larger one is refused, 413).
+    static constexpr std::size_t kMostBody = std::size_t{64} * 1024;
     // Connections whose requests are still arriving; beyond, the one that
     // has waited longest is closed.
     static constexpr std::size_t kMostWaiting = 4096;

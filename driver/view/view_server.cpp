@@ -27,7 +27,7 @@ namespace driver {
 
 namespace {
 
-constexpr std::size_t kMaxBody = std::size_t{64} * 1024;
+constexpr std::size_t kMaxBody = WatchedServer::kMostBody;
 constexpr std::size_t kMaxLine = 4096;
 constexpr std::size_t kMaxLines = 256;
 
@@ -129,7 +129,8 @@ void IgnoreEncodingsAndRanges(const httplib::Request& request) {
 Refusal LibraryRefusal(int status) {
     switch (status) {
         case 413:
-            return {RefusalCode::TooLarge, "the request's body is larger than 64 KiB"};
+            return {RefusalCode::TooLarge,
+                    "the request's body is larger than " + std::to_string(kMaxBody >> 10) + " KiB"};
         case 414:
         case 431:
             return {RefusalCode::TooLarge, "the request's address or header lines are too long"};
