@@ -122,6 +122,9 @@ InterruptsHeld::InterruptsHeld() {
 }
 
 InterruptsHeld::~InterruptsHeld() {
+    if (kept_) {
+        return;
+    }
     pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
     if (--holds == 0) {
         if (const int signal = deferred.exchange(0); signal != 0) {

@@ -51,10 +51,15 @@ public:
     // The signal that came while held (0: none), taken: it no longer ends
     // the process. Called on the holding thread, once its work is whole.
     int Take();
+    // Holds them on this thread until the process ends, for a program
+    // whose work is done: a signal that comes now changes nothing of what
+    // it did, nor of the status it ends with.
+    void KeepUntilExit() { kept_ = true; }
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
 private:
+    bool kept_ = false;
 #if !defined(_WIN32)
     sigset_t saved_;
 #endif

@@ -108,12 +108,16 @@ void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) {
 
 // Writes the files, then their lines of the transcript; gives the run's
 // status. An interrupt that comes once the files begin to change waits
-// until they are written and reported: the status then says what was done.
+// until they are written, and then ends nothing: the status and the
+// `written:` lines say what was done.
 int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
     std::optional<safewrite::InterruptsHeld> held;
     const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files, &held);
+    if (held) {
+        held->KeepUntilExit();
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (inPlace[i]) {
             std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
