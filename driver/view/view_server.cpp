@@ -396,11 +396,15 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     // a Range that cannot be parsed is ignored as any other.
     on.set_error_handler(httplib::Server::HandlerWithResponse(
         [&impl, handle](const httplib::Request& request, httplib::Response& response) {
+        IgnoreEncodingsAndRanges(request);
         const bool unmeasured = response.status == 400 && request.method == "POST" &&
                                 !request.has_header("Content-Length") && !request.has_header("Transfer-Encoding");
-        if ((unmeasured || response.status == 416) && impl.Admit(request) == ViewGuard::Admission::Pass) {
-            IgnoreEncodingsAndRanges(request);
-            handle(request, response);
+        if (unmeasured || response.status == 416) {
+            if (impl.Admit(request) != ViewGuard::Admission::Pass) {
+                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
+            } else {
+                handle(request, response);
+            }
             return httplib::Server::HandlerResponse::Handled;
         }
         if (response.body.empty()) {
