@@ -22,7 +22,11 @@ foreach(side native windows)
     file(COPY "${SAMPLES}/glTF2/cameras/" DESTINATION "${dir}/in/cameras")
     file(COPY "${SAMPLES}/glTF2/2CylinderEngine-glTF-Binary/" DESTINATION "${dir}/in/engine")
     file(COPY "${SAMPLES}/glTF2/simple_skin/" DESTINATION "${dir}/in/skin")
-    file(COPY "${SCENES}/trs_tree.gltf" DESTINATION "${dir}/in/room")
+    # The corpus scene's animation names no sampler, which an align refuses;
+    # the tree without it is what this run is about.
+    file(READ "${SCENES}/trs_tree.gltf" tree)
+    string(JSON tree REMOVE "${tree}" animations)
+    file(WRITE "${dir}/in/room/trs_tree.gltf" "${tree}")
     file(WRITE "${dir}/in/names.txt" "Salle\nTable\nTable\nLampe \"à pied\"\n")
     if(side STREQUAL "native")
         set(command "${NATIVE_HOST}")
