@@ -5,13 +5,14 @@
 
 #include "files/native_path.h"
 #include "standin/file_dialog_calls.h"
+#include "win32/file_name_rules.h"
 
 namespace driver {
 
 std::string DialogChoice(const std::string& typed) {
     const std::filesystem::path path = NativePath(typed);
     std::error_code error;
-    return path.has_extension() || std::filesystem::is_directory(path, error) ? typed : typed + ".txt";
+    return std::filesystem::is_directory(path, error) ? typed : file_name_rules::WithDefaultExtension(typed, "txt");
 }
 
 FileDialogUser::Outcome FileDialogUser::TakeOutcome() {

@@ -6,9 +6,9 @@
 
 namespace driver {
 
-// The file that the tools' file dialogs take for a typed name: a name
-// without extension gets their default extension ".txt", unless it names a
-// folder, which the dialogs refuse.
+// The file that the tools' file dialogs take for a typed name, read by the
+// system dialogs' rule (win32/file_name_rules.h) with the tools' default
+// extension "txt", unless it names a folder, which the dialogs refuse.
 std::string DialogChoice(const std::string& typed);
 
 // Asked for the next answer when a file dialog wants a file name: a path,

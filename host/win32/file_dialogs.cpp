@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "win32/file_name_rules.h"
 #include "win32/standin_extensions.h"
 #include "win32/standin_objects.h"
 #include "win32/text_encoding.h"
@@ -12,6 +13,8 @@ namespace win32standin {
 namespace {
 
 namespace fs = std::filesystem;
+using file_name_rules::ExtensionOffset;
+using file_name_rules::NameOffset;
 
 FileDialogResponder g_responder;
 std::unique_ptr<RecordedFileDialog> g_last;
@@ -42,17 +45,6 @@ RecordedFileDialog Snapshot(FileDialogKind kind, const OPENFILENAMEA& record) {
     return seen;
 }
 
-std::size_t NameOffset(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? 0 : slash + 1;
-}
-
-// Offset of the extension after its dot, or 0 when the name has none.
-std::size_t ExtensionOffset(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    return dot == std::string::npos || dot < NameOffset(path) ? 0 : dot + 1;
-}
-
 // The full path of a typed name: relative names are taken in the initial
 // folder, or the current one.
 std::string NamedPath(const std::string& typed, const OPENFILENAMEA& record) {
@@ -64,14 +56,9 @@ std::string NamedPath(const std::string& typed, const OPENFILENAMEA& record) {
     return path.lexically_normal().string();
 }
 
-// The file a named path stands for: a name without extension gets the
-// first three characters of the default extension.
-std::string FullPath(std::string full, const OPENFILENAMEA& record) {
-    if (record.lpstrDefExt != nullptr && record.lpstrDefExt[0] != '\0' && ExtensionOffset(full) == 0) {
-        full += '.';
-        full += std::string(record.lpstrDefExt).substr(0, 3);
-    }
-    return full;
+// The file a named path stands for.
+std::string FullPath(const std::string& named, const OPENFILENAMEA& record) {
+    return file_name_rules::WithDefaultExtension(named, record.lpstrDefExt != nullptr ? record.lpstrDefExt : "");
 }
 
 class FileDialog {
