@@ -8,17 +8,15 @@
 #include <cstring>
 #include <fstream>
 
+#include "standin/little_endian.h"
+
 namespace standin {
 
 namespace {
 
 // Little-endian fields at offsets that the callers have checked.
 std::uint64_t Field(const std::vector<char>& bytes, std::uint64_t at, int size) {
-    std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(at) + i]);
-    }
-    return value;
+    return little_endian::Unsigned(bytes, static_cast<std::size_t>(at), size);
 }
 
 // Whether `count` records of `size` bytes from `offset` lie inside the file.

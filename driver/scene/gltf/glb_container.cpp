@@ -3,33 +3,19 @@
 #include <algorithm>
 
 #include "files/input_file.h"
+#include "scene/gltf/gltf_constants.h"
 #include "scene/scene_error.h"
+#include "standin/little_endian.h"
 
 namespace driver::gltf {
 
 namespace {
 
-constexpr std::uint32_t kJsonChunk = 0x4E4F534A;    // "JSON"
-constexpr std::uint32_t kBinaryChunk = 0x004E4942;  // "BIN\0"
 constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kChunkHeaderSize = 8;
 // The chunk headers after the JSON are read this much at a time, so that
 // a file of many small chunks costs few reads.
 constexpr std::size_t kHeaderWindow = std::size_t{64} * 1024;
-
-std::uint32_t ReadWord(const std::string& bytes, std::size_t at) {
-    std::uint32_t word = 0;
-    for (int i = 3; i >= 0; --i) {
-        word = (word << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    return word;
-}
-
-void AppendWord(std::string& bytes, std::uint64_t word) {
-    for (int i = 0; i < 4; ++i) {
-        bytes += static_cast<char>((word >> (8 * i)) & 0xFF);
-    }
-}
 
 // The headers of the chunks of a file, read a window at a time.
 class ChunkHeaders {
@@ -43,7 +29,7 @@ public:
                 bytes_.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderWindow, bytes_.Size() - at)));
         }
         const auto offset = static_cast<std::size_t>(at - windowAt_);
-        return {ReadWord(*window_, offset), ReadWord(*window_, offset + 4)};
+        return {little_endian::Uint32(*window_, offset), little_endian::Uint32(*window_, offset + 4)};
     }
 
 private:
@@ -90,7 +76,7 @@ void FindChunks(const SourceBytes& bytes, const std::string& source, GlbParts& p
 
 }  // namespace
 
-bool HasGlbMagic(const std::string& bytes) { return bytes.rfind("glTF", 0) == 0; }
+bool HasGlbMagic(const std::string& bytes) { return bytes.rfind(kGlbMagic, 0) == 0; }
 
 GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
     const std::uint64_t size = bytes.Size();
@@ -102,11 +88,11 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
     if (size < kHeaderSize) {
         Malformed(source, "the file is shorter than the 12-byte header");
     }
-    const std::uint32_t version = ReadWord(*header, 4);
-    if (version != 2) {
+    const std::uint32_t version = little_endian::Uint32(*header, 4);
+    if (version != kGlbVersion) {
         throw SceneFileError(source + ": not glTF 2.0: GLB version " + std::to_string(version));
     }
-    const std::uint32_t length = ReadWord(*header, 8);
+    const std::uint32_t length = little_endian::Uint32(*header, 8);
     if (length != size) {
         Malformed(source,
                   "the header gives a length of " + std::to_string(length) + " bytes, the file has " +
@@ -134,18 +120,18 @@ GlbParts ReadGlb(const SourceBytes& bytes, const std::string& source) {
 
 std::string GlbHead(std::size_t jsonSize, std::uint64_t chunksSize) {
     const std::size_t padded = jsonSize + GlbPadding(jsonSize).size();
-    std::string head = "glTF";
-    AppendWord(head, 2);
-    AppendWord(head, kHeaderSize + kChunkHeaderSize + padded + chunksSize);
-    AppendWord(head, padded);
-    AppendWord(head, kJsonChunk);
+    std::string head = kGlbMagic;
+    little_endian::AppendUint32(head, kGlbVersion);
+    little_endian::AppendUint32(head, static_cast<std::uint32_t>(kHeaderSize + kChunkHeaderSize + padded + chunksSize));
+    little_endian::AppendUint32(head, static_cast<std::uint32_t>(padded));
+    little_endian::AppendUint32(head, kJsonChunk);
     return head;
 }
 
 std::string GlbBinaryChunkHead(std::uint64_t length) {
     std::string head;
-    AppendWord(head, length);
-    AppendWord(head, kBinaryChunk);
+    little_endian::AppendUint32(head, static_cast<std::uint32_t>(length));
+    little_endian::AppendUint32(head, kBinaryChunk);
     return head;
 }
 

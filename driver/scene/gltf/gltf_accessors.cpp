@@ -76,11 +76,9 @@ void CountAccessorUses(const std::vector<JsonMember>& top, BufferModel& model) {
 }
 
 std::uint8_t ComponentsOf(const std::optional<JsonValue>& type) {
-    static const std::pair<const char*, std::uint8_t> kTypes[] = {{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4},
-                                                                  {"MAT2", 4},   {"MAT3", 9}, {"MAT4", 16}};
     if (type && type->Is(Kind::String)) {
         const std::string name = type->String();
-        for (const auto& [known, components] : kTypes) {
+        for (const auto& [known, components] : kAccessorTypes) {
             // MAT2 has four components, but not a VEC4's layout: it is no match for one.
             if (name == known && name != "MAT2") {
                 return components;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/gltf/gltf_constants.h"
 #include "scene/gltf/json_view.h"
 
 // The accessors, buffer views and buffers of a glTF file, as far as the
@@ -14,8 +15,6 @@
 // what else reads them. What does not fit is passed over here, and told
 // by AccessorFault when it is asked for.
 namespace driver::gltf {
-
-constexpr std::uint32_t kFloatComponent = 5126;
 
 struct AccessorEntry {
     Span object;

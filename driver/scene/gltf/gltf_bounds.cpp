@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_constants.h"
 #include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
+#include "standin/little_endian.h"
 #include "text/number_text.h"
 
 namespace driver::gltf {
@@ -20,7 +22,6 @@ namespace {
 using Kind = JsonValue::Kind;
 using standin::Affine;
 
-constexpr std::size_t kFloatType = 5126;
 // The most bytes of instance data read for one node: a file may claim any
 // count, and a claim is not read into memory beyond this.
 constexpr std::uint64_t kMostInstanceBytes = std::uint64_t{1} << 30;
@@ -77,13 +78,13 @@ FileArrays ArraysOf(const GltfModel& model, const std::string& json) {
 // for a type that cannot be normalized.
 std::optional<double> Normalized(double stored, std::size_t componentType) {
     switch (componentType) {
-        case 5120:
+        case kByteComponent:
             return std::max(stored / 127.0, -1.0);
-        case 5121:
+        case kUnsignedByteComponent:
             return stored / 255.0;
-        case 5122:
+        case kShortComponent:
             return std::max(stored / 32767.0, -1.0);
-        case 5123:
+        case kUnsignedShortComponent:
             return stored / 65535.0;
         default:
             return std::nullopt;
@@ -184,16 +185,6 @@ std::optional<WorldBox> MeshBox(const MeshExtent& mesh, const std::vector<double
     return box;
 }
 
-float FloatAt(const std::string& bytes, std::size_t at) {
-    std::uint32_t bits = 0;
-    for (int i = 3; i >= 0; --i) {
-        bits = (bits << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // Reads what the boxes need of buffers.
 struct BufferAccess {
     const SkinModel& skins;
@@ -209,7 +200,7 @@ std::optional<std::vector<float>> FloatElements(const FileArrays& arrays, std::o
                                                 const char* type, std::size_t width, const BufferAccess& access,
                                                 std::uint64_t& count) {
     const std::optional<JsonValue> accessor = FileArrays::At(arrays.accessors, index);
-    if (!accessor || IndexIn(accessor->Member("componentType")) != kFloatType ||
+    if (!accessor || IndexIn(accessor->Member("componentType")) != kFloatComponent ||
         StringIn(accessor->Member("type")) != type || IsTrue(accessor->Member("normalized")) ||
         accessor->Member("sparse")) {
         return std::nullopt;
@@ -244,7 +235,7 @@ std::optional<std::vector<float>> FloatElements(const FileArrays& arrays, std::o
     numbers.reserve(static_cast<std::size_t>(count * width));
     for (std::uint64_t e = 0; e < count; ++e) {
         for (std::size_t i = 0; i < width; ++i) {
-            numbers.push_back(FloatAt(bytes, static_cast<std::size_t>(e * stride + 4 * i)));
+            numbers.push_back(little_endian::Float32(bytes, static_cast<std::size_t>(e * stride + 4 * i)));
         }
     }
     return numbers;
@@ -329,7 +320,7 @@ std::optional<WorldBox> SkinnedBox(const WorldBox& mesh, std::optional<std::size
         if (entry.matrices) {
             double m[16];
             for (std::size_t i = 0; i < 16; ++i) {
-                m[i] = FloatAt(matrices, 64 * j + 4 * i);
+                m[i] = little_endian::Float32(matrices, 64 * j + 4 * i);
             }
             inverseBind = AffineOfMatrix(m);
         }

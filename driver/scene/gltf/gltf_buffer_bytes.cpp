@@ -1,6 +1,5 @@
 #include "scene/gltf/gltf_buffer_bytes.h"
 
-#include <cstring>
 #include <optional>
 
 #include "files/input_file.h"
@@ -37,24 +36,6 @@ std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std:
         return bytes->substr(static_cast<std::size_t>(offset), size);
     }
     throw BufferReadError(place.missing);
-}
-
-float FloatAt(const std::string& bytes, std::size_t at) {
-    std::uint32_t bits = 0;
-    for (int i = 3; i >= 0; --i) {
-        bits = (bits << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-void PutFloatAt(std::string& bytes, std::size_t at, float value) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((bits >> (8 * i)) & 0xFF);
-    }
 }
 
 }  // namespace driver::gltf

@@ -42,9 +42,4 @@ public:
 // BufferReadError where they are not there.
 std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size);
 
-// The float at byte `at` of `bytes`, little-endian as glTF stores it; and
-// `value` put there.
-float FloatAt(const std::string& bytes, std::size_t at);
-void PutFloatAt(std::string& bytes, std::size_t at, float value);
-
 }  // namespace driver::gltf

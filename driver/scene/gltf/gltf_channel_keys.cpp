@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scene/gltf/json_edit.h"
+#include "standin/little_endian.h"
 
 namespace driver::gltf {
 
@@ -49,7 +50,7 @@ std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelK
     }
     std::vector<double> values(numbers);
     for (std::size_t i = 0; i < numbers; ++i) {
-        values[i] = FloatAt(bytes, 4 * i);
+        values[i] = little_endian::Float32(bytes, 4 * i);
     }
     MapKeys(keys.map, PlacementPart(channel), sampler.cubic, values.data(), count);
     const std::string before = bytes;
@@ -58,7 +59,7 @@ std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelK
         if (!std::isfinite(value)) {
             throw ChannelKeysError{keys.channel, "its new keys would not be finite in single precision"};
         }
-        PutFloatAt(bytes, 4 * i, value);
+        little_endian::PutFloat32(bytes, 4 * i, value);
     }
     return bytes != before ? std::optional(bytes) : std::nullopt;
 }

@@ -10,6 +10,7 @@
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_edit.h"
+#include "standin/little_endian.h"
 
 namespace driver::gltf {
 
@@ -40,7 +41,7 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
     } else {
         for (std::size_t j = 0; j < skin.joints.size(); ++j) {
             for (int d = 0; d < 4; ++d) {
-                PutFloatAt(bytes, j * kMatrixBytes + static_cast<std::size_t>(20 * d), 1.0f);
+                little_endian::PutFloat32(bytes, j * kMatrixBytes + static_cast<std::size_t>(20 * d), 1.0f);
             }
         }
     }
@@ -51,7 +52,7 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
         }
         double m[16];
         for (std::size_t i = 0; i < 16; ++i) {
-            m[i] = FloatAt(bytes, j * kMatrixBytes + 4 * i);
+            m[i] = little_endian::Float32(bytes, j * kMatrixBytes + 4 * i);
         }
         MatrixOfAffine(standin::FirstThen(AffineOfMatrix(m), found->second), m);
         for (std::size_t i = 0; i < 16; ++i) {
@@ -59,7 +60,7 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
             if (!std::isfinite(value)) {
                 throw JointMatrixError{skin.joints[j], "its new inverse bind matrix would not be finite"};
             }
-            PutFloatAt(bytes, j * kMatrixBytes + 4 * i, value);
+            little_endian::PutFloat32(bytes, j * kMatrixBytes + 4 * i, value);
         }
     }
     return bytes;
