@@ -123,7 +123,7 @@ TEST(DriverRun, NamesReadBackAsTheTranscriptShowsThemAndPatternsFitThem) {
         }
         const std::string quoted = driver::Quoted(name);
         const driver::QuotedName read = driver::ReadQuotedName(quoted, 0);
-        ASSERT_EQ(read.problem, "") << quoted;
+        ASSERT_EQ(read.problem, std::nullopt) << quoted;
         ASSERT_EQ(read.name, name) << quoted;
         ASSERT_EQ(read.end, quoted.size()) << quoted;
         ASSERT_TRUE(driver::NameMatches(name, name) && driver::NameMatches("*", name)) << quoted;

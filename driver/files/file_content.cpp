@@ -91,7 +91,7 @@ safewrite::Error FileContent::EachPart(const std::function<safewrite::Error(std:
     return error;
 }
 
-std::string FileContent::ChangedSource() const {
+std::optional<std::string> FileContent::ChangedSource() const {
     for (const Part& part : parts_) {
         if (part.file) {
             if (const std::string change = part.file->file.Change(); !change.empty()) {
@@ -106,7 +106,7 @@ std::string FileContent::ChangedSource() const {
                    ")";
         }
     }
-    return "";
+    return std::nullopt;
 }
 
 bool FileContent::CopiesFrom(const std::string& path) const {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +46,8 @@ public:
                               const std::function<safewrite::Error(const SourceRange&)>& copy) const override;
     // Why the content cannot be made as it was meant: a file it copies from
     // or was made from changed since it was opened ("\"in.glb", which it
-    // copies from, changed while the run worked (...)"); "" when none did.
-    std::string ChangedSource() const;
+    // copies from, changed while the run worked (...)"); none when none did.
+    [[nodiscard]] std::optional<std::string> ChangedSource() const;
     // Whether a part is copied from the file at `path` (the same file by
     // any name).
     bool CopiesFrom(const std::string& path) const;

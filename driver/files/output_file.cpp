@@ -41,9 +41,8 @@ constexpr const char* kTemporaryTag = "morvane";
 std::string NameOf(const OutputFile& file) { return file.path == "-" ? "standard output" : Excerpt(file.path); }
 
 void CheckSources(const OutputFile& file) {
-    const std::string changed = file.content.ChangedSource();
-    if (!changed.empty()) {
-        throw OutputFileError(NameOf(file) + ": cannot be written: " + changed);
+    if (const std::optional<std::string> changed = file.content.ChangedSource()) {
+        throw OutputFileError(NameOf(file) + ": cannot be written: " + *changed);
     }
 }
 

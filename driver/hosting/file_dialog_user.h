@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace driver {
@@ -29,10 +30,10 @@ public:
     // `ran` is false when no dialog ran since the last call.
     struct Outcome {
         bool ran = false;
-        bool saving = false;  // which call opened it
-        bool chosen = false;  // false: cancelled or failed
-        std::string path;     // the full path chosen
-        std::string failure;  // why the dialog failed; "" for a choice or a cancel
+        bool saving = false;                 // which call opened it
+        bool chosen = false;                 // false: cancelled or failed
+        std::string path;                    // the full path chosen
+        std::optional<std::string> failure;  // why the dialog failed; none for a choice or a cancel
     };
     Outcome TakeOutcome();
 

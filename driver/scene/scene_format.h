@@ -183,10 +183,10 @@ public:
     }
     // Why the file places the node's object by something other than the
     // node, such as a glTF skinned mesh, which its joints place, so that a
-    // new placement of the node does not move it; "" where it does not.
-    virtual std::string ObjectPlacedElsewhere(const standin::StandinNode& node) const {
+    // new placement of the node does not move it; none where it does not.
+    virtual std::optional<std::string> ObjectPlacedElsewhere(const standin::StandinNode& node) const {
         (void)node;
-        return "";
+        return std::nullopt;
     }
 
 protected:

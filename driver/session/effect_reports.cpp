@@ -11,8 +11,8 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, const StandInFiles& sta
         return;
     }
     const std::string name = dialog.saving ? "save dialog" : "open dialog";
-    if (!dialog.failure.empty()) {
-        report.Failed("the " + name + " failed: " + dialog.failure);
+    if (dialog.failure) {
+        report.Failed("the " + name + " failed: " + *dialog.failure);
     } else if (!dialog.chosen) {
         report.Note(name + " cancelled");
     } else {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "text/name_text.h"
 
@@ -51,9 +52,8 @@ void MotionReports::After(const NodeChange& change, ActionReport& report) const 
         }
     }
     if (Has(change.aspects, Aspect::Object)) {
-        const std::string reason = file_.ObjectPlacedElsewhere(node);
-        if (!reason.empty()) {
-            report.Warning("warning: " + named + ": " + reason +
+        if (const std::optional<std::string> reason = file_.ObjectPlacedElsewhere(node)) {
+            report.Warning("warning: " + named + ": " + *reason +
                            ", so its new placement does not move the object (the node and its children still "
                            "change)");
         }

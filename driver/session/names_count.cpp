@@ -7,9 +7,9 @@
 
 namespace driver {
 
-std::string NamesCountMismatch(const std::string& path, std::uint64_t lines, std::size_t nodes) {
+std::optional<std::string> NamesCountMismatch(const std::string& path, std::uint64_t lines, std::size_t nodes) {
     if (lines == nodes) {
-        return "";
+        return std::nullopt;
     }
     std::string text = Quoted(DisplayPath(path)) + " has " + Counted(static_cast<std::size_t>(lines), "line") +
                        " and the scene " + Counted(nodes, "node") + ": ";
@@ -26,9 +26,8 @@ void ReportNamesCount(const FileDialogUser::Outcome& dialog, std::size_t nodes, 
         return;
     }
     if (const std::optional<std::uint64_t> lines = CountLines(dialog.path)) {
-        const std::string mismatch = NamesCountMismatch(dialog.path, *lines, nodes);
-        if (!mismatch.empty()) {
-            report.Warning("warning: " + mismatch);
+        if (const std::optional<std::string> mismatch = NamesCountMismatch(dialog.path, *lines, nodes)) {
+            report.Warning("warning: " + *mismatch);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "hosting/file_dialog_user.h"
@@ -15,8 +16,9 @@ namespace driver {
 // within the file gives every later node its neighbour's name.
 
 // "\"few.txt\" has 7 lines and the scene 8 nodes: nodes from 7 on keep
-// their names"; "" where the counts agree.
-std::string NamesCountMismatch(const std::string& path, std::uint64_t lines, std::size_t nodes);
+// their names"; none where the counts agree.
+[[nodiscard]] std::optional<std::string> NamesCountMismatch(const std::string& path, std::uint64_t lines,
+                                                            std::size_t nodes);
 
 // After a load through `dialog`: a warning where the file that it chose
 // has another number of lines than the scene of `nodes` nodes. The count

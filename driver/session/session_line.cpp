@@ -106,8 +106,8 @@ std::vector<std::string> SessionLine::Names() const {
             continue;
         }
         QuotedName quoted = ReadQuotedName(text, at);
-        if (!quoted.problem.empty()) {
-            Refuse(quoted.problem);
+        if (quoted.problem) {
+            Refuse(*quoted.problem);
         }
         if (quoted.end < text.size() && !IsBlank(text[quoted.end])) {
             Refuse("a name in double quotes must be followed by a blank");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,7 +48,7 @@ std::string AsUtf8Text(const std::string& text);
 struct QuotedName {
     std::string name;
     std::size_t end = 0;
-    std::string problem;
+    std::optional<std::string> problem;
 };
 QuotedName ReadQuotedName(std::string_view text, std::size_t at);
 

@@ -309,11 +309,11 @@ StandinNode& StandinScene::Make(StandinNode* parent, std::string name) {
 }
 
 bool StandinScene::PivotLocked(const StandinNode& node) {
-    std::string reason = pivotLock_ != nullptr ? pivotLock_->PivotLockReason(node) : std::string();
-    if (reason.empty()) {
+    std::optional<std::string> reason = pivotLock_ != nullptr ? pivotLock_->PivotLockReason(node) : std::nullopt;
+    if (!reason) {
         return false;
     }
-    refusals_.push_back({&node, std::move(reason)});
+    refusals_.push_back({&node, std::move(*reason)});
     return true;
 }
 

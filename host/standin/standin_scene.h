@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ class HOST_API StandinNode;
 // The edit is then refused, left undone, and kept in the scene's refusals.
 class PivotLock {
 public:
-    virtual std::string PivotLockReason(const StandinNode& node) const = 0;
+    virtual std::optional<std::string> PivotLockReason(const StandinNode& node) const = 0;
 
 protected:
     ~PivotLock() = default;

@@ -128,10 +128,11 @@ public:
         }
         return files;
     }
-    std::string ObjectPlacedElsewhere(const StandinNode& node) const override {
-        return skinnedNodes_.count(IndexOf(node)) != 0
-                   ? "its mesh is skinned, and glTF places a skinned mesh by its joints"
-                   : "";
+    std::optional<std::string> ObjectPlacedElsewhere(const StandinNode& node) const override {
+        if (skinnedNodes_.count(IndexOf(node)) == 0) {
+            return std::nullopt;
+        }
+        return "its mesh is skinned, and glTF places a skinned mesh by its joints";
     }
     NodeSource SourceOf(std::size_t index) const override {
         NodeSource source;
@@ -212,10 +213,10 @@ private:
         }
     }
     // A joint whose skin's vertices could not stay in place keeps its pivot.
-    std::string PivotLockReason(const StandinNode& node) const override {
+    std::optional<std::string> PivotLockReason(const StandinNode& node) const override {
         const std::size_t index = IndexOf(node);
         const auto lock = index != kNoNode && index > 0 ? jointLocks_.find(records_[index].gltf) : jointLocks_.end();
-        return lock != jointLocks_.end() ? lock->second : std::string();
+        return lock != jointLocks_.end() ? std::optional(lock->second) : std::nullopt;
     }
     // Where the written file places node `index`: where its namesake stood,
     // for a node written with the namesake's numbers; else where it is.
