@@ -135,6 +135,11 @@ Error Replace(File& file, const std::string& replacement, const std::string& tar
 // none be renamed or removed (Linux's append-only attribute).
 bool FolderIsAppendOnly(const std::string& folder);
 
+// The positioned read of an open file's handle that File::ReadAt and
+// SourceFile::ReadAt make: `size` bytes at `offset` into `data`, fewer
+// (`got`) only where the file ends.
+Error ReadAtHandle(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& got);
+
 // What the last system call of this thread that failed says (errno on
 // POSIX systems, GetLastError on Windows), as an Error.
 Error LastError();

@@ -143,11 +143,11 @@ Error File::Truncate() {
     return Error::None;
 }
 
-Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+Error ReadAtHandle(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
     got = 0;
     while (got < size) {
         const ssize_t read =
-            ::pread(Access::Descriptor(*this), data + got, size - got, static_cast<off_t>(offset + got));
+            ::pread(static_cast<int>(handle), data + got, size - got, static_cast<off_t>(offset + got));
         if (read == 0) {
             break;
         }
@@ -160,6 +160,10 @@ Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size
         got += static_cast<std::size_t>(read);
     }
     return Error::None;
+}
+
+Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+    return ReadAtHandle(handle_, offset, data, size, got);
 }
 
 Error File::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {

@@ -112,13 +112,13 @@ constexpr DWORD kPieceLimit = DWORD{1} << 30;
 
 }  // namespace
 
-Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+Error ReadAtHandle(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
     got = 0;
     while (got < size) {
         OVERLAPPED at = At(offset + got);
         DWORD read = 0;
         const auto piece = static_cast<DWORD>(std::min<std::size_t>(size - got, kPieceLimit));
-        if (!ReadFile(Access::Of(*this), data + got, piece, &read, &at)) {
+        if (!ReadFile(reinterpret_cast<HANDLE>(handle), data + got, piece, &read, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF) {
                 break;
             }
@@ -130,6 +130,10 @@ Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size
         got += read;
     }
     return Error::None;
+}
+
+Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+    return ReadAtHandle(handle_, offset, data, size, got);
 }
 
 Error File::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {

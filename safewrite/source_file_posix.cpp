@@ -127,22 +127,7 @@ bool SourceFile::StampOfHandle(Stamp& stamp) const {
 }
 
 Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
-    got = 0;
-    while (got < size) {
-        const ssize_t read =
-            ::pread(static_cast<int>(handle_), data + got, size - got, static_cast<off_t>(offset + got));
-        if (read == 0) {
-            break;
-        }
-        if (read < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return LastError();
-        }
-        got += static_cast<std::size_t>(read);
-    }
-    return Error::None;
+    return ReadAtHandle(handle_, offset, data, size, got);
 }
 
 Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {

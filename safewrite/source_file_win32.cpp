@@ -66,25 +66,7 @@ bool SourceFile::StampOfHandle(Stamp& stamp) const {
 }
 
 Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
-    got = 0;
-    while (got < size) {
-        OVERLAPPED at{};
-        const std::uint64_t from = offset + got;
-        at.Offset = static_cast<DWORD>(from & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(from >> 32);
-        DWORD read = 0;
-        if (!ReadFile(HandleOf(handle_), data + got, static_cast<DWORD>(size - got), &read, &at)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) {
-                break;
-            }
-            return LastError();
-        }
-        if (read == 0) {
-            break;
-        }
-        got += read;
-    }
-    return Error::None;
+    return ReadAtHandle(handle_, offset, data, size, got);
 }
 
 Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {
