@@ -28,7 +28,8 @@ public:
     void Close();
 
     // Binds `host` at `port` (0: one the system chooses) alone: no other
-    // program may listen there too. The port, or -1 with `error` (errno).
+    // program may listen there too. The port, or -1 with `error`
+    // (sockets::LastError).
     int BindExclusive(const std::string& host, int port, int& error);
     // Gives up the address bound last.
     void Unbind();
@@ -41,12 +42,7 @@ private:
     std::mutex mutex_;
     std::set<socket_t> open_;
     std::atomic<bool> closing_{false};
-    socket_t listening_ = -1;  // the last socket made by bind
+    socket_t listening_ = INVALID_SOCKET;  // the last socket made by bind
 };
-
-// Why ::1 cannot be bound at `port` by a socket alone: errno (EADDRINUSE:
-// another program listens there; EADDRNOTAVAIL, EAFNOSUPPORT: no IPv6), or
-// 0 when it can.
-int Ipv6LoopbackRefusal(int port);
 
 }  // namespace driver

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -16,6 +15,7 @@
 #include "json/json_writer.h"
 #include "session/session.h"
 #include "text/refusal.h"
+#include "view/socket_calls.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
 #include "view/view_dialog_files.h"
@@ -365,12 +365,12 @@ std::optional<Refusal> ViewServer::Bind(int port) {
         int error = 0;
         const int bound = impl.server.BindExclusive("127.0.0.1", port, error);
         if (bound < 0) {
-            return Refusal{RefusalCode::NoPort,
-                           "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(error)};
+            return Refusal{RefusalCode::NoPort, "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " +
+                                                    sockets::ErrorText(error)};
         }
         const bool ipv6 = impl.serverOnIpv6.BindExclusive("::1", bound, error) > 0;
-        const int ipv6Error = ipv6 ? 0 : Ipv6LoopbackRefusal(bound);
-        if (ipv6 || ipv6Error == EADDRNOTAVAIL || ipv6Error == EAFNOSUPPORT) {
+        const int ipv6Error = ipv6 ? 0 : sockets::Ipv6LoopbackRefusal(bound);
+        if (ipv6 || sockets::MeansNoIpv6(ipv6Error)) {
             // Without IPv6, no program has ::1 either: 127.0.0.1 alone is served.
             impl.ipv6 = ipv6;
             impl.guard = std::make_unique<ViewGuard>(NewToken(), bound);
@@ -379,7 +379,7 @@ std::optional<Refusal> ViewServer::Bind(int port) {
         impl.server.Unbind();
         if (port != 0) {
             return Refusal{RefusalCode::NoPort, "cannot listen on [::1] port " + std::to_string(port) + ": " +
-                                                    std::strerror(ipv6Error == 0 ? error : ipv6Error) +
+                                                    sockets::ErrorText(ipv6Error == 0 ? error : ipv6Error) +
                                                     " (the viewer serves both loopback addresses or none)"};
         }
     }
