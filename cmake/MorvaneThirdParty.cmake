@@ -82,7 +82,9 @@ macro(morvane_provide_httplib)
         target_link_libraries(morvane_httplib INTERFACE ws2_32 Threads::Threads)
         # Windows keeps the queue of a socket's first listen, which the
         # library makes: the viewer's queue (WatchedServer::kBacklog).
-        target_compile_definitions(morvane_httplib INTERFACE CPPHTTPLIB_LISTEN_BACKLOG=512)
+        # And <windows.h>, which the host's headers include first, leaves out
+        # the old <winsock.h>, which the library's <winsock2.h> replaces.
+        target_compile_definitions(morvane_httplib INTERFACE CPPHTTPLIB_LISTEN_BACKLOG=512 WIN32_LEAN_AND_MEAN)
     else()
         find_path(MORVANE_HTTPLIB_INCLUDE httplib.h)
         find_library(MORVANE_HTTPLIB_LIBRARY cpp-httplib)
