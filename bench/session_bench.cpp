@@ -2,6 +2,7 @@
 // the time an action stays the same however many there are.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "files/run_files.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
+#include "process_run.h"
 #include "scene/scene_format.h"
 #include "session/session.h"
 #include "session/session_check.h"
@@ -93,9 +95,46 @@ void BM_SessionOfManyActions(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// One line of 20 MB, of each kind a line can be long in, run by
+// morvane-host: its peak memory is a few times the line's bytes (the
+// counters: peak over line), whether the line is refused at its second
+// word or read whole.
+void BM_SessionOfOneLongLine(benchmark::State& state) {
+    static const bench::ScratchFolder folder("morvane-long-line-bench");
+    constexpr std::size_t kLine = 20u << 20;
+    const auto repeated = [](const std::string& verb, const std::string& word) {
+        std::string line = verb;
+        while (line.size() < kLine) {
+            line += " " + word;
+        }
+        return line + "\n";
+    };
+    std::string distinct = "select-name";
+    for (int i = 0; distinct.size() < kLine; ++i) {
+        distinct += " n" + std::to_string(i);
+    }
+    const std::pair<const char*, std::string> lines[] = {
+        {"select_repeated_x", repeated("select", "5")},
+        {"select_name_repeated_x", repeated("select-name", "a")},
+        {"select_name_distinct_x", distinct + "\n"},
+        {"press_x", "press " + std::string(kLine, 'x') + "\n"},
+    };
+    const std::string scene = folder.File("scene.json");
+    std::ofstream(scene) << FlatScene(8);
+    for (auto _ : state) {
+        for (const auto& [name, line] : lines) {
+            const std::string session = folder.File("long.session");
+            std::ofstream(session, std::ios::binary) << line;
+            const bench::ProcessRun run = bench::RunProcess(MORVANE_HOST_PATH, {scene, session}, true);
+            state.counters[name] = run.mebibytes / (static_cast<double>(line.size()) / (1 << 20));
+        }
+    }
+}
+
 }  // namespace
 
-BENCHMARK(BM_SessionOfSaves)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionOfOneLongLine)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionOfSaves)->Arg(250)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionSelectingMany)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionSelectingManyByName)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionOfManyActions)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -20,6 +20,8 @@ const char* ReasonOf(Error error) {
             return "a file of that name exists";
         case Error::InUse:
             return "the file is in use by another program";
+        case Error::Busy:
+            return "the system holds it busy (a mount point)";
         case Error::NoReader:
             return "nothing reads from it";
         case Error::NoSpace:
@@ -36,6 +38,8 @@ const char* ReasonOf(Error error) {
             return "input/output error";
         case Error::TooManyFiles:
             return "too many files at once";
+        case Error::NotReadable:
+            return "it must be written in place, and its old bytes cannot be read to be kept meanwhile";
         case Error::Other:
             break;
     }

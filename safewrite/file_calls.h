@@ -23,6 +23,7 @@ enum class Error {
     NotRegular,  // a device, a pipe, a socket: not a regular file
     Exists,      // a file of that name exists already
     InUse,       // another program holds the file
+    Busy,        // the system holds the file busy: a mount point, a file being mounted on
     NoReader,    // a pipe that nothing reads from
     NoSpace,     // the disk or the quota is full
     TooLarge,    // the file would exceed a size limit
@@ -31,6 +32,7 @@ enum class Error {
     LinkLoop,      // too many symbolic links
     Io,            // the device failed
     TooManyFiles,  // too many files open or being written at once
+    NotReadable,   // a file to be written in place whose old bytes cannot be read, to be kept
     Other,
 };
 
@@ -55,6 +57,18 @@ public:
     // Empties a regular file before an in-place write; other files keep
     // what they are, as a truncating open would leave them.
     Error Truncate();
+    // Positioned reads and writes of a regular file (64-bit offsets on
+    // every platform); ReadAt's `got` is short only at the end of the file.
+    Error ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got);
+    Error WriteAt(std::uint64_t offset, const char* data, std::size_t size);
+    // The size of a regular file now, and a new size for it (cut, or
+    // extended with zeros).
+    Error SizeNow(std::uint64_t& size);
+    Error Resize(std::uint64_t size);
+    // Makes the disk hold room for the first `size` bytes of a regular
+    // file (extending it with zeros where it is shorter), so that writing
+    // them cannot run out of space.
+    Error Reserve(std::uint64_t size);
     // Puts what was written on the disk itself.
     Error Sync();
     // Closes the file; an error of the last writes may show only here.
@@ -73,17 +87,25 @@ enum class Kind { Missing, Regular, Folder, Other };
 struct Target {
     Error error = Error::None;  // why an existing file did not open, or the path is unusable
     Kind kind = Kind::Missing;
-    std::string path;      // the file itself, symbolic links followed
-    bool linked = false;   // a regular file with more than one name (hard links)
-    bool viaLink = false;  // reached through a link that the platform cannot follow here
-    File file;             // open for writing, not truncated, for Regular and Other
+    std::string path;         // the file itself, symbolic links followed
+    bool linked = false;      // a regular file with more than one name (hard links)
+    bool viaLink = false;     // reached through a link that the platform cannot follow here
+    bool mountPoint = false;  // a regular file mounted over another (a bind mount): no rename reaches it
+    bool readable = false;    // `file` reads too, so that its old bytes can be kept
+    File file;                // open for writing (and reading where it may), not truncated, for Regular and Other
 };
 
 // Looks at `path` and opens an existing file there for writing, as a
 // direct write would have to (but without emptying it).
 Target OpenTarget(const std::string& path);
 
-// Creates a temporary file that does not exist yet and holds it, so that
+// The folder of the system's temporary files (TMPDIR, else /tmp; on
+// Windows GetTempPath), with its last separator: where the copies of a
+// write in place go when the file's own folder takes no new file.
+std::string SystemTemporaryFolder();
+
+// Creates a temporary file that does not exist yet, open for reading and
+// writing, and holds it, so that
 // no other writer takes it for one a killed writer left: on POSIX systems
 // an exclusive flock for as long as `file` is open, on Windows a handle
 // that lets no one else delete the file. Exists also when another writer
@@ -94,8 +116,10 @@ Target OpenTarget(const std::string& path);
 Error CreateTemporary(const std::string& path, bool ownerOnly, File& file);
 
 // Removes the temporary at `path` unless a writer holds it (see
-// CreateTemporary); true when it was removed.
-bool RemoveUnlessHeld(const std::string& path);
+// CreateTemporary); true when it was removed. Where the file system takes
+// no locks, only a temporary whose writer `writer` has ended, as far as
+// this process can tell, counts as not held.
+bool RemoveUnlessHeld(const std::string& path, unsigned long writer);
 
 // Gives `copy` (at `copyPath`) the owner and permissions of the open
 // `original`. Denied when the owner cannot be kept.
@@ -129,7 +153,8 @@ std::vector<std::string> NamesInFolder(const std::string& folder, const std::str
 
 // This process's number, and whether the process of that number has ended
 // (false when that cannot be told). Only a hint: a process of another PID
-// namespace or of another machine sharing the folder is not seen.
+// namespace or of another machine sharing the folder is not seen, and the
+// number of one that ended may be another's now.
 unsigned long ProcessId();
 bool ProcessHasEnded(unsigned long id);
 

@@ -1,5 +1,8 @@
 // The safe writing's file calls on POSIX systems.
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -45,6 +48,7 @@ Error ErrorOf(int code) {
         case EEXIST:
             return Error::Exists;
         case EBUSY:
+            return Error::Busy;
         case ETXTBSY:
             return Error::InUse;
         case ENXIO:
@@ -139,6 +143,92 @@ Error File::Truncate() {
     return Error::None;
 }
 
+Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+    got = 0;
+    while (got < size) {
+        const ssize_t read =
+            ::pread(Access::Descriptor(*this), data + got, size - got, static_cast<off_t>(offset + got));
+        if (read == 0) {
+            break;
+        }
+        if (read < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastError();
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    return Error::None;
+}
+
+Error File::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t wrote =
+            ::pwrite(Access::Descriptor(*this), data + done, size - done, static_cast<off_t>(offset + done));
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastError();
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return Error::None;
+}
+
+Error File::SizeNow(std::uint64_t& size) {
+    struct stat status {};
+    if (::fstat(Access::Descriptor(*this), &status) != 0) {
+        return LastError();
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return Error::None;
+}
+
+Error File::Resize(std::uint64_t size) {
+    while (::ftruncate(Access::Descriptor(*this), static_cast<off_t>(size)) != 0) {
+        if (errno != EINTR) {
+            return LastError();
+        }
+    }
+    return Error::None;
+}
+
+Error File::Reserve(std::uint64_t size) {
+    if (size == 0) {
+        return Error::None;
+    }
+#if defined(__linux__)
+    int result = 0;
+    do {
+        result = ::fallocate(Access::Descriptor(*this), 0, 0, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        return Error::None;
+    }
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        return LastError();
+    }
+#endif
+    // A file system that allocates no room ahead: the bytes beyond the
+    // end are written as zeros, which takes the room as surely.
+    std::uint64_t now = 0;
+    if (const Error error = SizeNow(now); error != Error::None || now >= size) {
+        return error;
+    }
+    const std::size_t piece = std::size_t{1} << 20;
+    const std::unique_ptr<char[]> zeros(new char[piece]());
+    for (std::uint64_t at = now; at < size;) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - at));
+        if (const Error error = WriteAt(at, zeros.get(), length); error != Error::None) {
+            return error;
+        }
+        at += length;
+    }
+    return Error::None;
+}
+
 Error File::Sync() {
     // A pipe or a device has nothing to put on a disk.
     const int fd = Access::Descriptor(*this);
@@ -183,21 +273,37 @@ Target OpenTarget(const std::string& path) {
         return target;
     }
     target.kind = S_ISREG(status.st_mode) ? Kind::Regular : Kind::Other;
-    const int fd = OpenNow(target.path.c_str(), O_WRONLY);
+    // Read too where it may be, so that a write in place can keep the old bytes.
+    int fd = S_ISREG(status.st_mode) ? OpenNow(target.path.c_str(), O_RDWR) : -1;
+    target.readable = fd >= 0;
+    if (fd < 0) {
+        fd = OpenNow(target.path.c_str(), O_WRONLY);
+    }
     if (fd < 0) {
         target.error = LastError();
         return target;
     }
     Access::Handle(target.file) = fd;
+    struct stat folder {};
     if (::fstat(fd, &status) == 0) {
         target.kind = S_ISREG(status.st_mode) ? Kind::Regular : Kind::Other;
         target.linked = target.kind == Kind::Regular && status.st_nlink > 1;
+        const std::size_t folderLength = FolderLength(target.path);
+        const std::string folderPath = folderLength == 0 ? "." : target.path.substr(0, folderLength);
+        target.mountPoint = target.kind == Kind::Regular && ::stat(folderPath.c_str(), &folder) == 0 &&
+                            folder.st_dev != status.st_dev;
     }
     return target;
 }
 
+std::string SystemTemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = folder != nullptr && folder[0] == '/' ? folder : "/tmp";
+    return path.back() == '/' ? path : path + '/';
+}
+
 Error CreateTemporary(const std::string& path, bool ownerOnly, File& file) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (fd < 0) {
         return errno == ENOENT ? Error::NoFolder : LastError();
     }
@@ -221,17 +327,19 @@ Error CreateTemporary(const std::string& path, bool ownerOnly, File& file) {
     return Error::None;
 }
 
-bool RemoveUnlessHeld(const std::string& path) {
+bool RemoveUnlessHeld(const std::string& path, unsigned long writer) {
     const int fd = OpenNow(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
     // A shared lock: two writers may clear the same stale temporary, but
-    // neither while its own writer holds it.
+    // neither while its own writer holds it. Only a file system without
+    // locks leaves the process number to tell.
     bool removed = false;
     struct stat held {};
     struct stat named {};
-    const bool unheld = ::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    const bool unheld = locked || (errno != EWOULDBLOCK && writer != ProcessId() && ProcessHasEnded(writer));
     if (unheld && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::lstat(path.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
         removed = ::unlink(path.c_str()) == 0;

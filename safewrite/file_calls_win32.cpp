@@ -2,6 +2,8 @@
 // with the UTF-8 paths converted (wide_text.h).
 #include <windows.h>
 
+#include <algorithm>
+
 #include "file_calls.h"
 #include "wide_text.h"
 
@@ -98,6 +100,88 @@ Error File::Truncate() {
     return Error::None;
 }
 
+namespace {
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+constexpr DWORD kPieceLimit = DWORD{1} << 30;
+
+}  // namespace
+
+Error File::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) {
+    got = 0;
+    while (got < size) {
+        OVERLAPPED at = At(offset + got);
+        DWORD read = 0;
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(size - got, kPieceLimit));
+        if (!ReadFile(Access::Of(*this), data + got, piece, &read, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return LastError();
+        }
+        if (read == 0) {
+            break;
+        }
+        got += read;
+    }
+    return Error::None;
+}
+
+Error File::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        OVERLAPPED at = At(offset + done);
+        DWORD wrote = 0;
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(size - done, kPieceLimit));
+        if (!WriteFile(Access::Of(*this), data + done, piece, &wrote, &at)) {
+            return LastError();
+        }
+        done += wrote;
+    }
+    return Error::None;
+}
+
+Error File::SizeNow(std::uint64_t& size) {
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(Access::Of(*this), &length)) {
+        return LastError();
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return Error::None;
+}
+
+Error File::Resize(std::uint64_t size) {
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(Access::Of(*this), end, nullptr, FILE_BEGIN) && SetEndOfFile(Access::Of(*this))
+               ? Error::None
+               : LastError();
+}
+
+// The system allocates the room that a file's length claims; where it can,
+// it is asked for the room first (a file system that cannot be asked still
+// allocates what the length claims).
+Error File::Reserve(std::uint64_t size) {
+    std::uint64_t now = 0;
+    if (const Error error = SizeNow(now); error != Error::None || now >= size) {
+        return error;
+    }
+    FILE_ALLOCATION_INFO room{};
+    room.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(Access::Of(*this), FileAllocationInfo, &room, sizeof room)) {
+        const Error error = LastError();
+        if (error == Error::NoSpace || error == Error::TooLarge) {
+            return error;
+        }
+    }
+    return Resize(size);
+}
+
 Error File::Sync() {
     if (GetFileType(Access::Of(*this)) != FILE_TYPE_DISK) {
         return Error::None;
@@ -129,7 +213,12 @@ Target OpenTarget(const std::string& path) {
     // Opening follows a link; replacing the path would replace the link.
     target.viaLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     target.kind = Kind::Regular;
-    const HANDLE handle = Open(path, GENERIC_WRITE, OPEN_EXISTING);
+    // Read too where it may be, so that a write in place can keep the old bytes.
+    HANDLE handle = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    target.readable = handle != INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE) {
+        handle = Open(path, GENERIC_WRITE, OPEN_EXISTING);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
         target.error = LastError();
         return target;
@@ -138,16 +227,23 @@ Target OpenTarget(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         target.kind = Kind::Other;
+        target.readable = false;
     } else if (GetFileInformationByHandle(handle, &information)) {
         target.linked = information.nNumberOfLinks > 1;
     }
     return target;
 }
 
+std::string SystemTemporaryFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? Utf8Text(std::wstring(folder, length)) : std::string();
+}
+
 // The handle shares no right to delete: while it is open, no other writer
 // can remove the temporary.
 Error CreateTemporary(const std::string& path, bool, File& file) {
-    const HANDLE handle = Open(path, GENERIC_WRITE, CREATE_NEW);
+    const HANDLE handle = Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -155,7 +251,8 @@ Error CreateTemporary(const std::string& path, bool, File& file) {
     return Error::None;
 }
 
-bool RemoveUnlessHeld(const std::string& path) { return DeleteFileW(WideText(path).c_str()) != 0; }
+// An open temporary shares no right to delete: the system refuses.
+bool RemoveUnlessHeld(const std::string& path, unsigned long) { return DeleteFileW(WideText(path).c_str()) != 0; }
 
 Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath) {
     BY_HANDLE_FILE_INFORMATION information{};

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <csignal>
 
+#include <pthread.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "interrupts.h"
@@ -19,6 +21,9 @@ constexpr int kCount = sizeof kInterrupts / sizeof kInterrupts[0];
 
 std::atomic<bool> exitOnInterrupt{false};
 bool installed = false;
+// Holds of any thread, and the signal that came to another thread meanwhile.
+std::atomic<int> holds{0};
+std::atomic<int> deferred{0};
 struct sigaction before[kCount];
 
 int IndexOf(int signal) {
@@ -31,6 +36,13 @@ int IndexOf(int signal) {
 }
 
 void OnInterrupt(int signal, siginfo_t* info, void* context) {
+    // A thread is putting files in place: the signal takes effect once it
+    // is done, as it would on that thread.
+    if (holds > 0) {
+        int none = 0;
+        deferred.compare_exchange_strong(none, signal);
+        return;
+    }
     RemoveTrackedTemporaries();
     if (exitOnInterrupt) {
         _exit(128 + signal);
@@ -104,10 +116,31 @@ void ExitOnInterrupt() {
 }
 
 InterruptsHeld::InterruptsHeld() {
+    ++holds;
     const sigset_t set = InterruptSet();
-    sigprocmask(SIG_BLOCK, &set, &saved_);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
 }
 
-InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+InterruptsHeld::~InterruptsHeld() {
+    if (kept_) {
+        return;
+    }
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    if (--holds == 0) {
+        if (const int signal = deferred.exchange(0); signal != 0) {
+            raise(signal);
+        }
+    }
+}
+
+int InterruptsHeld::Take() {
+    const sigset_t set = InterruptSet();
+    const timespec now{0, 0};
+    int taken = deferred.exchange(0);
+    for (int signal = 0; (signal = sigtimedwait(&set, nullptr, &now)) > 0;) {
+        taken = taken != 0 ? taken : signal;
+    }
+    return taken;
+}
 
 }  // namespace safewrite

@@ -34,7 +34,8 @@ constexpr int kTemporaryAttempts = 16;
 // hundred writes, not a million.
 constexpr std::size_t kGathered = std::size_t{256} * 1024;
 
-Error WriteAll(File& file, const Content& content) {
+// Writes `content` at the file's position; `sync` puts it on the disk too.
+Error WriteAll(File& file, const Content& content, bool sync) {
     std::unique_ptr<char[]> buffer;
     std::size_t held = 0;
     const auto flush = [&] {
@@ -67,16 +68,32 @@ Error WriteAll(File& file, const Content& content) {
     if (error == Error::None) {
         error = flush();
     }
-    // On the disk before the file takes its name: a power cut after the
-    // rename then leaves the new file whole, never an empty one.
-    return error != Error::None ? error : file.Sync();
+    return error != Error::None || !sync ? error : file.Sync();
 }
 
 // Writes and closes: the first error of either.
 Error WriteAndClose(File& file, const Content& content) {
-    const Error written = WriteAll(file, content);
+    const Error written = WriteAll(file, content, true);
     const Error closed = file.Close();
     return written != Error::None ? written : closed;
+}
+
+// Copies the first `size` bytes of `from` over those of `to`.
+Error CopyOver(File& from, File& to, std::uint64_t size) {
+    const std::size_t pieceLimit = CopyPieceSize();
+    const std::unique_ptr<char[]> buffer(new char[pieceLimit]);
+    for (std::uint64_t at = 0; at < size;) {
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceLimit, size - at));
+        std::size_t got = 0;
+        if (const Error error = from.ReadAt(at, buffer.get(), piece, got); error != Error::None || got != piece) {
+            return error != Error::None ? error : Error::Other;
+        }
+        if (const Error error = to.WriteAt(at, buffer.get(), piece); error != Error::None) {
+            return error;
+        }
+        at += piece;
+    }
+    return Error::None;
 }
 
 }  // namespace
@@ -90,12 +107,22 @@ Replacement::Replacement(const std::string& path, const char* tag) : tag_(tag) {
     if (openError_ == Error::None && target_.kind == Kind::Missing) {
         // Made now, so that a folder that takes no new file shows at once.
         missing_ = true;
-        openError_ = MakeTemporary(true);
+        const std::string folder = target_.path.substr(0, FolderLength(target_.path));
+        // A new file there could not take its name from a temporary.
+        openError_ = FolderIsAppendOnly(folder) ? Error::Denied : MakeTemporary(folder, true, new_);
     }
     open_ = openError_ == Error::None;
 }
 
-Replacement::~Replacement() { RemoveTemporary(); }
+Replacement::~Replacement() {
+    if (reserved_ && !inPlaceStarted_) {
+        Unreserve();
+    }
+    RemoveScratch(new_);
+    if (keptOld_.empty()) {
+        RemoveScratch(old_);
+    }
+}
 
 Outcome Replacement::Result() const {
     if (finished_) {
@@ -124,7 +151,8 @@ Error Replacement::Stage(const Content& content) {
     if (!missing_) {
         inPlaceReason_ = ReasonToWriteInPlace();
         if (inPlaceReason_.empty()) {
-            const Error made = MakeTemporary(false);
+            const std::string folder = target_.path.substr(0, FolderLength(target_.path));
+            const Error made = MakeTemporary(folder, false, new_);
             if (made == Error::NoSpace || made == Error::Io || made == Error::TooManyFiles) {
                 return made;
             }
@@ -132,25 +160,78 @@ Error Replacement::Stage(const Content& content) {
                 inPlaceReason_ = made == Error::Denied
                                      ? "the folder is not writable"
                                      : std::string("no temporary file can be made: ") + ReasonOf(made);
-            } else if (KeepOwnerAndMode(target_.file, temporaryFile_, temporary_) != Error::None) {
-                RemoveTemporary();
+            } else if (KeepOwnerAndMode(target_.file, new_.file, new_.path) != Error::None) {
+                RemoveScratch(new_);
                 inPlaceReason_ = "its owner or group cannot be kept";
             }
         }
         if (InPlace()) {
-            return Error::None;
+            return target_.kind == Kind::Regular ? StageInPlace(content) : Error::None;
         }
     }
     // The temporary stays open, and so held, until Commit renames it.
-    const Error error = WriteAll(temporaryFile_, content);
+    Error error = WriteAll(new_.file, content, true);
+    if (error == Error::None) {
+        error = new_.file.SizeNow(newSize_);
+    }
     if (error != Error::None) {
-        RemoveTemporary();
+        RemoveScratch(new_);
     }
     return error;
 }
 
+// The new bytes whole in a temporary, and the old ones in another.
+Error Replacement::StageInPlace(const Content& content) {
+    Error error = MakeScratch(new_);
+    if (error == Error::None) {
+        error = WriteAll(new_.file, content, false);
+    }
+    if (error == Error::None) {
+        error = new_.file.SizeNow(newSize_);
+    }
+    if (error == Error::None) {
+        error = KeepOldBytes();
+    }
+    if (error != Error::None) {
+        RemoveScratch(new_);
+        RemoveScratch(old_);
+    }
+    return error;
+}
+
+Error Replacement::KeepOldBytes() {
+    if (!target_.readable) {
+        return Error::NotReadable;
+    }
+    Error error = target_.file.SizeNow(oldSize_);
+    if (error == Error::None) {
+        error = MakeScratch(old_);
+    }
+    return error != Error::None ? error : CopyOver(target_.file, old_.file, oldSize_);
+}
+
+Error Replacement::Reserve() {
+    if (!staged_ || !InPlace() || target_.kind != Kind::Regular || reserved_ || finished_) {
+        return Error::None;
+    }
+    reserved_ = true;
+    const Error error = target_.file.Reserve(newSize_);
+    if (error != Error::None) {
+        Unreserve();
+    }
+    return error;
+}
+
+// Only the room beyond the old end was taken: the old length gives it back.
+void Replacement::Unreserve() {
+    if (reserved_ && !inPlaceStarted_) {
+        target_.file.Resize(oldSize_);
+        reserved_ = false;
+    }
+}
+
 Error Replacement::Commit() {
-    if (!staged_ || finished_ || (!InPlace() && temporary_.empty())) {
+    if (!staged_ || finished_ || (!InPlace() && new_.path.empty())) {
         return Error::Other;
     }
     if (InPlace()) {
@@ -158,23 +239,102 @@ Error Replacement::Commit() {
     }
     // Some systems cannot replace a file that is still open.
     target_.file.Close();
-    const Error error = Replace(temporaryFile_, temporary_, target_.path);
+    const Error error = Replace(new_.file, new_.path, target_.path);
     if (error == Error::None) {
-        Untrack(temporary_);
-        temporary_.clear();
+        Untrack(new_.path);
+        new_.path.clear();
         finished_ = true;
         return Error::None;
     }
-    RemoveTemporary();
     if (missing_) {
+        RemoveScratch(new_);
         return error;
     }
+    // The system refused the rename (another program holds the file): the
+    // temporary's bytes go in place, the old ones kept meanwhile.
     target_ = OpenTarget(target_.path);
-    if (target_.error != Error::None || target_.kind == Kind::Missing || target_.kind == Kind::Folder) {
-        return target_.error != Error::None ? target_.error : Error::NotFound;
+    Error reopened = target_.error;
+    if (reopened == Error::None && target_.kind != Kind::Regular) {
+        reopened = target_.kind == Kind::Other ? Error::NotRegular : Error::NotFound;
+    }
+    if (reopened == Error::None) {
+        reopened = OpenSource(new_.path, new_.file, newSize_);
+    }
+    if (reopened == Error::None) {
+        reopened = KeepOldBytes();
+    }
+    if (reopened != Error::None) {
+        RemoveScratch(new_);
+        RemoveScratch(old_);
+        return reopened;
     }
     inPlaceReason_ = error == Error::InUse ? ReasonOf(error) : std::string("replacing it failed: ") + ReasonOf(error);
     return WriteInPlace();
+}
+
+Error Replacement::WriteInPlace() {
+    if (target_.kind != Kind::Regular) {
+        // A device or a pipe has no old bytes to keep, nor a length to cut:
+        // an interrupt may end its writing (a pipe may wait for its reader).
+        if (const Error error = target_.file.Truncate(); error != Error::None) {
+            return error;
+        }
+        inPlaceStarted_ = true;
+        if (const Error error = WriteAndClose(target_.file, *content_); error != Error::None) {
+            return error;
+        }
+        finished_ = true;
+        return Error::None;
+    }
+    const InterruptsHeld held;
+    if (const Error error = Reserve(); error != Error::None) {
+        return error;
+    }
+    inPlaceStarted_ = true;
+    Error error = CopyOver(new_.file, target_.file, newSize_);
+    if (error == Error::None) {
+        error = target_.file.Resize(newSize_);
+    }
+    if (error == Error::None) {
+        error = target_.file.Sync();
+    }
+    RemoveScratch(new_);
+    if (error != Error::None) {
+        PutBackOldBytes();
+        return error;
+    }
+    finished_ = true;
+    return Error::None;
+}
+
+Error Replacement::PutBackOldBytes() {
+    Error error = CopyOver(old_.file, target_.file, oldSize_);
+    if (error == Error::None) {
+        error = target_.file.Resize(oldSize_);
+    }
+    if (error == Error::None) {
+        error = target_.file.Sync();
+    }
+    if (error != Error::None) {
+        // The old bytes stay where they are, for the user to take back.
+        keptOld_ = old_.path;
+        Untrack(old_.path);
+        old_.file.Close();
+        return error;
+    }
+    inPlaceStarted_ = false;
+    reserved_ = false;
+    return Error::None;
+}
+
+Error Replacement::Restore() {
+    if (!finished_ || !InPlace() || target_.kind != Kind::Regular) {
+        return Error::None;
+    }
+    const InterruptsHeld held;
+    finished_ = false;
+    inPlaceStarted_ = true;
+    return PutBackOldBytes();
 }
 
 std::string Replacement::ReasonToWriteInPlace() const {
@@ -183,6 +343,9 @@ std::string Replacement::ReasonToWriteInPlace() const {
     }
     if (target_.linked) {
         return "the file has other hard links";
+    }
+    if (target_.mountPoint) {
+        return "the file is a mount point";
     }
     if (target_.viaLink) {
         return "a symbolic link";
@@ -195,47 +358,40 @@ std::string Replacement::ReasonToWriteInPlace() const {
     return "";
 }
 
-Error Replacement::MakeTemporary(bool forNewFile) {
-    const std::string folder = target_.path.substr(0, FolderLength(target_.path));
-    // A new file there could not take its name from a temporary.
-    if (forNewFile && FolderIsAppendOnly(folder)) {
-        return Error::Denied;
-    }
+Error Replacement::MakeTemporary(const std::string& folder, bool forNewFile, Scratch& scratch) {
     RemoveStaleTemporaries(folder, tag_);
     Error error = Error::Exists;
     for (int attempt = 0; attempt < kTemporaryAttempts && error == Error::Exists; ++attempt) {
-        temporary_ = TemporaryName(folder, tag_);
-        if (!Track(temporary_)) {
-            temporary_.clear();
+        scratch.path = TemporaryName(folder, tag_);
+        if (!Track(scratch.path)) {
+            scratch.path.clear();
             return Error::TooManyFiles;
         }
-        error = CreateTemporary(temporary_, !forNewFile, temporaryFile_);
+        error = CreateTemporary(scratch.path, !forNewFile, scratch.file);
         if (error != Error::None) {
-            Untrack(temporary_);
-            temporary_.clear();
+            Untrack(scratch.path);
+            scratch.path.clear();
         }
     }
     return error;
 }
 
-Error Replacement::WriteInPlace() {
-    if (const Error error = target_.file.Truncate(); error != Error::None) {
-        return error;
+Error Replacement::MakeScratch(Scratch& scratch) {
+    const std::string folder = target_.path.substr(0, FolderLength(target_.path));
+    const Error beside = FolderIsAppendOnly(folder) ? Error::Denied : MakeTemporary(folder, false, scratch);
+    if (beside == Error::None) {
+        return beside;
     }
-    inPlaceStarted_ = true;
-    if (const Error error = WriteAndClose(target_.file, *content_); error != Error::None) {
-        return error;
-    }
-    finished_ = true;
-    return Error::None;
+    const std::string system = SystemTemporaryFolder();
+    return system.empty() || MakeTemporary(system, false, scratch) != Error::None ? beside : Error::None;
 }
 
-void Replacement::RemoveTemporary() {
-    if (!temporary_.empty()) {
-        temporaryFile_.Close();
-        Remove(temporary_);
-        Untrack(temporary_);
-        temporary_.clear();
+void Replacement::RemoveScratch(Scratch& scratch) {
+    if (!scratch.path.empty()) {
+        scratch.file.Close();
+        Remove(scratch.path);
+        Untrack(scratch.path);
+        scratch.path.clear();
     }
 }
 

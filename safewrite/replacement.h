@@ -44,7 +44,7 @@ enum class Outcome {
     WrittenInPlace,  // an existing file rewritten directly: replacing it was impossible
     NotReplaced,     // the existing file is as it was
     NotWritten,      // no file was there, and none is now
-    WrittenInPart,   // an in-place write failed midway
+    WrittenInPart,   // an in-place write failed midway, and its old bytes could not be put back
 };
 
 // The one safe way to write a file. The constructor looks at what the path
@@ -57,33 +57,51 @@ enum class Outcome {
 //   interrupting signal the file stays as it was (or absent), and the
 //   temporary is removed;
 // - where replacing is impossible or would change which file the path
-//   names (a device or a pipe, a file with other hard links, a link that
-//   the platform cannot follow, an owner that cannot be kept, a folder that
+//   names (a file with other hard links, a mount point, a link that the
+//   platform cannot follow, an owner that cannot be kept, a folder that
 //   takes no new file, a file that another program holds), the file is
-//   written in place at Commit, as a direct write would, and
-//   InPlaceReason says why.
+//   written in place at Commit, and InPlaceReason says why. Its old bytes
+//   are kept until the new ones are whole: Stage writes the new content to
+//   a temporary and copies the old to a second one (beside the file, or in
+//   the system's temporary folder where its own takes no new file); Commit
+//   reserves the room the new content needs, with the interrupting signals
+//   held, then copies it over the old, and puts the old back after any
+//   failure. Where that cannot be made sure, Stage refuses and nothing
+//   changes;
+// - a device or a pipe is written directly at Commit.
 class Replacement {
 public:
     // `tag` names the temporaries (see temporary_files.h).
     Replacement(const std::string& path, const char* tag);
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
-    // Removes a temporary that was not committed.
+    // Removes the temporaries, and gives back room reserved and not used.
     ~Replacement();
 
     // False when nothing can be written there; OpenError says why.
     bool IsOpen() const { return open_; }
     Error OpenError() const { return openError_; }
 
-    // Writes `content` to the temporary (for a write in place, nothing
-    // yet). The content must live until Commit. Allowed once, when open;
-    // after a failure the file is as it was. Small pieces are gathered
-    // into larger writes.
+    // Writes `content` to the temporary (for a write in place, and keeps
+    // the old bytes). The content must live until Commit. Allowed once,
+    // when open; after a failure the file is as it was. Small pieces are
+    // gathered into larger writes.
     Error Stage(const Content& content);
     // The same for `pieces`, in order, which must live until Commit.
     Error Stage(const std::vector<std::string_view>& pieces);
+    // For a write in place of a regular file, after Stage: takes the room
+    // that the new content needs, so that Commit cannot run out of it.
+    // Changes none of the file's bytes; Unreserve gives the room back.
+    // Both are called with the interrupting signals held (InterruptsHeld),
+    // which Commit holds by itself. Neither does anything for other writes.
+    Error Reserve();
+    void Unreserve();
     // Puts the staged content in the file's place. Allowed once, after Stage.
     Error Commit();
+    // Puts back the old bytes of a file written in place by Commit, as a
+    // run whose later file failed does; None when there was nothing to
+    // put back.
+    Error Restore();
 
     // Whether Commit writes in place, and why (from Stage on).
     bool InPlace() const { return !inPlaceReason_.empty(); }
@@ -92,24 +110,42 @@ public:
     bool IsRegular() const { return missing_ || target_.kind == Kind::Regular; }
     // What the file is now.
     Outcome Result() const;
+    // Where the old bytes of a file left in part are kept ("" for none).
+    const std::string& KeptOldBytes() const { return keptOld_; }
 
 private:
+    // A temporary file, tracked while it exists.
+    struct Scratch {
+        std::string path;
+        File file;
+    };
     std::string ReasonToWriteInPlace() const;
-    Error MakeTemporary(bool forNewFile);
+    // A temporary in `folder`, readable by its owner alone unless it is to
+    // become a new file.
+    Error MakeTemporary(const std::string& folder, bool forNewFile, Scratch& scratch);
+    // Beside the file where its folder takes one, else in the system's.
+    Error MakeScratch(Scratch& scratch);
+    Error StageInPlace(const Content& content);
+    Error KeepOldBytes();
     Error WriteInPlace();
-    void RemoveTemporary();
+    Error PutBackOldBytes();
+    static void RemoveScratch(Scratch& scratch);
 
     const char* tag_;
     Target target_;
     bool open_ = false;
     bool missing_ = false;  // no file was there: the temporary becomes a new one
     bool staged_ = false;
-    bool inPlaceStarted_ = false;  // the existing file has been emptied
+    bool reserved_ = false;        // room taken for the new bytes (the file may have grown)
+    bool inPlaceStarted_ = false;  // the file's bytes differ from its old ones
     bool finished_ = false;
-    std::string temporary_;  // the temporary while it exists (tracked)
-    File temporaryFile_;
+    Scratch new_;  // the new content
+    Scratch old_;  // a file written in place: its old bytes
+    std::uint64_t oldSize_ = 0;
+    std::uint64_t newSize_ = 0;
+    std::string keptOld_;
     std::string inPlaceReason_;
-    // The content staged, kept for a write in place.
+    // The content staged, kept for a write in place of a device or a pipe.
     const Content* content_ = nullptr;
     class Pieces;
     std::unique_ptr<Pieces> pieces_;  // what Stage(pieces) stages

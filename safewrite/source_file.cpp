@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "source_file.h"
 
@@ -16,6 +17,23 @@ std::atomic<std::size_t> pieceSize{std::size_t{1} << 20};
 
 std::size_t CopyPieceSize() { return pieceSize; }
 void SetCopyPieceSize(std::size_t size) { pieceSize = std::max<std::size_t>(size, 1); }
+
+std::string SourceFile::Change() const {
+    Stamp now;
+    if (!StampOfHandle(now)) {
+        return "it can no longer be looked at";
+    }
+    if (now.size != opened_.size) {
+        return "it was " + std::to_string(opened_.size) + " bytes, now " + std::to_string(now.size);
+    }
+    if (now.modified != opened_.modified) {
+        return "its modification time changed";
+    }
+    if (now.changed != opened_.changed || now.device != opened_.device || now.file != opened_.file) {
+        return "it was written to, or its names or attributes changed";
+    }
+    return "";
+}
 
 Error SourceFile::CopyByReading(File& out, std::uint64_t from, std::uint64_t end) const {
     const std::size_t pieceLimit = CopyPieceSize();

@@ -13,8 +13,8 @@ namespace safewrite {
 // read even when its name comes to lead elsewhere. Offsets are 64 bits on
 // every platform. Reads are positioned: one object may serve several
 // readers at once. Other programs may still write, rename or delete the
-// file while it is open; Changed tells whether its size or modification
-// time moved since it was opened.
+// file while it is open; Change tells whether it is still the file that
+// was opened, as it was.
 class SourceFile {
 public:
     SourceFile() = default;
@@ -29,10 +29,13 @@ public:
     std::uint64_t Size() const { return size_; }
     // Reads up to `size` bytes at `offset`; `got` is short only at the end of the file.
     Error ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const;
-    // True when the file's size or modification time is no longer what it
-    // was when it was opened (or can no longer be told); `sizeNow` is its
-    // size now.
-    bool Changed(std::uint64_t& sizeNow) const;
+    // How the file differs from what it was when it was opened, as a
+    // phrase ("it was 120 bytes, now 96"); "" when it is the same. Its
+    // identity (device and file number), size, modification time and
+    // change time tell: a write that puts the modification time back still
+    // moves the change time, and so does a file renamed over this one's
+    // name (which takes that name from it).
+    std::string Change() const;
     // Appends the bytes [offset, offset + size) of this file to `out`, at
     // its position: file to file where the system can (in pieces of 64
     // times CopyPieceSize(); into a regular file, the file's holes left
@@ -44,9 +47,19 @@ private:
     // Copies [from, end) through a buffer of CopyPieceSize() bytes.
     Error CopyByReading(File& out, std::uint64_t from, std::uint64_t end) const;
 
+    // What tells the file and its state, in the system's own units.
+    struct Stamp {
+        std::uint64_t device = 0;
+        std::uint64_t file = 0;
+        std::uint64_t size = 0;
+        std::int64_t modified = 0;
+        std::int64_t changed = 0;
+    };
+    bool StampOfHandle(Stamp& stamp) const;
+
     std::intptr_t handle_ = -1;  // a descriptor or a HANDLE
     std::uint64_t size_ = 0;
-    std::int64_t modified_ = 0;  // in the system's own unit
+    Stamp opened_;
 };
 
 // The most bytes one read of a source moves (1 MiB), and what a copy holds

@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::uint64_t kDirectPieces = 64;
 
-std::int64_t ModifiedOf(const struct stat& status) {
-    return static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+std::int64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 // Errors after which copy_file_range cannot copy between these two files
@@ -97,9 +97,33 @@ Error SourceFile::Open(const std::string& path) {
         return Error::NotRegular;
     }
     handle_ = fd;
-    size_ = static_cast<std::uint64_t>(status.st_size);
-    modified_ = ModifiedOf(status);
+    if (!StampOfHandle(opened_)) {
+        return LastError();
+    }
+    size_ = opened_.size;
     return Error::None;
+}
+
+namespace {
+
+void StampOf(const struct stat& status, std::uint64_t& device, std::uint64_t& file, std::uint64_t& size,
+             std::int64_t& modified, std::int64_t& changed) {
+    device = static_cast<std::uint64_t>(status.st_dev);
+    file = static_cast<std::uint64_t>(status.st_ino);
+    size = static_cast<std::uint64_t>(status.st_size);
+    modified = Nanoseconds(status.st_mtim);
+    changed = Nanoseconds(status.st_ctim);
+}
+
+}  // namespace
+
+bool SourceFile::StampOfHandle(Stamp& stamp) const {
+    struct stat status {};
+    if (::fstat(static_cast<int>(handle_), &status) != 0) {
+        return false;
+    }
+    StampOf(status, stamp.device, stamp.file, stamp.size, stamp.modified, stamp.changed);
+    return true;
 }
 
 Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
@@ -119,16 +143,6 @@ Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std
         got += static_cast<std::size_t>(read);
     }
     return Error::None;
-}
-
-bool SourceFile::Changed(std::uint64_t& sizeNow) const {
-    struct stat status {};
-    if (::fstat(static_cast<int>(handle_), &status) != 0) {
-        sizeNow = 0;
-        return true;
-    }
-    sizeNow = static_cast<std::uint64_t>(status.st_size);
-    return sizeNow != size_ || ModifiedOf(status) != modified_;
 }
 
 Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {

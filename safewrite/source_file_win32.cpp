@@ -11,14 +11,21 @@ namespace {
 
 HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-bool Stamp(HANDLE handle, std::uint64_t& size, std::int64_t& modified) {
+// The file's volume and index, size, and its last write and change times
+// (FILETIME units).
+bool StampOf(HANDLE handle, std::uint64_t& device, std::uint64_t& file, std::uint64_t& size, std::int64_t& modified,
+             std::int64_t& changed) {
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(handle, &information)) {
+    FILE_BASIC_INFO times{};
+    if (!GetFileInformationByHandle(handle, &information) ||
+        !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
         return false;
     }
+    device = information.dwVolumeSerialNumber;
+    file = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
     size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
-    modified = static_cast<std::int64_t>((std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) |
-                                         information.ftLastWriteTime.dwLowDateTime);
+    modified = times.LastWriteTime.QuadPart;
+    changed = times.ChangeTime.QuadPart;
     return true;
 }
 
@@ -45,12 +52,18 @@ Error SourceFile::Open(const std::string& path) {
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
-    if (GetFileType(handle) != FILE_TYPE_DISK || !Stamp(handle, size_, modified_)) {
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    if (GetFileType(handle) != FILE_TYPE_DISK || !StampOfHandle(opened_)) {
         CloseHandle(handle);
+        handle_ = -1;
         return Error::NotRegular;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    size_ = opened_.size;
     return Error::None;
+}
+
+bool SourceFile::StampOfHandle(Stamp& stamp) const {
+    return StampOf(HandleOf(handle_), stamp.device, stamp.file, stamp.size, stamp.modified, stamp.changed);
 }
 
 Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const {
@@ -73,15 +86,6 @@ Error SourceFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std
         got += read;
     }
     return Error::None;
-}
-
-bool SourceFile::Changed(std::uint64_t& sizeNow) const {
-    std::int64_t modified = 0;
-    if (!Stamp(HandleOf(handle_), sizeNow, modified)) {
-        sizeNow = 0;
-        return true;
-    }
-    return sizeNow != size_ || modified != modified_;
 }
 
 Error SourceFile::CopyTo(File& out, std::uint64_t offset, std::uint64_t size) const {

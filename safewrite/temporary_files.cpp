@@ -80,11 +80,12 @@ void RemoveStaleTemporaries(const std::string& folder, const char* tag) {
     }
     const std::string prefix = Prefix(tag);
     for (const std::string& name : NamesInFolder(folder, prefix)) {
-        const unsigned long writer = WriterOf(name, prefix);
-        // The process number is only a hint (another PID namespace, another
-        // machine on a shared folder): what decides is that no writer holds it.
-        if (writer != 0 && writer != ProcessId() && ProcessHasEnded(writer)) {
-            RemoveUnlessHeld(folder + name);
+        // What decides is that no writer holds it: the process number in
+        // its name may be a live writer's in another PID namespace or on
+        // another machine, and a writer killed elsewhere may have had the
+        // number of a process that lives here.
+        if (const unsigned long writer = WriterOf(name, prefix); writer != 0) {
+            RemoveUnlessHeld(folder + name, writer);
         }
     }
 }

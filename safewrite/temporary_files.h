@@ -10,17 +10,18 @@
 // ".~TAG-PID-NUMBER.tmp" after the program that writes it (TAG), its
 // process (PID) and a random number, in the folder of the file that it is
 // to replace, so that it is never taken for data. Its writer holds it
-// while it lives (see CreateTemporary); one that no writer holds, and
-// whose process has ended as far as this one can tell, was left by a
-// killed process, and the next save there removes it.
+// while it lives (see CreateTemporary); one that no writer holds was left
+// by a killed process, and the next save there removes it (where the file
+// system takes no locks, only once its process has ended as far as this
+// one can tell).
 namespace safewrite {
 
 // A fresh name for a temporary of this process, in the folder part
 // `folder` (as FolderLength gives it).
 std::string TemporaryName(const std::string& folder, const char* tag);
 
-// Removes the temporaries of `tag` in `folder` that no writer holds and
-// whose processes have ended; each folder is looked at once in a process.
+// Removes the temporaries of `tag` in `folder` that no writer holds; each
+// folder is looked at once in a process.
 void RemoveStaleTemporaries(const std::string& folder, const char* tag);
 
 // The temporaries that exist, in a fixed table that a signal handler can
@@ -40,16 +41,25 @@ void RemoveTrackedTemporaries();
 // ignored. (POSIX systems only.)
 void ExitOnInterrupt();
 
-// Holds those signals back while it lives, so that a set of renames is not
-// cut in two.
+// Holds those signals back while it lives, so that a set of renames or a
+// write in place is not cut in two: on this thread they wait, and on any
+// other thread of the process they take effect once the last hold ends.
 class InterruptsHeld {
 public:
     InterruptsHeld();
     ~InterruptsHeld();
+    // The signal that came while held (0: none), taken: it no longer ends
+    // the process. Called on the holding thread, once its work is whole.
+    int Take();
+    // Holds them on this thread until the process ends, for a program
+    // whose work is done: a signal that comes now changes nothing of what
+    // it did, nor of the status it ends with.
+    void KeepUntilExit() { kept_ = true; }
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
 private:
+    bool kept_ = false;
 #if !defined(_WIN32)
     sigset_t saved_;
 #endif

@@ -40,6 +40,60 @@ std::string WithField(std::string bytes, std::size_t offset, std::uint64_t value
     return bytes;
 }
 
+// The end of the library's code: its executable loaded segment's address
+// and size in memory.
+std::uint64_t CodeEnd(const std::string& bytes) {
+    const auto field = [&bytes](std::size_t at, int size) {
+        std::uint64_t value = 0;
+        for (int i = size - 1; i >= 0; --i) {
+            value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        }
+        return value;
+    };
+    for (std::size_t i = 0, table = field(32, 8); i < field(56, 2); ++i) {
+        const std::size_t header = table + 56 * i;
+        if (field(header, 4) == 1 && (field(header + 4, 4) & 1) != 0) {
+            return field(header + 16, 8) + field(header + 40, 8);
+        }
+    }
+    return 0;
+}
+
+// The library with the value of the first entry `tag` of its dynamic table
+// set to `value`.
+std::string WithDynamic(std::string bytes, std::uint64_t tag, std::uint64_t value) {
+    const auto field = [&bytes](std::size_t at) {
+        std::uint64_t word = 0;
+        for (int i = 7; i >= 0; --i) {
+            word = (word << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        }
+        return word;
+    };
+    const std::size_t table = field(32);
+    for (std::size_t i = 0; i < (field(56) & 0xFFFF); ++i) {
+        const std::size_t header = table + 56 * i;
+        if ((field(header) & 0xFFFFFFFF) != 2) {  // PT_DYNAMIC
+            continue;
+        }
+        for (std::size_t at = field(header + 8); at < field(header + 8) + field(header + 32); at += 16) {
+            if (field(at) == tag) {
+                return WithField(bytes, at + 8, value);
+            }
+        }
+    }
+    return bytes;
+}
+
+// What the driver says of the library, having tried it in a process of its own.
+std::string ToolProblem(const std::string& path) {
+    try {
+        driver::LoadToolLibrary(path);
+        return "";
+    } catch (const driver::ToolLibraryError& e) {
+        return e.what();
+    }
+}
+
 std::string LoadProblem(const std::string& path) {
     std::string error;
     const auto library = standin::PluginLibrary::Load(path, error);
@@ -77,6 +131,11 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
     };
     const std::string tarvel = Tarvel();
     ASSERT_GT(tarvel.size(), 4096u);
+    standin::ElfImage image;
+    ASSERT_EQ(standin::CheckElfLibrary(std::vector<char>(tarvel.begin(), tarvel.end()), image), "");
+    const std::string lastInCode = WithField(tarvel, 24, CodeEnd(tarvel) - 1);
+    EXPECT_EQ(standin::CheckElfLibrary(std::vector<char>(lastInCode.begin(), lastInCode.end()), image), "")
+        << "the last byte of the code is in the code";
     const struct {
         const char* input;
         std::string bytes;  // written to a file; empty: `path` as it is
@@ -96,6 +155,13 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
          "its entry address 0xffffffffffff0000 lies outside its code"},
         {"an entry in the headers' segment, which is no code", WithField(tarvel, 24, 0x40), "", LoadProblem,
          "its entry address 0x40 lies outside its code"},
+        {"an entry just past the end of its code", WithField(tarvel, 24, CodeEnd(tarvel)), "", ToolProblem,
+         "lies outside its code"},
+        {"a string table that lies nowhere, which the system's loader trips over",
+         WithDynamic(tarvel, 5, 0x7fff00000000), "", ToolProblem,
+         "input.dlu: the library crashed as it was loaded and asked for its class descriptor (SIGSEGV)"},
+        {"a symbol table that lies nowhere", WithDynamic(tarvel, 6, 0x7fff00000000), "", ToolProblem,
+         "input.dlu: the library crashed as it was loaded"},
         {"a folder named as the plug-in", "", (folder / "Folder.dlu").string(), FoundProblem("Folder"),
          "Folder.dlu: is a folder, not a plug-in library"},
         {"a pipe named as the plug-in", "", (folder / "Pipe.dlu").string(), FoundProblem("Pipe"),

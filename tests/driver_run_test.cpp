@@ -12,9 +12,11 @@
 #include <sstream>
 
 #if !defined(_WIN32)
+#  include <fcntl.h>
 #  include <unistd.h>
 #endif
 
+#include "files/output_file.h"
 #include "files/run_files.h"
 #include "files/stand_in_files.h"
 #include "hosting/plugin_directory.h"
@@ -22,6 +24,7 @@
 #include "json/json_reader.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
+#include "scratch_folder.h"
 #include "session/name_pattern.h"
 #include "session/session.h"
 #include "session/session_check.h"
@@ -249,6 +252,25 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     EXPECT_EQ(ClashOf(files.Add(at + "./sub/other.json", Use::ToolWrites, "other")), "sub/other.json");
     EXPECT_EQ(ClashOf(files.Add(at + "sub/new.json", Use::Written, "elsewhere")), "");
     EXPECT_EQ(ClashOf(files.Add(at + "hard.json", Use::ToolReads, "names")), "a.json");
+
+    // Standard output that is a file of the run, however it was opened
+    // (`>> scene.json`), is refused.
+    for (const int flags : {O_WRONLY | O_APPEND, O_RDWR}) {
+        const int saved = ::dup(1);
+        const int opened = ::open((folder / "a.json").c_str(), flags);
+        ::dup2(opened, 1);
+        std::string refusal;
+        try {
+            driver::FilesOfRun({at + "hard.json", "", "", false, "-", ""}, {});
+        } catch (const driver::RunFilesError& e) {
+            refusal = e.what();
+        }
+        ::dup2(saved, 1);
+        ::close(saved);
+        ::close(opened);
+        EXPECT_EQ(refusal, "standard output is " + driver::QuotedExcerpt(at + "hard.json") +
+                               ", the scene file, which is only read");
+    }
     fs::remove_all(folder);
 }
 #endif
@@ -313,4 +335,30 @@ TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
     EXPECT_NE(transcripts[0].find("changed node 1 \"A\": position, orientation, scale, object"), std::string::npos)
         << transcripts[0];
     EXPECT_NE(transcripts[0].find("end: the answer of line 8 was never asked for"), std::string::npos);
+}
+
+// A run writes at most kMostFilesWritten files: one more is refused when
+// the session is checked, before anything runs.
+TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
+    const test_support::ScratchFolder folder("morvane-too-many");
+    const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(
+        "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], \"children\": []}}",
+        "scene.json");
+    std::string session;
+    for (std::size_t i = 0; i <= driver::kMostFilesWritten; ++i) {
+        session += "save " + folder.File("out" + std::to_string(i) + ".json") + "\n";
+    }
+    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
+    driver::SessionHost host(*file, driver::PluginDirectory());
+    driver::RunFiles files;
+    std::string refusal;
+    try {
+        driver::CheckSession(actions, host, files);
+    } catch (const driver::SessionError& e) {
+        refusal = e.what();
+    }
+    EXPECT_EQ(refusal, "s:" + std::to_string(driver::kMostFilesWritten + 1) + ": save " +
+                           driver::Excerpt(folder.File("out" + std::to_string(driver::kMostFilesWritten) + ".json")) +
+                           ": one file too many: a run writes at most " + std::to_string(driver::kMostFilesWritten) +
+                           " files (-o, --svg and save)");
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "files/output_file.h"
+#include "gltf_skin_scene.h"
 #include "gltf_test_file.h"
 #include "gltf_test_scene.h"
 #include "scene/scene_format.h"
@@ -42,7 +43,7 @@ struct Folder {
 };
 
 // What happens to the file read between the read and the write.
-enum class Meanwhile { Nothing, Shrinks, IsTouched, IsReplaced };
+enum class Meanwhile { Nothing, Shrinks, IsTouched, IsRewritten, IsReplaced };
 
 }  // namespace
 
@@ -53,13 +54,17 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
         bool rename;
         Meanwhile meanwhile;
         bool ontoItself;  // the output is the file read
+        bool holeAtEnd;   // the binary chunk is the last, and ends in a hole
     } cases[] = {
-        {"unchanged, in one piece", 1 << 20, false, Meanwhile::Nothing, false},
-        {"renamed, in pieces of 7 bytes", 7, true, Meanwhile::Nothing, false},
-        {"renamed, in pieces of 4096 bytes, onto the file read", 4096, true, Meanwhile::Nothing, true},
-        {"replaced by another file meanwhile: the file read is copied", 1000, true, Meanwhile::IsReplaced, false},
-        {"shrunk meanwhile", 1000, true, Meanwhile::Shrinks, false},
-        {"touched meanwhile", 1000, false, Meanwhile::IsTouched, false},
+        {"unchanged, in one piece", 1 << 20, false, Meanwhile::Nothing, false, false},
+        {"renamed, in pieces of 7 bytes", 7, true, Meanwhile::Nothing, false, false},
+        {"renamed, in pieces of 4096 bytes, onto the file read", 4096, true, Meanwhile::Nothing, true, false},
+        {"replaced by another file meanwhile", 1000, true, Meanwhile::IsReplaced, false, false},
+        {"shrunk meanwhile", 1000, true, Meanwhile::Shrinks, false, false},
+        {"touched meanwhile", 1000, false, Meanwhile::IsTouched, false, false},
+        {"a byte rewritten meanwhile, the modification time put back", 1000, true, Meanwhile::IsRewritten, false,
+         false},
+        {"renamed, a binary chunk that ends in a hole", 1 << 20, true, Meanwhile::Nothing, false, true},
     };
     std::mt19937 random(31);
     for (const auto& c : cases) {
@@ -70,12 +75,15 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             byte = static_cast<char>(random());
         }
         binary.resize((binary.size() + 3) / 4 * 4);
+        constexpr std::size_t kHole = std::size_t{1} << 20;
         const std::string glb =
             gltftest::GlbFile(gltftest::Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"name": "Box", "mesh": 0}])"),
-                              gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
+                              c.holeAtEnd ? gltftest::Chunk("BIN", binary + std::string(kHole, '\0'))
+                                          : gltftest::Chunk("BIN", binary) + gltftest::Chunk("XTRA", "more"));
         const fs::path in = folder.path / "in.glb";
         const fs::path out = c.ontoItself ? in : folder.path / "out.glb";
-        WriteAll(in, glb);
+        WriteAll(in, glb.substr(0, c.holeAtEnd ? glb.size() - kHole : glb.size()));
+        fs::resize_file(in, glb.size());  // a hole where the file system allows
         if (!c.ontoItself) {
             WriteAll(out, "old output");
         }
@@ -98,6 +106,15 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             case Meanwhile::IsTouched:
                 fs::last_write_time(in, fs::last_write_time(in) + std::chrono::seconds(2));
                 break;
+            case Meanwhile::IsRewritten: {
+                const auto modified = fs::last_write_time(in);
+                std::fstream bytes(in, std::ios::binary | std::ios::in | std::ios::out);
+                bytes.seekp(static_cast<std::streamoff>(glb.size() - 30));
+                bytes.put(static_cast<char>(glb[glb.size() - 30] ^ 1));
+                bytes.close();
+                fs::last_write_time(in, modified);
+                break;
+            }
             case Meanwhile::IsReplaced: {
                 WriteAll(folder.path / "other.glb", "another file");
                 std::error_code error;
@@ -115,17 +132,24 @@ TEST(GlbSource, TheChunksAfterTheJsonAreCopiedFromTheFileInPiecesOrRefusedWhenIt
             continue;
         }
 #endif
-        if (c.meanwhile == Meanwhile::Shrinks || c.meanwhile == Meanwhile::IsTouched) {
+        if (c.meanwhile != Meanwhile::Nothing) {
             try {
                 driver::WriteOutputFiles({{out.string(), content}});
                 ADD_FAILURE() << "written";
             } catch (const driver::OutputFileError& e) {
-                const std::string why = c.meanwhile == Meanwhile::Shrinks
-                                            ? "(it was " + std::to_string(glb.size()) + " bytes, now " +
-                                                  std::to_string(glb.size() - 100) + ")"
-                                            : "(its modification time changed)";
-                EXPECT_EQ(e.what(), out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
-                                        ", which it copies from, changed while the run worked " + why);
+                const std::string why =
+                    c.meanwhile == Meanwhile::Shrinks ? "(it was " + std::to_string(glb.size()) + " bytes, now " +
+                                                            std::to_string(glb.size() - 100) + ")"
+                    : c.meanwhile == Meanwhile::IsTouched ? "(its modification time changed)"
+                                                          : "(it was written to, or its names or attributes changed)";
+                // A file system whose times are coarser than the system's may
+                // not take the modification time back whole: either tells.
+                const std::string said = e.what();
+                const std::string start = out.string() + ": cannot be written: " + driver::QuotedExcerpt(in.string()) +
+                                          ", which it copies from, changed while the run worked ";
+                EXPECT_TRUE(said == start + why || (c.meanwhile == Meanwhile::IsRewritten &&
+                                                    said == start + "(its modification time changed)"))
+                    << said;
             }
             EXPECT_EQ(ReadAll(out), "old output");
             continue;
@@ -198,5 +222,62 @@ TEST(GlbSource, OffsetsPastTwoGibibytesAreReadAndCopied) {
         EXPECT_EQ(e.what(), large.string() +
                                 ": cannot be read: its JSON chunk is larger than 1024 MiB, the most that "
                                 "morvane-host reads");
+    }
+}
+
+// A skin's inverse bind matrices are read, when a joint's pivot moved,
+// through the buffer file held open since the scene was read: a buffer
+// file or GLB file that changes meanwhile, even in place with its
+// modification time put back, refuses the file written, whose matrices
+// would mix the new bytes with what the rest was made from.
+TEST(GlbSource, MatricesComeFromTheFilesReadAndAChangeMeanwhileIsRefused) {
+    const struct {
+        const char* what;
+        gltftest::SkinShape shape;
+        bool replaced;  // another file renamed over it, else a byte rewritten in place
+    } cases[] = {
+        {"a buffer file beside the scene, rewritten", {true, false, false, true}, false},
+        {"a buffer file beside the scene, replaced", {true, false, false, true}, true},
+        {"a GLB file's binary chunk, rewritten", {true, true, false, false}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Folder folder;
+        std::mt19937 random(5);
+        std::string buffer;
+        const std::string scene = gltftest::SkinnedScene(random, c.shape, buffer);
+        const fs::path in = folder.path / (c.shape.glb ? "in.glb" : "in.gltf");
+        const fs::path changed = c.shape.glb ? in : folder.path / "skin.bin";
+        WriteAll(in, scene);
+        if (!c.shape.glb) {
+            WriteAll(changed, buffer);
+        }
+        auto file = driver::ReadScene(in.string());
+        standin::StandinNode& joint = *gltftest::Nodes(*file)[gltftest::kFirstJoint];
+        NodeMatrix offset = joint.ObjectOffset();
+        offset.row[3].x += 0.5f;
+        joint.SetObjectOffset(offset);
+        const std::string out = (folder.path / (c.shape.glb ? "out.glb" : "out.gltf")).string();
+        EXPECT_NO_THROW(file->Content(out, {}).Joined()) << "as read";
+
+        const std::string bytes = ReadAll(changed);
+        std::string other = bytes;
+        other[other.size() - 8] = static_cast<char>(other[other.size() - 8] ^ 0x40);  // in the last matrix
+        const auto modified = fs::last_write_time(changed);
+        if (c.replaced) {
+            WriteAll(folder.path / "new.bin", other);
+            std::error_code error;
+            fs::rename(folder.path / "new.bin", changed, error);
+            if (error) {
+                continue;  // Windows replaces no file that is open
+            }
+        } else {
+            std::fstream rewrite(changed, std::ios::binary | std::ios::in | std::ios::out);
+            rewrite.seekp(static_cast<std::streamoff>(other.size() - 8));
+            rewrite.put(other[other.size() - 8]);
+        }
+        fs::last_write_time(changed, modified);
+        EXPECT_THROW(driver::WriteOutputFiles({{out, file->Content(out, {})}}), driver::OutputFileError);
+        EXPECT_FALSE(fs::exists(out));
     }
 }

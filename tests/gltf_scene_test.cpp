@@ -359,6 +359,9 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
          ":1:52: nodes[0].matrix: is not an affine transform: its last row must be 0, 0, 0, 1"},
         {Gltf(R"("nodes": [{"translation": [0, 1e39, 0]}])"),
          ":1:61: nodes[0].translation: 1e39 is not finite in single precision"},
+        {Gltf(R"("nodes": [{"translation": [0, 1)" + std::string(100000, '0') + R"(, 0]}])"),
+         ":1:61: nodes[0].translation: 1" + std::string(79, '0') +
+             "... (100001 bytes) is not finite in single precision"},
         {Gltf(R"("nodes": [{"name": "Lamp",
  "translation": [1, "x", 3]}])"),
          ":2:21: node \"Lamp\" (nodes[0]): translation: must be an array of 3 numbers"},

@@ -504,3 +504,20 @@ TEST_F(GltfTools, ANameWithANulIsReadAndRefusedOnlyWhereItCannotGo) {
     EXPECT_EQ(ReadJson("pivoted.gltf")["nodes"][0]["name"], std::string("Lamp\0Shade", 10)) << "kept as it was";
     EXPECT_EQ(ReadJson("renamed.gltf")["nodes"][0]["name"], "Lamp");
 }
+
+// A listing that standard output cannot take fails the run with why; one
+// whose standard output is the scene itself (`>> scene`) is refused unread.
+TEST_F(GltfTools, StandardOutputThatCannotTakeTheListingFails) {
+    Json gltf;
+    const std::string scene = RandomScene(4, gltf);
+    const std::string before = Slurp(folder_ / scene);
+    EXPECT_EQ(Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " list " + scene +
+                    " > /dev/full 2> stderr.txt"),
+              1);
+    EXPECT_EQ(Slurp(folder_ / "stderr.txt"),
+              "morvane-host: standard output cannot be written: no space left on device\n");
+    EXPECT_EQ(Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " list " + scene + " >> " + scene +
+                    " 2> stderr.txt"),
+              2);
+    EXPECT_EQ(Slurp(folder_ / scene), before);
+}

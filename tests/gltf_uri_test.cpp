@@ -79,3 +79,27 @@ TEST(GltfUri, RewrittenUrisReachTheSameFilesAndNeverGainAScheme) {
         EXPECT_TRUE(colon == std::string::npos || written.find_first_of("/?#") < colon) << "no scheme";
     }
 }
+
+// Every spelling of a file that the scene reads names that file, a file:
+// URI of this machine's included, so that no run writes over it; an
+// address of another host ("//host/...", "file://host/...") names none.
+TEST(GltfUri, FileUrisOfThisMachineNameTheirFilesAndAnotherHostsNone) {
+    const std::filesystem::path from = std::filesystem::u8path("/w/scene");
+    const std::pair<const char*, const char*> cases[] = {
+        {"file:///w/data/b.bin", "/w/data/b.bin"},
+        {"FILE://localhost/w/data/%62.bin", "/w/data/b.bin"},
+        {"file:/w/data/./b.bin?x#y", "/w/data/b.bin"},
+        {"../data/b.bin", "/w/data/b.bin"},
+        {"file://evil.example/w/data/b.bin", nullptr},
+        {"//evil.example/i.png", nullptr},
+        {"\\\\evil.example\\i.png", nullptr},
+        {"https://example.com/b.bin", nullptr},
+        {"data:application/gltf-buffer;base64,AAAA", nullptr},
+    };
+    for (const auto& [uri, file] : cases) {
+        const std::optional<std::filesystem::path> named = driver::gltf::UriFile(uri, from);
+        EXPECT_EQ(named ? named->generic_u8string() : "none",
+                  file != nullptr ? std::filesystem::u8path(file).lexically_normal().generic_u8string() : "none")
+            << uri;
+    }
+}

@@ -160,7 +160,8 @@ TEST_F(SafeWriteTest, AFaultWhileWritingLeavesTheOldFileAsItWas) {
 // A temporary is removed as stale only when no writer holds it, whatever
 // its name says of its process: the number of a process that has ended
 // here may be a live writer's in another PID namespace or on another
-// machine that shares the folder.
+// machine that shares the folder, and that of a live process here may be
+// a killed writer's of another namespace.
 TEST_F(SafeWriteTest, OnlyTemporariesThatNoWriterHoldsAreRemoved) {
     const pid_t ended = ::fork();
     if (ended == 0) {
@@ -170,8 +171,10 @@ TEST_F(SafeWriteTest, OnlyTemporariesThatNoWriterHoldsAreRemoved) {
     const std::string name = std::string(".~") + kTag + "-" + std::to_string(ended) + "-";
     const fs::path held = folder / (name + "0000000a.tmp");
     const fs::path loose = folder / (name + "0000000b.tmp");
+    const fs::path living = folder / (".~" + std::string(kTag) + "-" + std::to_string(::getpid()) + "-0000000c.tmp");
     std::ofstream(held) << "a live writer's";
     std::ofstream(loose) << "a killed writer's";
+    std::ofstream(living) << "a writer's killed in another namespace";
     const int holder = ::open(held.c_str(), O_WRONLY);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     // Stale temporaries are looked for once a folder in a process: each save in a child.
@@ -187,6 +190,7 @@ TEST_F(SafeWriteTest, OnlyTemporariesThatNoWriterHoldsAreRemoved) {
     EXPECT_EQ(saveInChild(), 0);
     EXPECT_TRUE(fs::exists(held));
     EXPECT_FALSE(fs::exists(loose));
+    EXPECT_FALSE(fs::exists(living));
     EXPECT_EQ(ReadAll(target), "new");
     ::close(holder);
     EXPECT_EQ(saveInChild(), 0);
@@ -194,20 +198,21 @@ TEST_F(SafeWriteTest, OnlyTemporariesThatNoWriterHoldsAreRemoved) {
 }
 
 // A new file takes the mode that the umask leaves of 0666, as a direct
-// write would give it; a replaced one keeps its own.
+// write would give it; a replaced one keeps its own, set-id bits too.
 TEST_F(SafeWriteTest, ModesFollowTheUmaskForNewFilesAndStayForReplacedOnes) {
-    for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}, mode_t{0}}) {
+    const std::pair<mode_t, mode_t> cases[] = {{022, 0640}, {077, 02755}, {002, 04750}, {0, 06711}};
+    for (const auto& [mask, kept] : cases) {
         const mode_t was = ::umask(mask);
         const fs::path made = folder / ("new." + std::to_string(mask));
         ASSERT_EQ(Save(made.string(), "new"), 0);
-        ::chmod(target.c_str(), 0640);
+        ::chmod(target.c_str(), kept);
         ASSERT_EQ(Save(target, "again"), 0);
         ::umask(was);
         struct stat status {};
         ASSERT_EQ(::stat(made.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, 0666 & ~mask) << "umask " << mask;
         ASSERT_EQ(::stat(target.c_str(), &status), 0);
-        EXPECT_EQ(status.st_mode & 07777, 0640u) << "umask " << mask;
+        EXPECT_EQ(status.st_mode & 07777, kept) << "umask " << mask;
     }
 }
 

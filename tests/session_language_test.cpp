@@ -98,6 +98,30 @@ TEST(SessionLanguage, BlankLinesAndCommentsCostNothing) {
     EXPECT_EQ(actions[0].origin.line, (1 << 20) + 3);
 }
 
+// A line of any length is read in a few times its bytes: a selection that
+// repeats a node is refused where the node comes again, a name given again
+// is dropped, and a message quotes at most 80 columns of what it was given.
+TEST(SessionLanguage, LongLinesAreReadInBoundedMemoryAndQuotedShort) {
+    std::string fives = "select";
+    std::string names = "select-name";
+    for (int i = 0; i < (1 << 20); ++i) {
+        fives += " 5";
+        names += i % 2 == 0 ? " a" : " \"b c\"";
+    }
+    EXPECT_EQ(Refusal(fives), "t.session:1: node 5 is selected twice");
+    EXPECT_EQ(Refusal("select 5 00000000000000000000000000000000000000000000000000000000000000000000000000000005"),
+              "t.session:1: node 5 is selected twice");
+    const std::vector<driver::Action> read = Parse(names);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(std::get<driver::SelectNamed>(read[0].what).patterns, (std::vector<std::string>{"a", "b c"}));
+    for (const std::string& line :
+         {"click 1" + std::string(100000, '0') + " 0 0", "select 9" + std::string(100000, '9'),
+          "open " + std::string(100000, 'x') + "\x01"}) {
+        const std::string refusal = Refusal(line);
+        EXPECT_LT(refusal.size(), 200u) << refusal.substr(0, 200);
+    }
+}
+
 TEST(SessionLanguage, LinesAreReadAsEditorsWriteThem) {
     const std::string script = "open Tarvel\nselect 5 6\n# note\n\npress Align\nclose\n";
     std::string crlf;

@@ -88,8 +88,8 @@ TEST_F(Win32Test, ModulesRefuseFilesThatAreNoResources) {
 // the module's entry of it, whole; a name or type it lacks finds nothing.
 TEST_F(Win32Test, ResourcesAreTheModulesOwnBytes) {
     for (HINSTANCE module : {TarvelModule(), VelkoraModule()}) {
-        const ResourceEntry* entry = FindResource(*ModuleResources(module), ResourceId::Number(kResourceDialog),
-                                                  ResourceId::Number(101));
+        const ResourceEntry* entry =
+            FindResource(*ModuleResources(module), ResourceId::Number(kResourceDialog), ResourceId::Number(101));
         ASSERT_NE(entry, nullptr);
         HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(101), RT_DIALOG);
         ASSERT_NE(found, nullptr);

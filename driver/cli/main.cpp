@@ -100,11 +100,27 @@ void ReportUnwrittenTranscript(const driver::OutputFileError& e) {
     }
 }
 
-// Writes the files, then their lines of the transcript; gives the run's status.
+// Says that an interrupt came while the files were put in place, and was
+// held until they were, and reported.
+void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) {
+    if (const int signal = held ? held->Take() : 0; signal != 0) {
+        std::cerr << "morvane-host: signal " << signal
+                  << " came while the files were being put in place; they were written whole first\n";
+    }
+}
+
+// Writes the files, then their lines of the transcript; gives the run's
+// status. An interrupt that comes once the files begin to change waits
+// until they are written, and then ends nothing: the status and the
+// `written:` lines say what was done.
 int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
     // A transcript that cannot be written fails the run before its files are.
     driver::FlushStandardOutput();
-    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files);
+    std::optional<safewrite::InterruptsHeld> held;
+    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files, &held);
+    if (held) {
+        held->KeepUntilExit();
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (inPlace[i]) {
             std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
@@ -120,8 +136,10 @@ int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transc
         driver::FlushStandardOutput();
     } catch (const driver::OutputFileError& e) {
         ReportUnwrittenTranscript(e);
+        ReportHeldInterrupt(held);
         return kWrittenWithoutTranscript;
     }
+    ReportHeldInterrupt(held);
     return 0;
 }
 

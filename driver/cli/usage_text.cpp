@@ -116,7 +116,8 @@ glTF edit is refused, failing the run, where the keys of the file's
 animations cannot follow it so that everything plays as it did.
 
 Environment:
-)" + kEnvironmentHelp + R"(
+)" + kEnvironmentHelp +
+           R"(
 Exit status:
   0      the run did all that was asked; then the files of -o, --svg and
          "save" are written.

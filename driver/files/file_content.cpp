@@ -42,6 +42,8 @@ void FileContent::Add(std::shared_ptr<const OpenedFile> file, std::uint64_t offs
     parts_.push_back({nullptr, 0, 0, nullptr, std::move(file), offset, size});
 }
 
+void FileContent::MadeFrom(std::shared_ptr<const OpenedFile> file) { madeFrom_.push_back(std::move(file)); }
+
 safewrite::Error FileContent::EachPiece(const std::function<safewrite::Error(std::string_view)>& put) const {
     std::unique_ptr<char[]> buffer;
     const std::size_t pieceSize = safewrite::CopyPieceSize();
@@ -91,13 +93,16 @@ safewrite::Error FileContent::EachPart(const std::function<safewrite::Error(std:
 
 std::string FileContent::ChangedSource() const {
     for (const Part& part : parts_) {
-        std::uint64_t sizeNow = 0;
-        if (part.file && part.file->file.Changed(sizeNow)) {
-            const std::uint64_t sizeThen = part.file->file.Size();
-            return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
-                   (sizeNow != sizeThen
-                        ? "it was " + std::to_string(sizeThen) + " bytes, now " + std::to_string(sizeNow)
-                        : std::string("its modification time changed")) +
+        if (part.file) {
+            if (const std::string change = part.file->file.Change(); !change.empty()) {
+                return QuotedExcerpt(part.file->path) + ", which it copies from, changed while the run worked (" +
+                       change + ")";
+            }
+        }
+    }
+    for (const std::shared_ptr<const OpenedFile>& file : madeFrom_) {
+        if (const std::string change = file->file.Change(); !change.empty()) {
+            return QuotedExcerpt(file->path) + ", which it was made from, changed while the run worked (" + change +
                    ")";
         }
     }

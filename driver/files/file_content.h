@@ -34,6 +34,9 @@ public:
     void Add(std::shared_ptr<const std::string> text, TextEdits edits);
     // The bytes [offset, offset + size) of the open `file`.
     void Add(std::shared_ptr<const OpenedFile> file, std::uint64_t offset, std::uint64_t size);
+    // A file that the content was made from (bytes of it read into a
+    // text): ChangedSource looks at it too.
+    void MadeFrom(std::shared_ptr<const OpenedFile> file);
 
     std::uint64_t Size() const { return size_; }
     // Files read in pieces; Other when a file holds fewer bytes than its range.
@@ -41,8 +44,8 @@ public:
     safewrite::Error EachPart(const std::function<safewrite::Error(std::string_view)>& put,
                               const std::function<safewrite::Error(const SourceRange&)>& copy) const override;
     // Why the content cannot be made as it was meant: a file it copies from
-    // changed since it was opened ("\"in.glb", which it copies from, changed
-    // while the run worked (...)"); "" when none did.
+    // or was made from changed since it was opened ("\"in.glb", which it
+    // copies from, changed while the run worked (...)"); "" when none did.
     std::string ChangedSource() const;
     // Whether a part is copied from the file at `path` (the same file by
     // any name).
@@ -61,6 +64,7 @@ private:
         std::uint64_t fileSize = 0;
     };
     std::vector<Part> parts_;
+    std::vector<std::shared_ptr<const OpenedFile>> madeFrom_;
     std::uint64_t size_ = 0;
 };
 

@@ -20,15 +20,15 @@ void CheckRegular(const std::string& path) {
     std::error_code error;
     const fs::file_status status = fs::status(NativePath(path), error);
     if (fs::is_directory(status)) {
-        throw InputFileError(path + ": cannot be read: is a folder");
+        throw InputFileError(Excerpt(path) + ": cannot be read: is a folder");
     }
     if (fs::exists(status) && !fs::is_regular_file(status)) {
-        throw InputFileError(path + ": cannot be read: not a regular file (a device, a pipe or a socket)");
+        throw InputFileError(Excerpt(path) + ": cannot be read: not a regular file (a device, a pipe or a socket)");
     }
 }
 
 [[noreturn]] void TooLarge(const std::string& path) {
-    throw InputFileError(path + ": cannot be read: larger than " + std::to_string(kMaxInputBytes >> 20) +
+    throw InputFileError(Excerpt(path) + ": cannot be read: larger than " + std::to_string(kMaxInputBytes >> 20) +
                          " MiB, the most that morvane-host reads");
 }
 
@@ -47,7 +47,7 @@ std::string ReadInputFile(const std::string& path) {
     if (!fs::is_regular_file(status)) {
         std::fclose(file);
         CheckRegular(path);
-        throw InputFileError(path + ": cannot be read: it changed while it was opened");
+        throw InputFileError(Excerpt(path) + ": cannot be read: it changed while it was opened");
     }
     if (size > kMaxInputBytes) {
         std::fclose(file);
@@ -71,7 +71,7 @@ std::string ReadInputFile(const std::string& path) {
     const int readError = errno;
     std::fclose(file);
     if (failed) {
-        throw InputFileError(path + ": cannot be read: " + SystemReason(readError));
+        throw InputFileError(Excerpt(path) + ": cannot be read: " + SystemReason(readError));
     }
     return bytes;
 }

@@ -47,23 +47,74 @@ void CheckSources(const OutputFile& file) {
     }
 }
 
-[[noreturn]] void FailToWrite(const OutputFile& file, safewrite::Error error) {
+// Why `file` was not written: for a write in place, which it had to be.
+std::string WhyNotWritten(const OutputFile& file, const safewrite::Replacement* staged, safewrite::Error error) {
+    const std::string how = staged != nullptr && staged->InPlace() && staged->IsRegular()
+                                ? " in place (" + staged->InPlaceReason() + ")"
+                                : "";
+    return NameOf(file) + ": cannot be written" + how + ": " + safewrite::ReasonOf(error);
+}
+
+[[noreturn]] void FailToWrite(const OutputFile& file, safewrite::Error error,
+                              const safewrite::Replacement* staged = nullptr) {
     CheckSources(file);
-    throw OutputFileError(NameOf(file) + ": cannot be written: " + safewrite::ReasonOf(error));
+    throw OutputFileError(WhyNotWritten(file, staged, error));
 }
 
 using Staged = std::vector<std::unique_ptr<safewrite::Replacement>>;
 
-// Commits, once each, the staged files that were staged to be (or not to
-// be) written in place; a rename that is refused at the commit writes the
-// file in place there and then.
-void CommitAll(const std::vector<OutputFile>& files, Staged& staged, const std::vector<bool>& stagedInPlace,
-               bool inPlace, std::vector<InPlaceReason>& reasons) {
+// The order of the commits: the writes in place of regular files first
+// (each can put its old bytes back, and does after any failure of the
+// run), then the renames, and devices and pipes last (nothing takes back
+// what they were sent).
+int PhaseOf(const safewrite::Replacement& file) { return !file.InPlace() ? 1 : file.IsRegular() ? 0 : 2; }
+
+// The commit of file `failed` failed: the files written in place before it
+// get their old bytes back, and the message says what is changed all the
+// same (files renamed, devices written, a file left in part).
+[[noreturn]] void FailToCommit(const std::vector<OutputFile>& files, Staged& staged, std::size_t failed,
+                               safewrite::Error error, const std::vector<std::size_t>& done) {
+    std::string changed;
+    for (const std::size_t i : done) {
+        if (PhaseOf(*staged[i]) != 0 || staged[i]->Restore() != safewrite::Error::None) {
+            changed += (changed.empty() ? "" : ", ") + NameOf(files[i]);
+        }
+    }
+    std::string message = WhyNotWritten(files[failed], staged[failed].get(), error);
+    if (staged[failed]->Result() == safewrite::Outcome::WrittenInPart) {
+        message += "; it is left in part, and its old bytes are kept in " + Excerpt(staged[failed]->KeptOldBytes());
+    }
+    if (!changed.empty()) {
+        message += "; written all the same, before the failure: " + changed;
+    }
+    throw OutputFileError(message);
+}
+
+// Takes the room of every write in place, then commits every staged file,
+// in PhaseOf's order; on a failure, leaves as many files as it can as they
+// were, and says which are not. The caller holds the interrupting signals.
+void CommitAll(const std::vector<OutputFile>& files, Staged& staged, std::vector<InPlaceReason>& reasons) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (staged[i] && stagedInPlace[i] == inPlace) {
-            if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
-                FailToWrite(files[i], error);
+        if (const safewrite::Error error = staged[i] ? staged[i]->Reserve() : safewrite::Error::None;
+            error != safewrite::Error::None) {
+            for (const auto& file : staged) {
+                if (file) {
+                    file->Unreserve();
+                }
             }
+            FailToWrite(files[i], error, staged[i].get());
+        }
+    }
+    std::vector<std::size_t> done;
+    for (int phase = 0; phase < 3; ++phase) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!staged[i] || PhaseOf(*staged[i]) != phase) {
+                continue;
+            }
+            if (const safewrite::Error error = staged[i]->Commit(); error != safewrite::Error::None) {
+                FailToCommit(files, staged, i, error, done);
+            }
+            done.push_back(i);
             // A device or a pipe is written in place as a matter of course.
             if (staged[i]->IsRegular() && !staged[i]->InPlaceReason().empty()) {
                 reasons[i] = staged[i]->InPlaceReason();
@@ -146,12 +197,13 @@ void FlushStandardOutput() {
     }
 }
 
-std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files) {
-    // Every file is written to its temporary first, so that a failure (or
-    // an interrupt) leaves all of them as they were; then all are renamed
-    // at once, and the files that must be written in place come last.
-    // Each file and its temporary stay open until then.
-    AllowOpenFiles(2 * files.size());
+std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files,
+                                            std::optional<safewrite::InterruptsHeld>* holdUntilReported) {
+    // Every file is written to its temporary first (a file written in
+    // place keeps its old bytes in another), so that a failure (or an
+    // interrupt) leaves all of them as they were; then all are put in
+    // place at once. Each file and its temporaries stay open until then.
+    AllowOpenFiles(4 * files.size());
     Staged staged(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (files[i].path == "-") {
@@ -173,7 +225,7 @@ std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files
             FailToWrite(files[i], file.OpenError());
         }
         if (const safewrite::Error error = file.Stage(files[i].content); error != safewrite::Error::None) {
-            FailToWrite(files[i], error);
+            FailToWrite(files[i], error, &file);
         }
     }
     for (const OutputFile& file : files) {
@@ -190,17 +242,11 @@ std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files
             CheckSources(file);
         }
     }
-    std::vector<bool> stagedInPlace(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        stagedInPlace[i] = staged[i] && staged[i]->InPlace();
-    }
     std::vector<InPlaceReason> inPlace(files.size());
-    {
-        // Held back while the renames happen, an interrupt comes after all.
-        const safewrite::InterruptsHeld held;
-        CommitAll(files, staged, stagedInPlace, false, inPlace);
-    }
-    CommitAll(files, staged, stagedInPlace, true, inPlace);
+    // Held back from the first change to the last, an interrupt comes after all.
+    std::optional<safewrite::InterruptsHeld> held;
+    (holdUntilReported != nullptr ? *holdUntilReported : held).emplace();
+    CommitAll(files, staged, inPlace);
     return inPlace;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "temporary_files.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -16,6 +17,12 @@ public:
     explicit OutputFileError(const std::string& message, RefusalCode code = RefusalCode::NotWritable)
         : CodedError(code, message) {}
 };
+
+// The most files that one run writes at once (-o, --svg and "save"): each
+// holds its file and a temporary or two open, and their names in the
+// table that the signals clean up (temporary_files.h), until all are put
+// in place.
+constexpr std::size_t kMostFilesWritten = 1000;
 
 // A file to be written once the whole run has succeeded. The path "-" is
 // standard output.
@@ -35,11 +42,17 @@ void CheckWritable(const std::string& path, const std::string& what);
 void FlushStandardOutput();
 
 // Writes the files, each replaced whole through the safe way of writing
-// (a temporary beside it, then a rename): all of them, or, when one fails
-// and OutputFileError is thrown, none (except where a file had to be
-// written in place). Gives for each file why it was written in place, or
-// none when it was replaced or made (or is a device or a pipe).
+// (a temporary beside it, then a rename; or written in place, its old
+// bytes kept until the new ones are whole): all of them, or, when one
+// fails and OutputFileError is thrown, none, unless the message says which
+// were written all the same (a rename that the system refused after
+// others were made, a device). The interrupting signals wait while the
+// files are put in place. Gives for each file why it was written in place,
+// or none when it was replaced or made (or is a device or a pipe). With
+// `holdUntilReported`, the signals stay held in it once the files begin to
+// change, until the caller has reported them.
 using InPlaceReason = std::optional<std::string>;
-std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files);
+std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files,
+                                            std::optional<safewrite::InterruptsHeld>* holdUntilReported = nullptr);
 
 }  // namespace driver

@@ -84,6 +84,7 @@ std::optional<Refusal> RunFiles::Add(const std::string& path, Use use, const std
         linked_.push_back(files_.size());
     }
     files_.push_back({path, use, role, exists, linked});
+    written_ += use == Use::Written ? 1 : 0;
     return std::nullopt;
 }
 
@@ -114,7 +115,27 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
             throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash->message);
         }
     }
+    // The transcript, or -o -, would be written into a file that the run needs.
+    if (const std::optional<std::string> role = files.StandardOutputRole()) {
+        throw RunFilesError("standard output is " + *role);
+    }
     return files;
+}
+
+std::optional<std::string> RunFiles::StandardOutputRole() const {
+#if !defined(_WIN32)
+    struct stat output {};
+    if (::fstat(1, &output) != 0 || !S_ISREG(output.st_mode)) {
+        return std::nullopt;
+    }
+    for (const File& file : files_) {
+        struct stat named {};
+        if (::stat(file.path.c_str(), &named) == 0 && named.st_dev == output.st_dev && named.st_ino == output.st_ino) {
+            return QuotedExcerpt(file.path) + ", " + file.role;
+        }
+    }
+#endif
+    return std::nullopt;
 }
 
 bool IsStandardOutput(const std::string& path) {

@@ -33,6 +33,13 @@ public:
     // must not be; else adds it.
     std::optional<Refusal> Add(const std::string& path, Use use, const std::string& role);
 
+    // How many files of the run are Written.
+    std::size_t WrittenCount() const { return written_; }
+
+    // The role of the file of the run that standard output is (the same
+    // file, however it was opened: `>> scene.json` too), if it is one.
+    std::optional<std::string> StandardOutputRole() const;
+
     // The places that files of the run's own stand in for: the check and
     // the replay give a tool the file, the notes name the place.
     StandInFiles& StandIns() { return standIns_; }
@@ -52,6 +59,7 @@ private:
     // ones, so that a run of many files is checked in linear time.
     std::unordered_multimap<std::string, std::size_t> byPlace_;
     std::vector<std::size_t> linked_;
+    std::size_t written_ = 0;
     StandInFiles standIns_;
 };
 
@@ -74,7 +82,8 @@ struct CommandLineFiles {
 // The files of a run: those of the command line with `referenced`, the
 // files that the scene refers to. Throws RunFilesError ("-o: "s.json" is
 // the scene file, which is only read") when a file that the run writes is
-// one that it needs, or when -o and --svg both write to standard output.
+// one that it needs, when standard output is one of them, or when -o and
+// --svg both write to standard output.
 RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string>& referenced);
 
 // True for "-" and for any name of the file that standard output is now

@@ -16,10 +16,10 @@ SourceBytes SourceBytes::OfFile(const std::string& path, bool keepWhatIsRead) {
     const safewrite::Error error = opened->file.Open(path);
     const int code = errno;
     if (error == safewrite::Error::IsFolder) {
-        throw InputFileError(path + ": cannot be read: is a folder");
+        throw InputFileError(Excerpt(path) + ": cannot be read: is a folder");
     }
     if (error == safewrite::Error::NotRegular) {
-        throw InputFileError(path + ": cannot be read: not a regular file (a device, a pipe or a socket)");
+        throw InputFileError(Excerpt(path) + ": cannot be read: not a regular file (a device, a pipe or a socket)");
     }
     if (error != safewrite::Error::None) {
         throw InputFileError(Excerpt(path) + ": cannot be opened: " +
@@ -54,10 +54,10 @@ std::shared_ptr<const std::string> SourceBytes::Read(std::uint64_t offset, std::
     std::size_t got = 0;
     const safewrite::Error error = file_->file.ReadAt(offset, bytes.data(), size, got);
     if (error != safewrite::Error::None) {
-        throw InputFileError(file_->path + ": cannot be read: " + safewrite::ReasonOf(error));
+        throw InputFileError(Excerpt(file_->path) + ": cannot be read: " + safewrite::ReasonOf(error));
     }
     if (got != size) {
-        throw InputFileError(file_->path + ": cannot be read: it changed while it was read");
+        throw InputFileError(Excerpt(file_->path) + ": cannot be read: it changed while it was read");
     }
     auto read = std::make_shared<const std::string>(std::move(bytes));
     if (kept_) {
@@ -68,8 +68,8 @@ std::shared_ptr<const std::string> SourceBytes::Read(std::uint64_t offset, std::
 
 std::shared_ptr<const std::string> SourceBytes::Whole() const {
     if (!held_ && Size() > kMaxInputBytes) {
-        throw InputFileError(file_->path + ": cannot be read: larger than " + std::to_string(kMaxInputBytes >> 20) +
-                             " MiB, the most that morvane-host reads");
+        throw InputFileError(Excerpt(file_->path) + ": cannot be read: larger than " +
+                             std::to_string(kMaxInputBytes >> 20) + " MiB, the most that morvane-host reads");
     }
     return Read(0, static_cast<std::size_t>(Size()));
 }
@@ -79,6 +79,12 @@ void SourceBytes::AddTo(FileContent& content, std::uint64_t offset, std::uint64_
         content.Add(held_, static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
     } else {
         content.Add(file_, offset, size);
+    }
+}
+
+void SourceBytes::MadeInto(FileContent& content) const {
+    if (file_) {
+        content.MadeFrom(file_);
     }
 }
 

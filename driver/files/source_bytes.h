@@ -43,6 +43,9 @@ public:
     // Adds the bytes [offset, offset + size) to `content`: a slice of the
     // text, or a range that the file gives when the content is written.
     void AddTo(FileContent& content, std::uint64_t offset, std::uint64_t size) const;
+    // Tells `content` that bytes of the file were read into it, so that a
+    // change of the file refuses it (a text: nothing to tell).
+    void MadeInto(FileContent& content) const;
 
 private:
     std::shared_ptr<const std::string> held_;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "files/native_path.h"
+#include "hosting/library_probe.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -55,12 +57,15 @@ std::string FindTool(const std::string& name, const std::string& pluginDir) {
         throw ToolLibraryError(Excerpt(path) + ": no such file");
     }
     if (fs::is_directory(NativePath(path), error)) {
-        throw ToolLibraryError(path + ": is a folder, not a plug-in library");
+        throw ToolLibraryError(Excerpt(path) + ": is a folder, not a plug-in library");
     }
     return path;
 }
 
-ToolLibrary LoadToolLibrary(const std::string& path) {
+namespace {
+
+// The library loaded here and checked; throws ToolLibraryError.
+ToolLibrary LoadCheckedLibrary(const std::string& path) {
     ToolLibrary tool;
     std::string error;
     tool.library = standin::PluginLibrary::Load(path, error);
@@ -69,34 +74,44 @@ ToolLibrary LoadToolLibrary(const std::string& path) {
     }
     const standin::PluginLibrary& library = *tool.library;
     if (library.LibVersion() != kHostVersion) {
-        throw ToolLibraryError(path + ": LibVersion() is " + Hex(library.LibVersion()) + ", not the host's " +
+        throw ToolLibraryError(Excerpt(path) + ": LibVersion() is " + Hex(library.LibVersion()) + ", not the host's " +
                                Hex(kHostVersion));
     }
     const int classes = library.LibNumberClasses();
     tool.descriptor = classes >= 1 ? library.LibClassDesc(0) : nullptr;
     if (tool.descriptor == nullptr) {
-        throw ToolLibraryError(path + ": LibClassDesc(0) gives no class descriptor (LibNumberClasses() is " +
+        throw ToolLibraryError(Excerpt(path) + ": LibClassDesc(0) gives no class descriptor (LibNumberClasses() is " +
                                std::to_string(classes) + ")");
     }
     ClassDesc& descriptor = *tool.descriptor;
     if (descriptor.ClassID() == Class_ID(0, 0)) {
-        throw ToolLibraryError(path + ": the class descriptor has no class identifier (0, 0)");
+        throw ToolLibraryError(Excerpt(path) + ": the class descriptor has no class identifier (0, 0)");
     }
     if (descriptor.SuperClassID() != UTILITY_CLASS_ID) {
-        throw ToolLibraryError(path + ": the class descriptor's super-class is " + Hex(descriptor.SuperClassID()) +
-                               ", not the utility super-class " + Hex(UTILITY_CLASS_ID));
+        throw ToolLibraryError(Excerpt(path) + ": the class descriptor's super-class is " +
+                               Hex(descriptor.SuperClassID()) + ", not the utility super-class " +
+                               Hex(UTILITY_CLASS_ID));
     }
     const char* category = descriptor.Category();
     if (category == nullptr || std::string(category) != kCategory) {
-        throw ToolLibraryError(path + ": the class descriptor's category is " +
+        throw ToolLibraryError(Excerpt(path) + ": the class descriptor's category is " +
                                QuotedExcerpt(category != nullptr ? category : "") + ", not \"" + kCategory + "\"");
     }
     const char* className = descriptor.ClassName();
     if (className == nullptr || className[0] == '\0') {
-        throw ToolLibraryError(path + ": the class descriptor has no class name");
+        throw ToolLibraryError(Excerpt(path) + ": the class descriptor has no class name");
     }
     tool.className = className;
     return tool;
+}
+
+}  // namespace
+
+ToolLibrary LoadToolLibrary(const std::string& path) {
+    if (const std::optional<std::string> refusal = ProbeLibrary(path, [&path] { LoadCheckedLibrary(path); })) {
+        throw ToolLibraryError(*refusal);
+    }
+    return LoadCheckedLibrary(path);
 }
 
 }  // namespace driver

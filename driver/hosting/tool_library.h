@@ -27,7 +27,8 @@ public:
     explicit ToolLibraryError(const std::string& message) : CodedError(RefusalCode::NoTool, message) {}
 };
 
-// Loads and checks the library at `path`. Loading runs the library's static
+// Loads and checks the library at `path`, first in a process of its own
+// (library_probe.h), then here. Loading runs the library's static
 // constructors and its entry, as the host does; nothing is created yet.
 ToolLibrary LoadToolLibrary(const std::string& path);
 

@@ -176,7 +176,11 @@ private:
     void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
     void CheckOne(const KeepScene& keep) const {
         if (const std::optional<Refusal> wrong = host_.File().WrongName(keep.path)) {
-            Fail("save " + keep.path + ": " + wrong->message);
+            Fail("save " + Excerpt(keep.path) + ": " + wrong->message);
+        }
+        if (files_.WrittenCount() >= kMostFilesWritten) {
+            Fail("save " + Excerpt(keep.path) + ": one file too many: a run writes at most " +
+                 std::to_string(kMostFilesWritten) + " files (-o, --svg and save)");
         }
         try {
             CheckWritable(keep.path, "save");
@@ -185,7 +189,7 @@ private:
         }
         if (const std::optional<Refusal> clash =
                 files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves")) {
-            Fail("save " + keep.path + ": it is " + clash->message);
+            Fail("save " + Excerpt(keep.path) + ": it is " + clash->message);
         }
     }
     // Nothing to check before the run: a click, an end of the pick mode or

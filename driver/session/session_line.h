@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,10 +31,13 @@ public:
     const std::string& NeededArgument() const;
     // Refuses a line with an argument ("\"close\" takes no argument").
     void NoArgument() const;
-    // The argument's words, separated by blanks.
+    // The argument's words, separated by blanks; EachWord hands them out
+    // one at a time, so that a line of millions of words is never held
+    // as millions of strings.
     std::vector<std::string> Words() const;
+    void EachWord(const std::function<void(std::string_view)>& take) const;
     // The argument's names, separated by blanks, each as it is or in double
-    // quotes as the transcript shows names.
+    // quotes as the transcript shows names; a name given again is dropped.
     std::vector<std::string> Names() const;
 
     [[noreturn]] void Refuse(const std::string& what) const;

@@ -1,5 +1,6 @@
 #include "session/verb_table.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <unordered_set>
 
@@ -24,27 +25,42 @@ std::string WriteNone(const A&) {
 OpenTool ParseOpen(const SessionLine& line) { return {line.NeededArgument()}; }
 std::string WriteOpen(const OpenTool& open) { return OnOneLine(open.plugin); }
 
-// Each index once: duplicates are found in a set, so that a long selection
-// reads in linear time.
+// Each index once. Duplicates are found as the words are read, in a set
+// of one bit an index for the indices below eight times the line's length
+// (so that the bits cost at most the line's bytes) and a hash set for the
+// larger ones, whose many digits each cost as much: a long selection reads
+// in linear time and in memory of a few times its line.
 SelectNodes ParseSelect(const SessionLine& line) {
     SelectNodes select;
-    std::unordered_set<std::size_t> seen;
-    for (const std::string& word : line.Words()) {
+    const std::size_t bitLimit = 8 * line.Argument().size();
+    std::vector<bool> seenBelow;
+    std::unordered_set<std::size_t> seenAbove;
+    line.EachWord([&](std::string_view word) {
         std::size_t index = 0;
         if (!ReadNodeIndex(word, index)) {
             // A word that is no number at all is most likely a name.
-            const bool number = word.find_first_not_of("+-0123456789.eE") == std::string::npos;
-            line.Refuse(QuotedExcerpt(word) + " is not a node index" +
+            const bool number = word.find_first_not_of("+-0123456789.eE") == std::string_view::npos;
+            line.Refuse(QuotedExcerpt(std::string(word)) + " is not a node index" +
                         (number ? "" : " (select-name NAME selects nodes by name, select-path PATH by path)"));
         }
         if (index == 0) {
             line.Refuse(kRootNotSelectable);
         }
-        if (!seen.insert(index).second) {
-            line.Refuse("node " + word + " is selected twice");
+        bool seen = false;
+        if (index < bitLimit) {
+            if (index >= seenBelow.size()) {
+                seenBelow.resize(std::min(bitLimit, std::max(index + 1, 2 * seenBelow.size())));
+            }
+            seen = seenBelow[index];
+            seenBelow[index] = true;
+        } else {
+            seen = !seenAbove.insert(index).second;
+        }
+        if (seen) {
+            line.Refuse("node " + std::to_string(index) + " is selected twice");
         }
         select.indices.push_back(index);
-    }
+    });
     return select;
 }
 std::string WriteSelect(const SelectNodes& select) {

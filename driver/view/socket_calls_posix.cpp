@@ -1,11 +1,14 @@
 #include "view/socket_calls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,6 +39,60 @@ long Send(socket_t socket, const char* data, std::size_t size) {
         sent = send(socket, data, size, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     return sent;
+}
+
+long ReceiveNow(socket_t socket, char* data, std::size_t size) { return recv(socket, data, size, MSG_DONTWAIT); }
+
+bool MeansNothingYet(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+bool WaitToRead(std::vector<Watched>& watched, int milliseconds) {
+    thread_local std::vector<pollfd> polled;
+    polled.clear();
+    for (const Watched& one : watched) {
+        polled.push_back({one.socket, POLLIN, 0});
+    }
+    const int ready = poll(polled.data(), polled.size(), milliseconds);
+    for (std::size_t k = 0; k < watched.size(); ++k) {
+        watched[k].ready = ready > 0 && (polled[k].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    }
+    return ready >= 0 || errno == EINTR;
+}
+
+Alarm::Alarm() {
+    int ends[2] = {-1, -1};
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        ends_[0] = ends[0];
+        ends_[1] = ends[1];
+    }
+}
+
+Alarm::~Alarm() {
+    for (const int end : ends_) {
+        if (end >= 0) {
+            close(end);
+        }
+    }
+}
+
+void Alarm::Ring() {
+    if (ends_[1] >= 0) {
+        (void)!write(ends_[1], "w", 1);
+    }
+}
+
+void Alarm::Silence() {
+    char drained[64];
+    while (ends_[0] >= 0 && read(ends_[0], drained, sizeof drained) > 0) {
+    }
+}
+
+void AllowSockets(std::size_t count) {
+    rlimit limit{};
+    const auto wanted = static_cast<rlim_t>(count);
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(limit.rlim_max, wanted);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void EndAddress(socket_t socket, bool peer, std::string& ip, int& port) {

@@ -20,6 +20,67 @@ long Receive(socket_t socket, char* data, std::size_t size) { return recv(socket
 
 long Send(socket_t socket, const char* data, std::size_t size) { return send(socket, data, static_cast<int>(size), 0); }
 
+long ReceiveNow(socket_t socket, char* data, std::size_t size) { return Receive(socket, data, size); }
+
+bool MeansNothingYet(int error) { return error == WSAEWOULDBLOCK || error == WSAEINTR; }
+
+bool WaitToRead(std::vector<Watched>& watched, int milliseconds) {
+    thread_local std::vector<WSAPOLLFD> polled;
+    polled.clear();
+    for (const Watched& one : watched) {
+        polled.push_back({one.socket, POLLIN, 0});
+    }
+    const int ready = WSAPoll(polled.data(), static_cast<ULONG>(polled.size()), milliseconds);
+    for (std::size_t k = 0; k < watched.size(); ++k) {
+        watched[k].ready = ready > 0 && (polled[k].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    }
+    return ready != SOCKET_ERROR;
+}
+
+// A datagram socket connected to itself takes only its own datagrams; it
+// never waits (FIONBIO), so that a full queue of rings drops the next one
+// and Silence ends when the queue is empty.
+Alarm::Alarm() {
+    const SOCKET self = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (self == INVALID_SOCKET) {
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    u_long nonBlocking = 1;
+    if (bind(self, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        getsockname(self, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+        connect(self, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ioctlsocket(self, FIONBIO, &nonBlocking) != 0) {
+        closesocket(self);
+        return;
+    }
+    ends_[0] = ends_[1] = self;
+}
+
+Alarm::~Alarm() {
+    if (ends_[0] != INVALID_SOCKET) {
+        closesocket(ends_[0]);
+    }
+}
+
+void Alarm::Ring() {
+    if (ends_[1] != INVALID_SOCKET) {
+        send(ends_[1], "w", 1, 0);
+    }
+}
+
+void Alarm::Silence() {
+    char drained[64];
+    while (ends_[0] != INVALID_SOCKET && recv(ends_[0], drained, sizeof drained, 0) > 0) {
+    }
+}
+
+// Windows counts no sockets against a limit of the process.
+void AllowSockets(std::size_t /*count*/) {}
+
 void EndAddress(socket_t socket, bool peer, std::string& ip, int& port) {
     sockaddr_storage address{};
     int size = sizeof(address);

@@ -37,12 +37,16 @@ private:
     std::string path_;
 };
 
-// A page that sends the browser to `address`: the token goes from a file
-// that only the user can read, never through a command line.
-std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& address) {
+// A page that sends the browser to the viewer: the token goes from a file
+// that only the user can read, never through a command line, and in a
+// form's body, never in an address that the browser's history keeps.
+std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& origin, const std::string& token) {
     std::string path = folder.Path() + "/open.html";
-    WriteOutputFiles({{path, FileContent("<!doctype html>\n<meta http-equiv=\"refresh\" content=\"0; url=" + address +
-                                         "\">\n<p><a href=\"" + address + "\">The viewer</a></p>\n")}});
+    WriteOutputFiles(
+        {{path, FileContent(
+                    "<!doctype html>\n<form method=\"post\" action=\"" + origin +
+                    "/\">\n<input type=\"hidden\" name=\"token\" value=\"" + token +
+                    "\">\n<button>Open the viewer</button>\n</form>\n<script>document.forms[0].submit()</script>\n")}});
     return path;
 }
 
@@ -75,7 +79,7 @@ int Serve(const ViewOptions& options) {
         return ExitStatusOf(refusal->code);
     }
     std::thread waiter = StopOnSignal(server);
-    const std::string opening = WriteOpeningPage(folder, server.Address());
+    const std::string opening = WriteOpeningPage(folder, server.Origin(), server.Token());
     std::cout << server.Address() << "\n(or open " << opening << ", a page that only you can read)" << std::endl;
     if (options.openBrowser) {
         OpenBrowser(opening);

@@ -4,27 +4,44 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <string>
+#include <thread>
+
+#include "view/socket_calls.h"
 
 namespace driver {
 
 // The viewer's HTTP server with connections that no client can hold: a
-// request must arrive whole within a few seconds of the connection (a
-// client that sends a header line now and then is cut off), an answer is
-// written at a pace the client keeps up with or the connection ends, and
-// Close() ends every connection at once, so that the server stops within
-// a moment whatever is connected. One request a connection.
+// request must arrive whole within a few seconds of the connection's
+// acceptance (a client that sends a header line now and then is cut off);
+// until it has, the connection waits in a room that one thread reads for
+// all of them, so that idle or slow connections, however many, hold no
+// worker and delay no request that arrives whole. An answer is written at
+// a pace the client keeps up with or the connection ends, and Close() ends
+// every connection at once, so that the server stops within a moment
+// whatever is connected. One request a connection.
 class WatchedServer : public httplib::Server {
 public:
     static constexpr std::chrono::seconds kRequestTime{4};
     static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
     static constexpr int kWorkers = 256;
     static constexpr int kBacklog = 512;
+    // The largest request body taken (a larger one is refused, 413).
+    static constexpr std::size_t kMostBody = std::size_t{64} * 1024;
+    // Connections whose requests are still arriving; beyond, the one that
+    // has waited longest is closed.
+    static constexpr std::size_t kMostWaiting = 4096;
 
     WatchedServer();
-    // Ends every connection, and those still waiting for a worker as they
-    // come; then stops the server. Any thread may call it.
+    ~WatchedServer() override;
+    WatchedServer(const WatchedServer&) = delete;
+    WatchedServer& operator=(const WatchedServer&) = delete;
+    // Ends every connection, and those still waiting for their requests as
+    // they come; then stops the server. Any thread may call it.
     void Close();
 
     // Binds `host` at `port` (0: one the system chooses) alone: no other
@@ -36,13 +53,34 @@ public:
     // Serves until Close(); at once when Close() came first.
     void Listen();
 
+    // A connection whose request is arriving: its bytes so far, and when
+    // its time is up (counted from its acceptance).
+    struct Arriving {
+        socket_t socket = INVALID_SOCKET;
+        std::chrono::steady_clock::time_point deadline;
+        std::string bytes;
+    };
+
 private:
+    // Called on the listening thread as each connection is accepted: it
+    // goes into the waiting room.
     bool process_and_close_socket(socket_t sock) override;
+    void ReadWaiting();
+    void Serve(Arriving arrived);
 
     std::mutex mutex_;
-    std::set<socket_t> open_;
+    std::deque<Arriving> accepted_;  // for the reading thread to take
+    std::set<socket_t> open_;        // being served
     std::atomic<bool> closing_{false};
+    sockets::Alarm wake_;  // wakes the reading thread
+    std::unique_ptr<httplib::ThreadPool> workers_;
+    std::thread reader_;
     socket_t listening_ = INVALID_SOCKET;  // the last socket made by bind
 };
+
+// Whether `bytes`, the start of a request, hold all of it that is needed
+// to answer: the header lines and the body that Content-Length gives (or,
+// for a body of another length or too large, the header lines alone).
+bool RequestArrived(const std::string& bytes, std::size_t bodyLimit);
 
 }  // namespace driver

@@ -14,14 +14,17 @@ namespace {
 
 constexpr const char* kNamesFormat = "a names file: UTF-8 text, one node name a line, in scene order (.txt)";
 
-// The names files directly inside `folder`; `more` when there are more than `room`.
-void AddNamesFiles(const std::string& folder, std::size_t room, std::vector<std::string>& files, bool& more) {
+// The names files directly inside `folder` that the dialog may choose;
+// `more` when there are more than `room`.
+void AddNamesFiles(const ViewFolders& folders, const std::string& folder, bool saving, std::size_t room,
+                   std::vector<std::string>& files, bool& more) {
     std::error_code error;
     for (fs::directory_iterator entry(NativePath(folder), error), end; !error && entry != end; entry.increment(error)) {
         const fs::path& path = entry->path();
         const std::string name = NativeText(path.filename());
         std::error_code kind;
-        if (name.empty() || name[0] == '.' || path.extension() != ".txt" || !entry->is_regular_file(kind)) {
+        if (name.empty() || name[0] == '.' || path.extension() != ".txt" || !entry->is_regular_file(kind) ||
+            folders.Unreachable(NativeText(path), saving)) {
             continue;
         }
         if (room == 0) {
@@ -38,7 +41,8 @@ void AddNamesFiles(const std::string& folder, std::size_t room, std::vector<std:
 DialogFiles FilesForDialog(const ViewFolders& folders, const std::string& dialog, const std::string& scenePath) {
     DialogFiles found;
     for (const std::string& folder : folders.Folders()) {
-        AddNamesFiles(folder, kMostDialogFiles - found.files.size(), found.files, found.more);
+        AddNamesFiles(folders, folder, dialog == "save", kMostDialogFiles - found.files.size(), found.files,
+                      found.more);
     }
     std::sort(found.files.begin(), found.files.end());
     found.format = kNamesFormat;
@@ -47,7 +51,7 @@ DialogFiles FilesForDialog(const ViewFolders& folders, const std::string& dialog
     suggested.replace_filename(NativeText(suggested.stem()) + "-names.txt");
     const std::string text = error ? std::string() : NativeText(suggested);
     const bool listed = std::find(found.files.begin(), found.files.end(), text) != found.files.end();
-    if (!text.empty() && !folders.Unreachable(text) && (dialog == "save" || listed)) {
+    if (!text.empty() && !folders.Unreachable(text, dialog == "save") && (dialog == "save" || listed)) {
         found.suggested = text;
     }
     return found;

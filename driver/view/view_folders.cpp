@@ -12,6 +12,9 @@ namespace driver {
 
 namespace {
 
+// As many links as the system follows in one path.
+constexpr int kMostLinks = 40;
+
 // The path with its links followed (a missing last part kept as named);
 // empty when it cannot be resolved.
 fs::path Resolved(const std::string& path) {
@@ -19,6 +22,24 @@ fs::path Resolved(const std::string& path) {
     const fs::path absolute = fs::absolute(NativePath(path.empty() ? "." : path), error);
     const fs::path canonical = error ? fs::path() : fs::weakly_canonical(absolute, error);
     return error ? fs::path() : canonical.lexically_normal();
+}
+
+// Where `path` ends once every link on its way is followed, as the system
+// follows them to open it; `dangling` when a link leads to no file (a
+// write there would make a file wherever the link points).
+fs::path FinalTarget(const std::string& path, bool& dangling) {
+    std::error_code error;
+    fs::path place = fs::absolute(NativePath(path.empty() ? "." : path), error);
+    dangling = false;
+    for (int hop = 0; hop < kMostLinks && fs::is_symlink(fs::symlink_status(place, error)); ++hop) {
+        const fs::path target = fs::read_symlink(place, error);
+        if (error) {
+            return {};
+        }
+        place = target.is_absolute() ? target : place.parent_path() / target;
+        dangling = !fs::exists(fs::symlink_status(place, error));
+    }
+    return Resolved(NativeText(place));
 }
 
 }  // namespace
@@ -40,8 +61,13 @@ std::string ViewFolders::List() const {
     return list;
 }
 
-std::optional<Refusal> ViewFolders::Unreachable(const std::string& path) const {
-    const fs::path resolved = Resolved(path);
+std::optional<Refusal> ViewFolders::Unreachable(const std::string& path, bool writing) const {
+    bool dangling = false;
+    const fs::path resolved = FinalTarget(path, dangling);
+    if (dangling) {
+        return Refusal{RefusalCode::OutsideReach,
+                       "it is a symbolic link that leads to no file, which the viewer does not follow"};
+    }
     for (const std::string& folder : folders_) {
         const fs::path inside = resolved.lexically_relative(NativePath(folder));
         if (inside.empty() || inside == "." || *inside.begin() == "..") {
@@ -52,6 +78,14 @@ std::optional<Refusal> ViewFolders::Unreachable(const std::string& path) const {
                 return Refusal{RefusalCode::OutsideReach,
                                "the viewer does not reach dotfiles or dot folders (" + NativeText(part) + ")"};
             }
+        }
+        // Another name of the file may lie anywhere: writing to it would
+        // change a file outside the folders reached.
+        std::error_code error;
+        if (writing && fs::is_regular_file(resolved, error) && fs::hard_link_count(resolved, error) > 1 && !error) {
+            return Refusal{RefusalCode::OutsideReach,
+                           "the file has other names (hard links), which may lie outside the folders that the "
+                           "viewer reaches, so the viewer does not write it"};
         }
         return std::nullopt;
     }

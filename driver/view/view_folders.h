@@ -9,15 +9,19 @@
 namespace driver {
 
 // The folders that the viewer reaches on the user's behalf, and no others:
-// a path is let in when, its links followed, it lies inside one of them
-// and no part of it below that folder starts with a dot (dotfiles and dot
-// folders hold settings and keys, never a scene's files).
+// a path is let in when, every link on its way followed, it ends inside
+// one of them and no part of it below that folder starts with a dot
+// (dotfiles and dot folders hold settings and keys, never a scene's
+// files). A link that leads to no file is refused (a write would make a
+// file where it points), and so is, for writing, a file with other names
+// (hard links), which may lie anywhere.
 class ViewFolders {
 public:
     explicit ViewFolders(const std::vector<std::string>& folders);
 
-    // Why `path` may not be reached (OutsideReach), if it may not.
-    std::optional<Refusal> Unreachable(const std::string& path) const;
+    // Why `path` may not be reached (OutsideReach), if it may not; to be
+    // written when `writing`.
+    std::optional<Refusal> Unreachable(const std::string& path, bool writing = false) const;
     // The folders, as the messages give them.
     std::string List() const;
     // Each folder, its links followed.

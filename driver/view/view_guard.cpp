@@ -72,7 +72,14 @@ std::string ViewGuard::CookieToken(const std::string& header) const {
 
 ViewGuard::Admission ViewGuard::Admit(const RequestFacts& request) const {
     const bool reads = request.method == "GET" || request.method == "HEAD";
-    if (!OwnHost(request.host) || (!reads && !request.origin.empty() && !OwnOrigin(request.origin))) {
+    if (!OwnHost(request.host)) {
+        return Admission::Forbidden;
+    }
+    if (request.method == "POST" && request.path == "/") {
+        const bool fromFileOrOwn = request.origin.empty() || request.origin == "null" || OwnOrigin(request.origin);
+        return fromFileOrOwn && TokenMatches(request.formToken) ? Admission::Exchange : Admission::Forbidden;
+    }
+    if (!reads && !request.origin.empty() && !OwnOrigin(request.origin)) {
         return Admission::Forbidden;
     }
     if (reads && request.path == "/" && TokenMatches(request.queryToken)) {

@@ -6,13 +6,14 @@ namespace driver {
 
 // What a request of the viewer shows of itself, for the guard.
 struct RequestFacts {
-    std::string method;         // "GET", "POST", ...
-    std::string path;           // as decoded, without the query
-    std::string queryToken;     // ?token=, or empty
-    std::string authorization;  // the Authorization header, or empty
-    std::string cookie;         // the Cookie header, or empty
-    std::string host;           // the Host header
-    std::string origin;         // the Origin header, or empty
+    std::string method;          // "GET", "POST", ...
+    std::string path;            // as decoded, without the query
+    std::string queryToken;      // ?token=, or empty
+    std::string authorization;   // the Authorization header, or empty
+    std::string cookie;          // the Cookie header, or empty
+    std::string host;            // the Host header
+    std::string origin;          // the Origin header, or empty
+    std::string formToken = {};  // token= of a form's body (POST /), or empty
 };
 
 // Lets in only the holder of the server's token, on the server's own
@@ -20,7 +21,9 @@ struct RequestFacts {
 // but a GET sent by a page of another origin. The token comes as an
 // HttpOnly, SameSite=Strict cookie, or as a bearer token (programs); in the
 // query it is taken once, on the page's address, and exchanged for the
-// cookie, so that it leaves the address bar and is never sent again.
+// cookie, so that it leaves the address bar and is never sent again; the
+// page that opens the viewer posts it in a form (from a file, whose origin
+// is "null"), so that no address the browser keeps holds it.
 class ViewGuard {
 public:
     enum class Admission { Pass, Exchange, Forbidden };

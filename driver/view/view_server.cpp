@@ -27,7 +27,7 @@ namespace driver {
 
 namespace {
 
-constexpr std::size_t kMaxBody = std::size_t{64} * 1024;
+constexpr std::size_t kMaxBody = WatchedServer::kMostBody;
 constexpr std::size_t kMaxLine = 4096;
 constexpr std::size_t kMaxLines = 256;
 
@@ -74,8 +74,6 @@ void Answer(httplib::Response& response, int status, std::string body, const std
 // that a large scene is never held whole.
 void AnswerInPieces(httplib::Response& response, FileContent content, const std::string& type) {
     response.status = 200;
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("X-Content-Type-Options", "nosniff");
     const auto size = static_cast<std::size_t>(content.Size());
     response.set_content_provider(
         size, type, [content = std::move(content)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
@@ -116,6 +114,34 @@ std::string PreloadHints(bool loaded, const std::string& sceneRoute) {
         hints += hint(sceneRoute);
     }
     return hints;
+}
+
+// The request as the handlers see it: no encoding and no range is taken.
+// The request is the server's own, handed to the hooks as const.
+void IgnoreEncodingsAndRanges(const httplib::Request& request) {
+    auto& own = const_cast<httplib::Request&>(request);
+    own.headers.erase("Accept-Encoding");
+    own.headers.erase("Range");
+    own.ranges.clear();
+}
+
+// The refusal that stands for a status the library answered with.
+Refusal LibraryRefusal(int status) {
+    switch (status) {
+        case 413:
+            return {RefusalCode::TooLarge,
+                    "the request's body is larger than " + std::to_string(kMaxBody >> 10) + " KiB"};
+        case 414:
+        case 431:
+            return {RefusalCode::TooLarge, "the request's address or header lines are too long"};
+        case 404:
+            return {RefusalCode::NotFound, "not found"};
+        case 403:
+            return {RefusalCode::Forbidden, "forbidden"};
+        default:
+            return {RefusalCode::Usage,
+                    "the request is not one that HTTP allows here (status " + std::to_string(status) + ")"};
+    }
 }
 
 void AnswerJson(httplib::Response& response, std::string json) {
@@ -169,6 +195,8 @@ struct ViewServer::Impl {
     void State(httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
     void Quit(const std::string& body, httplib::Response& response);
+    void Exchange(httplib::Response& response) const;
+    void ExchangeForm(const httplib::Request& request, httplib::Response& response) const;
     void Install(WatchedServer& on);
     void StopAll() {
         server.Close();
@@ -250,6 +278,32 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     AnswerJson(response, json.EndObject().Take());
 }
 
+// A page of the server's own then asks for the page: the cookie,
+// SameSite=Strict, goes with a request that the server's own page makes,
+// and the token is in no address the browser keeps. It names its icon, so
+// that the browser asks for no /favicon.ico.
+void ViewServer::Impl::Exchange(httplib::Response& response) const {
+    response.set_header("Set-Cookie", guard->SetCookie());
+    Answer(response, 200,
+           "<!doctype html><link rel=\"icon\" href=\"data:,\"><meta http-equiv=\"refresh\" content=\"0; url=/\">",
+           "text/html; charset=utf-8");
+}
+
+// The token posted by the opening page's form (from a file: its origin is
+// "null"), on the server's own host.
+void ViewServer::Impl::ExchangeForm(const httplib::Request& request, httplib::Response& response) const {
+    RequestFacts facts;
+    facts.method = "POST";
+    facts.path = "/";
+    facts.formToken = request.has_param("token") ? request.get_param_value("token") : "";
+    facts.host = request.get_header_value("Host");
+    facts.origin = request.get_header_value("Origin");
+    if (guard->Admit(facts) != ViewGuard::Admission::Exchange) {
+        return AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
+    }
+    Exchange(response);
+}
+
 // Edits that no Save has written end with the server only when the page
 // says so ("discard"), after it has asked.
 void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response) {
@@ -295,20 +349,19 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         // would choose Brotli at its slowest setting (seconds for three.js
         // or the state of a large scene). The request is the server's own,
         // handed to this hook as const.
-        const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
+        // Nor parts of an answer: a Range asked for is ignored, and the
+        // whole answer given (200), as HTTP lets a server do.
+        IgnoreEncodingsAndRanges(request);
+        // The page that opens the viewer sends the token in a form: its
+        // body, read after this hook, is looked at by the handler.
+        if (request.method == "POST" && request.path == "/") {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
         switch (impl.Admit(request)) {
             case ViewGuard::Admission::Pass:
                 return httplib::Server::HandlerResponse::Unhandled;
             case ViewGuard::Admission::Exchange:
-                // A page of the server's own then asks for the page: the
-                // cookie, SameSite=Strict, goes with a request that the
-                // server's own page makes, and the token leaves the address. It
-                // names its icon, so that the browser asks for no /favicon.ico.
-                response.set_header("Set-Cookie", impl.guard->SetCookie());
-                Answer(response, 200,
-                       "<!doctype html><link rel=\"icon\" href=\"data:,\">"
-                       "<meta http-equiv=\"refresh\" content=\"0; url=/\">",
-                       "text/html; charset=utf-8");
+                impl.Exchange(response);
                 return httplib::Server::HandlerResponse::Handled;
             case ViewGuard::Admission::Forbidden:
                 break;
@@ -317,6 +370,9 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
+        if (request.method == "POST" && request.path == "/") {
+            return impl.ExchangeForm(request, response);
+        }
         // The page's files and the scene's are fixed when the server starts:
         // they are served while a gesture or the state is being answered.
         std::unique_lock<std::mutex> lock(impl.mutex, std::defer_lock);
@@ -336,13 +392,25 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     };
     on.Get(".*", handle);
     on.Post(".*", handle);
-    // The library refuses a POST without a length (400) before any
-    // handler; a POST without a body is no error here ("POST /api/quit").
+    // The library's own refusals (a body too large, a bad request line, a
+    // Range it cannot parse) are refusals of the API too, in JSON; a POST
+    // without a length (400 there) is no error here ("POST /api/quit"), and
+    // a Range that cannot be parsed is ignored as any other.
     on.set_error_handler(httplib::Server::HandlerWithResponse(
         [&impl, handle](const httplib::Request& request, httplib::Response& response) {
-        if (response.status == 400 && request.method == "POST" && !request.has_header("Content-Length") &&
-            !request.has_header("Transfer-Encoding") && impl.Admit(request) == ViewGuard::Admission::Pass) {
-            handle(request, response);
+        IgnoreEncodingsAndRanges(request);
+        const bool unmeasured = response.status == 400 && request.method == "POST" &&
+                                !request.has_header("Content-Length") && !request.has_header("Transfer-Encoding");
+        if (unmeasured || response.status == 416) {
+            if (impl.Admit(request) != ViewGuard::Admission::Pass) {
+                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
+            } else {
+                handle(request, response);
+            }
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (response.body.empty()) {
+            AnswerRefusal(response, LibraryRefusal(response.status));
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
@@ -386,7 +454,9 @@ std::optional<Refusal> ViewServer::Bind(int port) {
     return Refusal{RefusalCode::NoPort, "no port was free on both 127.0.0.1 and ::1"};
 }
 
-std::string ViewServer::Address() const { return impl_->guard->Origin() + "/?token=" + impl_->guard->Token(); }
+std::string ViewServer::Address() const { return Origin() + "/?token=" + Token(); }
+std::string ViewServer::Origin() const { return impl_->guard->Origin(); }
+std::string ViewServer::Token() const { return impl_->guard->Token(); }
 
 // The servers listen on threads of their own; this one stops them when
 // asked (a stop that came before a server ran is made again until it ends).

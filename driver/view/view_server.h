@@ -25,8 +25,11 @@ public:
     // alone; none when both are bound (or ::1 is not there: a system
     // without IPv6), else why not (NoPort, one line).
     [[nodiscard]] std::optional<Refusal> Bind(int port);
-    // The page's address with the token, to be exchanged for a cookie.
+    // The page's address with the token, to be exchanged for a cookie; the
+    // address without it, and the token alone.
     std::string Address() const;
+    std::string Origin() const;
+    std::string Token() const;
     // Serves until Stop() or the page's Quit.
     void Serve();
     // May be called from any thread; returns at once.

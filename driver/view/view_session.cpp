@@ -83,34 +83,19 @@ std::vector<std::size_t> NodesFoundByPatterns(const std::vector<std::string>& pa
     return found;
 }
 
-// The names files that the gesture's presses will load, as they are
-// before it runs: the answer's place and the file's bytes.
-std::vector<std::pair<std::size_t, std::string>> LoadedFilesBefore(const std::vector<Action>& actions) {
-    std::vector<std::pair<std::size_t, std::string>> read;
-    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
-        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
-        if (answer != nullptr && !answer->cancel && !Saves(actions[k + 1])) {
-            try {
-                read.emplace_back(k, ReadInputFile(DialogChoice(answer->path)));
-            } catch (const std::exception&) {
-                // The tool finds it missing or unreadable and says so.
-            }
-        }
-    }
-    return read;
-}
-
 }  // namespace
 
+// A names file that a gesture's press read (a copy, as read) or wrote.
+struct ViewSession::NamesFile {
+    std::size_t answer = 0;  // the answer's place in the gesture's actions; the press follows it
+    bool saved = false;
+    std::string path;  // as the dialog chose it
+    std::string copy;  // a loaded file as it was read
+};
+
 // A gesture as it stands: its actions, the lines it gave when it ran, and
-// the names files that its press read (a copy, as read) or wrote.
+// its names files.
 struct ViewSession::Gesture {
-    struct NamesFile {
-        std::size_t answer = 0;  // the answer's place in `actions`; the press follows it
-        bool saved = false;
-        std::string path;  // as the dialog chose it
-        std::string copy;  // a loaded file as it was read
-    };
     std::vector<Action> actions;
     std::vector<std::string> lines;     // as it gave them when it ran
     std::vector<std::string> warnings;  // of those lines
@@ -184,10 +169,10 @@ ViewSession::ViewSession(const std::string& scenePath, std::string pluginDir, co
 std::optional<Refusal> ViewSession::SetOutputPath(const std::string& path) {
     std::optional<Refusal> refusal = replayed_->file->WrongName(path);
     if (!refusal) {
-        refusal = reach_.Unreachable(path);
+        refusal = reach_.Unreachable(path, true);
     }
     if (refusal) {
-        return Refusal{refusal->code, path + ": " + refusal->message};
+        return Refusal{refusal->code, Excerpt(path) + ": " + refusal->message};
     }
     try {
         CheckWritable(path, "Save");
@@ -212,7 +197,7 @@ ViewSession::~ViewSession() = default;
 void ViewSession::ReplayKept(const Gesture& gesture) {
     std::vector<Action> actions = gesture.actions;
     std::vector<bool> left(actions.size(), false);
-    for (const Gesture::NamesFile& file : gesture.files) {
+    for (const NamesFile& file : gesture.files) {
         if (file.saved) {
             left[file.answer] = left[file.answer + 1] = true;
         } else {
@@ -295,34 +280,41 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
                            "an answer goes with the press that opens its dialog, as the gesture's last two lines"};
         }
         const std::string chosen = answer->cancel ? "" : DialogChoice(answer->path);
-        if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt : reach_.Unreachable(chosen)) {
-            return Refusal{refusal->code, "answer " + chosen + ": " + refusal->message};
+        const bool writing = Saves(actions[k + 1]);
+        if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt
+                                                                  : reach_.Unreachable(chosen, writing)) {
+            return Refusal{refusal->code, "answer " + Excerpt(chosen) + ": " + refusal->message};
         }
     }
     return std::nullopt;
 }
 
-// Keeps a copy of each names file that the gesture loaded, as read before
-// the press, in the private folder; why not, if not. A file that changed
-// while the tool read it is not kept: what the tool read is not known.
-std::optional<Refusal> ViewSession::KeepNamesFiles(Gesture& gesture,
-                                                   const std::vector<std::pair<std::size_t, std::string>>& read) {
-    for (const auto& [answer, before] : read) {
-        const std::string path = DialogChoice(std::get<AnswerDialog>(gesture.actions[answer].what).path);
-        std::string after;
-        try {
-            after = ReadInputFile(path);
-        } catch (const InputFileError& e) {
-            return e.AsRefusal();
+// Copies each names file that the gesture's press will load, as it is
+// now, to the private folder, and has the tool read that copy: what the
+// replays load is then exactly what the tool read, whatever becomes of the
+// file meanwhile. A file that cannot be read is left to the tool, which
+// says so.
+std::vector<ViewSession::NamesFile> ViewSession::CopyLoadedFiles(const std::vector<Action>& actions,
+                                                                 StandInFiles& standIns) {
+    std::vector<NamesFile> loaded;
+    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
+        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
+        if (answer == nullptr || answer->cancel || !PressesNamesFile(actions[k + 1]) || Saves(actions[k + 1])) {
+            continue;
         }
-        if (after != before) {
-            return Refusal{RefusalCode::NotDone, path + ": it changed while the tool read it; load it again"};
+        const std::string path = DialogChoice(answer->path);
+        std::string bytes;
+        try {
+            bytes = ReadInputFile(path);
+        } catch (const InputFileError&) {
+            continue;
         }
         const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
-        WriteOutputFiles({{copy, FileContent(before)}});
-        gesture.files.push_back({answer, false, path, copy});
+        WriteOutputFiles({{copy, FileContent(std::move(bytes))}});
+        standIns.Add({answer->path, copy, Quoted(answer->path)});
+        loaded.push_back({k, false, path, copy});
     }
-    return std::nullopt;
+    return loaded;
 }
 
 // Takes back the newest gesture, which does not stand: the scene is built
@@ -355,32 +347,38 @@ ViewState ViewSession::Apply(const std::string& lines) {
     } catch (const SessionError& e) {
         refusal = e.AsRefusal();
     }
+    if (!refusal && actions.empty()) {
+        refusal =
+            Refusal{RefusalCode::BadSession, std::string(kSource) + ":" + std::to_string(standing_ + 1) +
+                                                 ": the gesture holds no action, so there is nothing to do or undo"};
+    }
     if (refusal) {
         ViewState report = Report({});
         report.refusal = std::move(refusal);
         return report;
     }
-    const std::vector<std::pair<std::size_t, std::string>> read = LoadedFilesBefore(actions);
+    StandInFiles standIns;
+    std::vector<NamesFile> loaded = CopyLoadedFiles(actions, standIns);
     gestures_.emplace_back();
+    replayed_->replay->UseStandIns(standIns);
     Changes changes;
     for (Action& action : actions) {
         if (!RunChecked(std::move(action), state, changes)) {
             return TakeBack(std::move(state));
         }
     }
+    replayed_->replay->UseStandIns({});
     Gesture& gesture = gestures_.back();
     std::optional<Refusal> failure = replayed_->replay->Failure();
     if (!failure && replayed_->replay->AnswersWaiting()) {
         failure = Refusal{RefusalCode::NotDone,
                           std::string(kSource) + ":" + std::to_string(standing_) + ": no file dialog took the answer"};
     }
-    if (!failure) {
-        failure = KeepNamesFiles(gesture, read);
-    }
     if (failure) {
         state.refusal = std::move(failure);
         return TakeBack(std::move(state));
     }
+    gesture.files = std::move(loaded);
     for (std::size_t k = 0; k + 1 < gesture.actions.size(); ++k) {
         const auto* answer = std::get_if<AnswerDialog>(&gesture.actions[k].what);
         if (answer != nullptr && !answer->cancel && Saves(gesture.actions[k + 1])) {
@@ -487,7 +485,7 @@ ViewState ViewSession::Report(const Changes& changes) {
     state.redoable = undone_.size();
     state.unsaved = Unsaved();
     for (const Gesture& gesture : gestures_) {
-        for (const Gesture::NamesFile& file : gesture.files) {
+        for (const NamesFile& file : gesture.files) {
             if (!file.saved) {
                 state.reads.push_back(file.path);
             }
@@ -510,7 +508,7 @@ std::vector<std::pair<std::string, std::string>> ViewSession::SessionWithFiles()
     std::vector<std::pair<std::string, std::string>> files{{"viewer.session", ""}};
     for (const Gesture& gesture : gestures_) {
         std::vector<Action> actions = gesture.actions;
-        for (const Gesture::NamesFile& file : gesture.files) {
+        for (const NamesFile& file : gesture.files) {
             const std::string line = std::to_string(actions[file.answer + 1].origin.line);
             const std::string name = (file.saved ? "saved-" : "names-") + line + ".txt";
             std::get<AnswerDialog>(actions[file.answer].what).path = name;
@@ -548,6 +546,10 @@ FileContent ViewSession::SceneContent() {
 std::string ViewSession::SceneBytes() { return SceneContent().Joined(); }
 
 InPlaceReason ViewSession::Save() {
+    // Judged again as it is written: a link or a second name may have come since.
+    if (const std::optional<Refusal> refusal = reach_.Unreachable(outputPath_, true)) {
+        throw CodedError(refusal->code, Excerpt(outputPath_) + ": " + refusal->message);
+    }
     InPlaceReason inPlace = WriteOutputFiles({{outputPath_, SceneContent()}}).front();
     savedSession_ = SessionText();
     return inPlace;

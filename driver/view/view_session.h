@@ -10,6 +10,7 @@
 #include "files/file_content.h"
 #include "files/output_file.h"
 #include "files/source_bytes.h"
+#include "files/stand_in_files.h"
 #include "hosting/panel_controls.h"
 #include "hosting/panel_layout.h"
 #include "node_matrix.h"
@@ -95,7 +96,8 @@ public:
     FileContent SceneContent();
     std::string SceneBytes();
     // Writes the scene to the output path through the safe writer, whole
-    // or not at all; why it was written in place, if it was.
+    // or not at all; why it was written in place, if it was. Throws a
+    // CodedError where the path has come to reach outside meanwhile.
     InPlaceReason Save();
     // Names the file that Save writes; refuses it where the scene cannot be
     // written there (wrong format, not writable, outside the folders
@@ -115,14 +117,14 @@ public:
 
 private:
     struct ReplayedScene;
+    struct NamesFile;
     struct Gesture;
     struct Changes;
     void Rebuild();
     void ReplayKept(const Gesture& gesture);
     bool RunChecked(Action action, ViewState& state, Changes& changes);
     std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions) const;
-    std::optional<Refusal> KeepNamesFiles(Gesture& gesture,
-                                          const std::vector<std::pair<std::size_t, std::string>>& read);
+    std::vector<NamesFile> CopyLoadedFiles(const std::vector<Action>& actions, StandInFiles& standIns);
     ViewState TakeBack(ViewState state);
     ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;

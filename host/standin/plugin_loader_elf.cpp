@@ -82,6 +82,9 @@ PluginLibrary::~PluginLibrary() {
     if (entry_ != nullptr) {
         entry_(module_, DLL_PROCESS_DETACH, nullptr);
     }
+    if (module_ != nullptr) {
+        win32standin::UnloadModule(module_);
+    }
     if (handle_ != nullptr) {
         dlclose(handle_);
     }

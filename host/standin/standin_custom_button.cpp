@@ -1,5 +1,6 @@
 #include "standin/standin_custom_button.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -297,6 +298,17 @@ int OpenCustButtonCount() {
 }
 
 void SetCustButtonsUnavailable(bool cannot) { g_unavailable = cannot; }
+
+void ForgetReleasedCustButtons() {
+    auto& interfaces = Interfaces();
+    interfaces.erase(std::remove_if(interfaces.begin(), interfaces.end(),
+                                    [](const std::unique_ptr<StandinCustButton>& button) { return button->released; }),
+                     interfaces.end());
+    auto& states = States();
+    for (auto it = states.begin(); it != states.end();) {
+        it = IsWindow(it->first) ? std::next(it) : states.erase(it);
+    }
+}
 
 }  // namespace standin
 

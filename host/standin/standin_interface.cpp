@@ -2,6 +2,11 @@
 
 #include <string>
 
+#include "standin/standin_custom_button.h"
+#if !defined(_WIN32)
+#  include "win32/standin_extensions.h"
+#endif
+
 namespace standin {
 
 namespace {
@@ -18,6 +23,14 @@ StandinInterface::~StandinInterface() {
                                " time(s) when the host closed");
     }
     g_current = previous_;
+    // What the tools released or destroyed goes with the host, so that a
+    // process that makes host after host (the viewer's undo) keeps none.
+    if (g_current == nullptr) {
+        ForgetReleasedCustButtons();
+#if !defined(_WIN32)
+        win32standin::ForgetDestroyedWindows();
+#endif
+    }
 }
 
 StandinInterface* StandinInterface::Current() { return g_current; }

@@ -17,6 +17,15 @@ std::vector<std::unique_ptr<StandinModule>>& Modules() {
     return modules;
 }
 
+// FNV-1a: equal bytes give equal hashes.
+std::uint64_t HashOf(const std::uint8_t* bytes, std::size_t size) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    }
+    return hash;
+}
+
 }  // namespace
 
 namespace detail {
@@ -34,8 +43,19 @@ StandinModule* LiveModule(HINSTANCE module, const char* caller) {
 }  // namespace detail
 
 HINSTANCE LoadModuleFromResBytes(const void* data, std::size_t size, const std::string& label) {
+    // The same bytes loaded again (a library that every host loads anew)
+    // are the module loaded before.
+    const std::uint64_t hash = data != nullptr ? HashOf(static_cast<const std::uint8_t*>(data), size) : 0;
+    for (const auto& known : Modules()) {
+        if (data != nullptr && known->origin == label && known->size == size && known->hash == hash) {
+            ++known->loads;
+            return known.get();
+        }
+    }
     auto module = std::make_unique<StandinModule>();
     module->origin = label;
+    module->size = size;
+    module->hash = hash;
     std::string error;
     if (data == nullptr || !ParseResFile(static_cast<const std::uint8_t*>(data), size, module->resources, error)) {
         detail::ReportViolation("LoadModuleFromResBytes(" + label + "): " + (data == nullptr ? "no data" : error));
@@ -43,6 +63,18 @@ HINSTANCE LoadModuleFromResBytes(const void* data, std::size_t size, const std::
     }
     Modules().push_back(std::move(module));
     return Modules().back().get();
+}
+
+void UnloadModule(HINSTANCE module) {
+    auto& modules = Modules();
+    for (auto known = modules.begin(); known != modules.end(); ++known) {
+        if (known->get() == module) {
+            if (--(*known)->loads == 0) {
+                modules.erase(known);
+            }
+            return;
+        }
+    }
 }
 
 std::string ResourceBytesProblem(const void* data, std::size_t size) {

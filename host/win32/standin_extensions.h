@@ -15,11 +15,14 @@
 
 namespace win32standin {
 
-// Modules. A module lives until the process ends. Null (and a violation)
-// for a file that does not open or is not a valid .res file.
+// Modules. A module lives until as many UnloadModule calls as loads of
+// its bytes (the same label and bytes load the same module), else until
+// the process ends. Null (and a violation) for a file that does not open
+// or is not a valid .res file.
 WIN_STANDIN_API HINSTANCE LoadModuleFromResBytes(const void* data, std::size_t size,
                                                  const std::string& label = "memory");
 WIN_STANDIN_API HINSTANCE LoadModuleFromResFile(const std::string& path);
+WIN_STANDIN_API void UnloadModule(HINSTANCE module);
 // Why the bytes are no valid .res file, or "" when they are one; tells
 // nothing on stderr.
 WIN_STANDIN_API std::string ResourceBytesProblem(const void* data, std::size_t size);
@@ -34,6 +37,10 @@ WIN_STANDIN_API int FileDialogCount();
 
 // Windows.
 WIN_STANDIN_API std::size_t LiveWindowCount();
+// Frees the windows destroyed so far. Until then a destroyed window's
+// handle is told from any other; afterwards it is unknown, and its memory
+// may be a new window's. The host calls it as it ends.
+WIN_STANDIN_API void ForgetDestroyedWindows();
 WIN_STANDIN_API std::vector<HWND> LiveWindows();
 // Children in creation order; empty for a dead handle.
 WIN_STANDIN_API std::vector<HWND> Children(HWND window);

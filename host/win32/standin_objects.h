@@ -3,6 +3,8 @@
 // The objects behind the stand-in's handles and the registries that own
 // them. Internal to the stand-in; users see handles only.
 
+#include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -15,6 +17,11 @@
 struct StandinModule {
     std::string origin;  // file path or caller's label
     std::vector<win32standin::ResourceEntry> resources;
+    // The bytes it was loaded from, told apart by their size and hash, and
+    // how many loads of them hold it.
+    std::size_t size = 0;
+    std::uint64_t hash = 0;
+    std::size_t loads = 1;
 };
 
 // A system cursor.

@@ -10,7 +10,8 @@ namespace win32standin {
 namespace {
 
 struct Registry {
-    std::vector<std::unique_ptr<StandinWindow>> all;  // never shrinks: stale handles stay recognisable
+    std::vector<std::unique_ptr<StandinWindow>>
+        all;  // destroyed ones too, until forgotten: stale handles stay recognisable
     std::unordered_set<const StandinWindow*> known;
     std::vector<StandinWindow*> live;  // creation order
 };
@@ -76,6 +77,17 @@ void RetireWindow(StandinWindow* window) {
 }  // namespace detail
 
 std::size_t LiveWindowCount() { return Windows().live.size(); }
+
+void ForgetDestroyedWindows() {
+    Registry& registry = Windows();
+    const auto gone =
+        std::stable_partition(registry.all.begin(), registry.all.end(),
+                              [](const std::unique_ptr<StandinWindow>& window) { return !window->destroyed; });
+    for (auto window = gone; window != registry.all.end(); ++window) {
+        registry.known.erase(window->get());
+    }
+    registry.all.erase(gone, registry.all.end());
+}
 
 std::vector<HWND> LiveWindows() { return {Windows().live.begin(), Windows().live.end()}; }
 

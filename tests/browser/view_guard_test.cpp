@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scratch_folder.h"
+#include "view/view_archive.h"
 #include "view/view_files.h"
 #include "view/view_folders.h"
 #include "view/view_guard.h"
@@ -97,3 +98,36 @@ TEST(ViewFiles, ServesOnlyRegularFilesInsideTheFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// The members of a tar archive, read as tar reads them: a header, the
+// bytes in whole blocks, until a block of zeros.
+std::vector<std::pair<std::string, std::string>> Members(const std::string& archive) {
+    std::vector<std::pair<std::string, std::string>> members;
+    for (std::size_t at = 0; at + 512 <= archive.size() && archive[at] != '\0';) {
+        const std::string name = archive.substr(at, archive.find('\0', at) - at);
+        const std::size_t size = std::stoul(archive.substr(at + 124, 11), nullptr, 8);
+        members.emplace_back(name, archive.substr(at + 512, size));
+        at += 512 + (size + 511) / 512 * 512;
+    }
+    return members;
+}
+
+}  // namespace
+
+// Whatever a member's size, the next member follows its last block, and
+// two blocks of zeros end the archive.
+TEST(ViewArchive, EveryMemberIsFoundWhateverItsSize) {
+    for (const std::size_t size : {0u, 1u, 511u, 512u, 513u, 1024u, 5000u}) {
+        const std::vector<std::pair<std::string, std::string>> files = {{"viewer.session", std::string(size, 's')},
+                                                                        {"names-3.txt", "A\nB\n"}};
+        const std::string archive = driver::TarArchive("viewer-session", files);
+        EXPECT_EQ(Members(archive),
+                  (std::vector<std::pair<std::string, std::string>>{{"viewer-session/viewer.session", files[0].second},
+                                                                    {"viewer-session/names-3.txt", files[1].second}}))
+            << size;
+        EXPECT_EQ(archive.size() % 512, 0u);
+        EXPECT_EQ(archive.substr(archive.size() - 1024), std::string(1024, '\0')) << size;
+    }
+}

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +87,11 @@ struct Served {
 };
 
 int Status(const std::string& answer) { return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0; }
+
+std::string Bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 nlohmann::json Body(const std::string& answer) {
     return nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4), nullptr, false);
@@ -225,6 +231,77 @@ TEST(ViewServer, SlowClientsFreezeNothing) {
     trickling = false;
     trickle.join();
     for (const int socket : slow) close(socket);
+}
+
+// A thousand idle connections, which need no token to be made, hold no
+// worker: a request that arrives whole is answered while they all still
+// wait; and each is cut off when its time is up, counted from its
+// acceptance however it trickles.
+TEST(ViewServer, IdleConnectionsDelayNoRequest) {
+    const Served served;
+    std::vector<int> idle;
+    for (int k = 0; k < 1000; ++k) {
+        idle.push_back(Connect(served.port));
+    }
+    const int trickling = Connect(served.port);
+    send(trickling, "GET / HTTP/1.1\r\n", 16, MSG_NOSIGNAL);
+    EXPECT_EQ(Status(served.Request("GET", "/api/session", served.Bearer())), 200);
+    std::size_t open = 0;
+    for (const int socket : idle) {
+        char byte = 0;
+        const ssize_t got = recv(socket, &byte, 1, MSG_DONTWAIT);
+        open += got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? 1 : 0;
+    }
+    EXPECT_EQ(open, idle.size()) << "the request waited for idle connections to be cut off";
+    // A header line every half second: cut off within the time of one request.
+    int lines = 0;
+    for (; lines < 24 && send(trickling, "X-Slow: 1\r\n", 11, MSG_NOSIGNAL) == 11; ++lines) {
+        char byte = 0;
+        if (recv(trickling, &byte, 1, MSG_DONTWAIT) == 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    EXPECT_LT(lines, 16) << "a trickling client stays as long as it sends";
+    close(trickling);
+    for (const int socket : idle) close(socket);
+}
+
+// Parts of answers are never given: a Range, well formed or not, gets the
+// whole answer; the library's own refusals are JSON refusals too; each
+// header comes once; a gesture without actions is no step to undo; the
+// page that opens the viewer posts its token from a file, and is sent on
+// to an address without it.
+TEST(ViewServer, AnswersWholeOnceAndInJson) {
+    const Served served;
+    const std::string bearer = served.Bearer();
+    const std::string route = "/" + Body(served.Request("GET", "/api/state", bearer))["scene"].get<std::string>();
+    for (const char* range : {"bytes=0-9", "bytes=9999999-10000000", "bytes=oops", "bytes=5-1"}) {
+        const std::string answer = served.Request("GET", route, bearer + "Range: " + range + "\r\n");
+        EXPECT_EQ(Status(answer), 200) << range;
+        EXPECT_EQ(answer.find("Content-Range"), std::string::npos) << range;
+        EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), Bytes(served.folder / "room.gltf")) << range;
+        for (const char* header : {"Cache-Control:", "X-Content-Type-Options:", "Content-Type:"}) {
+            EXPECT_EQ(answer.find(header), answer.rfind(header)) << header << " twice, " << range;
+        }
+    }
+    const std::string tooLarge = served.Request("POST", "/api/actions", bearer, std::string(70000, 'x'));
+    EXPECT_EQ(Status(tooLarge), 413);
+    EXPECT_EQ(Body(tooLarge)["code"], "too-large") << tooLarge.substr(0, 300);
+    for (const char* empty : {"", "# a note\n\n"}) {
+        const nlohmann::json state = Body(served.Request("POST", "/api/actions", bearer, empty));
+        EXPECT_EQ(state["undoable"], 0) << empty;
+        EXPECT_EQ(state["refusal"]["code"], "bad-session") << empty;
+    }
+    const std::string form = "token=" + served.token;
+    const std::string exchanged =
+        served.Request("POST", "/", "Origin: null\r\nContent-Type: application/x-www-form-urlencoded\r\n", form);
+    EXPECT_EQ(Status(exchanged), 200);
+    EXPECT_NE(exchanged.find("Set-Cookie: morvane-view-"), std::string::npos) << exchanged;
+    EXPECT_NE(exchanged.find("url=/\""), std::string::npos);
+    EXPECT_EQ(Status(served.Request("POST", "/", "Origin: null\r\nContent-Type: application/x-www-form-urlencoded\r\n",
+                                    "token=" + std::string(32, '0'))),
+              403);
 }
 
 // A port that another program holds on either loopback address is refused.

@@ -22,7 +22,15 @@
 #include "session/session_check.h"
 #include "session/session_replay.h"
 #include "session/transcript.h"
+#include "view/view_dialog_files.h"
 #include "view/view_session.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#if defined(__GLIBC__)
+#  include <malloc.h>
+#endif
 
 namespace {
 
@@ -137,9 +145,9 @@ TEST(ViewSession, ARefusedGestureKeepsTheRedoHistory) {
 }
 
 // Undo, redo and every rebuild replay from what each gesture read: a names
-// file edited after it was loaded is never read again, nor one saved
-// written again; the session downloaded with its files replays to the same
-// scene.
+// file is read once as it is loaded (the tool reads the copy kept of that
+// read), never again once edited, nor one saved written again; the session
+// downloaded with its files replays to the same scene.
 TEST(ViewSession, ReplaysNeverTouchTheNamesFilesAgain) {
     const RoomFolder room("names");
     const std::string names = room / "names.txt";
@@ -148,11 +156,19 @@ TEST(ViewSession, ReplaysNeverTouchTheNamesFilesAgain) {
     {
         const auto session = room.Session();
         ASSERT_FALSE(session->Apply("open Velkora").refusal);
-        ASSERT_FALSE(session->Apply("answer " + names + "\npress Save Names To File").refusal);
+        std::ofstream(names) << "an older file\n";
+        ASSERT_FALSE(session->Apply("answer " + names + "\npress Save Names To File").refusal) << "over a file";
+        ASSERT_NE(Bytes(names), "an older file\n");
         std::string text = Bytes(names);
         text.replace(text.find("Door"), 4, "Front Door");
         std::ofstream(names, std::ios::binary) << text;
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        inotify_add_watch(watch, names.c_str(), IN_OPEN);
         ASSERT_FALSE(session->Apply("answer " + names + "\npress Load Names Form File").refusal);
+        char events[4096];
+        const ssize_t got = read(watch, events, sizeof events);
+        close(watch);
+        EXPECT_EQ(got, static_cast<ssize_t>(sizeof(inotify_event))) << "opened once, to be kept";
         std::ofstream(names, std::ios::binary) << "changed again after the load\n";
         const std::string edited = Bytes(names);
         session->Apply("select 7");
@@ -189,34 +205,57 @@ TEST(ViewSession, ReplaysNeverTouchTheNamesFilesAgain) {
     EXPECT_EQ(Bytes(names), "changed again after the load\n") << "the downloaded session saves beside itself";
 }
 
-// The dialogs and Save reach only the folders let in; a refusal says why.
+// The dialogs and Save reach only the folders let in, judged where every
+// link on the way ends: a link out, a link to no file (which a write would
+// make wherever it points) and, for writing, a file with another name
+// anywhere are refused with why, and none is offered.
 TEST(ViewSession, AnswersAndSaveStayInTheFoldersReached) {
     const RoomFolder room("reach");
-    std::filesystem::create_directories(room.path / ".hidden");
-    std::filesystem::create_symlink("/etc/hostname", room.path / "link.txt");
-    const auto session = room.Session();
-    session->Apply("open Velkora");
     const test_support::ScratchFolder elsewhere;
     const std::string outside = elsewhere.File("morvane-outside.txt");
-    for (const std::string& path :
-         std::vector<std::string>{outside, room / ".bashrc", room / ".hidden/names.txt", room / "link.txt",
-                                  room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt")}) {
+    std::ofstream(elsewhere.File("linked.txt")) << "A\n";
+    std::filesystem::create_directories(room.path / ".hidden");
+    std::filesystem::create_symlink("/etc/hostname", room.path / "link.txt");
+    std::filesystem::create_symlink(outside, room.path / "room-names.txt");
+    std::filesystem::create_symlink(room / "fresh.txt", room.path / "inward.txt");
+    std::filesystem::create_hard_link(elsewhere.File("linked.txt"), room.path / "hard.txt");
+    const auto session = room.Session();
+    session->Apply("open Velkora");
+    const struct {
+        std::string path;
+        const char* save;  // what a save is refused for
+        const char* load;  // what a load is refused for ("": it is not)
+    } cases[] = {
+        {outside, "outside", "outside"},
+        {room / ".bashrc", "dot", "dot"},
+        {room / ".hidden/names.txt", "dot", "dot"},
+        {room / "link.txt", "outside", "outside"},
+        {room / ("../" + elsewhere.Path().filename().string() + "/morvane-outside.txt"), "outside", "outside"},
+        {room / "room-names.txt", "leads to no file", "leads to no file"},
+        {room / "inward.txt", "leads to no file", "leads to no file"},
+        {room / "hard.txt", "other names", ""},
+    };
+    for (const auto& c : cases) {
         for (const char* press : {"Save Names To File", "Load Names Form File"}) {
-            const driver::ViewState state = session->Apply("answer " + path + "\npress " + press);
-            EXPECT_TRUE(state.refusal) << path;
-            EXPECT_NE(Why(state).find(path.find(".hidden") != std::string::npos ||
-                                              path.find(".bashrc") != std::string::npos
-                                          ? "dot"
-                                          : "outside"),
-                      std::string::npos)
-                << Why(state);
+            const std::string refused = press[0] == 'S' ? c.save : c.load;
+            const driver::ViewState state = session->Apply("answer " + c.path + "\npress " + press);
+            EXPECT_EQ(Why(state).find(refused.empty() ? "reach" : refused) != std::string::npos, !refused.empty())
+                << c.path << ": " << Why(state);
         }
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
-    for (const std::string& path : {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf")}) {
+    EXPECT_FALSE(std::filesystem::exists(room / "fresh.txt"));
+    EXPECT_EQ(Bytes(elsewhere.File("linked.txt")), "A\n");
+    EXPECT_EQ(driver::FilesForDialog(session->Reach(), "save", room / "room.gltf").suggested, "")
+        << "a link to no file is not offered";
+    std::filesystem::create_symlink(elsewhere.File("elsewhere.gltf"), room.path / "dangling.gltf");
+    std::filesystem::create_hard_link(room / "room.gltf", room.path / "twice.gltf");
+    for (const std::string& path : {elsewhere.File("elsewhere.gltf"), std::string(room / ".room.gltf"),
+                                    room / "dangling.gltf", room / "twice.gltf"}) {
         const std::optional<driver::Refusal> refused = session->SetOutputPath(path);
         EXPECT_TRUE(refused && refused->code == driver::RefusalCode::OutsideReach) << path;
     }
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.File("elsewhere.gltf")));
 }
 
 // The selection that `session` gives when morvane-host runs it on `scene`.
@@ -354,3 +393,25 @@ TEST(ViewSession, AnEditThatWouldChangeTheMotionDoesNotStand) {
     EXPECT_FALSE(turned.refusal) << Why(turned);
     EXPECT_NE(session.SceneBytes(), before);
 }
+
+#if defined(__GLIBC__)
+// A host destroyed frees what its tools made (their windows, buttons and
+// resources): undo and redo, which build the scene and its host anew each
+// time, keep nothing of the hosts before.
+TEST(ViewSession, UndoAndRedoKeepNothingOfTheHostsBefore) {
+    const RoomFolder room("memory");
+    for (const char* tool : {"Tarvel", "Velkora"}) {
+        const auto session = room.Session();
+        ASSERT_EQ(Why(session->Apply(std::string("open ") + tool + "\nselect 2")), "");
+        const auto cycles = [&session](int count) {
+            for (int k = 0; k < count; ++k) {
+                session->Undo();
+                session->Redo();
+            }
+            return mallinfo2().uordblks;
+        };
+        const std::size_t settled = cycles(20);
+        EXPECT_LT(cycles(200), settled + 256 * 1024) << tool << ": each host kept some of itself";
+    }
+}
+#endif

@@ -1,49 +1,42 @@
 #include "scene/gltf/gltf_buffer_bytes.h"
 
 #include <cstring>
-#include <fstream>
 #include <optional>
 
-#include "files/native_path.h"
+#include "files/input_file.h"
 #include "scene/gltf/gltf_data_uri.h"
 
 namespace driver::gltf {
 
 namespace {
 
-std::string ReadAt(const std::string& path, std::uint64_t at, std::size_t size) {
-    std::ifstream file(NativePath(path), std::ios::binary);
-    if (!file) {
-        throw BufferReadError("\"" + path + "\" cannot be opened");
+void CheckWithin(std::uint64_t total, std::uint64_t offset, std::size_t size, const char* what) {
+    if (offset > total || size > total - offset) {
+        throw BufferReadError(std::string(what) + " ends before the bytes " + std::to_string(offset) + " to " +
+                              std::to_string(offset + size));
     }
-    std::string bytes(size, '\0');
-    file.seekg(static_cast<std::streamoff>(at));
-    if (!file.read(bytes.data(), static_cast<std::streamsize>(size))) {
-        throw BufferReadError("\"" + path + "\" ends before the bytes " + std::to_string(at) + " to " +
-                              std::to_string(at + size));
-    }
-    return bytes;
 }
 
 }  // namespace
 
 std::string ReadBufferBytes(const BufferPlace& place, std::uint64_t offset, std::size_t size) {
-    switch (place.kind) {
-        case BufferPlace::Kind::File:
-            return ReadAt(place.text, offset, size);
-        case BufferPlace::Kind::DataUri: {
-            const std::optional<std::string> bytes = DataUriBytes(place.text);
-            if (!bytes) {
-                throw BufferReadError("its data: URI is not base64");
-            }
-            if (offset > bytes->size() || size > bytes->size() - offset) {
-                throw BufferReadError("its data: URI ends before the bytes " + std::to_string(offset) + " to " +
-                                      std::to_string(offset + size));
-            }
-            return bytes->substr(static_cast<std::size_t>(offset), size);
+    if (place.file != nullptr) {
+        CheckWithin(place.size, offset, size, "the buffer");
+        try {
+            return *place.file->Read(place.at + offset, size);
+        } catch (const InputFileError& e) {
+            throw BufferReadError(e.what());
         }
     }
-    throw BufferReadError("unknown kind of buffer");
+    if (!place.dataUri.empty()) {
+        const std::optional<std::string> bytes = DataUriBytes(place.dataUri);
+        if (!bytes) {
+            throw BufferReadError("its data: URI is not base64");
+        }
+        CheckWithin(bytes->size(), offset, size, "its data: URI");
+        return bytes->substr(static_cast<std::size_t>(offset), size);
+    }
+    throw BufferReadError(place.missing);
 }
 
 float FloatAt(const std::string& bytes, std::size_t at) {

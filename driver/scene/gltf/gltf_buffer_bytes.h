@@ -6,21 +6,25 @@
 #include <stdexcept>
 #include <string>
 
-// The one way the tools read bytes of a glTF buffer beside the file or in a
-// data: URI (the inverse bind matrices of a skin whose joint's pivot moved,
-// the keys of a node whose frame moved): just the bytes asked for, never
-// the whole buffer. A GLB file's binary chunk is read from the file as it
-// was opened (SourceBytes).
+#include "files/source_bytes.h"
+
+// The one way the tools read bytes of a glTF buffer (the inverse bind
+// matrices of a skin whose joint's pivot moved, the keys of a node whose
+// frame moved): just the bytes asked for, never the whole buffer, through
+// the file held open since the scene was read (a GLB file's binary chunk,
+// or the buffer's own file), so that they are the bytes of the file that
+// was read.
 namespace driver::gltf {
 
-// Where a buffer's bytes are.
+// Where a buffer's bytes are: `size` bytes of `file` from `at` (a GLB
+// file's binary chunk, or the buffer's own file), else a data: URI, else
+// nowhere, `missing` saying why.
 struct BufferPlace {
-    enum class Kind {
-        File,     // the file at `text`
-        DataUri,  // the data: URI `text`
-    };
-    Kind kind = Kind::File;
-    std::string text;
+    const SourceBytes* file = nullptr;
+    std::uint64_t at = 0;
+    std::uint64_t size = 0;
+    std::string dataUri;
+    std::string missing;
 };
 
 // `size` bytes of buffer `buffer` from `offset`: ReadBufferBytes at the

@@ -142,7 +142,8 @@ void ModelReader::Numbers(const JsonValue& value, std::size_t count, double* out
         }
         double number = 0;
         if (ReadSingleNumber(elements[i].Raw(), number) != NumberProblem::None) {
-            Fail(where, elements[i].GetSpan(), std::string(elements[i].Raw()) + " is not finite in single precision");
+            Fail(where, elements[i].GetSpan(),
+                 Excerpt(std::string(elements[i].Raw())) + " is not finite in single precision");
         }
         out[i] = number;
     }

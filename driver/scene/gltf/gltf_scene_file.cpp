@@ -79,6 +79,9 @@ public:
             json_ = bytes.Whole();
         }
         model_ = ReadGltfModel(*json_, path);
+        if (textKept_ || use == SceneUse::Listed) {
+            OpenBufferFiles();
+        }
         if (use == SceneUse::Listed) {
             drawnBoxes_ = DrawnBounds(model_, *json_, glb_,
                                       [this](std::size_t buffer, std::uint64_t at, std::size_t size) {
@@ -94,6 +97,7 @@ public:
         } else {
             json_.reset();
             bytes_ = SourceBytes();
+            bufferFiles_.clear();
         }
         for (std::size_t index = 1; index < order_.size(); ++index) {
             if (model_.nodes[records_[index].gltf].skinned) {
@@ -268,9 +272,19 @@ private:
     // chunk from the file as it was opened, any other buffer where its URI
     // says. Throws BufferReadError.
     std::string ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const;
+    // The files of the buffers, held open from now, so that what is read
+    // of them is the file that was read.
+    void OpenBufferFiles();
+    BufferPlace PlaceOfBuffer(std::size_t buffer) const;
     void EditChannels(TextEdits& edits) const;
     void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
     FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix) const;
+    // A change of a buffer file whose bytes may be in the content refuses it.
+    void MadeFromBuffers(FileContent& content) const {
+        for (const SourceBytes& file : bufferFiles_) {
+            file.MadeInto(content);
+        }
+    }
     void MoveObjectOntoChild(std::size_t index, const std::string& path, std::vector<MemberChange>& changes);
     [[noreturn]] void Fail(const std::string& path, std::size_t index, const std::string& what) const;
 
@@ -290,6 +304,9 @@ private:
     std::uint64_t chunksSize_ = 0;
     std::uint64_t binaryAt_ = 0;
     std::uint64_t binarySize_ = 0;
+    // By buffer, where the scene has skins: its file, opened, or why not.
+    std::vector<SourceBytes> bufferFiles_;
+    std::vector<std::string> bufferMissing_;
     GltfModel model_;  // without its nodes once the scene is built
     std::size_t nodeCount_ = 0;
     std::vector<NodeText> nodeTexts_;  // by glTF index, where the scene may be written
@@ -537,26 +554,49 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
 }
 
 std::string GltfSceneFile::ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const {
-    const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
-    if (!uri) {
-        if (binaryAt_ == 0 || offset > binarySize_ || size > binarySize_ - offset) {
-            throw BufferReadError("the GLB file's binary chunk does not hold the bytes " + std::to_string(offset) +
-                                  " to " + std::to_string(offset + size));
+    return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+}
+
+void GltfSceneFile::OpenBufferFiles() {
+    const std::vector<std::optional<std::string>>& uris = model_.data.bufferUris;
+    bufferFiles_.resize(uris.size());
+    bufferMissing_.resize(uris.size());
+    for (std::size_t buffer = 0; buffer < uris.size(); ++buffer) {
+        const std::optional<std::filesystem::path> file = uris[buffer] ? UriFile(*uris[buffer], FolderOf(source_))
+                                                                       : std::nullopt;
+        if (!file) {
+            bufferMissing_[buffer] = "buffers[" + std::to_string(buffer) + "] names no file";
+            continue;
         }
         try {
-            return *bytes_.Read(binaryAt_ + offset, size);
+            bufferFiles_[buffer] = SourceBytes::OfFile(NativeText(*file));
         } catch (const InputFileError& e) {
-            throw BufferReadError(e.what());
+            // Only what is read from it (matrices, keys, boxes) needs it.
+            bufferMissing_[buffer] = e.what();
         }
     }
-    if (uri->rfind("data:", 0) == 0) {
-        return ReadBufferBytes({BufferPlace::Kind::DataUri, *uri}, offset, size);
+}
+
+BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
+    BufferPlace place;
+    const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
+    if (!uri) {
+        place.file = &bytes_;
+        place.at = binaryAt_;
+        place.size = binarySize_;
+        place.missing = "the GLB file has no binary chunk after its JSON";
+        if (binarySize_ == 0 && binaryAt_ == 0) {
+            place.file = nullptr;
+        }
+    } else if (uri->rfind("data:", 0) == 0) {
+        place.dataUri = *uri;
+    } else if (buffer < bufferFiles_.size() && bufferMissing_[buffer].empty()) {
+        place.file = &bufferFiles_[buffer];
+        place.size = bufferFiles_[buffer].Size();
+    } else {
+        place.missing = buffer < bufferMissing_.size() ? bufferMissing_[buffer] : "the buffer was not opened";
     }
-    const std::optional<std::filesystem::path> file = UriFile(*uri, FolderOf(source_));
-    if (!file) {
-        throw BufferReadError("buffers[" + std::to_string(buffer) + "] names no file");
-    }
-    return ReadBufferBytes({BufferPlace::Kind::File, NativeText(*file)}, offset, size);
+    return place;
 }
 
 void GltfSceneFile::EditChannels(TextEdits& edits) const {
@@ -591,6 +631,7 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
     FileContent content;
     if (!glb_) {
         content.Add(json_, std::move(edits));
+        MadeFromBuffers(content);
         return content;
     }
     edits.Order();
@@ -608,6 +649,7 @@ FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
     content.Add(std::move(head));
     content.Add(json_, std::move(edits));
     content.Add(std::move(padding));
+    MadeFromBuffers(content);
     if (binaryAppendix.empty()) {
         bytes_.AddTo(content, chunksAt_, chunksSize_);
         return content;

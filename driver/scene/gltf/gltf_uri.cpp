@@ -76,12 +76,49 @@ std::string FilePart(const std::string& uri) {
     return decoded;
 }
 
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+// The scheme of `uri` in lower case, without its ":".
+std::string SchemeOf(const std::string& uri) { return Lower(uri.substr(0, uri.find(':'))); }
+
+// A network-path reference ("//host/path"): another host's, whatever follows.
+bool NamesAHost(const std::string& uri) {
+    return uri.size() >= 2 && (uri[0] == '/' || uri[0] == '\\') && (uri[1] == '/' || uri[1] == '\\');
+}
+
+// The file of a file: URI of this machine ("file:///d/x.bin",
+// "file://localhost/d/x.bin", "file:/d/x.bin"); none for another host's.
+std::optional<fs::path> FileUriFile(const std::string& uri) {
+    std::string rest = uri.substr(uri.find(':') + 1);
+    if (NamesAHost(rest)) {
+        const std::size_t pathAt = rest.find_first_of("/\\", 2);
+        const std::string host = rest.substr(2, pathAt == std::string::npos ? std::string::npos : pathAt - 2);
+        if (!host.empty() && Lower(host) != "localhost") {
+            return std::nullopt;
+        }
+        rest = pathAt == std::string::npos ? "/" : rest.substr(pathAt);
+    }
+    std::string path = FilePart(rest);
+    // A drive on Windows: "/C:/d/x.bin".
+    if (path.size() >= 3 && path[0] == '/' && IsAlpha(path[1]) && path[2] == ':') {
+        path.erase(0, 1);
+    }
+    return fs::u8path(path).lexically_normal();
+}
+
 }  // namespace
 
 fs::path FolderOf(const std::string& path) { return fs::absolute(NativePath(path)).lexically_normal().parent_path(); }
 
 std::optional<fs::path> UriFile(const std::string& uri, const fs::path& fromFolder) {
-    if (HasScheme(uri) || uri.empty()) {
+    if (HasScheme(uri)) {
+        return SchemeOf(uri) == "file" ? FileUriFile(uri) : std::nullopt;
+    }
+    if (uri.empty() || NamesAHost(uri)) {
         return std::nullopt;
     }
     return (fromFolder / fs::u8path(FilePart(uri))).lexically_normal();

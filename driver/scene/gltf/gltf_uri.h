@@ -10,7 +10,8 @@ namespace driver::gltf {
 std::filesystem::path FolderOf(const std::string& path);
 
 // The file that `uri` refers to from a file in `fromFolder` (from
-// FolderOf), normalised; none for a data: URI or any other with a scheme.
+// FolderOf), normalised, a file: URI of this machine's included; none for
+// a data: URI, any other with a scheme, and "//host/..." (another host's).
 std::optional<std::filesystem::path> UriFile(const std::string& uri, const std::filesystem::path& fromFolder);
 
 // How a file in `toFolder` refers to what `uri` refers to from a file in

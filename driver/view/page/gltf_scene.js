@@ -10,8 +10,8 @@ import { MeshoptDecoder } from 'three/addons/libs/meshopt_decoder.module.js';
 // pixel stands in for each, and the page says which were skipped.
 export const skippedImages = [];
 const BLANK_PIXEL = 'data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=';
-const external = (uri) => /^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri) &&
-  !uri.startsWith(window.location.origin);
+const external = (uri) => /^\/\/|^\\\\/.test(uri) || (/^[a-z][a-z0-9+.-]*:/i.test(uri) && !/^(data|blob):/i.test(uri) &&
+  !uri.startsWith(window.location.origin));
 
 // A plain mesh that several nodes share is loaded for the first of them
 // only (viewport.js draws it for all): an Object3D a node costs a large

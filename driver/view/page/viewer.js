@@ -351,14 +351,18 @@ function openTool(name) {
   act(`${view.toolOpen ? 'close\n' : ''}open ${name}`);
 }
 
-// The session with the names files that it loads, as they were read, in
-// one archive; the session alone when it loads none.
+// The session alone when it answers no file dialog; else the session in a
+// folder of its own with the names files that it loads, as they were read,
+// and where it saves them, so that its replay touches none of the user's
+// files.
 async function downloadSession() {
-  if (view.reads.length === 0) {
-    download('viewer.session', await call('GET', 'session'));
+  const session = await call('GET', 'session');
+  if (!/^answer (?!cancel$)/m.test(session)) {
+    download('viewer.session', session);
     return;
   }
-  note(`the session reads ${view.reads.join(', ')}: it comes with them as they were read, in viewer-session.tar`);
+  const reads = view.reads.length ? `reads ${view.reads.join(', ')}` : 'saves names files';
+  note(`the session ${reads}: it comes in viewer-session.tar, with the files it reads as they were read, and saves beside them`);
   const link = document.createElement('a');
   link.href = 'api/session.tar';
   link.download = 'viewer-session.tar';
