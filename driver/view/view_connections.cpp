@@ -162,13 +162,13 @@ void WatchedServer::Listen() {
     if (closing_) {
         return;
     }
-    workers_ = std::make_unique<httplib::ThreadPool>(kWorkers);
+    workers_ = std::make_unique<WorkerPool>(kWorkers);
     reader_ = std::thread([this] { ReadWaiting(); });
     listen_after_bind();
     closing_ = true;
     wake_.Ring();
     reader_.join();
-    workers_->shutdown();
+    workers_->Finish();
 }
 
 bool WatchedServer::process_and_close_socket(socket_t sock) {
@@ -224,7 +224,10 @@ void WatchedServer::ReadWaiting() {
                 }
             }
             if (open && RequestArrived(arriving.bytes, kMostBody)) {
-                workers_->enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); });
+                const socket_t sock = arriving.socket;
+                if (!workers_->Enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); })) {
+                    CloseSocket(sock);
+                }
             } else if (open && now < arriving.deadline) {
                 still.push_back(std::move(arriving));
             } else {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "view/socket_calls.h"
+#include "view/worker_pool.h"
 
 namespace driver {
 
@@ -28,7 +29,7 @@ class WatchedServer : public httplib::Server {
 public:
     static constexpr std::chrono::seconds kRequestTime{4};
     static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
-    static constexpr int kWorkers = 256;
+    static constexpr int kWorkers = 256;                   // at most, started as requests come
     static constexpr int kBacklog = 512;
     // The largest request body taken (a larger one is refused, 413).
     static constexpr std::size_t kMostBody = std::size_t{64} * 1024;
@@ -73,7 +74,7 @@ private:
     std::set<socket_t> open_;        // being served
     std::atomic<bool> closing_{false};
     sockets::Alarm wake_;  // wakes the reading thread
-    std::unique_ptr<httplib::ThreadPool> workers_;
+    std::unique_ptr<WorkerPool> workers_;
     std::thread reader_;
     socket_t listening_ = INVALID_SOCKET;  // the last socket made by bind
 };

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "json/json_writer.h"
 #include "session/session.h"
 #include "text/refusal.h"
+#include "view/session_thread.h"
 #include "view/socket_calls.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
@@ -163,8 +165,8 @@ struct ViewServer::Impl {
     // with the same handlers, on the same port.
     WatchedServer server;
     WatchedServer serverOnIpv6;
-    bool ipv6 = false;  // ::1 is bound
-    std::mutex mutex;   // one request at a time on the session and the plug-ins
+    bool ipv6 = false;            // ::1 is bound
+    SessionThread sessionThread;  // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
     const std::string preloads;         // PreloadHints of the scene
@@ -375,19 +377,22 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         }
         // The page's files and the scene's are fixed when the server starts:
         // they are served while a gesture or the state is being answered.
-        std::unique_lock<std::mutex> lock(impl.mutex, std::defer_lock);
-        if (request.path.rfind("/api/", 0) == 0) {
-            lock.lock();
-        }
-        try {
-            if (request.method == "POST") {
-                impl.Post(request.path, request, response);
-            } else {
-                impl.Get(request.path, response);
+        const std::function<void()> answer = [&] {
+            try {
+                if (request.method == "POST") {
+                    impl.Post(request.path, request, response);
+                } else {
+                    impl.Get(request.path, response);
+                }
+            } catch (const std::exception& e) {
+                // The server's boundary: a refusal answers with its code's status.
+                AnswerRefusal(response, RefusalOf(e));
             }
-        } catch (const std::exception& e) {
-            // The server's boundary: a refusal answers with its code's status.
-            AnswerRefusal(response, RefusalOf(e));
+        };
+        if (request.path.rfind("/api/", 0) == 0) {
+            impl.sessionThread.Run(answer);
+        } else {
+            answer();
         }
     };
     on.Get(".*", handle);
@@ -458,8 +463,9 @@ std::string ViewServer::Address() const { return Origin() + "/?token=" + Token()
 std::string ViewServer::Origin() const { return impl_->guard->Origin(); }
 std::string ViewServer::Token() const { return impl_->guard->Token(); }
 
-// The servers listen on threads of their own; this one stops them when
-// asked (a stop that came before a server ran is made again until it ends).
+// The servers listen on threads of their own; this one runs the session's
+// work that their workers hand over, and stops them when asked (a stop that
+// came before a server ran is made again until it ends).
 void ViewServer::Serve() {
     Impl& impl = *impl_;
     std::atomic<int> running{0};
@@ -478,7 +484,7 @@ void ViewServer::Serve() {
         if (impl.stopping || (impl.quitting && ++quitWait > 10)) {
             impl.StopAll();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        impl.sessionThread.RunHandedOver(std::chrono::milliseconds(10));
     }
     for (std::thread& thread : listening) {
         thread.join();

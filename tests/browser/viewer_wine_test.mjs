@@ -38,7 +38,10 @@ async function viewAndPivot(browser, side, command) {
   fs.mkdirSync(path.join(dir, folder), { recursive: true });
   for (const file of ['room.gltf', 'room.bin']) fs.copyFileSync(path.join(examples, file), path.join(dir, folder, file));
   const viewer = spawn(command[0], [...command.slice(1), 'view', `${folder}/room.gltf`, '-o', `${folder}/pivoted.gltf`],
-    { cwd: dir, stdio: ['ignore', 'pipe', 'inherit'], env: { ...process.env, LC_ALL: 'C.UTF-8', MORVANE_WINE_STREAM: '1' } });
+    { cwd: dir, stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, LC_ALL: 'C.UTF-8', MORVANE_WINE_STREAM: '1' } });
+  // Through a pipe of this process: a helper that Wine leaves running holds
+  // that, not the test runner's, which would then wait for it to end.
+  viewer.stderr.on('data', (data) => process.stderr.write(data));
   const ended = new Promise((resolve) => viewer.once('exit', resolve));
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
   page.on('pageerror', (error) => { throw error; });
@@ -53,9 +56,14 @@ async function viewAndPivot(browser, side, command) {
     await page.click('#quit');
     assert.equal(await within(ended, patience, `${side}: Quit`), 0, `${side}: Quit ends the viewer`);
     return { saved: fs.readFileSync(path.join(dir, folder, 'pivoted.gltf')), session };
+  } catch (error) {
+    console.error(`${side}'s transcript:\n${await page.textContent('#transcript').catch(() => '')}`);
+    throw error;
   } finally {
     await page.close();
     viewer.kill();
+    viewer.stdout.destroy();
+    viewer.stderr.destroy();
   }
 }
 
@@ -71,6 +79,11 @@ try {
   assert.equal(windows.session, native.session, 'the same session stands');
   assert.ok(windows.saved.equals(native.saved), 'Save writes the native viewer\'s bytes');
   console.log('viewer under Wine: all checks passed');
+} catch (error) {
+  console.error(error);
+  process.exitCode = 1;
 } finally {
   await browser.close();
 }
+// Wine's helpers may hold what this process started; nothing is left to wait for.
+process.exit();
