@@ -17,8 +17,8 @@ bool Ready(socket_t socket, bool forWriting, int milliseconds);
 // to a closed connection fails and raises no signal. -1 on failure.
 long Receive(socket_t socket, char* data, std::size_t size);
 long Send(socket_t socket, const char* data, std::size_t size);
-// What recv gives without waiting (on Windows, whose sockets here block,
-// called only once WaitToRead found something to take): as Receive does.
+// What recv gives without waiting, as Receive does; -1 with an error that
+// MeansNothingYet when nothing has come.
 long ReceiveNow(socket_t socket, char* data, std::size_t size);
 // Whether `error` says that nothing has come yet, or a signal came first:
 // the connection goes on.

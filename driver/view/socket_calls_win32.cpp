@@ -20,7 +20,18 @@ long Receive(socket_t socket, char* data, std::size_t size) { return recv(socket
 
 long Send(socket_t socket, const char* data, std::size_t size) { return send(socket, data, static_cast<int>(size), 0); }
 
-long ReceiveNow(socket_t socket, char* data, std::size_t size) { return Receive(socket, data, size); }
+// The socket waits for nothing during this one call alone: its worker later
+// reads and writes it waiting.
+long ReceiveNow(socket_t socket, char* data, std::size_t size) {
+    u_long nonBlocking = 1;
+    u_long blocking = 0;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    const long got = Receive(socket, data, size);
+    const int error = WSAGetLastError();
+    ioctlsocket(socket, FIONBIO, &blocking);
+    WSASetLastError(error);
+    return got;
+}
 
 bool MeansNothingYet(int error) { return error == WSAEWOULDBLOCK || error == WSAEINTR; }
 
