@@ -1,39 +1,35 @@
 #include "view/session_thread.h"
 
-#include <utility>
-
 namespace driver {
 
 void SessionThread::Run(const std::function<void()>& work) {
+    Piece piece{&work, nullptr, false};
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return work_ == nullptr; });
-    work_ = &work;
-    const unsigned long long mine = ++given_;
+    changed_.wait(lock, [this] { return handed_ == nullptr; });
+    handed_ = &piece;
     changed_.notify_all();
-    changed_.wait(lock, [this, mine] { return ran_ >= mine; });
-    if (failure_) {
+    changed_.wait(lock, [&piece] { return piece.done; });
+    if (piece.failure) {
         // The work's exception, as though this thread had run it.
-        std::rethrow_exception(std::exchange(failure_, nullptr));
+        std::rethrow_exception(piece.failure);
     }
 }
 
 void SessionThread::RunHandedOver(std::chrono::milliseconds wait) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, wait, [this] { return work_ != nullptr; })) {
+    if (!changed_.wait_for(lock, wait, [this] { return handed_ != nullptr; })) {
         return;
     }
-    const std::function<void()>* work = work_;
+    Piece& piece = *handed_;
     lock.unlock();
-    std::exception_ptr failure;
     try {
-        (*work)();
+        (*piece.work)();
     } catch (...) {
-        failure = std::current_exception();
+        piece.failure = std::current_exception();
     }
     lock.lock();
-    failure_ = failure;
-    work_ = nullptr;
-    ++ran_;
+    piece.done = true;
+    handed_ = nullptr;
     changed_.notify_all();
 }
 

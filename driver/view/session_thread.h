@@ -22,11 +22,17 @@ public:
     void RunHandedOver(std::chrono::milliseconds wait);
 
 private:
+    // A piece of work on the stack of the thread that handed it over, until
+    // that thread sees it done.
+    struct Piece {
+        const std::function<void()>* work;
+        std::exception_ptr failure;
+        bool done;
+    };
+
     std::mutex mutex_;
     std::condition_variable changed_;
-    const std::function<void()>* work_ = nullptr;  // handed over, not yet run
-    unsigned long long given_ = 0, ran_ = 0;       // pieces handed over, and run
-    std::exception_ptr failure_;                   // what the piece run last threw
+    Piece* handed_ = nullptr;  // handed over, not yet run
 };
 
 }  // namespace driver

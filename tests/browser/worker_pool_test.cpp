@@ -1,14 +1,19 @@
 // The viewer's pool of workers: every task runs once, in the order given
 // by one worker, never more at once than the pool's size, which it grows
-// to only as tasks wait; none is taken once it finishes.
+// to only as tasks wait; none is taken once it finishes. The session's
+// thread: whatever worker hands work over, it runs on the owner, one piece
+// at a time, and its failure comes back to the worker.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "view/session_thread.h"
 #include "view/worker_pool.h"
 
 namespace {
@@ -53,6 +58,47 @@ TEST(WorkerPool, RunsEachTaskOnceAndNoMoreAtOnceThanItsSize) {
             }
         }
     }
+}
+
+TEST(SessionThread, RunsEveryPieceOnItsOwnerOneAtATime) {
+    driver::SessionThread session;
+    const std::thread::id owner = std::this_thread::get_id();
+    constexpr int kWorkers = 6, kPieces = 20;
+    std::atomic<int> ran{0}, elsewhere{0}, atOnce{0}, failures{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int k = 0; k < kPieces; ++k) {
+                try {
+                    session.Run([&] {
+                        elsewhere += std::this_thread::get_id() == owner ? 0 : 1;
+                        EXPECT_EQ(++atOnce, 1);
+                        --atOnce;
+                        ++ran;
+                        if ((w + k) % 7 == 0) {
+                            throw std::runtime_error("refused");
+                        }
+                    });
+                } catch (const std::runtime_error&) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    while (ran < kWorkers * kPieces) {
+        session.RunHandedOver(std::chrono::milliseconds(10));
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    int thrown = 0;
+    for (int w = 0; w < kWorkers; ++w) {
+        for (int k = 0; k < kPieces; ++k) {
+            thrown += (w + k) % 7 == 0 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(elsewhere, 0);
+    EXPECT_EQ(failures, thrown);
 }
 
 }  // namespace
