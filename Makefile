@@ -54,7 +54,8 @@ fuzz: deps
 	test $$names -eq 0 -a $$scenes -eq 0
 
 # The 32-bit Windows build (MinGW-w64) needs no Wine; its tests do.
-windows: deps
+windows:
+	@bash scripts/install-deps.sh windows
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 

@@ -5,14 +5,24 @@
 # so they build GoogleTest from Debian's sources (package googletest) with
 # the cross compiler and use nlohmann-json's headers from a copy of their own.
 #
+# The viewer's HTTP server is cpp-httplib: natively Debian's shared library
+# (libcpp-httplib-dev, whose header holds declarations only); on Windows the
+# header-only httplib.h of Debian's source package of the same version,
+# which scripts/install-httplib-source.sh unpacks into the build tree.
+#
 #   morvane_provide_nlohmann_json()  defines nlohmann_json::nlohmann_json
 #   morvane_provide_googletest()     defines GTest::gtest, GTest::gtest_main,
 #                                    GTest::gmock and GTest::gmock_main
+#   morvane_provide_httplib()        defines morvane_httplib, where the
+#                                    native build finds the library; the
+#                                    Windows build cannot do without it
 
 set(MORVANE_NLOHMANN_JSON_HEADERS /usr/include/nlohmann CACHE PATH
     "nlohmann-json's header folder, copied for cross builds")
 set(MORVANE_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH
     "GoogleTest's source tree, built for cross builds")
+set(MORVANE_HTTPLIB_SOURCE ${CMAKE_SOURCE_DIR}/build/third_party/cpp-httplib CACHE PATH
+    "The folder of cpp-httplib's header-only httplib.h, for Windows builds")
 
 macro(morvane_provide_nlohmann_json)
     if(TARGET nlohmann_json::nlohmann_json)
@@ -55,5 +65,34 @@ macro(morvane_provide_googletest)
         endforeach()
     else()
         find_package(GTest REQUIRED)
+    endif()
+endmacro()
+
+macro(morvane_provide_httplib)
+    if(TARGET morvane_httplib)
+        # already provided
+    elseif(WIN32)
+        if(NOT EXISTS "${MORVANE_HTTPLIB_SOURCE}/httplib.h")
+            message(FATAL_ERROR "cpp-httplib's httplib.h not found in ${MORVANE_HTTPLIB_SOURCE}: "
+                                "scripts/install-httplib-source.sh unpacks it (make windows runs it)")
+        endif()
+        find_package(Threads REQUIRED)
+        add_library(morvane_httplib INTERFACE)
+        target_include_directories(morvane_httplib SYSTEM INTERFACE "${MORVANE_HTTPLIB_SOURCE}")
+        target_link_libraries(morvane_httplib INTERFACE ws2_32 Threads::Threads)
+        # Windows keeps the queue of a socket's first listen, which the
+        # library makes: the viewer's queue (WatchedServer::kBacklog).
+        # And <windows.h>, which the host's headers include first, leaves out
+        # the old <winsock.h>, which the library's <winsock2.h> replaces.
+        target_compile_definitions(morvane_httplib INTERFACE CPPHTTPLIB_LISTEN_BACKLOG=512 WIN32_LEAN_AND_MEAN)
+    else()
+        find_path(MORVANE_HTTPLIB_INCLUDE httplib.h)
+        find_library(MORVANE_HTTPLIB_LIBRARY cpp-httplib)
+        if(MORVANE_HTTPLIB_INCLUDE AND MORVANE_HTTPLIB_LIBRARY)
+            find_package(Threads REQUIRED)
+            add_library(morvane_httplib INTERFACE)
+            target_include_directories(morvane_httplib SYSTEM INTERFACE ${MORVANE_HTTPLIB_INCLUDE})
+            target_link_libraries(morvane_httplib INTERFACE ${MORVANE_HTTPLIB_LIBRARY} Threads::Threads)
+        endif()
     endif()
 endmacro()

@@ -51,7 +51,7 @@ names_tool::SaveResult NamesUtility::SaveNames(const std::string& path) {
     if (ip == nullptr) {
         return {names_tool::SaveOutcome::NotWritten, 0, kNotOpen};
     }
-    names_tool::SaveTarget target(path);
+    names_tool::SaveTarget target(names_tool::FilePathOf(path));
     if (!target.IsOpen()) {
         return target.Stopped("");
     }
@@ -77,7 +77,7 @@ names_tool::LoadResult NamesUtility::LoadNames(const std::string& path) {
     try {
         native_file::File source;
         std::uint64_t size = 0;
-        if (const native_file::Error error = native_file::OpenSource(path, source, size);
+        if (const native_file::Error error = native_file::OpenSource(names_tool::FilePathOf(path), source, size);
             error != native_file::Error::None) {
             return {false, 0, native_file::ReasonOf(error)};
         }

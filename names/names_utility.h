@@ -20,7 +20,8 @@ public:
     // UtilityPlugin: called by the host on its user-interface thread.
     void DeleteSelf() override {}
 
-    // The commands, run with a path the user chose. Both need the interface
+    // The commands, run with a path the user chose, as the file dialog gives
+    // it (FilePathOf in native_file.h). Both need the interface
     // of an open panel (or one set with SetInterface). The result tells what
     // happened; the commands themselves log nothing.
     names_tool::SaveResult SaveNames(const std::string& path);

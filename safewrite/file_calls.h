@@ -8,9 +8,9 @@
 // The file calls of the project's safe writing, in one small file per
 // platform: file_calls_posix.cpp and file_calls_win32.cpp. They use the
 // standard library and the system's own calls only, so that the plug-ins
-// can share them. Paths are used exactly as given; on Windows every call is
-// an ANSI call, like the file dialogs that give the paths, so that every
-// call names the same file.
+// can share them. Paths are used exactly as given, in UTF-8 on Windows too,
+// where every call is a wide call (wide_text.h), so that any file can be
+// named whatever the system's code page.
 namespace safewrite {
 
 // Why a call failed.

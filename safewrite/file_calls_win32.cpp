@@ -1,10 +1,11 @@
-// The safe writing's file calls on Windows: the ANSI calls throughout,
-// which convert a path with the system's code page as the file dialogs do.
+// The safe writing's file calls on Windows: the wide calls throughout,
+// with the UTF-8 paths converted (wide_text.h).
 #include <windows.h>
 
 #include <algorithm>
 
 #include "file_calls.h"
+#include "wide_text.h"
 
 namespace safewrite {
 
@@ -27,7 +28,7 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
-    return CreateFileA(path.c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(WideText(path).c_str(), access, kShared, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -204,7 +205,7 @@ Error File::Close() {
 Target OpenTarget(const std::string& path) {
     Target target;
     target.path = path;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         target.error = GetLastError() == ERROR_FILE_NOT_FOUND ? Error::None : LastError();
         return target;
@@ -237,14 +238,14 @@ Target OpenTarget(const std::string& path) {
     return target;
 }
 
-// The handle shares no right to delete: while it is open, no other writer
-// can remove the temporary.
 std::string SystemTemporaryFolder() {
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string();
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? Utf8Text(std::wstring(folder, length)) : std::string();
 }
 
+// The handle shares no right to delete: while it is open, no other writer
+// can remove the temporary.
 Error CreateTemporary(const std::string& path, bool, File& file) {
     const HANDLE handle = Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -255,7 +256,7 @@ Error CreateTemporary(const std::string& path, bool, File& file) {
 }
 
 // An open temporary shares no right to delete: the system refuses.
-bool RemoveUnlessHeld(const std::string& path, unsigned long) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveUnlessHeld(const std::string& path, unsigned long) { return DeleteFileW(WideText(path).c_str()) != 0; }
 
 Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath) {
     BY_HANDLE_FILE_INFORMATION information{};
@@ -263,7 +264,7 @@ Error KeepOwnerAndMode(const File& original, File&, const std::string& copyPath)
         return LastError();
     }
     const DWORD kept = information.dwFileAttributes & kKeptAttributes;
-    if (!SetFileAttributesA(copyPath.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
+    if (!SetFileAttributesW(WideText(copyPath).c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
         return LastError();
     }
     return Error::None;
@@ -276,7 +277,7 @@ Error Replace(File& file, const std::string& replacement, const std::string& tar
     if (const Error closed = file.Close(); closed != Error::None) {
         return closed;
     }
-    if (MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (MoveFileExW(WideText(replacement).c_str(), WideText(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return Error::None;
     }
     // The target opened for writing and a file could be made beside it, so a
@@ -287,10 +288,10 @@ Error Replace(File& file, const std::string& replacement, const std::string& tar
 
 void Remove(const std::string& path) { RemoveNow(path.c_str()); }
 
-void RemoveNow(const char* path) { DeleteFileA(path); }
+void RemoveNow(const char* path) { DeleteFileW(WideText(path).c_str()); }
 
 Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return LastError();
     }
@@ -318,14 +319,14 @@ Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
 
 std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(WideText(folder + prefix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return names;
     }
     do {
-        names.emplace_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        names.push_back(Utf8Text(found.cFileName));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "source_file.h"
+#include "wide_text.h"
 
 namespace safewrite {
 
@@ -37,7 +38,7 @@ SourceFile::~SourceFile() {
 }
 
 Error SourceFile::Open(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return LastError();
     }
@@ -45,7 +46,7 @@ Error SourceFile::Open(const std::string& path) {
         return Error::IsFolder;
     }
     // Shared for deletion too, so that the file can be replaced while it is open.
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+    const HANDLE handle = CreateFileW(WideText(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

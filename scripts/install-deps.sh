@@ -6,7 +6,10 @@
 # With the argument "demo", only what `make demo` builds with: the native
 # programs and libraries and the viewer (cpp-httplib; Node.js and npm for
 # three.js), no test program. With "deb", that and what `make deb` needs
-# to make the Debian package.
+# to make the Debian package. With "windows", what `make windows` builds
+# with: MinGW-w64, the sources of GoogleTest and cpp-httplib, and the
+# viewer's three.js. The full set and "windows" also unpack Debian's source
+# of cpp-httplib for the Windows build (scripts/install-httplib-source.sh).
 # Needs root (or sudo) and a reachable package registry; an index of it
 # that cannot be read is a warning (scripts/apt.sh).
 set -euo pipefail
@@ -26,10 +29,17 @@ demo_packages=(
     binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
     libcpp-httplib-dev
 )
+windows_packages=(
+    cmake ninja-build
+    binutils-mingw-w64-i686 g++-mingw-w64-i686
+    googletest nlohmann-json3-dev dpkg-dev
+)
 demo=false
+windows=true
 case ${1:-} in
-    demo) demo=true; packages=("${demo_packages[@]}") ;;
-    deb) demo=true; packages=("${demo_packages[@]}" dpkg-dev file) ;;
+    demo) demo=true; windows=false; packages=("${demo_packages[@]}") ;;
+    deb) demo=true; windows=false; packages=("${demo_packages[@]}" dpkg-dev file) ;;
+    windows) demo=true; packages=("${windows_packages[@]}") ;;
 esac
 
 missing=()
@@ -50,6 +60,9 @@ if ((${#missing[@]} > 0)); then
     apt_install --no-install-recommends -- "${missing[@]}"
 fi
 
+if $windows; then
+    bash "$(dirname "$0")/install-httplib-source.sh"
+fi
 if ! $demo; then
     bash "$(dirname "$0")/install-gltf-validator.sh"
 fi

@@ -11,7 +11,10 @@
 # The program's output is collected in files and printed when it ends:
 # Wine starts long-lived helpers (services, the desktop, rpcss) from the
 # first program that needs them, and those would otherwise keep the
-# caller's output pipes open after the program has ended.
+# caller's output pipes open after the program has ended. With
+# MORVANE_WINE_STREAM=1 it goes to the caller as it comes instead, for a
+# caller that reads it while the program runs (and waits for the program's
+# end, not for its pipes to close).
 set -uo pipefail
 here=$(dirname "$(readlink -f "$0")")
 source "$here/wine-env.sh"
@@ -23,6 +26,9 @@ if ! wine_session_alive; then
     exec flock "$WINEPREFIX.lock" "$here/wine-session.sh" run "$here/run-wine.sh" "$@"
 fi
 
+if [[ ${MORVANE_WINE_STREAM:-} == 1 ]]; then
+    exec timeout -k 10 "$timeout_s" wine "$@" </dev/null
+fi
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 timeout -k 10 "$timeout_s" wine "$@" </dev/null >"$out" 2>"$err"

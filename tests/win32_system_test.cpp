@@ -1,6 +1,8 @@
 // Strings, cursors and common controls of the Windows stand-in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "win32/standin_extensions.h"
@@ -80,4 +82,26 @@ TEST_F(Win32Test, ModulesRefuseFilesThatAreNoResources) {
     EXPECT_EQ(LoadModuleFromResBytes(junk, sizeof junk), nullptr);
     EXPECT_EQ(LoadModuleFromResFile("/nonexistent/file.res"), nullptr);
     EXPECT_EQ(TakeViolations().size(), 2u);
+}
+
+// A module's resources as a program reads its own: each template's data is
+// the module's entry of it, whole; a name or type it lacks finds nothing.
+TEST_F(Win32Test, ResourcesAreTheModulesOwnBytes) {
+    for (HINSTANCE module : {TarvelModule(), VelkoraModule()}) {
+        const ResourceEntry* entry =
+            FindResource(*ModuleResources(module), ResourceId::Number(kResourceDialog), ResourceId::Number(101));
+        ASSERT_NE(entry, nullptr);
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(101), RT_DIALOG);
+        ASSERT_NE(found, nullptr);
+        const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+        ASSERT_EQ(SizeofResource(module, found), entry->data.size());
+        EXPECT_TRUE(std::equal(entry->data.begin(), entry->data.end(), data));
+        EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(102), RT_DIALOG), nullptr);
+        EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(101), RT_CURSOR), nullptr);
+        EXPECT_EQ(FindResourceA(module, "PANEL", RT_DIALOG), nullptr);
+    }
+    ExpectViolations();
+    int notAModule = 0;
+    EXPECT_EQ(FindResourceA(reinterpret_cast<HINSTANCE>(&notAModule), MAKEINTRESOURCEA(101), RT_DIALOG), nullptr);
+    EXPECT_EQ(TakeViolations().size(), 1u);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/option_values.h"
+#include "cli/platform_text.h"
 #include "files/run_files.h"
 #include "text/name_text.h"
 
@@ -137,8 +138,7 @@ const std::vector<OptionRow>& OptionTable() {
          "position, and the counts are warned of"},
         {Option::Json, "--json", 0, nullptr, "print the nodes as JSON, for scripts"},
         {Option::Port, "--port", 0, "N", "serve on port N, 0 to 65535; 0, the default: any free port"},
-        {Option::Open, "--open", 0, nullptr,
-         "open the page in the browser (xdg-open, or $BROWSER), through a page only you can read"},
+        {Option::Open, "--open", 0, nullptr, kOpenHelp},
         {Option::Allow, "--allow", 0, "DIR[:DIR...]",
          "let the page's file dialogs and Save reach these folders too, and serve the scene's files there"},
         {Option::Help, "--help", 'h', nullptr, "print this help and exit"},

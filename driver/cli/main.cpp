@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_arguments.h"
 #include "cli/command_line.h"
 #include "cli/list_command.h"
 #include "cli/missing_files.h"
+#include "files/console_output.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -327,6 +329,7 @@ int PrintJobText(const std::string& text) {
 
 int main(int argc, char** argv) {
     driver::KeepStandardOutputErrors();
+    driver::ShowTextOnConsoles();
 #if defined(SIGPIPE)
     // A reader of standard output that has gone is an error of writing,
     // reported like any other; it must not end the run once its files
@@ -341,7 +344,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     try {
-        const driver::Invocation invocation = driver::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        const driver::Invocation invocation = driver::ParseCommandLine(driver::CommandArguments(argc, argv));
         switch (invocation.job) {
             case driver::Invocation::Job::Help:
                 return PrintJobText(driver::UsageText());

@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/command_table.h"
+#include "cli/platform_text.h"
 
 namespace driver {
 
@@ -115,12 +116,8 @@ glTF edit is refused, failing the run, where the keys of the file's
 animations cannot follow it so that everything plays as it did.
 
 Environment:
-  BROWSER          the program that view --open starts (else xdg-open)
-  TMPDIR           the temporary folder, for the folder of a run's own that
-                   stands in for standard input and output (else /tmp)
-  XDG_RUNTIME_DIR  where view writes the page that opens the viewer,
-                   readable by its user alone (else the temporary folder)
-
+)" + kEnvironmentHelp +
+           R"(
 Exit status:
   0      the run did all that was asked; then the files of -o, --svg and
          "save" are written.

@@ -36,7 +36,7 @@ void CheckRegular(const std::string& path) {
 
 std::string ReadInputFile(const std::string& path) {
     CheckRegular(path);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenToRead(path);
     if (file == nullptr) {
         throw InputFileError(Excerpt(path) + ": cannot be opened: " + SystemReason(errno));
     }

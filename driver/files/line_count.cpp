@@ -15,7 +15,7 @@ std::optional<std::uint64_t> CountLines(const std::string& path) {
     if (!std::filesystem::is_regular_file(NativePath(path), error)) {
         return std::nullopt;
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenToRead(path), std::fclose);
     if (!file) {
         return std::nullopt;
     }

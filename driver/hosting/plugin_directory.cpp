@@ -16,12 +16,13 @@ namespace driver {
 namespace {
 
 std::string ProgramDirectory() {
-    char path[4096] = {};
 #if defined(_WIN32)
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length);
+    std::wstring path(32768, L'\0');  // the longest path Windows has
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    const std::string program = NativeText(std::filesystem::path(path));
     const auto slash = program.find_last_of("\\/");
 #else
+    char path[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     std::string program(path, length > 0 ? static_cast<std::size_t>(length) : 0);
     const auto slash = program.find_last_of('/');

@@ -61,6 +61,11 @@ HWND SessionHost::Panel() const {
     return pages.empty() ? nullptr : pages.back().window;
 }
 
+PanelLayout SessionHost::OpenPanelLayout() const {
+    const auto& pages = host_.PanelPages();
+    return pages.empty() ? PanelLayout() : PanelLayoutOf(pages.back().module, pages.back().templateId);
+}
+
 std::vector<std::size_t> SessionHost::SelectionIndices() const {
     const std::vector<standin::StandinNode*>& selection = host_.Selection();
     std::unordered_map<const standin::StandinNode*, std::size_t> indexOf;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hosting/panel_layout.h"
 #include "hosting/tool_library.h"
 #include "scene/scene_format.h"
 #include "standin/standin_interface.h"
@@ -46,6 +47,9 @@ public:
 
     // The page of the open tool, or null.
     HWND Panel() const;
+    // The layout of that page, from its dialog template in the tool's
+    // library; empty while no tool is open.
+    PanelLayout OpenPanelLayout() const;
     // The selection as pre-order indices.
     std::vector<std::size_t> SelectionIndices() const;
 

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "files/input_file.h"
+#include "files/native_path.h"
 #include "scene/gltf/gltf_scene_file.h"
 #include "scene/project/scene_file.h"
 #include "scene/scene_format.h"
@@ -106,7 +107,7 @@ std::optional<Refusal> SceneFile::WrongName(const std::string& path) const { ret
 
 std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path) {
     std::string head(16, '\0');
-    std::FILE* file = std::fopen(scenePath.c_str(), "rb");
+    std::FILE* file = OpenToRead(scenePath);
     if (file == nullptr) {
         return std::nullopt;
     }

@@ -1,19 +1,9 @@
 #include "view/view_command.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <thread>
-
-#include <pthread.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <csignal>
 
 #include "files/native_path.h"
 #include "files/output_file.h"
@@ -21,9 +11,8 @@
 #include "text/refusal.h"
 #include "view/view_files.h"
 #include "view/view_guard.h"
+#include "view/view_platform.h"
 #include "view/view_server.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -31,48 +20,11 @@ namespace driver {
 
 namespace {
 
-// SIGINT and SIGTERM stop the server from a thread of their own; the
-// server's threads never see them.
-std::thread StopOnSignal(ViewServer& server) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    return std::thread([signals, &server] {
-        int received = 0;
-        sigwait(&signals, &received);
-        server.Stop();
-    });
-}
-
-void EndSignalThread(std::thread& waiter) {
-    pthread_kill(waiter.native_handle(), SIGUSR1);
-    waiter.join();
-}
-
 // A folder that only the user can enter, for the page that opens the
 // viewer and the names files kept as they were read; gone at the end.
 class PrivateFolder {
 public:
-    PrivateFolder() {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        std::error_code error;
-        const fs::path base = runtime != nullptr && fs::is_directory(runtime, error) ? fs::path(runtime)
-                                                                                     : fs::temp_directory_path();
-        for (int attempt = 0; attempt < 8 && path_.empty(); ++attempt) {
-            const fs::path candidate = base / ("morvane-view-" + NewToken().substr(0, 12));
-            if (mkdir(candidate.c_str(), 0700) == 0) {
-                path_ = NativeText(candidate);
-            } else if (errno != EEXIST) {
-                break;
-            }
-        }
-        if (path_.empty()) {
-            throw OutputFileError("cannot make a private folder in " + NativeText(base) + ": " + std::strerror(errno));
-        }
-    }
+    PrivateFolder() : path_(MakePrivateFolder()) {}
     ~PrivateFolder() {
         std::error_code error;
         fs::remove_all(NativePath(path_), error);
@@ -98,19 +50,6 @@ std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& ori
     return path;
 }
 
-// $BROWSER, else xdg-open, with the page's path as its one argument.
-void OpenBrowser(const std::string& page) {
-    const char* browser = std::getenv("BROWSER");
-    std::string program = browser != nullptr && *browser != '\0' ? browser : "xdg-open";
-    char* arguments[] = {program.data(), const_cast<char*>(page.c_str()), nullptr};
-    pid_t child = 0;
-    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0) {
-        std::cerr << "morvane-host: view: cannot start " << program << "; open " << page << " yourself\n";
-        return;
-    }
-    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
-}
-
 std::string FolderOf(const std::string& path) {
     const fs::path parent = NativePath(path).parent_path();
     return parent.empty() ? "." : NativeText(parent);
@@ -119,7 +58,8 @@ std::string FolderOf(const std::string& path) {
 int Serve(const ViewOptions& options) {
     const std::string plugins = PluginDirectory();
     const std::string page = ViewerPageDirectory(plugins);
-    if (!std::ifstream(page + "/index.html")) {
+    std::error_code missing;
+    if (!fs::is_regular_file(NativePath(page + "/index.html"), missing)) {
         std::cerr << "morvane-host: view: the viewer's page is not in " << page
                   << " (a build makes it with the target viewer_page)\n";
         return 1;

@@ -1,21 +1,10 @@
 #include "view/view_connections.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <arpa/inet.h>
 
 namespace driver {
 
@@ -28,34 +17,6 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>(left);
 }
 
-bool Ready(int socket, short events, int milliseconds) {
-    pollfd watched{socket, events, 0};
-    int ready = 0;
-    do {
-        ready = poll(&watched, 1, milliseconds);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-void Address(int socket, bool peer, std::string& ip, int& port) {
-    sockaddr_storage address{};
-    socklen_t size = sizeof(address);
-    if ((peer ? getpeername : getsockname)(socket, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        return;
-    }
-    char text[INET6_ADDRSTRLEN] = {};
-    if (address.ss_family == AF_INET) {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-        inet_ntop(AF_INET, &v4.sin_addr, text, sizeof(text));
-        port = ntohs(v4.sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof(text));
-        port = ntohs(v6.sin6_port);
-    }
-    ip = text;
-}
-
 // A connection whose request arrived in the waiting room: its bytes are
 // read first, then, where the request goes on (a chunked body), the
 // socket, within the same deadline.
@@ -64,10 +25,11 @@ public:
     explicit ArrivedStream(WatchedServer::Arriving arrived) : arrived_(std::move(arrived)) {}
 
     bool is_readable() const override {
-        return read_ < arrived_.bytes.size() || Ready(arrived_.socket, POLLIN, MillisecondsLeft(arrived_.deadline));
+        return read_ < arrived_.bytes.size() ||
+               sockets::Ready(arrived_.socket, false, MillisecondsLeft(arrived_.deadline));
     }
     bool is_writable() const override {
-        return Ready(arrived_.socket, POLLOUT, static_cast<int>(WatchedServer::kWriteTime.count() * 1000));
+        return sockets::Ready(arrived_.socket, true, static_cast<int>(WatchedServer::kWriteTime.count() * 1000));
     }
     ssize_t read(char* data, size_t size) override {
         if (read_ < arrived_.bytes.size()) {
@@ -76,27 +38,17 @@ public:
             read_ += taken;
             return static_cast<ssize_t>(taken);
         }
-        if (!is_readable()) {
-            return -1;
-        }
-        ssize_t got = 0;
-        do {
-            got = recv(arrived_.socket, data, size, 0);
-        } while (got < 0 && errno == EINTR);
-        return got;
+        return is_readable() ? static_cast<ssize_t>(sockets::Receive(arrived_.socket, data, size)) : -1;
     }
     ssize_t write(const char* data, size_t size) override {
-        if (!is_writable()) {
-            return -1;
-        }
-        ssize_t sent = 0;
-        do {
-            sent = send(arrived_.socket, data, size, MSG_NOSIGNAL);
-        } while (sent < 0 && errno == EINTR);
-        return sent;
+        return is_writable() ? static_cast<ssize_t>(sockets::Send(arrived_.socket, data, size)) : -1;
     }
-    void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(arrived_.socket, true, ip, port); }
-    void get_local_ip_and_port(std::string& ip, int& port) const override { Address(arrived_.socket, false, ip, port); }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        sockets::EndAddress(arrived_.socket, true, ip, port);
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        sockets::EndAddress(arrived_.socket, false, ip, port);
+    }
     socket_t socket() const override { return arrived_.socket; }
 
 private:
@@ -112,9 +64,9 @@ public:
     void shutdown() override {}
 };
 
-void CloseSocket(int socket) {
-    shutdown(socket, SHUT_RDWR);
-    close(socket);
+void CloseSocket(socket_t socket) {
+    sockets::ShutDown(socket);
+    sockets::Close(socket);
 }
 
 // The most of a request's header lines that are waited for; a longer head
@@ -176,50 +128,33 @@ WatchedServer::WatchedServer() {
     // The library's own options would let a second program listen on the
     // same port (SO_REUSEPORT) and share the requests.
     set_socket_options([this](socket_t socket) {
-        const int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-        setsockopt(socket, IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof(yes));
+        sockets::ListenAlone(socket);
         listening_ = socket;
     });
-    // Every waiting connection is a descriptor: as many as the system lets
-    // a process have, up to the room's size and the workers'.
-    rlimit limit{};
-    const rlim_t wanted = 2 * (kMostWaiting + kWorkers + kBacklog);
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
-        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(limit.rlim_max, wanted);
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        wake_[0] = wake_[1] = -1;
-    }
+    // Every waiting connection is a socket: as many as the system lets a
+    // process have, up to the room's size and the workers' (both servers').
+    sockets::AllowSockets(2 * (kMostWaiting + kWorkers + kBacklog));
 }
 
-WatchedServer::~WatchedServer() {
-    for (const int end : wake_) {
-        if (end >= 0) {
-            close(end);
-        }
-    }
-}
+WatchedServer::~WatchedServer() = default;
 
 int WatchedServer::BindExclusive(const std::string& host, int port, int& error) {
-    listening_ = -1;
-    errno = 0;
+    listening_ = INVALID_SOCKET;
     const int bound = port == 0 ? bind_to_any_port(host) : (bind_to_port(host, port) ? port : -1);
-    error = errno;
+    error = sockets::LastError();
     if (bound <= 0) {
         return -1;
     }
     // The library listens with a queue of 5; a burst of connections would
     // find the rest refused.
-    ::listen(listening_, kBacklog);
+    sockets::Listen(listening_, kBacklog);
     return bound;
 }
 
 void WatchedServer::Unbind() {
-    if (listening_ >= 0) {
-        close(listening_);
-        listening_ = -1;
+    if (listening_ != INVALID_SOCKET) {
+        sockets::Close(listening_);
+        listening_ = INVALID_SOCKET;
     }
 }
 
@@ -227,39 +162,17 @@ void WatchedServer::Listen() {
     if (closing_) {
         return;
     }
-    workers_ = std::make_unique<httplib::ThreadPool>(kWorkers);
+    workers_ = std::make_unique<WorkerPool>(kWorkers);
     reader_ = std::thread([this] { ReadWaiting(); });
     listen_after_bind();
     closing_ = true;
-    Wake();
+    wake_.Ring();
     reader_.join();
-    workers_->shutdown();
-}
-
-void WatchedServer::Wake() {
-    if (wake_[1] >= 0) {
-        (void)!write(wake_[1], "w", 1);
-    }
-}
-
-int Ipv6LoopbackRefusal(int port) {
-    const int probe = socket(AF_INET6, SOCK_STREAM, 0);
-    if (probe < 0) {
-        return errno;
-    }
-    const int yes = 1;
-    setsockopt(probe, IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof(yes));
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    address.sin6_port = htons(static_cast<std::uint16_t>(port));
-    const int refusal = bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ? 0 : errno;
-    close(probe);
-    return refusal;
+    workers_->Finish();
 }
 
 bool WatchedServer::process_and_close_socket(socket_t sock) {
-    if (closing_ || wake_[0] < 0) {
+    if (closing_ || !wake_.Made()) {
         CloseSocket(sock);
         return false;
     }
@@ -267,7 +180,7 @@ bool WatchedServer::process_and_close_socket(socket_t sock) {
         const std::lock_guard<std::mutex> lock(mutex_);
         accepted_.push_back({sock, std::chrono::steady_clock::now() + kRequestTime, {}});
     }
-    Wake();
+    wake_.Ring();
     return true;
 }
 
@@ -276,7 +189,7 @@ bool WatchedServer::process_and_close_socket(socket_t sock) {
 // and closes each whose time is up.
 void WatchedServer::ReadWaiting() {
     std::deque<Arriving> waiting;
-    std::vector<pollfd> watched;
+    std::vector<sockets::Watched> watched;
     while (!closing_) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -287,34 +200,34 @@ void WatchedServer::ReadWaiting() {
             CloseSocket(waiting.front().socket);
             waiting.pop_front();
         }
-        watched.assign(1, pollfd{wake_[0], POLLIN, 0});
+        watched.assign(1, sockets::Watched{wake_.Socket()});
         Clock::time_point next = Clock::time_point::max();
         for (const Arriving& arriving : waiting) {
-            watched.push_back({arriving.socket, POLLIN, 0});
+            watched.push_back({arriving.socket});
             next = std::min(next, arriving.deadline);
         }
-        const int ready = poll(watched.data(), watched.size(), waiting.empty() ? -1 : MillisecondsLeft(next) + 1);
-        if (ready < 0 && errno != EINTR) {
+        if (!sockets::WaitToRead(watched, waiting.empty() ? -1 : MillisecondsLeft(next) + 1)) {
             break;
         }
-        char drained[64];
-        while (read(wake_[0], drained, sizeof drained) > 0) {
-        }
+        wake_.Silence();
         std::deque<Arriving> still;
         const Clock::time_point now = Clock::now();
         for (std::size_t k = 0; k < waiting.size(); ++k) {
             Arriving& arriving = waiting[k];
             bool open = true;
-            if ((watched[k + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            if (watched[k + 1].ready) {
                 char buffer[8192];
-                const ssize_t got = recv(arriving.socket, buffer, sizeof buffer, MSG_DONTWAIT);
-                open = got > 0 || (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+                const long got = sockets::ReceiveNow(arriving.socket, buffer, sizeof buffer);
+                open = got > 0 || (got < 0 && sockets::MeansNothingYet(sockets::LastError()));
                 if (got > 0) {
                     arriving.bytes.append(buffer, static_cast<std::size_t>(got));
                 }
             }
             if (open && RequestArrived(arriving.bytes, kMostBody)) {
-                workers_->enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); });
+                const socket_t sock = arriving.socket;
+                if (!workers_->Enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); })) {
+                    CloseSocket(sock);
+                }
             } else if (open && now < arriving.deadline) {
                 still.push_back(std::move(arriving));
             } else {
@@ -334,7 +247,7 @@ void WatchedServer::ReadWaiting() {
 }
 
 void WatchedServer::Serve(Arriving arrived) {
-    const int sock = arrived.socket;
+    const socket_t sock = arrived.socket;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (closing_) {
@@ -358,10 +271,10 @@ void WatchedServer::Close() {
         const std::lock_guard<std::mutex> lock(mutex_);
         closing_ = true;
         for (const socket_t sock : open_) {
-            shutdown(sock, SHUT_RDWR);
+            sockets::ShutDown(sock);
         }
     }
-    Wake();
+    wake_.Ring();
     stop();
 }
 

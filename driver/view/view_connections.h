@@ -11,6 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "view/socket_calls.h"
+#include "view/worker_pool.h"
+
 namespace driver {
 
 // The viewer's HTTP server with connections that no client can hold: a
@@ -26,7 +29,7 @@ class WatchedServer : public httplib::Server {
 public:
     static constexpr std::chrono::seconds kRequestTime{4};
     static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
-    static constexpr int kWorkers = 256;
+    static constexpr int kWorkers = 256;                   // at most, started as requests come
     static constexpr int kBacklog = 512;
     // The largest request body taken (a larger one is refused, 413).
     static constexpr std::size_t kMostBody = std::size_t{64} * 1024;
@@ -36,12 +39,15 @@ public:
 
     WatchedServer();
     ~WatchedServer() override;
+    WatchedServer(const WatchedServer&) = delete;
+    WatchedServer& operator=(const WatchedServer&) = delete;
     // Ends every connection, and those still waiting for their requests as
     // they come; then stops the server. Any thread may call it.
     void Close();
 
     // Binds `host` at `port` (0: one the system chooses) alone: no other
-    // program may listen there too. The port, or -1 with `error` (errno).
+    // program may listen there too. The port, or -1 with `error`
+    // (sockets::LastError).
     int BindExclusive(const std::string& host, int port, int& error);
     // Gives up the address bound last.
     void Unbind();
@@ -51,7 +57,7 @@ public:
     // A connection whose request is arriving: its bytes so far, and when
     // its time is up (counted from its acceptance).
     struct Arriving {
-        int socket = -1;
+        socket_t socket = INVALID_SOCKET;
         std::chrono::steady_clock::time_point deadline;
         std::string bytes;
     };
@@ -62,26 +68,20 @@ private:
     bool process_and_close_socket(socket_t sock) override;
     void ReadWaiting();
     void Serve(Arriving arrived);
-    void Wake();
 
     std::mutex mutex_;
     std::deque<Arriving> accepted_;  // for the reading thread to take
     std::set<socket_t> open_;        // being served
     std::atomic<bool> closing_{false};
-    int wake_[2] = {-1, -1};  // a pipe that wakes the reading thread
-    std::unique_ptr<httplib::ThreadPool> workers_;
+    sockets::Alarm wake_;  // wakes the reading thread
+    std::unique_ptr<WorkerPool> workers_;
     std::thread reader_;
-    socket_t listening_ = -1;  // the last socket made by bind
+    socket_t listening_ = INVALID_SOCKET;  // the last socket made by bind
 };
 
 // Whether `bytes`, the start of a request, hold all of it that is needed
 // to answer: the header lines and the body that Content-Length gives (or,
 // for a body of another length or too large, the header lines alone).
 bool RequestArrived(const std::string& bytes, std::size_t bodyLimit);
-
-// Why ::1 cannot be bound at `port` by a socket alone: errno (EADDRINUSE:
-// another program listens there; EADDRNOTAVAIL, EAFNOSUPPORT: no IPv6), or
-// 0 when it can.
-int Ipv6LoopbackRefusal(int port);
 
 }  // namespace driver

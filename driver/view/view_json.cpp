@@ -39,9 +39,9 @@ void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel) {
 
 void WritePanel(JsonWriter& json, const ViewState& state) {
     WriteControls(json.Key("panel"), state.panel);
-    json.Key("layout").BeginObject().Key("width").Integer(state.panelWidth);
-    json.Key("height").Integer(state.panelHeight).Key("controls").BeginArray();
-    for (const ViewControl& control : state.layout) {
+    json.Key("layout").BeginObject().Key("width").Integer(state.layout.width);
+    json.Key("height").Integer(state.layout.height).Key("controls").BeginArray();
+    for (const LaidOutControl& control : state.layout.controls) {
         json.BeginObject().Key("kind").Text(control.kind).Key("text").Text(control.text);
         json.Key("x").Integer(control.x).Key("y").Integer(control.y);
         json.Key("width").Integer(control.width).Key("height").Integer(control.height).EndObject();

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -16,6 +16,8 @@
 #include "json/json_writer.h"
 #include "session/session.h"
 #include "text/refusal.h"
+#include "view/session_thread.h"
+#include "view/socket_calls.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
 #include "view/view_dialog_files.h"
@@ -163,8 +165,8 @@ struct ViewServer::Impl {
     // with the same handlers, on the same port.
     WatchedServer server;
     WatchedServer serverOnIpv6;
-    bool ipv6 = false;  // ::1 is bound
-    std::mutex mutex;   // one request at a time on the session and the plug-ins
+    bool ipv6 = false;            // ::1 is bound
+    SessionThread sessionThread;  // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
     const std::string preloads;         // PreloadHints of the scene
@@ -375,19 +377,22 @@ void ViewServer::Impl::Install(WatchedServer& on) {
         }
         // The page's files and the scene's are fixed when the server starts:
         // they are served while a gesture or the state is being answered.
-        std::unique_lock<std::mutex> lock(impl.mutex, std::defer_lock);
-        if (request.path.rfind("/api/", 0) == 0) {
-            lock.lock();
-        }
-        try {
-            if (request.method == "POST") {
-                impl.Post(request.path, request, response);
-            } else {
-                impl.Get(request.path, response);
+        const std::function<void()> answer = [&] {
+            try {
+                if (request.method == "POST") {
+                    impl.Post(request.path, request, response);
+                } else {
+                    impl.Get(request.path, response);
+                }
+            } catch (const std::exception& e) {
+                // The server's boundary: a refusal answers with its code's status.
+                AnswerRefusal(response, RefusalOf(e));
             }
-        } catch (const std::exception& e) {
-            // The server's boundary: a refusal answers with its code's status.
-            AnswerRefusal(response, RefusalOf(e));
+        };
+        if (request.path.rfind("/api/", 0) == 0) {
+            impl.sessionThread.Run(answer);
+        } else {
+            answer();
         }
     };
     on.Get(".*", handle);
@@ -433,12 +438,12 @@ std::optional<Refusal> ViewServer::Bind(int port) {
         int error = 0;
         const int bound = impl.server.BindExclusive("127.0.0.1", port, error);
         if (bound < 0) {
-            return Refusal{RefusalCode::NoPort,
-                           "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(error)};
+            return Refusal{RefusalCode::NoPort, "cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " +
+                                                    sockets::ErrorText(error)};
         }
         const bool ipv6 = impl.serverOnIpv6.BindExclusive("::1", bound, error) > 0;
-        const int ipv6Error = ipv6 ? 0 : Ipv6LoopbackRefusal(bound);
-        if (ipv6 || ipv6Error == EADDRNOTAVAIL || ipv6Error == EAFNOSUPPORT) {
+        const int ipv6Error = ipv6 ? 0 : sockets::Ipv6LoopbackRefusal(bound);
+        if (ipv6 || sockets::MeansNoIpv6(ipv6Error)) {
             // Without IPv6, no program has ::1 either: 127.0.0.1 alone is served.
             impl.ipv6 = ipv6;
             impl.guard = std::make_unique<ViewGuard>(NewToken(), bound);
@@ -447,7 +452,7 @@ std::optional<Refusal> ViewServer::Bind(int port) {
         impl.server.Unbind();
         if (port != 0) {
             return Refusal{RefusalCode::NoPort, "cannot listen on [::1] port " + std::to_string(port) + ": " +
-                                                    std::strerror(ipv6Error == 0 ? error : ipv6Error) +
+                                                    sockets::ErrorText(ipv6Error == 0 ? error : ipv6Error) +
                                                     " (the viewer serves both loopback addresses or none)"};
         }
     }
@@ -458,8 +463,9 @@ std::string ViewServer::Address() const { return Origin() + "/?token=" + Token()
 std::string ViewServer::Origin() const { return impl_->guard->Origin(); }
 std::string ViewServer::Token() const { return impl_->guard->Token(); }
 
-// The servers listen on threads of their own; this one stops them when
-// asked (a stop that came before a server ran is made again until it ends).
+// The servers listen on threads of their own; this one runs the session's
+// work that their workers hand over, and stops them when asked (a stop that
+// came before a server ran is made again until it ends).
 void ViewServer::Serve() {
     Impl& impl = *impl_;
     std::atomic<int> running{0};
@@ -478,7 +484,7 @@ void ViewServer::Serve() {
         if (impl.stopping || (impl.quitting && ++quitWait > 10)) {
             impl.StopAll();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        impl.sessionThread.RunHandedOver(std::chrono::milliseconds(10));
     }
     for (std::thread& thread : listening) {
         thread.join();

@@ -30,7 +30,8 @@ public:
     std::string Address() const;
     std::string Origin() const;
     std::string Token() const;
-    // Serves until Stop() or the page's Quit.
+    // Serves until Stop() or the page's Quit. The API's requests run on the
+    // calling thread, which should be the one that made the session.
     void Serve();
     // May be called from any thread; returns at once.
     void Stop();

@@ -23,7 +23,6 @@
 #include "session/shortcut.h"
 #include "session/transcript.h"
 #include "text/name_text.h"
-#include "view/panel_layout.h"
 
 namespace driver {
 
@@ -460,7 +459,7 @@ ViewState ViewSession::Report(const Changes& changes) {
     state.up = replayed_->file->Up();
     state.drawnWith = replayed_->file->DrawnWith();
     state.panel = PanelControls(host.Panel());
-    state.layout = PanelLayout(host.Panel(), state.panelWidth, state.panelHeight);
+    state.layout = host.OpenPanelLayout();
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
     std::vector<std::size_t> indices;

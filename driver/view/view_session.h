@@ -12,6 +12,7 @@
 #include "files/source_bytes.h"
 #include "files/stand_in_files.h"
 #include "hosting/panel_controls.h"
+#include "hosting/panel_layout.h"
 #include "node_matrix.h"
 #include "scene/scene_format.h"
 #include "session/action.h"
@@ -41,13 +42,6 @@ struct ViewNode {
     NodeSource source;                 // where the file holds it, and what it holds
 };
 
-// A control of the open tool's panel as its dialog template places it.
-struct ViewControl {
-    std::string kind;  // "static", "group", "radio", "button"
-    std::string text;
-    int x = 0, y = 0, width = 0, height = 0;  // dialog units
-};
-
 // What the host shows after a gesture of the viewer: the gesture's outcome
 // as data, which the API's JSON and the page's transcript both render.
 struct ViewState {
@@ -57,8 +51,7 @@ struct ViewState {
     bool pickMode = false;
     bool whole = false;  // every node, with what never changes of it (Whole)
     std::vector<PanelControl> panel;
-    std::vector<ViewControl> layout;  // empty while no tool is open
-    int panelWidth = 0, panelHeight = 0;
+    PanelLayout layout;               // empty while no tool is open
     std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
     UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
     const char* drawnWith = nullptr;  // SceneFormat::drawnWith

@@ -6,7 +6,8 @@
 namespace driver {
 
 int RunView(const ViewOptions&) {
-    std::cerr << "morvane-host: view: this build has no viewer (it was built without cpp-httplib)\n";
+    std::cerr << "morvane-host: view: this build has no viewer: it was built without cpp-httplib (Debian package "
+                 "libcpp-httplib-dev)\n";
     return 1;
 }
 

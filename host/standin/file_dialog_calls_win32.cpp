@@ -1,9 +1,12 @@
 // On Windows the host learns of the tools' file dialog calls by hooking
 // the tools' imports of GetSaveFileNameA and GetOpenFileNameA: each hook
-// notes which call it is, runs the system's call and keeps its result.
+// notes which call it is, runs the system's call and keeps its result,
+// the path in UTF-8 (the tools' calls give it in the ANSI code page).
 #include "standin/file_dialog_calls.h"
 
 #include <cstring>
+
+#include "wide_text.h"
 
 namespace standin {
 
@@ -27,7 +30,9 @@ BOOL RunDialog(bool saving, LPOPENFILENAMEA record) {
         call.chosen = result != FALSE;
         call.extendedError = result != FALSE ? 0 : error;
         if (result != FALSE && record != nullptr && record->lpstrFile != nullptr) {
-            call.path.assign(record->lpstrFile, strnlen(record->lpstrFile, record->nMaxFile));
+            call.path =
+                safewrite::Utf8OfCodePage(std::string(record->lpstrFile, strnlen(record->lpstrFile, record->nMaxFile)),
+                                          CP_ACP);
         }
         g_last = std::move(call);
         ++g_count;

@@ -5,6 +5,7 @@
 
 #include "standin/file_dialog_calls.h"
 #include "standin/library_image.h"
+#include "wide_text.h"
 
 namespace standin {
 
@@ -30,7 +31,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         error = path + ": " + problem;
         return nullptr;
     }
-    HMODULE module = LoadLibraryA(path.c_str());
+    HMODULE module = LoadLibraryW(safewrite::WideText(path).c_str());
     if (module == nullptr) {
         error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include <dlgs.h>
 
+#include "wide_text.h"
 #include "win32/window_queries.h"
 
 namespace winui {
@@ -116,7 +117,7 @@ void FileDialogRobot::Act() {
     switch (answer.action) {
         case DialogAnswer::Action::Type:
             if (nameBox != nullptr) {
-                SetWindowTextA(nameBox, answer.name.c_str());
+                SetWindowTextW(nameBox, safewrite::WideText(answer.name).c_str());
                 Press(dialog, IDOK);
                 return;
             }

@@ -29,7 +29,7 @@ struct DialogStep {
 struct DialogAnswer {
     enum class Action { Cancel, Type, Yes, No, Ok };
     Action action = Action::Cancel;
-    std::string name;  // Type: typed into the file-name box, then OK is pressed
+    std::string name;  // Type: typed (UTF-8) into the file-name box, then OK is pressed
 
     static DialogAnswer Cancel() { return {Action::Cancel, {}}; }
     static DialogAnswer Type(std::string typed) { return {Action::Type, std::move(typed)}; }

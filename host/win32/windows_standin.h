@@ -42,6 +42,11 @@ using HMODULE = StandinModule*;
 using HCURSOR = StandinCursor*;
 struct StandinMenu;
 using HMENU = StandinMenu*;
+// A resource of a module: found (HRSRC), loaded (HGLOBAL) and locked
+// (its data), each the same entry of the module's resources.
+struct StandinResource;
+using HRSRC = StandinResource*;
+using HGLOBAL = StandinResource*;
 
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -215,6 +220,13 @@ WIN_STANDIN_API BOOL DestroyWindow(HWND window);
 WIN_STANDIN_API BOOL IsWindow(HWND window);
 WIN_STANDIN_API int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int capacity);
 WIN_STANDIN_API HCURSOR LoadCursorA(HINSTANCE module, LPCSTR name);
+// A module's resources, as a program reads its own: null where the module
+// has no resource of that type and name. The data lives as long as the
+// module.
+WIN_STANDIN_API HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+WIN_STANDIN_API HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+WIN_STANDIN_API LPVOID LockResource(HGLOBAL loaded);
+WIN_STANDIN_API DWORD SizeofResource(HMODULE module, HRSRC resource);
 WIN_STANDIN_API void InitCommonControls(void);
 WIN_STANDIN_API BOOL GetOpenFileNameA(LPOPENFILENAMEA record);
 WIN_STANDIN_API BOOL GetSaveFileNameA(LPOPENFILENAMEA record);

@@ -7,6 +7,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 import readline from 'node:readline';
+import { clickNear, doorAt, doorVertex, framesPassed, pivotDoorOnHinge, settled, transcriptHas } from './viewer_steps.mjs';
 
 const [host, examples, work, playwrightCore, screenshots] = process.argv.slice(2);
 const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
@@ -79,59 +80,12 @@ async function securityRules() {
 
 // --- The page ---------------------------------------------------------
 
-// The vertex of the room's door (node 7; glTF node 6) at local (x, y, z),
-// in the world, as the page computes it from single-precision values.
-const doorAt = { t: [1.5, 1, -2.95] };
-const doorVertex = (x, y, z) => [x, y, z].map((v, i) => Math.fround(Math.fround(v) + Math.fround(doorAt.t[i])));
-
-async function transcriptHas(page, text) {
-  await page.waitForFunction((t) => document.getElementById('transcript').textContent.includes(t), text,
-    { timeout: 20000 });
-}
-
-async function settled(page) {
-  await page.waitForFunction(() => !document.body.dataset.busy);
-}
-
-// Two frames: a change of the page's layout has then been seen by the
-// viewport (its size and camera), so a point on the page is where it will
-// be when clicked.
-async function framesPassed(page) {
-  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
-}
-
-// Clicks near a world point, `inward` pixels towards another, so that the
-// ray meets the face there and the snap has to find the point.
-async function clickNear(page, point, towards, inward) {
-  await framesPassed(page);
-  const [a, b] = await page.evaluate(([p, q]) => [window.morvaneViewer.screenOf(...p),
-    window.morvaneViewer.screenOf(...q)], [point, towards]);
-  const length = Math.max(1e-9, Math.hypot(b.x - a.x, b.y - a.y));
-  await page.mouse.move(a.x + (b.x - a.x) / length * inward, a.y + (b.y - a.y) / length * inward);
-  await page.mouse.down();
-  await page.mouse.up();
-}
-
 async function pivotOnHinge(page) {
   await page.goto(address);
   await page.waitForSelector('body[data-ready]', { timeout: 30000 });
   assert.ok(!page.url().includes(token), 'the address bar has lost the token');
-  await page.click('#open-tarvel');
-  await transcriptHas(page, 'opened "Tarvel"');
-  await clickNear(page, [1.5, 1, -2.9], [1.5, 1, -2.9], 0);
-  await transcriptHas(page, 'selected 7 "Door"');
-  await page.click('input[data-caption="Y"]');
-  await transcriptHas(page, 'checked: "Y"');
-  await page.click('button[data-caption="Pick"]');
-  await transcriptHas(page, 'pick mode entered');
+  await pivotDoorOnHinge(page);
   const bottom = doorVertex(-0.45, -1, 0.05);
-  const top = doorVertex(-0.45, 1, 0.05);
-  await clickNear(page, bottom, [1.5, 1, -2.9], 5);
-  await transcriptHas(page, 'changed node 7 "Door": position');
-  // Beside the top corner, off the door: the corner wins over the ground.
-  await clickNear(page, top, [1.5, 1, -2.9], -4);
-  await transcriptHas(page, 'pick mode left');
-  await settled(page);
   const { nodes } = JSON.parse((await api('GET', 'state')).body);
   const origins = (key) => {
     const bytes = Buffer.from(nodes[key], 'base64');
