@@ -8,14 +8,6 @@ namespace {
 
 using Kind = JsonValue::Kind;
 
-std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
-}
-
-std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Array) ? value->Elements() : std::vector<JsonValue>();
-}
-
 void Count(std::vector<std::uint32_t*>& counters, const std::optional<std::size_t>& index) {
     if (index && *index < counters.size()) {
         ++*counters[*index];

@@ -25,14 +25,6 @@ std::optional<std::pair<std::size_t, std::string>> NodePointer(const std::string
     return std::make_pair(std::stoul(text.substr(prefix.size(), slash - prefix.size())), text.substr(slash + 1));
 }
 
-std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
-}
-
-std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Array) ? value->Elements() : std::vector<JsonValue>();
-}
-
 std::optional<ChannelTarget> TargetOf(const JsonValue& target, std::size_t count) {
     const auto node = target.Member("node");
     const auto path = target.Member("path");

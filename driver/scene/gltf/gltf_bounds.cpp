@@ -26,10 +26,6 @@ using standin::Affine;
 // count, and a claim is not read into memory beyond this.
 constexpr std::uint64_t kMostInstanceBytes = std::uint64_t{1} << 30;
 
-std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
-}
-
 std::optional<std::string> StringIn(const std::optional<JsonValue>& value) {
     return value && value->Is(Kind::String) ? std::optional(value->String()) : std::nullopt;
 }

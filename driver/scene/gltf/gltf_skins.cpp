@@ -10,10 +10,6 @@ namespace {
 
 using Kind = JsonValue::Kind;
 
-std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
-    return value && value->Is(Kind::Number) ? value->Index() : std::nullopt;
-}
-
 SkinEntry ReadSkin(const JsonValue& value, std::size_t nodeCount) {
     SkinEntry skin;
     skin.object = value.GetSpan();

@@ -107,4 +107,12 @@ std::optional<JsonValue> JsonValue::Member(const std::string& key) const {
     return std::nullopt;
 }
 
+std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value) {
+    return value && value->Is(JsonValue::Kind::Number) ? value->Index() : std::nullopt;
+}
+
+std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value) {
+    return value && value->Is(JsonValue::Kind::Array) ? value->Elements() : std::vector<JsonValue>();
+}
+
 }  // namespace driver::gltf

@@ -53,6 +53,11 @@ private:
 // A number written as a non-negative integer, as JsonValue::Index reads it.
 std::optional<std::size_t> IndexOfNumber(std::string_view number);
 
+// A member that may be missing or of another kind: its index where it is a
+// non-negative integer, its elements where it is an array (else none).
+std::optional<std::size_t> IndexIn(const std::optional<JsonValue>& value);
+std::vector<JsonValue> ElementsOf(const std::optional<JsonValue>& value);
+
 struct JsonMember {
     std::string key;
     Span keySpan;  // the key with its quotes
