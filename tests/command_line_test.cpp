@@ -189,7 +189,8 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         // Through links that do not lead to a file yet; a cycle ends.
         {{"align", "s.json", "--select", "5", "-o", "a.json", "--svg", "l.svg"},
          "error: --svg: \"l.svg\" is the scene that -o writes"},
-        {{"save-names", "s.json", "n9", "-o", "l9.json"}, "error: -o: \"l9.json\" is the names file the run writes"},
+        {{"save-names", "s.json", "n9.txt", "-o", "l9.json"},
+         "error: -o: \"l9.json\" is the names file the run writes"},
         {{"s.json", "x.session", "-o", "c1", "--svg", "c2.svg"}, "session x.session scene=s.json out=c1 svg=c2.svg"},
         {{"c1", "x.session"}, "session x.session scene=c1"},
         // Standard output by any of its names.

@@ -7,9 +7,9 @@
 
 #include "cli/command_table.h"
 #include "files/native_path.h"
-#include "hosting/file_dialog_user.h"
 #include "text/name_text.h"
 #include "text/nearest_word.h"
+#include "win32/file_name_rules.h"
 
 namespace driver {
 
@@ -195,12 +195,14 @@ void CheckSvgName(const std::string& path) {
 
 }  // namespace
 
-RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced) {
+RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
+                    const std::optional<std::string>& namesChosen) {
     CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "", false,
                            invocation.outputPath, invocation.svgPath};
-    if (invocation.shortcut && !invocation.shortcut->names.empty() && !invocation.shortcut->namesToStandardOutput &&
-        !invocation.shortcut->namesFromStandardInput) {
-        named.names = DialogChoice(invocation.shortcut->names);
+    const std::optional<Shortcut>& shortcut = invocation.shortcut;
+    if (shortcut && !shortcut->names.empty() && !shortcut->namesToStandardOutput && !shortcut->namesFromStandardInput &&
+        (namesChosen || file_name_rules::ExtensionOffset(shortcut->names) != 0)) {
+        named.names = namesChosen ? *namesChosen : shortcut->names;
         named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;
     }
     try {

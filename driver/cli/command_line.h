@@ -19,8 +19,12 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The files of the run that the command line names, with `referenced`, the
 // files that the scene file refers to. Throws UsageError, naming both, when
-// a file that the run writes is one that it needs (see RunFiles).
-RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced);
+// a file that the run writes is one that it needs (see RunFiles). A names
+// shortcut's NAMES is the file `namesChosen` that the tool's dialog gives
+// for it; without one, a NAMES that has an extension, which every dialog
+// keeps as it is, and no other.
+RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
+                    const std::optional<std::string>& namesChosen = std::nullopt);
 
 // The --help and --version texts.
 std::string UsageText();

@@ -243,6 +243,19 @@ void CopyStandardInput(std::optional<driver::ScratchFolder>& scratch, driver::Ru
     }
 }
 
+// The file that the names tool's dialog gives for a shortcut's NAMES; a
+// tool that cannot be loaded is left to the check, which says why.
+std::optional<std::string> NamesChosen(const std::optional<driver::Shortcut>& shortcut, driver::SessionHost& host) {
+    if (!shortcut || shortcut->namesToStandardOutput || shortcut->namesFromStandardInput) {
+        return std::nullopt;
+    }
+    try {
+        return driver::ShortcutNamesFile(*shortcut, host);
+    } catch (const driver::ToolLibraryError&) {
+        return std::nullopt;
+    }
+}
+
 // A run: build the actions, check them with everything else that can be
 // checked, replay them, report them. The files of -o, --svg and "save"
 // are written only when the run was done.
@@ -255,7 +268,9 @@ int Run(const driver::Invocation& invocation) {
         KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);
     driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
-    driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile.ReferencedFiles());
+    driver::SessionHost host(sceneFile, driver::PluginDirectory());
+    driver::RunFiles runFiles =
+        driver::FilesOfRun(invocation, sceneFile.ReferencedFiles(), NamesChosen(invocation.shortcut, host));
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;
     const std::string namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
@@ -266,7 +281,6 @@ int Run(const driver::Invocation& invocation) {
     }
     CheckOutputsWritable(invocation);
 
-    driver::SessionHost host(sceneFile, driver::PluginDirectory());
     try {
         driver::CheckSession(actions, host, runFiles);
         if (invocation.shortcut) {

@@ -9,10 +9,11 @@
 
 namespace driver {
 
-std::string DialogChoice(const std::string& typed) {
+std::string DialogChoice(const std::string& typed, const std::string& defaultExtension) {
     const std::filesystem::path path = NativePath(typed);
     std::error_code error;
-    return std::filesystem::is_directory(path, error) ? typed : file_name_rules::WithDefaultExtension(typed, "txt");
+    return std::filesystem::is_directory(path, error) ? typed
+                                                      : file_name_rules::WithDefaultExtension(typed, defaultExtension);
 }
 
 FileDialogUser::Outcome FileDialogUser::TakeOutcome() {

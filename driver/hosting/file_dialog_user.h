@@ -7,10 +7,11 @@
 
 namespace driver {
 
-// The file that the tools' file dialogs take for a typed name, read by the
-// system dialogs' rule (win32/file_name_rules.h) with the tools' default
-// extension "txt", unless it names a folder, which the dialogs refuse.
-std::string DialogChoice(const std::string& typed);
+// The file that a file dialog takes for a typed name, read by the system
+// dialogs' rule (win32/file_name_rules.h) with the dialog's default
+// extension (the tool's: PanelDialog, or the running call's), unless it
+// names a folder, which the dialogs refuse.
+std::string DialogChoice(const std::string& typed, const std::string& defaultExtension);
 
 // Asked for the next answer when a file dialog wants a file name: a path,
 // or empty to cancel. `refusal` says why the dialog refused the previous

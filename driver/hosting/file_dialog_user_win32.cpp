@@ -16,12 +16,13 @@ namespace {
 
 // The full path a typed name stands for: relative names are taken in the
 // driver's working folder, with the extension that the dialog adds.
-std::string ChosenPath(const std::filesystem::path& folder, const std::string& typed) {
+std::string ChosenPath(const std::filesystem::path& folder, const std::string& typed,
+                       const std::string& defaultExtension) {
     std::filesystem::path path = NativePath(typed);
     if (!path.is_absolute() && !folder.empty()) {
         path = folder / path;
     }
-    return NativeText(NativePath(DialogChoice(NativeText(path))).lexically_normal());
+    return NativeText(NativePath(DialogChoice(NativeText(path), defaultExtension)).lexically_normal());
 }
 
 }  // namespace
@@ -64,7 +65,7 @@ FileDialogUser::FileDialogUser(NextAnswer next)
         if (answer.empty()) {
             return winui::DialogAnswer::Cancel();
         }
-        return winui::DialogAnswer::Type(ChosenPath(state->folder, answer));
+        return winui::DialogAnswer::Type(ChosenPath(state->folder, answer, call->defaultExtension));
     });
 }
 

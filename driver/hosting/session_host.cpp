@@ -2,8 +2,6 @@
 
 #include <unordered_map>
 
-#include "hosting/panel_controls.h"
-
 namespace driver {
 
 SessionHost::SessionHost(SceneFile& file, std::string pluginDir)
@@ -41,19 +39,19 @@ UtilityPlugin* SessionHost::Utility(ToolLibrary& tool) {
     return utility;
 }
 
-const SessionHost::Captions& SessionHost::PanelCaptions(ToolLibrary& tool) {
+const PanelModel* SessionHost::Model(ToolLibrary& tool) {
     const std::string& path = tool.library->Path();
-    auto learnt = captions_.find(path);
-    if (learnt == captions_.end()) {
-        host_.OpenUtility(Utility(tool));
-        Captions captions;
-        for (const PanelControl& control : PanelControls(Panel())) {
-            (control.customButton ? captions.buttons : captions.radios).push_back(control.caption);
+    auto learnt = models_.find(path);
+    if (learnt == models_.end()) {
+        if (Panel() != nullptr) {
+            return nullptr;
         }
+        host_.OpenUtility(Utility(tool));
+        PanelModel model = OpenPanelModel();
         host_.CloseUtility();
-        learnt = captions_.emplace(path, std::move(captions)).first;
+        learnt = models_.emplace(path, std::move(model)).first;
     }
-    return learnt->second;
+    return &learnt->second;
 }
 
 HWND SessionHost::Panel() const {
@@ -61,9 +59,9 @@ HWND SessionHost::Panel() const {
     return pages.empty() ? nullptr : pages.back().window;
 }
 
-PanelLayout SessionHost::OpenPanelLayout() const {
+PanelModel SessionHost::OpenPanelModel() const {
     const auto& pages = host_.PanelPages();
-    return pages.empty() ? PanelLayout() : PanelLayoutOf(pages.back().module, pages.back().templateId);
+    return pages.empty() ? PanelModel() : PanelModel::Of(pages.back().module, pages.back().templateId);
 }
 
 std::vector<std::size_t> SessionHost::SelectionIndices() const {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "hosting/panel_layout.h"
+#include "hosting/panel_model.h"
 #include "hosting/tool_library.h"
 #include "scene/scene_format.h"
 #include "standin/standin_interface.h"
@@ -36,20 +36,16 @@ public:
     // The tool's utility object, from its class descriptor.
     UtilityPlugin* Utility(ToolLibrary& tool);
 
-    // The captions of a tool's panel, learnt by opening the tool once on
-    // the side (every opening sets the panel up anew, so this leaves
-    // nothing behind). Only while no tool is open.
-    struct Captions {
-        std::vector<std::string> buttons;
-        std::vector<std::string> radios;
-    };
-    const Captions& PanelCaptions(ToolLibrary& tool);
+    // The model of a tool's panel, learnt by opening the tool once on the
+    // side to see which page it adds (every opening sets the panel up anew,
+    // so this leaves nothing behind). Null when it is yet to be learnt and
+    // another tool is open, which learning would disturb.
+    const PanelModel* Model(ToolLibrary& tool);
 
     // The page of the open tool, or null.
     HWND Panel() const;
-    // The layout of that page, from its dialog template in the tool's
-    // library; empty while no tool is open.
-    PanelLayout OpenPanelLayout() const;
+    // The model of that page; empty while no tool is open.
+    PanelModel OpenPanelModel() const;
     // The selection as pre-order indices.
     std::vector<std::size_t> SelectionIndices() const;
 
@@ -59,7 +55,7 @@ private:
     standin::StandinInterface host_;
     std::vector<standin::StandinNode*> order_;
     std::map<std::string, ToolLibrary> libraries_;  // by path
-    std::map<std::string, Captions> captions_;      // by path
+    std::map<std::string, PanelModel> models_;      // by path
 };
 
 }  // namespace driver

@@ -43,10 +43,24 @@ std::vector<NamesakePair> SelectedNamesakePairs(const std::vector<std::size_t>& 
     return pairs;
 }
 
+namespace {
+
+bool Moved(const NodeMatrix& before, const NodeMatrix& after) {
+    for (int row = 0; row < 4; ++row) {
+        if (!(before.GetRow(row) == after.GetRow(row))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 void ReportNamesakePairs(const std::vector<std::size_t>& selection, const std::vector<standin::StandinNode*>& order,
                          const SceneHistory& history, ActionReport& report) {
     for (const NamesakePair& pair : SelectedNamesakePairs(selection, order)) {
-        if (!history.ChangedSinceMark(pair.node)) {
+        if (!history.ChangedSinceMark(pair.node) ||
+            !Moved(history.StateAtMark(pair.node).transform, order[pair.node]->Transform())) {
             continue;
         }
         const std::string node = "node " + std::to_string(pair.node) + " " + Quoted(order[pair.node]->Name());

@@ -24,8 +24,8 @@ struct NamesakePair {
 std::vector<NamesakePair> SelectedNamesakePairs(const std::vector<std::size_t>& selection,
                                                 const std::vector<standin::StandinNode*>& order);
 
-// After a press of Align: a warning for each such node that it changed,
-// saying which placement it took.
+// After a press: a warning for each such node that it moved (as Align
+// moves them), saying which placement it took.
 void ReportNamesakePairs(const std::vector<std::size_t>& selection, const std::vector<standin::StandinNode*>& order,
                          const SceneHistory& history, ActionReport& report);
 

@@ -1,17 +1,15 @@
 #include "session/session_check.h"
 
-#include <algorithm>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "files/display_path.h"
 #include "files/output_file.h"
-#include "hosting/file_dialog_user.h"
+#include "hosting/panel_model.h"
 #include "session/name_pattern.h"
 #include "session/node_path.h"
 #include "session/session.h"
-#include "session/shortcut.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
 
@@ -57,9 +55,12 @@ private:
         }
         try {
             ToolLibrary& tool = host_.Library(open.plugin);
-            open_ = &host_.PanelCaptions(tool);
+            open_ = host_.Model(tool);
         } catch (const ToolLibraryError& e) {
             Fail(HideWorkingFolder(e.what()));
+        }
+        if (open_ == nullptr) {
+            Fail("its panel cannot be learnt while another tool is open; open it in a gesture of its own");
         }
         openedAt_ = (origin_->line > 0 ? "on " : "by ") + Where();
     }
@@ -142,20 +143,24 @@ private:
         return fitting;
     }
     void CheckOne(const AnswerDialog& answer) { answers_.push_back(answer.cancel ? "" : answer.path); }
-    // A press of a names tool's button takes the next answer, if any.
+    // A press of a button that opens a file dialog takes the next answer, if any.
     void CheckOne(const PressButton& press) {
-        HasCaption("press", press.caption, open_ ? &open_->buttons : nullptr, "button");
-        const bool saves = press.caption == kSaveNamesCaption;
-        if (press.caption == kLoadNamesCaption) {
+        HasCaption("press", press.caption, "button", "button");
+        const PanelDialog* dialog = open_->DialogOf(press.caption);
+        if (dialog == nullptr) {
+            return;
+        }
+        const bool saves = dialog->saving;
+        if (!saves) {
             // When the actions run as they are checked, the names looked up
             // after this press may be those it loaded.
             byName_.clear();
             named_ = false;
         }
-        if ((!saves && press.caption != kLoadNamesCaption) || answers_.empty()) {
+        if (answers_.empty()) {
             return;
         }
-        const std::string names = ChosenFile(answers_.front());
+        const std::string names = ChosenFile(answers_.front(), *dialog);
         answers_.pop_front();
         const std::optional<Refusal> clash =
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
@@ -165,14 +170,12 @@ private:
                  clash->message);
         }
     }
-    // The file that a dialog answered with `answer` gives the tool; "" for a cancel.
-    std::string ChosenFile(const std::string& answer) const {
+    // The file that `dialog` answered with `answer` gives the tool; "" for a cancel.
+    std::string ChosenFile(const std::string& answer, const PanelDialog& dialog) const {
         const StandIn* standIn = files_.StandIns().Of(answer);
-        return standIn != nullptr ? standIn->file : answer.empty() ? "" : DialogChoice(answer);
+        return standIn != nullptr ? standIn->file : answer.empty() ? "" : dialog.FileFor(answer);
     }
-    void CheckOne(const ClickRadio& radio) const {
-        HasCaption("radio", radio.caption, open_ ? &open_->radios : nullptr, "radio button");
-    }
+    void CheckOne(const ClickRadio& radio) const { HasCaption("radio", radio.caption, "radio", "radio button"); }
     void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }
     void CheckOne(const KeepScene& keep) const {
         if (const std::optional<Refusal> wrong = host_.File().WrongName(keep.path)) {
@@ -198,12 +201,11 @@ private:
     void CheckOne(const EndPickMode&) const {}
     void CheckOne(const PrintNodes&) const {}
 
-    void HasCaption(const char* verb, const std::string& caption, const std::vector<std::string>* known,
-                    const char* kind) const {
+    void HasCaption(const char* verb, const std::string& caption, const char* kind, const char* kindName) const {
         NeedsTool(verb);
-        if (std::find(known->begin(), known->end(), caption) == known->end()) {
-            Fail(std::string("the panel has no ") + kind + " " + QuotedExcerpt(caption) +
-                 " (it has: " + QuotedList(*known) + ")");
+        if (open_->Find(kind, caption) == nullptr) {
+            Fail(std::string("the panel has no ") + kindName + " " + QuotedExcerpt(caption) +
+                 " (it has: " + QuotedList(open_->Captions(kind)) + ")");
         }
     }
 
@@ -211,7 +213,7 @@ private:
     RunFiles& files_;
     std::deque<std::string> answers_;  // those not yet taken by a dialog; "" cancels
     const Origin* origin_ = nullptr;
-    const SessionHost::Captions* open_ = nullptr;  // the panel of the tool open at this point
+    const PanelModel* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
     std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name
     bool named_ = false;

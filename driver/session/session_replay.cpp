@@ -8,7 +8,6 @@
 #include "session/effect_reports.h"
 #include "session/names_count.h"
 #include "session/namesake_pairs.h"
-#include "session/shortcut.h"
 #include "standin/standin_custom_button.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -139,7 +138,9 @@ struct SessionReplay::Player {
                             " selected: nothing was done");
             return;
         }
-        if (caption == kSaveNamesCaption && RefuseNamesWithNul()) {
+        const PanelModel model = host.OpenPanelModel();
+        const PanelDialog* dialog = customButton ? model.DialogOf(caption) : nullptr;
+        if (dialog != nullptr && dialog->saving && RefuseNamesWithNul()) {
             return;
         }
         if (customButton) {
@@ -210,7 +211,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
     ReportLogEntries(host.LogRecords(), before.logEntries, standIns_, report_);
     const auto* press = std::get_if<PressButton>(&action_->what);
     const bool loggedError = LoggedError(host.LogRecords(), before.logEntries);
-    if (press != nullptr && press->caption == kLoadNamesCaption && !loggedError) {
+    if (press != nullptr && !loggedError) {
         ReportNamesCount(dialog, host_.Nodes().size(), report_);
     }
     if (dialog.ran && dialog.saving && dialog.chosen && !loggedError && standIns_.Of(dialog.path) == nullptr) {
@@ -218,7 +219,7 @@ void SessionReplay::ReportEffects(const HostView& before) {
     }
     ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
     ReportChanges(history_, host_.Nodes(), motion_, report_, changed_);
-    if (press != nullptr && press->caption == kAlignCaption) {
+    if (press != nullptr) {
         ReportNamesakePairs(host_.SelectionIndices(), host_.Nodes(), history_, report_);
     }
     ReportPickMode(before.pickMode, host.ActivePickMode() != nullptr, report_);

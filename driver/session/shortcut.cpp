@@ -4,7 +4,6 @@
 
 #include "files/display_path.h"
 #include "files/line_count.h"
-#include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
 #include "session/namesake_pairs.h"
 #include "session/node_path.h"
@@ -15,6 +14,11 @@
 namespace driver {
 
 namespace {
+
+// A shortcut is a small session, pressing the tools' buttons by the
+// captions their panels show, as a user's session would.
+constexpr const char* kSaveNamesCaption = "Save Names To File";
+constexpr const char* kLoadNamesCaption = "Load Names Form File";
 
 bool UsesTarvel(ShortcutKind kind) { return kind == ShortcutKind::Align || kind == ShortcutKind::Pivot; }
 
@@ -47,12 +51,30 @@ std::string NodeList(const std::vector<std::size_t>& indices, const SessionHost&
     return list;
 }
 
+// The dialog that the shortcut's press opens, as the panel of the tool it
+// opens says; null for a press that opens none.
+const PanelDialog* PressedDialog(const std::vector<Action>& actions, SessionHost& host) {
+    const PanelModel* panel = nullptr;
+    for (const Action& action : actions) {
+        if (const auto* open = std::get_if<OpenTool>(&action.what)) {
+            panel = host.Model(host.Library(open->plugin));
+        } else if (const auto* press = std::get_if<PressButton>(&action.what)) {
+            return panel != nullptr ? panel->DialogOf(press->caption) : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 // A names file of another number of lines than the scene has nodes gives
 // names by position all the same: one line missing or added moves every
 // later name one node on, which nothing in the result shows.
-void CheckNamesCount(const Shortcut& shortcut, const SessionHost& host, const StandInFiles& standIns) {
+void CheckNamesCount(const Shortcut& shortcut, SessionHost& host, const StandInFiles& standIns) {
     const StandIn* standIn = standIns.Of(shortcut.names);
-    const std::string path = standIn != nullptr ? standIn->file : DialogChoice(shortcut.names);
+    const std::optional<std::string> chosen = standIn != nullptr ? standIn->file : ShortcutNamesFile(shortcut, host);
+    if (!chosen) {
+        return;  // the press is refused, and says why
+    }
+    const std::string& path = *chosen;
     const std::optional<std::uint64_t> lines = CountLines(path);
     if (!lines) {
         return;  // the dialog refuses it, and says why
@@ -134,7 +156,12 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
     return actions;
 }
 
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host,
+std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHost& host) {
+    const PanelDialog* dialog = shortcut.names.empty() ? nullptr : PressedDialog(ShortcutActions(shortcut), host);
+    return dialog != nullptr ? std::optional(dialog->FileFor(shortcut.names)) : std::nullopt;
+}
+
+void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
                       const StandInFiles& standIns) {
     if (shortcut.kind == ShortcutKind::LoadNames && !shortcut.partial) {
         CheckNamesCount(shortcut, host, standIns);

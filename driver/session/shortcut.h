@@ -13,12 +13,6 @@ namespace driver {
 
 class SessionHost;
 
-// The buttons of the names tool, each opening a file dialog.
-constexpr const char* kSaveNamesCaption = "Save Names To File";
-constexpr const char* kLoadNamesCaption = "Load Names Form File";
-// The pivot tool's button that aligns the selected nodes to their namesakes.
-constexpr const char* kAlignCaption = "Align";
-
 // The jobs a shortcut command does, each a small session of its own.
 enum class ShortcutKind { Align, Pivot, SaveNames, LoadNames };
 
@@ -53,6 +47,11 @@ public:
 //   load-names  open Velkora, answer NAMES, press Load Names Form File, close
 std::vector<Action> ShortcutActions(const Shortcut& shortcut);
 
+// The file that the names tool's dialog gives for NAMES, as the tool's
+// panel says; none for a shortcut without NAMES or a press that opens no
+// dialog. Throws ToolLibraryError where the tool cannot be loaded.
+std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHost& host);
+
 // Checks, once the actions are checked (the nodes of --select-name and
 // --select-path found), that the shortcut's job can happen on this scene:
 // pivot works on exactly one node; every node that align moves has a
@@ -62,7 +61,7 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut);
 // counts, and SelectionConflict where align's selection holds a node and
 // the namesake it would take, whose result would depend on their order.
 // `standIns` gives the file that stands in for a NAMES of "-".
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, const SessionHost& host,
+void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
                       const StandInFiles& standIns);
 
 }  // namespace driver

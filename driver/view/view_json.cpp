@@ -5,44 +5,41 @@
 #include <string_view>
 
 #include "scene/node_state.h"
-#include "session/shortcut.h"
 #include "text/base64.h"
 
 namespace driver {
 
 namespace {
 
-// What a press of the control asks for first: the file dialog of the
-// names tool's buttons ({kind: "save" or "load", title}), or nothing. The
-// tool names no title, so the dialog has the system's own.
-void WriteFileDialog(JsonWriter& json, const std::string& caption) {
-    if (caption == kSaveNamesCaption || caption == kLoadNamesCaption) {
-        const bool save = caption == kSaveNamesCaption;
-        json.BeginObject().Key("kind").Text(save ? "save" : "load");
-        json.Key("title").Text(save ? "Save As" : "Open").EndObject();
+// What a press of the control asks for first: the file dialog that the
+// panel's model says it opens ({kind: "save" or "load", title}), or nothing.
+void WriteFileDialog(JsonWriter& json, const PanelDialog* dialog) {
+    if (dialog != nullptr) {
+        json.BeginObject().Key("kind").Text(dialog->saving ? "save" : "load");
+        json.Key("title").Text(dialog->title).EndObject();
     } else {
         json.Null();
     }
 }
 
-void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel) {
+void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel, const PanelModel& model) {
     json.BeginArray();
     for (const PanelControl& control : panel) {
         json.BeginObject().Key("caption").Text(control.caption);
         json.Key("kind").Text(control.customButton ? "button" : "radio");
         json.Key("enabled").Bool(control.enabled).Key("checked").Bool(control.checked);
-        WriteFileDialog(json.Key("fileDialog"), control.caption);
+        WriteFileDialog(json.Key("fileDialog"), control.customButton ? model.DialogOf(control.caption) : nullptr);
         json.EndObject();
     }
     json.EndArray();
 }
 
 void WritePanel(JsonWriter& json, const ViewState& state) {
-    WriteControls(json.Key("panel"), state.panel);
-    json.Key("layout").BeginObject().Key("width").Integer(state.layout.width);
-    json.Key("height").Integer(state.layout.height).Key("controls").BeginArray();
-    for (const LaidOutControl& control : state.layout.controls) {
-        json.BeginObject().Key("kind").Text(control.kind).Key("text").Text(control.text);
+    WriteControls(json.Key("panel"), state.panel, state.model);
+    json.Key("layout").BeginObject().Key("width").Integer(state.model.Width());
+    json.Key("height").Integer(state.model.Height()).Key("controls").BeginArray();
+    for (const ModelControl& control : state.model.Controls()) {
+        json.BeginObject().Key("kind").Text(control.kind).Key("text").Text(control.caption);
         json.Key("x").Integer(control.x).Key("y").Integer(control.y);
         json.Key("width").Integer(control.width).Key("height").Integer(control.height).EndObject();
     }

@@ -9,10 +9,10 @@
 #include <map>
 #include <ostream>
 
+#include "files/display_path.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/run_files.h"
-#include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
@@ -44,12 +44,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-bool PressesNamesFile(const Action& action) {
-    const auto* press = std::get_if<PressButton>(&action.what);
-    return press != nullptr && (press->caption == kSaveNamesCaption || press->caption == kLoadNamesCaption);
+// The answer of a gesture that ends in an answer and its press, or null.
+const AnswerDialog* FinalAnswer(const std::vector<Action>& actions) {
+    return actions.size() < 2 ? nullptr : std::get_if<AnswerDialog>(&actions[actions.size() - 2].what);
 }
-
-bool Saves(const Action& press) { return std::get<PressButton>(press.what).caption == kSaveNamesCaption; }
 
 // What the viewer takes beyond a session's rules: tools only from the
 // plug-in folder, and the scene kept by Save rather than by "save".
@@ -269,24 +267,55 @@ bool ViewSession::RunChecked(Action action, ViewState& state, Changes& changes) 
 // before a press that opens a names file's dialog, and that press ends the
 // gesture (nothing after it could be taken back once a file is written).
 // The file chosen must be one that the viewer reaches.
-std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& actions) const {
+std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& actions,
+                                                   const std::optional<PanelDialog>& dialog) const {
     for (std::size_t k = 0; k < actions.size(); ++k) {
         const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
         if (answer == nullptr) {
             continue;
         }
-        if (k + 2 != actions.size() || !PressesNamesFile(actions[k + 1])) {
+        if (k + 2 != actions.size() || !dialog) {
             return Refusal{RefusalCode::BadSession,
                            "an answer goes with the press that opens its dialog, as the gesture's last two lines"};
         }
-        const std::string chosen = answer->cancel ? "" : DialogChoice(answer->path);
-        const bool writing = Saves(actions[k + 1]);
+        const std::string chosen = answer->cancel ? "" : dialog->FileFor(answer->path);
         if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt
-                                                                  : reach_.Unreachable(chosen, writing)) {
+                                                                  : reach_.Unreachable(chosen, dialog->saving)) {
             return Refusal{refusal->code, "answer " + Excerpt(chosen) + ": " + refusal->message};
         }
     }
     return std::nullopt;
+}
+
+// The file dialog that the gesture's last action opens, if it is a press
+// of a button that opens one: the panel is that of the tool the gesture
+// opens, or else of the tool that is open.
+std::optional<PanelDialog> ViewSession::FinalPressDialog(const std::vector<Action>& actions) {
+    const auto* press = actions.empty() ? nullptr : std::get_if<PressButton>(&actions.back().what);
+    if (press == nullptr) {
+        return std::nullopt;
+    }
+    SessionHost& host = *replayed_->host;
+    std::optional<PanelModel> panel = host.OpenPanelModel();
+    for (const Action& action : actions) {
+        if (const auto* open = std::get_if<OpenTool>(&action.what)) {
+            const PanelModel* model = nullptr;
+            try {
+                model = host.Model(host.Library(open->plugin));
+            } catch (const ToolLibraryError& e) {
+                throw SessionError(action.origin.Text() + ": " + HideWorkingFolder(e.what()));
+            }
+            if (model == nullptr) {
+                throw SessionError(action.origin.Text() +
+                                   ": close the open tool in a gesture of its own before opening another");
+            }
+            panel = *model;
+        } else if (std::holds_alternative<CloseTool>(action.what)) {
+            panel.reset();
+        }
+    }
+    const PanelDialog* dialog = panel ? panel->DialogOf(press->caption) : nullptr;
+    return dialog != nullptr ? std::optional(*dialog) : std::nullopt;
 }
 
 // Copies each names file that the gesture's press will load, as it is
@@ -295,26 +324,23 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
 // file meanwhile. A file that cannot be read is left to the tool, which
 // says so.
 std::vector<ViewSession::NamesFile> ViewSession::CopyLoadedFiles(const std::vector<Action>& actions,
+                                                                 const std::optional<PanelDialog>& dialog,
                                                                  StandInFiles& standIns) {
-    std::vector<NamesFile> loaded;
-    for (std::size_t k = 0; k + 1 < actions.size(); ++k) {
-        const auto* answer = std::get_if<AnswerDialog>(&actions[k].what);
-        if (answer == nullptr || answer->cancel || !PressesNamesFile(actions[k + 1]) || Saves(actions[k + 1])) {
-            continue;
-        }
-        const std::string path = DialogChoice(answer->path);
-        std::string bytes;
-        try {
-            bytes = ReadInputFile(path);
-        } catch (const InputFileError&) {
-            continue;
-        }
-        const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
-        WriteOutputFiles({{copy, FileContent(std::move(bytes))}});
-        standIns.Add({answer->path, copy, Quoted(answer->path)});
-        loaded.push_back({k, false, path, copy});
+    const AnswerDialog* answer = FinalAnswer(actions);
+    if (answer == nullptr || answer->cancel || !dialog || dialog->saving) {
+        return {};
     }
-    return loaded;
+    const std::string path = dialog->FileFor(answer->path);
+    std::string bytes;
+    try {
+        bytes = ReadInputFile(path);
+    } catch (const InputFileError&) {
+        return {};
+    }
+    const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
+    WriteOutputFiles({{copy, FileContent(std::move(bytes))}});
+    standIns.Add({answer->path, copy, Quoted(answer->path)});
+    return {{actions.size() - 2, false, path, copy}};
 }
 
 // Takes back the newest gesture, which does not stand: the scene is built
@@ -338,9 +364,11 @@ ViewState ViewSession::Apply(const std::string& lines) {
     ViewState state;
     std::vector<Action> actions;
     std::optional<Refusal> refusal;
+    std::optional<PanelDialog> dialog;
     try {
         actions = ParseSession(lines, kSource);
-        refusal = GestureRefusal(actions);
+        dialog = FinalPressDialog(actions);
+        refusal = GestureRefusal(actions, dialog);
         if (refusal) {
             refusal->message = std::string(kSource) + ":" + std::to_string(standing_ + 1) + ": " + refusal->message;
         }
@@ -358,7 +386,7 @@ ViewState ViewSession::Apply(const std::string& lines) {
         return report;
     }
     StandInFiles standIns;
-    std::vector<NamesFile> loaded = CopyLoadedFiles(actions, standIns);
+    std::vector<NamesFile> loaded = CopyLoadedFiles(actions, dialog, standIns);
     gestures_.emplace_back();
     replayed_->replay->UseStandIns(standIns);
     Changes changes;
@@ -379,11 +407,9 @@ ViewState ViewSession::Apply(const std::string& lines) {
         return TakeBack(std::move(state));
     }
     gesture.files = std::move(loaded);
-    for (std::size_t k = 0; k + 1 < gesture.actions.size(); ++k) {
-        const auto* answer = std::get_if<AnswerDialog>(&gesture.actions[k].what);
-        if (answer != nullptr && !answer->cancel && Saves(gesture.actions[k + 1])) {
-            gesture.files.push_back({k, true, DialogChoice(answer->path), ""});
-        }
+    const AnswerDialog* answer = FinalAnswer(gesture.actions);
+    if (answer != nullptr && !answer->cancel && dialog && dialog->saving) {
+        gesture.files.push_back({gesture.actions.size() - 2, true, dialog->FileFor(answer->path), ""});
     }
     gesture.lines = state.lines;
     gesture.warnings = state.warnings;
@@ -459,7 +485,7 @@ ViewState ViewSession::Report(const Changes& changes) {
     state.up = replayed_->file->Up();
     state.drawnWith = replayed_->file->DrawnWith();
     state.panel = PanelControls(host.Panel());
-    state.layout = host.OpenPanelLayout();
+    state.model = host.OpenPanelModel();
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
     std::vector<std::size_t> indices;

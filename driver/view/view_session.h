@@ -12,7 +12,7 @@
 #include "files/source_bytes.h"
 #include "files/stand_in_files.h"
 #include "hosting/panel_controls.h"
-#include "hosting/panel_layout.h"
+#include "hosting/panel_model.h"
 #include "node_matrix.h"
 #include "scene/scene_format.h"
 #include "session/action.h"
@@ -51,7 +51,7 @@ struct ViewState {
     bool pickMode = false;
     bool whole = false;  // every node, with what never changes of it (Whole)
     std::vector<PanelControl> panel;
-    PanelLayout layout;               // empty while no tool is open
+    PanelModel model;                 // empty while no tool is open
     std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
     UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
     const char* drawnWith = nullptr;  // SceneFormat::drawnWith
@@ -123,8 +123,11 @@ private:
     void Rebuild();
     void ReplayKept(const Gesture& gesture);
     bool RunChecked(Action action, ViewState& state, Changes& changes);
-    std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions) const;
-    std::vector<NamesFile> CopyLoadedFiles(const std::vector<Action>& actions, StandInFiles& standIns);
+    std::optional<PanelDialog> FinalPressDialog(const std::vector<Action>& actions);
+    std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions,
+                                          const std::optional<PanelDialog>& dialog) const;
+    std::vector<NamesFile> CopyLoadedFiles(const std::vector<Action>& actions, const std::optional<PanelDialog>& dialog,
+                                           StandInFiles& standIns);
     ViewState TakeBack(ViewState state);
     ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;

@@ -13,10 +13,11 @@
 namespace standin {
 
 struct FileDialogCall {
-    bool saving = false;      // GetSaveFileNameA; else GetOpenFileNameA
-    bool chosen = false;      // the call's result: a file was chosen
-    DWORD extendedError = 0;  // CommDlgExtendedError() after the call: 0 for a cancel
-    std::string path;         // the chosen path
+    bool saving = false;           // GetSaveFileNameA; else GetOpenFileNameA
+    bool chosen = false;           // the call's result: a file was chosen
+    DWORD extendedError = 0;       // CommDlgExtendedError() after the call: 0 for a cancel
+    std::string path;              // the chosen path
+    std::string defaultExtension;  // the record's lpstrDefExt: given to a name typed without one
 };
 
 // Calls finished so far, and the last one (null before the first).

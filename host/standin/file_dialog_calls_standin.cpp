@@ -22,6 +22,7 @@ const FileDialogCall* LastFileDialogCall() {
     g_last.chosen = recorded->result != FALSE;
     g_last.extendedError = recorded->extendedError;
     g_last.path = recorded->chosenPath;
+    g_last.defaultExtension = recorded->defExt;
     return &g_last;
 }
 

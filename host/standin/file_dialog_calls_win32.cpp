@@ -19,6 +19,12 @@ thread_local FileDialogCall* t_running = nullptr;
 BOOL RunDialog(bool saving, LPOPENFILENAMEA record) {
     FileDialogCall call;
     call.saving = saving;
+    try {
+        if (record != nullptr && record->lpstrDefExt != nullptr) {
+            call.defaultExtension = record->lpstrDefExt;
+        }
+    } catch (...) {
+    }
     FileDialogCall* outer = t_running;
     t_running = &call;
     const BOOL result = saving ? GetSaveFileNameA(record) : GetOpenFileNameA(record);

@@ -5,6 +5,7 @@
 // extension is what follows the last dot of the name's last part (a
 // leading dot too: ".names" has the extension "names"), and a name
 // without one gets the first three characters of the default extension.
+// And the title that a dialog has when its caller names none.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -30,5 +31,7 @@ inline std::string WithDefaultExtension(std::string path, std::string_view defau
     }
     return path;
 }
+
+inline const char* SystemTitle(bool saving) { return saving ? "Save As" : "Open"; }
 
 }  // namespace file_name_rules

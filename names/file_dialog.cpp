@@ -1,6 +1,7 @@
-#include "text_file_dialog.h"
+#include "file_dialog.h"
 
 #include <cstddef>
+#include <string>
 
 namespace names_tool {
 
@@ -10,23 +11,17 @@ namespace names_tool {
 static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "the record of 76 bytes");
 #endif
 
-namespace {
-
-// One filter: description, pattern, and the empty string that closes the list.
-constexpr char kTextFilter[] = "Text Files\0*.txt\0";
-
-}  // namespace
-
-int ChooseTextFile(HWND owner, DWORD capacity, char* buffer, bool forSaving) {
+int ChooseFile(HWND owner, DWORD capacity, char* buffer, const ButtonDialog& dialog) {
+    const std::string filter = dialog.Filter();
     OPENFILENAMEA record{};
     record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     record.hwndOwner = owner;
-    record.lpstrFilter = kTextFilter;
+    record.lpstrFilter = filter.c_str();
     record.nFilterIndex = 0;
     record.lpstrFile = buffer;
     record.nMaxFile = capacity;
-    record.lpstrDefExt = "txt";
-    if (forSaving) {
+    record.lpstrDefExt = dialog.defaultExtension.empty() ? nullptr : dialog.defaultExtension.c_str();
+    if (dialog.saving) {
         record.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
         return GetSaveFileNameA(&record);
     }
