@@ -19,6 +19,8 @@
 #include "files/output_file.h"
 #include "files/run_files.h"
 #include "files/stand_in_files.h"
+#include "hosting/file_dialog_user.h"
+#include "hosting/panel_controls.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "json/json_reader.h"
@@ -29,6 +31,8 @@
 #include "session/session.h"
 #include "session/session_check.h"
 #include "session/session_replay.h"
+#include "standin/file_dialog_calls.h"
+#include "standin/standin_custom_button.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
 
@@ -361,4 +365,45 @@ TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
                            driver::Excerpt(folder.File("out" + std::to_string(driver::kMostFilesWritten) + ".json")) +
                            ": one file too many: a run writes at most " + std::to_string(driver::kMostFilesWritten) +
                            " files (-o, --svg and save)");
+}
+
+// What the driver knows of a panel before a press it learns from the tool's
+// resources alone: the captions that the open panel shows, and for each
+// button exactly the file dialog that pressing it opens.
+TEST(DriverRun, ThePanelModelForetellsTheControlsAndTheDialogEachPressOpens) {
+    const std::string identity = "[[1,0,0],[0,1,0],[0,0,1],[0,0,0]]";
+    const std::unique_ptr<driver::SceneFile> file =
+        driver::ParseScene("{\"root\": {\"name\": \"R\", \"transform\": " + identity +
+                               ", \"children\": [{\"name\": \"A\", \"transform\": " + identity +
+                               "}]}, \"selection\": [1]}",
+                           "scene.json");
+    for (const char* plugin : {"Tarvel", "Velkora"}) {
+        driver::SessionHost host(*file, driver::PluginDirectory());
+        driver::ToolLibrary& tool = host.Library(plugin);
+        const driver::PanelModel model = *host.Model(tool);
+        driver::FileDialogUser dialogs([](bool, const std::string&) { return std::string(); });
+        host.Host().OpenUtility(host.Utility(tool));
+        std::vector<std::string> buttons, radios;
+        for (const driver::PanelControl& control : driver::PanelControls(host.Panel())) {
+            (control.customButton ? buttons : radios).push_back(control.caption);
+        }
+        EXPECT_EQ(buttons, model.Captions("button")) << plugin;
+        EXPECT_EQ(radios, model.Captions("radio")) << plugin;
+        int opened = 0;
+        for (const std::string& caption : buttons) {
+            HWND button = driver::FindPanelControl(host.Panel(), caption, true);
+            ASSERT_TRUE(IsWindowEnabled(button)) << plugin << " " << caption;
+            standin::PressCustomButton(button);
+            const driver::FileDialogUser::Outcome outcome = dialogs.TakeOutcome();
+            const driver::PanelDialog* dialog = model.DialogOf(caption);
+            ASSERT_EQ(outcome.ran, dialog != nullptr) << plugin << " " << caption;
+            if (dialog != nullptr) {
+                ++opened;
+                EXPECT_EQ(outcome.saving, dialog->saving) << caption;
+                EXPECT_EQ(standin::LastFileDialogCall()->defaultExtension, dialog->defaultExtension) << caption;
+            }
+        }
+        host.Host().CloseUtility();
+        EXPECT_EQ(opened, std::string(plugin) == "Velkora" ? 2 : 0) << plugin;
+    }
 }
