@@ -26,8 +26,9 @@ struct AccessorType {
     const char* name;
     std::uint8_t components;
 };
+constexpr const char* kMat4Type = "MAT4";  // an inverse bind matrix's
 constexpr AccessorType kAccessorTypes[] = {
-    {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT2", 4}, {"MAT3", 9}, {"MAT4", 16},
+    {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT2", 4}, {"MAT3", 9}, {kMat4Type, 16},
 };
 
 }  // namespace driver::gltf

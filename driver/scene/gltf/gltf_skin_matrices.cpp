@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_constants.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_edit.h"
 #include "standin/little_endian.h"
@@ -103,11 +104,11 @@ void EditSkinMatrices(const std::string& json, const SkinModel& model, const Buf
         const SkinEntry& skin = model.skins[s];
         if (own(s)) {
             if (repointed.insert(*skin.matrices).second) {
-                data.Add(*fresh[s], "MAT4", skin.joints.size(), skin.matrices);
+                data.Add(*fresh[s], kMat4Type, skin.joints.size(), skin.matrices);
             }
             continue;
         }
-        const std::size_t accessor = data.Add(*fresh[s], "MAT4", skin.joints.size(), std::nullopt);
+        const std::size_t accessor = data.Add(*fresh[s], kMat4Type, skin.joints.size(), std::nullopt);
         EditObject(json, skin.object, {{"inverseBindMatrices", std::to_string(accessor)}}, edits);
     }
 }
