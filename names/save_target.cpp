@@ -47,7 +47,7 @@ SaveResult SaveTarget::Write(const NameLines& names) {
         if (error != safewrite::Error::None) {
             return Stopped(safewrite::ReasonOf(error));
         }
-        return {OutcomeOf(file_.Result()), names.size(), file_.InPlaceReason()};
+        return {OutcomeOf(file_.Result()), names.size(), file_.InPlaceReason().value_or(std::string())};
     } catch (...) {
         return Stopped("out of memory");
     }

@@ -254,14 +254,14 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
     if (route == "/api/scene") {
         return AnswerInPieces(response, session.SceneContent(), ContentTypeOf(session.ScenePath()));
     }
-    const std::string file = files.Find(route);
-    if (file.empty()) {
+    const std::optional<std::string> file = files.Find(route);
+    if (!file) {
         return AnswerRefusal(response, {RefusalCode::NotFound, "not found"});
     }
-    const SourceBytes bytes = SourceBytes::OfFile(file);
+    const SourceBytes bytes = SourceBytes::OfFile(*file);
     FileContent content;
     bytes.AddTo(content, 0, bytes.Size());
-    AnswerInPieces(response, std::move(content), ContentTypeOf(file));
+    AnswerInPieces(response, std::move(content), ContentTypeOf(*file));
 }
 
 void ViewServer::Impl::Save(const std::string& path, httplib::Response& response) {

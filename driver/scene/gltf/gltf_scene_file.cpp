@@ -167,11 +167,14 @@ public:
         return box != drawnBoxes_.end() ? std::optional(box->second) : std::nullopt;
     }
 
-    std::string FileNodeName(std::size_t index) const override {
-        if (index == 0) {
-            return model_.scene.index ? "scenes[" + std::to_string(*model_.scene.index) + "]" : "";
+    std::optional<std::string> FileNodeName(std::size_t index) const override {
+        if (index == 0 && model_.scene.index) {
+            return "scenes[" + std::to_string(*model_.scene.index) + "]";
         }
-        return index < records_.size() ? "nodes[" + std::to_string(records_[index].gltf) + "]" : "";
+        if (index == 0 || index >= records_.size()) {
+            return std::nullopt;
+        }
+        return "nodes[" + std::to_string(records_[index].gltf) + "]";
     }
 
 private:
