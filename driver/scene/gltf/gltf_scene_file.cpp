@@ -553,7 +553,7 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
             },
             data, edits);
     } catch (const JointMatrixError& e) {
-        Fail(path, joints.at(e.node), e.reason);
+        Fail(path, joints.at(e.node), e.what());
     }
 }
 
@@ -740,7 +740,7 @@ void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& 
     } catch (const ChannelKeysError& e) {
         const ChannelTarget& channel = model_.channels[e.channel];
         throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
-                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.reason);
+                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.what());
     }
 }
 
