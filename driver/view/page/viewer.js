@@ -1,5 +1,6 @@
 // The viewer page: draws what the host says and sends every gesture as a
-// line of the session language. It never computes an edit itself.
+// line of the session language, but a typed name pattern, which goes as
+// typed for the server to quote. It never computes an edit itself.
 import {
   clickText, frameNodes, hooks, loadScene, lookFrom, placeNodes, showPivots, toggleOrthographic,
 } from './viewport.js';
@@ -107,7 +108,7 @@ function drawTree() {
   $('select-name').addEventListener('submit', (event) => {
     event.preventDefault();
     const pattern = $('select-name-pattern').value;
-    if (pattern !== '') act(`select-name ${quotedPattern(pattern)}`);
+    if (pattern !== '') gesture('select-name', pattern);
   });
 }
 
@@ -130,10 +131,6 @@ function drawRows() {
   }
   tree.firstElementChild.replaceChildren(...rows);
 }
-
-// A typed pattern as one name of a session line: in double quotes, with
-// \" and \\ (node names the server quotes itself).
-const quotedPattern = (text) => `"${text.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
 
 // A click selects; shift-click adds, in the order clicked; ctrl-click
 // adds or takes away.
