@@ -279,6 +279,7 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     if (inPlace) {
         json.Key("inPlace").Text(*inPlace);
     }
+    json.Key("unsaved").Count(session.Unsaved().size());
     AnswerJson(response, json.EndObject().Take());
 }
 
