@@ -212,7 +212,8 @@ TEST(ViewServer, QuotesATypedPatternIntoOneLine) {
         // The transcript quotes '"' and '\\' with a backslash, as JSON does.
         const std::string last = state["lines"].back();
         const std::string quoted = nlohmann::json(name).dump();
-        EXPECT_TRUE(last.size() > quoted.size() && last.compare(last.size() - quoted.size(), quoted.size(), quoted) == 0)
+        EXPECT_TRUE(last.size() > quoted.size() &&
+                    last.compare(last.size() - quoted.size(), quoted.size(), quoted) == 0)
             << last;
         selections.push_back(state["selection"]);
     }

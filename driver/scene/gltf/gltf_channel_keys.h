@@ -52,7 +52,8 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
 // A channel whose keys cannot be written; what() says why.
 class ChannelKeysError : public CodedError {
 public:
-    ChannelKeysError(std::size_t index, const std::string& why) : CodedError(RefusalCode::BadScene, why), channel(index) {}
+    ChannelKeysError(std::size_t index, const std::string& why)
+        : CodedError(RefusalCode::BadScene, why), channel(index) {}
     std::size_t channel;
 };
 
