@@ -3,17 +3,14 @@
 #include <cstddef>
 #include <string>
 
+#include "replacement.h"
+
 namespace names_tool {
 
-// What a save did with the file it was given.
-enum class SaveOutcome {
-    Replaced,        // an existing file replaced as a whole, safely
-    Written,         // a new file
-    WrittenInPlace,  // an existing file rewritten directly: safe replacement was impossible
-    NotReplaced,     // the existing file is untouched
-    NotWritten,      // no file was there, and none is now
-    WrittenInPart,   // an in-place write failed midway
-};
+// What a save did with the file it was given: what the safe replacement
+// did to it, by the replacement's own outcome, so that each outcome has one
+// report (names_report.cpp).
+using SaveOutcome = safewrite::Outcome;
 
 // The result of SaveNames: `names` is the number of names written, and
 // `reason` says why the file was written in place or not (fully) written.

@@ -5,31 +5,9 @@
 
 namespace names_tool {
 
-namespace {
-
-SaveOutcome OutcomeOf(safewrite::Outcome outcome) {
-    switch (outcome) {
-        case safewrite::Outcome::Replaced:
-            return SaveOutcome::Replaced;
-        case safewrite::Outcome::Written:
-            return SaveOutcome::Written;
-        case safewrite::Outcome::WrittenInPlace:
-            return SaveOutcome::WrittenInPlace;
-        case safewrite::Outcome::NotReplaced:
-            return SaveOutcome::NotReplaced;
-        case safewrite::Outcome::WrittenInPart:
-            return SaveOutcome::WrittenInPart;
-        case safewrite::Outcome::NotWritten:
-            break;
-    }
-    return SaveOutcome::NotWritten;
-}
-
-}  // namespace
-
 SaveResult SaveTarget::Stopped(const std::string& reason) const {
     SaveResult result;
-    result.outcome = OutcomeOf(file_.Result());
+    result.outcome = file_.Result();
     result.reason = file_.IsOpen() ? reason : safewrite::ReasonOf(file_.OpenError());
     return result;
 }
@@ -47,7 +25,7 @@ SaveResult SaveTarget::Write(const NameLines& names) {
         if (error != safewrite::Error::None) {
             return Stopped(safewrite::ReasonOf(error));
         }
-        return {OutcomeOf(file_.Result()), names.size(), file_.InPlaceReason()};
+        return {file_.Result(), names.size(), file_.InPlaceReason().value_or(std::string())};
     } catch (...) {
         return Stopped("out of memory");
     }

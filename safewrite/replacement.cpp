@@ -119,7 +119,7 @@ Replacement::~Replacement() {
         Unreserve();
     }
     RemoveScratch(new_);
-    if (keptOld_.empty()) {
+    if (!keptOld_) {
         RemoveScratch(old_);
     }
 }
@@ -150,7 +150,7 @@ Error Replacement::Stage(const Content& content) {
     content_ = &content;
     if (!missing_) {
         inPlaceReason_ = ReasonToWriteInPlace();
-        if (inPlaceReason_.empty()) {
+        if (!inPlaceReason_) {
             const std::string folder = target_.path.substr(0, FolderLength(target_.path));
             const Error made = MakeTemporary(folder, false, new_);
             if (made == Error::NoSpace || made == Error::Io || made == Error::TooManyFiles) {
@@ -337,7 +337,7 @@ Error Replacement::Restore() {
     return PutBackOldBytes();
 }
 
-std::string Replacement::ReasonToWriteInPlace() const {
+std::optional<std::string> Replacement::ReasonToWriteInPlace() const {
     if (target_.kind == Kind::Other) {
         return ReasonOf(Error::NotRegular);
     }
@@ -355,7 +355,7 @@ std::string Replacement::ReasonToWriteInPlace() const {
     if (FolderIsAppendOnly(target_.path.substr(0, FolderLength(target_.path)))) {
         return "the folder is append-only";
     }
-    return "";
+    return std::nullopt;
 }
 
 Error Replacement::MakeTemporary(const std::string& folder, bool forNewFile, Scratch& scratch) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,14 +105,15 @@ public:
     Error Restore();
 
     // Whether Commit writes in place, and why (from Stage on).
-    bool InPlace() const { return !inPlaceReason_.empty(); }
-    const std::string& InPlaceReason() const { return inPlaceReason_; }
+    bool InPlace() const { return inPlaceReason_.has_value(); }
+    const std::optional<std::string>& InPlaceReason() const { return inPlaceReason_; }
     // Whether the path names a regular file, or none yet (not a device or a pipe).
     bool IsRegular() const { return missing_ || target_.kind == Kind::Regular; }
     // What the file is now.
     Outcome Result() const;
-    // Where the old bytes of a file left in part are kept ("" for none).
-    const std::string& KeptOldBytes() const { return keptOld_; }
+    // Where the old bytes of a file left in part are kept; none for a file
+    // not left in part.
+    const std::optional<std::string>& KeptOldBytes() const { return keptOld_; }
 
 private:
     // A temporary file, tracked while it exists.
@@ -119,7 +121,8 @@ private:
         std::string path;
         File file;
     };
-    std::string ReasonToWriteInPlace() const;
+    // Why the file as it is cannot be replaced; none where it can.
+    [[nodiscard]] std::optional<std::string> ReasonToWriteInPlace() const;
     // A temporary in `folder`, readable by its owner alone unless it is to
     // become a new file.
     Error MakeTemporary(const std::string& folder, bool forNewFile, Scratch& scratch);
@@ -143,8 +146,8 @@ private:
     Scratch old_;  // a file written in place: its old bytes
     std::uint64_t oldSize_ = 0;
     std::uint64_t newSize_ = 0;
-    std::string keptOld_;
-    std::string inPlaceReason_;
+    std::optional<std::string> keptOld_;
+    std::optional<std::string> inPlaceReason_;
     // The content staged, kept for a write in place of a device or a pipe.
     const Content* content_ = nullptr;
     class Pieces;

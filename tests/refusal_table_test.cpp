@@ -14,6 +14,9 @@
 #include "files/output_file.h"
 #include "files/run_files.h"
 #include "hosting/tool_library.h"
+#include "json/json_reader.h"
+#include "scene/gltf/gltf_channel_keys.h"
+#include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/scene_error.h"
 #include "session/session.h"
 #include "session/shortcut.h"
@@ -35,6 +38,10 @@ TEST(RefusalTable, EveryErrorEndsWithItsStatuses) {
         {"selection", [] { throw driver::SelectionConflict("m"); }, 2, 409},
         {"session", [] { throw driver::SessionError("m"); }, 1, 400},
         {"scene", [] { throw driver::SceneFileError("m"); }, 1, 422},
+        {"json", [] { throw driver::JsonSyntaxError({}, "m"); }, 1, 422},
+        {"buffer", [] { throw driver::gltf::BufferReadError("m"); }, 1, 422},
+        {"joint", [] { throw driver::gltf::JointMatrixError(0, "m"); }, 1, 422},
+        {"channel", [] { throw driver::gltf::ChannelKeysError(0, "m"); }, 1, 422},
         {"input", [] { throw driver::InputFileError("m"); }, 1, 404},
         {"output", [] { throw driver::OutputFileError("m"); }, 1, 409},
         {"run files", [] { throw driver::RunFilesError("m"); }, 1, 409},

@@ -211,11 +211,12 @@ std::string AboutScene(const driver::Invocation& invocation, const std::string& 
 }
 
 // Names for standard output are saved to a file of the run's own first,
-// and handed on once the run is done; its path, or "".
-std::string NamesForStandardOutput(std::optional<driver::Shortcut>& shortcut,
-                                   std::optional<driver::ScratchFolder>& scratch, driver::RunFiles& runFiles) {
+// and handed on once the run is done; its path, none where they are not.
+std::optional<std::string> NamesForStandardOutput(std::optional<driver::Shortcut>& shortcut,
+                                                  std::optional<driver::ScratchFolder>& scratch,
+                                                  driver::RunFiles& runFiles) {
     if (!shortcut || !shortcut->namesToStandardOutput) {
-        return "";
+        return std::nullopt;
     }
     std::string namesFile = scratch.emplace().PathOf("names.txt");
     shortcut->names = "-";
@@ -273,10 +274,10 @@ int Run(const driver::Invocation& invocation) {
         driver::FilesOfRun(invocation, sceneFile.ReferencedFiles(), NamesChosen(invocation.shortcut, host));
     std::optional<driver::Shortcut> shortcut = invocation.shortcut;
     std::optional<driver::ScratchFolder> scratch;
-    const std::string namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
+    const std::optional<std::string> namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
     std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
                                                    : driver::ReadSession(invocation.sessionPath);
-    if (namesFile.empty() && AnswersStandardInput(actions)) {
+    if (!namesFile && AnswersStandardInput(actions)) {
         CopyStandardInput(scratch, runFiles);
     }
     CheckOutputsWritable(invocation);
@@ -314,8 +315,8 @@ int Run(const driver::Invocation& invocation) {
     malloc_trim(0);
 #endif
     std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
-    if (!namesFile.empty()) {
-        files.push_back({"-", driver::ReadInputFile(namesFile)});
+    if (namesFile) {
+        files.push_back({"-", driver::ReadInputFile(*namesFile)});
     }
     const int status = WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {

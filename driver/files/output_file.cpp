@@ -49,7 +49,7 @@ void CheckSources(const OutputFile& file) {
 // Why `file` was not written: for a write in place, which it had to be.
 std::string WhyNotWritten(const OutputFile& file, const safewrite::Replacement* staged, safewrite::Error error) {
     const std::string how = staged != nullptr && staged->InPlace() && staged->IsRegular()
-                                ? " in place (" + staged->InPlaceReason() + ")"
+                                ? " in place (" + *staged->InPlaceReason() + ")"
                                 : "";
     return NameOf(file) + ": cannot be written" + how + ": " + safewrite::ReasonOf(error);
 }
@@ -80,8 +80,9 @@ int PhaseOf(const safewrite::Replacement& file) { return !file.InPlace() ? 1 : f
         }
     }
     std::string message = WhyNotWritten(files[failed], staged[failed].get(), error);
-    if (staged[failed]->Result() == safewrite::Outcome::WrittenInPart) {
-        message += "; it is left in part, and its old bytes are kept in " + Excerpt(staged[failed]->KeptOldBytes());
+    const std::optional<std::string>& kept = staged[failed]->KeptOldBytes();
+    if (staged[failed]->Result() == safewrite::Outcome::WrittenInPart && kept) {
+        message += "; it is left in part, and its old bytes are kept in " + Excerpt(*kept);
     }
     if (!changed.empty()) {
         message += "; written all the same, before the failure: " + changed;
@@ -115,7 +116,7 @@ void CommitAll(const std::vector<OutputFile>& files, Staged& staged, std::vector
             }
             done.push_back(i);
             // A device or a pipe is written in place as a matter of course.
-            if (staged[i]->IsRegular() && !staged[i]->InPlaceReason().empty()) {
+            if (staged[i]->IsRegular() && staged[i]->InPlace()) {
                 reasons[i] = staged[i]->InPlaceReason();
             }
         }

@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -15,10 +16,11 @@ struct TextPlace {
     std::size_t column = 1;
 };
 
-// Text that is not JSON; `place` is where the reader stopped.
-class JsonSyntaxError : public std::runtime_error {
+// Text that is not JSON; `place` is where the reader stopped. The JSON
+// that morvane-host reads is a scene file's, so such a text is a bad scene.
+class JsonSyntaxError : public CodedError {
 public:
-    JsonSyntaxError(TextPlace where, const std::string& what) : std::runtime_error(what), place(where) {}
+    JsonSyntaxError(TextPlace where, const std::string& what) : CodedError(RefusalCode::BadScene, what), place(where) {}
     TextPlace place;
 };
 

@@ -175,11 +175,11 @@ public:
     }
 
     // Where a node (by pre-order index) is in the file, as messages about
-    // the file name it: "nodes[3]" for a glTF node; "" where the format
+    // the file name it: "nodes[3]" for a glTF node; none where the format
     // has no such name.
-    virtual std::string FileNodeName(std::size_t index) const {
+    [[nodiscard]] virtual std::optional<std::string> FileNodeName(std::size_t index) const {
         (void)index;
-        return "";
+        return std::nullopt;
     }
     // Why the file places the node's object by something other than the
     // node, such as a glTF skinned mesh, which its joints place, so that a

@@ -1,6 +1,7 @@
 #include "scene/scene_listing.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "json/json_text.h"
 #include "scene/node_tree.h"
@@ -94,8 +95,9 @@ void WriteSceneListing(SceneFile& file, std::ostream& out) {
         if (const std::optional<WorldBox> box = file.DrawnBox(k)) {
             line += "  box " + CornerText(box->min, false) + ".." + CornerText(box->max, false);
         }
-        const std::string source = file.FileNodeName(k);
-        line += source.empty() ? "" : "  " + source;
+        if (const std::optional<std::string> source = file.FileNodeName(k)) {
+            line += "  " + *source;
+        }
         line += '\n';
         out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
@@ -117,8 +119,8 @@ void WriteSceneListingJson(SceneFile& file, std::ostream& out) {
         for (std::size_t i = 0; i < holds.size(); ++i) {
             entry += (i == 0 ? "" : ", ") + JsonString(holds[i]);
         }
-        const std::string source = file.FileNodeName(k);
-        entry += "], \"source\": " + (source.empty() ? std::string("null") : JsonString(source));
+        const std::optional<std::string> source = file.FileNodeName(k);
+        entry += "], \"source\": " + (source ? JsonString(*source) : std::string("null"));
         const std::optional<WorldBox> box = file.DrawnBox(k);
         entry += ", \"bounds\": " +
                  (box ? "{\"min\": " + CornerText(box->min, true) + ", \"max\": " + CornerText(box->max, true) + "}"

@@ -59,21 +59,24 @@ std::string ViewFiles::SceneRoute() const {
     return route + sceneName_;
 }
 
-std::string ViewFiles::Find(const std::string& route) const {
+std::optional<std::string> ViewFiles::Find(const std::string& route) const {
     // A decoded NUL would end the name that the system sees early
     // ("room.bin%00.png"); no served file has a control byte in its name.
     if (std::any_of(route.begin(), route.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
-        return "";
+        return std::nullopt;
     }
     const std::string scene = "/scene/";
     if (route.compare(0, scene.size(), scene) == 0) {
         return FindSceneFile(route.substr(scene.size()));
     }
     const auto found = page_.find(route);
-    return found == page_.end() ? std::string() : found->second;
+    if (found == page_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
-std::string ViewFiles::FindSceneFile(const std::string& rest) const {
+std::optional<std::string> ViewFiles::FindSceneFile(const std::string& rest) const {
     std::size_t at = 0;
     int kept = 0;
     while (rest.compare(at, 2, "_/") == 0 && kept < kFolderDepth) {
@@ -89,7 +92,10 @@ std::string ViewFiles::FindSceneFile(const std::string& rest) const {
     std::error_code error;
     const bool served = !canonical.empty() && scene_.count(canonical) != 0 &&
                         fs::is_regular_file(NativePath(canonical), error);
-    return served ? canonical : std::string();
+    if (!served) {
+        return std::nullopt;
+    }
+    return canonical;
 }
 
 std::string ContentTypeOf(const std::string& path) {

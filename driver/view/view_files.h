@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -22,16 +23,16 @@ public:
     ViewFiles(const std::string& pageDirectory, const std::string& scenePath,
               const std::vector<std::string>& referenced, const ViewFolders& serving);
 
-    // The file for a route ("/viewer.js", "/scene/_/…/room.bin"), or ""
+    // The file for a route ("/viewer.js", "/scene/_/…/room.bin"); none
     // when it is none of the served files or no longer a regular file.
-    std::string Find(const std::string& route) const;
+    [[nodiscard]] std::optional<std::string> Find(const std::string& route) const;
     // The scene's route, relative to the page.
     std::string SceneRoute() const;
     // The files that the scene refers to and that are not served, with why.
     const std::vector<std::pair<std::string, std::string>>& Refused() const { return refused_; }
 
 private:
-    std::string FindSceneFile(const std::string& rest) const;
+    std::optional<std::string> FindSceneFile(const std::string& rest) const;
 
     std::map<std::string, std::string> page_;  // route -> file
     std::set<std::string> scene_;              // canonical paths

@@ -52,8 +52,9 @@ bool ViewGuard::TokenMatches(const std::string& candidate) const {
     return difference == 0;
 }
 
-// The value of this server's cookie in a Cookie header ("a=1; b=2").
-std::string ViewGuard::CookieToken(const std::string& header) const {
+// The value of this server's cookie in a Cookie header ("a=1; b=2"); none
+// where the header holds no such cookie.
+std::optional<std::string> ViewGuard::CookieToken(const std::string& header) const {
     const std::string name = CookieName() + "=";
     std::size_t start = 0;
     while (start < header.size()) {
@@ -67,7 +68,7 @@ std::string ViewGuard::CookieToken(const std::string& header) const {
         }
         start = end + 1;
     }
-    return "";
+    return std::nullopt;
 }
 
 ViewGuard::Admission ViewGuard::Admit(const RequestFacts& request) const {
@@ -88,7 +89,8 @@ ViewGuard::Admission ViewGuard::Admit(const RequestFacts& request) const {
     const std::string bearer = "Bearer ";
     const bool byBearer = request.authorization.compare(0, bearer.size(), bearer) == 0 &&
                           TokenMatches(request.authorization.substr(bearer.size()));
-    return byBearer || TokenMatches(CookieToken(request.cookie)) ? Admission::Pass : Admission::Forbidden;
+    const std::optional<std::string> cookie = CookieToken(request.cookie);
+    return byBearer || (cookie && TokenMatches(*cookie)) ? Admission::Pass : Admission::Forbidden;
 }
 
 }  // namespace driver

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace driver {
@@ -42,7 +43,7 @@ private:
     bool OwnHost(const std::string& host) const;
     bool OwnOrigin(const std::string& origin) const;
     bool TokenMatches(const std::string& candidate) const;
-    std::string CookieToken(const std::string& header) const;
+    [[nodiscard]] std::optional<std::string> CookieToken(const std::string& header) const;
     std::string CookieName() const;
 
     std::string token_;

@@ -14,6 +14,7 @@
 #include "files/output_file.h"
 #include "files/source_bytes.h"
 #include "json/json_writer.h"
+#include "session/action.h"
 #include "session/session.h"
 #include "text/refusal.h"
 #include "view/session_thread.h"
@@ -195,6 +196,7 @@ struct ViewServer::Impl {
     void Post(const std::string& route, const httplib::Request& request, httplib::Response& response);
     void Page(httplib::Response& response);
     void State(httplib::Response& response);
+    void Act(const std::string& lines, httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
     void Quit(const std::string& body, httplib::Response& response);
     void Exchange(httplib::Response& response) const;
@@ -254,14 +256,14 @@ void ViewServer::Impl::Get(const std::string& route, httplib::Response& response
     if (route == "/api/scene") {
         return AnswerInPieces(response, session.SceneContent(), ContentTypeOf(session.ScenePath()));
     }
-    const std::string file = files.Find(route);
-    if (file.empty()) {
+    const std::optional<std::string> file = files.Find(route);
+    if (!file) {
         return AnswerRefusal(response, {RefusalCode::NotFound, "not found"});
     }
-    const SourceBytes bytes = SourceBytes::OfFile(file);
+    const SourceBytes bytes = SourceBytes::OfFile(*file);
     FileContent content;
     bytes.AddTo(content, 0, bytes.Size());
-    AnswerInPieces(response, std::move(content), ContentTypeOf(file));
+    AnswerInPieces(response, std::move(content), ContentTypeOf(*file));
 }
 
 void ViewServer::Impl::Save(const std::string& path, httplib::Response& response) {
@@ -277,6 +279,7 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     if (inPlace) {
         json.Key("inPlace").Text(*inPlace);
     }
+    json.Key("unsaved").Count(session.Unsaved().size());
     AnswerJson(response, json.EndObject().Take());
 }
 
@@ -323,12 +326,22 @@ void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response
     quitting = true;
 }
 
+// A gesture of session lines, bounded as the page's own are.
+void ViewServer::Impl::Act(const std::string& lines, httplib::Response& response) {
+    if (!LinesBounded(lines)) {
+        return AnswerRefusal(response, {RefusalCode::TooLarge, "too many session lines, or a line too long"});
+    }
+    AnswerJson(response, ViewStateJson(session.Apply(lines)));
+}
+
 void ViewServer::Impl::Post(const std::string& route, const httplib::Request& request, httplib::Response& response) {
     if (route == "/api/actions") {
-        if (!LinesBounded(request.body)) {
-            return AnswerRefusal(response, {RefusalCode::TooLarge, "too many session lines, or a line too long"});
-        }
-        return AnswerJson(response, ViewStateJson(session.Apply(request.body)));
+        return Act(request.body, response);
+    }
+    // A typed name pattern comes as it was typed: the session language's
+    // own writer quotes it, so that the page need not know how.
+    if (route == "/api/select-name") {
+        return Act(ActionText(SelectNamed{{request.body}, {}}), response);
     }
     if (route == "/api/undo" || route == "/api/redo") {
         return AnswerJson(response, ViewStateJson(route == "/api/undo" ? session.Undo() : session.Redo()));

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iterator>
 #include <string>
@@ -48,6 +49,11 @@ std::string Exchange(int port, const std::string& request) {
     return answer;
 }
 
+std::string Bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The room served from a folder of its own, on a port the system chose.
 struct Served {
     const test_support::ScratchFolder scratch{"morvane-view-server-test"};
@@ -58,10 +64,12 @@ struct Served {
     int port = 0;
     std::string token;
 
-    Served() {
+    // The room, its text edited by `edit` first.
+    explicit Served(const std::function<void(std::string&)>& edit = {}) {
         std::filesystem::create_directories(folder / "keep");
-        const std::filesystem::path room(MORVANE_ROOM_GLTF);
-        std::filesystem::copy_file(room, folder / "room.gltf");
+        std::string room = Bytes(MORVANE_ROOM_GLTF);
+        if (edit) edit(room);
+        std::ofstream(folder / "room.gltf", std::ios::binary) << room;
         const driver::ViewFolders reach({folder.string()});
         session = std::make_unique<driver::ViewSession>((folder / "room.gltf").string(), driver::PluginDirectory(), "",
                                                         reach, (folder / "keep").string());
@@ -87,11 +95,6 @@ struct Served {
 };
 
 int Status(const std::string& answer) { return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0; }
-
-std::string Bytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 nlohmann::json Body(const std::string& answer) {
     return nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4), nullptr, false);
@@ -191,6 +194,39 @@ TEST(ViewServer, RefusesWithACodeAndWarnsApart) {
         EXPECT_EQ(body["code"], c.code) << answer;
         EXPECT_TRUE(body["message"].is_string() && !body["message"].get<std::string>().empty()) << answer;
     }
+}
+
+// A typed name pattern is sent as typed, and the server quotes it into one
+// session line whatever it holds: quotes, backslashes, a line end.
+TEST(ViewServer, QuotesATypedPatternIntoOneLine) {
+    const std::string name = "Door \"7\" \\ back";
+    const Served served([&](std::string& room) {
+        const std::string door = "{\"name\": \"Door\", \"translation\"";
+        room.replace(room.find(door), door.size(), "{\"name\": " + nlohmann::json(name).dump() + ", \"translation\"");
+    });
+    const std::string bearer = served.Bearer();
+    std::vector<nlohmann::json> selections;
+    for (const std::string& pattern : {name, std::string("Door \"?\" \\*"), std::string("*\\ back")}) {
+        const nlohmann::json state = Body(served.Request("POST", "/api/select-name", bearer, pattern));
+        EXPECT_TRUE(state["refusal"].is_null()) << pattern << ": " << state["refusal"];
+        // The transcript quotes '"' and '\\' with a backslash, as JSON does.
+        const std::string last = state["lines"].back();
+        const std::string quoted = nlohmann::json(name).dump();
+        EXPECT_TRUE(last.size() > quoted.size() &&
+                    last.compare(last.size() - quoted.size(), quoted.size(), quoted) == 0)
+            << last;
+        selections.push_back(state["selection"]);
+    }
+    EXPECT_EQ(selections[0].size(), 1u);
+    EXPECT_EQ(std::count(selections.begin(), selections.end(), selections[0]), 3);
+    // A line end in the pattern is part of the one name: no second action
+    // runs, and no node has that name.
+    const nlohmann::json injected = Body(served.Request("POST", "/api/select-name", bearer, "Door\nopen Tarvel"));
+    EXPECT_EQ(injected["refusal"]["code"], "bad-session");
+    const std::string session = served.Request("GET", "/api/session", bearer);
+    const std::string lines = session.substr(session.find("\r\n\r\n") + 4);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3) << lines;
+    EXPECT_EQ(lines.find("open"), std::string::npos) << lines;
 }
 
 // The page's file form offers the names files of the folders reached:

@@ -140,7 +140,8 @@ function writeBoxes(file, rows = 40, columns = 49) {
       children.push(boxes.length);
       boxes.push({ name: `Box ${r}.${c}`, mesh: c % 2, translation: [2 * c, 0, 0] });
     }
-    rowNodes.push({ name: `Row ${r}`, translation: [0, 0, 2 * r], children });
+    // The first row's name holds what the session language quotes.
+    rowNodes.push({ name: r === 0 ? 'Row "0" \\ first' : `Row ${r}`, translation: [0, 0, 2 * r], children });
   }
   const material = (colour) => ({ pbrMetallicRoughness: { baseColorFactor: colour } });
   fs.writeFileSync(file, JSON.stringify({
@@ -329,6 +330,12 @@ async function largeScene(page) {
     await settled(page);
     assert.deepEqual([...(await lastLine()).matchAll(/"([^"]*)"/g)].map((m) => m[1]),
       [40, 41, 42, 43, 44, 45, 46, 47, 48].map((c) => `Box 3.${c}`));
+    // The pattern goes as typed, quote and backslash too: the server quotes it.
+    await page.fill('#select-name-pattern', 'Row "0" \\*');
+    await page.press('#select-name-pattern', 'Enter');
+    await transcriptHas(page, 'select-name "Row \\"0\\" \\\\*"');
+    await settled(page);
+    assert.match(await lastLine(), /^ {4}selected \d+ "Row \\"0\\" \\\\ first"$/, 'the quoted pattern selects its node');
     // The boxes are drawn as one mesh a material: each copy where and as
     // tinted as its instance, which is what a click finds.
     const off = await page.evaluate(() => window.morvaneViewer.copiesOff());

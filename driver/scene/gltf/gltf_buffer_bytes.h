@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 
 #include "files/source_bytes.h"
+#include "text/refusal.h"
 
 // The one way the tools read bytes of a glTF buffer (the inverse bind
 // matrices of a skin whose joint's pivot moved, the keys of a node whose
@@ -32,9 +32,9 @@ struct BufferPlace {
 using BufferReader = std::function<std::string(std::size_t buffer, std::uint64_t offset, std::size_t size)>;
 
 // A buffer's bytes that cannot be read; what() says why.
-class BufferReadError : public std::runtime_error {
+class BufferReadError : public CodedError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit BufferReadError(const std::string& why) : CodedError(RefusalCode::BadScene, why) {}
 };
 
 // `size` bytes of the buffer at `place` from `offset`: for a file, a

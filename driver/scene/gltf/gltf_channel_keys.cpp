@@ -46,7 +46,7 @@ std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelK
             bytes = read(*file.data.views[*view].buffer, AccessorStart(file.data, output), 4 * numbers);
         }
     } catch (const BufferReadError& e) {
-        throw ChannelKeysError{keys.channel, std::string("its keys cannot be read: ") + e.what()};
+        throw ChannelKeysError(keys.channel, std::string("its keys cannot be read: ") + e.what());
     }
     std::vector<double> values(numbers);
     for (std::size_t i = 0; i < numbers; ++i) {
@@ -57,7 +57,7 @@ std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelK
     for (std::size_t i = 0; i < numbers; ++i) {
         const auto value = static_cast<float>(values[i]);
         if (!std::isfinite(value)) {
-            throw ChannelKeysError{keys.channel, "its new keys would not be finite in single precision"};
+            throw ChannelKeysError(keys.channel, "its new keys would not be finite in single precision");
         }
         little_endian::PutFloat32(bytes, 4 * i, value);
     }

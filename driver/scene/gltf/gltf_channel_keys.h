@@ -11,6 +11,7 @@
 #include "scene/gltf/gltf_buffer_bytes.h"
 #include "scene/gltf/gltf_key_map.h"
 #include "scene/gltf/gltf_new_data.h"
+#include "text/refusal.h"
 #include "text/text_edits.h"
 
 // The keys of the animation channels that drive the placement of a node
@@ -48,10 +49,12 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
                                          const NodeChange& change, const std::string& node,
                                          std::vector<ChannelKeys>& keys);
 
-// A channel whose keys cannot be written.
-struct ChannelKeysError {
+// A channel whose keys cannot be written; what() says why.
+class ChannelKeysError : public CodedError {
+public:
+    ChannelKeysError(std::size_t index, const std::string& why)
+        : CodedError(RefusalCode::BadScene, why), channel(index) {}
     std::size_t channel;
-    std::string reason;
 };
 
 // Adds to `edits` and `data` what gives each of `keys` its mapped keys.

@@ -167,11 +167,14 @@ public:
         return box != drawnBoxes_.end() ? std::optional(box->second) : std::nullopt;
     }
 
-    std::string FileNodeName(std::size_t index) const override {
-        if (index == 0) {
-            return model_.scene.index ? "scenes[" + std::to_string(*model_.scene.index) + "]" : "";
+    std::optional<std::string> FileNodeName(std::size_t index) const override {
+        if (index == 0 && model_.scene.index) {
+            return "scenes[" + std::to_string(*model_.scene.index) + "]";
         }
-        return index < records_.size() ? "nodes[" + std::to_string(records_[index].gltf) + "]" : "";
+        if (index == 0 || index >= records_.size()) {
+            return std::nullopt;
+        }
+        return "nodes[" + std::to_string(records_[index].gltf) + "]";
     }
 
 private:
@@ -550,7 +553,7 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
             },
             data, edits);
     } catch (const JointMatrixError& e) {
-        Fail(path, joints.at(e.node), e.reason);
+        Fail(path, joints.at(e.node), e.what());
     }
 }
 
@@ -737,7 +740,7 @@ void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& 
     } catch (const ChannelKeysError& e) {
         const ChannelTarget& channel = model_.channels[e.channel];
         throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
-                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.reason);
+                             PlacementPart(channel) + " of " + animated_.NameOf(channel.node, *this) + ": " + e.what());
     }
 }
 

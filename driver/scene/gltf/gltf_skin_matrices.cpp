@@ -34,8 +34,8 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
         } catch (const BufferReadError& e) {
             for (const std::size_t joint : skin.joints) {
                 if (moved.count(joint) != 0) {
-                    throw JointMatrixError{joint,
-                                           std::string("its skin's inverse bind matrices cannot be read: ") + e.what()};
+                    throw JointMatrixError(joint,
+                                           std::string("its skin's inverse bind matrices cannot be read: ") + e.what());
                 }
             }
         }
@@ -59,7 +59,7 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
         for (std::size_t i = 0; i < 16; ++i) {
             const float value = static_cast<float>(m[i]);
             if (!std::isfinite(value)) {
-                throw JointMatrixError{skin.joints[j], "its new inverse bind matrix would not be finite"};
+                throw JointMatrixError(skin.joints[j], "its new inverse bind matrix would not be finite");
             }
             little_endian::PutFloat32(bytes, j * kMatrixBytes + 4 * i, value);
         }

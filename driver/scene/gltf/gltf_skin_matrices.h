@@ -9,6 +9,7 @@
 #include "scene/gltf/gltf_new_data.h"
 #include "scene/gltf/gltf_skins.h"
 #include "standin/transform_math.h"
+#include "text/refusal.h"
 #include "text/text_edits.h"
 
 // The inverse bind matrices of skins whose joints' pivots moved, written
@@ -18,10 +19,12 @@
 // accessor.
 namespace driver::gltf {
 
-// A moved joint whose new matrix cannot be written.
-struct JointMatrixError {
+// A moved joint (a glTF node) whose new matrix cannot be written; what()
+// says why.
+class JointMatrixError : public CodedError {
+public:
+    JointMatrixError(std::size_t joint, const std::string& why) : CodedError(RefusalCode::BadScene, why), node(joint) {}
     std::size_t node;
-    std::string reason;
 };
 
 // Adds to `edits`, edits of `json`, and to `data` what gives every skin

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scene/gltf/json_view.h"
+#include "text/refusal.h"
 #include "text/text_edits.h"
 
 namespace driver::gltf {
@@ -36,7 +37,10 @@ std::pair<std::size_t, std::string> ArrayAppendix(const JsonValue& array, const 
 void EditObject(const std::string& text, Span object, const std::vector<MemberChange>& changes, TextEdits& edits);
 
 // A number that JSON cannot hold: not a number, or an infinity.
-struct NotFiniteNumber {};
+class NotFiniteNumber : public CodedError {
+public:
+    NotFiniteNumber() : CodedError(RefusalCode::BadScene, "a number that JSON cannot hold") {}
+};
 
 // A JSON array of single-precision numbers, each in the shortest form that
 // reads back to the same value. Throws NotFiniteNumber for a value that is

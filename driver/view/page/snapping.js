@@ -6,6 +6,13 @@ import * as THREE from 'three';
 // cursor on screen.
 export const SNAP_PIXELS = 10;
 
+// What a snap takes, by the words that the pick's label and the status use.
+const CORNER = 'corner';
+const MIDPOINT = 'edge midpoint';
+
+// What the status says a pick takes while snapping is on.
+export const SNAP_TEXT = `a ${CORNER} or ${MIDPOINT} within ${SNAP_PIXELS} px is taken`;
+
 const corner = new THREE.Vector3();
 const other = new THREE.Vector3();
 const sphere = new THREE.Sphere();
@@ -18,13 +25,13 @@ function* pointsOf(mesh, toWorld) {
   const count = geometry.attributes.position.count;
   const index = geometry.index;
   const at = (i, target) => mesh.getVertexPosition(i, target).applyMatrix4(toWorld);
-  for (let i = 0; i < count; ++i) yield ['corner', at(i, corner)];
+  for (let i = 0; i < count; ++i) yield [CORNER, at(i, corner)];
   const corners = index ? index.count : count;
   for (let t = 0; t + 2 < corners; t += 3) {
     for (let e = 0; e < 3; ++e) {
       at(index ? index.getX(t + e) : t + e, corner);
       at(index ? index.getX(t + (e + 1) % 3) : t + (e + 1) % 3, other);
-      yield ['edge midpoint', corner.add(other).multiplyScalar(0.5)];
+      yield [MIDPOINT, corner.add(other).multiplyScalar(0.5)];
     }
   }
 }
@@ -49,12 +56,12 @@ function* batchPoints(batch, ray, radius, pixelAt) {
   const positions = batch.mesh.geometry.attributes.position;
   for (const k of batch.partsNear(ray, (centre) => radius * pixelAt(centre))) {
     const part = batch.parts[k];
-    for (let i = 0; i < part.count; ++i) yield ['corner', corner.fromBufferAttribute(positions, part.first + i).add(batch.origin)];
+    for (let i = 0; i < part.count; ++i) yield [CORNER, corner.fromBufferAttribute(positions, part.first + i).add(batch.origin)];
     for (let t = 0; t + 2 < part.indexCount; t += 3) {
       for (let e = 0; e < 3; ++e) {
         batch.corner(k, t, e, corner);
         batch.corner(k, t, (e + 1) % 3, other);
-        yield ['edge midpoint', corner.add(other).multiplyScalar(0.5)];
+        yield [MIDPOINT, corner.add(other).multiplyScalar(0.5)];
       }
     }
   }
@@ -82,6 +89,6 @@ export function nearestCorner(meshes, cursor, radius, { screenOf, ray, pixelAt, 
       if (distance <= radius) found.push({ point: point.clone(), kind, distance });
     }
   }
-  found.sort((a, b) => a.distance - b.distance || (a.kind === 'corner' ? -1 : 1));
+  found.sort((a, b) => a.distance - b.distance || (a.kind === CORNER ? -1 : 1));
   return found.find((candidate) => visible(candidate.point)) ?? null;
 }

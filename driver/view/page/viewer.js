@@ -1,10 +1,11 @@
 // The viewer page: draws what the host says and sends every gesture as a
-// line of the session language. It never computes an edit itself.
+// line of the session language, but a typed name pattern, which goes as
+// typed for the server to quote. It never computes an edit itself.
 import {
   clickText, frameNodes, hooks, loadScene, lookFrom, placeNodes, showPivots, toggleOrthographic,
 } from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
-import { SNAP_PIXELS } from './snapping.js';
+import { SNAP_TEXT } from './snapping.js';
 import { call, started } from './start.js';
 import { NO_NODES, unpackNodes } from './view_state.js';
 
@@ -22,11 +23,13 @@ const view = {
   reads: [],          // the names files that the standing session loads
 };
 
-// The toolbar's status: the pick mode, and the edits that no Save wrote.
+// The toolbar's status: the pick mode (and what a click takes with
+// snapping on), and the edits that no Save wrote.
+const PICK_MODE_TEXT = 'pick mode: click on the model';
 function showStatus() {
-  $('status').textContent = [
-    view.pickMode ? `pick mode: click on the model (a corner or edge midpoint within ${SNAP_PIXELS} px is taken)` : '',
-    view.unsaved ? `${view.unsaved} unsaved` : ''].filter(Boolean).join(' ');
+  const pick = $('snapping').checked ? `${PICK_MODE_TEXT} (${SNAP_TEXT})` : PICK_MODE_TEXT;
+  $('status').textContent = [view.pickMode ? pick : '', view.unsaved ? `${view.unsaved} unsaved` : '']
+    .filter(Boolean).join(' ');
 }
 
 // --- The server --------------------------------------------------------
@@ -107,7 +110,7 @@ function drawTree() {
   $('select-name').addEventListener('submit', (event) => {
     event.preventDefault();
     const pattern = $('select-name-pattern').value;
-    if (pattern !== '') act(`select-name ${quotedPattern(pattern)}`);
+    if (pattern !== '') gesture('select-name', pattern);
   });
 }
 
@@ -130,10 +133,6 @@ function drawRows() {
   }
   tree.firstElementChild.replaceChildren(...rows);
 }
-
-// A typed pattern as one name of a session line: in double quotes, with
-// \" and \\ (node names the server quotes itself).
-const quotedPattern = (text) => `"${text.replace(/[\\"]/g, (c) => `\\${c}`)}"`;
 
 // A click selects; shift-click adds, in the order clicked; ctrl-click
 // adds or takes away.
@@ -336,7 +335,7 @@ async function save() {
       answer = await call('POST', 'save', path);
     }
     if (answer.written) {
-      view.unsaved = 0;
+      view.unsaved = answer.unsaved;
       showStatus();
     }
     note(answer.written ? `saved: ${answer.written}${answer.inPlace ? ` (written in place: ${answer.inPlace})` : ''}` : answer.error,
@@ -393,6 +392,7 @@ function startKeys() {
   $('frame-selected').onclick = () => frameNodes(view.selection);
   const projection = () => $('orthographic').classList.toggle('checked', toggleOrthographic());
   $('orthographic').onclick = projection;
+  $('snapping').addEventListener('change', showStatus);
   window.addEventListener('keydown', (event) => {
     if (event.target.tagName === 'INPUT') return;
     if (event.key === 'Escape') view.pickMode ? act('endpick') : clearSelection();
