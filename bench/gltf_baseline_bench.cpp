@@ -52,7 +52,7 @@ std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
     }
     driver::SessionHost host(*sceneFile, driver::PluginDirectory());
     driver::CheckSession(actions, host, runFiles);
-    driver::CheckShortcutJob(*invocation.shortcut, actions, host, runFiles.StandIns());
+    driver::CheckShortcutJob(*invocation.shortcut, actions, host, runFiles.Proxies());
     std::ostringstream out;
     driver::Transcript transcript(out);
     driver::SessionReplay replay(host, transcript, true, false);

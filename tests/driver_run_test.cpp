@@ -18,7 +18,7 @@
 
 #include "files/output_file.h"
 #include "files/run_files.h"
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "hosting/plugin_directory.h"
@@ -279,17 +279,17 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
 }
 #endif
 
-// A stand-in is found by its place or by any spelling of its file, and a
+// A proxy is found by its place or by any spelling of its file, and a
 // message names its place only where it quotes the file whole: a path that
 // merely holds the file's path stays as it is.
 TEST(DriverRun, AStandInIsNamedOnlyWhereItsFileIsQuotedWhole) {
     namespace fs = std::filesystem;
     const std::string file = (fs::path("scratch") / "names.txt").string();
-    driver::StandInFiles standIns;
-    standIns.Add({"-", (fs::path("scratch") / "." / "names.txt").string(), "standard output"});
-    ASSERT_NE(standIns.Of(file), nullptr);
-    EXPECT_EQ(standIns.Of("-"), standIns.Of(file));
-    EXPECT_EQ(standIns.Of("names.txt"), nullptr);
+    driver::ProxyFiles proxies;
+    proxies.Add({"-", (fs::path("scratch") / "." / "names.txt").string(), "standard output"});
+    ASSERT_NE(proxies.Of(file), nullptr);
+    EXPECT_EQ(proxies.Of("-"), proxies.Of(file));
+    EXPECT_EQ(proxies.Of("names.txt"), nullptr);
     const std::vector<std::pair<std::string, std::string>> mentions = {
         {'"' + file + '"', "standard output"},
         {'"' + file + ".bak\"", '"' + file + ".bak\""},
@@ -298,7 +298,7 @@ TEST(DriverRun, AStandInIsNamedOnlyWhereItsFileIsQuotedWhole) {
     };
     for (const auto& first : mentions) {
         for (const auto& second : mentions) {
-            EXPECT_EQ(standIns.InMessage("saved " + first.first + " and " + second.first + ": written"),
+            EXPECT_EQ(proxies.InMessage("saved " + first.first + " and " + second.first + ": written"),
                       "saved " + first.second + " and " + second.second + ": written");
         }
     }

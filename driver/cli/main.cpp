@@ -220,7 +220,7 @@ std::optional<std::string> NamesForStandardOutput(std::optional<driver::Shortcut
     }
     std::string namesFile = scratch.emplace().PathOf("names.txt");
     shortcut->names = "-";
-    runFiles.StandIns().Add({"-", namesFile, "standard output"});
+    runFiles.Proxies().Add({"-", namesFile, "standard output"});
     return namesFile;
 }
 
@@ -237,7 +237,7 @@ bool AnswersStandardInput(const std::vector<driver::Action>& actions) {
 void CopyStandardInput(std::optional<driver::ScratchFolder>& scratch, driver::RunFiles& runFiles) {
     const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
     driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
-    runFiles.StandIns().Add({"-", copy, "standard input"});
+    runFiles.Proxies().Add({"-", copy, "standard input"});
     if (const std::optional<driver::Refusal> clash =
             runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
         throw driver::RunFilesError(clash->message);
@@ -285,7 +285,7 @@ int Run(const driver::Invocation& invocation) {
     try {
         driver::CheckSession(actions, host, runFiles);
         if (invocation.shortcut) {
-            driver::CheckShortcutJob(*shortcut, actions, host, runFiles.StandIns());
+            driver::CheckShortcutJob(*shortcut, actions, host, runFiles.Proxies());
         }
     } catch (const driver::CodedError& e) {
         throw driver::CodedError(e.Code(), AboutScene(invocation, e.what()));
@@ -294,7 +294,7 @@ int Run(const driver::Invocation& invocation) {
     driver::SessionReplay& replay =
         KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
                                                               invocation.diff || !invocation.svgPath.empty()));
-    replay.UseStandIns(runFiles.StandIns());
+    replay.UseStandIns(runFiles.Proxies());
     const bool done = replay.Run(actions);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -42,8 +42,8 @@ public:
 
     // The places that files of the run's own stand in for: the check and
     // the replay give a tool the file, the notes name the place.
-    StandInFiles& StandIns() { return standIns_; }
-    const StandInFiles& StandIns() const { return standIns_; }
+    ProxyFiles& Proxies() { return proxies_; }
+    const ProxyFiles& Proxies() const { return proxies_; }
 
 private:
     struct File {
@@ -60,7 +60,7 @@ private:
     std::unordered_multimap<std::string, std::size_t> byPlace_;
     std::vector<std::size_t> linked_;
     std::size_t written_ = 0;
-    StandInFiles standIns_;
+    ProxyFiles proxies_;
 };
 
 // A file of the command line that the run must not read or write as asked.

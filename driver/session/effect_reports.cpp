@@ -6,7 +6,7 @@
 
 namespace driver {
 
-void ReportDialog(const FileDialogUser::Outcome& dialog, const StandInFiles& standIns, ActionReport& report) {
+void ReportDialog(const FileDialogUser::Outcome& dialog, const ProxyFiles& proxies, ActionReport& report) {
     if (!dialog.ran) {
         return;
     }
@@ -16,14 +16,14 @@ void ReportDialog(const FileDialogUser::Outcome& dialog, const StandInFiles& sta
     } else if (!dialog.chosen) {
         report.Note(name + " cancelled");
     } else {
-        report.Note(name + " chose " + standIns.Named(dialog.path, Quoted(DisplayPath(dialog.path))));
+        report.Note(name + " chose " + proxies.Named(dialog.path, Quoted(DisplayPath(dialog.path))));
     }
 }
 
-void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, const StandInFiles& standIns,
+void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, const ProxyFiles& proxies,
                       ActionReport& report) {
     for (std::size_t i = first; i < log.size(); ++i) {
-        const std::string note = AsUtf8Text(log[i].title + ": " + HideWorkingFolder(standIns.InMessage(log[i].text)));
+        const std::string note = AsUtf8Text(log[i].title + ": " + HideWorkingFolder(proxies.InMessage(log[i].text)));
         if (log[i].type == SYSLOG_ERROR || log[i].type == SYSLOG_WARN) {
             report.Warning(note);
         } else {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "scene/node_state.h"
@@ -19,13 +19,13 @@ namespace driver {
 // order the transcript gives them.
 
 // What a file dialog ended with; a dialog that failed fails the run. A
-// stand-in's file is named as its place.
-void ReportDialog(const FileDialogUser::Outcome& dialog, const StandInFiles& standIns, ActionReport& report);
+// proxy's file is named as its place.
+void ReportDialog(const FileDialogUser::Outcome& dialog, const ProxyFiles& proxies, ActionReport& report);
 
 // The entries that the tools made in the host's log from `first` on: an
 // error fails the run; a warning is an edit the tool refused, no effect.
-// A stand-in's file that an entry names is named as its place.
-void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, const StandInFiles& standIns,
+// A proxy's file that an entry names is named as its place.
+void ReportLogEntries(const std::vector<standin::LogRecord>& log, std::size_t first, const ProxyFiles& proxies,
                       ActionReport& report);
 
 // The nodes that a run has changed, each counted once.

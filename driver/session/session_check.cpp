@@ -166,14 +166,14 @@ private:
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
         if (clash) {
-            Fail("press " + press.caption + ": " + files_.StandIns().Named(names, QuotedExcerpt(names)) + " is " +
+            Fail("press " + press.caption + ": " + files_.Proxies().Named(names, QuotedExcerpt(names)) + " is " +
                  clash->message);
         }
     }
     // The file that `dialog` answered with `answer` gives the tool; "" for a cancel.
     std::string ChosenFile(const std::string& answer, const PanelDialog& dialog) const {
-        const StandIn* standIn = files_.StandIns().Of(answer);
-        return standIn != nullptr ? standIn->file : answer.empty() ? "" : dialog.FileFor(answer);
+        const ProxyFile* proxy = files_.Proxies().Of(answer);
+        return proxy != nullptr ? proxy->file : answer.empty() ? "" : dialog.FileFor(answer);
     }
     void CheckOne(const ClickRadio& radio) const { HasCaption("radio", radio.caption, "radio", "radio button"); }
     void CheckOne(const RightClickPanel&) const { NeedsTool("rightclick"); }

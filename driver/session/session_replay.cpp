@@ -95,7 +95,7 @@ struct SessionReplay::Player {
         replay.answers_.push_back(*replay.action_);
         report.Note(answer.cancel ? "the next file dialog will be cancelled"
                                   : "the next file dialog will be answered with " +
-                                        replay.standIns_.Named(answer.path, Quoted(answer.path)));
+                                        replay.proxies_.Named(answer.path, Quoted(answer.path)));
     }
     void operator()(const KeepScene& keep) const {
         replay.kept_.push_back({keep.path, host.File().Content(keep.path, host.SelectionIndices())});
@@ -207,14 +207,14 @@ SessionReplay::HostView SessionReplay::View() const {
 void SessionReplay::ReportEffects(const HostView& before) {
     standin::StandinInterface& host = host_.Host();
     const FileDialogUser::Outcome dialog = dialogs_.TakeOutcome();
-    ReportDialog(dialog, standIns_, report_);
-    ReportLogEntries(host.LogRecords(), before.logEntries, standIns_, report_);
+    ReportDialog(dialog, proxies_, report_);
+    ReportLogEntries(host.LogRecords(), before.logEntries, proxies_, report_);
     const auto* press = std::get_if<PressButton>(&action_->what);
     const bool loggedError = LoggedError(host.LogRecords(), before.logEntries);
     if (press != nullptr && !loggedError) {
         ReportNamesCount(dialog, host_.Nodes().size(), report_);
     }
-    if (dialog.ran && dialog.saving && dialog.chosen && !loggedError && standIns_.Of(dialog.path) == nullptr) {
+    if (dialog.ran && dialog.saving && dialog.chosen && !loggedError && proxies_.Of(dialog.path) == nullptr) {
         toolWritten_.push_back(dialog.path);
     }
     ReportRefusals(host.Scene().Refusals(), before.refusals, history_, report_);
@@ -230,8 +230,8 @@ void SessionReplay::ReportEffects(const HostView& before) {
 std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
     if (!refusal.empty()) {
-        report_.Failed("the " + dialog + " refused " + standIns_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
-                       HideWorkingFolder(standIns_.InMessage(refusal)));
+        report_.Failed("the " + dialog + " refused " + proxies_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
+                       HideWorkingFolder(proxies_.InMessage(refusal)));
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");
@@ -242,7 +242,7 @@ std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
     const AnswerDialog answer = std::get<AnswerDialog>(answers_.front().what);
     answers_.pop_front();
     lastAnswer_ = answer.cancel ? "" : answer.path;
-    return standIns_.Given(lastAnswer_);
+    return proxies_.Given(lastAnswer_);
 }
 
 }  // namespace driver

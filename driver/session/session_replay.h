@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files/output_file.h"
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "hosting/session_host.h"
@@ -41,7 +41,7 @@ public:
     // The files of the run's own that stand in for places: a dialog
     // answered with a place gives the tool the file, and the notes name
     // the place. None unless given.
-    void UseStandIns(StandInFiles standIns) { standIns_ = std::move(standIns); }
+    void UseStandIns(ProxyFiles proxies) { proxies_ = std::move(proxies); }
 
     // Runs the actions in order, then Finish(); false when the run was not
     // done, and Failure() says why ("ORIGIN: WHAT", for the first reason).
@@ -65,7 +65,7 @@ public:
     // How many nodes the run has changed so far, each counted once.
     std::size_t ChangedCount() const { return changed_.Count(); }
     // The files that tools wrote through a save dialog (the path it chose,
-    // with no error logged by the press); a stand-in's file is left out, as
+    // with no error logged by the press); a proxy's file is left out, as
     // the run hands it on.
     const std::vector<std::string>& ToolWritten() const { return toolWritten_; }
 
@@ -100,7 +100,7 @@ private:
     std::vector<std::string> toolWritten_;
     std::string firstPointOnly_;  // where the last pick took its first point and no second, or ""
     FileDialogUser dialogs_;
-    StandInFiles standIns_;
+    ProxyFiles proxies_;
 };
 
 }  // namespace driver

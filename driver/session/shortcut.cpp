@@ -68,9 +68,9 @@ const PanelDialog* PressedDialog(const std::vector<Action>& actions, SessionHost
 // A names file of another number of lines than the scene has nodes gives
 // names by position all the same: one line missing or added moves every
 // later name one node on, which nothing in the result shows.
-void CheckNamesCount(const Shortcut& shortcut, SessionHost& host, const StandInFiles& standIns) {
-    const StandIn* standIn = standIns.Of(shortcut.names);
-    const std::optional<std::string> chosen = standIn != nullptr ? standIn->file : ShortcutNamesFile(shortcut, host);
+void CheckNamesCount(const Shortcut& shortcut, SessionHost& host, const ProxyFiles& proxies) {
+    const ProxyFile* proxy = proxies.Of(shortcut.names);
+    const std::optional<std::string> chosen = proxy != nullptr ? proxy->file : ShortcutNamesFile(shortcut, host);
     if (!chosen) {
         return;  // the press is refused, and says why
     }
@@ -81,7 +81,7 @@ void CheckNamesCount(const Shortcut& shortcut, SessionHost& host, const StandInF
     }
     const std::size_t nodes = host.Nodes().size();
     if (*lines != nodes) {
-        throw SessionError("NAMES: " + (standIn != nullptr ? standIn->shown : Quoted(DisplayPath(path))) + " has " +
+        throw SessionError("NAMES: " + (proxy != nullptr ? proxy->shown : Quoted(DisplayPath(path))) + " has " +
                            Counted(static_cast<std::size_t>(*lines), "line") + " and the scene " +
                            Counted(nodes, "node") +
                            ", so its names would shift off the nodes they belong to; "
@@ -162,9 +162,9 @@ std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHo
 }
 
 void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
-                      const StandInFiles& standIns) {
+                      const ProxyFiles& proxies) {
     if (shortcut.kind == ShortcutKind::LoadNames && !shortcut.partial) {
-        CheckNamesCount(shortcut, host, standIns);
+        CheckNamesCount(shortcut, host, proxies);
     }
     if (!UsesTarvel(shortcut.kind)) {
         return;

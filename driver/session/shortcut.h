@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "session/action.h"
 #include "text/refusal.h"
 
@@ -60,8 +60,8 @@ std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHo
 // has nodes. Throws SessionError naming the option and the nodes or the
 // counts, and SelectionConflict where align's selection holds a node and
 // the namesake it would take, whose result would depend on their order.
-// `standIns` gives the file that stands in for a NAMES of "-".
+// `proxies` gives the file that stands in for a NAMES of "-".
 void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
-                      const StandInFiles& standIns);
+                      const ProxyFiles& proxies);
 
 }  // namespace driver

@@ -325,7 +325,7 @@ std::optional<PanelDialog> ViewSession::FinalPressDialog(const std::vector<Actio
 // says so.
 std::vector<ViewSession::NamesFile> ViewSession::CopyLoadedFiles(const std::vector<Action>& actions,
                                                                  const std::optional<PanelDialog>& dialog,
-                                                                 StandInFiles& standIns) {
+                                                                 ProxyFiles& proxies) {
     const AnswerDialog* answer = FinalAnswer(actions);
     if (answer == nullptr || answer->cancel || !dialog || dialog->saving) {
         return {};
@@ -339,7 +339,7 @@ std::vector<ViewSession::NamesFile> ViewSession::CopyLoadedFiles(const std::vect
     }
     const std::string copy = keepFolder_ + "/names-" + std::to_string(++kept_) + ".txt";
     WriteOutputFiles({{copy, FileContent(std::move(bytes))}});
-    standIns.Add({answer->path, copy, Quoted(answer->path)});
+    proxies.Add({answer->path, copy, Quoted(answer->path)});
     return {{actions.size() - 2, false, path, copy}};
 }
 
@@ -385,10 +385,10 @@ ViewState ViewSession::Apply(const std::string& lines) {
         report.refusal = std::move(refusal);
         return report;
     }
-    StandInFiles standIns;
-    std::vector<NamesFile> loaded = CopyLoadedFiles(actions, dialog, standIns);
+    ProxyFiles proxies;
+    std::vector<NamesFile> loaded = CopyLoadedFiles(actions, dialog, proxies);
     gestures_.emplace_back();
-    replayed_->replay->UseStandIns(standIns);
+    replayed_->replay->UseStandIns(proxies);
     Changes changes;
     for (Action& action : actions) {
         if (!RunChecked(std::move(action), state, changes)) {

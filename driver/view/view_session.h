@@ -10,7 +10,7 @@
 #include "files/file_content.h"
 #include "files/output_file.h"
 #include "files/source_bytes.h"
-#include "files/stand_in_files.h"
+#include "files/proxy_files.h"
 #include "hosting/panel_controls.h"
 #include "hosting/panel_model.h"
 #include "node_matrix.h"
@@ -127,7 +127,7 @@ private:
     std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions,
                                           const std::optional<PanelDialog>& dialog) const;
     std::vector<NamesFile> CopyLoadedFiles(const std::vector<Action>& actions, const std::optional<PanelDialog>& dialog,
-                                           StandInFiles& standIns);
+                                           ProxyFiles& proxies);
     ViewState TakeBack(ViewState state);
     ViewState Report(const Changes& changes);
     void StandAsReplayed(Action& action) const;
