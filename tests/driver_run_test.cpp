@@ -17,8 +17,8 @@
 #endif
 
 #include "files/output_file.h"
-#include "files/run_files.h"
 #include "files/proxy_files.h"
+#include "files/run_files.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/panel_controls.h"
 #include "hosting/plugin_directory.h"
@@ -381,7 +381,7 @@ TEST(DriverRun, ThePanelModelForetellsTheControlsAndTheDialogEachPressOpens) {
         driver::SessionHost host(*file, driver::PluginDirectory());
         driver::ToolLibrary& tool = host.Library(plugin);
         const driver::PanelModel model = *host.Model(tool);
-        driver::FileDialogUser dialogs([](bool, const std::string&) { return std::string(); });
+        driver::FileDialogUser dialogs([](bool, const std::optional<std::string>&) { return std::nullopt; });
         host.Host().OpenUtility(host.Utility(tool));
         std::vector<std::string> buttons, radios;
         for (const driver::PanelControl& control : driver::PanelControls(host.Panel())) {

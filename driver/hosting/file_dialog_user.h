@@ -14,9 +14,9 @@ namespace driver {
 std::string DialogChoice(const std::string& typed, const std::string& defaultExtension);
 
 // Asked for the next answer when a file dialog wants a file name: a path,
-// or empty to cancel. `refusal` says why the dialog refused the previous
-// answer ("" at first).
-using NextAnswer = std::function<std::string(bool saving, const std::string& refusal)>;
+// or none to cancel. `refusal` says why the dialog refused the previous
+// answer (none at first).
+using NextAnswer = std::function<std::optional<std::string>(bool saving, const std::optional<std::string>& refusal)>;
 
 // Installs `next` as the user of every file dialog until the returned
 // object is destroyed. Replacing an existing file is confirmed.

@@ -15,9 +15,10 @@ FileDialogUser::FileDialogUser(NextAnswer next) : seen_(standin::FileDialogCallC
         if (request.step == win32standin::FileDialogStep::ConfirmOverwrite) {
             return win32standin::FileDialogAnswer::Confirm();
         }
-        const std::string answer = next(request.kind == win32standin::FileDialogKind::Save, request.refusal);
-        return answer.empty() ? win32standin::FileDialogAnswer::Cancel()
-                              : win32standin::FileDialogAnswer::Choose(answer);
+        const std::optional<std::string> answer =
+            next(request.kind == win32standin::FileDialogKind::Save,
+                 request.refusal.empty() ? std::nullopt : std::optional(request.refusal));
+        return answer ? win32standin::FileDialogAnswer::Choose(*answer) : win32standin::FileDialogAnswer::Cancel();
     });
 }
 

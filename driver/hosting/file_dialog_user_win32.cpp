@@ -60,12 +60,13 @@ FileDialogUser::FileDialogUser(NextAnswer next)
             state->dialog = step.window;
             state->refusal.clear();
         }
-        const std::string answer = next(call->saving, state->refusal);
+        const std::optional<std::string> answer =
+            next(call->saving, state->refusal.empty() ? std::nullopt : std::optional(state->refusal));
         state->refusal.clear();
-        if (answer.empty()) {
+        if (!answer) {
             return winui::DialogAnswer::Cancel();
         }
-        return winui::DialogAnswer::Type(ChosenPath(state->folder, answer, call->defaultExtension));
+        return winui::DialogAnswer::Type(ChosenPath(state->folder, *answer, call->defaultExtension));
     });
 }
 

@@ -158,7 +158,8 @@ SessionReplay::SessionReplay(SessionHost& host, Transcript& transcript, bool str
       history_(*host.File().Document().scene, host.Nodes(), keepStart),
       motion_(host.File(), host.Nodes(), history_),
       changed_(host.Nodes().size()),
-      dialogs_([this](bool saving, const std::string& refusal) { return NextAnswer(saving, refusal); }) {}
+      dialogs_([this](bool saving, const std::optional<std::string>& refusal) { return NextAnswer(saving, refusal); }) {
+}
 
 SessionReplay::~SessionReplay() = default;
 
@@ -227,22 +228,22 @@ void SessionReplay::ReportEffects(const HostView& before) {
     ReportViolations(host.Scene().Violations(), before.violations, report_);
 }
 
-std::string SessionReplay::NextAnswer(bool saving, const std::string& refusal) {
+std::optional<std::string> SessionReplay::NextAnswer(bool saving, const std::optional<std::string>& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
-    if (!refusal.empty()) {
+    if (refusal) {
         report_.Failed("the " + dialog + " refused " + proxies_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
-                       HideWorkingFolder(proxies_.InMessage(refusal)));
+                       HideWorkingFolder(proxies_.InMessage(*refusal)));
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");
         report_.NoEffect("the " + dialog + " had no answer: nothing was done");
         lastAnswer_.clear();
-        return "";
+        return std::nullopt;
     }
     const AnswerDialog answer = std::get<AnswerDialog>(answers_.front().what);
     answers_.pop_front();
     lastAnswer_ = answer.cancel ? "" : answer.path;
-    return proxies_.Given(lastAnswer_);
+    return answer.cancel ? std::nullopt : std::optional(proxies_.Given(lastAnswer_));
 }
 
 }  // namespace driver

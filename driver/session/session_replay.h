@@ -83,7 +83,7 @@ private:
     };
     HostView View() const;
     void ReportEffects(const HostView& before);
-    std::string NextAnswer(bool saving, const std::string& refusal);
+    std::optional<std::string> NextAnswer(bool saving, const std::optional<std::string>& refusal);
 
     SessionHost& host_;
     Transcript& transcript_;

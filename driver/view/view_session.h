@@ -9,8 +9,8 @@
 
 #include "files/file_content.h"
 #include "files/output_file.h"
-#include "files/source_bytes.h"
 #include "files/proxy_files.h"
+#include "files/source_bytes.h"
 #include "hosting/panel_controls.h"
 #include "hosting/panel_model.h"
 #include "node_matrix.h"
