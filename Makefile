@@ -38,20 +38,14 @@ sanitize: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
 
-# The names file reader and the scene readers under libFuzzer, each for a
-# bounded time; new inputs go to build/fuzz/corpus, the seeds in
-# fuzz/corpus stay as they are.
+# The names file reader and the scene readers under libFuzzer, built in the
+# sanitize build, each for a bounded time (scripts/run-fuzzers.sh: new
+# inputs and the logs go to build/fuzz, the seeds in fuzz/corpus stay as
+# they are).
 fuzz: deps
-	cmake --preset fuzz
-	cmake --build --preset fuzz -j $(JOBS) --target names_reader_fuzz scene_reader_fuzz
-	mkdir -p build/fuzz/corpus/names build/fuzz/corpus/scenes
-	# The two run side by side, a core each; each one's output is in its log.
-	./build/fuzz/bin/names_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ \
-		build/fuzz/corpus/names fuzz/corpus/names > build/fuzz/names.log 2>&1 & names=$$!; \
-	./build/fuzz/bin/scene_reader_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/ \
-		build/fuzz/corpus/scenes fuzz/corpus/scenes > build/fuzz/scenes.log 2>&1; scenes=$$?; \
-	wait $$names; names=$$?; tail -n 3 build/fuzz/names.log build/fuzz/scenes.log; \
-	test $$names -eq 0 -a $$scenes -eq 0
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS) --target names_reader_fuzz scene_reader_fuzz
+	bash scripts/run-fuzzers.sh
 
 # The 32-bit Windows build (MinGW-w64) needs no Wine; its tests do.
 windows:
@@ -73,7 +67,8 @@ lint: deps
 test: native sanitize windows wine-deps
 	ctest --preset native -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
-	$(MAKE) fuzz
+	# The sanitize build has built the fuzz targets.
+	bash scripts/run-fuzzers.sh
 	# The linters run beside the Windows tests, which leave a core idle;
 	# their report follows the tests'.
 	bash scripts/lint.sh -j $(JOBS) > build/lint.log 2>&1 & lint=$$!; \

@@ -389,7 +389,9 @@ TEST(GltfScene, FilesTheToolsCannotReadAreRefusedWithThePlaceAndTheReason) {
         {std::string("glTF\x02\0\0\0\x14\0\0\0\0\0\0\0BIN\0", 20),
          ": malformed GLB: the first chunk is not the JSON chunk"},
     };
-    for (const auto& [bytes, message] : cases) {
+    for (const auto& [content, message] : cases) {
+        // A lambda of C++17 cannot capture a structured binding.
+        const std::string& bytes = content;
         const std::string path = bytes.rfind("glTF", 0) == 0 ? "scene.glb" : "scene.gltf";
         EXPECT_EQ(ErrorOf([&] { Read(bytes, path); }), path + message) << bytes;
     }
