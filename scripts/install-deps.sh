@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if any is
-# missing (clang-format and clang-tidy for scripts/lint.sh among them), then
+# missing (clang and its sanitizers' runtime for the sanitize build and its
+# fuzz targets, clang-format and clang-tidy for scripts/lint.sh among them), then
 # the glTF validator and three.js (scripts/install-gltf-validator.sh) and
 # the viewer's npm packages (scripts/install-viewer.sh, ESLint among them).
 # With the argument "demo", only what `make demo` builds with: the native
