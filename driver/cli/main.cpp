@@ -294,7 +294,7 @@ int Run(const driver::Invocation& invocation) {
     driver::SessionReplay& replay =
         KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
                                                               invocation.diff || !invocation.svgPath.empty()));
-    replay.UseStandIns(runFiles.Proxies());
+    replay.UseProxies(runFiles.Proxies());
     const bool done = replay.Run(actions);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {

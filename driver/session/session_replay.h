@@ -41,7 +41,7 @@ public:
     // The files of the run's own that stand in for places: a dialog
     // answered with a place gives the tool the file, and the notes name
     // the place. None unless given.
-    void UseStandIns(ProxyFiles proxies) { proxies_ = std::move(proxies); }
+    void UseProxies(ProxyFiles proxies) { proxies_ = std::move(proxies); }
 
     // Runs the actions in order, then Finish(); false when the run was not
     // done, and Failure() says why ("ORIGIN: WHAT", for the first reason).

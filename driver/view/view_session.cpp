@@ -388,14 +388,14 @@ ViewState ViewSession::Apply(const std::string& lines) {
     ProxyFiles proxies;
     std::vector<NamesFile> loaded = CopyLoadedFiles(actions, dialog, proxies);
     gestures_.emplace_back();
-    replayed_->replay->UseStandIns(proxies);
+    replayed_->replay->UseProxies(proxies);
     Changes changes;
     for (Action& action : actions) {
         if (!RunChecked(std::move(action), state, changes)) {
             return TakeBack(std::move(state));
         }
     }
-    replayed_->replay->UseStandIns({});
+    replayed_->replay->UseProxies({});
     Gesture& gesture = gestures_.back();
     std::optional<Refusal> failure = replayed_->replay->Failure();
     if (!failure && replayed_->replay->AnswersWaiting()) {
