@@ -4,6 +4,7 @@
 
 #include "cli/missing_files.h"
 #include "files/output_file.h"
+#include "files/run_files.h"
 #include "scene/scene_listing.h"
 
 namespace driver {
@@ -11,6 +12,10 @@ namespace driver {
 int RunList(const std::string& scenePath, bool json) {
     const std::unique_ptr<SceneFile> file = ReadScene(scenePath, SceneUse::Listed);
     WarnOfMissingFiles(scenePath, *file, std::cerr);
+    // The listing must not land in a file that it lists (`>> room.bin`).
+    CommandLineFiles named;
+    named.scene = scenePath;
+    FilesOfRun(named, file->ReferencedFiles());
     if (json) {
         WriteSceneListingJson(*file, std::cout);
     } else {

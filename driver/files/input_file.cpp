@@ -1,30 +1,19 @@
 #include "files/input_file.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <utility>
 
-#include "files/native_path.h"
 #include "files/system_reason.h"
 #include "text/name_text.h"
 
 namespace driver {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// Only a regular file is read: a device or a pipe may never end.
-void CheckRegular(const std::string& path) {
-    std::error_code error;
-    const fs::file_status status = fs::status(NativePath(path), error);
-    if (fs::is_directory(status)) {
-        throw InputFileError(Excerpt(path) + ": cannot be read: is a folder");
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        throw InputFileError(Excerpt(path) + ": cannot be read: not a regular file (a device, a pipe or a socket)");
-    }
+std::function<void(const std::string&)>& PieceHook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
 }
 
 [[noreturn]] void TooLarge(const std::string& path) {
@@ -34,46 +23,57 @@ void CheckRegular(const std::string& path) {
 
 }  // namespace
 
+void OpenInputFile(safewrite::SourceFile& file, const std::string& path) {
+    errno = 0;
+    const safewrite::Error error = file.Open(path);
+    const int code = errno;
+    if (error == safewrite::Error::IsFolder) {
+        throw InputFileError(Excerpt(path) + ": cannot be read: is a folder");
+    }
+    if (error == safewrite::Error::NotRegular) {
+        throw InputFileError(Excerpt(path) + ": cannot be read: not a regular file (a device, a pipe or a socket)");
+    }
+    if (error != safewrite::Error::None) {
+        throw InputFileError(Excerpt(path) + ": cannot be opened: " +
+                             (code != 0 ? SystemReason(code) : std::string(safewrite::ReasonOf(error))));
+    }
+}
+
+void CheckInputUnchanged(const safewrite::SourceFile& file, const std::string& path) {
+    if (const std::string change = file.Change(); !change.empty()) {
+        throw InputFileError(Excerpt(path) + ": cannot be read: it changed while it was read (" + change +
+                             "); nothing was written");
+    }
+}
+
 std::string ReadInputFile(const std::string& path) {
-    CheckRegular(path);
-    std::FILE* file = OpenToRead(path);
-    if (file == nullptr) {
-        throw InputFileError(Excerpt(path) + ": cannot be opened: " + SystemReason(errno));
-    }
-    // The file may have been replaced between the look and the open.
-    std::error_code error;
-    const fs::file_status status = fs::status(NativePath(path), error);
-    const std::uintmax_t size = fs::is_regular_file(status) ? fs::file_size(NativePath(path), error) : 0;
-    if (!fs::is_regular_file(status)) {
-        std::fclose(file);
-        CheckRegular(path);
-        throw InputFileError(Excerpt(path) + ": cannot be read: it changed while it was opened");
-    }
-    if (size > kMaxInputBytes) {
-        std::fclose(file);
+    safewrite::SourceFile file;
+    OpenInputFile(file, path);
+    if (file.Size() > kMaxInputBytes) {
         TooLarge(path);
     }
-    // At once into a buffer of the file's size, then on in chunks in case
-    // the file has grown meanwhile, up to the limit.
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
-    bytes.resize(filled);
-    char chunk[1 << 16];
-    while (filled == bytes.size() && (filled = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        if (bytes.size() + filled > kMaxInputBytes) {
-            std::fclose(file);
-            TooLarge(path);
+    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
+    const std::size_t piece = safewrite::CopyPieceSize();
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t got = 0;
+        const std::size_t size = std::min(piece, bytes.size() - at);
+        if (const safewrite::Error error = file.ReadAt(at, bytes.data() + at, size, got);
+            error != safewrite::Error::None) {
+            throw InputFileError(Excerpt(path) + ": cannot be read: " + safewrite::ReasonOf(error));
         }
-        bytes.append(chunk, filled);
-        filled = bytes.size();
+        if (got == 0) {
+            break;  // it has shrunk: the check below says how
+        }
+        at += got;
+        if (PieceHook()) {
+            PieceHook()(path);
+        }
     }
-    const bool failed = std::ferror(file) != 0;
-    const int readError = errno;
-    std::fclose(file);
-    if (failed) {
-        throw InputFileError(Excerpt(path) + ": cannot be read: " + SystemReason(readError));
-    }
+    // One version of the file, from its first byte to its last.
+    CheckInputUnchanged(file, path);
     return bytes;
 }
+
+void SetInputPieceHook(std::function<void(const std::string& path)> hook) { PieceHook() = std::move(hook); }
 
 }  // namespace driver

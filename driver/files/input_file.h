@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
+#include "source_file.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -18,10 +20,25 @@ public:
 // a scene refers to).
 constexpr std::uint64_t kMaxInputBytes = std::uint64_t{1} << 30;
 
-// The whole content of the regular file at `path`. Throws InputFileError,
+// Opens the regular file at `path` into `file`. Throws InputFileError,
 // "FILE: cannot be opened: REASON" or "FILE: cannot be read: REASON" (a
-// folder's reason is "is a folder"; a device, a pipe or a socket, and a
-// file larger than kMaxInputBytes, are refused unread).
+// folder's reason is "is a folder"; a device, a pipe or a socket are
+// refused unopened).
+void OpenInputFile(safewrite::SourceFile& file, const std::string& path);
+
+// Throws InputFileError when `file` is no longer the file it was when it
+// was opened, as it was (its identity, size, modification or change time
+// moved): what was read of it may mix two versions.
+void CheckInputUnchanged(const safewrite::SourceFile& file, const std::string& path);
+
+// The whole content of the regular file at `path`, read through one handle
+// and checked against the file's stamp after its last byte. Throws
+// InputFileError as OpenInputFile does, for a file larger than
+// kMaxInputBytes, and for a file that changed while it was read.
 std::string ReadInputFile(const std::string& path);
+
+// Called with the file's path after each piece (CopyPieceSize() bytes)
+// that ReadInputFile reads; none by default. Tests change a file there.
+void SetInputPieceHook(std::function<void(const std::string& path)> hook);
 
 }  // namespace driver

@@ -3,10 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#if !defined(_WIN32)
-#  include <sys/stat.h>
-#endif
-
+#include "files/file_identity.h"
 #include "files/native_path.h"
 #include "text/name_text.h"
 
@@ -16,27 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// As many links as a system follows for one name (SYMLOOP_MAX is 40 on
-// Linux); beyond that, a link cycle or chain stays where it is.
-constexpr int kMaxLinksFollowed = 40;
-
-// Where a file would be opened: `path` made absolute, the links of its last
-// name followed, a dangling one to the name that opening for writing
-// creates, then the links of its folders resolved.
-fs::path Destination(const fs::path& path) {
-    std::error_code error;
-    fs::path place = fs::absolute(path, error);
-    for (int hop = 0; hop < kMaxLinksFollowed && fs::is_symlink(fs::symlink_status(place, error)); ++hop) {
-        const fs::path target = fs::read_symlink(place, error);
-        if (error) {
-            break;
-        }
-        place = target.is_absolute() ? target : place.parent_path() / target;
-    }
-    const fs::path resolved = fs::weakly_canonical(place, error);
-    return (error ? place : resolved).lexically_normal();
-}
-
 bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
     using Use = RunFiles::Use;
     if (a == Use::Written || b == Use::Written) {
@@ -45,45 +21,41 @@ bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
     return !((a == Use::OnlyRead && b == Use::ToolWrites) || (a == Use::ToolWrites && b == Use::OnlyRead));
 }
 
+// The key of the place that `path` leads to: its identity where it can
+// be looked at, else its normalised absolute path (a run that writes
+// there fails with the system's reason).
+std::string PlaceKey(const std::string& path, RunFiles::Use use, std::optional<FilePlace>& place) {
+    std::error_code error;
+    // A tool's file is opened by its file dialog, which takes ".." by name.
+    const bool byDialog = use == RunFiles::Use::ToolReads || use == RunFiles::Use::ToolWrites;
+    const fs::path absolute = fs::absolute(NativePath(path), error).lexically_normal();
+    place = PlaceOf(byDialog && !error ? NativeText(absolute) : path);
+    if (place) {
+        return place->Key();
+    }
+    return "?" + NativeText(absolute);
+}
+
 }  // namespace
 
 std::optional<Refusal> RunFiles::Add(const std::string& path, Use use, const std::string& role) {
     if (path.empty() || path == "-") {
         return std::nullopt;
     }
-    const fs::path native = NativePath(path);
-    std::error_code error;
-    const bool exists = fs::exists(native, error);
-    const bool linked = exists && fs::hard_link_count(native, error) > 1 && !error;
-    const std::string place = Destination(native).string();
-    // Two existing files are one where they are equivalent; a file with one
-    // name is equivalent to another only at its own place.
+    std::optional<FilePlace> place;
+    const std::string key = PlaceKey(path, use, place);
+    const auto [from, to] = byPlace_.equal_range(key);
     std::size_t first = files_.size();
-    auto consider = [&](std::size_t k, bool samePlace) {
-        const File& file = files_[k];
-        if (k >= first || MayBeOneFile(file.use, use)) {
-            return;
-        }
-        const bool same = file.exists && exists ? fs::equivalent(NativePath(file.path), native, error) : samePlace;
-        if (same) {
-            first = k;
-        }
-    };
-    const auto [from, to] = byPlace_.equal_range(place);
     for (auto it = from; it != to; ++it) {
-        consider(it->second, true);
-    }
-    for (const std::size_t k : linked ? linked_ : std::vector<std::size_t>()) {
-        consider(k, false);
+        if (it->second < first && !MayBeOneFile(files_[it->second].use, use)) {
+            first = it->second;
+        }
     }
     if (first < files_.size()) {
         return Refusal{RefusalCode::FileClash, files_[first].role};
     }
-    byPlace_.emplace(place, files_.size());
-    if (linked) {
-        linked_.push_back(files_.size());
-    }
-    files_.push_back({path, use, role, exists, linked});
+    byPlace_.emplace(key, files_.size());
+    files_.push_back({path, use, role, place && place->exists ? std::optional(place->identity) : std::nullopt});
     written_ += use == Use::Written ? 1 : 0;
     return std::nullopt;
 }
@@ -123,18 +95,12 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
 }
 
 std::optional<std::string> RunFiles::StandardOutputRole() const {
-#if !defined(_WIN32)
-    struct stat output {};
-    if (::fstat(1, &output) != 0 || !S_ISREG(output.st_mode)) {
-        return std::nullopt;
-    }
+    const std::optional<FileIdentity> output = StandardOutputIdentity();
     for (const File& file : files_) {
-        struct stat named {};
-        if (::stat(file.path.c_str(), &named) == 0 && named.st_dev == output.st_dev && named.st_ino == output.st_ino) {
+        if (output && file.identity == output) {
             return QuotedExcerpt(file.path) + ", " + file.role;
         }
     }
-#endif
     return std::nullopt;
 }
 
@@ -142,14 +108,9 @@ bool IsStandardOutput(const std::string& path) {
     if (path == "-") {
         return true;
     }
-#if defined(_WIN32)
-    return false;  // no file numbers to compare; "-" is its one name
-#else
-    struct stat named {};
-    struct stat output {};
-    return !path.empty() && ::fstat(1, &output) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           named.st_dev == output.st_dev && named.st_ino == output.st_ino;
-#endif
+    const std::optional<FileIdentity> output = path.empty() ? std::nullopt : StandardOutputIdentity();
+    const std::optional<FilePlace> place = output ? PlaceOf(path) : std::nullopt;
+    return place && place->exists && place->identity == *output;
 }
 
 }  // namespace driver

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "files/file_identity.h"
 #include "files/proxy_files.h"
 #include "text/refusal.h"
 
@@ -14,10 +15,9 @@ namespace driver {
 // The files a run reads and writes, so that none it writes is one it needs:
 // a file that the driver writes is no other file of the run, and a file
 // that a tool writes is none that is only read. (The tools' files may be
-// one: names saved and loaded back.) Two paths are one file where both
-// exist (same device and file number: also through links and other
-// spellings), else where they name the same place once the symbolic links
-// on the way are followed, a dangling one to the name it would create.
+// one: names saved and loaded back.) Two paths are one file where they
+// lead to one place (see FilePlace): one existing file, whatever its
+// spelling, or one name in one folder.
 class RunFiles {
 public:
     enum class Use {
@@ -50,15 +50,12 @@ private:
         std::string path;
         Use use;
         std::string role;
-        bool exists;  // when it was added
-        bool linked;  // an existing file with more than one name (hard links)
+        std::optional<FileIdentity> identity;  // where it existed when it was added
     };
     std::vector<File> files_;
-    // Each file is compared only with those of its place (its normalised
-    // absolute path), and a hard-linked one with the other hard-linked
-    // ones, so that a run of many files is checked in linear time.
+    // Each file is compared only with those of its place, so that a run of
+    // many files is checked in linear time.
     std::unordered_multimap<std::string, std::size_t> byPlace_;
-    std::vector<std::size_t> linked_;
     std::size_t written_ = 0;
     ProxyFiles proxies_;
 };

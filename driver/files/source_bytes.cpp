@@ -1,10 +1,8 @@
 #include "files/source_bytes.h"
 
-#include <cerrno>
 
 #include "files/file_content.h"
 #include "files/input_file.h"
-#include "files/system_reason.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -12,25 +10,20 @@ namespace driver {
 SourceBytes SourceBytes::OfFile(const std::string& path, bool keepWhatIsRead) {
     auto opened = std::make_shared<OpenedFile>();
     opened->path = path;
-    errno = 0;
-    const safewrite::Error error = opened->file.Open(path);
-    const int code = errno;
-    if (error == safewrite::Error::IsFolder) {
-        throw InputFileError(Excerpt(path) + ": cannot be read: is a folder");
-    }
-    if (error == safewrite::Error::NotRegular) {
-        throw InputFileError(Excerpt(path) + ": cannot be read: not a regular file (a device, a pipe or a socket)");
-    }
-    if (error != safewrite::Error::None) {
-        throw InputFileError(Excerpt(path) + ": cannot be opened: " +
-                             (code != 0 ? SystemReason(code) : std::string(safewrite::ReasonOf(error))));
-    }
+    OpenInputFile(opened->file, path);
     SourceBytes bytes;
     bytes.file_ = std::move(opened);
+    bytes.readSinceCheck_ = std::make_shared<std::atomic<bool>>(false);
     if (keepWhatIsRead) {
         bytes.kept_ = std::make_shared<Kept>();
     }
     return bytes;
+}
+
+void SourceBytes::CheckUnchanged() const {
+    if (readSinceCheck_ && readSinceCheck_->exchange(false)) {
+        CheckInputUnchanged(file_->file, file_->path);
+    }
 }
 
 std::uint64_t SourceBytes::Size() const { return held_ ? held_->size() : file_ ? file_->file.Size() : 0; }
@@ -52,6 +45,7 @@ std::shared_ptr<const std::string> SourceBytes::Read(std::uint64_t offset, std::
     }
     std::string bytes(size, '\0');
     std::size_t got = 0;
+    *readSinceCheck_ = true;
     const safewrite::Error error = file_->file.ReadAt(offset, bytes.data(), size, got);
     if (error != safewrite::Error::None) {
         throw InputFileError(Excerpt(file_->path) + ": cannot be read: " + safewrite::ReasonOf(error));

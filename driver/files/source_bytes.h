@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -43,6 +44,10 @@ public:
     // Adds the bytes [offset, offset + size) to `content`: a slice of the
     // text, or a range that the file gives when the content is written.
     void AddTo(FileContent& content, std::uint64_t offset, std::uint64_t size) const;
+    // Throws InputFileError when bytes were read from the file since the
+    // last check and it is no longer as it was opened: what was read may
+    // mix two versions (a text: nothing to check).
+    void CheckUnchanged() const;
     // Tells `content` that bytes of the file were read into it, so that a
     // change of the file refuses it (a text: nothing to tell).
     void MadeInto(FileContent& content) const;
@@ -52,6 +57,7 @@ private:
     std::shared_ptr<const OpenedFile> file_;
     using Kept = std::map<std::pair<std::uint64_t, std::size_t>, std::shared_ptr<const std::string>>;
     std::shared_ptr<Kept> kept_;  // what was read of the file, where it is kept
+    std::shared_ptr<std::atomic<bool>> readSinceCheck_;
 };
 
 }  // namespace driver

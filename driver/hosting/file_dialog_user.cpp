@@ -16,6 +16,12 @@ std::string DialogChoice(const std::string& typed, const std::string& defaultExt
                                                       : file_name_rules::WithDefaultExtension(typed, defaultExtension);
 }
 
+std::string OpenedByDialog(const std::string& chosen) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(NativePath(chosen), error);
+    return error ? chosen : NativeText(absolute.lexically_normal());
+}
+
 FileDialogUser::Outcome FileDialogUser::TakeOutcome() {
     Outcome outcome;
     const int count = standin::FileDialogCallCount();

@@ -13,6 +13,11 @@ namespace driver {
 // names a folder, which the dialogs refuse.
 std::string DialogChoice(const std::string& typed, const std::string& defaultExtension);
 
+// The file that a dialog's choice opens: made absolute in the working
+// folder, its ".." taken away by name (as the dialogs take them, whether
+// the parts before them exist or not). What a reach or clash check judges.
+std::string OpenedByDialog(const std::string& chosen);
+
 // Asked for the next answer when a file dialog wants a file name: a path,
 // or none to cancel. `refusal` says why the dialog refused the previous
 // answer (none at first).

@@ -122,6 +122,7 @@ std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::strin
     const SceneFormat& format = FormatOf(bytes, path);
     CheckIsSceneOfAnyFormat(bytes, format, path);
     std::unique_ptr<SceneFile> file = format.read(bytes, path, use);
+    bytes.CheckUnchanged();  // what was read is one version of the file
     file->format_ = &format;
     return file;
 }

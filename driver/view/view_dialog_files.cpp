@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files/file_identity.h"
 #include "files/native_path.h"
 
 namespace fs = std::filesystem;
@@ -46,10 +47,10 @@ DialogFiles FilesForDialog(const ViewFolders& folders, const std::string& dialog
     }
     std::sort(found.files.begin(), found.files.end());
     found.format = kNamesFormat;
-    std::error_code error;
-    fs::path suggested = fs::weakly_canonical(fs::absolute(NativePath(scenePath), error), error);
+    const std::optional<FilePlace> scene = PlaceOf(scenePath);
+    fs::path suggested = NativePath(scene ? scene->realPath : std::string());
     suggested.replace_filename(NativeText(suggested.stem()) + "-names.txt");
-    const std::string text = error ? std::string() : NativeText(suggested);
+    const std::string text = scene ? NativeText(suggested) : std::string();
     const bool listed = std::find(found.files.begin(), found.files.end(), text) != found.files.end();
     if (!text.empty() && !folders.Unreachable(text, dialog == "save") && (dialog == "save" || listed)) {
         found.suggested = text;

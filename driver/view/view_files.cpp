@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files/file_identity.h"
 #include "files/native_path.h"
 
 namespace fs = std::filesystem;
@@ -15,10 +16,10 @@ namespace {
 // How many folders above the scene's a URI may climb.
 constexpr int kFolderDepth = 8;
 
-std::string Canonical(const fs::path& path) {
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(path, error);
-    return error ? std::string() : NativeText(canonical);
+// The path of the regular file that `path` opens; empty when it opens none.
+std::string RealFile(const fs::path& path) {
+    const std::optional<FilePlace> place = PlaceOf(NativeText(path));
+    return place && place->regular ? place->realPath : std::string();
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -40,12 +41,12 @@ ViewFiles::ViewFiles(const std::string& pageDirectory, const std::string& sceneP
     const fs::path scene = NativePath(scenePath);
     sceneDirectory_ = NativeText(scene.parent_path().empty() ? fs::path(".") : scene.parent_path());
     sceneName_ = scene.filename().generic_string();
-    scene_.insert(Canonical(scene));
+    scene_.insert(RealFile(scene));
     for (const std::string& file : referenced) {
         if (const std::optional<Refusal> refusal = ServingRefusal(serving, file)) {
             refused_.emplace_back(file, refusal->message);
         } else {
-            scene_.insert(Canonical(NativePath(file)));
+            scene_.insert(RealFile(NativePath(file)));
         }
     }
     scene_.erase("");
@@ -88,14 +89,11 @@ std::optional<std::string> ViewFiles::FindSceneFile(const std::string& rest) con
         path /= "..";
     }
     path /= NativePath(rest.substr(at));
-    const std::string canonical = Canonical(path);
-    std::error_code error;
-    const bool served = !canonical.empty() && scene_.count(canonical) != 0 &&
-                        fs::is_regular_file(NativePath(canonical), error);
-    if (!served) {
+    const std::string real = RealFile(path);
+    if (real.empty() || scene_.count(real) == 0) {
         return std::nullopt;
     }
-    return canonical;
+    return real;
 }
 
 std::string ContentTypeOf(const std::string& path) {

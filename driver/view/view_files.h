@@ -35,7 +35,7 @@ private:
     std::optional<std::string> FindSceneFile(const std::string& rest) const;
 
     std::map<std::string, std::string> page_;  // route -> file
-    std::set<std::string> scene_;              // canonical paths
+    std::set<std::string> scene_;              // the paths of their handles
     std::string sceneDirectory_;
     std::string sceneName_;
     std::vector<std::pair<std::string, std::string>> refused_;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_identity.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -22,9 +23,10 @@ public:
     // Why `path` may not be reached (OutsideReach), if it may not; to be
     // written when `writing`.
     std::optional<Refusal> Unreachable(const std::string& path, bool writing = false) const;
+    std::optional<Refusal> Unreachable(const FilePlace& place, bool writing = false) const;
     // The folders, as the messages give them.
     std::string List() const;
-    // Each folder, its links followed.
+    // Each folder, as the path of its handle.
     const std::vector<std::string>& Folders() const { return folders_; }
 
 private:

@@ -13,6 +13,7 @@
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/run_files.h"
+#include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
 #include "scene/node_state.h"
 #include "scene/scene_format.h"
@@ -280,7 +281,7 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
         }
         const std::string chosen = answer->cancel ? "" : dialog->FileFor(answer->path);
         if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt
-                                                                  : reach_.Unreachable(chosen, dialog->saving)) {
+                                                                  : reach_.Unreachable(OpenedByDialog(chosen), dialog->saving)) {
             return Refusal{refusal->code, "answer " + Excerpt(chosen) + ": " + refusal->message};
         }
     }

@@ -87,6 +87,9 @@ public:
                                       [this](std::size_t buffer, std::uint64_t at, std::size_t size) {
                 return ReadBuffer(buffer, at, size);
             });
+            for (const SourceBytes& file : bufferFiles_) {
+                file.CheckUnchanged();
+            }
         }
         jointLocks_ = JointLocks(model_.skins, model_.data, glb_);
         BuildScene();  // reads the nodes' names and local transforms from the text

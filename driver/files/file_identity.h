@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace driver {
+
+// What a file is, whatever name leads to it: its device and file number
+// (volume serial number and file index on Windows).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+
+    bool operator==(const FileIdentity& other) const { return device == other.device && file == other.file; }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+// Where a name leads, judged on the handle that opening it gives, so that
+// case, short names, symbolic links, junctions, hard links and ".." all
+// come to the one file they name. A name of no file leads to the folder
+// that a write would make it in, and the last name there.
+struct FilePlace {
+    bool exists = false;      // the name opens a file or a folder
+    bool folder = false;      // what it opens is a folder
+    bool regular = false;     // what it opens is a regular file
+    bool dangling = false;    // a symbolic link that leads to no file
+    std::uint32_t links = 0;  // the file's names (hard links); 0 where it does not exist
+    FileIdentity identity;    // of the file, else of the folder it would be made in
+    std::string leaf;         // where it does not exist: its last name, as the system compares names
+    std::string realPath;     // the path of the opened handle (with `leaf` where it does not exist)
+
+    // Two places are one file: one existing file, or one name in one folder.
+    bool SameAs(const FilePlace& other) const {
+        return exists == other.exists && identity == other.identity && leaf == other.leaf;
+    }
+    // A text that is equal for places that are one, for keying a table.
+    std::string Key() const;
+};
+
+// The place that `path` leads to, opened as the system opens it to read or
+// write (a symbolic link at the end followed, a dangling one to where a
+// write would create its file); none when neither the file nor the folder
+// it would be made in can be opened.
+std::optional<FilePlace> PlaceOf(const std::string& path);
+
+// The identity of what standard output is now, where it is a file.
+std::optional<FileIdentity> StandardOutputIdentity();
+
+}  // namespace driver
