@@ -44,7 +44,8 @@ struct FilePlace {
 // it would be made in can be opened.
 std::optional<FilePlace> PlaceOf(const std::string& path);
 
-// The identity of what standard output is now, where it is a file.
+// The identity of what standard output is now (a file, or on POSIX systems
+// a pipe or a device too, which "/dev/stdout" opens).
 std::optional<FileIdentity> StandardOutputIdentity();
 
 }  // namespace driver

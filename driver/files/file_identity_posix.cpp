@@ -61,7 +61,7 @@ std::string FoldedName(const std::string& name) { return name; }
 
 std::optional<FileIdentity> StandardOutputIdentity() {
     struct stat status {};
-    if (::fstat(1, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(1, &status) != 0) {
         return std::nullopt;
     }
     return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
