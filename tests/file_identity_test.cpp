@@ -128,6 +128,16 @@ TEST(FileIdentity, EverySpellingOfAFileIsThatFileToTheClashCheck) {
     }
 }
 
+// Two names of no file yet are one where they would make one file.
+TEST(FileIdentity, NamesOfNoFileYetAreOneWhereTheSystemMakesThemOne) {
+    const Rooms rooms;
+    driver::RunFiles files;
+    ASSERT_FALSE(files.Add((rooms.room / "new.bin").string(), driver::RunFiles::Use::Written, "new"));
+    EXPECT_EQ(files.Add((rooms.room / "NEW.BIN").string(), driver::RunFiles::Use::Written, "x").has_value(), kWindows);
+    EXPECT_TRUE(files.Add((rooms.room / "." / "new.bin").string(), driver::RunFiles::Use::Written, "x").has_value());
+    EXPECT_FALSE(files.Add((rooms.outside / "new.bin").string(), driver::RunFiles::Use::Written, "x").has_value());
+}
+
 #if defined(MORVANE_HAVE_VIEWER)
 // The viewer writes only inside the folders it reaches, judged on the file
 // that a dialog opens, however it is spelled.
