@@ -77,30 +77,31 @@ std::string ShortName(const fs::path& path) {
 }
 
 const std::vector<Spelling>& Spellings() {
-    static const std::vector<Spelling> rows = {
-        {"itself", [](const Rooms&) { return "room.bin"; }, true, true},
-        {"another case", [](const Rooms&) { return "ROOM.BIN"; }, kWindows, true},
-        {"a symbolic link",
-         [](const Rooms& r) { return Linked(r.room / "room.bin", r.room / "soft.bin", false) ? "soft.bin" : ""; },
-         true, true},
-        {"a hard link",
-         [](const Rooms& r) {
-             fs::create_hard_link(r.room / "room.bin", r.room / "hard.bin");
-             return "hard.bin";
-         },
-         true, false},
-        {"\"..\" after a missing part", [](const Rooms&) { return "missing/../room.bin"; }, true, true},
-        {"a linked folder outside",
-         [](const Rooms& r) { return Linked(r.outside, r.room / "out", true) ? "missing/../out/secret.txt" : ""; },
-         false, false},
-        {"a short name of a dot folder",
-         [](const Rooms& r) {
-             const std::string name = ShortName(r.room / ".hidden-folder");
-             return name.empty() ? "" : (fs::path(name) / "names.txt").string();
-         },
-         false, false},
-        {"another file", [](const Rooms&) { return "other.bin"; }, false, true},
-    };
+    static const std::vector<Spelling> rows =
+        {
+            {"itself", [](const Rooms&) { return "room.bin"; }, true, true},
+            {"another case", [](const Rooms&) { return "ROOM.BIN"; }, kWindows, true},
+            {"a symbolic link",
+             [](const Rooms& r) { return Linked(r.room / "room.bin", r.room / "soft.bin", false) ? "soft.bin" : ""; },
+             true, true},
+            {"a hard link",
+             [](const Rooms& r) {
+        fs::create_hard_link(r.room / "room.bin", r.room / "hard.bin");
+        return "hard.bin";
+             },
+             true, false},
+            {"\"..\" after a missing part", [](const Rooms&) { return "missing/../room.bin"; }, true, true},
+            {"a linked folder outside",
+             [](const Rooms& r) { return Linked(r.outside, r.room / "out", true) ? "missing/../out/secret.txt" : ""; },
+             false, false},
+            {"a short name of a dot folder",
+             [](const Rooms& r) {
+        const std::string name = ShortName(r.room / ".hidden-folder");
+        return name.empty() ? "" : (fs::path(name) / "names.txt").string();
+             },
+             false, false},
+                                       {"another file", [](const Rooms&) { return "other.bin"; }, false, true},
+                                       };
     return rows;
 }
 
@@ -215,8 +216,9 @@ TEST(FileIdentity, AListingIsNotAppendedToAFileTheSceneRefersTo) {
     std::ofstream(rooms.room / "room.gltf")
         << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "A"}],)"
         << R"( "buffers": [{"uri": "room.bin", "byteLength": 6}]})";
-    const std::string refusal = WithStandardOutputOn(
-        rooms.room / "room.bin", [&] { driver::RunList((rooms.room / "room.gltf").string(), false); });
+    const std::string refusal = WithStandardOutputOn(rooms.room / "room.bin", [&] {
+        driver::RunList((rooms.room / "room.gltf").string(), false);
+    });
     EXPECT_EQ(refusal.find("standard output is "), 0u) << refusal;
     EXPECT_EQ(fs::file_size(rooms.room / "room.bin"), 6u);
 }

@@ -43,19 +43,20 @@ struct Change {
 };
 
 const std::vector<Change>& Changes() {
-    static const std::vector<Change> rows = {
-        {"none", [](const fs::path&) {}, false},
-        {"rewritten with the same size, its time put back",
-         [](const fs::path& file) {
-             const auto time = fs::last_write_time(file);
-             std::fstream rewritten(file, std::ios::in | std::ios::out | std::ios::binary);
-             rewritten.seekp(static_cast<std::streamoff>(kScene.find("Chair")));
-             rewritten << "Table";
-             rewritten.close();
-             fs::last_write_time(file, time);
-         },
-         true},
-        {"grown", [](const fs::path& file) { std::ofstream(file, std::ios::app) << "   "; }, true},
+    static const std::vector<Change> rows =
+        {
+            {"none", [](const fs::path&) {}, false},
+            {"rewritten with the same size, its time put back",
+             [](const fs::path& file) {
+        const auto time = fs::last_write_time(file);
+        std::fstream rewritten(file, std::ios::in | std::ios::out | std::ios::binary);
+        rewritten.seekp(static_cast<std::streamoff>(kScene.find("Chair")));
+        rewritten << "Table";
+        rewritten.close();
+        fs::last_write_time(file, time);
+             },
+             true},
+            {"grown", [](const fs::path& file) { std::ofstream(file, std::ios::app) << "   "; }, true},
     };
     return rows;
 }
@@ -64,34 +65,35 @@ const std::vector<Change>& Changes() {
 using Reader = std::function<void(const std::string& path, const std::function<void()>& change)>;
 
 const std::vector<std::pair<const char*, Reader>>& Readers() {
-    static const std::vector<std::pair<const char*, Reader>> readers = {
-        {"a whole text (session, scene file, names)",
-         [](const std::string& path, const std::function<void()>& change) {
-             safewrite::SetCopyPieceSize(16);
-             bool changed = false;
-             driver::SetInputPieceHook([&](const std::string&) {
-                 if (!changed) {
-                     changed = true;
-                     change();
-                 }
-             });
-             try {
-                 driver::ReadInputFile(path);
-             } catch (...) {
-                 driver::SetInputPieceHook(nullptr);
-                 safewrite::SetCopyPieceSize(std::size_t{1} << 20);
-                 throw;
-             }
-             driver::SetInputPieceHook(nullptr);
-             safewrite::SetCopyPieceSize(std::size_t{1} << 20);
-         }},
-        {"a glTF scene, only looked at",
-         [](const std::string& path, const std::function<void()>& change) {
-             const driver::SourceBytes bytes = driver::SourceBytes::OfFile(path);
-             change();
-             driver::ParseScene(bytes, path, driver::SceneUse::LookedAt);
-         }},
-    };
+    static const std::vector<std::pair<const char*, Reader>> readers =
+        {
+            {"a whole text (session, scene file, names)",
+             [](const std::string& path, const std::function<void()>& change) {
+        safewrite::SetCopyPieceSize(16);
+        bool changed = false;
+        driver::SetInputPieceHook([&](const std::string&) {
+            if (!changed) {
+                changed = true;
+                change();
+            }
+        });
+        try {
+            driver::ReadInputFile(path);
+        } catch (...) {
+            driver::SetInputPieceHook(nullptr);
+            safewrite::SetCopyPieceSize(std::size_t{1} << 20);
+            throw;
+        }
+        driver::SetInputPieceHook(nullptr);
+        safewrite::SetCopyPieceSize(std::size_t{1} << 20);
+             }},
+            {"a glTF scene, only looked at",
+             [](const std::string& path, const std::function<void()>& change) {
+        const driver::SourceBytes bytes = driver::SourceBytes::OfFile(path);
+        change();
+        driver::ParseScene(bytes, path, driver::SceneUse::LookedAt);
+             }},
+                                                             };
     return readers;
 }
 

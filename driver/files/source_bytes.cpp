@@ -1,6 +1,5 @@
 #include "files/source_bytes.h"
 
-
 #include "files/file_content.h"
 #include "files/input_file.h"
 #include "text/name_text.h"

@@ -280,8 +280,8 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
                            "an answer goes with the press that opens its dialog, as the gesture's last two lines"};
         }
         const std::string chosen = answer->cancel ? "" : dialog->FileFor(answer->path);
-        if (const std::optional<Refusal> refusal = chosen.empty() ? std::nullopt
-                                                                  : reach_.Unreachable(OpenedByDialog(chosen), dialog->saving)) {
+        if (const std::optional<Refusal> refusal =
+                chosen.empty() ? std::nullopt : reach_.Unreachable(OpenedByDialog(chosen), dialog->saving)) {
             return Refusal{refusal->code, "answer " + Excerpt(chosen) + ": " + refusal->message};
         }
     }
