@@ -30,11 +30,8 @@ struct FilePlace {
     std::string leaf;         // where it does not exist: its last name, as the system compares names
     std::string realPath;     // the path of the opened handle (with `leaf` where it does not exist)
 
-    // Two places are one file: one existing file, or one name in one folder.
-    bool SameAs(const FilePlace& other) const {
-        return exists == other.exists && identity == other.identity && leaf == other.leaf;
-    }
-    // A text that is equal for places that are one, for keying a table.
+    // A text that is equal for places that are one file (one existing
+    // file, or one name in one folder), for keying a table.
     std::string Key() const;
 };
 
