@@ -41,6 +41,13 @@ struct FilePlace {
 // it would be made in can be opened.
 std::optional<FilePlace> PlaceOf(const std::string& path);
 
+// Whether standard output (`output`) is the file `file`. Its volume may be
+// unknown (0: Wine gives none for a handle that the process inherited),
+// and the file number then tells alone.
+inline bool IsOutputFile(const FileIdentity& output, const FileIdentity& file) {
+    return output.file == file.file && (output.device == file.device || output.device == 0);
+}
+
 // The identity of what standard output is now (a file, or on POSIX systems
 // a pipe or a device too, which "/dev/stdout" opens).
 std::optional<FileIdentity> StandardOutputIdentity();

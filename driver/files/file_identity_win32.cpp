@@ -3,6 +3,7 @@
 // links and junctions followed).
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,27 @@ std::string FinalPathOf(HANDLE handle) {
     return safewrite::Utf8Text(path);
 }
 
+// The volume and the file's number; a handle opened only to write (`>>`)
+// may still be asked for them by FileIdInfo where the older call fails.
+bool IdentityOf(HANDLE handle, FileIdentity& identity) {
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        std::uint64_t low = 0;
+        std::uint64_t high = 0;
+        std::memcpy(&low, id.FileId.Identifier, sizeof low);
+        std::memcpy(&high, id.FileId.Identifier + sizeof low, sizeof high);
+        identity = {id.VolumeSerialNumber, low ^ (high * 0x9E3779B97F4A7C15ULL)};
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) {
+        return false;
+    }
+    identity = {information.dwVolumeSerialNumber,
+                (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+    return true;
+}
+
 bool FillPlace(HANDLE handle, FilePlace& place) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(handle, &information)) {
@@ -44,9 +66,10 @@ bool FillPlace(HANDLE handle, FilePlace& place) {
     place.folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     place.regular = !place.folder && GetFileType(handle) == FILE_TYPE_DISK;
     place.links = information.nNumberOfLinks;
-    place.identity = {information.dwVolumeSerialNumber,
-                      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
     place.realPath = FinalPathOf(handle);
+    if (!IdentityOf(handle, place.identity)) {
+        return false;
+    }
     return !place.realPath.empty();
 }
 
@@ -77,13 +100,12 @@ std::string FoldedName(const std::string& name) {
 
 std::optional<FileIdentity> StandardOutputIdentity() {
     const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-    BY_HANDLE_FILE_INFORMATION information{};
+    FileIdentity identity;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(handle, &information)) {
+        !IdentityOf(handle, identity)) {
         return std::nullopt;
     }
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+    return identity;
 }
 
 }  // namespace driver

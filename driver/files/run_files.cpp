@@ -97,7 +97,7 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
 std::optional<std::string> RunFiles::StandardOutputRole() const {
     const std::optional<FileIdentity> output = StandardOutputIdentity();
     for (const File& file : files_) {
-        if (output && file.identity == output) {
+        if (output && file.identity && IsOutputFile(*output, *file.identity)) {
             return QuotedExcerpt(file.path) + ", " + file.role;
         }
     }
@@ -110,7 +110,7 @@ bool IsStandardOutput(const std::string& path) {
     }
     const std::optional<FileIdentity> output = path.empty() ? std::nullopt : StandardOutputIdentity();
     const std::optional<FilePlace> place = output ? PlaceOf(path) : std::nullopt;
-    return place && place->exists && place->identity == *output;
+    return place && place->exists && IsOutputFile(*output, place->identity);
 }
 
 }  // namespace driver
