@@ -199,40 +199,6 @@ Error File::Resize(std::uint64_t size) {
     return Error::None;
 }
 
-Error File::Reserve(std::uint64_t size) {
-    if (size == 0) {
-        return Error::None;
-    }
-#if defined(__linux__)
-    int result = 0;
-    do {
-        result = ::fallocate(Access::Descriptor(*this), 0, 0, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        return Error::None;
-    }
-    if (errno != EOPNOTSUPP && errno != ENOSYS) {
-        return LastError();
-    }
-#endif
-    // A file system that allocates no room ahead: the bytes beyond the
-    // end are written as zeros, which takes the room as surely.
-    std::uint64_t now = 0;
-    if (const Error error = SizeNow(now); error != Error::None || now >= size) {
-        return error;
-    }
-    const std::size_t piece = std::size_t{1} << 20;
-    const std::unique_ptr<char[]> zeros(new char[piece]());
-    for (std::uint64_t at = now; at < size;) {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - at));
-        if (const Error error = WriteAt(at, zeros.get(), length); error != Error::None) {
-            return error;
-        }
-        at += length;
-    }
-    return Error::None;
-}
-
 Error File::Sync() {
     // A pipe or a device has nothing to put on a disk.
     const int fd = Access::Descriptor(*this);
