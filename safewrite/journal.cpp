@@ -67,6 +67,13 @@ Parsed Parse(File& journal) {
         return parsed;
     }
     text.resize(got);
+    // Cut short before it was whole, the header itself perhaps: the file never changed.
+    if ((text.size() <= kMagic.size() && kMagic.compare(0, text.size(), text) == 0) ||
+        (text.compare(0, kMagic.size(), kMagic) == 0 && text[kMagic.size()] == kBeingWritten)) {
+        parsed.valid = true;
+        parsed.state = kBeingWritten;
+        return parsed;
+    }
     std::size_t at = kMagic.size() + 2;
     std::uint64_t pathLength = 0;
     if (text.compare(0, kMagic.size(), kMagic) != 0 || at > text.size() || text[at - 1] != '\n' ||
@@ -84,9 +91,8 @@ Parsed Parse(File& journal) {
     parsed.path.pop_back();
     parsed.state = text[kMagic.size()];
     parsed.start = at + pathLength + 1;
-    // A journal marked whole holds every old byte; one being written may be short.
-    parsed.valid = (parsed.state == kWhole && length == parsed.start + parsed.size) ||
-                   (parsed.state == kBeingWritten && length <= parsed.start + parsed.size);
+    // A journal marked whole holds every old byte.
+    parsed.valid = parsed.state == kWhole && length == parsed.start + parsed.size;
     return parsed;
 }
 
