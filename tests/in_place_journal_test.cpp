@@ -370,3 +370,16 @@ TEST(InPlaceJournal, ARunOfFilesFailingMidwayLeavesEveryFileAsItWas) {
         EXPECT_EQ(Left(scratch.Path()), 0U);
     }
 }
+
+// Held with no file tracked (so no handler of this layer installed), a
+// signal on the holding thread waits, and is taken rather than ending the run.
+TEST(InPlaceJournal, ASignalHeldWithoutAHandlerWaitsToBeTaken) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGTERM, SIG_DFL);
+        safewrite::InterruptsHeld held;
+        ::raise(SIGTERM);
+        ::_exit(held.Take() == SIGTERM ? 0 : 1);
+    }
+    EXPECT_EQ(StatusOf(child), 0);
+}
