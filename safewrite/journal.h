@@ -46,10 +46,10 @@ Error LockWaiting(File& file);
 
 // Puts back the old bytes that the journals in `folder` hold that no
 // writer holds, before anything else is written there, and removes them;
-// says so on standard error. A journal whose file is no longer the one it
+// says so on standard error, after `tag` (the program's). A journal whose file is no longer the one it
 // names (removed, replaced) is kept, and that said too. Each folder is
 // looked at once in a process.
-void RecoverJournals(const std::string& folder);
+void RecoverJournals(const std::string& folder, const char* tag);
 
 namespace journal_format {
 

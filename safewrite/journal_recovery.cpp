@@ -26,21 +26,21 @@ bool StillNamed(const std::string& path, const File& file) {
            IdentityOf(again, named) == Error::None && held == named;
 }
 
-void Say(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void Say(const char* tag, const std::string& text) { std::fprintf(stderr, "%s: %s\n", tag, text.c_str()); }
 
 // Puts back the old bytes of the journal at `path`, open as `journal`, whose
 // writer is gone; false where they are kept.
-bool PutBack(const std::string& path, File& journal, const journal_format::Parsed& header) {
+bool PutBack(const char* tag, const std::string& path, File& journal, const journal_format::Parsed& header) {
     const std::string what = "\"" + header.path + "\" was left in part by a write that was cut short";
     Target target = OpenTarget(header.path);
     Identity identity;
     if (target.error != Error::None || target.kind != Kind::Regular ||
         IdentityOf(target.file, identity) != Error::None || !(identity == header.identity)) {
-        Say(what + ", and is no longer there to take its old bytes back: they are kept in \"" + path + "\"");
+        Say(tag, what + ", and is no longer there to take its old bytes back: they are kept in \"" + path + "\"");
         return false;
     }
     if (const Error error = LockWaiting(target.file); error != Error::None) {
-        Say(what + ", and its old bytes cannot be put back now (" + ReasonOf(error) + "): they are kept in \"" + path +
+        Say(tag, what + ", and its old bytes cannot be put back now (" + ReasonOf(error) + "): they are kept in \"" + path +
             "\"");
         return false;
     }
@@ -56,18 +56,18 @@ bool PutBack(const std::string& path, File& journal, const journal_format::Parse
         error = target.file.Sync();
     }
     if (error != Error::None) {
-        Say(what + "; putting its old bytes back failed (" + ReasonOf(error) + "): they are kept in \"" + path + "\"");
+        Say(tag, what + "; putting its old bytes back failed (" + ReasonOf(error) + "): they are kept in \"" + path + "\"");
         return false;
     }
     journal.Close();
     Remove(path);
-    Say(what + "; its old bytes are put back, as they were before it");
+    Say(tag, what + "; its old bytes are put back, as they were before it");
     return true;
 }
 
 }  // namespace
 
-void RecoverJournals(const std::string& folder) {
+void RecoverJournals(const std::string& folder, const char* tag) {
     static std::mutex lock;
     static std::set<std::string> looked;
     {
@@ -94,7 +94,7 @@ void RecoverJournals(const std::string& folder) {
             Remove(path);
             continue;
         }
-        PutBack(path, journal, header);
+        PutBack(tag, path, journal, header);
     }
 }
 

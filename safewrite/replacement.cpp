@@ -51,8 +51,8 @@ Replacement::Replacement(const std::string& path, const char* tag) : tag_(tag) {
     }
     open_ = openError_ == Error::None;
     // A write of the folder that was cut short is put right before anything else.
-    RecoverJournals(target_.path.substr(0, FolderLength(target_.path)));
-    RecoverJournals(SystemTemporaryFolder());
+    RecoverJournals(target_.path.substr(0, FolderLength(target_.path)), tag_);
+    RecoverJournals(SystemTemporaryFolder(), tag_);
 }
 
 Replacement::~Replacement() {

@@ -87,7 +87,7 @@ TEST(JournalCalls, TheNextRunPutsTheOldBytesBackOrKeepsThem) {
         safewrite::RemoveStaleTemporaries(scratch.Path().string() + "/", "test");
         EXPECT_FALSE(fs::exists(stale));
         EXPECT_EQ(Journals(scratch.Path()), 1U);
-        safewrite::RecoverJournals(scratch.Path().string() + "/");
+        safewrite::RecoverJournals(scratch.Path().string() + "/", "test");
         const std::string now = ReadAll(target);
         EXPECT_EQ(now == kOld ? "old" : now == kHalf ? "half" : now == "another file" ? "other" : "mixed",
                   std::string(recovery.expected));
