@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "file_calls.h"
 
@@ -50,6 +51,10 @@ Error LockWaiting(File& file);
 // names (removed, replaced) is kept, and that said too. Each folder is
 // looked at once in a process.
 void RecoverJournals(const std::string& folder, const char* tag);
+
+// The same for the folders of `paths` ("-" and "" are none) and the
+// system's temporary folder: what a program does before it reads anything.
+void RecoverJournalsBeside(const std::vector<std::string>& paths, const char* tag);
 
 namespace journal_format {
 

@@ -26,6 +26,14 @@ bool StillNamed(const std::string& path, const File& file) {
            IdentityOf(again, named) == Error::None && held == named;
 }
 
+// Removed while still locked where the system can (a writer that has just
+// made a journal of that name sees it gone), else once closed.
+void RemoveHeld(const std::string& path, File& journal) {
+    Remove(path);
+    journal.Close();
+    Remove(path);
+}
+
 void Say(const char* tag, const std::string& text) { std::fprintf(stderr, "%s: %s\n", tag, text.c_str()); }
 
 // Puts back the old bytes of the journal at `path`, open as `journal`, whose
@@ -59,8 +67,7 @@ bool PutBack(const char* tag, const std::string& path, File& journal, const jour
         Say(tag, what + "; putting its old bytes back failed (" + ReasonOf(error) + "): they are kept in \"" + path + "\"");
         return false;
     }
-    journal.Close();
-    Remove(path);
+    RemoveHeld(path, journal);
     Say(tag, what + "; its old bytes are put back, as they were before it");
     return true;
 }
@@ -90,12 +97,20 @@ void RecoverJournals(const std::string& folder, const char* tag) {
         }
         if (header.state == journal_format::kBeingWritten) {
             // Cut short before the file's first byte changed.
-            journal.Close();
-            Remove(path);
+            RemoveHeld(path, journal);
             continue;
         }
         PutBack(tag, path, journal, header);
     }
+}
+
+void RecoverJournalsBeside(const std::vector<std::string>& paths, const char* tag) {
+    for (const std::string& path : paths) {
+        if (!path.empty() && path != "-") {
+            RecoverJournals(path.substr(0, FolderLength(path)), tag);
+        }
+    }
+    RecoverJournals(SystemTemporaryFolder(), tag);
 }
 
 }  // namespace safewrite
