@@ -75,23 +75,26 @@ TEST(JournalCalls, TheNextRunPutsTheOldBytesBackOrKeepsThem) {
         {"a journal cut short in its header is removed", Left::HeaderOnly, "half", 0},
         {"an empty journal is removed", Left::Empty, "half", 0},
     };
+    const test_support::ScratchFolder scratch("journal_calls_test");
     for (const Recovery& recovery : cases) {
         SCOPED_TRACE(recovery.what);
-        const test_support::ScratchFolder scratch("journal_calls_test");
-        const std::string target = scratch.File("scene.glb");
+        // A folder of each case's own: a run looks at a folder once.
+        const fs::path folder = scratch.Path() / std::to_string(&recovery - cases);
+        fs::create_directory(folder);
+        const std::string target = (folder / "scene.glb").string();
         WriteAll(target, kOld);
         LeaveJournal(target, recovery.left);
         // A dead writer's temporary beside it: cleared, and the journal with it never.
-        const fs::path stale = scratch.Path() / ".~test-999999-0000000a.tmp";
+        const fs::path stale = folder / ".~test-999999-0000000a.tmp";
         WriteAll(stale, "stale");
-        safewrite::RemoveStaleTemporaries(scratch.Path().string() + "/", "test");
+        safewrite::RemoveStaleTemporaries(folder.string() + "/", "test");
         EXPECT_FALSE(fs::exists(stale));
-        EXPECT_EQ(Journals(scratch.Path()), 1U);
-        safewrite::RecoverJournals(scratch.Path().string() + "/", "test");
+        EXPECT_EQ(Journals(folder), 1U);
+        safewrite::RecoverJournals(folder.string() + "/", "test");
         const std::string now = ReadAll(target);
         EXPECT_EQ(now == kOld ? "old" : now == kHalf ? "half" : now == "another file" ? "other" : "mixed",
                   std::string(recovery.expected));
-        EXPECT_EQ(Journals(scratch.Path()), recovery.journals);
+        EXPECT_EQ(Journals(folder), recovery.journals);
     }
 }
 
