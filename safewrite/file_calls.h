@@ -66,9 +66,17 @@ public:
     Error SizeNow(std::uint64_t& size);
     Error Resize(std::uint64_t size);
     // Makes the disk hold room for the first `size` bytes of a regular
-    // file (extending it with zeros where it is shorter), so that writing
-    // them cannot run out of space.
-    Error Reserve(std::uint64_t size);
+    // file without changing its length or any of its bytes, so that
+    // writing them cannot run out of space; `held` is false where the file
+    // system cannot be asked (nothing is then taken). Unreserve gives back
+    // what lies beyond the file's length `size`.
+    Error Reserve(std::uint64_t size, bool& held);
+    void Unreserve(std::uint64_t size);
+    // Takes the writers' lock of the file, without waiting: InUse while
+    // another writer (of this process too) holds it through another
+    // opening. Held until the file is closed. A file system that takes no
+    // locks takes none, and says None.
+    Error LockNow();
     // Puts what was written on the disk itself.
     Error Sync();
     // Closes the file; an error of the last writes may show only here.
@@ -94,6 +102,24 @@ struct Target {
     bool readable = false;    // `file` reads too, so that its old bytes can be kept
     File file;                // open for writing (and reading where it may), not truncated, for Regular and Other
 };
+
+// What tells a file from every other on the machine, on its handle: the
+// device and the file number (on Windows the volume serial number and the
+// file index).
+struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const Identity& other) const { return device == other.device && file == other.file; }
+};
+Error IdentityOf(const File& file, Identity& identity);
+
+// Whether `file` is a regular file of this user's alone, with one name
+// (on POSIX systems), as a journal is made: a journal that another user
+// could have written is not put back.
+bool IsPrivateFile(const File& file);
+
+// `path` from the root, as the working folder makes it now.
+std::string AbsolutePath(const std::string& path);
 
 // Looks at `path` and opens an existing file there for writing, as a
 // direct write would have to (but without emptying it).

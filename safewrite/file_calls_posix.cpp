@@ -6,17 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(__linux__)
-#  include <linux/fs.h>
-#  include <sys/ioctl.h>
-#endif
 
 #include "file_calls.h"
 
@@ -199,40 +193,6 @@ Error File::Resize(std::uint64_t size) {
     return Error::None;
 }
 
-Error File::Reserve(std::uint64_t size) {
-    if (size == 0) {
-        return Error::None;
-    }
-#if defined(__linux__)
-    int result = 0;
-    do {
-        result = ::fallocate(Access::Descriptor(*this), 0, 0, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        return Error::None;
-    }
-    if (errno != EOPNOTSUPP && errno != ENOSYS) {
-        return LastError();
-    }
-#endif
-    // A file system that allocates no room ahead: the bytes beyond the
-    // end are written as zeros, which takes the room as surely.
-    std::uint64_t now = 0;
-    if (const Error error = SizeNow(now); error != Error::None || now >= size) {
-        return error;
-    }
-    const std::size_t piece = std::size_t{1} << 20;
-    const std::unique_ptr<char[]> zeros(new char[piece]());
-    for (std::uint64_t at = now; at < size;) {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - at));
-        if (const Error error = WriteAt(at, zeros.get(), length); error != Error::None) {
-            return error;
-        }
-        at += length;
-    }
-    return Error::None;
-}
-
 Error File::Sync() {
     // A pipe or a device has nothing to put on a disk.
     const int fd = Access::Descriptor(*this);
@@ -373,22 +333,6 @@ Error Replace(File& file, const std::string& replacement, const std::string& tar
     return error;
 }
 
-bool FolderIsAppendOnly(const std::string& folder) {
-#if defined(__linux__)
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    int flags = 0;  // the kernel reads and writes an int, whatever the request's type says
-    const bool appendOnly = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
-    ::close(fd);
-    return appendOnly;
-#else
-    (void)folder;
-    return false;
-#endif
-}
-
 void Remove(const std::string& path) { RemoveNow(path.c_str()); }
 
 void RemoveNow(const char* path) { ::unlink(path); }
@@ -414,21 +358,6 @@ Error OpenSource(const std::string& path, File& file, std::uint64_t& size) {
     }
     size = static_cast<std::uint64_t>(status.st_size);
     return Error::None;
-}
-
-std::vector<std::string> NamesInFolder(const std::string& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (listing == nullptr) {
-        return names;
-    }
-    while (const dirent* entry = ::readdir(listing)) {
-        if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
-            names.emplace_back(entry->d_name);
-        }
-    }
-    ::closedir(listing);
-    return names;
 }
 
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }

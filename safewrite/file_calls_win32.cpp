@@ -167,25 +167,6 @@ Error File::Resize(std::uint64_t size) {
                : LastError();
 }
 
-// The system allocates the room that a file's length claims; where it can,
-// it is asked for the room first (a file system that cannot be asked still
-// allocates what the length claims).
-Error File::Reserve(std::uint64_t size) {
-    std::uint64_t now = 0;
-    if (const Error error = SizeNow(now); error != Error::None || now >= size) {
-        return error;
-    }
-    FILE_ALLOCATION_INFO room{};
-    room.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-    if (!SetFileInformationByHandle(Access::Of(*this), FileAllocationInfo, &room, sizeof room)) {
-        const Error error = LastError();
-        if (error == Error::NoSpace || error == Error::TooLarge) {
-            return error;
-        }
-    }
-    return Resize(size);
-}
-
 Error File::Sync() {
     if (GetFileType(Access::Of(*this)) != FILE_TYPE_DISK) {
         return Error::None;

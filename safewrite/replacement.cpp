@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "byte_copy.h"
 #include "temporary_files.h"
 
 namespace safewrite {
@@ -29,72 +30,9 @@ namespace {
 // program made the same name; a few attempts are plenty.
 constexpr int kTemporaryAttempts = 16;
 
-// Small pieces are gathered to this size before they are written; larger
-// ones are written as they are. A million short names thus cost a few
-// hundred writes, not a million.
-constexpr std::size_t kGathered = std::size_t{256} * 1024;
-
-// Writes `content` at the file's position; `sync` puts it on the disk too.
-Error WriteAll(File& file, const Content& content, bool sync) {
-    std::unique_ptr<char[]> buffer;
-    std::size_t held = 0;
-    const auto flush = [&] {
-        const Error error = held > 0 ? file.Write(buffer.get(), held) : Error::None;
-        held = 0;
-        return error;
-    };
-    const auto copy = [&](const Content::SourceRange& range) {
-        const Error flushed = flush();
-        return flushed != Error::None ? flushed : range.file->CopyTo(file, range.offset, range.size);
-    };
-    Error error = content.EachPart(
-        [&](std::string_view piece) {
-        if (held + piece.size() > kGathered) {
-            if (const Error flushed = flush(); flushed != Error::None) {
-                return flushed;
-            }
-        }
-        if (piece.size() >= kGathered) {
-            return file.Write(piece.data(), piece.size());
-        }
-        if (!buffer) {
-            buffer.reset(new char[kGathered]);
-        }
-        std::copy(piece.begin(), piece.end(), buffer.get() + held);
-        held += piece.size();
-        return Error::None;
-        },
-        copy);
-    if (error == Error::None) {
-        error = flush();
-    }
-    return error != Error::None || !sync ? error : file.Sync();
-}
-
-// Writes and closes: the first error of either.
-Error WriteAndClose(File& file, const Content& content) {
-    const Error written = WriteAll(file, content, true);
-    const Error closed = file.Close();
-    return written != Error::None ? written : closed;
-}
-
-// Copies the first `size` bytes of `from` over those of `to`.
-Error CopyOver(File& from, File& to, std::uint64_t size) {
-    const std::size_t pieceLimit = CopyPieceSize();
-    const std::unique_ptr<char[]> buffer(new char[pieceLimit]);
-    for (std::uint64_t at = 0; at < size;) {
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(pieceLimit, size - at));
-        std::size_t got = 0;
-        if (const Error error = from.ReadAt(at, buffer.get(), piece, got); error != Error::None || got != piece) {
-            return error != Error::None ? error : Error::Other;
-        }
-        if (const Error error = to.WriteAt(at, buffer.get(), piece); error != Error::None) {
-            return error;
-        }
-        at += piece;
-    }
-    return Error::None;
-}
+// The room a file system that cannot be asked for it is given in a file of
+// zeros, written in pieces of this size.
+constexpr std::size_t kZeroPiece = std::size_t{1} << 20;
 
 }  // namespace
 
@@ -112,6 +50,9 @@ Replacement::Replacement(const std::string& path, const char* tag) : tag_(tag) {
         openError_ = FolderIsAppendOnly(folder) ? Error::Denied : MakeTemporary(folder, true, new_);
     }
     open_ = openError_ == Error::None;
+    // A write of the folder that was cut short is put right before anything else.
+    RecoverJournals(target_.path.substr(0, FolderLength(target_.path)), tag_);
+    RecoverJournals(SystemTemporaryFolder(), tag_);
 }
 
 Replacement::~Replacement() {
@@ -119,8 +60,10 @@ Replacement::~Replacement() {
         Unreserve();
     }
     RemoveScratch(new_);
+    RemoveScratch(reserve_);
+    // Before the file, and with it its lock, is let go.
     if (!keptOld_) {
-        RemoveScratch(old_);
+        journal_.Remove();
     }
 }
 
@@ -194,20 +137,21 @@ Error Replacement::StageInPlace(const Content& content) {
     }
     if (error != Error::None) {
         RemoveScratch(new_);
-        RemoveScratch(old_);
+        journal_.Remove();
     }
     return error;
 }
 
+// Locked first: another writer's old bytes would be new ones half written.
 Error Replacement::KeepOldBytes() {
     if (!target_.readable) {
         return Error::NotReadable;
     }
-    Error error = target_.file.SizeNow(oldSize_);
+    Error error = LockWaiting(target_.file);
     if (error == Error::None) {
-        error = MakeScratch(old_);
+        error = target_.file.SizeNow(oldSize_);
     }
-    return error != Error::None ? error : CopyOver(target_.file, old_.file, oldSize_);
+    return error != Error::None ? error : journal_.Keep(target_.path, target_.file, oldSize_, tag_);
 }
 
 Error Replacement::Reserve() {
@@ -215,17 +159,31 @@ Error Replacement::Reserve() {
         return Error::None;
     }
     reserved_ = true;
-    const Error error = target_.file.Reserve(newSize_);
+    bool held = false;
+    Error error = target_.file.Reserve(newSize_, held);
+    if (error == Error::None && !held && newSize_ > oldSize_) {
+        error = ReserveBeside(newSize_ - oldSize_);
+    }
     if (error != Error::None) {
         Unreserve();
     }
     return error;
 }
 
-// Only the room beyond the old end was taken: the old length gives it back.
+// A file of zeros holds the room, and gives it to the file when removed.
+Error Replacement::ReserveBeside(std::uint64_t size) {
+    Error error = MakeScratch(reserve_);
+    const std::unique_ptr<char[]> zeros(new char[kZeroPiece]());
+    for (std::uint64_t at = 0; error == Error::None && at < size; at += kZeroPiece) {
+        error = reserve_.file.Write(zeros.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kZeroPiece, size - at)));
+    }
+    return error == Error::None ? reserve_.file.Sync() : error;
+}
+
 void Replacement::Unreserve() {
     if (reserved_ && !inPlaceStarted_) {
-        target_.file.Resize(oldSize_);
+        target_.file.Unreserve(oldSize_);
+        RemoveScratch(reserve_);
         reserved_ = false;
     }
 }
@@ -265,7 +223,7 @@ Error Replacement::Commit() {
     }
     if (reopened != Error::None) {
         RemoveScratch(new_);
-        RemoveScratch(old_);
+        journal_.Remove();
         return reopened;
     }
     inPlaceReason_ = error == Error::InUse ? ReasonOf(error) : std::string("replacing it failed: ") + ReasonOf(error);
@@ -290,8 +248,9 @@ Error Replacement::WriteInPlace() {
     if (const Error error = Reserve(); error != Error::None) {
         return error;
     }
+    RemoveScratch(reserve_);
     inPlaceStarted_ = true;
-    Error error = CopyOver(new_.file, target_.file, newSize_);
+    Error error = CopyOver(new_.file, 0, target_.file, 0, newSize_);
     if (error == Error::None) {
         error = target_.file.Resize(newSize_);
     }
@@ -308,18 +267,9 @@ Error Replacement::WriteInPlace() {
 }
 
 Error Replacement::PutBackOldBytes() {
-    Error error = CopyOver(old_.file, target_.file, oldSize_);
-    if (error == Error::None) {
-        error = target_.file.Resize(oldSize_);
-    }
-    if (error == Error::None) {
-        error = target_.file.Sync();
-    }
-    if (error != Error::None) {
-        // The old bytes stay where they are, for the user to take back.
-        keptOld_ = old_.path;
-        Untrack(old_.path);
-        old_.file.Close();
+    if (const Error error = journal_.PutBack(target_.file); error != Error::None) {
+        // The old bytes stay where they are, for the user or the next run to take back.
+        keptOld_ = journal_.Leave();
         return error;
     }
     inPlaceStarted_ = false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file_calls.h"
+#include "journal.h"
 #include "source_file.h"
 
 namespace safewrite {
@@ -61,14 +62,16 @@ enum class Outcome {
 //   names (a file with other hard links, a mount point, a link that the
 //   platform cannot follow, an owner that cannot be kept, a folder that
 //   takes no new file, a file that another program holds), the file is
-//   written in place at Commit, and InPlaceReason says why. Its old bytes
-//   are kept until the new ones are whole: Stage writes the new content to
-//   a temporary and copies the old to a second one (beside the file, or in
-//   the system's temporary folder where its own takes no new file); Commit
-//   reserves the room the new content needs, with the interrupting signals
-//   held, then copies it over the old, and puts the old back after any
-//   failure. Where that cannot be made sure, Stage refuses and nothing
-//   changes;
+//   written in place at Commit, and InPlaceReason says why. The file is
+//   locked against other writers (a second one waits a few seconds, then
+//   is refused), and its old bytes are kept until the new ones are whole:
+//   Stage writes the new content to a temporary and the old to a journal
+//   (journal.h), on the disk before the first byte changes; Commit
+//   reserves the room the new content needs without changing the file,
+//   with the interrupting signals held, then copies it over the old, and
+//   puts the old back after any failure. A writer killed midway leaves the
+//   journal, which the next Replacement in that folder puts back. Where
+//   that cannot be made sure, Stage refuses and nothing changes;
 // - a device or a pipe is written directly at Commit.
 class Replacement {
 public:
@@ -130,6 +133,7 @@ private:
     Error MakeScratch(Scratch& scratch);
     Error StageInPlace(const Content& content);
     Error KeepOldBytes();
+    Error ReserveBeside(std::uint64_t size);
     Error WriteInPlace();
     Error PutBackOldBytes();
     static void RemoveScratch(Scratch& scratch);
@@ -139,11 +143,12 @@ private:
     bool open_ = false;
     bool missing_ = false;  // no file was there: the temporary becomes a new one
     bool staged_ = false;
-    bool reserved_ = false;        // room taken for the new bytes (the file may have grown)
+    bool reserved_ = false;        // room taken for the new bytes
     bool inPlaceStarted_ = false;  // the file's bytes differ from its old ones
     bool finished_ = false;
     Scratch new_;  // the new content
-    Scratch old_;  // a file written in place: its old bytes
+    Scratch reserve_;  // room for a write in place where the file system takes none ahead
+    Journal journal_;  // a file written in place: its old bytes
     std::uint64_t oldSize_ = 0;
     std::uint64_t newSize_ = 0;
     std::optional<std::string> keptOld_;

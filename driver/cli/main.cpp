@@ -24,6 +24,7 @@
 #include "files/system_reason.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
+#include "journal.h"
 #include "scene/scene_format.h"
 #include "scene/svg/scene_svg.h"
 #include "session/session.h"
@@ -193,6 +194,8 @@ T& KeptUntilExit(std::unique_ptr<T> object) {
 // The scene of a run; a session run whose SESSION is named as a scene is
 // told that its arguments may be the wrong way round.
 std::unique_ptr<driver::SceneFile> ReadSceneOfRun(const driver::Invocation& invocation, driver::SceneUse use) {
+    // A write in place that a killed run left in part is put back before anything is read.
+    safewrite::RecoverJournalsBeside({invocation.scenePath, invocation.sessionPath, invocation.outputPath}, "morvane");
     try {
         return driver::ReadScene(invocation.scenePath, use);
     } catch (const driver::SceneFileError& e) {
