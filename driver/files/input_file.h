@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "text/input_bounds.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -16,7 +17,7 @@ public:
 
 // The most that is read of one input file (a scene, a session, a file that
 // a scene refers to).
-constexpr std::uint64_t kMaxInputBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kMaxInputBytes = BoundOf(InputBound::InputFileBytes);
 
 // The whole content of the regular file at `path`. Throws InputFileError,
 // "FILE: cannot be opened: REASON" or "FILE: cannot be read: REASON" (a
