@@ -16,27 +16,27 @@ printf '{"root": {"name": "Root", "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]]
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }  # TEXT COUNT
 session() { "$host" scene.json s.session -o out.json; }
 
-# Each row: NAME, what standard error must hold (empty: not a bound's
-# refusal), the command that makes the input, the run.
+# Each row, split by @: its name, what standard error must hold (empty:
+# not a bound's refusal), the command that makes the input, the run.
 rows=(
-    "standard input|standard input: more than 268435456 bytes, the bound of standard input||$host load-names scene.json - -o out.json </dev/zero"
-    "session bytes|s.session: more than 67108864 bytes, the bound of a session|head -c 67108865 /dev/zero | tr '\\0' '\\n' >s.session|session"
-    "session lines|s.session: more than 4194304 lines, the bound of a session|head -c 4194305 /dev/zero | tr '\\0' '\\n' >s.session|session"
-    "line bytes|s.session:2: more than 16777216 bytes, the bound of a line of a session|{ echo; printf 'select-name '; head -c 16777205 /dev/zero | tr '\\0' a; } >s.session|session"
-    "pattern bytes|more than 4096 bytes, the bound of a name pattern or path|{ printf 'select-name '; repeat a 4097; } >s.session|session"
-    "pattern bytes at the bound||{ printf 'select-name '; repeat a 4096; } >s.session|session"
-    "path steps|more than 256 steps, the bound of a path|{ printf 'select-path a'; repeat /a 256; } >s.session|session"
-    "path steps at the bound||{ printf 'select-path a'; repeat /a 255; } >s.session|session"
-    "any-depth steps|more than 16 \"**\" steps, the bound of a path|{ printf 'select-path a'; repeat '/**' 17; } >s.session|session"
-    "any-depth steps at the bound||{ printf 'select-path a'; repeat '/**' 16; } >s.session|session"
-    "wildcard names|s.session:1: more than 64 names with * or ?, the bound of a select-name|{ printf 'select-name'; for i in {0..64}; do printf ' a%d*' \$i; done; } >s.session|session"
-    "wildcard names at the bound||{ printf 'select-name a'; for i in {1..64}; do printf ' a%d*' \$i; done; } >s.session|session"
-    "input file bytes|larger than 1024 MiB|truncate -s 1073741825 s.session|session"
+    "standard input@standard input: more than 268435456 bytes, the bound of standard input@@$host load-names scene.json - -o out.json </dev/zero"
+    "session bytes@s.session: more than 67108864 bytes, the bound of a session@head -c 67108865 /dev/zero | tr '\\0' '\\n' >s.session@session"
+    "session lines@s.session: more than 4194304 lines, the bound of a session@head -c 4194305 /dev/zero | tr '\\0' '\\n' >s.session@session"
+    "line bytes@s.session:2: more than 16777216 bytes, the bound of a line of a session@{ echo; printf 'select-name '; head -c 16777205 /dev/zero | tr '\\0' a; } >s.session@session"
+    "pattern bytes@more than 4096 bytes, the bound of a name pattern or path@{ printf 'select-name '; repeat a 4097; } >s.session@session"
+    "pattern bytes at the bound@@{ printf 'select-name '; repeat a 4096; } >s.session@session"
+    "path steps@more than 256 steps, the bound of a path@{ printf 'select-path a'; repeat /a 256; } >s.session@session"
+    "path steps at the bound@@{ printf 'select-path a'; repeat /a 255; } >s.session@session"
+    "any-depth steps@more than 16 \"**\" steps, the bound of a path@{ printf 'select-path a'; repeat '/**' 17; } >s.session@session"
+    "any-depth steps at the bound@@{ printf 'select-path a'; repeat '/**' 16; } >s.session@session"
+    "wildcard names@s.session:1: more than 64 names with * or ?, the bound of a select-name@{ printf 'select-name'; for i in {0..64}; do printf ' a%d*' \$i; done; } >s.session@session"
+    "wildcard names at the bound@@{ printf 'select-name a'; for i in {1..64}; do printf ' a%d*' \$i; done; } >s.session@session"
+    "input file bytes@larger than 1024 MiB@truncate -s 1073741825 s.session@session"
 )
 
 failed=0
 for row in "${rows[@]}"; do
-    IFS='|' read -r name expected make run <<<"$row"
+    IFS='@' read -r name expected make run <<<"$row"
     rm -f out.json s.session
     eval "$make"
     eval "$run" >/dev/null 2>err
