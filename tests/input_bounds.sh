@@ -15,14 +15,19 @@ printf '{"root": {"name": "Root", "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]]
     '{"name": "a", "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]]}' >scene.json
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }  # TEXT COUNT
 session() { "$host" scene.json s.session -o out.json; }
+comments() { yes '# a comment line of sixty-four bytes, line end included .......' | head -c "$1"; }  # BYTES
 
 # Each row, split by @: its name, what standard error must hold (empty:
 # not a bound's refusal), the command that makes the input, the run.
 rows=(
     "standard input@standard input: more than 268435456 bytes, the bound of standard input@@$host load-names scene.json - -o out.json </dev/zero"
-    "session bytes@s.session: more than 67108864 bytes, the bound of a session@head -c 67108865 /dev/zero | tr '\\0' '\\n' >s.session@session"
+    "standard input at the bound@@@head -c 268435456 /dev/zero | $host load-names scene.json - -o out.json"
+    "session bytes@s.session: more than 67108864 bytes, the bound of a session@{ comments 67108864; echo; } >s.session@session"
+    "session bytes at the bound@@comments 67108864 >s.session@session"
     "session lines@s.session: more than 4194304 lines, the bound of a session@head -c 4194305 /dev/zero | tr '\\0' '\\n' >s.session@session"
-    "line bytes@s.session:2: more than 16777216 bytes, the bound of a line of a session@{ echo; printf 'select-name '; head -c 16777205 /dev/zero | tr '\\0' a; } >s.session@session"
+    "session lines at the bound@@head -c 4194304 /dev/zero | tr '\\0' '\\n' >s.session@session"
+    "line bytes@s.session:2: more than 16777216 bytes, the bound of a line of a session@{ echo; printf '#'; head -c 16777216 /dev/zero | tr '\\0' a; } >s.session@session"
+    "line bytes at the bound@@{ echo; printf '#'; head -c 16777215 /dev/zero | tr '\\0' a; } >s.session@session"
     "pattern bytes@more than 4096 bytes, the bound of a name pattern or path@{ printf 'select-name '; repeat a 4097; } >s.session@session"
     "pattern bytes at the bound@@{ printf 'select-name '; repeat a 4096; } >s.session@session"
     "path steps@more than 256 steps, the bound of a path@{ printf 'select-path a'; repeat /a 256; } >s.session@session"
