@@ -10,7 +10,8 @@ namespace driver {
 // hold or work without end: past its bound an input is refused with one
 // line that names it and the bound (BoundError), and nothing is written.
 enum class InputBound {
-    InputFileBytes,      // a file read whole: scene, buffer, session, names file
+    InputFileBytes,      // a file read whole: scene, buffer, session (a names file is read by
+                         // its tool, up to its line for the last node, 511 bytes a line)
     StandardInputBytes,  // names read from standard input ("-")
     SessionBytes,        // a session: its actions hold a few times its bytes
     SessionLines,        // a session's lines, comments and blank lines too
