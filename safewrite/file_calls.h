@@ -34,7 +34,7 @@ enum class Error {
     Io,            // the device failed
     TooManyFiles,  // too many files open or being written at once
     NotReadable,   // a file to be written in place whose old bytes cannot be read, to be kept
-    Other,  // any other: its reason is the system's own words (OtherReason)
+    Other,         // any other: its reason is the system's own words (OtherReason)
 };
 
 // A short lower-case phrase for the log, e.g. "no space left on device".

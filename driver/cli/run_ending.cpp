@@ -71,8 +71,8 @@ int WriteFilesOfRun(const std::vector<OutputFile>& files, Transcript& transcript
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (inPlace[i]) {
-            std::cerr << "morvane-host: " << QuotedExcerpt(files[i].path) << " was written in place ("
-                      << *inPlace[i] << ")\n";
+            std::cerr << "morvane-host: " << QuotedExcerpt(files[i].path) << " was written in place (" << *inPlace[i]
+                      << ")\n";
         }
     }
     try {

@@ -28,7 +28,7 @@ struct InputBoundRow {
     InputBound bound;
     const char* input;  // "standard input"
     std::uint64_t limit;
-    const char* unit;   // "bytes"
+    const char* unit;  // "bytes"
 };
 
 inline constexpr InputBoundRow kInputBounds[] = {
