@@ -16,7 +16,7 @@ foreach(side native windows)
     if(side STREQUAL "native")
         set(host "${NATIVE_HOST}")
     else()
-        set(host bash "${RUN_WINE}" "${WINDOWS_HOST}")
+        set(host ${CMAKE_COMMAND} -E env MORVANE_WINE_STDIN=1 bash "${RUN_WINE}" "${WINDOWS_HOST}")
     endif()
     set(runs "room.gltf.out|-q|align|room.gltf|--select|5,6|-o|-"
              "engine.glb.out|-q|pivot|2CylinderEngine.glb|--select|5|--axis|Z|--from|0.5,0.25,-1|--to|1,1,1|-o|-"
