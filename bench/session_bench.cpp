@@ -95,13 +95,13 @@ void BM_SessionOfManyActions(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// One line of 20 MB, of each kind a line can be long in, run by
+// One line of 15 MiB (under the bound of a line), of each kind a line can be long in, run by
 // morvane-host: its peak memory is a few times the line's bytes (the
 // counters: peak over line), whether the line is refused at its second
 // word or read whole.
 void BM_SessionOfOneLongLine(benchmark::State& state) {
     static const bench::ScratchFolder folder("morvane-long-line-bench");
-    constexpr std::size_t kLine = 20u << 20;
+    constexpr std::size_t kLine = 15u << 20;
     const auto repeated = [](const std::string& verb, const std::string& word) {
         std::string line = verb;
         while (line.size() < kLine) {
@@ -131,8 +131,31 @@ void BM_SessionOfOneLongLine(benchmark::State& state) {
     }
 }
 
+// A tool opened and closed again and again, a million times, as
+// morvane-host runs it: the time follows the pairs (the host's interfaces
+// of the tool's buttons are looked up, not searched, and kept while held),
+// and the peak memory stays a few times the session's bytes (the counter:
+// peak over the session's size).
+void BM_SessionOpeningAndClosing(benchmark::State& state) {
+    static const bench::ScratchFolder folder("morvane-open-close-bench");
+    const std::string scene = folder.File("scene.json");
+    std::ofstream(scene) << FlatScene(8);
+    const std::string session = folder.File("open-close.session");
+    std::string text;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        text += "open Tarvel\nclose\n";
+    }
+    std::ofstream(session, std::ios::binary) << text;
+    for (auto _ : state) {
+        const bench::ProcessRun run = bench::RunProcess(MORVANE_HOST_PATH, {"-q", scene, session});
+        state.counters["peak_over_session"] = run.mebibytes / (static_cast<double>(text.size()) / (1 << 20));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(BM_SessionOpeningAndClosing)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionOfOneLongLine)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionOfSaves)->Arg(250)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionSelectingMany)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

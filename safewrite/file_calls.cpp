@@ -24,6 +24,8 @@ const char* ReasonOf(Error error) {
             return "the system holds it busy (a mount point)";
         case Error::NoReader:
             return "nothing reads from it";
+        case Error::ReaderGone:
+            return "its reader has gone (a broken pipe)";
         case Error::NoSpace:
             return "no space left on device";
         case Error::TooLarge:
@@ -43,7 +45,7 @@ const char* ReasonOf(Error error) {
         case Error::Other:
             break;
     }
-    return "an unexpected system error";
+    return OtherReason();
 }
 
 File& File::operator=(File&& other) noexcept {

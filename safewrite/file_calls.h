@@ -25,6 +25,7 @@ enum class Error {
     InUse,       // another program holds the file
     Busy,        // the system holds the file busy: a mount point, a file being mounted on
     NoReader,    // a pipe that nothing reads from
+    ReaderGone,  // a pipe whose reader has closed it while it was written
     NoSpace,     // the disk or the quota is full
     TooLarge,    // the file would exceed a size limit
     NameTooLong,
@@ -33,11 +34,15 @@ enum class Error {
     Io,            // the device failed
     TooManyFiles,  // too many files open or being written at once
     NotReadable,   // a file to be written in place whose old bytes cannot be read, to be kept
-    Other,
+    Other,         // any other: its reason is the system's own words (OtherReason)
 };
 
 // A short lower-case phrase for the log, e.g. "no space left on device".
 const char* ReasonOf(Error error);
+
+// The system's words for the last error of this thread that was none of
+// the kinds above ("an unexpected system error" when it gave none).
+const char* OtherReason();
 
 // A file opened by this layer, closed when the object goes.
 class File {

@@ -1,8 +1,11 @@
 // The safe writing's file calls on POSIX systems.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +25,9 @@ struct Access {
 };
 
 namespace {
+
+// The error number of this thread's last Error::Other.
+thread_local int otherCode = 0;
 
 // As many links as the system itself follows in one path.
 constexpr int kMaxLinks = 40;
@@ -45,6 +51,8 @@ Error ErrorOf(int code) {
             return Error::Busy;
         case ETXTBSY:
             return Error::InUse;
+        case EPIPE:
+            return Error::ReaderGone;
         case ENXIO:
             return Error::NoReader;
         case ENOSPC:
@@ -64,6 +72,7 @@ Error ErrorOf(int code) {
         case ENFILE:
             return Error::TooManyFiles;
         default:
+            otherCode = code;
             return Error::Other;
     }
 }
@@ -95,6 +104,16 @@ Error ReadLink(const std::string& path, std::string& link) {
 }  // namespace
 
 Error LastError() { return ErrorOf(errno); }
+
+const char* OtherReason() {
+    thread_local std::string reason;
+    reason = otherCode != 0 ? std::strerror(otherCode) : "";
+    if (reason.empty()) {
+        return "an unexpected system error";
+    }
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason.c_str();
+}
 
 Error File::Write(const char* data, std::size_t size) {
     while (size > 0) {

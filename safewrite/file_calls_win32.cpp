@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 
 #include "file_calls.h"
 #include "wide_text.h"
@@ -32,6 +34,9 @@ HANDLE Open(const std::string& path, DWORD access, DWORD creation) {
 }
 
 }  // namespace
+
+// The code of this thread's last Error::Other.
+static thread_local DWORD otherCode = 0;
 
 Error LastError() {
     switch (GetLastError()) {
@@ -65,9 +70,32 @@ Error LastError() {
             return Error::TooManyFiles;
         case ERROR_CANT_RESOLVE_FILENAME:
             return Error::LinkLoop;
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+            return Error::ReaderGone;
         default:
+            otherCode = GetLastError();
             return Error::Other;
     }
+}
+
+const char* OtherReason() {
+    thread_local std::string reason;
+    char text[256] = {};
+    const DWORD length = otherCode == 0 ? 0
+                                        : FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                                         nullptr, otherCode, 0, text, sizeof text, nullptr);
+    reason.assign(text, length);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
+                               reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    if (reason.empty()) {
+        return "an unexpected system error";
+    }
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    reason += " (system error " + std::to_string(otherCode) + ")";
+    return reason.c_str();
 }
 
 Error File::Write(const char* data, std::size_t size) {

@@ -14,7 +14,10 @@
 # i386 come at the same versions. Installed packages that would then have to
 # be removed (Multi-Arch libraries at a version the other architecture cannot
 # have) are moved to the newest version those sources hold instead. The real
-# install always runs with --no-remove.
+# install always runs with --no-remove. A plan that downgrades an installed
+# package is never carried out silently: each is named on the terminal, and
+# MORVANE_APT_NO_DOWNGRADE=1 refuses it (the packages asked for then stay
+# missing).
 
 apt_sudo=()
 [[ $(id -u) -eq 0 ]] || apt_sudo=(sudo)
@@ -135,6 +138,28 @@ apt_install() {
         apt_log "apt cannot install ${packages[*]}, with or without ${apt_unreadable[*]}"
         return 1
     fi
+    local downgrades
+    downgrades=$(apt_downgrades "$plan")
+    if [[ -n $downgrades ]]; then
+        apt_log "WARNING: with ${apt_unreadable[*]} unreadable, installing ${packages[*]} means DOWNGRADING" \
+            "installed packages to the versions both architectures have (each loses the fixes, security" \
+            "fixes among them, of its newer version until 'apt-get upgrade' runs with every index readable):"
+        echo "$downgrades" | sed "s/^/${log_tag:-apt}:     /" >&2
+        if [[ ${MORVANE_APT_NO_DOWNGRADE:-} == 1 ]]; then
+            apt_log "nothing installed (MORVANE_APT_NO_DOWNGRADE=1): ${packages[*]} stay missing"
+            return 1
+        fi
+    fi
     apt_get install -y -qq "${options[@]}" --no-remove --allow-downgrades "${packages[@]}" "${moved[@]}"
-    apt_log "installed ${packages[*]} without ${apt_unreadable[*]}${moved:+; moved to the versions both architectures have: ${moved[*]}}"
+    apt_log "installed ${packages[*]} without ${apt_unreadable[*]}${downgrades:+; downgraded as listed above}"
+}
+
+# apt_downgrades PLAN: "PACKAGE OLD -> NEW", one a line, for each package
+# that the simulated plan installs at a lower version than the installed one.
+apt_downgrades() {
+    local package old new
+    while read -r package old new; do
+        dpkg --compare-versions "$new" lt "$old" && echo "$package $old -> $new"
+    done < <(echo "$1" | sed -nE 's/^Inst ([^ ]+) \[([^]]+)\] \(([^ ]+) .*/\1 \2 \3/p')
+    true
 }

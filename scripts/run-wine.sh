@@ -14,12 +14,15 @@
 # caller's output pipes open after the program has ended. With
 # MORVANE_WINE_STREAM=1 it goes to the caller as it comes instead, for a
 # caller that reads it while the program runs (and waits for the program's
-# end, not for its pipes to close).
+# end, not for its pipes to close). Its standard input is empty, unless
+# MORVANE_WINE_STDIN=1 hands it the caller's (a pipe into the program).
 set -uo pipefail
 here=$(dirname "$(readlink -f "$0")")
 source "$here/wine-env.sh"
 (($#)) || { echo "usage: $0 program.exe [args...]" >&2; exit 2; }
 timeout_s=${MORVANE_WINE_TIMEOUT:-1200}
+input=/dev/null
+[[ ${MORVANE_WINE_STDIN:-} == 1 ]] && input=/dev/stdin
 
 if ! wine_session_alive; then
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -27,11 +30,11 @@ if ! wine_session_alive; then
 fi
 
 if [[ ${MORVANE_WINE_STREAM:-} == 1 ]]; then
-    exec timeout -k 10 "$timeout_s" wine "$@" </dev/null
+    exec timeout -k 10 "$timeout_s" wine "$@" <"$input"
 fi
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-timeout -k 10 "$timeout_s" wine "$@" </dev/null >"$out" 2>"$err"
+timeout -k 10 "$timeout_s" wine "$@" <"$input" >"$out" 2>"$err"
 status=$?
 cat "$out"
 cat "$err" >&2

@@ -2,7 +2,8 @@
 # A reader of standard output that stops early (`| head -1`) is told
 # nothing: morvane-host writes nothing to standard error then, `list` and
 # `--help` exit 0, and a run whose transcript found no reader ends as
-# SIGPIPE would (141) without writing its files. Each case runs five
+# SIGPIPE would (141) without writing its files; one that goes once they
+# are written ends with 3, silently. Each case runs five
 # times, as the reader's going races the writes. A full standard output
 # is still an error.
 #
@@ -44,6 +45,19 @@ check 0 --help
 check 0 list big.json
 check 0 list --json big.json
 check 141 big.json print.session -o out.json
+# A reader that has gone before the `written:` line, once the files are
+# written: silence (no held signal told), status 3, the file whole.
+printf '# nothing to do\n' >nothing.session
+for round in 1 2 3 4 5; do
+    rm -f after.json
+    { "$host" big.json nothing.session -o after.json 2>err; echo $? >status; } | true
+    status=$(<status)
+    if [[ $status != 3 && $status != 0 || -s err || ! -s after.json ]]; then
+        echo "a reader gone after the files (round $round): status $status, standard error:" >&2
+        cat err >&2
+        failed=1
+    fi
+done
 # A full disk is no reader that has gone: it is said, with status 1.
 if [[ -e /dev/full ]]; then
     "$host" list big.json >/dev/full 2>err

@@ -4,7 +4,10 @@
 // writer's temporary is never taken; modes and links are a direct write's.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "file_calls.h"
 #include "replacement.h"
 #include "temporary_files.h"
 
@@ -278,4 +282,25 @@ TEST_F(SafeWriteTest, TwoWritersAtOnceLeaveOneWholeFile) {
     const std::string last = ReadAll(target);
     EXPECT_TRUE(last == texts[0] || last == texts[1]);
     EXPECT_EQ(Temporaries(folder), 0u);
+}
+
+// A failure is told in its own words: a broken pipe as such, and any error
+// without a kind of its own in the system's words, never as "unexpected".
+TEST(SafeWriteReasons, EverySystemErrorIsToldInItsOwnWords) {
+    const auto systemWords = [](int code) {
+        std::string words = std::strerror(code);
+        words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
+        return words;
+    };
+    const std::pair<int, std::string> rows[] = {
+        {EPIPE, "its reader has gone (a broken pipe)"},
+        {ENOSPC, "no space left on device"},
+        {EXDEV, systemWords(EXDEV)},
+        {EOVERFLOW, systemWords(EOVERFLOW)},
+        {ETIMEDOUT, systemWords(ETIMEDOUT)},
+    };
+    for (const auto& [code, words] : rows) {
+        errno = code;
+        EXPECT_EQ(safewrite::ReasonOf(safewrite::LastError()), words) << code;
+    }
 }

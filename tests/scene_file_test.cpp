@@ -7,9 +7,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <random>
 
 #include "scene/project/scene_file.h"
+#include "scene/scene_format.h"
+#include "scratch_folder.h"
 
 using driver::ParseSceneFile;
 using driver::SceneFileError;
@@ -261,5 +265,19 @@ TEST(SceneReaders, ReadANumberThatRoundsToTheLargestFloatAsThatFloatInEveryForma
     for (const std::string path : {"far.json", "far.gltf"}) {
         const auto file = driver::ParseScene(texts[path == "far.gltf"], path);
         EXPECT_EQ(file->Document().scene->PreOrder()[1]->Transform().row[3].x, FLT_MAX) << path;
+    }
+}
+
+// A UTF-8 byte order mark, as Windows editors write one, is passed over
+// before a scene file's object, whatever the file's name.
+TEST(SceneFile, AByteOrderMarkBeforeTheObjectIsPassedOver) {
+    test_support::ScratchFolder folder;
+    const std::string scene = "{\"root\": {\"name\": \"R\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]]}}";
+    for (const char* name : {"scene.json", "scene", "scene.txt"}) {
+        const std::string path = (folder.Path() / name).string();
+        std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF \n" << scene;
+        std::unique_ptr<driver::SceneFile> file;
+        EXPECT_NO_THROW(file = driver::ReadScene(path)) << name;
+        EXPECT_TRUE(file && file->FormatName() == "scene file") << name;
     }
 }

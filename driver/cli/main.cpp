@@ -14,6 +14,7 @@
 #include "cli/command_line.h"
 #include "cli/list_command.h"
 #include "cli/missing_files.h"
+#include "cli/run_ending.h"
 #include "files/console_output.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
@@ -89,61 +90,6 @@ std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocat
     return files;
 }
 
-// The status of a run whose files were all written, but whose transcript's
-// last lines could not be.
-constexpr int kWrittenWithoutTranscript = 3;
-
-// Says that the files were written but not the transcript's last lines,
-// unless the reader has gone, which hears nothing more.
-void ReportUnwrittenTranscript(const driver::OutputFileError& e) {
-    if (e.Code() != driver::RefusalCode::ReaderGone) {
-        std::cerr << "morvane-host: every file was written, but " << driver::EscapedControls(e.what()) << "\n";
-    }
-}
-
-// Says that an interrupt came while the files were put in place, and was
-// held until they were, and reported.
-void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) {
-    if (const int signal = held ? held->Take() : 0; signal != 0) {
-        std::cerr << "morvane-host: signal " << signal
-                  << " came while the files were being put in place; they were written whole first\n";
-    }
-}
-
-// Writes the files, then their lines of the transcript; gives the run's
-// status. An interrupt that comes once the files begin to change waits
-// until they are written, and then ends nothing: the status and the
-// `written:` lines say what was done.
-int WriteFilesOfRun(const std::vector<driver::OutputFile>& files, driver::Transcript& transcript) {
-    // A transcript that cannot be written fails the run before its files are.
-    driver::FlushStandardOutput();
-    std::optional<safewrite::InterruptsHeld> held;
-    const std::vector<driver::InPlaceReason> inPlace = driver::WriteOutputFiles(files, &held);
-    if (held) {
-        held->KeepUntilExit();
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (inPlace[i]) {
-            std::cerr << "morvane-host: " << driver::QuotedExcerpt(files[i].path) << " was written in place ("
-                      << *inPlace[i] << ")\n";
-        }
-    }
-    try {
-        for (const driver::OutputFile& file : files) {
-            if (file.path != "-") {
-                transcript.Written(file.path);
-            }
-        }
-        driver::FlushStandardOutput();
-    } catch (const driver::OutputFileError& e) {
-        ReportUnwrittenTranscript(e);
-        ReportHeldInterrupt(held);
-        return kWrittenWithoutTranscript;
-    }
-    ReportHeldInterrupt(held);
-    return 0;
-}
-
 constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
 
 // What a quiet run wrote, for its summary line: "written out.gltf, out.svg",
@@ -175,8 +121,8 @@ int PrintSummary(std::ostream& out, std::size_t changed, const std::string& writ
             driver::FlushStandardOutput();
         }
     } catch (const driver::OutputFileError& e) {
-        ReportUnwrittenTranscript(e);
-        return kWrittenWithoutTranscript;
+        driver::ReportUnwrittenTranscript(e);
+        return driver::kWrittenWithoutTranscript;
     }
     return 0;
 }
@@ -298,7 +244,8 @@ int Run(const driver::Invocation& invocation) {
         KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
                                                               invocation.diff || !invocation.svgPath.empty()));
     replay.UseProxies(runFiles.Proxies());
-    const bool done = replay.Run(actions);
+    std::optional<safewrite::InterruptsHeld> toolSaves;
+    const bool done = driver::ReplayHoldingToolSaves(replay, actions, toolSaves);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {
         transcript.End(kSceneNotWritten);
@@ -310,6 +257,7 @@ int Run(const driver::Invocation& invocation) {
         out.flush();
         std::cerr << "morvane-host: " << driver::EscapedControls(AboutScene(invocation, replay.Failure()->message))
                   << "\n";
+        driver::ReportHeldInterrupt(toolSaves);
         return driver::ExitStatusOf(replay.Failure()->code);
     }
     // What the actions freed (the states a large change kept, the tools'
@@ -321,7 +269,7 @@ int Run(const driver::Invocation& invocation) {
     if (namesFile) {
         files.push_back({"-", driver::ReadInputFile(*namesFile)});
     }
-    const int status = WriteFilesOfRun(files, transcript);
+    const int status = driver::WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {
         return PrintSummary(out, replay.ChangedCount(), WrittenSummary(replay.ToolWritten(), files, sceneNotWritten));
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "source_file.h"
+#include "text/input_bounds.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -18,7 +19,7 @@ public:
 
 // The most that is read of one input file (a scene, a session, a file that
 // a scene refers to).
-constexpr std::uint64_t kMaxInputBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kMaxInputBytes = BoundOf(InputBound::InputFileBytes);
 
 // Opens the regular file at `path` into `file`. Throws InputFileError,
 // "FILE: cannot be opened: REASON" or "FILE: cannot be read: REASON" (a

@@ -5,7 +5,10 @@
 #include <iostream>
 #include <streambuf>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#  include <fcntl.h>
+#  include <io.h>
+#else
 #  include <poll.h>
 #  include <unistd.h>
 #endif
@@ -16,8 +19,8 @@ namespace {
 
 int firstError = 0;
 
-// Each write goes to the C library's stdout, which buffers it (and, on
-// Windows, ends lines as that stream does), as std::cout's own would.
+// Each write goes to the C library's stdout, which buffers it, as
+// std::cout's own would.
 class RememberingBuffer final : public std::streambuf {
 protected:
     int_type overflow(int_type c) override {
@@ -58,6 +61,11 @@ private:
 }  // namespace
 
 void KeepStandardOutputErrors() {
+#if defined(_WIN32)
+    // Bytes, as on every system: a GLB or a scene sent to "-" is the file's
+    // bytes, and a names file keeps its own line ends (CR LF), not CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     // Never freed: std::cout is flushed once more at exit.
     static RememberingBuffer* const buffer = new RememberingBuffer();
     std::cout.rdbuf(buffer);

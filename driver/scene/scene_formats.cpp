@@ -78,7 +78,8 @@ std::optional<Refusal> WrongNameFor(const SceneFormat& sceneFormat, const std::s
 }
 
 // A file that only the format without extensions could be read as, and
-// that does not begin as its files do (a JSON object: "{" after any blank),
+// that does not begin as its files do (a JSON object: "{" after any blank
+// and a byte order mark),
 // is in none of the formats: an OBJ, a session, a picture.
 void CheckIsSceneOfAnyFormat(const SourceBytes& bytes, const SceneFormat& format, const std::string& path) {
     if (!format.extensions.empty() || !format.magic.empty()) {
@@ -87,7 +88,9 @@ void CheckIsSceneOfAnyFormat(const SourceBytes& bytes, const SceneFormat& format
     constexpr std::size_t kLooked = 4096;
     const std::shared_ptr<const std::string> start =
         bytes.Read(0, static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), kLooked)));
-    const std::size_t first = start->find_first_not_of(" \t\r\n");
+    // A byte order mark before the object is passed over, as the reader does.
+    const std::size_t bom = start->compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::size_t first = start->find_first_not_of(" \t\r\n", bom);
     if (first != std::string::npos && (*start)[first] == '{') {
         return;
     }

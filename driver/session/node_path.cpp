@@ -26,17 +26,40 @@ namespace {
 
 constexpr const char* kAnyDepth = "**";
 
-// The steps a match may have reached, `reached`, with every "**" at them
-// passed over as well (it may stand for no level at all).
-void PassAnyDepth(const std::vector<std::string>& steps, std::vector<std::uint32_t>& reached, std::size_t from) {
-    for (std::size_t i = from; i < reached.size(); ++i) {
-        if (reached[i] < steps.size() && steps[reached[i]] == kAnyDepth &&
-            std::find(reached.begin() + static_cast<std::ptrdiff_t>(from), reached.end(), reached[i] + 1) ==
-                reached.end()) {
-            reached.push_back(reached[i] + 1);
+// The steps reached by one node, each once: a step is marked with the
+// node's number, so that whether it is reached already is told at once.
+class ReachedSteps {
+public:
+    ReachedSteps(const std::vector<std::string>& steps, std::vector<std::uint32_t>& reached)
+        : steps_(steps), reached_(reached), mark_(steps.size() + 1, 0) {}
+
+    // Begins the steps of the node numbered `node` (from 1), at the end of `reached`.
+    void Begin(std::size_t node) {
+        node_ = node;
+        from_ = reached_.size();
+    }
+    // Adds `step`, and the steps after it that "**" may pass over (it may
+    // stand for no level at all).
+    void Add(std::uint32_t step) {
+        while (mark_[step] != node_) {
+            mark_[step] = node_;
+            reached_.push_back(step);
+            if (step >= steps_.size() || steps_[step] != kAnyDepth) {
+                return;
+            }
+            ++step;
         }
     }
-}
+    bool Has(std::uint32_t step) const { return mark_[step] == node_; }
+    std::size_t From() const { return from_; }
+
+private:
+    const std::vector<std::string>& steps_;
+    std::vector<std::uint32_t>& reached_;
+    std::vector<std::size_t> mark_;
+    std::size_t node_ = 0;
+    std::size_t from_ = 0;
+};
 
 }  // namespace
 
@@ -44,35 +67,36 @@ void PassAnyDepth(const std::vector<std::string>& steps, std::vector<std::uint32
 // its parent's, which lie on a stack of the nodes from the root down. A
 // node's step reached is j when its path fits steps[0..j); it is found
 // when every step is reached. A step "**" takes any node and stays; any
-// other takes a node whose name it fits and moves on.
+// other takes a node whose name it fits and moves on. Each node costs
+// its parent's steps reached, never their square.
 std::vector<std::size_t> NodesOnPath(const std::vector<std::string>& steps,
                                      const std::vector<standin::StandinNode*>& order, const NodeTree& tree) {
     std::vector<std::size_t> found;
-    std::vector<std::uint32_t> reached{0};  // the steps reached by each node on the stack, one after another
-    std::vector<std::size_t> frames{0};     // where each depth's steps begin in `reached`
-    PassAnyDepth(steps, reached, 0);
+    std::vector<std::uint32_t> reached;  // the steps reached by each node on the stack, one after another
+    std::vector<std::size_t> frames{0};  // where each depth's steps begin in `reached`
+    ReachedSteps node(steps, reached);
+    node.Begin(order.size());  // the root's mark: no node's number
+    node.Add(0);
     for (std::size_t k = 1; k < order.size(); ++k) {
         const std::uint32_t depth = tree.depth[k];
         if (frames.size() > depth) {
             reached.resize(frames[depth]);
             frames.resize(depth);
         }
-        const std::size_t from = reached.size();
-        frames.push_back(from);
-        for (std::size_t i = frames[depth - 1]; i < from; ++i) {
+        node.Begin(k);
+        frames.push_back(node.From());
+        for (std::size_t i = frames[depth - 1]; i < node.From(); ++i) {
             const std::uint32_t step = reached[i];
             if (step >= steps.size()) {
                 continue;
             }
-            const std::uint32_t next = steps[step] == kAnyDepth ? step : step + 1;
-            if ((steps[step] == kAnyDepth || NameMatches(steps[step], order[k]->Name())) &&
-                std::find(reached.begin() + static_cast<std::ptrdiff_t>(from), reached.end(), next) == reached.end()) {
-                reached.push_back(next);
+            if (steps[step] == kAnyDepth) {
+                node.Add(step);
+            } else if (NameMatches(steps[step], order[k]->Name())) {
+                node.Add(step + 1);
             }
         }
-        PassAnyDepth(steps, reached, from);
-        if (std::find(reached.begin() + static_cast<std::ptrdiff_t>(from), reached.end(), steps.size()) !=
-            reached.end()) {
+        if (node.Has(static_cast<std::uint32_t>(steps.size()))) {
             found.push_back(k);
         }
     }

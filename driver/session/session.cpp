@@ -6,6 +6,7 @@
 #include "session/session_line.h"
 #include "session/shortcut.h"
 #include "session/verb_table.h"
+#include "text/input_bounds.h"
 #include "text/name_text.h"
 #include "text/nearest_word.h"
 
@@ -79,8 +80,17 @@ std::vector<Action> ParseSession(const std::string& text, const std::string& sou
     // comments cost nothing.
     std::vector<Action> actions;
     const auto shared = std::make_shared<const std::string>(source);
+    if (text.size() > BoundOf(InputBound::SessionBytes)) {
+        RefusePastBound(InputBound::SessionBytes, source);
+    }
     for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
+        if (static_cast<std::uint64_t>(lineNumber) > BoundOf(InputBound::SessionLines)) {
+            RefusePastBound(InputBound::SessionLines, source);
+        }
         const std::size_t end = rest.find('\n');
+        if (std::min(end, rest.size()) > BoundOf(InputBound::SessionLineBytes)) {
+            RefusePastBound(InputBound::SessionLineBytes, Origin{shared, lineNumber}.Text());
+        }
         ParseLine(rest.substr(0, end), Origin{shared, lineNumber}, actions);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }

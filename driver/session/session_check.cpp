@@ -9,6 +9,7 @@
 #include "hosting/panel_model.h"
 #include "session/name_pattern.h"
 #include "session/node_path.h"
+#include "session/pattern_bounds.h"
 #include "session/session.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -80,6 +81,7 @@ private:
     // The names are those the nodes have now, before anything has run.
     void CheckOne(SelectNamed& select) {
         const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
+        CheckNameBounds(select.patterns, *origin_);
         std::unordered_set<std::size_t> taken;
         select.indices.clear();
         for (const std::string& pattern : select.patterns) {
@@ -100,6 +102,7 @@ private:
     }
     // The paths too fit the nodes as they are before anything has run.
     void CheckOne(SelectPath& select) {
+        CheckPathBounds(select.paths, *origin_);
         if (tree_.depth.empty()) {
             tree_ = TreeOf(host_.Nodes());
         }

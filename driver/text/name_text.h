@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/input_bounds.h"
+
 namespace driver {
 
 // A name, caption, path or argument in double quotes as messages and the
@@ -17,7 +19,7 @@ void AppendQuoted(std::string& out, const std::string& text);
 
 // The most of a user's text (a name, a number, a word, a path) that a
 // message quotes, in columns of its quoted form.
-constexpr std::size_t kQuotedExcerptColumns = 80;
+constexpr std::size_t kQuotedExcerptColumns = BoundOf(InputBound::QuotedColumns);
 
 // A user's text as a message quotes it, so that every message stays one
 // short line: Quoted for a text whose quoted form fits in

@@ -21,7 +21,7 @@ enum class RefusalCode {
     Unsaved,            // edits stand that no Save has written
     NoOutput,           // Save without a file to save to
     NoPort,             // the viewer cannot listen where it must
-    TooLarge,           // a request beyond the bounds of the viewer
+    TooLarge,           // an input or a request beyond its bound (text/input_bounds.h)
     NotFound,           // no such route of the viewer
     Forbidden,          // a request without the token, or from another origin
     NoTool,             // a tool library that cannot be loaded

@@ -1,9 +1,11 @@
 #include "standin/standin_custom_button.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "standin/ui_reports.h"
@@ -246,10 +248,31 @@ private:
     int id_;
 };
 
-// Every interface handed out; released ones stay so that their use is
-// recognised instead of followed.
-std::vector<std::unique_ptr<StandinCustButton>>& Interfaces() {
-    static std::vector<std::unique_ptr<StandinCustButton>> interfaces;
+// The interfaces handed out and not released, by address; and the last
+// ones released, kept a while so that a use of one is recognised instead
+// of followed. Older ones are freed: what the host keeps follows what the
+// tools hold, not every interface they ever had.
+struct HandedOut {
+    static constexpr std::size_t kReleasedKept = 1024;
+    std::unordered_map<const ICustButton*, std::unique_ptr<StandinCustButton>> open;
+    std::unordered_map<const ICustButton*, std::unique_ptr<StandinCustButton>> released;
+    std::deque<const ICustButton*> releasedOrder;
+
+    void Release(const ICustButton* button) {
+        auto found = open.find(button);
+        found->second->released = true;
+        released.emplace(button, std::move(found->second));
+        open.erase(found);
+        releasedOrder.push_back(button);
+        if (releasedOrder.size() > kReleasedKept) {
+            released.erase(releasedOrder.front());
+            releasedOrder.pop_front();
+        }
+    }
+};
+
+HandedOut& Interfaces() {
+    static HandedOut interfaces;
     return interfaces;
 }
 
@@ -289,21 +312,13 @@ CustomButtonState CustomButtonStateOf(HWND button) {
     return found->second;
 }
 
-int OpenCustButtonCount() {
-    int open = 0;
-    for (const auto& button : Interfaces()) {
-        open += button->released ? 0 : 1;
-    }
-    return open;
-}
+int OpenCustButtonCount() { return static_cast<int>(Interfaces().open.size()); }
 
 void SetCustButtonsUnavailable(bool cannot) { g_unavailable = cannot; }
 
 void ForgetReleasedCustButtons() {
-    auto& interfaces = Interfaces();
-    interfaces.erase(std::remove_if(interfaces.begin(), interfaces.end(),
-                                    [](const std::unique_ptr<StandinCustButton>& button) { return button->released; }),
-                     interfaces.end());
+    Interfaces().released.clear();
+    Interfaces().releasedOrder.clear();
     auto& states = States();
     for (auto it = states.begin(); it != states.end();) {
         it = IsWindow(it->first) ? std::next(it) : states.erase(it);
@@ -342,22 +357,24 @@ ICustButton* GetICustButton(HWND window) {
         return nullptr;
     }
     StateOf(window);
-    Interfaces().push_back(std::make_unique<StandinCustButton>(window));
-    return Interfaces().back().get();
+    auto button = std::make_unique<StandinCustButton>(window);
+    ICustButton* const handed = button.get();
+    Interfaces().open.emplace(handed, std::move(button));
+    return handed;
 }
 
 void ReleaseICustButton(ICustButton* button) {
     if (button == nullptr) {
         return;
     }
-    for (const auto& known : Interfaces()) {
-        if (known.get() == button) {
-            if (known->released) {
-                ReportUiViolation("ReleaseICustButton: interface released twice");
-            }
-            known->released = true;
-            return;
-        }
+    HandedOut& interfaces = Interfaces();
+    if (interfaces.open.count(button) != 0) {
+        interfaces.Release(button);
+        return;
+    }
+    if (interfaces.released.count(button) != 0) {
+        ReportUiViolation("ReleaseICustButton: interface released twice");
+        return;
     }
     ReportUiViolation("ReleaseICustButton: not an interface from GetICustButton");
 }

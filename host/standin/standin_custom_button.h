@@ -29,8 +29,9 @@ HOST_API CustomButtonState CustomButtonStateOf(HWND button);
 // Interfaces handed out and not yet released.
 HOST_API int OpenCustButtonCount();
 // Frees the interfaces released so far and the states of windows that are
-// gone (until then a released interface is refused when used again). The
-// host calls it as it ends.
+// gone (until then the last 1024 released interfaces are refused when used
+// again; older ones are freed as more are released). The host calls it as
+// it ends.
 HOST_API void ForgetReleasedCustButtons();
 // While `cannot` holds, GetICustButton gives null for every window, as a
 // host that cannot give the interface would (tests of the tools' panels).

@@ -1,6 +1,7 @@
 #include <algorithm>
+#include <deque>
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "win32/standin_extensions.h"
 #include "win32/standin_objects.h"
@@ -9,11 +10,22 @@ namespace win32standin {
 
 namespace {
 
+// The live windows, and the last ones destroyed, so that a stale handle
+// to one is recognised as such; older destroyed ones are freed, so that
+// what the registry holds follows the windows that are open, not every
+// window a long session ever opened.
 struct Registry {
-    std::vector<std::unique_ptr<StandinWindow>>
-        all;  // destroyed ones too, until forgotten: stale handles stay recognisable
-    std::unordered_set<const StandinWindow*> known;
-    std::vector<StandinWindow*> live;  // creation order
+    static constexpr std::size_t kDestroyedKept = 4096;
+    std::unordered_map<const StandinWindow*, std::unique_ptr<StandinWindow>> known;
+    std::deque<const StandinWindow*> destroyed;  // oldest first
+    std::vector<StandinWindow*> live;            // creation order
+
+    void Forget(std::size_t keep) {
+        while (destroyed.size() > keep) {
+            known.erase(destroyed.front());
+            destroyed.pop_front();
+        }
+    }
 };
 
 Registry& Windows() {
@@ -51,9 +63,9 @@ StandinWindow* LiveWindow(HWND window, const char* caller) {
 
 StandinWindow* NewWindow(HWND parent) {
     Registry& registry = Windows();
-    registry.all.push_back(std::make_unique<StandinWindow>());
-    StandinWindow* window = registry.all.back().get();
-    registry.known.insert(window);
+    auto made = std::make_unique<StandinWindow>();
+    StandinWindow* window = made.get();
+    registry.known.emplace(window, std::move(made));
     registry.live.push_back(window);
     window->parent = parent;
     if (parent != nullptr) {
@@ -72,22 +84,15 @@ void RetireWindow(StandinWindow* window) {
     window->destroyed = true;
     window->children.clear();
     window->dialogProc = nullptr;
+    registry.destroyed.push_back(window);
+    registry.Forget(Registry::kDestroyedKept);
 }
 
 }  // namespace detail
 
 std::size_t LiveWindowCount() { return Windows().live.size(); }
 
-void ForgetDestroyedWindows() {
-    Registry& registry = Windows();
-    const auto gone =
-        std::stable_partition(registry.all.begin(), registry.all.end(),
-                              [](const std::unique_ptr<StandinWindow>& window) { return !window->destroyed; });
-    for (auto window = gone; window != registry.all.end(); ++window) {
-        registry.known.erase(window->get());
-    }
-    registry.all.erase(gone, registry.all.end());
-}
+void ForgetDestroyedWindows() { Windows().Forget(0); }
 
 std::vector<HWND> LiveWindows() { return {Windows().live.begin(), Windows().live.end()}; }
 
