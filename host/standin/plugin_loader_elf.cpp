@@ -6,9 +6,12 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
+
 #include <vector>
 
 #include "standin/library_image.h"
+#include "standin/plugin_calls.h"
 #include "win32/standin_extensions.h"
 
 namespace standin {
@@ -47,12 +50,21 @@ bool ReadElfFacts(const std::string& path, ElfImage& image, std::vector<char>& r
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
-    ElfImage image;
-    std::vector<char> resources;
-    if (!ReadElfFacts(path, image, resources, error)) {
+    // The file is opened once: what is checked is what is mapped, even if
+    // another file takes its name meanwhile.
+    const OpenLibraryFile file(path);
+    if (!file.Opened()) {
+        error = path + ": cannot be opened: " + file.Reason();
         return nullptr;
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ElfImage image;
+    std::vector<char> resources;
+    if (!ReadElfFacts(file.Name(), image, resources, error)) {
+        error = path + error.substr(std::min(error.size(), file.Name().size()));
+        return nullptr;
+    }
+    const PluginCall loading(path, "loading (its static objects and library entry)");
+    void* handle = dlopen(file.Name().c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         error = path + ": cannot be loaded: " + dlerror();
         return nullptr;
@@ -76,9 +88,13 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     return library;
 }
 
-void PluginLibrary::NotifyThreadAttach() { entry_(module_, DLL_THREAD_ATTACH, nullptr); }
+void PluginLibrary::NotifyThreadAttach() {
+    const PluginCall call(path_, "its library entry (a thread starts)");
+    entry_(module_, DLL_THREAD_ATTACH, nullptr);
+}
 
 PluginLibrary::~PluginLibrary() {
+    const PluginCall call(path_, "unloading (its library entry and static destructors)");
     if (entry_ != nullptr) {
         entry_(module_, DLL_PROCESS_DETACH, nullptr);
     }

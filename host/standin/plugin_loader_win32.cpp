@@ -5,6 +5,7 @@
 
 #include "standin/file_dialog_calls.h"
 #include "standin/library_image.h"
+#include "standin/plugin_calls.h"
 #include "wide_text.h"
 
 namespace standin {
@@ -23,6 +24,7 @@ DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
     // A file that is cut short or damaged is refused before the system
     // maps it, as the ELF loader refuses one.
+    const OpenLibraryFile held(path);
     std::vector<char> bytes;
     if (!ReadLibraryFile(path, bytes, error)) {
         return nullptr;
@@ -31,6 +33,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         error = path + ": " + problem;
         return nullptr;
     }
+    const PluginCall loading(path, "loading (its static objects and library entry)");
     HMODULE module = LoadLibraryW(safewrite::WideText(path).c_str());
     if (module == nullptr) {
         error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
@@ -48,6 +51,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
 }
 
 void PluginLibrary::NotifyThreadAttach() {
+    const PluginCall call(path_, "its library entry (a thread starts)");
     // Windows calls the entry of every loaded library for a new thread.
     HANDLE thread = CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr);
     if (thread != nullptr) {
@@ -57,6 +61,7 @@ void PluginLibrary::NotifyThreadAttach() {
 }
 
 PluginLibrary::~PluginLibrary() {
+    const PluginCall call(path_, "unloading (its library entry and static destructors)");
     if (handle_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(handle_));
     }

@@ -1,0 +1,261 @@
+// Supervision on POSIX systems: the work runs in a child of this process
+// (a fork, which needs no program to find and shares the scene read so
+// far), in a process group of its own that ends with this process. The
+// child says which call it is in through shared memory, and sends its
+// result through a pipe; only a clean end of the child makes it a result.
+#include "hosting/supervised_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "hosting/call_board.h"
+#include "hosting/library_probe.h"
+#include "hosting/tool_library.h"
+#include "temporary_files.h"
+
+namespace driver {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string SignalName(int signal) {
+    const char* name = ::sigabbrev_np(signal);
+    return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
+}
+
+bool WriteAll(int to, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(to, data, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// The child, as the plug-ins find it: the signals' default actions (none
+// of the parent's handlers, which clean up the parent's files), no core
+// file, ended when the parent ends.
+void BecomeSupervised(pid_t parent) {
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+        ::_exit(1);
+    }
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
+        std::signal(signal, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// Sends the result, unless a library closed the pipe and the descriptor
+// now names something else; then ends the process through its exit
+// handlers, which are the libraries' too, with nothing more to say.
+[[noreturn]] void Answer(int pipe, const struct stat& pipeStatus, const std::string& result, CallBoard& board) {
+    struct stat now {};
+    const bool same = ::fstat(pipe, &now) == 0 && now.st_dev == pipeStatus.st_dev && now.st_ino == pipeStatus.st_ino;
+    const std::uint64_t size = result.size();
+    if (!same || !WriteAll(pipe, reinterpret_cast<const char*>(&size), sizeof size) ||
+        !WriteAll(pipe, result.data(), result.size())) {
+        ::_exit(2);
+    }
+    ::close(pipe);
+    const int quiet = ::open("/dev/null", O_RDWR);
+    ::dup2(quiet, 1);
+    ::dup2(quiet, 2);
+    BoardWatcher(board).Entering(board.loaded, "the process's exit (the libraries' exit handlers)");
+    std::exit(0);
+}
+
+[[noreturn]] void RunChild(pid_t parent, int pipe, CallBoard& board, const std::function<std::string()>& work) {
+    BecomeSupervised(parent);
+    struct stat pipeStatus {};
+    ::fstat(pipe, &pipeStatus);
+    static BoardWatcher* const watcher = new BoardWatcher(board);
+    standin::WatchPluginCalls(watcher);
+    SkipLibraryProbes();  // this process is the probe
+    std::string result;
+    try {
+        result = work();
+    } catch (...) {
+        ::_exit(3);
+    }
+    Answer(pipe, pipeStatus, result, board);
+}
+
+class Supervision {
+public:
+    Supervision(pid_t child, int pipe, CallBoard& board) : child_(child), pipe_(pipe), board_(board) {}
+    // The result, or throws ToolLibraryError.
+    std::string Watch();
+
+private:
+    void Read();
+    bool Ended(bool wait);
+    void Reap();
+    void CheckLimit();
+    [[noreturn]] void Refuse(const std::string& line);
+
+    pid_t child_;
+    int pipe_;
+    CallBoard& board_;
+    std::string received_;
+    int status_ = 0;  // the exit status, or minus the signal that ended the child
+    std::uint64_t lastChanges_ = 0;
+    Clock::time_point lastChange_ = Clock::now();
+    const std::chrono::seconds limit_{CallLimitSeconds()};
+};
+
+void Supervision::Read() {
+    pollfd ready{pipe_, POLLIN, 0};
+    if (::poll(&ready, 1, 100) <= 0) {
+        return;
+    }
+    char buffer[65536];
+    const ssize_t got = ::read(pipe_, buffer, sizeof buffer);
+    if (got > 0) {
+        received_.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+        ::close(pipe_);
+        pipe_ = -1;
+    }
+}
+
+// Whether the child has ended; it is left a zombie, which keeps its
+// process group's number from being taken, until Reap.
+bool Supervision::Ended(bool wait) {
+    siginfo_t info {};
+    while (::waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOWAIT | (wait ? 0 : WNOHANG)) != 0) {
+        if (errno != EINTR) {
+            return true;
+        }
+    }
+    if (info.si_pid != child_) {
+        return false;
+    }
+    status_ = info.si_code == CLD_EXITED ? info.si_status : -info.si_status;
+    return true;
+}
+
+// Ends what the child started, then reaps the child.
+void Supervision::Reap() {
+    ::kill(-child_, SIGKILL);
+    while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// A call that does not return within the limit ends the child and all it
+// started; time outside the calls is this program's own.
+void Supervision::CheckLimit() {
+    const std::uint64_t changes = board_.changes.load();
+    if (changes != lastChanges_) {
+        lastChanges_ = changes;
+        lastChange_ = Clock::now();
+        return;
+    }
+    if (board_.depth.load() > 0 && Clock::now() - lastChange_ > limit_) {
+        ::kill(-child_, SIGKILL);
+        ::kill(child_, SIGKILL);
+        Ended(true);
+        Refuse(FaultLine(board_, "did not return within " + std::to_string(limit_.count()) +
+                                     " s (MORVANE_CALL_LIMIT) and was ended"));
+    }
+}
+
+void Supervision::Refuse(const std::string& line) {
+    Reap();
+    if (pipe_ >= 0) {
+        ::close(pipe_);
+    }
+    throw ToolLibraryError(line);
+}
+
+std::string Supervision::Watch() {
+    std::chrono::milliseconds pause(1);
+    for (;;) {
+        if (pipe_ >= 0) {
+            Read();
+        } else if (Ended(false)) {
+            break;
+        } else {
+            ::poll(nullptr, 0, static_cast<int>(pause.count()));
+            pause = std::min(pause * 2, std::chrono::milliseconds(100));
+        }
+        CheckLimit();
+    }
+    if (status_ < 0) {
+        Refuse(FaultLine(board_, "crashed (" + SignalName(-status_) + ")"));
+    }
+    std::uint64_t size = 0;
+    if (received_.size() >= sizeof size) {
+        std::memcpy(&size, received_.data(), sizeof size);
+    }
+    if (status_ != 0 || received_.size() < sizeof size || size != received_.size() - sizeof size) {
+        Refuse(FaultLine(board_, "ended by itself (status " + std::to_string(status_) + ")"));
+    }
+    Reap();  // and a process that a library left behind
+    return received_.substr(sizeof size);
+}
+
+struct SharedBoard {
+    void operator()(CallBoard* board) const { ::munmap(board, sizeof *board); }
+};
+
+}  // namespace
+
+std::string RunSupervised(const std::function<std::string()>& work) {
+    void* shared = ::mmap(nullptr, sizeof(CallBoard), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) {
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    const std::unique_ptr<CallBoard, SharedBoard> board(new (shared) CallBoard());
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) {
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    std::fflush(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        RunChild(parent, pipe[1], *board, work);
+    }
+    ::close(pipe[1]);
+    if (child < 0) {
+        ::close(pipe[0]);
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    ::setpgid(child, child);  // as the child does, whichever comes first
+    const safewrite::KilledOnInterrupt group(child);
+    return Supervision(child, pipe[0], *board).Watch();
+}
+
+}  // namespace driver
