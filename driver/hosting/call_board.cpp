@@ -41,15 +41,24 @@ void BoardWatcher::Returned() {
     board_.changes.fetch_add(1);
 }
 
-std::string FaultLine(const CallBoard& board, const std::string& what) {
+std::string FaultLine(const CallBoard& board, Fault fault, const std::string& detail) {
     const std::string library(board.library, strnlen(board.library, sizeof board.library));
     const std::string call(board.call, strnlen(board.call, sizeof board.call));
+    const std::string damaged = ": the library is damaged or not made for this system; nothing was written";
     if (library.empty() && call.empty()) {
-        return "the plug-ins' process " + what + " before any call into a plug-in; nothing was written";
+        return "the plug-ins' process " + std::string(fault == Fault::Hung ? "hung" : "ended") + " (" + detail +
+               ") before any call into a plug-in; nothing was written";
     }
-    const std::string where = board.depth.load() > 0 ? " in " + call : " after " + call + " returned";
-    return Excerpt(library) + ": the library's process " + what + where +
-           ": the library is damaged or not made for this system; nothing was written";
+    if (fault == Fault::Hung) {
+        return Excerpt(library) + ": " + call + " did not return within " + detail +
+               " (MORVANE_CALL_LIMIT), and the library's process was ended; nothing was written";
+    }
+    const std::string how = fault == Fault::Crashed ? "crashed" : "ended its process";
+    if (board.depth.load() == 0) {
+        return Excerpt(library) + ": the plug-ins' process " + how + " (" + detail + ") after " + call + " returned" +
+               damaged;
+    }
+    return Excerpt(library) + ": the library " + how + " in " + call + " (" + detail + ")" + damaged;
 }
 
 }  // namespace driver

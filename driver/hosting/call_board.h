@@ -42,8 +42,10 @@ private:
 void PutField(char* field, std::size_t size, const std::string& text);
 
 // The line that names what a supervised process was doing when it ended
-// abnormally: `what` happened ("crashed (SIGSEGV)") in the call the board
+// abnormally: it crashed (`detail` names the signal), ended by itself (the
+// status), or a call did not return (the limit), in the call the board
 // shows, or after every call returned.
-std::string FaultLine(const CallBoard& board, const std::string& what);
+enum class Fault { Crashed, Ended, Hung };
+std::string FaultLine(const CallBoard& board, Fault fault, const std::string& detail);
 
 }  // namespace driver

@@ -182,8 +182,7 @@ void Supervision::CheckLimit() {
         ::kill(-child_, SIGKILL);
         ::kill(child_, SIGKILL);
         Ended(true);
-        Refuse(FaultLine(board_, "did not return within " + std::to_string(limit_.count()) +
-                                     " s (MORVANE_CALL_LIMIT) and was ended"));
+        Refuse(FaultLine(board_, Fault::Hung, std::to_string(limit_.count()) + " s"));
     }
 }
 
@@ -209,14 +208,14 @@ std::string Supervision::Watch() {
         CheckLimit();
     }
     if (status_ < 0) {
-        Refuse(FaultLine(board_, "crashed (" + SignalName(-status_) + ")"));
+        Refuse(FaultLine(board_, Fault::Crashed, SignalName(-status_)));
     }
     std::uint64_t size = 0;
     if (received_.size() >= sizeof size) {
         std::memcpy(&size, received_.data(), sizeof size);
     }
     if (status_ != 0 || received_.size() < sizeof size || size != received_.size() - sizeof size) {
-        Refuse(FaultLine(board_, "ended by itself (status " + std::to_string(status_) + ")"));
+        Refuse(FaultLine(board_, Fault::Ended, "status " + std::to_string(status_)));
     }
     Reap();  // and a process that a library left behind
     return received_.substr(sizeof size);
