@@ -7,9 +7,15 @@
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
 //   FAKE_NO_EXPORTS   LibDescription is the only export
-// Its library entry does nothing; the descriptor creates nothing.
+//   FAKE_CLOSE_AND_WAIT  its library entry closes descriptors 3 to 1023
+//                     and then waits for ever
+// Its library entry does nothing else; the descriptor creates nothing.
 #include "class_desc.h"
 #include "win32/win_api.h"
+
+#ifdef FAKE_CLOSE_AND_WAIT
+#  include <unistd.h>
+#endif
 
 #ifndef FAKE_VERSION
 #  define FAKE_VERSION 0x1B580D00
@@ -57,6 +63,16 @@ __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int i) { return i
 __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_VERSION; }
 #endif
 
-BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) {
+#ifdef FAKE_CLOSE_AND_WAIT
+    for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+        close(descriptor);
+    }
+    for (;;) {
+        pause();
+    }
+#endif
+    return TRUE;
+}
 
 }  // extern "C"

@@ -24,7 +24,9 @@ DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
     // A file that is cut short or damaged is refused before the system
     // maps it, as the ELF loader refuses one.
-    const OpenLibraryFile held(path);
+    // Held while the library is loaded: the file can be neither renamed
+    // nor changed meanwhile.
+    auto held = std::make_unique<OpenLibraryFile>(path);
     std::vector<char> bytes;
     if (!ReadLibraryFile(path, bytes, error)) {
         return nullptr;
@@ -41,6 +43,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary());
     library->path_ = path;
+    library->file_ = held.release();
     library->handle_ = module;
     library->module_ = module;
     HookFileDialogImports(module);
@@ -65,6 +68,7 @@ PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(handle_));
     }
+    delete static_cast<OpenLibraryFile*>(file_);
 }
 
 }  // namespace standin
