@@ -45,16 +45,6 @@
 
 namespace {
 
-// A scene is written in the format it was read in; which that is, the
-// file's content can tell as well as its name.
-void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
-    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        if (const std::optional<driver::Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
-
 // The viewer's Save writes -o in the scene's format too; a wrong name is a
 // mistake of the command line, found before the viewer starts.
 void CheckViewOutputFormat(const driver::Invocation& invocation) {
@@ -156,48 +146,18 @@ int PrintSummary(std::ostream& out, std::size_t changed, const std::string& writ
     return 0;
 }
 
-// Keeps `object` until the process ends, reachable, so that a leak check
-// does not count it: freeing a scene of a million nodes, and what a run
-// learnt of it, would take longer than the exit that drops them.
-template <typename T>
-T& KeptUntilExit(std::unique_ptr<T> object) {
-    static auto* const kept = new std::vector<std::unique_ptr<T>>();
-    kept->push_back(std::move(object));
-    return *kept->back();
-}
-
-// The scene of a run; a session run whose SESSION is named as a scene is
-// told that its arguments may be the wrong way round.
-std::unique_ptr<driver::SceneFile> ReadSceneOfRun(const driver::Invocation& invocation, driver::SceneUse use) {
-    try {
-        return driver::ReadScene(invocation.scenePath, use);
-    } catch (const driver::SceneFileError& e) {
-        if (invocation.shortcut || !driver::NamedAsScene(invocation.sessionPath)) {
-            throw;
-        }
-        throw driver::SceneFileError(std::string(e.what()) + "; a session takes SCENE SESSION, in that order");
-    }
-}
-
-// A run: the scene is read here, the plug-ins run in a process of their
-// own (replayed_run.h), and what they did is reported here; the files of
-// -o, --svg and "save" are written only when the run was done, and that
-// process ended cleanly.
+// A run: the scene is read, and the plug-ins run on it, in a process of
+// their own (replayed_run.h); what they did is reported here, and the
+// files of -o, --svg and "save" are written here, only when the run was
+// done and that process ended cleanly.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    // A shortcut's actions save no scene: without -o, the scene is only
-    // looked at.
-    const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
-    driver::SceneFile& sceneFile =
-        KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
-    CheckOutputFormat(invocation, sceneFile);
-    driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
     std::optional<driver::ScratchFolder> scratch;
     if (driver::NeedsScratchFolder(invocation)) {
         scratch.emplace();
     }
-    driver::RunOutcome outcome = driver::Decode(driver::RunSupervised(
-        [&] { return driver::Encode(driver::ReplayRun(invocation, sceneFile, scratch)); }));
+    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(driver::RunSupervised(
+        [&] { return driver::EncodedReplayRun(invocation, scratch); })));
     std::cout << outcome.out;
     std::cerr << outcome.err;
     if (outcome.refusal) {
@@ -206,10 +166,7 @@ int Run(const driver::Invocation& invocation) {
     if (!outcome.done) {
         return outcome.status;
     }
-    std::vector<driver::OutputFile> files;
-    for (auto& [path, content] : outcome.files) {
-        files.push_back({path, std::move(content)});
-    }
+    const std::vector<driver::OutputFile>& files = outcome.files;
     driver::Transcript transcript(out, invocation.quiet);
     const int status = WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {

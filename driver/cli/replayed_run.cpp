@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/command_line.h"
+#include "cli/missing_files.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
 #include "files/standard_input.h"
@@ -29,6 +30,39 @@ namespace driver {
 const char* const kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
 
 namespace {
+
+// A scene is written in the format it was read in; which that is, the
+// file's content can tell as well as its name.
+void CheckOutputFormat(const Invocation& invocation, const SceneFile& sceneFile) {
+    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
+        if (const std::optional<Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
+            throw UsageError("-o: " + QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
+        }
+    }
+}
+
+// Keeps `object` until the process ends, reachable, so that a leak check
+// does not count it: freeing a scene of a million nodes, and what a run
+// learnt of it, would take longer than the exit that drops them.
+template <typename T>
+T& KeptUntilExit(std::unique_ptr<T> object) {
+    static auto* const kept = new std::vector<std::unique_ptr<T>>();
+    kept->push_back(std::move(object));
+    return *kept->back();
+}
+
+// The scene of a run; a session run whose SESSION is named as a scene is
+// told that its arguments may be the wrong way round.
+std::unique_ptr<SceneFile> ReadSceneOfRun(const Invocation& invocation, SceneUse use) {
+    try {
+        return ReadScene(invocation.scenePath, use);
+    } catch (const SceneFileError& e) {
+        if (invocation.shortcut || !NamedAsScene(invocation.sessionPath)) {
+            throw;
+        }
+        throw SceneFileError(std::string(e.what()) + "; a session takes SCENE SESSION, in that order");
+    }
+}
 
 void CheckOutputsWritable(const Invocation& invocation) {
     for (const auto& [path, option] :
@@ -108,16 +142,16 @@ std::optional<std::string> NamesChosen(const std::optional<Shortcut>& shortcut, 
 }
 
 
-// The bytes of each file, whole: a file whose content copies from a file
-// that changed is refused here, as the writing would refuse it.
-void TakeFiles(const std::vector<OutputFile>& files, RunOutcome& outcome) {
+// The files, whose bytes are sent whole: a file whose content copies from
+// a file that changed is refused here, as the writing would refuse it.
+void TakeFiles(std::vector<OutputFile> files, RunOutcome& outcome) {
     for (const OutputFile& file : files) {
         if (const std::optional<std::string> changed = file.content.ChangedSource()) {
             throw OutputFileError((file.path == "-" ? std::string("standard output") : Excerpt(file.path)) +
                                   ": cannot be written: " + *changed);
         }
-        outcome.files.emplace_back(file.path, file.content.Joined());
     }
+    outcome.files = std::move(files);
 }
 
 // Checks the actions with the host's tools, as the run must before any runs.
@@ -175,11 +209,26 @@ void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<Sc
     if (namesFile) {
         files.push_back({"-", ReadInputFile(*namesFile)});
     }
-    TakeFiles(files, outcome);
+    TakeFiles(std::move(files), outcome);
     outcome.done = true;
     outcome.changed = replay.ChangedCount();
     outcome.toolWritten = replay.ToolWritten();
 }
+
+// What is written to `stream` while this lives, kept instead.
+class CapturedStream {
+public:
+    explicit CapturedStream(std::ostream& stream) : stream_(stream), before_(stream.rdbuf(text_.rdbuf())) {}
+    ~CapturedStream() { stream_.rdbuf(before_); }
+    CapturedStream(const CapturedStream&) = delete;
+    CapturedStream& operator=(const CapturedStream&) = delete;
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::ostream& stream_;
+    std::streambuf* before_;
+};
 
 }  // namespace
 
@@ -188,14 +237,19 @@ bool NeedsScratchFolder(const Invocation& invocation) {
            invocation.shortcut->namesFromStandardInput;
 }
 
-RunOutcome ReplayRun(const Invocation& invocation, SceneFile& sceneFile, std::optional<ScratchFolder>& scratch) {
+RunOutcome ReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
     // What the run says is kept until it is known to have ended well.
-    static auto* const out = new std::ostringstream();
-    static auto* const err = new std::ostringstream();
-    std::cout.rdbuf(out->rdbuf());
-    std::cerr.rdbuf(err->rdbuf());
+    const CapturedStream out(std::cout);
+    const CapturedStream err(std::cerr);
     RunOutcome outcome;
     try {
+        // A shortcut's actions save no scene: without -o, the scene is only
+        // looked at.
+        const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+        SceneFile& sceneFile =
+            KeptUntilExit(ReadSceneOfRun(invocation, written ? SceneUse::Written : SceneUse::LookedAt));
+        CheckOutputFormat(invocation, sceneFile);
+        WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
         SessionHost host(sceneFile, PluginDirectory());
         Replay(invocation, sceneFile, scratch, host, outcome);
     } catch (const std::exception& e) {
@@ -203,9 +257,21 @@ RunOutcome ReplayRun(const Invocation& invocation, SceneFile& sceneFile, std::op
     } catch (...) {
         outcome.refusal = Refusal{RefusalCode::Failed, "unexpected failure"};
     }
-    outcome.out = out->str();
-    outcome.err = err->str();
+    outcome.out = out.Text();
+    outcome.err = err.Text();
     return outcome;
+}
+
+std::string EncodedReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
+    RunOutcome outcome = ReplayRun(invocation, scratch);
+    try {
+        return Encode(outcome);
+    } catch (const std::exception& e) {
+        outcome.files.clear();
+        outcome.done = false;
+        outcome.refusal = RefusalOf(e);
+        return Encode(outcome);
+    }
 }
 
 }  // namespace driver

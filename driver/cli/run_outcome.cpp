@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "hosting/tool_library.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -35,6 +38,14 @@ public:
         at_ += static_cast<std::size_t>(size);
         return text;
     }
+    // The next text as where it lies: its first byte and its size.
+    std::pair<std::size_t, std::size_t> Place() {
+        const std::uint64_t size = Number();
+        Need(size);
+        const std::size_t from = at_;
+        at_ += static_cast<std::size_t>(size);
+        return {from, static_cast<std::size_t>(size)};
+    }
     // A count of items that each take at least one number.
     std::size_t Count() {
         const std::uint64_t count = Number();
@@ -65,7 +76,15 @@ private:
 }  // namespace
 
 std::string Encode(const RunOutcome& outcome) {
+    std::size_t size = 16 * sizeof(std::uint64_t) + outcome.out.size() + outcome.err.size();
+    for (const OutputFile& file : outcome.files) {
+        size += 2 * sizeof(std::uint64_t) + file.path.size() + static_cast<std::size_t>(file.content.Size());
+    }
+    for (const std::string& path : outcome.toolWritten) {
+        size += sizeof(std::uint64_t) + path.size();
+    }
     std::string bytes;
+    bytes.reserve(size + (outcome.refusal ? outcome.refusal->message.size() : 0));
     PutNumber(bytes, outcome.refusal ? 1 : 0);
     if (outcome.refusal) {
         PutNumber(bytes, static_cast<std::uint64_t>(outcome.refusal->code));
@@ -76,9 +95,18 @@ std::string Encode(const RunOutcome& outcome) {
     PutNumber(bytes, outcome.done ? 1 : 0);
     PutNumber(bytes, static_cast<std::uint64_t>(static_cast<std::int64_t>(outcome.status)));
     PutNumber(bytes, outcome.files.size());
-    for (const auto& [path, content] : outcome.files) {
-        PutText(bytes, path);
-        PutText(bytes, content);
+    for (const OutputFile& file : outcome.files) {
+        PutText(bytes, file.path);
+        PutNumber(bytes, file.content.Size());
+        const safewrite::Error error = file.content.EachPiece([&bytes](std::string_view piece) {
+            bytes.append(piece);
+            return safewrite::Error::None;
+        });
+        if (error != safewrite::Error::None) {
+            throw OutputFileError((file.path == "-" ? std::string("standard output") : Excerpt(file.path)) +
+                                  ": cannot be made: a file that it copies from cannot be read: " +
+                                  safewrite::ReasonOf(error));
+        }
     }
     PutNumber(bytes, outcome.changed);
     PutNumber(bytes, outcome.toolWritten.size());
@@ -88,8 +116,8 @@ std::string Encode(const RunOutcome& outcome) {
     return bytes;
 }
 
-RunOutcome Decode(const std::string& bytes) {
-    Reader reader(bytes);
+RunOutcome Decode(const std::shared_ptr<const std::string>& bytes) {
+    Reader reader(*bytes);
     RunOutcome outcome;
     if (reader.Number() != 0) {
         const std::uint64_t code = reader.Number();
@@ -102,8 +130,10 @@ RunOutcome Decode(const std::string& bytes) {
     outcome.done = reader.Number() != 0;
     outcome.status = static_cast<int>(static_cast<std::int64_t>(reader.Number()));
     for (std::size_t i = 0, count = reader.Count(); i < count; ++i) {
-        std::string path = reader.Text();
-        outcome.files.emplace_back(std::move(path), reader.Text());
+        OutputFile file{reader.Text(), {}};
+        const auto [from, size] = reader.Place();
+        file.content.Add(bytes, from, size);
+        outcome.files.push_back(std::move(file));
     }
     outcome.changed = static_cast<std::size_t>(reader.Number());
     for (std::size_t i = 0, count = reader.Count(); i < count; ++i) {

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "files/output_file.h"
 #include "text/refusal.h"
 
 namespace driver {
@@ -18,14 +19,16 @@ struct RunOutcome {
     std::string err;                 // and to standard error
     bool done = false;               // the job was done: its files are to be written
     int status = 0;                  // else the run's exit status
-    std::vector<std::pair<std::string, std::string>> files;  // path and bytes, in the order of writing
-    std::size_t changed = 0;                                 // nodes that the run changed
-    std::vector<std::string> toolWritten;                    // files that the tools saved
+    std::vector<OutputFile> files;         // in the order of writing
+    std::size_t changed = 0;               // nodes that the run changed
+    std::vector<std::string> toolWritten;  // files that the tools saved
 };
 
-// The outcome as bytes, and back; Decode throws ToolLibraryError for bytes
-// that no Encode made.
+// The outcome as bytes, each file's content whole (Encode throws
+// OutputFileError when a file that a content copies from cannot be read),
+// and back, each file's content a part of `bytes`, which it shares; Decode
+// throws ToolLibraryError for bytes that no Encode made.
 std::string Encode(const RunOutcome& outcome);
-RunOutcome Decode(const std::string& bytes);
+RunOutcome Decode(const std::shared_ptr<const std::string>& bytes);
 
 }  // namespace driver

@@ -21,6 +21,12 @@ int CallLimitSeconds();
 // throw, and must leave the libraries unloaded; whatever it started is
 // ended with it, whatever ends this process. On Windows `work` runs in
 // this process.
-std::string RunSupervised(const std::function<std::string()>& work);
+//
+// With `exitHandlers`, the process then ends through its exit handlers,
+// which run what the libraries left for the end (a crash there is theirs
+// too); these are also the static destructors of the program that forked
+// it, which must do nothing there that is not the process's own (a static
+// object that removes a folder would remove it twice).
+std::string RunSupervised(const std::function<std::string()>& work, bool exitHandlers = true);
 
 }  // namespace driver

@@ -5,14 +5,18 @@
 // result through a pipe; only a clean end of the child makes it a result.
 #include "hosting/supervised_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,6 +24,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +38,10 @@ namespace driver {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The largest account of a run that is taken: the files of a run are
+// made in memory, and none of the formats' files comes near.
+constexpr std::uint64_t kMaxResultBytes = std::uint64_t{16} << 30;
 
 std::string SignalName(int signal) {
     const char* name = ::sigabbrev_np(signal);
@@ -74,9 +83,10 @@ void BecomeSupervised(pid_t parent) {
 }
 
 // Sends the result, unless a library closed the pipe and the descriptor
-// now names something else; then ends the process through its exit
-// handlers, which are the libraries' too, with nothing more to say.
-[[noreturn]] void Answer(int pipe, const struct stat& pipeStatus, const std::string& result, CallBoard& board) {
+// now names something else; then ends the process, through its exit
+// handlers if asked (the libraries' too), with nothing more to say.
+[[noreturn]] void Answer(int pipe, const struct stat& pipeStatus, const std::string& result, CallBoard& board,
+                         bool exitHandlers) {
     struct stat now {};
     const bool same = ::fstat(pipe, &now) == 0 && now.st_dev == pipeStatus.st_dev && now.st_ino == pipeStatus.st_ino;
     const std::uint64_t size = result.size();
@@ -85,6 +95,9 @@ void BecomeSupervised(pid_t parent) {
         ::_exit(2);
     }
     ::close(pipe);
+    if (!exitHandlers) {
+        ::_exit(0);
+    }
     const int quiet = ::open("/dev/null", O_RDWR);
     ::dup2(quiet, 1);
     ::dup2(quiet, 2);
@@ -92,7 +105,8 @@ void BecomeSupervised(pid_t parent) {
     std::exit(0);
 }
 
-[[noreturn]] void RunChild(pid_t parent, int pipe, CallBoard& board, const std::function<std::string()>& work) {
+[[noreturn]] void RunChild(pid_t parent, int pipe, CallBoard& board, const std::function<std::string()>& work,
+                           bool exitHandlers) {
     BecomeSupervised(parent);
     struct stat pipeStatus {};
     ::fstat(pipe, &pipeStatus);
@@ -105,12 +119,22 @@ void BecomeSupervised(pid_t parent) {
     } catch (...) {
         ::_exit(3);
     }
-    Answer(pipe, pipeStatus, result, board);
+    Answer(pipe, pipeStatus, result, board, exitHandlers);
 }
 
 class Supervision {
 public:
-    Supervision(pid_t child, int pipe, CallBoard& board) : child_(child), pipe_(pipe), board_(board) {}
+    // The child's end is heard of through a descriptor where the system
+    // has them (pidfd_open), else looked for at growing intervals.
+    Supervision(pid_t child, int pipe, CallBoard& board)
+        : child_(child), pipe_(pipe), board_(board), ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {}
+    ~Supervision() {
+        if (ended_ >= 0) {
+            ::close(ended_);
+        }
+    }
+    Supervision(const Supervision&) = delete;
+    Supervision& operator=(const Supervision&) = delete;
     // The result, or throws ToolLibraryError.
     std::string Watch();
 
@@ -124,7 +148,9 @@ private:
     pid_t child_;
     int pipe_;
     CallBoard& board_;
+    int ended_;
     std::string received_;
+    bool sized_ = false;
     int status_ = 0;  // the exit status, or minus the signal that ended the child
     std::uint64_t lastChanges_ = 0;
     Clock::time_point lastChange_ = Clock::now();
@@ -136,10 +162,23 @@ void Supervision::Read() {
     if (::poll(&ready, 1, 100) <= 0) {
         return;
     }
-    char buffer[65536];
-    const ssize_t got = ::read(pipe_, buffer, sizeof buffer);
+    // Read straight into the result, sized once its length has come.
+    constexpr std::size_t kPiece = 65536;
+    std::uint64_t length = 0;
+    if (!sized_ && received_.size() >= sizeof length) {
+        sized_ = true;
+        std::memcpy(&length, received_.data(), sizeof length);
+        received_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxResultBytes)) + kPiece);
+    }
+    const std::size_t had = received_.size();
+    received_.resize(had + kPiece);
+    const ssize_t got = ::read(pipe_, received_.data() + had, kPiece);
+    received_.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
     if (got > 0) {
-        received_.append(buffer, static_cast<std::size_t>(got));
+        if (received_.size() > kMaxResultBytes + sizeof length) {
+            Refuse("the plug-ins' process gave an account of the run larger than " +
+                   std::to_string(kMaxResultBytes >> 30) + " GiB; nothing was written");
+        }
     } else if (got == 0 || errno != EINTR) {
         ::close(pipe_);
         pipe_ = -1;
@@ -201,6 +240,9 @@ std::string Supervision::Watch() {
             Read();
         } else if (Ended(false)) {
             break;
+        } else if (ended_ >= 0) {
+            pollfd ended{ended_, POLLIN, 0};
+            ::poll(&ended, 1, 100);
         } else {
             ::poll(nullptr, 0, static_cast<int>(pause.count()));
             pause = std::min(pause * 2, std::chrono::milliseconds(100));
@@ -218,7 +260,8 @@ std::string Supervision::Watch() {
         Refuse(FaultLine(board_, Fault::Ended, "status " + std::to_string(status_)));
     }
     Reap();  // and a process that a library left behind
-    return received_.substr(sizeof size);
+    received_.erase(0, sizeof size);
+    return std::move(received_);
 }
 
 struct SharedBoard {
@@ -227,7 +270,7 @@ struct SharedBoard {
 
 }  // namespace
 
-std::string RunSupervised(const std::function<std::string()>& work) {
+std::string RunSupervised(const std::function<std::string()>& work, bool exitHandlers) {
     void* shared = ::mmap(nullptr, sizeof(CallBoard), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (shared == MAP_FAILED) {
         throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
@@ -239,12 +282,14 @@ std::string RunSupervised(const std::function<std::string()>& work) {
         throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
                                std::strerror(errno));
     }
+    std::cout.flush();
+    std::cerr.flush();
     std::fflush(nullptr);
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipe[0]);
-        RunChild(parent, pipe[1], *board, work);
+        RunChild(parent, pipe[1], *board, work, exitHandlers);
     }
     ::close(pipe[1]);
     if (child < 0) {

@@ -4,6 +4,6 @@
 
 namespace driver {
 
-std::string RunSupervised(const std::function<std::string()>& work) { return work(); }
+std::string RunSupervised(const std::function<std::string()>& work, bool) { return work(); }
 
 }  // namespace driver
