@@ -31,6 +31,7 @@
 #include "hosting/call_board.h"
 #include "hosting/library_probe.h"
 #include "hosting/tool_library.h"
+#include "text/name_text.h"
 #include "temporary_files.h"
 
 namespace driver {
@@ -122,6 +123,8 @@ void BecomeSupervised(pid_t parent) {
     Answer(pipe, pipeStatus, result, board, exitHandlers);
 }
 
+std::string BlameOfLoad(const CallBoard& board, const std::string& line);
+
 class Supervision {
 public:
     // The child's end is heard of through a descriptor where the system
@@ -151,6 +154,7 @@ private:
     int ended_;
     std::string received_;
     bool sized_ = false;
+    bool reaped_ = false;
     int status_ = 0;  // the exit status, or minus the signal that ended the child
     std::uint64_t lastChanges_ = 0;
     Clock::time_point lastChange_ = Clock::now();
@@ -203,6 +207,9 @@ bool Supervision::Ended(bool wait) {
 
 // Ends what the child started, then reaps the child.
 void Supervision::Reap() {
+    if (std::exchange(reaped_, true)) {
+        return;
+    }
     ::kill(-child_, SIGKILL);
     while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
     }
@@ -250,18 +257,54 @@ std::string Supervision::Watch() {
         CheckLimit();
     }
     if (status_ < 0) {
-        Refuse(FaultLine(board_, Fault::Crashed, SignalName(-status_)));
+        Reap();
+        Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Crashed, SignalName(-status_))));
     }
     std::uint64_t size = 0;
     if (received_.size() >= sizeof size) {
         std::memcpy(&size, received_.data(), sizeof size);
     }
     if (status_ != 0 || received_.size() < sizeof size || size != received_.size() - sizeof size) {
-        Refuse(FaultLine(board_, Fault::Ended, "status " + std::to_string(status_)));
+        Reap();
+        Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Ended, "status " + std::to_string(status_))));
     }
     Reap();  // and a process that a library left behind
     received_.erase(0, sizeof size);
     return std::move(received_);
+}
+
+// A library whose load crashed with others loaded before it may have
+// been hurt by them (the system's loader reads what each loaded library
+// holds at every later load): it is loaded again, alone, and when it loads
+// so, the fault is theirs, and `line`, which blames it, is not said.
+std::string BlameOfLoad(const CallBoard& board, const std::string& line) {
+    const std::string library(board.library, strnlen(board.library, sizeof board.library));
+    const std::string call(board.call, strnlen(board.call, sizeof board.call));
+    std::string others(board.loaded, strnlen(board.loaded, sizeof board.loaded));
+    for (const std::string& own : {", " + library, library + ", "}) {
+        if (const std::size_t at = others.find(own); at != std::string::npos) {
+            others.erase(at, own.size());
+        }
+    }
+    if (call.rfind("loading", 0) != 0 || board.depth.load() == 0 || others == library) {
+        return line;
+    }
+    try {
+        RunSupervised(
+            [&library] {
+                try {
+                    LoadToolLibrary(library);
+                } catch (const ToolLibraryError&) {
+                }
+                return std::string();
+            },
+            false);
+    } catch (const ToolLibraryError&) {
+        return line;  // it fails alone too
+    }
+    return Excerpt(others) + ": it made the plug-ins' process crash as " + Excerpt(library) +
+           ", which loads alone, was loaded after it: the library is damaged or not made for this system; nothing "
+           "was written";
 }
 
 struct SharedBoard {
