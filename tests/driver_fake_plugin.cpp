@@ -7,8 +7,9 @@
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
 //   FAKE_NO_EXPORTS   LibDescription is the only export
-//   FAKE_CLOSE_AND_WAIT  its library entry closes descriptors 3 to 1023
-//                     and then waits for ever
+//   FAKE_CLOSE_AND_WAIT  its library entry starts a process that waits
+//                     for ever, closes descriptors 3 to 1023 and then
+//                     waits for ever too
 //   FAKE_SPOIL_LOADER  a tool without a panel whose library entry points
 //                     its own name (DT_SONAME) far past its string table,
 //                     which the system's loader reads at every later load
@@ -102,6 +103,11 @@ __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_
 
 BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) {
 #ifdef FAKE_CLOSE_AND_WAIT
+    if (fork() == 0) {
+        for (;;) {
+            pause();
+        }
+    }
     for (int descriptor = 3; descriptor < 1024; ++descriptor) {
         close(descriptor);
     }

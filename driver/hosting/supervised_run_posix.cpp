@@ -132,8 +132,10 @@ public:
     Supervision(pid_t child, int pipe, CallBoard& board)
         : child_(child), pipe_(pipe), board_(board), ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {}
     ~Supervision() {
-        if (ended_ >= 0) {
-            ::close(ended_);
+        for (const int descriptor : {ended_, pipe_}) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
         }
     }
     Supervision(const Supervision&) = delete;
@@ -142,7 +144,7 @@ public:
     std::string Watch();
 
 private:
-    void Read();
+    bool Read(int milliseconds);
     bool Ended(bool wait);
     void Reap();
     void CheckLimit();
@@ -161,10 +163,12 @@ private:
     const std::chrono::seconds limit_{CallLimitSeconds()};
 };
 
-void Supervision::Read() {
+// What the child sent, waited for up to `milliseconds`; false when
+// nothing came.
+bool Supervision::Read(int milliseconds) {
     pollfd ready{pipe_, POLLIN, 0};
-    if (::poll(&ready, 1, 100) <= 0) {
-        return;
+    if (::poll(&ready, 1, milliseconds) <= 0) {
+        return false;
     }
     // Read straight into the result, sized once its length has come.
     constexpr std::size_t kPiece = 65536;
@@ -187,6 +191,7 @@ void Supervision::Read() {
         ::close(pipe_);
         pipe_ = -1;
     }
+    return true;
 }
 
 // Whether the child has ended; it is left a zombie, which keeps its
@@ -234,9 +239,6 @@ void Supervision::CheckLimit() {
 
 void Supervision::Refuse(const std::string& line) {
     Reap();
-    if (pipe_ >= 0) {
-        ::close(pipe_);
-    }
     throw ToolLibraryError(line);
 }
 
@@ -244,7 +246,13 @@ std::string Supervision::Watch() {
     std::chrono::milliseconds pause(1);
     for (;;) {
         if (pipe_ >= 0) {
-            Read();
+            // A child that ended while something it started holds the
+            // pipe open has sent all it will.
+            if (!Read(100) && Ended(false)) {
+                while (pipe_ >= 0 && Read(0)) {
+                }
+                break;
+            }
         } else if (Ended(false)) {
             break;
         } else if (ended_ >= 0) {
