@@ -35,6 +35,8 @@ struct Damage {
     const char* call;     // what the line names
 };
 
+void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
+
 std::function<void(damaged::Bytes&)> At(const std::string& symbol, const std::string& code) {
     return [=](damaged::Bytes& bytes) { damaged::Patch(bytes, damaged::CodeOffset(bytes, symbol), code); };
 }

@@ -129,8 +129,12 @@ class Supervision {
 public:
     // The child's end is heard of through a descriptor where the system
     // has them (pidfd_open), else looked for at growing intervals.
-    Supervision(pid_t child, int pipe, CallBoard& board)
-        : child_(child), pipe_(pipe), board_(board), ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {}
+    Supervision(pid_t child, int pipe, CallBoard& board, std::chrono::seconds limit)
+        : child_(child),
+          pipe_(pipe),
+          board_(board),
+          ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))),
+          limit_(limit) {}
     ~Supervision() {
         for (const int descriptor : {ended_, pipe_}) {
             if (descriptor >= 0) {
@@ -160,7 +164,7 @@ private:
     int status_ = 0;  // the exit status, or minus the signal that ended the child
     std::uint64_t lastChanges_ = 0;
     Clock::time_point lastChange_ = Clock::now();
-    const std::chrono::seconds limit_{CallLimitSeconds()};
+    const std::chrono::seconds limit_;
 };
 
 // What the child sent, waited for up to `milliseconds`; false when
@@ -322,6 +326,7 @@ struct SharedBoard {
 }  // namespace
 
 std::string RunSupervised(const std::function<std::string()>& work, bool exitHandlers) {
+    const std::chrono::seconds limit(CallLimitSeconds());
     void* shared = ::mmap(nullptr, sizeof(CallBoard), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (shared == MAP_FAILED) {
         throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
@@ -350,7 +355,7 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
     }
     ::setpgid(child, child);  // as the child does, whichever comes first
     const safewrite::KilledOnInterrupt group(child);
-    return Supervision(child, pipe[0], *board).Watch();
+    return Supervision(child, pipe[0], *board, limit).Watch();
 }
 
 }  // namespace driver
