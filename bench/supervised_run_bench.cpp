@@ -52,9 +52,10 @@ void BM_AlignRun(benchmark::State& state) {
     for (auto _ : state) {
         std::optional<driver::ScratchFolder> scratch;
         const driver::RunOutcome outcome =
-            supervised ? driver::Decode(std::make_shared<const std::string>(driver::RunSupervised(
-                             [&] { return driver::EncodedReplayRun(run.invocation, scratch); }, false)))
-                       : driver::ReplayRun(run.invocation, scratch);
+            supervised
+                ? driver::Decode(std::make_shared<const std::string>(
+                      driver::RunSupervised([&] { return driver::EncodedReplayRun(run.invocation, scratch); }, false)))
+                : driver::ReplayRun(run.invocation, scratch);
         if (!outcome.done) {
             state.SkipWithError((outcome.err + (outcome.refusal ? outcome.refusal->message : "")).c_str());
         }

@@ -63,10 +63,10 @@ const Damage kDamages[] = {
     {"name_past_strings", "Tarvel", [](damaged::Bytes& b) { damaged::SetDynamic(b, kSoname, 999999); }, kBoth,
      "past its string table"},
     {"spoils_the_loader_for_the_next", "Velkora",
-     [](damaged::Bytes& b) { b = damaged::ReadFile(SPOIL_LOADER_LIBRARY); }, "open Velkora\nclose\nopen Tarvel\nclose\n",
-     "Velkora.dlu: it made the plug-ins' process crash as"},
-    {"closes_descriptors_and_waits", "Tarvel",
-     [](damaged::Bytes& b) { b = damaged::ReadFile(CLOSE_AND_WAIT_LIBRARY); }, kAlign, "did not return"},
+     [](damaged::Bytes& b) { b = damaged::ReadFile(SPOIL_LOADER_LIBRARY); },
+     "open Velkora\nclose\nopen Tarvel\nclose\n", "Velkora.dlu: it made the plug-ins' process crash as"},
+    {"closes_descriptors_and_waits", "Tarvel", [](damaged::Bytes& b) { b = damaged::ReadFile(CLOSE_AND_WAIT_LIBRARY); },
+     kAlign, "did not return"},
 };
 
 struct Outcome {

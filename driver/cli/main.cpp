@@ -156,8 +156,8 @@ int Run(const driver::Invocation& invocation) {
     if (driver::NeedsScratchFolder(invocation)) {
         scratch.emplace();
     }
-    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(driver::RunSupervised(
-        [&] { return driver::EncodedReplayRun(invocation, scratch); })));
+    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(
+        driver::RunSupervised([&] { return driver::EncodedReplayRun(invocation, scratch); })));
     std::cout << outcome.out;
     std::cerr << outcome.err;
     if (outcome.refusal) {

@@ -81,9 +81,8 @@ std::vector<OutputFile> FilesOfDoneRun(const Invocation& invocation, SceneFile& 
         files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
     }
     if (!invocation.svgPath.empty()) {
-        files.push_back(
-            {invocation.svgPath,
-             DrawSceneSvg(replay.History().StartSnapshot(), TakeSnapshot(host.Host().Scene()), sceneFile.Up())});
+        files.push_back({invocation.svgPath, DrawSceneSvg(replay.History().StartSnapshot(),
+                                                          TakeSnapshot(host.Host().Scene()), sceneFile.Up())});
     }
     return files;
 }
@@ -141,7 +140,6 @@ std::optional<std::string> NamesChosen(const std::optional<Shortcut>& shortcut, 
     }
 }
 
-
 // The files, whose bytes are sent whole: a file whose content copies from
 // a file that changed is refused here, as the writing would refuse it.
 void TakeFiles(std::vector<OutputFile> files, RunOutcome& outcome) {
@@ -155,8 +153,8 @@ void TakeFiles(std::vector<OutputFile> files, RunOutcome& outcome) {
 }
 
 // Checks the actions with the host's tools, as the run must before any runs.
-void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& shortcut,
-                  std::vector<Action>& actions, SessionHost& host, RunFiles& runFiles) {
+void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& shortcut, std::vector<Action>& actions,
+                  SessionHost& host, RunFiles& runFiles) {
     try {
         CheckSession(actions, host, runFiles);
         if (invocation.shortcut) {

@@ -103,9 +103,9 @@ std::string Encode(const RunOutcome& outcome) {
             return safewrite::Error::None;
         });
         if (error != safewrite::Error::None) {
-            throw OutputFileError((file.path == "-" ? std::string("standard output") : Excerpt(file.path)) +
-                                  ": cannot be made: a file that it copies from cannot be read: " +
-                                  safewrite::ReasonOf(error));
+            throw OutputFileError(
+                (file.path == "-" ? std::string("standard output") : Excerpt(file.path)) +
+                ": cannot be made: a file that it copies from cannot be read: " + safewrite::ReasonOf(error));
         }
     }
     PutNumber(bytes, outcome.changed);

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -31,8 +31,8 @@
 #include "hosting/call_board.h"
 #include "hosting/library_probe.h"
 #include "hosting/tool_library.h"
-#include "text/name_text.h"
 #include "temporary_files.h"
+#include "text/name_text.h"
 
 namespace driver {
 
@@ -201,7 +201,7 @@ bool Supervision::Read(int milliseconds) {
 // Whether the child has ended; it is left a zombie, which keeps its
 // process group's number from being taken, until Reap.
 bool Supervision::Ended(bool wait) {
-    siginfo_t info {};
+    siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOWAIT | (wait ? 0 : WNOHANG)) != 0) {
         if (errno != EINTR) {
             return true;
@@ -304,11 +304,11 @@ std::string BlameOfLoad(const CallBoard& board, const std::string& line) {
     try {
         RunSupervised(
             [&library] {
-                try {
-                    LoadToolLibrary(library);
-                } catch (const ToolLibraryError&) {
-                }
-                return std::string();
+            try {
+                LoadToolLibrary(library);
+            } catch (const ToolLibraryError&) {
+            }
+            return std::string();
             },
             false);
     } catch (const ToolLibraryError&) {

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 

@@ -45,8 +45,8 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
 // removed nor written while it is checked and loaded. A path that cannot
 // be opened so (a folder) is read by name, and the reading says why.
 OpenLibraryFile::OpenLibraryFile(const std::string& path) : name_(path) {
-    HANDLE file = CreateFileW(safewrite::WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(safewrite::WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         handle_ = file;
     }

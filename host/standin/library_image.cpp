@@ -113,7 +113,6 @@ std::string CheckSections(const std::vector<char>& bytes, ElfImage& image) {
     return "";
 }
 
-
 // The dynamic table's names (needed libraries, the library's own name,
 // search paths) lie in its string table: the system's loader reads a
 // loaded library's own name at every later load, so one that points
@@ -145,8 +144,8 @@ std::string CheckDynamicNames(const std::vector<char>& bytes) {
             }
         }
         if (named && largestName >= stringsSize) {
-            return "its dynamic table names a string at " + std::to_string(largestName) +
-                   ", past its string table (" + std::to_string(stringsSize) + " bytes)";
+            return "its dynamic table names a string at " + std::to_string(largestName) + ", past its string table (" +
+                   std::to_string(stringsSize) + " bytes)";
         }
     }
     return "";
