@@ -15,7 +15,11 @@ std::string& Library() {
 
 void WatchPluginCalls(PluginCallWatcher* newWatcher) { watcher = newWatcher; }
 
-void SetCalledLibrary(const std::string& library) { Library() = library; }
+void SetCalledLibrary(const std::string& library) {
+    if (watcher != nullptr) {  // only a watched process needs it
+        Library() = library;
+    }
+}
 
 const std::string& CalledLibrary() { return Library(); }
 
