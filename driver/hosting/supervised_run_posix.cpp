@@ -64,11 +64,19 @@ bool WriteAll(int to, const char* data, std::size_t size) {
     return true;
 }
 
+// The child is a process group of its own, which ends with all it
+// started; but where standard input is a terminal, which a run may read,
+// it stays in the terminal's foreground group (the other would be stopped
+// as it read), and ends with this process's interrupts as this one does.
+bool OwnGroup() { return ::isatty(0) == 0; }
+
 // The child, as the plug-ins find it: the signals' default actions (none
 // of the parent's handlers, which clean up the parent's files), no core
 // file, ended when the parent ends.
 void BecomeSupervised(pid_t parent) {
-    ::setpgid(0, 0);
+    if (OwnGroup()) {
+        ::setpgid(0, 0);
+    }
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
         ::_exit(1);
@@ -353,7 +361,9 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
         throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
                                std::strerror(errno));
     }
-    ::setpgid(child, child);  // as the child does, whichever comes first
+    if (OwnGroup()) {
+        ::setpgid(child, child);  // as the child does, whichever comes first
+    }
     const safewrite::KilledOnInterrupt group(child);
     return Supervision(child, pipe[0], *board, limit).Watch();
 }
