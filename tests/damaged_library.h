@@ -25,8 +25,10 @@ void Patch(Bytes& bytes, std::uint64_t offset, const std::string& code);
 // there is none.
 void SetDynamic(Bytes& bytes, std::uint64_t tag, std::uint64_t value);
 
-// Code that crashes (ud2) and code that never ends (jmp $), on x86-64.
+// Code that crashes (ud2), code that never ends (jmp $), and code that
+// ends the process with status 3 (exit_group), on x86-64.
 inline const std::string kCrash("\x0f\x0b", 2);
 inline const std::string kHang("\xeb\xfe", 2);
+inline const std::string kExit3("\xbf\x03\x00\x00\x00\xb8\xe7\x00\x00\x00\x0f\x05", 12);
 
 }  // namespace damaged

@@ -43,6 +43,7 @@ std::function<void(damaged::Bytes&)> At(const std::string& symbol, const std::st
 
 const char kBeginEdit[] = "_ZN10PanelFrame15BeginEditParamsEP9InterfaceP13UtilityHandle";
 const char kEndEdit[] = "_ZN10PanelFrame13EndEditParamsEP9InterfaceP13UtilityHandle";
+const char kAlignSelected[] = "_ZN12PivotUtility13AlignSelectedEv";
 const char kAcceptPick[] = "_ZN10pivot_tool10PickHelper10AcceptPickEP9InterfaceP8Viewport";
 const char kAlign[] = "open Tarvel\nselect 5 6\npress Align\nclose\n";
 const char kPick[] = "open Tarvel\nselect 7\npress Pick\nclick -0.5 -10 0\nclick -0.5 -10 2\nclose\n";
@@ -52,6 +53,10 @@ constexpr std::uint64_t kRelaSize = 8, kSoname = 14;
 const Damage kDamages[] = {
     {"crash_in_begin_edit", "Tarvel", At(kBeginEdit, damaged::kCrash), kAlign, "in BeginEditParams"},
     {"hang_in_begin_edit", "Tarvel", At(kBeginEdit, damaged::kHang), kAlign, "BeginEditParams did not return"},
+    {"crash_in_dialog_procedure", "Tarvel", At(kAlignSelected, damaged::kCrash), kAlign,
+     "in the panel's dialog procedure (\"Align\" pressed)"},
+    {"ends_the_process_in_begin_edit", "Tarvel", At(kBeginEdit, damaged::kExit3), kAlign,
+     "ended its process in BeginEditParams (status 3)"},
     {"crash_in_end_edit", "Tarvel", At(kEndEdit, damaged::kCrash), kAlign, "in EndEditParams"},
     {"crash_in_pick", "Tarvel", At(kAcceptPick, damaged::kCrash), kPick, "in the pick mode (AcceptPick)"},
     {"crash_in_class_descriptor", "Tarvel", At("LibClassDesc", damaged::kCrash), kAlign, "class descriptor"},
