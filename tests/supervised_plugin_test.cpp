@@ -48,7 +48,7 @@ const char kAcceptPick[] = "_ZN10pivot_tool10PickHelper10AcceptPickEP9InterfaceP
 const char kAlign[] = "open Tarvel\nselect 5 6\npress Align\nclose\n";
 const char kPick[] = "open Tarvel\nselect 7\npress Pick\nclick -0.5 -10 0\nclick -0.5 -10 2\nclose\n";
 const char kBoth[] = "open Tarvel\nclose\nopen Velkora\nclose\n";
-constexpr std::uint64_t kRelaSize = 8, kSoname = 14;
+constexpr std::uint64_t kRelaSize = 8, kSoname = 14, kRelativeCount = 0x6ffffff9;
 
 const Damage kDamages[] = {
     {"crash_in_begin_edit", "Tarvel", At(kBeginEdit, damaged::kCrash), kAlign, "in BeginEditParams"},
@@ -65,6 +65,9 @@ const Damage kDamages[] = {
     {"crash_in_unload", "Tarvel", At("_fini", damaged::kCrash), kAlign, "in unloading"},
     {"crash_in_exit", "Tarvel", [](damaged::Bytes& b) { damaged::SetDynamic(b, kRelaSize, 0); }, kAlign,
      "in the process's exit"},
+    // The system's loader asserts, saying so on standard error itself.
+    {"loader_asserts", "Tarvel", [](damaged::Bytes& b) { damaged::SetDynamic(b, kRelativeCount, 100000); }, kAlign,
+     "ended its process in loading"},
     {"name_past_strings", "Tarvel", [](damaged::Bytes& b) { damaged::SetDynamic(b, kSoname, 999999); }, kBoth,
      "past its string table"},
     {"spoils_the_loader_for_the_next", "Velkora",

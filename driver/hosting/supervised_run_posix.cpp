@@ -70,7 +70,7 @@ bool WriteAll(int to, const char* data, std::size_t size) {
 // as it read), and ends with this process's interrupts as this one does.
 bool OwnGroup() { return ::isatty(0) == 0; }
 
-// The child, as the plug-ins find it: the signals' default actions (none
+// The child, as the plug-ins find it: quiet, the signals' default actions (none
 // of the parent's handlers, which clean up the parent's files), no core
 // file, ended when the parent ends.
 void BecomeSupervised(pid_t parent) {
@@ -80,6 +80,14 @@ void BecomeSupervised(pid_t parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
         ::_exit(1);
+    }
+    // What the system's loader or a library writes to standard error on
+    // its own (an assertion of a damaged library) is not the run's: the
+    // run's own lines reach it through the driver.
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, 2);
+    if (quiet > 2) {
+        ::close(quiet);
     }
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
