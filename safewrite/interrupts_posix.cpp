@@ -25,6 +25,7 @@ bool installed = false;
 std::atomic<int> holds{0};
 std::atomic<int> deferred{0};
 struct sigaction before[kCount];
+std::atomic<int> killedGroup{0};
 
 int IndexOf(int signal) {
     for (int i = 0; i < kCount; ++i) {
@@ -42,6 +43,9 @@ void OnInterrupt(int signal, siginfo_t* info, void* context) {
         int none = 0;
         deferred.compare_exchange_strong(none, signal);
         return;
+    }
+    if (const int group = killedGroup.load(); group > 0) {
+        kill(-group, SIGKILL);
     }
     RemoveTrackedTemporaries();
     if (exitOnInterrupt) {
@@ -114,6 +118,10 @@ void ExitOnInterrupt() {
         Install();
     }
 }
+
+KilledOnInterrupt::KilledOnInterrupt(int group) : before_(killedGroup.exchange(group)) {}
+
+KilledOnInterrupt::~KilledOnInterrupt() { killedGroup.store(before_); }
 
 InterruptsHeld::InterruptsHeld() {
     ++holds;

@@ -15,6 +15,8 @@ void NoneTracked() {}
 
 void ExitOnInterrupt() {}
 
+KilledOnInterrupt::KilledOnInterrupt(int group) : before_(group) {}
+KilledOnInterrupt::~KilledOnInterrupt() = default;
 InterruptsHeld::InterruptsHeld() = default;
 InterruptsHeld::~InterruptsHeld() = default;
 int InterruptsHeld::Take() { return 0; }

@@ -41,6 +41,21 @@ void RemoveTrackedTemporaries();
 // ignored. (POSIX systems only.)
 void ExitOnInterrupt();
 
+// While it lives, those signals, where this process handles them, first
+// kill the process group `group` (a supervised child and all it started),
+// so that it does not outlive this process. (A no-op on Windows, where a
+// job object does this.)
+class KilledOnInterrupt {
+public:
+    explicit KilledOnInterrupt(int group);
+    ~KilledOnInterrupt();
+    KilledOnInterrupt(const KilledOnInterrupt&) = delete;
+    KilledOnInterrupt& operator=(const KilledOnInterrupt&) = delete;
+
+private:
+    int before_ = 0;
+};
+
 // Holds those signals back while it lives, so that a set of renames or a
 // write in place is not cut in two: on this thread they wait, and on any
 // other thread of the process they take effect once the last hold ends.

@@ -7,9 +7,28 @@
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
 //   FAKE_NO_EXPORTS   LibDescription is the only export
-// Its library entry does nothing; the descriptor creates nothing.
+//   FAKE_CLOSE_AND_WAIT  its library entry starts a process that waits
+//                     for ever, closes descriptors 3 to 1023 and then
+//                     waits for ever too
+//   FAKE_SPOIL_LOADER  a tool without a panel whose library entry points
+//                     its own name (DT_SONAME) far past its string table,
+//                     which the system's loader reads at every later load
+// Its library entry does nothing else; the descriptor creates nothing.
 #include "class_desc.h"
 #include "win32/win_api.h"
+
+#ifdef FAKE_CLOSE_AND_WAIT
+#  include <unistd.h>
+#endif
+#ifdef FAKE_SPOIL_LOADER
+#  include <cstdint>
+
+#  include <link.h>
+#  include <sys/mman.h>
+#  include <unistd.h>
+
+#  include "utility_plugin.h"
+#endif
 
 #ifndef FAKE_VERSION
 #  define FAKE_VERSION 0x1B580D00
@@ -25,10 +44,35 @@
 
 namespace {
 
+#ifdef FAKE_SPOIL_LOADER
+class Panelless final : public UtilityPlugin {
+public:
+    void BeginEditParams(Interface*, UtilityHandle*) override {}
+    void EndEditParams(Interface*, UtilityHandle*) override {}
+    void DeleteSelf() override {}
+};
+Panelless g_utility;
+
+void SpoilOwnName() {
+    for (ElfW(Dyn)* entry = _DYNAMIC; entry->d_tag != DT_NULL; ++entry) {
+        if (entry->d_tag == DT_SONAME) {
+            const long page = sysconf(_SC_PAGESIZE);
+            auto* start = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(entry) & ~(page - 1));
+            mprotect(start, static_cast<std::size_t>(page), PROT_READ | PROT_WRITE);
+            entry->d_un.d_val = 0x7fffffff0000;
+        }
+    }
+}
+#endif
+
 class FakeClassDesc final : public ClassDesc {
 public:
     int IsPublic() override { return 1; }
+#ifdef FAKE_SPOIL_LOADER
+    void* Create(int) override { return &g_utility; }
+#else
     void* Create(int) override { return nullptr; }
+#endif
     const char* ClassName() override { return "Fake"; }
     SClass_ID SuperClassID() override { return FAKE_SUPER_CLASS; }
 #ifdef FAKE_NO_CLASS_ID
@@ -57,6 +101,24 @@ __attribute__((visibility("default"))) ClassDesc* LibClassDesc(int i) { return i
 __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_VERSION; }
 #endif
 
-BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) {
+#ifdef FAKE_CLOSE_AND_WAIT
+    if (fork() == 0) {
+        for (;;) {
+            pause();
+        }
+    }
+    for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+        close(descriptor);
+    }
+    for (;;) {
+        pause();
+    }
+#endif
+#ifdef FAKE_SPOIL_LOADER
+    SpoilOwnName();
+#endif
+    return TRUE;
+}
 
 }  // extern "C"

@@ -14,7 +14,9 @@
 #include "cli/command_line.h"
 #include "cli/list_command.h"
 #include "cli/missing_files.h"
+#include "cli/replayed_run.h"
 #include "cli/run_ending.h"
+#include "cli/run_outcome.h"
 #include "files/console_output.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
@@ -24,7 +26,7 @@
 #include "files/standard_output.h"
 #include "files/system_reason.h"
 #include "hosting/plugin_directory.h"
-#include "hosting/session_host.h"
+#include "hosting/supervised_run.h"
 #include "journal.h"
 #include "scene/scene_format.h"
 #include "scene/svg/scene_svg.h"
@@ -45,16 +47,6 @@
 
 namespace {
 
-// A scene is written in the format it was read in; which that is, the
-// file's content can tell as well as its name.
-void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
-    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        if (const std::optional<driver::Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
-
 // The viewer's Save writes -o in the scene's format too; a wrong name is a
 // mistake of the command line, found before the viewer starts.
 void CheckViewOutputFormat(const driver::Invocation& invocation) {
@@ -65,32 +57,6 @@ void CheckViewOutputFormat(const driver::Invocation& invocation) {
         }
     }
 }
-
-void CheckOutputsWritable(const driver::Invocation& invocation) {
-    for (const auto& [path, option] :
-         {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
-        if (!path.empty() && path != "-") {
-            driver::CheckWritable(path, option);
-        }
-    }
-}
-
-// What -o, --svg and "save" write once the run is done.
-std::vector<driver::OutputFile> FilesOfDoneRun(const driver::Invocation& invocation, driver::SceneFile& sceneFile,
-                                               driver::SessionHost& host, driver::SessionReplay& replay) {
-    std::vector<driver::OutputFile> files = replay.TakeKeptScenes();
-    if (!invocation.outputPath.empty()) {
-        files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
-    }
-    if (!invocation.svgPath.empty()) {
-        files.push_back(
-            {invocation.svgPath, driver::DrawSceneSvg(replay.History().StartSnapshot(),
-                                                      driver::TakeSnapshot(host.Host().Scene()), sceneFile.Up())});
-    }
-    return files;
-}
-
-constexpr const char* kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
 
 // What a quiet run wrote, for its summary line: "written out.gltf, out.svg",
 // the files that the tools saved first.
@@ -107,7 +73,7 @@ std::string WrittenSummary(const std::vector<std::string>& toolWritten, const st
             (path == "-" ? std::string("to standard output") : driver::EscapedControls(driver::DisplayPath(path)));
     }
     if (sceneNotWritten) {
-        written += (written.empty() ? "" : "; ") + std::string(kSceneNotWritten);
+        written += (written.empty() ? "" : "; ") + std::string(driver::kSceneNotWritten);
     }
     return written.empty() ? "nothing written" : written;
 }
@@ -127,151 +93,34 @@ int PrintSummary(std::ostream& out, std::size_t changed, const std::string& writ
     return 0;
 }
 
-// Keeps `object` until the process ends, reachable, so that a leak check
-// does not count it: freeing a scene of a million nodes, and what a run
-// learnt of it, would take longer than the exit that drops them.
-template <typename T>
-T& KeptUntilExit(std::unique_ptr<T> object) {
-    static auto* const kept = new std::vector<std::unique_ptr<T>>();
-    kept->push_back(std::move(object));
-    return *kept->back();
-}
-
-// The scene of a run; a session run whose SESSION is named as a scene is
-// told that its arguments may be the wrong way round.
-std::unique_ptr<driver::SceneFile> ReadSceneOfRun(const driver::Invocation& invocation, driver::SceneUse use) {
-    // A write in place that a killed run left in part is put back before anything is read.
-    safewrite::RecoverJournalsBeside({invocation.scenePath, invocation.sessionPath, invocation.outputPath}, "morvane");
-    try {
-        return driver::ReadScene(invocation.scenePath, use);
-    } catch (const driver::SceneFileError& e) {
-        if (invocation.shortcut || !driver::NamedAsScene(invocation.sessionPath)) {
-            throw;
-        }
-        throw driver::SceneFileError(std::string(e.what()) + "; a session takes SCENE SESSION, in that order");
-    }
-}
-
-// A shortcut's message about what its run found in the scene, led by the
-// scene's path as the user gave it, so that a loop over many scenes says
-// which (a session's messages lead with the session's file and line).
-std::string AboutScene(const driver::Invocation& invocation, const std::string& message) {
-    return invocation.shortcut ? invocation.scenePath + ": " + message : message;
-}
-
-// Names for standard output are saved to a file of the run's own first,
-// and handed on once the run is done; its path, none where they are not.
-std::optional<std::string> NamesForStandardOutput(std::optional<driver::Shortcut>& shortcut,
-                                                  std::optional<driver::ScratchFolder>& scratch,
-                                                  driver::RunFiles& runFiles) {
-    if (!shortcut || !shortcut->namesToStandardOutput) {
-        return std::nullopt;
-    }
-    std::string namesFile = scratch.emplace().PathOf("names.txt");
-    shortcut->names = "-";
-    runFiles.Proxies().Add({"-", namesFile, "standard output"});
-    return namesFile;
-}
-
-bool AnswersStandardInput(const std::vector<driver::Action>& actions) {
-    return std::any_of(actions.begin(), actions.end(), [](const driver::Action& action) {
-        const auto* answer = std::get_if<driver::AnswerDialog>(&action.what);
-        return answer != nullptr && !answer->cancel && answer->path == "-";
-    });
-}
-
-// Names loaded from standard input ("-") are read whole first, into a file
-// of the run's own that the open dialog gives the tool, and that no save
-// dialog may be given.
-void CopyStandardInput(std::optional<driver::ScratchFolder>& scratch, driver::RunFiles& runFiles) {
-    const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
-    driver::WriteOutputFiles({{copy, driver::ReadStandardInput()}});
-    runFiles.Proxies().Add({"-", copy, "standard input"});
-    if (const std::optional<driver::Refusal> clash =
-            runFiles.Add(copy, driver::RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
-        throw driver::RunFilesError(clash->message);
-    }
-}
-
-// The file that the names tool's dialog gives for a shortcut's NAMES; a
-// tool that cannot be loaded is left to the check, which says why.
-std::optional<std::string> NamesChosen(const std::optional<driver::Shortcut>& shortcut, driver::SessionHost& host) {
-    if (!shortcut || shortcut->namesToStandardOutput || shortcut->namesFromStandardInput) {
-        return std::nullopt;
-    }
-    try {
-        return driver::ShortcutNamesFile(*shortcut, host);
-    } catch (const driver::ToolLibraryError&) {
-        return std::nullopt;
-    }
-}
-
-// A run: build the actions, check them with everything else that can be
-// checked, replay them, report them. The files of -o, --svg and "save"
-// are written only when the run was done.
+// A run: the scene is read, and the plug-ins run on it, in a process of
+// their own (replayed_run.h); what they did is reported here, and the
+// files of -o, --svg and "save" are written here, only when the run was
+// done and that process ended cleanly.
 int Run(const driver::Invocation& invocation) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    // A shortcut's actions save no scene: without -o, the scene is only
-    // looked at.
-    const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
-    driver::SceneFile& sceneFile =
-        KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
-    CheckOutputFormat(invocation, sceneFile);
-    driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
-    driver::SessionHost host(sceneFile, driver::PluginDirectory());
-    driver::RunFiles runFiles =
-        driver::FilesOfRun(invocation, sceneFile.ReferencedFiles(), NamesChosen(invocation.shortcut, host));
-    std::optional<driver::Shortcut> shortcut = invocation.shortcut;
+    // A write in place that a killed run left in part is put back before anything is read.
+    safewrite::RecoverJournalsBeside({invocation.scenePath, invocation.sessionPath, invocation.outputPath}, "morvane");
     std::optional<driver::ScratchFolder> scratch;
-    const std::optional<std::string> namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
-    std::vector<driver::Action> actions = shortcut ? driver::ShortcutActions(*shortcut)
-                                                   : driver::ReadSession(invocation.sessionPath);
-    if (!namesFile && AnswersStandardInput(actions)) {
-        CopyStandardInput(scratch, runFiles);
+    if (driver::NeedsScratchFolder(invocation)) {
+        scratch.emplace();
     }
-    CheckOutputsWritable(invocation);
-
-    try {
-        driver::CheckSession(actions, host, runFiles);
-        if (invocation.shortcut) {
-            driver::CheckShortcutJob(*shortcut, actions, host, runFiles.Proxies());
-        }
-    } catch (const driver::CodedError& e) {
-        throw driver::CodedError(e.Code(), AboutScene(invocation, e.what()));
+    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(
+        driver::RunSupervised([&] { return driver::EncodedReplayRun(invocation, scratch); })));
+    std::cout << outcome.out;
+    std::cerr << outcome.err;
+    if (outcome.refusal) {
+        throw driver::CodedError(outcome.refusal->code, outcome.refusal->message);
     }
+    if (!outcome.done) {
+        return outcome.status;
+    }
+    const std::vector<driver::OutputFile>& files = outcome.files;
     driver::Transcript transcript(out, invocation.quiet);
-    driver::SessionReplay& replay =
-        KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
-                                                              invocation.diff || !invocation.svgPath.empty()));
-    replay.UseProxies(runFiles.Proxies());
-    std::optional<safewrite::InterruptsHeld> toolSaves;
-    const bool done = driver::ReplayHoldingToolSaves(replay, actions, toolSaves);
-    const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
-    if (done && sceneNotWritten && !invocation.quiet) {
-        transcript.End(kSceneNotWritten);
-    }
-    if (invocation.diff) {
-        transcript.Changes(replay.History().ChangesSinceStart());
-    }
-    if (!done) {
-        out.flush();
-        std::cerr << "morvane-host: " << driver::EscapedControls(AboutScene(invocation, replay.Failure()->message))
-                  << "\n";
-        driver::ReportHeldInterrupt(toolSaves);
-        return driver::ExitStatusOf(replay.Failure()->code);
-    }
-    // What the actions freed (the states a large change kept, the tools'
-    // own) goes back to the system before the files' bytes are made.
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-    std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
-    if (namesFile) {
-        files.push_back({"-", driver::ReadInputFile(*namesFile)});
-    }
     const int status = driver::WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {
-        return PrintSummary(out, replay.ChangedCount(), WrittenSummary(replay.ToolWritten(), files, sceneNotWritten));
+        const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
+        return PrintSummary(out, outcome.changed, WrittenSummary(outcome.toolWritten, files, sceneNotWritten));
     }
     return status;
 }

@@ -17,4 +17,8 @@ namespace driver {
 // image is checked before the system maps it, in this process.
 std::optional<std::string> ProbeLibrary(const std::string& path, const std::function<void()>& load);
 
+// From now on no library is probed: this process is already one of the
+// plug-ins' own, supervised (supervised_run.h).
+void SkipLibraryProbes();
+
 }  // namespace driver

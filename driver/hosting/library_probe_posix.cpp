@@ -4,6 +4,7 @@
 // is the library's fault.
 #include "hosting/library_probe.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -139,7 +140,18 @@ std::optional<std::string> ProbeInChild(const std::string& path, const std::func
 
 }  // namespace
 
+namespace {
+
+std::atomic<bool> probing{true};
+
+}  // namespace
+
+void SkipLibraryProbes() { probing = false; }
+
 std::optional<std::string> ProbeLibrary(const std::string& path, const std::function<void()>& load) {
+    if (!probing) {
+        return std::nullopt;
+    }
     static std::mutex lock;
     static std::map<Identity, std::optional<std::string>> probed;
     const std::optional<Identity> identity = IdentityOf(path);

@@ -4,6 +4,8 @@
 
 namespace driver {
 
+void SkipLibraryProbes() {}
+
 std::optional<std::string> ProbeLibrary(const std::string&, const std::function<void()>&) { return std::nullopt; }
 
 }  // namespace driver

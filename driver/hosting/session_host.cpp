@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "standin/plugin_calls.h"
+
 namespace driver {
 
 SessionHost::SessionHost(SceneFile& file, std::string pluginDir)
@@ -32,6 +34,8 @@ ToolLibrary& SessionHost::Library(const std::string& plugin) {
 }
 
 UtilityPlugin* SessionHost::Utility(ToolLibrary& tool) {
+    standin::SetCalledLibrary(tool.library->Path());
+    const standin::PluginCall call("ClassDesc::Create");
     auto* utility = static_cast<UtilityPlugin*>(tool.descriptor->Create(0));
     if (utility == nullptr) {
         throw ToolLibraryError(tool.library->Path() + ": its class descriptor created no utility");
@@ -46,9 +50,11 @@ const PanelModel* SessionHost::Model(ToolLibrary& tool) {
         if (Panel() != nullptr) {
             return nullptr;
         }
+        const std::string opened = standin::CalledLibrary();
         host_.OpenUtility(Utility(tool));
         PanelModel model = OpenPanelModel();
         host_.CloseUtility();
+        standin::SetCalledLibrary(opened);
         learnt = models_.emplace(path, std::move(model)).first;
     }
     return &learnt->second;

@@ -9,6 +9,7 @@
 
 #include "files/native_path.h"
 #include "hosting/library_probe.h"
+#include "standin/plugin_calls.h"
 #include "text/name_text.h"
 
 namespace driver {
@@ -73,6 +74,7 @@ ToolLibrary LoadCheckedLibrary(const std::string& path) {
         throw ToolLibraryError(error);
     }
     const standin::PluginLibrary& library = *tool.library;
+    const standin::PluginCall call(path, "its exports and class descriptor (LibVersion, LibClassDesc, ...)");
     if (library.LibVersion() != kHostVersion) {
         throw ToolLibraryError(Excerpt(path) + ": LibVersion() is " + Hex(library.LibVersion()) + ", not the host's " +
                                Hex(kHostVersion));

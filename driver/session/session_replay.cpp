@@ -8,6 +8,7 @@
 #include "session/effect_reports.h"
 #include "session/names_count.h"
 #include "session/namesake_pairs.h"
+#include "standin/plugin_calls.h"
 #include "standin/standin_custom_button.h"
 #include "text/count_text.h"
 #include "text/name_text.h"
@@ -81,6 +82,7 @@ struct SessionReplay::Player {
             report.Note("the tool has no panel: nothing happens");
             return;
         }
+        const standin::PluginCall call("the panel's dialog procedure (a right click)");
         SendMessageA(panel, WM_RBUTTONDOWN, 0, 0);
         SendMessageA(panel, WM_RBUTTONUP, 0, 0);
     }
@@ -143,6 +145,7 @@ struct SessionReplay::Player {
         if (dialog != nullptr && dialog->saving && RefuseNamesWithNul()) {
             return;
         }
+        const standin::PluginCall call("the panel's dialog procedure (" + Quoted(caption) + " pressed)");
         if (customButton) {
             standin::PressCustomButton(control);
         } else {

@@ -1,8 +1,11 @@
 // Reading a library file on POSIX systems.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 
@@ -50,6 +53,30 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
         return false;
     }
     return true;
+}
+
+// Opened without blocking, so that a pipe of that name is read as the
+// empty non-library it is instead of waiting for a writer.
+OpenLibraryFile::OpenLibraryFile(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) {
+        reason_ = SystemReason(errno);
+        return;
+    }
+    handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(descriptor));
+    const std::string name = "/proc/self/fd/" + std::to_string(descriptor);
+    struct stat byName {};
+    struct stat opened {};
+    // Without /proc the path is all there is.
+    const bool reachable = ::stat(name.c_str(), &byName) == 0 && ::fstat(descriptor, &opened) == 0 &&
+                           byName.st_dev == opened.st_dev && byName.st_ino == opened.st_ino;
+    name_ = reachable ? name : path;
+}
+
+OpenLibraryFile::~OpenLibraryFile() {
+    if (handle_ != nullptr) {
+        ::close(static_cast<int>(reinterpret_cast<std::intptr_t>(handle_)));
+    }
 }
 
 }  // namespace standin

@@ -1,7 +1,10 @@
 // Reading a library file on Windows, through the wide calls of the
 // project's file layer, so that any path can be named.
+#include <windows.h>
+
 #include "file_calls.h"
 #include "standin/library_image.h"
+#include "wide_text.h"
 
 namespace standin {
 
@@ -36,6 +39,23 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
         return false;
     }
     return true;
+}
+
+// Held open, sharing only reading: the file can be neither renamed,
+// removed nor written while it is checked and loaded. A path that cannot
+// be opened so (a folder) is read by name, and the reading says why.
+OpenLibraryFile::OpenLibraryFile(const std::string& path) : name_(path) {
+    HANDLE file = CreateFileW(safewrite::WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        handle_ = file;
+    }
+}
+
+OpenLibraryFile::~OpenLibraryFile() {
+    if (handle_ != nullptr) {
+        CloseHandle(handle_);
+    }
 }
 
 }  // namespace standin

@@ -113,6 +113,44 @@ std::string CheckSections(const std::vector<char>& bytes, ElfImage& image) {
     return "";
 }
 
+// The dynamic table's names (needed libraries, the library's own name,
+// search paths) lie in its string table: the system's loader reads a
+// loaded library's own name at every later load, so one that points
+// elsewhere would crash the load of another library.
+std::string CheckDynamicNames(const std::vector<char>& bytes) {
+    constexpr std::uint64_t kDynamicSegment = 2, kEntry = 16;
+    constexpr std::uint64_t kNull = 0, kStringTableSize = 10;
+    constexpr std::uint64_t kNamedTags[] = {1, 14, 15, 29};  // NEEDED, SONAME, RPATH, RUNPATH
+    const std::uint64_t table = Field(bytes, 32, 8), count = Field(bytes, 56, 2);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t at = table + i * kProgramHeader;
+        if (Field(bytes, at, 4) != kDynamicSegment) {
+            continue;
+        }
+        const std::uint64_t offset = Field(bytes, at + 8, 8), entries = Field(bytes, at + 32, 8) / kEntry;
+        std::uint64_t stringsSize = 0, largestName = 0;
+        bool named = false;
+        for (std::uint64_t e = 0; e < entries; ++e) {
+            const std::uint64_t tag = Field(bytes, offset + e * kEntry, 8);
+            const std::uint64_t value = Field(bytes, offset + e * kEntry + 8, 8);
+            if (tag == kNull) {
+                break;
+            }
+            if (tag == kStringTableSize) {
+                stringsSize = value;
+            } else if (std::find(std::begin(kNamedTags), std::end(kNamedTags), tag) != std::end(kNamedTags)) {
+                named = true;
+                largestName = std::max(largestName, value);
+            }
+        }
+        if (named && largestName >= stringsSize) {
+            return "its dynamic table names a string at " + std::to_string(largestName) + ", past its string table (" +
+                   std::to_string(stringsSize) + " bytes)";
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image) {
@@ -143,6 +181,9 @@ std::string CheckElfLibrary(const std::vector<char>& bytes, ElfImage& image) {
     // would crash the host, or run what is not code.
     if (image.entry != 0 && !EntryInCode(bytes, image.entry)) {
         return "its entry address " + Hex(image.entry) + " lies outside its code (its executable segments)";
+    }
+    if (std::string problem = CheckDynamicNames(bytes); !problem.empty()) {
+        return problem;
     }
     return CheckSections(bytes, image);
 }

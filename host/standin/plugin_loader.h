@@ -45,6 +45,9 @@ private:
     bool ResolveExports(void* (*symbol)(void* handle, const char* name), std::string& error);
 
     std::string path_;
+    // The file as it was opened and checked (an OpenLibraryFile), held
+    // while the library is loaded.
+    void* file_ = nullptr;
     void* handle_ = nullptr;
     HINSTANCE module_ = nullptr;
     BOOL(WINAPI* entry_)(HINSTANCE, DWORD, LPVOID) = nullptr;

@@ -5,10 +5,16 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "standin/library_image.h"
+#include "standin/plugin_calls.h"
 #include "win32/standin_extensions.h"
 
 namespace standin {
@@ -46,19 +52,53 @@ bool ReadElfFacts(const std::string& path, ElfImage& image, std::vector<char>& r
 
 }  // namespace
 
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+FileIdentity IdentityOf(const std::string& name) {
+    struct stat status {};
+    return ::stat(name.c_str(), &status) == 0 ? FileIdentity{status.st_dev, status.st_ino} : FileIdentity{};
+}
+
+// The libraries that this loader has mapped and that are mapped still,
+// with the file that each was mapped from.
+std::map<void*, FileIdentity>& Mapped() {
+    static std::map<void*, FileIdentity> mapped;
+    return mapped;
+}
+
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
-    ElfImage image;
-    std::vector<char> resources;
-    if (!ReadElfFacts(path, image, resources, error)) {
+    // The file is opened once: what is checked is what is mapped, even if
+    // another file takes its name meanwhile. It stays open while the
+    // library is mapped, so that no other library's file is given its
+    // descriptor's name, which the system's loader would take for it.
+    auto file = std::make_unique<OpenLibraryFile>(path);
+    if (!file->Opened()) {
+        error = path + ": cannot be opened: " + file->Reason();
         return nullptr;
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ElfImage image;
+    std::vector<char> resources;
+    if (!ReadElfFacts(file->Name(), image, resources, error)) {
+        error = path + error.substr(std::min(error.size(), file->Name().size()));
+        return nullptr;
+    }
+    const PluginCall loading(path, "loading (its static objects and library entry)");
+    void* handle = dlopen(file->Name().c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         error = path + ": cannot be loaded: " + dlerror();
         return nullptr;
     }
+    // The same file may be loaded again; another file given an earlier
+    // one's mapping would run the wrong code.
+    const auto [mapped, added] = Mapped().emplace(handle, IdentityOf(file->Name()));
+    if (!added && mapped->second != IdentityOf(file->Name())) {
+        dlclose(handle);
+        error = path + ": cannot be loaded: the system's loader took it for a library loaded before";
+        return nullptr;
+    }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary());
     library->path_ = path;
+    library->file_ = file.release();
     library->handle_ = handle;
 
     if (!library->ResolveExports(dlsym, error)) {
@@ -76,9 +116,13 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     return library;
 }
 
-void PluginLibrary::NotifyThreadAttach() { entry_(module_, DLL_THREAD_ATTACH, nullptr); }
+void PluginLibrary::NotifyThreadAttach() {
+    const PluginCall call(path_, "its library entry (a thread starts)");
+    entry_(module_, DLL_THREAD_ATTACH, nullptr);
+}
 
 PluginLibrary::~PluginLibrary() {
+    const PluginCall call(path_, "unloading (its library entry and static destructors)");
     if (entry_ != nullptr) {
         entry_(module_, DLL_PROCESS_DETACH, nullptr);
     }
@@ -88,6 +132,16 @@ PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) {
         dlclose(handle_);
     }
+    auto* file = static_cast<OpenLibraryFile*>(file_);
+    // A library that stays mapped (the system may keep one) keeps its file
+    // open, and its descriptor's name with it.
+    void* resident = file != nullptr ? dlopen(file->Name().c_str(), RTLD_NOW | RTLD_NOLOAD) : nullptr;
+    if (resident != nullptr) {
+        dlclose(resident);
+        return;
+    }
+    Mapped().erase(handle_);
+    delete file;
 }
 
 }  // namespace standin

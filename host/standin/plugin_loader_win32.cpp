@@ -5,6 +5,7 @@
 
 #include "standin/file_dialog_calls.h"
 #include "standin/library_image.h"
+#include "standin/plugin_calls.h"
 #include "wide_text.h"
 
 namespace standin {
@@ -23,6 +24,9 @@ DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
     // A file that is cut short or damaged is refused before the system
     // maps it, as the ELF loader refuses one.
+    // Held while the library is loaded: the file can be neither renamed
+    // nor changed meanwhile.
+    auto held = std::make_unique<OpenLibraryFile>(path);
     std::vector<char> bytes;
     if (!ReadLibraryFile(path, bytes, error)) {
         return nullptr;
@@ -31,6 +35,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
         error = path + ": " + problem;
         return nullptr;
     }
+    const PluginCall loading(path, "loading (its static objects and library entry)");
     HMODULE module = LoadLibraryW(safewrite::WideText(path).c_str());
     if (module == nullptr) {
         error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
@@ -38,6 +43,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary());
     library->path_ = path;
+    library->file_ = held.release();
     library->handle_ = module;
     library->module_ = module;
     HookFileDialogImports(module);
@@ -48,6 +54,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
 }
 
 void PluginLibrary::NotifyThreadAttach() {
+    const PluginCall call(path_, "its library entry (a thread starts)");
     // Windows calls the entry of every loaded library for a new thread.
     HANDLE thread = CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr);
     if (thread != nullptr) {
@@ -57,9 +64,11 @@ void PluginLibrary::NotifyThreadAttach() {
 }
 
 PluginLibrary::~PluginLibrary() {
+    const PluginCall call(path_, "unloading (its library entry and static destructors)");
     if (handle_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(handle_));
     }
+    delete static_cast<OpenLibraryFile*>(file_);
 }
 
 }  // namespace standin

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "standin/plugin_calls.h"
 #include "standin/standin_custom_button.h"
 #if !defined(_WIN32)
 #  include "win32/standin_extensions.h"
@@ -140,6 +141,7 @@ void StandinInterface::TogglePickMode(PickModeHandler* handler) {
     }
     EndPickMode();
     activePickMode_ = handler;
+    const PluginCall call("the pick mode (EnterPickMode)");
     handler->EnterPickMode(this);
     if (activePickMode_ == handler) {
         shownCursor_ = handler->IdleCursor(this);
@@ -153,6 +155,7 @@ void StandinInterface::EndPickMode() {
     }
     activePickMode_ = nullptr;
     shownCursor_ = nullptr;
+    const PluginCall call("the pick mode (LeavePickMode)");
     handler->LeavePickMode(this);
 }
 

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "standin/plugin_calls.h"
 #include "standin/standin_interface.h"
 
 // The user's mouse in the stand-in viewport while a pick mode is active.
@@ -43,7 +44,7 @@ StandinInterface::PickEvent StandinInterface::HoverViewport(IPoint2 screen) {
         return event;
     }
     event.modeActive = true;
-
+    const PluginCall call("the pick mode (TestPickPoint)");
     HitTest(viewport_, screen, handler->ActiveNodeFilter());
 
     event.accepted = handler->TestPickPoint(this, viewport_.Window(), &viewport_, screen, 0) != 0;
@@ -62,6 +63,7 @@ StandinInterface::PickEvent StandinInterface::ClickViewport(IPoint2 screen) {
         return event;
     }
     event.picked = true;
+    const PluginCall call("the pick mode (AcceptPick)");
     event.answer = handler->AcceptPick(this, &viewport_);
     if (event.answer != 0 && activePickMode_ == handler) {
         EndPickMode();
@@ -86,6 +88,7 @@ StandinInterface::PickEvent StandinInterface::RightClickViewport() {
         return event;
     }
     event.modeActive = true;
+    const PluginCall call("the pick mode (RightClick)");
     if (handler->RightClick(this, &viewport_) != 0 && activePickMode_ == handler) {
         EndPickMode();
     }

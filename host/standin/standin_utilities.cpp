@@ -1,5 +1,7 @@
 #include "standin/standin_interface.h"
 
+#include "standin/plugin_calls.h"
+
 namespace standin {
 
 UtilityHandle* StandinInterface::HostUtilityHandle() { return reinterpret_cast<UtilityHandle*>(&hostHandle_); }
@@ -12,6 +14,7 @@ void StandinInterface::OpenUtility(UtilityPlugin* utility, UtilityHandle* handle
     CloseUtility();
     utility_ = utility;
     utilityHandle_ = handle != nullptr ? handle : HostUtilityHandle();
+    const PluginCall call("BeginEditParams");
     utility_->BeginEditParams(this, utilityHandle_);
 }
 
@@ -23,6 +26,7 @@ void StandinInterface::CloseUtility() {
     UtilityHandle* handle = utilityHandle_;
     utility_ = nullptr;
     utilityHandle_ = nullptr;
+    const PluginCall call("EndEditParams");
     utility->EndEditParams(this, handle);
 }
 
@@ -32,6 +36,7 @@ void StandinInterface::ChangeSelection(std::vector<StandinNode*> nodes) {
     }
     selection_ = std::move(nodes);
     if (utility_ != nullptr) {
+        const PluginCall call("SelectionChanged");
         utility_->SelectionChanged(this, utilityHandle_);
     }
 }

@@ -1,0 +1,278 @@
+// The part of a run that calls into the plug-ins, in their process.
+#include "cli/replayed_run.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "cli/missing_files.h"
+#include "cli/run_ending.h"
+#include "files/input_file.h"
+#include "files/output_file.h"
+#include "files/standard_input.h"
+#include "hosting/plugin_directory.h"
+#include "hosting/session_host.h"
+#include "scene/svg/scene_svg.h"
+#include "session/session.h"
+#include "session/session_check.h"
+#include "session/session_replay.h"
+#include "session/shortcut.h"
+#include "session/transcript.h"
+#include "text/name_text.h"
+
+#if defined(__GLIBC__)
+#  include <malloc.h>
+#endif
+
+namespace driver {
+
+const char* const kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
+
+namespace {
+
+// A scene is written in the format it was read in; which that is, the
+// file's content can tell as well as its name.
+void CheckOutputFormat(const Invocation& invocation, const SceneFile& sceneFile) {
+    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
+        if (const std::optional<Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
+            throw UsageError("-o: " + QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
+        }
+    }
+}
+
+// Keeps `object` until the process ends, reachable, so that a leak check
+// does not count it: freeing a scene of a million nodes, and what a run
+// learnt of it, would take longer than the exit that drops them.
+template <typename T>
+T& KeptUntilExit(std::unique_ptr<T> object) {
+    static auto* const kept = new std::vector<std::unique_ptr<T>>();
+    kept->push_back(std::move(object));
+    return *kept->back();
+}
+
+// The scene of a run; a session run whose SESSION is named as a scene is
+// told that its arguments may be the wrong way round.
+std::unique_ptr<SceneFile> ReadSceneOfRun(const Invocation& invocation, SceneUse use) {
+    try {
+        return ReadScene(invocation.scenePath, use);
+    } catch (const SceneFileError& e) {
+        if (invocation.shortcut || !NamedAsScene(invocation.sessionPath)) {
+            throw;
+        }
+        throw SceneFileError(std::string(e.what()) + "; a session takes SCENE SESSION, in that order");
+    }
+}
+
+void CheckOutputsWritable(const Invocation& invocation) {
+    for (const auto& [path, option] :
+         {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
+        if (!path.empty() && path != "-") {
+            CheckWritable(path, option);
+        }
+    }
+}
+
+// What -o, --svg and "save" write once the run is done.
+std::vector<OutputFile> FilesOfDoneRun(const Invocation& invocation, SceneFile& sceneFile, SessionHost& host,
+                                       SessionReplay& replay) {
+    std::vector<OutputFile> files = replay.TakeKeptScenes();
+    if (!invocation.outputPath.empty()) {
+        files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
+    }
+    if (!invocation.svgPath.empty()) {
+        files.push_back({invocation.svgPath, DrawSceneSvg(replay.History().StartSnapshot(),
+                                                          TakeSnapshot(host.Host().Scene()), sceneFile.Up())});
+    }
+    return files;
+}
+
+// A shortcut's message about what its run found in the scene, led by the
+// scene's path as the user gave it, so that a loop over many scenes says
+// which (a session's messages lead with the session's file and line).
+std::string AboutScene(const Invocation& invocation, const std::string& message) {
+    return invocation.shortcut ? invocation.scenePath + ": " + message : message;
+}
+
+// Names for standard output are saved to a file of the run's own first,
+// and handed on once the run is done; its path, none where they are not.
+std::optional<std::string> NamesForStandardOutput(std::optional<Shortcut>& shortcut,
+                                                  std::optional<ScratchFolder>& scratch, RunFiles& runFiles) {
+    if (!shortcut || !shortcut->namesToStandardOutput) {
+        return std::nullopt;
+    }
+    std::string namesFile = (scratch ? *scratch : scratch.emplace()).PathOf("names.txt");
+    shortcut->names = "-";
+    runFiles.Proxies().Add({"-", namesFile, "standard output"});
+    return namesFile;
+}
+
+bool AnswersStandardInput(const std::vector<Action>& actions) {
+    return std::any_of(actions.begin(), actions.end(), [](const Action& action) {
+        const auto* answer = std::get_if<AnswerDialog>(&action.what);
+        return answer != nullptr && !answer->cancel && answer->path == "-";
+    });
+}
+
+// Names loaded from standard input ("-") are read whole first, into a file
+// of the run's own that the open dialog gives the tool, and that no save
+// dialog may be given.
+void CopyStandardInput(std::optional<ScratchFolder>& scratch, RunFiles& runFiles) {
+    const std::string copy = (scratch ? *scratch : scratch.emplace()).PathOf("standard-input.txt");
+    WriteOutputFiles({{copy, ReadStandardInput()}});
+    runFiles.Proxies().Add({"-", copy, "standard input"});
+    if (const std::optional<Refusal> clash =
+            runFiles.Add(copy, RunFiles::Use::OnlyRead, "read, never written (a save dialog needs a file)")) {
+        throw RunFilesError(clash->message);
+    }
+}
+
+// The file that the names tool's dialog gives for a shortcut's NAMES; a
+// tool that cannot be loaded is left to the check, which says why.
+std::optional<std::string> NamesChosen(const std::optional<Shortcut>& shortcut, SessionHost& host) {
+    if (!shortcut || shortcut->namesToStandardOutput || shortcut->namesFromStandardInput) {
+        return std::nullopt;
+    }
+    try {
+        return ShortcutNamesFile(*shortcut, host);
+    } catch (const ToolLibraryError&) {
+        return std::nullopt;
+    }
+}
+
+// The files, whose bytes are sent whole: a file whose content copies from
+// a file that changed is refused here, as the writing would refuse it.
+void TakeFiles(std::vector<OutputFile> files, RunOutcome& outcome) {
+    for (const OutputFile& file : files) {
+        if (const std::optional<std::string> changed = file.content.ChangedSource()) {
+            throw OutputFileError((file.path == "-" ? std::string("standard output") : Excerpt(file.path)) +
+                                  ": cannot be written: " + *changed);
+        }
+    }
+    outcome.files = std::move(files);
+}
+
+// Checks the actions with the host's tools, as the run must before any runs.
+void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& shortcut, std::vector<Action>& actions,
+                  SessionHost& host, RunFiles& runFiles) {
+    try {
+        CheckSession(actions, host, runFiles);
+        if (invocation.shortcut) {
+            CheckShortcutJob(*shortcut, actions, host, runFiles.Proxies());
+        }
+    } catch (const CodedError& e) {
+        throw CodedError(e.Code(), AboutScene(invocation, e.what()));
+    }
+}
+
+// The actions replayed, and what the run made of them; `host` is where
+// they ran, unloaded by the caller.
+void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<ScratchFolder>& scratch,
+            SessionHost& host, RunOutcome& outcome) {
+    std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
+    RunFiles runFiles = FilesOfRun(invocation, sceneFile.ReferencedFiles(), NamesChosen(invocation.shortcut, host));
+    std::optional<Shortcut> shortcut = invocation.shortcut;
+    const std::optional<std::string> namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
+    std::vector<Action> actions = shortcut ? ShortcutActions(*shortcut) : ReadSession(invocation.sessionPath);
+    if (!namesFile && AnswersStandardInput(actions)) {
+        CopyStandardInput(scratch, runFiles);
+    }
+    CheckOutputsWritable(invocation);
+    CheckActions(invocation, shortcut, actions, host, runFiles);
+    Transcript transcript(out, invocation.quiet);
+    // Kept until the process ends: freeing what it learnt of a scene of a
+    // million nodes would take longer than the exit that drops it.
+    SessionReplay& replay = *new SessionReplay(host, transcript, invocation.shortcut.has_value(),
+                                               invocation.diff || !invocation.svgPath.empty());
+    replay.UseProxies(runFiles.Proxies());
+    std::optional<safewrite::InterruptsHeld> toolSaves;
+    const bool done = ReplayHoldingToolSaves(replay, actions, toolSaves);
+    if (done && invocation.shortcut && invocation.outputPath.empty() && !invocation.quiet) {
+        transcript.End(kSceneNotWritten);
+    }
+    if (invocation.diff) {
+        transcript.Changes(replay.History().ChangesSinceStart());
+    }
+    if (!done) {
+        out.flush();
+        std::cerr << "morvane-host: " << EscapedControls(AboutScene(invocation, replay.Failure()->message)) << "\n";
+        ReportHeldInterrupt(toolSaves);
+        outcome.status = ExitStatusOf(replay.Failure()->code);
+        return;
+    }
+    // What the actions freed (the states a large change kept, the tools'
+    // own) goes back to the system before the files' bytes are made.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    std::vector<OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    if (namesFile) {
+        files.push_back({"-", ReadInputFile(*namesFile)});
+    }
+    TakeFiles(std::move(files), outcome);
+    outcome.done = true;
+    outcome.changed = replay.ChangedCount();
+    outcome.toolWritten = replay.ToolWritten();
+}
+
+// What is written to `stream` while this lives, kept instead.
+class CapturedStream {
+public:
+    explicit CapturedStream(std::ostream& stream) : stream_(stream), before_(stream.rdbuf(text_.rdbuf())) {}
+    ~CapturedStream() { stream_.rdbuf(before_); }
+    CapturedStream(const CapturedStream&) = delete;
+    CapturedStream& operator=(const CapturedStream&) = delete;
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::ostream& stream_;
+    std::streambuf* before_;
+};
+
+}  // namespace
+
+bool NeedsScratchFolder(const Invocation& invocation) {
+    return !invocation.shortcut || invocation.shortcut->namesToStandardOutput ||
+           invocation.shortcut->namesFromStandardInput;
+}
+
+RunOutcome ReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
+    // What the run says is kept until it is known to have ended well.
+    const CapturedStream out(std::cout);
+    const CapturedStream err(std::cerr);
+    RunOutcome outcome;
+    try {
+        // A shortcut's actions save no scene: without -o, the scene is only
+        // looked at.
+        const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+        SceneFile& sceneFile =
+            KeptUntilExit(ReadSceneOfRun(invocation, written ? SceneUse::Written : SceneUse::LookedAt));
+        CheckOutputFormat(invocation, sceneFile);
+        WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
+        SessionHost host(sceneFile, PluginDirectory());
+        Replay(invocation, sceneFile, scratch, host, outcome);
+    } catch (const std::exception& e) {
+        outcome.refusal = RefusalOf(e);
+    } catch (...) {
+        outcome.refusal = Refusal{RefusalCode::Failed, "unexpected failure"};
+    }
+    outcome.out = out.Text();
+    outcome.err = err.Text();
+    return outcome;
+}
+
+std::string EncodedReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
+    RunOutcome outcome = ReplayRun(invocation, scratch);
+    try {
+        return Encode(outcome);
+    } catch (const std::exception& e) {
+        outcome.files.clear();
+        outcome.done = false;
+        outcome.refusal = RefusalOf(e);
+        return Encode(outcome);
+    }
+}
+
+}  // namespace driver

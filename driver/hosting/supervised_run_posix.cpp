@@ -1,0 +1,379 @@
+// Supervision on POSIX systems: the work runs in a child of this process
+// (a fork, which needs no program to find and shares the scene read so
+// far), in a process group of its own that ends with this process. The
+// child says which call it is in through shared memory, and sends its
+// result through a pipe; only a clean end of the child makes it a result.
+#include "hosting/supervised_run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "hosting/call_board.h"
+#include "hosting/library_probe.h"
+#include "hosting/tool_library.h"
+#include "temporary_files.h"
+#include "text/name_text.h"
+
+namespace driver {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The largest account of a run that is taken: the files of a run are
+// made in memory, and none of the formats' files comes near.
+constexpr std::uint64_t kMaxResultBytes = std::uint64_t{16} << 30;
+
+std::string SignalName(int signal) {
+    const char* name = ::sigabbrev_np(signal);
+    return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
+}
+
+bool WriteAll(int to, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(to, data, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// The child is a process group of its own, which ends with all it
+// started; but where standard input is a terminal, which a run may read,
+// it stays in the terminal's foreground group (the other would be stopped
+// as it read), and ends with this process's interrupts as this one does.
+bool OwnGroup() { return ::isatty(0) == 0; }
+
+// The child, as the plug-ins find it: quiet, the signals' default actions (none
+// of the parent's handlers, which clean up the parent's files), no core
+// file, ended when the parent ends.
+void BecomeSupervised(pid_t parent) {
+    if (OwnGroup()) {
+        ::setpgid(0, 0);
+    }
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+        ::_exit(1);
+    }
+    // What the system's loader or a library writes to standard error on
+    // its own (an assertion of a damaged library) is not the run's: the
+    // run's own lines reach it through the driver.
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, 2);
+    if (quiet > 2) {
+        ::close(quiet);
+    }
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
+        std::signal(signal, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// Sends the result, unless a library closed the pipe and the descriptor
+// now names something else; then ends the process, through its exit
+// handlers if asked (the libraries' too), with nothing more to say.
+[[noreturn]] void Answer(int pipe, const struct stat& pipeStatus, const std::string& result, CallBoard& board,
+                         bool exitHandlers) {
+    struct stat now {};
+    const bool same = ::fstat(pipe, &now) == 0 && now.st_dev == pipeStatus.st_dev && now.st_ino == pipeStatus.st_ino;
+    const std::uint64_t size = result.size();
+    if (!same || !WriteAll(pipe, reinterpret_cast<const char*>(&size), sizeof size) ||
+        !WriteAll(pipe, result.data(), result.size())) {
+        ::_exit(2);
+    }
+    ::close(pipe);
+    if (!exitHandlers) {
+        ::_exit(0);
+    }
+    const int quiet = ::open("/dev/null", O_RDWR);
+    ::dup2(quiet, 1);
+    ::dup2(quiet, 2);
+    BoardWatcher(board).Entering(board.loaded, "the process's exit (the libraries' exit handlers)");
+    std::exit(0);
+}
+
+[[noreturn]] void RunChild(pid_t parent, int pipe, CallBoard& board, const std::function<std::string()>& work,
+                           bool exitHandlers) {
+    BecomeSupervised(parent);
+    struct stat pipeStatus {};
+    ::fstat(pipe, &pipeStatus);
+    static BoardWatcher* const watcher = new BoardWatcher(board);
+    standin::WatchPluginCalls(watcher);
+    SkipLibraryProbes();  // this process is the probe
+    std::string result;
+    try {
+        result = work();
+    } catch (...) {
+        ::_exit(3);
+    }
+    Answer(pipe, pipeStatus, result, board, exitHandlers);
+}
+
+std::string BlameOfLoad(const CallBoard& board, const std::string& line);
+
+class Supervision {
+public:
+    // The child's end is heard of through a descriptor where the system
+    // has them (pidfd_open), else looked for at growing intervals.
+    Supervision(pid_t child, int pipe, CallBoard& board, std::chrono::seconds limit)
+        : child_(child),
+          pipe_(pipe),
+          board_(board),
+          ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))),
+          limit_(limit) {}
+    ~Supervision() {
+        for (const int descriptor : {ended_, pipe_}) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+        }
+    }
+    Supervision(const Supervision&) = delete;
+    Supervision& operator=(const Supervision&) = delete;
+    // The result, or throws ToolLibraryError.
+    std::string Watch();
+
+private:
+    bool Read(int milliseconds);
+    bool Ended(bool wait);
+    void Reap();
+    void CheckLimit();
+    [[noreturn]] void Refuse(const std::string& line);
+
+    pid_t child_;
+    int pipe_;
+    CallBoard& board_;
+    int ended_;
+    std::string received_;
+    bool sized_ = false;
+    bool reaped_ = false;
+    int status_ = 0;  // the exit status, or minus the signal that ended the child
+    std::uint64_t lastChanges_ = 0;
+    Clock::time_point lastChange_ = Clock::now();
+    const std::chrono::seconds limit_;
+};
+
+// What the child sent, waited for up to `milliseconds`; false when
+// nothing came.
+bool Supervision::Read(int milliseconds) {
+    pollfd ready{pipe_, POLLIN, 0};
+    if (::poll(&ready, 1, milliseconds) <= 0) {
+        return false;
+    }
+    // Read straight into the result, sized once its length has come.
+    constexpr std::size_t kPiece = 65536;
+    std::uint64_t length = 0;
+    if (!sized_ && received_.size() >= sizeof length) {
+        sized_ = true;
+        std::memcpy(&length, received_.data(), sizeof length);
+        received_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxResultBytes)) + kPiece);
+    }
+    const std::size_t had = received_.size();
+    received_.resize(had + kPiece);
+    const ssize_t got = ::read(pipe_, received_.data() + had, kPiece);
+    received_.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+    if (got > 0) {
+        if (received_.size() > kMaxResultBytes + sizeof length) {
+            Refuse("the plug-ins' process gave an account of the run larger than " +
+                   std::to_string(kMaxResultBytes >> 30) + " GiB; nothing was written");
+        }
+    } else if (got == 0 || errno != EINTR) {
+        ::close(pipe_);
+        pipe_ = -1;
+    }
+    return true;
+}
+
+// Whether the child has ended; it is left a zombie, which keeps its
+// process group's number from being taken, until Reap.
+bool Supervision::Ended(bool wait) {
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOWAIT | (wait ? 0 : WNOHANG)) != 0) {
+        if (errno != EINTR) {
+            return true;
+        }
+    }
+    if (info.si_pid != child_) {
+        return false;
+    }
+    status_ = info.si_code == CLD_EXITED ? info.si_status : -info.si_status;
+    return true;
+}
+
+// Ends what the child started, then reaps the child.
+void Supervision::Reap() {
+    if (std::exchange(reaped_, true)) {
+        return;
+    }
+    ::kill(-child_, SIGKILL);
+    while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// A call that does not return within the limit ends the child and all it
+// started; time outside the calls is this program's own.
+void Supervision::CheckLimit() {
+    const std::uint64_t changes = board_.changes.load();
+    if (changes != lastChanges_) {
+        lastChanges_ = changes;
+        lastChange_ = Clock::now();
+        return;
+    }
+    if (board_.depth.load() > 0 && Clock::now() - lastChange_ > limit_) {
+        ::kill(-child_, SIGKILL);
+        ::kill(child_, SIGKILL);
+        Ended(true);
+        Refuse(FaultLine(board_, Fault::Hung, std::to_string(limit_.count()) + " s"));
+    }
+}
+
+void Supervision::Refuse(const std::string& line) {
+    Reap();
+    throw ToolLibraryError(line);
+}
+
+std::string Supervision::Watch() {
+    std::chrono::milliseconds pause(1);
+    for (;;) {
+        if (pipe_ >= 0) {
+            // A child that ended while something it started holds the
+            // pipe open has sent all it will.
+            if (!Read(100) && Ended(false)) {
+                while (pipe_ >= 0 && Read(0)) {
+                }
+                break;
+            }
+        } else if (Ended(false)) {
+            break;
+        } else if (ended_ >= 0) {
+            pollfd ended{ended_, POLLIN, 0};
+            ::poll(&ended, 1, 100);
+        } else {
+            ::poll(nullptr, 0, static_cast<int>(pause.count()));
+            pause = std::min(pause * 2, std::chrono::milliseconds(100));
+        }
+        CheckLimit();
+    }
+    if (status_ < 0) {
+        Reap();
+        Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Crashed, SignalName(-status_))));
+    }
+    std::uint64_t size = 0;
+    if (received_.size() >= sizeof size) {
+        std::memcpy(&size, received_.data(), sizeof size);
+    }
+    if (status_ != 0 || received_.size() < sizeof size || size != received_.size() - sizeof size) {
+        Reap();
+        Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Ended, "status " + std::to_string(status_))));
+    }
+    Reap();  // and a process that a library left behind
+    received_.erase(0, sizeof size);
+    return std::move(received_);
+}
+
+// A library whose load crashed with others loaded before it may have
+// been hurt by them (the system's loader reads what each loaded library
+// holds at every later load): it is loaded again, alone, and when it loads
+// so, the fault is theirs, and `line`, which blames it, is not said.
+std::string BlameOfLoad(const CallBoard& board, const std::string& line) {
+    const std::string library(board.library, strnlen(board.library, sizeof board.library));
+    const std::string call(board.call, strnlen(board.call, sizeof board.call));
+    std::string others(board.loaded, strnlen(board.loaded, sizeof board.loaded));
+    for (const std::string& own : {", " + library, library + ", "}) {
+        if (const std::size_t at = others.find(own); at != std::string::npos) {
+            others.erase(at, own.size());
+        }
+    }
+    if (call.rfind("loading", 0) != 0 || board.depth.load() == 0 || others == library) {
+        return line;
+    }
+    try {
+        RunSupervised(
+            [&library] {
+            try {
+                LoadToolLibrary(library);
+            } catch (const ToolLibraryError&) {
+            }
+            return std::string();
+            },
+            false);
+    } catch (const ToolLibraryError&) {
+        return line;  // it fails alone too
+    }
+    return Excerpt(others) + ": it made the plug-ins' process crash as " + Excerpt(library) +
+           ", which loads alone, was loaded after it: the library is damaged or not made for this system; nothing "
+           "was written";
+}
+
+struct SharedBoard {
+    void operator()(CallBoard* board) const { ::munmap(board, sizeof *board); }
+};
+
+}  // namespace
+
+std::string RunSupervised(const std::function<std::string()>& work, bool exitHandlers) {
+    const std::chrono::seconds limit(CallLimitSeconds());
+    void* shared = ::mmap(nullptr, sizeof(CallBoard), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) {
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    const std::unique_ptr<CallBoard, SharedBoard> board(new (shared) CallBoard());
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) {
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        RunChild(parent, pipe[1], *board, work, exitHandlers);
+    }
+    ::close(pipe[1]);
+    if (child < 0) {
+        ::close(pipe[0]);
+        throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
+                               std::strerror(errno));
+    }
+    if (OwnGroup()) {
+        ::setpgid(child, child);  // as the child does, whichever comes first
+    }
+    const safewrite::KilledOnInterrupt group(child);
+    return Supervision(child, pipe[0], *board, limit).Watch();
+}
+
+}  // namespace driver
