@@ -3,12 +3,14 @@
 #include <iostream>
 
 #include "cli/missing_files.h"
+#include "cli/progress.h"
 #include "files/output_file.h"
 #include "scene/scene_listing.h"
 
 namespace driver {
 
 int RunList(const std::string& scenePath, bool json) {
+    ProgressOfScene(scenePath);
     const std::unique_ptr<SceneFile> file = ReadScene(scenePath, SceneUse::Listed);
     WarnOfMissingFiles(scenePath, *file, std::cerr);
     if (json) {

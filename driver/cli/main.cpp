@@ -14,6 +14,8 @@
 #include "cli/command_line.h"
 #include "cli/list_command.h"
 #include "cli/missing_files.h"
+#include "cli/output_format.h"
+#include "cli/progress.h"
 #include "files/console_output.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
@@ -42,27 +44,6 @@
 #endif
 
 namespace {
-
-// A scene is written in the format it was read in; which that is, the
-// file's content can tell as well as its name.
-void CheckOutputFormat(const driver::Invocation& invocation, const driver::SceneFile& sceneFile) {
-    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        if (const std::optional<driver::Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
-
-// The viewer's Save writes -o in the scene's format too; a wrong name is a
-// mistake of the command line, found before the viewer starts.
-void CheckViewOutputFormat(const driver::Invocation& invocation) {
-    if (!invocation.outputPath.empty()) {
-        if (const std::optional<driver::Refusal> wrong =
-                driver::WrongOutputName(invocation.scenePath, invocation.outputPath)) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
 
 void CheckOutputsWritable(const driver::Invocation& invocation) {
     for (const auto& [path, option] :
@@ -265,9 +246,10 @@ int Run(const driver::Invocation& invocation) {
     // A shortcut's actions save no scene: without -o, the scene is only
     // looked at.
     const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+    const driver::Progress progress = driver::ProgressOfScene(invocation.scenePath);
     driver::SceneFile& sceneFile =
         KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
-    CheckOutputFormat(invocation, sceneFile);
+    driver::CheckOutputFormat(invocation, sceneFile);
     driver::WarnOfMissingFiles(invocation.scenePath, sceneFile, std::cerr);
     driver::SessionHost host(sceneFile, driver::PluginDirectory());
     driver::RunFiles runFiles =
@@ -295,6 +277,7 @@ int Run(const driver::Invocation& invocation) {
         KeptUntilExit(std::make_unique<driver::SessionReplay>(host, transcript, invocation.shortcut.has_value(),
                                                               invocation.diff || !invocation.svgPath.empty()));
     replay.UseProxies(runFiles.Proxies());
+    progress.Stage("running " + driver::Counted(actions.size(), "action"));
     const bool done = replay.Run(actions);
     const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
     if (done && sceneNotWritten && !invocation.quiet) {
@@ -314,6 +297,7 @@ int Run(const driver::Invocation& invocation) {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
+    progress.Stage("writing");
     std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
     if (namesFile) {
         files.push_back({"-", driver::ReadInputFile(*namesFile)});
@@ -362,7 +346,8 @@ int main(int argc, char** argv) {
         const driver::Invocation invocation = driver::ParseCommandLine(driver::CommandArguments(argc, argv));
         switch (invocation.job) {
             case driver::Invocation::Job::Help:
-                return PrintJobText(driver::UsageText());
+                return PrintJobText(invocation.helpOf ? driver::CommandUsageText(*invocation.helpOf)
+                                                      : driver::UsageText());
             case driver::Invocation::Job::Version:
                 return PrintJobText(driver::VersionText());
             case driver::Invocation::Job::Run:
@@ -372,7 +357,7 @@ int main(int argc, char** argv) {
             return driver::RunList(invocation.scenePath, invocation.json);
         }
         if (invocation.command == driver::Command::View) {
-            CheckViewOutputFormat(invocation);
+            driver::CheckViewOutputFormat(invocation);
             return driver::RunView({invocation.scenePath, invocation.outputPath, invocation.port,
                                     invocation.openBrowser, invocation.allowedFolders});
         }
