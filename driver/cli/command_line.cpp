@@ -103,7 +103,7 @@ void SplitShort(SplitArguments& split, const std::vector<std::string>& list, std
         const OptionRow* row = FindShortOption(argument[at]);
         if (row == nullptr) {
             throw UsageError("unknown option " + QuotedExcerpt(std::string("-") + argument[at]) +
-                             (at > 1 ? " in " + QuotedExcerpt(argument) : ""));
+                             (argument.size() > 2 ? " in " + QuotedExcerpt(argument) : ""));
         }
         if (row->value == nullptr) {
             Record(split, *row, std::nullopt);

@@ -298,7 +298,14 @@ int Run(const driver::Invocation& invocation) {
     malloc_trim(0);
 #endif
     progress.Stage("writing");
-    std::vector<driver::OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    std::vector<driver::OutputFile> files;
+    try {
+        files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    } catch (const driver::SceneFileError& e) {
+        // A scene that its format cannot hold as it now stands (a name with
+        // a NUL, a number beyond JSON): the job, not the file, is refused.
+        throw driver::CodedError(driver::RefusalCode::NotDone, e.what());
+    }
     if (namesFile) {
         files.push_back({"-", driver::ReadInputFile(*namesFile)});
     }
