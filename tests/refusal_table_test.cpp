@@ -95,7 +95,7 @@ TEST(RefusalTable, DocumentedStatusesAreTheTables) {
     std::ifstream docs(MORVANE_SOURCE_DIR "/docs/sessions.md");
     ASSERT_TRUE(docs) << "docs/sessions.md";
     const std::regex row(R"(^\| (\d+|128 \+ N) \|.*)");
-    const std::regex code("`([a-z-]+)`");
+    const std::regex quotedCode("`([a-z-]+)`");
     std::map<std::string, std::string> documented;  // code, the status of its row
     std::string line;
     while (std::getline(docs, line)) {
@@ -104,7 +104,7 @@ TEST(RefusalTable, DocumentedStatusesAreTheTables) {
             continue;
         }
         const std::string codes = line.substr(line.rfind("| ", line.size() - 2));
-        for (std::sregex_iterator it(codes.begin(), codes.end(), code), end; it != end; ++it) {
+        for (std::sregex_iterator it(codes.begin(), codes.end(), quotedCode), end; it != end; ++it) {
             EXPECT_TRUE(documented.emplace((*it)[1], status[1]).second) << (*it)[1] << " in two rows";
         }
     }
