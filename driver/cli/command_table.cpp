@@ -149,7 +149,8 @@ const std::vector<OptionRow>& OptionTable() {
          "(\"Props/Chair\"), each with the wildcards of --select-name, \"**\" any number of levels "
          "(\"**/Chair\"); \"\\/\" is a \"/\" within a name"},
         {Option::CopiesOf, "--copies-of", 0, "NAME",
-         "select every node named NAME exactly but the first in pre-order, which each takes the place of"},
+         "select every node named NAME exactly but the first in pre-order; each takes the place of that first "
+         "one"},
         {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to; given with --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
         {Option::To, "--to", 0, "x,y,z",

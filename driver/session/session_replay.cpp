@@ -90,6 +90,7 @@ struct SessionReplay::Player {
             return;
         }
         host.Host().EndPickMode();
+        replay.firstPointOnly_.clear();  // one point was all that was meant
     }
     void operator()(const AnswerDialog& answer) const {
         replay.answers_.push_back(*replay.action_);
