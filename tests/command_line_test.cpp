@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/command_table.h"
+#include "cli/progress.h"
 
 #if !defined(_WIN32)
 #  include <unistd.h>
@@ -254,4 +256,25 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
     fs::current_path(before);
     fs::remove_all(scratch);
 #endif
+}
+
+// Progress is for a user watching a terminal while a large scene takes
+// its time; a script reading standard error hears only what the run says.
+TEST(CommandLine, ProgressOnlyOnATerminalForALargeScene) {
+    const std::uint64_t large = driver::Progress::kLargeScene;
+    const struct {
+        std::uint64_t bytes;
+        bool terminal;
+        bool shown;
+    } cases[] = {{large, true, true}, {large - 1, true, false}, {large * 40, false, false}, {0, true, false}};
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        driver::Progress(err, driver::Progress::ShownFor(c.bytes, c.terminal)).Stage("reading x");
+        EXPECT_EQ(err.str(), c.shown ? "morvane-host: reading x\n" : "") << c.bytes << " " << c.terminal;
+    }
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {999, "999 bytes"}, {1000, "1.0 KB"}, {412'300'000, "412 MB"}, {1'250'000'000, "1.2 GB"}, {9'960, "10 KB"}};
+    for (const auto& [bytes, text] : sizes) {
+        EXPECT_EQ(driver::SizeText(bytes), text) << bytes;
+    }
 }

@@ -36,7 +36,7 @@ std::string SizeText(std::uint64_t bytes) {
         ++unit;
     }
     char text[32];
-    std::snprintf(text, sizeof text, unit == 0 || value >= 10 ? "%.0f %s" : "%.1f %s", value, units[unit]);
+    std::snprintf(text, sizeof text, unit == 0 || value >= 9.95 ? "%.0f %s" : "%.1f %s", value, units[unit]);
     return text;
 }
 
