@@ -26,14 +26,14 @@ constexpr RefusalRow kRefusals[] = {
      "not one node, a NAMES whose number of lines is not the scene's number of nodes"},
     {RefusalCode::BadSession, "bad-session", 4, 400, "a session that cannot be parsed or run in its order"},
     {RefusalCode::BadScene, "bad-scene", 4, 422, "a scene that cannot be parsed as its format"},
-    {RefusalCode::FileMissing, "file-missing", 4, 404, "a file to read that is missing or cannot be read"},
-    {RefusalCode::NotWritable, "not-writable", 4, 409, "a file to write that cannot be written"},
+    {RefusalCode::FileMissing, "file-missing", 4, 404, "a file to read that is missing or cannot be read (also as an open dialog refuses it)"},
+    {RefusalCode::NotWritable, "not-writable", 4, 409, "a file to write that cannot be written (also as a save dialog refuses it)"},
     {RefusalCode::WrongFormat, "wrong-format", 2, 400, "a file named for a format it is not written in"},
     {RefusalCode::OutsideReach, "outside-reach", 1, 403, nullptr},
     {RefusalCode::FileClash, "file-clash", 2, 409, "a file to write that the run reads or writes too"},
     {RefusalCode::NotDone, "not-done", 1, 409,
-     "an action that was not done: a disabled control, a refused click or file dialog, an edit that the "
-     "tool refused or that glTF cannot carry, an error in a tool's log"},
+     "an action that was not done: a disabled control, a refused click, an edit that the tool refused or "
+     "that glTF cannot carry, an error in a tool's log"},
     {RefusalCode::Unsaved, "unsaved", 1, 409, nullptr},
     {RefusalCode::NoOutput, "no-output", 1, 409, nullptr},
     {RefusalCode::NoPort, "no-port", 1, 503, "no port for the viewer to listen on"},
