@@ -140,8 +140,10 @@ the final scene is written only with -o.
            "\n" + OptionEntries() + R"(
 A command is matched exactly, in lower case; a first word that is no command,
 no file and has no "." or "/" in it is refused as an unknown command. A long
-option's value may follow after "=" (--select=5,6), -o's directly (-oOUT).
-Each option is given at most once; nothing may follow --help or --version.
+option's value may follow after "=" (--select=5,6), -o's directly (-oOUT);
+short options group (-qo OUT). Each option is given at most once; nothing may
+follow --help or --version. "help COMMAND" and "COMMAND --help" print the help
+of one command.
 SCENE and SESSION are files: "-" is refused there. The NAMES of load-names
 (and a session's "answer -" for the open dialog) may be "-": standard input,
 read whole before the run. Any name of standard output (/dev/stdout) is "-".
