@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/command_table.h"
+#include "cli/progress.h"
 
 #if !defined(_WIN32)
 #  include <unistd.h>
@@ -26,6 +29,11 @@ std::string Outcome(const Arguments& arguments) {
         return std::string("error: ") + e.what();
     }
     if (invocation.job != driver::Invocation::Job::Run) {
+        for (const driver::CommandRow& row : driver::CommandTable()) {
+            if (invocation.helpOf == row.command) {
+                return std::string("help ") + row.name;
+            }
+        }
         return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
     }
     std::string text = invocation.shortcut                           ? driver::ShortcutName(invocation.shortcut->kind)
@@ -41,10 +49,13 @@ std::string Outcome(const Arguments& arguments) {
         }
         text += shortcut.selectName ? " select-name=[" + *shortcut.selectName + "]" : "";
         text += shortcut.selectPath ? " select-path=[" + *shortcut.selectPath + "]" : "";
+        text += shortcut.copiesOf ? " copies-of=[" + *shortcut.copiesOf + "]" : "";
         text += shortcut.partial ? " partial" : "";
         if (!shortcut.axis.empty()) {
             text += " axis=" + shortcut.axis + " from=" + std::to_string(shortcut.from.z) +
                     " to=" + std::to_string(shortcut.to.z);
+        } else if (shortcut.kind == driver::ShortcutKind::Pivot) {
+            text += " from=" + std::to_string(shortcut.from.z);
         }
         if (!shortcut.names.empty()) {
             text += " names=" + shortcut.names;
@@ -76,7 +87,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"load-names", "s.json", "cancel"}, "load-names scene=s.json names=cancel"},
         {{"save-names", "s.json", "-"}, "save-names scene=s.json names=- transcript-to-stderr"},
         {{"save-names", "s.json", "-", "--svg", "-"}, "error: NAMES and --svg cannot both write to standard output"},
-        {{"--", "align", "s.json"}, "error: align needs --select, --select-name or --select-path"},
+        {{"--", "align", "s.json"}, "error: align needs --select, --select-name, --select-path or --copies-of"},
         {{"align", "s.json", "--select-path", "Props/*", "-q"}, "align scene=s.json select-path=[Props/*] quiet"},
         {{"load-names", "s.json", "n.txt", "--partial", "--quiet"},
          "load-names scene=s.json partial names=n.txt quiet"},
@@ -93,7 +104,39 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"pivot", "s.json", "--select-name=", "--axis=X", "--from=0,0,0", "--to=0,0,1"},
          "pivot scene=s.json select-name=[] axis=X from=0.000000 to=1.000000"},
         {{"align", "s.json", "--select", "7", "--select-name", "Door"},
-         "error: --select, --select-name and --select-path: give only one of them"},
+         "error: --select, --select-name, --select-path or --copies-of: give only one of them"},
+        {{"pivot", "s.json", "--select", "7", "--select-path", "Door", "--from", "0,0,0"},
+         "error: --select, --select-name or --select-path: give only one of them"},
+        // Every copy of a name onto the first.
+        {{"align", "s.json", "--copies-of", "Chair"}, "align scene=s.json copies-of=[Chair]"},
+        {{"align", "s.json", "--copies-of="}, "error: --copies-of: the name is empty"},
+        {{"align", "s.json", "--copies-of", "A", "--select", "5"},
+         "error: --select, --select-name, --select-path or --copies-of: give only one of them"},
+        {{"pivot", "s.json", "--copies-of", "A", "--from", "0,0,0"}, "error: --copies-of is an option of align only"},
+        // A pivot moved only, its axes kept.
+        {{"pivot", "s.json", "--select", "7", "--from", "0,0,2"}, "pivot scene=s.json select=7 from=2.000000"},
+        {{"pivot", "s.json", "--select", "7", "--axis", "Y", "--from", "0,0,2"},
+         "error: --axis turns an axis towards --to, which is not given (without --to, pivot only moves the pivot "
+         "to --from)"},
+        {{"pivot", "s.json", "--select", "7", "--from", "0,0,2", "--to", "0,0,3"}, "error: pivot needs --axis"},
+        // Short options grouped as getopt groups them.
+        {{"align", "s.json", "--select", "5", "-qo", "out.json"}, "align scene=s.json select=5 out=out.json quiet"},
+        {{"align", "s.json", "--select", "5", "-qoout.json"}, "align scene=s.json select=5 out=out.json quiet"},
+        {{"align", "s.json", "--select", "5", "-oq"}, "align scene=s.json select=5 out=q"},
+        {{"align", "s.json", "--select", "5", "-qq"}, "error: --quiet is given twice"},
+        {{"align", "s.json", "--select", "5", "-qx"}, "error: unknown option \"-x\" in \"-qx\""},
+        {{"align", "s.json", "--select", "5", "-qo"}, "error: -o needs a value"},
+        // The help of one command.
+        {{"help"}, "help"},
+        {{"help", "pivot"}, "help pivot"},
+        {{"pivot", "--help"}, "help pivot"},
+        {{"list", "s.json", "-h"}, "help list"},
+        {{"help", "pivt"}, "error: help: \"pivt\" is no command (did you mean pivot?)"},
+        {{"help", "frobnicate"},
+         "error: help: \"frobnicate\" is no command (the commands are align, pivot, save-names, load-names, list, "
+         "view)"},
+        {{"help", "pivot", "x"}, "error: unexpected argument \"x\" (help takes [COMMAND])"},
+        {{"help", "-q"}, "error: help takes no options (help [COMMAND])"},
         {{"align", "s.json", "--select-name", "A", "--select-name", "B"}, "error: --select-name is given twice"},
         {{"s.json", "x.session", "--select-name", "Door"}, "error: --select-name is an option of align and pivot only"},
         {{"align", "s.json", "--select", "5", "-o", "-"}, "align scene=s.json select=5 out=- transcript-to-stderr"},
@@ -113,7 +156,7 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
         {{"s.json", "x.session", "--dif"}, "error: unknown option \"--dif\" (did you mean --diff?)"},
         {{"align", "s.json", "--selct-nam=X"}, "error: unknown option \"--selct-nam\" (did you mean --select-name?)"},
         {{"s.json", "x.session", "--frobnicate"}, "error: unknown option \"--frobnicate\""},
-        {{"s.json", "x.session", "-dif"}, "error: unknown option \"-dif\""},
+        {{"s.json", "x.session", "-dif"}, "error: unknown option \"-d\" in \"-dif\""},
         // The picture is SVG, and named so.
         {{"s.json", "x.session", "--svg", "out/demo.png"},
          "error: --svg: \"out/demo.png\": the picture is SVG, which is written to a .svg file"},
@@ -213,4 +256,25 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
     fs::current_path(before);
     fs::remove_all(scratch);
 #endif
+}
+
+// Progress is for a user watching a terminal while a large scene takes
+// its time; a script reading standard error hears only what the run says.
+TEST(CommandLine, ProgressOnlyOnATerminalForALargeScene) {
+    const std::uint64_t large = driver::Progress::kLargeScene;
+    const struct {
+        std::uint64_t bytes;
+        bool terminal;
+        bool shown;
+    } cases[] = {{large, true, true}, {large - 1, true, false}, {large * 40, false, false}, {0, true, false}};
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        driver::Progress(err, driver::Progress::ShownFor(c.bytes, c.terminal)).Stage("reading x");
+        EXPECT_EQ(err.str(), c.shown ? "morvane-host: reading x\n" : "") << c.bytes << " " << c.terminal;
+    }
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {999, "999 bytes"}, {1000, "1.0 KB"}, {412'300'000, "412 MB"}, {1'250'000'000, "1.2 GB"}, {9'960, "10 KB"}};
+    for (const auto& [bytes, text] : sizes) {
+        EXPECT_EQ(driver::SizeText(bytes), text) << bytes;
+    }
 }

@@ -12,7 +12,7 @@
 # places every mesh, camera and light as in the sample, at rest and as its
 # animations play.
 # With VALIDATOR empty, the validator and three.js are left out.
-# A file the tools cannot read (EXPECT_ERROR): exit status 1, a message
+# A file the tools cannot read (EXPECT_ERROR): exit status 4, a message
 # holding EXPECT_ERROR, and nothing written.
 cmake_minimum_required(VERSION 3.25)
 
@@ -33,12 +33,12 @@ function(host expected_status)
 endfunction()
 
 if(DEFINED EXPECT_ERROR)
-    host(1 save-names "in/${name}" names.txt)
+    host(4 save-names "in/${name}" names.txt)
     string(FIND "${host_errors}" "${EXPECT_ERROR}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "expected a message with \"${EXPECT_ERROR}\", got: ${host_errors}")
     endif()
-    host(1 align "in/${name}" --select 1 -o "in/written${extension}")
+    host(4 align "in/${name}" --select 1 -o "in/written${extension}")
     if(EXISTS "${WORK_DIR}/names.txt" OR EXISTS "${WORK_DIR}/in/written${extension}")
         message(FATAL_ERROR "a file was written for a scene that could not be read")
     endif()

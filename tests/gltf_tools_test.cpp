@@ -513,7 +513,7 @@ TEST_F(GltfTools, StandardOutputThatCannotTakeTheListingFails) {
     const std::string before = Slurp(folder_ / scene);
     EXPECT_EQ(Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " list " + scene +
                     " > /dev/full 2> stderr.txt"),
-              1);
+              4);
     EXPECT_EQ(Slurp(folder_ / "stderr.txt"),
               "morvane-host: standard output cannot be written: no space left on device\n");
     EXPECT_EQ(Shell("cd " + Quote(folder_.string()) + " && " + Quote(MORVANE_HOST) + " list " + scene + " >> " + scene +

@@ -15,19 +15,25 @@ namespace driver {
 
 namespace {
 
-// The option that `argument` names, with its value when it is given inline
-// ("--svg=x.svg", "-ox.json"); nullptr when there is none of that name.
-const OptionRow* FindOption(const std::string& argument, std::optional<std::string>& inlineValue) {
-    const bool isLong = argument.rfind("--", 0) == 0;
-    const std::size_t equals = isLong ? argument.find('=') : std::string::npos;
+// The long option that `argument` names, with its value when it is given
+// inline ("--svg=x.svg"); nullptr when there is none of that name.
+const OptionRow* FindLongOption(const std::string& argument, std::optional<std::string>& inlineValue) {
+    const std::size_t equals = argument.find('=');
     const std::string name = argument.substr(0, equals);
     for (const OptionRow& row : OptionTable()) {
-        if (isLong ? name == row.name : row.shortName != 0 && argument[1] == row.shortName) {
+        if (name == row.name) {
             if (equals != std::string::npos) {
                 inlineValue = argument.substr(equals + 1);
-            } else if (!isLong && argument.size() > 2) {
-                inlineValue = argument.substr(2);
             }
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+const OptionRow* FindShortOption(char letter) {
+    for (const OptionRow& row : OptionTable()) {
+        if (row.shortName != 0 && row.shortName == letter) {
             return &row;
         }
     }
@@ -57,6 +63,63 @@ struct SplitArguments {
     std::optional<std::string> afterJob;
 };
 
+void Record(SplitArguments& split, const OptionRow& row, const std::optional<std::string>& value) {
+    if (!split.parsed.options.emplace(row.option, value.value_or("")).second) {
+        throw UsageError(std::string(row.name) + " is given twice");
+    }
+    if (split.job == nullptr && IsJobOption(row.option)) {
+        split.job = &row;
+    }
+}
+
+// "--name", "--name=value" or "--name value"; `i` moves past a value that
+// is the next argument.
+void SplitLong(SplitArguments& split, const std::vector<std::string>& list, std::size_t& i) {
+    std::optional<std::string> value;
+    const OptionRow* row = FindLongOption(list[i], value);
+    if (row == nullptr) {
+        const std::string name = list[i].substr(0, list[i].find('='));
+        const char* nearest = NearestLongOption(name);
+        throw UsageError("unknown option " + QuotedExcerpt(name) +
+                         (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)" : ""));
+    }
+    if (row->value != nullptr && !value) {
+        if (i + 1 >= list.size()) {
+            throw UsageError(std::string(row->name) + " needs a value");
+        }
+        value = list[++i];
+    } else if (row->value == nullptr && value) {
+        throw UsageError(std::string(row->name) + " takes no value");
+    }
+    Record(split, *row, value);
+}
+
+// Short options, grouped as getopt groups them: "-q", "-qo OUT", "-qoOUT";
+// an option that takes a value ends the group, its value the rest of it
+// or else the next argument.
+void SplitShort(SplitArguments& split, const std::vector<std::string>& list, std::size_t& i) {
+    const std::string& argument = list[i];
+    for (std::size_t at = 1; at < argument.size(); ++at) {
+        const OptionRow* row = FindShortOption(argument[at]);
+        if (row == nullptr) {
+            throw UsageError("unknown option " + QuotedExcerpt(std::string("-") + argument[at]) +
+                             (argument.size() > 2 ? " in " + QuotedExcerpt(argument) : ""));
+        }
+        if (row->value == nullptr) {
+            Record(split, *row, std::nullopt);
+            continue;
+        }
+        if (at + 1 < argument.size()) {
+            Record(split, *row, argument.substr(at + 1));
+        } else if (i + 1 < list.size()) {
+            Record(split, *row, list[++i]);
+        } else {
+            throw UsageError(std::string(row->name) + " needs a value");
+        }
+        return;
+    }
+}
+
 SplitArguments Split(const std::vector<std::string>& list) {
     SplitArguments split;
     bool optionsEnded = false;
@@ -67,33 +130,12 @@ SplitArguments Split(const std::vector<std::string>& list) {
         }
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
-            continue;
-        }
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+        } else if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             split.parsed.positionals.push_back(argument);
-            continue;
-        }
-        std::optional<std::string> value;
-        const OptionRow* row = FindOption(argument, value);
-        if (row == nullptr) {
-            const std::string name = argument.substr(0, argument.find('='));
-            const char* nearest = NearestLongOption(name);
-            throw UsageError("unknown option " + QuotedExcerpt(name) +
-                             (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)" : ""));
-        }
-        if (row->value != nullptr && !value) {
-            if (i + 1 >= list.size()) {
-                throw UsageError(std::string(row->name) + " needs a value");
-            }
-            value = list[++i];
-        } else if (row->value == nullptr && value) {
-            throw UsageError(std::string(row->name) + " takes no value");
-        }
-        if (!split.parsed.options.emplace(row->option, value.value_or("")).second) {
-            throw UsageError(std::string(row->name) + " is given twice");
-        }
-        if (split.job == nullptr && IsJobOption(row->option)) {
-            split.job = row;
+        } else if (argument[1] == '-') {
+            SplitLong(split, list, i);
+        } else {
+            SplitShort(split, list, i);
         }
     }
     return split;
@@ -106,6 +148,26 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+// The commands' names, the session run's (none) left out.
+std::vector<const char*> CommandNames() {
+    std::vector<const char*> names;
+    for (const CommandRow& row : CommandTable()) {
+        if (row.name[0] != '\0') {
+            names.push_back(row.name);
+        }
+    }
+    return names;
+}
+
+// "align, pivot, ...".
+std::string Listed(const std::vector<const char*>& names) {
+    std::string listed;
+    for (const char* name : names) {
+        listed += (listed.empty() ? "" : ", ") + std::string(name);
+    }
+    return listed;
+}
+
 // The command that the first argument names. A word that is no command is
 // SCENE when it may be a file name: one that exists, or has a '.' or a
 // folder in it; else it is a command mistyped.
@@ -115,19 +177,12 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
         return rows.front();
     }
     const std::string& word = positionals.front();
-    std::string names;
-    std::vector<const char*> commands;
     const char* sameButCase = nullptr;
     for (const CommandRow& row : rows) {
-        if (row.name[0] == '\0') {
-            continue;
-        }
-        if (word == row.name) {
+        if (row.name[0] != '\0' && word == row.name) {
             return row;
         }
-        names += (names.empty() ? "" : ", ") + std::string(row.name);
-        commands.push_back(row.name);
-        sameButCase = Lowered(word) == row.name ? row.name : sameButCase;
+        sameButCase = row.name[0] != '\0' && Lowered(word) == row.name ? row.name : sameButCase;
     }
     std::error_code error;
     if (word.empty() || word == "-" || word.find_first_of("./\\") != std::string::npos ||
@@ -138,10 +193,11 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
         throw UsageError("unknown command " + QuotedExcerpt(word) + " (commands are lower case: did you mean \"" +
                          sameButCase + "\"?)");
     }
-    const char* nearest = NearestWord(word, commands);
+    const char* nearest = NearestWord(word, CommandNames());
     throw UsageError("unknown command " + QuotedExcerpt(word) +
                      (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)"
-                                         : " (the commands are " + names + "; a session takes SCENE SESSION)"));
+                                         : " (the commands are " + Listed(CommandNames()) +
+                                               "; a session takes SCENE SESSION)"));
 }
 
 // The arguments after the command's name: as many as it takes, none empty,
@@ -193,6 +249,41 @@ void CheckSvgName(const std::string& path) {
     }
 }
 
+// The command that `word` names exactly; null for none.
+const CommandRow* ExactCommand(const std::string& word) {
+    for (const CommandRow& row : CommandTable()) {
+        if (row.name[0] != '\0' && word == row.name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// "help" and "help COMMAND": the whole help, or the command's.
+Invocation HelpInvocation(const ParsedArguments& arguments) {
+    const std::vector<std::string>& words = arguments.positionals;
+    if (!arguments.options.empty()) {
+        throw UsageError("help takes no options (help [COMMAND])");
+    }
+    if (words.size() > 2) {
+        throw UsageError("unexpected argument " + QuotedExcerpt(words[2]) + " (help takes [COMMAND])");
+    }
+    Invocation invocation;
+    invocation.job = Invocation::Job::Help;
+    if (words.size() == 2) {
+        const CommandRow* row = ExactCommand(words[1]);
+        if (row == nullptr) {
+            const char* nearest = NearestWord(words[1], CommandNames());
+            throw UsageError("help: " + QuotedExcerpt(words[1]) + " is no command (" +
+                             (nearest != nullptr ? std::string("did you mean ") + nearest + "?"
+                                                 : "the commands are " + Listed(CommandNames())) +
+                             ")");
+        }
+        invocation.helpOf = row->command;
+    }
+    return invocation;
+}
+
 }  // namespace
 
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
@@ -220,11 +311,19 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     if (split.afterJob) {
         throw UsageError("unexpected argument " + QuotedExcerpt(*split.afterJob) + " after " + split.job->name);
     }
+    ParsedArguments& arguments = split.parsed;
     if (split.job != nullptr) {
         invocation.job = split.job->option == Option::Help ? Invocation::Job::Help : Invocation::Job::Version;
+        if (invocation.job == Invocation::Job::Help && !arguments.positionals.empty()) {
+            if (const CommandRow* row = ExactCommand(arguments.positionals.front())) {
+                invocation.helpOf = row->command;
+            }
+        }
         return invocation;
     }
-    ParsedArguments& arguments = split.parsed;
+    if (!arguments.positionals.empty() && arguments.positionals.front() == "help") {
+        return HelpInvocation(arguments);
+    }
     const CommandRow& command = FindCommand(arguments.positionals);
     if (command.name[0] != '\0') {
         arguments.positionals.erase(arguments.positionals.begin());

@@ -10,7 +10,7 @@ namespace driver {
 
 // Reads the arguments after the program's name in the conventions of a
 // Unix tool: "--" ends the options, "--opt=value" is "--opt value", "-oOUT"
-// is "-o OUT". The first argument names the command when it is one of the
+// is "-o OUT", short options group ("-qo OUT"). The first argument names the command when it is one of the
 // table's names, exactly; else it is SCENE of a session run. Throws
 // UsageError naming what is wrong: an unknown command, an unknown,
 // repeated or misplaced option, a missing or extra argument, a malformed
@@ -26,8 +26,10 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments);
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
                     const std::optional<std::string>& namesChosen = std::nullopt);
 
-// The --help and --version texts.
+// The --help and --version texts, and the help of one command ("pivot
+// --help", "help pivot").
 std::string UsageText();
+std::string CommandUsageText(Command command);
 std::string VersionText();
 
 }  // namespace driver

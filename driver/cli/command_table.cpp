@@ -11,19 +11,28 @@ namespace driver {
 
 namespace {
 
-// --select, --select-name or --select-path, one of them.
+// --select, --select-name, --select-path or (align's) --copies-of, one of them.
 void ReadSelectionOptions(const ParsedArguments& arguments, Shortcut& shortcut) {
     const std::string* indices = arguments.Value(Option::Select);
     const std::string* name = arguments.Value(Option::SelectName);
     const std::string* path = arguments.Value(Option::SelectPath);
-    const int given = (indices != nullptr) + (name != nullptr) + (path != nullptr);
+    const std::string* copiesOf = arguments.Value(Option::CopiesOf);
+    const int given = (indices != nullptr) + (name != nullptr) + (path != nullptr) + (copiesOf != nullptr);
+    const std::string options = shortcut.kind == ShortcutKind::Align
+                                    ? "--select, --select-name, --select-path or --copies-of"
+                                    : "--select, --select-name or --select-path";
     if (given > 1) {
-        throw UsageError("--select, --select-name and --select-path: give only one of them");
+        throw UsageError(options + ": give only one of them");
     }
     if (given == 0) {
-        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs --select, --select-name or --select-path");
+        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs " + options);
     }
-    if (name != nullptr) {
+    if (copiesOf != nullptr) {
+        if (copiesOf->empty()) {
+            throw UsageError("--copies-of: the name is empty");
+        }
+        shortcut.copiesOf = *copiesOf;
+    } else if (name != nullptr) {
         shortcut.selectName = *name;
     } else if (path != nullptr) {
         shortcut.selectPath = *path;
@@ -59,12 +68,21 @@ void BuildPivot(const ParsedArguments& arguments, Invocation& invocation) {
         throw UsageError("--select: pivot works on one node, and " + std::to_string(shortcut.selection.size()) +
                          " are given");
     }
+    shortcut.from = ReadPoint(Required(arguments, Option::From, shortcut), "--from");
+    // Without --to the pivot only moves, its axes kept.
+    if (arguments.Value(Option::To) == nullptr) {
+        if (arguments.Value(Option::Axis) != nullptr) {
+            throw UsageError("--axis turns an axis towards --to, which is not given (without --to, pivot only "
+                             "moves the pivot to --from)");
+        }
+        invocation.shortcut = std::move(shortcut);
+        return;
+    }
     shortcut.axis = Required(arguments, Option::Axis, shortcut);
     if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
         throw UsageError("--axis: " + QuotedExcerpt(shortcut.axis) + " is not X, Y or Z");
     }
-    shortcut.from = ReadPoint(Required(arguments, Option::From, shortcut), "--from");
-    shortcut.to = ReadPoint(Required(arguments, Option::To, shortcut), "--to");
+    shortcut.to = ReadPoint(*arguments.Value(Option::To), "--to");
     if (shortcut.from.x == shortcut.to.x && shortcut.from.y == shortcut.to.y && shortcut.from.z == shortcut.to.z) {
         throw UsageError("--to: the same point as --from, so the two points give no direction");
     }
@@ -130,9 +148,13 @@ const std::vector<OptionRow>& OptionTable() {
          "select the nodes whose path fits PATH: the names from a child of the root down, \"/\" between "
          "(\"Props/Chair\"), each with the wildcards of --select-name, \"**\" any number of levels "
          "(\"**/Chair\"); \"\\/\" is a \"/\" within a name"},
-        {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to"},
+        {Option::CopiesOf, "--copies-of", 0, "NAME",
+         "select every node named NAME exactly but the first in pre-order; each takes the place of that first "
+         "one"},
+        {Option::Axis, "--axis", 0, "X|Y|Z", "the axis of the pivot that turns towards --to; given with --to"},
         {Option::From, "--from", 0, "x,y,z", "the first click: where the pivot moves"},
-        {Option::To, "--to", 0, "x,y,z", "the second click: the axis then points from --from towards it"},
+        {Option::To, "--to", 0, "x,y,z",
+         "the second click: the axis then points from --from towards it; without it, the axes stay as they are"},
         {Option::Partial, "--partial", 0, nullptr,
          "load NAMES even when its number of lines differs from the scene's number of nodes: names go by "
          "position, and the counts are warned of"},
@@ -160,15 +182,15 @@ const std::vector<CommandRow>& CommandTable() {
         {Command::Session, "", {"SCENE", "SESSION"}, kRun, "",
          "replay the session script SESSION (one action a line; docs/sessions.md) on SCENE",
          BuildSession},
-        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName, O::SelectPath}),
-         "(--select I,J,... | --select-name NAME | --select-path PATH)",
+        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName, O::SelectPath, O::CopiesOf}),
+         "(--select I,J,... | --select-name NAME | --select-path PATH | --copies-of NAME)",
          "press \"Align\" of Tarvel: each selected node takes the place, orientation and axis scale of its "
          "namesake", BuildAlign},
         {Command::Pivot, ShortcutName(ShortcutKind::Pivot), {"SCENE"},
          with({O::Select, O::SelectName, O::SelectPath, O::Axis, O::From, O::To}),
-         "(--select I | --select-name NAME | --select-path PATH) --axis X|Y|Z --from x,y,z --to x,y,z",
+         "(--select I | --select-name NAME | --select-path PATH) --from x,y,z [--axis X|Y|Z --to x,y,z]",
          "press \"Pick\" of Tarvel, click --from, then --to: the pivot moves to --from, its axis turns "
-         "to --to", BuildPivot},
+         "to --to; without --axis and --to the pivot only moves, its axes kept", BuildPivot},
         {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
          "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
          "name); NAMES \"-\": the names go to standard output, the transcript to standard error",

@@ -20,6 +20,7 @@ enum class Option {
     Select,
     SelectName,
     SelectPath,
+    CopiesOf,
     Axis,
     From,
     To,

@@ -24,6 +24,7 @@ enum class Command { Session, Align, Pivot, SaveNames, LoadNames, List, View };
 struct Invocation {
     enum class Job { Run, Help, Version };
     Job job = Job::Run;
+    std::optional<Command> helpOf;  // the command whose help alone Job::Help prints
     Command command = Command::Session;
     std::string scenePath;
     std::string sessionPath;  // the session script, or empty for a shortcut

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/missing_files.h"
+#include "cli/progress.h"
 #include "files/output_file.h"
 #include "files/run_files.h"
 #include "scene/scene_listing.h"
@@ -10,6 +11,7 @@
 namespace driver {
 
 int RunList(const std::string& scenePath, bool json) {
+    ProgressOfScene(scenePath);
     const std::unique_ptr<SceneFile> file = ReadScene(scenePath, SceneUse::Listed);
     WarnOfMissingFiles(scenePath, *file, std::cerr);
     // The listing must not land in a file that it lists (`>> room.bin`).

@@ -14,6 +14,8 @@
 #include "cli/command_line.h"
 #include "cli/list_command.h"
 #include "cli/missing_files.h"
+#include "cli/output_format.h"
+#include "cli/progress.h"
 #include "cli/replayed_run.h"
 #include "cli/run_ending.h"
 #include "cli/run_outcome.h"
@@ -46,17 +48,6 @@
 #endif
 
 namespace {
-
-// The viewer's Save writes -o in the scene's format too; a wrong name is a
-// mistake of the command line, found before the viewer starts.
-void CheckViewOutputFormat(const driver::Invocation& invocation) {
-    if (!invocation.outputPath.empty()) {
-        if (const std::optional<driver::Refusal> wrong =
-                driver::WrongOutputName(invocation.scenePath, invocation.outputPath)) {
-            throw driver::UsageError("-o: " + driver::QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
 
 // What a quiet run wrote, for its summary line: "written out.gltf, out.svg",
 // the files that the tools saved first.
@@ -105,6 +96,7 @@ int Run(const driver::Invocation& invocation) {
     if (driver::NeedsScratchFolder(invocation)) {
         scratch.emplace();
     }
+    const driver::Progress progress = driver::ProgressOfScene(invocation.scenePath);
     const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(
         driver::RunSupervised([&] { return driver::EncodedReplayRun(invocation, scratch); })));
     std::cout << outcome.out;
@@ -117,6 +109,7 @@ int Run(const driver::Invocation& invocation) {
     }
     const std::vector<driver::OutputFile>& files = outcome.files;
     driver::Transcript transcript(out, invocation.quiet);
+    progress.Stage("writing");
     const int status = driver::WriteFilesOfRun(files, transcript);
     if (status == 0 && invocation.quiet) {
         const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
@@ -162,7 +155,8 @@ int main(int argc, char** argv) {
         const driver::Invocation invocation = driver::ParseCommandLine(driver::CommandArguments(argc, argv));
         switch (invocation.job) {
             case driver::Invocation::Job::Help:
-                return PrintJobText(driver::UsageText());
+                return PrintJobText(invocation.helpOf ? driver::CommandUsageText(*invocation.helpOf)
+                                                      : driver::UsageText());
             case driver::Invocation::Job::Version:
                 return PrintJobText(driver::VersionText());
             case driver::Invocation::Job::Run:
@@ -172,7 +166,7 @@ int main(int argc, char** argv) {
             return driver::RunList(invocation.scenePath, invocation.json);
         }
         if (invocation.command == driver::Command::View) {
-            CheckViewOutputFormat(invocation);
+            driver::CheckViewOutputFormat(invocation);
             return driver::RunView({invocation.scenePath, invocation.outputPath, invocation.port,
                                     invocation.openBrowser, invocation.allowedFolders});
         }

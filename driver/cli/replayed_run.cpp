@@ -8,6 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/missing_files.h"
+#include "cli/output_format.h"
 #include "cli/run_ending.h"
 #include "files/input_file.h"
 #include "files/output_file.h"
@@ -31,16 +32,6 @@ namespace driver {
 const char* const kSceneNotWritten = "the scene was not written (a shortcut writes it only with -o OUT)";
 
 namespace {
-
-// A scene is written in the format it was read in; which that is, the
-// file's content can tell as well as its name.
-void CheckOutputFormat(const Invocation& invocation, const SceneFile& sceneFile) {
-    if (!invocation.outputPath.empty() && invocation.outputPath != "-") {
-        if (const std::optional<Refusal> wrong = sceneFile.WrongName(invocation.outputPath)) {
-            throw UsageError("-o: " + QuotedExcerpt(invocation.outputPath) + ": " + wrong->message);
-        }
-    }
-}
 
 // Keeps `object` until the process ends, reachable, so that a leak check
 // does not count it: freeing a scene of a million nodes, and what a run
@@ -206,7 +197,14 @@ void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<Sc
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-    std::vector<OutputFile> files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    std::vector<OutputFile> files;
+    try {
+        files = FilesOfDoneRun(invocation, sceneFile, host, replay);
+    } catch (const SceneFileError& e) {
+        // A scene that its format cannot hold as it now stands (a name with
+        // a NUL, a number beyond JSON): the job, not the file, is refused.
+        throw CodedError(RefusalCode::NotDone, e.what());
+    }
     if (namesFile) {
         files.push_back({"-", ReadInputFile(*namesFile)});
     }

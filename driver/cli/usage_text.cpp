@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/command_table.h"
 #include "cli/platform_text.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -14,20 +15,20 @@ namespace {
 constexpr std::size_t kTextColumn = 22;  // help2man takes a text on the tag's next line from column 20
 constexpr std::size_t kWidth = 79;
 
-// "  TAG   TEXT", the text wrapped at word ends to kWidth.
-std::string Entry(const std::string& tag, const std::string& text) {
+// "  TAG   TEXT", the text from `textColumn`, wrapped at word ends to kWidth.
+std::string Entry(const std::string& tag, const std::string& text, std::size_t textColumn = kTextColumn) {
     std::string entry = "  " + tag;
-    entry += entry.size() + 2 <= kTextColumn ? std::string(kTextColumn - entry.size(), ' ')
-                                             : "\n" + std::string(kTextColumn, ' ');
-    std::size_t column = kTextColumn;
+    entry += entry.size() + 2 <= textColumn ? std::string(textColumn - entry.size(), ' ')
+                                            : "\n" + std::string(textColumn, ' ');
+    std::size_t column = textColumn;
     std::size_t at = 0;
     while (at < text.size()) {
         const std::size_t end = std::min(text.find(' ', at), text.size());
         const std::size_t length = end - at;
-        if (column > kTextColumn && column + 1 + length > kWidth) {
-            entry += "\n" + std::string(kTextColumn, ' ');
-            column = kTextColumn;
-        } else if (column > kTextColumn) {
+        if (column > textColumn && column + 1 + length > kWidth) {
+            entry += "\n" + std::string(textColumn, ' ');
+            column = textColumn;
+        } else if (column > textColumn) {
             entry += ' ';
             ++column;
         }
@@ -38,17 +39,22 @@ std::string Entry(const std::string& tag, const std::string& text) {
     return entry + "\n";
 }
 
+// "morvane-host pivot SCENE ... [OPTION]...".
+std::string UsageLine(const CommandRow& row) {
+    std::string line = std::string("morvane-host") + (row.name[0] != '\0' ? " " : "") + row.name;
+    for (const char* positional : row.positionals) {
+        line += std::string(" ") + positional;
+    }
+    line += row.needs[0] != '\0' ? std::string(" ") + row.needs : "";
+    return line + " [OPTION]...\n";
+}
+
 std::string UsageLines() {
     std::string lines;
     for (const CommandRow& row : CommandTable()) {
-        std::string line = std::string("morvane-host") + (row.name[0] != '\0' ? " " : "") + row.name;
-        for (const char* positional : row.positionals) {
-            line += std::string(" ") + positional;
-        }
-        line += row.needs[0] != '\0' ? std::string(" ") + row.needs : "";
-        lines += (lines.empty() ? "usage: " : "       ") + line + " [OPTION]...\n";
+        lines += (lines.empty() ? "usage: " : "       ") + UsageLine(row);
     }
-    return lines + "       morvane-host --help | --version\n";
+    return lines + "       morvane-host help [COMMAND] | --help | --version\n";
 }
 
 std::string CommandEntries() {
@@ -59,13 +65,16 @@ std::string CommandEntries() {
     return entries;
 }
 
+std::string OptionTag(const OptionRow& row) {
+    std::string tag = row.shortName != 0 && row.name[1] == '-' ? std::string("-") + row.shortName + ", " : "";
+    tag += row.name;
+    return tag + (row.value != nullptr ? std::string(" ") + row.value : "");
+}
+
 std::string OptionEntries() {
     std::string entries = "Options:\n";
     const std::size_t commands = CommandTable().size();
     for (const OptionRow& row : OptionTable()) {
-        std::string tag = row.shortName != 0 && row.name[1] == '-' ? std::string("-") + row.shortName + ", " : "";
-        tag += row.name;
-        tag += row.value != nullptr ? std::string(" ") + row.value : "";
         std::size_t taking = 0;
         std::string notTaking;
         for (const CommandRow& command : CommandTable()) {
@@ -77,11 +86,43 @@ std::string OptionEntries() {
         const std::string commandsOf = IsJobOption(row.option) || taking == commands ? ""
                                        : 2 * taking > commands                       ? "(not " + notTaking + ") "
                                                                : "(" + CommandsTaking(row.option) + ") ";
-        entries += Entry(tag, commandsOf + row.help);
+        entries += Entry(OptionTag(row), commandsOf + row.help);
     }
     return entries + Entry("--",
                            "end the options: what follows is SCENE, SESSION or NAMES, even when it starts "
                            "with \"-\"");
+}
+
+constexpr std::size_t kStatusColumn = 9;
+
+// "1  LEAD: what the refusal table ends with 1; TAIL", and so on.
+std::string StatusEntry(int status, const std::string& lead, const std::string& tail) {
+    std::string kinds;
+    for (const char* shown : RefusalsShown(status)) {
+        kinds += (kinds.empty() ? "" : "; ") + std::string(shown);
+    }
+    return Entry(std::to_string(status), lead + ": " + kinds + ". " + tail, kStatusColumn);
+}
+
+std::string StatusEntries() {
+    return "Exit status:\n" +
+           Entry("0", "the run did all that was asked; then the files of -o, --svg and \"save\" are written.",
+                 kStatusColumn) +
+           StatusEntry(1, "the content refuses the job, which the same command may do on another scene",
+                       "One line on standard error says why, led by SCENE for a command; no file of -o, --svg "
+                       "or \"save\" is written.") +
+           StatusEntry(2, "a wrong command line", "One line on standard error; nothing is written.") +
+           Entry("3",
+                 "every file of -o, --svg and \"save\" was written, but the transcript's last lines could not "
+                 "be (a full disk, a file size limit).",
+                 kStatusColumn) +
+           StatusEntry(4, "a file that cannot be read, parsed or written",
+                       "One line on standard error names it; no file of -o, --svg or \"save\" is written.") +
+           Entry("128+N",
+                 "the run was ended by signal N (130 for SIGINT, 143 for SIGTERM): every file is as it was. 141 "
+                 "(SIGPIPE's) also when standard output's reader went before the files were written. A reader "
+                 "that stops early (| head) is told nothing: list and --help then exit 0.",
+                 kStatusColumn);
 }
 
 }  // namespace
@@ -99,8 +140,10 @@ the final scene is written only with -o.
            "\n" + OptionEntries() + R"(
 A command is matched exactly, in lower case; a first word that is no command,
 no file and has no "." or "/" in it is refused as an unknown command. A long
-option's value may follow after "=" (--select=5,6), -o's directly (-oOUT).
-Each option is given at most once; nothing may follow --help or --version.
+option's value may follow after "=" (--select=5,6), -o's directly (-oOUT);
+short options group (-qo OUT). Each option is given at most once; nothing may
+follow --help or --version. "help COMMAND" and "COMMAND --help" print the help
+of one command.
 SCENE and SESSION are files: "-" is refused there. The NAMES of load-names
 (and a session's "answer -" for the open dialog) may be "-": standard input,
 read whole before the run. Any name of standard output (/dev/stdout) is "-".
@@ -118,29 +161,21 @@ animations cannot follow it so that everything plays as it did.
 Environment:
 )" + kEnvironmentHelp +
            R"(
-Exit status:
-  0      the run did all that was asked; then the files of -o, --svg and
-         "save" are written.
-  1      a file, the session or an action failed, a file dialog refused or
-         failed, or a tool logged an error (such as a names file not written);
-         for a shortcut also when its job did not happen (a node of align
-         without a namesake, a --select-name that fits more than one node for
-         pivot, a disabled control, a refused point, an edit the tool refused,
-         a NAMES of load-names whose number of lines is not the scene's number
-         of nodes). One line on standard error says why; no file of -o, --svg
-         or "save" is written.
-  2      a wrong command line, an -o name of another format than SCENE's, or
-         an align selection that holds both a node and the namesake whose
-         place it would take; one line on standard error.
-  3      every file of -o, --svg and "save" was written, but the transcript's
-         last lines could not be (a full disk, a file size limit).
-  128+N  the run was ended by signal N (130 for SIGINT, 143 for SIGTERM):
-         every file is as it was. 141 (SIGPIPE's) also when standard output's
-         reader went before the files were written. A reader that stops early
-         (| head) is told nothing: list and --help then exit 0.
-
+)" + StatusEntries() + R"(
 Report bugs to: Morvane developers <dev@morvane.org>
 )";
+}
+
+std::string CommandUsageText(Command command) {
+    const std::vector<CommandRow>& rows = CommandTable();
+    const CommandRow& row =
+        *std::find_if(rows.begin(), rows.end(), [command](const CommandRow& each) { return each.command == command; });
+    std::string text = "usage: " + UsageLine(row) + "\n" + Entry(row.name, row.help) + "\nOptions:\n";
+    for (const Option option : row.options) {
+        text += Entry(OptionTag(RowOf(option)), RowOf(option).help);
+    }
+    text += Entry(OptionTag(RowOf(Option::Help)), "print this help and exit");
+    return text + "\nThe exit statuses, and what every command shares: morvane-host --help\n";
 }
 
 std::string VersionText() {

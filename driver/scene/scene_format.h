@@ -173,6 +173,13 @@ public:
         (void)index;
         return std::nullopt;
     }
+    // The same box in the frame of the node's object (its pivot's, unless
+    // the pivot moved apart from it): none where it has no such frame (a
+    // skinned mesh).
+    virtual std::optional<WorldBox> ObjectBox(std::size_t index) const {
+        (void)index;
+        return std::nullopt;
+    }
 
     // Where a node (by pre-order index) is in the file, as messages about
     // the file name it: "nodes[3]" for a glTF node; none where the format

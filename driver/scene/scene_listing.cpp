@@ -76,6 +76,48 @@ std::string CornerText(const double (&corner)[3], bool json) {
     return text + (json ? "]" : ")");
 }
 
+std::string BoxText(const WorldBox& box, bool json) {
+    return json ? "{\"min\": " + CornerText(box.min, true) + ", \"max\": " + CornerText(box.max, true) + "}"
+                : CornerText(box.min, false) + ".." + CornerText(box.max, false);
+}
+
+// "(x,y,z)", or as JSON "[x, y, z]", of a row of a node's matrix.
+std::string RowText(const Point3& row, bool json) {
+    std::string text = json ? "[" : "(";
+    for (int i = 0; i < 3; ++i) {
+        text += (i == 0 ? "" : json ? ", " : ",") + NumberText(row[i]);
+    }
+    return text + (json ? "]" : ")");
+}
+
+bool IsWorldAxes(const NodeMatrix& matrix) {
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            if (matrix.GetRow(i)[k] != (i == k ? 1.0f : 0.0f)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The pivot in the world: "  pivot (x,y,z)", then its axes where they are
+// not the world's ("axes (X) (Y) (Z)", each as long as the node's scale
+// along it); as JSON {"position": [x, y, z], "axes": [[X], [Y], [Z]]}.
+std::string PivotText(const NodeMatrix& world, bool json) {
+    if (json) {
+        return "{\"position\": " + RowText(world.GetTrans(), true) + ", \"axes\": [" +
+               RowText(world.GetRow(0), true) + ", " + RowText(world.GetRow(1), true) + ", " +
+               RowText(world.GetRow(2), true) + "]}";
+    }
+    std::string text = "  pivot " + RowText(world.GetTrans(), false);
+    if (!IsWorldAxes(world)) {
+        text += " axes " + RowText(world.GetRow(0), false) + " " + RowText(world.GetRow(1), false) + " " +
+                RowText(world.GetRow(2), false);
+    }
+    return text;
+}
+
 }  // namespace
 
 void WriteSceneListing(SceneFile& file, std::ostream& out) {
@@ -92,8 +134,14 @@ void WriteSceneListing(SceneFile& file, std::ostream& out) {
         for (std::size_t i = 0; i < holds.size(); ++i) {
             line += (i == 0 ? "  " : ", ") + holds[i];
         }
+        if (k != 0) {
+            line += PivotText(order[k]->Transform(), false);
+        }
         if (const std::optional<WorldBox> box = file.DrawnBox(k)) {
-            line += "  box " + CornerText(box->min, false) + ".." + CornerText(box->max, false);
+            line += "  box " + BoxText(*box, false);
+        }
+        if (const std::optional<WorldBox> box = file.ObjectBox(k)) {
+            line += "  object box " + BoxText(*box, false);
         }
         if (const std::optional<std::string> source = file.FileNodeName(k)) {
             line += "  " + *source;
@@ -121,10 +169,11 @@ void WriteSceneListingJson(SceneFile& file, std::ostream& out) {
         }
         const std::optional<std::string> source = file.FileNodeName(k);
         entry += "], \"source\": " + (source ? JsonString(*source) : std::string("null"));
+        entry += ", \"pivot\": " + PivotText(order[k]->Transform(), true);
         const std::optional<WorldBox> box = file.DrawnBox(k);
-        entry += ", \"bounds\": " +
-                 (box ? "{\"min\": " + CornerText(box->min, true) + ", \"max\": " + CornerText(box->max, true) + "}"
-                      : std::string("null"));
+        entry += ", \"bounds\": " + (box ? BoxText(*box, true) : std::string("null"));
+        const std::optional<WorldBox> objectBox = file.ObjectBox(k);
+        entry += ", \"objectBox\": " + (objectBox ? BoxText(*objectBox, true) : std::string("null"));
         entry += "}";
         out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
     }

@@ -22,16 +22,17 @@ public:
     void Note(const std::string& note) { transcript_.Note(note); }
     // A note that a quiet transcript keeps: something the user must see.
     void Warning(const std::string& note) { transcript_.Warning(note); }
-    // The run was not done.
-    void NotDone(const std::string& why) {
+    // The run was not done; `code` says why, by kind (a file that could
+    // not be read or written has a kind of its own).
+    void NotDone(const std::string& why, RefusalCode code = RefusalCode::NotDone) {
         if (!failure_) {
-            failure_ = Refusal{RefusalCode::NotDone, origin_->Text() + ": " + why};
+            failure_ = Refusal{code, origin_->Text() + ": " + why};
         }
     }
     // A note that is also why the run was not done.
-    void Failed(const std::string& note) {
+    void Failed(const std::string& note, RefusalCode code = RefusalCode::NotDone) {
         transcript_.KeptNote(note);
-        NotDone(note);
+        NotDone(note, code);
     }
     // The action had no effect: a reason in a strict run only.
     void NoEffect(const std::string& why) {

@@ -16,6 +16,13 @@ public:
     explicit SessionError(const std::string& message) : CodedError(RefusalCode::BadSession, message) {}
 };
 
+// A session or a shortcut that names what the scene does not have: a node
+// that no selection fits, a namesake, a names file of the scene's size.
+class NoMatchError : public CodedError {
+public:
+    explicit NoMatchError(const std::string& message) : CodedError(RefusalCode::NoMatch, message) {}
+};
+
 // The actions of a session script: one a line, read by the verb that
 // starts it (verb_table.h). Lines end in LF or CR LF; a script whose lines
 // end in CR alone is refused. A leading UTF-8 byte-order mark is skipped;

@@ -43,6 +43,10 @@ private:
     std::string Where() const { return origin_->line > 0 ? "line " + std::to_string(origin_->line) : origin_->Text(); }
 
     [[noreturn]] void Fail(const std::string& what) const { throw SessionError(origin_->Text() + ": " + what); }
+    // A selection that fits no node of this scene.
+    [[noreturn]] void Unmatched(const std::string& what) const {
+        throw NoMatchError(origin_->Text() + ": " + what);
+    }
 
     void NeedsTool(const char* verb) const {
         if (open_ == nullptr) {
@@ -73,7 +77,7 @@ private:
         const std::size_t count = host_.Nodes().size();
         for (const std::size_t index : select.indices) {
             if (index >= count) {
-                Fail("node index " + std::to_string(index) + " is out of range (the scene has " +
+                Unmatched("node index " + std::to_string(index) + " is out of range (the scene has " +
                      Counted(count, "node") + ", 0 to " + std::to_string(count - 1) + ")");
             }
         }
@@ -92,7 +96,7 @@ private:
                 }
             }
             if (fitting.empty()) {
-                Fail(NameMatches(pattern, nodes[0]->Name())
+                Unmatched(NameMatches(pattern, nodes[0]->Name())
                          ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) +
                                ", the scene root, has a name that matches " + QuotedExcerpt(pattern) +
                                ", and the root cannot be selected"
@@ -111,7 +115,7 @@ private:
         for (const std::string& path : select.paths) {
             const std::vector<std::size_t> fitting = NodesOnPath(PathSteps(path), host_.Nodes(), tree_);
             if (fitting.empty()) {
-                Fail("no node has a path that matches " + QuotedExcerpt(path) +
+                Unmatched("no node has a path that matches " + QuotedExcerpt(path) +
                      " (a path starts at a child of the root: \"Props/Chair\"; see \"morvane-host list\")");
             }
             for (const std::size_t k : fitting) {

@@ -92,6 +92,7 @@ struct SessionReplay::Player {
             return;
         }
         host.Host().EndPickMode();
+        replay.firstPointOnly_.clear();  // one point was all that was meant
     }
     void operator()(const AnswerDialog& answer) const {
         replay.answers_.push_back(*replay.action_);
@@ -234,8 +235,10 @@ void SessionReplay::ReportEffects(const HostView& before) {
 std::optional<std::string> SessionReplay::NextAnswer(bool saving, const std::optional<std::string>& refusal) {
     const std::string dialog = saving ? "save dialog" : "open dialog";
     if (refusal) {
+        // What a file dialog refuses is a file it cannot open or save to.
         report_.Failed("the " + dialog + " refused " + proxies_.Named(lastAnswer_, QuotedExcerpt(lastAnswer_)) + ": " +
-                       HideWorkingFolder(proxies_.InMessage(*refusal)));
+                           HideWorkingFolder(proxies_.InMessage(*refusal)),
+                       saving ? RefusalCode::NotWritable : RefusalCode::FileMissing);
     }
     if (answers_.empty()) {
         report_.Note("the " + dialog + " has no answer left: cancelled");

@@ -81,12 +81,28 @@ void CheckNamesCount(const Shortcut& shortcut, SessionHost& host, const ProxyFil
     }
     const std::size_t nodes = host.Nodes().size();
     if (*lines != nodes) {
-        throw SessionError("NAMES: " + (proxy != nullptr ? proxy->shown : Quoted(DisplayPath(path))) + " has " +
+        throw NoMatchError("NAMES: " + (proxy != nullptr ? proxy->shown : Quoted(DisplayPath(path))) + " has " +
                            Counted(static_cast<std::size_t>(*lines), "line") + " and the scene " +
                            Counted(nodes, "node") +
                            ", so its names would shift off the nodes they belong to; "
                            "nothing was loaded or written (--partial loads it by position all the same)");
     }
+}
+
+// How the command line selects `first` or `second` alone: by their paths
+// where each fits its node only, and by their indices.
+std::string WaysToSelectOne(std::size_t first, std::size_t second, const std::vector<standin::StandinNode*>& nodes) {
+    const NodeTree tree = TreeOf(nodes);
+    const std::string firstPath = PathOf(first, nodes, tree);
+    const std::string secondPath = PathOf(second, nodes, tree);
+    auto alone = [&](const std::string& path, std::size_t k) {
+        return NodesOnPath(PathSteps(path), nodes, tree) == std::vector<std::size_t>{k};
+    };
+    const std::string byIndex = "index (--select " + std::to_string(first) + " or " + std::to_string(second) + ")";
+    if (!alone(firstPath, first) || !alone(secondPath, second)) {
+        return "by its " + byIndex;
+    }
+    return "by its path (--select-path " + Quoted(firstPath) + " or " + Quoted(secondPath) + ") or " + byIndex;
 }
 
 // Align with a node and its namesake selected moves one to the other's
@@ -99,15 +115,33 @@ void CheckNoNamesakePair(const std::string& option, const std::vector<std::size_
     }
     const NamesakePair& pair = pairs.front();
     const std::vector<standin::StandinNode*>& nodes = host.Nodes();
-    const NodeTree tree = TreeOf(nodes);
     auto node = [&](std::size_t k) { return "node " + std::to_string(k) + " " + Quoted(nodes[k]->Name()); };
     const std::size_t first = pair.node;
     const std::size_t second = pair.namesake;
     throw SelectionConflict(option + "the selection holds both " + node(first) + " and " + node(second) +
                             ", the namesake whose place it would take, so the result would depend on their order; "
-                            "select only the one to move, by its path (--select-path " +
-                            Quoted(PathOf(first, nodes, tree)) + " or " + Quoted(PathOf(second, nodes, tree)) +
-                            ") or index (--select " + std::to_string(first) + " or " + std::to_string(second) + ")");
+                            "select only the one to move, " +
+                            WaysToSelectOne(first, second, nodes) + ", or every copy but the first with --copies-of " +
+                            Quoted(nodes[first]->Name()));
+}
+
+// The nodes of --copies-of: those named `name` exactly, but the first in
+// pre-order (the root is never selected, but may be the first).
+std::vector<std::size_t> CopiesOf(const std::string& name, const SessionHost& host) {
+    std::vector<std::size_t> named;
+    for (std::size_t k = 0; k < host.Nodes().size(); ++k) {
+        if (host.Nodes()[k]->Name() == name) {
+            named.push_back(k);
+        }
+    }
+    if (named.size() < 2) {
+        throw NoMatchError("--copies-of: " +
+                           (named.empty() ? "no node is named " + QuotedExcerpt(name)
+                                          : "only node " + std::to_string(named[0]) + " is named " +
+                                                QuotedExcerpt(name) + ", so it has no copies to align"));
+    }
+    named.erase(named.begin());
+    return named;
 }
 
 }  // namespace
@@ -131,7 +165,9 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
     std::vector<Action> actions;
     if (UsesTarvel(shortcut.kind)) {
         actions.push_back({OpenTool{"Tarvel"}, command});
-        if (shortcut.selectName) {
+        if (shortcut.copiesOf) {
+            actions.push_back({SelectNodes{}, {"--copies-of", 0}});
+        } else if (shortcut.selectName) {
             actions.push_back({SelectNamed{{*shortcut.selectName}, {}}, {"--select-name", 0}});
         } else if (shortcut.selectPath) {
             actions.push_back({SelectPath{{*shortcut.selectPath}, {}}, {"--select-path", 0}});
@@ -141,10 +177,16 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
         if (shortcut.kind == ShortcutKind::Align) {
             actions.push_back({PressButton{"Align"}, command});
         } else {
-            actions.push_back({ClickRadio{shortcut.axis}, {"--axis", 0}});
+            if (!shortcut.axis.empty()) {
+                actions.push_back({ClickRadio{shortcut.axis}, {"--axis", 0}});
+            }
             actions.push_back({PressButton{"Pick"}, command});
             actions.push_back({ClickViewport{shortcut.from}, {"--from", 0}});
-            actions.push_back({ClickViewport{shortcut.to}, {"--to", 0}});
+            if (!shortcut.axis.empty()) {
+                actions.push_back({ClickViewport{shortcut.to}, {"--to", 0}});
+            } else {
+                actions.push_back({EndPickMode{}, command});
+            }
         }
     } else {
         const bool saving = shortcut.kind == ShortcutKind::SaveNames;
@@ -161,7 +203,7 @@ std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHo
     return dialog != nullptr ? std::optional(dialog->FileFor(shortcut.names)) : std::nullopt;
 }
 
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
+void CheckShortcutJob(const Shortcut& shortcut, std::vector<Action>& actions, SessionHost& host,
                       const ProxyFiles& proxies) {
     if (shortcut.kind == ShortcutKind::LoadNames && !shortcut.partial) {
         CheckNamesCount(shortcut, host, proxies);
@@ -169,8 +211,16 @@ void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actio
     if (!UsesTarvel(shortcut.kind)) {
         return;
     }
+    if (shortcut.copiesOf) {
+        for (Action& action : actions) {
+            if (auto* select = std::get_if<SelectNodes>(&action.what)) {
+                select->indices = CopiesOf(*shortcut.copiesOf, host);
+            }
+        }
+    }
     const std::string option = shortcut.selectName   ? "--select-name: "
                                : shortcut.selectPath ? "--select-path: "
+                               : shortcut.copiesOf   ? "--copies-of: "
                                                      : "--select: ";
     const std::vector<std::size_t>& selected = SelectedIndices(actions);
     if (shortcut.kind == ShortcutKind::Pivot) {
@@ -179,7 +229,7 @@ void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actio
                                          : shortcut.selectPath ? &*shortcut.selectPath
                                                                : nullptr;
             const std::string fits = pattern != nullptr ? Quoted(*pattern) + " fits " : "";
-            throw SessionError(option + fits + std::to_string(selected.size()) + " nodes (" +
+            throw NoMatchError(option + fits + std::to_string(selected.size()) + " nodes (" +
                                NodeList(selected, host, 3) + "), and pivot works on one");
         }
         return;
@@ -195,7 +245,7 @@ void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actio
         }
     }
     if (!alone.empty()) {
-        throw SessionError(option + (alone.size() == 1 ? "node " : "nodes ") + NodeList(alone, host, 3) +
+        throw NoMatchError(option + (alone.size() == 1 ? "node " : "nodes ") + NodeList(alone, host, 3) +
                            (alone.size() == 1 ? " has" : " have") +
                            " no namesake (no other node of the same name), so align would not move " +
                            (alone.size() == 1 ? "it" : "them"));

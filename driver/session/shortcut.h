@@ -25,8 +25,9 @@ struct Shortcut {
     std::vector<std::size_t> selection;     // --select
     std::optional<std::string> selectName;  // --select-name, instead
     std::optional<std::string> selectPath;  // --select-path, instead
-    std::string axis;                       // --axis: "X", "Y" or "Z"
-    Point3 from, to;                        // --from, --to: two different points
+    std::optional<std::string> copiesOf;    // --copies-of of align, instead: the name's nodes but the first
+    std::string axis;                       // --axis: "X", "Y" or "Z"; empty without --to
+    Point3 from, to;                        // --from, --to: two different points; `to` only with an axis
     std::string names;                      // NAMES: the path for the names tool's file dialog
     bool partial = false;                   // --partial: load a names file whatever its number of lines
     bool namesToStandardOutput = false;     // save-names with NAMES "-": the names go to standard output
@@ -42,7 +43,8 @@ public:
 // The actions a shortcut stands for, each with the option it comes from as
 // its origin (the command itself for the actions it implies):
 //   align       open Tarvel, select, press Align, close
-//   pivot       open Tarvel, select, radio AXIS, press Pick, click FROM, click TO, close
+//   pivot       open Tarvel, select, radio AXIS, press Pick, click FROM, click TO, close;
+//               without AXIS: open Tarvel, select, press Pick, click FROM, endpick, close
 //   save-names  open Velkora, answer NAMES, press Save Names To File, close
 //   load-names  open Velkora, answer NAMES, press Load Names Form File, close
 std::vector<Action> ShortcutActions(const Shortcut& shortcut);
@@ -55,13 +57,14 @@ std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHo
 // Checks, once the actions are checked (the nodes of --select-name and
 // --select-path found), that the shortcut's job can happen on this scene:
 // pivot works on exactly one node; every node that align moves has a
-// namesake, another node of the same name (the root too may be one);
+// namesake, another node of the same name (the root too may be one), and
+// the nodes of --copies-of, found here, are the name's second and later;
 // load-names without --partial loads a file of as many lines as the scene
 // has nodes. Throws SessionError naming the option and the nodes or the
 // counts, and SelectionConflict where align's selection holds a node and
 // the namesake it would take, whose result would depend on their order.
 // `proxies` gives the file that stands in for a NAMES of "-".
-void CheckShortcutJob(const Shortcut& shortcut, const std::vector<Action>& actions, SessionHost& host,
+void CheckShortcutJob(const Shortcut& shortcut, std::vector<Action>& actions, SessionHost& host,
                       const ProxyFiles& proxies);
 
 }  // namespace driver

@@ -2,15 +2,20 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace driver {
 
 // Why a job was not done, by kind: each kind has one exit status and one
-// HTTP status, in the table of refusal.cpp.
+// HTTP status, in the table of refusal.cpp. The exit statuses tell a script
+// what to do next: 1 the content refuses the job (the same command on
+// another scene may do it), 2 the command line is wrong, 4 a file cannot be
+// read, parsed or written.
 enum class RefusalCode {
     Usage,              // the command line is wrong
     SelectionConflict,  // a shortcut's selection holds a node and its namesake
-    BadSession,         // a session line that cannot be parsed or checked
+    NoMatch,            // the scene lacks what the job names: a node, a namesake, a count
+    BadSession,         // a session line that cannot be parsed or run in its order
     BadScene,           // a scene file that cannot be read as its format
     FileMissing,        // a file to be read is missing or cannot be read
     NotWritable,        // a file to be written cannot be
@@ -41,6 +46,9 @@ const char* CodeName(RefusalCode code);
 // The status that morvane-host ends with, and the viewer's HTTP answer.
 int ExitStatusOf(RefusalCode code);
 int HttpStatusOf(RefusalCode code);
+// What --help says of the refusals that end a run with `status`, in the
+// table's order; none for a status that no refusal ends with.
+std::vector<const char*> RefusalsShown(int status);
 
 // An error thrown inside a reader or a check, and caught at the run's
 // boundary, which answers it through the table by its code.

@@ -172,7 +172,7 @@ TEST(ViewServer, RefusesWithACodeAndWarnsApart) {
     const std::vector<std::string> lines = loaded["lines"];
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "    " + loaded["warnings"][0].get<std::string>()), 1);
     const nlohmann::json refusedGesture = Body(served.Request("POST", "/api/actions", bearer, "select 99"));
-    EXPECT_EQ(refusedGesture["refusal"]["code"], "bad-session");
+    EXPECT_EQ(refusedGesture["refusal"]["code"], "no-match");
     EXPECT_TRUE(refusedGesture["warnings"].empty());
     const struct {
         std::string method, path, headers, body;
@@ -222,7 +222,7 @@ TEST(ViewServer, QuotesATypedPatternIntoOneLine) {
     // A line end in the pattern is part of the one name: no second action
     // runs, and no node has that name.
     const nlohmann::json injected = Body(served.Request("POST", "/api/select-name", bearer, "Door\nopen Tarvel"));
-    EXPECT_EQ(injected["refusal"]["code"], "bad-session");
+    EXPECT_EQ(injected["refusal"]["code"], "no-match");
     const std::string session = served.Request("GET", "/api/session", bearer);
     const std::string lines = session.substr(session.find("\r\n\r\n") + 4);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3) << lines;

@@ -345,7 +345,7 @@ public:
         }
     }
 
-    std::unordered_map<std::size_t, WorldBox> Run() {
+    NodeBounds Run() {
         std::vector<std::pair<std::size_t, Affine>> pending;
         for (std::size_t node = model_.nodes.size(); node-- > 0;) {
             if (model_.nodes[node].parent == kNoNode) {
@@ -354,7 +354,7 @@ public:
         }
         // A skinned mesh waits for its joints' world transforms.
         std::vector<std::size_t> skinned;
-        std::unordered_map<std::size_t, WorldBox> boxes;
+        NodeBounds boxes;
         while (!pending.empty()) {
             const auto [node, parentWorld] = pending.back();
             pending.pop_back();
@@ -366,7 +366,8 @@ public:
             if (entry.objectKind == NodeEntry::kGeometry && entry.skinned) {
                 skinned.push_back(node);
             } else if (entry.objectKind == NodeEntry::kGeometry) {
-                Keep(node, NodeBox(node, world), boxes);
+                Keep(node, NodeBox(node, world), boxes.world);
+                Keep(node, NodeBox(node, Affine()), boxes.object);
             }
             const ChildRange children = model_.Children(entry);
             for (auto child = children.end(); child != children.begin();) {
@@ -374,7 +375,7 @@ public:
             }
         }
         for (const std::size_t node : skinned) {
-            Keep(node, NodeBox(node, Affine()), boxes);
+            Keep(node, NodeBox(node, Affine()), boxes.world);
         }
         return boxes;
     }
@@ -438,8 +439,7 @@ private:
 
 }  // namespace
 
-std::unordered_map<std::size_t, WorldBox> DrawnBounds(const GltfModel& model, const std::string& json, bool glb,
-                                                      const BufferReader& read) {
+NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read) {
     return BoundsWalk(model, json, glb, read).Run();
 }
 

@@ -19,6 +19,14 @@
 // its translation, rotation and scale after the node's transform.
 namespace driver::gltf {
 
+// The boxes of the nodes by glTF index: `world`, in world units, and
+// `object`, in the frame of the node itself (none for a skinned mesh,
+// whose node's frame places nothing).
+struct NodeBounds {
+    std::unordered_map<std::size_t, WorldBox> world;
+    std::unordered_map<std::size_t, WorldBox> object;
+};
+
 // By glTF node: the box of what it draws, for every node with a mesh whose
 // box the file tells. None for a node whose mesh, or a POSITION accessor
 // of it, has no "min" and "max" of three numbers; for a skinned one whose
@@ -28,7 +36,6 @@ namespace driver::gltf {
 // `model`, which still holds its nodes and the local transforms it keeps;
 // `read` reads the bytes of a buffer (of a GLB file when `glb`, a buffer
 // without a URI is its binary chunk), and throws BufferReadError.
-std::unordered_map<std::size_t, WorldBox> DrawnBounds(const GltfModel& model, const std::string& json, bool glb,
-                                                      const BufferReader& read);
+NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read);
 
 }  // namespace driver::gltf

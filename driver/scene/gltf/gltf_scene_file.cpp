@@ -161,14 +161,8 @@ public:
     std::optional<std::string> MotionRefusal(const StandinNode& node) const override;
     std::vector<std::string> MovedWith(const StandinNode& node) const override;
 
-    std::optional<WorldBox> DrawnBox(std::size_t index) const override {
-        if (index == 0 || index >= records_.size()) {
-            return std::nullopt;
-        }
-        const auto moved = objectNodes_.find(index);
-        const auto box = drawnBoxes_.find(moved != objectNodes_.end() ? moved->second : records_[index].gltf);
-        return box != drawnBoxes_.end() ? std::optional(box->second) : std::nullopt;
-    }
+    std::optional<WorldBox> DrawnBox(std::size_t index) const override { return BoxOf(index, drawnBoxes_.world); }
+    std::optional<WorldBox> ObjectBox(std::size_t index) const override { return BoxOf(index, drawnBoxes_.object); }
 
     std::optional<std::string> FileNodeName(std::size_t index) const override {
         if (index == 0 && model_.scene.index) {
@@ -325,9 +319,19 @@ private:
     std::unordered_map<std::size_t, std::string> jointLocks_;   // by glTF index
     std::unordered_set<std::size_t> skinnedNodes_;              // by pre-order index: their joints place their meshes
     std::unordered_map<std::size_t, std::size_t> objectNodes_;  // pre-order index -> the marked child's glTF index
+
+    // The box of the glTF node that holds node `index`'s object.
+    std::optional<WorldBox> BoxOf(std::size_t index, const std::unordered_map<std::size_t, WorldBox>& boxes) const {
+        if (index == 0 || index >= records_.size()) {
+            return std::nullopt;
+        }
+        const auto moved = objectNodes_.find(index);
+        const auto box = boxes.find(moved != objectNodes_.end() ? moved->second : records_[index].gltf);
+        return box != boxes.end() ? std::optional(box->second) : std::nullopt;
+    }
     AnimatedPlacements animated_;
     std::unordered_map<std::size_t, std::vector<std::string>> jointMeshes_;  // glTF joint -> its skinned meshes
-    std::unordered_map<std::size_t, WorldBox> drawnBoxes_;  // by glTF index, for a scene that is listed
+    NodeBounds drawnBoxes_;  // by glTF index, for a scene that is listed
     // Where the scene is drawn: the local transforms and object offsets as
     // read, in double precision, by pre-order index.
     std::vector<standin::Affine> localsRead_;

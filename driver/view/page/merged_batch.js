@@ -147,6 +147,7 @@ class Batch {
   // triangles' winding turned, so that its faces still face out.
   place(k, matrix, edit = true) {
     const part = this.parts[k];
+    part.matrix = matrix.clone();
     const { position, normal } = part.source.attributes;
     const positions = this.mesh.geometry.attributes.position;
     for (let i = 0; i < part.count; ++i) {
@@ -202,6 +203,20 @@ class Batch {
       point.fromArray(this.spheres, k * 4);
       if (ray.distanceSqToPoint(point) <= (this.spheres[k * 4 + 3] + slack(point)) ** 2) yield k;
     }
+  }
+
+  // Vertex `i` of part `k` in the world, from the file's own numbers and
+  // the part's placement in double precision (as a snap takes it), not
+  // from the single-precision copy drawn around the batch's origin.
+  sourcePoint(k, i, target) {
+    const part = this.parts[k];
+    return target.fromBufferAttribute(part.source.attributes.position, i).applyMatrix4(part.matrix);
+  }
+
+  // The same for corner `e` of part `k`'s triangle `t`.
+  sourceCorner(k, t, e, target) {
+    const index = this.parts[k].source.index;
+    return this.sourcePoint(k, index ? index.getX(t + e) : t + e, target);
   }
 
   // The corners of part `k`'s triangle `t` (of its own), in the world.

@@ -130,9 +130,21 @@ export function startPicking() {
   });
 }
 
+// The shortest decimal that reads back as the single-precision number
+// nearest `v`: a vertex at -2.9 is sent as "-2.9", not as the float's
+// whole expansion or a neighbour.
+export function singleText(v) {
+  const single = Math.fround(v);
+  for (let digits = 1; digits < 9; ++digits) {
+    const text = single.toPrecision(digits);
+    if (Math.fround(Number(text)) === single) return String(Number(text));
+  }
+  return String(single);
+}
+
 // The text of a `click` line for a point.
 export function clickText(point) {
   // In single precision, as the host keeps points: a double halfway
   // between two floats would otherwise round as its decimal text rounds.
-  return `click ${[point.x, point.y, point.z].map((v) => String(Math.fround(v))).join(' ')}`;
+  return `click ${[point.x, point.y, point.z].map(singleText).join(' ')}`;
 }

@@ -53,14 +53,13 @@ function* copiesNear(mesh, ray, radius, pixelAt) {
 // The corners and edge midpoints of the parts of a batch (merged_batch.js)
 // whose bounds come within `radius` pixels of the ray.
 function* batchPoints(batch, ray, radius, pixelAt) {
-  const positions = batch.mesh.geometry.attributes.position;
   for (const k of batch.partsNear(ray, (centre) => radius * pixelAt(centre))) {
     const part = batch.parts[k];
-    for (let i = 0; i < part.count; ++i) yield [CORNER, corner.fromBufferAttribute(positions, part.first + i).add(batch.origin)];
+    for (let i = 0; i < part.count; ++i) yield [CORNER, batch.sourcePoint(k, i, corner)];
     for (let t = 0; t + 2 < part.indexCount; t += 3) {
       for (let e = 0; e < 3; ++e) {
-        batch.corner(k, t, e, corner);
-        batch.corner(k, t, (e + 1) % 3, other);
+        batch.sourceCorner(k, t, e, corner);
+        batch.sourceCorner(k, t, (e + 1) % 3, other);
         yield [MIDPOINT, corner.add(other).multiplyScalar(0.5)];
       }
     }
