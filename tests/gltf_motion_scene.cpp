@@ -196,3 +196,94 @@ std::string MotionScene(std::mt19937& random, bool glb) {
 }
 
 }  // namespace gltftest
+
+namespace gltftest {
+
+namespace {
+
+// Three keys of a bone's part as `kind` says, with nought tangents for a
+// cubic spline where the keys are the same, random ones elsewhere.
+std::vector<float> BoneKeys(std::mt19937& random, const std::string& path, const std::string& kind,
+                            const std::vector<float>& rest, bool cubic) {
+    const std::vector<float> same = kind == "rest" ? rest : Values(random, path, 0.5f, 2);
+    std::uniform_real_distribution<float> factor(0.5f, 2);
+    std::vector<float> keys;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<float> value = kind == "varying" || kind == "translation" ? Values(random, path, -3, 3) : same;
+        if (kind == "flipped" && k == 1) {
+            for (float& part : value) {
+                part = -part;
+            }
+        } else if (kind == "unit" || kind == "uniform") {
+            value.assign(3, kind == "unit" ? 1 : factor(random));
+        } else if (kind == "stretch") {
+            value = {factor(random), factor(random), factor(random)};
+        }
+        const bool fixed = kind != "varying" && kind != "translation" && kind != "uniform" && kind != "stretch";
+        std::vector<float> tangent(value.size(), 0.0f);
+        if (!fixed) {
+            tangent = Values(random, "tangent", -1, 1);
+            tangent.resize(value.size(), 0.25f);
+        }
+        for (const auto* part : cubic ? std::vector<const std::vector<float>*>{&tangent, &value, &tangent}
+                                      : std::vector<const std::vector<float>*>{&value}) {
+            keys.insert(keys.end(), part->begin(), part->end());
+        }
+    }
+    return keys;
+}
+
+}  // namespace
+
+std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
+    Data data;
+    const std::size_t triangle = data.Add({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", 3);
+    data.Last()["min"] = {0, 0, 0};
+    data.Last()["max"] = {1, 1, 0};
+    auto times = [&] {
+        const std::size_t at = data.Add({0, 0.5f, 1.5f}, "SCALAR", 3);
+        data.Last()["min"] = {0};
+        data.Last()["max"] = {1.5};
+        return at;
+    };
+    const std::size_t played = times();
+    const std::vector<float> turn = Rotation(random);
+    Json nodes = Json::parse(R"([{"name": "Arm", "translation": [2, -1, 0.5], "children": [1, 3]},
+        {"name": "Bone", "mesh": 0, "translation": [1, 0.5, -2], "scale": [1.25, 1.25, 1.25], "children": [2]},
+        {"name": "Tip", "mesh": 0, "translation": [0.5, 1, 0]},
+        {"name": "Skin", "mesh": 1, "skin": 0},
+        {"name": "Tip", "translation": [-2, 1, 3]}])");
+    nodes[1]["rotation"] = turn;
+    Json pose = {{"name", "Pose"}, {"channels", Json::array()}, {"samplers", Json::array()}};
+    auto drive = [&](std::size_t node, const char* path, const std::string& interpolation, const std::string& kind,
+                     const std::vector<float>& rest) {
+        const bool cubic = interpolation == "CUBICSPLINE";
+        const std::size_t input = interpolation == "STEP apart" ? times() : played;
+        const std::size_t output = data.Add(BoneKeys(random, path, kind, rest, cubic),
+                                            std::string(path) == "rotation" ? "VEC4" : "VEC3", cubic ? 9 : 3);
+        pose["samplers"].push_back(
+            {{"input", input}, {"output", output}, {"interpolation", interpolation.substr(0, interpolation.find(' '))}});
+        pose["channels"].push_back(
+            {{"sampler", pose["samplers"].size() - 1}, {"target", {{"node", node}, {"path", path}}}});
+    };
+    drive(1, "rotation", motion.rotationInterpolation, motion.rotation, turn);
+    if (motion.translation != nullptr) {
+        drive(1, "translation", motion.translation, "translation", {});
+    }
+    if (motion.scale != nullptr) {
+        drive(1, "scale", "LINEAR", motion.scale, {});
+    }
+    drive(2, "rotation", "LINEAR", "varying", {});
+    const std::size_t joints = data.Add({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "VEC4", 3, 5121);
+    const std::size_t weights = data.Add({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "VEC4", 3);
+    Json gltf = {{"asset", {{"version", "2.0"}}}, {"scenes", {{{"nodes", {0, 4}}}}}, {"nodes", nodes}};
+    gltf["skins"] = {{{"joints", {2}}}};
+    gltf["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", triangle}}}}}}},
+                      {{"primitives",
+                        {{{"attributes", {{"POSITION", triangle}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}}}}}}};
+    gltf["animations"] = {pose};
+    data.Into(gltf, false);
+    return gltf.dump();
+}
+
+}  // namespace gltftest

@@ -521,3 +521,62 @@ TEST_F(GltfTools, StandardOutputThatCannotTakeTheListingFails) {
               2);
     EXPECT_EQ(Slurp(folder_ / scene), before);
 }
+
+// The ways exporters key a bone (gltf_motion_scene.h), under pivot edits
+// of the bone (its pivot moved and its axes turned, or turned in place)
+// and of the parent of a skinned mesh, and Align of a joint: what glTF
+// can carry exactly is written, and compare.mjs plays the animation of
+// the written file against the input's; the rest is refused, naming the
+// channel, and says nothing moved; the skinned mesh node keeps the
+// transform it had (none), which glTF ignores.
+TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
+    const std::string moved = "pivot --select 2 --axis Y --from 0.5,1,-1 --to 1,2.5,-0.5";
+    const std::string turned = std::string("pivot --select 2 --axis Z --from ") + gltftest::kBoneAt + " --to 4,0,-1";
+    const std::string bone = "refused: animation 0 \"Pose\", channel ";
+    const std::string pivot = " of node 2 \"Bone\" (nodes[1]): its pivot moved off the point";
+    const struct {
+        const char* name;
+        gltftest::BoneMotion motion;
+        std::string job;
+        std::string says;  // empty where the edit is carried
+    } cases[] = {
+        {"keyed-in-all", {"constant", "LINEAR", "LINEAR", "unit"}, moved, ""},
+        {"constant-cubic", {"constant", "CUBICSPLINE", "CUBICSPLINE", nullptr}, moved, ""},
+        {"flipped", {"flipped", "LINEAR", "STEP", "unit"}, moved, ""},
+        {"rest-without-translation", {"rest", "STEP", nullptr, nullptr}, moved, ""},
+        {"step", {"varying", "STEP", "STEP", nullptr}, moved, ""},
+        {"step-apart", {"varying", "STEP", "STEP apart", "unit"}, moved, ""},
+        {"uniform-turned", {"varying", "LINEAR", "LINEAR", "uniform"}, turned, ""},
+        {"unit-turned", {"varying", "CUBICSPLINE", nullptr, "unit"}, turned, ""},
+        {"arm-of-skin", {"varying", "LINEAR", "LINEAR", "stretch"}, "pivot --select 1 --axis X --from 1,1,1 --to 2,1,3",
+         ""},
+        {"constant-without-translation", {"constant", "LINEAR", nullptr, nullptr}, moved,
+         bone + "0, drives the rotation" + pivot},
+        {"step-linear", {"varying", "STEP", "LINEAR", nullptr}, moved, bone + "0, drives the rotation" + pivot},
+        {"varying", {"varying", "LINEAR", "LINEAR", "unit"}, moved, bone + "0, drives the rotation" + pivot},
+        {"uniform-moved", {"constant", "LINEAR", "LINEAR", "uniform"}, moved, bone + "2, drives the scale" + pivot},
+        {"stretch-turned", {"varying", "LINEAR", "LINEAR", "stretch"}, turned,
+         bone + "2, drives the scale of node 2 \"Bone\" (nodes[1]): its axes turned"},
+        {"align-joint", {"varying", "LINEAR", nullptr, nullptr}, "align --select 3",
+         bone + "1, drives the rotation of node 3 \"Tip\" (nodes[2]): its pivot moved"},
+    };
+    std::mt19937 random(53);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = Save(c.name + std::string(".gltf"), gltftest::CarriedMotionScene(random, c.motion));
+        const std::string output = c.name + std::string("-out.gltf");
+        const std::size_t select = c.job.find("--select ") + 9;
+        const std::string options = (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + c.job.substr(select, 1);
+        const std::string command = c.job.substr(0, c.job.find(' ')) + " " + input + c.job.substr(c.job.find(' '));
+        EXPECT_EQ(Host(command + " -o " + output, input, output, options), c.says.empty() ? 0 : 1) << errors_;
+        const std::string said = Slurp(folder_ / "stdout.txt") + errors_;
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        if (!c.says.empty()) {
+            EXPECT_EQ(said.find("moved with it"), std::string::npos) << "nothing moved: " << said;
+            EXPECT_FALSE(fs::exists(folder_ / output)) << "nothing is written";
+            continue;
+        }
+        const Json skin = ReadJson(output)["nodes"][3];
+        EXPECT_EQ(skin, JsonOf(Slurp(folder_ / input))["nodes"][3]) << "the skinned mesh node is as it was";
+    }
+}

@@ -101,6 +101,8 @@ BufferViewEntry ReadView(const JsonValue& value) {
     view.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
     view.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
     view.byteStride = IndexIn(value.Member("byteStride")).value_or(0);
+    const auto extensions = value.Member("extensions");
+    view.compressed = extensions && extensions->Member("EXT_meshopt_compression").has_value();
     return view;
 }
 
@@ -176,7 +178,10 @@ std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t i
     const std::optional<std::string>& uri = model.bufferUris[*view.buffer];
     const std::string buffer = "buffers[" + std::to_string(*view.buffer) + "]";
     if (!uri && !(glb && *view.buffer == 0)) {
-        return accessor + ": " + buffer + " has no data";
+        return accessor + ": " + buffer + " has no data" +
+               (view.compressed ? ": its buffer view is compressed (EXT_meshopt_compression), and the tools do not "
+                                  "decode that"
+                                : "");
     }
     if (uri && uri->find(':') != std::string::npos && uri->rfind("data:", 0) != 0 &&
         !(uri->size() > 1 && (*uri)[1] == ':')) {

@@ -38,6 +38,7 @@ struct BufferViewEntry {
     std::uint64_t byteLength = 0;
     std::uint64_t byteStride = 0;  // 0 where it has none
     std::uint32_t uses = 0;        // accessors and images that refer to it
+    bool compressed = false;       // by EXT_meshopt_compression: its own bytes may be no data
 };
 
 struct BufferModel {

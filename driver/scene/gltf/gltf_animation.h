@@ -32,6 +32,7 @@ struct SamplerEntry {
     Span object;
     std::optional<std::size_t> input, output;
     bool cubic = false;
+    bool step = false;         // it holds each key's value until the next
     std::size_t channels = 0;  // the channels that use it
 };
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "scene/gltf/gltf_played_keys.h"
 #include "scene/gltf/json_edit.h"
 #include "standin/little_endian.h"
 
@@ -37,20 +38,12 @@ std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTa
 std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelKeys& keys, const BufferReader& read) {
     const ChannelTarget& channel = file.channels[keys.channel];
     const SamplerEntry& sampler = file.animations[channel.animation].samplers[*channel.sampler];
-    const std::size_t output = *sampler.output;
-    const std::size_t count = static_cast<std::size_t>(file.data.accessors[output].count);
-    const std::size_t numbers = ComponentsOf(channel) * count;
-    std::string bytes(4 * numbers, '\0');  // an accessor without a buffer view holds zeros
-    try {
-        if (const std::optional<std::size_t> view = file.data.accessors[output].view) {
-            bytes = read(*file.data.views[*view].buffer, AccessorStart(file.data, output), 4 * numbers);
-        }
-    } catch (const BufferReadError& e) {
-        throw ChannelKeysError(keys.channel, std::string("its keys cannot be read: ") + e.what());
-    }
-    std::vector<double> values(numbers);
+    const std::size_t count = static_cast<std::size_t>(file.data.accessors[*sampler.output].count);
+    std::vector<double> values = ChannelValues(file, keys.channel, read);
+    const std::size_t numbers = values.size();
+    std::string bytes(4 * numbers, '\0');
     for (std::size_t i = 0; i < numbers; ++i) {
-        values[i] = little_endian::Float32(bytes, 4 * i);
+        little_endian::PutFloat32(bytes, 4 * i, static_cast<float>(values[i]));
     }
     MapKeys(keys.map, PlacementPart(channel), sampler.cubic, values.data(), count);
     const std::string before = bytes;
@@ -78,30 +71,54 @@ std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(
 }
 
 std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
-                                         const NodeChange& change, const std::string& node,
+                                         const NodeChange& change, const std::string& node, const BufferReader& read,
                                          std::vector<ChannelKeys>& keys) {
-    if (placed.empty()) {
-        return std::nullopt;
-    }
     for (const std::size_t c : placed) {
         if (std::string(PlacementPart(file.channels[c])) == "matrix") {
             return Driving(file, file.channels[c], node) +
                    ": the keys of a whole matrix are not carried, only those of a translation, a rotation or a scale";
         }
     }
-    KeyMap map;
-    if (const std::optional<KeyFault> fault = KeyMapOf(change, file.animated[file.channels[placed[0]].node], map)) {
-        std::size_t named = placed[0];
-        for (const std::size_t c : placed) {
-            named = std::string(PlacementPart(file.channels[c])) == fault->part ? c : named;
-        }
-        return Driving(file, file.channels[named], node) + ": " + fault->reason;
-    }
+    // Each animation plays on its own: its keys follow the change as what
+    // it plays of the node does.
+    std::map<std::size_t, std::vector<std::size_t>> byAnimation;
     for (const std::size_t c : placed) {
-        if (const std::optional<std::string> fault = KeysFault(file, file.channels[c])) {
-            return Driving(file, file.channels[c], node) + ", whose keys cannot be read: " + *fault;
+        byAnimation[file.channels[c].animation].push_back(c);
+    }
+    for (const auto& [animation, channels] : byAnimation) {
+        AnimatedParts driven;
+        for (const std::size_t c : channels) {
+            const std::string part = PlacementPart(file.channels[c]);
+            driven.translation = driven.translation || part == "translation";
+            driven.rotation = driven.rotation || part == "rotation";
+            driven.scale = driven.scale || part == "scale";
         }
-        keys.push_back({c, map});
+        std::optional<std::string> unread;
+        for (const std::size_t c : channels) {
+            if (const std::optional<std::string> fault = unread ? std::nullopt : KeysFault(file, file.channels[c])) {
+                unread = Driving(file, file.channels[c], node) + ", whose keys cannot be read: " + *fault;
+            }
+        }
+        NodeChange played = change;
+        KeyMap map;
+        if (!unread && (driven.rotation || driven.scale)) {
+            PlayedChange(file, channels, read, played, map.offsets);
+        }
+        std::vector<double> offsets = std::move(map.offsets);
+        if (const std::optional<KeyFault> fault = KeyMapOf(played, driven, map)) {
+            std::size_t named = channels[0];
+            for (const std::size_t c : channels) {
+                named = std::string(PlacementPart(file.channels[c])) == fault->part ? c : named;
+            }
+            return Driving(file, file.channels[named], node) + ": " + fault->reason;
+        }
+        if (unread) {
+            return unread;
+        }
+        map.offsets = std::move(offsets);
+        for (const std::size_t c : channels) {
+            keys.push_back({c, map});
+        }
     }
     return std::nullopt;
 }

@@ -42,11 +42,13 @@ struct ChannelKeys {
 std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(const std::vector<ChannelTarget>& channels);
 
 // Adds to `keys` the channels of `placed`, the channels that drive one
-// node's placement, with the maps under `change`; or says why they cannot
-// follow it, naming the node as `node`: "animation 0 "Wave", channel 1,
-// drives the rotation of node 3 "Door" (nodes[4]): its pivot moved ...".
+// node's placement, with the maps under `change`, each animation's as it
+// plays the node (gltf_played_keys.h, whose keys are read by `read`); or
+// says why they cannot follow it, naming the node as `node`: "animation 0
+// "Wave", channel 1, drives the rotation of node 3 "Door" (nodes[4]): its
+// pivot moved ...".
 std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
-                                         const NodeChange& change, const std::string& node,
+                                         const NodeChange& change, const std::string& node, const BufferReader& read,
                                          std::vector<ChannelKeys>& keys);
 
 // A channel whose keys cannot be written; what() says why.

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_channel_keys.h"
+#include "scene/gltf/gltf_key_map.h"
+
+// What one animation plays of a node's placement, read from its keys,
+// where a change moves the node's pivot or turns its axes: rotation and
+// scale keys that never change (Blender and Godot key every bone, often
+// with the same rotation at every key) shift the origin by a constant,
+// which its translation keys carry; rotation and scale keys that step
+// with translation keys at the same times shift it by steps that those
+// keys carry; scale keys that are all uniform commute with a turn.
+namespace driver::gltf {
+
+// `change` for the keys of `channels` (those of one animation that drive
+// the node's placement): its rest made of the rotation and scale that the
+// animation plays where they are constant, `shiftCarried` and
+// `uniformScaleKeys` set where the keys allow; and in `offsets`, where
+// the translation keys step with the shift, the offset of each. Keys that
+// cannot be read leave it as it was (their fault is told where they are
+// mapped).
+void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
+                  NodeChange& change, std::vector<double>& offsets);
+
+// The values of channel `channel`'s keys as floats, `components` a key
+// (each an in-tangent, a value and an out-tangent for a cubic spline).
+// Throws ChannelKeysError.
+std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const BufferReader& read);
+
+}  // namespace driver::gltf
