@@ -219,7 +219,7 @@ std::vector<float> BoneKeys(std::mt19937& random, const std::string& path, const
         } else if (kind == "stretch") {
             value = {factor(random), factor(random), factor(random)};
         }
-        const bool fixed = kind != "varying" && kind != "translation" && kind != "uniform" && kind != "stretch";
+        const bool fixed = kind == "constant" || kind == "rest" || kind == "flipped" || kind == "unit";
         std::vector<float> tangent(value.size(), 0.0f);
         if (!fixed) {
             tangent = Values(random, "tangent", -1, 1);
@@ -240,13 +240,13 @@ std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
     const std::size_t triangle = data.Add({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", 3);
     data.Last()["min"] = {0, 0, 0};
     data.Last()["max"] = {1, 1, 0};
-    auto times = [&] {
-        const std::size_t at = data.Add({0, 0.5f, 1.5f}, "SCALAR", 3);
+    auto times = [&](float middle) {
+        const std::size_t at = data.Add({0, middle, 1.5f}, "SCALAR", 3);
         data.Last()["min"] = {0};
         data.Last()["max"] = {1.5};
         return at;
     };
-    const std::size_t played = times();
+    const std::size_t played = times(0.5f);
     const std::vector<float> turn = Rotation(random);
     Json nodes = Json::parse(R"([{"name": "Arm", "translation": [2, -1, 0.5], "children": [1, 3]},
         {"name": "Bone", "mesh": 0, "translation": [1, 0.5, -2], "scale": [1.25, 1.25, 1.25], "children": [2]},
@@ -258,7 +258,9 @@ std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
     auto drive = [&](std::size_t node, const char* path, const std::string& interpolation, const std::string& kind,
                      const std::vector<float>& rest) {
         const bool cubic = interpolation == "CUBICSPLINE";
-        const std::size_t input = interpolation == "STEP apart" ? times() : played;
+        const std::size_t input = interpolation == "STEP apart"   ? times(0.5f)
+                                  : interpolation == "STEP later" ? times(0.7f)
+                                                                  : played;
         const std::size_t output = data.Add(BoneKeys(random, path, kind, rest, cubic),
                                             std::string(path) == "rotation" ? "VEC4" : "VEC3", cubic ? 9 : 3);
         pose["samplers"].push_back(

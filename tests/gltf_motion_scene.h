@@ -28,9 +28,11 @@ std::string MotionScene(std::mt19937& random, bool glb);
 // How an animation "Pose" drives the bone of CarriedMotionScene, in the
 // ways exporters key bones. Rotation keys: "constant" (the same turn at
 // every key, not the rest's), "rest" (the rest's turn at every key),
-// "flipped" (the same turn as q, -q, q) or "varying"; translation keys:
-// none (null), or their interpolation, "STEP apart" for STEP keys whose
-// times are an accessor of their own (equal times); scale keys: none,
+// "flipped" (the same turn as q, -q, q), "bent" (the same turn, with
+// tangents of a cubic spline that bend it between keys) or "varying";
+// translation keys: none (null), or their interpolation, "STEP apart" for
+// STEP keys whose times are an accessor of their own (equal times), "STEP
+// later" for STEP keys at other times; scale keys: none,
 // "unit" (1, 1, 1 at every key), "uniform" (varying, uniform) or "stretch".
 struct BoneMotion {
     const char* rotation;
