@@ -98,6 +98,10 @@ std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations) {
         if (samplers && samplers->Is(Kind::Array)) {
             entry.samplersArray = samplers->GetSpan();
         }
+        const auto channels = animation.Member("channels");
+        if (channels && channels->Is(Kind::Array)) {
+            entry.channelsArray = channels->GetSpan();
+        }
         for (const JsonValue& sampler : ElementsOf(samplers)) {
             const auto interpolation = sampler.Member("interpolation");
             const std::string named =

@@ -38,7 +38,7 @@ struct SamplerEntry {
 
 struct AnimationEntry {
     std::string name;  // "" where it has none
-    std::optional<Span> samplersArray;
+    std::optional<Span> samplersArray, channelsArray;
     std::vector<SamplerEntry> samplers;
 };
 

@@ -33,6 +33,20 @@ std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTa
     return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb);
 }
 
+// The bytes of `values` as floats; throws where one is not finite in
+// single precision.
+std::string FloatBytes(const std::vector<double>& values, std::size_t channel) {
+    std::string bytes(4 * values.size(), '\0');
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto value = static_cast<float>(values[i]);
+        if (!std::isfinite(value)) {
+            throw ChannelKeysError(channel, "its new keys would not be finite in single precision");
+        }
+        little_endian::PutFloat32(bytes, 4 * i, value);
+    }
+    return bytes;
+}
+
 // The channel's keys read, mapped and put back as floats; none where that
 // leaves every one as it was.
 std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelKeys& keys, const BufferReader& read) {
@@ -46,15 +60,23 @@ std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelK
         little_endian::PutFloat32(bytes, 4 * i, static_cast<float>(values[i]));
     }
     MapKeys(keys.map, PlacementPart(channel), sampler.cubic, values.data(), count);
-    const std::string before = bytes;
-    for (std::size_t i = 0; i < numbers; ++i) {
-        const auto value = static_cast<float>(values[i]);
-        if (!std::isfinite(value)) {
-            throw ChannelKeysError(keys.channel, "its new keys would not be finite in single precision");
-        }
-        little_endian::PutFloat32(bytes, 4 * i, value);
+    const std::string after = FloatBytes(values, keys.channel);
+    return after != bytes ? std::optional(after) : std::nullopt;
+}
+
+// New translation keys at the times of channel `at`'s keys: the rest's
+// translation, mapped.
+ChannelKeys NewTranslation(const FileAnimations& file, std::size_t at, const NodeChange& change, const KeyMap& map,
+                           bool step) {
+    const ChannelTarget& channel = file.channels[at];
+    const std::optional<std::size_t> input = file.animations[channel.animation].samplers[*channel.sampler].input;
+    const std::size_t count = static_cast<std::size_t>(file.data.accessors[*input].count);
+    ChannelKeys keys{at, map, {}, step};
+    for (std::size_t k = 0; k < count; ++k) {
+        keys.newTranslation.insert(keys.newTranslation.end(), change.rest.t, change.rest.t + 3);
     }
-    return bytes != before ? std::optional(bytes) : std::nullopt;
+    MapKeys(map, "translation", false, keys.newTranslation.data(), count);
+    return keys;
 }
 
 }  // namespace
@@ -101,10 +123,10 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
         }
         NodeChange played = change;
         KeyMap map;
+        PlayedShift shift;
         if (!unread && (driven.rotation || driven.scale)) {
-            PlayedChange(file, channels, read, played, map.offsets);
+            PlayedChange(file, channels, read, played, shift);
         }
-        std::vector<double> offsets = std::move(map.offsets);
         if (const std::optional<KeyFault> fault = KeyMapOf(played, driven, map)) {
             std::size_t named = channels[0];
             for (const std::size_t c : channels) {
@@ -115,9 +137,12 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
         if (unread) {
             return unread;
         }
-        map.offsets = std::move(offsets);
+        map.offsets = std::move(shift.offsets);
         for (const std::size_t c : channels) {
-            keys.push_back({c, map});
+            keys.push_back({c, map, {}, false});
+        }
+        if (shift.newKeysAt) {
+            keys.push_back(NewTranslation(file, *shift.newKeysAt, change, map, shift.step));
         }
     }
     return std::nullopt;
@@ -125,11 +150,24 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
 
 void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
                      const BufferReader& read, NewData& data, TextEdits& edits) {
-    std::map<std::size_t, std::vector<std::string>> newSamplers;  // by animation
+    std::map<std::size_t, std::vector<std::string>> newSamplers, newChannels;  // by animation
     for (const ChannelKeys& channelKeys : keys) {
         const ChannelTarget& channel = file.channels[channelKeys.channel];
         const AnimationEntry& animation = file.animations[channel.animation];
         const SamplerEntry& sampler = animation.samplers[*channel.sampler];
+        if (!channelKeys.newTranslation.empty()) {
+            const std::size_t count = channelKeys.newTranslation.size() / 3;
+            const std::size_t accessor =
+                data.Add(FloatBytes(channelKeys.newTranslation, channelKeys.channel), "VEC3", count, std::nullopt);
+            std::vector<std::string>& added = newSamplers[channel.animation];
+            added.push_back("{\"input\": " + std::to_string(*sampler.input) + ", \"output\": " +
+                            std::to_string(accessor) + ", \"interpolation\": \"" +
+                            (channelKeys.step ? "STEP" : "LINEAR") + "\"}");
+            newChannels[channel.animation].push_back(
+                "{\"sampler\": " + std::to_string(animation.samplers.size() + added.size() - 1) +
+                ", \"target\": {\"node\": " + std::to_string(channel.node) + ", \"path\": \"translation\"}}");
+            continue;
+        }
         const AccessorEntry& output = file.data.accessors[*sampler.output];
         const std::optional<std::string> mapped = MappedKeys(file, channelKeys, read);
         if (!mapped) {
@@ -153,6 +191,10 @@ void EditChannelKeys(const std::string& json, const FileAnimations& file, const 
     }
     for (const auto& [animation, added] : newSamplers) {
         const auto [at, text] = ArrayAppendix(JsonValue(json, *file.animations[animation].samplersArray), added);
+        edits.Replace({at, at}, text);
+    }
+    for (const auto& [animation, added] : newChannels) {
+        const auto [at, text] = ArrayAppendix(JsonValue(json, *file.animations[animation].channelsArray), added);
         edits.Replace({at, at}, text);
     }
 }

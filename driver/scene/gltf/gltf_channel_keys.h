@@ -32,10 +32,15 @@ struct FileAnimations {
     bool glb = false;
 };
 
-// A channel whose keys follow a map.
+// A channel whose keys follow a map; or, where `newTranslation` holds
+// keys (3 numbers each), a new channel of the translation of the same
+// node in the same animation, at the times of `channel`'s keys, by steps
+// where `step`.
 struct ChannelKeys {
     std::size_t channel;  // in FileAnimations::channels
     KeyMap map;
+    std::vector<double> newTranslation;
+    bool step = false;
 };
 
 // The channels of each node that drive its placement, by glTF index.
@@ -59,8 +64,8 @@ public:
     std::size_t channel;
 };
 
-// Adds to `edits` and `data` what gives each of `keys` its mapped keys.
-// Throws ChannelKeysError.
+// Adds to `edits` and `data` what gives each of `keys` its mapped keys,
+// and the new channels. Throws ChannelKeysError.
 void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
                      const BufferReader& read, NewData& data, TextEdits& edits);
 

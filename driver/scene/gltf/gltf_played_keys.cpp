@@ -118,6 +118,11 @@ bool SameTimes(const FileAnimations& file, const Keys& a, const Keys& b, const B
     return Floats(file, a.input, count, read) == Floats(file, b.input, count, read);
 }
 
+// Whether the times of `keys` are an accessor of `count` keys.
+bool Timed(const FileAnimations& file, const Keys& keys, std::size_t count) {
+    return keys.input < file.data.accessors.size() && file.data.accessors[keys.input].count == count;
+}
+
 bool SameShift(const NodeChange& a, const NodeChange& b) {
     double x[3], y[3];
     TranslationOffset(a, x);
@@ -144,17 +149,17 @@ std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channe
 }
 
 void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
-                  NodeChange& change, std::vector<double>& offsets) {
+                  NodeChange& change, PlayedShift& shift) {
     std::optional<Keys> parts[3];  // translation, rotation, scale
     try {
         for (const std::size_t c : channels) {
             const std::string part = PlacementPart(file.channels[c]);
-            const int at = part == "translation" ? 0 : part == "rotation" ? 1 : 2;
-            parts[at] = KeysOf(file, c, read);
+            parts[part == "translation" ? 0 : part == "rotation" ? 1 : 2] = KeysOf(file, c, read);
         }
     } catch (const ChannelKeysError&) {
         return;
     }
+    const Keys* translation = parts[0] ? &*parts[0] : nullptr;
     const Keys* rotation = parts[1] ? &*parts[1] : nullptr;
     const Keys* scale = parts[2] ? &*parts[2] : nullptr;
     change.uniformScaleKeys = scale != nullptr && scale->uniform;
@@ -162,24 +167,34 @@ void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& ch
     if (change.pivotStays) {
         return;
     }
-    const bool constant = (!rotation || rotation->constant) && (!scale || scale->constant);
-    if (constant) {
+    const Keys* timed = rotation != nullptr ? rotation : scale;  // where new translation keys take their times
+    if ((!rotation || rotation->constant) && (!scale || scale->constant)) {
         NodeChange played = change;
         played.rest = PlayedRest(change, rotation, scale, 0);
-        // Without translation keys the rest's translation plays, which must
-        // then take the same shift.
-        change.shiftCarried = parts[0] || SameShift(played, change);
+        // Without translation keys the rest's translation plays: new keys
+        // carry the shift where it is not the rest's.
+        if (!translation && !SameShift(played, change)) {
+            if (!Timed(file, *timed, timed->values.size() / timed->size)) {
+                return;
+            }
+            shift.newKeysAt = timed->channel;
+        }
+        change.shiftCarried = true;
         change.rest = played.rest;
         return;
     }
-    const Keys* translation = parts[0] ? &*parts[0] : nullptr;
-    if (!translation || !translation->step) {
+    const Keys* steps = translation;
+    for (const Keys* keys : {rotation, scale}) {
+        steps = steps == nullptr && keys != nullptr && !keys->constant ? keys : steps;
+    }
+    const std::size_t count = steps->values.size() / steps->size;
+    if (!Timed(file, *steps, count)) {
         return;
     }
-    const std::size_t count = translation->values.size() / 3;
-    for (const Keys* keys : {rotation, scale}) {
-        if (keys && !keys->constant &&
-            (!keys->step || keys->values.size() != count * keys->size || !SameTimes(file, *translation, *keys, read))) {
+    // Translation keys step with the others, or are new.
+    for (const Keys* keys : {translation, rotation, scale}) {
+        if (keys && (keys == translation || !keys->constant) &&
+            (!keys->step || keys->values.size() != count * keys->size || !SameTimes(file, *steps, *keys, read))) {
             return;
         }
     }
@@ -188,7 +203,11 @@ void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& ch
         played.rest = PlayedRest(change, rotation, scale, k);
         double offset[3];
         TranslationOffset(played, offset);
-        offsets.insert(offsets.end(), offset, offset + 3);
+        shift.offsets.insert(shift.offsets.end(), offset, offset + 3);
+    }
+    if (!translation) {
+        shift.newKeysAt = steps->channel;
+        shift.step = true;
     }
     change.shiftCarried = true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "scene/gltf/gltf_buffer_bytes.h"
@@ -16,15 +17,25 @@
 // keys carry; scale keys that are all uniform commute with a turn.
 namespace driver::gltf {
 
+// How the translation keys of one animation carry the shift of a moved
+// pivot: `offsets`, where they step with it, the offset of each; and
+// where the animation has no translation keys of the node and the shift
+// is not the rest's, the channel at whose times (by steps where `step`)
+// new translation keys carry it.
+struct PlayedShift {
+    std::vector<double> offsets;
+    std::optional<std::size_t> newKeysAt;
+    bool step = false;
+};
+
 // `change` for the keys of `channels` (those of one animation that drive
 // the node's placement): its rest made of the rotation and scale that the
-// animation plays where they are constant, `shiftCarried` and
-// `uniformScaleKeys` set where the keys allow; and in `offsets`, where
-// the translation keys step with the shift, the offset of each. Keys that
-// cannot be read leave it as it was (their fault is told where they are
-// mapped).
+// animation plays where they are constant, `shiftCarried`,
+// `uniformScaleKeys` and `constantRotation` set where the keys allow, and
+// `shift`. Keys that cannot be read leave it as it was (their fault is
+// told where they are mapped).
 void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
-                  NodeChange& change, std::vector<double>& offsets);
+                  NodeChange& change, PlayedShift& shift);
 
 // The values of channel `channel`'s keys as floats, `components` a key
 // (each an in-tangent, a value and an out-tangent for a cubic spline).
