@@ -1,6 +1,7 @@
 #include "gltf_motion_scene.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -35,6 +36,13 @@ public:
         if (component == 5126) {
             bytes_.resize(at + 4 * values.size());
             std::memcpy(&bytes_[at], values.data(), 4 * values.size());
+        } else if (component == 5122) {  // normalized
+            for (const float v : values) {
+                const auto s = static_cast<std::int16_t>(std::lround(v * 32767));
+                bytes_ += static_cast<char>(s & 0xff);
+                bytes_ += static_cast<char>((s >> 8) & 0xff);
+            }
+            bytes_.resize((bytes_.size() + 3) / 4 * 4, '\0');
         } else {
             for (const float v : values) {
                 bytes_ += static_cast<char>(v);
@@ -203,13 +211,27 @@ namespace {
 
 // Three keys of a bone's part as `kind` says, with nought tangents for a
 // cubic spline where the keys are the same, random ones elsewhere.
+// A turn that 16-bit integers hold exactly, as a unit quaternion: the
+// axis nearest `q` turned half around, or none.
+std::vector<float> Exact(const std::vector<float>& q) {
+    std::vector<float> exact(4, 0.0f);
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < 4; ++i) {
+        most = std::fabs(q[i]) > std::fabs(q[most]) ? i : most;
+    }
+    exact[most] = q[most] < 0 ? -1.0f : 1.0f;
+    return exact;
+}
+
 std::vector<float> BoneKeys(std::mt19937& random, const std::string& path, const std::string& kind,
-                            const std::vector<float>& rest, bool cubic) {
-    const std::vector<float> same = kind == "rest" ? rest : Values(random, path, 0.5f, 2);
+                            const std::vector<float>& rest, bool cubic, bool quantized) {
+    std::vector<float> same = kind == "rest" ? rest : Values(random, path, 0.5f, 2);
+    same = quantized ? Exact(same) : same;
     std::uniform_real_distribution<float> factor(0.5f, 2);
     std::vector<float> keys;
     for (int k = 0; k < 3; ++k) {
         std::vector<float> value = kind == "varying" || kind == "translation" ? Values(random, path, -3, 3) : same;
+        value = quantized ? Exact(value) : value;
         if (kind == "flipped" && k == 1) {
             for (float& part : value) {
                 part = -part;
@@ -261,8 +283,13 @@ std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
         const std::size_t input = interpolation == "STEP apart"   ? times(0.5f)
                                   : interpolation == "STEP later" ? times(0.7f)
                                                                   : played;
-        const std::size_t output = data.Add(BoneKeys(random, path, kind, rest, cubic),
-                                            std::string(path) == "rotation" ? "VEC4" : "VEC3", cubic ? 9 : 3);
+        const bool quantized = motion.quantized && std::string(path) == "rotation" && node == 1;
+        const std::size_t output = data.Add(BoneKeys(random, path, kind, rest, cubic, quantized),
+                                            std::string(path) == "rotation" ? "VEC4" : "VEC3", cubic ? 9 : 3,
+                                            quantized ? 5122 : 5126);
+        if (quantized) {
+            data.Last()["normalized"] = true;
+        }
         pose["samplers"].push_back(
             {{"input", input}, {"output", output}, {"interpolation", interpolation.substr(0, interpolation.find(' '))}});
         pose["channels"].push_back(

@@ -39,6 +39,9 @@ struct BoneMotion {
     const char* rotationInterpolation;
     const char* translation;
     const char* scale;
+    // The rotation keys are normalized 16-bit integers, of turns that they
+    // hold exactly (half turns): three.js takes their rounding as it comes.
+    bool quantized = false;
 };
 
 // The nodes by pre-order: 1 "Arm" (translated only, to (2, -1, 0.5)), 2

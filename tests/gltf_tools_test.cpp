@@ -546,6 +546,8 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
         {"step-apart", {"varying", "STEP", "STEP apart", "unit"}, moved, ""},
         {"uniform-turned", {"varying", "LINEAR", "LINEAR", "uniform"}, turned, ""},
         {"unit-turned", {"varying", "CUBICSPLINE", nullptr, "unit"}, turned, ""},
+        {"quantized-turned", {"flipped", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
+        {"quantized-constant", {"constant", "LINEAR", "LINEAR", nullptr, true}, moved, ""},
         {"arm-of-skin", {"varying", "LINEAR", "LINEAR", "stretch"}, "pivot --select 1 --axis X --from 1,1,1 --to 2,1,3",
          ""},
         {"constant-without-translation", {"constant", "LINEAR", nullptr, "unit"}, moved, ""},

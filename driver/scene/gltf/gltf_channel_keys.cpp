@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "scene/gltf/gltf_constants.h"
 #include "scene/gltf/gltf_played_keys.h"
 #include "scene/gltf/json_edit.h"
 #include "standin/little_endian.h"
@@ -30,7 +31,8 @@ std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTa
     if (!output || *output >= file.data.accessors.size()) {
         return "its sampler has no values accessor";
     }
-    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb);
+    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb,
+                         true);
 }
 
 // The bytes of `values` as floats; throws where one is not finite in
@@ -175,7 +177,9 @@ void EditChannelKeys(const std::string& json, const FileAnimations& file, const 
         }
         const std::string& bytes = *mapped;
         const char* type = ComponentsOf(channel) == 4 ? "VEC4" : "VEC3";
-        if (sampler.channels == 1 && output.otherUses == 1 && output.skinUses == 0) {
+        // Quantized keys come back as floats in a new accessor; the old one stays as it was.
+        const bool floats = output.componentType == kFloatComponent && !output.normalized;
+        if (floats && sampler.channels == 1 && output.otherUses == 1 && output.skinUses == 0) {
             data.Add(bytes, type, output.count, *sampler.output);
             continue;
         }

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "standin/little_endian.h"
+#include "scene/gltf/gltf_accessors.h"
 
 namespace driver::gltf {
 
@@ -27,13 +27,15 @@ const SamplerEntry& SamplerOf(const FileAnimations& file, const ChannelTarget& c
 
 std::vector<double> Floats(const FileAnimations& file, std::size_t accessor, std::size_t numbers,
                            const BufferReader& read) {
-    std::string bytes(4 * numbers, '\0');  // an accessor without a buffer view holds zeros
-    if (const std::optional<std::size_t> view = file.data.accessors[accessor].view) {
-        bytes = read(*file.data.views[*view].buffer, AccessorStart(file.data, accessor), 4 * numbers);
+    const AccessorEntry& entry = file.data.accessors[accessor];
+    const std::size_t size = ComponentSize(entry) * numbers;
+    std::string bytes(size, '\0');  // an accessor without a buffer view holds zeros
+    if (entry.view) {
+        bytes = read(*file.data.views[*entry.view].buffer, AccessorStart(file.data, accessor), size);
     }
     std::vector<double> values(numbers);
     for (std::size_t i = 0; i < numbers; ++i) {
-        values[i] = little_endian::Float32(bytes, 4 * i);
+        values[i] = ComponentValue(entry, bytes, i);
     }
     return values;
 }
