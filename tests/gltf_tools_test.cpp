@@ -520,6 +520,21 @@ TEST_F(GltfTools, StandardOutputThatCannotTakeTheListingFails) {
     EXPECT_EQ(Slurp(folder_ / scene), before);
 }
 
+// The file with the values of its first animation's second sampler in
+// a view that EXT_meshopt_compression compresses, whose own buffer has no
+// data (a decoder's fallback).
+std::string CompressedKeys(const std::string& text) {
+    Json gltf = Json::parse(text);
+    const std::size_t view = gltf["accessors"][gltf["animations"][0]["samplers"][1]["output"].get<std::size_t>()]["bufferView"];
+    gltf["buffers"].push_back({{"byteLength", 4096}, {"extensions", {{"EXT_meshopt_compression", {{"fallback", true}}}}}});
+    Json& compressed = gltf["bufferViews"][view];
+    compressed["extensions"]["EXT_meshopt_compression"] = {{"buffer", 0}, {"byteOffset", compressed["byteOffset"]},
+        {"byteLength", compressed["byteLength"]}, {"byteStride", 12}, {"mode", "ATTRIBUTES"}, {"count", 3}};
+    compressed["buffer"] = 1;
+    gltf["extensionsUsed"] = {"EXT_meshopt_compression"};
+    return gltf.dump();
+}
+
 // The ways exporters key a bone (gltf_motion_scene.h), under pivot edits
 // of the bone (its pivot moved and its axes turned, or turned in place)
 // and of the parent of a skinned mesh, and Align of a joint: what glTF
@@ -562,11 +577,16 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
          bone + "2, drives the scale of node 2 \"Bone\" (nodes[1]): its axes turned"},
         {"align-joint", {"varying", "LINEAR", nullptr, nullptr}, "align --select 3",
          bone + "1, drives the rotation of node 3 \"Tip\" (nodes[2]): its pivot moved"},
+        {"compressed", {"constant", "LINEAR", "LINEAR", nullptr}, moved,
+         bone + "1, drives the translation of node 2 \"Bone\" (nodes[1]), whose keys cannot be read: accessors[3]: "
+                "buffers[1] has no data: its buffer view is compressed (EXT_meshopt_compression)"},
     };
     std::mt19937 random(53);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string input = Save(c.name + std::string(".gltf"), gltftest::CarriedMotionScene(random, c.motion));
+        const std::string scene = gltftest::CarriedMotionScene(random, c.motion);
+        const std::string input =
+            Save(c.name + std::string(".gltf"), c.name == std::string("compressed") ? CompressedKeys(scene) : scene);
         const std::string output = c.name + std::string("-out.gltf");
         const std::size_t select = c.job.find("--select ") + 9;
         const std::string options = (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + c.job.substr(select, 1);

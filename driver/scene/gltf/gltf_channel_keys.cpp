@@ -130,6 +130,9 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
             PlayedChange(file, channels, read, played, shift);
         }
         if (const std::optional<KeyFault> fault = KeyMapOf(played, driven, map)) {
+            if (unread && (!change.pivotStays || driven.scale)) {
+                return unread;  // keys that were read might have carried it
+            }
             std::size_t named = channels[0];
             for (const std::size_t c : channels) {
                 named = std::string(PlacementPart(file.channels[c])) == fault->part ? c : named;
