@@ -91,11 +91,13 @@ Keys KeysOf(const FileAnimations& file, std::size_t channel, const BufferReader&
 }
 
 // The node's rest with the rotation and scale of key `k` of those keys
-// that drive them (the first of constant ones).
-standin::Affine PlayedRest(const NodeChange& change, const Keys* rotation, const Keys* scale, std::size_t k) {
+// that drive them (the first of constant ones); none where the rest is
+// no TRS.
+std::optional<standin::Affine> PlayedRest(const NodeChange& change, const Keys* rotation, const Keys* scale,
+                                          std::size_t k) {
     Trs trs;
     if (!TrsOfAffine(change.rest, change.like, trs)) {
-        return change.rest;
+        return std::nullopt;
     }
     for (const auto& [keys, to] : {std::pair{rotation, trs.rotation}, std::pair{scale, trs.scale}}) {
         if (keys != nullptr) {
@@ -137,6 +139,73 @@ bool SameShift(const NodeChange& a, const NodeChange& b) {
     return true;
 }
 
+// The keys of one animation that drive a node's placement: translation,
+// rotation, scale, each none where it drives none.
+struct PartKeys {
+    std::optional<Keys> part[3];
+    const Keys* Of(int at) const { return part[at] ? &*part[at] : nullptr; }
+};
+
+// Rotation and scale keys that never change: a constant shift, which the
+// translation keys take, or new ones where there are none and it is not
+// the rest's.
+void ConstantShift(const FileAnimations& file, const PartKeys& keys, NodeChange& change, PlayedShift& shift) {
+    NodeChange played = change;
+    const std::optional<standin::Affine> rest = PlayedRest(change, keys.Of(1), keys.Of(2), 0);
+    if (!rest) {
+        return;
+    }
+    played.rest = *rest;
+    const Keys* timed = keys.Of(1) != nullptr ? keys.Of(1) : keys.Of(2);  // the times of new keys
+    if (!keys.Of(0) && !SameShift(played, change)) {
+        if (!Timed(file, *timed, timed->values.size() / timed->size)) {
+            return;
+        }
+        shift.newKeysAt = timed->channel;
+    }
+    change.shiftCarried = true;
+    change.rest = played.rest;
+}
+
+// Rotation and scale keys that step: a shift by steps, which STEP
+// translation keys at the same times take, or new ones where there are none.
+void SteppedShift(const FileAnimations& file, const PartKeys& keys, const BufferReader& read, NodeChange& change,
+                  PlayedShift& shift) {
+    const Keys* translation = keys.Of(0);
+    const Keys* steps = translation;
+    for (const Keys* part : {keys.Of(1), keys.Of(2)}) {
+        steps = steps == nullptr && part != nullptr && !part->constant ? part : steps;
+    }
+    const std::size_t count = steps->values.size() / steps->size;
+    if (!Timed(file, *steps, count)) {
+        return;
+    }
+    for (const Keys* part : {translation, keys.Of(1), keys.Of(2)}) {
+        if (part && (part == translation || !part->constant) &&
+            (!part->step || part->values.size() != count * part->size || !SameTimes(file, *steps, *part, read))) {
+            return;
+        }
+    }
+    NodeChange played = change;
+    std::vector<double> offsets;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::optional<standin::Affine> rest = PlayedRest(change, keys.Of(1), keys.Of(2), k);
+        if (!rest) {
+            return;
+        }
+        played.rest = *rest;
+        double offset[3];
+        TranslationOffset(played, offset);
+        offsets.insert(offsets.end(), offset, offset + 3);
+    }
+    shift.offsets = std::move(offsets);
+    if (!translation) {
+        shift.newKeysAt = steps->channel;
+        shift.step = true;
+    }
+    change.shiftCarried = true;
+}
+
 }  // namespace
 
 std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const BufferReader& read) {
@@ -152,66 +221,31 @@ std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channe
 
 void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
                   NodeChange& change, PlayedShift& shift) {
-    std::optional<Keys> parts[3];  // translation, rotation, scale
+    PartKeys keys;
     try {
         for (const std::size_t c : channels) {
             const std::string part = PlacementPart(file.channels[c]);
-            parts[part == "translation" ? 0 : part == "rotation" ? 1 : 2] = KeysOf(file, c, read);
+            const int at = part == "translation" ? 0 : part == "rotation" ? 1 : 2;
+            if (keys.part[at]) {
+                return;  // two channels of one part: which plays is not told here
+            }
+            keys.part[at] = KeysOf(file, c, read);
         }
     } catch (const ChannelKeysError&) {
         return;
     }
-    const Keys* translation = parts[0] ? &*parts[0] : nullptr;
-    const Keys* rotation = parts[1] ? &*parts[1] : nullptr;
-    const Keys* scale = parts[2] ? &*parts[2] : nullptr;
+    const Keys* rotation = keys.Of(1);
+    const Keys* scale = keys.Of(2);
     change.uniformScaleKeys = scale != nullptr && scale->uniform;
     change.constantRotation = rotation != nullptr && rotation->constant;
     if (change.pivotStays) {
         return;
     }
-    const Keys* timed = rotation != nullptr ? rotation : scale;  // where new translation keys take their times
     if ((!rotation || rotation->constant) && (!scale || scale->constant)) {
-        NodeChange played = change;
-        played.rest = PlayedRest(change, rotation, scale, 0);
-        // Without translation keys the rest's translation plays: new keys
-        // carry the shift where it is not the rest's.
-        if (!translation && !SameShift(played, change)) {
-            if (!Timed(file, *timed, timed->values.size() / timed->size)) {
-                return;
-            }
-            shift.newKeysAt = timed->channel;
-        }
-        change.shiftCarried = true;
-        change.rest = played.rest;
-        return;
+        ConstantShift(file, keys, change, shift);
+    } else {
+        SteppedShift(file, keys, read, change, shift);
     }
-    const Keys* steps = translation;
-    for (const Keys* keys : {rotation, scale}) {
-        steps = steps == nullptr && keys != nullptr && !keys->constant ? keys : steps;
-    }
-    const std::size_t count = steps->values.size() / steps->size;
-    if (!Timed(file, *steps, count)) {
-        return;
-    }
-    // Translation keys step with the others, or are new.
-    for (const Keys* keys : {translation, rotation, scale}) {
-        if (keys && (keys == translation || !keys->constant) &&
-            (!keys->step || keys->values.size() != count * keys->size || !SameTimes(file, *steps, *keys, read))) {
-            return;
-        }
-    }
-    NodeChange played = change;
-    for (std::size_t k = 0; k < count; ++k) {
-        played.rest = PlayedRest(change, rotation, scale, k);
-        double offset[3];
-        TranslationOffset(played, offset);
-        shift.offsets.insert(shift.offsets.end(), offset, offset + 3);
-    }
-    if (!translation) {
-        shift.newKeysAt = steps->channel;
-        shift.step = true;
-    }
-    change.shiftCarried = true;
 }
 
 }  // namespace driver::gltf
