@@ -290,8 +290,9 @@ std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
         if (quantized) {
             data.Last()["normalized"] = true;
         }
-        pose["samplers"].push_back(
-            {{"input", input}, {"output", output}, {"interpolation", interpolation.substr(0, interpolation.find(' '))}});
+        pose["samplers"].push_back({{"input", input},
+                                    {"output", output},
+                                    {"interpolation", interpolation.substr(0, interpolation.find(' '))}});
         pose["channels"].push_back(
             {{"sampler", pose["samplers"].size() - 1}, {"target", {{"node", node}, {"path", path}}}});
     };

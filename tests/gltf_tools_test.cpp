@@ -525,11 +525,17 @@ TEST_F(GltfTools, StandardOutputThatCannotTakeTheListingFails) {
 // data (a decoder's fallback).
 std::string CompressedKeys(const std::string& text) {
     Json gltf = Json::parse(text);
-    const std::size_t view = gltf["accessors"][gltf["animations"][0]["samplers"][1]["output"].get<std::size_t>()]["bufferView"];
-    gltf["buffers"].push_back({{"byteLength", 4096}, {"extensions", {{"EXT_meshopt_compression", {{"fallback", true}}}}}});
+    const std::size_t view =
+        gltf["accessors"][gltf["animations"][0]["samplers"][1]["output"].get<std::size_t>()]["bufferView"];
+    gltf["buffers"].push_back(
+        {{"byteLength", 4096}, {"extensions", {{"EXT_meshopt_compression", {{"fallback", true}}}}}});
     Json& compressed = gltf["bufferViews"][view];
-    compressed["extensions"]["EXT_meshopt_compression"] = {{"buffer", 0}, {"byteOffset", compressed["byteOffset"]},
-        {"byteLength", compressed["byteLength"]}, {"byteStride", 12}, {"mode", "ATTRIBUTES"}, {"count", 3}};
+    compressed["extensions"]["EXT_meshopt_compression"] = {{"buffer", 0},
+                                                           {"byteOffset", compressed["byteOffset"]},
+                                                           {"byteLength", compressed["byteLength"]},
+                                                           {"byteStride", 12},
+                                                           {"mode", "ATTRIBUTES"},
+                                                           {"count", 3}};
     compressed["buffer"] = 1;
     gltf["extensionsUsed"] = {"EXT_meshopt_compression"};
     return gltf.dump();
@@ -563,21 +569,32 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
         {"unit-turned", {"varying", "CUBICSPLINE", nullptr, "unit"}, turned, ""},
         {"quantized-turned", {"flipped", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
         {"quantized-constant", {"constant", "LINEAR", "LINEAR", nullptr, true}, moved, ""},
-        {"arm-of-skin", {"varying", "LINEAR", "LINEAR", "stretch"}, "pivot --select 1 --axis X --from 1,1,1 --to 2,1,3",
+        {"arm-of-skin",
+         {"varying", "LINEAR", "LINEAR", "stretch"},
+         "pivot --select 1 --axis X --from 1,1,1 --to 2,1,3",
          ""},
         {"constant-without-translation", {"constant", "LINEAR", nullptr, "unit"}, moved, ""},
         {"step-without-translation", {"varying", "STEP", nullptr, nullptr}, moved, ""},
         {"step-linear", {"varying", "STEP", "LINEAR", nullptr}, moved, bone + "0, drives the rotation" + pivot},
         {"step-later", {"varying", "STEP", "STEP later", nullptr}, moved, bone + "0, drives the rotation" + pivot},
         {"bent", {"bent", "CUBICSPLINE", "CUBICSPLINE", nullptr}, moved, bone + "0, drives the rotation" + pivot},
-        {"flipped-cubic", {"flipped", "CUBICSPLINE", "LINEAR", nullptr}, moved, bone + "0, drives the rotation" + pivot},
+        {"flipped-cubic",
+         {"flipped", "CUBICSPLINE", "LINEAR", nullptr},
+         moved,
+         bone + "0, drives the rotation" + pivot},
         {"varying", {"varying", "LINEAR", "LINEAR", "unit"}, moved, bone + "0, drives the rotation" + pivot},
         {"uniform-moved", {"constant", "LINEAR", "LINEAR", "uniform"}, moved, bone + "2, drives the scale" + pivot},
-        {"stretch-turned", {"varying", "LINEAR", "LINEAR", "stretch"}, turned,
+        {"stretch-turned",
+         {"varying", "LINEAR", "LINEAR", "stretch"},
+         turned,
          bone + "2, drives the scale of node 2 \"Bone\" (nodes[1]): its axes turned"},
-        {"align-joint", {"varying", "LINEAR", nullptr, nullptr}, "align --select 3",
+        {"align-joint",
+         {"varying", "LINEAR", nullptr, nullptr},
+         "align --select 3",
          bone + "1, drives the rotation of node 3 \"Tip\" (nodes[2]): its pivot moved"},
-        {"compressed", {"constant", "LINEAR", "LINEAR", nullptr}, moved,
+        {"compressed",
+         {"constant", "LINEAR", "LINEAR", nullptr},
+         moved,
          bone + "1, drives the translation of node 2 \"Bone\" (nodes[1]), whose keys cannot be read: accessors[3]: "
                 "buffers[1] has no data: its buffer view is compressed (EXT_meshopt_compression)"},
     };
@@ -589,7 +606,8 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
             Save(c.name + std::string(".gltf"), c.name == std::string("compressed") ? CompressedKeys(scene) : scene);
         const std::string output = c.name + std::string("-out.gltf");
         const std::size_t select = c.job.find("--select ") + 9;
-        const std::string options = (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + c.job.substr(select, 1);
+        const std::string options =
+            (c.job.rfind("align", 0) == 0 ? "--moved=" : "--pivoted=") + c.job.substr(select, 1);
         const std::string command = c.job.substr(0, c.job.find(' ')) + " " + input + c.job.substr(c.job.find(' '));
         EXPECT_EQ(Host(command + " -o " + output, input, output, options), c.says.empty() ? 0 : 1) << errors_;
         const std::string said = Slurp(folder_ / "stdout.txt") + errors_;

@@ -195,9 +195,10 @@ std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t i
                           entry.componentType >= kByteComponent && entry.componentType <= kUnsignedShortComponent;
     if (!(plain || integers) || entry.components != components || entry.sparse) {
         return accessor + " is not a plain list of " +
-               (components == 16 ? std::string("4x4 float matrices")
-                                 : std::to_string(components) +
-                                       (quantized ? "-number values (floats or normalized integers)" : "-float values"));
+               (components == 16
+                    ? std::string("4x4 float matrices")
+                    : std::to_string(components) +
+                          (quantized ? "-number values (floats or normalized integers)" : "-float values"));
     }
     if (entry.count < count || (entry.view && *entry.view >= model.views.size())) {
         return accessor + " does not hold as many values as it must";

@@ -104,8 +104,8 @@ std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations) {
         }
         for (const JsonValue& sampler : ElementsOf(samplers)) {
             const auto interpolation = sampler.Member("interpolation");
-            const std::string named =
-                interpolation && interpolation->Is(Kind::String) ? interpolation->String() : std::string();
+            const std::string named = interpolation && interpolation->Is(Kind::String) ? interpolation->String()
+                                                                                       : std::string();
             entry.samplers.push_back({sampler.GetSpan(), IndexIn(sampler.Member("input")),
                                       IndexIn(sampler.Member("output")), named == "CUBICSPLINE", named == "STEP"});
         }

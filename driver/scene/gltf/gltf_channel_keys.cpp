@@ -31,8 +31,7 @@ std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTa
     if (!output || *output >= file.data.accessors.size()) {
         return "its sampler has no values accessor";
     }
-    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb,
-                         true);
+    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb, true);
 }
 
 // The bytes of `values` as floats; throws where one is not finite in
@@ -165,8 +164,8 @@ void EditChannelKeys(const std::string& json, const FileAnimations& file, const 
             const std::size_t accessor =
                 data.Add(FloatBytes(channelKeys.newTranslation, channelKeys.channel), "VEC3", count, std::nullopt);
             std::vector<std::string>& added = newSamplers[channel.animation];
-            added.push_back("{\"input\": " + std::to_string(*sampler.input) + ", \"output\": " +
-                            std::to_string(accessor) + ", \"interpolation\": \"" +
+            added.push_back("{\"input\": " + std::to_string(*sampler.input) +
+                            ", \"output\": " + std::to_string(accessor) + ", \"interpolation\": \"" +
                             (channelKeys.step ? "STEP" : "LINEAR") + "\"}");
             newChannels[channel.animation].push_back(
                 "{\"sampler\": " + std::to_string(animation.samplers.size() + added.size() - 1) +

@@ -102,11 +102,12 @@ std::optional<KeyFault> KeyMapOf(const NodeChange& change, const AnimatedParts& 
     const char* part = driven.rotation ? "rotation" : "scale";
     const std::string keys = driven.rotation ? "no rotation keys turn it" : "no scale keys scale it";
     if (!change.pivotStays && !change.shiftCarried) {
+        // Of rotation keys that never change, the scale keys are what varies.
         const bool turns = driven.rotation && !(change.constantRotation && driven.scale);
-        return KeyFault{turns ? "rotation" : "scale", std::string("its pivot moved off the point that its keys ") +
-                                                          (turns ? "turn" : "scale") + " it about, and " +
-                                                          (turns ? "no rotation keys turn it" : "no scale keys scale it") +
-                                                          " about another point as they did"};
+        return KeyFault{turns ? "rotation" : "scale",
+                        std::string("its pivot moved off the point that its keys ") + (turns ? "turn" : "scale") +
+                            " it about, and " + (turns ? "no rotation keys turn it" : "no scale keys scale it") +
+                            " about another point as they did"};
     }
     const std::optional<Similarity> parent = SimilarityOf(before);
     if (!parent) {
