@@ -37,9 +37,9 @@ struct PlayedShift {
 void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
                   NodeChange& change, PlayedShift& shift);
 
-// The values of channel `channel`'s keys as floats, `components` a key
-// (each an in-tangent, a value and an out-tangent for a cubic spline).
-// Throws ChannelKeysError.
+// The numbers of channel `channel`'s keys (floats, or normalized integers
+// as glTF maps them), 3 a key (4 for a rotation), each an in-tangent, a
+// value and an out-tangent for a cubic spline. Throws ChannelKeysError.
 std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const BufferReader& read);
 
 }  // namespace driver::gltf
