@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "scene/gltf/gltf_accessors.h"
 #include "scene/gltf/gltf_animation.h"
 
 using driver::gltf::ChannelTarget;
@@ -47,5 +48,36 @@ TEST(GltfAnimation, ChannelsCountOnlyForNodesTheFileHas) {
             }
             EXPECT_EQ(animated[node].translation, moved) << text;
         }
+    }
+}
+
+// Quantized keys read as glTF maps normalized integers: c / 127 (at least
+// -1), c / 255, c / 32767 (at least -1), c / 65535; floats as they are.
+TEST(GltfAnimation, QuantizedKeysReadAsGltfMapsThem) {
+    using driver::gltf::AccessorEntry;
+    const struct {
+        std::uint32_t type;
+        std::string bytes;
+        double value;
+    } cases[] = {
+        {5120, "\x7f", 1},
+        {5120, "\x81", -1},
+        {5120, "\x80", -1},
+        {5120, "\x40", 64 / 127.0},
+        {5121, "\xff", 1},
+        {5121, "\x80", 128 / 255.0},
+        {5122, "\xff\x7f", 1},
+        {5122, std::string("\x00\x80", 2), -1},
+        {5122, "\x01\xc0", -16383 / 32767.0},
+        {5123, "\xff\xff", 1},
+        {5123, std::string("\x00\x01", 2), 256 / 65535.0},
+        {5126, std::string("\x00\x00\xc0\x3f", 4), 1.5},
+    };
+    for (const auto& c : cases) {
+        AccessorEntry accessor;
+        accessor.componentType = c.type;
+        accessor.normalized = c.type != 5126;
+        EXPECT_EQ(driver::gltf::ComponentSize(accessor), c.bytes.size()) << c.type;
+        EXPECT_DOUBLE_EQ(driver::gltf::ComponentValue(accessor, c.bytes + c.bytes, 1), c.value) << c.type;
     }
 }

@@ -198,3 +198,47 @@ TEST(GltfKeyMap, ChangesThatKeysCannotFollowAreRefusedByThePartThatCannot) {
         }
     }
 }
+
+// What the keys of one animation tell: scale keys all uniform follow a
+// turn of the node's axes, and its rotation keys do whatever it rests at;
+// a moved pivot is followed where the shift is carried, and otherwise
+// refused by the part whose keys vary; translation keys that step take
+// each key's own offset.
+TEST(GltfKeyMap, UniformScaleKeysFollowATurnAndACarriedShiftAMovedPivot) {
+    std::mt19937 random(43);
+    const Affine moved = standin::Translation(0, 1, 0);
+    const struct {
+        AnimatedParts driven;
+        bool uniformKeys, carried, constantRotation;
+        Affine own;
+        const char* part;  // null: the keys follow
+    } cases[] = {
+        {{false, false, true}, true, false, false, Turn(random), nullptr},
+        {{false, true, true}, true, false, false, Turn(random), nullptr},
+        {{false, false, true}, false, false, false, Turn(random), "scale"},
+        {{false, true, false}, true, false, false, Turn(random), "rotation"},  // no scale keys: the rest's plays
+        {{true, true, true}, true, true, true, moved, nullptr},
+        {{true, true, true}, true, false, true, moved, "scale"},
+        {{true, true, true}, true, false, false, moved, "rotation"},
+    };
+    for (const auto& c : cases) {
+        NodeChange change;
+        change.rest = AffineOfTrs(RandomTrs(random, false));
+        change.own = c.own;
+        change.pivotStays = c.own.t[1] == 0;
+        change.uniformScaleKeys = c.uniformKeys;
+        change.shiftCarried = c.carried;
+        change.constantRotation = c.constantRotation;
+        KeyMap map;
+        const auto fault = KeyMapOf(change, c.driven, map);
+        ASSERT_EQ(fault.has_value(), c.part != nullptr) << (fault ? fault->reason : "");
+        if (fault) {
+            EXPECT_EQ(std::string(fault->part), c.part) << fault->reason;
+        }
+    }
+    KeyMap map;
+    map.offsets = {1, 2, 3, -4, -5, -6};
+    double keys[] = {0, 0, 0, 0, 0, 0, 7, 7, 7};  // the third key has no offset of its own
+    MapKeys(map, "translation", false, keys, 3);
+    EXPECT_EQ(std::vector<double>(keys, keys + 9), std::vector<double>({1, 2, 3, -4, -5, -6, 7, 7, 7}));
+}

@@ -1,6 +1,7 @@
 #include "gltf_motion_scene.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -35,6 +36,13 @@ public:
         if (component == 5126) {
             bytes_.resize(at + 4 * values.size());
             std::memcpy(&bytes_[at], values.data(), 4 * values.size());
+        } else if (component == 5122) {  // normalized
+            for (const float v : values) {
+                const auto s = static_cast<std::int16_t>(std::lround(v * 32767));
+                bytes_ += static_cast<char>(s & 0xff);
+                bytes_ += static_cast<char>((s >> 8) & 0xff);
+            }
+            bytes_.resize((bytes_.size() + 3) / 4 * 4, '\0');
         } else {
             for (const float v : values) {
                 bytes_ += static_cast<char>(v);
@@ -193,6 +201,119 @@ std::string MotionScene(std::mt19937& random, bool glb) {
     gltf["animations"] = {play, wave};
     data.Into(gltf, glb);
     return glb ? GlbFile(gltf.dump(), Chunk("BIN", data.Bytes())) : gltf.dump();
+}
+
+}  // namespace gltftest
+
+namespace gltftest {
+
+namespace {
+
+// Three keys of a bone's part as `kind` says, with nought tangents for a
+// cubic spline where the keys are the same, random ones elsewhere.
+// A turn that 16-bit integers hold exactly, as a unit quaternion: the
+// axis nearest `q` turned half around, or none.
+std::vector<float> Exact(const std::vector<float>& q) {
+    std::vector<float> exact(4, 0.0f);
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < 4; ++i) {
+        most = std::fabs(q[i]) > std::fabs(q[most]) ? i : most;
+    }
+    exact[most] = q[most] < 0 ? -1.0f : 1.0f;
+    return exact;
+}
+
+std::vector<float> BoneKeys(std::mt19937& random, const std::string& path, const std::string& kind,
+                            const std::vector<float>& rest, bool cubic, bool quantized) {
+    std::vector<float> same = kind == "rest" ? rest : Values(random, path, 0.5f, 2);
+    same = quantized ? Exact(same) : same;
+    std::uniform_real_distribution<float> factor(0.5f, 2);
+    std::vector<float> keys;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<float> value = kind == "varying" || kind == "translation" ? Values(random, path, -3, 3) : same;
+        value = quantized ? Exact(value) : value;
+        if (kind == "flipped" && k == 1) {
+            for (float& part : value) {
+                part = -part;
+            }
+        } else if (kind == "unit" || kind == "uniform") {
+            value.assign(3, kind == "unit" ? 1 : factor(random));
+        } else if (kind == "stretch") {
+            value = {factor(random), factor(random), factor(random)};
+        }
+        const bool fixed = kind == "constant" || kind == "rest" || kind == "flipped" || kind == "unit";
+        std::vector<float> tangent(value.size(), 0.0f);
+        if (!fixed) {
+            tangent = Values(random, "tangent", -1, 1);
+            tangent.resize(value.size(), 0.25f);
+        }
+        for (const auto* part : cubic ? std::vector<const std::vector<float>*>{&tangent, &value, &tangent}
+                                      : std::vector<const std::vector<float>*>{&value}) {
+            keys.insert(keys.end(), part->begin(), part->end());
+        }
+    }
+    return keys;
+}
+
+}  // namespace
+
+std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
+    Data data;
+    const std::size_t triangle = data.Add({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", 3);
+    data.Last()["min"] = {0, 0, 0};
+    data.Last()["max"] = {1, 1, 0};
+    auto times = [&](float middle) {
+        const std::size_t at = data.Add({0, middle, 1.5f}, "SCALAR", 3);
+        data.Last()["min"] = {0};
+        data.Last()["max"] = {1.5};
+        return at;
+    };
+    const std::size_t played = times(0.5f);
+    const std::vector<float> turn = Rotation(random);
+    Json nodes = Json::parse(R"([{"name": "Arm", "translation": [2, -1, 0.5], "children": [1, 3]},
+        {"name": "Bone", "mesh": 0, "translation": [1, 0.5, -2], "scale": [1.25, 1.25, 1.25], "children": [2]},
+        {"name": "Tip", "mesh": 0, "translation": [0.5, 1, 0]},
+        {"name": "Skin", "mesh": 1, "skin": 0},
+        {"name": "Tip", "translation": [-2, 1, 3]}])");
+    nodes[1]["rotation"] = turn;
+    Json pose = {{"name", "Pose"}, {"channels", Json::array()}, {"samplers", Json::array()}};
+    auto drive = [&](std::size_t node, const char* path, const std::string& interpolation, const std::string& kind,
+                     const std::vector<float>& rest) {
+        const bool cubic = interpolation == "CUBICSPLINE";
+        const std::size_t input = interpolation == "STEP apart"   ? times(0.5f)
+                                  : interpolation == "STEP later" ? times(0.7f)
+                                                                  : played;
+        const bool quantized = motion.quantized && std::string(path) == "rotation" && node == 1;
+        const std::size_t output = data.Add(BoneKeys(random, path, kind, rest, cubic, quantized),
+                                            std::string(path) == "rotation" ? "VEC4" : "VEC3", cubic ? 9 : 3,
+                                            quantized ? 5122 : 5126);
+        if (quantized) {
+            data.Last()["normalized"] = true;
+        }
+        pose["samplers"].push_back({{"input", input},
+                                    {"output", output},
+                                    {"interpolation", interpolation.substr(0, interpolation.find(' '))}});
+        pose["channels"].push_back(
+            {{"sampler", pose["samplers"].size() - 1}, {"target", {{"node", node}, {"path", path}}}});
+    };
+    drive(1, "rotation", motion.rotationInterpolation, motion.rotation, turn);
+    if (motion.translation != nullptr) {
+        drive(1, "translation", motion.translation, "translation", {});
+    }
+    if (motion.scale != nullptr) {
+        drive(1, "scale", "LINEAR", motion.scale, {});
+    }
+    drive(2, "rotation", "LINEAR", "varying", {});
+    const std::size_t joints = data.Add({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "VEC4", 3, 5121);
+    const std::size_t weights = data.Add({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "VEC4", 3);
+    Json gltf = {{"asset", {{"version", "2.0"}}}, {"scenes", {{{"nodes", {0, 4}}}}}, {"nodes", nodes}};
+    gltf["skins"] = {{{"joints", {2}}}};
+    gltf["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", triangle}}}}}}},
+                      {{"primitives",
+                        {{{"attributes", {{"POSITION", triangle}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}}}}}}};
+    gltf["animations"] = {pose};
+    data.Into(gltf, false);
+    return gltf.dump();
 }
 
 }  // namespace gltftest

@@ -25,4 +25,32 @@ constexpr const char* kSpinnerAt = "2,-1,0.5";
 // JSON with a data: URI.
 std::string MotionScene(std::mt19937& random, bool glb);
 
+// How an animation "Pose" drives the bone of CarriedMotionScene, in the
+// ways exporters key bones. Rotation keys: "constant" (the same turn at
+// every key, not the rest's), "rest" (the rest's turn at every key),
+// "flipped" (the same turn as q, -q, q), "bent" (the same turn, with
+// tangents of a cubic spline that bend it between keys) or "varying";
+// translation keys: none (null), or their interpolation, "STEP apart" for
+// STEP keys whose times are an accessor of their own (equal times), "STEP
+// later" for STEP keys at other times; scale keys: none,
+// "unit" (1, 1, 1 at every key), "uniform" (varying, uniform) or "stretch".
+struct BoneMotion {
+    const char* rotation;
+    const char* rotationInterpolation;
+    const char* translation;
+    const char* scale;
+    // The rotation keys are normalized 16-bit integers, of turns that they
+    // hold exactly (half turns): three.js takes their rounding as it comes.
+    bool quantized = false;
+};
+
+// The nodes by pre-order: 1 "Arm" (translated only, to (2, -1, 0.5)), 2
+// "Bone" (a mesh, at kBoneAt in the world, scaled uniformly, driven as
+// `motion` says), 3 "Tip" (a mesh and the joint of 4, its rotation driven
+// too), 4 "Skin" (a skinned mesh, child of the arm, without a transform
+// of its own), 5 another "Tip".
+constexpr int kCarriedArm = 1, kCarriedBone = 2, kCarriedTip = 3, kSkinOfTip = 4;
+constexpr const char* kBoneAt = "3,-0.5,-1.5";
+std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion);
+
 }  // namespace gltftest

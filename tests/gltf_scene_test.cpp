@@ -224,6 +224,15 @@ TEST(GltfScene, RandomScenesReadAsGltfDefinesThemAndWriteBackOnlyWhatChanged) {
         const auto writtenWorlds = gltftest::GltfWorlds(output);
         for (std::size_t k = 1; k < nodes.size(); ++k) {
             EXPECT_EQ(again[k]->Name(), nodes[k]->Name());
+            // A skinned mesh's node, which glTF places by its joints, keeps
+            // its transform unless it was edited itself (or has children).
+            const Json& read = input["nodes"][order[k - 1]];
+            if (read.contains("skin") && edit[k] != 1 && nodes[k]->Children().empty()) {
+                for (const char* member : {"matrix", "translation", "rotation", "scale"}) {
+                    EXPECT_EQ(output["nodes"][order[k - 1]].value(member, Json()), read.value(member, Json()));
+                }
+                continue;
+            }
             EXPECT_LT(gltftest::Distance(again[k]->Transform(), world[k]), 1e-4) << "node " << k;
             const bool holds = HoldsObject(input["nodes"][order[k - 1]]);
             EXPECT_LT(gltftest::Distance(again[k]->ObjectWorld(), holds ? object[k] : world[k]), 1e-4)

@@ -44,6 +44,7 @@ void MotionReports::After(const NodeChange& change, ActionReport& report) const 
     const std::string named = "node " + std::to_string(change.index) + " " + Quoted(node.Name());
     if (const std::optional<std::string> refusal = file_.MotionRefusal(node)) {
         report.Failed("refused: " + *refusal);
+        return;  // nothing is written, so nothing moved with it
     }
     if (ObjectMoved(history_.StateAtMark(change.index), node)) {
         const std::vector<std::string> meshes = file_.MovedWith(node);

@@ -14,7 +14,8 @@ namespace driver {
 // `changed` line:
 // - a refusal, which fails the run, where the file cannot hold the node as
 //   it now stands so that every animation plays as it did (the keys of the
-//   node, its object or its children cannot follow the change exactly);
+//   node, its object or its children cannot follow the change exactly),
+//   after which nothing else is said: nothing is written;
 // - what moved with a node that moved with its object: the skinned meshes
 //   whose vertices a joint weighs;
 // - a node whose object the file places otherwise (a glTF skinned mesh),

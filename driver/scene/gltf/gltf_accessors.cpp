@@ -1,6 +1,10 @@
 #include "scene/gltf/gltf_accessors.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
+
+#include "standin/little_endian.h"
 
 namespace driver::gltf {
 
@@ -101,6 +105,8 @@ BufferViewEntry ReadView(const JsonValue& value) {
     view.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
     view.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
     view.byteStride = IndexIn(value.Member("byteStride")).value_or(0);
+    const auto extensions = value.Member("extensions");
+    view.compressed = extensions && extensions->Member("EXT_meshopt_compression").has_value();
     return view;
 }
 
@@ -148,16 +154,51 @@ BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::strin
     return model;
 }
 
+std::size_t ComponentSize(const AccessorEntry& accessor) {
+    switch (accessor.componentType) {
+        case kByteComponent:
+        case kUnsignedByteComponent:
+            return 1;
+        case kShortComponent:
+        case kUnsignedShortComponent:
+            return 2;
+        default:
+            return 4;
+    }
+}
+
+double ComponentValue(const AccessorEntry& accessor, const std::string& bytes, std::size_t i) {
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])); };
+    switch (accessor.componentType) {
+        case kByteComponent:
+            return std::max(static_cast<signed char>(byte(i)) / 127.0, -1.0);
+        case kUnsignedByteComponent:
+            return byte(i) / 255.0;
+        case kShortComponent:
+            return std::max(static_cast<std::int16_t>(byte(2 * i) | byte(2 * i + 1) << 8) / 32767.0, -1.0);
+        case kUnsignedShortComponent:
+            return (byte(2 * i) | byte(2 * i + 1) << 8) / 65535.0;
+        default:
+            return little_endian::Float32(bytes, 4 * i);
+    }
+}
+
 std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t index, std::size_t components,
-                                         std::uint64_t count, bool glb) {
+                                         std::uint64_t count, bool glb, bool quantized) {
     const std::string accessor = "accessors[" + std::to_string(index) + "]";
     if (index >= model.accessors.size()) {
         return accessor + " is not in the file";
     }
     const AccessorEntry& entry = model.accessors[index];
-    if (entry.componentType != kFloatComponent || entry.components != components || entry.normalized || entry.sparse) {
+    const bool plain = entry.componentType == kFloatComponent && !entry.normalized;
+    const bool integers = quantized && entry.normalized && ComponentSize(entry) < 4 &&
+                          entry.componentType >= kByteComponent && entry.componentType <= kUnsignedShortComponent;
+    if (!(plain || integers) || entry.components != components || entry.sparse) {
         return accessor + " is not a plain list of " +
-               (components == 16 ? std::string("4x4 float matrices") : std::to_string(components) + "-float values");
+               (components == 16
+                    ? std::string("4x4 float matrices")
+                    : std::to_string(components) +
+                          (quantized ? "-number values (floats or normalized integers)" : "-float values"));
     }
     if (entry.count < count || (entry.view && *entry.view >= model.views.size())) {
         return accessor + " does not hold as many values as it must";
@@ -166,17 +207,20 @@ std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t i
         return std::nullopt;  // zeros, as glTF reads an accessor without a buffer view
     }
     const BufferViewEntry& view = model.views[*entry.view];
-    const std::uint64_t size = 4 * components * count;
+    const std::uint64_t size = ComponentSize(entry) * components * count;
     const bool inView = entry.byteOffset <= view.byteLength && size <= view.byteLength - entry.byteOffset &&
                         view.byteOffset < (std::uint64_t{1} << 48) && view.byteLength < (std::uint64_t{1} << 48);
-    const bool packed = view.byteStride == 0 || view.byteStride == 4 * components;
+    const bool packed = view.byteStride == 0 || view.byteStride == ComponentSize(entry) * components;
     if (!packed || !inView || !view.buffer || *view.buffer >= model.bufferUris.size()) {
         return accessor + ": its buffer view does not hold its values one after another";
     }
     const std::optional<std::string>& uri = model.bufferUris[*view.buffer];
     const std::string buffer = "buffers[" + std::to_string(*view.buffer) + "]";
     if (!uri && !(glb && *view.buffer == 0)) {
-        return accessor + ": " + buffer + " has no data";
+        return accessor + ": " + buffer + " has no data" +
+               (view.compressed ? ": its buffer view is compressed (EXT_meshopt_compression), and the tools do not "
+                                  "decode that"
+                                : "");
     }
     if (uri && uri->find(':') != std::string::npos && uri->rfind("data:", 0) != 0 &&
         !(uri->size() > 1 && (*uri)[1] == ':')) {

@@ -38,6 +38,7 @@ struct BufferViewEntry {
     std::uint64_t byteLength = 0;
     std::uint64_t byteStride = 0;  // 0 where it has none
     std::uint32_t uses = 0;        // accessors and images that refer to it
+    bool compressed = false;       // by EXT_meshopt_compression: its own bytes may be no data
 };
 
 struct BufferModel {
@@ -56,8 +57,18 @@ BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::strin
 // one after another, in a buffer whose bytes the tools can read: a GLB
 // file's binary chunk (`glb`: a buffer without a URI), a file beside the
 // scene or a data: URI, or zeros (no buffer view); none where it is.
+// `quantized`: normalized 8- and 16-bit integers pass too (the keys of an
+// animation may be stored so).
 std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t accessor, std::size_t components,
-                                         std::uint64_t count, bool glb);
+                                         std::uint64_t count, bool glb, bool quantized = false);
+
+// The bytes of one component of accessor `accessor`: 4 for a float, 1 or
+// 2 for a normalized integer.
+std::size_t ComponentSize(const AccessorEntry& accessor);
+
+// Component `i` of `bytes`, the elements of `accessor`, as a number:
+// a normalized integer as glTF maps it onto [-1, 1] or [0, 1].
+double ComponentValue(const AccessorEntry& accessor, const std::string& bytes, std::size_t i);
 
 // Where accessor `accessor`'s first byte lies in its buffer, for one that
 // AccessorFault passes and that has a buffer view.

@@ -74,20 +74,21 @@ std::string AnimatedPlacements::NameOf(std::size_t gltf, const SceneFrames& fram
 }
 
 std::optional<std::string> AnimatedPlacements::FollowingKeys(std::size_t gltf, const SceneFrames& frames,
-                                                             const FileAnimations& file,
+                                                             const FileAnimations& file, const BufferReader& read,
                                                              std::vector<ChannelKeys>& keys) const {
     const auto found = nodes_.find(gltf);
     const std::optional<NodeChange> change = found != nodes_.end() ? ChangeOf(found->second, frames) : std::nullopt;
     if (!change) {
         return std::nullopt;
     }
-    return gltf::FollowingKeys(file, found->second.channels, *change, NameOf(gltf, frames), keys);
+    return gltf::FollowingKeys(file, found->second.channels, *change, NameOf(gltf, frames), read, keys);
 }
 
 std::optional<std::string> AnimatedPlacements::AllFollowingKeys(const SceneFrames& frames, const FileAnimations& file,
+                                                                const BufferReader& read,
                                                                 std::vector<ChannelKeys>& keys) const {
     for (const auto& entry : nodes_) {
-        if (std::optional<std::string> refusal = FollowingKeys(entry.first, frames, file, keys)) {
+        if (std::optional<std::string> refusal = FollowingKeys(entry.first, frames, file, read, keys)) {
             return refusal;
         }
     }

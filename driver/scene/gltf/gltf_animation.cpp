@@ -98,11 +98,16 @@ std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations) {
         if (samplers && samplers->Is(Kind::Array)) {
             entry.samplersArray = samplers->GetSpan();
         }
+        const auto channels = animation.Member("channels");
+        if (channels && channels->Is(Kind::Array)) {
+            entry.channelsArray = channels->GetSpan();
+        }
         for (const JsonValue& sampler : ElementsOf(samplers)) {
             const auto interpolation = sampler.Member("interpolation");
-            entry.samplers.push_back(
-                {sampler.GetSpan(), IndexIn(sampler.Member("input")), IndexIn(sampler.Member("output")),
-                 interpolation && interpolation->Is(Kind::String) && interpolation->String() == "CUBICSPLINE"});
+            const std::string named = interpolation && interpolation->Is(Kind::String) ? interpolation->String()
+                                                                                       : std::string();
+            entry.samplers.push_back({sampler.GetSpan(), IndexIn(sampler.Member("input")),
+                                      IndexIn(sampler.Member("output")), named == "CUBICSPLINE", named == "STEP"});
         }
         for (const JsonValue& channel : ElementsOf(animation.Member("channels"))) {
             const auto sampler = IndexIn(channel.Member("sampler"));

@@ -32,12 +32,13 @@ struct SamplerEntry {
     Span object;
     std::optional<std::size_t> input, output;
     bool cubic = false;
+    bool step = false;         // it holds each key's value until the next
     std::size_t channels = 0;  // the channels that use it
 };
 
 struct AnimationEntry {
     std::string name;  // "" where it has none
-    std::optional<Span> samplersArray;
+    std::optional<Span> samplersArray, channelsArray;
     std::vector<SamplerEntry> samplers;
 };
 

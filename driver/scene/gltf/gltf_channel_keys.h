@@ -32,21 +32,28 @@ struct FileAnimations {
     bool glb = false;
 };
 
-// A channel whose keys follow a map.
+// A channel whose keys follow a map; or, where `newTranslation` holds
+// keys (3 numbers each), a new channel of the translation of the same
+// node in the same animation, at the times of `channel`'s keys, by steps
+// where `step`.
 struct ChannelKeys {
     std::size_t channel;  // in FileAnimations::channels
     KeyMap map;
+    std::vector<double> newTranslation;
+    bool step = false;
 };
 
 // The channels of each node that drive its placement, by glTF index.
 std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(const std::vector<ChannelTarget>& channels);
 
 // Adds to `keys` the channels of `placed`, the channels that drive one
-// node's placement, with the maps under `change`; or says why they cannot
-// follow it, naming the node as `node`: "animation 0 "Wave", channel 1,
-// drives the rotation of node 3 "Door" (nodes[4]): its pivot moved ...".
+// node's placement, with the maps under `change`, each animation's as it
+// plays the node (gltf_played_keys.h, whose keys are read by `read`); or
+// says why they cannot follow it, naming the node as `node`: "animation 0
+// "Wave", channel 1, drives the rotation of node 3 "Door" (nodes[4]): its
+// pivot moved ...".
 std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
-                                         const NodeChange& change, const std::string& node,
+                                         const NodeChange& change, const std::string& node, const BufferReader& read,
                                          std::vector<ChannelKeys>& keys);
 
 // A channel whose keys cannot be written; what() says why.
@@ -57,8 +64,8 @@ public:
     std::size_t channel;
 };
 
-// Adds to `edits` and `data` what gives each of `keys` its mapped keys.
-// Throws ChannelKeysError.
+// Adds to `edits` and `data` what gives each of `keys` its mapped keys,
+// and the new channels. Throws ChannelKeysError.
 void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
                      const BufferReader& read, NewData& data, TextEdits& edits);
 

@@ -101,10 +101,13 @@ std::optional<KeyFault> KeyMapOf(const NodeChange& change, const AnimatedParts& 
     }
     const char* part = driven.rotation ? "rotation" : "scale";
     const std::string keys = driven.rotation ? "no rotation keys turn it" : "no scale keys scale it";
-    if (!change.pivotStays) {
-        return KeyFault{part, std::string("its pivot moved off the point that its keys ") +
-                                  (driven.rotation ? "turn" : "scale") + " it about, and " + keys +
-                                  " about another point as they did"};
+    if (!change.pivotStays && !change.shiftCarried) {
+        // Of rotation keys that never change, the scale keys are what varies.
+        const bool turns = driven.rotation && !(change.constantRotation && driven.scale);
+        return KeyFault{turns ? "rotation" : "scale",
+                        std::string("its pivot moved off the point that its keys ") + (turns ? "turn" : "scale") +
+                            " it about, and " + (turns ? "no rotation keys turn it" : "no scale keys scale it") +
+                            " about another point as they did"};
     }
     const std::optional<Similarity> parent = SimilarityOf(before);
     if (!parent) {
@@ -120,10 +123,12 @@ std::optional<KeyFault> KeyMapOf(const NodeChange& change, const AnimatedParts& 
                         "which " +
                             keys + " as they did"};
     }
-    if (Turns(own->turn) && driven.scale) {
+    // A uniform scale commutes with the turn.
+    const bool uniformKeys = driven.scale && change.uniformScaleKeys;
+    if (Turns(own->turn) && driven.scale && !uniformKeys) {
         return KeyFault{"scale", "its axes turned, and no scale keys scale it along other axes as they did"};
     }
-    if (Turns(own->turn) && !UniformScale(change.rest, change.like)) {
+    if (Turns(own->turn) && !uniformKeys && !UniformScale(change.rest, change.like)) {
         return KeyFault{"rotation",
                         "its axes turned, and it is scaled by different factors along them, which no "
                         "rotation keys turn as they did"};
@@ -132,6 +137,15 @@ std::optional<KeyFault> KeyMapOf(const NodeChange& change, const AnimatedParts& 
     std::copy(std::begin(own->turn), std::end(own->turn), map.right);
     map.factor = parent->factor * own->factor;
     return std::nullopt;
+}
+
+void TranslationOffset(const NodeChange& change, double (&offset)[3]) {
+    standin::Affine before;
+    KeyMap map;
+    if (standin::Invert(change.parent, before)) {
+        TranslationMap(before, change, map);
+    }
+    std::copy(std::begin(map.offset), std::end(map.offset), std::begin(offset));
 }
 
 void MapKeys(const KeyMap& map, const std::string& part, bool cubic, double* values, std::size_t count) {
@@ -149,8 +163,10 @@ void MapKeys(const KeyMap& map, const std::string& part, bool cubic, double* val
             }
         } else {
             const double t[3] = {v[0], v[1], v[2]};
+            const std::size_t key = cubic ? k / 3 : k;
+            const double* offset = map.offsets.size() >= 3 * (key + 1) ? &map.offsets[3 * key] : map.offset;
             for (int i = 0; i < 3; ++i) {
-                v[i] = (tangent ? 0 : map.offset[i]) + map.linear[i][0] * t[0] + map.linear[i][1] * t[1] +
+                v[i] = (tangent ? 0 : offset[i]) + map.linear[i][0] * t[0] + map.linear[i][1] * t[1] +
                        map.linear[i][2] * t[2];
             }
         }

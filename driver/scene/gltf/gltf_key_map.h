@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scene/gltf/gltf_transform.h"
 #include "scene/scene_format.h"
@@ -38,18 +39,31 @@ struct KeyMap {
     double right[4] = {0, 0, 0, 1};
     // Scale keys and their tangents: s' = factor s.
     double factor = 1;
+    // Where not empty, the offset of each translation key (3 numbers a
+    // key, tangents' left out) in place of `offset`: keys that step with
+    // rotation or scale keys whose shift of a moved pivot steps with them.
+    std::vector<double> offsets;
 };
 
 // A node's change, as row-vector maps: its parent's (`parent`), its own
 // (`own`), and its local transform as read (`rest`, its scale's signs
 // those of `like`). `pivotStays`: `own` keeps the node's origin where it
 // was, to the precision of the scene.
+// For the keys of one animation, `rest` holds the rotation and scale that
+// it plays where they are constant; `shiftCarried`: where the pivot moved,
+// the shift that its rotation and scale give the origin is constant (or
+// steps with the translation keys), so translation keys carry it;
+// `uniformScaleKeys`: every scale key (tangents too) is uniform;
+// `constantRotation`: the rotation keys never change.
 struct NodeChange {
     standin::Affine parent;
     standin::Affine own;
     standin::Affine rest;
     Trs like;
     bool pivotStays = false;
+    bool shiftCarried = false;
+    bool uniformScaleKeys = false;
+    bool constantRotation = false;
 };
 
 // Why no keys of one part of a node can follow its change exactly: the
@@ -63,6 +77,10 @@ struct KeyFault {
 // The map of the keys of a node whose `driven` parts of its placement an
 // animation drives; or why no keys can follow the change exactly.
 std::optional<KeyFault> KeyMapOf(const NodeChange& change, const AnimatedParts& driven, KeyMap& map);
+
+// The offset of translation keys under `change` (its `rest` the local
+// transform that plays with them): what KeyMapOf puts in `offset`.
+void TranslationOffset(const NodeChange& change, double (&offset)[3]);
 
 // The keys of a channel of `part` ("translation", "rotation" or "scale"):
 // `count` values of 3 numbers (4 for a rotation), each key an in-tangent,

@@ -715,8 +715,11 @@ std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node)
         asked.push_back(records_[IndexOf(*child)].gltf);
     }
     std::vector<ChannelKeys> keys;
+    const BufferReader read = [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+        return ReadBuffer(buffer, offset, size);
+    };
     for (const std::size_t gltf : asked) {
-        if (std::optional<std::string> refusal = animated_.FollowingKeys(gltf, *this, Animations(), keys)) {
+        if (std::optional<std::string> refusal = animated_.FollowingKeys(gltf, *this, Animations(), read, keys)) {
             return refusal;
         }
     }
@@ -734,16 +737,14 @@ std::vector<std::string> GltfSceneFile::MovedWith(const StandinNode& node) const
 
 void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& edits) const {
     std::vector<ChannelKeys> keys;
-    if (const std::optional<std::string> refusal = animated_.AllFollowingKeys(*this, Animations(), keys)) {
+    const BufferReader read = [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
+        return ReadBuffer(buffer, offset, size);
+    };
+    if (const std::optional<std::string> refusal = animated_.AllFollowingKeys(*this, Animations(), read, keys)) {
         throw SceneFileError(path + ": " + *refusal);  // it names the node
     }
     try {
-        EditChannelKeys(
-            *json_, Animations(), keys,
-            [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-            return ReadBuffer(buffer, offset, size);
-            },
-            data, edits);
+        EditChannelKeys(*json_, Animations(), keys, read, data, edits);
     } catch (const ChannelKeysError& e) {
         const ChannelTarget& channel = model_.channels[e.channel];
         throw SceneFileError(path + ": " + ChannelName(model_.animations, channel) + ", drives the " +
@@ -820,6 +821,10 @@ bool GltfSceneFile::LocalRewritten(std::size_t index) const {
         return false;
     }
     const std::size_t parent = records_[index].parent;
+    if (ExactlyEqual(order_[index]->Transform(), transforms_[index]) && skinnedNodes_.count(index) != 0 &&
+        order_[index]->Children().empty()) {
+        return false;  // glTF ignores a skinned mesh node's transform, and no child's world hangs on it
+    }
     return (parent != 0 && !ExactlyEqual(order_[parent]->Transform(), transforms_[parent])) ||
            !ExactlyEqual(order_[index]->Transform(), transforms_[index]);
 }
