@@ -265,6 +265,9 @@ int Run(const driver::Invocation& invocation) {
     // A shortcut's actions save no scene: without -o, the scene is only
     // looked at.
     const bool written = !invocation.outputPath.empty() || !invocation.shortcut;
+    if (invocation.shortcut) {
+        driver::TryShortcutToolAhead(*invocation.shortcut);  // while this process is small
+    }
     driver::SceneFile& sceneFile =
         KeptUntilExit(ReadSceneOfRun(invocation, written ? driver::SceneUse::Written : driver::SceneUse::LookedAt));
     CheckOutputFormat(invocation, sceneFile);

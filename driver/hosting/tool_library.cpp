@@ -107,6 +107,15 @@ ToolLibrary LoadCheckedLibrary(const std::string& path) {
 
 }  // namespace
 
+void TryToolAhead(const std::string& name, const std::string& pluginDir) noexcept {
+    try {
+        const std::string path = FindTool(name, pluginDir);
+        (void)ProbeLibrary(path, [&path] { LoadCheckedLibrary(path); });
+    } catch (const std::exception&) {
+        // The run's own load of the tool reports it.
+    }
+}
+
 ToolLibrary LoadToolLibrary(const std::string& path) {
     if (const std::optional<std::string> refusal = ProbeLibrary(path, [&path] { LoadCheckedLibrary(path); })) {
         throw ToolLibraryError(*refusal);

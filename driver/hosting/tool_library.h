@@ -32,6 +32,13 @@ public:
 // constructors and its entry, as the host does; nothing is created yet.
 ToolLibrary LoadToolLibrary(const std::string& path);
 
+// Tries the library of "open NAME" in a process of its own now, while this
+// process is small, so that the load finds the answer kept (library_probe.h):
+// the fork of a process that holds a large scene would copy the scene's page
+// tables, and make each later write to its pages fault once more. Says
+// nothing; what is wrong is said by the load, where the run reaches it.
+void TryToolAhead(const std::string& name, const std::string& pluginDir) noexcept;
+
 // The file that "open NAME" means: a bare name (no folder, no dot) is
 // NAME.dlu in `pluginDir`; anything else is a path, taken in the working
 // folder when it names no folder ("x.dlu" is "./x.dlu"). Throws

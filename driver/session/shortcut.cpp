@@ -4,7 +4,9 @@
 
 #include "files/display_path.h"
 #include "files/line_count.h"
+#include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
+#include "hosting/tool_library.h"
 #include "session/namesake_pairs.h"
 #include "session/node_path.h"
 #include "session/session.h"
@@ -154,6 +156,14 @@ std::vector<Action> ShortcutActions(const Shortcut& shortcut) {
     }
     actions.push_back({CloseTool{}, command});
     return actions;
+}
+
+void TryShortcutToolAhead(const Shortcut& shortcut) {
+    for (const Action& action : ShortcutActions(shortcut)) {
+        if (const auto* open = std::get_if<OpenTool>(&action.what)) {
+            TryToolAhead(open->plugin, PluginDirectory());
+        }
+    }
 }
 
 std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHost& host) {

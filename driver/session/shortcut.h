@@ -47,6 +47,9 @@ public:
 //   load-names  open Velkora, answer NAMES, press Load Names Form File, close
 std::vector<Action> ShortcutActions(const Shortcut& shortcut);
 
+// Tries the shortcut's tool ahead of the scene's read (TryToolAhead).
+void TryShortcutToolAhead(const Shortcut& shortcut);
+
 // The file that the names tool's dialog gives for NAMES, as the tool's
 // panel says; none for a shortcut without NAMES or a press that opens no
 // dialog. Throws ToolLibraryError where the tool cannot be loaded.
