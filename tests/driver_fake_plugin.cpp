@@ -7,9 +7,15 @@
 //   FAKE_OTHER_CATEGORY  the descriptor's category is another one
 //   FAKE_NO_CLASS_ID  the descriptor's class identifier is (0, 0)
 //   FAKE_NO_EXPORTS   LibDescription is the only export
+//   FAKE_SILENT       loading it ends the process quietly, with status 0
+//   FAKE_HANG         loading it never ends
 // Its library entry does nothing; the descriptor creates nothing.
 #include "class_desc.h"
 #include "win32/win_api.h"
+
+#if defined(FAKE_SILENT) || defined(FAKE_HANG)
+#  include <unistd.h>
+#endif
 
 #ifndef FAKE_VERSION
 #  define FAKE_VERSION 0x1B580D00
@@ -40,6 +46,19 @@ public:
 };
 
 [[maybe_unused]] FakeClassDesc g_classDesc;
+
+#if defined(FAKE_SILENT) || defined(FAKE_HANG)
+[[maybe_unused]] const int g_loaded = [] {
+#  ifdef FAKE_SILENT
+    _exit(0);
+#  else
+    for (;;) {
+        pause();
+    }
+#  endif
+    return 0;
+}();
+#endif
 
 }  // namespace
 
