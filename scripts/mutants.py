@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks that the tests catch plausible slips in the lines a change made.
 
-    scripts/mutants.py [--max N] [--seed S] [--preset native] RANGE
+    scripts/mutants.py [--max N] [--seed S] [--preset auto|native|windows] RANGE
 
 For each C++ or JavaScript line that RANGE (a git range, such as
 main..HEAD or HEAD~3) added or changed, it makes the slips a hand makes:
@@ -9,8 +9,18 @@ a comparison or boundary turned (== !=, < <=), && for ||, a constant off by
 one, true for false, a negation dropped, a call that syncs, flushes or
 closes left out, two arguments swapped. Each slip, one at a time, is built
 (incrementally, with the preset's build folder) and the tests that cover
-its file are run; a slip that they let pass is run against the whole
-suite. The file is put back after each slip, and on any exit.
+its file are run first, stopping at the first that fails; a slip that they
+let pass is run against the whole suite. The file is put back after each
+slip, and on any exit.
+
+The preset "auto" (the default) builds a slip in a Windows file
+(*_win32.cpp, *_win32.h) with the windows preset and runs its tests under
+Wine (scripts/wine-session.sh), every other slip with the native preset;
+"native" or "windows" takes that preset for every slip. The windows build
+folder must be configured first (cmake --preset windows). Run inside one
+Wine session (scripts/wine-session.sh run scripts/mutants.py ...), the
+Windows tests of all the slips share it; otherwise each run of the tests
+starts its own.
 
 Prints each slip that no test caught with its place, and the share
 caught. Not part of `make test`: it takes minutes.
@@ -21,6 +31,7 @@ import re
 import signal
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -112,11 +123,30 @@ def run(command, timeout):
         return -1  # a slip that hangs is caught by the tests' own time limits
 
 
+def is_windows_file(path):
+    return re.search(r"_win32\.(cpp|h)$", path) is not None
+
+
+def preset_of(path, chosen):
+    if chosen != "auto":
+        return chosen
+    return "windows" if is_windows_file(path) else "native"
+
+
 def tests_pass(preset, regex, timeout):
     command = ["ctest", "--preset", preset, "-j2", "--timeout", "120"]
     if regex:
-        command += ["-R", regex]
+        command += ["-R", regex, "--stop-on-failure"]
+    if preset == "windows":
+        command = ["bash", str(ROOT / "scripts" / "wine-session.sh"), "run"] + command
     return run(command, timeout) == 0
+
+
+def build(preset, path):
+    """Whether the slip builds: C++ with its preset, the page's JavaScript with the native one."""
+    if path.endswith(".js"):
+        return run(["cmake", "--build", "--preset", preset, "--target", "viewer_page"], 600) == 0
+    return run(["cmake", "--build", "--preset", preset, "-j2"], 1800) == 0
 
 
 def main():
@@ -124,7 +154,7 @@ def main():
     parser.add_argument("range")
     parser.add_argument("--max", type=int, default=40, help="at most this many slips (a random sample)")
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--preset", default="native")
+    parser.add_argument("--preset", default="auto", choices=["auto", "native", "windows"])
     options = parser.parse_args()
 
     lines = changed_lines(options.range)
@@ -148,6 +178,7 @@ def main():
     signal.signal(signal.SIGTERM, restore)
 
     caught, survivors, unbuildable = 0, [], 0
+    used = set()
     try:
         for path, number, text, mutated, what in candidates:
             file = ROOT / path
@@ -157,30 +188,28 @@ def main():
                 continue
             lines_of_file[number - 1] = mutated
             file.write_bytes("\n".join(lines_of_file).encode())
-            place = "%s:%d: %s" % (path, number, what)
+            preset = preset_of(path, options.preset)
+            used.add(preset)
+            place = "%s:%d: %s (%s)" % (path, number, what, preset)
+            started = time.monotonic()
             try:
-                if path.endswith((".cpp", ".h")) and run(["cmake", "--build", "--preset", options.preset, "-j2"],
-                                                         1800) != 0:
+                if not build(preset, path):
                     unbuildable += 1
                     print("  does not build: " + place, flush=True)
                     continue
-                if path.endswith(".js") and run(["cmake", "--build", "--preset", options.preset, "--target",
-                                                 "viewer_page"], 600) != 0:
-                    unbuildable += 1
-                    continue
                 regex = covering(path)
-                if (regex and not tests_pass(options.preset, regex, 3600)) or \
-                        not tests_pass(options.preset, None, 7200):
+                if (regex and not tests_pass(preset, regex, 3600)) or not tests_pass(preset, None, 7200):
                     caught += 1
-                    print("  caught: " + place, flush=True)
+                    print("  caught: %s [%.0f s]" % (place, time.monotonic() - started), flush=True)
                 else:
                     survivors.append((place, text.strip(), mutated.strip()))
-                    print("  SURVIVED: " + place, flush=True)
+                    print("  SURVIVED: %s [%.0f s]" % (place, time.monotonic() - started), flush=True)
             finally:
                 file.write_bytes(original)
     finally:
         restore()
-        run(["cmake", "--build", "--preset", options.preset, "-j2"], 1800)
+        for preset in sorted(used):
+            run(["cmake", "--build", "--preset", preset, "-j2"], 1800)
 
     viable = caught + len(survivors)
     print("\n%d of %d viable slips caught (%.0f %%); %d did not build" %

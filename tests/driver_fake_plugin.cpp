@@ -10,6 +10,7 @@
 //   FAKE_CLOSE_AND_WAIT  its library entry starts a process that waits
 //                     for ever, closes descriptors 3 to 1023 and then
 //                     waits for ever too
+//   FAKE_SILENT       loading it ends the process quietly, with status 0
 //   FAKE_SPOIL_LOADER  a tool without a panel whose library entry points
 //                     its own name (DT_SONAME) far past its string table,
 //                     which the system's loader reads at every later load
@@ -17,7 +18,7 @@
 #include "class_desc.h"
 #include "win32/win_api.h"
 
-#ifdef FAKE_CLOSE_AND_WAIT
+#if defined(FAKE_CLOSE_AND_WAIT) || defined(FAKE_SILENT)
 #  include <unistd.h>
 #endif
 #ifdef FAKE_SPOIL_LOADER
@@ -84,6 +85,13 @@ public:
 };
 
 [[maybe_unused]] FakeClassDesc g_classDesc;
+
+#ifdef FAKE_SILENT
+[[maybe_unused]] const int g_loaded = [] {
+    _exit(0);
+    return 0;
+}();
+#endif
 
 }  // namespace
 

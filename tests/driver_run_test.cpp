@@ -405,5 +405,13 @@ TEST(DriverRun, ThePanelModelForetellsTheControlsAndTheDialogEachPressOpens) {
         }
         host.Host().CloseUtility();
         EXPECT_EQ(opened, std::string(plugin) == "Velkora" ? 2 : 0) << plugin;
+        // The button of each kind of dialog is the one whose dialog is of that kind.
+        for (const bool saving : {true, false}) {
+            const driver::ModelControl* opener = model.OpeningDialog(saving);
+            ASSERT_EQ(opener != nullptr, opened != 0) << plugin;
+            if (opener != nullptr) {
+                EXPECT_EQ(model.DialogOf(opener->caption)->saving, saving) << opener->caption;
+            }
+        }
     }
 }

@@ -178,3 +178,27 @@ TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
     }
     EXPECT_EQ(file->SourceOf(expected.size()).fileNode, driver::kNoFileNode);
 }
+
+// The keys of a moved node are written in place only where nothing else
+// reads their accessor: GPU instances that read it keep its numbers.
+TEST(GltfObject, KeysSharedWithGpuInstancesGoToAnAccessorOfTheirOwn) {
+    const struct {
+        int instancesRead;  // the accessor of the instances' translations
+        int keysAfter;      // the accessor of the moved node's keys
+    } cases[] = {{1, 2}, {0, 1}};
+    for (const auto& c : cases) {
+        const std::string text = Gltf(R"("scenes": [{"nodes": [0, 1]}], "nodes": [{"name": "Box"},
+            {"name": "Crowd", "extensions": {"EXT_mesh_gpu_instancing": {"attributes": {"TRANSLATION": )" +
+                                      std::to_string(c.instancesRead) + R"(}}}}],
+            "animations": [{"channels": [{"sampler": 0, "target": {"node": 0, "path": "translation"}}],
+                            "samplers": [{"input": 0, "output": 1}]}],
+            "accessors": [{"componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+                          {"componentType": 5126, "count": 2, "type": "VEC3"}])");
+        auto file = Read(text);
+        Nodes(*file)[1]->SetTransform(Rows({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {10, 0, 0}));
+        const Json written = Json::parse(file->Content("scene.gltf", {}).Joined());
+        EXPECT_EQ(written["animations"][0]["samplers"][0]["output"], c.keysAfter) << text;
+        EXPECT_EQ(written["nodes"][1], Json::parse(text)["nodes"][1]) << text;
+        EXPECT_EQ(written["accessors"][1].value("bufferView", -1) == -1, c.keysAfter != 1) << text;
+    }
+}

@@ -139,17 +139,13 @@ namespace {
 // by part: a node's name is not copied to be compared.
 NodeChange Compare(std::size_t index, const NodeState& before, const std::string& name, const NodeMatrix& transform,
                    const NodeMatrix& objectWorld, bool withLines) {
-    NodeChange change;
-    change.index = index;
+    NodeChange change = CompareNames(index, before.name, name, withLines);
     auto add = [&change, withLines](Aspect aspect, auto line) {
         change.aspects.push_back(aspect);
         if (withLines) {
             change.lines.push_back(line());
         }
     };
-    if (before.name != name) {
-        add(Aspect::Name, [&] { return "name " + Quoted(before.name) + " -> " + Quoted(name); });
-    }
     // The pivot's position is where a tool put it, to the last bit: the
     // smallest step is a change.
     if (!(before.Position() == transform.GetTrans())) {
@@ -192,6 +188,19 @@ NodeChange Compare(std::size_t index, const NodeState& before, const std::string
 }
 
 }  // namespace
+
+NodeChange CompareNames(std::size_t index, const std::string& before, const std::string& after, bool withLines) {
+    NodeChange change;
+    change.index = index;
+    if (before != after) {
+        change.aspects.push_back(Aspect::Name);
+        if (withLines) {
+            change.lines.push_back("name " + Quoted(before) + " -> " + Quoted(after));
+            change.name = after;
+        }
+    }
+    return change;
+}
 
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines) {
     return Compare(index, before, after.name, after.transform, after.objectWorld, withLines);

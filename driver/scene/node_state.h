@@ -75,6 +75,8 @@ struct NodeChange {
 // in neither are reported as they are (Axes). The name and the lines only
 // `withLines`.
 NodeChange CompareStates(std::size_t index, const NodeState& before, const NodeState& after, bool withLines = true);
+// The comparison of the names alone, as CompareStates makes it.
+NodeChange CompareNames(std::size_t index, const std::string& before, const std::string& after, bool withLines);
 // The same with the node as it now is.
 NodeChange CompareToNode(std::size_t index, const NodeState& before, const standin::StandinNode& after, bool withLines);
 

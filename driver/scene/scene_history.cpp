@@ -111,7 +111,11 @@ void SceneHistory::Visit(const States& before, bool withLines,
                          const std::function<void(const NodeChange&)>& visit) const {
     auto compare = [&](const States::Kept& kept) {
         const standin::StandinNode& node = *order_[kept.index];
-        const NodeChange change = CompareToNode(kept.index, before.Before(kept, node), node, withLines);
+        // A node whose placement was not edited can differ in its name alone:
+        // a renamed scene is compared without placing its nodes in the world.
+        const NodeChange change = before.PlacementKept(kept)
+                                      ? CompareToNode(kept.index, before.Before(kept, node), node, withLines)
+                                      : CompareNames(kept.index, kept.name, node.Name(), withLines);
         if (!change.Empty()) {
             visit(change);
         }

@@ -67,6 +67,8 @@ private:
         void Keep(std::size_t index, const standin::StandinNode& node, standin::NodeEdit what, std::size_t nodes);
         // What the node was at the moment; `now` is the node as it now is.
         NodeState Before(const Kept& kept, const standin::StandinNode& now) const;
+        // Whether the node's placement was edited since the moment.
+        static bool PlacementKept(const Kept& kept) { return kept.placement != kNoPlacement; }
         // Forgets the states at the cost of how many there are.
         void Clear();
         // The `place`th node kept, from 0 to Count().

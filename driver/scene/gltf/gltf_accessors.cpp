@@ -40,8 +40,11 @@ void CountMeshUses(const JsonValue& meshes, std::vector<std::uint32_t*>& counter
     }
 }
 
-// The references to accessors from meshes, animations, GPU instances and skins.
-void CountAccessorUses(const std::vector<JsonMember>& top, BufferModel& model) {
+// The references to accessors from meshes, animations, GPU instances (of
+// the `instanced` nodes' objects alone: a scan of every node's members
+// would cost a large file as much as its read) and skins.
+void CountAccessorUses(const std::vector<JsonMember>& top, const std::vector<JsonValue>& instanced,
+                       BufferModel& model) {
     std::vector<std::uint32_t*> others, skins;
     for (AccessorEntry& accessor : model.accessors) {
         others.push_back(&accessor.otherUses);
@@ -57,17 +60,16 @@ void CountAccessorUses(const std::vector<JsonMember>& top, BufferModel& model) {
                     Count(others, IndexIn(sampler.Member("output")));
                 }
             }
-        } else if (member.key == "nodes") {
-            for (const JsonValue& node : ElementsOf(member.value)) {
-                const auto extensions = node.Member("extensions");
-                const auto instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing") : std::nullopt;
-                CountValues(instancing ? instancing->Member("attributes") : std::nullopt, others);
-            }
         } else if (member.key == "skins") {
             for (const JsonValue& skin : ElementsOf(member.value)) {
                 Count(skins, IndexIn(skin.Member("inverseBindMatrices")));
             }
         }
+    }
+    for (const JsonValue& node : instanced) {
+        const auto extensions = node.Member("extensions");
+        const auto instancing = extensions ? extensions->Member("EXT_mesh_gpu_instancing") : std::nullopt;
+        CountValues(instancing ? instancing->Member("attributes") : std::nullopt, others);
     }
 }
 
@@ -112,7 +114,8 @@ BufferViewEntry ReadView(const JsonValue& value) {
 
 }  // namespace
 
-BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::string& json) {
+BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::vector<JsonValue>& instanced,
+                            const std::string& json) {
     BufferModel model;
     for (const JsonMember& member : top) {
         const bool isArray = member.value.Is(Kind::Array);
@@ -149,7 +152,7 @@ BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::strin
             }
         }
     }
-    CountAccessorUses(top, model);
+    CountAccessorUses(top, instanced, model);
     model.documentEnd = json.find_last_of('}');
     return model;
 }

@@ -50,8 +50,10 @@ struct BufferModel {
     std::size_t documentEnd = 0;  // the closing brace of the file's object
 };
 
-// The accessors, views and buffers of a file, from its top-level members.
-BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::string& json);
+// The accessors, views and buffers of a file, from its top-level members
+// and the objects of its nodes that have EXT_mesh_gpu_instancing.
+BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::vector<JsonValue>& instanced,
+                            const std::string& json);
 
 // Why accessor `accessor` is not `count` elements of `components` floats
 // one after another, in a buffer whose bytes the tools can read: a GLB

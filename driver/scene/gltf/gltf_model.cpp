@@ -26,6 +26,16 @@ std::string IndexRange(std::size_t count) {
 
 std::string NodeName(std::size_t index) { return "nodes[" + std::to_string(index) + "]"; }
 
+std::vector<JsonValue> ModelReader::InstancedNodes(const GltfModel& model) const {
+    std::vector<JsonValue> instanced;
+    for (const NodeEntry& node : model.nodes) {
+        if (node.instanced) {
+            instanced.emplace_back(json_, node.object);
+        }
+    }
+    return instanced;
+}
+
 GltfModel ModelReader::Read() {
     GltfModel model;
     const std::vector<JsonMember> top = Unique(ScanDocument(model), "the file");
@@ -49,7 +59,7 @@ GltfModel ModelReader::Read() {
     }
     model.skins = ReadSkins(top, model.nodes.size());
     // Skins, animations and the boxes that `list` gives read buffers.
-    model.data = ReadBufferModel(top, json_);
+    model.data = ReadBufferModel(top, InstancedNodes(model), json_);
     model.animated = AnimatedNodes(model.channels, model.nodes.size());
     ReadUris(Find(top, "buffers"), "buffers", model);
     ReadUris(Find(top, "images"), "images", model);

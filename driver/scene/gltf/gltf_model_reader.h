@@ -112,6 +112,8 @@ private:
     void FindObjectNodes(GltfModel& model) const;
 
     void ReadScene(const std::vector<JsonMember>& top, GltfModel& model) const;
+    // The objects of the nodes that have EXT_mesh_gpu_instancing.
+    std::vector<JsonValue> InstancedNodes(const GltfModel& model) const;
     // The URIs that a written file may have to rewrite; entries that are
     // not objects with a string "uri" are not the tools' business.
     void ReadUris(const std::optional<JsonValue>& list, const std::string& name, GltfModel& model) const;
