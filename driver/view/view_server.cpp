@@ -102,23 +102,6 @@ void ReplaceFirst(std::string& text, const std::string& what, const std::string&
     }
 }
 
-// Preload hints for the state and, of a file whose meshes the page loads,
-// the scene, which the page's loader fetches as these do (same origin, CORS mode). A route that
-// an attribute could not hold as it is gets no hint.
-std::string PreloadHints(bool loaded, const std::string& sceneRoute) {
-    const auto hint = [](const std::string& route) {
-        return "<link rel=\"preload\" href=\"" + route + "\" as=\"fetch\" crossorigin>\n";
-    };
-    std::string hints = hint("api/state");
-    const bool plain = std::none_of(sceneRoute.begin(), sceneRoute.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || std::strchr("\"&<>'", c) != nullptr;
-    });
-    if (loaded && plain) {
-        hints += hint(sceneRoute);
-    }
-    return hints;
-}
-
 // The request as the handlers see it: no encoding and no range is taken.
 // The request is the server's own, handed to the hooks as const.
 void IgnoreEncodingsAndRanges(const httplib::Request& request) {
@@ -135,8 +118,9 @@ Refusal LibraryRefusal(int status) {
             return {RefusalCode::TooLarge,
                     "the request's body is larger than " + std::to_string(kMaxBody >> 10) + " KiB"};
         case 414:
+            return {RefusalCode::TooLarge, "the request's address is too long"};
         case 431:
-            return {RefusalCode::TooLarge, "the request's address or header lines are too long"};
+            return {RefusalCode::TooLarge, "the request's header lines are too long"};
         case 404:
             return {RefusalCode::NotFound, "not found"};
         case 403:
@@ -151,9 +135,9 @@ void AnswerJson(httplib::Response& response, std::string json) {
     Answer(response, 200, std::move(json), "application/json");
 }
 
-// A refusal, with the HTTP status of its code: {"code": ..., "message": ...}.
-void AnswerRefusal(httplib::Response& response, const Refusal& refusal) {
-    Answer(response, HttpStatusOf(refusal.code), RefusalJson(refusal), "application/json");
+// A refusal, with the HTTP status of its code (or `status`): {"code": ..., "message": ...}.
+void AnswerRefusal(httplib::Response& response, const Refusal& refusal, int status = 0) {
+    Answer(response, status != 0 ? status : HttpStatusOf(refusal.code), RefusalJson(refusal), "application/json");
 }
 
 }  // namespace
@@ -170,26 +154,23 @@ struct ViewServer::Impl {
     SessionThread sessionThread;  // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
-    const std::string preloads;         // PreloadHints of the scene
     std::atomic<bool> stopping{false};  // Stop() was called
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 
     Impl(ViewSession& s, const std::string& page)
         : session(s),
           files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()),
-          pageDirectory(page),
-          preloads(PreloadHints(s.DrawnWith() != nullptr, files.SceneRoute())) {}
+          pageDirectory(page) {}
 
-    ViewGuard::Admission Admit(const httplib::Request& request) const {
-        RequestFacts facts;
-        facts.method = request.method;
-        facts.path = request.path;
-        facts.queryToken = request.has_param("token") ? request.get_param_value("token") : "";
-        facts.authorization = request.get_header_value("Authorization");
-        facts.cookie = request.get_header_value("Cookie");
-        facts.host = request.get_header_value("Host");
-        facts.origin = request.get_header_value("Origin");
-        return guard->Admit(facts);
+    // In the waiting room, on the head as sent; again by the library's
+    // reading of it, before any handler.
+    bool AdmitsHead(const RequestHead& head) const {
+        const std::string path = head.target.substr(0, head.target.find('?'));
+        return guard->Admits({head.method, files.IsPageFile(path), head.authorization, head.host, head.origin});
+    }
+    bool Admits(const httplib::Request& request) const {
+        return guard->Admits({request.method, files.IsPageFile(request.path), request.get_header_value("Authorization"),
+                              request.get_header_value("Host"), request.get_header_value("Origin")});
     }
 
     void Get(const std::string& route, httplib::Response& response);
@@ -199,8 +180,6 @@ struct ViewServer::Impl {
     void Act(const std::string& lines, httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
     void Quit(const std::string& body, httplib::Response& response);
-    void Exchange(httplib::Response& response) const;
-    void ExchangeForm(const httplib::Request& request, httplib::Response& response) const;
     void Install(WatchedServer& on);
     void StopAll() {
         server.Close();
@@ -209,13 +188,10 @@ struct ViewServer::Impl {
 };
 
 // The page's import map is the one script written in the page: the nonce
-// of the Content-Security-Policy lets it in. The hints ask for the state
-// and the scene while the page's modules load; the page's own requests
-// for them then take those answers.
+// of the Content-Security-Policy lets it in.
 void ViewServer::Impl::Page(httplib::Response& response) {
     std::string page = ReadInputFile(pageDirectory + "/index.html");
     ReplaceFirst(page, "<script type=\"importmap\">", "<script type=\"importmap\" nonce=\"" + nonce + "\">");
-    ReplaceFirst(page, "<title>", preloads + "<title>");
     Answer(response, 200, std::move(page), "text/html; charset=utf-8");
 }
 
@@ -283,32 +259,6 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     AnswerJson(response, json.EndObject().Take());
 }
 
-// A page of the server's own then asks for the page: the cookie,
-// SameSite=Strict, goes with a request that the server's own page makes,
-// and the token is in no address the browser keeps. It names its icon, so
-// that the browser asks for no /favicon.ico.
-void ViewServer::Impl::Exchange(httplib::Response& response) const {
-    response.set_header("Set-Cookie", guard->SetCookie());
-    Answer(response, 200,
-           "<!doctype html><link rel=\"icon\" href=\"data:,\"><meta http-equiv=\"refresh\" content=\"0; url=/\">",
-           "text/html; charset=utf-8");
-}
-
-// The token posted by the opening page's form (from a file: its origin is
-// "null"), on the server's own host.
-void ViewServer::Impl::ExchangeForm(const httplib::Request& request, httplib::Response& response) const {
-    RequestFacts facts;
-    facts.method = "POST";
-    facts.path = "/";
-    facts.formToken = request.has_param("token") ? request.get_param_value("token") : "";
-    facts.host = request.get_header_value("Host");
-    facts.origin = request.get_header_value("Origin");
-    if (guard->Admit(facts) != ViewGuard::Admission::Exchange) {
-        return AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
-    }
-    Exchange(response);
-}
-
 // Edits that no Save has written end with the server only when the page
 // says so ("discard"), after it has asked.
 void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response) {
@@ -339,9 +289,14 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
         return Act(request.body, response);
     }
     // A typed name pattern comes as it was typed: the session language's
-    // own writer quotes it, so that the page need not know how.
+    // own writer quotes it, so that the page need not know how. The bound
+    // is on the name as typed, not on its quoted form.
     if (route == "/api/select-name") {
-        return Act(ActionText(SelectNamed{{request.body}, {}}), response);
+        if (request.body.size() > kMaxLine) {
+            return AnswerRefusal(response, {RefusalCode::TooLarge, "the name is longer than " +
+                                                                       std::to_string(kMaxLine) + " bytes"});
+        }
+        return AnswerJson(response, ViewStateJson(session.Apply(ActionText(SelectNamed{{request.body}, {}}))));
     }
     if (route == "/api/undo" || route == "/api/redo") {
         return AnswerJson(response, ViewStateJson(route == "/api/undo" ? session.Undo() : session.Redo()));
@@ -359,35 +314,21 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     Impl& impl = *this;
     on.set_payload_max_length(kMaxBody);
     on.set_default_headers(SecurityHeaders(nonce));
+    on.SetAdmission([&impl](const RequestHead& head) { return impl.AdmitsHead(head); });
     on.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
         // No compression: on loopback it only costs time, and the library
         // would choose Brotli at its slowest setting (seconds for three.js
-        // or the state of a large scene). The request is the server's own,
-        // handed to this hook as const.
-        // Nor parts of an answer: a Range asked for is ignored, and the
-        // whole answer given (200), as HTTP lets a server do.
+        // or the state of a large scene). Nor parts of an answer: a Range
+        // asked for is ignored, and the whole answer given (200), as HTTP
+        // lets a server do.
         IgnoreEncodingsAndRanges(request);
-        // The page that opens the viewer sends the token in a form: its
-        // body, read after this hook, is looked at by the handler.
-        if (request.method == "POST" && request.path == "/") {
+        if (impl.Admits(request)) {
             return httplib::Server::HandlerResponse::Unhandled;
-        }
-        switch (impl.Admit(request)) {
-            case ViewGuard::Admission::Pass:
-                return httplib::Server::HandlerResponse::Unhandled;
-            case ViewGuard::Admission::Exchange:
-                impl.Exchange(response);
-                return httplib::Server::HandlerResponse::Handled;
-            case ViewGuard::Admission::Forbidden:
-                break;
         }
         AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
         return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "POST" && request.path == "/") {
-            return impl.ExchangeForm(request, response);
-        }
         // The page's files and the scene's are fixed when the server starts:
         // they are served while a gesture or the state is being answered.
         const std::function<void()> answer = [&] {
@@ -410,25 +351,22 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     };
     on.Get(".*", handle);
     on.Post(".*", handle);
-    // The library's own refusals (a body too large, a bad request line, a
-    // Range it cannot parse) are refusals of the API too, in JSON; a POST
-    // without a length (400 there) is no error here ("POST /api/quit"), and
-    // a Range that cannot be parsed is ignored as any other.
+    // The library's own refusals (a bad request line, a Range it cannot
+    // parse) are refusals of the API too, in JSON; a Range that cannot be
+    // parsed is ignored as any other.
     on.set_error_handler(httplib::Server::HandlerWithResponse(
         [&impl, handle](const httplib::Request& request, httplib::Response& response) {
         IgnoreEncodingsAndRanges(request);
-        const bool unmeasured = response.status == 400 && request.method == "POST" &&
-                                !request.has_header("Content-Length") && !request.has_header("Transfer-Encoding");
-        if (unmeasured || response.status == 416) {
-            if (impl.Admit(request) != ViewGuard::Admission::Pass) {
-                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
-            } else {
+        if (response.status == 416) {
+            if (impl.Admits(request)) {
                 handle(request, response);
+            } else {
+                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
             }
             return httplib::Server::HandlerResponse::Handled;
         }
         if (response.body.empty()) {
-            AnswerRefusal(response, LibraryRefusal(response.status));
+            AnswerRefusal(response, LibraryRefusal(response.status), response.status == 414 ? 414 : 0);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
