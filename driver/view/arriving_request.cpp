@@ -112,10 +112,10 @@ std::string RefusalAnswer(int status, const Refusal& why) {
 }
 
 std::size_t ArrivingRequest::Wanted() const {
-    const std::size_t upTo = stage_ == Stage::Head ? kMostHead + 1
+    const std::size_t upTo = stage_ == Stage::Head   ? kMostHead + 1
                              : stage_ != Stage::Body ? 0
-                             : chunked_             ? bodyStart_ + 2 * mostBody_ + kMostChunkLine
-                                                    : bodyStart_ + bodyLength_;
+                             : chunked_              ? bodyStart_ + 2 * mostBody_ + kMostChunkLine
+                                                     : bodyStart_ + bodyLength_;
     return upTo > bytes_.size() ? upTo - bytes_.size() : 0;
 }
 

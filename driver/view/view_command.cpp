@@ -45,9 +45,9 @@ private:
 std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& origin, const std::string& token) {
     std::string path = folder.Path() + "/open.html";
     const std::string address = origin + "/#token=" + token;
-    WriteOutputFiles({{path, FileContent("<!doctype html>\n<a href=\"" + address +
-                                         "\">Open the viewer</a>\n<script>location.replace(\"" + address +
-                                         "\")</script>\n")}});
+    WriteOutputFiles(
+        {{path, FileContent("<!doctype html>\n<a href=\"" + address +
+                            "\">Open the viewer</a>\n<script>location.replace(\"" + address + "\")</script>\n")}});
     KeepToUser(path);
     return path;
 }

@@ -26,8 +26,7 @@ public:
 
     bool is_readable() const override { return read_ < arrived_.request.Bytes().size(); }
     bool is_writable() const override {
-        return sockets::Ready(arrived_.socket, true,
-                              static_cast<int>(WatchedServer::kStalledTime.count() * 1000));
+        return sockets::Ready(arrived_.socket, true, static_cast<int>(WatchedServer::kStalledTime.count() * 1000));
     }
     ssize_t read(char* data, size_t size) override {
         const std::string& bytes = arrived_.request.Bytes();

@@ -111,8 +111,8 @@ namespace {
 bool OnlyUserMayEnter(const std::wstring& path, const std::wstring& sid) {
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
-                              nullptr, &descriptor) != ERROR_SUCCESS) {
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                              &descriptor) != ERROR_SUCCESS) {
         return false;
     }
     bool alone = acl != nullptr && acl->AceCount == 1;
@@ -145,8 +145,8 @@ void KeepToUser(const std::string& path) {
                                                                      nullptr) != FALSE &&
                 GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) != FALSE &&
                 SetNamedSecurityInfoW(const_cast<LPWSTR>(wide.c_str()), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                      nullptr, acl, nullptr) == ERROR_SUCCESS;
+                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      acl, nullptr) == ERROR_SUCCESS;
     LocalFree(descriptor);
     kept = kept && OnlyUserMayEnter(wide, sid);
     if (!kept) {

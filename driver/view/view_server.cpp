@@ -158,9 +158,7 @@ struct ViewServer::Impl {
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 
     Impl(ViewSession& s, const std::string& page)
-        : session(s),
-          files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()),
-          pageDirectory(page) {}
+        : session(s), files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()), pageDirectory(page) {}
 
     // In the waiting room, on the head as sent; again by the library's
     // reading of it, before any handler.
@@ -293,8 +291,8 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
     // is on the name as typed, not on its quoted form.
     if (route == "/api/select-name") {
         if (request.body.size() > kMaxLine) {
-            return AnswerRefusal(response, {RefusalCode::TooLarge, "the name is longer than " +
-                                                                       std::to_string(kMaxLine) + " bytes"});
+            return AnswerRefusal(response, {RefusalCode::TooLarge,
+                                            "the name is longer than " + std::to_string(kMaxLine) + " bytes"});
         }
         return AnswerJson(response, ViewStateJson(session.Apply(ActionText(SelectNamed{{request.body}, {}}))));
     }

@@ -115,7 +115,9 @@ TEST(ArrivingRequest, LetsInByTheHeadAndReadsTheBodyToItsBound) {
 }
 
 TEST(ArrivingRequest, OwesAContinueOnlyWhileABodyLetInIsAwaited) {
-    const driver::HeadAdmission admit = [](const driver::RequestHead& head) { return head.authorization == "Bearer t"; };
+    const driver::HeadAdmission admit = [](const driver::RequestHead& head) {
+        return head.authorization == "Bearer t";
+    };
     for (const bool token : {true, false}) {
         driver::ArrivingRequest request(kMostBody);
         request.Take(Head("POST", "Content-Length: 5\r\nExpect: 100-continue\r\n", token), admit);

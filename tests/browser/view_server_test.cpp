@@ -259,8 +259,7 @@ TEST(ViewServer, AnswersWholeOnceAndInJson) {
               403);
     // A long head is refused as such, whoever sends it; a select-name
     // pattern is bounded as typed, not as the session language quotes it.
-    EXPECT_EQ(Status(served.Request("GET", "/api/state", bearer + "X-Long: " + std::string(17000, 'x') + "\r\n")),
-              414);
+    EXPECT_EQ(Status(served.Request("GET", "/api/state", bearer + "X-Long: " + std::string(17000, 'x') + "\r\n")), 414);
     EXPECT_EQ(Status(served.Request("GET", "/" + std::string(9000, 'x'), bearer)), 414);
     EXPECT_EQ(Status(served.Request("POST", "/api/select-name", bearer, std::string(1100, '\xff'))), 200);
     EXPECT_EQ(Status(served.Request("POST", "/api/select-name", bearer, std::string(4097, 'x'))), 413);

@@ -119,7 +119,8 @@ TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Status(Answer(served.port, holder)), 200) << row.what;
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         flooding = false;
         flood.join();
@@ -144,11 +145,11 @@ TEST(ViewSiege, APausedReaderGetsTheWholeFile) {
     constexpr std::size_t kSize = 48u << 20;
     const Served served(
         [](std::string& room) {
-            room.replace(room.find("\"buffers\""), 9, "\"images\": [{\"uri\": \"big.png\"}], \"buffers\"");
+        room.replace(room.find("\"buffers\""), 9, "\"images\": [{\"uri\": \"big.png\"}], \"buffers\"");
         },
         [](const std::filesystem::path& folder) {
-            std::ofstream(folder / "big.png", std::ios::binary) << std::string(kSize, 'p');
-        });
+        std::ofstream(folder / "big.png", std::ios::binary) << std::string(kSize, 'p');
+    });
     std::string route = test_support::Body(served.Request("GET", "/api/state", served.Bearer()))["scene"];
     route = "/" + route.substr(0, route.rfind('/') + 1) + "big.png";
     const int socket = Connect(served.port);
