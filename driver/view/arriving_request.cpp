@@ -135,8 +135,10 @@ ArrivingRequest::Stage ArrivingRequest::Take(std::string_view bytes, const HeadA
         return BodyArrived();
     }
     // Only what came since the last look is searched (and the three bytes
-    // before it, where the end may begin).
-    const std::size_t end = bytes_.find("\r\n\r\n", scanned_ < 3 ? 0 : scanned_ - 3);
+    // before it, where the end may begin), and only when it holds a line
+    // feed: a flood of CR costs one quick look a read.
+    const bool lineFeed = bytes_.find('\n', scanned_) != std::string::npos;
+    const std::size_t end = lineFeed ? bytes_.find("\r\n\r\n", scanned_ < 3 ? 0 : scanned_ - 3) : std::string::npos;
     scanned_ = bytes_.size();
     if (end == std::string::npos || end + 4 > kMostHead) {
         return bytes_.size() > kMostHead || end != std::string::npos
