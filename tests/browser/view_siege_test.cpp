@@ -78,6 +78,12 @@ TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
     const std::string host = "Host: 127.0.0.1:" + std::to_string(served.port) + "\r\n";
     const std::string holder = "GET /api/session HTTP/1.1\r\n" + host + served.Bearer() + "Connection: close\r\n\r\n";
     ASSERT_EQ(Status(Answer(served.port, holder)), 200);
+    // The worker that answered ends once idle (the test's time limit
+    // guards a pool that never shrinks): the server rests.
+    const long withWorker = ProcessFigure("Threads");
+    while (ProcessFigure("Threads") >= withWorker) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     const long restingThreads = ProcessFigure("Threads");
     const std::vector<Pattern> all = {Pattern::Idle,          Pattern::Trickle,      Pattern::CrFlood,
                                       Pattern::ChunkAnnounce, Pattern::UnframedBody, Pattern::LongHead};
