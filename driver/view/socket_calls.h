@@ -20,6 +20,9 @@ long Send(socket_t socket, const char* data, std::size_t size);
 // What recv gives without waiting, as Receive does; -1 with an error that
 // MeansNothingYet when nothing has come.
 long ReceiveNow(socket_t socket, char* data, std::size_t size);
+// What send takes without waiting (a short answer before the connection
+// is closed); -1 when it takes nothing.
+long SendNow(socket_t socket, const char* data, std::size_t size);
 // Whether `error` says that nothing has come yet, or a signal came first:
 // the connection goes on.
 bool MeansNothingYet(int error);

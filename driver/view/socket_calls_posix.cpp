@@ -43,6 +43,10 @@ long Send(socket_t socket, const char* data, std::size_t size) {
 
 long ReceiveNow(socket_t socket, char* data, std::size_t size) { return recv(socket, data, size, MSG_DONTWAIT); }
 
+long SendNow(socket_t socket, const char* data, std::size_t size) {
+    return send(socket, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
 bool MeansNothingYet(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 bool WaitToRead(std::vector<Watched>& watched, int milliseconds) {

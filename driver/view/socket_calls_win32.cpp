@@ -33,6 +33,15 @@ long ReceiveNow(socket_t socket, char* data, std::size_t size) {
     return got;
 }
 
+long SendNow(socket_t socket, const char* data, std::size_t size) {
+    u_long nonBlocking = 1;
+    u_long blocking = 0;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    const long sent = Send(socket, data, size);
+    ioctlsocket(socket, FIONBIO, &blocking);
+    return sent;
+}
+
 bool MeansNothingYet(int error) { return error == WSAEWOULDBLOCK || error == WSAEINTR; }
 
 bool WaitToRead(std::vector<Watched>& watched, int milliseconds) {

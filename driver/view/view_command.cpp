@@ -38,15 +38,17 @@ private:
 };
 
 // A page that sends the browser to the viewer: the token goes from a file
-// that only the user can read, never through a command line, and in a
-// form's body, never in an address that the browser's history keeps.
+// that only the user can read, never through a command line, and after
+// the '#' of the address, which no request carries; the viewer's page
+// takes it out of the address bar, and the opening page's history entry
+// is replaced, so that no address the browser keeps holds it.
 std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& origin, const std::string& token) {
     std::string path = folder.Path() + "/open.html";
+    const std::string address = origin + "/#token=" + token;
     WriteOutputFiles(
-        {{path, FileContent(
-                    "<!doctype html>\n<form method=\"post\" action=\"" + origin +
-                    "/\">\n<input type=\"hidden\" name=\"token\" value=\"" + token +
-                    "\">\n<button>Open the viewer</button>\n</form>\n<script>document.forms[0].submit()</script>\n")}});
+        {{path, FileContent("<!doctype html>\n<a href=\"" + address +
+                            "\">Open the viewer</a>\n<script>location.replace(\"" + address + "\")</script>\n")}});
+    KeepToUser(path);
     return path;
 }
 

@@ -17,28 +17,23 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>(left);
 }
 
-// A connection whose request arrived in the waiting room: its bytes are
-// read first, then, where the request goes on (a chunked body), the
-// socket, within the same deadline.
+// A connection whose request arrived whole in the waiting room: the
+// request is read from its bytes alone (after them, nothing more comes),
+// and the answer written to the socket as its reader takes it.
 class ArrivedStream final : public httplib::Stream {
 public:
     explicit ArrivedStream(WatchedServer::Arriving arrived) : arrived_(std::move(arrived)) {}
 
-    bool is_readable() const override {
-        return read_ < arrived_.bytes.size() ||
-               sockets::Ready(arrived_.socket, false, MillisecondsLeft(arrived_.deadline));
-    }
+    bool is_readable() const override { return read_ < arrived_.request.Bytes().size(); }
     bool is_writable() const override {
-        return sockets::Ready(arrived_.socket, true, static_cast<int>(WatchedServer::kWriteTime.count() * 1000));
+        return sockets::Ready(arrived_.socket, true, static_cast<int>(WatchedServer::kStalledTime.count() * 1000));
     }
     ssize_t read(char* data, size_t size) override {
-        if (read_ < arrived_.bytes.size()) {
-            const std::size_t taken = std::min(size, arrived_.bytes.size() - read_);
-            std::memcpy(data, arrived_.bytes.data() + read_, taken);
-            read_ += taken;
-            return static_cast<ssize_t>(taken);
-        }
-        return is_readable() ? static_cast<ssize_t>(sockets::Receive(arrived_.socket, data, size)) : -1;
+        const std::string& bytes = arrived_.request.Bytes();
+        const std::size_t taken = std::min(size, bytes.size() - read_);
+        std::memcpy(data, bytes.data() + read_, taken);
+        read_ += taken;
+        return static_cast<ssize_t>(taken);
     }
     ssize_t write(const char* data, size_t size) override {
         return is_writable() ? static_cast<ssize_t>(sockets::Send(arrived_.socket, data, size)) : -1;
@@ -69,61 +64,12 @@ void CloseSocket(socket_t socket) {
     sockets::Close(socket);
 }
 
-// The most of a request's header lines that are waited for; a longer head
-// is handed on for the library to refuse.
-constexpr std::size_t kMostHead = std::size_t{16} * 1024;
-
-bool SameLetters(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() && std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-           });
-}
-
-// The value of the header `lower` (its name in lower case) in `head`, or "".
-std::string_view HeaderValue(std::string_view head, std::string_view lower) {
-    for (std::size_t at = head.find("\r\n"); at != std::string_view::npos && at + 2 < head.size();) {
-        const std::size_t from = at + 2;
-        const std::size_t end = std::min(head.find("\r\n", from), head.size());
-        const std::string_view line = head.substr(from, end - from);
-        const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && SameLetters(line.substr(0, colon), lower)) {
-            std::string_view value = line.substr(colon + 1);
-            while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-                value.remove_prefix(1);
-            }
-            return value;
-        }
-        at = end;
-    }
-    return {};
-}
-
 }  // namespace
-
-bool RequestArrived(const std::string& bytes, std::size_t bodyLimit) {
-    const std::size_t headEnd = bytes.find("\r\n\r\n");
-    if (headEnd == std::string::npos) {
-        return bytes.size() > kMostHead;
-    }
-    const std::string_view head(bytes.data(), headEnd);
-    if (!HeaderValue(head, "transfer-encoding").empty()) {
-        return true;
-    }
-    const std::string_view length = HeaderValue(head, "content-length");
-    std::size_t body = 0;
-    for (const char digit : length) {
-        if (digit < '0' || digit > '9' || body > bodyLimit) {
-            return true;  // the library refuses it
-        }
-        body = body * 10 + static_cast<std::size_t>(digit - '0');
-    }
-    return body > bodyLimit || bytes.size() - headEnd - 4 >= body;
-}
 
 WatchedServer::WatchedServer() {
     new_task_queue = [] { return new HandOn(); };
     set_read_timeout(kRequestTime.count());
-    set_write_timeout(kWriteTime.count());
+    set_write_timeout(kStalledTime.count());
     set_keep_alive_max_count(1);
     // The library's own options would let a second program listen on the
     // same port (SO_REUSEPORT) and share the requests.
@@ -178,7 +124,7 @@ bool WatchedServer::process_and_close_socket(socket_t sock) {
     }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        accepted_.push_back({sock, std::chrono::steady_clock::now() + kRequestTime, {}});
+        accepted_.push_back(Arriving{sock, std::chrono::steady_clock::now() + kRequestTime});
     }
     wake_.Ring();
     return true;
@@ -214,21 +160,10 @@ void WatchedServer::ReadWaiting() {
         const Clock::time_point now = Clock::now();
         for (std::size_t k = 0; k < waiting.size(); ++k) {
             Arriving& arriving = waiting[k];
-            bool open = true;
-            if (watched[k + 1].ready) {
-                char buffer[8192];
-                const long got = sockets::ReceiveNow(arriving.socket, buffer, sizeof buffer);
-                open = got > 0 || (got < 0 && sockets::MeansNothingYet(sockets::LastError()));
-                if (got > 0) {
-                    arriving.bytes.append(buffer, static_cast<std::size_t>(got));
-                }
+            if (watched[k + 1].ready && !ReadArriving(arriving)) {
+                continue;
             }
-            if (open && RequestArrived(arriving.bytes, kMostBody)) {
-                const socket_t sock = arriving.socket;
-                if (!workers_->Enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); })) {
-                    CloseSocket(sock);
-                }
-            } else if (open && now < arriving.deadline) {
+            if (now < arriving.deadline) {
                 still.push_back(std::move(arriving));
             } else {
                 CloseSocket(arriving.socket);
@@ -244,6 +179,40 @@ void WatchedServer::ReadWaiting() {
         CloseSocket(arriving.socket);
     }
     accepted_.clear();
+}
+
+bool WatchedServer::ReadArriving(Arriving& arriving) {
+    char buffer[8192];
+    const long got = sockets::ReceiveNow(arriving.socket, buffer, std::min(sizeof buffer, arriving.request.Wanted()));
+    if (got <= 0) {
+        if (got == 0 || !sockets::MeansNothingYet(sockets::LastError())) {
+            CloseSocket(arriving.socket);
+            return false;
+        }
+        return true;
+    }
+    ArrivingRequest& request = arriving.request;
+    const ArrivingRequest::Stage stage = request.Take({buffer, static_cast<std::size_t>(got)}, admission_);
+    if (stage == ArrivingRequest::Stage::Refused) {
+        // A short answer into an empty send buffer: it never waits.
+        const std::string answer = RefusalAnswer(request.Status(), request.Why());
+        sockets::SendNow(arriving.socket, answer.data(), answer.size());
+        CloseSocket(arriving.socket);
+        return false;
+    }
+    if (request.OwesContinue()) {
+        const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+        sockets::SendNow(arriving.socket, interim.data(), interim.size());
+        request.ContinueSent();
+    }
+    if (stage != ArrivingRequest::Stage::Whole) {
+        return true;
+    }
+    const socket_t sock = arriving.socket;
+    if (!workers_->Enqueue([this, handed = std::move(arriving)]() mutable { Serve(std::move(handed)); })) {
+        CloseSocket(sock);
+    }
+    return false;
 }
 
 void WatchedServer::Serve(Arriving arrived) {

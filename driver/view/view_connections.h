@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "view/arriving_request.h"
 #include "view/socket_calls.h"
 #include "view/worker_pool.h"
 
@@ -18,18 +19,22 @@ namespace driver {
 
 // The viewer's HTTP server with connections that no client can hold: a
 // request must arrive whole within a few seconds of the connection's
-// acceptance (a client that sends a header line now and then is cut off);
-// until it has, the connection waits in a room that one thread reads for
-// all of them, so that idle or slow connections, however many, hold no
-// worker and delay no request that arrives whole. An answer is written at
-// a pace the client keeps up with or the connection ends, and Close() ends
+// acceptance; until it has, the connection waits in a room that one thread
+// reads for all of them, and there the request's head is let in or refused
+// before any of its body is read, and the body that is let in is read to
+// its bound. Workers serve only whole requests that were let in, so that
+// idle, slow or refused connections, however many, hold no worker and
+// delay no other request. An answer is written as fast as its reader takes
+// it; only a reader that takes nothing for long is cut off. Close() ends
 // every connection at once, so that the server stops within a moment
 // whatever is connected. One request a connection.
 class WatchedServer : public httplib::Server {
 public:
     static constexpr std::chrono::seconds kRequestTime{4};
-    static constexpr std::chrono::seconds kWriteTime{10};  // for each part of an answer
-    static constexpr int kWorkers = 256;                   // at most, started as requests come
+    // An answer's reader may pause (a browser busy with what came before)
+    // for this long before the connection ends.
+    static constexpr std::chrono::seconds kStalledTime{300};
+    static constexpr int kWorkers = 256;  // at most, started as requests come
     static constexpr int kBacklog = 512;
     // The largest request body taken (a larger one is refused, 413).
     static constexpr std::size_t kMostBody = std::size_t{64} * 1024;
@@ -44,6 +49,8 @@ public:
     // Ends every connection, and those still waiting for their requests as
     // they come; then stops the server. Any thread may call it.
     void Close();
+    // What lets a request in, by its head; until it is given, none is.
+    void SetAdmission(HeadAdmission admission) { admission_ = std::move(admission); }
 
     // Binds `host` at `port` (0: one the system chooses) alone: no other
     // program may listen there too. The port, or -1 with `error`
@@ -59,7 +66,7 @@ public:
     struct Arriving {
         socket_t socket = INVALID_SOCKET;
         std::chrono::steady_clock::time_point deadline;
-        std::string bytes;
+        ArrivingRequest request{kMostBody};
     };
 
 private:
@@ -67,6 +74,9 @@ private:
     // goes into the waiting room.
     bool process_and_close_socket(socket_t sock) override;
     void ReadWaiting();
+    // Reads what has come on a waiting connection; false once it has left
+    // the room (handed to a worker, or refused and closed).
+    bool ReadArriving(Arriving& arriving);
     void Serve(Arriving arrived);
 
     std::mutex mutex_;
@@ -77,11 +87,7 @@ private:
     std::unique_ptr<WorkerPool> workers_;
     std::thread reader_;
     socket_t listening_ = INVALID_SOCKET;  // the last socket made by bind
+    HeadAdmission admission_ = [](const RequestHead&) { return false; };
 };
-
-// Whether `bytes`, the start of a request, hold all of it that is needed
-// to answer: the header lines and the body that Content-Length gives (or,
-// for a body of another length or too large, the header lines alone).
-bool RequestArrived(const std::string& bytes, std::size_t bodyLimit);
 
 }  // namespace driver

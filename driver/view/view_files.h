@@ -26,6 +26,9 @@ public:
     // The file for a route ("/viewer.js", "/scene/_/…/room.bin"); none
     // when it is none of the served files or no longer a regular file.
     [[nodiscard]] std::optional<std::string> Find(const std::string& route) const;
+    // Whether `route`, as sent, is one of the page's own files ("/" too),
+    // which hold nothing of the user's.
+    bool IsPageFile(const std::string& route) const { return route == "/" || page_.count(route) != 0; }
     // The scene's route, relative to the page.
     std::string SceneRoute() const;
     // The files that the scene refers to and that are not served, with why.

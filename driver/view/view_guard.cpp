@@ -23,12 +23,6 @@ std::string NewToken() {
 
 std::string ViewGuard::Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
-// Browsers share cookies between the ports of one host: the name carries
-// the port, so that two viewers keep their own.
-std::string ViewGuard::CookieName() const { return "morvane-view-" + std::to_string(port_); }
-
-std::string ViewGuard::SetCookie() const { return CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict"; }
-
 // Whole names and ports only: "127.0.0.1:80801" is another server's.
 bool ViewGuard::OwnHost(const std::string& host) const {
     const std::string port = ":" + std::to_string(port_);
@@ -52,45 +46,16 @@ bool ViewGuard::TokenMatches(const std::string& candidate) const {
     return difference == 0;
 }
 
-// The value of this server's cookie in a Cookie header ("a=1; b=2"); none
-// where the header holds no such cookie.
-std::optional<std::string> ViewGuard::CookieToken(const std::string& header) const {
-    const std::string name = CookieName() + "=";
-    std::size_t start = 0;
-    while (start < header.size()) {
-        while (start < header.size() && header[start] == ' ') {
-            ++start;
-        }
-        std::size_t end = header.find(';', start);
-        end = end == std::string::npos ? header.size() : end;
-        if (header.compare(start, name.size(), name) == 0) {
-            return header.substr(start + name.size(), end - start - name.size());
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
-}
-
-ViewGuard::Admission ViewGuard::Admit(const RequestFacts& request) const {
-    const bool reads = request.method == "GET" || request.method == "HEAD";
-    if (!OwnHost(request.host)) {
-        return Admission::Forbidden;
-    }
-    if (request.method == "POST" && request.path == "/") {
-        const bool fromFileOrOwn = request.origin.empty() || request.origin == "null" || OwnOrigin(request.origin);
-        return fromFileOrOwn && TokenMatches(request.formToken) ? Admission::Exchange : Admission::Forbidden;
-    }
-    if (!reads && !request.origin.empty() && !OwnOrigin(request.origin)) {
-        return Admission::Forbidden;
-    }
-    if (reads && request.path == "/" && TokenMatches(request.queryToken)) {
-        return Admission::Exchange;
+bool ViewGuard::Admits(const RequestFacts& request) const {
+    if (!OwnHost(request.host) || (!request.origin.empty() && !OwnOrigin(request.origin))) {
+        return false;
     }
     const std::string bearer = "Bearer ";
-    const bool byBearer = request.authorization.compare(0, bearer.size(), bearer) == 0 &&
-                          TokenMatches(request.authorization.substr(bearer.size()));
-    const std::optional<std::string> cookie = CookieToken(request.cookie);
-    return byBearer || (cookie && TokenMatches(*cookie)) ? Admission::Pass : Admission::Forbidden;
+    if (request.authorization.compare(0, bearer.size(), bearer) == 0 &&
+        TokenMatches(request.authorization.substr(bearer.size()))) {
+        return true;
+    }
+    return (request.method == "GET" || request.method == "HEAD") && request.pageFile;
 }
 
 }  // namespace driver

@@ -15,10 +15,14 @@ class ViewServer;
 // an access list that lets in the user alone, which the files made in it
 // inherit. Throws OutputFileError when none can be made.
 std::string MakePrivateFolder();
+// Lets the user alone read or write the file `path` (on Windows an access
+// list of the user alone, read back to check it; mode 0600 elsewhere).
+// Throws OutputFileError when it cannot.
+void KeepToUser(const std::string& path);
 
-// Until EndSignalThread, an interruption (SIGINT or SIGTERM; on Windows
-// Ctrl+C, Ctrl+Break or the console's closing) stops `server` from a
-// thread of its own instead of ending the program.
+// Until EndSignalThread, an interruption (SIGINT, SIGTERM, SIGHUP or
+// SIGQUIT; on Windows Ctrl+C, Ctrl+Break or the console's closing) stops
+// `server` from a thread of its own instead of ending the program.
 std::thread StopOnSignal(ViewServer& server);
 void EndSignalThread(std::thread& waiter);
 

@@ -40,13 +40,21 @@ std::string MakePrivateFolder() {
     throw OutputFileError("cannot make a private folder in " + NativeText(base) + ": " + std::strerror(errno));
 }
 
-// SIGINT and SIGTERM stop the server from a thread of their own; the
-// server's threads never see them.
+void KeepToUser(const std::string& path) {
+    if (chmod(path.c_str(), 0600) != 0) {
+        throw OutputFileError("cannot keep " + path + " to its user: " + std::strerror(errno));
+    }
+}
+
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGQUIT stop the
+// server from a thread of their own; the server's threads never see them.
 std::thread StopOnSignal(ViewServer& server) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGQUIT);
     sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return std::thread([signals, &server] {

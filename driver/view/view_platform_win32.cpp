@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <objbase.h>
 #include <sddl.h>
 #include <shellapi.h>
@@ -101,6 +102,56 @@ std::string MakePrivateFolder() {
     LocalFree(descriptor);
     throw OutputFileError("cannot make a private folder in " + safewrite::Utf8Text(base) + " (error " +
                           std::to_string(error) + ")");
+}
+
+namespace {
+
+// Whether the file's access list, read back, lets in the user alone: one
+// entry, which allows, for the user's SID.
+bool OnlyUserMayEnter(const std::wstring& path, const std::wstring& sid) {
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                              &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool alone = acl != nullptr && acl->AceCount == 1;
+    void* entry = nullptr;
+    if (alone && GetAce(acl, 0, &entry) != FALSE) {
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        LPWSTR text = nullptr;
+        alone = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                ConvertSidToStringSidW(reinterpret_cast<PSID>(&allowed->SidStart), &text) != FALSE && sid == text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return alone;
+}
+
+}  // namespace
+
+// The access list is set on the file itself, protected from its folder's:
+// a system that does not pass the folder's on (Wine) would leave another
+// one.
+void KeepToUser(const std::string& path) {
+    const std::wstring sid = UserSid();
+    const std::wstring wide = safewrite::WideText(path);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    const std::wstring access = L"D:P(A;;FA;;;" + sid + L")";
+    bool kept = !sid.empty() &&
+                ConvertStringSecurityDescriptorToSecurityDescriptorW(access.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                     nullptr) != FALSE &&
+                GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) != FALSE &&
+                SetNamedSecurityInfoW(const_cast<LPWSTR>(wide.c_str()), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      acl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    kept = kept && OnlyUserMayEnter(wide, sid);
+    if (!kept) {
+        throw OutputFileError("cannot keep " + path + " to its user alone: its access list is refused");
+    }
 }
 
 std::thread StopOnSignal(ViewServer& server) {

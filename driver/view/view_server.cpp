@@ -19,6 +19,7 @@
 #include "text/refusal.h"
 #include "view/session_thread.h"
 #include "view/socket_calls.h"
+#include "view/view_answers.h"
 #include "view/view_archive.h"
 #include "view/view_connections.h"
 #include "view/view_dialog_files.h"
@@ -50,112 +51,6 @@ bool LinesBounded(const std::string& body) {
     return true;
 }
 
-// The page needs its own scripts (and the import map, which carries the
-// nonce), its own connections, and images of its own or made by it; no
-// frame may hold it, and no address leaves in a Referer.
-httplib::Headers SecurityHeaders(const std::string& nonce) {
-    return {
-        {"Content-Security-Policy",
-         "default-src 'none'; script-src 'self' 'wasm-unsafe-eval' 'nonce-" + nonce +
-             "'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; connect-src 'self' data: blob:; "
-             "worker-src 'self' blob:; base-uri 'self'; form-action 'none'; frame-ancestors 'none'"},
-        {"Referrer-Policy", "no-referrer"},
-        {"X-Content-Type-Options", "nosniff"},
-        {"X-Frame-Options", "DENY"},
-        {"Cache-Control", "no-store"},
-    };
-}
-
-// The body is moved in: a large scene's state is tens of megabytes.
-void Answer(httplib::Response& response, int status, std::string body, const std::string& type) {
-    response.status = status;
-    response.body = std::move(body);
-    response.set_header("Content-Type", type);
-}
-
-// Sends `content` in pieces as they are made (or the range asked for), so
-// that a large scene is never held whole.
-void AnswerInPieces(httplib::Response& response, FileContent content, const std::string& type) {
-    response.status = 200;
-    const auto size = static_cast<std::size_t>(content.Size());
-    response.set_content_provider(
-        size, type, [content = std::move(content)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            std::size_t at = 0;
-            const std::size_t end = offset + length;
-            const safewrite::Error error = content.EachPiece([&](std::string_view piece) {
-                const std::size_t from = std::max(at, offset) - at;
-                const std::size_t to = std::min(at + piece.size(), end) - at;
-                at += piece.size();
-                if (from < to && !sink.write(piece.data() + from, to - from)) {
-                    return safewrite::Error::Io;
-                }
-                return at < end ? safewrite::Error::None : safewrite::Error::Other;  // Other: all sent
-            });
-            return at >= end && (error == safewrite::Error::None || error == safewrite::Error::Other);
-        });
-}
-
-void ReplaceFirst(std::string& text, const std::string& what, const std::string& with) {
-    const std::size_t at = text.find(what);
-    if (at != std::string::npos) {
-        text.replace(at, what.size(), with);
-    }
-}
-
-// Preload hints for the state and, of a file whose meshes the page loads,
-// the scene, which the page's loader fetches as these do (same origin, CORS mode). A route that
-// an attribute could not hold as it is gets no hint.
-std::string PreloadHints(bool loaded, const std::string& sceneRoute) {
-    const auto hint = [](const std::string& route) {
-        return "<link rel=\"preload\" href=\"" + route + "\" as=\"fetch\" crossorigin>\n";
-    };
-    std::string hints = hint("api/state");
-    const bool plain = std::none_of(sceneRoute.begin(), sceneRoute.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || std::strchr("\"&<>'", c) != nullptr;
-    });
-    if (loaded && plain) {
-        hints += hint(sceneRoute);
-    }
-    return hints;
-}
-
-// The request as the handlers see it: no encoding and no range is taken.
-// The request is the server's own, handed to the hooks as const.
-void IgnoreEncodingsAndRanges(const httplib::Request& request) {
-    auto& own = const_cast<httplib::Request&>(request);
-    own.headers.erase("Accept-Encoding");
-    own.headers.erase("Range");
-    own.ranges.clear();
-}
-
-// The refusal that stands for a status the library answered with.
-Refusal LibraryRefusal(int status) {
-    switch (status) {
-        case 413:
-            return {RefusalCode::TooLarge,
-                    "the request's body is larger than " + std::to_string(kMaxBody >> 10) + " KiB"};
-        case 414:
-        case 431:
-            return {RefusalCode::TooLarge, "the request's address or header lines are too long"};
-        case 404:
-            return {RefusalCode::NotFound, "not found"};
-        case 403:
-            return {RefusalCode::Forbidden, "forbidden"};
-        default:
-            return {RefusalCode::Usage,
-                    "the request is not one that HTTP allows here (status " + std::to_string(status) + ")"};
-    }
-}
-
-void AnswerJson(httplib::Response& response, std::string json) {
-    Answer(response, 200, std::move(json), "application/json");
-}
-
-// A refusal, with the HTTP status of its code: {"code": ..., "message": ...}.
-void AnswerRefusal(httplib::Response& response, const Refusal& refusal) {
-    Answer(response, HttpStatusOf(refusal.code), RefusalJson(refusal), "application/json");
-}
-
 }  // namespace
 
 struct ViewServer::Impl {
@@ -170,26 +65,21 @@ struct ViewServer::Impl {
     SessionThread sessionThread;  // one request at a time on the session and the plug-ins
     std::string pageDirectory;
     const std::string nonce = NewToken();
-    const std::string preloads;         // PreloadHints of the scene
     std::atomic<bool> stopping{false};  // Stop() was called
     std::atomic<bool> quitting{false};  // the page's Quit was answered
 
     Impl(ViewSession& s, const std::string& page)
-        : session(s),
-          files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()),
-          pageDirectory(page),
-          preloads(PreloadHints(s.DrawnWith() != nullptr, files.SceneRoute())) {}
+        : session(s), files(page, s.ScenePath(), s.ReferencedFiles(), s.Reach()), pageDirectory(page) {}
 
-    ViewGuard::Admission Admit(const httplib::Request& request) const {
-        RequestFacts facts;
-        facts.method = request.method;
-        facts.path = request.path;
-        facts.queryToken = request.has_param("token") ? request.get_param_value("token") : "";
-        facts.authorization = request.get_header_value("Authorization");
-        facts.cookie = request.get_header_value("Cookie");
-        facts.host = request.get_header_value("Host");
-        facts.origin = request.get_header_value("Origin");
-        return guard->Admit(facts);
+    // In the waiting room, on the head as sent; again by the library's
+    // reading of it, before any handler.
+    bool AdmitsHead(const RequestHead& head) const {
+        const std::string path = head.target.substr(0, head.target.find('?'));
+        return guard->Admits({head.method, files.IsPageFile(path), head.authorization, head.host, head.origin});
+    }
+    bool Admits(const httplib::Request& request) const {
+        return guard->Admits({request.method, files.IsPageFile(request.path), request.get_header_value("Authorization"),
+                              request.get_header_value("Host"), request.get_header_value("Origin")});
     }
 
     void Get(const std::string& route, httplib::Response& response);
@@ -199,8 +89,6 @@ struct ViewServer::Impl {
     void Act(const std::string& lines, httplib::Response& response);
     void Save(const std::string& path, httplib::Response& response);
     void Quit(const std::string& body, httplib::Response& response);
-    void Exchange(httplib::Response& response) const;
-    void ExchangeForm(const httplib::Request& request, httplib::Response& response) const;
     void Install(WatchedServer& on);
     void StopAll() {
         server.Close();
@@ -209,13 +97,10 @@ struct ViewServer::Impl {
 };
 
 // The page's import map is the one script written in the page: the nonce
-// of the Content-Security-Policy lets it in. The hints ask for the state
-// and the scene while the page's modules load; the page's own requests
-// for them then take those answers.
+// of the Content-Security-Policy lets it in.
 void ViewServer::Impl::Page(httplib::Response& response) {
     std::string page = ReadInputFile(pageDirectory + "/index.html");
     ReplaceFirst(page, "<script type=\"importmap\">", "<script type=\"importmap\" nonce=\"" + nonce + "\">");
-    ReplaceFirst(page, "<title>", preloads + "<title>");
     Answer(response, 200, std::move(page), "text/html; charset=utf-8");
 }
 
@@ -283,32 +168,6 @@ void ViewServer::Impl::Save(const std::string& path, httplib::Response& response
     AnswerJson(response, json.EndObject().Take());
 }
 
-// A page of the server's own then asks for the page: the cookie,
-// SameSite=Strict, goes with a request that the server's own page makes,
-// and the token is in no address the browser keeps. It names its icon, so
-// that the browser asks for no /favicon.ico.
-void ViewServer::Impl::Exchange(httplib::Response& response) const {
-    response.set_header("Set-Cookie", guard->SetCookie());
-    Answer(response, 200,
-           "<!doctype html><link rel=\"icon\" href=\"data:,\"><meta http-equiv=\"refresh\" content=\"0; url=/\">",
-           "text/html; charset=utf-8");
-}
-
-// The token posted by the opening page's form (from a file: its origin is
-// "null"), on the server's own host.
-void ViewServer::Impl::ExchangeForm(const httplib::Request& request, httplib::Response& response) const {
-    RequestFacts facts;
-    facts.method = "POST";
-    facts.path = "/";
-    facts.formToken = request.has_param("token") ? request.get_param_value("token") : "";
-    facts.host = request.get_header_value("Host");
-    facts.origin = request.get_header_value("Origin");
-    if (guard->Admit(facts) != ViewGuard::Admission::Exchange) {
-        return AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
-    }
-    Exchange(response);
-}
-
 // Edits that no Save has written end with the server only when the page
 // says so ("discard"), after it has asked.
 void ViewServer::Impl::Quit(const std::string& body, httplib::Response& response) {
@@ -339,9 +198,14 @@ void ViewServer::Impl::Post(const std::string& route, const httplib::Request& re
         return Act(request.body, response);
     }
     // A typed name pattern comes as it was typed: the session language's
-    // own writer quotes it, so that the page need not know how.
+    // own writer quotes it, so that the page need not know how. The bound
+    // is on the name as typed, not on its quoted form.
     if (route == "/api/select-name") {
-        return Act(ActionText(SelectNamed{{request.body}, {}}), response);
+        if (request.body.size() > kMaxLine) {
+            return AnswerRefusal(response, {RefusalCode::TooLarge,
+                                            "the name is longer than " + std::to_string(kMaxLine) + " bytes"});
+        }
+        return AnswerJson(response, ViewStateJson(session.Apply(ActionText(SelectNamed{{request.body}, {}}))));
     }
     if (route == "/api/undo" || route == "/api/redo") {
         return AnswerJson(response, ViewStateJson(route == "/api/undo" ? session.Undo() : session.Redo()));
@@ -359,35 +223,21 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     Impl& impl = *this;
     on.set_payload_max_length(kMaxBody);
     on.set_default_headers(SecurityHeaders(nonce));
+    on.SetAdmission([&impl](const RequestHead& head) { return impl.AdmitsHead(head); });
     on.set_pre_routing_handler([&impl](const httplib::Request& request, httplib::Response& response) {
         // No compression: on loopback it only costs time, and the library
         // would choose Brotli at its slowest setting (seconds for three.js
-        // or the state of a large scene). The request is the server's own,
-        // handed to this hook as const.
-        // Nor parts of an answer: a Range asked for is ignored, and the
-        // whole answer given (200), as HTTP lets a server do.
+        // or the state of a large scene). Nor parts of an answer: a Range
+        // asked for is ignored, and the whole answer given (200), as HTTP
+        // lets a server do.
         IgnoreEncodingsAndRanges(request);
-        // The page that opens the viewer sends the token in a form: its
-        // body, read after this hook, is looked at by the handler.
-        if (request.method == "POST" && request.path == "/") {
+        if (impl.Admits(request)) {
             return httplib::Server::HandlerResponse::Unhandled;
-        }
-        switch (impl.Admit(request)) {
-            case ViewGuard::Admission::Pass:
-                return httplib::Server::HandlerResponse::Unhandled;
-            case ViewGuard::Admission::Exchange:
-                impl.Exchange(response);
-                return httplib::Server::HandlerResponse::Handled;
-            case ViewGuard::Admission::Forbidden:
-                break;
         }
         AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
         return httplib::Server::HandlerResponse::Handled;
     });
     const auto handle = [&impl](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "POST" && request.path == "/") {
-            return impl.ExchangeForm(request, response);
-        }
         // The page's files and the scene's are fixed when the server starts:
         // they are served while a gesture or the state is being answered.
         const std::function<void()> answer = [&] {
@@ -410,25 +260,22 @@ void ViewServer::Impl::Install(WatchedServer& on) {
     };
     on.Get(".*", handle);
     on.Post(".*", handle);
-    // The library's own refusals (a body too large, a bad request line, a
-    // Range it cannot parse) are refusals of the API too, in JSON; a POST
-    // without a length (400 there) is no error here ("POST /api/quit"), and
-    // a Range that cannot be parsed is ignored as any other.
+    // The library's own refusals (a bad request line, a Range it cannot
+    // parse) are refusals of the API too, in JSON; a Range that cannot be
+    // parsed is ignored as any other.
     on.set_error_handler(httplib::Server::HandlerWithResponse(
         [&impl, handle](const httplib::Request& request, httplib::Response& response) {
         IgnoreEncodingsAndRanges(request);
-        const bool unmeasured = response.status == 400 && request.method == "POST" &&
-                                !request.has_header("Content-Length") && !request.has_header("Transfer-Encoding");
-        if (unmeasured || response.status == 416) {
-            if (impl.Admit(request) != ViewGuard::Admission::Pass) {
-                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
-            } else {
+        if (response.status == 416) {
+            if (impl.Admits(request)) {
                 handle(request, response);
+            } else {
+                AnswerRefusal(response, {RefusalCode::Forbidden, "forbidden"});
             }
             return httplib::Server::HandlerResponse::Handled;
         }
         if (response.body.empty()) {
-            AnswerRefusal(response, LibraryRefusal(response.status));
+            AnswerRefusal(response, LibraryRefusal(response.status), response.status == 414 ? 414 : 0);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;

@@ -25,8 +25,8 @@ public:
     // alone; none when both are bound (or ::1 is not there: a system
     // without IPv6), else why not (NoPort, one line).
     [[nodiscard]] std::optional<Refusal> Bind(int port);
-    // The page's address with the token, to be exchanged for a cookie; the
-    // address without it, and the token alone.
+    // The page's address with the token, which the page keeps and takes
+    // out of the address bar; the address without it, and the token alone.
     std::string Address() const;
     std::string Origin() const;
     std::string Token() const;

@@ -1,11 +1,13 @@
 #include "view/worker_pool.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
 namespace driver {
 
 bool WorkerPool::Enqueue(std::function<void()> task) {
+    JoinEnded();
     const std::lock_guard<std::mutex> lock(mutex_);
     if (finishing_) {
         return false;
@@ -29,8 +31,20 @@ void WorkerPool::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         ++idle_;
-        given_.wait(lock, [this] { return !tasks_.empty() || finishing_; });
+        const bool given = given_.wait_for(lock, idleEnd_, [this] { return !tasks_.empty() || finishing_; });
         --idle_;
+        if (!given) {
+            // Idle too long: this worker leaves the pool, to be joined by
+            // the next caller.
+            const auto self = std::find_if(workers_.begin(), workers_.end(), [](const std::thread& worker) {
+                return worker.get_id() == std::this_thread::get_id();
+            });
+            if (self != workers_.end()) {
+                ended_.push_back(std::move(*self));
+                workers_.erase(self);
+            }
+            return;
+        }
         if (tasks_.empty()) {
             return;
         }
@@ -39,6 +53,17 @@ void WorkerPool::Work() {
         lock.unlock();
         task();
         lock.lock();
+    }
+}
+
+void WorkerPool::JoinEnded() {
+    std::vector<std::thread> ended;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ended.swap(ended_);
+    }
+    for (std::thread& worker : ended) {
+        worker.join();
     }
 }
 
@@ -53,9 +78,11 @@ void WorkerPool::Finish() {
     for (std::thread& worker : workers) {
         worker.join();
     }
+    JoinEnded();
 }
 
-std::size_t WorkerPool::Started() {
+std::size_t WorkerPool::Running() {
+    JoinEnded();
     const std::lock_guard<std::mutex> lock(mutex_);
     return workers_.size();
 }

@@ -7,12 +7,20 @@
 export const doorAt = { t: [1.5, 1, -2.95] };
 export const doorVertex = (x, y, z) => [x, y, z].map((v, i) => Math.fround(Math.fround(v) + Math.fround(doorAt.t[i])));
 
+// Looked at every 50 ms, not at animation frames: a page whose frames are
+// held up (a software renderer under load) would never be looked at again.
+// On a timeout, the error says what the transcript holds instead.
 export async function transcriptHas(page, text, timeout = 20000) {
-  await page.waitForFunction((t) => document.getElementById('transcript').textContent.includes(t), text, { timeout });
+  await page.waitForFunction((t) => document.getElementById('transcript').textContent.includes(t), text,
+    { timeout, polling: 50 })
+    .catch(async (error) => {
+      const shown = await page.$eval('#transcript', (t) => t.textContent).catch(() => '(no transcript)');
+      throw new Error(`${error.message}: waiting for ${JSON.stringify(text)}; the transcript holds ${JSON.stringify(shown.slice(-2000))}`);
+    });
 }
 
 export async function settled(page) {
-  await page.waitForFunction(() => !document.body.dataset.busy);
+  await page.waitForFunction(() => !document.body.dataset.busy, null, { polling: 50 });
 }
 
 // Two frames: a change of the page's layout has then been seen by the

@@ -34,7 +34,7 @@ function request(method, target, { headers = {}, body } = {}) {
       headers: { Host: `127.0.0.1:${port}`, ...headers } }, (res) => {
       const chunks = [];
       res.on('data', (chunk) => chunks.push(chunk));
-      res.on('end', () => resolve({ status: res.statusCode, body: Buffer.concat(chunks) }));
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks) }));
     });
     req.on('error', reject);
     req.end(body);
@@ -51,7 +51,7 @@ async function securityRules() {
     ['GET', `/api/session?token=${token}`, {}, 403, 'the token in the query, other than on the page\'s address'],
     ['GET', '/api/session', { headers: bearer }, 200, 'a bearer token'],
     ['GET', `/t/${token}/index.html`, {}, 403, 'the token in the path'],
-    ['GET', '/api/session', { headers: { Cookie: `morvane-view-${port}=${token}` } }, 200, 'the cookie'],
+    ['GET', '/api/session', { headers: { Cookie: `morvane-view-${port}=${token}` } }, 403, 'a cookie: none admits'],
     ['GET', '/api/session', { headers: { Cookie: `morvane-view-${port}1=${token}` } }, 403, 'another port\'s cookie'],
     ['POST', '/api/actions', { headers: { ...bearer, Origin: `http://127.0.0.1:${port}1` }, body: 'open Tarvel' }, 403,
       'a POST from another port'],
@@ -71,8 +71,9 @@ async function securityRules() {
     if (status === null) assert.ok(answer.status >= 400, `${what}: ${answer.status}`);
     else assert.equal(answer.status, status, what);
   }
-  const exchange = await request('GET', `/?token=${token}`);
-  assert.match(exchange.body.toString(), /url=\//, 'the first visit leaves the token out of the address');
+  const first = await request('GET', `/?token=${token}`);
+  assert.equal(first.status, 200, 'the page is the product\'s own, read without the token');
+  assert.ok(!('set-cookie' in first.headers), 'no cookie is set');
   const refused = JSON.parse((await api('POST', 'actions', 'open ../x.dlu')).body);
   assert.equal(refused.refused, true, 'a library outside the plug-in folder');
   assert.equal((await api('GET', 'session')).body.length, 0, 'refused lines do not stand');
@@ -122,6 +123,29 @@ async function undoRestores(page, original) {
   assert.equal((await api('GET', 'session')).body.toString(), 'open Tarvel\n', 'redo brings back the first gesture');
 }
 
+// Another server of the machine, on another port, which the tab that held
+// the viewer visits as it would any page: no request it receives holds the
+// token, or any cookie.
+async function otherServersGetNothing(page) {
+  const received = [];
+  const other = http.createServer((req, res) => {
+    received.push(req.headers);
+    res.end('<!doctype html><img src="/image.png">');
+  });
+  await new Promise((resolve) => other.listen(0, '127.0.0.1', resolve));
+  const at = `http://127.0.0.1:${other.address().port}`;
+  try {
+    await page.goto(`${at}/visited`);
+    assert.ok(received.length >= 2, `the other server was reached: ${received.length}`);
+    for (const headers of received) {
+      assert.ok(!JSON.stringify(headers).includes(token), `the token went to another server: ${JSON.stringify(headers)}`);
+      assert.ok(!('cookie' in headers), `a cookie went to another server: ${headers.cookie}`);
+    }
+  } finally {
+    other.close();
+  }
+}
+
 // --- A large scene ---------------------------------------------------
 
 // `rows` rows of `columns` boxes (two meshes, alternating), each row a node without a
@@ -167,7 +191,7 @@ async function viewing(page, scene, check) {
     await page.waitForSelector('body[data-ready]', { timeout: 120000 });
     await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, { timeout: 120000 });
     const { nodes, drawn, pageStart } = await page.evaluate(async () => ({
-      nodes: (await (await fetch('api/state')).json()).nodes.index.length - 1,
+      nodes: (await (await import('./start.js')).call('GET', 'state')).nodes.index.length - 1,
       drawn: performance.getEntriesByName('first picture')[0].startTime, pageStart: performance.timeOrigin }));
     console.log(`first picture of ${nodes} nodes (${path.basename(scene)}): ${Math.round(pageStart + drawn - start)} ms ` +
       `after opening the address (${Math.round(drawn)} ms after the page's start), ` +
@@ -356,7 +380,7 @@ async function largeScene(page) {
 async function viewportGestures(page) {
   const hook = (name, ...args) => page.evaluate(([n, a]) => window.morvaneViewer[n](...a), [name, args]);
   const selected = () => page.evaluate(async () => {
-    const state = await (await fetch('api/state')).json();
+    const state = await (await import('./start.js')).call('GET', 'state');
     return state.selection.map((index) => JSON.parse(state.nodes.names[index])).join();
   });
   const clickBox = async (r, c, modifiers = []) => {
@@ -446,6 +470,7 @@ try {
   page.once('dialog', (dialog) => dialog.accept());  // the unsaved redo
   await page.click('#quit');
   assert.equal(await ended, 0, 'Quit ends the server');
+  await otherServersGetNothing(page);
   console.log('viewer: all checks passed');
 } finally {
   await browser.close();

@@ -52,7 +52,7 @@ async function viewAndPivot(browser, side, command) {
     await pivotDoorOnHinge(page, patience);
     await page.click('#save');
     await transcriptHas(page, 'saved:', patience);
-    const session = await page.evaluate(async () => (await fetch('api/session')).text());
+    const session = await page.evaluate(async () => (await import('./start.js')).call('GET', 'session'));
     await page.click('#quit');
     assert.equal(await within(ended, patience, `${side}: Quit`), 0, `${side}: Quit ends the viewer`);
     return { saved: fs.readFileSync(path.join(dir, folder, 'pivoted.gltf')), session };

@@ -41,7 +41,7 @@ TEST(WorkerPool, RunsEachTaskOnceAndNoMoreAtOnceThanItsSize) {
             // Every worker holds a task: the pool has grown to its size.
             std::unique_lock<std::mutex> lock(mutex);
             changed.wait(lock, [&] { return running == most; });
-            EXPECT_EQ(pool.Started(), most);
+            EXPECT_EQ(pool.Running(), most);
             released = true;
             changed.notify_all();
         }
@@ -57,6 +57,27 @@ TEST(WorkerPool, RunsEachTaskOnceAndNoMoreAtOnceThanItsSize) {
                 EXPECT_EQ(order[k], k);
             }
         }
+    }
+}
+
+// Workers idle for long end, each; the pool starts them again as tasks
+// come.
+TEST(WorkerPool, IdleWorkersEnd) {
+    driver::WorkerPool pool(4, std::chrono::milliseconds(20));
+    for (int round = 0; round < 3; ++round) {
+        std::atomic<int> ran{0};
+        for (int k = 0; k < 8; ++k) {
+            ASSERT_TRUE(pool.Enqueue([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                ++ran;
+            }));
+        }
+        EXPECT_GE(pool.Running(), 1u);
+        // Waits for the pool to rest; the test's own time limit guards a hang.
+        while (pool.Running() > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(ran, 8) << round;
     }
 }
 

@@ -4,6 +4,7 @@
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { DRACOLoader } from 'three/addons/loaders/DRACOLoader.js';
 import { MeshoptDecoder } from 'three/addons/libs/meshopt_decoder.module.js';
+import { authorization } from './start.js';
 
 // Images that the file names by an address of another host are never
 // fetched (the server's Content-Security-Policy forbids it too): a blank
@@ -59,6 +60,8 @@ function drawnOnly(json, facts, shared) {
 // file uses and three.js does not read (it only warns of them).
 export function makeLoader(facts, shared, unread = []) {
   const loader = new GLTFLoader();
+  // The scene's files are the user's: asked for with the token.
+  loader.setRequestHeader(authorization);
   loader.manager.setURLModifier((url) => {
     if (!external(url)) return url;
     skippedImages.push(url);
@@ -113,7 +116,8 @@ export function failureText(error, unread = []) {
 // What three.js's loader alone makes of the file: each node's world matrix
 // by its index in the file (for tests, to compare with what is drawn).
 export async function loaderWorlds(route) {
-  const { gltf, objects } = await loadGltf(route);
+  const { gltf, objects, error } = await loadGltf(route);
+  if (error) throw new Error(`three.js's loader did not load ${route}: ${error}`);
   gltf.scene.updateMatrixWorld(true);
   return Object.fromEntries([...objects].map(([index, object]) => [index, object.matrixWorld.toArray()]));
 }

@@ -4,14 +4,35 @@
 // renderer takes a quarter of a second to make. It imports nothing, so it
 // runs as soon as it is read; viewer.js takes up `started`.
 
+// The server's token, which every request but those of the page's own
+// files carries in a header: never in a cookie, which the browser would
+// send to every other server of this machine (cookies are not kept apart
+// by port). It comes in the page's address (after '#', which no request
+// carries, or '?'), is taken out of the address bar without a history
+// entry, and is kept for the tab's reloads in its session storage, which
+// is this origin's alone.
+function takeToken() {
+  const address = new URL(window.location.href);
+  const given = new URLSearchParams(address.hash.slice(1)).get('token') ?? address.searchParams.get('token');
+  if (given !== null) {
+    sessionStorage.setItem('morvane-view-token', given);
+    address.searchParams.delete('token');
+    history.replaceState(history.state, '', address.pathname + address.search);
+  }
+  return sessionStorage.getItem('morvane-view-token') ?? '';
+}
+export const authorization = { Authorization: `Bearer ${takeToken()}` };
+
 // A request to the server's API: the answer's JSON or text. A refusal,
 // {code, message}, is thrown as an Error with its code.
 export async function call(method, path, body) {
   const response = await fetch(`api/${path}`, {
-    method, body, headers: body === undefined ? {} : { 'Content-Type': 'text/plain; charset=utf-8' },
+    method, body,
+    headers: body === undefined ? authorization : { ...authorization, 'Content-Type': 'text/plain; charset=utf-8' },
   });
   const type = response.headers.get('Content-Type') ?? '';
-  const answer = type.startsWith('application/json') ? await response.json() : await response.text();
+  const answer = type.startsWith('application/json') ? await response.json()
+    : type.startsWith('application/x-tar') ? await response.blob() : await response.text();
   if (!response.ok) throw Object.assign(new Error(answer.message ?? String(answer)), { code: answer.code, answer });
   return answer;
 }

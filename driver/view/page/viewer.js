@@ -289,9 +289,9 @@ function askPath(dialog, caption) {
 
 // --- Keys and the toolbar ---------------------------------------------
 
-function download(name, text) {
+function download(name, content) {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
+  link.href = URL.createObjectURL(content instanceof Blob ? content : new Blob([content], { type: 'text/plain' }));
   link.download = name;
   link.click();
   URL.revokeObjectURL(link.href);
@@ -362,10 +362,8 @@ async function downloadSession() {
   }
   const reads = view.reads.length ? `reads ${view.reads.join(', ')}` : 'saves names files';
   note(`the session ${reads}: it comes in viewer-session.tar, with the files it reads as they were read, and saves beside them`);
-  const link = document.createElement('a');
-  link.href = 'api/session.tar';
-  link.download = 'viewer-session.tar';
-  link.click();
+  // Fetched with the token, which a link would not send.
+  download('viewer-session.tar', await call('GET', 'session.tar'));
 }
 
 async function quit() {

@@ -1,0 +1,177 @@
+// The viewer's server under siege: connections that need no token to be
+// made (idle, trickling, flooding with CR, announcing chunks, sending a
+// body without a length, sending a head too long) cost no worker and hold
+// no memory, and a token holder's request is answered while they go on;
+// an answer's reader that pauses gets the whole of it.
+#include <gtest/gtest.h>
+
+#include <sys/time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "served_view.h"
+
+namespace {
+
+using test_support::Connect;
+using test_support::Served;
+using test_support::Status;
+
+// A figure of this process from /proc/self/status ("VmRSS", "Threads").
+long ProcessFigure(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, name.size() + 1, name + ":") == 0) {
+            return std::stol(line.substr(name.size() + 1));
+        }
+    }
+    return -1;
+}
+
+// The answer to `request` on a connection of its own, or "" when none
+// came within a minute (a hang guard, not a measure).
+std::string Answer(int port, const std::string& request) {
+    const int socket = Connect(port);
+    timeval limit{60, 0};
+    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    send(socket, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = recv(socket, buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(socket);
+    return answer;
+}
+
+enum class Pattern { Idle, Trickle, CrFlood, ChunkAnnounce, UnframedBody, LongHead };
+
+// What a connection of `pattern` sends first, and then again and again.
+std::pair<std::string, std::string> Sends(Pattern pattern, const std::string& host) {
+    const std::string block(64 * 1024, 'x');
+    switch (pattern) {
+        case Pattern::Idle:
+            return {"", ""};
+        case Pattern::Trickle:
+            return {"GET /api/state HTTP/1.1\r\n" + host, "X-Slow: 1\r\n"};
+        case Pattern::CrFlood:
+            return {std::string(16383, '\r'), ""};
+        case Pattern::ChunkAnnounce:
+            return {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\n", "10000\r\n" + block + "\r\n"};
+        case Pattern::UnframedBody:
+            return {"POST /api/actions HTTP/1.1\r\n" + host + "\r\n", block};
+        case Pattern::LongHead:
+            return {"GET / HTTP/1.1\r\n" + host + "X-Long: " + std::string(20000, 'x'), std::string(4096, 'x')};
+    }
+    return {};
+}
+
+TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
+    const Served served;
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(served.port) + "\r\n";
+    const std::string holder = "GET /api/session HTTP/1.1\r\n" + host + served.Bearer() + "Connection: close\r\n\r\n";
+    ASSERT_EQ(Status(Answer(served.port, holder)), 200);
+    // The worker that answered ends once idle (the test's time limit
+    // guards a pool that never shrinks): the server rests.
+    const long withWorker = ProcessFigure("Threads");
+    while (ProcessFigure("Threads") >= withWorker) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const long restingThreads = ProcessFigure("Threads");
+    const std::vector<Pattern> all = {Pattern::Idle,          Pattern::Trickle,      Pattern::CrFlood,
+                                      Pattern::ChunkAnnounce, Pattern::UnframedBody, Pattern::LongHead};
+    struct Row {
+        const char* what;
+        std::vector<Pattern> mix;  // taken in turn, connection by connection
+    };
+    const std::vector<Row> rows = {
+        {"idle", {Pattern::Idle}},
+        {"trickling", {Pattern::Trickle}},
+        {"CR flooding", {Pattern::CrFlood}},
+        {"announcing chunks", {Pattern::ChunkAnnounce}},
+        {"sending a body without a length", {Pattern::UnframedBody}},
+        {"sending a head too long", {Pattern::LongHead}},
+        {"all of these", all},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::pair<std::string, std::string>> sends;
+        for (const Pattern pattern : row.mix) sends.push_back(Sends(pattern, host));
+        const long rss = ProcessFigure("VmRSS");
+        std::vector<std::pair<int, const std::string*>> hostile;
+        for (std::size_t k = 0; k < 1000; ++k) {
+            const auto& [first, again] = sends[k % sends.size()];
+            hostile.emplace_back(Connect(served.port), &again);
+            send(hostile.back().first, first.data(), first.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        }
+        std::atomic<bool> flooding{true};
+        std::atomic<long> mostRss{rss}, mostThreads{0};
+        std::thread flood([&] {
+            while (flooding) {
+                for (const auto& [socket, again] : hostile) {
+                    if (!again->empty()) send(socket, again->data(), again->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                }
+                mostRss = std::max(mostRss.load(), ProcessFigure("VmRSS"));
+                mostThreads = std::max(mostThreads.load(), ProcessFigure("Threads"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Status(Answer(served.port, holder)), 200) << row.what;
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        flooding = false;
+        flood.join();
+        std::printf("1000 connections %s: a token holder answered in %lld ms; at most %ld MB more, %ld threads\n",
+                    row.what, static_cast<long long>(took.count()), (mostRss - rss) / 1024, mostThreads.load());
+        // The flood's own thread, and a worker for the token holder: no more.
+        EXPECT_LE(mostThreads, restingThreads + 2) << row.what << ": workers for unadmitted connections";
+        // At most a head's bound a connection (and what the allocator keeps).
+        EXPECT_LE(mostRss - rss, 40 * 1024) << row.what << ": kB held for unadmitted connections";
+        for (const auto& [socket, again] : hostile) close(socket);
+    }
+    // Idle workers end: the pool rests again (the test's time limit guards
+    // a pool that never shrinks).
+    while (ProcessFigure("Threads") > restingThreads) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// A reader that stops reading for longer than any pause of a busy browser
+// gets the whole file once it reads again.
+TEST(ViewSiege, APausedReaderGetsTheWholeFile) {
+    constexpr std::size_t kSize = 48u << 20;
+    const Served served(
+        [](std::string& room) {
+        room.replace(room.find("\"buffers\""), 9, "\"images\": [{\"uri\": \"big.png\"}], \"buffers\"");
+        },
+        [](const std::filesystem::path& folder) {
+        std::ofstream(folder / "big.png", std::ios::binary) << std::string(kSize, 'p');
+    });
+    std::string route = test_support::Body(served.Request("GET", "/api/state", served.Bearer()))["scene"];
+    route = "/" + route.substr(0, route.rfind('/') + 1) + "big.png";
+    const int socket = Connect(served.port);
+    const std::string request = "GET " + route + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(served.port) +
+                                "\r\n" + served.Bearer() + "Connection: close\r\n\r\n";
+    send(socket, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer(64 * 1024, '\0');
+    ASSERT_GT(recv(socket, answer.data(), answer.size(), MSG_WAITALL), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(12));
+    char buffer[65536];
+    for (ssize_t got; (got = recv(socket, buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(socket);
+    ASSERT_EQ(Status(answer), 200);
+    EXPECT_EQ(answer.size() - answer.find("\r\n\r\n") - 4, kSize);
+}
+
+}  // namespace
