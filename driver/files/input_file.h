@@ -14,7 +14,8 @@ namespace driver {
 // A file that cannot be read; the message names it and says why.
 class InputFileError : public CodedError {
 public:
-    explicit InputFileError(const std::string& message) : CodedError(RefusalCode::FileMissing, message) {}
+    explicit InputFileError(const std::string& message, RefusalCode code = RefusalCode::FileMissing)
+        : CodedError(code, message) {}
 };
 
 // The most that is read of one input file (a scene, a session, a file that

@@ -3,7 +3,16 @@
 #include <functional>
 #include <string>
 
+#include "text/refusal.h"
+
 namespace driver {
+
+// A plug-in that crashed, ended its process or did not return from a call:
+// one line naming the library and the call.
+class PluginFaultError : public CodedError {
+public:
+    explicit PluginFaultError(const std::string& line) : CodedError(RefusalCode::PluginFault, line) {}
+};
 
 // How long one call into a plug-in may take before it is given up: the
 // seconds of MORVANE_CALL_LIMIT (1 to 3600), else this default. A tool's
@@ -16,7 +25,7 @@ int CallLimitSeconds();
 // its own, as audio hosts run their plug-ins, and gives back the bytes it
 // returned once that process has ended cleanly: a plug-in that crashes,
 // ends the process, or does not return from a call within the limit costs
-// that process, never this one. Then this throws ToolLibraryError, whose
+// that process, never this one. Then this throws PluginFaultError, whose
 // one line names the library and the call it was in. `work` must not
 // throw, and must leave the libraries unloaded; whatever it started is
 // ended with it, whatever ends this process. On Windows `work` runs in

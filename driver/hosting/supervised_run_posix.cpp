@@ -160,7 +160,7 @@ public:
     }
     Supervision(const Supervision&) = delete;
     Supervision& operator=(const Supervision&) = delete;
-    // The result, or throws ToolLibraryError.
+    // The result, or throws PluginFaultError.
     std::string Watch();
 
 private:
@@ -259,7 +259,7 @@ void Supervision::CheckLimit() {
 
 void Supervision::Refuse(const std::string& line) {
     Reap();
-    throw ToolLibraryError(line);
+    throw PluginFaultError(line);
 }
 
 std::string Supervision::Watch() {
@@ -327,7 +327,7 @@ std::string BlameOfLoad(const CallBoard& board, const std::string& line) {
             return std::string();
             },
             false);
-    } catch (const ToolLibraryError&) {
+    } catch (const CodedError&) {
         return line;  // it fails alone too
     }
     return Excerpt(others) + ": it made the plug-ins' process crash as " + Excerpt(library) +

@@ -41,6 +41,8 @@ constexpr RefusalRow kRefusals[] = {
     {RefusalCode::NotFound, "not-found", 1, 404, nullptr},
     {RefusalCode::Forbidden, "forbidden", 1, 403, nullptr},
     {RefusalCode::NoTool, "no-tool", 4, 500, "a plug-in that cannot be loaded"},
+    {RefusalCode::PluginFault, "plugin-fault", 1, 500,
+     "a plug-in that crashed, ended its process or did not return from a call"},
     {RefusalCode::OutOfMemory, "out-of-memory", 1, 503, "too little memory"},
     // As a process that SIGPIPE ends (128 + 13), which it stands for where
     // the signal is ignored; the reader, having gone, hears nothing.

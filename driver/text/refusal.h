@@ -30,6 +30,7 @@ enum class RefusalCode {
     NotFound,           // no such route of the viewer
     Forbidden,          // a request without the token, or from another origin
     NoTool,             // a tool library that cannot be loaded
+    PluginFault,        // a plug-in that crashed, ended its process or did not return
     OutOfMemory,
     ReaderGone,  // standard output's reader has gone: nothing to report to
     Failed,      // any other failure

@@ -367,8 +367,8 @@ TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
 
 }  // namespace
 
-// An edit whose motion the keys of the scene's animations cannot keep does
-// not stand: the gesture is refused with the reason, and the scene is as it
+// An edit whose motion the keys of the scene's animations cannot keep (a
+// pivot moved off a turning node's place) does not stand: the gesture is refused with the reason, and the scene is as it
 // was; the same node turned about its own place stands.
 TEST(ViewSession, AnEditThatWouldChangeTheMotionDoesNotStand) {
     const test_support::ScratchFolder scratch("morvane-view-test-motion");
@@ -378,8 +378,11 @@ TEST(ViewSession, AnEditThatWouldChangeTheMotionDoesNotStand) {
         "nodes": [{"name": "Fan", "translation": [0, 2.5, 0]}],
         "animations": [{"channels": [{"sampler": 0, "target": {"node": 0, "path": "rotation"}}],
                         "samplers": [{"input": 0, "output": 1}]}],
-        "accessors": [{"componentType": 5126, "count": 1, "type": "SCALAR", "min": [0], "max": [0]},
-                      {"componentType": 5126, "count": 1, "type": "VEC4"}]})";
+        "buffers": [{"byteLength": 40,
+                     "uri": "data:application/octet-stream;base64,AAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAPMENT8AAAAA8wQ1Pw=="}],
+        "bufferViews": [{"buffer": 0, "byteLength": 8}, {"buffer": 0, "byteOffset": 8, "byteLength": 32}],
+        "accessors": [{"bufferView": 0, "componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+                      {"bufferView": 1, "componentType": 5126, "count": 2, "type": "VEC4"}]})";
     driver::ViewSession session((folder / "fan.gltf").string(), driver::PluginDirectory(), "",
                                 driver::ViewFolders({folder.string()}), (folder / "keep").string());
     ASSERT_FALSE(session.Apply("open Tarvel\nselect 1\nradio Y").refusal);
