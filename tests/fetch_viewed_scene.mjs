@@ -1,8 +1,9 @@
 // Fetches, from the viewer at the address given, the page, the scene that
-// its preload hints name and every file that the scene refers to (buffers,
+// its state names and every file that the scene refers to (buffers,
 // images), each of which must be served. Exits 1, saying which, if not.
 const address = process.argv[2];
-const token = new URL(address).searchParams.get('token');
+const token =
+    new URL(address).searchParams.get('token') ?? new URLSearchParams(new URL(address).hash.slice(1)).get('token');
 const headers = {Authorization: `Bearer ${token}`};
 
 async function get(url) {
@@ -15,12 +16,12 @@ async function get(url) {
 
 try {
     const origin = new URL(address).origin;
-    const page = await (await get(`${origin}/`)).text();
-    const scene = page.match(/href="(scene\/[^"]+)"/);
-    if (!scene) {
-        throw new Error('the page names no scene');
+    await get(`${origin}/`);
+    const state = await (await get(`${origin}/api/state`)).json();
+    if (!state.scene) {
+        throw new Error('the state names no scene');
     }
-    const sceneUrl = new URL(scene[1], `${origin}/`);
+    const sceneUrl = new URL(state.scene, `${origin}/`);
     const gltf = await (await get(sceneUrl)).json();
     const uris = [...(gltf.buffers ?? []), ...(gltf.images ?? [])]
         .map((entry) => entry.uri)
