@@ -311,7 +311,7 @@ std::string CarriedMotionScene(std::mt19937& random, const BoneMotion& motion) {
     gltf["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", triangle}}}}}}},
                       {{"primitives",
                         {{{"attributes", {{"POSITION", triangle}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}}}}}}};
-    gltf["animations"] = {pose};
+    gltf["animations"] = Json::array({pose});  // {pose} alone is pose itself to some compilers
     data.Into(gltf, false);
     return gltf.dump();
 }

@@ -149,6 +149,15 @@ protected:
 
 TEST_P(SupervisedPlugin, CostsOneLine) {
     const Damage& damage = GetParam();
+#if defined(__has_feature)
+#  if __has_feature(address_sanitizer)
+    // A sanitized library reads its relocated data from its first call on:
+    // without relocations it crashes there, not in its exit handlers.
+    if (std::string(damage.name) == "crash_in_exit") {
+        GTEST_SKIP() << "the sanitized library crashes before its exit handlers";
+    }
+#  endif
+#endif
     test_support::ScratchFolder folder("supervised");
     Prepare(folder.Path(), damage.session);
     const fs::path library = folder.Path() / (std::string(damage.library) + ".dlu");
