@@ -1,7 +1,7 @@
 // peak_memory PROGRAM [ARGUMENT]...: runs the program, its standard output
 // thrown away, and prints its peak resident memory in KiB and the processor
-// seconds it took (user and system); exits as the program did. A process of its own, so that the peak is the program's: a
-// process started by a large one counts that one's memory as its own.
+// seconds it took (user and system); exits as the program did. A process of its own, so that the peak is the program's:
+// a process started by a large one counts that one's memory as its own.
 #include <cstdio>
 
 #include <fcntl.h>
@@ -27,7 +27,9 @@ int main(int argc, char** argv) {
     if (child < 0 || wait4(child, &status, 0, &usage) != child) {
         return 2;
     }
-    const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; };
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
     std::printf("%ld %.6f\n", usage.ru_maxrss, seconds(usage.ru_utime) + seconds(usage.ru_stime));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
 }

@@ -86,8 +86,8 @@ const char* OtherReason() {
                                         : FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                                          nullptr, otherCode, 0, text, sizeof text, nullptr);
     reason.assign(text, length);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
-                               reason.back() == ' ')) {
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' || reason.back() == ' ')) {
         reason.pop_back();
     }
     if (reason.empty()) {

@@ -38,7 +38,8 @@ Error File::Reserve(std::uint64_t size, bool& held) {
 #if defined(__linux__)
     int result = 0;
     do {
-        result = size == 0 ? 0 : ::fallocate(Access::Descriptor(*this), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+        result = size == 0 ? 0
+                           : ::fallocate(Access::Descriptor(*this), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
         held = true;

@@ -29,7 +29,7 @@ Error SetAllocation(const File& file, std::uint64_t size) {
     FILE_ALLOCATION_INFO room{};
     room.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
     return SetFileInformationByHandle(Access::Of(file), FileAllocationInfo, &room, sizeof room) ? Error::None
-                                                                                                  : LastError();
+                                                                                                : LastError();
 }
 
 }  // namespace
@@ -42,9 +42,9 @@ Error File::LockNow() {
         return Error::None;
     }
     const DWORD code = GetLastError();
-    return code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING ? Error::InUse
+    return code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING        ? Error::InUse
            : code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ? Error::None
-                                                                             : LastError();
+                                                                           : LastError();
 }
 
 // An allocation beyond the end leaves the length as it is.

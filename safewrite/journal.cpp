@@ -79,13 +79,13 @@ Parsed Parse(File& journal) {
     if (text.compare(0, kMagic.size(), kMagic) != 0 || at > text.size() || text[at - 1] != '\n' ||
         !NumberAfter(text, at, "size", '\n', parsed.size) ||
         !NumberAfter(text, at, "file", ' ', parsed.identity.device) ||
-        !NumberAt(text, at, '\n', parsed.identity.file) ||
-        !NumberAfter(text, at, "path", '\n', pathLength) || pathLength > kMaxPath) {
+        !NumberAt(text, at, '\n', parsed.identity.file) || !NumberAfter(text, at, "path", '\n', pathLength) ||
+        pathLength > kMaxPath) {
         return parsed;
     }
     parsed.path.resize(static_cast<std::size_t>(pathLength) + 1);
-    if (journal.ReadAt(at, parsed.path.data(), parsed.path.size(), got) != Error::None ||
-        got != parsed.path.size() || parsed.path.back() != '\n') {
+    if (journal.ReadAt(at, parsed.path.data(), parsed.path.size(), got) != Error::None || got != parsed.path.size() ||
+        parsed.path.back() != '\n') {
         return parsed;
     }
     parsed.path.pop_back();
@@ -187,7 +187,7 @@ void Journal::Remove() {
 }
 
 std::string Journal::Leave() {
-    const std::string path = path_;
+    std::string path = path_;
     Untrack(path_);
     path_.clear();
     file_.Close();

@@ -48,8 +48,8 @@ bool PutBack(const char* tag, const std::string& path, File& journal, const jour
         return false;
     }
     if (const Error error = LockWaiting(target.file); error != Error::None) {
-        Say(tag, what + ", and its old bytes cannot be put back now (" + ReasonOf(error) + "): they are kept in \"" + path +
-            "\"");
+        Say(tag, what + ", and its old bytes cannot be put back now (" + ReasonOf(error) + "): they are kept in \"" +
+                     path + "\"");
         return false;
     }
     // Its writer may have ended well while this one waited.
@@ -64,7 +64,8 @@ bool PutBack(const char* tag, const std::string& path, File& journal, const jour
         error = target.file.Sync();
     }
     if (error != Error::None) {
-        Say(tag, what + "; putting its old bytes back failed (" + ReasonOf(error) + "): they are kept in \"" + path + "\"");
+        Say(tag,
+            what + "; putting its old bytes back failed (" + ReasonOf(error) + "): they are kept in \"" + path + "\"");
         return false;
     }
     RemoveHeld(path, journal);

@@ -175,7 +175,8 @@ Error Replacement::ReserveBeside(std::uint64_t size) {
     Error error = MakeScratch(reserve_);
     const std::unique_ptr<char[]> zeros(new char[kZeroPiece]());
     for (std::uint64_t at = 0; error == Error::None && at < size; at += kZeroPiece) {
-        error = reserve_.file.Write(zeros.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kZeroPiece, size - at)));
+        error =
+            reserve_.file.Write(zeros.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kZeroPiece, size - at)));
     }
     return error == Error::None ? reserve_.file.Sync() : error;
 }

@@ -146,7 +146,7 @@ private:
     bool reserved_ = false;        // room taken for the new bytes
     bool inPlaceStarted_ = false;  // the file's bytes differ from its old ones
     bool finished_ = false;
-    Scratch new_;  // the new content
+    Scratch new_;      // the new content
     Scratch reserve_;  // room for a write in place where the file system takes none ahead
     Journal journal_;  // a file written in place: its old bytes
     std::uint64_t oldSize_ = 0;

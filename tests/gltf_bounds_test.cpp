@@ -32,8 +32,8 @@ std::string PointsAccessor(const Points& points) {
             high[i] = std::max(high[i], point[i]);
         }
     }
-    return R"({"componentType": 5126, "count": )" + std::to_string(points.size()) +
-           R"(, "type": "VEC3", "min": )" + Numbers(low) + ", \"max\": " + Numbers(high) + "}";
+    return R"({"componentType": 5126, "count": )" + std::to_string(points.size()) + R"(, "type": "VEC3", "min": )" +
+           Numbers(low) + ", \"max\": " + Numbers(high) + "}";
 }
 
 }  // namespace
@@ -72,12 +72,12 @@ TEST(GltfBounds, AMorphedVertexIsBoxedWhereItsWeightedTargetsMoveIt) {
             accessors += ", " + PointsAccessor(moves);
             targets += (t == 0 ? "" : ", ") + std::string(R"({"POSITION": )") + std::to_string(t + 1) + "}";
         }
-        const std::string text = gltftest::Gltf(
-            R"("scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0)" +
-            (nodeWeights.empty() ? "" : ", \"weights\": " + Numbers(nodeWeights)) +
-            R"(}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "targets": [)" + targets + "]}]" +
-            (meshWeights.empty() ? "" : ", \"weights\": " + Numbers(meshWeights)) + "}], \"accessors\": [" + accessors +
-            "]");
+        const std::string text =
+            gltftest::Gltf(R"("scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0)" +
+                           (nodeWeights.empty() ? "" : ", \"weights\": " + Numbers(nodeWeights)) +
+                           R"(}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "targets": [)" + targets +
+                           "]}]" + (meshWeights.empty() ? "" : ", \"weights\": " + Numbers(meshWeights)) +
+                           "}], \"accessors\": [" + accessors + "]");
         const auto file = driver::ParseScene(text, "scene.gltf", driver::SceneUse::Listed);
         const std::optional<driver::WorldBox> box = file->DrawnBox(1);
         ASSERT_TRUE(box) << text;

@@ -41,9 +41,9 @@ struct Strike {
     int countdown = 0;
     Action action = Action::Kill;
     ino_t file = 0;
-    int pipes[2] = {-1, -1};     // Pause: says so on the first, waits on the second
-    pthread_t thread{};          // SignalThread: the thread that SIGTERM is sent to
-    std::string watched;         // Measure: the file whose size is taken
+    int pipes[2] = {-1, -1};  // Pause: says so on the first, waits on the second
+    pthread_t thread{};       // SignalThread: the thread that SIGTERM is sent to
+    std::string watched;      // Measure: the file whose size is taken
     off_t measured = -1;
 } strike;
 

@@ -92,7 +92,10 @@ TEST(JournalCalls, TheNextRunPutsTheOldBytesBackOrKeepsThem) {
         EXPECT_EQ(Journals(folder), 1U);
         safewrite::RecoverJournals(folder.string() + "/", "test");
         const std::string now = ReadAll(target);
-        EXPECT_EQ(now == kOld ? "old" : now == kHalf ? "half" : now == "another file" ? "other" : "mixed",
+        EXPECT_EQ(now == kOld             ? "old"
+                  : now == kHalf          ? "half"
+                  : now == "another file" ? "other"
+                                          : "mixed",
                   std::string(recovery.expected));
         EXPECT_EQ(Journals(folder), recovery.journals);
     }

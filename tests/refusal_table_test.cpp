@@ -8,8 +8,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <new>
+#include <regex>
 #include <set>
 #include <stdexcept>
 #include <string>

@@ -195,9 +195,9 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
     }
     const char* nearest = NearestWord(word, CommandNames());
     throw UsageError("unknown command " + QuotedExcerpt(word) +
-                     (nearest != nullptr ? std::string(" (did you mean ") + nearest + "?)"
-                                         : " (the commands are " + Listed(CommandNames()) +
-                                               "; a session takes SCENE SESSION)"));
+                     (nearest != nullptr
+                          ? std::string(" (did you mean ") + nearest + "?)"
+                          : " (the commands are " + Listed(CommandNames()) + "; a session takes SCENE SESSION)"));
 }
 
 // The arguments after the command's name: as many as it takes, none empty,

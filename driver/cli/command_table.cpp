@@ -72,8 +72,9 @@ void BuildPivot(const ParsedArguments& arguments, Invocation& invocation) {
     // Without --to the pivot only moves, its axes kept.
     if (arguments.Value(Option::To) == nullptr) {
         if (arguments.Value(Option::Axis) != nullptr) {
-            throw UsageError("--axis turns an axis towards --to, which is not given (without --to, pivot only "
-                             "moves the pivot to --from)");
+            throw UsageError(
+                "--axis turns an axis towards --to, which is not given (without --to, pivot only "
+                "moves the pivot to --from)");
         }
         invocation.shortcut = std::move(shortcut);
         return;

@@ -161,7 +161,8 @@ animations cannot follow it so that everything plays as it did.
 Environment:
 )" + kEnvironmentHelp +
            R"(
-)" + StatusEntries() + R"(
+)" + StatusEntries() +
+           R"(
 Report bugs to: Morvane developers <dev@morvane.org>
 )";
 }

@@ -31,7 +31,7 @@ std::string PathOfHandle(int fd, const std::string& path) {
         return std::string(buffer, static_cast<std::size_t>(length));
     }
     char* resolved = ::realpath(path.c_str(), nullptr);
-    const std::string text = resolved != nullptr ? resolved : path;
+    std::string text = resolved != nullptr ? resolved : path;
     std::free(resolved);
     return text;
 }

@@ -18,7 +18,7 @@ std::function<void(const std::string&)>& PieceHook() {
 
 [[noreturn]] void TooLarge(const std::string& path) {
     throw InputFileError(Excerpt(path) + ": cannot be read: larger than " + std::to_string(kMaxInputBytes >> 20) +
-                         " MiB, the most that morvane-host reads",
+                             " MiB, the most that morvane-host reads",
                          RefusalCode::TooLarge);
 }
 

@@ -62,7 +62,7 @@ std::shared_ptr<const std::string> SourceBytes::Read(std::uint64_t offset, std::
 std::shared_ptr<const std::string> SourceBytes::Whole() const {
     if (!held_ && Size() > kMaxInputBytes) {
         throw InputFileError(Excerpt(file_->path) + ": cannot be read: larger than " +
-                             std::to_string(kMaxInputBytes >> 20) + " MiB, the most that morvane-host reads",
+                                 std::to_string(kMaxInputBytes >> 20) + " MiB, the most that morvane-host reads",
                              RefusalCode::TooLarge);
     }
     return Read(0, static_cast<std::size_t>(Size()));

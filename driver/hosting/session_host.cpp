@@ -50,7 +50,8 @@ const PanelModel* SessionHost::Model(ToolLibrary& tool) {
         if (Panel() != nullptr) {
             return nullptr;
         }
-        const std::string opened = standin::CalledLibrary();
+        // A copy: opening the panel posts calls of its own.
+        const std::string opened = standin::CalledLibrary();  // NOLINT(performance-unnecessary-copy-initialization)
         host_.OpenUtility(Utility(tool));
         PanelModel model = OpenPanelModel();
         host_.CloseUtility();

@@ -356,7 +356,7 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
     }
     std::cout.flush();
     std::cerr.flush();
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {

@@ -106,9 +106,8 @@ bool IsWorldAxes(const NodeMatrix& matrix) {
 // along it); as JSON {"position": [x, y, z], "axes": [[X], [Y], [Z]]}.
 std::string PivotText(const NodeMatrix& world, bool json) {
     if (json) {
-        return "{\"position\": " + RowText(world.GetTrans(), true) + ", \"axes\": [" +
-               RowText(world.GetRow(0), true) + ", " + RowText(world.GetRow(1), true) + ", " +
-               RowText(world.GetRow(2), true) + "]}";
+        return "{\"position\": " + RowText(world.GetTrans(), true) + ", \"axes\": [" + RowText(world.GetRow(0), true) +
+               ", " + RowText(world.GetRow(1), true) + ", " + RowText(world.GetRow(2), true) + "]}";
     }
     std::string text = "  pivot " + RowText(world.GetTrans(), false);
     if (!IsWorldAxes(world)) {

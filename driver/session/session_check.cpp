@@ -44,9 +44,7 @@ private:
 
     [[noreturn]] void Fail(const std::string& what) const { throw SessionError(origin_->Text() + ": " + what); }
     // A selection that fits no node of this scene.
-    [[noreturn]] void Unmatched(const std::string& what) const {
-        throw NoMatchError(origin_->Text() + ": " + what);
-    }
+    [[noreturn]] void Unmatched(const std::string& what) const { throw NoMatchError(origin_->Text() + ": " + what); }
 
     void NeedsTool(const char* verb) const {
         if (open_ == nullptr) {
@@ -78,7 +76,7 @@ private:
         for (const std::size_t index : select.indices) {
             if (index >= count) {
                 Unmatched("node index " + std::to_string(index) + " is out of range (the scene has " +
-                     Counted(count, "node") + ", 0 to " + std::to_string(count - 1) + ")");
+                          Counted(count, "node") + ", 0 to " + std::to_string(count - 1) + ")");
             }
         }
     }
@@ -97,10 +95,10 @@ private:
             }
             if (fitting.empty()) {
                 Unmatched(NameMatches(pattern, nodes[0]->Name())
-                         ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) +
-                               ", the scene root, has a name that matches " + QuotedExcerpt(pattern) +
-                               ", and the root cannot be selected"
-                         : "no node has a name that matches " + QuotedExcerpt(pattern));
+                              ? "only node 0 " + QuotedExcerpt(nodes[0]->Name()) +
+                                    ", the scene root, has a name that matches " + QuotedExcerpt(pattern) +
+                                    ", and the root cannot be selected"
+                              : "no node has a name that matches " + QuotedExcerpt(pattern));
             }
         }
     }
@@ -116,7 +114,7 @@ private:
             const std::vector<std::size_t> fitting = NodesOnPath(PathSteps(path), host_.Nodes(), tree_);
             if (fitting.empty()) {
                 Unmatched("no node has a path that matches " + QuotedExcerpt(path) +
-                     " (a path starts at a child of the root: \"Props/Chair\"; see \"morvane-host list\")");
+                          " (a path starts at a child of the root: \"Props/Chair\"; see \"morvane-host list\")");
             }
             for (const std::size_t k : fitting) {
                 if (taken.insert(k).second) {

@@ -135,10 +135,10 @@ std::vector<std::size_t> CopiesOf(const std::string& name, const SessionHost& ho
         }
     }
     if (named.size() < 2) {
-        throw NoMatchError("--copies-of: " +
-                           (named.empty() ? "no node is named " + QuotedExcerpt(name)
-                                          : "only node " + std::to_string(named[0]) + " is named " +
-                                                QuotedExcerpt(name) + ", so it has no copies to align"));
+        throw NoMatchError("--copies-of: " + (named.empty()
+                                                  ? "no node is named " + QuotedExcerpt(name)
+                                                  : "only node " + std::to_string(named[0]) + " is named " +
+                                                        QuotedExcerpt(name) + ", so it has no copies to align"));
     }
     named.erase(named.begin());
     return named;

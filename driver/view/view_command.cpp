@@ -42,19 +42,43 @@ private:
 // the '#' of the address, which no request carries; the viewer's page
 // takes it out of the address bar, and the opening page's history entry
 // is replaced, so that no address the browser keeps holds it.
-std::string WriteOpeningPage(const PrivateFolder& folder, const std::string& origin, const std::string& token) {
+// None, and the file removed, where the system does not keep it to the user
+// alone: the token is then only in the address printed.
+std::optional<std::string> WriteOpeningPage(const PrivateFolder& folder, const std::string& origin,
+                                            const std::string& token) {
     std::string path = folder.Path() + "/open.html";
     const std::string address = origin + "/#token=" + token;
     WriteOutputFiles(
         {{path, FileContent("<!doctype html>\n<a href=\"" + address +
                             "\">Open the viewer</a>\n<script>location.replace(\"" + address + "\")</script>\n")}});
-    KeepToUser(path);
+    try {
+        KeepToUser(path);
+    } catch (const OutputFileError& e) {
+        std::error_code ignored;
+        fs::remove(NativePath(path), ignored);
+        std::cerr << "morvane-host: view: no opening page: " << e.what() << "\n";
+        return std::nullopt;
+    }
     return path;
 }
 
 std::string FolderOf(const std::string& path) {
     const fs::path parent = NativePath(path).parent_path();
     return parent.empty() ? "." : NativeText(parent);
+}
+
+// Prints the viewer's address, writes the page that opens it and opens the
+// browser there where asked.
+void Announce(const ViewServer& server, const PrivateFolder& folder, bool openBrowser) {
+    const std::optional<std::string> opening = WriteOpeningPage(folder, server.Origin(), server.Token());
+    std::cout << server.Address() << "\n";
+    if (opening) {
+        std::cout << "(or open " << *opening << ", a page that only you can read)\n";
+    }
+    std::cout.flush();
+    if (openBrowser && opening) {
+        OpenBrowser(*opening);
+    }
 }
 
 int Serve(const ViewOptions& options) {
@@ -81,10 +105,11 @@ int Serve(const ViewOptions& options) {
         return ExitStatusOf(refusal->code);
     }
     std::thread waiter = StopOnSignal(server);
-    const std::string opening = WriteOpeningPage(folder, server.Origin(), server.Token());
-    std::cout << server.Address() << "\n(or open " << opening << ", a page that only you can read)" << std::endl;
-    if (options.openBrowser) {
-        OpenBrowser(opening);
+    try {
+        Announce(server, folder, options.openBrowser);
+    } catch (...) {
+        EndSignalThread(waiter);  // a joinable thread must not be dropped
+        throw;
     }
     server.Serve();
     EndSignalThread(waiter);

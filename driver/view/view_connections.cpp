@@ -31,7 +31,7 @@ public:
     ssize_t read(char* data, size_t size) override {
         const std::string& bytes = arrived_.request.Bytes();
         const std::size_t taken = std::min(size, bytes.size() - read_);
-        std::memcpy(data, bytes.data() + read_, taken);
+        std::copy_n(bytes.data() + read_, taken, data);
         read_ += taken;
         return static_cast<ssize_t>(taken);
     }

@@ -368,8 +368,8 @@ TEST(ViewSession, SelectNameStandsAsTheSelectionItMade) {
 }  // namespace
 
 // An edit whose motion the keys of the scene's animations cannot keep (a
-// pivot moved off a turning node's place) does not stand: the gesture is refused with the reason, and the scene is as it
-// was; the same node turned about its own place stands.
+// pivot moved off a turning node's place) does not stand: the gesture is refused with the reason, and the scene is as
+// it was; the same node turned about its own place stands.
 TEST(ViewSession, AnEditThatWouldChangeTheMotionDoesNotStand) {
     const test_support::ScratchFolder scratch("morvane-view-test-motion");
     const std::filesystem::path folder = scratch.Path();
