@@ -15,14 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_access_posix.h"
 #include "file_calls.h"
 
 namespace safewrite {
-
-struct Access {
-    static std::intptr_t& Handle(File& file) { return file.handle_; }
-    static int Descriptor(const File& file) { return static_cast<int>(file.handle_); }
-};
 
 namespace {
 

@@ -9,15 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_access_posix.h"
 #include "file_calls.h"
 
 namespace safewrite {
-
-// As in file_calls_posix.cpp: one definition for the program.
-struct Access {
-    static std::intptr_t& Handle(File& file) { return file.handle_; }
-    static int Descriptor(const File& file) { return static_cast<int>(file.handle_); }
-};
 
 Error File::LockNow() {
     while (::flock(Access::Descriptor(*this), LOCK_EX | LOCK_NB) != 0) {

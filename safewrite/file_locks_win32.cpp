@@ -4,20 +4,11 @@
 
 #include <string>
 
+#include "file_access_win32.h"
 #include "file_calls.h"
 #include "wide_text.h"
 
 namespace safewrite {
-
-// As in file_calls_win32.cpp: one definition for the program.
-struct Access {
-    static std::intptr_t& Handle(File& file) { return file.handle_; }
-    static HANDLE Of(const File& file) { return reinterpret_cast<HANDLE>(file.handle_); }
-    static void Set(File& file, HANDLE handle) {
-        file = File();
-        file.handle_ = reinterpret_cast<std::intptr_t>(handle);
-    }
-};
 
 namespace {
 
