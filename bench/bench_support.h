@@ -109,4 +109,17 @@ inline void TimeRawReads(benchmark::State& state, const std::string& path, std::
     }
 }
 
+// A scene of the project's format: the root and `nodes` children, each
+// with a namesake for Align.
+inline std::string NamesakePairScene(int nodes) {
+    std::string text =
+        "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
+        "\"children\": [";
+    for (int i = 0; i < nodes; ++i) {
+        text += std::string(i == 0 ? "" : ", ") + "{\"name\": \"N" + std::to_string(i / 2) +
+                "\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" + std::to_string(i) + ",0,0]]}";
+    }
+    return text + "]}}";
+}
+
 }  // namespace bench

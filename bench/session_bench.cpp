@@ -19,19 +19,6 @@
 
 namespace {
 
-// A scene of the project's format: the root and `nodes` children, each
-// with a namesake for Align.
-std::string FlatScene(int nodes) {
-    std::string text =
-        "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
-        "\"children\": [";
-    for (int i = 0; i < nodes; ++i) {
-        text += std::string(i == 0 ? "" : ", ") + "{\"name\": \"N" + std::to_string(i / 2) +
-                "\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" + std::to_string(i) + ",0,0]]}";
-    }
-    return text + "]}}";
-}
-
 // Reads, checks and replays `session` on `scene`, as morvane-host does
 // (the kept scenes are not written).
 void RunSession(benchmark::State& state, const std::string& scene, const std::string& session) {
@@ -57,7 +44,7 @@ void BM_SessionOfSaves(benchmark::State& state) {
     for (std::int64_t i = 0; i < state.range(0); ++i) {
         session += "save " + folder.File("out" + std::to_string(i) + ".json") + "\n";
     }
-    RunSession(state, FlatScene(8), session + "close\n");
+    RunSession(state, bench::NamesakePairScene(8), session + "close\n");
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -67,7 +54,7 @@ void BM_SessionSelectingMany(benchmark::State& state) {
     for (int i = 1; i <= count; ++i) {
         session += " " + std::to_string(i);
     }
-    RunSession(state, FlatScene(count), session + "\n");
+    RunSession(state, bench::NamesakePairScene(count), session + "\n");
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -78,7 +65,7 @@ void BM_SessionSelectingManyByName(benchmark::State& state) {
     for (int i = 0; i < count / 2; ++i) {
         session += " N" + std::to_string(i);
     }
-    RunSession(state, FlatScene(count), session + "\n");
+    RunSession(state, bench::NamesakePairScene(count), session + "\n");
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -91,7 +78,7 @@ void BM_SessionOfManyActions(benchmark::State& state) {
         session += "select " + node + "\npress Align\nselect-name N" + std::to_string(i % 8) + "\nselect " + node +
                    "\nradio Y\npress Pick\nclick 1 2 3\nclick 1 5 3\nendpick\nprint\n";
     }
-    RunSession(state, FlatScene(16), session + "close\n");
+    RunSession(state, bench::NamesakePairScene(16), session + "close\n");
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -120,7 +107,7 @@ void BM_SessionOfOneLongLine(benchmark::State& state) {
         {"press_x", "press " + std::string(kLine, 'x') + "\n"},
     };
     const std::string scene = folder.File("scene.json");
-    std::ofstream(scene) << FlatScene(8);
+    std::ofstream(scene) << bench::NamesakePairScene(8);
     for (auto _ : state) {
         for (const auto& [name, line] : lines) {
             const std::string session = folder.File("long.session");
@@ -139,7 +126,7 @@ void BM_SessionOfOneLongLine(benchmark::State& state) {
 void BM_SessionOpeningAndClosing(benchmark::State& state) {
     static const bench::ScratchFolder folder("morvane-open-close-bench");
     const std::string scene = folder.File("scene.json");
-    std::ofstream(scene) << FlatScene(8);
+    std::ofstream(scene) << bench::NamesakePairScene(8);
     const std::string session = folder.File("open-close.session");
     std::string text;
     for (std::int64_t i = 0; i < state.range(0); ++i) {

@@ -16,24 +16,12 @@
 
 namespace {
 
-// The root and `nodes` children in namesake pairs, Align's work.
-std::string PairedScene(int nodes) {
-    std::string text =
-        "{\"root\": {\"name\": \"Scene Root\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "
-        "\"children\": [";
-    for (int i = 0; i < nodes; ++i) {
-        text += std::string(i == 0 ? "" : ", ") + "{\"name\": \"N" + std::to_string(i / 2) +
-                "\", \"transform\": [[1,0,0],[0,1,0],[0,0,1],[" + std::to_string(i) + ",0,0]]}";
-    }
-    return text + "]}}";
-}
-
 struct AlignRun {
     bench::ScratchFolder folder{"morvane-supervised-bench"};
     driver::Invocation invocation;
 
     AlignRun() {
-        std::ofstream(folder.File("scene.json")) << PairedScene(100000);
+        std::ofstream(folder.File("scene.json")) << bench::NamesakePairScene(100000);
         std::string session = "open Tarvel\nselect";
         for (int i = 1; i <= 100000; i += 2) {
             session += " " + std::to_string(i);
