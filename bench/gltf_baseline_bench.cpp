@@ -35,6 +35,7 @@
 #include "session/session_check.h"
 #include "session/session_replay.h"
 #include "session/transcript.h"
+#include "tools/shortcut_session.h"
 
 namespace {
 
@@ -47,13 +48,14 @@ std::string RunLikeMorvaneHost(const std::vector<std::string>& arguments) try {
         driver::ReadScene(invocation.scenePath,
                           invocation.outputPath.empty() ? driver::SceneUse::LookedAt : driver::SceneUse::Written);
     driver::RunFiles runFiles = driver::FilesOfRun(invocation, sceneFile->ReferencedFiles());
-    std::vector<driver::Action> actions = driver::ShortcutActions(*invocation.shortcut);
     if (!invocation.outputPath.empty()) {
         driver::CheckWritable(invocation.outputPath, "-o");
     }
     driver::SessionHost host(*sceneFile, driver::PluginDirectory());
+    driver::ShortcutSession session = driver::BuildShortcutSession(*invocation.shortcut, host);
+    std::vector<driver::Action>& actions = session.actions;
     driver::CheckSession(actions, host, runFiles);
-    driver::CheckShortcutJob(*invocation.shortcut, actions, host, runFiles.Proxies());
+    driver::CheckShortcutJob(*invocation.shortcut, session, host, runFiles.Proxies());
     std::ostringstream out;
     driver::Transcript transcript(out);
     driver::SessionReplay replay(host, transcript, true, false);

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "cli/command_line.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "scene/project/scene_file.h"
 #include "scene/scene_format.h"
 #include "session/session_check.h"
 #include "session/session_replay.h"
-#include "session/shortcut.h"
 #include "session/transcript.h"
+#include "tools/shortcut_session.h"
 
 namespace {
 
@@ -75,13 +76,12 @@ void BM_RawSceneWrite(benchmark::State& state) {
 // transcript written to memory.
 void BM_SaveNamesShortcut(benchmark::State& state) {
     SceneFileSetup& setup = bench::SetupOfSize<SceneFileSetup>(state);
-    driver::Shortcut shortcut;
-    shortcut.kind = driver::ShortcutKind::SaveNames;
-    shortcut.names = setup.folder.File("names.txt");
-    std::vector<driver::Action> actions = driver::ShortcutActions(shortcut);
+    const driver::Invocation invocation =
+        driver::ParseCommandLine({"save-names", setup.path, setup.folder.File("names.txt")});
     for (auto _ : state) {
         const std::unique_ptr<driver::SceneFile> file = driver::ReadScene(setup.path);
         driver::SessionHost host(*file, driver::PluginDirectory());
+        std::vector<driver::Action> actions = driver::BuildShortcutSession(*invocation.shortcut, host).actions;
         driver::RunFiles files;
         files.Add(setup.path, driver::RunFiles::Use::OnlyRead, "the scene file");
         driver::CheckSession(actions, host, files);

@@ -19,11 +19,10 @@ constexpr std::uint64_t kMostReserved = 1 << 26;
 constexpr const char* kNotOpen = "the tool is not open";
 constexpr const char* kOutOfMemory = "out of memory";
 
-// Reads the names of `source` (a file of `size` bytes) into `list` until it
-// holds `wanted` names or the file ends; the file is read once, straight
-// into the list.
-native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std::size_t wanted,
-                             names_tool::NameList& list) {
+// Reads the names of `source` into `list` until it holds `wanted` names or
+// the file ends; the file is read once, straight into the list.
+native_file::Error ReadNames(const native_file::SourceFile& source, std::size_t wanted, names_tool::NameList& list) {
+    const std::uint64_t size = source.Size();
     names_tool::NameLineReader reader(list, wanted);
     // No more names than lines, no more lines than bytes and one, and no
     // more bytes kept for a name than its longest line has.
@@ -31,11 +30,13 @@ native_file::Error ReadNames(native_file::File& source, std::uint64_t size, std:
     const std::uint64_t bytes = std::min({size, names * (names_tool::kMaxNameLength + 2), kMostReserved});
     reader.Reserve(static_cast<std::size_t>(names), static_cast<std::size_t>(bytes) + kReadChunk);
     std::size_t got = 0;
+    std::uint64_t at = 0;
     do {
-        if (const native_file::Error error = source.Read(reader.Room(kReadChunk), kReadChunk, got);
+        if (const native_file::Error error = source.ReadAt(at, reader.Room(kReadChunk), kReadChunk, got);
             error != native_file::Error::None) {
             return error;
         }
+        at += got;
         reader.Took(got);
     } while (got > 0 && !reader.Full());
     reader.Finish();
@@ -68,26 +69,29 @@ names_tool::SaveResult NamesUtility::SaveNames(const std::string& path) {
 }
 
 // Only a regular file is read, and only up to the line for the last node:
-// the nodes are counted first. A read error gives no names at all.
+// the nodes are counted first. A read error gives no names at all, and so
+// does a file that changed between its opening and the last byte read
+// (what was read may mix two versions of it).
 names_tool::LoadResult NamesUtility::LoadNames(const std::string& path) {
     Interface* const ip = StoredInterface();
     if (ip == nullptr) {
         return {false, 0, kNotOpen};
     }
     try {
-        native_file::File source;
-        std::uint64_t size = 0;
-        if (const native_file::Error error = native_file::OpenSource(names_tool::FilePathOf(path), source, size);
+        native_file::SourceFile source;
+        if (const native_file::Error error = source.Open(names_tool::FilePathOf(path));
             error != native_file::Error::None) {
             return {false, 0, native_file::ReasonOf(error)};
         }
         SceneNode* const root = ip->RootNode();
         names_tool::NameList list;
-        if (const native_file::Error error = ReadNames(source, size, CountNodes(root), list);
+        if (const native_file::Error error = ReadNames(source, CountNodes(root), list);
             error != native_file::Error::None) {
             return {false, 0, native_file::ReasonOf(error)};
         }
-        source.Close();
+        if (const std::string change = source.Change(); !change.empty()) {
+            return {false, 0, "it changed while it was read (" + change + ")"};
+        }
         std::uint32_t position = 0;
         if (!list.empty()) {
             ApplyNames(root, list, position);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "file_calls.h"
+#include "source_file.h"
 #if defined(_WIN32)
 #  include <windows.h>
 

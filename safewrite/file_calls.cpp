@@ -42,6 +42,8 @@ const char* ReasonOf(Error error) {
             return "too many files at once";
         case Error::NotReadable:
             return "it must be written in place, and its old bytes cannot be read to be kept meanwhile";
+        case Error::StagedChanged:
+            return "its staged copy was removed or changed by another program";
         case Error::Other:
             break;
     }

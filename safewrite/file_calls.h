@@ -29,12 +29,13 @@ enum class Error {
     NoSpace,     // the disk or the quota is full
     TooLarge,    // the file would exceed a size limit
     NameTooLong,
-    ReadOnly,      // a read-only file system or medium
-    LinkLoop,      // too many symbolic links
-    Io,            // the device failed
-    TooManyFiles,  // too many files open or being written at once
-    NotReadable,   // a file to be written in place whose old bytes cannot be read, to be kept
-    Other,         // any other: its reason is the system's own words (OtherReason)
+    ReadOnly,       // a read-only file system or medium
+    LinkLoop,       // too many symbolic links
+    Io,             // the device failed
+    TooManyFiles,   // too many files open or being written at once
+    NotReadable,    // a file to be written in place whose old bytes cannot be read, to be kept
+    StagedChanged,  // a temporary staged by another process is gone, or is not what it wrote
+    Other,          // any other: its reason is the system's own words (OtherReason)
 };
 
 // A short lower-case phrase for the log, e.g. "no space left on device".
@@ -110,11 +111,16 @@ struct Target {
 
 // What tells a file from every other on the machine, on its handle: the
 // device and the file number (on Windows the volume serial number and the
-// file index).
+// file index), and on Linux the file's birth time, since a file number
+// freed by a removed file is given to the next file made (0 where the file
+// system keeps none; NTFS puts a reuse count into the file index itself).
 struct Identity {
     std::uint64_t device = 0;
     std::uint64_t file = 0;
-    bool operator==(const Identity& other) const { return device == other.device && file == other.file; }
+    std::uint64_t born = 0;  // nanoseconds since 1970
+    bool operator==(const Identity& other) const {
+        return device == other.device && file == other.file && born == other.born;
+    }
 };
 Error IdentityOf(const File& file, Identity& identity);
 

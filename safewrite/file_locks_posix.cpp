@@ -58,6 +58,15 @@ Error IdentityOf(const File& file, Identity& identity) {
     }
     identity.device = static_cast<std::uint64_t>(status.st_dev);
     identity.file = static_cast<std::uint64_t>(status.st_ino);
+    identity.born = 0;
+#if defined(__linux__) && defined(STATX_BTIME)
+    struct statx extended {};
+    if (::statx(Access::Descriptor(file), "", AT_EMPTY_PATH, STATX_BTIME, &extended) == 0 &&
+        (extended.stx_mask & STATX_BTIME) != 0) {
+        identity.born =
+            static_cast<std::uint64_t>(extended.stx_btime.tv_sec) * 1000000000U + extended.stx_btime.tv_nsec;
+    }
+#endif
     return Error::None;
 }
 

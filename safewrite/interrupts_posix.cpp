@@ -1,8 +1,10 @@
 // Interrupting signals on POSIX systems. The handler only removes files and
-// ends the process (unlink and _exit, both safe in a handler), or passes
-// the signal on to the handler that was there before.
+// ends the process (unlink and _exit, both safe in a handler), passes the
+// signal to the plug-ins' process (kill), or passes it on to the handler
+// that was there before.
 #include <atomic>
 #include <csignal>
+#include <exception>
 
 #include <pthread.h>
 #include <signal.h>
@@ -26,6 +28,7 @@ std::atomic<int> holds{0};
 std::atomic<int> deferred{0};
 struct sigaction before[kCount];
 std::atomic<int> killedGroup{0};
+std::atomic<bool> toldAtRunEnd{false};
 
 int IndexOf(int signal) {
     for (int i = 0; i < kCount; ++i) {
@@ -36,6 +39,16 @@ int IndexOf(int signal) {
     return 0;
 }
 
+// The plug-ins' process (the group it leads, else itself) is given the
+// signal, so that a save in progress there ends as this process would: its
+// temporary removed before its file changes, or, once the run's tools have
+// begun to save, held until its actions are replayed.
+void Forward(int group, int signal) {
+    if (kill(-group, signal) != 0) {
+        kill(group, signal);
+    }
+}
+
 void OnInterrupt(int signal, siginfo_t* info, void* context) {
     // A thread is putting files in place: the signal takes effect once it
     // is done, as it would on that thread.
@@ -44,8 +57,13 @@ void OnInterrupt(int signal, siginfo_t* info, void* context) {
         deferred.compare_exchange_strong(none, signal);
         return;
     }
+    // While the plug-ins' process runs, it decides: this process ends
+    // once it has (KilledOnInterrupt), with what it did.
     if (const int group = killedGroup.load(); group > 0) {
-        kill(-group, SIGKILL);
+        Forward(group, signal);
+        int none = 0;
+        deferred.compare_exchange_strong(none, signal);
+        return;
     }
     RemoveTrackedTemporaries();
     if (exitOnInterrupt) {
@@ -119,9 +137,28 @@ void ExitOnInterrupt() {
     }
 }
 
-KilledOnInterrupt::KilledOnInterrupt(int group) : before_(killedGroup.exchange(group)) {}
+KilledOnInterrupt::KilledOnInterrupt(int group)
+    : before_(killedGroup.exchange(group)), unwinding_(std::uncaught_exceptions()) {}
 
-KilledOnInterrupt::~KilledOnInterrupt() { killedGroup.store(before_); }
+// A process that ended by the signal (its run failed) changed nothing: the
+// signal ends this one now. One that ended well held it for its tools'
+// saves: the program tells it at its run's end where it asked to.
+KilledOnInterrupt::~KilledOnInterrupt() {
+    killedGroup.store(before_);
+    if (before_ == 0 && holds == 0 && (std::uncaught_exceptions() > unwinding_ || !toldAtRunEnd)) {
+        EndIfInterrupted();
+    }
+}
+
+void TellInterruptsAtRunEnd() { toldAtRunEnd = true; }
+
+void EndIfInterrupted() {
+    if (const int signal = deferred.exchange(0); signal != 0) {
+        raise(signal);
+    }
+}
+
+int TakeInterrupt() { return deferred.exchange(0); }
 
 InterruptsHeld::InterruptsHeld() {
     ++holds;

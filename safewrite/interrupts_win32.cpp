@@ -17,6 +17,9 @@ void ExitOnInterrupt() {}
 
 KilledOnInterrupt::KilledOnInterrupt(int group) : before_(group) {}
 KilledOnInterrupt::~KilledOnInterrupt() = default;
+void TellInterruptsAtRunEnd() {}
+void EndIfInterrupted() {}
+int TakeInterrupt() { return 0; }
 InterruptsHeld::InterruptsHeld() = default;
 InterruptsHeld::~InterruptsHeld() = default;
 int InterruptsHeld::Take() { return 0; }

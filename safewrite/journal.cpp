@@ -54,8 +54,8 @@ std::uint64_t StateOffset() { return kMagic.size(); }
 
 std::string Header(const std::string& targetPath, const Identity& identity, std::uint64_t size) {
     return std::string(kMagic) + kBeingWritten + "\nsize " + std::to_string(size) + "\nfile " +
-           std::to_string(identity.device) + " " + std::to_string(identity.file) + "\npath " +
-           std::to_string(targetPath.size()) + "\n" + targetPath + "\n";
+           std::to_string(identity.device) + " " + std::to_string(identity.file) + "\nborn " +
+           std::to_string(identity.born) + "\npath " + std::to_string(targetPath.size()) + "\n" + targetPath + "\n";
 }
 
 Parsed Parse(File& journal) {
@@ -79,8 +79,8 @@ Parsed Parse(File& journal) {
     if (text.compare(0, kMagic.size(), kMagic) != 0 || at > text.size() || text[at - 1] != '\n' ||
         !NumberAfter(text, at, "size", '\n', parsed.size) ||
         !NumberAfter(text, at, "file", ' ', parsed.identity.device) ||
-        !NumberAt(text, at, '\n', parsed.identity.file) || !NumberAfter(text, at, "path", '\n', pathLength) ||
-        pathLength > kMaxPath) {
+        !NumberAt(text, at, '\n', parsed.identity.file) || !NumberAfter(text, at, "born", '\n', parsed.identity.born) ||
+        !NumberAfter(text, at, "path", '\n', pathLength) || pathLength > kMaxPath) {
         return parsed;
     }
     parsed.path.resize(static_cast<std::size_t>(pathLength) + 1);

@@ -3,26 +3,10 @@
 #include <algorithm>
 
 #include "byte_copy.h"
+#include "replacement_pieces.h"
 #include "temporary_files.h"
 
 namespace safewrite {
-
-// Pieces given all at once, as content.
-class Replacement::Pieces final : public Content {
-public:
-    explicit Pieces(const std::vector<std::string_view>& pieces) : pieces_(pieces) {}
-    Error EachPiece(const std::function<Error(std::string_view)>& put) const override {
-        for (const std::string_view piece : pieces_) {
-            if (const Error error = put(piece); error != Error::None) {
-                return error;
-            }
-        }
-        return Error::None;
-    }
-
-private:
-    std::vector<std::string_view> pieces_;
-};
 
 namespace {
 

@@ -49,6 +49,14 @@ enum class Outcome {
     WrittenInPart,   // an in-place write failed midway, and its old bytes could not be put back
 };
 
+// A temporary that a Replacement staged in a child process and handed over
+// (HandOver), for a Replacement of its parent to put in place.
+struct Handed {
+    std::string temporary;  // its path
+    Identity identity;
+    std::uint64_t size = 0;
+};
+
 // The one safe way to write a file. The constructor looks at what the path
 // names and opens it as a direct write would have to; Stage writes the new
 // content and Commit puts it in place:
@@ -77,6 +85,12 @@ class Replacement {
 public:
     // `tag` names the temporaries (see temporary_files.h).
     Replacement(const std::string& path, const char* tag);
+    // Takes the place of Stage with a temporary that a child staged for
+    // `path` and handed over: open only where it is the very file the child
+    // made (its identity and size), which the child named (handed_temporaries.h).
+    // Where the file must now be written in place, its bytes are copied
+    // there at Commit, the old ones kept as Stage keeps them.
+    Replacement(const std::string& path, const char* tag, const Handed& handed);
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
     // Removes the temporaries, and gives back room reserved and not used.
@@ -107,6 +121,13 @@ public:
     // put back.
     Error Restore();
 
+    // In a child process, after Stage: hands the temporary over to the
+    // parent (handed_temporaries.h), which puts it in place; this one then
+    // neither removes nor commits it. None where the file is to be written
+    // in place, or no parent shares the temporaries: the caller then
+    // commits here, or hands the content itself over.
+    std::optional<Handed> HandOver();
+
     // Whether Commit writes in place, and why (from Stage on).
     bool InPlace() const { return inPlaceReason_.has_value(); }
     const std::optional<std::string>& InPlaceReason() const { return inPlaceReason_; }
@@ -132,6 +153,7 @@ private:
     // Beside the file where its folder takes one, else in the system's.
     Error MakeScratch(Scratch& scratch);
     Error StageInPlace(const Content& content);
+    Error Adopt(const Handed& handed);
     Error KeepOldBytes();
     Error ReserveBeside(std::uint64_t size);
     Error WriteInPlace();

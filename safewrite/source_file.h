@@ -27,6 +27,8 @@ public:
     Error Open(const std::string& path);
     // The size when it was opened.
     std::uint64_t Size() const { return size_; }
+    // The descriptor or HANDLE it is open as (-1: none), to be looked at.
+    std::intptr_t Handle() const { return handle_; }
     // Reads up to `size` bytes at `offset`; `got` is short only at the end of the file.
     Error ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const;
     // How the file differs from what it was when it was opened, as a

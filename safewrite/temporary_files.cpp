@@ -8,6 +8,7 @@
 #include <set>
 
 #include "file_calls.h"
+#include "handed_temporaries.h"
 #include "interrupts.h"
 
 namespace safewrite {
@@ -90,12 +91,14 @@ void RemoveStaleTemporaries(const std::string& folder, const char* tag) {
     }
 }
 
-bool Track(const std::string& path) {
+namespace detail {
+
+bool TrackHere(const std::string& path) {
     for (std::atomic<const char*>& slot : tracked) {
         const char* empty = nullptr;
         if (slot.compare_exchange_strong(empty, path.c_str())) {
             if (trackedCount++ == 0) {
-                detail::FirstTracked();
+                FirstTracked();
             }
             return true;
         }
@@ -103,16 +106,34 @@ bool Track(const std::string& path) {
     return false;
 }
 
-void Untrack(const std::string& path) {
+void UntrackHere(const std::string& path) {
     for (std::atomic<const char*>& slot : tracked) {
         const char* mine = path.c_str();
         if (slot.compare_exchange_strong(mine, nullptr)) {
             if (--trackedCount == 0) {
-                detail::NoneTracked();
+                NoneTracked();
             }
             return;
         }
     }
+}
+
+}  // namespace detail
+
+bool Track(const std::string& path) {
+    if (!detail::TrackHere(path)) {
+        return false;
+    }
+    if (!detail::Share(path.c_str())) {
+        detail::UntrackHere(path);
+        return false;
+    }
+    return true;
+}
+
+void Untrack(const std::string& path) {
+    detail::UntrackHere(path);
+    detail::Unshare(path.c_str());
 }
 
 // The paths stay valid while tracked: their owners untrack them first.
@@ -122,6 +143,7 @@ void RemoveTrackedTemporaries() {
             RemoveNow(path);
         }
     }
+    detail::RemoveShared();
 }
 
 }  // namespace safewrite

@@ -41,10 +41,14 @@ void RemoveTrackedTemporaries();
 // ignored. (POSIX systems only.)
 void ExitOnInterrupt();
 
-// While it lives, those signals, where this process handles them, first
-// kill the process group `group` (a supervised child and all it started),
-// so that it does not outlive this process. (A no-op on Windows, where a
-// job object does this.)
+// While it lives, those signals, where this process handles them, are
+// passed to the process group `group` (a supervised child and all it
+// started) and held here: the child removes its temporaries and ends, or
+// holds the signal while its tools save. When it goes, a signal that came
+// ends this process (128 + N) if the child's work ended by an exception
+// (the child ended by it), or unless TellInterruptsAtRunEnd was called; the
+// program then ends by it (EndIfInterrupted) or tells it (TakeInterrupt).
+// (A no-op on Windows, where a job object ends the child.)
 class KilledOnInterrupt {
 public:
     explicit KilledOnInterrupt(int group);
@@ -54,7 +58,16 @@ public:
 
 private:
     int before_ = 0;
+    int unwinding_ = 0;
 };
+
+// For a program whose supervised child's tools may save files: an interrupt
+// that came while the child ran is left to it (see KilledOnInterrupt).
+void TellInterruptsAtRunEnd();
+// Ends the process by the interrupt that was held, if one came.
+void EndIfInterrupted();
+// The interrupt that was held (0: none), taken: it no longer ends anything.
+int TakeInterrupt();
 
 // Holds those signals back while it lives, so that a set of renames or a
 // write in place is not cut in two: on this thread they wait, and on any

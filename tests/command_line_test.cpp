@@ -30,13 +30,13 @@ std::string Outcome(const Arguments& arguments) {
     }
     if (invocation.job != driver::Invocation::Job::Run) {
         for (const driver::CommandRow& row : driver::CommandTable()) {
-            if (invocation.helpOf == row.command) {
+            if (invocation.helpOf == &row) {
                 return std::string("help ") + row.name;
             }
         }
         return invocation.job == driver::Invocation::Job::Help ? "help" : "version";
     }
-    std::string text = invocation.shortcut                           ? driver::ShortcutName(invocation.shortcut->kind)
+    std::string text = invocation.shortcut                           ? driver::ShortcutName(*invocation.shortcut)
                        : invocation.command == driver::Command::View ? "view port=" + std::to_string(invocation.port)
                        : invocation.command == driver::Command::List
                            ? std::string(invocation.json ? "list json" : "list")
@@ -51,14 +51,14 @@ std::string Outcome(const Arguments& arguments) {
         text += shortcut.selectPath ? " select-path=[" + *shortcut.selectPath + "]" : "";
         text += shortcut.copiesOf ? " copies-of=[" + *shortcut.copiesOf + "]" : "";
         text += shortcut.partial ? " partial" : "";
-        if (!shortcut.axis.empty()) {
-            text += " axis=" + shortcut.axis + " from=" + std::to_string(shortcut.from.z) +
-                    " to=" + std::to_string(shortcut.to.z);
-        } else if (shortcut.kind == driver::ShortcutKind::Pivot) {
-            text += " from=" + std::to_string(shortcut.from.z);
+        if (shortcut.axis) {
+            text += " axis=" + *shortcut.axis + " from=" + std::to_string(shortcut.from->z) +
+                    " to=" + std::to_string(shortcut.to->z);
+        } else if (shortcut.from) {
+            text += " from=" + std::to_string(shortcut.from->z);
         }
-        if (!shortcut.names.empty()) {
-            text += " names=" + shortcut.names;
+        if (shortcut.names) {
+            text += " names=" + *shortcut.names;
         }
     }
     text += invocation.outputPath.empty() ? "" : " out=" + invocation.outputPath;
@@ -173,8 +173,6 @@ TEST(CommandLine, FollowsTheConventionsOfAUnixTool) {
          "error: --select: \"$'7\\x0aopen Velkora'\" is not a node index"},
         {{"align", "s.json", "--select", "0,5"}, "error: --select: node 0 is the scene root, which cannot be selected"},
         {{"align", "s.json", "--select", "5,5"}, "error: --select: node 5 is selected twice"},
-        {{"pivot", "s.json", "--select", "1", "--axis", "W", "--from", "0,0,0", "--to", "0,0,1"},
-         "error: --axis: \"W\" is not X, Y or Z"},
         {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0", "--to", "0,0,1"},
          "error: --from: \"0,0\" is not a point x,y,z"},
         {{"pivot", "s.json", "--select", "1", "--axis", "X", "--from", "0,0,0", "--to", "3x,0,1"},

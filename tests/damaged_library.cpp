@@ -48,7 +48,48 @@ std::uint64_t SymbolAddress(const Bytes& bytes, const std::string& name) {
     throw std::runtime_error("no symbol " + name);
 }
 
+// A PE file's relative address as an offset in the file, by its sections.
+std::uint64_t PeFileOffsetOf(const Bytes& bytes, std::uint64_t address) {
+    const std::uint64_t header = Field(bytes, 0x3c, 4) + 4;
+    const std::uint64_t sections = header + 20 + Field(bytes, header + 16, 2);
+    for (std::uint64_t i = 0; i < Field(bytes, header + 2, 2); ++i) {
+        const std::uint64_t at = sections + i * 40;
+        const std::uint64_t start = Field(bytes, at + 12, 4);
+        if (address >= start && address - start < Field(bytes, at + 16, 4)) {
+            return address - start + Field(bytes, at + 20, 4);
+        }
+    }
+    throw std::runtime_error("an address outside the sections");
+}
+
+// The relative address of `name` in a PE file's symbol table (COFF), where
+// a 32-bit compiler's names begin with an underscore.
+std::uint64_t PeSymbolAddress(const Bytes& bytes, const std::string& name) {
+    const std::uint64_t header = Field(bytes, 0x3c, 4) + 4;
+    const std::uint64_t symbols = Field(bytes, header + 8, 4), count = Field(bytes, header + 12, 4);
+    const std::uint64_t strings = symbols + count * 18;
+    const std::uint64_t sections = header + 20 + Field(bytes, header + 16, 2);
+    for (std::uint64_t i = 0; i < count; i += 1 + Field(bytes, symbols + i * 18 + 17, 1)) {
+        const std::uint64_t at = symbols + i * 18;
+        const std::string symbol = Field(bytes, at, 4) == 0
+                                       ? std::string(bytes.data() + strings + Field(bytes, at + 4, 4))
+                                       : std::string(bytes.data() + at, strnlen(bytes.data() + at, 8));
+        const std::uint64_t section = Field(bytes, at + 12, 2);
+        if (symbol == "_" + name && section > 0 && section < 0x8000) {
+            return Field(bytes, sections + (section - 1) * 40 + 12, 4) + Field(bytes, at + 8, 4);
+        }
+    }
+    throw std::runtime_error("no symbol " + name);
+}
+
+std::uint64_t PeCodeOffset(const Bytes& bytes, const std::string& name) {
+    const std::uint64_t optional = Field(bytes, 0x3c, 4) + 24;
+    return PeFileOffsetOf(bytes, name.empty() ? Field(bytes, optional + 16, 4) : PeSymbolAddress(bytes, name));
+}
+
 }  // namespace
+
+bool IsPe(const Bytes& bytes) { return bytes.size() > 2 && bytes[0] == 'M' && bytes[1] == 'Z'; }
 
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -60,6 +101,9 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 std::uint64_t CodeOffset(const Bytes& bytes, const std::string& name) {
+    if (IsPe(bytes)) {
+        return PeCodeOffset(bytes, name);
+    }
     return FileOffsetOf(bytes, name.empty() ? Field(bytes, 24, 8) : SymbolAddress(bytes, name));
 }
 

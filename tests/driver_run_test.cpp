@@ -20,7 +20,7 @@
 #include "files/proxy_files.h"
 #include "files/run_files.h"
 #include "hosting/file_dialog_user.h"
-#include "hosting/panel_controls.h"
+#include "hosting/live_panel.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/session_host.h"
 #include "json/json_reader.h"
@@ -256,6 +256,10 @@ TEST(DriverRun, FilesOfARunAreOneThroughLinksAndSpellings) {
     EXPECT_EQ(ClashOf(files.Add(at + "./sub/other.json", Use::ToolWrites, "other")), "sub/other.json");
     EXPECT_EQ(ClashOf(files.Add(at + "sub/new.json", Use::Written, "elsewhere")), "");
     EXPECT_EQ(ClashOf(files.Add(at + "hard.json", Use::ToolReads, "names")), "a.json");
+    // A file that clashes with several names the first of them.
+    ASSERT_FALSE(files.Add(at + "read.json", Use::OnlyRead, "read"));
+    ASSERT_FALSE(files.Add(at + "./read.json", Use::ToolReads, "read by the tool"));
+    EXPECT_EQ(ClashOf(files.Add(at + "read.json", Use::Written, "written")), "read");
 
     // Standard output that is a file of the run, however it was opened
     // (`>> scene.json`), is refused.

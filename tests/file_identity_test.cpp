@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #endif
 
 #include "cli/list_command.h"
+#include "files/input_file.h"
 #include "files/run_files.h"
 #include "hosting/file_dialog_user.h"
 #include "scratch_folder.h"
@@ -221,4 +223,50 @@ TEST(FileIdentity, AListingIsNotAppendedToAFileTheSceneRefersTo) {
     });
     EXPECT_EQ(refusal.find("standard output is "), 0u) << refusal;
     EXPECT_EQ(fs::file_size(rooms.room / "room.bin"), 6u);
+}
+
+// A file read as judged is the file that the check judged, on the handle
+// read from: one whose name came to lead to another file between the check
+// and the read is refused, nothing read of it.
+TEST(FileIdentity, AFileReadAsJudgedIsTheFileTheCheckJudged) {
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& file)> meanwhile;
+        bool read;
+    } cases[] =
+        {
+            {"nothing", [](const fs::path&) {}, true},
+            {"rewritten in place", [](const fs::path& file) { std::ofstream(file, std::ios::binary) << "other"; },
+             true},
+            {"another file renamed over it",
+             [](const fs::path& file) {
+        std::ofstream(file.string() + ".new", std::ios::binary) << "other";
+        fs::rename(file.string() + ".new", file);
+             },
+             false},
+            {"removed, and another made in its name",
+             [](const fs::path& file) {
+        const fs::path kept = file.string() + ".kept";
+        fs::rename(file, kept);  // still there: its number is not given to the new one
+        std::ofstream(file, std::ios::binary) << "other";
+             },
+             false},
+      };
+    for (const auto& c : cases) {
+        const test_support::ScratchFolder folder("morvane-judged");
+        const fs::path file = folder.Path() / "names.txt";
+        std::ofstream(file, std::ios::binary) << "judged";
+        const std::optional<driver::FilePlace> place = driver::PlaceOf(file.string());
+        ASSERT_TRUE(place && place->regular) << c.what;
+        c.meanwhile(file);
+        std::string read;
+        driver::RefusalCode code = driver::RefusalCode::NotDone;
+        try {
+            read = driver::ReadInputFile(file.string(), place->identity);
+        } catch (const driver::InputFileError& e) {
+            code = e.Code();
+        }
+        EXPECT_EQ(!read.empty(), c.read) << c.what;
+        EXPECT_EQ(code == driver::RefusalCode::OutsideReach, !c.read) << c.what;
+    }
 }

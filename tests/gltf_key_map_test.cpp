@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "affine_distance.h"
 #include "scene/gltf/gltf_key_map.h"
 
 using driver::AnimatedParts;
@@ -80,17 +81,6 @@ void Between(const double* a, const double* b, const double* out, const double* 
     }
 }
 
-double Distance(const Affine& a, const Affine& b) {
-    double distance = 0;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            distance = std::max(distance, std::fabs(a.m[i][j] - b.m[i][j]));
-        }
-        distance = std::max(distance, std::fabs(a.t[i] - b.t[i]));
-    }
-    return distance;
-}
-
 }  // namespace
 
 TEST(GltfKeyMap, MappedKeysGiveTheOldTransformBetweenTheChangesAtEveryTime) {
@@ -156,7 +146,7 @@ TEST(GltfKeyMap, MappedKeysGiveTheOldTransformBetweenTheChangesAtEveryTime) {
             part(&Trs::scale, 3, false, driven.scale, "scale");
             const Affine expected =
                 standin::FirstThen(standin::FirstThen(change.own, AffineOfTrs(before)), parentInverse);
-            EXPECT_LT(Distance(AffineOfTrs(after), expected), 1e-9) << interpolation << " at " << s;
+            EXPECT_LT(AffineDistance(AffineOfTrs(after), expected), 1e-9) << interpolation << " at " << s;
         }
     }
 }

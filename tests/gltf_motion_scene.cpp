@@ -226,12 +226,13 @@ std::vector<float> Exact(const std::vector<float>& q) {
 std::vector<float> BoneKeys(std::mt19937& random, const std::string& path, const std::string& kind,
                             const std::vector<float>& rest, bool cubic, bool quantized) {
     std::vector<float> same = kind == "rest" ? rest : Values(random, path, 0.5f, 2);
-    same = quantized ? Exact(same) : same;
+    const bool offUnit = kind == "varying" || kind == "constant";  // rounding leaves them off unit length
+    same = quantized && !offUnit ? Exact(same) : same;
     std::uniform_real_distribution<float> factor(0.5f, 2);
     std::vector<float> keys;
     for (int k = 0; k < 3; ++k) {
         std::vector<float> value = kind == "varying" || kind == "translation" ? Values(random, path, -3, 3) : same;
-        value = quantized ? Exact(value) : value;
+        value = quantized && !offUnit ? Exact(value) : value;
         if (kind == "flipped" && k == 1) {
             for (float& part : value) {
                 part = -part;

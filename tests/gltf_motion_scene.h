@@ -39,8 +39,9 @@ struct BoneMotion {
     const char* rotationInterpolation;
     const char* translation;
     const char* scale;
-    // The rotation keys are normalized 16-bit integers, of turns that they
-    // hold exactly (half turns): three.js takes their rounding as it comes.
+    // The rotation keys are normalized 16-bit integers: of turns that they
+    // hold exactly (half turns), but for "varying" and "constant" keys,
+    // which rounding leaves a little off unit length.
     bool quantized = false;
 };
 

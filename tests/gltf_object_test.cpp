@@ -177,6 +177,8 @@ TEST(GltfObject, EachNodeSaysWhereTheFileHoldsItAndWhatItHolds) {
         EXPECT_EQ(std::vector<std::string>(source.holds.begin(), source.holds.end()), expected[index].holds) << index;
     }
     EXPECT_EQ(file->SourceOf(expected.size()).fileNode, driver::kNoFileNode);
+    EXPECT_EQ(file->FileNodeName(1), "nodes[0]");
+    EXPECT_EQ(file->FileNodeName(expected.size()), std::nullopt);
 }
 
 // The keys of a moved node are written in place only where nothing else

@@ -597,6 +597,7 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
          moved,
          bone + "1, drives the translation of node 2 \"Bone\" (nodes[1]), whose keys cannot be read: accessors[3]: "
                 "buffers[1] has no data: its buffer view is compressed (EXT_meshopt_compression)"},
+        {"quantized-varying", {"varying", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
     };
     std::mt19937 random(53);
     for (const auto& c : cases) {

@@ -1,6 +1,7 @@
 // The journal and the lock of a write in place, on both systems (natively
 // and under Wine): a journal left by a writer that was cut short is put
-// back by the next run, or kept where its file is no longer there; one cut
+// back by the next run, or kept where its file is no longer there (another
+// file at its name, or its number now another file's); one cut
 // short before it was whole is removed; the clean-up of temporaries never
 // takes one; a second writer cannot take the lock; reserving room changes
 // no file's length.
@@ -39,7 +40,7 @@ std::size_t Journals(const fs::path& folder) {
     return count;
 }
 
-enum class Left { Whole, FileReplaced, HeaderOnly, Empty };
+enum class Left { Whole, FileReplaced, NumberReused, HeaderOnly, Empty };
 
 struct Recovery {
     const char* what;
@@ -60,6 +61,14 @@ void LeaveJournal(const std::string& target, Left left) {
     if (left == Left::FileReplaced) {
         fs::rename(target, target + ".moved");
         WriteAll(target, "another file");
+    } else if (left == Left::NumberReused) {
+        // The file's device and number, but another file's birth: what a
+        // number freed by a removed file and given to a new one looks like.
+        std::string bytes = ReadAll(path);
+        const std::size_t born = bytes.find("\nborn ") + 6;
+        const std::size_t end = bytes.find('\n', born);
+        bytes.replace(born, end - born, std::to_string(std::stoull(bytes.substr(born, end - born)) + 1));
+        WriteAll(path, bytes);
     } else if (left != Left::Whole) {
         const std::string bytes = ReadAll(path);
         WriteAll(path, left == Left::Empty ? "" : bytes.substr(0, bytes.find('\n') + 1));
@@ -72,6 +81,7 @@ TEST(JournalCalls, TheNextRunPutsTheOldBytesBackOrKeepsThem) {
     const Recovery cases[] = {
         {"a whole journal is put back", Left::Whole, "old", 0},
         {"a file renamed over since keeps the journal", Left::FileReplaced, "other", 1},
+        {"a file number given to another file since keeps the journal", Left::NumberReused, "half", 1},
         {"a journal cut short in its header is removed", Left::HeaderOnly, "half", 0},
         {"an empty journal is removed", Left::Empty, "half", 0},
     };

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +29,25 @@ using names_test::SameBytes;
 using names_test::WriteBytes;
 using standin::StandinInterface;
 using standin::StandinScene;
+
+namespace {
+
+// Called once after the next positioned read of this process, then
+// dropped: a test changes a file there while a load reads it.
+std::function<void()> afterNextRead;
+
+}  // namespace
+
+// This program's pread comes before the C library's.
+extern "C" ssize_t pread(int fd, void* data, size_t size, off_t offset) {
+    const auto got = static_cast<ssize_t>(::syscall(SYS_pread64, fd, data, size, offset));
+    if (afterNextRead) {
+        const std::function<void()> change = std::move(afterNextRead);
+        afterNextRead = nullptr;
+        change();
+    }
+    return got;
+}
 
 namespace {
 
@@ -302,4 +323,52 @@ TEST_F(NamesRealFileTest, LoadingReadsOnceAndStopsAfterTheLineForTheLastNode) {
     EXPECT_EQ(Load(path_), "loaded 4 names from \"" + path_ + "\"");
     EXPECT_LT(bytesRead() - start, 1 << 20);
     EXPECT_EQ(NamesOf(scene_), (Names{"line0", "line1", "line2", "line3"}));
+}
+
+// A names file that changes while a load reads it renames nothing: what was
+// read may mix two versions.
+TEST_F(NamesRealFileTest, AFileChangedWhileItIsLoadedRenamesNothing) {
+    namespace fs = std::filesystem;
+    const std::string other = "Other Root\nother0\nother1\nother2\n";
+    const struct {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+    } cases[] =
+        {
+            {"nothing", [](const std::string&) {}},
+            {"rewritten with the same size, its time put back",
+             [&](const std::string& path) {
+        const auto time = fs::last_write_time(path);
+        WriteBytes(path, other);
+        fs::last_write_time(path, time);
+             }},
+            {"grown", [](const std::string& path) { std::ofstream(path, std::ios::app) << "more\n"; }},
+            {"renamed over by another version",
+             [&](const std::string& path) {
+        WriteBytes(path + ".new", other);
+        fs::rename(path + ".new", path);
+             }},
+      };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(path_, new_);
+        // The clock moves past the file's last change, so that a change now moves its stamp.
+        const auto written = fs::last_write_time(path_);
+        do {
+            WriteBytes(folder_.File("clock"), "tick");
+        } while (fs::last_write_time(folder_.File("clock")) <= written);
+        const std::string renamed = new_.substr(0, new_.find('\n'));
+        scene_.Root().SetName("before");
+        afterNextRead = [&] { c.change(path_); };
+        const std::string said = Load(path_);
+        afterNextRead = nullptr;
+        if (&c == cases) {
+            EXPECT_EQ(said, "loaded 4 names from \"" + path_ + "\"");
+            EXPECT_EQ(scene_.Root().Name(), renamed);
+        } else {
+            EXPECT_EQ(said.rfind("names not loaded from \"" + path_ + "\": it changed while it was read (", 0), 0U)
+                << said;
+            EXPECT_EQ(scene_.Root().Name(), "before");
+        }
+    }
 }

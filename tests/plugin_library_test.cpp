@@ -2,11 +2,16 @@
 // loads them, and opened through their class descriptors and panels.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "custom_button.h"
 #include "hosting/plugin_directory.h"
+#include "scratch_folder.h"
+#include "standin/library_image.h"
 #include "standin/plugin_loader.h"
 #include "standin/standin_custom_button.h"
 #include "standin/standin_interface.h"
@@ -187,4 +192,27 @@ TEST(PluginLoader, AFileThatIsNoPlugInIsRefusedWithWhatIsMissing) {
 #endif
     EXPECT_EQ(standin::PluginLibrary::Load(driver::PluginDirectory() + "/" + other, error), nullptr);
     EXPECT_FALSE(error.empty());
+}
+
+// A library file held open to be checked and loaded is the one file its
+// held name reaches, whatever is done to its path meanwhile: on POSIX
+// systems another file may take the path; on Windows none can.
+TEST(PluginLoader, AHeldLibraryFileIsTheOneCheckedAndLoaded) {
+    test_support::ScratchFolder folder("held");
+    const std::string path = folder.File("tool.dlu");
+    std::ofstream(path) << "checked";
+    std::ofstream(folder.File("other.dlu")) << "swapped";
+    const standin::OpenLibraryFile held(path);
+    ASSERT_TRUE(held.Opened());
+    std::error_code error;
+    std::filesystem::rename(folder.File("other.dlu"), path, error);
+#if defined(_WIN32)
+    EXPECT_TRUE(error) << "the held file's path was taken";
+    EXPECT_FALSE(std::ofstream(path, std::ios::app)) << "the held file could be written";
+#else
+    EXPECT_FALSE(error) << error.message();
+#endif
+    std::stringstream text;
+    text << std::ifstream(held.Name()).rdbuf();
+    EXPECT_EQ(text.str(), "checked");
 }

@@ -140,3 +140,23 @@ TEST(SessionLanguage, LinesAreReadAsEditorsWriteThem) {
     }
     EXPECT_EQ(Refusal("select 3 4 3"), "t.session:1: node 3 is selected twice");
 }
+
+// A transcript's line has a control byte wherever it lies, among any
+// others, and none where there is none: every byte at every place of lines
+// long and short, on backgrounds of bytes next to the controls' bounds.
+TEST(SessionLanguage, ControlsAreFoundWhereverTheyLie) {
+    const unsigned char bytes[] = {0x00, 0x01, 0x09, 0x0a, 0x1f, 0x20, 0x21, 0x7e, 0x7f, 0x80, 0x9f, 0xa0, 0xff};
+    for (const unsigned char background : {'a', ' ', '\n', '\x21', '\x7e', '\x80', '\xff'}) {
+        for (std::size_t length = 1; length <= 20; ++length) {
+            for (std::size_t at = 0; at < length; ++at) {
+                for (const unsigned char byte : bytes) {
+                    std::string line(length, static_cast<char>(background));
+                    line[at] = static_cast<char>(byte);
+                    const bool control = (byte < 0x20 && byte != '\n') || byte == 0x7f;
+                    EXPECT_EQ(driver::HasControls(line), control)
+                        << "byte " << int(byte) << " at " << at << " of " << length << " on " << int(background);
+                }
+            }
+        }
+    }
+}

@@ -22,7 +22,9 @@ rows=(
     "load-names room.gltf - -o r.gltf <names.txt@0@out@    open dialog chose standard input"
     "-q align room.gltf --select 5,6 -o -@0@err@changed 2 nodes; written to standard output"
     "-q align room.gltf --select 5,6 -o o.gltf@0@out@changed 2 nodes; written o.gltf"
+    "-q align room.gltf --select 5,6 -o linked.gltf@0@err@morvane-host: \"linked.gltf\" was written in place (the file has other hard links)"
 )
+: >linked.gltf && ln linked.gltf linked-too.gltf
 if [[ -e /dev/full ]]; then
     rows+=("-q align room.gltf --select 5,6 -o o.gltf >/dev/full@3@err@morvane-host: every file was written, but standard output cannot be written: no space left on device")
 fi

@@ -9,6 +9,7 @@
 #include "files/native_path.h"
 #include "text/name_text.h"
 #include "text/nearest_word.h"
+#include "tools/tool_row.h"
 #include "win32/file_name_rules.h"
 
 namespace driver {
@@ -152,7 +153,7 @@ std::string Lowered(std::string text) {
 std::vector<const char*> CommandNames() {
     std::vector<const char*> names;
     for (const CommandRow& row : CommandTable()) {
-        if (row.name[0] != '\0') {
+        if (row.name[0] != '\0' && row.listed) {
             names.push_back(row.name);
         }
     }
@@ -182,7 +183,7 @@ const CommandRow& FindCommand(const std::vector<std::string>& positionals) {
         if (row.name[0] != '\0' && word == row.name) {
             return row;
         }
-        sameButCase = row.name[0] != '\0' && Lowered(word) == row.name ? row.name : sameButCase;
+        sameButCase = row.name[0] != '\0' && row.listed && Lowered(word) == row.name ? row.name : sameButCase;
     }
     std::error_code error;
     if (word.empty() || word == "-" || word.find_first_of("./\\") != std::string::npos ||
@@ -279,7 +280,7 @@ Invocation HelpInvocation(const ParsedArguments& arguments) {
                                                  : "the commands are " + Listed(CommandNames())) +
                              ")");
         }
-        invocation.helpOf = row->command;
+        invocation.helpOf = row;
     }
     return invocation;
 }
@@ -291,10 +292,10 @@ RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>
     CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "", false,
                            invocation.outputPath, invocation.svgPath};
     const std::optional<Shortcut>& shortcut = invocation.shortcut;
-    if (shortcut && !shortcut->names.empty() && !shortcut->namesToStandardOutput && !shortcut->namesFromStandardInput &&
-        (namesChosen || file_name_rules::ExtensionOffset(shortcut->names) != 0)) {
-        named.names = namesChosen ? *namesChosen : shortcut->names;
-        named.namesLoaded = invocation.shortcut->kind == ShortcutKind::LoadNames;
+    if (shortcut && shortcut->names && !shortcut->namesToStandardOutput && !shortcut->namesFromStandardInput &&
+        (namesChosen || file_name_rules::ExtensionOffset(*shortcut->names) != 0)) {
+        named.names = namesChosen ? *namesChosen : *shortcut->names;
+        named.namesLoaded = shortcut->row->names == NamesUse::Loaded;
     }
     try {
         return FilesOfRun(named, referenced);
@@ -316,7 +317,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
         invocation.job = split.job->option == Option::Help ? Invocation::Job::Help : Invocation::Job::Version;
         if (invocation.job == Invocation::Job::Help && !arguments.positionals.empty()) {
             if (const CommandRow* row = ExactCommand(arguments.positionals.front())) {
-                invocation.helpOf = row->command;
+                invocation.helpOf = row;
             }
         }
         return invocation;
@@ -341,7 +342,14 @@ Invocation ParseCommandLine(const std::vector<std::string>& list) {
     CheckSvgName(invocation.svgPath);
     invocation.diff = arguments.Value(Option::Diff) != nullptr;
     invocation.quiet = arguments.Value(Option::Quiet) != nullptr;
-    command.build(arguments, invocation);
+    if (command.shortcut != nullptr) {
+        Shortcut shortcut;
+        shortcut.row = command.shortcut;
+        command.shortcut->read(arguments, invocation, shortcut);
+        invocation.shortcut = std::move(shortcut);
+    } else {
+        command.build(arguments, invocation);
+    }
     FilesOfRun(invocation, {});
     return invocation;
 }

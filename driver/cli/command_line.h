@@ -29,7 +29,7 @@ RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>
 // The --help and --version texts, and the help of one command ("pivot
 // --help", "help pivot").
 std::string UsageText();
-std::string CommandUsageText(Command command);
+std::string CommandUsageText(const CommandRow& row);
 std::string VersionText();
 
 }  // namespace driver

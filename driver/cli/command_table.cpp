@@ -6,102 +6,14 @@
 #include "cli/platform_text.h"
 #include "files/run_files.h"
 #include "text/name_text.h"
+#include "tools/tool_row.h"
 
 namespace driver {
 
 namespace {
 
-// --select, --select-name, --select-path or (align's) --copies-of, one of them.
-void ReadSelectionOptions(const ParsedArguments& arguments, Shortcut& shortcut) {
-    const std::string* indices = arguments.Value(Option::Select);
-    const std::string* name = arguments.Value(Option::SelectName);
-    const std::string* path = arguments.Value(Option::SelectPath);
-    const std::string* copiesOf = arguments.Value(Option::CopiesOf);
-    const int given = (indices != nullptr) + (name != nullptr) + (path != nullptr) + (copiesOf != nullptr);
-    const std::string options = shortcut.kind == ShortcutKind::Align
-                                    ? "--select, --select-name, --select-path or --copies-of"
-                                    : "--select, --select-name or --select-path";
-    if (given > 1) {
-        throw UsageError(options + ": give only one of them");
-    }
-    if (given == 0) {
-        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs " + options);
-    }
-    if (copiesOf != nullptr) {
-        if (copiesOf->empty()) {
-            throw UsageError("--copies-of: the name is empty");
-        }
-        shortcut.copiesOf = *copiesOf;
-    } else if (name != nullptr) {
-        shortcut.selectName = *name;
-    } else if (path != nullptr) {
-        shortcut.selectPath = *path;
-    } else {
-        shortcut.selection = ReadSelection(*indices, "--select");
-    }
-}
-
-const std::string& Required(const ParsedArguments& arguments, Option option, const Shortcut& shortcut) {
-    const std::string* value = arguments.Value(option);
-    if (value == nullptr) {
-        throw UsageError(std::string(ShortcutName(shortcut.kind)) + " needs " + RowOf(option).name);
-    }
-    return *value;
-}
-
 void BuildSession(const ParsedArguments& arguments, Invocation& invocation) {
     invocation.sessionPath = arguments.positionals[1];
-}
-
-void BuildAlign(const ParsedArguments& arguments, Invocation& invocation) {
-    Shortcut shortcut;
-    shortcut.kind = ShortcutKind::Align;
-    ReadSelectionOptions(arguments, shortcut);
-    invocation.shortcut = std::move(shortcut);
-}
-
-void BuildPivot(const ParsedArguments& arguments, Invocation& invocation) {
-    Shortcut shortcut;
-    shortcut.kind = ShortcutKind::Pivot;
-    ReadSelectionOptions(arguments, shortcut);
-    if (shortcut.selection.size() > 1) {
-        throw UsageError("--select: pivot works on one node, and " + std::to_string(shortcut.selection.size()) +
-                         " are given");
-    }
-    shortcut.from = ReadPoint(Required(arguments, Option::From, shortcut), "--from");
-    // Without --to the pivot only moves, its axes kept.
-    if (arguments.Value(Option::To) == nullptr) {
-        if (arguments.Value(Option::Axis) != nullptr) {
-            throw UsageError(
-                "--axis turns an axis towards --to, which is not given (without --to, pivot only "
-                "moves the pivot to --from)");
-        }
-        invocation.shortcut = std::move(shortcut);
-        return;
-    }
-    shortcut.axis = Required(arguments, Option::Axis, shortcut);
-    if (shortcut.axis != "X" && shortcut.axis != "Y" && shortcut.axis != "Z") {
-        throw UsageError("--axis: " + QuotedExcerpt(shortcut.axis) + " is not X, Y or Z");
-    }
-    shortcut.to = ReadPoint(*arguments.Value(Option::To), "--to");
-    if (shortcut.from.x == shortcut.to.x && shortcut.from.y == shortcut.to.y && shortcut.from.z == shortcut.to.z) {
-        throw UsageError("--to: the same point as --from, so the two points give no direction");
-    }
-    invocation.shortcut = std::move(shortcut);
-}
-
-void BuildNames(const ParsedArguments& arguments, Invocation& invocation, ShortcutKind kind) {
-    Shortcut shortcut;
-    shortcut.kind = kind;
-    shortcut.names = arguments.positionals[1];
-    shortcut.namesToStandardOutput = kind == ShortcutKind::SaveNames && IsStandardOutput(shortcut.names);
-    shortcut.namesFromStandardInput = kind == ShortcutKind::LoadNames && shortcut.names == "-";
-    if (shortcut.namesToStandardOutput && (invocation.outputPath == "-" || invocation.svgPath == "-")) {
-        throw UsageError(std::string("NAMES and ") + (invocation.outputPath == "-" ? "-o" : "--svg") +
-                         " cannot both write to standard output");
-    }
-    shortcut.partial = arguments.Value(Option::Partial) != nullptr;
-    invocation.shortcut = std::move(shortcut);
 }
 
 void BuildList(const ParsedArguments& arguments, Invocation& invocation) {
@@ -183,27 +95,6 @@ const std::vector<CommandRow>& CommandTable() {
         {Command::Session, "", {"SCENE", "SESSION"}, kRun, "",
          "replay the session script SESSION (one action a line; docs/sessions.md) on SCENE",
          BuildSession},
-        {Command::Align, ShortcutName(ShortcutKind::Align), {"SCENE"}, with({O::Select, O::SelectName, O::SelectPath, O::CopiesOf}),
-         "(--select I,J,... | --select-name NAME | --select-path PATH | --copies-of NAME)",
-         "press \"Align\" of Tarvel: each selected node takes the place, orientation and axis scale of its "
-         "namesake", BuildAlign},
-        {Command::Pivot, ShortcutName(ShortcutKind::Pivot), {"SCENE"},
-         with({O::Select, O::SelectName, O::SelectPath, O::Axis, O::From, O::To}),
-         "(--select I | --select-name NAME | --select-path PATH) --from x,y,z [--axis X|Y|Z --to x,y,z]",
-         "press \"Pick\" of Tarvel, click --from, then --to: the pivot moves to --from, its axis turns "
-         "to --to; without --axis and --to the pivot only moves, its axes kept", BuildPivot},
-        {Command::SaveNames, ShortcutName(ShortcutKind::SaveNames), {"SCENE", "NAMES"}, kRun, "",
-         "press \"Save Names To File\" of Velkora and answer NAMES (the dialog adds \".txt\" to a bare "
-         "name); NAMES \"-\": the names go to standard output, the transcript to standard error",
-         [](const ParsedArguments& arguments, Invocation& invocation) {
-             BuildNames(arguments, invocation, ShortcutKind::SaveNames);
-         }},
-        {Command::LoadNames, ShortcutName(ShortcutKind::LoadNames), {"SCENE", "NAMES"}, with({O::Partial}), "",
-         "press \"Load Names Form File\" of Velkora (the tool's caption) and answer NAMES; a NAMES of another "
-         "number of lines than the scene has nodes is refused, as its names would shift (see --partial)",
-         [](const ParsedArguments& arguments, Invocation& invocation) {
-             BuildNames(arguments, invocation, ShortcutKind::LoadNames);
-         }},
         {Command::List, "list", {"SCENE"}, {O::Json}, "",
          "print the scene's tree, a node a line: pre-order index (what --select takes), indented by depth, the "
          "name, what the node holds, for glTF the world box its mesh fills and its nodes[N]",
@@ -214,7 +105,18 @@ const std::vector<CommandRow>& CommandTable() {
          BuildView},
     };
     // clang-format on
-    return rows;
+    static const std::vector<CommandRow> withShortcuts = [] {
+        std::vector<CommandRow> all(rows.begin(), rows.begin() + 1);
+        for (const ToolRow& tool : ToolTable()) {
+            for (const ShortcutRow& shortcut : tool.shortcuts) {
+                all.push_back({Command::Shortcut, shortcut.command, shortcut.positionals, with(shortcut.options),
+                               shortcut.needs, shortcut.help, nullptr, &shortcut, tool.listed});
+            }
+        }
+        all.insert(all.end(), rows.begin() + 1, rows.end());
+        return all;
+    }();
+    return withShortcuts;
 }
 
 const OptionRow& RowOf(Option option) {
@@ -227,7 +129,7 @@ bool IsJobOption(Option option) { return option == Option::Help || option == Opt
 std::string CommandsTaking(Option option) {
     std::vector<std::string> names;
     for (const CommandRow& row : CommandTable()) {
-        if (std::find(row.options.begin(), row.options.end(), option) != row.options.end()) {
+        if (row.listed && std::find(row.options.begin(), row.options.end(), option) != row.options.end()) {
             names.push_back(row.name[0] != '\0' ? row.name : "a session");
         }
     }

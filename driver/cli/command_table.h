@@ -59,14 +59,18 @@ struct CommandRow {
     const char* needs;                     // the options it needs, as the usage shows them
     const char* help;                      // a line or two of --help
     // Fills in what only this command has; the table's part (SCENE, -o,
-    // --svg, --diff) is there already. Throws UsageError.
+    // --svg, --diff) is there already. Throws UsageError. Null for a
+    // shortcut, which its row reads.
     void (*build)(const ParsedArguments& arguments, Invocation& invocation);
+    const ShortcutRow* shortcut = nullptr;  // of a tool's shortcut
+    bool listed = true;                     // named by --help and the lists of commands
 };
 
 // The options in the order --help lists them.
 const std::vector<OptionRow>& OptionTable();
 // The commands, the session run first: it is the command of a command line
-// whose first word names no other. A new command is one row here.
+// whose first word names no other, then the tools' shortcuts, as the table
+// of tools has them (tools/tool_row.h). A new command is one row here.
 const std::vector<CommandRow>& CommandTable();
 const OptionRow& RowOf(Option option);
 bool IsJobOption(Option option);

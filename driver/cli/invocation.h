@@ -16,19 +16,21 @@ public:
     explicit UsageError(const std::string& message) : CodedError(RefusalCode::Usage, message) {}
 };
 
+struct CommandRow;
+
 // The commands of morvane-host: a session run (SCENE SESSION, no name of
-// its own), the shortcuts and the viewer.
-enum class Command { Session, Align, Pivot, SaveNames, LoadNames, List, View };
+// its own), the tools' shortcuts (tools/tool_row.h), the list and the viewer.
+enum class Command { Session, Shortcut, List, View };
 
 // What morvane-host was asked to do.
 struct Invocation {
     enum class Job { Run, Help, Version };
     Job job = Job::Run;
-    std::optional<Command> helpOf;  // the command whose help alone Job::Help prints
+    const CommandRow* helpOf = nullptr;  // the command whose help alone Job::Help prints, or null for all
     Command command = Command::Session;
     std::string scenePath;
-    std::string sessionPath;  // the session script, or empty for a shortcut
-    std::optional<Shortcut> shortcut;
+    std::string sessionPath;                  // the session script, or empty for a shortcut
+    std::optional<Shortcut> shortcut;         // of Command::Shortcut
     std::string outputPath;                   // -o, or empty; "-" is standard output, by any of its names
     bool diff = false;                        // --diff
     bool quiet = false;                       // --quiet

@@ -19,6 +19,7 @@
 #include "cli/replayed_run.h"
 #include "cli/run_ending.h"
 #include "cli/run_outcome.h"
+#include "cli/run_request.h"
 #include "files/console_output.h"
 #include "files/display_path.h"
 #include "files/input_file.h"
@@ -27,6 +28,7 @@
 #include "files/standard_input.h"
 #include "files/standard_output.h"
 #include "files/system_reason.h"
+#include "handed_temporaries.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/supervised_run.h"
 #include "journal.h"
@@ -88,7 +90,7 @@ int PrintSummary(std::ostream& out, std::size_t changed, const std::string& writ
 // their own (replayed_run.h); what they did is reported here, and the
 // files of -o, --svg and "save" are written here, only when the run was
 // done and that process ended cleanly.
-int Run(const driver::Invocation& invocation) {
+int Run(const driver::Invocation& invocation, const std::vector<std::string>& arguments) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
     // A write in place that a killed run left in part is put back before anything is read.
     safewrite::RecoverJournalsBeside({invocation.scenePath, invocation.sessionPath, invocation.outputPath}, "morvane");
@@ -97,20 +99,33 @@ int Run(const driver::Invocation& invocation) {
         scratch.emplace();
     }
     const driver::Progress progress = driver::ProgressOfScene(invocation.scenePath);
-    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(
-        driver::RunSupervised([&] { return driver::EncodedReplayRun(invocation, scratch); })));
-    std::cout << outcome.out;
+    // An interrupt while the plug-ins run ends the run once they have
+    // ended, where no tool saved a file; else it is told at the end.
+    safewrite::TellInterruptsAtRunEnd();
+    // The plug-ins' process stages the files; what it leaves is removed whatever becomes of it.
+    const safewrite::ChildTemporaries staged;
+    const driver::RunOutcome outcome = driver::Decode(std::make_shared<const std::string>(driver::RunSupervised(
+        driver::EncodeRunRequest({arguments, scratch ? scratch->Folder() : std::string()}), driver::ReplayRequest)));
+    if (outcome.toolWritten.empty()) {
+        safewrite::EndIfInterrupted();
+    }
+    outcome.out.EachPiece([](std::string_view piece) {
+        std::cout.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        return safewrite::Error::None;
+    });
     std::cerr << outcome.err;
     if (outcome.refusal) {
         throw driver::CodedError(outcome.refusal->code, outcome.refusal->message);
     }
     if (!outcome.done) {
+        driver::TellHeldInterrupt(safewrite::TakeInterrupt());
         return outcome.status;
     }
     const std::vector<driver::OutputFile>& files = outcome.files;
     driver::Transcript transcript(out, invocation.quiet);
     progress.Stage("writing");
     const int status = driver::WriteFilesOfRun(files, transcript);
+    driver::TellHeldInterrupt(safewrite::TakeInterrupt());
     if (status == 0 && invocation.quiet) {
         const bool sceneNotWritten = invocation.shortcut && invocation.outputPath.empty();
         return PrintSummary(out, outcome.changed, WrittenSummary(outcome.toolWritten, files, sceneNotWritten));
@@ -152,7 +167,11 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     try {
-        const driver::Invocation invocation = driver::ParseCommandLine(driver::CommandArguments(argc, argv));
+        const std::vector<std::string> arguments = driver::CommandArguments(argc, argv);
+        if (const std::optional<int> served = driver::ServeSupervisor(arguments, driver::ReplayRequest)) {
+            return *served;
+        }
+        const driver::Invocation invocation = driver::ParseCommandLine(arguments);
         switch (invocation.job) {
             case driver::Invocation::Job::Help:
                 return PrintJobText(invocation.helpOf ? driver::CommandUsageText(*invocation.helpOf)
@@ -170,7 +189,7 @@ int main(int argc, char** argv) {
             return driver::RunView({invocation.scenePath, invocation.outputPath, invocation.port,
                                     invocation.openBrowser, invocation.allowedFolders});
         }
-        return Run(invocation);
+        return Run(invocation, arguments);
     } catch (const std::exception& e) {
         // The one boundary of a run: every refusal ends it with the status
         // that the table gives its code.

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
-#include <sstream>
+#include <streambuf>
+#include <utility>
 
 #include "cli/command_line.h"
 #include "cli/missing_files.h"
@@ -22,6 +23,7 @@
 #include "session/shortcut.h"
 #include "session/transcript.h"
 #include "text/name_text.h"
+#include "tools/shortcut_session.h"
 
 #if defined(__GLIBC__)
 #  include <malloc.h>
@@ -88,13 +90,12 @@ std::string AboutScene(const Invocation& invocation, const std::string& message)
 
 // Names for standard output are saved to a file of the run's own first,
 // and handed on once the run is done; its path, none where they are not.
-std::optional<std::string> NamesForStandardOutput(std::optional<Shortcut>& shortcut,
+std::optional<std::string> NamesForStandardOutput(const std::optional<Shortcut>& shortcut,
                                                   std::optional<ScratchFolder>& scratch, RunFiles& runFiles) {
     if (!shortcut || !shortcut->namesToStandardOutput) {
         return std::nullopt;
     }
     std::string namesFile = (scratch ? *scratch : scratch.emplace()).PathOf("names.txt");
-    shortcut->names = "-";
     runFiles.Proxies().Add({"-", namesFile, "standard output"});
     return namesFile;
 }
@@ -119,17 +120,16 @@ void CopyStandardInput(std::optional<ScratchFolder>& scratch, RunFiles& runFiles
     }
 }
 
-// The file that the names tool's dialog gives for a shortcut's NAMES; a
-// tool that cannot be loaded is left to the check, which says why.
-std::optional<std::string> NamesChosen(const std::optional<Shortcut>& shortcut, SessionHost& host) {
-    if (!shortcut || shortcut->namesToStandardOutput || shortcut->namesFromStandardInput) {
+// The shortcut's session, built once, its NAMES "-" where it stands for
+// standard output by any of its names.
+std::optional<ShortcutSession> ShortcutSessionOf(std::optional<Shortcut>& shortcut, SessionHost& host) {
+    if (!shortcut) {
         return std::nullopt;
     }
-    try {
-        return ShortcutNamesFile(*shortcut, host);
-    } catch (const ToolLibraryError&) {
-        return std::nullopt;
+    if (shortcut->namesToStandardOutput) {
+        shortcut->names = "-";
     }
+    return BuildShortcutSession(*shortcut, host);
 }
 
 // The files, whose bytes are sent whole: a file whose content copies from
@@ -145,12 +145,13 @@ void TakeFiles(std::vector<OutputFile> files, RunOutcome& outcome) {
 }
 
 // Checks the actions with the host's tools, as the run must before any runs.
-void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& shortcut, std::vector<Action>& actions,
-                  SessionHost& host, RunFiles& runFiles) {
+void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& shortcut,
+                  std::optional<ShortcutSession>& built, std::vector<Action>& actions, SessionHost& host,
+                  RunFiles& runFiles) {
     try {
         CheckSession(actions, host, runFiles);
-        if (invocation.shortcut) {
-            CheckShortcutJob(*shortcut, actions, host, runFiles.Proxies());
+        if (built) {
+            CheckShortcutJob(*shortcut, *built, host, runFiles.Proxies());
         }
     } catch (const CodedError& e) {
         throw CodedError(e.Code(), AboutScene(invocation, e.what()));
@@ -162,15 +163,18 @@ void CheckActions(const Invocation& invocation, const std::optional<Shortcut>& s
 void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<ScratchFolder>& scratch,
             SessionHost& host, RunOutcome& outcome) {
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
-    RunFiles runFiles = FilesOfRun(invocation, sceneFile.ReferencedFiles(), NamesChosen(invocation.shortcut, host));
     std::optional<Shortcut> shortcut = invocation.shortcut;
+    std::optional<ShortcutSession> built = ShortcutSessionOf(shortcut, host);
+    RunFiles runFiles =
+        FilesOfRun(invocation, sceneFile.ReferencedFiles(), built ? built->ChosenFile(*shortcut) : std::nullopt);
     const std::optional<std::string> namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
-    std::vector<Action> actions = shortcut ? ShortcutActions(*shortcut) : ReadSession(invocation.sessionPath);
+    std::vector<Action> sessionActions = built ? std::vector<Action>() : ReadSession(invocation.sessionPath);
+    std::vector<Action>& actions = built ? built->actions : sessionActions;
     if (!namesFile && AnswersStandardInput(actions)) {
         CopyStandardInput(scratch, runFiles);
     }
     CheckOutputsWritable(invocation);
-    CheckActions(invocation, shortcut, actions, host, runFiles);
+    CheckActions(invocation, shortcut, built, actions, host, runFiles);
     Transcript transcript(out, invocation.quiet);
     // Kept until the process ends: freeing what it learnt of a scene of a
     // million nodes would take longer than the exit that drops it.
@@ -214,17 +218,29 @@ void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<Sc
     outcome.toolWritten = replay.ToolWritten();
 }
 
-// What is written to `stream` while this lives, kept instead.
-class CapturedStream {
+// What is written to `stream` while this lives, kept instead, in a string
+// that is then taken whole (a transcript of a million lines is large).
+class CapturedStream : private std::streambuf {
 public:
-    explicit CapturedStream(std::ostream& stream) : stream_(stream), before_(stream.rdbuf(text_.rdbuf())) {}
-    ~CapturedStream() { stream_.rdbuf(before_); }
+    explicit CapturedStream(std::ostream& stream) : stream_(stream), before_(stream.rdbuf(this)) {}
+    ~CapturedStream() override { stream_.rdbuf(before_); }
     CapturedStream(const CapturedStream&) = delete;
     CapturedStream& operator=(const CapturedStream&) = delete;
-    std::string Text() const { return text_.str(); }
+    std::string Take() { return std::move(text_); }
 
 private:
-    std::ostringstream text_;
+    int_type overflow(int_type c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            text_.push_back(traits_type::to_char_type(c));
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize size) override {
+        text_.append(data, static_cast<std::size_t>(size));
+        return size;
+    }
+
+    std::string text_;
     std::ostream& stream_;
     std::streambuf* before_;
 };
@@ -238,8 +254,8 @@ bool NeedsScratchFolder(const Invocation& invocation) {
 
 RunOutcome ReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
     // What the run says is kept until it is known to have ended well.
-    const CapturedStream out(std::cout);
-    const CapturedStream err(std::cerr);
+    CapturedStream out(std::cout);
+    CapturedStream err(std::cerr);
     RunOutcome outcome;
     try {
         // A shortcut's actions save no scene: without -o, the scene is only
@@ -256,14 +272,16 @@ RunOutcome ReplayRun(const Invocation& invocation, std::optional<ScratchFolder>&
     } catch (...) {
         outcome.refusal = Refusal{RefusalCode::Failed, "unexpected failure"};
     }
-    outcome.out = out.Text();
-    outcome.err = err.Text();
+    outcome.out = FileContent(out.Take());
+    outcome.err = err.Take();
     return outcome;
 }
 
 std::string EncodedReplayRun(const Invocation& invocation, std::optional<ScratchFolder>& scratch) {
     RunOutcome outcome = ReplayRun(invocation, scratch);
     try {
+        // The files go to their temporaries here, and only their names to the driver.
+        HandOverStagedFiles(outcome.files);
         return Encode(outcome);
     } catch (const std::exception& e) {
         outcome.files.clear();

@@ -20,8 +20,9 @@ void ReportUnwrittenTranscript(const OutputFileError& e) {
 
 // Says that an interrupt came while the files were put in place, and was
 // held until they were, and reported.
-void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) {
-    const int signal = held ? held->Take() : 0;
+void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held) { TellHeldInterrupt(held ? held->Take() : 0); }
+
+void TellHeldInterrupt(int signal) {
 #if defined(SIGPIPE)
     // Ignored, though held: a reader that has gone is told nothing.
     if (signal == SIGPIPE) {

@@ -24,6 +24,8 @@ void ReportUnwrittenTranscript(const OutputFileError& e);
 // Says that an interrupt came while files were changing, and was held
 // until they were whole (SIGPIPE, ignored, is not told).
 void ReportHeldInterrupt(std::optional<safewrite::InterruptsHeld>& held);
+// The same for `signal` (0: none came).
+void TellHeldInterrupt(int signal);
 
 // Replays the actions. A tool that saves changes its file before the run
 // is done: in a run whose dialogs are answered, an interrupt waits until

@@ -76,9 +76,10 @@ private:
 }  // namespace
 
 std::string Encode(const RunOutcome& outcome) {
-    std::size_t size = 16 * sizeof(std::uint64_t) + outcome.out.size() + outcome.err.size();
+    std::size_t size = 16 * sizeof(std::uint64_t) + static_cast<std::size_t>(outcome.out.Size()) + outcome.err.size();
     for (const OutputFile& file : outcome.files) {
-        size += 2 * sizeof(std::uint64_t) + file.path.size() + static_cast<std::size_t>(file.content.Size());
+        size += 6 * sizeof(std::uint64_t) + file.path.size() + static_cast<std::size_t>(file.content.Size()) +
+                (file.staged ? file.staged->temporary.size() : 0);
     }
     for (const std::string& path : outcome.toolWritten) {
         size += sizeof(std::uint64_t) + path.size();
@@ -90,13 +91,26 @@ std::string Encode(const RunOutcome& outcome) {
         PutNumber(bytes, static_cast<std::uint64_t>(outcome.refusal->code));
         PutText(bytes, outcome.refusal->message);
     }
-    PutText(bytes, outcome.out);
+    PutNumber(bytes, outcome.out.Size());
+    outcome.out.EachPiece([&bytes](std::string_view piece) {
+        bytes.append(piece);
+        return safewrite::Error::None;
+    });
     PutText(bytes, outcome.err);
     PutNumber(bytes, outcome.done ? 1 : 0);
     PutNumber(bytes, static_cast<std::uint64_t>(static_cast<std::int64_t>(outcome.status)));
     PutNumber(bytes, outcome.files.size());
     for (const OutputFile& file : outcome.files) {
         PutText(bytes, file.path);
+        PutNumber(bytes, file.staged ? 1 : 0);
+        if (file.staged) {
+            PutText(bytes, file.staged->temporary);
+            PutNumber(bytes, file.staged->identity.device);
+            PutNumber(bytes, file.staged->identity.file);
+            PutNumber(bytes, file.staged->identity.born);
+            PutNumber(bytes, file.staged->size);
+            continue;
+        }
         PutNumber(bytes, file.content.Size());
         const safewrite::Error error = file.content.EachPiece([&bytes](std::string_view piece) {
             bytes.append(piece);
@@ -125,14 +139,23 @@ RunOutcome Decode(const std::shared_ptr<const std::string>& bytes) {
         const bool known = code <= static_cast<std::uint64_t>(RefusalCode::Failed);
         outcome.refusal = Refusal{known ? static_cast<RefusalCode>(code) : RefusalCode::Failed, message};
     }
-    outcome.out = reader.Text();
+    const auto [outFrom, outSize] = reader.Place();
+    outcome.out.Add(bytes, outFrom, outSize);
     outcome.err = reader.Text();
     outcome.done = reader.Number() != 0;
     outcome.status = static_cast<int>(static_cast<std::int64_t>(reader.Number()));
     for (std::size_t i = 0, count = reader.Count(); i < count; ++i) {
-        OutputFile file{reader.Text(), {}};
-        const auto [from, size] = reader.Place();
-        file.content.Add(bytes, from, size);
+        OutputFile file{reader.Text(), {}, {}};
+        if (reader.Number() != 0) {
+            file.staged = safewrite::Handed{reader.Text(), {}, 0};
+            file.staged->identity.device = reader.Number();
+            file.staged->identity.file = reader.Number();
+            file.staged->identity.born = reader.Number();
+            file.staged->size = reader.Number();
+        } else {
+            const auto [from, size] = reader.Place();
+            file.content.Add(bytes, from, size);
+        }
         outcome.files.push_back(std::move(file));
     }
     outcome.changed = static_cast<std::size_t>(reader.Number());

@@ -52,7 +52,7 @@ std::string UsageLine(const CommandRow& row) {
 std::string UsageLines() {
     std::string lines;
     for (const CommandRow& row : CommandTable()) {
-        lines += (lines.empty() ? "usage: " : "       ") + UsageLine(row);
+        lines += !row.listed ? "" : (lines.empty() ? "usage: " : "       ") + UsageLine(row);
     }
     return lines + "       morvane-host help [COMMAND] | --help | --version\n";
 }
@@ -60,7 +60,7 @@ std::string UsageLines() {
 std::string CommandEntries() {
     std::string entries = "Commands:\n";
     for (const CommandRow& row : CommandTable()) {
-        entries += Entry(row.name[0] != '\0' ? row.name : "SCENE SESSION", row.help);
+        entries += !row.listed ? "" : Entry(row.name[0] != '\0' ? row.name : "SCENE SESSION", row.help);
     }
     return entries;
 }
@@ -73,11 +73,16 @@ std::string OptionTag(const OptionRow& row) {
 
 std::string OptionEntries() {
     std::string entries = "Options:\n";
-    const std::size_t commands = CommandTable().size();
+    const std::size_t commands =
+        static_cast<std::size_t>(std::count_if(CommandTable().begin(), CommandTable().end(),
+                                               [](const CommandRow& command) { return command.listed; }));
     for (const OptionRow& row : OptionTable()) {
         std::size_t taking = 0;
         std::string notTaking;
         for (const CommandRow& command : CommandTable()) {
+            if (!command.listed) {
+                continue;
+            }
             const bool takes = std::count(command.options.begin(), command.options.end(), row.option) > 0;
             taking += takes ? 1 : 0;
             notTaking += takes ? "" : (notTaking.empty() ? "" : ", ") + std::string(command.name);
@@ -167,10 +172,7 @@ Report bugs to: Morvane developers <dev@morvane.org>
 )";
 }
 
-std::string CommandUsageText(Command command) {
-    const std::vector<CommandRow>& rows = CommandTable();
-    const CommandRow& row =
-        *std::find_if(rows.begin(), rows.end(), [command](const CommandRow& each) { return each.command == command; });
+std::string CommandUsageText(const CommandRow& row) {
     std::string text = "usage: " + UsageLine(row) + "\n" + Entry(row.name, row.help) + "\nOptions:\n";
     for (const Option option : row.options) {
         text += Entry(OptionTag(RowOf(option)), RowOf(option).help);

@@ -48,6 +48,10 @@ inline bool IsOutputFile(const FileIdentity& output, const FileIdentity& file) {
     return output.file == file.file && (output.device == file.device || output.device == 0);
 }
 
+// The identity of the file open as `handle` (a descriptor, or a HANDLE on
+// Windows), as PlaceOf gives it; none where it cannot be looked at.
+std::optional<FileIdentity> IdentityOfHandle(std::intptr_t handle);
+
 // The identity of what standard output is now (a file, or on POSIX systems
 // a pipe or a device too, which "/dev/stdout" opens).
 std::optional<FileIdentity> StandardOutputIdentity();

@@ -59,6 +59,14 @@ OpenOutcome OpenPlace(const std::string& path, FilePlace& place) {
 
 std::string FoldedName(const std::string& name) { return name; }
 
+std::optional<FileIdentity> IdentityOfHandle(std::intptr_t handle) {
+    struct stat status {};
+    if (::fstat(static_cast<int>(handle), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
 std::optional<FileIdentity> StandardOutputIdentity() {
     struct stat status {};
     if (::fstat(1, &status) != 0) {

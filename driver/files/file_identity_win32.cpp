@@ -98,6 +98,14 @@ std::string FoldedName(const std::string& name) {
     return safewrite::Utf8Text(wide);
 }
 
+std::optional<FileIdentity> IdentityOfHandle(std::intptr_t handle) {
+    FileIdentity identity;
+    if (!IdentityOf(reinterpret_cast<HANDLE>(handle), identity)) {
+        return std::nullopt;
+    }
+    return identity;
+}
+
 std::optional<FileIdentity> StandardOutputIdentity() {
     const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
     FileIdentity identity;

@@ -47,9 +47,33 @@ void CheckInputUnchanged(const safewrite::SourceFile& file, const std::string& p
     }
 }
 
+namespace {
+
+std::string ReadOpenedFile(const safewrite::SourceFile& file, const std::string& path);
+
+}  // namespace
+
 std::string ReadInputFile(const std::string& path) {
     safewrite::SourceFile file;
     OpenInputFile(file, path);
+    return ReadOpenedFile(file, path);
+}
+
+std::string ReadInputFile(const std::string& path, const FileIdentity& judged) {
+    safewrite::SourceFile file;
+    OpenInputFile(file, path);
+    if (IdentityOfHandle(file.Handle()) != std::optional(judged)) {
+        throw InputFileError(Excerpt(path) +
+                                 ": cannot be read: it is no longer the file that was checked (its name "
+                                 "now leads to another file); nothing was read",
+                             RefusalCode::OutsideReach);
+    }
+    return ReadOpenedFile(file, path);
+}
+
+namespace {
+
+std::string ReadOpenedFile(const safewrite::SourceFile& file, const std::string& path) {
     if (file.Size() > kMaxInputBytes) {
         TooLarge(path);
     }
@@ -74,6 +98,8 @@ std::string ReadInputFile(const std::string& path) {
     CheckInputUnchanged(file, path);
     return bytes;
 }
+
+}  // namespace
 
 void SetInputPieceHook(std::function<void(const std::string& path)> hook) { PieceHook() = std::move(hook); }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "files/file_identity.h"
 #include "source_file.h"
 #include "text/input_bounds.h"
 #include "text/refusal.h"
@@ -38,6 +39,12 @@ void CheckInputUnchanged(const safewrite::SourceFile& file, const std::string& p
 // InputFileError as OpenInputFile does, for a file larger than
 // kMaxInputBytes, and for a file that changed while it was read.
 std::string ReadInputFile(const std::string& path);
+
+// The same, read only where the handle opened is the file `judged` (what
+// a check of reach or clash judged, a moment before): else InputFileError
+// (OutsideReach), "it is no longer the file that was checked", and nothing
+// read. What is checked is then exactly what is read.
+std::string ReadInputFile(const std::string& path, const FileIdentity& judged);
 
 // Called with the file's path after each piece (CopyPieceSize() bytes)
 // that ReadInputFile reads; none by default. Tests change a file there.

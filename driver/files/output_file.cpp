@@ -46,6 +46,20 @@ void CheckSources(const OutputFile& file) {
     }
 }
 
+void CheckNotOwnSource(const OutputFile& file) {
+#if defined(_WIN32)
+    // A file open for reading cannot be replaced here, and a write in
+    // place would empty what it copies from.
+    if (file.content.CopiesFrom(file.path)) {
+        throw OutputFileError(NameOf(file) +
+                              ": cannot be written: it is the file that it copies from, "
+                              "which cannot be replaced while it is read");
+    }
+#else
+    (void)file;
+#endif
+}
+
 // Why `file` was not written: for a write in place, which it had to be.
 std::string WhyNotWritten(const OutputFile& file, const safewrite::Replacement* staged, safewrite::Error error) {
     const std::string how = staged != nullptr && staged->InPlace() && staged->IsRegular()
@@ -197,6 +211,28 @@ void FlushStandardOutput() {
     }
 }
 
+void HandOverStagedFiles(std::vector<OutputFile>& files) {
+    for (OutputFile& file : files) {
+        if (file.path == "-" || file.staged) {
+            continue;
+        }
+        CheckSources(file);
+        CheckNotOwnSource(file);
+        safewrite::Replacement staged(file.path, kTemporaryTag);
+        if (!staged.IsOpen()) {
+            FailToWrite(file, staged.OpenError());
+        }
+        if (const safewrite::Error error = staged.Stage(file.content); error != safewrite::Error::None) {
+            FailToWrite(file, error, &staged);
+        }
+        CheckSources(file);
+        // A file to be written in place is left to the parent, whole.
+        if ((file.staged = staged.HandOver())) {
+            file.content = FileContent();
+        }
+    }
+}
+
 std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files,
                                             std::optional<safewrite::InterruptsHeld>* holdUntilReported) {
     // Every file is written to its temporary first (a file written in
@@ -210,19 +246,16 @@ std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files
             continue;
         }
         CheckSources(files[i]);
-#if defined(_WIN32)
-        // A file open for reading cannot be replaced here, and a write in
-        // place would empty what it copies from.
-        if (files[i].content.CopiesFrom(files[i].path)) {
-            throw OutputFileError(NameOf(files[i]) +
-                                  ": cannot be written: it is the file that it copies from, "
-                                  "which cannot be replaced while it is read");
-        }
-#endif
-        staged[i] = std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
+        CheckNotOwnSource(files[i]);
+        staged[i] = files[i].staged
+                        ? std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag, *files[i].staged)
+                        : std::make_unique<safewrite::Replacement>(files[i].path, kTemporaryTag);
         safewrite::Replacement& file = *staged[i];
         if (!file.IsOpen()) {
             FailToWrite(files[i], file.OpenError());
+        }
+        if (files[i].staged) {
+            continue;
         }
         if (const safewrite::Error error = file.Stage(files[i].content); error != safewrite::Error::None) {
             FailToWrite(files[i], error, &file);

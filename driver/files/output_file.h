@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/file_content.h"
+#include "replacement.h"
 #include "temporary_files.h"
 #include "text/refusal.h"
 
@@ -25,10 +26,12 @@ public:
 constexpr std::size_t kMostFilesWritten = 1000;
 
 // A file to be written once the whole run has succeeded. The path "-" is
-// standard output.
+// standard output. A file staged by the plug-ins' process has no content,
+// but the temporary that holds it (HandOverStagedFiles).
 struct OutputFile {
     std::string path;
     FileContent content;
+    std::optional<safewrite::Handed> staged = std::nullopt;
 };
 
 // Throws OutputFileError unless `path` names a file that can be created or
@@ -41,6 +44,14 @@ void CheckWritable(const std::string& path, const std::string& what);
 // gone, as `| head` does: a reader that stopped reading is told nothing).
 void FlushStandardOutput();
 
+// In a process forked while a safewrite::ChildTemporaries lives (the
+// plug-ins' own): stages each file that can be replaced (not standard
+// output, nor one to be written in place) in its temporary beside it, whole
+// and synced, and hands it over to the parent, which puts it in place with
+// WriteOutputFiles; the content of those is dropped. Throws OutputFileError,
+// the files as they were, where one cannot be staged.
+void HandOverStagedFiles(std::vector<OutputFile>& files);
+
 // Writes the files, each replaced whole through the safe way of writing
 // (a temporary beside it, then a rename; or written in place, its old
 // bytes kept until the new ones are whole): all of them, or, when one
@@ -52,6 +63,7 @@ void FlushStandardOutput();
 // `holdUntilReported`, the signals stay held in it once the files begin to
 // change, until the caller has reported them.
 using InPlaceReason = std::optional<std::string>;
+// Each file staged (HandOverStagedFiles) is put in place from its temporary.
 std::vector<InPlaceReason> WriteOutputFiles(const std::vector<OutputFile>& files,
                                             std::optional<safewrite::InterruptsHeld>* holdUntilReported = nullptr);
 

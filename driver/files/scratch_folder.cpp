@@ -34,6 +34,9 @@ ScratchFolder::ScratchFolder() {
 }
 
 ScratchFolder::~ScratchFolder() {
+    if (!owned_) {
+        return;
+    }
     std::error_code error;
     fs::remove_all(NativePath(folder_), error);
 }

@@ -1,4 +1,4 @@
-#include "hosting/panel_controls.h"
+#include "hosting/live_panel.h"
 
 #include "standin/standin_custom_button.h"
 #include "text/name_text.h"
@@ -30,7 +30,7 @@ std::vector<PanelControl> PanelControls(HWND panel) {
     }
     for (HWND child : winui::ChildWindows(panel)) {
         PanelControl control;
-        control.window = child;
+        control.window = reinterpret_cast<std::uintptr_t>(child);
         if (winui::IsWindowClass(child, "CustButton")) {
             control.customButton = true;
             control.checked = standin::CustomButtonStateOf(child).checked;
@@ -49,7 +49,7 @@ std::vector<PanelControl> PanelControls(HWND panel) {
 HWND FindPanelControl(HWND panel, const std::string& caption, bool customButton) {
     for (const PanelControl& control : PanelControls(panel)) {
         if (control.customButton == customButton && control.caption == caption) {
-            return control.window;
+            return reinterpret_cast<HWND>(control.window);
         }
     }
     return nullptr;

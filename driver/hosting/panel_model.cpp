@@ -1,4 +1,4 @@
-#include "hosting/panel_model.h"
+#include "hosting/panel_model_reader.h"
 
 #include <cstdint>
 
@@ -41,8 +41,7 @@ std::optional<PanelDialog> DialogOfButton(HINSTANCE module, int id) {
 
 std::string PanelDialog::FileFor(const std::string& typed) const { return DialogChoice(typed, defaultExtension); }
 
-PanelModel PanelModel::Of(HINSTANCE module, int templateId) {
-    PanelModel model;
+PanelModel ReadPanelModel(HINSTANCE module, int templateId) {
     HRSRC found = module == nullptr ? nullptr : FindResourceA(module, MAKEINTRESOURCEA(templateId), RT_DIALOG);
     HGLOBAL loaded = found == nullptr ? nullptr : LoadResource(module, found);
     const void* data = loaded == nullptr ? nullptr : LockResource(loaded);
@@ -50,10 +49,9 @@ PanelModel PanelModel::Of(HINSTANCE module, int templateId) {
     std::string error;
     if (data == nullptr || !win32standin::ParseDialogTemplate(static_cast<const std::uint8_t*>(data),
                                                               SizeofResource(module, found), dialog, error)) {
-        return model;
+        return PanelModel();
     }
-    model.width_ = dialog.cx;
-    model.height_ = dialog.cy;
+    std::vector<ModelControl> controls;
     for (const win32standin::DialogItemTemplate& item : dialog.items) {
         ModelControl control;
         control.kind = KindOf(item);
@@ -66,9 +64,9 @@ PanelModel PanelModel::Of(HINSTANCE module, int templateId) {
         if (control.kind == "button") {
             control.dialog = DialogOfButton(module, control.id);
         }
-        model.controls_.push_back(std::move(control));
+        controls.push_back(std::move(control));
     }
-    return model;
+    return PanelModel(dialog.cx, dialog.cy, std::move(controls));
 }
 
 const ModelControl* PanelModel::Find(std::string_view kind, std::string_view caption) const {

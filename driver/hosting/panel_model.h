@@ -3,9 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include "win32/win_api.h"
 
 namespace driver {
 
@@ -34,14 +33,12 @@ struct ModelControl {
 // string table (the file dialog that a button opens). Whatever the driver
 // says or checks of a panel's controls and their dialogs, it asks here;
 // their state at a moment is read from the open panel (panel_controls.h).
+// It is read from a tool's library by ReadPanelModel (panel_model_reader.h).
 class PanelModel {
 public:
-    // The model of the dialog template `templateId` of `module`, read from
-    // the module's resources as the page was made from them (on Windows
-    // from the tool's library itself, elsewhere from the resources that the
-    // stand-in loaded with it). Empty where the module has no such
-    // template or it cannot be read.
-    static PanelModel Of(HINSTANCE module, int templateId);
+    PanelModel() = default;
+    PanelModel(int width, int height, std::vector<ModelControl> controls)
+        : width_(width), height_(height), controls_(std::move(controls)) {}
 
     int Width() const { return width_; }    // dialog units
     int Height() const { return height_; }  // dialog units

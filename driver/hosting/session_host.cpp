@@ -1,5 +1,7 @@
 #include "hosting/session_host.h"
 
+#include "hosting/panel_model_reader.h"
+
 #include <unordered_map>
 
 #include "standin/plugin_calls.h"
@@ -7,10 +9,18 @@
 namespace driver {
 
 SessionHost::SessionHost(SceneFile& file, std::string pluginDir)
+    : SessionHost(file, std::move(pluginDir), std::make_unique<LoadedTools>(), nullptr) {}
+
+SessionHost::SessionHost(SceneFile& file, std::string pluginDir, LoadedTools& tools)
+    : SessionHost(file, std::move(pluginDir), nullptr, &tools) {}
+
+SessionHost::SessionHost(SceneFile& file, std::string pluginDir, std::unique_ptr<LoadedTools> own, LoadedTools* shared)
     : file_(file),
       pluginDir_(std::move(pluginDir)),
       host_(*file.Document().scene),
-      order_(file.Document().scene->PreOrder()) {
+      order_(file.Document().scene->PreOrder()),
+      ownTools_(std::move(own)),
+      tools_(shared != nullptr ? *shared : *ownTools_) {
     const SceneDocument& document = file.Document();
     host_.SetAnimationRange(document.animationRange);
     host_.SetCurrentTime(document.currentTime);
@@ -24,14 +34,7 @@ SessionHost::SessionHost(SceneFile& file, std::string pluginDir)
 
 SessionHost::~SessionHost() { host_.CloseUtility(); }
 
-ToolLibrary& SessionHost::Library(const std::string& plugin) {
-    const std::string path = FindTool(plugin, pluginDir_);
-    auto loaded = libraries_.find(path);
-    if (loaded == libraries_.end()) {
-        loaded = libraries_.emplace(path, LoadToolLibrary(path)).first;
-    }
-    return loaded->second;
-}
+ToolLibrary& SessionHost::Library(const std::string& plugin) { return tools_.Library(FindTool(plugin, pluginDir_)); }
 
 UtilityPlugin* SessionHost::Utility(ToolLibrary& tool) {
     standin::SetCalledLibrary(tool.library->Path());
@@ -45,8 +48,8 @@ UtilityPlugin* SessionHost::Utility(ToolLibrary& tool) {
 
 const PanelModel* SessionHost::Model(ToolLibrary& tool) {
     const std::string& path = tool.library->Path();
-    auto learnt = models_.find(path);
-    if (learnt == models_.end()) {
+    const PanelModel* learnt = tools_.Model(path);
+    if (learnt == nullptr) {
         if (Panel() != nullptr) {
             return nullptr;
         }
@@ -56,9 +59,9 @@ const PanelModel* SessionHost::Model(ToolLibrary& tool) {
         PanelModel model = OpenPanelModel();
         host_.CloseUtility();
         standin::SetCalledLibrary(opened);
-        learnt = models_.emplace(path, std::move(model)).first;
+        learnt = &tools_.Learn(path, std::move(model));
     }
-    return &learnt->second;
+    return learnt;
 }
 
 HWND SessionHost::Panel() const {
@@ -68,7 +71,7 @@ HWND SessionHost::Panel() const {
 
 PanelModel SessionHost::OpenPanelModel() const {
     const auto& pages = host_.PanelPages();
-    return pages.empty() ? PanelModel() : PanelModel::Of(pages.back().module, pages.back().templateId);
+    return pages.empty() ? PanelModel() : ReadPanelModel(pages.back().module, pages.back().templateId);
 }
 
 std::vector<std::size_t> SessionHost::SelectionIndices() const {

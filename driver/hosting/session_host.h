@@ -1,9 +1,10 @@
 #pragma once
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "hosting/loaded_tools.h"
 #include "hosting/panel_model.h"
 #include "hosting/tool_library.h"
 #include "scene/scene_format.h"
@@ -19,7 +20,9 @@ class SessionHost {
 public:
     // `pluginDir` is where bare tool names ("Tarvel") are found.
     SessionHost(SceneFile& file, std::string pluginDir);
-    // Closes an open tool, then unloads the libraries.
+    // A host whose libraries are those of `tools`, which outlives it.
+    SessionHost(SceneFile& file, std::string pluginDir, LoadedTools& tools);
+    // Closes an open tool, then unloads the libraries that are its own.
     ~SessionHost();
     SessionHost(const SessionHost&) = delete;
     SessionHost& operator=(const SessionHost&) = delete;
@@ -50,12 +53,14 @@ public:
     std::vector<std::size_t> SelectionIndices() const;
 
 private:
+    SessionHost(SceneFile& file, std::string pluginDir, std::unique_ptr<LoadedTools> own, LoadedTools* shared);
+
     SceneFile& file_;
     std::string pluginDir_;
     standin::StandinInterface host_;
     std::vector<standin::StandinNode*> order_;
-    std::map<std::string, ToolLibrary> libraries_;  // by path
-    std::map<std::string, PanelModel> models_;      // by path
+    std::unique_ptr<LoadedTools> ownTools_;  // none when the libraries are another's
+    LoadedTools& tools_;
 };
 
 }  // namespace driver

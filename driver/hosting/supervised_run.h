@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "text/refusal.h"
 
@@ -21,21 +23,36 @@ constexpr int kDefaultCallLimitSeconds = 60;
 constexpr int kMaxCallLimitSeconds = 3600;
 int CallLimitSeconds();
 
-// Runs `work`, which loads plug-ins and calls into them, in a process of
-// its own, as audio hosts run their plug-ins, and gives back the bytes it
-// returned once that process has ended cleanly: a plug-in that crashes,
-// ends the process, or does not return from a call within the limit costs
-// that process, never this one. Then this throws PluginFaultError, whose
-// one line names the library and the call it was in. `work` must not
-// throw, and must leave the libraries unloaded; whatever it started is
-// ended with it, whatever ends this process. On Windows `work` runs in
-// this process.
-//
-// With `exitHandlers`, the process then ends through its exit handlers,
-// which run what the libraries left for the end (a crash there is theirs
-// too); these are also the static destructors of the program that forked
-// it, which must do nothing there that is not the process's own (a static
-// object that removes a folder would remove it twice).
+// The work of the plug-ins' process: all it needs is `request`, bytes that
+// cross to it, so that it can run in this program started anew where a
+// process cannot be forked (Windows). It must not throw, and must leave the
+// libraries unloaded.
+using SupervisedWork = std::string (*)(const std::string& request);
+
+// Runs `work` on `request` in a process of its own, as audio hosts run
+// their plug-ins, and gives back the bytes it returned once that process
+// has ended cleanly: a plug-in that crashes, ends the process, or does not
+// return from a call within the limit costs that process, never this one.
+// Then this throws PluginFaultError, whose one line names the library and
+// the call it was in. Whatever that process started is ended with it,
+// whatever ends this process (a process group on POSIX systems, a job
+// object on Windows). That process ends through its exit handlers, which
+// run what the libraries left for the end (a crash there is theirs too).
+std::string RunSupervised(const std::string& request, SupervisedWork work);
+
+// In this program started as a plug-ins' process (`arguments` say so and
+// name the handles it inherited): runs `work` on the request its
+// supervisor sends, answers, and gives the status to end with. Otherwise
+// none. (Windows only; a forked process needs no serving.)
+std::optional<int> ServeSupervisor(const std::vector<std::string>& arguments, SupervisedWork work);
+
+#ifndef _WIN32
+// RunSupervised's fork: `work` may hold anything of this process. Without
+// `exitHandlers` the process ends without them; with them, these are also
+// the static destructors of the program that forked it, which must do
+// nothing there that is not the process's own (a static object that
+// removes a folder would remove it twice).
 std::string RunSupervised(const std::function<std::string()>& work, bool exitHandlers = true);
+#endif
 
 }  // namespace driver

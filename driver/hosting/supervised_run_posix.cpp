@@ -13,10 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -30,6 +32,7 @@
 
 #include "hosting/call_board.h"
 #include "hosting/library_probe.h"
+#include "hosting/supervision_protocol.h"
 #include "hosting/tool_library.h"
 #include "temporary_files.h"
 #include "text/name_text.h"
@@ -37,12 +40,6 @@
 namespace driver {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The largest account of a run that is taken: the files of a run are
-// made in memory, and none of the formats' files comes near.
-constexpr std::uint64_t kMaxResultBytes = std::uint64_t{16} << 30;
 
 std::string SignalName(int signal) {
     const char* name = ::sigabbrev_np(signal);
@@ -67,7 +64,8 @@ bool WriteAll(int to, const char* data, std::size_t size) {
 // The child is a process group of its own, which ends with all it
 // started; but where standard input is a terminal, which a run may read,
 // it stays in the terminal's foreground group (the other would be stopped
-// as it read), and ends with this process's interrupts as this one does.
+// as it read), and ends with this process's interrupts as this one does;
+// what it started then comes to this process, its subreaper, to be ended.
 bool OwnGroup() { return ::isatty(0) == 0; }
 
 // The child, as the plug-ins find it: quiet, the signals' default actions (none
@@ -106,9 +104,8 @@ void BecomeSupervised(pid_t parent) {
                          bool exitHandlers) {
     struct stat now {};
     const bool same = ::fstat(pipe, &now) == 0 && now.st_dev == pipeStatus.st_dev && now.st_ino == pipeStatus.st_ino;
-    const std::uint64_t size = result.size();
-    if (!same || !WriteAll(pipe, reinterpret_cast<const char*>(&size), sizeof size) ||
-        !WriteAll(pipe, result.data(), result.size())) {
+    const std::string frame = Framed(result);
+    if (!same || !WriteAll(pipe, frame.data(), frame.size())) {
         ::_exit(2);
     }
     ::close(pipe);
@@ -141,6 +138,27 @@ void BecomeSupervised(pid_t parent) {
 
 std::string BlameOfLoad(const CallBoard& board, const std::string& line);
 
+// Where the child shares a terminal's group, what it started comes to this
+// process (a subreaper) as the processes that started them end: each is
+// ended, and then what it started.
+void EndOrphans() {
+    for (int round = 0; round < 1000; ++round) {
+        std::ifstream list("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+        std::vector<pid_t> orphans;
+        for (pid_t orphan = 0; list >> orphan;) {
+            orphans.push_back(orphan);
+        }
+        if (orphans.empty()) {
+            return;
+        }
+        for (const pid_t orphan : orphans) {
+            ::kill(orphan, SIGKILL);
+            while (::waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+}
+
 class Supervision {
 public:
     // The child's end is heard of through a descriptor where the system
@@ -150,6 +168,7 @@ public:
           pipe_(pipe),
           board_(board),
           ended_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))),
+          clock_(limit),
           limit_(limit) {}
     ~Supervision() {
         for (const int descriptor : {ended_, pipe_}) {
@@ -174,12 +193,10 @@ private:
     int pipe_;
     CallBoard& board_;
     int ended_;
-    std::string received_;
-    bool sized_ = false;
+    IncomingFrame frame_;
     bool reaped_ = false;
     int status_ = 0;  // the exit status, or minus the signal that ended the child
-    std::uint64_t lastChanges_ = 0;
-    Clock::time_point lastChange_ = Clock::now();
+    CallClock clock_;
     const std::chrono::seconds limit_;
 };
 
@@ -190,20 +207,11 @@ bool Supervision::Read(int milliseconds) {
     if (::poll(&ready, 1, milliseconds) <= 0) {
         return false;
     }
-    // Read straight into the result, sized once its length has come.
     constexpr std::size_t kPiece = 65536;
-    std::uint64_t length = 0;
-    if (!sized_ && received_.size() >= sizeof length) {
-        sized_ = true;
-        std::memcpy(&length, received_.data(), sizeof length);
-        received_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxResultBytes)) + kPiece);
-    }
-    const std::size_t had = received_.size();
-    received_.resize(had + kPiece);
-    const ssize_t got = ::read(pipe_, received_.data() + had, kPiece);
-    received_.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+    const ssize_t got = ::read(pipe_, frame_.Room(kPiece), kPiece);
+    frame_.Received(static_cast<std::size_t>(got > 0 ? got : 0));
     if (got > 0) {
-        if (received_.size() > kMaxResultBytes + sizeof length) {
+        if (frame_.TooLarge()) {
             Refuse("the plug-ins' process gave an account of the run larger than " +
                    std::to_string(kMaxResultBytes >> 30) + " GiB; nothing was written");
         }
@@ -238,18 +246,15 @@ void Supervision::Reap() {
     ::kill(-child_, SIGKILL);
     while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
     }
+    if (!OwnGroup()) {
+        EndOrphans();
+    }
 }
 
 // A call that does not return within the limit ends the child and all it
 // started; time outside the calls is this program's own.
 void Supervision::CheckLimit() {
-    const std::uint64_t changes = board_.changes.load();
-    if (changes != lastChanges_) {
-        lastChanges_ = changes;
-        lastChange_ = Clock::now();
-        return;
-    }
-    if (board_.depth.load() > 0 && Clock::now() - lastChange_ > limit_) {
+    if (clock_.Expired(board_)) {
         ::kill(-child_, SIGKILL);
         ::kill(child_, SIGKILL);
         Ended(true);
@@ -288,17 +293,12 @@ std::string Supervision::Watch() {
         Reap();
         Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Crashed, SignalName(-status_))));
     }
-    std::uint64_t size = 0;
-    if (received_.size() >= sizeof size) {
-        std::memcpy(&size, received_.data(), sizeof size);
-    }
-    if (status_ != 0 || received_.size() < sizeof size || size != received_.size() - sizeof size) {
+    if (status_ != 0 || !frame_.Whole()) {
         Reap();
         Refuse(BlameOfLoad(board_, FaultLine(board_, Fault::Ended, "status " + std::to_string(status_))));
     }
     Reap();  // and a process that a library left behind
-    received_.erase(0, sizeof size);
-    return std::move(received_);
+    return frame_.Take();
 }
 
 // A library whose load crashed with others loaded before it may have
@@ -357,6 +357,9 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
     std::cout.flush();
     std::cerr.flush();
     (void)std::fflush(nullptr);
+    if (!OwnGroup()) {
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    }
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {
@@ -375,5 +378,11 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
     const safewrite::KilledOnInterrupt group(child);
     return Supervision(child, pipe[0], *board, limit).Watch();
 }
+
+std::string RunSupervised(const std::string& request, SupervisedWork work) {
+    return RunSupervised([&] { return work(request); });
+}
+
+std::optional<int> ServeSupervisor(const std::vector<std::string>&, SupervisedWork) { return std::nullopt; }
 
 }  // namespace driver

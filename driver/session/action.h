@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include "hosting/panel_model.h"
 #include "point3.h"
 
 namespace driver {
@@ -75,9 +78,22 @@ struct PrintNodes {};
 using ActionValue = std::variant<OpenTool, CloseTool, SelectNodes, SelectNamed, SelectPath, PressButton, ClickRadio,
                                  ClickViewport, RightClickPanel, EndPickMode, AnswerDialog, KeepScene, PrintNodes>;
 
+// What the check learnt of a press that opens a file dialog, which the
+// replay and everyone after the check read: the dialog, as the tool's
+// resources describe it, and the file that the answer it takes chooses
+// (none where no answer is left or the dialog is cancelled).
+struct CheckedPress {
+    PanelDialog dialog;
+    std::optional<std::string> chosen;
+};
+
 struct Action {
+    Action() = default;
+    Action(ActionValue value, Origin from) : what(std::move(value)), origin(std::move(from)) {}
+
     ActionValue what;
     Origin origin;
+    std::shared_ptr<const CheckedPress> press;  // set by the check; null for no dialog
 };
 
 // The action as the session language writes it ("press Align"), control

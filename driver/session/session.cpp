@@ -4,11 +4,11 @@
 
 #include "files/input_file.h"
 #include "session/session_line.h"
-#include "session/shortcut.h"
 #include "session/verb_table.h"
 #include "text/input_bounds.h"
 #include "text/name_text.h"
 #include "text/nearest_word.h"
+#include "tools/tool_row.h"
 
 namespace driver {
 
@@ -19,30 +19,28 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // What may have been meant by an unknown verb: a verb within a typo of
 // it, or the command line's shortcut command, whose job a session does by
 // opening its tool and pressing its button (" (did you mean align? in a
-// session: open Tarvel, then press Align)"); "" for neither.
+// session: open Tarvel, then press its button)"); "" for neither.
 std::string MeantVerb(std::string_view word) {
     if (const char* verb = NearestWord(word, VerbNames())) {
         return std::string(" (did you mean ") + verb + "?)";
     }
-    constexpr ShortcutKind kKinds[] = {ShortcutKind::Align, ShortcutKind::Pivot, ShortcutKind::SaveNames,
-                                       ShortcutKind::LoadNames};
     std::vector<const char*> commands;
-    for (const ShortcutKind kind : kKinds) {
-        commands.push_back(ShortcutName(kind));
+    std::vector<const char*> tools;
+    for (const ToolRow& tool : ToolTable()) {
+        for (const ShortcutRow& shortcut : tool.shortcuts) {
+            if (tool.listed) {
+                commands.push_back(shortcut.command);
+                tools.push_back(tool.plugin);
+            }
+        }
     }
     const char* command = NearestWord(word, commands);
     if (command == nullptr) {
         return "";
     }
-    Shortcut shortcut;
-    shortcut.kind = kKinds[std::find(commands.begin(), commands.end(), command) - commands.begin()];
-    std::string steps;
-    for (const Action& action : ShortcutActions(shortcut)) {
-        if (std::holds_alternative<OpenTool>(action.what) || std::holds_alternative<PressButton>(action.what)) {
-            steps += (steps.empty() ? "" : ", then ") + ActionText(action.what);
-        }
-    }
-    return std::string(" (did you mean ") + command + "? in a session: " + steps + ")";
+    const char* tool =
+        tools[static_cast<std::size_t>(std::find(commands.begin(), commands.end(), command) - commands.begin())];
+    return std::string(" (did you mean ") + command + "? in a session: open " + tool + ", then press its button)";
 }
 
 // One line of the script: an action, or nothing for a blank line or a comment.

@@ -35,6 +35,7 @@ public:
 
     void Check(Action& action) {
         origin_ = &action.origin;
+        action_ = &action;
         std::visit([this](auto& what) { CheckOne(what); }, action.what);
     }
 
@@ -163,10 +164,13 @@ private:
             named_ = false;
         }
         if (answers_.empty()) {
+            action_->press = std::make_shared<const CheckedPress>(CheckedPress{*dialog, std::nullopt});
             return;
         }
         const std::string names = ChosenFile(answers_.front(), *dialog);
         answers_.pop_front();
+        action_->press = std::make_shared<const CheckedPress>(
+            CheckedPress{*dialog, names.empty() ? std::nullopt : std::optional(names)});
         const std::optional<Refusal> clash =
             files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
@@ -218,6 +222,7 @@ private:
     RunFiles& files_;
     std::deque<std::string> answers_;  // those not yet taken by a dialog; "" cancels
     const Origin* origin_ = nullptr;
+    Action* action_ = nullptr;          // the action being checked, which keeps what its check learns
     const PanelModel* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
     std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name

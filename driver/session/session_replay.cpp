@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "files/display_path.h"
+#include "hosting/live_panel.h"
 #include "hosting/window_records.h"
 #include "log_sys.h"
 #include "session/effect_reports.h"
@@ -141,9 +142,9 @@ struct SessionReplay::Player {
                             " selected: nothing was done");
             return;
         }
-        const PanelModel model = host.OpenPanelModel();
-        const PanelDialog* dialog = customButton ? model.DialogOf(caption) : nullptr;
-        if (dialog != nullptr && dialog->saving && RefuseNamesWithNul()) {
+        // The dialog that the press opens, as the check learnt it.
+        const CheckedPress* pressed = customButton ? replay.action_->press.get() : nullptr;
+        if (pressed != nullptr && pressed->dialog.saving && RefuseNamesWithNul()) {
             return;
         }
         const standin::PluginCall call("the panel's dialog procedure (" + Quoted(caption) + " pressed)");

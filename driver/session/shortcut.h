@@ -1,70 +1,40 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "files/proxy_files.h"
-#include "session/action.h"
+#include "point3.h"
 #include "text/refusal.h"
 
 namespace driver {
 
-class SessionHost;
+struct ShortcutRow;
 
-// The jobs a shortcut command does, each a small session of its own.
-enum class ShortcutKind { Align, Pivot, SaveNames, LoadNames };
-
-// The command's name as it is typed: "align", "pivot", "save-names", "load-names".
-const char* ShortcutName(ShortcutKind kind);
-
-// A shortcut command with its values read from the command line.
+// A shortcut command with its values read from the command line; its row
+// (tools/tool_row.h) makes them a session.
 struct Shortcut {
-    ShortcutKind kind = ShortcutKind::Align;
+    const ShortcutRow* row = nullptr;
     std::vector<std::size_t> selection;     // --select
     std::optional<std::string> selectName;  // --select-name, instead
     std::optional<std::string> selectPath;  // --select-path, instead
-    std::optional<std::string> copiesOf;    // --copies-of of align, instead: the name's nodes but the first
-    std::string axis;                       // --axis: "X", "Y" or "Z"; empty without --to
-    Point3 from, to;                        // --from, --to: two different points; `to` only with an axis
-    std::string names;                      // NAMES: the path for the names tool's file dialog
+    std::optional<std::string> copiesOf;    // --copies-of, instead: the name's nodes but the first
+    std::optional<std::string> axis;        // --axis
+    std::optional<Point3> from, to;         // --from, --to
+    std::optional<std::string> names;       // NAMES: the path for the tool's file dialog
     bool partial = false;                   // --partial: load a names file whatever its number of lines
-    bool namesToStandardOutput = false;     // save-names with NAMES "-": the names go to standard output
-    bool namesFromStandardInput = false;    // load-names with NAMES "-": the names come from standard input
+    bool namesToStandardOutput = false;     // NAMES "-" of a save: the file goes to standard output
+    bool namesFromStandardInput = false;    // NAMES "-" of a load: the file comes from standard input
 };
+
+// The command's name as it is typed: "align".
+const char* ShortcutName(const Shortcut& shortcut);
 
 // A selection that the command line must make otherwise: a usage error.
 class SelectionConflict : public CodedError {
 public:
     explicit SelectionConflict(const std::string& message) : CodedError(RefusalCode::SelectionConflict, message) {}
 };
-
-// The actions a shortcut stands for, each with the option it comes from as
-// its origin (the command itself for the actions it implies):
-//   align       open Tarvel, select, press Align, close
-//   pivot       open Tarvel, select, radio AXIS, press Pick, click FROM, click TO, close;
-//               without AXIS: open Tarvel, select, press Pick, click FROM, endpick, close
-//   save-names  open Velkora, answer NAMES, press Save Names To File, close
-//   load-names  open Velkora, answer NAMES, press Load Names Form File, close
-std::vector<Action> ShortcutActions(const Shortcut& shortcut);
-
-// The file that the names tool's dialog gives for NAMES, as the tool's
-// panel says; none for a shortcut without NAMES or a press that opens no
-// dialog. Throws ToolLibraryError where the tool cannot be loaded.
-std::optional<std::string> ShortcutNamesFile(const Shortcut& shortcut, SessionHost& host);
-
-// Checks, once the actions are checked (the nodes of --select-name and
-// --select-path found), that the shortcut's job can happen on this scene:
-// pivot works on exactly one node; every node that align moves has a
-// namesake, another node of the same name (the root too may be one), and
-// the nodes of --copies-of, found here, are the name's second and later;
-// load-names without --partial loads a file of as many lines as the scene
-// has nodes. Throws SessionError naming the option and the nodes or the
-// counts, and SelectionConflict where align's selection holds a node and
-// the namesake it would take, whose result would depend on their order.
-// `proxies` gives the file that stands in for a NAMES of "-".
-void CheckShortcutJob(const Shortcut& shortcut, std::vector<Action>& actions, SessionHost& host,
-                      const ProxyFiles& proxies);
 
 }  // namespace driver

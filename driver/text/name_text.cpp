@@ -1,5 +1,8 @@
 #include "text/name_text.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "text/hex_digits.h"
 #include "text/utf8.h"
 
@@ -120,8 +123,26 @@ std::string Escaped(const std::string& text, bool keepLineFeeds) {
 std::string EscapedControls(const std::string& line) { return Escaped(line, true); }
 
 bool HasControls(const std::string& line) {
-    for (const char c : line) {
-        if (IsControl(static_cast<unsigned char>(c)) && c != '\n') {
+    // Eight bytes at a time, where none is below 0x20 or is 0x7f (the usual
+    // case: every line of a transcript passes here), else byte by byte.
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const auto below = [](std::uint64_t word, std::uint64_t n) { return (word - kOnes * n) & ~word & kHigh; };
+    std::size_t at = 0;
+    for (; at + 8 <= line.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, line.data() + at, sizeof word);
+        if (below(word, 0x20) == 0 && below(word ^ (kOnes * 0x7f), 1) == 0) {
+            continue;
+        }
+        for (std::size_t i = at; i < at + 8; ++i) {
+            if (IsControl(static_cast<unsigned char>(line[i])) && line[i] != '\n') {
+                return true;
+            }
+        }
+    }
+    for (; at < line.size(); ++at) {
+        if (IsControl(static_cast<unsigned char>(line[at])) && line[at] != '\n') {
             return true;
         }
     }

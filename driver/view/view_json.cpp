@@ -118,7 +118,8 @@ bool Same(const standin::Affine& a, const standin::Affine& b) {
 // Matrices packed (docs/viewer.md): `{prefix}origin`, the translations in
 // double precision, and for those whose axes are not the identity
 // (`{prefix}turned`, places in the list) `{prefix}axes`, the X, Y and Z
-// rows in single precision, in base64.
+// rows in double precision too (a ground scaled hundreds of times, or its
+// instances far out, shows single precision's rounding), in base64.
 void WriteMatrices(JsonWriter& json, const std::string& prefix, const std::vector<const standin::Affine*>& matrices) {
     std::string origins, axes;
     origins.reserve(matrices.size() * 3 * sizeof(double));
@@ -132,7 +133,7 @@ void WriteMatrices(JsonWriter& json, const std::string& prefix, const std::vecto
             json.Count(k);
             for (const auto& row : m.m) {
                 for (const double v : row) {
-                    AppendBytes(axes, static_cast<float>(v));
+                    AppendBytes(axes, v);
                 }
             }
         }

@@ -106,49 +106,58 @@ std::string MakePrivateFolder() {
 
 namespace {
 
-// Whether the file's access list, read back, lets in the user alone: one
-// entry, which allows, for the user's SID.
-bool OnlyUserMayEnter(const std::wstring& path, const std::wstring& sid) {
+// The system's own account, which every file's access list may name (Wine
+// names it in every list it reads back).
+constexpr wchar_t kLocalSystem[] = L"S-1-5-18";
+
+// Whether the access list of the file open as `file`, read back, lets in
+// the user alone: entries that allow, the user's (one at least) or the
+// system's, and no others.
+bool OnlyUserMayEnter(HANDLE file, const std::wstring& sid) {
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
-                              &descriptor) != ERROR_SUCCESS) {
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    bool alone = acl != nullptr && acl->AceCount == 1;
-    void* entry = nullptr;
-    if (alone && GetAce(acl, 0, &entry) != FALSE) {
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    bool alone = acl != nullptr && acl->AceCount >= 1;
+    bool user = false;
+    for (DWORD k = 0; alone && k < acl->AceCount; ++k) {
+        void* entry = nullptr;
         LPWSTR text = nullptr;
-        alone = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-                ConvertSidToStringSidW(reinterpret_cast<PSID>(&allowed->SidStart), &text) != FALSE && sid == text;
+        alone = GetAce(acl, k, &entry) != FALSE &&
+                static_cast<ACE_HEADER*>(entry)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                ConvertSidToStringSidW(reinterpret_cast<PSID>(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart),
+                                       &text) != FALSE &&
+                (sid == text || std::wstring(text) == kLocalSystem);
+        user = user || (alone && sid == text);
         LocalFree(text);
     }
     LocalFree(descriptor);
-    return alone;
+    return alone && user;
 }
 
 }  // namespace
 
-// The access list is set on the file itself, protected from its folder's:
-// a system that does not pass the folder's on (Wine) would leave another
-// one.
+// The access list is set on the file itself, protected from its folder's,
+// on a handle to it, then read back there: the system's calls by name
+// would merge in the folder's entries on Wine.
 void KeepToUser(const std::string& path) {
     const std::wstring sid = UserSid();
-    const std::wstring wide = safewrite::WideText(path);
+    const HANDLE file = CreateFileW(safewrite::WideText(path).c_str(), READ_CONTROL | WRITE_DAC,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL acl = nullptr;
     const std::wstring access = L"D:P(A;;FA;;;" + sid + L")";
-    bool kept = !sid.empty() &&
-                ConvertStringSecurityDescriptorToSecurityDescriptorW(access.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                     nullptr) != FALSE &&
-                GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) != FALSE &&
-                SetNamedSecurityInfoW(const_cast<LPWSTR>(wide.c_str()), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      acl, nullptr) == ERROR_SUCCESS;
+    const bool kept = file != INVALID_HANDLE_VALUE && !sid.empty() &&
+                      ConvertStringSecurityDescriptorToSecurityDescriptorW(access.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                           nullptr) != FALSE &&
+                      SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor) != FALSE &&
+                      OnlyUserMayEnter(file, sid);
     LocalFree(descriptor);
-    kept = kept && OnlyUserMayEnter(wide, sid);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
     if (!kept) {
         throw OutputFileError("cannot keep " + path + " to its user alone: its access list is refused");
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,13 +20,12 @@
 #include "standin/transform_math.h"
 #include "text/refusal.h"
 #include "view/view_folders.h"
+#include "view/view_gesture.h"
 
 namespace driver {
 
-class SceneFile;
-class SessionHost;
-class SessionReplay;
-class Transcript;
+class LoadedTools;
+struct ReplayedScene;
 
 // A node as the viewer page draws it: its pivot (the node transform) and
 // where its object sits in the world, in double precision where the
@@ -71,6 +71,13 @@ struct ViewState {
 // out. A "select-name" finds the nodes by their names of the moment, and
 // stands as the "select" of what it found when the names that the scene
 // was read with would find others.
+//
+// The plug-ins stay loaded for the session's life: undo, redo and a
+// refused gesture build the host anew and replay into the same libraries.
+// Every gesture, undo and redo is first tried in a copy of this process
+// (PluginTrialFault): a plug-in that crashes or hangs there refuses it in
+// one line, and this process, which runs it only once the copy came
+// through, keeps serving.
 class ViewSession {
 public:
     // `reach`: the folders that the dialogs' answers and Save may name.
@@ -116,21 +123,24 @@ public:
     std::vector<std::string> Unsaved() const;
 
 private:
-    struct ReplayedScene;
-    struct NamesFile;
-    struct Gesture;
-    struct Changes;
+    ViewState ApplyHere(const std::string& lines, bool trial);
+    ViewState UndoHere();
+    ViewState RedoHere();
+    ViewState Tried(const std::string& origin, const std::function<ViewState(bool trial)>& work);
     void Rebuild();
-    void ReplayKept(const Gesture& gesture);
-    bool RunChecked(Action action, ViewState& state, Changes& changes);
+    bool RunChecked(Action action, ViewState& state, ViewChanges& changes);
+    std::optional<Refusal> ParseGesture(const std::string& lines, std::vector<Action>& actions,
+                                        std::optional<PanelDialog>& dialog);
     std::optional<PanelDialog> FinalPressDialog(const std::vector<Action>& actions);
     std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions,
                                           const std::optional<PanelDialog>& dialog) const;
-    std::vector<NamesFile> CopyLoadedFiles(const std::vector<Action>& actions, const std::optional<PanelDialog>& dialog,
-                                           ProxyFiles& proxies);
+    std::vector<ViewNamesFile> CopyLoadedFiles(const std::vector<Action>& actions,
+                                               const std::optional<PanelDialog>& dialog, ProxyFiles& proxies);
+    std::string NextCopy() const;
+    std::string TrialSaveFile() const;
     ViewState TakeBack(ViewState state);
-    ViewState Report(const Changes& changes);
-    void StandAsReplayed(Action& action) const;
+    ViewState Report(const ViewChanges& changes);
+    std::string Origin(std::size_t line) const;
 
     std::string scenePath_;
     std::string pluginDir_;
@@ -140,11 +150,12 @@ private:
     SourceBytes bytes_;  // what was read of the scene file, kept for rebuilds
     std::vector<std::string> referenced_;
     std::vector<std::string> startNames_;  // in pre-order, as the file was read
-    std::vector<Gesture> gestures_;        // standing
-    std::vector<Gesture> undone_;          // newest last
+    std::vector<ViewGesture> gestures_;    // standing
+    std::vector<ViewGesture> undone_;      // newest last
     std::size_t standing_ = 0;             // the actions of gestures_
     std::size_t kept_ = 0;                 // names files kept so far, for their copies' names
     std::string savedSession_;             // the session that the last Save wrote
+    std::unique_ptr<LoadedTools> tools_;   // before the scene, whose host must go first
     std::unique_ptr<ReplayedScene> replayed_;
 };
 

@@ -5,7 +5,7 @@
 set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
 set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
 set(viewer_page_files index.html start.js view_state.js viewer.js viewport.js frame.js placements.js drawn_nodes.js
-    merged_batch.js gizmos.js picking.js test_hooks.js gltf_scene.js snapping.js)
+    merged_batch.js instanced_copies.js gizmos.js picking.js test_hooks.js gltf_scene.js snapping.js)
 set(viewer_three_files
     LICENSE
     build/three.module.js
@@ -13,6 +13,13 @@ set(viewer_three_files
     examples/jsm/controls/OrbitControls.js
     examples/jsm/loaders/GLTFLoader.js
     examples/jsm/loaders/DRACOLoader.js
+    examples/jsm/loaders/KTX2Loader.js
+    examples/jsm/utils/WorkerPool.js
+    examples/jsm/libs/ktx-parse.module.js
+    examples/jsm/libs/zstddec.module.js
+    examples/jsm/libs/basis/basis_transcoder.js
+    examples/jsm/libs/basis/basis_transcoder.wasm
+    examples/jsm/math/ColorSpaces.js
     examples/jsm/libs/draco/gltf/draco_decoder.js
     examples/jsm/libs/draco/gltf/draco_decoder.wasm
     examples/jsm/libs/draco/gltf/draco_wasm_wrapper.js

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host_api.h"
+
 namespace standin {
 
 // The largest library file that is read; a larger one is refused unread.
@@ -20,7 +22,7 @@ bool ReadLibraryFile(const std::string& path, std::vector<char>& bytes, std::str
 // name meanwhile (a descriptor's name in /proc/self/fd; on Windows the
 // path itself, the file being held open without sharing deletion or
 // writing, so that it can be neither renamed nor changed).
-class OpenLibraryFile {
+class HOST_API OpenLibraryFile {
 public:
     explicit OpenLibraryFile(const std::string& path);
     ~OpenLibraryFile();

@@ -15,11 +15,9 @@ std::string& Library() {
 
 void WatchPluginCalls(PluginCallWatcher* newWatcher) { watcher = newWatcher; }
 
-void SetCalledLibrary(const std::string& library) {
-    if (watcher != nullptr) {  // only a watched process needs it
-        Library() = library;
-    }
-}
+// Kept whether or not anyone watches: a watched copy of this process
+// (a trial) names the tool that was open when it was made.
+void SetCalledLibrary(const std::string& library) { Library() = library; }
 
 const std::string& CalledLibrary() { return Library(); }
 

@@ -1,6 +1,8 @@
 // Loading a plug-in library on Windows: the system runs its library entry.
 #include "standin/plugin_loader.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "standin/file_dialog_calls.h"
@@ -18,6 +20,18 @@ void* ExportOf(void* module, const char* name) {
 
 // A thread that ends at once (a lambda would not have the WINAPI convention).
 DWORD WINAPI EndAtOnce(LPVOID) { return 0; }
+
+// Why the system did not load a library: an exception that its library
+// entry raised (the system's loader stops it), or the system's error.
+std::string LoadFailure(DWORD error) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(error));
+    if ((error & 0xC0000000) == 0xC0000000) {
+        return std::string(": its library entry crashed (exception ") + code +
+               "): the library is damaged or not made for this system";
+    }
+    return " (error " + std::to_string(error) + ")";
+}
 
 }  // namespace
 
@@ -38,7 +52,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     const PluginCall loading(path, "loading (its static objects and library entry)");
     HMODULE module = LoadLibraryW(safewrite::WideText(path).c_str());
     if (module == nullptr) {
-        error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
+        error = path + ": cannot be loaded" + LoadFailure(GetLastError());
         return nullptr;
     }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary());

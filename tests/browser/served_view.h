@@ -2,11 +2,6 @@
 // HTTP on loopback for its tests.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,34 +14,12 @@
 #include <nlohmann/json.hpp>
 
 #include "hosting/plugin_directory.h"
+#include "loopback_client.h"
 #include "scratch_folder.h"
 #include "view/view_files.h"
 #include "view/view_server.h"
 
 namespace test_support {
-
-inline int Connect(int port) {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
-    return socket;
-}
-
-// The whole answer to `request`, sent at once.
-inline std::string Exchange(int port, const std::string& request) {
-    const int socket = Connect(port);
-    EXPECT_EQ(send(socket, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t got; (got = recv(socket, buffer, sizeof(buffer), 0)) > 0;) {
-        answer.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(socket);
-    return answer;
-}
 
 inline std::string Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -80,6 +80,48 @@ TEST(ViewServer, AnswersAsTheRulesSay) {
     EXPECT_EQ(Status(served.Request("POST", "/api/quit", bearer, "", false)), 409);
 }
 
+// Each route, asked with and without the token, by its own method and by
+// the other: the page alone is open to all; a route asked by a method it
+// does not take is no route.
+TEST(ViewServer, EveryRouteButThePageNeedsTheToken) {
+    const Served served;
+    const std::string scene =
+        "/" + Body(served.Request("GET", "/api/state", served.Bearer()))["scene"].get<std::string>();
+    const struct {
+        std::string method, path;
+        int withToken;  // without it: 403, unless open to all
+        bool open;
+    } routes[] = {
+        {"GET", "/", 200, true},
+        {"GET", "/index.html", 200, true},
+        {"HEAD", "/index.html", 200, true},
+        {"GET", "/viewer.js", 200, true},
+        {"GET", "/api/state", 200, false},
+        {"HEAD", "/api/state", 200, false},
+        {"GET", "/api/session", 200, false},
+        {"GET", "/api/session.tar", 200, false},
+        {"GET", "/api/files/save", 200, false},
+        {"GET", "/api/files/load", 200, false},
+        {"GET", "/api/scene", 200, false},
+        {"GET", scene, 200, false},
+        {"POST", "/api/actions", 200, false},
+        {"POST", "/api/select-name", 200, false},
+        {"POST", "/api/undo", 200, false},
+        {"POST", "/api/redo", 200, false},
+        {"POST", "/api/save", 409, false},
+        {"POST", "/api/quit", 409, false},  // unsaved edits: it asks
+        {"POST", "/", 404, false},
+        {"POST", "/api/state", 404, false},
+        {"GET", "/api/undo", 404, false},
+        {"GET", "/api/other", 404, false},
+    };
+    for (const auto& route : routes) {
+        EXPECT_EQ(Status(served.Request(route.method, route.path, "")), route.open ? 200 : 403) << route.path;
+        EXPECT_EQ(Status(served.Request(route.method, route.path, served.Bearer())), route.withToken)
+            << route.method << " " << route.path;
+    }
+}
+
 // Every refusal of the API is {code, message}, with its code's status; a
 // refused gesture's comes in its state. Warnings are a field of their own,
 // each also a line of the gesture's transcript.

@@ -5,8 +5,7 @@
 // an answer's reader that pauses gets the whole of it.
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -32,33 +31,20 @@ constexpr long kAllocatorSlackKb = 40 * 1024;
 #endif
 
 using test_support::Connect;
+using test_support::MemoryKb;
 using test_support::Served;
+using test_support::Socket;
 using test_support::Status;
-
-// A figure of this process from /proc/self/status ("VmRSS", "Threads").
-long ProcessFigure(const std::string& name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.compare(0, name.size() + 1, name + ":") == 0) {
-            return std::stol(line.substr(name.size() + 1));
-        }
-    }
-    return -1;
-}
+using test_support::ThreadCount;
 
 // The answer to `request` on a connection of its own, or "" when none
 // came within a minute (a hang guard, not a measure).
 std::string Answer(int port, const std::string& request) {
-    const int socket = Connect(port);
-    timeval limit{60, 0};
-    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    send(socket, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t got; (got = recv(socket, buffer, sizeof buffer, 0)) > 0;) {
-        answer.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(socket);
+    const Socket socket = Connect(port);
+    test_support::ReceiveWithin(socket, 60);
+    test_support::Send(socket, request);
+    std::string answer = test_support::ReceiveAll(socket);
+    test_support::Close(socket);
     return answer;
 }
 
@@ -91,11 +77,11 @@ TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
     ASSERT_EQ(Status(Answer(served.port, holder)), 200);
     // The worker that answered ends once idle (the test's time limit
     // guards a pool that never shrinks): the server rests.
-    const long withWorker = ProcessFigure("Threads");
-    while (ProcessFigure("Threads") >= withWorker) {
+    const long withWorker = ThreadCount();
+    while (ThreadCount() >= withWorker) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const long restingThreads = ProcessFigure("Threads");
+    const long restingThreads = ThreadCount();
     const std::vector<Pattern> all = {Pattern::Idle,          Pattern::Trickle,      Pattern::CrFlood,
                                       Pattern::ChunkAnnounce, Pattern::UnframedBody, Pattern::LongHead};
     struct Row {
@@ -114,22 +100,23 @@ TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
     for (const Row& row : rows) {
         std::vector<std::pair<std::string, std::string>> sends;
         for (const Pattern pattern : row.mix) sends.push_back(Sends(pattern, host));
-        const long rss = ProcessFigure("VmRSS");
-        std::vector<std::pair<int, const std::string*>> hostile;
+        const long rss = MemoryKb();
+        std::vector<std::pair<Socket, const std::string*>> hostile;
         for (std::size_t k = 0; k < 1000; ++k) {
             const auto& [first, again] = sends[k % sends.size()];
             hostile.emplace_back(Connect(served.port), &again);
-            send(hostile.back().first, first.data(), first.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            test_support::DoNotWait(hostile.back().first);
+            test_support::Send(hostile.back().first, first);
         }
         std::atomic<bool> flooding{true};
         std::atomic<long> mostRss{rss}, mostThreads{0};
         std::thread flood([&] {
             while (flooding) {
                 for (const auto& [socket, again] : hostile) {
-                    if (!again->empty()) send(socket, again->data(), again->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (!again->empty()) test_support::Send(socket, *again);
                 }
-                mostRss = std::max(mostRss.load(), ProcessFigure("VmRSS"));
-                mostThreads = std::max(mostThreads.load(), ProcessFigure("Threads"));
+                mostRss = std::max(mostRss.load(), MemoryKb());
+                mostThreads = std::max(mostThreads.load(), ThreadCount());
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         });
@@ -148,11 +135,11 @@ TEST(ViewSiege, HostileConnectionsDelayNoTokenHolder) {
         // At most a head's bound a connection (and what the allocator keeps:
         // a sanitizer's allocator keeps freed blocks in quarantine too).
         EXPECT_LE(mostRss - rss, kAllocatorSlackKb) << row.what << ": kB held for unadmitted connections";
-        for (const auto& [socket, again] : hostile) close(socket);
+        for (const auto& [socket, again] : hostile) test_support::Close(socket);
     }
     // Idle workers end: the pool rests again (the test's time limit guards
     // a pool that never shrinks).
-    while (ProcessFigure("Threads") > restingThreads) {
+    while (ThreadCount() > restingThreads) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
@@ -170,18 +157,18 @@ TEST(ViewSiege, APausedReaderGetsTheWholeFile) {
     });
     std::string route = test_support::Body(served.Request("GET", "/api/state", served.Bearer()))["scene"];
     route = "/" + route.substr(0, route.rfind('/') + 1) + "big.png";
-    const int socket = Connect(served.port);
+    const Socket socket = Connect(served.port);
     const std::string request = "GET " + route + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(served.port) +
                                 "\r\n" + served.Bearer() + "Connection: close\r\n\r\n";
-    send(socket, request.data(), request.size(), MSG_NOSIGNAL);
+    test_support::Send(socket, request);
     std::string answer(64 * 1024, '\0');
-    ASSERT_GT(recv(socket, answer.data(), answer.size(), MSG_WAITALL), 0);
+    // What came first, however much (Wine's MSG_WAITALL may return less).
+    const long first = static_cast<long>(recv(socket, answer.data(), static_cast<int>(answer.size()), MSG_WAITALL));
+    ASSERT_GT(first, 0);
+    answer.resize(static_cast<std::size_t>(first));
     std::this_thread::sleep_for(std::chrono::seconds(12));
-    char buffer[65536];
-    for (ssize_t got; (got = recv(socket, buffer, sizeof buffer, 0)) > 0;) {
-        answer.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(socket);
+    answer = test_support::ReceiveAll(socket, std::move(answer));
+    test_support::Close(socket);
     ASSERT_EQ(Status(answer), 200);
     EXPECT_EQ(answer.size() - answer.find("\r\n\r\n") - 4, kSize);
 }

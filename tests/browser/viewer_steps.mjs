@@ -45,14 +45,14 @@ export async function clickNear(page, point, towards, inward) {
 // On the room's page: Tarvel opened, the door selected by a click on it,
 // the Y axis checked, and Pick's two points clicked beside the bottom and
 // the top of its hinge, which the snap finds. `timeout` bounds each answer.
-export async function pivotDoorOnHinge(page, timeout = 20000) {
-  await page.click('#open-tarvel');
+export async function pivotDoorOnHinge(page, timeout = 30000) {
+  await page.click('#open-tarvel', { timeout });
   await transcriptHas(page, 'opened "Tarvel"', timeout);
   await clickNear(page, [1.5, 1, -2.9], [1.5, 1, -2.9], 0);
   await transcriptHas(page, 'selected 7 "Door"', timeout);
-  await page.click('input[data-caption="Y"]');
+  await page.click('input[data-caption="Y"]', { timeout });
   await transcriptHas(page, 'checked: "Y"', timeout);
-  await page.click('button[data-caption="Pick"]');
+  await page.click('button[data-caption="Pick"]', { timeout });
   await transcriptHas(page, 'pick mode entered', timeout);
   await clickNear(page, doorVertex(-0.45, -1, 0.05), [1.5, 1, -2.9], 5);
   await transcriptHas(page, 'changed node 7 "Door": position', timeout);

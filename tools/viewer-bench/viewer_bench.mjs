@@ -128,6 +128,7 @@ try {
       await page.close();
       const other = await browser.newPage({ viewport: { width: 1280, height: 800 } });
       await firstPicture(other, `${plainOrigin}/?scene=scenes/${file}.gltf`);
+      await other.waitForFunction(() => window.plain, null, { timeout: 600000 });  // lit, after the first picture
       row.plainFps = await other.evaluate(() => window.plain.orbitRate(5));
       await other.close();
     }

@@ -11,6 +11,10 @@ namespace {
 // transforms, multiplied and inverted in double precision, can make of a
 // right angle, well below any shear that can be seen.
 constexpr double kRightAngleTolerance = 1e-4;
+// How far from 0 or 1 the components of a rotation's columns may lie and
+// still be read as a turn by right angles only: a few steps of single
+// precision, the noise a world transform held in floats leaves.
+constexpr double kRightAngleTurnNoise = 1e-6;
 
 using Vector = double[3];
 
@@ -169,6 +173,24 @@ void RotationColumns(const SignedAxes& split, double (&columns)[3][3]) {
     }
 }
 
+// A rotation that turns each axis onto a world axis, up to the noise of
+// single precision, is made exactly that turn: its quaternion then holds
+// exact zeros, halves or square roots of a half, and no residue.
+void SnapRightAngleTurn(double (&columns)[3][3]) {
+    for (const auto& column : columns) {
+        for (const double c : column) {
+            if (std::fabs(c) > kRightAngleTurnNoise && std::fabs(std::fabs(c) - 1) > kRightAngleTurnNoise) {
+                return;
+            }
+        }
+    }
+    for (auto& column : columns) {
+        for (double& c : column) {
+            c = std::fabs(c) > 0.5 ? std::copysign(1.0, c) : 0.0;
+        }
+    }
+}
+
 }  // namespace
 
 standin::Affine AffineOfTrs(const Trs& trs) {
@@ -218,6 +240,7 @@ bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standi
     }
     double columns[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
     RotationColumns(split, columns);
+    SnapRightAngleTurn(columns);
     QuaternionOf(columns, trs.rotation);
     for (int i = 0; i < 3; ++i) {
         trs.scale[i] = split.zero[i] ? 0 : split.signs[i] * split.lengths[i];

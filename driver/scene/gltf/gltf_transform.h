@@ -28,7 +28,9 @@ void MatrixOfAffine(const standin::Affine& affine, double (&m)[16]);
 // negative factor are the ones mirrored when that fits, else Z. The
 // quaternion has w >= 0. `exact`, if given, receives the map of the
 // result before the rotation became a quaternion: `local` with its axes
-// made exactly orthogonal.
+// made exactly orthogonal. A rotation that lies within single precision's
+// noise of a turn by right angles (each axis onto a world axis) is that
+// turn exactly.
 bool TrsOfAffine(const standin::Affine& local, const Trs& like, Trs& trs, standin::Affine* exact = nullptr);
 
 }  // namespace driver::gltf

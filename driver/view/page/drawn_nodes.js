@@ -4,13 +4,14 @@
 // each node that has no mesh drawn.
 import * as THREE from 'three';
 import { loadGltf } from './gltf_scene.js';
+import { InstancedCopies } from './instanced_copies.js';
 import { batchable, makeBatches } from './merged_batch.js';
 import { nodeCount, objectOf, pivotAt, worldOf } from './placements.js';
 
 export const drawn = {
   model: new THREE.Group(),
   objects: new Map(),    // index -> {pivot, object, inModel}: the file's Object3Ds of the node
-  parts: new Map(),      // index -> [{batch, k, local} | {mesh, id, local}]: where its object is drawn
+  parts: new Map(),      // index -> [{batch, k, local} | {copies, local} | {mesh, id}]: where its object is drawn
   gltfNodes: new Map(),  // index -> the glTF node that draws its object
   pickable: [],          // what a click can hit: meshes, batches, markers
   undrawn: [],           // what of the file could not be drawn
@@ -115,19 +116,16 @@ export async function adoptGltf(route, nodes) {
   return unmeshed;
 }
 
-// The nodes `nodes` drawn as copies of `mesh`, which cannot be batched:
-// one InstancedMesh.
+// The nodes `nodes` drawn as copies of `mesh`, which cannot be batched.
 function addInstances(mesh, nodes) {
   if (nodes.length === 0) return;
-  const copies = new THREE.InstancedMesh(mesh.geometry, mesh.material, nodes.length);
-  copies.userData.nodes = nodes;  // instance -> node index
-  copies.instanceColor = new THREE.InstancedBufferAttribute(new Float32Array(nodes.length * 3).fill(1), 3);
-  nodes.forEach((index, id) => {
-    copies.setMatrixAt(id, objectOf(index, matrix));
-    addPart(index, { mesh: copies, id, local: null });
-  });
-  drawn.model.add(copies);
-  drawn.pickable.push(copies);
+  const copies = new InstancedCopies(mesh, nodes);
+  for (const index of nodes) {
+    addPart(index, { copies, local: null });
+    copies.place(index, objectOf(index, matrix));
+  }
+  drawn.model.add(...copies.sides);
+  drawn.pickable.push(...copies.sides);
 }
 
 // A scene file of the project's own: a grey cube of `size` where each
@@ -184,17 +182,14 @@ export function placeDrawn(indices) {
     for (const part of drawn.parts.get(index) ?? []) {
       if (part.batch) {
         part.batch.place(part.k, partMatrix({ node: index, local: part.local }));
-      } else if (part.mesh.isPoints) {
+      } else if (part.mesh?.isPoints) {
         const position = part.mesh.geometry.attributes.position;
         pivotAt(index, pivot).toArray(position.array, part.id * 3);
         position.needsUpdate = true;
         part.mesh.geometry.boundingSphere = null;  // made again when next needed
         part.mesh.geometry.boundingBox = null;
       } else {
-        part.mesh.setMatrixAt(part.id, objectOf(index, matrix));
-        part.mesh.instanceMatrix.needsUpdate = true;
-        part.mesh.boundingSphere = null;
-        part.mesh.boundingBox = null;
+        part.copies.place(index, objectOf(index, matrix));
       }
     }
   }
@@ -238,12 +233,11 @@ export function tintDrawn(nodes, colour, untinted) {
     for (const part of drawn.parts.get(index) ?? []) {
       if (part.batch) {
         part.batch.tint(part.k, colour);
-      } else if (part.mesh.isPoints) {
+      } else if (part.mesh?.isPoints) {
         (untinted ? MARKER_COLOUR : colour).toArray(part.mesh.geometry.attributes.color.array, part.id * 3);
         part.mesh.geometry.attributes.color.needsUpdate = true;
       } else {
-        part.mesh.setColorAt(part.id, colour);
-        part.mesh.instanceColor.needsUpdate = true;
+        part.copies.tint(index, colour);
       }
     }
   }
@@ -261,9 +255,10 @@ export function boxOfNodes(nodes) {
         sphere.center.fromArray(part.batch.spheres, part.k * 4);
         sphere.radius = part.batch.spheres[part.k * 4 + 3];
         box.union(sphere.getBoundingBox(new THREE.Box3()));
-      } else if (!part.mesh.isPoints) {
-        if (!part.mesh.geometry.boundingBox) part.mesh.geometry.computeBoundingBox();
-        box.union(part.mesh.geometry.boundingBox.clone().applyMatrix4(objectOf(index, matrix)));
+      } else if (part.copies) {
+        const { geometry } = part.copies.sides[0];
+        if (!geometry.boundingBox) geometry.computeBoundingBox();
+        box.union(geometry.boundingBox.clone().applyMatrix4(objectOf(index, matrix)));
       }
     }
     if (index < nodeCount()) box.expandByPoint(pivotAt(index, pivot));

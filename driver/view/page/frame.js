@@ -90,6 +90,7 @@ export function redraw() {
     }
     frame.renderer.clear();
     frame.renderer.render(frame.scene, frame.camera);
+    frame.sceneDraws = frame.renderer.info.render.calls;  // the gizmo's are counted apart
     if (firstPictureDrawn) frame.gizmo.render(frame.renderer);
     frame.drawn = (frame.drawn ?? 0) + 1;
   });

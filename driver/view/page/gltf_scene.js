@@ -3,8 +3,10 @@
 // then placed where the host says it is.
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { DRACOLoader } from 'three/addons/loaders/DRACOLoader.js';
+import { KTX2Loader } from 'three/addons/loaders/KTX2Loader.js';
 import { MeshoptDecoder } from 'three/addons/libs/meshopt_decoder.module.js';
 import { authorization } from './start.js';
+import { frame } from './frame.js';
 
 // Images that the file names by an address of another host are never
 // fetched (the server's Content-Security-Policy forbids it too): a blank
@@ -55,6 +57,14 @@ function drawnOnly(json, facts, shared) {
   json.scene = 0;
 }
 
+// KTX2 (Basis) textures, read as the renderer can draw them: one reader
+// for every load, its transcoder (beside the page) started once.
+let ktx2 = null;
+function ktx2Loader() {
+  ktx2 ??= new KTX2Loader().setTranscoderPath('./three/examples/jsm/libs/basis/').detectSupport(frame.renderer);
+  return ktx2;
+}
+
 // A loader as three.js's own; with `facts` and `shared` (a Map), one that
 // loads only what draws (drawnOnly). `unread` gets the extensions that the
 // file uses and three.js does not read (it only warns of them).
@@ -71,6 +81,7 @@ export function makeLoader(facts, shared, unread = []) {
   draco.setDecoderPath('./three/examples/jsm/libs/draco/gltf/');
   loader.setDRACOLoader(draco);
   loader.setMeshoptDecoder(MeshoptDecoder);
+  loader.setKTX2Loader(ktx2Loader());
   loader.register((parser) => ({ name: 'morvane_drawn_only', beforeRoot: () => {
     unread.splice(0, unread.length, ...(parser.json.extensionsUsed ?? []).filter((name) =>
       !(name in parser.plugins) && !(name in parser.extensions)));

@@ -3,7 +3,7 @@
 import * as THREE from 'three';
 import { frame, redraw, screenOf, whenDrawn } from './frame.js';
 import { drawn } from './drawn_nodes.js';
-import { loaderWorlds } from './gltf_scene.js';
+import { loadGltf, loaderWorlds } from './gltf_scene.js';
 import { objectOf } from './placements.js';
 import { picking } from './picking.js';
 
@@ -63,9 +63,10 @@ function batchesOff(colourOf) {
   return off;
 }
 
-// Frames a second drawn while the view turns about its target, each frame
-// drawn whole before the next is asked for, over `seconds`.
-async function orbitRate(seconds) {
+// The frames drawn while the view turns about its target for `seconds`,
+// each drawn once, as a user sees it, and whole before the next is asked
+// for: {frames, seconds} (the time they took).
+async function orbitFrames(seconds) {
   const { controls } = frame;
   const start = performance.now();
   let frames = 0;
@@ -73,14 +74,53 @@ async function orbitRate(seconds) {
     const offset = frame.camera.position.clone().sub(controls.target);
     offset.applyAxisAngle(frame.camera.up, 0.05);
     frame.camera.position.copy(controls.target).add(offset);
-    controls.update();
-    frame.renderer.clear();
-    frame.renderer.render(frame.scene, frame.camera);
-    await new Promise((done) => whenDrawn(done));
+    controls.update();  // asks for the frame (redraw)
+    await new Promise((done) => requestAnimationFrame(() => whenDrawn(done)));
     ++frames;
   }
+  return { frames, seconds: (performance.now() - start) / 1000 };
+}
+
+// The scene drawn off screen, as RGBA bytes.
+function picture() {
+  const { renderer } = frame;
+  const size = renderer.getDrawingBufferSize(new THREE.Vector2());
+  const target = new THREE.WebGLRenderTarget(size.x, size.y);
+  renderer.setRenderTarget(target);
+  renderer.clear();
+  renderer.render(frame.scene, frame.camera);
+  const pixels = new Uint8Array(size.x * size.y * 4);
+  renderer.readRenderTargetPixels(target, 0, 0, size.x, size.y, pixels);
+  renderer.setRenderTarget(null);
+  target.dispose();
+  return pixels;
+}
+
+// The picture drawn against three.js's own of the file (its loader's
+// scene, unplaced, in place of what the page draws; the same camera,
+// lights and renderer): how many pixels differ by more than `tolerance` in
+// a channel, of how many either picture draws something on.
+async function offLoaderPicture(route, tolerance = 8) {
+  const { gltf, error } = await loadGltf(route);
+  if (error) throw new Error(`three.js's loader did not load ${route}: ${error}`);
+  const blank = (() => {
+    drawn.model.visible = false;
+    try { return picture(); } finally { drawn.model.visible = true; }
+  })();
+  const ours = picture();
+  drawn.model.visible = false;
+  frame.scene.add(gltf.scene);
+  const theirs = picture();
+  frame.scene.remove(gltf.scene);
+  drawn.model.visible = true;
   redraw();
-  return frames / ((performance.now() - start) / 1000);
+  const count = { differ: 0, drawn: 0 };
+  const apart = (a, b, i) => Math.max(...[0, 1, 2, 3].map((k) => Math.abs(a[i + k] - b[i + k]))) > tolerance;
+  for (let i = 0; i < ours.length; i += 4) {
+    count.differ += apart(ours, theirs, i);
+    count.drawn += apart(ours, blank, i) || apart(theirs, blank, i);
+  }
+  return count;
 }
 
 export function installHooks(route, colourOf) {
@@ -93,9 +133,16 @@ export function installHooks(route, colourOf) {
     target: () => frame.controls.target.toArray(),
     hovered: () => picking.hovered,
     loaderWorlds: () => loaderWorlds(route),
-    // How many draws a frame takes (the scene's meshes, batches, markers).
-    draws: () => frame.renderer.info.render.calls,
-    orbitRate,
+    offLoaderPicture: (tolerance) => offLoaderPicture(route, tolerance),
+    // How many draws the last frame's scene took (meshes, batches,
+    // markers), the orientation gizmo's left out.
+    draws: () => frame.sceneDraws,
+    orbitFrames,
+    // Frames a second while the view turns.
+    orbitRate: async (seconds) => {
+      const { frames, seconds: took } = await orbitFrames(seconds);
+      return frames / took;
+    },
     // Resolves once the frames asked for so far are drawn, with the time then.
     drawn: () => new Promise((done) => requestAnimationFrame(() => whenDrawn(() => done(performance.now())))),
   };

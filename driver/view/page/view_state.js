@@ -11,14 +11,13 @@ function bytesOf(base64) {
 }
 
 const doubles = (base64) => new Float64Array(bytesOf(base64).buffer);
-const singles = (base64) => new Float32Array(bytesOf(base64).buffer);
 
 // The matrices of `count` entries into `out` (16 numbers each, three.js's
-// column-major Matrix4 elements): the origins in double precision, the
-// axes of the turned ones in single precision, the rest unturned.
+// column-major Matrix4 elements): the origins and the axes of the turned
+// ones in double precision, the rest unturned.
 function unpackMatrices(count, origins, turned, axes, out) {
   const origin = doubles(origins);
-  const axis = singles(axes);
+  const axis = doubles(axes);
   for (let k = 0; k < count; ++k) {
     const m = k * 16;
     out.fill(0, m, m + 16);

@@ -1,7 +1,9 @@
 // What a user would otherwise open: three.js's GLTFLoader (Draco and
-// meshopt decoders) loads the file named by ?scene=, the room's lighting
-// (made as small as the viewer makes it), the view framed on it, drawn
-// once; "first picture" is marked once the renderer has drawn it. window.plain.orbitRate(seconds) turns the view.
+// meshopt decoders) loads the file named by ?scene=, the view framed on
+// it, drawn once; "first picture" is marked once the renderer has drawn
+// it. Then, in the viewer's order, the room's lighting (made as small as
+// the viewer makes it) and a picture with it. window.plain.orbitRate(seconds)
+// turns the view, each frame drawn once.
 import * as THREE from 'three';
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { DRACOLoader } from 'three/addons/loaders/DRACOLoader.js';
@@ -14,9 +16,6 @@ renderer.setSize(window.innerWidth, window.innerHeight);
 document.body.append(renderer.domElement);
 const scene = new THREE.Scene();
 scene.background = new THREE.Color(0xf4f4f4);
-const maker = new THREE.PMREMGenerator(renderer);
-// At the viewer's size: three.js's default (256) costs seconds in software.
-scene.environment = maker.fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
 const camera = new THREE.PerspectiveCamera(50, window.innerWidth / window.innerHeight, 0.01, 10000);
 const controls = new OrbitControls(camera, renderer.domElement);
 
@@ -53,6 +52,12 @@ controls.update();
 renderer.render(scene, camera);
 await drawn();
 performance.mark('first picture');
+const maker = new THREE.PMREMGenerator(renderer);
+// At the viewer's size: three.js's default (256) costs seconds in software.
+scene.environment = maker.fromScene(new RoomEnvironment(), 0.04, 0.1, 100, { size: 32 }).texture;
+maker.dispose();
+renderer.render(scene, camera);
+await drawn();
 
 window.plain = {
   async orbitRate(seconds) {

@@ -1,0 +1,102 @@
+#include "scene/gltf/gltf_scene_file_class.h"
+
+#include "files/native_path.h"
+#include "scene/gltf/glb_container.h"
+#include "scene/gltf/gltf_uri.h"
+
+namespace driver::gltf {
+
+using standin::StandinNode;
+
+std::string GltfSceneFile::ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const {
+    return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+}
+
+void GltfSceneFile::OpenBufferFiles() {
+    const std::vector<std::optional<std::string>>& uris = model_.data.bufferUris;
+    bufferFiles_.resize(uris.size());
+    bufferMissing_.resize(uris.size());
+    for (std::size_t buffer = 0; buffer < uris.size(); ++buffer) {
+        const std::optional<std::filesystem::path> file = uris[buffer] ? UriFile(*uris[buffer], FolderOf(source_))
+                                                                       : std::nullopt;
+        if (!file) {
+            bufferMissing_[buffer] = "buffers[" + std::to_string(buffer) + "] names no file";
+            continue;
+        }
+        try {
+            bufferFiles_[buffer] = SourceBytes::OfFile(NativeText(*file));
+        } catch (const InputFileError& e) {
+            // Only what is read from it (matrices, keys, boxes) needs it.
+            bufferMissing_[buffer] = e.what();
+        }
+    }
+}
+
+BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
+    BufferPlace place;
+    const std::optional<std::string>& uri = model_.data.bufferUris[buffer];
+    if (!uri) {
+        place.file = &bytes_;
+        place.at = binaryAt_;
+        place.size = binarySize_;
+        place.missing = "the GLB file has no binary chunk after its JSON";
+        if (binarySize_ == 0 && binaryAt_ == 0) {
+            place.file = nullptr;
+        }
+    } else if (uri->rfind("data:", 0) == 0) {
+        place.dataUri = *uri;
+    } else if (buffer < bufferFiles_.size() && bufferMissing_[buffer].empty()) {
+        place.file = &bufferFiles_[buffer];
+        place.size = bufferFiles_[buffer].Size();
+    } else {
+        place.missing = buffer < bufferMissing_.size() ? bufferMissing_[buffer] : "the buffer was not opened";
+    }
+    return place;
+}
+
+// The JSON with the edits made, and for GLB the file around it: its
+// header and padding as they were where the JSON is as it was, else made
+// anew for the JSON's new length.
+// The binary chunk gains `binaryAppendix` at its end, or is made of it
+// where the file has none, before any other chunk.
+FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
+                                     const std::string& binaryAppendix) const {
+    FileContent content;
+    if (!glb_) {
+        content.Add(json_, std::move(edits));
+        MadeFromBuffers(content);
+        return content;
+    }
+    edits.Order();
+    const bool same = edits.LeaveAsIs(*json_);
+    const std::size_t jsonSize = edits.Size(json_->size());
+    const bool binary = binaryAt_ != 0;
+    const std::uint64_t binaryLength = (binary ? binarySize_ : 0) + binaryAppendix.size();
+    const std::uint64_t chunksSize = chunksSize_ + binaryAppendix.size() + (binary || binaryAppendix.empty() ? 0 : 8);
+    std::string head = same ? head_ : GlbHead(jsonSize, chunksSize);
+    std::string padding = same ? padding_ : GlbPadding(jsonSize);
+    const std::uint64_t size = std::uint64_t{head.size()} + jsonSize + padding.size() + chunksSize;
+    if (size > UINT32_MAX) {
+        throw SceneFileError(path + ": the file would be larger than a GLB file can be (4 GiB)");
+    }
+    content.Add(std::move(head));
+    content.Add(json_, std::move(edits));
+    content.Add(std::move(padding));
+    MadeFromBuffers(content);
+    if (binaryAppendix.empty()) {
+        bytes_.AddTo(content, chunksAt_, chunksSize_);
+        return content;
+    }
+    content.Add(GlbBinaryChunkHead(binaryLength));
+    const std::uint64_t after = binary ? binaryAt_ + binarySize_ : chunksAt_;
+    if (binary) {
+        bytes_.AddTo(content, binaryAt_, binarySize_);
+    }
+    content.Add(binaryAppendix);
+    if (after < chunksAt_ + chunksSize_) {
+        bytes_.AddTo(content, after, chunksAt_ + chunksSize_ - after);
+    }
+    return content;
+}
+
+}  // namespace driver::gltf

@@ -1,0 +1,65 @@
+// What the viewer tells the page after a gesture: the host's state and
+// the nodes that changed, as ViewState.
+#include "hosting/live_panel.h"
+#include "hosting/session_host.h"
+#include "scene/node_state.h"
+#include "scene/scene_format.h"
+#include "text/name_text.h"
+#include "view/replayed_scene.h"
+#include "view/view_session.h"
+
+namespace driver {
+
+ViewState ViewSession::Whole() {
+    ViewChanges all;
+    for (std::size_t i = 0; i < replayed_->host->Nodes().size(); ++i) {
+        all.Add(i);
+    }
+    ViewState state = Report(all);
+    state.whole = true;
+    return state;
+}
+
+ViewState ViewSession::Report(const ViewChanges& changes) {
+    ViewState state;
+    SessionHost& host = *replayed_->host;
+    state.pickMode = host.Host().ActivePickMode() != nullptr;
+    state.up = replayed_->file->Up();
+    state.drawnWith = replayed_->file->DrawnWith();
+    state.panel = PanelControls(host.Panel());
+    state.model = host.OpenPanelModel();
+    state.selection = host.SelectionIndices();
+    const std::vector<standin::StandinNode*>& order = host.Nodes();
+    std::vector<std::size_t> indices;
+    indices.reserve(changes.nodes.size());
+    for (const auto& change : changes.nodes) {
+        indices.push_back(change.first);
+    }
+    const std::vector<DrawnPlacement> drawn = replayed_->file->DrawnPlacements(indices);
+    state.nodes.reserve(changes.nodes.size());
+    for (const auto& [index, aspects] : changes.nodes) {
+        const NodeState node = StateOf(*order[index]);
+        std::size_t depth = 0;
+        for (const standin::StandinNode* up = order[index]->Parent(); up != nullptr; up = up->Parent()) {
+            ++depth;
+        }
+        const std::size_t at = state.nodes.size();
+        state.nodes.push_back({index, node.name, Quoted(node.name), depth,
+                               at < drawn.size() ? drawn[at].world : standin::ToAffine(node.transform),
+                               at < drawn.size() ? drawn[at].object : standin::ToAffine(node.objectWorld), aspects,
+                               replayed_->file->SourceOf(index)});
+    }
+    state.undoable = gestures_.size();
+    state.redoable = undone_.size();
+    state.unsaved = Unsaved();
+    for (const ViewGesture& gesture : gestures_) {
+        for (const ViewNamesFile& file : gesture.files) {
+            if (!file.saved) {
+                state.reads.push_back(file.path);
+            }
+        }
+    }
+    return state;
+}
+
+}  // namespace driver
