@@ -10,6 +10,7 @@
 
 #include "json/json_writer.h"
 #include "text/name_text.h"
+#include "text/refusal.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ TEST(JsonWriter, OnlyWellNestedCallsGiveAText) {
         [](driver::JsonWriter& w) { w.BeginObject().Key("a"); },
     };
     for (const auto& calls : wrong) {
-        EXPECT_THROW(nested(calls), std::logic_error);
+        EXPECT_THROW(nested(calls), driver::CodedError);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "files/source_bytes.h"
 #include "text/name_text.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -19,7 +20,7 @@ void FileContent::Add(std::string text) {
 
 void FileContent::Add(std::shared_ptr<const std::string> text, std::size_t from, std::size_t size) {
     if (from > text->size() || size > text->size() - from) {
-        throw std::out_of_range("a part of a file beyond its text");
+        throw CodedError(RefusalCode::Failed, "a part of a file beyond its text");
     }
     size_ += size;
     parts_.push_back({std::move(text), from, size, nullptr, nullptr, 0, 0});

@@ -1,11 +1,11 @@
 #include "json/json_writer.h"
 
-#include <stdexcept>
 
 #include "json/json_text.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
 #include "text/utf8.h"
+#include "text/refusal.h"
 
 namespace driver {
 
@@ -31,7 +31,7 @@ JsonWriter& JsonWriter::Open(char bracket) {
 
 JsonWriter& JsonWriter::Close(char bracket) {
     if (open_.empty() || open_.back().close != bracket || afterKey_) {
-        throw std::logic_error(std::string("JSON writer: '") + bracket + "' ends no open value of its kind");
+        throw CodedError(RefusalCode::Failed, std::string("JSON writer: '") + bracket + "' ends no open value of its kind");
     }
     out_ += bracket;
     open_.pop_back();
@@ -40,7 +40,7 @@ JsonWriter& JsonWriter::Close(char bracket) {
 
 std::string JsonWriter::Take() {
     if (!open_.empty() || afterKey_) {
-        throw std::logic_error("JSON writer: the text is taken with a value still open");
+        throw CodedError(RefusalCode::Failed, "JSON writer: the text is taken with a value still open");
     }
     return std::move(out_);
 }

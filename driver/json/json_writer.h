@@ -12,7 +12,7 @@ namespace driver {
 // one value (or an array or object); Take() hands over the text once every
 // array and object begun has ended. Keys are the writer's own names, plain
 // ASCII, written as they are. A close that ends no open array or object of
-// its kind, and a Take() while one is open, throw std::logic_error: the
+// its kind, and a Take() while one is open, throw a CodedError: the
 // text would not be JSON.
 class JsonWriter {
 public:

@@ -1,7 +1,7 @@
 #include "text/text_edits.h"
+#include "text/refusal.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace driver {
 
@@ -58,10 +58,10 @@ std::string TextEdits::AppliedTo(std::string_view text) {
 
 void TextEdits::CheckOrdered() const {
     if (!ordered_) {
-        throw std::logic_error("text edits used before they were put in order");
+        throw CodedError(RefusalCode::Failed, "text edits used before they were put in order");
     }
 }
 
-void TextEdits::Misplaced() { throw std::logic_error("text edits that overlap or lie beyond their text"); }
+void TextEdits::Misplaced() { throw CodedError(RefusalCode::Failed, "text edits that overlap or lie beyond their text"); }
 
 }  // namespace driver

@@ -1,4 +1,5 @@
 #include "view/view_archive.h"
+#include "text/refusal.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -19,7 +20,7 @@ void PutOctal(std::string& header, std::size_t at, std::size_t width, unsigned l
 
 std::string Header(const std::string& name, std::size_t size) {
     if (name.size() > 100) {
-        throw std::length_error("a name in the archive is too long: " + name);
+        throw CodedError(RefusalCode::Failed, "a name in the archive is too long: " + name);
     }
     std::string header(kBlock, '\0');
     header.replace(0, name.size(), name);

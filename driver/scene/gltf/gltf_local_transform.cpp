@@ -10,6 +10,7 @@
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_model_reader.h"
 #include "text/number_text.h"
+#include "text/refusal.h"
 
 namespace driver::gltf {
 
@@ -47,7 +48,7 @@ const char* ReadNumberAgain(const char* at, double& value) {
         ++next;
     }
     if (ReadSingleNumber(std::string_view(at, static_cast<std::size_t>(next - at)), value) != NumberProblem::None) {
-        throw std::logic_error("a node's transform no longer reads as it did");
+        throw CodedError(RefusalCode::Failed, "a node's transform no longer reads as it did");
     }
     return next;
 }
@@ -61,7 +62,7 @@ void ReadNumbersAgain(const std::string& json, std::size_t at, std::size_t count
             ++next;
         }
         if (*next == '\0') {
-            throw std::logic_error("a node's transform no longer reads as it did");
+            throw CodedError(RefusalCode::Failed, "a node's transform no longer reads as it did");
         }
         next = ReadNumberAgain(next, out[i]);
     }

@@ -9,6 +9,7 @@
 #include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
 #include "text/utf8.h"
+#include "text/refusal.h"
 
 namespace driver::gltf {
 
@@ -16,7 +17,7 @@ using standin::StandinNode;
 
 FileContent GltfSceneFile::Written(const std::string& target, const std::vector<std::size_t>&) {
     if (!textKept_) {
-        throw std::logic_error("a scene read only to be looked at is written");
+        throw CodedError(RefusalCode::Failed, "a scene read only to be looked at is written");
     }
     const std::string path = target == "-" ? "standard output" : target;
     addedNodes_.clear();
