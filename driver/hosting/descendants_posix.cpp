@@ -54,31 +54,38 @@ bool ReadWhole(const std::string& path, std::string& text) {
     return true;
 }
 
-// The stage's children: its own list where the system keeps one, else
-// every process whose parent (the field after its name) is the stage.
+// The whole of `text` as a number, else -1.
+long WholeNumber(const char* text) {
+    char* end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' ? number : -1;
+}
+
+// The parent of the process that `status` (its /proc stat) tells of: the
+// field after its name, which may hold anything, then its state.
+long ParentIn(const std::string& status) {
+    const std::string::size_type named = status.rfind(") ");
+    if (named == std::string::npos || named + 4 >= status.size()) {
+        return -1;
+    }
+    char* end = nullptr;
+    return std::strtol(status.c_str() + named + 4, &end, 10);
+}
+
+// The stage's children, each process whose parent it is, zombies too.
+// (The kernel's own list of children, /proc/PID/task/TID/children, is not
+// kept by every kernel.) One that lived from the start of the walk to its
+// end is found; a walk that finds none therefore leaves none to find.
 std::vector<pid_t> Children() {
     const pid_t self = ::getpid();
     std::vector<pid_t> children;
-    std::string list;
-    if (ReadWhole("/proc/self/task/" + std::to_string(self) + "/children", list)) {
-        for (const char* at = list.c_str(); *at != '\0';) {
-            char* end = nullptr;
-            const long child = std::strtol(at, &end, 10);
-            if (end == at) {
-                break;
-            }
-            children.push_back(static_cast<pid_t>(child));
-            at = end;
-        }
-        return children;
-    }
     DIR* processes = ::opendir("/proc");
     while (const dirent* entry = processes != nullptr ? ::readdir(processes) : nullptr) {
+        const long process = WholeNumber(entry->d_name);
         std::string status;
-        const std::string::size_type named =
-            ReadWhole("/proc/" + std::string(entry->d_name) + "/stat", status) ? status.rfind(") ") : std::string::npos;
-        if (named != std::string::npos && std::atol(status.c_str() + named + 4) == self) {
-            children.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
+        if (process > 0 && ReadWhole("/proc/" + std::string(entry->d_name) + "/stat", status) &&
+            ParentIn(status) == self) {
+            children.push_back(static_cast<pid_t>(process));
         }
     }
     if (processes != nullptr) {
@@ -167,8 +174,9 @@ void CloseDescriptors() {
     std::vector<int> open;
     if (DIR* listed = ::opendir("/proc/self/fd")) {
         while (const dirent* entry = ::readdir(listed)) {
-            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != ::dirfd(listed)) {
-                open.push_back(std::atoi(entry->d_name));
+            const long descriptor = WholeNumber(entry->d_name);
+            if (descriptor >= 0 && descriptor != ::dirfd(listed)) {
+                open.push_back(static_cast<int>(descriptor));
             }
         }
         ::closedir(listed);
