@@ -132,4 +132,21 @@ void SetDynamic(Bytes& bytes, std::uint64_t tag, std::uint64_t value) {
     }
 }
 
+std::string LeavingGroup(bool fleeing) {
+    const std::string setsid("\xb8\x70\x00\x00\x00\x0f\x05", 7);
+    // pause, again and again
+    const std::string waiting("\xb8\x22\x00\x00\x00\x0f\x05\xeb\xf7", 9);
+    // a nanosleep of 1 ms; fork; the child goes back to setsid, the parent exits
+    const std::string flight(
+        "\x68\x40\x42\x0f\x00\x6a\x00\x48\x89\xe7\x31\xf6\xb8\x23\x00\x00\x00\x0f\x05\x48\x83\xc4\x10"
+        "\xb8\x39\x00\x00\x00\x0f\x05\x85\xc0\x74\xd7\xb8\x3c\x00\x00\x00\x31\xff\x0f\x05",
+        43);
+    const std::string child = setsid + (fleeing ? flight : waiting);
+    // fork; the parent skips the child's code, then waits until the child
+    // leads a group of its own (getpgid)
+    const std::string fork("\xb8\x39\x00\x00\x00\x0f\x05\x85\xc0\x75", 10);
+    const std::string left("\x89\xc7\xb8\x79\x00\x00\x00\x0f\x05\x39\xf8\x75\xf5", 13);
+    return fork + static_cast<char>(child.size()) + child + left;
+}
+
 }  // namespace damaged

@@ -41,4 +41,11 @@ inline constexpr char kAlignSelected[] = "_ZN12PivotUtility13AlignSelectedEv";
 inline constexpr char kAcceptPick[] = "_ZN10pivot_tool10PickHelper10AcceptPickEP9InterfaceP8Viewport";
 inline const std::string kExit3("\xbf\x03\x00\x00\x00\xb8\xe7\x00\x00\x00\x0f\x05", 12);
 
+// Code that starts a process which leaves its process group and session
+// (setsid) and then waits for ever, or, `fleeing`, keeps starting the next
+// of a line of such processes every millisecond and ending itself; the
+// code after it runs once that process has left, in the one that started
+// it. On x86-64 Linux.
+std::string LeavingGroup(bool fleeing);
+
 }  // namespace damaged

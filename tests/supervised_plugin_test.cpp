@@ -81,6 +81,18 @@ const Damage kDamages[] = {
      "open Velkora\nclose\nopen Tarvel\nclose\n", "Velkora.dlu: it made the plug-ins' process crash as"},
     {"closes_descriptors_and_waits", "Tarvel", [](damaged::Bytes& b) { b = damaged::ReadFile(CLOSE_AND_WAIT_LIBRARY); },
      kAlign, "did not return"},
+    // A process that the plug-in starts, which leaves its group and session
+    // or keeps fleeing into new ones, is ended with the run, however it ends.
+    {"left_its_group_at_crash", "Tarvel", At(kBeginEdit, damaged::LeavingGroup(false) + damaged::kCrash), kAlign,
+     "in BeginEditParams"},
+    {"left_its_group_at_hang", "Tarvel", At(kBeginEdit, damaged::LeavingGroup(false) + damaged::kHang), kAlign,
+     "BeginEditParams did not return"},
+    {"left_its_group_at_clean_end", "Tarvel", At("_fini", damaged::LeavingGroup(false) + "\xc3"), kAlign, ""},
+    {"flees_at_crash", "Tarvel", At(kBeginEdit, damaged::LeavingGroup(true) + damaged::kCrash), kAlign,
+     "in BeginEditParams"},
+    {"flees_at_hang", "Tarvel", At(kBeginEdit, damaged::LeavingGroup(true) + damaged::kHang), kAlign,
+     "BeginEditParams did not return"},
+    {"flees_at_clean_end", "Tarvel", At("_fini", damaged::LeavingGroup(true) + "\xc3"), kAlign, ""},
     // One library's fault is its own: the other's run goes on.
     {"other_library_crashes_in_entry", "Tarvel", At("", damaged::kCrash), "open Velkora\nclose\n", ""},
     {"other_library_names_past_strings", "Tarvel", [](damaged::Bytes& b) { damaged::SetDynamic(b, kSoname, 999999); },
@@ -220,29 +232,77 @@ TEST_P(SupervisedPlugin, CostsOneLine) {
 INSTANTIATE_TEST_SUITE_P(Damages, SupervisedPlugin, testing::ValuesIn(kDamages),
                          [](const testing::TestParamInfo<Damage>& param) { return param.param.name; });
 
-// A signal that ends the driver while a library's entry waits, with a
-// process it started, ends them both.
-class SupervisedPluginSignal : public testing::TestWithParam<int> {};
+// The processes below `process`, as the system lists them.
+std::vector<pid_t> Descendants(pid_t process) {
+    std::vector<pid_t> found = Children(process);
+    for (std::size_t at = 0; at < found.size(); ++at) {
+        const std::vector<pid_t> below = Children(found[at]);
+        found.insert(found.end(), below.begin(), below.end());
+    }
+    return found;
+}
+
+// Whether a process that the plug-ins' process started runs: one in a
+// group that the run made and does not lead, or in a session of its own.
+bool StartedByAPlugin(pid_t host) {
+    for (const pid_t process : Descendants(host)) {
+        const pid_t group = getpgid(process), session = getsid(process);
+        if (group > 0 && session > 0 && ((group != getpgid(host) && group != process) || session != getsid(host))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Interruption {
+    const char* name;
+    int signal;
+    std::function<void(damaged::Bytes&)> damage;  // of Tarvel
+};
+
+void PrintTo(const Interruption& interruption, std::ostream* out) { *out << interruption.name; }
+
+const auto kCloseAndWait = [](damaged::Bytes& b) { b = damaged::ReadFile(CLOSE_AND_WAIT_LIBRARY); };
+
+const Interruption kInterruptions[] = {
+    {"sigint", SIGINT, kCloseAndWait},
+    {"sigterm", SIGTERM, kCloseAndWait},
+    {"sighup", SIGHUP, kCloseAndWait},
+    {"sigquit", SIGQUIT, kCloseAndWait},
+    {"sigterm_past_one_that_left_its_group", SIGTERM, At(kBeginEdit, damaged::LeavingGroup(false) + damaged::kHang)},
+    {"sigterm_past_one_that_flees", SIGTERM, At(kBeginEdit, damaged::LeavingGroup(true) + damaged::kHang)},
+    // One that the driver cannot handle, which ends it at once.
+    {"sigkill_past_one_that_left_its_group", SIGKILL, At(kBeginEdit, damaged::LeavingGroup(false) + damaged::kHang)},
+};
+
+// A signal that ends the driver while a plug-in waits, with a process it
+// started, ends them both.
+class SupervisedPluginSignal : public testing::TestWithParam<Interruption> {};
 
 TEST_P(SupervisedPluginSignal, EndsAllThePluginsStarted) {
+    const Interruption& interruption = GetParam();
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     test_support::ScratchFolder folder("supervised");
     Prepare(folder.Path(), kAlign);
-    fs::copy_file(CLOSE_AND_WAIT_LIBRARY, folder.Path() / "Tarvel.dlu", fs::copy_options::overwrite_existing);
+    const fs::path library = folder.Path() / "Tarvel.dlu";
+    damaged::Bytes bytes = damaged::ReadFile(library);
+    interruption.damage(bytes);
+    damaged::WriteFile(library, bytes);
     const pid_t host = StartHost(folder.Path(), "3600");
-    bool started = false;  // the plug-ins' process and the one its library started
+    bool started = false;
     for (int tries = 0; tries < 1000 && !started; ++tries) {
-        const std::vector<pid_t> children = Children(host);
-        started = !children.empty() && !Children(children.front()).empty();
+        started = StartedByAPlugin(host);
         usleep(10000);
     }
     ASSERT_TRUE(started);
-    kill(host, GetParam());
-    EXPECT_EQ(WaitHost(host, folder.Path()).status, 128 + GetParam());
+    kill(host, interruption.signal);
+    const int signal = interruption.signal;
+    EXPECT_EQ(WaitHost(host, folder.Path()).status, signal == SIGKILL ? -SIGKILL : 128 + signal);
     EXPECT_FALSE(ProcessLeft());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, SupervisedPluginSignal, testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT));
+INSTANTIATE_TEST_SUITE_P(Signals, SupervisedPluginSignal, testing::ValuesIn(kInterruptions),
+                         [](const testing::TestParamInfo<Interruption>& param) { return param.param.name; });
 
 // On a terminal, which the plug-ins' process may read, it stays in the
 // terminal's group; what its library started is ended all the same.

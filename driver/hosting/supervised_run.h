@@ -35,8 +35,9 @@ using SupervisedWork = std::string (*)(const std::string& request);
 // return from a call within the limit costs that process, never this one.
 // Then this throws PluginFaultError, whose one line names the library and
 // the call it was in. Whatever that process started is ended with it,
-// whatever ends this process (a process group on POSIX systems, a job
-// object on Windows). That process ends through its exit handlers, which
+// whatever ends this process, even what left its process group (a stage
+// that adopts and ends them on POSIX systems, descendants.h; a job object
+// on Windows). That process ends through its exit handlers, which
 // run what the libraries left for the end (a crash there is theirs too).
 std::string RunSupervised(const std::string& request, SupervisedWork work);
 

@@ -1,8 +1,9 @@
-// Supervision on POSIX systems: the work runs in a child of this process
-// (a fork, which needs no program to find and shares the scene read so
-// far), in a process group of its own that ends with this process. The
-// child says which call it is in through shared memory, and sends its
-// result through a pipe; only a clean end of the child makes it a result.
+// Supervision on POSIX systems: the work runs in a fork of this process
+// (which needs no program to find and shares the scene read so far), in a
+// process group of its own, below a stage that ends all it started, with
+// this process too (descendants.h). The child says which call it is in
+// through shared memory, and sends its result through a pipe; only a clean
+// end of the child makes it a result.
 #include "hosting/supervised_run.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include "hosting/call_board.h"
+#include "hosting/descendants.h"
 #include "hosting/library_probe.h"
 #include "hosting/supervision_protocol.h"
 #include "hosting/tool_library.h"
@@ -61,11 +62,10 @@ bool WriteAll(int to, const char* data, std::size_t size) {
     return true;
 }
 
-// The child is a process group of its own, which ends with all it
-// started; but where standard input is a terminal, which a run may read,
-// it stays in the terminal's foreground group (the other would be stopped
-// as it read), and ends with this process's interrupts as this one does;
-// what it started then comes to this process, its subreaper, to be ended.
+// The child is a process group of its own, which its interrupts reach;
+// but where standard input is a terminal, which a run may read, it stays
+// in the terminal's foreground group (the other would be stopped as it
+// read), and ends with this process's interrupts as this one does.
 bool OwnGroup() { return ::isatty(0) == 0; }
 
 // The child, as the plug-ins find it: quiet, the signals' default actions (none
@@ -138,27 +138,6 @@ void BecomeSupervised(pid_t parent) {
 
 std::string BlameOfLoad(const CallBoard& board, const std::string& line);
 
-// Where the child shares a terminal's group, what it started comes to this
-// process (a subreaper) as the processes that started them end: each is
-// ended, and then what it started.
-void EndOrphans() {
-    for (int round = 0; round < 1000; ++round) {
-        std::ifstream list("/proc/self/task/" + std::to_string(::getpid()) + "/children");
-        std::vector<pid_t> orphans;
-        for (pid_t orphan = 0; list >> orphan;) {
-            orphans.push_back(orphan);
-        }
-        if (orphans.empty()) {
-            return;
-        }
-        for (const pid_t orphan : orphans) {
-            ::kill(orphan, SIGKILL);
-            while (::waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
-    }
-}
-
 class Supervision {
 public:
     // The child's end is heard of through a descriptor where the system
@@ -222,8 +201,9 @@ bool Supervision::Read(int milliseconds) {
     return true;
 }
 
-// Whether the child has ended; it is left a zombie, which keeps its
-// process group's number from being taken, until Reap.
+// Whether the child (the stage, which ends once all the run started has)
+// has ended; it is left a zombie, which keeps its number, to which
+// interrupts are passed, from being taken, until Reap.
 bool Supervision::Ended(bool wait) {
     siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOWAIT | (wait ? 0 : WNOHANG)) != 0) {
@@ -238,16 +218,13 @@ bool Supervision::Ended(bool wait) {
     return true;
 }
 
-// Ends what the child started, then reaps the child.
+// Ends the child and what it started, then reaps the stage.
 void Supervision::Reap() {
     if (std::exchange(reaped_, true)) {
         return;
     }
-    ::kill(-child_, SIGKILL);
+    EndWithDescendants(child_);
     while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    if (!OwnGroup()) {
-        EndOrphans();
     }
 }
 
@@ -255,8 +232,7 @@ void Supervision::Reap() {
 // started; time outside the calls is this program's own.
 void Supervision::CheckLimit() {
     if (clock_.Expired(board_)) {
-        ::kill(-child_, SIGKILL);
-        ::kill(child_, SIGKILL);
+        EndWithDescendants(child_);
         Ended(true);
         Refuse(FaultLine(board_, Fault::Hung, std::to_string(limit_.count()) + " s"));
     }
@@ -357,23 +333,17 @@ std::string RunSupervised(const std::function<std::string()>& work, bool exitHan
     std::cout.flush();
     std::cerr.flush();
     (void)std::fflush(nullptr);
-    if (!OwnGroup()) {
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    }
-    const pid_t parent = ::getpid();
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const pid_t child = ForkWithDescendants(
+        [&](pid_t parent) {
         ::close(pipe[0]);
         RunChild(parent, pipe[1], *board, work, exitHandlers);
-    }
+        },
+        OwnGroup());
     ::close(pipe[1]);
     if (child < 0) {
         ::close(pipe[0]);
         throw ToolLibraryError(std::string("the plug-ins cannot be run in a process of their own: ") +
                                std::strerror(errno));
-    }
-    if (OwnGroup()) {
-        ::setpgid(child, child);  // as the child does, whichever comes first
     }
     const safewrite::KilledOnInterrupt group(child);
     return Supervision(child, pipe[0], *board, limit).Watch();

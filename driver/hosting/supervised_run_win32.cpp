@@ -104,6 +104,10 @@ Handle StartChild(HANDLE job, const std::wstring& handles, HANDLE input, HANDLE 
     return child;
 }
 
+// A job that ends all its processes as its last handle closes, this
+// process's end too. No breakaway is allowed (neither of the BREAKAWAY_OK
+// limits), so a process that a plug-in starts with CREATE_BREAKAWAY_FROM_JOB
+// is refused, and every process started in the job stays in it.
 Handle KillingJob() {
     Handle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};

@@ -8,13 +8,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,6 +83,9 @@ void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 const char kOpen[] = "open Tarvel";
 
+// A process that the plug-in starts, which leaves its group and session.
+const std::string kLeftItsGroupThenHang = damaged::LeavingGroup(false) + damaged::kHang;
+
 const Fault kFaults[] = {
     {"crash_in_entry", "", damaged::kCrash, {}, kOpen, "in loading"},
     {"crash_in_class_descriptor", "LibClassDesc", damaged::kCrash, {}, kOpen, "class descriptor"},
@@ -105,12 +111,28 @@ const Fault kFaults[] = {
      "in the pick mode (AcceptPick)"},
     // Opening a tool learns its panel, which closes it once.
     {"crash_in_end_edit", kEndEdit, damaged::kCrash, {}, kOpen, "in EndEditParams"},
+    {"left_its_group_at_hang_in_begin_edit",
+     kBeginEdit,
+     kLeftItsGroupThenHang,
+     {},
+     kOpen,
+     "BeginEditParams did not return within 1 s"},
 };
+
+// The processes that came to this process, a subreaper, ended.
+void EndAdopted() {
+    std::ifstream list("/proc/self/task/" + std::to_string(getpid()) + "/children");
+    for (pid_t adopted = 0; list >> adopted;) {
+        kill(adopted, SIGKILL);
+        waitpid(adopted, nullptr, 0);
+    }
+}
 
 class ViewFault : public testing::TestWithParam<Fault> {};
 
 TEST_P(ViewFault, RefusesTheGestureAndTheSessionGoesOn) {
     const Fault& fault = GetParam();
+    prctl(PR_SET_CHILD_SUBREAPER, 1);  // what a tried copy leaves comes here
     const DamagedRoom room;
     room.Damage(fault.symbol, fault.code);
     const auto session = room.Session();
@@ -134,6 +156,7 @@ TEST_P(ViewFault, RefusesTheGestureAndTheSessionGoesOn) {
     }
     // Nothing of the tried copy is left behind.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EndAdopted();
     // The intact tool still runs in the same session.
     if (fault.standing.empty()) {
         const driver::ViewState state = session->Apply("open Velkora\nselect 2");

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+
+#include <sys/types.h>
+
+namespace driver {
+
+// A forked process none of whose descendants outlives it, even one that
+// left its process group or session (POSIX systems; on Windows a job
+// object does this). Between this process and it stands a stage of its
+// own, a child subreaper: what the process starts comes to the stage as
+// the processes that started it end, and once the process has ended, or
+// the stage is told to end it, or this process ends, the stage kills and
+// reaps every descendant left, pass after pass until a pass finds none.
+// Only then does the stage end, with the process's status (its exit
+// status, or the signal that ended it): the stage is the child to watch,
+// and its end is the end of all the run started.
+//
+// `work` runs in the forked process, given the number of its parent (the
+// stage), and must not return. The stage passes on to that process the
+// interrupting signals that this process sends it (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE), to the group it leads where `ownGroup`,
+// which the stage makes it. Returns the stage's number, or -1 (errno).
+pid_t ForkWithDescendants(const std::function<void(pid_t parent)>& work, bool ownGroup);
+
+// Tells the stage to end its process and all it started now.
+void EndWithDescendants(pid_t stage);
+
+}  // namespace driver
