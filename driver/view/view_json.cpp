@@ -195,12 +195,10 @@ void WriteUnchanging(JsonWriter& json, const std::vector<ViewNode>& nodes) {
     }
     json.EndArray();
     holds.Write(json, "holdNames");
-    WritePlaces(json, "draws", nodes, [](const NodeSource& source) {
-        return source.draws && source.objectNode != kNoFileNode;
-    });
-    WritePlaces(json, "joints", nodes, [](const NodeSource& source) {
-        return source.joint && source.fileNode != kNoFileNode;
-    });
+    WritePlaces(json, "draws", nodes,
+                [](const NodeSource& source) { return source.draws && source.objectNode != kNoFileNode; });
+    WritePlaces(json, "joints", nodes,
+                [](const NodeSource& source) { return source.joint && source.fileNode != kNoFileNode; });
 }
 
 // The nodes of the state as columns, one entry a node in each: names only

@@ -59,13 +59,13 @@ struct ViewState {
     std::vector<std::string> warnings;  // those of its lines that warn ("warning: ...")
     std::optional<Refusal> refusal;     // why the gesture does not stand ("ORIGIN: WHAT")
     bool pickMode = false;
-    bool whole = false;  // every node, with what never changes of it (Whole)
+    bool whole = false;                   // every node, with what never changes of it (Whole)
     std::optional<std::string> openTool;  // the name that opened it
     std::vector<ViewControl> panel;       // empty while no tool is open
     int panelWidth = 0, panelHeight = 0;  // dialog units
-    std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
-    UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
-    const char* drawnWith = nullptr;  // SceneFormat::drawnWith
+    std::vector<ViewNode> nodes;          // those that changed (all, for the whole state)
+    UpAxis up = UpAxis::Y;                // the world axis that points up in the scene
+    const char* drawnWith = nullptr;      // SceneFormat::drawnWith
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
     std::vector<std::string> unsaved;  // the lines that stand since the last Save
