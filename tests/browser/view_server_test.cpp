@@ -200,7 +200,8 @@ TEST(ViewServer, QuotesATypedPatternIntoOneLine) {
 
 // What the page draws is what the state says: the tools offered (the
 // listed rows of the tool table), the one open, its panel a control an
-// entry keyed by its id with its place and state, and which nodes draw.
+// entry keyed by its id with its place and state (Pick and the axes
+// enabled by a selection of one node), and which nodes draw.
 TEST(ViewServer, TheStateTellsThePageWhatItDraws) {
     const Served served;
     const std::string bearer = served.Bearer();
@@ -218,7 +219,8 @@ TEST(ViewServer, TheStateTellsThePageWhatItDraws) {
         }
         return nlohmann::json();
     };
-    const nlohmann::json tarvel = Body(served.Request("POST", "/api/actions", bearer, "open Tarvel\nradio Y"));
+    const nlohmann::json tarvel =
+        Body(served.Request("POST", "/api/actions", bearer, "select 7\nopen Tarvel\nradio Y"));
     EXPECT_EQ(tarvel["openTool"], "Tarvel");
     EXPECT_EQ(tarvel["panelSize"], nlohmann::json::parse(R"({"width": 108, "height": 150})"));
     EXPECT_EQ(control(tarvel, IDC_PICK), nlohmann::json::parse(R"({"id": 1099, "kind": "button", "text": "Pick",
