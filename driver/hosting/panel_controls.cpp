@@ -31,6 +31,7 @@ std::vector<PanelControl> PanelControls(HWND panel) {
     for (HWND child : winui::ChildWindows(panel)) {
         PanelControl control;
         control.window = reinterpret_cast<std::uintptr_t>(child);
+        control.id = GetDlgCtrlID(child);
         if (winui::IsWindowClass(child, "CustButton")) {
             control.customButton = true;
             control.checked = standin::CustomButtonStateOf(child).checked;

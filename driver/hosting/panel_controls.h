@@ -11,6 +11,7 @@ namespace driver {
 // It is read from the open panel by PanelControls (live_panel.h).
 struct PanelControl {
     std::uintptr_t window = 0;  // which control it is, while its panel is open
+    int id = 0;                 // its control id, as the panel's template gives it
     std::string caption;
     bool customButton = false;  // else a radio button
     bool enabled = false;

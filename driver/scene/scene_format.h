@@ -49,12 +49,15 @@ struct DrawnPlacement {
 // child that holds it since its pivot moved); kNoFileNode for none, as for
 // the root. `holds` names what its object has: "mesh", "skin", "camera",
 // "light", "instances", "weights"; and "joint" where the node itself is a
-// joint of a skin.
+// joint of a skin. `draws`: its object draws something (a mesh, a skin, a
+// camera, a light or instances), which a client that draws the file loads.
 constexpr std::size_t kNoFileNode = static_cast<std::size_t>(-1);
 struct NodeSource {
     std::size_t fileNode = kNoFileNode;
     std::size_t objectNode = kNoFileNode;
     std::vector<const char*> holds;
+    bool draws = false;
+    bool joint = false;
 };
 
 // One format of scene files, a row of the table in scene_formats.cpp: its

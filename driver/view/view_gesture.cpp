@@ -34,6 +34,20 @@ void ViewChanges::Add(std::size_t index, const char* aspect) {
     }
 }
 
+std::optional<std::string> ToolLeftOpen(const std::vector<ViewGesture>& gestures) {
+    std::optional<std::string> open;
+    for (const ViewGesture& gesture : gestures) {
+        for (const Action& action : gesture.actions) {
+            if (const auto* opened = std::get_if<OpenTool>(&action.what)) {
+                open = opened->plugin;
+            } else if (std::holds_alternative<CloseTool>(action.what)) {
+                open.reset();
+            }
+        }
+    }
+    return open;
+}
+
 const AnswerDialog* FinalAnswer(const std::vector<Action>& actions) {
     return actions.size() < 2 ? nullptr : std::get_if<AnswerDialog>(&actions[actions.size() - 2].what);
 }

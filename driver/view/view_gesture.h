@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct ViewChanges {
     std::map<std::size_t, std::vector<const char*>> nodes;
     void Add(std::size_t index, const char* aspect = nullptr);
 };
+
+// The tool that the gestures leave open, by the name that opened it.
+std::optional<std::string> ToolLeftOpen(const std::vector<ViewGesture>& gestures);
 
 // The answer of a gesture that ends in an answer and its press, or null.
 const AnswerDialog* FinalAnswer(const std::vector<Action>& actions);

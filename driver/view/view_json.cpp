@@ -6,6 +6,7 @@
 
 #include "scene/node_state.h"
 #include "text/base64.h"
+#include "tools/tool_row.h"
 
 namespace driver {
 
@@ -22,28 +23,37 @@ void WriteFileDialog(JsonWriter& json, const PanelDialog* dialog) {
     }
 }
 
-void WriteControls(JsonWriter& json, const std::vector<PanelControl>& panel, const PanelModel& model) {
-    json.BeginArray();
-    for (const PanelControl& control : panel) {
-        json.BeginObject().Key("caption").Text(control.caption);
-        json.Key("kind").Text(control.customButton ? "button" : "radio");
-        json.Key("enabled").Bool(control.enabled).Key("checked").Bool(control.checked);
-        WriteFileDialog(json.Key("fileDialog"), control.customButton ? model.DialogOf(control.caption) : nullptr);
-        json.EndObject();
+// The tools that the viewer offers (the listed rows of the tool table),
+// and the one open.
+void WriteTools(JsonWriter& json, const ViewState& state) {
+    json.Key("tools").BeginArray();
+    for (const ToolRow& tool : ToolTable()) {
+        if (tool.listed) {
+            json.BeginObject().Key("name").Text(tool.plugin);
+            json.Key("label").Text(std::string("Open ") + tool.plugin).EndObject();
+        }
     }
-    json.EndArray();
+    json.EndArray().Key("openTool");
+    state.openTool ? json.Text(*state.openTool) : json.Null();
 }
 
+// A control a list entry: its id, kind, caption and place, and the state
+// of one that a gesture works.
 void WritePanel(JsonWriter& json, const ViewState& state) {
-    WriteControls(json.Key("panel"), state.panel, state.model);
-    json.Key("layout").BeginObject().Key("width").Integer(state.model.Width());
-    json.Key("height").Integer(state.model.Height()).Key("controls").BeginArray();
-    for (const ModelControl& control : state.model.Controls()) {
-        json.BeginObject().Key("kind").Text(control.kind).Key("text").Text(control.caption);
-        json.Key("x").Integer(control.x).Key("y").Integer(control.y);
-        json.Key("width").Integer(control.width).Key("height").Integer(control.height).EndObject();
+    json.Key("panel").BeginArray();
+    for (const ViewControl& control : state.panel) {
+        const ModelControl& layout = control.layout;
+        json.BeginObject().Key("id").Integer(layout.id).Key("kind").Text(layout.kind);
+        json.Key("text").Text(layout.caption).Key("x").Integer(layout.x).Key("y").Integer(layout.y);
+        json.Key("width").Integer(layout.width).Key("height").Integer(layout.height);
+        if (control.worked) {
+            json.Key("enabled").Bool(control.enabled).Key("checked").Bool(control.checked);
+            WriteFileDialog(json.Key("fileDialog"), layout.dialog ? &*layout.dialog : nullptr);
+        }
+        json.EndObject();
     }
-    json.EndArray().EndObject();
+    json.EndArray().Key("panelSize").BeginObject().Key("width").Integer(state.panelWidth);
+    json.Key("height").Integer(state.panelHeight).EndObject();
 }
 
 void WriteFileIndex(JsonWriter& json, std::size_t index) {
@@ -143,12 +153,52 @@ void WriteMatrices(JsonWriter& json, const std::string& prefix, const std::vecto
     WriteBytes(json, prefix + (prefix.empty() ? "axes" : "Axes"), axes);
 }
 
+// The places in `nodes` of those whose source `fits`.
+template <typename Fits>
+void WritePlaces(JsonWriter& json, std::string_view key, const std::vector<ViewNode>& nodes, Fits fits) {
+    json.Key(key).BeginArray();
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        if (fits(nodes[k].source)) {
+            json.Count(k);
+        }
+    }
+    json.EndArray();
+}
+
 // A node's name is sent with the whole state, with a node sent whole, and
 // where the gesture renamed it.
 bool NameSent(const ViewState& state, const ViewNode& node) {
     return state.whole || node.changed.empty() ||
            std::any_of(node.changed.begin(), node.changed.end(),
                        [](const char* aspect) { return std::strcmp(aspect, AspectName(Aspect::Name)) == 0; });
+}
+
+// What never changes of the nodes, in the whole state: where the file
+// holds each, what it holds, whether it draws and whether it is a joint.
+void WriteUnchanging(JsonWriter& json, const std::vector<ViewNode>& nodes) {
+    NameBits holds;
+    json.Key("depth").BeginArray();
+    for (const ViewNode& node : nodes) {
+        json.Count(node.depth);
+    }
+    json.EndArray().Key("gltfNode").BeginArray();
+    for (const ViewNode& node : nodes) {
+        WriteFileIndex(json, node.source.fileNode);
+    }
+    json.EndArray().Key("objectNode").BeginArray();
+    for (const ViewNode& node : nodes) {
+        WriteFileIndex(json, node.source.objectNode);
+    }
+    json.EndArray().Key("holds").BeginArray();
+    for (const ViewNode& node : nodes) {
+        json.Count(holds.Of(node.source.holds));
+    }
+    json.EndArray();
+    holds.Write(json, "holdNames");
+    WritePlaces(json, "draws", nodes,
+                [](const NodeSource& source) { return source.draws && source.objectNode != kNoFileNode; });
+    WritePlaces(json, "joints", nodes,
+                [](const NodeSource& source) { return source.joint && source.fileNode != kNoFileNode; });
 }
 
 // The nodes of the state as columns, one entry a node in each: names only
@@ -192,28 +242,9 @@ void WriteNodes(JsonWriter& json, const ViewState& state) {
         }
         json.EndArray();
         aspects.Write(json, "aspects");
-        json.EndObject();
-        return;
+    } else {
+        WriteUnchanging(json, state.nodes);
     }
-    NameBits holds;
-    json.Key("depth").BeginArray();
-    for (const ViewNode& node : state.nodes) {
-        json.Count(node.depth);
-    }
-    json.EndArray().Key("gltfNode").BeginArray();
-    for (const ViewNode& node : state.nodes) {
-        WriteFileIndex(json, node.source.fileNode);
-    }
-    json.EndArray().Key("objectNode").BeginArray();
-    for (const ViewNode& node : state.nodes) {
-        WriteFileIndex(json, node.source.objectNode);
-    }
-    json.EndArray().Key("holds").BeginArray();
-    for (const ViewNode& node : state.nodes) {
-        json.Count(holds.Of(node.source.holds));
-    }
-    json.EndArray();
-    holds.Write(json, "holdNames");
     json.EndObject();
 }
 
@@ -242,6 +273,7 @@ void WriteViewState(JsonWriter& json, const ViewState& state) {
         json.Key("drawnWith");
         state.drawnWith != nullptr ? json.Text(state.drawnWith) : json.Null();
     }
+    WriteTools(json, state);
     WritePanel(json, state);
     json.Key("selection").BeginArray();
     for (const std::size_t index : state.selection) {

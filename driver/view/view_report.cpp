@@ -10,6 +10,32 @@
 
 namespace driver {
 
+namespace {
+
+// The controls of the panel's template, each with the state of the control
+// of its id and kind on the open panel. A button or radio button of the
+// template that the panel does not hold (a tool that destroyed it) is
+// shown disabled.
+std::vector<ViewControl> PanelOf(const PanelModel& model, const std::vector<PanelControl>& open) {
+    std::vector<ViewControl> panel;
+    for (const ModelControl& control : model.Controls()) {
+        ViewControl shown{control};
+        shown.worked = control.kind == "button" || control.kind == "radio";
+        for (const PanelControl& live : open) {
+            if (shown.worked && live.id == control.id && live.customButton == (control.kind == "button")) {
+                shown.layout.caption = live.caption;
+                shown.enabled = live.enabled;
+                shown.checked = live.checked;
+                break;
+            }
+        }
+        panel.push_back(std::move(shown));
+    }
+    return panel;
+}
+
+}  // namespace
+
 ViewState ViewSession::Whole() {
     ViewChanges all;
     for (std::size_t i = 0; i < replayed_->host->Nodes().size(); ++i) {
@@ -26,8 +52,11 @@ ViewState ViewSession::Report(const ViewChanges& changes) {
     state.pickMode = host.Host().ActivePickMode() != nullptr;
     state.up = replayed_->file->Up();
     state.drawnWith = replayed_->file->DrawnWith();
-    state.panel = PanelControls(host.Panel());
-    state.model = host.OpenPanelModel();
+    const PanelModel model = host.OpenPanelModel();
+    state.openTool = ToolLeftOpen(gestures_);
+    state.panel = PanelOf(model, PanelControls(host.Panel()));
+    state.panelWidth = model.Width();
+    state.panelHeight = model.Height();
     state.selection = host.SelectionIndices();
     const std::vector<standin::StandinNode*>& order = host.Nodes();
     std::vector<std::size_t> indices;

@@ -12,7 +12,6 @@
 #include "files/output_file.h"
 #include "files/proxy_files.h"
 #include "files/source_bytes.h"
-#include "hosting/panel_controls.h"
 #include "hosting/panel_model.h"
 #include "node_matrix.h"
 #include "scene/scene_format.h"
@@ -42,6 +41,17 @@ struct ViewNode {
     NodeSource source;                 // where the file holds it, and what it holds
 };
 
+// A control of the open tool's panel as the page draws it: its place in
+// the panel's template, with the caption that the panel now shows (which a
+// gesture names it by), and the state of one that a gesture works (a
+// button or a radio button), read from the open panel.
+struct ViewControl {
+    ModelControl layout;
+    bool worked = false;
+    bool enabled = false;
+    bool checked = false;
+};
+
 // What the host shows after a gesture of the viewer: the gesture's outcome
 // as data, which the API's JSON and the page's transcript both render.
 struct ViewState {
@@ -49,12 +59,13 @@ struct ViewState {
     std::vector<std::string> warnings;  // those of its lines that warn ("warning: ...")
     std::optional<Refusal> refusal;     // why the gesture does not stand ("ORIGIN: WHAT")
     bool pickMode = false;
-    bool whole = false;  // every node, with what never changes of it (Whole)
-    std::vector<PanelControl> panel;
-    PanelModel model;                 // empty while no tool is open
-    std::vector<ViewNode> nodes;      // those that changed (all, for the whole state)
-    UpAxis up = UpAxis::Y;            // the world axis that points up in the scene
-    const char* drawnWith = nullptr;  // SceneFormat::drawnWith
+    bool whole = false;                   // every node, with what never changes of it (Whole)
+    std::optional<std::string> openTool;  // the name that opened it
+    std::vector<ViewControl> panel;       // empty while no tool is open
+    int panelWidth = 0, panelHeight = 0;  // dialog units
+    std::vector<ViewNode> nodes;          // those that changed (all, for the whole state)
+    UpAxis up = UpAxis::Y;                // the world axis that points up in the scene
+    const char* drawnWith = nullptr;      // SceneFormat::drawnWith
     std::vector<std::size_t> selection;
     std::size_t undoable = 0, redoable = 0;
     std::vector<std::string> unsaved;  // the lines that stand since the last Save

@@ -20,6 +20,8 @@
 #include <nlohmann/json.hpp>
 
 #include "hosting/plugin_directory.h"
+#include "names/resource.h"
+#include "pivot/resource.h"
 #include "served_view.h"
 #include "view/view_files.h"
 #include "view/view_server.h"
@@ -194,6 +196,51 @@ TEST(ViewServer, QuotesATypedPatternIntoOneLine) {
     const std::string lines = session.substr(session.find("\r\n\r\n") + 4);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3) << lines;
     EXPECT_EQ(lines.find("open"), std::string::npos) << lines;
+}
+
+// What the page draws is what the state says: the tools offered (the
+// listed rows of the tool table), the one open, its panel a control an
+// entry keyed by its id with its place and state (Pick and the axes
+// enabled by a selection of one node), and which nodes draw.
+TEST(ViewServer, TheStateTellsThePageWhatItDraws) {
+    const Served served;
+    const std::string bearer = served.Bearer();
+    const nlohmann::json whole = Body(served.Request("GET", "/api/state", bearer));
+    EXPECT_EQ(whole["tools"], nlohmann::json::parse(R"([{"name": "Tarvel", "label": "Open Tarvel"},
+                                                         {"name": "Velkora", "label": "Open Velkora"}])"));
+    EXPECT_TRUE(whole["openTool"].is_null());
+    EXPECT_EQ(whole["panel"], nlohmann::json::array());
+    EXPECT_EQ(whole["nodes"]["draws"], nlohmann::json::parse("[5, 6, 7, 8]")) << "the nodes that hold meshes";
+    EXPECT_EQ(whole["nodes"]["joints"], nlohmann::json::array());
+    EXPECT_FALSE(whole.contains("layout"));
+    const auto control = [](const nlohmann::json& state, int id) {
+        for (const nlohmann::json& entry : state["panel"]) {
+            if (entry["id"] == id) return entry;
+        }
+        return nlohmann::json();
+    };
+    const nlohmann::json tarvel =
+        Body(served.Request("POST", "/api/actions", bearer, "select 7\nopen Tarvel\nradio Y"));
+    EXPECT_EQ(tarvel["openTool"], "Tarvel");
+    EXPECT_EQ(tarvel["panelSize"], nlohmann::json::parse(R"({"width": 108, "height": 150})"));
+    EXPECT_EQ(control(tarvel, IDC_PICK), nlohmann::json::parse(R"({"id": 1099, "kind": "button", "text": "Pick",
+        "x": 38, "y": 57, "width": 30, "height": 11, "enabled": true, "checked": false, "fileDialog": null})"));
+    EXPECT_EQ(control(tarvel, IDC_AXIS_Y)["checked"], true);
+    EXPECT_EQ(control(tarvel, IDC_AXIS_X)["checked"], false);
+    ASSERT_EQ(tarvel["panel"].size(), 8u);
+    EXPECT_EQ(tarvel["panel"][1], nlohmann::json::parse(R"({"id": -1, "kind": "group", "text": "Pivot by axis",
+        "x": 7, "y": 31, "width": 94, "height": 46})"))
+        << "a control that no gesture works has no state";
+    const nlohmann::json velkora = Body(served.Request("POST", "/api/actions", bearer, "close\nopen Velkora"));
+    EXPECT_EQ(velkora["openTool"], "Velkora");
+    EXPECT_EQ(control(velkora, IDC_SAVE_NAMES)["text"], "Save Names To File");
+    EXPECT_EQ(control(velkora, IDC_SAVE_NAMES)["fileDialog"],
+              nlohmann::json::parse(R"({"kind": "save", "title": "Save As"})"));
+    EXPECT_EQ(control(velkora, IDC_LOAD_NAMES)["fileDialog"]["kind"], "load");
+    const nlohmann::json closed = Body(served.Request("POST", "/api/actions", bearer, "close"));
+    EXPECT_TRUE(closed["openTool"].is_null());
+    EXPECT_EQ(closed["panel"], nlohmann::json::array());
+    EXPECT_FALSE(closed["nodes"].contains("draws")) << "what never changes comes in the whole state alone";
 }
 
 // The page's file form offers the names files of the folders reached:

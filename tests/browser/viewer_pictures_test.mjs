@@ -10,6 +10,7 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import readline from 'node:readline';
+import { withTestHooks } from './viewer_steps.mjs';
 
 const [host, work, playwrightCore] = process.argv.slice(2);
 const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
@@ -147,7 +148,7 @@ async function viewing(page, json, check) {
   const viewer = spawn(host, ['view', file], { stdio: ['ignore', 'pipe', 'inherit'] });
   try {
     const at = await new Promise((resolve) => readline.createInterface({ input: viewer.stdout }).once('line', resolve));
-    await page.goto(at);
+    await page.goto(withTestHooks(at));
     await page.waitForSelector('body[data-ready]', { timeout: 120000 });
     await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, { timeout: 120000 });
     await check();

@@ -7,7 +7,9 @@ import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 import readline from 'node:readline';
-import { clickNear, doorAt, doorVertex, framesPassed, pivotDoorOnHinge, settled, transcriptHas } from './viewer_steps.mjs';
+import {
+  clickNear, doorAt, doorVertex, framesPassed, pivotDoorOnHinge, settled, toolButton, transcriptHas, withTestHooks,
+} from './viewer_steps.mjs';
 
 const [host, examples, work, playwrightCore, screenshots] = process.argv.slice(2);
 const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
@@ -81,8 +83,23 @@ async function securityRules() {
 
 // --- The page ---------------------------------------------------------
 
+// The product page, opened as a user opens it: no test hooks, and a
+// button for each tool that the server offers, none that it keeps out.
+async function productPage(browser) {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+  try {
+    await page.goto(address);
+    await page.waitForSelector('body[data-ready]', { timeout: 30000 });
+    assert.equal(await page.evaluate(() => typeof window.morvaneViewer), 'undefined', 'the product page has no test hooks');
+    const tools = await page.$$eval('#tool-buttons button', (buttons) => buttons.map((b) => [b.dataset.tool, b.textContent]));
+    assert.deepEqual(tools, [['Tarvel', 'Open Tarvel'], ['Velkora', 'Open Velkora']], 'the tools offered');
+  } finally {
+    await page.close();
+  }
+}
+
 async function pivotOnHinge(page) {
-  await page.goto(address);
+  await page.goto(withTestHooks(address));
   await page.waitForSelector('body[data-ready]', { timeout: 30000 });
   assert.ok(!page.url().includes(token), 'the address bar has lost the token');
   await pivotDoorOnHinge(page);
@@ -187,7 +204,7 @@ async function viewing(page, scene, check) {
   try {
     const at = await new Promise((resolve) => readline.createInterface({ input: viewer.stdout }).once('line', resolve));
     const start = Date.now();
-    await page.goto(at);
+    await page.goto(withTestHooks(at));
     await page.waitForSelector('body[data-ready]', { timeout: 120000 });
     await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, { timeout: 120000 });
     const { nodes, drawn, pageStart } = await page.evaluate(async () => ({
@@ -319,7 +336,7 @@ async function gltfFilesDrawnAsThreeDoes(page) {
 async function snapsOnFarCopy(page, world) {
   const corner = [world[0] + world[12], world[1] + world[13], world[2] + world[14]];  // local (1, 0, 0)
   const centre = [1, 1, 0].map((_, i) => (world[i] + world[4 + i]) / 3 + world[12 + i]);
-  await page.click('#open-tarvel');
+  await page.click(toolButton('Tarvel'));
   await transcriptHas(page, 'opened "Tarvel"');
   await page.fill('#select-name-pattern', 'Copy 19');
   await page.press('#select-name-pattern', 'Enter');
@@ -446,6 +463,7 @@ const browser = await chromium.launch({
 });
 try {
   await securityRules();
+  await productPage(browser);
   const original = (await api('GET', 'scene')).body;
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, acceptDownloads: true });
   page.on('pageerror', (error) => { throw error; });
@@ -455,7 +473,7 @@ try {
   await shoot(page, 'viewer-tarvel.png');
   await saveMatchesSession(page);
   await undoRestores(page, original);
-  await page.click('#open-velkora');
+  await page.click(toolButton('Velkora'));
   await transcriptHas(page, 'opened "Velkora"');
   await shoot(page, 'viewer-velkora.png');
   // The path form belongs to the press: another tool's panel closes it.
@@ -464,7 +482,7 @@ try {
   await page.waitForFunction(() => document.querySelector('#file-dialog-path').value.endsWith('-names.txt'));
   assert.match(await page.textContent('#file-dialog-format'), /names file/, 'the form says the format');
   assert.equal(await page.textContent('#file-dialog-title'), 'Save As', 'the form has the title the server sends');
-  await page.click('#open-tarvel');
+  await page.click(toolButton('Tarvel'));
   await page.waitForSelector('#file-dialog', { state: 'hidden' });
   const ended = new Promise((resolve) => server.once('exit', resolve));
   page.once('dialog', (dialog) => dialog.accept());  // the unsaved redo

@@ -9,7 +9,7 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import readline from 'node:readline';
-import { pivotDoorOnHinge, transcriptHas } from './viewer_steps.mjs';
+import { pivotDoorOnHinge, transcriptHas, withTestHooks } from './viewer_steps.mjs';
 
 const [nativeHost, windowsHost, runWine, examples, work, playwrightCore] = process.argv.slice(2);
 const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
@@ -46,7 +46,7 @@ async function viewAndPivot(browser, side, command) {
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
   page.on('pageerror', (error) => { throw error; });
   try {
-    await page.goto(await started(viewer), { timeout: patience });
+    await page.goto(withTestHooks(await started(viewer)), { timeout: patience });
     await page.waitForSelector('body[data-ready]', { timeout: patience });
     await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, { timeout: patience });
     await pivotDoorOnHinge(page, patience);

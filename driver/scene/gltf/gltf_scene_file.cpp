@@ -133,6 +133,8 @@ NodeSource GltfSceneFile::SourceOf(std::size_t index) const {
             source.holds.push_back(kHoldNames[bit]);
         }
     }
+    source.draws = (record.holds & kDrawingBits) != 0;
+    source.joint = (record.holds & kJointBit) != 0;
     return source;
 }
 

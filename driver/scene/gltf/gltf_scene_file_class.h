@@ -74,6 +74,8 @@ private:
     static constexpr const char* kHoldNames[] = {"mesh", "skin", "camera", "light", "instances", "weights", "joint"};
     static constexpr unsigned kHoldCount = sizeof kHoldNames / sizeof kHoldNames[0];
     static constexpr unsigned kJointBit = 1u << 6;
+    // What of an object draws: all but its morph weights.
+    static constexpr unsigned kDrawingBits = 0x1fu;
     static std::uint8_t HoldsOf(const NodeEntry& entry) {
         const unsigned kind = entry.objectKind;
         return static_cast<std::uint8_t>((kind == NodeEntry::kGeometry ? 1u : 0u) | (entry.skinned ? 2u : 0u) |

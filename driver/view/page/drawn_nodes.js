@@ -36,15 +36,9 @@ function drawBatched(parts) {
 
 // What the server says of the nodes (view_state.js, the whole state): the
 // glTF nodes whose objects draw something, and the joints of skins.
-const DRAWING = new Set(['mesh', 'skin', 'camera', 'light', 'instances']);
 function drawingFacts(nodes) {
-  const facts = { draws: new Set(), joints: new Set() };
-  for (let k = 1; k < nodes.count; ++k) {
-    const holds = nodes.holdsOf(k);
-    if (nodes.objectNode[k] !== null && holds.some((what) => DRAWING.has(what))) facts.draws.add(nodes.objectNode[k]);
-    if (nodes.gltfNode[k] !== null && holds.includes('joint')) facts.joints.add(nodes.gltfNode[k]);
-  }
-  return facts;
+  return { draws: new Set(nodes.draws.map((k) => nodes.objectNode[k])),
+    joints: new Set(nodes.joints.map((k) => nodes.gltfNode[k])) };
 }
 
 // The static meshes of a node's object, which a batch draws, each with its

@@ -4,6 +4,11 @@
 // renderer takes a quarter of a second to make. It imports nothing, so it
 // runs as soon as it is read; viewer.js takes up `started`.
 
+// Whether a test asked for the page's test hooks (window.morvaneViewer):
+// `hooks=1` beside the token after '#' (`#token=...&hooks=1`), read before
+// the token is taken out of the address. The product page has none.
+export const hooksAsked = new URLSearchParams(window.location.hash.slice(1)).get('hooks') === '1';
+
 // The server's token, which every request but those of the page's own
 // files carries in a header: never in a cookie, which the browser would
 // send to every other server of this machine (cookies are not kept apart

@@ -37,8 +37,9 @@ function unpackMatrices(count, origins, turned, axes, out) {
 
 // {count, index, world, object, objectAt, names: Map(position -> quoted
 // name), changed, aspects, depth, gltfNode, objectNode, holds(position) ->
-// [names]} of a state's `nodes`: world and object as 16 numbers an entry
-// (object only for the entries of objectAt, in that order).
+// [names], draws, joints} of a state's `nodes`: world and object as 16
+// numbers an entry (object only for the entries of objectAt, in that
+// order); draws and joints, positions.
 export function unpackNodes(nodes) {
   const count = nodes.index.length;
   const world = new Float64Array(count * 16);

@@ -5,6 +5,7 @@ import {
   clickText, frameNodes, hooks, loadScene, lookFrom, placeNodes, showPivots, toggleOrthographic,
 } from './viewport.js';
 import { skippedImages } from './gltf_scene.js';
+import { drawPanel } from './panel_view.js';
 import { SNAP_TEXT } from './snapping.js';
 import { call, started } from './start.js';
 import { NO_NODES, unpackNodes } from './view_state.js';
@@ -15,10 +16,9 @@ const view = {
   names: [],          // index -> the node's name as the transcript quotes it
   depth: [],          // index -> its depth in the tree
   holdsOf: () => [],  // index -> what it holds ("mesh", "joint", ...)
-  panel: new Map(),   // caption -> the control's state, and the file dialog it opens
   selection: [],
   pickMode: false,
-  toolOpen: false,
+  openTool: null,     // the name of the open tool, as the server gives it
   unsaved: 0,         // the lines that stand since the last Save
   reads: [],          // the names files that the standing session loads
 };
@@ -74,15 +74,15 @@ function show(state) {
   for (const [k, name] of nodes.names) view.names[nodes.index[k]] = name;
   view.selection = state.selection;
   view.pickMode = state.pickMode;
-  view.toolOpen = state.layout.controls.length > 0;
   view.unsaved = state.unsaved;
   view.reads = state.reads;
-  const states = new Map(state.panel.map((control) => [control.caption, control]));
-  view.panel = states;
   // A dialog's form belongs to the press of the panel shown: another
   // tool's panel closes it.
-  if (!states.has(dialogCaption)) closeDialog();
-  drawPanel($('tool-panel'), state.layout, states, panelGesture);
+  if (state.openTool !== view.openTool || !state.panel.some((control) => control.id === dialogControl?.id)) {
+    closeDialog();
+  }
+  view.openTool = state.openTool;
+  drawPanel($('tool-panel'), state.panel, state.panelSize, panelGesture);
   showStatus();
   $('undo').disabled = state.undoable === 0;
   $('redo').disabled = state.redoable === 0;
@@ -164,92 +164,26 @@ function markSelection() {
   showPivots(view.selection, view.pickMode);
 }
 
-// --- The panel and the names tool's file dialogs ----------------------
+// --- The panel's gestures and the names tool's file dialogs ---------
 
-// The open tool's panel, drawn from its dialog template as the host shows
-// it: places in dialog units, states from the real panel after each action.
-
-// Dialog units to pixels for the template's 8-point font.
-const UNIT_X = 1.75;
-const UNIT_Y = 1.75;
-
-function place(element, control) {
-  element.style.left = `${control.x * UNIT_X}px`;
-  element.style.top = `${control.y * UNIT_Y}px`;
-  element.style.width = `${control.width * UNIT_X}px`;
-  element.style.height = `${control.height * UNIT_Y}px`;
-  return element;
-}
-
-// Draws `layout` (the template's controls) with `states` (caption ->
-// {enabled, checked}) into `container`; `act(kind, caption)` runs a gesture.
-function drawPanel(container, layout, states, act) {
-  container.replaceChildren();
-  if (!layout || layout.controls.length === 0) {
-    container.textContent = 'No tool is open.';
-    return;
-  }
-  const page = document.createElement('div');
-  page.className = 'panel-page';
-  page.style.width = `${layout.width * UNIT_X}px`;
-  page.style.height = `${layout.height * UNIT_Y}px`;
-  for (const control of layout.controls) {
-    const state = states.get(control.text) ?? { enabled: true, checked: false };
-    let element;
-    if (control.kind === 'static') {
-      element = document.createElement('div');
-      element.className = 'static';
-      element.textContent = control.text;
-    } else if (control.kind === 'group') {
-      element = document.createElement('div');
-      element.className = 'group';
-      const caption = document.createElement('span');
-      caption.textContent = control.text;
-      element.append(caption);
-    } else if (control.kind === 'radio') {
-      element = document.createElement('label');
-      element.className = 'radio';
-      const input = document.createElement('input');
-      input.type = 'radio';
-      input.checked = state.checked;
-      input.disabled = !state.enabled;
-      input.dataset.caption = control.text;
-      input.addEventListener('click', (event) => { event.preventDefault(); act('radio', control.text); });
-      element.append(input, control.text);
-    } else {
-      element = document.createElement('button');
-      element.textContent = control.text;
-      element.disabled = !state.enabled;
-      element.classList.toggle('checked', state.checked);
-      element.dataset.caption = control.text;
-      element.addEventListener('click', () => act('press', control.text));
-    }
-    page.append(place(element, control));
-  }
-  // A right button on the panel ends the pick mode, as in the host.
-  page.addEventListener('contextmenu', (event) => { event.preventDefault(); act('rightclick'); });
-  container.append(page);
-}
-
-
-function panelGesture(kind, caption) {
+// A gesture names a control by the caption that the server gives it.
+function panelGesture(kind, control) {
   if (kind === 'rightclick') return act('rightclick');
-  if (kind === 'radio') return act(`radio ${caption}`);
-  const dialog = view.panel.get(caption)?.fileDialog;
-  if (dialog) return askPath(dialog, caption);
-  return act(`press ${caption}`);
+  if (kind === 'radio') return act(`radio ${control.text}`);
+  if (control.fileDialog) return askPath(control);
+  return act(`press ${control.text}`);
 }
 
 // The dialog takes a typed path, as the stand-in's file dialogs do; the
 // answer and the press that opens the dialog go as one gesture.
-let dialogCaption = null;  // the press whose form is open
+let dialogControl = null;  // the button whose press's form is open
 
 function closeDialog() {
   const form = $('file-dialog');
   form.hidden = true;
   form.onsubmit = null;
   $('file-dialog-cancel').onclick = null;
-  dialogCaption = null;
+  dialogControl = null;
 }
 
 // The form lists the names files of the folders the viewer reaches, as
@@ -258,7 +192,7 @@ async function listDialogFiles(dialog) {
   const list = $('file-dialog-files');
   list.replaceChildren();
   const found = await call('GET', `files/${dialog.kind}`).catch(() => null);
-  if (!found || dialogCaption === null) return;
+  if (!found || dialogControl === null) return;
   $('file-dialog-format').textContent = found.format;
   if (!$('file-dialog-path').value) $('file-dialog-path').value = found.suggested;
   for (const file of found.files) {
@@ -270,18 +204,19 @@ async function listDialogFiles(dialog) {
   if (found.more) list.append(Object.assign(document.createElement('li'), { textContent: '…' }));
 }
 
-function askPath(dialog, caption) {
+function askPath(control) {
+  const dialog = control.fileDialog;
   const form = $('file-dialog');
   $('file-dialog-title').textContent = dialog.title;
   $('file-dialog-path').value = '';
   $('file-dialog-format').textContent = '';
   form.hidden = false;
-  dialogCaption = caption;
+  dialogControl = control;
   $('file-dialog-path').focus();
   listDialogFiles(dialog);
   const finish = (answer) => {
     closeDialog();
-    act(`answer ${answer}\npress ${caption}`);
+    act(`answer ${answer}\npress ${control.text}`);
   };
   form.onsubmit = (event) => { event.preventDefault(); finish($('file-dialog-path').value.trim() || 'cancel'); };
   $('file-dialog-cancel').onclick = () => finish('cancel');
@@ -322,7 +257,7 @@ async function load() {
   for (const { file, why } of state.refusedFiles) note(`not served: ${file}: ${why}`, true);
   for (const uri of skippedImages) note(`not fetched: the image ${uri}, of another host`, true);
   show({ ...state, lines: [], nodes: NO_NODES });
-  startKeys();
+  startKeys(state.tools);
   document.body.dataset.ready = '1';
 }
 
@@ -347,7 +282,18 @@ async function save() {
 
 function openTool(name) {
   closeDialog();
-  act(`${view.toolOpen ? 'close\n' : ''}open ${name}`);
+  act(`${view.openTool !== null ? 'close\n' : ''}open ${name}`);
+}
+
+// A button for each tool that the server offers.
+function toolButtons(tools) {
+  $('tool-buttons').replaceChildren(...tools.map(({ name, label }) => {
+    const button = document.createElement('button');
+    button.textContent = label;
+    button.dataset.tool = name;
+    button.onclick = () => openTool(name);
+    return button;
+  }));
 }
 
 // The session alone when it answers no file dialog; else the session in a
@@ -376,9 +322,8 @@ async function quit() {
   document.body.textContent = 'The viewer has ended; this page can be closed.';
 }
 
-function startKeys() {
-  $('open-tarvel').onclick = () => openTool('Tarvel');
-  $('open-velkora').onclick = () => openTool('Velkora');
+function startKeys(tools) {
+  toolButtons(tools);
   $('close-tool').onclick = () => { closeDialog(); act('close'); };
   $('undo').onclick = () => gesture('undo', '');
   $('redo').onclick = () => gesture('redo', '');

@@ -1,14 +1,14 @@
 // The 3D viewport: the scene drawn (frame.js, drawn_nodes.js), the nodes
 // placed where the host says (placements.js), pivot tripods (gizmos.js),
-// picking (picking.js) and the test hooks (test_hooks.js). viewer.js asks
-// it through these functions only.
+// picking (picking.js), and the test hooks (test_hooks.js) where a test
+// asks for them (start.js). viewer.js asks it through these functions only.
 import * as THREE from 'three';
 import { afterFirstPicture, frame, frameBox, frameFirst, redraw, setUpView } from './frame.js';
 import { addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, placeDrawn, tintDrawn } from './drawn_nodes.js';
 import { pickMarker, placeTripods, showTripods, sizeGizmos } from './gizmos.js';
 import { picking, startPicking } from './picking.js';
 import { nodeCount, startPlacements, takePlacements } from './placements.js';
-import { installHooks } from './test_hooks.js';
+import { hooksAsked } from './start.js';
 
 export { clickText } from './picking.js';
 export { lookFrom, toggleOrthographic } from './frame.js';
@@ -107,8 +107,8 @@ export async function loadScene(state, nodes, canvas, context) {
   };
   picking.click = (found, event) => hooks.click(found, event);
   startPicking();
-  installHooks(state.scene, tintOf);
   redraw();
   afterFirstPicture();
+  if (hooksAsked) (await import('./test_hooks.js')).installHooks(state.scene, tintOf);
   return drawn.undrawn;
 }
