@@ -1,0 +1,227 @@
+// The meshopt decoder against meshoptimizer's own encoder and decoder:
+// random inputs of every mode and filter decode to the library's bytes,
+// and damaged streams are refused.
+#include <meshoptimizer.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "scene/gltf/meshopt_decode.h"
+
+namespace {
+
+using driver::gltf::DecodeMeshopt;
+using driver::gltf::MeshoptError;
+using driver::gltf::MeshoptFilter;
+using driver::gltf::MeshoptLayout;
+using driver::gltf::MeshoptMode;
+
+struct Encoded {
+    std::string bytes;     // compressed
+    std::string expected;  // the library's decoding of them
+    MeshoptLayout layout;
+};
+
+// Elements that vary as `noise` says: 0 all alike, 1 smooth, 2 coarse,
+// 3 random, so that every width of deltas appears.
+std::string Elements(std::mt19937& random, std::size_t count, std::size_t stride, int noise) {
+    std::string bytes(count * stride, '\0');
+    const unsigned spread[] = {0, 2, 30, 256};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto base = i < stride ? static_cast<unsigned>(random()) : static_cast<unsigned char>(bytes[i - stride]);
+        bytes[i] = static_cast<char>(base + (spread[noise] ? static_cast<unsigned>(random()) % spread[noise] : 0));
+    }
+    return bytes;
+}
+
+Encoded EncodeAttributes(const std::string& elements, std::size_t count, std::size_t stride, MeshoptFilter filter) {
+    std::string bytes(meshopt_encodeVertexBufferBound(count, stride), '\0');
+    bytes.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size(),
+                                            elements.data(), count, stride));
+    std::string expected(count * stride, '\0');
+    EXPECT_EQ(meshopt_decodeVertexBuffer(&expected[0], count, stride,
+                                         reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+              0);
+    if (filter == MeshoptFilter::Octahedral) {
+        meshopt_decodeFilterOct(&expected[0], count, stride);
+    } else if (filter == MeshoptFilter::Quaternion) {
+        meshopt_decodeFilterQuat(&expected[0], count, stride);
+    } else if (filter == MeshoptFilter::Exponential) {
+        meshopt_decodeFilterExp(&expected[0], count, stride);
+    }
+    return {bytes, expected, {MeshoptMode::Attributes, filter, count, stride, false}};
+}
+
+// `count` elements filtered by `filter` from random unit vectors,
+// quaternions or floats, `bits` of precision.
+Encoded Filtered(std::mt19937& random, std::size_t count, std::size_t stride, MeshoptFilter filter, int bits) {
+    std::normal_distribution<float> normal;
+    const std::size_t width = filter == MeshoptFilter::Exponential ? stride / 4 : 4;
+    std::vector<float> values(count * width);
+    for (std::size_t e = 0; e < count; ++e) {
+        float length = 0;
+        for (std::size_t i = 0; i < width; ++i) {
+            values[e * width + i] = normal(random) * (filter == MeshoptFilter::Exponential ? 1000.0f : 1.0f);
+            length += values[e * width + i] * values[e * width + i];
+        }
+        for (std::size_t i = 0; filter != MeshoptFilter::Exponential && i < width; ++i) {
+            values[e * width + i] /= std::sqrt(length);
+        }
+    }
+    std::string elements(count * stride, '\0');
+    if (filter == MeshoptFilter::Octahedral) {
+        meshopt_encodeFilterOct(&elements[0], count, stride, bits, values.data());
+    } else if (filter == MeshoptFilter::Quaternion) {
+        meshopt_encodeFilterQuat(&elements[0], count, stride, bits, values.data());
+    } else {
+        meshopt_encodeFilterExp(&elements[0], count, stride, bits, values.data());
+    }
+    return EncodeAttributes(elements, count, stride, filter);
+}
+
+// A triangle list of a strip of `triangles` over a grid, its triangles
+// shuffled in runs (explicit and recent indices both), or an index
+// sequence of it.
+Encoded EncodeIndices(std::mt19937& random, std::size_t triangles, std::size_t stride, bool sequence) {
+    std::vector<unsigned> indices;
+    for (std::size_t t = 0; t < triangles; ++t) {
+        const auto row = static_cast<unsigned>(t / 2), corner = static_cast<unsigned>(t % 2);
+        indices.insert(indices.end(), {row, row + 1 + corner, row + 2});
+    }
+    for (std::size_t t = 0; t + 8 < triangles; t += 1 + random() % 16) {
+        std::swap_ranges(indices.begin() + 3 * t, indices.begin() + 3 * t + 3,
+                         indices.begin() + 3 * (t + random() % (triangles - t)));
+    }
+    const std::size_t count = indices.size();
+    std::string bytes(sequence ? meshopt_encodeIndexSequenceBound(count, triangles + 2)
+                               : meshopt_encodeIndexBufferBound(count, triangles + 2),
+                      '\0');
+    auto* out = reinterpret_cast<unsigned char*>(&bytes[0]);
+    bytes.resize(sequence ? meshopt_encodeIndexSequence(out, bytes.size(), indices.data(), count)
+                          : meshopt_encodeIndexBuffer(out, bytes.size(), indices.data(), count));
+    std::string expected(count * stride, '\0');
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    EXPECT_EQ(sequence ? meshopt_decodeIndexSequence(&expected[0], count, stride, in, bytes.size())
+                       : meshopt_decodeIndexBuffer(&expected[0], count, stride, in, bytes.size()),
+              0);
+    return {bytes, expected, {sequence ? MeshoptMode::Indices : MeshoptMode::Triangles, MeshoptFilter::None,
+                              count, stride, false}};
+}
+
+int Bits(std::mt19937& random, std::size_t least, std::size_t most) {
+    return static_cast<int>(least + random() % (most - least + 1));
+}
+
+// Every mode and filter, in a table of random cases.
+std::vector<Encoded> Cases() {
+    std::mt19937 random(29);
+    std::vector<Encoded> cases;
+    for (const std::size_t count : {0, 1, 15, 16, 17, 255, 257, 1000, 2100}) {
+        for (std::size_t stride = 4; stride <= 64; stride += 4 + 8 * (stride / 16)) {
+            const std::string elements = Elements(random, count, stride, static_cast<int>(random() % 4));
+            cases.push_back(EncodeAttributes(elements, count, stride, MeshoptFilter::None));
+        }
+        for (const std::size_t stride : {4, 8}) {
+            cases.push_back(Filtered(random, count, stride, MeshoptFilter::Octahedral, Bits(random, 4, 2 * stride)));
+            cases.push_back(Filtered(random, count, 4 * stride, MeshoptFilter::Exponential, Bits(random, 1, 24)));
+        }
+        cases.push_back(Filtered(random, count, 8, MeshoptFilter::Quaternion, Bits(random, 4, 16)));
+        cases.push_back(EncodeIndices(random, count, count % 2 ? 2 : 4, false));
+        cases.push_back(EncodeIndices(random, count, count % 2 ? 4 : 2, true));
+    }
+    return cases;
+}
+
+std::string Describe(const Encoded& c) {
+    return "mode " + std::to_string(static_cast<int>(c.layout.mode)) + " filter " +
+           std::to_string(static_cast<int>(c.layout.filter)) + ", " + std::to_string(c.layout.count) + " x " +
+           std::to_string(c.layout.byteStride);
+}
+
+// The filters are exact to one unit of their integers; EXPONENTIAL and
+// the codecs exactly.
+TEST(MeshoptDecode, DecodesAsTheLibraryDoes) {
+    for (const Encoded& c : Cases()) {
+        SCOPED_TRACE(Describe(c));
+        const std::string decoded = DecodeMeshopt(c.bytes, c.layout);
+        ASSERT_EQ(decoded.size(), c.expected.size());
+        const bool toOneUnit = c.layout.filter == MeshoptFilter::Octahedral || c.layout.filter == MeshoptFilter::Quaternion;
+        if (!toOneUnit) {
+            EXPECT_EQ(decoded, c.expected);
+            continue;
+        }
+        const bool wide = c.layout.byteStride == 8;
+        for (std::size_t i = 0; i < decoded.size(); i += wide ? 2 : 1) {
+            const auto at = [&](const std::string& s) {
+                return wide ? static_cast<std::int16_t>(static_cast<unsigned char>(s[i]) |
+                                                        static_cast<unsigned char>(s[i + 1]) << 8)
+                            : static_cast<signed char>(s[i]);
+            };
+            ASSERT_LE(std::abs(at(decoded) - at(c.expected)), 1) << "component " << i;
+        }
+    }
+}
+
+// Damaged streams: each cut short, its first byte wrong, a count that its
+// bytes cannot hold, bytes changed at random; refused as malformed (or,
+// for a change, decoded as the library decodes it), never read past.
+TEST(MeshoptDecode, RefusesDamagedStreams) {
+    std::mt19937 random(31);
+    for (const Encoded& c : Cases()) {
+        SCOPED_TRACE(Describe(c));
+        for (std::size_t cut = 0; cut < c.bytes.size(); cut += 1 + cut / 4) {
+            EXPECT_THROW(DecodeMeshopt(c.bytes.substr(0, cut), c.layout), MeshoptError) << "cut to " << cut;
+        }
+        std::string header = c.bytes;
+        header[0] = static_cast<char>(header[0] ^ (1 << random() % 8));
+        EXPECT_THROW(DecodeMeshopt(header, c.layout), MeshoptError);
+        MeshoptLayout more = c.layout;
+        more.count += c.layout.mode == MeshoptMode::Triangles ? 3 * c.bytes.size() : 16 * c.bytes.size();
+        EXPECT_THROW(DecodeMeshopt(c.bytes, more), MeshoptError);
+        more.count = std::uint64_t{1} << 40;
+        EXPECT_THROW(DecodeMeshopt(c.bytes, more), MeshoptError) << "past the bound, nothing held";
+        for (int change = 0; change < 4 && c.layout.filter == MeshoptFilter::None; ++change) {
+            std::string damaged = c.bytes;
+            damaged[1 + random() % (damaged.size() - 1)] = static_cast<char>(random());
+            std::string library(c.expected.size(), '\0');
+            const auto* in = reinterpret_cast<const unsigned char*>(damaged.data());
+            const auto n = static_cast<std::size_t>(c.layout.count), stride = static_cast<std::size_t>(c.layout.byteStride);
+            const int status = c.layout.mode == MeshoptMode::Attributes
+                                   ? meshopt_decodeVertexBuffer(&library[0], n, stride, in, damaged.size())
+                               : c.layout.mode == MeshoptMode::Triangles
+                                   ? meshopt_decodeIndexBuffer(&library[0], n, stride, in, damaged.size())
+                                   : meshopt_decodeIndexSequence(&library[0], n, stride, in, damaged.size());
+            try {
+                const std::string decoded = DecodeMeshopt(damaged, c.layout);
+                EXPECT_TRUE(status != 0 || decoded == library) << "change " << change;
+            } catch (const MeshoptError&) {
+            }
+        }
+    }
+}
+
+// What the extension requires of a layout, and of the view it fills.
+TEST(MeshoptDecode, RefusesLayoutsTheExtensionForbids) {
+    const struct {
+        const char *mode, *filter;
+        std::uint64_t count, stride, viewLength;
+        bool khr;
+    } bad[] = {
+        {"ATTRIBUTE", "", 4, 4, 16, false},        {"ATTRIBUTES", "COLOR", 4, 4, 16, false},
+        {"ATTRIBUTES", "", 4, 6, 24, false},       {"ATTRIBUTES", "", 1, 260, 260, false},
+        {"ATTRIBUTES", "", 4, 4, 20, false},       {"ATTRIBUTES", "QUATERNION", 4, 4, 16, false},
+        {"ATTRIBUTES", "OCTAHEDRAL", 2, 12, 24, false}, {"TRIANGLES", "", 4, 4, 16, false},
+        {"INDICES", "", 4, 8, 32, false},          {"INDICES", "EXPONENTIAL", 4, 4, 16, true},
+        {"ATTRIBUTES", "", std::uint64_t{1} << 29, 4, std::uint64_t{1} << 31, false},
+    };
+    for (const auto& c : bad) {
+        EXPECT_THROW(driver::gltf::MeshoptLayoutOf(c.mode, c.filter, c.count, c.stride, c.viewLength, c.khr),
+                     MeshoptError)
+            << c.mode << " " << c.filter << " " << c.count << " x " << c.stride;
+    }
+    EXPECT_EQ(driver::gltf::MeshoptLayoutOf("ATTRIBUTES", "COLOR", 4, 8, 32, true).filter, MeshoptFilter::Color);
+    EXPECT_EQ(driver::gltf::MeshoptLayoutOf("TRIANGLES", "NONE", 6, 2, 12, false).mode, MeshoptMode::Triangles);
+}
+
+}  // namespace
