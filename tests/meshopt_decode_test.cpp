@@ -3,6 +3,8 @@
 // and damaged streams are refused.
 #include <meshoptimizer.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -222,6 +224,141 @@ TEST(MeshoptDecode, RefusesLayoutsTheExtensionForbids) {
     }
     EXPECT_EQ(driver::gltf::MeshoptLayoutOf("ATTRIBUTES", "COLOR", 4, 8, 32, true).filter, MeshoptFilter::Color);
     EXPECT_EQ(driver::gltf::MeshoptLayoutOf("TRIANGLES", "NONE", 6, 2, 12, false).mode, MeshoptMode::Triangles);
+}
+
+}  // namespace
+
+namespace {
+
+// KHR_meshopt_compression's version 1 of ATTRIBUTES, which the library
+// here cannot make: `elements` encoded with random channel modes (byte,
+// 2-byte and rotated XOR deltas), control modes and header bits, each a
+// valid choice however it compresses.
+std::string EncodeVersion1(std::mt19937& random, const std::string& elements, std::size_t count, std::size_t stride) {
+    std::vector<std::uint8_t> channels(stride / 4);
+    for (auto& channel : channels) {
+        const auto mode = static_cast<unsigned>(random() % 3);
+        channel = static_cast<std::uint8_t>(mode == 2 ? 2 | (random() % 16) << 4 : mode);
+    }
+    const auto u32 = [&](std::size_t e, std::size_t c) {
+        std::uint32_t v = 0;
+        for (unsigned b = 0; b < 4; ++b) {
+            v |= std::uint32_t{e < count ? static_cast<unsigned char>(elements[e * stride + c + b]) : 0u} << (8 * b);
+        }
+        return v;
+    };
+    std::string out(1, '\xa1');
+    const std::size_t most = std::min((8192 / stride) & ~std::size_t{15}, std::size_t{256});
+    for (std::size_t start = 0; start < count; start += most) {
+        const std::size_t n = std::min(most, count - start), groups = (n + 15) / 16;
+        std::vector<std::vector<std::uint8_t>> deltas(stride, std::vector<std::uint8_t>(groups * 16));
+        for (std::size_t c = 0; c < stride; c += 4) {
+            const unsigned mode = channels[c / 4] & 15u, r = channels[c / 4] >> 4;
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint32_t v = u32(start + i, c), p = start + i == 0 ? 0 : u32(start + i - 1, c);
+                std::uint32_t d = 0;
+                for (unsigned w = mode == 0 ? 8 : mode == 1 ? 16 : 32, b = 0; b < 32; b += w) {
+                    const std::uint32_t mask = w == 32 ? ~0u : (1u << w) - 1;
+                    const std::uint32_t delta = ((v >> b) - (p >> b)) & mask;
+                    const std::uint32_t zig = ((delta << 1) ^ (delta >> (w - 1) & 1 ? mask : 0)) & mask;
+                    d |= (w == 32 ? (((v ^ p) >> r) | ((v ^ p) << ((32 - r) & 31))) : zig) << b;
+                }
+                for (unsigned b = 0; b < 4; ++b) {
+                    deltas[c + b][i] = static_cast<std::uint8_t>(d >> (8 * b));
+                }
+            }
+        }
+        std::string controls(stride / 4, '\0'), data;
+        for (std::size_t k = 0; k < stride; ++k) {
+            const bool zeros = std::all_of(deltas[k].begin(), deltas[k].end(), [](std::uint8_t d) { return d == 0; });
+            const auto control = static_cast<unsigned>(zeros && random() % 2 ? 2 : random() % 2 ? 3 : random() % 2);
+            controls[k / 4] = static_cast<char>(controls[k / 4] | control << (2 * (k % 4)));
+            if (control == 3) {
+                data.append(deltas[k].begin(), deltas[k].end());
+            } else if (control < 2) {
+                std::string headers((groups + 3) / 4, '\0'), packed;
+                for (std::size_t g = 0; g < groups; ++g) {
+                    const bool allZero = std::all_of(&deltas[k][g * 16], &deltas[k][g * 16] + 16, [](auto d) { return d == 0; });
+                    const auto header = static_cast<unsigned>(control == 0 && !allZero ? 1 + random() % 3 : random() % 4);
+                    headers[g / 4] = static_cast<char>(headers[g / 4] | header << (2 * (g % 4)));
+                    const unsigned bits = (control == 0 ? std::array<unsigned, 4>{0, 1, 2, 4} : std::array<unsigned, 4>{1, 2, 4, 8})[header];
+                    std::string group(16 * bits / 8, '\0'), extra;
+                    for (std::size_t i = 0; bits != 0 && i < 16; ++i) {
+                        const std::uint8_t d = deltas[k][g * 16 + i];
+                        const unsigned sentinel = (1u << bits) - 1, code = bits == 8 || d < sentinel ? d : sentinel;
+                        if (bits != 8 && code == sentinel) {
+                            extra += static_cast<char>(d);
+                        }
+                        const unsigned per = 8 / bits, slot = static_cast<unsigned>(i % per);
+                        const unsigned shift = bits == 1 ? slot : 8 - bits * (slot + 1);
+                        group[i / per] = static_cast<char>(group[i / per] | code << shift);
+                    }
+                    packed += group + extra;
+                }
+                data += headers + packed;
+            }
+        }
+        out += controls + data;
+    }
+    const std::size_t tail = stride + stride / 4;
+    out += std::string(tail < 24 ? 24 - tail : 0, '\0') + std::string(stride, '\0');
+    return out.append(channels.begin(), channels.end());
+}
+
+TEST(MeshoptDecode, DecodesVersion1Attributes) {
+    std::mt19937 random(37);
+    for (const std::size_t count : {1, 16, 100, 513}) {
+        for (const std::size_t stride : {4, 8, 12, 20, 64}) {
+            const std::string elements = Elements(random, count, stride, static_cast<int>(random() % 4));
+            const std::string encoded = EncodeVersion1(random, elements, count, stride);
+            const MeshoptLayout layout{MeshoptMode::Attributes, MeshoptFilter::None, count, stride, true};
+            EXPECT_EQ(DecodeMeshopt(encoded, layout), elements) << count << " x " << stride;
+            EXPECT_THROW(DecodeMeshopt(encoded, {MeshoptMode::Attributes, MeshoptFilter::None, count, stride, false}),
+                         MeshoptError)
+                << "EXT_meshopt_compression has no version 1";
+            EXPECT_THROW(DecodeMeshopt(encoded.substr(0, encoded.size() - 1), layout), MeshoptError);
+        }
+    }
+}
+
+// COLOR: a grey of any precision K decodes to its grey, its alpha widened
+// by its last bit.
+TEST(MeshoptDecode, DecodesGreysOfTheColorFilter) {
+    std::mt19937 random(41);
+    for (const std::size_t stride : {4, 8}) {
+        const auto k = static_cast<unsigned>(2 + random() % (stride == 4 ? 7 : 15));
+        const unsigned most = stride == 4 ? 255 : 65535;
+        std::string elements;
+        std::vector<unsigned> greys, alphas;
+        for (int e = 0; e < 40; ++e) {
+            greys.push_back(static_cast<unsigned>(random() % (1u << k)));
+            alphas.push_back(static_cast<unsigned>(random() % (1u << (k - 1))));
+            for (const unsigned part : {greys.back(), 0u, 0u, alphas.back() | 1u << (k - 1)}) {
+                for (std::size_t b = 0; b < stride / 4; ++b) {
+                    elements += static_cast<char>(part >> (8 * b));
+                }
+            }
+        }
+        std::string encoded(meshopt_encodeVertexBufferBound(40, stride), '\0');
+        encoded.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&encoded[0]), encoded.size(),
+                                                  elements.data(), 40, stride));
+        const std::string decoded = DecodeMeshopt(encoded, {MeshoptMode::Attributes, MeshoptFilter::Color, 40, stride, true});
+        for (std::size_t e = 0; e < 40; ++e) {
+            const auto at = [&](std::size_t i) {
+                unsigned v = 0;
+                for (std::size_t b = 0; b < stride / 4; ++b) {
+                    v |= static_cast<unsigned>(static_cast<unsigned char>(decoded[e * stride + i * stride / 4 + b])) << (8 * b);
+                }
+                return v;
+            };
+            const double scale = most / double((1u << k) - 1);
+            const unsigned alpha = alphas[e] << 1 | (alphas[e] & 1);
+            for (std::size_t i = 0; i < 3; ++i) {
+                EXPECT_NEAR(at(i), greys[e] * scale, 0.51) << "k " << k;
+            }
+            EXPECT_NEAR(at(3), alpha * scale, 0.51);
+        }
+    }
 }
 
 }  // namespace
