@@ -96,6 +96,7 @@ Encoded EncodeIndices(std::mt19937& random, std::size_t triangles, std::size_t s
                          indices.begin() + 3 * (t + random() % (triangles - t)));
     }
     const std::size_t count = indices.size();
+    meshopt_encodeIndexVersion(1);  // the extension's (0xe1, 0xd1)
     std::string bytes(sequence ? meshopt_encodeIndexSequenceBound(count, triangles + 2)
                                : meshopt_encodeIndexBufferBound(count, triangles + 2),
                       '\0');
