@@ -606,7 +606,8 @@ void ExpectCompressedLeftAsTheyWere(const Json& input, const Json& output) {
 // can carry exactly is written, and compare.mjs plays the animation of
 // the written file against the input's; the rest is refused, naming the
 // channel, and says nothing moved; the skinned mesh node keeps the
-// transform it had (none), which glTF ignores.
+// transform it had (none), which glTF ignores. Keys that meshopt
+// compressed are decoded, the compressed views left as they were.
 TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
     const std::string moved = "pivot --select 2 --axis Y --from 0.5,1,-1 --to 1,2.5,-0.5";
     const std::string turned = std::string("pivot --select 2 --axis Z --from ") + gltftest::kBoneAt + " --to 4,0,-1";
@@ -651,20 +652,21 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
          {"varying", "LINEAR", nullptr, nullptr},
          "align --select 3",
          bone + "1, drives the rotation of node 3 \"Tip\" (nodes[2]): its pivot moved"},
-#ifdef MORVANE_HAVE_MESHOPTIMIZER
         {"compressed", {"constant", "LINEAR", "LINEAR", nullptr}, moved, ""},
-        {"compressed-quantized-turned", {"flipped", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
-#endif
         {"quantized-varying", {"varying", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
+        {"compressed-quantized-turned", {"flipped", "LINEAR", "LINEAR", "uniform", true}, turned, ""},
     };
     std::mt19937 random(53);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string scene = gltftest::CarriedMotionScene(random, c.motion);
-        [[maybe_unused]] const bool compressed = std::string(c.name).rfind("compressed", 0) == 0;
+        const bool compressed = std::string(c.name).rfind("compressed", 0) == 0;
 #ifdef MORVANE_HAVE_MESHOPTIMIZER
         const std::string input = Save(c.name + std::string(".gltf"), compressed ? CompressedKeys(scene) : scene);
 #else
+        if (compressed) {
+            continue;  // its scene drawn all the same, so that the cases after it draw theirs
+        }
         const std::string input = Save(c.name + std::string(".gltf"), scene);
 #endif
         const std::string output = c.name + std::string("-out.gltf");
