@@ -17,11 +17,11 @@
 #include <sstream>
 
 #ifdef MORVANE_HAVE_MESHOPTIMIZER
-#include <meshoptimizer.h>
+#  include <meshoptimizer.h>
 
-#include <cstring>
+#  include <cstring>
 
-#include "scene/gltf/gltf_data_uri.h"
+#  include "scene/gltf/gltf_data_uri.h"
 #endif
 #include "gltf_motion_scene.h"
 #include "gltf_skin_scene.h"
@@ -557,11 +557,14 @@ std::string CompressedKeys(const std::string& text) {
                     meshopt_encodeFilterExp(&elements[0], count, stride, 20, values.data());
                 }
                 std::string encoded(meshopt_encodeVertexBufferBound(count, stride), '\0');
-                encoded.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&encoded[0]),
-                                                          encoded.size(), elements.data(), count, stride));
-                view["extensions"][kMeshopt] = {{"buffer", 2},          {"byteOffset", compressed.size()},
-                                                {"byteLength", encoded.size()}, {"byteStride", stride},
-                                                {"mode", "ATTRIBUTES"}, {"count", count}};
+                encoded.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&encoded[0]), encoded.size(),
+                                                          elements.data(), count, stride));
+                view["extensions"][kMeshopt] = {{"buffer", 2},
+                                                {"byteOffset", compressed.size()},
+                                                {"byteLength", encoded.size()},
+                                                {"byteStride", stride},
+                                                {"mode", "ATTRIBUTES"},
+                                                {"count", count}};
                 if (exponential) {
                     view["extensions"][kMeshopt]["filter"] = "EXPONENTIAL";
                 }

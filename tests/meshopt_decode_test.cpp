@@ -39,8 +39,8 @@ std::string Elements(std::mt19937& random, std::size_t count, std::size_t stride
 
 Encoded EncodeAttributes(const std::string& elements, std::size_t count, std::size_t stride, MeshoptFilter filter) {
     std::string bytes(meshopt_encodeVertexBufferBound(count, stride), '\0');
-    bytes.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size(),
-                                            elements.data(), count, stride));
+    bytes.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size(), elements.data(),
+                                            count, stride));
     std::string expected(count * stride, '\0');
     EXPECT_EQ(meshopt_decodeVertexBuffer(&expected[0], count, stride,
                                          reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
@@ -108,8 +108,9 @@ Encoded EncodeIndices(std::mt19937& random, std::size_t triangles, std::size_t s
     EXPECT_EQ(sequence ? meshopt_decodeIndexSequence(&expected[0], count, stride, in, bytes.size())
                        : meshopt_decodeIndexBuffer(&expected[0], count, stride, in, bytes.size()),
               0);
-    return {bytes, expected, {sequence ? MeshoptMode::Indices : MeshoptMode::Triangles, MeshoptFilter::None,
-                              count, stride, false}};
+    return {bytes,
+            expected,
+            {sequence ? MeshoptMode::Indices : MeshoptMode::Triangles, MeshoptFilter::None, count, stride, false}};
 }
 
 int Bits(std::mt19937& random, std::size_t least, std::size_t most) {
@@ -149,7 +150,8 @@ TEST(MeshoptDecode, DecodesAsTheLibraryDoes) {
         SCOPED_TRACE(Describe(c));
         const std::string decoded = DecodeMeshopt(c.bytes, c.layout);
         ASSERT_EQ(decoded.size(), c.expected.size());
-        const bool toOneUnit = c.layout.filter == MeshoptFilter::Octahedral || c.layout.filter == MeshoptFilter::Quaternion;
+        const bool toOneUnit = c.layout.filter == MeshoptFilter::Octahedral ||
+                               c.layout.filter == MeshoptFilter::Quaternion;
         if (!toOneUnit) {
             EXPECT_EQ(decoded, c.expected);
             continue;
@@ -189,7 +191,8 @@ TEST(MeshoptDecode, RefusesDamagedStreams) {
             damaged[1 + random() % (damaged.size() - 1)] = static_cast<char>(random());
             std::string library(c.expected.size(), '\0');
             const auto* in = reinterpret_cast<const unsigned char*>(damaged.data());
-            const auto n = static_cast<std::size_t>(c.layout.count), stride = static_cast<std::size_t>(c.layout.byteStride);
+            const auto n = static_cast<std::size_t>(c.layout.count),
+                       stride = static_cast<std::size_t>(c.layout.byteStride);
             const int status = c.layout.mode == MeshoptMode::Attributes
                                    ? meshopt_decodeVertexBuffer(&library[0], n, stride, in, damaged.size())
                                : c.layout.mode == MeshoptMode::Triangles
@@ -211,11 +214,16 @@ TEST(MeshoptDecode, RefusesLayoutsTheExtensionForbids) {
         std::uint64_t count, stride, viewLength;
         bool khr;
     } bad[] = {
-        {"ATTRIBUTE", "", 4, 4, 16, false},        {"ATTRIBUTES", "COLOR", 4, 4, 16, false},
-        {"ATTRIBUTES", "", 4, 6, 24, false},       {"ATTRIBUTES", "", 1, 260, 260, false},
-        {"ATTRIBUTES", "", 4, 4, 20, false},       {"ATTRIBUTES", "QUATERNION", 4, 4, 16, false},
-        {"ATTRIBUTES", "OCTAHEDRAL", 2, 12, 24, false}, {"TRIANGLES", "", 4, 4, 16, false},
-        {"INDICES", "", 4, 8, 32, false},          {"INDICES", "EXPONENTIAL", 4, 4, 16, true},
+        {"ATTRIBUTE", "", 4, 4, 16, false},
+        {"ATTRIBUTES", "COLOR", 4, 4, 16, false},
+        {"ATTRIBUTES", "", 4, 6, 24, false},
+        {"ATTRIBUTES", "", 1, 260, 260, false},
+        {"ATTRIBUTES", "", 4, 4, 20, false},
+        {"ATTRIBUTES", "QUATERNION", 4, 4, 16, false},
+        {"ATTRIBUTES", "OCTAHEDRAL", 2, 12, 24, false},
+        {"TRIANGLES", "", 4, 4, 16, false},
+        {"INDICES", "", 4, 8, 32, false},
+        {"INDICES", "EXPONENTIAL", 4, 4, 16, true},
         {"ATTRIBUTES", "", std::uint64_t{1} << 29, 4, std::uint64_t{1} << 31, false},
     };
     for (const auto& c : bad) {
@@ -231,6 +239,60 @@ TEST(MeshoptDecode, RefusesLayoutsTheExtensionForbids) {
 
 namespace {
 
+// 16 deltas packed `bits` each (as version 1 packs them), a delta that
+// does not fit after them whole.
+std::string PackedGroup(const std::uint8_t* deltas, unsigned bits) {
+    std::string group(16 * bits / 8, '\0'), extra;
+    for (std::size_t i = 0; bits != 0 && i < 16; ++i) {
+        const unsigned sentinel = (1u << bits) - 1, code = bits == 8 || deltas[i] < sentinel ? deltas[i] : sentinel;
+        if (bits != 8 && code == sentinel) {
+            extra += static_cast<char>(deltas[i]);
+        }
+        const unsigned per = 8 / bits, slot = static_cast<unsigned>(i % per);
+        const unsigned shift = bits == 1 ? slot : 8 - bits * (slot + 1);
+        group[i / per] = static_cast<char>(group[i / per] | code << shift);
+    }
+    return group + extra;
+}
+
+// The deltas of one byte position of a block, by a random control mode
+// and random header bits: `control` gets the mode.
+std::string PackedDeltas(std::mt19937& random, const std::vector<std::uint8_t>& deltas, unsigned& control) {
+    const auto zero = [](std::uint8_t d) { return d == 0; };
+    control = static_cast<unsigned>(std::all_of(deltas.begin(), deltas.end(), zero) && random() % 2 ? 2
+                                    : random() % 2                                                  ? 3
+                                                                                                    : random() % 2);
+    if (control >= 2) {
+        return control == 3 ? std::string(deltas.begin(), deltas.end()) : "";
+    }
+    const std::size_t groups = deltas.size() / 16;
+    std::string headers((groups + 3) / 4, '\0'), packed;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const bool allZero = std::all_of(&deltas[g * 16], &deltas[g * 16] + 16, zero);
+        const auto header = static_cast<unsigned>(control == 0 && !allZero ? 1 + random() % 3 : random() % 4);
+        headers[g / 4] = static_cast<char>(headers[g / 4] | header << (2 * (g % 4)));
+        const unsigned bits =
+            (control == 0 ? std::array<unsigned, 4>{0, 1, 2, 4} : std::array<unsigned, 4>{1, 2, 4, 8})[header];
+        packed += PackedGroup(&deltas[g * 16], bits);
+    }
+    return headers + packed;
+}
+
+// The delta of 4 bytes `v` from `p` by channel mode `channel`: byte or
+// 2-byte zigzag differences, or XOR rotated right.
+std::uint32_t ChannelDelta(std::uint32_t v, std::uint32_t p, std::uint8_t channel) {
+    const unsigned mode = channel & 15u, r = channel >> 4u;
+    if (mode == 2) {
+        return ((v ^ p) >> r) | ((v ^ p) << ((32 - r) & 31));
+    }
+    std::uint32_t d = 0;
+    for (unsigned w = mode == 0 ? 8 : 16, b = 0; b < 32; b += w) {
+        const std::uint32_t mask = (1u << w) - 1, delta = ((v >> b) - (p >> b)) & mask;
+        d |= (((delta << 1) ^ ((delta >> (w - 1)) & 1 ? mask : 0)) & mask) << b;
+    }
+    return d;
+}
+
 // KHR_meshopt_compression's version 1 of ATTRIBUTES, which the library
 // here cannot make: `elements` encoded with random channel modes (byte,
 // 2-byte and rotated XOR deltas), control modes and header bits, each a
@@ -244,7 +306,7 @@ std::string EncodeVersion1(std::mt19937& random, const std::string& elements, st
     const auto u32 = [&](std::size_t e, std::size_t c) {
         std::uint32_t v = 0;
         for (unsigned b = 0; b < 4; ++b) {
-            v |= std::uint32_t{e < count ? static_cast<unsigned char>(elements[e * stride + c + b]) : 0u} << (8 * b);
+            v |= std::uint32_t{static_cast<unsigned char>(elements[e * stride + c + b])} << (8 * b);
         }
         return v;
     };
@@ -254,16 +316,8 @@ std::string EncodeVersion1(std::mt19937& random, const std::string& elements, st
         const std::size_t n = std::min(most, count - start), groups = (n + 15) / 16;
         std::vector<std::vector<std::uint8_t>> deltas(stride, std::vector<std::uint8_t>(groups * 16));
         for (std::size_t c = 0; c < stride; c += 4) {
-            const unsigned mode = channels[c / 4] & 15u, r = channels[c / 4] >> 4;
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::uint32_t v = u32(start + i, c), p = start + i == 0 ? 0 : u32(start + i - 1, c);
-                std::uint32_t d = 0;
-                for (unsigned w = mode == 0 ? 8 : mode == 1 ? 16 : 32, b = 0; b < 32; b += w) {
-                    const std::uint32_t mask = w == 32 ? ~0u : (1u << w) - 1;
-                    const std::uint32_t delta = ((v >> b) - (p >> b)) & mask;
-                    const std::uint32_t zig = ((delta << 1) ^ (delta >> (w - 1) & 1 ? mask : 0)) & mask;
-                    d |= (w == 32 ? (((v ^ p) >> r) | ((v ^ p) << ((32 - r) & 31))) : zig) << b;
-                }
+            for (std::size_t i = 0, e = start; i < n; ++i, ++e) {
+                const std::uint32_t d = ChannelDelta(u32(e, c), e == 0 ? 0 : u32(e - 1, c), channels[c / 4]);
                 for (unsigned b = 0; b < 4; ++b) {
                     deltas[c + b][i] = static_cast<std::uint8_t>(d >> (8 * b));
                 }
@@ -271,33 +325,9 @@ std::string EncodeVersion1(std::mt19937& random, const std::string& elements, st
         }
         std::string controls(stride / 4, '\0'), data;
         for (std::size_t k = 0; k < stride; ++k) {
-            const bool zeros = std::all_of(deltas[k].begin(), deltas[k].end(), [](std::uint8_t d) { return d == 0; });
-            const auto control = static_cast<unsigned>(zeros && random() % 2 ? 2 : random() % 2 ? 3 : random() % 2);
+            unsigned control = 0;
+            data += PackedDeltas(random, deltas[k], control);
             controls[k / 4] = static_cast<char>(controls[k / 4] | control << (2 * (k % 4)));
-            if (control == 3) {
-                data.append(deltas[k].begin(), deltas[k].end());
-            } else if (control < 2) {
-                std::string headers((groups + 3) / 4, '\0'), packed;
-                for (std::size_t g = 0; g < groups; ++g) {
-                    const bool allZero = std::all_of(&deltas[k][g * 16], &deltas[k][g * 16] + 16, [](auto d) { return d == 0; });
-                    const auto header = static_cast<unsigned>(control == 0 && !allZero ? 1 + random() % 3 : random() % 4);
-                    headers[g / 4] = static_cast<char>(headers[g / 4] | header << (2 * (g % 4)));
-                    const unsigned bits = (control == 0 ? std::array<unsigned, 4>{0, 1, 2, 4} : std::array<unsigned, 4>{1, 2, 4, 8})[header];
-                    std::string group(16 * bits / 8, '\0'), extra;
-                    for (std::size_t i = 0; bits != 0 && i < 16; ++i) {
-                        const std::uint8_t d = deltas[k][g * 16 + i];
-                        const unsigned sentinel = (1u << bits) - 1, code = bits == 8 || d < sentinel ? d : sentinel;
-                        if (bits != 8 && code == sentinel) {
-                            extra += static_cast<char>(d);
-                        }
-                        const unsigned per = 8 / bits, slot = static_cast<unsigned>(i % per);
-                        const unsigned shift = bits == 1 ? slot : 8 - bits * (slot + 1);
-                        group[i / per] = static_cast<char>(group[i / per] | code << shift);
-                    }
-                    packed += group + extra;
-                }
-                data += headers + packed;
-            }
         }
         out += controls + data;
     }
@@ -343,12 +373,14 @@ TEST(MeshoptDecode, DecodesGreysOfTheColorFilter) {
         std::string encoded(meshopt_encodeVertexBufferBound(40, stride), '\0');
         encoded.resize(meshopt_encodeVertexBuffer(reinterpret_cast<unsigned char*>(&encoded[0]), encoded.size(),
                                                   elements.data(), 40, stride));
-        const std::string decoded = DecodeMeshopt(encoded, {MeshoptMode::Attributes, MeshoptFilter::Color, 40, stride, true});
+        const std::string decoded =
+            DecodeMeshopt(encoded, {MeshoptMode::Attributes, MeshoptFilter::Color, 40, stride, true});
         for (std::size_t e = 0; e < 40; ++e) {
             const auto at = [&](std::size_t i) {
                 unsigned v = 0;
                 for (std::size_t b = 0; b < stride / 4; ++b) {
-                    v |= static_cast<unsigned>(static_cast<unsigned char>(decoded[e * stride + i * stride / 4 + b])) << (8 * b);
+                    v |= static_cast<unsigned>(static_cast<unsigned char>(decoded[e * stride + i * stride / 4 + b]))
+                         << (8 * b);
                 }
                 return v;
             };

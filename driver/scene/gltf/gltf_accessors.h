@@ -93,5 +93,4 @@ std::size_t ComponentSize(const AccessorEntry& accessor);
 // a normalized integer as glTF maps it onto [-1, 1] or [0, 1].
 double ComponentValue(const AccessorEntry& accessor, const std::string& bytes, std::size_t i);
 
-
 }  // namespace driver::gltf

@@ -32,8 +32,8 @@ std::string GltfSceneFile::ReadView(std::size_t view, std::uint64_t offset, std:
     }
     const std::string& bytes = decoded->second;
     if (offset > bytes.size() || size > bytes.size() - offset) {
-        throw BufferReadError(name + " decoded ends before the bytes " +
-                              std::to_string(offset) + " to " + std::to_string(offset + size));
+        throw BufferReadError(name + " decoded ends before the bytes " + std::to_string(offset) + " to " +
+                              std::to_string(offset + size));
     }
     return bytes.substr(static_cast<std::size_t>(offset), size);
 }

@@ -108,9 +108,7 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
     try {
         EditSkinMatrices(
             *json_, skins, model_.data, moved,
-            [this](std::size_t view, std::uint64_t offset, std::size_t size) {
-            return ReadView(view, offset, size);
-            },
+            [this](std::size_t view, std::uint64_t offset, std::size_t size) { return ReadView(view, offset, size); },
             data, edits);
     } catch (const JointMatrixError& e) {
         Fail(path, joints.at(e.node), e.what());

@@ -137,8 +137,8 @@ std::string DecodeAttributes(const std::string& encoded, std::size_t count, std:
     const std::size_t tail = stride + (version1 ? stride / 4 : 0);
     const std::size_t tailBlock = std::max(tail, std::size_t{version1 ? 24u : 32u});
     if (encoded.size() - 1 < tailBlock + FewestBlockBytes(count, stride, version1)) {
-        throw MeshoptError("its " + std::to_string(encoded.size()) + " bytes are too few for " +
-                           std::to_string(count) + " elements of " + std::to_string(stride) + " bytes");
+        throw MeshoptError("its " + std::to_string(encoded.size()) + " bytes are too few for " + std::to_string(count) +
+                           " elements of " + std::to_string(stride) + " bytes");
     }
     const auto* tailBytes = reinterpret_cast<const unsigned char*>(encoded.data() + encoded.size() - tail);
     std::vector<std::uint8_t> last(tailBytes, tailBytes + stride);
