@@ -79,7 +79,7 @@ void Exponential(char* element) {
     for (unsigned b = 0; b < 4; ++b) {
         bits |= std::uint32_t{static_cast<unsigned char>(element[b])} << (8 * b);
     }
-    const int exponent = static_cast<std::int8_t>(static_cast<std::uint8_t>(bits >> 24));
+    const int exponent = static_cast<int>(bits >> 24) - (bits >> 31 != 0 ? 256 : 0);
     const std::int32_t mantissa =
         static_cast<std::int32_t>(bits & 0x7fffffu) - static_cast<std::int32_t>(bits & 0x800000u);
     const float value = std::ldexp(static_cast<float>(mantissa), exponent);
