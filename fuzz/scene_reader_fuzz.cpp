@@ -3,7 +3,9 @@
 // follows the file's nesting down the stack; a glTF file read and written
 // without edits is the same bytes; the own format's written text reads back
 // and writes the same; renamed nodes and an object moved off its pivot are
-// written so that they read back as they were set.
+// written so that they read back as they were set. A glTF file is also
+// read to be listed, so that its meshes' positions are read (and decoded,
+// where a view is compressed).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +22,10 @@ void Check(bool ok, const char* what) {
     }
 }
 
-std::unique_ptr<driver::SceneFile> TryParse(const std::string& bytes, const std::string& path) {
+std::unique_ptr<driver::SceneFile> TryParse(const std::string& bytes, const std::string& path,
+                                            driver::SceneUse use = driver::SceneUse::Written) {
     try {
-        return driver::ParseScene(bytes, path);
+        return driver::ParseScene(bytes, path, use);
     } catch (const driver::SceneFileError&) {
         return nullptr;
     }
@@ -55,6 +58,7 @@ void EditAndReadBack(driver::SceneFile& file, const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
+    TryParse(bytes, "fuzz.gltf", driver::SceneUse::Listed);
     for (const std::string path : {"fuzz.gltf", "fuzz.json"}) {
         const auto file = TryParse(bytes, path);
         if (file == nullptr) {

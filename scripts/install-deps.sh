@@ -12,12 +12,14 @@
 # viewer's three.js. The full set and "windows" also unpack Debian's source
 # of cpp-httplib for the Windows build (scripts/install-httplib-source.sh).
 # Needs root (or sudo) and a reachable package registry; an index of it
-# that cannot be read is a warning (scripts/apt.sh).
+# that cannot be read is a warning (scripts/apt.sh). libmeshoptimizer-dev only
+# makes the meshopt cases of the tests (its encoder and decoder): no program
+# that the project ships links it.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libmeshoptimizer-dev
     binutils-mingw-w64-i686 g++-mingw-w64-i686
     help2man dpkg-dev file
     lintian librsvg2-bin

@@ -16,6 +16,17 @@ printf '{"root": {"name": "Root", "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]]
 repeat() { local i; for ((i = 0; i < $2; i++)); do printf '%s' "$1"; done; }  # TEXT COUNT
 session() { "$host" scene.json s.session -o out.json; }
 comments() { yes '# a comment line of sixty-four bytes, line end included .......' | head -c "$1"; }  # BYTES
+# A glTF scene whose translation keys are in a view that meshopt compresses,
+# of COUNT elements of 12 bytes; its pivot moved, so that they are decoded.
+compressed() {  # COUNT
+    local length=$(($1 * 12))
+    printf '{"asset":{"version":"2.0"},"extensionsUsed":["EXT_meshopt_compression"],"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"name":"a"}],%s%s%s%s\n' \
+        '"animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"translation"}}],"samplers":[{"input":0,"output":1}]}],' \
+        '"accessors":[{"bufferView":0,"componentType":5126,"count":2,"type":"SCALAR","min":[0],"max":[1]},{"bufferView":1,"componentType":5126,"count":2,"type":"VEC3"}],' \
+        "\"bufferViews\":[{\"buffer\":0,\"byteLength\":8},{\"buffer\":1,\"byteLength\":$length,\"extensions\":{\"EXT_meshopt_compression\":{\"buffer\":0,\"byteLength\":8,\"byteStride\":12,\"count\":$1,\"mode\":\"ATTRIBUTES\"}}}]," \
+        "\"buffers\":[{\"byteLength\":8,\"uri\":\"data:application/octet-stream;base64,AAAAAAAAgD8=\"},{\"byteLength\":$length}]}" >c.gltf
+}
+pivoted() { "$host" pivot c.gltf --select-name a --axis Y --from 1,0,0 --to 1,1,0 -o out.gltf && touch out.json; }
 
 # Each row, split by @: its name, what standard error must hold (empty:
 # not a bound's refusal), the command that makes the input, the run.
@@ -36,13 +47,15 @@ rows=(
     "any-depth steps at the bound@@{ printf 'select-path a'; repeat '/**' 16; } >s.session@session"
     "wildcard names@s.session:1: more than 64 names with * or ?, the bound of a select-name@{ printf 'select-name'; for i in {0..64}; do printf ' a%d*' \$i; done; } >s.session@session"
     "wildcard names at the bound@@{ printf 'select-name a'; for i in {1..64}; do printf ' a%d*' \$i; done; } >s.session@session"
+    "decoded view bytes@(nodes[0]): its keys cannot be read: bufferViews[1]: its EXT_meshopt_compression data cannot be decoded: 89478486 elements of 12 bytes: more than 1073741824 bytes decoded, the bound of a compressed buffer view@compressed 89478486@pivoted"
+    "decoded view bytes at the bound@@compressed 89478485@pivoted"
     "input file bytes@larger than 1024 MiB@truncate -s 1073741825 s.session@session"
 )
 
 failed=0
 for row in "${rows[@]}"; do
     IFS='@' read -r name expected make run <<<"$row"
-    rm -f out.json s.session
+    rm -f out.json out.gltf s.session
     eval "$make"
     eval "$run" >/dev/null 2>err
     status=$?

@@ -21,6 +21,7 @@ enum class InputBound {
     AnyDepthSteps,       // its "**" steps (each may stand for any number of levels)
     WildcardNames,       // the patterns with '*' or '?' of one select-name, each tried on every node
     QuotedColumns,       // the columns of a name or path quoted in a message, the rest cut
+    DecodedViewBytes,    // a glTF buffer view that meshopt compresses, decoded
     Count,
 };
 
@@ -42,6 +43,7 @@ inline constexpr InputBoundRow kInputBounds[] = {
     {InputBound::AnyDepthSteps, "a path", 16, "\"**\" steps"},
     {InputBound::WildcardNames, "a select-name", 64, "names with * or ?"},
     {InputBound::QuotedColumns, "a name quoted in a message", 80, "columns"},
+    {InputBound::DecodedViewBytes, "a compressed buffer view", std::uint64_t{1} << 30, "bytes decoded"},
 };
 static_assert(sizeof(kInputBounds) / sizeof(kInputBounds[0]) == static_cast<std::size_t>(InputBound::Count));
 

@@ -9,7 +9,8 @@
 //   or whose pivot was edited has a local transform now, which glTF ignores
 //   for the mesh; a GLB file whose buffer 0 is not its binary chunk gets its
 //   new data (keys, inverse bind matrices) as a data: URI buffer; quantized
-//   keys mapped as floats leave their old accessor unused.
+//   keys mapped as floats leave their old accessor unused, and keys of a
+//   compressed buffer view their old view.
 //   External buffers and images are loaded from beside each file, so a URI
 //   that no longer reaches its file is an error.
 // - three.js's GLTFLoader (../three-client): every mesh, camera and light,
@@ -117,10 +118,15 @@ function expectedMessages(json, moved, pivoted, glb, order) {
     const expected = new Set([...moved, ...pivoted].filter((k) => json.nodes[order[k]]?.skin !== undefined)
         .map((k) => `NODE_SKINNED_MESH_LOCAL_TRANSFORMS /nodes/${order[k]}`));
     // Quantized keys that an edit mapped come back as floats in a new
-    // accessor, the old one left in place, unused.
+    // accessor, the old one left in place, unused; keys of a compressed
+    // view, in a new plain view, the compressed one left in place, unused.
+    const compressed = (view) => ["EXT_meshopt_compression", "KHR_meshopt_compression"].some(
+        (name) => json.bufferViews?.[view]?.extensions?.[name] !== undefined);
     for (const animation of json.animations ?? []) {
         for (const sampler of animation.samplers ?? []) {
-            if (json.accessors?.[sampler.output]?.normalized) expected.add(`UNUSED_OBJECT /accessors/${sampler.output}`);
+            const accessor = json.accessors?.[sampler.output];
+            if (accessor?.normalized) expected.add(`UNUSED_OBJECT /accessors/${sampler.output}`);
+            if (compressed(accessor?.bufferView)) expected.add(`UNUSED_OBJECT /bufferViews/${accessor.bufferView}`);
         }
     }
     // New data of a GLB file whose buffer 0 has a URI is a data: URI

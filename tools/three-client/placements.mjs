@@ -10,6 +10,7 @@ import path from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
 import { AnimationMixer, Box3, LoopOnce, Matrix4, Texture, Vector3 } from "three";
 import { GLTFLoader } from "three/examples/jsm/loaders/GLTFLoader.js";
+import { MeshoptDecoder } from "three/examples/jsm/libs/meshopt_decoder.module.js";
 
 // Node has no ProgressEvent, which three's file loader reports progress with.
 globalThis.ProgressEvent ??= class ProgressEvent extends Event {
@@ -26,6 +27,7 @@ globalThis.fetch = async (request) => {
 };
 
 const loader = new GLTFLoader();
+loader.setMeshoptDecoder(MeshoptDecoder);
 loader.register(() => ({ name: "morvane_no_images", loadTexture: () => Promise.resolve(new Texture()) }));
 
 // The tools' nodes of the file, as morvane-host itself lists them: the

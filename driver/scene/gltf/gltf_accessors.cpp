@@ -100,6 +100,21 @@ AccessorEntry ReadAccessor(const JsonValue& value) {
     return accessor;
 }
 
+MeshoptSource MeshoptSourceOf(const JsonValue& value, const char* extension) {
+    MeshoptSource source;
+    source.extension = extension;
+    source.buffer = IndexIn(value.Member("buffer"));
+    source.byteOffset = IndexIn(value.Member("byteOffset")).value_or(0);
+    source.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
+    source.byteStride = IndexIn(value.Member("byteStride")).value_or(0);
+    source.count = IndexIn(value.Member("count")).value_or(0);
+    const auto mode = value.Member("mode");
+    const auto filter = value.Member("filter");
+    source.mode = mode && mode->Is(Kind::String) ? mode->String() : "";
+    source.filter = filter && filter->Is(Kind::String) ? filter->String() : "";
+    return source;
+}
+
 BufferViewEntry ReadView(const JsonValue& value) {
     BufferViewEntry view;
     view.object = value.GetSpan();
@@ -108,7 +123,12 @@ BufferViewEntry ReadView(const JsonValue& value) {
     view.byteLength = IndexIn(value.Member("byteLength")).value_or(0);
     view.byteStride = IndexIn(value.Member("byteStride")).value_or(0);
     const auto extensions = value.Member("extensions");
-    view.compressed = extensions && extensions->Member("EXT_meshopt_compression").has_value();
+    for (const char* name : {"KHR_meshopt_compression", "EXT_meshopt_compression"}) {
+        const auto source = extensions ? extensions->Member(name) : std::nullopt;
+        if (source && !view.meshopt) {
+            view.meshopt = MeshoptSourceOf(*source, name);
+        }
+    }
     return view;
 }
 
@@ -214,27 +234,20 @@ std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t i
     const bool inView = entry.byteOffset <= view.byteLength && size <= view.byteLength - entry.byteOffset &&
                         view.byteOffset < (std::uint64_t{1} << 48) && view.byteLength < (std::uint64_t{1} << 48);
     const bool packed = view.byteStride == 0 || view.byteStride == ComponentSize(entry) * components;
-    if (!packed || !inView || !view.buffer || *view.buffer >= model.bufferUris.size()) {
+    const std::optional<std::size_t> source = DataBufferOf(view);
+    if (!packed || !inView || !source || *source >= model.bufferUris.size()) {
         return accessor + ": its buffer view does not hold its values one after another";
     }
-    const std::optional<std::string>& uri = model.bufferUris[*view.buffer];
-    const std::string buffer = "buffers[" + std::to_string(*view.buffer) + "]";
-    if (!uri && !(glb && *view.buffer == 0)) {
-        return accessor + ": " + buffer + " has no data" +
-               (view.compressed ? ": its buffer view is compressed (EXT_meshopt_compression), and the tools do not "
-                                  "decode that"
-                                : "");
+    const std::optional<std::string>& uri = model.bufferUris[*source];
+    const std::string buffer = "buffers[" + std::to_string(*source) + "]";
+    if (!uri && !(glb && *source == 0)) {
+        return accessor + ": " + buffer + " has no data";
     }
     if (uri && uri->find(':') != std::string::npos && uri->rfind("data:", 0) != 0 &&
         !(uri->size() > 1 && (*uri)[1] == ':')) {
         return accessor + ": " + buffer + " is not a file beside the scene or a data: URI";
     }
     return std::nullopt;
-}
-
-std::uint64_t AccessorStart(const BufferModel& model, std::size_t index) {
-    const AccessorEntry& accessor = model.accessors[index];
-    return model.views[*accessor.view].byteOffset + accessor.byteOffset;
 }
 
 }  // namespace driver::gltf

@@ -31,6 +31,18 @@ struct AccessorEntry {
     std::uint32_t skinUses = 0;
 };
 
+// Where a view's compressed bytes are and how they decode, as its
+// EXT_meshopt_compression or KHR_meshopt_compression object says.
+struct MeshoptSource {
+    const char* extension = "";
+    std::optional<std::size_t> buffer;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t byteLength = 0;
+    std::uint64_t byteStride = 0;
+    std::uint64_t count = 0;
+    std::string mode, filter;
+};
+
 struct BufferViewEntry {
     Span object;
     std::optional<std::size_t> buffer;
@@ -38,8 +50,16 @@ struct BufferViewEntry {
     std::uint64_t byteLength = 0;
     std::uint64_t byteStride = 0;  // 0 where it has none
     std::uint32_t uses = 0;        // accessors and images that refer to it
-    bool compressed = false;       // by EXT_meshopt_compression: its own bytes may be no data
+    // Where it is compressed: its bytes are decoded from there, and its
+    // own buffer (a fallback) is not read.
+    std::optional<MeshoptSource> meshopt;
 };
+
+// The buffer whose bytes a view's data comes from: its compressed
+// source's where it has one.
+inline std::optional<std::size_t> DataBufferOf(const BufferViewEntry& view) {
+    return view.meshopt ? view.meshopt->buffer : view.buffer;
+}
 
 struct BufferModel {
     std::vector<AccessorEntry> accessors;
@@ -58,7 +78,8 @@ BufferModel ReadBufferModel(const std::vector<JsonMember>& top, const std::vecto
 // Why accessor `accessor` is not `count` elements of `components` floats
 // one after another, in a buffer whose bytes the tools can read: a GLB
 // file's binary chunk (`glb`: a buffer without a URI), a file beside the
-// scene or a data: URI, or zeros (no buffer view); none where it is.
+// scene or a data: URI, or zeros (no buffer view); none where it is. A
+// compressed view's bytes are those of its compressed source, decoded.
 // `quantized`: normalized 8- and 16-bit integers pass too (the keys of an
 // animation may be stored so).
 std::optional<std::string> AccessorFault(const BufferModel& model, std::size_t accessor, std::size_t components,
@@ -71,9 +92,5 @@ std::size_t ComponentSize(const AccessorEntry& accessor);
 // Component `i` of `bytes`, the elements of `accessor`, as a number:
 // a normalized integer as glTF maps it onto [-1, 1] or [0, 1].
 double ComponentValue(const AccessorEntry& accessor, const std::string& bytes, std::size_t i);
-
-// Where accessor `accessor`'s first byte lies in its buffer, for one that
-// AccessorFault passes and that has a buffer view.
-std::uint64_t AccessorStart(const BufferModel& model, std::size_t accessor);
 
 }  // namespace driver::gltf

@@ -74,7 +74,7 @@ std::string AnimatedPlacements::NameOf(std::size_t gltf, const SceneFrames& fram
 }
 
 std::optional<std::string> AnimatedPlacements::FollowingKeys(std::size_t gltf, const SceneFrames& frames,
-                                                             const FileAnimations& file, const BufferReader& read,
+                                                             const FileAnimations& file, const ViewReader& read,
                                                              std::vector<ChannelKeys>& keys) const {
     const auto found = nodes_.find(gltf);
     const std::optional<NodeChange> change = found != nodes_.end() ? ChangeOf(found->second, frames) : std::nullopt;
@@ -85,7 +85,7 @@ std::optional<std::string> AnimatedPlacements::FollowingKeys(std::size_t gltf, c
 }
 
 std::optional<std::string> AnimatedPlacements::AllFollowingKeys(const SceneFrames& frames, const FileAnimations& file,
-                                                                const BufferReader& read,
+                                                                const ViewReader& read,
                                                                 std::vector<ChannelKeys>& keys) const {
     for (const auto& entry : nodes_) {
         if (std::optional<std::string> refusal = FollowingKeys(entry.first, frames, file, read, keys)) {

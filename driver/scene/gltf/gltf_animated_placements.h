@@ -53,10 +53,10 @@ public:
     // ...". Nothing for a node that no channel drives, or that no edit
     // touched.
     std::optional<std::string> FollowingKeys(std::size_t gltf, const SceneFrames& frames, const FileAnimations& file,
-                                             const BufferReader& read, std::vector<ChannelKeys>& keys) const;
+                                             const ViewReader& read, std::vector<ChannelKeys>& keys) const;
     // The same for every animated node, in the file's order.
     std::optional<std::string> AllFollowingKeys(const SceneFrames& frames, const FileAnimations& file,
-                                                const BufferReader& read, std::vector<ChannelKeys>& keys) const;
+                                                const ViewReader& read, std::vector<ChannelKeys>& keys) const;
     // "node 3 "Door" (nodes[4])", or "the node that holds the object of ..."
     std::string NameOf(std::size_t gltf, const SceneFrames& frames) const;
 

@@ -33,7 +33,7 @@ struct BufferAccess {
     const SkinModel& skins;
     const BufferModel& buffers;
     bool glb;
-    const BufferReader& read;
+    const ViewReader& read;
 };
 
 // The `width` numbers of each element of a plain FLOAT accessor of `type`
@@ -48,8 +48,11 @@ std::optional<std::vector<float>> FloatElements(const FileArrays& arrays, std::o
         accessor->Member("sparse")) {
         return std::nullopt;
     }
-    const std::optional<JsonValue> view = FileArrays::At(arrays.views, IndexIn(accessor->Member("bufferView")));
-    const std::size_t buffer = view ? IndexIn(view->Member("buffer")).value_or(kNoNode) : kNoNode;
+    const std::optional<std::size_t> viewIndex = IndexIn(accessor->Member("bufferView"));
+    const std::optional<JsonValue> view = FileArrays::At(arrays.views, viewIndex);
+    const std::size_t buffer = view && *viewIndex < access.buffers.views.size()
+                                   ? DataBufferOf(access.buffers.views[*viewIndex]).value_or(kNoNode)
+                                   : kNoNode;
     const std::optional<std::size_t> counted = IndexIn(accessor->Member("count"));
     if (buffer >= access.buffers.bufferUris.size() || !counted ||
         (!access.buffers.bufferUris[buffer] && !(access.glb && buffer == 0))) {
@@ -69,8 +72,7 @@ std::optional<std::vector<float>> FloatElements(const FileArrays& arrays, std::o
     }
     std::string bytes;
     try {
-        bytes = access.read(buffer, IndexIn(view->Member("byteOffset")).value_or(0) + offset,
-                            static_cast<std::size_t>(span));
+        bytes = access.read(*viewIndex, offset, static_cast<std::size_t>(span));
     } catch (const BufferReadError&) {
         return std::nullopt;
     }
@@ -146,9 +148,8 @@ std::optional<WorldBox> SkinnedBox(const WorldBox& mesh, std::optional<std::size
     std::string matrices;
     if (entry.matrices) {
         const AccessorEntry& accessor = access.buffers.accessors[*entry.matrices];
-        const BufferViewEntry& view = access.buffers.views[*accessor.view];
         try {
-            matrices = access.read(*view.buffer, view.byteOffset + accessor.byteOffset, 64 * entry.joints.size());
+            matrices = access.read(*accessor.view, accessor.byteOffset, 64 * entry.joints.size());
         } catch (const BufferReadError&) {
             return std::nullopt;
         }
@@ -185,7 +186,7 @@ bool IsFinite(const WorldBox& box) {
 // parent (a joint may lie outside the scene), parents before children.
 class BoundsWalk {
 public:
-    BoundsWalk(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read)
+    BoundsWalk(const GltfModel& model, const std::string& json, bool glb, const ViewReader& read)
         : model_(model), json_(json), arrays_(ArraysOf(model, json)), access_{model.skins, model.data, glb, read} {
         for (const SkinEntry& skin : model.skins.skins) {
             joints_.insert(skin.joints.begin(), skin.joints.end());
@@ -286,7 +287,7 @@ private:
 
 }  // namespace
 
-NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read) {
+NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const ViewReader& read) {
     return BoundsWalk(model, json, glb, read).Run();
 }
 

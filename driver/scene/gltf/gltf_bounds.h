@@ -36,6 +36,6 @@ struct NodeBounds {
 // `model`, which still holds its nodes and the local transforms it keeps;
 // `read` reads the bytes of a buffer (of a GLB file when `glb`, a buffer
 // without a URI is its binary chunk), and throws BufferReadError.
-NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const BufferReader& read);
+NodeBounds DrawnBounds(const GltfModel& model, const std::string& json, bool glb, const ViewReader& read);
 
 }  // namespace driver::gltf

@@ -27,9 +27,10 @@ struct BufferPlace {
     std::string missing;
 };
 
-// `size` bytes of buffer `buffer` from `offset`: ReadBufferBytes at the
-// place of the buffer.
-using BufferReader = std::function<std::string(std::size_t buffer, std::uint64_t offset, std::size_t size)>;
+// `size` bytes of buffer view `view` from `offset` in it: ReadBufferBytes
+// at the place of its buffer, or its compressed bytes decoded. Every
+// reader of an accessor's numbers reads them so.
+using ViewReader = std::function<std::string(std::size_t view, std::uint64_t offset, std::size_t size)>;
 
 // A buffer's bytes that cannot be read; what() says why.
 class BufferReadError : public CodedError {

@@ -50,7 +50,7 @@ std::string FloatBytes(const std::vector<double>& values, std::size_t channel) {
 
 // The channel's keys read, mapped and put back as floats; none where that
 // leaves every one as it was.
-std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelKeys& keys, const BufferReader& read) {
+std::optional<std::string> MappedKeys(const FileAnimations& file, const ChannelKeys& keys, const ViewReader& read) {
     const ChannelTarget& channel = file.channels[keys.channel];
     const SamplerEntry& sampler = file.animations[channel.animation].samplers[*channel.sampler];
     const std::size_t count = static_cast<std::size_t>(file.data.accessors[*sampler.output].count);
@@ -94,7 +94,7 @@ std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(
 }
 
 std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
-                                         const NodeChange& change, const std::string& node, const BufferReader& read,
+                                         const NodeChange& change, const std::string& node, const ViewReader& read,
                                          std::vector<ChannelKeys>& keys) {
     for (const std::size_t c : placed) {
         if (std::string(PlacementPart(file.channels[c])) == "matrix") {
@@ -153,7 +153,7 @@ std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::
 }
 
 void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
-                     const BufferReader& read, NewData& data, TextEdits& edits) {
+                     const ViewReader& read, NewData& data, TextEdits& edits) {
     std::map<std::size_t, std::vector<std::string>> newSamplers, newChannels;  // by animation
     for (const ChannelKeys& channelKeys : keys) {
         const ChannelTarget& channel = file.channels[channelKeys.channel];

@@ -53,7 +53,7 @@ std::unordered_map<std::size_t, std::vector<std::size_t>> PlacementChannels(cons
 // "Wave", channel 1, drives the rotation of node 3 "Door" (nodes[4]): its
 // pivot moved ...".
 std::optional<std::string> FollowingKeys(const FileAnimations& file, const std::vector<std::size_t>& placed,
-                                         const NodeChange& change, const std::string& node, const BufferReader& read,
+                                         const NodeChange& change, const std::string& node, const ViewReader& read,
                                          std::vector<ChannelKeys>& keys);
 
 // A channel whose keys cannot be written; what() says why.
@@ -67,6 +67,6 @@ public:
 // Adds to `edits` and `data` what gives each of `keys` its mapped keys,
 // and the new channels. Throws ChannelKeysError.
 void EditChannelKeys(const std::string& json, const FileAnimations& file, const std::vector<ChannelKeys>& keys,
-                     const BufferReader& read, NewData& data, TextEdits& edits);
+                     const ViewReader& read, NewData& data, TextEdits& edits);
 
 }  // namespace driver::gltf

@@ -77,7 +77,9 @@ std::size_t NewData::Add(const std::string& bytes, const char* type, std::uint64
     const std::optional<std::string> at = offset == 0 ? std::nullopt : std::optional(std::to_string(offset));
     std::size_t view = nextView_;
     const std::optional<std::size_t> oldView = own ? model_.accessors[*own].view : std::nullopt;
-    if (oldView && *oldView < model_.views.size() && model_.views[*oldView].uses == 1) {
+    // A compressed view is left as it was: its extension would decode its old bytes.
+    if (oldView && *oldView < model_.views.size() && model_.views[*oldView].uses == 1 &&
+        !model_.views[*oldView].meshopt) {
         view = *oldView;
         EditObject(json_, model_.views[view].object,
                    {{"buffer", BufferIndex()},

@@ -13,7 +13,7 @@
 // bind matrices, an animation's new keys): each piece is the values of an
 // accessor, a new one or one that nothing else reads, which keeps its
 // index and is pointed at them (its buffer view too, where nothing else
-// uses that). No byte that an accessor reads changes. In a GLB file whose
+// uses that and it is not compressed). No byte that an accessor reads changes. In a GLB file whose
 // buffer 0 is its binary chunk, the pieces are appended to that chunk; a
 // GLB file without buffers gets a binary chunk and a buffer for them;
 // otherwise they make a new buffer, a data: URI.

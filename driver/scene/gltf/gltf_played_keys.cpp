@@ -26,12 +26,12 @@ const SamplerEntry& SamplerOf(const FileAnimations& file, const ChannelTarget& c
 }
 
 std::vector<double> Floats(const FileAnimations& file, std::size_t accessor, std::size_t numbers,
-                           const BufferReader& read) {
+                           const ViewReader& read) {
     const AccessorEntry& entry = file.data.accessors[accessor];
     const std::size_t size = ComponentSize(entry) * numbers;
     std::string bytes(size, '\0');  // an accessor without a buffer view holds zeros
     if (entry.view) {
-        bytes = read(*file.data.views[*entry.view].buffer, AccessorStart(file.data, accessor), size);
+        bytes = read(*entry.view, entry.byteOffset, size);
     }
     std::vector<double> values(numbers);
     for (std::size_t i = 0; i < numbers; ++i) {
@@ -53,7 +53,7 @@ struct Keys {
     std::size_t input = 0;
 };
 
-Keys KeysOf(const FileAnimations& file, std::size_t channel, const BufferReader& read) {
+Keys KeysOf(const FileAnimations& file, std::size_t channel, const ViewReader& read) {
     Keys keys;
     keys.channel = channel;
     keys.size = ComponentsOf(file.channels[channel]);
@@ -109,7 +109,7 @@ std::optional<standin::Affine> PlayedRest(const NodeChange& change, const Keys* 
 }
 
 // Whether the keys of channels `a` and `b` are at the same times.
-bool SameTimes(const FileAnimations& file, const Keys& a, const Keys& b, const BufferReader& read) {
+bool SameTimes(const FileAnimations& file, const Keys& a, const Keys& b, const ViewReader& read) {
     if (a.input == b.input || a.values.size() / a.size != b.values.size() / b.size) {
         return a.input == b.input;
     }
@@ -169,7 +169,7 @@ void ConstantShift(const FileAnimations& file, const PartKeys& keys, NodeChange&
 
 // Rotation and scale keys that step: a shift by steps, which STEP
 // translation keys at the same times take, or new ones where there are none.
-void SteppedShift(const FileAnimations& file, const PartKeys& keys, const BufferReader& read, NodeChange& change,
+void SteppedShift(const FileAnimations& file, const PartKeys& keys, const ViewReader& read, NodeChange& change,
                   PlayedShift& shift) {
     const Keys* translation = keys.Of(0);
     const Keys* steps = translation;
@@ -208,7 +208,7 @@ void SteppedShift(const FileAnimations& file, const PartKeys& keys, const Buffer
 
 }  // namespace
 
-std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const BufferReader& read) {
+std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const ViewReader& read) {
     const ChannelTarget& target = file.channels[channel];
     const std::size_t output = *SamplerOf(file, target).output;
     const std::size_t numbers = ComponentsOf(target) * static_cast<std::size_t>(file.data.accessors[output].count);
@@ -219,7 +219,7 @@ std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channe
     }
 }
 
-void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
+void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const ViewReader& read,
                   NodeChange& change, PlayedShift& shift) {
     PartKeys keys;
     try {

@@ -34,12 +34,12 @@ struct PlayedShift {
 // `uniformScaleKeys` and `constantRotation` set where the keys allow, and
 // `shift`. Keys that cannot be read leave it as it was (their fault is
 // told where they are mapped).
-void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const BufferReader& read,
+void PlayedChange(const FileAnimations& file, const std::vector<std::size_t>& channels, const ViewReader& read,
                   NodeChange& change, PlayedShift& shift);
 
 // The numbers of channel `channel`'s keys (floats, or normalized integers
 // as glTF maps them), 3 a key (4 for a rotation), each an in-tangent, a
 // value and an out-tangent for a cubic spline. Throws ChannelKeysError.
-std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const BufferReader& read);
+std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const ViewReader& read);
 
 }  // namespace driver::gltf

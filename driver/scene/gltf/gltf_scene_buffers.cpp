@@ -3,6 +3,8 @@
 #include "files/native_path.h"
 #include "scene/gltf/glb_container.h"
 #include "scene/gltf/gltf_uri.h"
+#include "scene/gltf/meshopt_decode.h"
+#include "text/input_bounds.h"
 
 namespace driver::gltf {
 
@@ -10,6 +12,53 @@ using standin::StandinNode;
 
 std::string GltfSceneFile::ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const {
     return ReadBufferBytes(PlaceOfBuffer(buffer), offset, size);
+}
+
+std::string GltfSceneFile::ReadView(std::size_t view, std::uint64_t offset, std::size_t size) const {
+    const std::string name = "bufferViews[" + std::to_string(view) + "]";
+    if (view >= model_.data.views.size()) {
+        throw BufferReadError(name + " is not in the file");
+    }
+    const BufferViewEntry& entry = model_.data.views[view];
+    if (!entry.meshopt) {
+        if (!entry.buffer || *entry.buffer >= model_.data.bufferUris.size()) {
+            throw BufferReadError(name + " names no buffer of the file");
+        }
+        return ReadBuffer(*entry.buffer, entry.byteOffset + offset, size);
+    }
+    auto decoded = decodedViews_.find(view);
+    if (decoded == decodedViews_.end()) {
+        decoded = decodedViews_.emplace(view, DecodedView(view)).first;
+    }
+    const std::string& bytes = decoded->second;
+    if (offset > bytes.size() || size > bytes.size() - offset) {
+        throw BufferReadError(name + " decoded ends before the bytes " + std::to_string(offset) + " to " +
+                              std::to_string(offset + size));
+    }
+    return bytes.substr(static_cast<std::size_t>(offset), size);
+}
+
+std::string GltfSceneFile::DecodedView(std::size_t view) const {
+    const BufferViewEntry& entry = model_.data.views[view];
+    const MeshoptSource& source = *entry.meshopt;
+    const std::string where = "bufferViews[" + std::to_string(view) + "]: its " + source.extension + " data";
+    const std::size_t buffer = source.buffer.value_or(model_.data.bufferUris.size());
+    if (buffer >= model_.data.bufferUris.size()) {
+        throw BufferReadError(where + " names no buffer of the file");
+    }
+    try {
+        const MeshoptLayout layout = MeshoptLayoutOf(source.mode, source.filter, source.count, source.byteStride,
+                                                     entry.byteLength, source.extension[0] == 'K');
+        if (source.byteLength > BoundOf(InputBound::DecodedViewBytes)) {
+            throw MeshoptError(PastBound(InputBound::DecodedViewBytes, std::to_string(source.byteLength) + " bytes"));
+        }
+        return DecodeMeshopt(ReadBuffer(buffer, source.byteOffset, static_cast<std::size_t>(source.byteLength)),
+                             layout);
+    } catch (const MeshoptError& e) {
+        throw BufferReadError(where + " cannot be decoded: " + e.what());
+    } catch (const BufferReadError& e) {
+        throw BufferReadError(where + " cannot be read: " + e.what());
+    }
 }
 
 void GltfSceneFile::OpenBufferFiles() {

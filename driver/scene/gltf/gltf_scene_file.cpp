@@ -71,8 +71,8 @@ GltfSceneFile::GltfSceneFile(const SourceBytes& bytes, const std::string& path, 
         OpenBufferFiles();
     }
     if (use == SceneUse::Listed) {
-        drawnBoxes_ = DrawnBounds(model_, *json_, glb_, [this](std::size_t buffer, std::uint64_t at, std::size_t size) {
-            return ReadBuffer(buffer, at, size);
+        drawnBoxes_ = DrawnBounds(model_, *json_, glb_, [this](std::size_t view, std::uint64_t at, std::size_t size) {
+            return ReadView(view, at, size);
         });
         for (const SourceBytes& file : bufferFiles_) {
             file.CheckUnchanged();

@@ -172,6 +172,11 @@ private:
     // chunk from the file as it was opened, any other buffer where its URI
     // says. Throws BufferReadError.
     std::string ReadBuffer(std::size_t buffer, std::uint64_t offset, std::size_t size) const;
+    // `size` bytes of buffer view `view` from `offset` in it: from its
+    // buffer, or where it is compressed, from its bytes decoded (once, then
+    // kept). Throws BufferReadError.
+    std::string ReadView(std::size_t view, std::uint64_t offset, std::size_t size) const;
+    std::string DecodedView(std::size_t view) const;
     // The files of the buffers, held open from now, so that what is read
     // of them is the file that was read.
     void OpenBufferFiles();
@@ -243,6 +248,8 @@ private:
     // By pre-order index: the namesake whose own transform text a node
     // that took its placement is written with (gltf_same_placement.h).
     mutable std::unordered_map<std::size_t, std::size_t> samePlaced_;
+    // By view index: the bytes of the compressed views read so far, decoded.
+    mutable std::unordered_map<std::size_t, std::string> decodedViews_;
 };
 
 }  // namespace driver::gltf

@@ -45,8 +45,8 @@ std::optional<std::string> GltfSceneFile::MotionRefusal(const StandinNode& node)
         asked.push_back(records_[IndexOf(*child)].gltf);
     }
     std::vector<ChannelKeys> keys;
-    const BufferReader read = [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-        return ReadBuffer(buffer, offset, size);
+    const ViewReader read = [this](std::size_t view, std::uint64_t offset, std::size_t size) {
+        return ReadView(view, offset, size);
     };
     for (const std::size_t gltf : asked) {
         if (std::optional<std::string> refusal = animated_.FollowingKeys(gltf, *this, Animations(), read, keys)) {

@@ -109,9 +109,7 @@ void GltfSceneFile::EditJoints(const std::string& path, NewData& data, TextEdits
     try {
         EditSkinMatrices(
             *json_, skins, model_.data, moved,
-            [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-            return ReadBuffer(buffer, offset, size);
-            },
+            [this](std::size_t view, std::uint64_t offset, std::size_t size) { return ReadView(view, offset, size); },
             data, edits);
     } catch (const JointMatrixError& e) {
         Fail(path, joints.at(e.node), e.what());
@@ -142,8 +140,8 @@ void GltfSceneFile::EditUris(const std::string& target, const std::string& path,
 
 void GltfSceneFile::EditKeys(const std::string& path, NewData& data, TextEdits& edits) const {
     std::vector<ChannelKeys> keys;
-    const BufferReader read = [this](std::size_t buffer, std::uint64_t offset, std::size_t size) {
-        return ReadBuffer(buffer, offset, size);
+    const ViewReader read = [this](std::size_t view, std::uint64_t offset, std::size_t size) {
+        return ReadView(view, offset, size);
     };
     if (const std::optional<std::string> refusal = animated_.AllFollowingKeys(*this, Animations(), read, keys)) {
         throw SceneFileError(path + ": " + *refusal);  // it names the node

@@ -22,14 +22,14 @@ constexpr std::size_t kMatrixBytes = 64;
 // The skin's matrices as read (the identity for a skin without them), each
 // joint among `moved` followed by its map.
 std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
-                        const std::unordered_map<std::size_t, standin::Affine>& moved, const BufferReader& read) {
+                        const std::unordered_map<std::size_t, standin::Affine>& moved, const ViewReader& read) {
     const std::size_t size = kMatrixBytes * skin.joints.size();
     std::string bytes(size, '\0');
     if (skin.matrices) {
         const AccessorEntry& accessor = buffers.accessors[*skin.matrices];
         try {
             if (accessor.view) {  // else zeros, as glTF reads it
-                bytes = read(*buffers.views[*accessor.view].buffer, AccessorStart(buffers, *skin.matrices), size);
+                bytes = read(*accessor.view, accessor.byteOffset, size);
             }
         } catch (const BufferReadError& e) {
             for (const std::size_t joint : skin.joints) {
@@ -70,7 +70,7 @@ std::string NewMatrices(const BufferModel& buffers, const SkinEntry& skin,
 }  // namespace
 
 void EditSkinMatrices(const std::string& json, const SkinModel& model, const BufferModel& buffers,
-                      const std::unordered_map<std::size_t, standin::Affine>& moved, const BufferReader& read,
+                      const std::unordered_map<std::size_t, standin::Affine>& moved, const ViewReader& read,
                       NewData& data, TextEdits& edits) {
     std::vector<std::optional<std::string>> fresh(model.skins.size());
     for (std::size_t s = 0; s < model.skins.size(); ++s) {

@@ -32,7 +32,7 @@ public:
 // the map that follows the joint's old matrix (new = old, then the map, as
 // row-vector maps). Throws JointMatrixError.
 void EditSkinMatrices(const std::string& json, const SkinModel& model, const BufferModel& buffers,
-                      const std::unordered_map<std::size_t, standin::Affine>& moved, const BufferReader& read,
+                      const std::unordered_map<std::size_t, standin::Affine>& moved, const ViewReader& read,
                       NewData& data, TextEdits& edits);
 
 }  // namespace driver::gltf
