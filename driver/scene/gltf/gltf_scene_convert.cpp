@@ -1,7 +1,9 @@
 // A glTF scene written in the other format of the two: a .gltf file as
 // GLB, its buffers merged into the binary chunk; a GLB file as .gltf, its
 // binary chunk a .bin file beside it.
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 #include "json/json_text.h"
 #include "scene/gltf/glb_container.h"
@@ -18,16 +20,7 @@ std::string BinaryFileFor(const std::string& gltfPath) {
     return gltfPath.substr(0, gltfPath.size() - std::strlen(".gltf")) + ".bin";
 }
 
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of(
-#if defined(_WIN32)
-        "/\\"
-#else
-        "/"
-#endif
-    );
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string FileNameOf(const std::string& path) { return std::filesystem::u8path(path).filename().u8string(); }
 
 }  // namespace
 
