@@ -438,7 +438,10 @@ TEST(GltfScene, GlbKeepsItsBinaryChunkAndEveryOtherByteForByte) {
     auto file = Read(glb, "scene.glb");
     EXPECT_EQ(file->FormatName(), "GLB");
     EXPECT_FALSE(file->WrongName("COPY.GLB"));
-    EXPECT_EQ(file->WrongName("copy.gltf").value_or(driver::Refusal{}).message,
+    EXPECT_FALSE(file->WrongName("copy.gltf")) << "written as .gltf";
+    EXPECT_EQ(file->WrongName("copy.json").value_or(driver::Refusal{}).message,
+              "the scene is GLB, which is written to a .glb or .gltf file");
+    EXPECT_EQ(file->WrongName("copy.gltf", driver::FormatChange::Refused).value_or(driver::Refusal{}).message,
               "the scene is GLB, which is written to a .glb file");
     EXPECT_EQ(file->Content("scene.glb", {}).Joined(), glb) << "unchanged, the file is written as it was";
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <set>
@@ -26,6 +27,7 @@
 #include "gltf_motion_scene.h"
 #include "gltf_skin_scene.h"
 #include "gltf_test_scene.h"
+#include "scene/gltf/gltf_data_uri.h"
 
 using gltftest::Json;
 
@@ -693,4 +695,132 @@ TEST_F(GltfTools, EveryMotionThatGltfCanCarryIsCarried) {
         }
 #endif
     }
+}
+
+namespace {
+
+// A 1x1 PNG of 69 bytes: an image in a buffer view whose length is no
+// multiple of four, so that what follows it must be padded.
+const std::string kPng(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01\x08\x02\x00"
+    "\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63\xf8\xdf\xc0\x00\x00\x04\x01\x01\x80\xc5"
+    "\x2a\x18\x5d\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    69);
+
+// The bytes that each accessor and each image in a buffer view may read
+// (from its start to its view's end), as the file's buffers hold them:
+// data: URIs, files in `folder`, a GLB file's binary chunk.
+std::vector<std::string> ViewedBytes(const std::string& file, const fs::path& folder) {
+    std::string binary;
+    if (file.rfind("glTF", 0) == 0) {
+        const std::size_t length = static_cast<unsigned char>(file[12]) | static_cast<unsigned char>(file[13]) << 8;
+        binary = file.size() > 28 + length ? file.substr(28 + length) : "";
+    }
+    const Json gltf = JsonOf(file);
+    std::vector<std::string> buffers;
+    for (const Json& buffer : gltf.value("buffers", Json::array())) {
+        const std::string uri = buffer.value("uri", "");
+        const auto data = driver::gltf::DataUriBytes(uri);
+        std::string name = uri;  // the URIs here escape nothing but spaces
+        for (std::size_t at = name.find("%20"); at != std::string::npos; at = name.find("%20")) {
+            name.replace(at, 3, " ");
+        }
+        buffers.push_back(uri.empty() ? binary : data ? *data : Slurp(folder / name));
+        EXPECT_GE(buffers.back().size(), buffer["byteLength"].get<std::size_t>()) << uri;
+    }
+    std::vector<std::string> bytes;
+    const auto viewed = [&](const Json& user, std::size_t offset) {
+        const Json& view = gltf["bufferViews"][user["bufferView"].get<std::size_t>()];
+        const std::size_t start = view.value("byteOffset", std::size_t{0});
+        const std::string& buffer = buffers.at(view["buffer"].get<std::size_t>());
+        EXPECT_LE(start + view["byteLength"].get<std::size_t>(), buffer.size());
+        bytes.push_back(buffer.substr(start + offset, view["byteLength"].get<std::size_t>() - offset));
+    };
+    for (const Json& accessor : gltf.value("accessors", Json::array())) {
+        viewed(accessor, accessor.value("byteOffset", std::size_t{0}));
+    }
+    for (const Json& image : gltf.value("images", Json::array())) {
+        if (image.contains("bufferView")) {
+            viewed(image, 0);
+        }
+    }
+    return bytes;
+}
+
+// A random scene's buffers as `layout` says: as they are (two data: URIs),
+// in files beside it, or after a first buffer that holds an image of an
+// odd length, with an image file beside it too.
+std::string WithBuffers(Json gltf, const std::string& layout, const std::function<void(std::string, std::string)>& save) {
+    if (layout == "files") {
+        for (std::size_t i = 0; i < gltf["buffers"].size(); ++i) {
+            const std::string name = "buffer " + std::to_string(i) + ".bin";
+            save(name, *driver::gltf::DataUriBytes(gltf["buffers"][i]["uri"].get<std::string>()));
+            gltf["buffers"][i]["uri"] = "buffer%20" + std::to_string(i) + ".bin";
+        }
+    } else if (layout == "image first") {
+        for (Json& view : gltf["bufferViews"]) {
+            view["buffer"] = view["buffer"].get<int>() + 1;
+        }
+        gltf["buffers"].insert(gltf["buffers"].begin(), Json{{"byteLength", 69}, {"uri", "image.bin"}});
+        save("image.bin", kPng);
+        save("image.png", kPng);
+        gltf["bufferViews"].push_back(Json{{"buffer", 0}, {"byteLength", 69}});
+        gltf["images"] = {{{"bufferView", gltf["bufferViews"].size() - 1}, {"mimeType", "image/png"}},
+                          {{"uri", "image.png"}}};
+    }
+    return gltf.dump(2);
+}
+
+}  // namespace
+
+// A scene written to the other format's name is written in that format:
+// a .gltf file's buffers (data: URIs, files, several, an image's view)
+// merged into one GLB binary chunk, a GLB file's chunk a .bin file beside
+// a .gltf; there and back, every node and every viewed byte is as it was,
+// and each file passes compare.mjs. An edit that adds new data writes the
+// same bytes in either format.
+TEST_F(GltfTools, AFileNamedForTheOtherFormatIsWrittenInIt) {
+    Save("nothing.session", "# no actions\n");
+    const auto save = [this](const std::string& name, const std::string& bytes) { Save(name, bytes); };
+    std::mt19937 random(7);
+    for (const std::string layout : {"data", "files", "image first"}) {
+        SCOPED_TRACE(layout);
+        const Json gltf = gltftest::RandomGltf(random);
+        const std::string stem = layout.substr(0, 4);
+        const std::string input = Save(stem + ".gltf", WithBuffers(gltf, layout, save));
+        const std::string there = stem + "-there.glb", back = stem + "-back.gltf";
+        const std::vector<std::string> bytes = ViewedBytes(Slurp(folder_ / input), folder_);
+        ASSERT_EQ(Host(input + " nothing.session -o " + there, input, there), 0) << errors_;
+        ASSERT_EQ(Host(there + " nothing.session -o " + back, there, back), 0) << errors_;
+        for (const std::string& output : {there, back}) {
+            SCOPED_TRACE(output);
+            EXPECT_EQ(ReadJson(output)["nodes"], gltf["nodes"]);
+            EXPECT_EQ(ViewedBytes(Slurp(folder_ / output), folder_), bytes);
+        }
+        EXPECT_EQ(ReadJson(there)["buffers"].size(), 1u);
+        EXPECT_EQ(ReadJson(back)["buffers"][0]["uri"], stem + "-back.bin");
+        EXPECT_EQ(ReadJson(back).value("images", Json()), ReadJson(input).value("images", Json()));
+    }
+    // New inverse bind matrices, in a data: URI, a file beside or a GLB chunk.
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE("skin " + std::to_string(k));
+        std::string buffer;
+        const std::string scene = gltftest::SkinnedScene(random, {true, k == 2, false, k == 1}, buffer);
+        Save("skin.bin", buffer);
+        const std::string input = Save("skin" + std::to_string(k) + (k == 2 ? ".glb" : ".gltf"), scene);
+        const std::string edited = "edited" + std::to_string(k);
+        const std::string job = "pivot " + input + " --select 3 --axis Y --from 1,2,3 --to 1,3,3 -o ";
+        ASSERT_EQ(Host(job + edited + ".gltf", input, edited + ".gltf", "--pivoted=3"), 0) << errors_;
+        ASSERT_EQ(Host(job + edited + ".glb", input, edited + ".glb", "--pivoted=3"), 0) << errors_;
+        EXPECT_EQ(ViewedBytes(Slurp(folder_ / (edited + ".glb")), folder_),
+                  ViewedBytes(Slurp(folder_ / (edited + ".gltf")), folder_));
+        EXPECT_EQ(ReadJson(edited + ".glb")["nodes"], ReadJson(edited + ".gltf")["nodes"]);
+    }
+    // A buffer whose bytes cannot be had writes nothing.
+    Json lost = gltftest::RandomGltf(random);
+    lost["buffers"][1]["uri"] = "lost.bin";
+    Save("lost.gltf", lost.dump());
+    EXPECT_EQ(Host("lost.gltf nothing.session -o lost.glb"), 1);
+    EXPECT_NE(errors_.find("lost.glb: buffers[1]: "), std::string::npos) << errors_;
+    EXPECT_FALSE(fs::exists(folder_ / "lost.glb"));
 }

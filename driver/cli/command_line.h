@@ -22,9 +22,11 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments);
 // a file that the run writes is one that it needs (see RunFiles). A names
 // shortcut's NAMES is the file `namesChosen` that the tool's dialog gives
 // for it; without one, a NAMES that has an extension, which every dialog
-// keeps as it is, and no other.
+// keeps as it is, and no other. `outputBeside`: the files that -o writes
+// beside its scene (SceneFile::FilesBeside).
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
-                    const std::optional<std::string>& namesChosen = std::nullopt);
+                    const std::optional<std::string>& namesChosen = std::nullopt,
+                    const std::vector<std::string>& outputBeside = {});
 
 // The --help and --version texts, and the help of one command ("pivot
 // --help", "help pivot").

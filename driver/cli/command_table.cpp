@@ -45,8 +45,8 @@ void BuildView(const ParsedArguments& arguments, Invocation& invocation) {
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> rows = {
         {Option::Output, "-o", 'o', "OUT",
-         "write the final scene to OUT in SCENE's format; \"-o -\": to standard output, the transcript then "
-         "to standard error"},
+         "write the final scene to OUT, a glTF scene as .gltf or .glb as OUT is named, others in SCENE's format; "
+         "\"-o -\": to standard output, the transcript then to standard error"},
         {Option::Diff, "--diff", 0, nullptr,
          "print what changed per node: name, position, orientation, scale, object placement"},
         {Option::Svg, "--svg", 0, "FILE", "draw the scene before and after as an SVG picture to FILE"},

@@ -30,7 +30,7 @@ void CheckViewOutputFormat(const Invocation& invocation) {
     if (path.empty() || NamesDeviceOrPipe(path)) {
         return;
     }
-    if (const std::optional<Refusal> wrong = WrongOutputName(invocation.scenePath, path)) {
+    if (const std::optional<Refusal> wrong = WrongOutputName(invocation.scenePath, path, FormatChange::Refused)) {
         throw UsageError("-o: " + QuotedExcerpt(path) + ": " + wrong->message);
     }
 }

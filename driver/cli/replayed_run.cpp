@@ -58,13 +58,27 @@ std::unique_ptr<SceneFile> ReadSceneOfRun(const Invocation& invocation, SceneUse
     }
 }
 
-void CheckOutputsWritable(const Invocation& invocation) {
+void CheckOutputsWritable(const Invocation& invocation, const std::vector<std::string>& outputBeside) {
     for (const auto& [path, option] :
          {std::pair{invocation.outputPath, "-o"}, std::pair{invocation.svgPath, "--svg"}}) {
         if (!path.empty() && path != "-") {
             CheckWritable(path, option);
         }
     }
+    for (const std::string& path : outputBeside) {
+        CheckWritable(path, "-o");
+    }
+}
+
+// The files that -o writes beside its scene.
+std::vector<std::string> OutputBeside(const Invocation& invocation, const SceneFile& sceneFile) {
+    std::vector<std::string> paths;
+    if (!invocation.outputPath.empty()) {
+        for (const FileBeside& file : sceneFile.FilesBeside(invocation.outputPath)) {
+            paths.push_back(file.path);
+        }
+    }
+    return paths;
 }
 
 // What -o, --svg and "save" write once the run is done.
@@ -73,6 +87,9 @@ std::vector<OutputFile> FilesOfDoneRun(const Invocation& invocation, SceneFile& 
     std::vector<OutputFile> files = replay.TakeKeptScenes();
     if (!invocation.outputPath.empty()) {
         files.push_back({invocation.outputPath, sceneFile.Content(invocation.outputPath, host.SelectionIndices())});
+        for (FileBeside& beside : sceneFile.FilesBeside(invocation.outputPath)) {
+            files.push_back({std::move(beside.path), std::move(beside.content)});
+        }
     }
     if (!invocation.svgPath.empty()) {
         files.push_back({invocation.svgPath, DrawSceneSvg(replay.History().StartSnapshot(),
@@ -165,15 +182,16 @@ void Replay(const Invocation& invocation, SceneFile& sceneFile, std::optional<Sc
     std::ostream& out = invocation.WritesToStandardOutput() ? std::cerr : std::cout;
     std::optional<Shortcut> shortcut = invocation.shortcut;
     std::optional<ShortcutSession> built = ShortcutSessionOf(shortcut, host);
-    RunFiles runFiles =
-        FilesOfRun(invocation, sceneFile.ReferencedFiles(), built ? built->ChosenFile(*shortcut) : std::nullopt);
+    const std::vector<std::string> outputBeside = OutputBeside(invocation, sceneFile);
+    RunFiles runFiles = FilesOfRun(invocation, sceneFile.ReferencedFiles(),
+                                   built ? built->ChosenFile(*shortcut) : std::nullopt, outputBeside);
     const std::optional<std::string> namesFile = NamesForStandardOutput(shortcut, scratch, runFiles);
     std::vector<Action> sessionActions = built ? std::vector<Action>() : ReadSession(invocation.sessionPath);
     std::vector<Action>& actions = built ? built->actions : sessionActions;
     if (!namesFile && AnswersStandardInput(actions)) {
         CopyStandardInput(scratch, runFiles);
     }
-    CheckOutputsWritable(invocation);
+    CheckOutputsWritable(invocation, outputBeside);
     CheckActions(invocation, shortcut, built, actions, host, runFiles);
     Transcript transcript(out, invocation.quiet);
     // Kept until the process ends: freeing what it learnt of a scene of a

@@ -11,6 +11,8 @@ namespace driver {
 
 namespace fs = std::filesystem;
 
+const char* const kWrittenBeside = "a file that the run writes beside a scene it writes";
+
 namespace {
 
 bool MayBeOneFile(RunFiles::Use a, RunFiles::Use b) {
@@ -85,6 +87,12 @@ RunFiles FilesOfRun(const CommandLineFiles& named, const std::vector<std::string
     for (const auto& file : written) {
         if (const std::optional<Refusal> clash = files.Add(file.path, file.use, file.role)) {
             throw RunFilesError(std::string(file.option) + ": " + QuotedExcerpt(file.path) + " is " + clash->message);
+        }
+    }
+    for (const std::string& beside : named.outputBeside) {
+        if (const std::optional<Refusal> clash = files.Add(beside, Use::Written, kWrittenBeside)) {
+            throw RunFilesError("-o: " + QuotedExcerpt(beside) + ", the file it writes beside the scene, is " +
+                                clash->message);
         }
     }
     // The transcript, or -o -, would be written into a file that the run needs.

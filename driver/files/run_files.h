@@ -74,7 +74,13 @@ struct CommandLineFiles {
     bool namesLoaded = false;  // loaded by the tool, else saved
     std::string output;        // -o; "-" is standard output
     std::string svg;           // --svg; "-" is standard output
+    // The files that -o writes beside its scene (a .gltf file's .bin).
+    std::vector<std::string> outputBeside = {};
 };
+
+// The role of a file that a scene written by the run refers to, written
+// with it (a .gltf file's .bin).
+extern const char* const kWrittenBeside;
 
 // The files of a run: those of the command line with `referenced`, the
 // files that the scene refers to. Throws RunFilesError ("-o: "s.json" is

@@ -28,6 +28,16 @@ struct AnimatedParts {
 
 class SceneFile;
 
+// Whether a scene may be written in another format of its family than the
+// one it was read in (the viewer writes it as read).
+enum class FormatChange { Allowed, Refused };
+
+// A file that is written beside a scene's file, which refers to it.
+struct FileBeside {
+    std::string path;
+    FileContent content;
+};
+
 // Whether a scene read will be written back: one that will not keeps
 // nothing of the text it was read from once its scene is built, which
 // halves what a large file costs a run that only looks at it. One that is
@@ -76,6 +86,10 @@ struct SceneFormat {
     // the one it is written to first. The format without any takes every
     // name that no other format's extension claims.
     std::vector<std::string_view> extensions;
+    // The formats of one family ("glTF": .gltf and .glb) hold the same
+    // scenes: a scene of one is written to a name of any of them, in the
+    // format that name is of. None for a format that is written as read.
+    const char* family;
     // The world axis that points up in the format's scenes, which the
     // pictures of --svg draw up the page.
     UpAxis up;
@@ -103,10 +117,21 @@ public:
     // The format's name as messages give it: "scene file", "glTF", "GLB".
     std::string FormatName() const;
 
-    // None when a file of this format may be written to `path`, a name that
-    // reads back in this format; else the rule that the name breaks ("the
-    // scene is glTF, which is written to a .gltf file").
-    std::optional<Refusal> WrongName(const std::string& path) const;
+    // None when the scene may be written to `path`: a name that reads back
+    // in this format, or with FormatChange::Allowed in another format of
+    // its family (a glTF scene to a .glb file); else the rule that the name
+    // breaks ("the scene is glTF, which is written to a .gltf or .glb file").
+    std::optional<Refusal> WrongName(const std::string& path, FormatChange change = FormatChange::Allowed) const;
+
+    // The files that writing the scene to `path` writes beside it, each
+    // with its content, written with it and checked as it is: a GLB scene
+    // written to a .gltf file puts its binary chunk in a .bin file beside
+    // it. Empty for most. Throws SceneFileError for a name that cannot be
+    // given such a file.
+    virtual std::vector<FileBeside> FilesBeside(const std::string& path) const {
+        (void)path;
+        return {};
+    }
 
     // The content of a file at `path` that holds the scene as it now
     // stands, with `selection` as pre-order indices (formats without a
@@ -221,7 +246,12 @@ std::unique_ptr<SceneFile> ParseScene(const SourceBytes& bytes, const std::strin
 // the file at `scenePath`, its format told by the file's first bytes and
 // its name, without reading it whole; none where it cannot be opened (the
 // read of the scene then says why).
-std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path);
+std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path,
+                                       FormatChange change = FormatChange::Allowed);
+
+// The name of the format ("glTF", "GLB", "scene file") that a file called
+// `path` is in by its name alone.
+const char* FormatNamedByPath(const std::string& path);
 
 // Whether `path` has the extension of a scene format (".gltf", ".glb").
 bool NamedAsScene(const std::string& path);

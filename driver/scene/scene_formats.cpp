@@ -17,9 +17,9 @@ namespace driver {
 namespace {
 
 const SceneFormat kSceneFormats[] = {
-    {"glTF", "glTF", "", {".gltf"}, UpAxis::Y, gltf::ParseGltfScene, "gltf"},
-    {"GLB", "GLB", "glTF", {".glb"}, UpAxis::Y, gltf::ParseGlbScene, "gltf"},
-    {"scene file", "in the project's own format", "", {}, UpAxis::Z, ParseProjectScene, nullptr},
+    {"glTF", "glTF", "", {".gltf"}, "glTF", UpAxis::Y, gltf::ParseGltfScene, "gltf"},
+    {"GLB", "GLB", "glTF", {".glb"}, "glTF", UpAxis::Y, gltf::ParseGlbScene, "gltf"},
+    {"scene file", "in the project's own format", "", {}, nullptr, UpAxis::Z, ParseProjectScene, nullptr},
 };
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -58,15 +58,34 @@ const SceneFormat& FormatOf(const SourceBytes& bytes, const std::string& path) {
     return FormatNamedBy(path);
 }
 
+bool OfOneFamily(const SceneFormat& a, const SceneFormat& b) {
+    return a.family != nullptr && b.family != nullptr && std::string_view(a.family) == b.family;
+}
+
+// The extensions that a scene of `sceneFormat` is written to: its own
+// first, then those of its family's other formats.
+std::string WrittenExtensions(const SceneFormat& sceneFormat, FormatChange change) {
+    std::string extensions(sceneFormat.extensions.front());
+    for (const SceneFormat& format : kSceneFormats) {
+        if (change == FormatChange::Allowed && &format != &sceneFormat && OfOneFamily(format, sceneFormat)) {
+            for (const std::string_view extension : format.extensions) {
+                extensions += " or " + std::string(extension);
+            }
+        }
+    }
+    return extensions;
+}
+
 // The rule of names that `path` breaks for a scene of `format`, if any.
-std::optional<Refusal> WrongNameFor(const SceneFormat& sceneFormat, const std::string& path) {
-    if (&FormatNamedBy(path) == &sceneFormat) {
+std::optional<Refusal> WrongNameFor(const SceneFormat& sceneFormat, const std::string& path, FormatChange change) {
+    const SceneFormat& named = FormatNamedBy(path);
+    if (&named == &sceneFormat || (change == FormatChange::Allowed && OfOneFamily(named, sceneFormat))) {
         return std::nullopt;
     }
     const std::string scene = std::string("the scene is ") + sceneFormat.describedAs;
     if (!sceneFormat.extensions.empty()) {
         return Refusal{RefusalCode::WrongFormat,
-                       scene + ", which is written to a " + std::string(sceneFormat.extensions.front()) + " file"};
+                       scene + ", which is written to a " + WrittenExtensions(sceneFormat, change) + " file"};
     }
     std::string others;
     for (const SceneFormat& format : kSceneFormats) {
@@ -106,9 +125,11 @@ void CheckIsSceneOfAnyFormat(const SourceBytes& bytes, const SceneFormat& format
 
 }  // namespace
 
-std::optional<Refusal> SceneFile::WrongName(const std::string& path) const { return WrongNameFor(*format_, path); }
+std::optional<Refusal> SceneFile::WrongName(const std::string& path, FormatChange change) const {
+    return WrongNameFor(*format_, path, change);
+}
 
-std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path) {
+std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::string& path, FormatChange change) {
     std::string head(16, '\0');
     std::FILE* file = OpenToRead(scenePath);
     if (file == nullptr) {
@@ -116,8 +137,10 @@ std::optional<Refusal> WrongOutputName(const std::string& scenePath, const std::
     }
     head.resize(std::fread(head.data(), 1, head.size(), file));
     std::fclose(file);
-    return WrongNameFor(FormatOf(SourceBytes(std::move(head)), scenePath), path);
+    return WrongNameFor(FormatOf(SourceBytes(std::move(head)), scenePath), path, change);
 }
+
+const char* FormatNamedByPath(const std::string& path) { return FormatNamedBy(path).name; }
 
 bool NamedAsScene(const std::string& path) { return !FormatNamedBy(path).extensions.empty(); }
 

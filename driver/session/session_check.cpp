@@ -203,6 +203,25 @@ private:
                 files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves")) {
             Fail("save " + Excerpt(keep.path) + ": it is " + clash->message);
         }
+        for (const FileBeside& beside : host_.File().FilesBeside(keep.path)) {
+            CheckBeside(keep.path, beside.path);
+        }
+    }
+    // A file that "save" writes beside its scene (a .gltf file's .bin).
+    void CheckBeside(const std::string& scene, const std::string& beside) const {
+        const std::string what = "save " + Excerpt(scene) + ": " + QuotedExcerpt(beside) + ", the file it writes beside";
+        if (files_.WrittenCount() >= kMostFilesWritten) {
+            Fail(what + ", is one file too many: a run writes at most " + std::to_string(kMostFilesWritten) +
+                 " files (-o, --svg and save)");
+        }
+        try {
+            CheckWritable(beside, "save");
+        } catch (const OutputFileError& e) {
+            Fail(e.what());
+        }
+        if (const std::optional<Refusal> clash = files_.Add(beside, RunFiles::Use::Written, kWrittenBeside)) {
+            Fail(what + ", is " + clash->message);
+        }
     }
     // Nothing to check before the run: a click, an end of the pick mode or
     // a print without an effect is reported when it runs.

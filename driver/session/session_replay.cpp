@@ -103,6 +103,9 @@ struct SessionReplay::Player {
     }
     void operator()(const KeepScene& keep) const {
         replay.kept_.push_back({keep.path, host.File().Content(keep.path, host.SelectionIndices())});
+        for (FileBeside& beside : host.File().FilesBeside(keep.path)) {
+            replay.kept_.push_back({std::move(beside.path), std::move(beside.content)});
+        }
         report.Note("scene kept for " + Quoted(DisplayPath(keep.path)) + " (written when the session has succeeded)");
     }
     void operator()(const PrintNodes&) const {

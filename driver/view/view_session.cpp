@@ -53,7 +53,7 @@ ViewSession::~ViewSession() = default;
 
 // A file named before stays one that the run writes until the next undo.
 std::optional<Refusal> ViewSession::SetOutputPath(const std::string& path) {
-    std::optional<Refusal> refusal = replayed_->file->WrongName(path);
+    std::optional<Refusal> refusal = replayed_->file->WrongName(path, FormatChange::Refused);
     if (!refusal) {
         refusal = reach_.Unreachable(path, true);
     }

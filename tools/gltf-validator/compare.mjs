@@ -5,12 +5,13 @@
 //
 // - The Khronos glTF Validator: the written file may have no message (error,
 //   warning, information or hint, by code and JSON pointer) that its input
-//   did not have. Three are expected: a skinned mesh's node that was aligned
+//   did not have. Four are expected: a skinned mesh's node that was aligned
 //   or whose pivot was edited has a local transform now, which glTF ignores
 //   for the mesh; a GLB file whose buffer 0 is not its binary chunk gets its
 //   new data (keys, inverse bind matrices) as a data: URI buffer; quantized
 //   keys mapped as floats leave their old accessor unused, and keys of a
-//   compressed buffer view their old view.
+//   compressed buffer view their old view; a .gltf file written as GLB keeps
+//   its images' URIs.
 //   External buffers and images are loaded from beside each file, so a URI
 //   that no longer reaches its file is an error.
 // - three.js's GLTFLoader (../three-client): every mesh, camera and light,
@@ -114,7 +115,7 @@ async function comparePlacements(input, output, moved, pivoted, order) {
     return faults;
 }
 
-function expectedMessages(json, moved, pivoted, glb, order) {
+function expectedMessages(json, moved, pivoted, glb, fromGltf, order) {
     const expected = new Set([...moved, ...pivoted].filter((k) => json.nodes[order[k]]?.skin !== undefined)
         .map((k) => `NODE_SKINNED_MESH_LOCAL_TRANSFORMS /nodes/${order[k]}`));
     // Quantized keys that an edit mapped come back as floats in a new
@@ -134,6 +135,15 @@ function expectedMessages(json, moved, pivoted, glb, order) {
     if (glb && json.buffers?.[0]?.uri !== undefined) {
         const uri = `/buffers/${json.buffers.length}/uri`;
         expected.add(`URI_GLB ${uri}`).add(`DATA_URI_GLB ${uri}`);
+    }
+    // A .gltf file written as GLB keeps its images' URIs, which the
+    // validator notes in a GLB file.
+    if (glb && fromGltf) {
+        (json.images ?? []).forEach((image, i) => {
+            if (image.uri === undefined) return;
+            expected.add(`URI_GLB /images/${i}/uri`);
+            if (image.uri.startsWith("data:")) expected.add(`DATA_URI_GLB /images/${i}/uri`);
+        });
     }
     return expected;
 }
@@ -163,9 +173,10 @@ for (const { input, output, moved, pivoted } of pairs) {
     try {
         const [before, after] = [await messages(input), await messages(output)];
         const json = JSON.parse(new TextDecoder().decode(await jsonOf(input)));
-        const glb = new TextDecoder().decode((await readFile(output)).subarray(0, 4)) === "glTF";
+        const isGlb = async (file) => new TextDecoder().decode((await readFile(file)).subarray(0, 4)) === "glTF";
+        const glb = await isGlb(output);
         const order = toolNodes(host, input);
-        const expected = expectedMessages(json, moved, pivoted, glb, order);
+        const expected = expectedMessages(json, moved, pivoted, glb, !(await isGlb(input)), order);
         const faults = [...after].filter((m) => !before.has(m) && !expected.has(m)).map((m) => `new message ${m}`);
         faults.push(...(await comparePlacements(input, output, moved, pivoted, order)));
         faults.push(...(await checkBounds(input, before)), ...(await checkBounds(output, after)));

@@ -63,6 +63,9 @@ bool NewData::InBinaryChunk() const {
     if (!place_.glb) {
         return false;
     }
+    if (place_.merged) {
+        return true;
+    }
     return place_.binaryChunk ? !model_.bufferUris.empty() && !model_.bufferUris[0] : model_.bufferUris.empty();
 }
 
@@ -81,6 +84,7 @@ std::size_t NewData::Add(const std::string& bytes, const char* type, std::uint64
     if (oldView && *oldView < model_.views.size() && model_.views[*oldView].uses == 1 &&
         !model_.views[*oldView].meshopt) {
         view = *oldView;
+        viewsTaken_.push_back(view);
         EditObject(json_, model_.views[view].object,
                    {{"buffer", BufferIndex()},
                     {"byteOffset", at},
@@ -134,7 +138,9 @@ void NewData::Finish() {
         return;
     }
     const std::uint64_t length = Base() + blob_.size();
-    if (place_.binaryChunk) {
+    if (place_.merged) {
+        // The merging makes the one buffer, of the chunk's whole length.
+    } else if (place_.binaryChunk) {
         EditObject(json_, model_.buffers[0], {{"byteLength", std::to_string(length)}}, edits_);
     } else {
         Append(json_, model_.buffersArray, "buffers", model_.documentEnd,

@@ -16,7 +16,8 @@
 // uses that and it is not compressed). No byte that an accessor reads changes. In a GLB file whose
 // buffer 0 is its binary chunk, the pieces are appended to that chunk; a
 // GLB file without buffers gets a binary chunk and a buffer for them;
-// otherwise they make a new buffer, a data: URI.
+// otherwise they make a new buffer, a data: URI. A .gltf file written as
+// GLB, whose buffers become one binary chunk, has them appended to it.
 namespace driver::gltf {
 
 // Where a file's new data goes.
@@ -25,6 +26,10 @@ struct DataPlace {
     // A GLB file's binary chunk, the chunk after the JSON: its data's size,
     // none where the file has no such chunk.
     std::optional<std::uint64_t> binaryChunk;
+    // The file's buffers merged into one binary chunk of `binaryChunk`
+    // bytes, buffer 0 (a .gltf file written as GLB): the pieces follow
+    // them; the buffers are left to the merging to make.
+    bool merged = false;
 };
 
 class NewData {
@@ -40,6 +45,8 @@ public:
     // What the GLB binary chunk gains at its end (from its old data's end,
     // padded to four bytes), made by Finish; empty for none.
     const std::string& BinaryAppendix() const { return appendix_; }
+    // The buffer views that the pieces took over, pointed at them.
+    const std::vector<std::size_t>& ViewsTaken() const { return viewsTaken_; }
 
 private:
     bool InBinaryChunk() const;
@@ -54,6 +61,7 @@ private:
     std::string blob_;
     std::string appendix_;
     std::vector<std::string> views_, accessors_;
+    std::vector<std::size_t> viewsTaken_;
     std::size_t nextView_, nextAccessor_;
 };
 

@@ -103,15 +103,16 @@ BufferPlace GltfSceneFile::PlaceOfBuffer(std::size_t buffer) const {
     return place;
 }
 
-// The JSON with the edits made, and for GLB the file around it: its
+// The JSON with the edits made (a GLB file's alone, written as .gltf), and
+// for GLB the file around it: its
 // header and padding as they were where the JSON is as it was, else made
 // anew for the JSON's new length.
 // The binary chunk gains `binaryAppendix` at its end, or is made of it
 // where the file has none, before any other chunk.
-FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path,
-                                     const std::string& binaryAppendix) const {
+FileContent GltfSceneFile::WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix,
+                                     bool asGlb) const {
     FileContent content;
-    if (!glb_) {
+    if (!asGlb) {
         content.Add(json_, std::move(edits));
         MadeFromBuffers(content);
         return content;

@@ -12,6 +12,7 @@
 #include "scene/gltf/gltf_animated_placements.h"
 #include "scene/gltf/gltf_bounds.h"
 #include "scene/gltf/gltf_buffer_bytes.h"
+#include "scene/gltf/gltf_merged_buffers.h"
 #include "scene/gltf/gltf_model.h"
 #include "scene/gltf/gltf_new_data.h"
 #include "scene/gltf/gltf_node_text.h"
@@ -22,7 +23,8 @@
 // The class behind ParseGltfScene and ParseGlbScene, shared by the files
 // that define its members: reading (gltf_scene_file.cpp), the buffers and
 // the file around the JSON (gltf_scene_buffers.cpp), writing
-// (gltf_scene_write.cpp) and what the edits ask of the motion and the
+// (gltf_scene_write.cpp), writing in the other format of the two
+// (gltf_scene_convert.cpp) and what the edits ask of the motion and the
 // drawing (gltf_scene_motion.cpp).
 namespace driver::gltf {
 
@@ -44,6 +46,7 @@ public:
     GltfSceneFile& operator=(const GltfSceneFile&) = delete;
 
     FileContent Written(const std::string& path, const std::vector<std::size_t>& selection) override;
+    std::vector<FileBeside> FilesBeside(const std::string& path) const override;
     std::vector<std::string> ReferencedFiles() const override;
     std::optional<std::string> ObjectPlacedElsewhere(const standin::StandinNode& node) const override;
     NodeSource SourceOf(std::size_t index) const override;
@@ -165,9 +168,19 @@ private:
     FileAnimations Animations() const {
         return {model_.channels, model_.animations, model_.animated, model_.data, glb_};
     }
-    DataPlace PlaceOfNewData() const {
-        return {glb_, glb_ && binaryAt_ != 0 ? std::optional(binarySize_) : std::nullopt};
-    }
+    // Of a file written in the other format of the two (gltf_scene_convert.cpp):
+    // whether the file written to `target` is GLB, by its name (else as read);
+    // where new data goes in it; the edits and the GLB file of a .gltf file's
+    // buffers merged into one binary chunk; the URI of the .bin file that a
+    // GLB file's binary chunk becomes beside a .gltf file, its length, and
+    // the bytes of one buffer in the merged chunk.
+    bool WrittenAsGlb(const std::string& target) const;
+    DataPlace PlaceOfNewData(bool asGlb, const std::optional<MergedLayout>& merged) const;
+    FileContent MergedGlb(TextEdits edits, const std::string& path, const MergedLayout& layout,
+                          const std::string& binaryAppendix) const;
+    void EditChunkUri(const std::string& target, TextEdits& edits) const;
+    std::optional<std::uint64_t> ChunkBufferLength() const;
+    void AddMergedBuffer(FileContent& content, std::size_t buffer, std::uint64_t length, const std::string& path) const;
     // `size` bytes of buffer `buffer` from `offset`: a GLB file's binary
     // chunk from the file as it was opened, any other buffer where its URI
     // says. Throws BufferReadError.
@@ -182,8 +195,10 @@ private:
     void OpenBufferFiles();
     BufferPlace PlaceOfBuffer(std::size_t buffer) const;
     void EditChannels(TextEdits& edits) const;
-    void EditUris(const std::string& target, const std::string& path, TextEdits& edits) const;
-    FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix) const;
+    // `merged`: the buffers' URIs go with the buffers merged into a GLB chunk.
+    void EditUris(const std::string& target, const std::string& path, bool merged, TextEdits& edits) const;
+    FileContent WholeFile(TextEdits edits, const std::string& path, const std::string& binaryAppendix,
+                          bool asGlb) const;
     // A change of a buffer file whose bytes may be in the content refuses it.
     void MadeFromBuffers(FileContent& content) const {
         for (const SourceBytes& file : bufferFiles_) {

@@ -40,13 +40,24 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
         }
     }
     EditAddedNodes(edits);
-    NewData data(*json_, model_.data, PlaceOfNewData(), edits);
+    const bool asGlb = WrittenAsGlb(target);
+    const std::optional<MergedLayout> merged =
+        asGlb && !glb_ ? std::optional(LayOutMerged(*json_, model_.data, path)) : std::nullopt;
+    NewData data(*json_, model_.data, PlaceOfNewData(asGlb, merged), edits);
     EditJoints(path, data, edits);
     EditKeys(path, data, edits);
     data.Finish();
     EditChannels(edits);
-    EditUris(target, path, edits);
-    return WholeFile(std::move(edits), path, data.BinaryAppendix());
+    EditUris(target, path, merged.has_value(), edits);
+    if (merged) {
+        EditForMerged(*json_, model_.data, *merged, merged->size + data.BinaryAppendix().size(), data.ViewsTaken(),
+                      edits);
+        return MergedGlb(std::move(edits), path, *merged, data.BinaryAppendix());
+    }
+    if (glb_ && !asGlb) {
+        EditChunkUri(target, edits);
+    }
+    return WholeFile(std::move(edits), path, data.BinaryAppendix(), asGlb);
 }
 
 std::vector<MemberChange> GltfSceneFile::RootChanges(const std::string& path) const {
@@ -127,10 +138,14 @@ void GltfSceneFile::EditChannels(TextEdits& edits) const {
     }
 }
 
-void GltfSceneFile::EditUris(const std::string& target, const std::string& path, TextEdits& edits) const {
+void GltfSceneFile::EditUris(const std::string& target, const std::string& path, bool merged,
+                             TextEdits& edits) const {
     const std::filesystem::path from = FolderOf(source_);
     const std::filesystem::path to = FolderOf(target);
     for (const UriEntry& uri : model_.uris) {
+        if (merged && uri.where.rfind("buffers[", 0) == 0) {
+            continue;
+        }
         const std::optional<std::string> rebased = RebasedUri(uri.uri, from, to, path + ": " + uri.where);
         if (rebased && *rebased != uri.uri) {
             edits.Replace(uri.value, JsonString(*rebased));

@@ -147,4 +147,11 @@ std::optional<std::string> RebasedUri(const std::string& uri, const fs::path& fr
     return PercentEncoded(relative.generic_u8string()) + suffix;
 }
 
+std::string FileNameUri(const std::string& name, const std::string& where) {
+    if (!IsValidUtf8(name)) {
+        throw SceneFileError(where + ": the file name is not UTF-8, so no URI can name it");
+    }
+    return PercentEncoded(name);
+}
+
 }  // namespace driver::gltf

@@ -23,4 +23,9 @@ std::optional<std::filesystem::path> UriFile(const std::string& uri, const std::
 std::optional<std::string> RebasedUri(const std::string& uri, const std::filesystem::path& fromFolder,
                                       const std::filesystem::path& toFolder, const std::string& where);
 
+// The relative URI of the file called `name` in the folder of the file
+// that refers to it, with percent-escapes where a URI needs them. Throws
+// SceneFileError, naming `where`, for a name that is not UTF-8.
+std::string FileNameUri(const std::string& name, const std::string& where);
+
 }  // namespace driver::gltf
