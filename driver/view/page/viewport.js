@@ -3,11 +3,15 @@
 // picking (picking.js) and the test hooks (test_hooks.js). viewer.js asks
 // it through these functions only.
 import * as THREE from 'three';
-import { afterFirstPicture, frame, frameBox, frameFirst, redraw, setUpView } from './frame.js';
-import { addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, placeDrawn, tintDrawn } from './drawn_nodes.js';
+import { afterFirstPicture, frame, frameBox, frameFirst, redraw, redrawOverlays, setUpView } from './frame.js';
+import {
+  addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, drawnAtPivot, placeDrawn, tintDrawn,
+} from './drawn_nodes.js';
 import { pickMarker, placeTripods, showTripods, sizeGizmos } from './gizmos.js';
+import { tintedOver } from './kept_picture.js';
+import { startMovingView } from './moving_view.js';
 import { picking, startPicking } from './picking.js';
-import { nodeCount, startPlacements, takePlacements } from './placements.js';
+import { nodeCount, objectOf, startPlacements, takePlacements, worldOf } from './placements.js';
 import { installHooks } from './test_hooks.js';
 
 export { clickText } from './picking.js';
@@ -28,20 +32,35 @@ const HOVER_TINT = new THREE.Color(0.75, 0.9, 1.25);
 const NO_TINT = new THREE.Color(1, 1, 1);
 const tintOf = (index) => (view.selected.has(index) ? SELECTED_TINT
   : index === picking.hovered ? HOVER_TINT : NO_TINT);
+const tinted = new Map();  // index -> the tint drawn, where not NO_TINT
+// The nodes whose tint changed drawn anew: over the kept picture where
+// only batches and markers draw them (kept_picture.js).
 function tint(nodes) {
+  let over = true;
   for (const index of nodes) {
     const colour = tintOf(index);
+    if (colour === (tinted.get(index) ?? NO_TINT)) continue;
     tintDrawn([index], colour, colour === NO_TINT);
+    if (colour === NO_TINT) tinted.delete(index);
+    else tinted.set(index, colour);
+    over &&= !drawn.objects.get(index)?.inModel && tintedOver(drawn.parts.get(index) ?? []);
   }
+  if (over) redrawOverlays();
+  else redraw();
 }
 
 // The nodes of an answer (view_state.js, unpacked) placed where the host
-// now says.
+// now says. An answer that moves only pivots is drawn over the kept
+// picture: tripods, but no marker of a node without a mesh, move.
 export function placeNodes(nodes) {
+  const before = [...nodes.index].map((index) => [objectOf(index), worldOf(index)]);
   const indices = takePlacements(nodes);
-  placeDrawn(indices);
+  const moved = [...indices].filter((index, k) => !objectOf(index).equals(before[k][0]) ||
+    (drawnAtPivot(index) && !worldOf(index).equals(before[k][1])));
+  placeDrawn(moved);
   placeTripods(indices);
-  redraw();
+  if (moved.length > 0) redraw();
+  else redrawOverlays();
 }
 
 // Frames `nodes` (all when none), looking from where the camera is.
@@ -68,9 +87,7 @@ export function showPivots(selection, pickMode) {
   if (!view.showAllPivots) showTripods(selection);
   const was = view.selected;
   view.selected = new Set(selection);
-  tint(was);
-  tint(selection);
-  redraw();
+  tint([...was, ...selection]);
   if (!pickMode) {
     pickMarker.visible = false;
     document.getElementById('pick-label').style.display = 'none';
@@ -83,6 +100,7 @@ export function showPivots(selection, pickMode) {
 // that a scene drawn only as markers is framed whole.
 export async function loadScene(state, nodes, canvas, context) {
   setUpView(canvas, context);
+  startMovingView();
   frame.scene.add(drawn.model);
   const loaded = state.drawnWith === 'gltf';
   picking.upAxis = state.up;
@@ -103,7 +121,6 @@ export async function loadScene(state, nodes, canvas, context) {
   picking.hover = (index, was) => {
     tint([was, index].filter((i) => i !== null));
     hooks.hover(index);
-    redraw();
   };
   picking.click = (found, event) => hooks.click(found, event);
   startPicking();
