@@ -1,0 +1,263 @@
+// The view while it moves and at rest, on a generated scene of boxes of
+// several tessellations (some sharing a mesh, some mirrored), the budget
+// of a moving frame lowered so that its batches are drawn by stand-ins:
+// every part keeps triangles of its own while the view moves, the picture
+// drawn once the view rests where it started is the first one pixel for
+// pixel, and a hover, the pick marker and a pick's answer drawn over the
+// kept picture are the picture that the whole scene drawn again gives.
+//   node viewer_moving_test.mjs MORVANE_HOST WORK_DIR PLAYWRIGHT_CORE
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import readline from 'node:readline';
+import { settled, transcriptHas } from './viewer_steps.mjs';
+
+const [host, work, playwrightCore] = process.argv.slice(2);
+const { chromium } = await import(path.resolve(playwrightCore, 'index.mjs'));
+fs.rmSync(work, { recursive: true, force: true });
+fs.mkdirSync(work, { recursive: true });
+
+// A box of half-size 0.8 whose faces are `n` x `n` squares: 12 n²
+// triangles, 4 (n + 1)² corners a face... its own normals.
+function tessellatedBox(n) {
+  const positions = [], normals = [], indices = [];
+  for (let axis = 0; axis < 3; ++axis) {
+    for (const sign of [-1, 1]) {
+      const [u, v] = [(axis + 1) % 3, (axis + 2) % 3];
+      const first = positions.length / 3;
+      for (let i = 0; i <= n; ++i) {
+        for (let j = 0; j <= n; ++j) {
+          const p = [0, 0, 0];
+          [p[axis], p[u], p[v]] = [0.8 * sign, 0.8 * sign * (2 * i / n - 1), 0.8 * (2 * j / n - 1)];
+          positions.push(...p);
+          normals.push(...[0, 1, 2].map((k) => (k === axis ? sign : 0)));
+        }
+      }
+      for (let i = 0; i < n; ++i) {
+        for (let j = 0; j < n; ++j) {
+          const at = first + i * (n + 1) + j;
+          indices.push(at, at + n + 1, at + n + 2, at, at + n + 2, at + 1);
+        }
+      }
+    }
+  }
+  return { positions, normals, indices };
+}
+
+// Rows of boxes of four tessellations, each mesh shared by the boxes of
+// its column (18 of them: enough to have their corners shared), every
+// seventh box mirrored, two materials (two batches); and two empty nodes.
+const TESSELLATIONS = [1, 2, 3, 4];
+function boxesScene() {
+  const chunks = [];
+  const accessors = [];
+  const bufferViews = [];
+  const add = (values, Type, componentType, type, more = {}) => {
+    const bytes = Buffer.from(new Type(values).buffer);
+    const byteOffset = chunks.reduce((sum, chunk) => sum + chunk.length, 0);
+    chunks.push(bytes, Buffer.alloc((4 - bytes.length % 4) % 4));
+    bufferViews.push({ buffer: 0, byteOffset, byteLength: bytes.length });
+    accessors.push({ bufferView: bufferViews.length - 1, componentType, count: values.length / { SCALAR: 1, VEC3: 3 }[type], type, ...more });
+    return accessors.length - 1;
+  };
+  const meshes = TESSELLATIONS.flatMap((n) => {
+    const { positions, normals, indices } = tessellatedBox(n);
+    const attributes = { POSITION: add(positions, Float32Array, 5126, 'VEC3', { min: [-0.8, -0.8, -0.8], max: [0.8, 0.8, 0.8] }),
+      NORMAL: add(normals, Float32Array, 5126, 'VEC3') };
+    const index = add(indices, Uint16Array, 5123, 'SCALAR');
+    return [0, 1].map((material) => ({ primitives: [{ attributes, indices: index, material }] }));
+  });
+  const nodes = [];
+  for (let row = 0; row < 18; ++row) {
+    for (let column = 0; column < TESSELLATIONS.length; ++column) {
+      const k = nodes.length;
+      nodes.push({ name: `Box ${k}`, mesh: 2 * column + (row % 2), translation: [3 * column, 0, 2.5 * row - 20],
+        rotation: [0, Math.sin(k / 5), 0, Math.cos(k / 5)], scale: k % 7 === 3 ? [-1, 1, 1] : [1, 1, 1] });
+    }
+  }
+  nodes.push({ name: 'Empty A', translation: [-3, 1, 0] }, { name: 'Empty B', translation: [12, 1, 4] });
+  const data = Buffer.concat(chunks);
+  return {
+    asset: { version: '2.0' }, scene: 0, scenes: [{ nodes: nodes.map((_, i) => i) }], nodes, meshes,
+    materials: [[0.6, 0.65, 0.8], [0.8, 0.6, 0.4]].map((colour) => ({ pbrMetallicRoughness: { baseColorFactor: [...colour, 1], metallicFactor: 0.2 } })),
+    accessors, bufferViews,
+    buffers: [{ byteLength: data.length, uri: `data:application/octet-stream;base64,${data.toString('base64')}` }],
+  };
+}
+
+// Each frame's picture kept as it is drawn (before the orientation
+// gizmo), with its kind: window.drawnFrames, [{kind, triangles, pixels}].
+async function recordFrames(page) {
+  await page.evaluate(async () => {
+    const { frame } = await import('./frame.js');
+    const hook = window.morvaneViewer;
+    window.drawnFrames = [];
+    const draw = frame.drawPicture;
+    frame.drawPicture = (changed) => {
+      draw(changed);
+      window.drawnFrames.push({ ...hook.lastFrame(), pixels: hook.screen() });
+    };
+  });
+}
+
+const poll = { polling: 50, timeout: 60000 };
+const framesNow = (page) => page.evaluate(() => window.drawnFrames.length);
+// Waits for frames after the `from`th of the kinds `kinds`, in order; returns the index of the last.
+async function framesOf(page, from, kinds, what) {
+  await page.waitForFunction(([n, wanted]) => {
+    let next = 0;
+    for (const { kind } of window.drawnFrames.slice(n)) if (kind === wanted[next]) ++next;
+    return next === wanted.length;
+  }, [from, kinds], poll).catch((error) => {
+    throw new Error(`${what}: waiting for frames ${kinds}: ${error.message}`);
+  });
+  return page.evaluate((kind) => window.drawnFrames.findLastIndex((f) => f.kind === kind), kinds.at(-1));
+}
+
+// Of pictures `a` and `b` (indices into window.drawnFrames), the pixels that
+// differ by more than `tolerance` in a channel.
+const pixelsApart = (page, a, b, tolerance = 0) => page.evaluate(([i, j, t]) => {
+  const [p, q] = [window.drawnFrames[i].pixels, window.drawnFrames[j].pixels];
+  let apart = 0;
+  for (let k = 0; k < p.length; k += 4) {
+    apart += Math.max(...[0, 1, 2].map((c) => Math.abs(p[k + c] - q[k + c]))) > t;
+  }
+  return apart;
+}, [a, b, tolerance]);
+
+const turnCamera = (page, angle) => page.evaluate(async (a) => {
+  const { frame } = await import('./frame.js');
+  const offset = frame.camera.position.clone().sub(frame.controls.target).applyAxisAngle(frame.camera.up, a);
+  frame.camera.position.copy(frame.controls.target).add(offset);
+  frame.controls.update();
+}, angle);
+
+// Moving with the budget given: the kind of frame drawn, the parts'
+// triangles drawn, and, back where it started, the resting picture.
+async function movesAndRests(page, budget, expected) {
+  const what = `a budget of ${budget} triangles`;
+  await page.evaluate((b) => window.morvaneViewer.setMovingBudget(b), budget);
+  const start = await framesNow(page);
+  await page.evaluate(() => window.morvaneViewer.redraw());
+  const before = await framesOf(page, start, ['whole'], what);
+  const { share, parts, foreign } = await page.evaluate(() => window.morvaneViewer.movingParts());
+  const total = parts.reduce((sum, part) => sum + part.triangles, 0);
+  assert.equal(foreign, 0, `${what}: triangles drawn while moving that are no part's own`);
+  assert.equal(parts.length, 18 * TESSELLATIONS.length, `${what}: parts`);
+  for (const part of parts) {
+    assert.ok(part.drawn >= 1 && part.drawn <= part.triangles, `${what}: node ${part.node} drawn with ${part.drawn} of ${part.triangles} triangles`);
+    if (share === 1) assert.equal(part.drawn, part.triangles, `${what}: node ${part.node} reduced`);
+  }
+  await page.evaluate(async () => {
+    const { frame } = await import('./frame.js');
+    window.savedCamera = [frame.camera.position.clone(), frame.camera.quaternion.clone(), frame.controls.target.clone()];
+  });
+  const moved = await framesNow(page);
+  await turnCamera(page, 0.4);
+  const moving = await framesOf(page, moved, [expected], what);
+  const { triangles } = await page.evaluate((i) => window.drawnFrames[i], moving);
+  if (expected === 'reduced') assert.ok(triangles <= budget + parts.length, `${what}: ${triangles} triangles drawn while moving`);
+  else assert.equal(triangles, total, `${what}: triangles drawn while moving`);
+  assert.ok(await pixelsApart(page, before, moving) > 1000, `${what}: the view moved`);
+  const back = await framesNow(page);
+  // The camera back to the same numbers.
+  await page.evaluate(async () => {
+    const { frame } = await import('./frame.js');
+    const [position, quaternion, target] = window.savedCamera;
+    frame.camera.position.copy(position);
+    frame.camera.quaternion.copy(quaternion);
+    frame.controls.target.copy(target);
+    window.morvaneViewer.redraw();
+  });
+  const rested = await framesOf(page, back, [expected, 'whole'], what);
+  assert.equal(await pixelsApart(page, before, rested), 0, `${what}: pixels of the resting picture unlike the first's`);
+}
+
+// The screen point of node `index`'s box (its placement's origin).
+async function screenOfNode(page, index) {
+  return page.evaluate((i) => {
+    const hook = window.morvaneViewer;
+    const node = Object.entries(hook.worlds()).find(([gltfNode]) => Number(gltfNode) === i - 1)[1];
+    return hook.screenOf(node[12], node[13], node[14]);
+  }, index);
+}
+
+// Gestures drawn over the kept picture at rest: each frame that they ask
+// for is drawn over it, shows the change, and is the picture that the
+// whole scene drawn again gives (within the pictures test's tolerance).
+const overlays = [
+  ['a box lit under the cursor', async (page) => {
+    const at = await screenOfNode(page, 6);
+    await page.mouse.move(at.x, at.y);
+    await page.waitForFunction(() => window.morvaneViewer.hovered() !== null, null, poll);
+  }],
+  ['a box selected', async (page) => {
+    await page.click('#open-tarvel');
+    await transcriptHas(page, 'opened "Tarvel"');
+    await page.click('#scene-tree .rows div[data-index="11"]');
+    await transcriptHas(page, 'selected 11');
+    await settled(page);
+  }],
+  ['the pick marker', async (page) => {
+    await page.click('button[data-caption="Pick"]');
+    await transcriptHas(page, 'pick mode entered');
+    const at = await screenOfNode(page, 10);
+    await page.mouse.move(at.x + 3, at.y + 2);
+    await page.waitForFunction(() => document.getElementById('pick-label').style.display === 'block', null, poll);
+  }],
+  ['a pick\'s answer', async (page) => {
+    const at = await screenOfNode(page, 10);
+    await page.mouse.move(at.x, at.y);
+    await page.mouse.down();
+    await page.mouse.up();
+    await transcriptHas(page, 'changed node 11');
+    await settled(page);
+  }],
+];
+
+async function drawnOverKept(page) {
+  for (const [what, gesture] of overlays) {
+    const start = await framesNow(page);
+    await gesture(page);
+    const over = await framesOf(page, start, ['kept'], what);
+    const kinds = await page.evaluate((n) => window.drawnFrames.slice(n).map((f) => f.kind), start);
+    assert.deepEqual([...new Set(kinds)], ['kept'], `${what}: the frames drawn`);
+    assert.ok(await pixelsApart(page, start - 1, over) > 0, `${what}: not shown`);
+    const whole = await framesNow(page);
+    await page.evaluate(() => window.morvaneViewer.redraw());
+    const redrawn = await framesOf(page, whole, ['whole'], what);
+    const apart = await pixelsApart(page, over, redrawn, 8);
+    assert.ok(apart <= 20, `${what}: ${apart} pixels over the kept picture unlike the whole scene drawn again`);
+  }
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox'],
+});
+const pageErrors = [];
+const scene = path.join(work, 'boxes.gltf');
+fs.writeFileSync(scene, JSON.stringify(boxesScene()));
+const viewer = spawn(host, ['view', scene], { stdio: ['ignore', 'pipe', 'inherit'] });
+try {
+  const page = await browser.newPage({ viewport: { width: 800, height: 600 } });
+  page.on('pageerror', (error) => pageErrors.push(error.message));
+  const at = await new Promise((resolve) => readline.createInterface({ input: viewer.stdout }).once('line', resolve));
+  await page.goto(at);
+  await page.waitForSelector('body[data-ready]', { timeout: 120000 });
+  await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, poll);
+  await recordFrames(page);
+  // Within the budget, never reduced; beneath a tenth of it, reduced.
+  const total = (await page.evaluate(() => window.morvaneViewer.movingParts())).parts
+    .reduce((sum, part) => sum + part.triangles, 0);
+  for (const [budget, kind] of [[total, 'moving'], [Math.floor(total / 10), 'reduced'], [1, 'reduced']]) {
+    await movesAndRests(page, budget, kind);
+  }
+  await drawnOverKept(page);
+  assert.deepEqual(pageErrors, [], 'errors of the page');
+  console.log('viewer moving and at rest: all checks passed');
+} finally {
+  viewer.kill();
+  await browser.close();
+}
