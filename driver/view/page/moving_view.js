@@ -62,3 +62,9 @@ function drawPicture(sceneChanged) {
 export function startMovingView() {
   frame.drawPicture = drawPicture;
 }
+
+// The next frame drawn whole wherever the camera looked before: the first
+// picture of the scene, framed, is not a view moving.
+export function drawWholeNext() {
+  pose.camera = null;
+}

@@ -9,7 +9,7 @@ import {
 } from './drawn_nodes.js';
 import { pickMarker, placeTripods, showTripods, sizeGizmos } from './gizmos.js';
 import { tintedOver } from './kept_picture.js';
-import { startMovingView } from './moving_view.js';
+import { drawWholeNext, startMovingView } from './moving_view.js';
 import { picking, startPicking } from './picking.js';
 import { nodeCount, objectOf, startPlacements, takePlacements, worldOf } from './placements.js';
 import { installHooks } from './test_hooks.js';
@@ -125,6 +125,7 @@ export async function loadScene(state, nodes, canvas, context) {
   picking.click = (found, event) => hooks.click(found, event);
   startPicking();
   installHooks(state.scene, tintOf);
+  drawWholeNext();
   redraw();
   afterFirstPicture();
   return drawn.undrawn;
