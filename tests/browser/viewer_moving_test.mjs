@@ -116,15 +116,22 @@ async function framesOf(page, from, kinds, what) {
 }
 
 // Of pictures `a` and `b` (indices into window.drawnFrames), the pixels that
-// differ by more than `tolerance` in a channel.
-const pixelsApart = (page, a, b, tolerance = 0) => page.evaluate(([i, j, t]) => {
-  const [p, q] = [window.drawnFrames[i].pixels, window.drawnFrames[j].pixels];
-  let apart = 0;
-  for (let k = 0; k < p.length; k += 4) {
-    apart += Math.max(...[0, 1, 2].map((c) => Math.abs(p[k + c] - q[k + c]))) > t;
-  }
-  return apart;
-}, [a, b, tolerance]);
+// differ by more than `tolerance` in a channel; with `drawn`, and how many
+// either draws something on (not the background's grey).
+const BACKGROUND = [244, 244, 244];
+async function pixelsApart(page, a, b, tolerance = 0, drawn = false) {
+  const count = await page.evaluate(([i, j, t, background]) => {
+    const [p, q] = [window.drawnFrames[i].pixels, window.drawnFrames[j].pixels];
+    const off = (x, y, k, l) => Math.max(...[0, 1, 2].map((c) => Math.abs(x[k + c] - y[l + c]))) > t;
+    const found = { apart: 0, drawn: 0 };
+    for (let k = 0; k < p.length; k += 4) {
+      found.apart += off(p, q, k, k);
+      found.drawn += off(p, background, k, 0) || off(q, background, k, 0);
+    }
+    return found;
+  }, [a, b, tolerance, BACKGROUND]);
+  return drawn ? count : count.apart;
+}
 
 const turnCamera = (page, angle) => page.evaluate(async (a) => {
   const { frame } = await import('./frame.js');
@@ -193,8 +200,6 @@ const overlays = [
     await page.waitForFunction(() => window.morvaneViewer.hovered() !== null, null, poll);
   }],
   ['a box selected', async (page) => {
-    await page.click('#open-tarvel');
-    await transcriptHas(page, 'opened "Tarvel"');
     await page.click('#scene-tree .rows div[data-index="11"]');
     await transcriptHas(page, 'selected 11');
     await settled(page);
@@ -227,8 +232,9 @@ async function drawnOverKept(page) {
     const whole = await framesNow(page);
     await page.evaluate(() => window.morvaneViewer.redraw());
     const redrawn = await framesOf(page, whole, ['whole'], what);
-    const apart = await pixelsApart(page, over, redrawn, 8);
-    assert.ok(apart <= 20, `${what}: ${apart} pixels over the kept picture unlike the whole scene drawn again`);
+    // As the pictures test allows: smoothed edges of a part tinted over.
+    const { apart, drawn } = await pixelsApart(page, over, redrawn, 8, true);
+    assert.ok(apart <= drawn / 200, `${what}: ${apart} of ${drawn} pixels over the kept picture unlike the whole scene drawn again`);
   }
 }
 
@@ -247,6 +253,9 @@ try {
   await page.goto(at);
   await page.waitForSelector('body[data-ready]', { timeout: 120000 });
   await page.waitForFunction(() => performance.getEntriesByName('first picture').length > 0, null, poll);
+  // Tarvel's panel, open before the pictures: the view's size may change.
+  await page.click('#open-tarvel');
+  await transcriptHas(page, 'opened "Tarvel"');
   await recordFrames(page);
   // Within the budget, never reduced; beneath a tenth of it, reduced.
   const total = (await page.evaluate(() => window.morvaneViewer.movingParts())).parts
