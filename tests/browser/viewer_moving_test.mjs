@@ -96,7 +96,7 @@ async function recordFrames(page) {
     const draw = frame.drawPicture;
     frame.drawPicture = (changed) => {
       draw(changed);
-      window.drawnFrames.push({ ...hook.lastFrame(), pixels: hook.screen() });
+      window.drawnFrames.push({ ...hook.lastFrame(), pixels: hook.screen(), at: performance.now() });
     };
   });
 }
@@ -109,8 +109,9 @@ async function framesOf(page, from, kinds, what) {
     let next = 0;
     for (const { kind } of window.drawnFrames.slice(n)) if (kind === wanted[next]) ++next;
     return next === wanted.length;
-  }, [from, kinds], poll).catch((error) => {
-    throw new Error(`${what}: waiting for frames ${kinds}: ${error.message}`);
+  }, [from, kinds], poll).catch(async (error) => {
+    const drawn = await page.evaluate((n) => window.drawnFrames.slice(n).map((f) => f.kind), from);
+    throw new Error(`${what}: waiting for frames ${kinds}, drawn ${drawn}: ${error.message}; the page's errors: ${pageErrors}`);
   });
   return page.evaluate((kind) => window.drawnFrames.findLastIndex((f) => f.kind === kind), kinds.at(-1));
 }
@@ -138,6 +139,8 @@ const turnCamera = (page, angle) => page.evaluate(async (a) => {
   const offset = frame.camera.position.clone().sub(frame.controls.target).applyAxisAngle(frame.camera.up, a);
   frame.camera.position.copy(frame.controls.target).add(offset);
   frame.controls.update();
+  // The controls ask for a frame only if the camera moved since they last did.
+  window.morvaneViewer.redraw();
 }, angle);
 
 // Moving with the budget given: the kind of frame drawn, the parts'
@@ -190,16 +193,21 @@ async function screenOfNode(page, index) {
   }, index);
 }
 
-// Gestures drawn over the kept picture at rest: each frame that they ask
-// for is drawn over it, shows the change, and is the picture that the
-// whole scene drawn again gives (within the pictures test's tolerance).
+// Once no frame has been drawn for a while (the view resting after the
+// page's layout changed the viewport's size).
+const quiet = (page) => page.waitForFunction(() => performance.now() - window.drawnFrames.at(-1).at > 500, null, poll);
+
+// Gestures drawn over the kept picture at rest, each after its setting
+// up: each frame that they ask for is drawn over it, shows the change,
+// and is the picture that the whole scene drawn again gives (within the
+// pictures test's tolerance).
 const overlays = [
-  ['a box lit under the cursor', async (page) => {
+  ['a box lit under the cursor', null, async (page) => {
     const at = await screenOfNode(page, 6);
     await page.mouse.move(at.x, at.y);
     await page.waitForFunction(() => window.morvaneViewer.hovered() !== null, null, poll);
   }],
-  ['a box selected', async (page) => {
+  ['a box selected', null, async (page) => {
     await page.click('#scene-tree .rows div[data-index="11"]');
     await transcriptHas(page, 'selected 11');
     await settled(page);
@@ -207,11 +215,12 @@ const overlays = [
   ['the pick marker', async (page) => {
     await page.click('button[data-caption="Pick"]');
     await transcriptHas(page, 'pick mode entered');
+  }, async (page) => {
     const at = await screenOfNode(page, 10);
     await page.mouse.move(at.x + 3, at.y + 2);
     await page.waitForFunction(() => document.getElementById('pick-label').style.display === 'block', null, poll);
   }],
-  ['a pick\'s answer', async (page) => {
+  ['a pick\'s answer', null, async (page) => {
     const at = await screenOfNode(page, 10);
     await page.mouse.move(at.x, at.y);
     await page.mouse.down();
@@ -222,7 +231,9 @@ const overlays = [
 ];
 
 async function drawnOverKept(page) {
-  for (const [what, gesture] of overlays) {
+  for (const [what, setUp, gesture] of overlays) {
+    if (setUp) await setUp(page);
+    await quiet(page);
     const start = await framesNow(page);
     await gesture(page);
     const over = await framesOf(page, start, ['kept'], what);

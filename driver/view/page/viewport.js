@@ -3,7 +3,9 @@
 // picking (picking.js) and the test hooks (test_hooks.js). viewer.js asks
 // it through these functions only.
 import * as THREE from 'three';
-import { afterFirstPicture, frame, frameBox, frameFirst, redraw, redrawOverlays, setUpView } from './frame.js';
+import {
+  afterFirstPicture, frame, frameBox, frameFirst, pixelSizes, redraw, redrawOverlays, setUpView,
+} from './frame.js';
 import {
   addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, drawnAtPivot, placeDrawn, tintDrawn,
 } from './drawn_nodes.js';
@@ -49,17 +51,39 @@ function tint(nodes) {
   else redraw();
 }
 
+// Whether what is drawn of node `index` moved on the screen by more than
+// SHOWN_SHIFT pixels since it was placed by `before` ([object, pivot]
+// matrices): after a pivot moved, the host restates the object's placement
+// in single precision (as Save would write it), which no pixel shows.
+const SHOWN_SHIFT = 0.1;
+const origin = new THREE.Vector3();
+const sphere = new THREE.Sphere();
+function shiftsOnScreen(index, [object, pivot], pixelAt) {
+  const now = objectOf(index).elements;
+  const box = boxOfNodes([index]);
+  origin.setFromMatrixPosition(objectOf(index));
+  const reach = box.isEmpty() ? 0 : box.getBoundingSphere(sphere).center.distanceTo(origin) + sphere.radius;
+  const apart = (a, b, i) => Math.abs(a[i] - b[i]);
+  const turned = Math.max(...[0, 1, 2, 4, 5, 6, 8, 9, 10].map((i) => apart(now, object.elements, i)));
+  const moved = Math.hypot(...[12, 13, 14].map((i) => apart(now, object.elements, i)));
+  const pivotMoved = drawnAtPivot(index) ? Math.hypot(...[12, 13, 14].map((i) => apart(worldOf(index).elements, pivot.elements, i))) : 0;
+  return Math.max(3 * turned * reach + moved, pivotMoved) > SHOWN_SHIFT * pixelAt(origin);
+}
+
 // The nodes of an answer (view_state.js, unpacked) placed where the host
-// now says. An answer that moves only pivots is drawn over the kept
-// picture: tripods, but no marker of a node without a mesh, move.
+// now says. An answer that moves only pivots (tripods, but no marker of a
+// node without a mesh) is drawn over the kept picture.
 export function placeNodes(nodes) {
   const before = [...nodes.index].map((index) => [objectOf(index), worldOf(index)]);
   const indices = takePlacements(nodes);
-  const moved = [...indices].filter((index, k) => !objectOf(index).equals(before[k][0]) ||
-    (drawnAtPivot(index) && !worldOf(index).equals(before[k][1])));
-  placeDrawn(moved);
+  const changed = [];
+  [...indices].forEach((index, k) => {
+    if (!objectOf(index).equals(before[k][0]) || !worldOf(index).equals(before[k][1])) changed.push([index, before[k]]);
+  });
+  placeDrawn(changed.map(([index]) => index));
   placeTripods(indices);
-  if (moved.length > 0) redraw();
+  const pixelAt = pixelSizes();
+  if (changed.some(([index, was]) => shiftsOnScreen(index, was, pixelAt))) redraw();
   else redrawOverlays();
 }
 
