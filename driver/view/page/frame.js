@@ -17,7 +17,8 @@ export const frame = {
   // What is drawn over the scene (pivot tripods, the pick marker): drawn
   // over the resting picture kept, without the scene (moving_view.js).
   overlays: new THREE.Scene(),
-  // Draws the frame's picture (moving_view.js): (sceneChanged) -> nothing.
+  // Draws the frame's picture (moving_view.js): (sceneChanged) -> what to
+  // call once the frame is drawn, or nothing.
   drawPicture: () => {},
   perspective: new THREE.PerspectiveCamera(50, 1, 0.01, 10000),
   // Its frustum is set from the perspective camera's view at the target
@@ -107,8 +108,9 @@ function askFrame() {
       frame.gizmo.update(timer.update().getDelta());
       redraw();
     }
-    frame.drawPicture(changed);
+    const then = frame.drawPicture(changed);
     if (firstPictureDrawn) frame.gizmo.render(frame.renderer);
+    if (then) whenDrawn(then);
     frame.drawn = (frame.drawn ?? 0) + 1;
   });
 }

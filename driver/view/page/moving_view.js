@@ -1,8 +1,8 @@
 // What a frame draws. While the view moves (orbiting, panning, zooming,
 // framing, the orientation gizmo turning it), the scene straight to the
 // screen, a large one's batches by their stand-ins (reduced_batches.js);
-// once it rests (REST_MS after the last moving frame, or at once when
-// anything else asks for a frame), the whole scene, kept
+// once it rests (REST_MS after the last moving frame was drawn, or at once
+// when anything else asks for a frame), the whole scene, kept
 // (kept_picture.js); at rest, what changes over the scene alone (a tint,
 // the tripods, the pick marker) is drawn over the kept picture.
 import { frame, redraw } from './frame.js';
@@ -30,19 +30,30 @@ function cameraMoved() {
   return moved;
 }
 
+// The rest is timed from the moment the renderer has drawn the last
+// moving frame whole (the orientation gizmo too): a software renderer may
+// take longer than REST_MS for one.
 let rest = null;
+let movingFrames = 0;
+function restAfter() {
+  const number = ++movingFrames;
+  return () => {
+    if (number === movingFrames) rest = setTimeout(redraw, REST_MS);
+  };
+}
+
 function drawMoving() {
   const { renderer } = frame;
   forgetKept();
   clearTimeout(rest);
-  rest = setTimeout(redraw, REST_MS);
   renderer.clear();
   const reduced = drawReduced(drawn.batches, () => renderer.render(frame.scene, frame.camera));
-  return { kind: reduced ? 'reduced' : 'moving', ...renderer.info.render };
+  return { kind: reduced ? 'reduced' : 'moving', ...renderer.info.render, then: restAfter() };
 }
 
 // Draws the frame's picture; `sceneChanged`, whether anything but the
-// overlays changed since the last frame.
+// overlays changed since the last frame. Returns what to call once the
+// frame is drawn, if anything.
 function drawPicture(sceneChanged) {
   let drawnNow;
   if (cameraMoved()) {
@@ -57,6 +68,7 @@ function drawPicture(sceneChanged) {
   frame.sceneDraws = drawnNow.calls;
   frame.renderer.render(frame.overlays, frame.camera);
   Object.assign(lastFrame, { kind: drawnNow.kind, count: lastFrame.count + 1, triangles: drawnNow.triangles });
+  return drawnNow.then;
 }
 
 export function startMovingView() {
