@@ -5,7 +5,8 @@
 set(MORVANE_VIEWER_DIR ${CMAKE_BINARY_DIR}/bin/viewer)
 set(MORVANE_THREE_DIR ${PROJECT_SOURCE_DIR}/tools/viewer/node_modules/three)
 set(viewer_page_files index.html start.js view_state.js viewer.js viewport.js frame.js placements.js drawn_nodes.js
-    merged_batch.js instanced_copies.js gizmos.js picking.js test_hooks.js gltf_scene.js snapping.js panel_view.js)
+    merged_batch.js instanced_copies.js gizmos.js picking.js test_hooks.js gltf_scene.js snapping.js panel_view.js
+    moving_view.js reduced_batches.js kept_picture.js)
 set(viewer_three_files
     LICENSE
     build/three.module.js

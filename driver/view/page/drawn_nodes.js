@@ -14,6 +14,7 @@ export const drawn = {
   parts: new Map(),      // index -> [{batch, k, local} | {copies, local} | {mesh, id}]: where its object is drawn
   gltfNodes: new Map(),  // index -> the glTF node that draws its object
   pickable: [],          // what a click can hit: meshes, batches, markers
+  batches: [],           // merged_batch.js's
   undrawn: [],           // what of the file could not be drawn
 };
 
@@ -31,6 +32,7 @@ function drawBatched(parts) {
     batch.parts.forEach((part, k) => addPart(part.node, { batch, k, local: part.local }));
     drawn.model.add(batch.mesh);
     drawn.pickable.push(batch.mesh);
+    drawn.batches.push(batch);
   }
 }
 
@@ -187,6 +189,13 @@ export function placeDrawn(indices) {
       }
     }
   }
+}
+
+// Whether something of node `index` is drawn at its pivot: its marker,
+// or its Object3D where its object is a child of its own.
+export function drawnAtPivot(index) {
+  const entry = drawn.objects.get(index);
+  return (entry && entry.pivot !== entry.object) || (drawn.parts.get(index) ?? []).some((part) => part.mesh?.isPoints);
 }
 
 // The node of what a ray hit: a batch's part's, an instance's, or the

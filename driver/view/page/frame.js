@@ -14,6 +14,12 @@ export const frame = {
   controls: null,
   gizmo: null,  // the orientation gizmo in the corner
   scene: new THREE.Scene(),
+  // What is drawn over the scene (pivot tripods, the pick marker): drawn
+  // over the resting picture kept, without the scene (moving_view.js).
+  overlays: new THREE.Scene(),
+  // Draws the frame's picture (moving_view.js): (sceneChanged) -> what to
+  // call once the frame is drawn, or nothing.
+  drawPicture: () => {},
   perspective: new THREE.PerspectiveCamera(50, 1, 0.01, 10000),
   // Its frustum is set from the perspective camera's view at the target
   // when it takes over (toggleOrthographic); zooming scales it.
@@ -38,7 +44,7 @@ export function setUpView(canvas, context) {
   frame.scene.add(new THREE.HemisphereLight(0xffffff, 0x667788, 1.2));
   new ResizeObserver(resize).observe($('viewport'));
   resize();
-  frame.controls.addEventListener('change', redraw);
+  frame.controls.addEventListener('change', () => redraw());
 }
 
 // Metals reflect a room, as in a glTF viewer; without it they are black.
@@ -77,21 +83,34 @@ export function whenDrawn(then) {
 
 // Draws one frame when something has changed: a large scene drawn in
 // software would otherwise keep the page busy. `frame.drawn` counts them.
+// redraw() after a change of the scene (its placements, tints, lights, the
+// camera); redrawOverlays() when only what is drawn over it changed.
 let frameAsked = false;
+let sceneChanged = true;
 export function redraw() {
+  sceneChanged = true;
+  askFrame();
+}
+
+export function redrawOverlays() {
+  askFrame();
+}
+
+function askFrame() {
   if (frameAsked) return;
   frameAsked = true;
   requestAnimationFrame(() => {
     frameAsked = false;
     if (!$('viewport')) return;
+    const changed = sceneChanged;
+    sceneChanged = false;
     if (frame.gizmo.animating) {
       frame.gizmo.update(timer.update().getDelta());
       redraw();
     }
-    frame.renderer.clear();
-    frame.renderer.render(frame.scene, frame.camera);
-    frame.sceneDraws = frame.renderer.info.render.calls;  // the gizmo's are counted apart
+    const then = frame.drawPicture(changed);
     if (firstPictureDrawn) frame.gizmo.render(frame.renderer);
+    if (then) whenDrawn(then);
     frame.drawn = (frame.drawn ?? 0) + 1;
   });
 }

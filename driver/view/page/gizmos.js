@@ -1,7 +1,7 @@
 // What the viewport draws over the model: pivot tripods (X red, Y green,
 // Z blue) and the marker of the point that a pick would take.
 import * as THREE from 'three';
-import { frame, redraw } from './frame.js';
+import { frame, redrawOverlays } from './frame.js';
 import { worldOf } from './placements.js';
 
 // More tripods than this would hide the model, and cost a software renderer
@@ -18,14 +18,14 @@ pickMarker.visible = false;
 export function sizeGizmos(size) {
   gizmos.length = size / 25;
   pickMarker.scale.setScalar(size / 300);
-  frame.scene.add(pickMarker);
+  frame.overlays.add(pickMarker);
 }
 
 // Tripods at the pivots of `nodes` (the first `most` of them), in one set
 // of lines (6 points a node), so that many cost one draw.
 export function showTripods(nodes, most = TRIPODS_SHOWN) {
   if (gizmos.tripods) {
-    frame.scene.remove(gizmos.tripods);
+    frame.overlays.remove(gizmos.tripods);
     gizmos.tripods.geometry.dispose();
   }
   const shown = nodes.slice(0, most);
@@ -41,8 +41,8 @@ export function showTripods(nodes, most = TRIPODS_SHOWN) {
   lines.userData.slots = new Map(shown.map((index, slot) => [index, slot]));
   gizmos.tripods = lines;
   placeTripods(shown);
-  frame.scene.add(lines);
-  redraw();
+  frame.overlays.add(lines);
+  redrawOverlays();
 }
 
 const world = new THREE.Matrix4();
@@ -65,4 +65,5 @@ export function placeTripods(indices) {
     }
   }
   position.needsUpdate = true;
+  redrawOverlays();
 }

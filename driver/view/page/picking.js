@@ -3,7 +3,7 @@
 // the marker and label that follow it in a pick mode, the node lit under
 // the cursor, and what a click hands to the page.
 import * as THREE from 'three';
-import { frame, gizmoClicked, pixelSizes, redraw, screenOf, shortText } from './frame.js';
+import { frame, gizmoClicked, pixelSizes, redrawOverlays, screenOf, shortText } from './frame.js';
 import { drawn, markers, nodeOfHit } from './drawn_nodes.js';
 import { pickMarker } from './gizmos.js';
 import { nearestCorner, SNAP_PIXELS } from './snapping.js';
@@ -82,14 +82,14 @@ function nodeUnder(event) {
 export function showPoint(found, event) {
   const label = $('pick-label');
   if (!picking.pickMode || !found) {
-    if (pickMarker.visible) redraw();
+    if (pickMarker.visible) redrawOverlays();
     pickMarker.visible = false;
     label.style.display = 'none';
     return;
   }
   pickMarker.position.copy(found.point);
   pickMarker.visible = true;
-  redraw();
+  redrawOverlays();
   const rect = $('viewport').getBoundingClientRect();
   label.textContent = `${found.kind}: ${[found.point.x, found.point.y, found.point.z].map(shortText).join(' ')}`;
   label.style.left = `${event.clientX - rect.left + 12}px`;

@@ -4,8 +4,10 @@ import * as THREE from 'three';
 import { frame, redraw, screenOf, whenDrawn } from './frame.js';
 import { drawn } from './drawn_nodes.js';
 import { loadGltf, loaderWorlds } from './gltf_scene.js';
+import { lastFrame } from './moving_view.js';
 import { objectOf } from './placements.js';
 import { picking } from './picking.js';
+import { movingShare, reduction, standInOf } from './reduced_batches.js';
 
 // Each glTF node drawn (by its index in the file) with its world matrix:
 // its Object3D's, or, for a node drawn only in a batch or as an instance,
@@ -123,6 +125,44 @@ async function offLoaderPicture(route, tolerance = 8) {
   return count;
 }
 
+// Of each batch's part, what a moving frame draws: {node, triangles,
+// drawn: those of its own triangles (as the batch draws them now) that
+// its stand-in draws}; with the share of the triangles kept and the
+// count of triangles drawn that are no part's own.
+function movingParts() {
+  const share = movingShare(drawn.batches);
+  const found = { share, parts: [], foreign: 0 };
+  for (const batch of drawn.batches) {
+    const whole = batch.mesh.geometry.index.array;
+    const key = (index, t) => `${index[t]} ${index[t + 1]} ${index[t + 2]}`;
+    const partOf = new Int32Array(batch.mesh.geometry.attributes.position.count);
+    const own = batch.parts.map((part, k) => {
+      partOf.fill(k, part.first, part.first + part.count);
+      const triangles = new Set();
+      for (let t = part.firstIndex; t < part.firstIndex + part.indexCount; t += 3) triangles.add(key(whole, t));
+      return triangles;
+    });
+    const drawnOf = batch.parts.map(() => 0);
+    const index = share === 1 ? whole : standInOf(batch, share).geometry.index.array;
+    for (let t = 0; t < index.length; t += 3) {
+      const k = partOf[index[t]];
+      if (own[k].has(key(index, t))) ++drawnOf[k];
+      else ++found.foreign;
+    }
+    batch.parts.forEach((part, k) => found.parts.push({ node: part.node, triangles: part.indexCount / 3, drawn: drawnOf[k] }));
+  }
+  return found;
+}
+
+// The last picture on the screen (kept by the context), as RGBA bytes.
+function screen() {
+  const gl = frame.renderer.getContext();
+  frame.renderer.setRenderTarget(null);
+  const pixels = new Uint8Array(gl.drawingBufferWidth * gl.drawingBufferHeight * 4);
+  gl.readPixels(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+  return pixels;
+}
+
 export function installHooks(route, colourOf) {
   window.morvaneViewer = {
     screenOf: (x, y, z) => screenOf(new THREE.Vector3(x, y, z)),
@@ -138,6 +178,15 @@ export function installHooks(route, colourOf) {
     // markers), the orientation gizmo's left out.
     draws: () => frame.sceneDraws,
     orbitFrames,
+    // The last frame: {kind ("moving", "reduced", "whole", "kept"), count,
+    // triangles (of the scene's picture)}.
+    lastFrame: () => ({ ...lastFrame }),
+    // The triangles of batches that a moving frame draws at most.
+    setMovingBudget: (triangles) => { reduction.budget = triangles; },
+    movingParts,
+    screen,
+    // A whole frame asked for, as after an edit.
+    redraw: () => redraw(),
     // Frames a second while the view turns.
     orbitRate: async (seconds) => {
       const { frames, seconds: took } = await orbitFrames(seconds);

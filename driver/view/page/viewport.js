@@ -3,11 +3,17 @@
 // picking (picking.js), and the test hooks (test_hooks.js) where a test
 // asks for them (start.js). viewer.js asks it through these functions only.
 import * as THREE from 'three';
-import { afterFirstPicture, frame, frameBox, frameFirst, redraw, setUpView } from './frame.js';
-import { addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, placeDrawn, tintDrawn } from './drawn_nodes.js';
+import {
+  afterFirstPicture, frame, frameBox, frameFirst, pixelSizes, redraw, redrawOverlays, setUpView,
+} from './frame.js';
+import {
+  addCubes, addNodeMarkers, adoptGltf, boxOfNodes, drawn, drawnAtPivot, placeDrawn, tintDrawn,
+} from './drawn_nodes.js';
 import { pickMarker, placeTripods, showTripods, sizeGizmos } from './gizmos.js';
+import { tintedOver } from './kept_picture.js';
+import { drawWholeNext, startMovingView } from './moving_view.js';
 import { picking, startPicking } from './picking.js';
-import { nodeCount, startPlacements, takePlacements } from './placements.js';
+import { nodeCount, objectOf, startPlacements, takePlacements, worldOf } from './placements.js';
 import { hooksAsked } from './start.js';
 
 export { clickText } from './picking.js';
@@ -28,20 +34,57 @@ const HOVER_TINT = new THREE.Color(0.75, 0.9, 1.25);
 const NO_TINT = new THREE.Color(1, 1, 1);
 const tintOf = (index) => (view.selected.has(index) ? SELECTED_TINT
   : index === picking.hovered ? HOVER_TINT : NO_TINT);
+const tinted = new Map();  // index -> the tint drawn, where not NO_TINT
+// The nodes whose tint changed drawn anew: over the kept picture where
+// only batches and markers draw them (kept_picture.js).
 function tint(nodes) {
+  let over = true;
   for (const index of nodes) {
     const colour = tintOf(index);
+    if (colour === (tinted.get(index) ?? NO_TINT)) continue;
     tintDrawn([index], colour, colour === NO_TINT);
+    if (colour === NO_TINT) tinted.delete(index);
+    else tinted.set(index, colour);
+    over &&= !drawn.objects.get(index)?.inModel && tintedOver(drawn.parts.get(index) ?? []);
   }
+  if (over) redrawOverlays();
+  else redraw();
+}
+
+// Whether what is drawn of node `index` moved on the screen by more than
+// SHOWN_SHIFT pixels since it was placed by `before` ([object, pivot]
+// matrices): after a pivot moved, the host restates the object's placement
+// in single precision (as Save would write it), which no pixel shows.
+const SHOWN_SHIFT = 0.1;
+const origin = new THREE.Vector3();
+const sphere = new THREE.Sphere();
+function shiftsOnScreen(index, [object, pivot], pixelAt) {
+  const now = objectOf(index).elements;
+  const box = boxOfNodes([index]);
+  origin.setFromMatrixPosition(objectOf(index));
+  const reach = box.isEmpty() ? 0 : box.getBoundingSphere(sphere).center.distanceTo(origin) + sphere.radius;
+  const apart = (a, b, i) => Math.abs(a[i] - b[i]);
+  const turned = Math.max(...[0, 1, 2, 4, 5, 6, 8, 9, 10].map((i) => apart(now, object.elements, i)));
+  const moved = Math.hypot(...[12, 13, 14].map((i) => apart(now, object.elements, i)));
+  const pivotMoved = drawnAtPivot(index) ? Math.hypot(...[12, 13, 14].map((i) => apart(worldOf(index).elements, pivot.elements, i))) : 0;
+  return Math.max(3 * turned * reach + moved, pivotMoved) > SHOWN_SHIFT * pixelAt(origin);
 }
 
 // The nodes of an answer (view_state.js, unpacked) placed where the host
-// now says.
+// now says. An answer that moves only pivots (tripods, but no marker of a
+// node without a mesh) is drawn over the kept picture.
 export function placeNodes(nodes) {
+  const before = [...nodes.index].map((index) => [objectOf(index), worldOf(index)]);
   const indices = takePlacements(nodes);
-  placeDrawn(indices);
+  const changed = [];
+  [...indices].forEach((index, k) => {
+    if (!objectOf(index).equals(before[k][0]) || !worldOf(index).equals(before[k][1])) changed.push([index, before[k]]);
+  });
+  placeDrawn(changed.map(([index]) => index));
   placeTripods(indices);
-  redraw();
+  const pixelAt = pixelSizes();
+  if (changed.some(([index, was]) => shiftsOnScreen(index, was, pixelAt))) redraw();
+  else redrawOverlays();
 }
 
 // Frames `nodes` (all when none), looking from where the camera is.
@@ -68,9 +111,7 @@ export function showPivots(selection, pickMode) {
   if (!view.showAllPivots) showTripods(selection);
   const was = view.selected;
   view.selected = new Set(selection);
-  tint(was);
-  tint(selection);
-  redraw();
+  tint([...was, ...selection]);
   if (!pickMode) {
     pickMarker.visible = false;
     document.getElementById('pick-label').style.display = 'none';
@@ -83,6 +124,7 @@ export function showPivots(selection, pickMode) {
 // that a scene drawn only as markers is framed whole.
 export async function loadScene(state, nodes, canvas, context) {
   setUpView(canvas, context);
+  startMovingView();
   frame.scene.add(drawn.model);
   const loaded = state.drawnWith === 'gltf';
   picking.upAxis = state.up;
@@ -103,10 +145,10 @@ export async function loadScene(state, nodes, canvas, context) {
   picking.hover = (index, was) => {
     tint([was, index].filter((i) => i !== null));
     hooks.hover(index);
-    redraw();
   };
   picking.click = (found, event) => hooks.click(found, event);
   startPicking();
+  drawWholeNext();
   redraw();
   afterFirstPicture();
   if (hooksAsked) (await import('./test_hooks.js')).installHooks(state.scene, tintOf);
