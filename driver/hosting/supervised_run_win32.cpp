@@ -151,18 +151,33 @@ void WriteRequest(HANDLE pipe, const std::string& request) {
     }
 }
 
+// Ends every process of `job` and waits until the system has taken them
+// all (a bounded wait: a process that the system cannot end is not waited
+// for forever), so that nothing of the run outlives morvane-host.
+void EndJob(HANDLE job) {
+    TerminateJobObject(job, 1);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts{};
+    for (int tries = 0; tries < 1000; ++tries) {
+        if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &counts, sizeof counts, nullptr) ||
+            counts.ActiveProcesses == 0) {
+            return;
+        }
+        Sleep(10);
+    }
+}
+
 class Supervision {
 public:
     Supervision(Handle job, Handle child, Handle results, CallBoard& board)
         : job_(std::move(job)), child_(std::move(child)), results_(std::move(results)), board_(board) {}
-    ~Supervision() { TerminateJobObject(job_.Get(), 1); }
+    ~Supervision() { EndJob(job_.Get()); }
     Supervision(const Supervision&) = delete;
     Supervision& operator=(const Supervision&) = delete;
     std::string Watch(std::chrono::seconds limit);
 
 private:
     [[noreturn]] void Refuse(const std::string& line) {
-        TerminateJobObject(job_.Get(), 1);
+        EndJob(job_.Get());
         throw PluginFaultError(line);
     }
 
@@ -187,8 +202,7 @@ std::string Supervision::Watch(std::chrono::seconds limit) {
             break;
         }
         if (clock.Expired(board_)) {
-            TerminateJobObject(job_.Get(), 1);
-            WaitForSingleObject(child_.Get(), INFINITE);
+            EndJob(job_.Get());
             Refuse(FaultLine(board_, Fault::Hung, std::to_string(limit.count()) + " s"));
         }
     }
