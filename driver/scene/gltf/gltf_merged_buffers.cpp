@@ -9,7 +9,7 @@ namespace driver::gltf {
 
 MergedLayout LayOutMerged(const std::string& json, const BufferModel& model, const std::string& path) {
     for (std::size_t view = 0; view < model.views.size(); ++view) {
-        if (model.views[view].compressed) {
+        if (model.views[view].meshopt) {
             throw SceneFileError(path + ": bufferViews[" + std::to_string(view) +
                                  "]: is compressed by EXT_meshopt_compression, whose buffers cannot be merged "
                                  "into a GLB file's one buffer: write the scene to a .gltf file");
