@@ -210,8 +210,8 @@ constexpr Verb kVerbs[] = {
         "file named `cancel` is answered as `./cancel`.)"),
     Row<KeepScene, ParseSave, WriteSave>(
         "save", "FILE",
-        "keeps the scene as it is at this point, to be written to FILE when the run is done, in the format the scene "
-        "was read in, as `-o` writes it."),
+        "keeps the scene as it is at this point, to be written to FILE when the run is done, in the format FILE is "
+        "named for, as `-o` writes it."),
     Bare<PrintNodes>("print", "prints a table of all nodes: index, name, position, axis directions, scales."),
 };
 
