@@ -30,6 +30,17 @@ const char* EscapeOf(char c) {
     }
 }
 
+// The bytes that EscapeOf escapes, looked up at a byte's cost.
+struct EscapedBytes {
+    EscapedBytes() {
+        for (int c = 0; c < 256; ++c) {
+            bytes[c] = EscapeOf(static_cast<char>(c)) != nullptr;
+        }
+    }
+    bool bytes[256] = {};
+};
+const EscapedBytes kEscaped;
+
 }  // namespace
 
 void AppendJsonString(std::string& out, const std::string& utf8) {
@@ -37,10 +48,10 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
     // Runs of bytes that need no escape go in at once.
     std::size_t run = 0;
     for (std::size_t at = 0; at < utf8.size(); ++at) {
-        const char* escape = EscapeOf(utf8[at]);
-        if (escape == nullptr) {
+        if (!kEscaped.bytes[static_cast<unsigned char>(utf8[at])]) {
             continue;
         }
+        const char* escape = EscapeOf(utf8[at]);
         out.append(utf8, run, at - run);
         out += escape;
         if (escape[1] == 'u') {
@@ -54,6 +65,7 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
 
 std::string JsonString(const std::string& utf8) {
     std::string text;
+    text.reserve(utf8.size() + 2);
     AppendJsonString(text, utf8);
     return text;
 }
