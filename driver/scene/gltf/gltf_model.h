@@ -149,6 +149,10 @@ struct GltfModel {
     std::vector<std::uint32_t> children;
     // The local transforms that are not read again from the text, by node.
     std::unordered_map<std::size_t, standin::Affine> keptLocals;
+    // The translation, rotation and scale that the scan read of a node
+    // without a matrix, by node (none past the end), so that building the
+    // scene reads no number twice; dropped with keptLocals.
+    std::vector<Trs> scannedTrs;
     std::optional<Span> nodesArray;
     std::optional<Span> meshesArray;  // read for the boxes that a listing shows
     SceneEntry scene;

@@ -178,6 +178,7 @@ void GltfSceneFile::BuildScene() {
     }
     // The scene holds the transforms now; nothing reads the local ones again.
     decltype(model_.keptLocals)().swap(model_.keptLocals);
+    decltype(model_.scannedTrs)().swap(model_.scannedTrs);
 }
 
 standin::Affine GltfSceneFile::AddReadNode(const PendingNode& current, bool joint) {
