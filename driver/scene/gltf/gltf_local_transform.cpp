@@ -75,8 +75,8 @@ standin::Affine LocalTransform(const GltfModel& model, const std::string& json, 
     if (node.transformAt[0] == NodeEntry::kKeptLocal) {
         return model.keptLocals.at(index);
     }
-    if (!node.hasMatrix && index < model.scannedTrs.size()) {
-        Trs trs = model.scannedTrs[index];  // LocalOf normalises the rotation in place
+    if (const Trs* scanned = model.scannedTrs.Of(index); scanned != nullptr && !node.hasMatrix) {
+        Trs trs = *scanned;  // LocalOf normalises the rotation in place
         return model_reading::LocalOf(trs, nullptr);
     }
     const auto read = [&](int slot, std::size_t count, double* out) {

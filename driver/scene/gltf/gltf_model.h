@@ -11,6 +11,7 @@
 #include "object_state.h"
 #include "scene/gltf/gltf_accessors.h"
 #include "scene/gltf/gltf_animation.h"
+#include "scene/gltf/gltf_scanned_trs.h"
 #include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
@@ -150,9 +151,9 @@ struct GltfModel {
     // The local transforms that are not read again from the text, by node.
     std::unordered_map<std::size_t, standin::Affine> keptLocals;
     // The translation, rotation and scale that the scan read of a node
-    // without a matrix, by node (none past the end), so that building the
-    // scene reads no number twice; dropped with keptLocals.
-    std::vector<Trs> scannedTrs;
+    // without a matrix, so that building the scene reads no number twice;
+    // dropped with keptLocals.
+    ScannedTrs scannedTrs;
     std::optional<Span> nodesArray;
     std::optional<Span> meshesArray;  // read for the boxes that a listing shows
     SceneEntry scene;

@@ -178,7 +178,7 @@ void GltfSceneFile::BuildScene() {
     }
     // The scene holds the transforms now; nothing reads the local ones again.
     decltype(model_.keptLocals)().swap(model_.keptLocals);
-    decltype(model_.scannedTrs)().swap(model_.scannedTrs);
+    model_.scannedTrs.Clear();
 }
 
 standin::Affine GltfSceneFile::AddReadNode(const PendingNode& current, bool joint) {
