@@ -175,7 +175,9 @@ struct GltfModel {
 // glTF 2.0, malformed JSON, a node with two parents, a cycle, an index out
 // of range, a wrong type in a scene or node member the tools use, a
 // transform that is not finite. The rest of the file is not looked at.
-GltfModel ReadGltfModel(const std::string& json, const std::string& source);
+// `keepScannedTrs`: the scan's translations, rotations and scales are kept
+// for building the scene (GltfModel::scannedTrs), not read again.
+GltfModel ReadGltfModel(const std::string& json, const std::string& source, bool keepScannedTrs);
 
 // The local transform of node `index` of `model`, as read from `json`, the
 // text that `model` was read from: the same numbers to the last bit.

@@ -10,10 +10,15 @@ namespace driver::gltf {
 
 // The translations, rotations and scales that the scan read, by node, in
 // blocks that stay where they are as more nodes are read: no block is
-// copied to grow, and no page is touched twice.
+// copied to grow, and no page is touched twice. Only once enabled: a run
+// that will not write the scene spares the memory and reads them again.
 class ScannedTrs {
 public:
+    void Enable() { enabled_ = true; }
     void Set(std::size_t node, const Trs& trs) {
+        if (!enabled_) {
+            return;
+        }
         while (blocks_.size() <= node / kBlock) {
             blocks_.push_back(std::make_unique<Trs[]>(kBlock));
         }
@@ -29,6 +34,7 @@ public:
 private:
     static constexpr std::size_t kBlock = 4096;
     std::vector<std::unique_ptr<Trs[]>> blocks_;
+    bool enabled_ = false;
 };
 
 }  // namespace driver::gltf

@@ -66,7 +66,7 @@ GltfSceneFile::GltfSceneFile(const SourceBytes& bytes, const std::string& path, 
     } else {
         json_ = bytes.Whole();
     }
-    model_ = ReadGltfModel(*json_, path);
+    model_ = ReadGltfModel(*json_, path, textKept_);  // a run that writes keeps the scanned numbers
     if (textKept_ || use == SceneUse::Listed) {
         OpenBufferFiles();
     }
