@@ -1,7 +1,7 @@
 #include "files/line_count.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -9,6 +9,23 @@
 #include "files/native_path.h"
 
 namespace driver {
+
+namespace {
+
+// memchr skips the bytes between line feeds many at a time.
+std::uint64_t LineFeeds(const char* bytes, std::size_t size) {
+    std::uint64_t count = 0;
+    const char* end = bytes + size;
+    for (const char* at = bytes; at != end; ++count, ++at) {
+        at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        if (at == nullptr) {
+            break;
+        }
+    }
+    return count;
+}
+
+}  // namespace
 
 std::optional<std::uint64_t> CountLines(const std::string& path) {
     std::error_code error;
@@ -24,7 +41,7 @@ std::optional<std::uint64_t> CountLines(const std::string& path) {
     char chunk[1 << 16];
     std::size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-        lines += static_cast<std::uint64_t>(std::count(chunk, chunk + got, '\n'));
+        lines += LineFeeds(chunk, got);
         last = chunk[got - 1];
     }
     if (std::ferror(file.get()) != 0) {

@@ -44,6 +44,10 @@ bool IsValidUtf8(const std::string& text) {
     const char* at = text.data();
     const char* end = at + text.size();
     while (at != end) {
+        if (static_cast<unsigned char>(*at) < 0x80) {
+            ++at;  // most bytes of most names: no call for them
+            continue;
+        }
         const std::size_t length = Utf8CharacterLength(at, end);
         if (length == 0) {
             return false;

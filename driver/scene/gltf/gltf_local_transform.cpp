@@ -1,4 +1,5 @@
-// A node's local transform read again from the text, where the reader
+// A node's local transform: from the translation, rotation and scale that
+// the scan kept, or (a matrix) read again from the text, where the reader
 // noted only where its arrays are: the same numbers, read the same way, to
 // the last bit.
 #include <cstdint>
@@ -74,6 +75,10 @@ standin::Affine LocalTransform(const GltfModel& model, const std::string& json, 
     const NodeEntry& node = model.nodes[index];
     if (node.transformAt[0] == NodeEntry::kKeptLocal) {
         return model.keptLocals.at(index);
+    }
+    if (const Trs* scanned = model.scannedTrs.Of(index); scanned != nullptr && !node.hasMatrix) {
+        Trs trs = *scanned;  // LocalOf normalises the rotation in place
+        return model_reading::LocalOf(trs, nullptr);
     }
     const auto read = [&](int slot, std::size_t count, double* out) {
         if (node.transformAt[slot] != 0) {

@@ -38,6 +38,9 @@ std::vector<JsonValue> ModelReader::InstancedNodes(const GltfModel& model) const
 
 GltfModel ModelReader::Read() {
     GltfModel model;
+    if (keepScannedTrs_) {
+        model.scannedTrs.Enable();
+    }
     const std::vector<JsonMember> top = Unique(ScanDocument(model), "the file");
     CheckVersion(Find(top, "asset"));
     if (const auto nodes = Find(top, "nodes")) {
@@ -260,8 +263,8 @@ Trs SignsOfScale(std::uint8_t negativeScale) {
     return trs;
 }
 
-GltfModel ReadGltfModel(const std::string& json, const std::string& source) {
-    return model_reading::ModelReader(json, source).Read();
+GltfModel ReadGltfModel(const std::string& json, const std::string& source, bool keepScannedTrs) {
+    return model_reading::ModelReader(json, source, keepScannedTrs).Read();
 }
 
 }  // namespace driver::gltf

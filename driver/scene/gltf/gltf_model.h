@@ -11,6 +11,7 @@
 #include "object_state.h"
 #include "scene/gltf/gltf_accessors.h"
 #include "scene/gltf/gltf_animation.h"
+#include "scene/gltf/gltf_scanned_trs.h"
 #include "scene/gltf/gltf_skins.h"
 #include "scene/gltf/gltf_transform.h"
 #include "scene/gltf/json_view.h"
@@ -149,6 +150,10 @@ struct GltfModel {
     std::vector<std::uint32_t> children;
     // The local transforms that are not read again from the text, by node.
     std::unordered_map<std::size_t, standin::Affine> keptLocals;
+    // The translation, rotation and scale that the scan read of a node
+    // without a matrix, so that building the scene reads no number twice;
+    // dropped with keptLocals.
+    ScannedTrs scannedTrs;
     std::optional<Span> nodesArray;
     std::optional<Span> meshesArray;  // read for the boxes that a listing shows
     SceneEntry scene;
@@ -170,7 +175,9 @@ struct GltfModel {
 // glTF 2.0, malformed JSON, a node with two parents, a cycle, an index out
 // of range, a wrong type in a scene or node member the tools use, a
 // transform that is not finite. The rest of the file is not looked at.
-GltfModel ReadGltfModel(const std::string& json, const std::string& source);
+// `keepScannedTrs`: the scan's translations, rotations and scales are kept
+// for building the scene (GltfModel::scannedTrs), not read again.
+GltfModel ReadGltfModel(const std::string& json, const std::string& source, bool keepScannedTrs);
 
 // The local transform of node `index` of `model`, as read from `json`, the
 // text that `model` was read from: the same numbers to the last bit.

@@ -28,7 +28,8 @@ void NoteSignsOfScale(NodeEntry& node, const Trs& trs);
 
 class ModelReader {
 public:
-    ModelReader(const std::string& json, const std::string& source) : json_(json), source_(source) {}
+    ModelReader(const std::string& json, const std::string& source, bool keepScannedTrs)
+        : json_(json), source_(source), keepScannedTrs_(keepScannedTrs) {}
 
     GltfModel Read();
 
@@ -124,6 +125,7 @@ private:
     // the full reader (those the fast scan did not take), and the extras of
     // the others.
     std::vector<bool> readAgain_;
+    bool keepScannedTrs_;
     std::vector<std::pair<std::size_t, Span>> extras_;
     // By node: the node whose object its extras mark it as holding.
     std::unordered_map<std::size_t, std::size_t> objectOf_;

@@ -248,6 +248,7 @@ bool ModelReader::KeepScanned(bool plain, ScannedNode& scanned, NodeEntry& node,
             FinishLocal(node, scanned.trs, &scanned.matrix);  // for its signs of scale
         } else {
             NoteSignsOfScale(node, scanned.trs);  // the transform itself is made when the scene is built
+            model.scannedTrs.Set(index, scanned.trs);
         }
     } else {
         node.transformAt[0] = NodeEntry::kKeptLocal;

@@ -66,7 +66,7 @@ GltfSceneFile::GltfSceneFile(const SourceBytes& bytes, const std::string& path, 
     } else {
         json_ = bytes.Whole();
     }
-    model_ = ReadGltfModel(*json_, path);
+    model_ = ReadGltfModel(*json_, path, textKept_);  // a run that writes keeps the scanned numbers
     if (textKept_ || use == SceneUse::Listed) {
         OpenBufferFiles();
     }
@@ -180,6 +180,7 @@ void GltfSceneFile::BuildScene() {
     }
     // The scene holds the transforms now; nothing reads the local ones again.
     decltype(model_.keptLocals)().swap(model_.keptLocals);
+    model_.scannedTrs.Clear();
 }
 
 standin::Affine GltfSceneFile::AddReadNode(const PendingNode& current, bool joint) {

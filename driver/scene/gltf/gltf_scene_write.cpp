@@ -221,7 +221,11 @@ void GltfSceneFile::WriteNode(std::size_t index, const std::string& path, std::v
             EditObject(*json_, objectNode.Object(), *local, edits);
         }
     }
-    if (!changes.empty()) {
+    if (changes.size() == 1 && changes[0].key == "name" && changes[0].value && entry.nameSize != 0) {
+        // The reader refuses a node with a key twice and noted where its
+        // name lies: no walk over the object to find it again.
+        edits.Replace(entry.Name(), *changes[0].value);
+    } else if (!changes.empty()) {
         EditObject(*json_, entry.Object(), changes, edits);
     }
 }
