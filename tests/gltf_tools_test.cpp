@@ -750,7 +750,8 @@ std::vector<std::string> ViewedBytes(const std::string& file, const fs::path& fo
 // A random scene's buffers as `layout` says: as they are (two data: URIs),
 // in files beside it, or after a first buffer that holds an image of an
 // odd length, with an image file beside it too.
-std::string WithBuffers(Json gltf, const std::string& layout, const std::function<void(std::string, std::string)>& save) {
+std::string WithBuffers(Json gltf, const std::string& layout,
+                        const std::function<void(std::string, std::string)>& save) {
     if (layout == "files") {
         for (std::size_t i = 0; i < gltf["buffers"].size(); ++i) {
             const std::string name = "buffer " + std::to_string(i) + ".bin";

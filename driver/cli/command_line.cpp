@@ -289,7 +289,7 @@ Invocation HelpInvocation(const ParsedArguments& arguments) {
 
 RunFiles FilesOfRun(const Invocation& invocation, const std::vector<std::string>& referenced,
                     const std::optional<std::string>& namesChosen, const std::vector<std::string>& outputBeside) {
-    CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "", false,
+    CommandLineFiles named{invocation.scenePath,  invocation.sessionPath, "",          false,
                            invocation.outputPath, invocation.svgPath,     outputBeside};
     const std::optional<Shortcut>& shortcut = invocation.shortcut;
     if (shortcut && shortcut->names && !shortcut->namesToStandardOutput && !shortcut->namesFromStandardInput &&

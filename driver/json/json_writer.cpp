@@ -1,11 +1,10 @@
 #include "json/json_writer.h"
 
-
 #include "json/json_text.h"
 #include "text/name_text.h"
 #include "text/number_text.h"
-#include "text/utf8.h"
 #include "text/refusal.h"
+#include "text/utf8.h"
 
 namespace driver {
 
@@ -31,7 +30,8 @@ JsonWriter& JsonWriter::Open(char bracket) {
 
 JsonWriter& JsonWriter::Close(char bracket) {
     if (open_.empty() || open_.back().close != bracket || afterKey_) {
-        throw CodedError(RefusalCode::Failed, std::string("JSON writer: '") + bracket + "' ends no open value of its kind");
+        throw CodedError(RefusalCode::Failed,
+                         std::string("JSON writer: '") + bracket + "' ends no open value of its kind");
     }
     out_ += bracket;
     open_.pop_back();

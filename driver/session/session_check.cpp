@@ -209,7 +209,8 @@ private:
     }
     // A file that "save" writes beside its scene (a .gltf file's .bin).
     void CheckBeside(const std::string& scene, const std::string& beside) const {
-        const std::string what = "save " + Excerpt(scene) + ": " + QuotedExcerpt(beside) + ", the file it writes beside";
+        const std::string what =
+            "save " + Excerpt(scene) + ": " + QuotedExcerpt(beside) + ", the file it writes beside";
         if (files_.WrittenCount() >= kMostFilesWritten) {
             Fail(what + ", is one file too many: a run writes at most " + std::to_string(kMostFilesWritten) +
                  " files (-o, --svg and save)");

@@ -62,6 +62,8 @@ void TextEdits::CheckOrdered() const {
     }
 }
 
-void TextEdits::Misplaced() { throw CodedError(RefusalCode::Failed, "text edits that overlap or lie beyond their text"); }
+void TextEdits::Misplaced() {
+    throw CodedError(RefusalCode::Failed, "text edits that overlap or lie beyond their text");
+}
 
 }  // namespace driver

@@ -29,8 +29,8 @@ MergedLayout LayOutMerged(const std::string& json, const BufferModel& model, con
     return layout;
 }
 
-void EditForMerged(const std::string& json, const BufferModel& model, const MergedLayout& layout,
-                   std::uint64_t length, const std::vector<std::size_t>& taken, TextEdits& edits) {
+void EditForMerged(const std::string& json, const BufferModel& model, const MergedLayout& layout, std::uint64_t length,
+                   const std::vector<std::size_t>& taken, TextEdits& edits) {
     for (std::size_t index = 0; index < model.views.size(); ++index) {
         const BufferViewEntry& view = model.views[index];
         // Buffer 0 begins the chunk: its views stay as they are.
@@ -40,7 +40,8 @@ void EditForMerged(const std::string& json, const BufferModel& model, const Merg
         }
         const std::uint64_t offset = layout.bases[*view.buffer] + view.byteOffset;
         EditObject(json, view.object,
-                   {{"buffer", "0"}, {"byteOffset", offset == 0 ? std::nullopt : std::optional(std::to_string(offset))}},
+                   {{"buffer", "0"},
+                    {"byteOffset", offset == 0 ? std::nullopt : std::optional(std::to_string(offset))}},
                    edits);
     }
     const std::string byteLength = std::to_string(length);

@@ -29,8 +29,8 @@ MergedLayout LayOutMerged(const std::string& json, const BufferModel& model, con
 // data already points at the chunk) at buffer 0 at its new offset, and
 // make "buffers" the one buffer of the chunk, `length` bytes, without a
 // URI: none where the file has no buffers and gains none.
-void EditForMerged(const std::string& json, const BufferModel& model, const MergedLayout& layout,
-                   std::uint64_t length, const std::vector<std::size_t>& taken, TextEdits& edits);
+void EditForMerged(const std::string& json, const BufferModel& model, const MergedLayout& layout, std::uint64_t length,
+                   const std::vector<std::size_t>& taken, TextEdits& edits);
 
 // Bytes that pad `size` to a multiple of four.
 inline std::uint64_t PaddingToFour(std::uint64_t size) { return (4 - size % 4) % 4; }

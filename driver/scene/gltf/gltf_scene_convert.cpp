@@ -107,8 +107,8 @@ void GltfSceneFile::AddMergedBuffer(FileContent& content, std::size_t buffer, st
         bytes->resize(static_cast<std::size_t>(length));
         content.Add(std::move(*bytes));
     } else if (place.file == nullptr) {
-        throw SceneFileError(where + "its bytes, which go into the GLB file's binary chunk, cannot be read: " +
-                             place.missing);
+        throw SceneFileError(where +
+                             "its bytes, which go into the GLB file's binary chunk, cannot be read: " + place.missing);
     } else if (place.size < length) {
         throw SceneFileError(where + "its file holds " + std::to_string(place.size) + " bytes, fewer than its " +
                              "byteLength, " + std::to_string(length) + ", which the GLB file's binary chunk needs");

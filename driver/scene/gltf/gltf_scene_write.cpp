@@ -8,8 +8,8 @@
 #include "scene/gltf/gltf_same_placement.h"
 #include "scene/gltf/gltf_skin_matrices.h"
 #include "scene/gltf/gltf_uri.h"
-#include "text/utf8.h"
 #include "text/refusal.h"
+#include "text/utf8.h"
 
 namespace driver::gltf {
 
@@ -41,8 +41,8 @@ FileContent GltfSceneFile::Written(const std::string& target, const std::vector<
     }
     EditAddedNodes(edits);
     const bool asGlb = WrittenAsGlb(target);
-    const std::optional<MergedLayout> merged =
-        asGlb && !glb_ ? std::optional(LayOutMerged(*json_, model_.data, path)) : std::nullopt;
+    const std::optional<MergedLayout> merged = asGlb && !glb_ ? std::optional(LayOutMerged(*json_, model_.data, path))
+                                                              : std::nullopt;
     NewData data(*json_, model_.data, PlaceOfNewData(asGlb, merged), edits);
     EditJoints(path, data, edits);
     EditKeys(path, data, edits);
@@ -138,8 +138,7 @@ void GltfSceneFile::EditChannels(TextEdits& edits) const {
     }
 }
 
-void GltfSceneFile::EditUris(const std::string& target, const std::string& path, bool merged,
-                             TextEdits& edits) const {
+void GltfSceneFile::EditUris(const std::string& target, const std::string& path, bool merged, TextEdits& edits) const {
     const std::filesystem::path from = FolderOf(source_);
     const std::filesystem::path to = FolderOf(target);
     for (const UriEntry& uri : model_.uris) {
