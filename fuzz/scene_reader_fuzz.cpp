@@ -54,6 +54,12 @@ void EditAndReadBack(driver::SceneFile& file, const std::string& path) {
     }
 }
 
+// The name that writes a scene in the format it was read in: GLB bytes
+// (told by their magic) are written to a .glb name, as -o takes it.
+std::string SameFormatName(const std::string& bytes, const std::string& path) {
+    return path == "fuzz.gltf" && bytes.compare(0, 4, "glTF") == 0 ? "fuzz.glb" : path;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -64,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (file == nullptr) {
             continue;
         }
-        const std::string written = file->Content(path, {}).Joined();
+        const std::string written = file->Content(SameFormatName(bytes, path), {}).Joined();
         if (file->FormatName() == "scene file") {
             const auto reread = TryParse(written, path);
             Check(reread != nullptr && reread->Content(path, {}).Joined() == written,
@@ -72,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             Check(written == bytes, "a glTF file written without edits is the same bytes");
         }
-        EditAndReadBack(*file, file->FormatName() == "scene file" ? path : "elsewhere/" + path);
+        EditAndReadBack(*file, file->FormatName() == "scene file" ? path : "elsewhere/" + SameFormatName(bytes, path));
     }
     return 0;
 }
