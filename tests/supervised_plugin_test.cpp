@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +131,11 @@ pid_t StartHost(const fs::path& folder, const char* limit = "1", bool terminal =
             freopen("out.txt", "w", stdout) == nullptr || freopen("err.txt", "w", stderr) == nullptr) {
             _exit(126);
         }
+        // A shell's background job inherits interrupts ignored, and a
+        // program keeps them so; the driver's own handling is under test.
+        for (const int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
+            std::signal(signal, SIG_DFL);
+        }
         setenv("MORVANE_CALL_LIMIT", limit, 1);
         execl("./morvane-host", "morvane-host", "workshop.json", "run.session", "-o", "written.json", nullptr);
         _exit(127);
@@ -254,6 +260,16 @@ bool StartedByAPlugin(pid_t host) {
     return false;
 }
 
+// The processes below `host`, each with its group, session and state.
+std::string Tree(pid_t host) {
+    std::string tree;
+    for (const pid_t process : Descendants(host)) {
+        tree += std::to_string(process) + " group " + std::to_string(getpgid(process)) + " session " +
+                std::to_string(getsid(process)) + ": " + Text("/proc/" + std::to_string(process) + "/stat") + "\n";
+    }
+    return tree;
+}
+
 struct Interruption {
     const char* name;
     int signal;
@@ -294,7 +310,12 @@ TEST_P(SupervisedPluginSignal, EndsAllThePluginsStarted) {
         started = StartedByAPlugin(host);
         usleep(10000);
     }
-    ASSERT_TRUE(started);
+    if (!started) {
+        const std::string seen = Tree(host);
+        kill(host, SIGKILL);
+        ProcessLeft();
+        FAIL() << "no process that a plug-in started was seen below the driver; there ran:\n" << seen;
+    }
     kill(host, interruption.signal);
     const int signal = interruption.signal;
     EXPECT_EQ(WaitHost(host, folder.Path()).status, signal == SIGKILL ? -SIGKILL : 128 + signal);
