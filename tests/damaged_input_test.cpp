@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "files/input_file.h"
@@ -112,6 +114,8 @@ std::string ReadProblem(const std::string& path) {
 }  // namespace
 
 TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
+    ::setenv("MORVANE_CALL_LIMIT", "1", 1);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // what a library started and the driver left comes here
     const fs::path folder = fs::temp_directory_path() / ("damaged_input_test." + std::to_string(::getpid()));
     fs::create_directories(folder);
     const std::string fifo = (folder / "fifo").string();
@@ -168,6 +172,11 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
          "Pipe.dlu: not a regular file"},
         {"a dangling link named as the plug-in", "", (folder / "Dangling.dlu").string(), FoundProblem("Dangling"),
          "Dangling.dlu: cannot be opened: no such file or directory"},
+        // A library whose entry closes the probe's pipe and waits, or ends its process.
+        {"an entry that closes every descriptor and waits", "", CLOSE_AND_WAIT_LIBRARY, ToolProblem,
+         ": the library did not answer and end within 1 s of being loaded"},
+        {"an entry that ends its process quietly", "", SILENT_LIBRARY, ToolProblem,
+         ": loading the library ended its process (status 0)"},
         {"a device as a library", "", "/dev/zero", LoadProblem, "/dev/zero: not a regular file"},
         {"a pipe as a library", "", fifo, LoadProblem, "fifo: not a regular file"},
         {"a device as a scene or session", "", "/dev/zero", ReadProblem,
@@ -188,6 +197,9 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         EXPECT_TRUE(win32standin::Violations().empty());
     }
     fs::remove_all(folder);
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a process that a library started outlived its probe";
 }
 
 // The Windows loader's checks, on the smallest 32-bit library: one section

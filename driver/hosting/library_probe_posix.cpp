@@ -4,12 +4,15 @@
 // is the library's fault.
 #include "hosting/library_probe.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <tuple>
 
 #include <fcntl.h>
@@ -19,16 +22,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "hosting/descendants.h"
+#include "hosting/supervised_run.h"
 #include "text/name_text.h"
 
 namespace driver {
 
 namespace {
 
-// A library's static objects and entry run in well under a second; one
-// that hangs is given up on.
-constexpr int kProbeMilliseconds = 20000;
 constexpr char kPassed[] = "passed";
+
+using Clock = std::chrono::steady_clock;
 
 using Identity = std::tuple<dev_t, ino_t, off_t, long long, long long>;
 
@@ -70,12 +74,14 @@ std::optional<Identity> IdentityOf(const std::string& path) {
     ::_exit(0);
 }
 
-// What the child said, until it closes its end or the time is up.
-bool ReadAnswer(int from, std::string& said) {
+// What the child said, until it closes its end; false when the deadline
+// came first.
+bool ReadAnswer(int from, Clock::time_point deadline, std::string& said) {
     char buffer[4096];
     for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd ready{from, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, kProbeMilliseconds);
+        const int polled = left > 0 ? ::poll(&ready, 1, static_cast<int>(left)) : 0;
         if (polled < 0 && errno == EINTR) {
             continue;
         }
@@ -93,37 +99,55 @@ bool ReadAnswer(int from, std::string& said) {
     }
 }
 
+// Whether `child` ended by the deadline (it is then reaped, its status in
+// `status`): one that closed its end of the pipe may still run.
+bool EndedBy(pid_t child, Clock::time_point deadline, int& status) {
+    for (auto pause = std::chrono::microseconds(200);; pause = std::min(pause * 2, std::chrono::microseconds(50000))) {
+        const pid_t ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) {
+            return true;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+    }
+}
+
 std::string SignalName(int signal) {
     const char* name = ::sigabbrev_np(signal);
     return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
 }
 
 std::optional<std::string> ProbeInChild(const std::string& path, const std::function<void()>& load) {
+    const int seconds = CallLimitSeconds();  // a library's entry is a plug-in's call
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) {
         return Excerpt(path) + ": cannot be tried in a process of its own: " + std::strerror(errno);
     }
-    const pid_t child = ::fork();
-    if (child == 0) {
+    // What the library starts as it loads ends with the probe.
+    const pid_t child = ForkWithDescendants(
+        [&](pid_t) {
         ::close(pipe[0]);
         Probe(pipe[1], load);
-    }
+        },
+        true);
     ::close(pipe[1]);
     if (child < 0) {
         ::close(pipe[0]);
         return Excerpt(path) + ": cannot be tried in a process of its own: " + std::strerror(errno);
     }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
     std::string said;
-    const bool answered = ReadAnswer(pipe[0], said);
+    int status = 0;
+    const bool answered = ReadAnswer(pipe[0], deadline, said) && EndedBy(child, deadline, status);
     ::close(pipe[0]);
     if (!answered) {
-        ::kill(child, SIGKILL);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!answered) {
-        return Excerpt(path) + ": the library did not answer within " + std::to_string(kProbeMilliseconds / 1000) +
+        EndWithDescendants(child);
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        return Excerpt(path) + ": the library did not answer and end within " + std::to_string(seconds) +
                " s of being loaded";
     }
     if (WIFSIGNALED(status)) {
