@@ -12,6 +12,7 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -152,12 +153,18 @@ Outcome WaitHost(pid_t child, const fs::path& folder) {
 
 Outcome RunHost(const fs::path& folder) { return WaitHost(StartHost(folder), folder); }
 
-// The children of `process` (their numbers), as the system lists them.
+// The children of `process` (their numbers): each process whose parent
+// /proc tells is it (not every kernel keeps a list of a task's children).
 std::vector<pid_t> Children(pid_t process) {
-    std::ifstream list("/proc/" + std::to_string(process) + "/task/" + std::to_string(process) + "/children");
     std::vector<pid_t> children;
-    for (pid_t child = 0; list >> child;) {
-        children.push_back(child);
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        const std::string status =
+            name.find_first_not_of("0123456789") == std::string::npos ? Text(entry.path() / "stat") : std::string();
+        const std::size_t named = status.rfind(") ");
+        if (named != std::string::npos && std::atol(status.c_str() + named + 4) == process) {
+            children.push_back(static_cast<pid_t>(std::stol(name)));
+        }
     }
     return children;
 }
@@ -238,22 +245,29 @@ TEST_P(SupervisedPlugin, CostsOneLine) {
 INSTANTIATE_TEST_SUITE_P(Damages, SupervisedPlugin, testing::ValuesIn(kDamages),
                          [](const testing::TestParamInfo<Damage>& param) { return param.param.name; });
 
-// The processes below `process`, as the system lists them.
-std::vector<pid_t> Descendants(pid_t process) {
-    std::vector<pid_t> found = Children(process);
+// The processes below `process`, as the system lists them, each with its
+// depth (1 for a child).
+std::vector<std::pair<pid_t, int>> Descendants(pid_t process) {
+    std::vector<std::pair<pid_t, int>> found;
+    for (const pid_t child : Children(process)) {
+        found.emplace_back(child, 1);
+    }
     for (std::size_t at = 0; at < found.size(); ++at) {
-        const std::vector<pid_t> below = Children(found[at]);
-        found.insert(found.end(), below.begin(), below.end());
+        for (const pid_t below : Children(found[at].first)) {
+            found.emplace_back(below, found[at].second + 1);
+        }
     }
     return found;
 }
 
-// Whether a process that the plug-ins' process started runs: one in a
-// group that the run made and does not lead, or in a session of its own.
+// Whether a process that the plug-ins' process started runs. Below the
+// driver stand the stage and, below it, the plug-ins' process: another
+// process is one that it started, or one that the stage took in.
 bool StartedByAPlugin(pid_t host) {
-    for (const pid_t process : Descendants(host)) {
-        const pid_t group = getpgid(process), session = getsid(process);
-        if (group > 0 && session > 0 && ((group != getpgid(host) && group != process) || session != getsid(host))) {
+    int staged = 0;
+    for (const auto& [process, depth] : Descendants(host)) {
+        staged += depth == 2 ? 1 : 0;
+        if (depth > 2 || staged > 1) {
             return true;
         }
     }
@@ -263,9 +277,10 @@ bool StartedByAPlugin(pid_t host) {
 // The processes below `host`, each with its group, session and state.
 std::string Tree(pid_t host) {
     std::string tree;
-    for (const pid_t process : Descendants(host)) {
-        tree += std::to_string(process) + " group " + std::to_string(getpgid(process)) + " session " +
-                std::to_string(getsid(process)) + ": " + Text("/proc/" + std::to_string(process) + "/stat") + "\n";
+    for (const auto& [process, depth] : Descendants(host)) {
+        tree += std::string(2 * static_cast<std::size_t>(depth), ' ') + std::to_string(process) + " group " +
+                std::to_string(getpgid(process)) + " session " + std::to_string(getsid(process)) + ": " +
+                Text("/proc/" + std::to_string(process) + "/stat") + "\n";
     }
     return tree;
 }
