@@ -1,6 +1,7 @@
 #include "session/session_check.h"
 
 #include <deque>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -26,12 +27,17 @@ std::string QuotedList(const std::vector<std::string>& items) {
     return joined.empty() ? "none" : joined;
 }
 
+using NodesByName = std::unordered_map<std::string, std::vector<std::size_t>>;
+
 }  // namespace
 
 // What the check knows of the run at the action it looks at.
 class SessionChecker::Impl {
 public:
-    Impl(SessionHost& host, RunFiles& files) : host_(host), files_(files) {}
+    Impl(SessionHost& host, RunFiles& files) : host_(host), files_(&files) {}
+    // What `other` knows, with `files` for its run's files.
+    Impl(const Impl& other, RunFiles& files) : Impl(other) { files_ = &files; }
+    const RunFiles& Files() const { return *files_; }
 
     void Check(Action& action) {
         origin_ = &action.origin;
@@ -106,13 +112,13 @@ private:
     // The paths too fit the nodes as they are before anything has run.
     void CheckOne(SelectPath& select) {
         CheckPathBounds(select.paths, *origin_);
-        if (tree_.depth.empty()) {
-            tree_ = TreeOf(host_.Nodes());
+        if (!tree_) {
+            tree_ = std::make_shared<const NodeTree>(TreeOf(host_.Nodes()));
         }
         std::unordered_set<std::size_t> taken;
         select.indices.clear();
         for (const std::string& path : select.paths) {
-            const std::vector<std::size_t> fitting = NodesOnPath(PathSteps(path), host_.Nodes(), tree_);
+            const std::vector<std::size_t> fitting = NodesOnPath(PathSteps(path), host_.Nodes(), *tree_);
             if (fitting.empty()) {
                 Unmatched("no node has a path that matches " + QuotedExcerpt(path) +
                           " (a path starts at a child of the root: \"Props/Chair\"; see \"morvane-host list\")");
@@ -131,14 +137,15 @@ private:
     std::vector<std::size_t> NodesWhoseNameMatches(const std::string& pattern) {
         const std::vector<standin::StandinNode*>& nodes = host_.Nodes();
         if (pattern.find_first_of("*?") == std::string::npos) {
-            if (!named_) {
+            if (!byName_) {
+                NodesByName byName;
                 for (std::size_t k = 1; k < nodes.size(); ++k) {
-                    byName_[nodes[k]->Name()].push_back(k);
+                    byName[nodes[k]->Name()].push_back(k);
                 }
-                named_ = true;
+                byName_ = std::make_shared<const NodesByName>(std::move(byName));
             }
-            const auto found = byName_.find(pattern);
-            return found == byName_.end() ? std::vector<std::size_t>() : found->second;
+            const auto found = byName_->find(pattern);
+            return found == byName_->end() ? std::vector<std::size_t>() : found->second;
         }
         std::vector<std::size_t> fitting;
         for (std::size_t k = 1; k < nodes.size(); ++k) {
@@ -160,8 +167,7 @@ private:
         if (!saves) {
             // When the actions run as they are checked, the names looked up
             // after this press may be those it loaded.
-            byName_.clear();
-            named_ = false;
+            byName_.reset();
         }
         if (answers_.empty()) {
             action_->press = std::make_shared<const CheckedPress>(CheckedPress{*dialog, std::nullopt});
@@ -172,16 +178,16 @@ private:
         action_->press = std::make_shared<const CheckedPress>(
             CheckedPress{*dialog, names.empty() ? std::nullopt : std::optional(names)});
         const std::optional<Refusal> clash =
-            files_.Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
+            files_->Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
                        "the names file that " + Where() + (saves ? " saves" : " loads"));
         if (clash) {
-            Fail("press " + press.caption + ": " + files_.Proxies().Named(names, QuotedExcerpt(names)) + " is " +
+            Fail("press " + press.caption + ": " + files_->Proxies().Named(names, QuotedExcerpt(names)) + " is " +
                  clash->message);
         }
     }
     // The file that `dialog` answered with `answer` gives the tool; "" for a cancel.
     std::string ChosenFile(const std::string& answer, const PanelDialog& dialog) const {
-        const ProxyFile* proxy = files_.Proxies().Of(answer);
+        const ProxyFile* proxy = files_->Proxies().Of(answer);
         return proxy != nullptr ? proxy->file : answer.empty() ? "" : dialog.FileFor(answer);
     }
     void CheckOne(const ClickRadio& radio) const { HasCaption("radio", radio.caption, "radio", "radio button"); }
@@ -190,7 +196,7 @@ private:
         if (const std::optional<Refusal> wrong = host_.File().WrongName(keep.path)) {
             Fail("save " + Excerpt(keep.path) + ": " + wrong->message);
         }
-        if (files_.WrittenCount() >= kMostFilesWritten) {
+        if (files_->WrittenCount() >= kMostFilesWritten) {
             Fail("save " + Excerpt(keep.path) + ": one file too many: a run writes at most " +
                  std::to_string(kMostFilesWritten) + " files (-o, --svg and save)");
         }
@@ -200,7 +206,7 @@ private:
             Fail(e.what());
         }
         if (const std::optional<Refusal> clash =
-                files_.Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves")) {
+                files_->Add(keep.path, RunFiles::Use::Written, "the scene that " + Where() + " saves")) {
             Fail("save " + Excerpt(keep.path) + ": it is " + clash->message);
         }
         for (const FileBeside& beside : host_.File().FilesBeside(keep.path)) {
@@ -211,7 +217,7 @@ private:
     void CheckBeside(const std::string& scene, const std::string& beside) const {
         const std::string what =
             "save " + Excerpt(scene) + ": " + QuotedExcerpt(beside) + ", the file it writes beside";
-        if (files_.WrittenCount() >= kMostFilesWritten) {
+        if (files_->WrittenCount() >= kMostFilesWritten) {
             Fail(what + ", is one file too many: a run writes at most " + std::to_string(kMostFilesWritten) +
                  " files (-o, --svg and save)");
         }
@@ -220,7 +226,7 @@ private:
         } catch (const OutputFileError& e) {
             Fail(e.what());
         }
-        if (const std::optional<Refusal> clash = files_.Add(beside, RunFiles::Use::Written, kWrittenBeside)) {
+        if (const std::optional<Refusal> clash = files_->Add(beside, RunFiles::Use::Written, kWrittenBeside)) {
             Fail(what + ", is " + clash->message);
         }
     }
@@ -239,15 +245,16 @@ private:
     }
 
     SessionHost& host_;
-    RunFiles& files_;
+    RunFiles* files_;
     std::deque<std::string> answers_;  // those not yet taken by a dialog; "" cancels
     const Origin* origin_ = nullptr;
     Action* action_ = nullptr;          // the action being checked, which keeps what its check learns
     const PanelModel* open_ = nullptr;  // the panel of the tool open at this point
     std::string openedAt_;
-    std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // the nodes but the root, by name
-    bool named_ = false;
-    NodeTree tree_;  // of the scene before the run, once a path needs it
+    // The nodes but the root, by name, and the tree of the scene before the
+    // run, once a name or a path needs them: shared with a copy that foresees.
+    std::shared_ptr<const NodesByName> byName_;
+    std::shared_ptr<const NodeTree> tree_;
 };
 
 SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::make_unique<Impl>(host, files)) {}
@@ -255,6 +262,17 @@ SessionChecker::SessionChecker(SessionHost& host, RunFiles& files) : impl_(std::
 SessionChecker::~SessionChecker() = default;
 
 void SessionChecker::Check(Action& action) { impl_->Check(action); }
+
+void SessionChecker::Foresee(std::vector<Action>& actions) const {
+    RunFiles files = impl_->Files();
+    Impl foreseeing(*impl_, files);
+    try {
+        for (Action& action : actions) {
+            foreseeing.Check(action);
+        }
+    } catch (const CodedError&) {  // NOLINT(bugprone-empty-catch): met again when the action is checked
+    }
+}
 
 void CheckSession(std::vector<Action>& actions, SessionHost& host, RunFiles& files) {
     SessionChecker checker(host, files);

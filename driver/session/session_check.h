@@ -37,6 +37,10 @@ public:
     // checked before stay checked (a press refused for its names file has
     // still taken its answer).
     void Check(Action& action);
+    // Checks `actions` as if they came next, on a copy of what this check
+    // knows, which it leaves as it was: each action keeps what its check
+    // learns (the dialog that a press opens), up to one that is refused.
+    void Foresee(std::vector<Action>& actions) const;
 
 private:
     class Impl;

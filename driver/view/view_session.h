@@ -142,7 +142,7 @@ private:
     bool RunChecked(Action action, ViewState& state, ViewChanges& changes);
     std::optional<Refusal> ParseGesture(const std::string& lines, std::vector<Action>& actions,
                                         std::optional<PanelDialog>& dialog);
-    std::optional<PanelDialog> FinalPressDialog(const std::vector<Action>& actions);
+    std::optional<PanelDialog> FinalPressDialog(std::vector<Action>& actions) const;
     std::optional<Refusal> GestureRefusal(const std::vector<Action>& actions,
                                           const std::optional<PanelDialog>& dialog) const;
     std::vector<ViewNamesFile> CopyLoadedFiles(const std::vector<Action>& actions,

@@ -13,6 +13,7 @@
 #include "hosting/file_dialog_user.h"
 #include "hosting/session_host.h"
 #include "session/session.h"
+#include "session/session_check.h"
 #include "text/name_text.h"
 #include "view/replayed_scene.h"
 #include "view/view_session.h"
@@ -66,34 +67,14 @@ std::optional<Refusal> ViewSession::GestureRefusal(const std::vector<Action>& ac
 }
 
 // The file dialog that the gesture's last action opens, if it is a press
-// of a button that opens one: the panel is that of the tool the gesture
-// opens, or else of the tool that is open.
-std::optional<PanelDialog> ViewSession::FinalPressDialog(const std::vector<Action>& actions) {
-    const auto* press = actions.empty() ? nullptr : std::get_if<PressButton>(&actions.back().what);
-    if (press == nullptr) {
+// of a button that opens one, as the check foresees it.
+std::optional<PanelDialog> ViewSession::FinalPressDialog(std::vector<Action>& actions) const {
+    if (actions.empty() || !std::holds_alternative<PressButton>(actions.back().what)) {
         return std::nullopt;
     }
-    SessionHost& host = *replayed_->host;
-    std::optional<PanelModel> panel = host.OpenPanelModel();
-    for (const Action& action : actions) {
-        if (const auto* open = std::get_if<OpenTool>(&action.what)) {
-            const PanelModel* model = nullptr;
-            try {
-                model = host.Model(host.Library(open->plugin));
-            } catch (const ToolLibraryError& e) {
-                throw SessionError(action.origin.Text() + ": " + HideWorkingFolder(e.what()));
-            }
-            if (model == nullptr) {
-                throw SessionError(action.origin.Text() +
-                                   ": close the open tool in a gesture of its own before opening another");
-            }
-            panel = *model;
-        } else if (std::holds_alternative<CloseTool>(action.what)) {
-            panel.reset();
-        }
-    }
-    const PanelDialog* dialog = panel ? panel->DialogOf(press->caption) : nullptr;
-    return dialog != nullptr ? std::optional(*dialog) : std::nullopt;
+    replayed_->checker->Foresee(actions);
+    const std::shared_ptr<const CheckedPress>& press = actions.back().press;
+    return press ? std::optional(press->dialog) : std::nullopt;
 }
 
 // Copies each names file that the gesture's press will load, as it is
