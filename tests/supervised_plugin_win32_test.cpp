@@ -79,10 +79,12 @@ HANDLE Inherited(const fs::path& path) {
     return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
 }
 
-// The processes alive in `job`, given a bound to end after its first one.
+// The processes alive in `job`, given a bound to end after its first one:
+// the driver's own (10 s), as Wine on a busy machine may tell of a process
+// that has ended for a while yet.
 DWORD Left(HANDLE job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts{};
-    for (int tries = 0; tries < 200; ++tries) {
+    for (int tries = 0; tries < 1000; ++tries) {
         QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &counts, sizeof counts, nullptr);
         if (counts.ActiveProcesses == 0) {
             return 0;
