@@ -133,6 +133,20 @@ TEST(ViewSession, AGestureStandsWholeOrNotAtAll) {
     EXPECT_FALSE(std::filesystem::exists(room / "first-try.txt"));
 }
 
+// A save redone stands as it stood, every line of its gesture but the
+// answer and the press, which do not write the file again.
+TEST(ViewSession, ARedoneSaveStandsWithoutWritingAgain) {
+    const RoomFolder room("redo-save");
+    const auto session = room.Session();
+    const std::string names = room / "names.txt";
+    ASSERT_FALSE(session->Apply("open Velkora\nanswer " + names + "\npress Save Names To File").refusal);
+    std::ofstream(names, std::ios::binary) << "edited since\n";
+    session->Undo();
+    const driver::ViewState redone = session->Redo();
+    EXPECT_EQ(redone.openTool, "Velkora");
+    EXPECT_EQ(Bytes(names), "edited since\n");
+}
+
 // A refused gesture keeps what redo would bring back.
 TEST(ViewSession, ARefusedGestureKeepsTheRedoHistory) {
     const RoomFolder room("redo");
