@@ -179,7 +179,7 @@ private:
             CheckedPress{*dialog, names.empty() ? std::nullopt : std::optional(names)});
         const std::optional<Refusal> clash =
             files_->Add(names, saves ? RunFiles::Use::ToolWrites : RunFiles::Use::ToolReads,
-                       "the names file that " + Where() + (saves ? " saves" : " loads"));
+                        "the names file that " + Where() + (saves ? " saves" : " loads"));
         if (clash) {
             Fail("press " + press.caption + ": " + files_->Proxies().Named(names, QuotedExcerpt(names)) + " is " +
                  clash->message);
