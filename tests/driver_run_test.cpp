@@ -371,6 +371,41 @@ TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
                            " files (-o, --svg and save)");
 }
 
+// The file that a save writes beside its scene (a GLB saved as .gltf: its
+// binary chunk as a .bin) is one of the run's files too.
+TEST(DriverRun, AFileBesideOneTooManyIsRefusedWhenTheSessionIsChecked) {
+    const test_support::ScratchFolder folder("morvane-too-many-beside");
+    std::string json = R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], )"
+                       R"("nodes": [{"name": "A"}], "buffers": [{"byteLength": 4}]})";
+    json.resize((json.size() + 3) / 4 * 4, ' ');
+    const auto word = [](std::size_t value) {
+        std::string bytes(4, '\0');
+        for (int i = 0; i < 4; ++i) {
+            bytes[static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+        return bytes;
+    };
+    const std::string glb = "glTF" + word(2) + word(12 + 8 + json.size() + 8 + 4) + word(json.size()) + "JSON" + json +
+                            word(4) + std::string("BIN\0", 4) + std::string(4, '\0');
+    const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(glb, "scene.glb");
+    std::string session;
+    for (std::size_t i = 1; i < driver::kMostFilesWritten; ++i) {
+        session += "save " + folder.File("out" + std::to_string(i) + ".glb") + "\n";
+    }
+    session += "save " + folder.File("last.gltf") + "\n";
+    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
+    driver::SessionHost host(*file, driver::PluginDirectory());
+    driver::RunFiles files;
+    std::string refusal;
+    try {
+        driver::CheckSession(actions, host, files);
+    } catch (const driver::SessionError& e) {
+        refusal = e.what();
+    }
+    EXPECT_NE(refusal.find("last.bin\", the file it writes beside, is one file too many"), std::string::npos)
+        << refusal;
+}
+
 // What the driver knows of a panel before a press it learns from the tool's
 // resources alone: the captions that the open panel shows, and for each
 // button exactly the file dialog that pressing it opens.
