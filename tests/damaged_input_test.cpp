@@ -116,6 +116,10 @@ std::string ReadProblem(const std::string& path) {
 TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
     ::setenv("MORVANE_CALL_LIMIT", "1", 1);
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // what a library started and the driver left comes here
+    const auto descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto opened = descriptors();
     const fs::path folder = fs::temp_directory_path() / ("damaged_input_test." + std::to_string(::getpid()));
     fs::create_directories(folder);
     const std::string fifo = (folder / "fifo").string();
@@ -200,6 +204,7 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
     while (::waitpid(-1, nullptr, WNOHANG) > 0) {
     }
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a process that a library started outlived its probe";
+    EXPECT_EQ(descriptors(), opened) << "a descriptor outlived the check that opened it";
 }
 
 // The Windows loader's checks, on the smallest 32-bit library: one section
