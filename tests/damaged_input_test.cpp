@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "damaged_library.h"
 #include "files/input_file.h"
 #include "hosting/plugin_directory.h"
 #include "hosting/tool_library.h"
@@ -84,6 +85,13 @@ std::string WithDynamic(std::string bytes, std::uint64_t tag, std::uint64_t valu
         }
     }
     return bytes;
+}
+
+// The library with its entry a loop.
+std::string Looping(const std::string& library) {
+    damaged::Bytes bytes(library.begin(), library.end());
+    damaged::Patch(bytes, damaged::CodeOffset(bytes, ""), damaged::kHang);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // What the driver says of the library, having tried it in a process of its own.
@@ -176,7 +184,9 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
          "Pipe.dlu: not a regular file"},
         {"a dangling link named as the plug-in", "", (folder / "Dangling.dlu").string(), FoundProblem("Dangling"),
          "Dangling.dlu: cannot be opened: no such file or directory"},
-        // A library whose entry closes the probe's pipe and waits, or ends its process.
+        // A library whose entry loops, closes the probe's pipe and waits, or ends its process.
+        {"an entry that loops", Looping(tarvel), "", ToolProblem,
+         "input.dlu: the library did not answer and end within 1 s of being loaded"},
         {"an entry that closes every descriptor and waits", "", CLOSE_AND_WAIT_LIBRARY, ToolProblem,
          ": the library did not answer and end within 1 s of being loaded"},
         {"an entry that ends its process quietly", "", SILENT_LIBRARY, ToolProblem,
