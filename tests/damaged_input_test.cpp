@@ -187,6 +187,8 @@ TEST(DamagedInput, IsRefusedWithOneLineThatSaysWhy) {
         // A library whose entry loops, closes the probe's pipe and waits, or ends its process.
         {"an entry that loops", Looping(tarvel), "", ToolProblem,
          "input.dlu: the library did not answer and end within 1 s of being loaded"},
+        {"an entry that closes every descriptor and waits alone", "", CLOSE_ALONE_LIBRARY, ToolProblem,
+         ": the library did not answer and end within 1 s of being loaded"},
         {"an entry that closes every descriptor and waits", "", CLOSE_AND_WAIT_LIBRARY, ToolProblem,
          ": the library did not answer and end within 1 s of being loaded"},
         {"an entry that ends its process quietly", "", SILENT_LIBRARY, ToolProblem,

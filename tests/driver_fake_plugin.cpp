@@ -10,6 +10,8 @@
 //   FAKE_CLOSE_AND_WAIT  its library entry starts a process that waits
 //                     for ever, closes descriptors 3 to 1023 and then
 //                     waits for ever too
+//   FAKE_CLOSE_ALONE  its library entry closes descriptors 3 to 1023 and
+//                     waits for ever, starting nothing
 //   FAKE_SILENT       loading it ends the process quietly, with status 0
 //   FAKE_SPOIL_LOADER  a tool without a panel whose library entry points
 //                     its own name (DT_SONAME) far past its string table,
@@ -18,7 +20,7 @@
 #include "class_desc.h"
 #include "win32/win_api.h"
 
-#if defined(FAKE_CLOSE_AND_WAIT) || defined(FAKE_SILENT)
+#if defined(FAKE_CLOSE_AND_WAIT) || defined(FAKE_CLOSE_ALONE) || defined(FAKE_SILENT)
 #  include <unistd.h>
 #endif
 #ifdef FAKE_SPOIL_LOADER
@@ -110,12 +112,14 @@ __attribute__((visibility("default"))) unsigned long LibVersion() { return FAKE_
 #endif
 
 BOOL WINAPI FakeEntry(HINSTANCE, DWORD, LPVOID) {
-#ifdef FAKE_CLOSE_AND_WAIT
+#if defined(FAKE_CLOSE_AND_WAIT) || defined(FAKE_CLOSE_ALONE)
+#  ifdef FAKE_CLOSE_AND_WAIT
     if (fork() == 0) {
         for (;;) {
             pause();
         }
     }
+#  endif
     for (int descriptor = 3; descriptor < 1024; ++descriptor) {
         close(descriptor);
     }
