@@ -19,6 +19,7 @@
 #include "files/output_file.h"
 #include "files/proxy_files.h"
 #include "files/run_files.h"
+#include "gltf_test_scene.h"
 #include "hosting/file_dialog_user.h"
 #include "hosting/live_panel.h"
 #include "hosting/plugin_directory.h"
@@ -345,6 +346,23 @@ TEST(DriverRun, ActionsOneAtATimeRunAsTheWholeSession) {
     EXPECT_NE(transcripts[0].find("end: the answer of line 8 was never asked for"), std::string::npos);
 }
 
+namespace {
+
+// Why the check of `session` on `file` refuses it; "" where it does not.
+std::string CheckRefusal(driver::SceneFile& file, const std::string& session) {
+    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
+    driver::SessionHost host(file, driver::PluginDirectory());
+    driver::RunFiles files;
+    try {
+        driver::CheckSession(actions, host, files);
+    } catch (const driver::SessionError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
 // A run writes at most kMostFilesWritten files: one more is refused when
 // the session is checked, before anything runs.
 TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
@@ -356,52 +374,28 @@ TEST(DriverRun, OneFileTooManyIsRefusedWhenTheSessionIsChecked) {
     for (std::size_t i = 0; i <= driver::kMostFilesWritten; ++i) {
         session += "save " + folder.File("out" + std::to_string(i) + ".json") + "\n";
     }
-    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
-    driver::SessionHost host(*file, driver::PluginDirectory());
-    driver::RunFiles files;
-    std::string refusal;
-    try {
-        driver::CheckSession(actions, host, files);
-    } catch (const driver::SessionError& e) {
-        refusal = e.what();
-    }
-    EXPECT_EQ(refusal, "s:" + std::to_string(driver::kMostFilesWritten + 1) + ": save " +
-                           driver::Excerpt(folder.File("out" + std::to_string(driver::kMostFilesWritten) + ".json")) +
-                           ": one file too many: a run writes at most " + std::to_string(driver::kMostFilesWritten) +
-                           " files (-o, --svg and save)");
+    EXPECT_EQ(CheckRefusal(*file, session),
+              "s:" + std::to_string(driver::kMostFilesWritten + 1) + ": save " +
+                  driver::Excerpt(folder.File("out" + std::to_string(driver::kMostFilesWritten) + ".json")) +
+                  ": one file too many: a run writes at most " + std::to_string(driver::kMostFilesWritten) +
+                  " files (-o, --svg and save)");
 }
 
 // The file that a save writes beside its scene (a GLB saved as .gltf: its
 // binary chunk as a .bin) is one of the run's files too.
 TEST(DriverRun, AFileBesideOneTooManyIsRefusedWhenTheSessionIsChecked) {
     const test_support::ScratchFolder folder("morvane-too-many-beside");
-    std::string json = R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], )"
-                       R"("nodes": [{"name": "A"}], "buffers": [{"byteLength": 4}]})";
-    json.resize((json.size() + 3) / 4 * 4, ' ');
-    const auto word = [](std::size_t value) {
-        std::string bytes(4, '\0');
-        for (int i = 0; i < 4; ++i) {
-            bytes[static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-        return bytes;
-    };
-    const std::string glb = "glTF" + word(2) + word(12 + 8 + json.size() + 8 + 4) + word(json.size()) + "JSON" + json +
-                            word(4) + std::string("BIN\0", 4) + std::string(4, '\0');
-    const std::unique_ptr<driver::SceneFile> file = driver::ParseScene(glb, "scene.glb");
+    const std::unique_ptr<driver::SceneFile> file =
+        driver::ParseScene(gltftest::GlbFile(R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], )"
+                                             R"("nodes": [{"name": "A"}], "buffers": [{"byteLength": 4}]})",
+                                             gltftest::Chunk("BIN", std::string(4, '\0'))),
+                           "scene.glb");
     std::string session;
     for (std::size_t i = 1; i < driver::kMostFilesWritten; ++i) {
         session += "save " + folder.File("out" + std::to_string(i) + ".glb") + "\n";
     }
     session += "save " + folder.File("last.gltf") + "\n";
-    std::vector<driver::Action> actions = driver::ParseSession(session, "s");
-    driver::SessionHost host(*file, driver::PluginDirectory());
-    driver::RunFiles files;
-    std::string refusal;
-    try {
-        driver::CheckSession(actions, host, files);
-    } catch (const driver::SessionError& e) {
-        refusal = e.what();
-    }
+    const std::string refusal = CheckRefusal(*file, session);
     EXPECT_NE(refusal.find("last.bin\", the file it writes beside, is one file too many"), std::string::npos)
         << refusal;
 }
