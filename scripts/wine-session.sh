@@ -49,6 +49,14 @@ start() {
         fi
         log "created the prefix $WINEPREFIX in $((SECONDS - t0)) s"
     fi
+    # No window manager runs on Xvfb, and Wine waits 2 s for one to withdraw
+    # each managed window that is hidden: its windows go unmanaged.
+    if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null &&
+        ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$log_file" 2>&1; then
+        log "setting the prefix's windows unmanaged failed (see $log_file)"
+        stop
+        return 1
+    fi
 }
 
 stop() {

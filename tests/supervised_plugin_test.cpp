@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "damaged_library.h"
+#include "sanitized_build.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -223,15 +224,11 @@ protected:
 
 TEST_P(SupervisedPlugin, CostsOneLine) {
     const Damage& damage = GetParam();
-#if defined(__has_feature)
-#  if __has_feature(address_sanitizer)
     // A sanitized library reads its relocated data from its first call on:
     // without relocations it crashes there, not in its exit handlers.
-    if (std::string(damage.name).rfind("crash_in_exit", 0) == 0) {
+    if (test_support::kSanitizedBuild && std::string(damage.name).rfind("crash_in_exit", 0) == 0) {
         GTEST_SKIP() << "the sanitized library crashes before its exit handlers";
     }
-#  endif
-#endif
     test_support::ScratchFolder folder("supervised");
     Prepare(folder.Path(), damage.session);
     const fs::path library = folder.Path() / (std::string(damage.library) + ".dlu");

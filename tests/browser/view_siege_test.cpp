@@ -15,20 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "sanitized_build.h"
 #include "served_view.h"
 
 namespace {
 
-#if defined(__has_feature)
-#  if __has_feature(address_sanitizer)
-#    define MORVANE_TEST_SANITIZED 1
-#  endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(MORVANE_TEST_SANITIZED)
-constexpr long kAllocatorSlackKb = 160 * 1024;
-#else
-constexpr long kAllocatorSlackKb = 40 * 1024;
-#endif
+constexpr long kAllocatorSlackKb = (test_support::kSanitizedBuild ? 160 : 40) * 1024;
 
 using test_support::Connect;
 using test_support::MemoryKb;
