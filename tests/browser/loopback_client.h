@@ -7,6 +7,7 @@
 #  include <psapi.h>
 #  include <tlhelp32.h>
 #  include <winsock2.h>
+#  include <ws2tcpip.h>
 #else
 #  include <arpa/inet.h>
 #  include <fcntl.h>
@@ -18,6 +19,7 @@
 #endif
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -34,8 +36,7 @@ constexpr int kNoSignal = MSG_NOSIGNAL;
 inline void Close(Socket socket) { close(socket); }
 #endif
 
-// A connection to 127.0.0.1:port, which blocks on its calls.
-inline Socket Connect(int port) {
+inline void StartSockets() {
 #if defined(_WIN32)
     static const bool started = [] {
         WSADATA data;
@@ -43,12 +44,32 @@ inline Socket Connect(int port) {
     }();
     EXPECT_TRUE(started);
 #endif
+}
+
+// A connection to 127.0.0.1:port, which blocks on its calls.
+inline Socket Connect(int port) {
+    StartSockets();
     const Socket socket = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_EQ(connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    return socket;
+}
+
+// A connection to [::1]:port, or none where nothing listens there.
+inline std::optional<Socket> ConnectIpv6(int port) {
+    StartSockets();
+    const Socket socket = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(static_cast<std::uint16_t>(port));
+    address.sin6_addr = in6addr_loopback;
+    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        Close(socket);
+        return std::nullopt;
+    }
     return socket;
 }
 
