@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <sys/types.h>
 
@@ -26,5 +27,14 @@ pid_t ForkWithDescendants(const std::function<void(pid_t parent)>& work, bool ow
 
 // Tells the stage to end its process and all it started now.
 void EndWithDescendants(pid_t stage);
+
+// Readies a forked process to run a library's code: no core file, the
+// signals' default actions (none of this process's handlers, which clean
+// up its files) and none of them blocked.
+void TakeDefaultSignalsWithoutCore();
+
+// "SIGSEGV" for the signal that ended a process; "signal N" where the
+// system has no name for it.
+std::string SignalName(int signal);
 
 }  // namespace driver

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -241,5 +242,21 @@ pid_t ForkWithDescendants(const std::function<void(pid_t parent)>& work, bool ow
 }
 
 void EndWithDescendants(pid_t stage) { ::kill(stage, kEndAll); }
+
+void TakeDefaultSignalsWithoutCore() {
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
+        std::signal(signal, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+std::string SignalName(int signal) {
+    const char* name = ::sigabbrev_np(signal);
+    return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
+}
 
 }  // namespace driver

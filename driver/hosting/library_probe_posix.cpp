@@ -17,7 +17,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,15 +54,8 @@ std::optional<Identity> IdentityOf(const std::string& path) {
     ::dup2(quiet, 0);
     ::dup2(quiet, 1);
     ::dup2(quiet, 2);
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
-        std::signal(signal, SIG_DFL);
-    }
+    TakeDefaultSignalsWithoutCore();
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     std::string said = kPassed;
     try {
         load();
@@ -113,11 +105,6 @@ bool EndedBy(pid_t child, Clock::time_point deadline, int& status) {
         }
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
     }
-}
-
-std::string SignalName(int signal) {
-    const char* name = ::sigabbrev_np(signal);
-    return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
 }
 
 std::optional<std::string> ProbeInChild(const std::string& path, const std::function<void()>& load) {

@@ -24,7 +24,6 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -41,11 +40,6 @@
 namespace driver {
 
 namespace {
-
-std::string SignalName(int signal) {
-    const char* name = ::sigabbrev_np(signal);
-    return name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal);
-}
 
 bool WriteAll(int to, const char* data, std::size_t size) {
     while (size > 0) {
@@ -87,14 +81,7 @@ void BecomeSupervised(pid_t parent) {
     if (quiet > 2) {
         ::close(quiet);
     }
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
-        std::signal(signal, SIG_DFL);
-    }
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    TakeDefaultSignalsWithoutCore();
 }
 
 // Sends the result, unless a library closed the pipe and the descriptor

@@ -88,6 +88,8 @@ const char* PlacementPart(const ChannelTarget& target) {
     return target.pointer && target.property == "matrix" ? "matrix" : nullptr;
 }
 
+std::size_t KeyComponents(const ChannelTarget& target) { return target.property == "rotation" ? 4 : 3; }
+
 std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations) {
     std::vector<AnimationEntry> entries;
     for (const JsonValue& animation : ElementsOf(animations)) {

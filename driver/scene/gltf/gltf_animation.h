@@ -46,6 +46,10 @@ struct AnimationEntry {
 // "scale", "matrix" (all three), or null for none of it.
 const char* PlacementPart(const ChannelTarget& target);
 
+// The numbers in one key of a channel that drives a translation, a
+// rotation (a quaternion) or a scale.
+std::size_t KeyComponents(const ChannelTarget& target);
+
 // The animations of `animations`, by index, with their samplers.
 std::vector<AnimationEntry> ReadAnimations(const JsonValue& animations);
 

@@ -13,10 +13,6 @@ namespace driver::gltf {
 
 namespace {
 
-std::size_t ComponentsOf(const ChannelTarget& channel) {
-    return std::string(PlacementPart(channel)) == "rotation" ? 4 : 3;
-}
-
 std::string Driving(const FileAnimations& file, const ChannelTarget& channel, const std::string& node) {
     return ChannelName(file.animations, channel) + ", drives the " + PlacementPart(channel) + " of " + node;
 }
@@ -31,7 +27,8 @@ std::optional<std::string> KeysFault(const FileAnimations& file, const ChannelTa
     if (!output || *output >= file.data.accessors.size()) {
         return "its sampler has no values accessor";
     }
-    return AccessorFault(file.data, *output, ComponentsOf(channel), file.data.accessors[*output].count, file.glb, true);
+    return AccessorFault(file.data, *output, KeyComponents(channel), file.data.accessors[*output].count, file.glb,
+                         true);
 }
 
 // The bytes of `values` as floats; throws where one is not finite in
@@ -178,7 +175,7 @@ void EditChannelKeys(const std::string& json, const FileAnimations& file, const 
             continue;
         }
         const std::string& bytes = *mapped;
-        const char* type = ComponentsOf(channel) == 4 ? "VEC4" : "VEC3";
+        const char* type = KeyComponents(channel) == 4 ? "VEC4" : "VEC3";
         // Quantized keys come back as floats in a new accessor; the old one stays as it was.
         const bool floats = output.componentType == kFloatComponent && !output.normalized;
         if (floats && sampler.channels == 1 && output.otherUses == 1 && output.skinUses == 0) {

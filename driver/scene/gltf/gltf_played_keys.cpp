@@ -17,10 +17,6 @@ namespace {
 // by no more than d times this in play.
 constexpr double kSameKey = 1e-6;
 
-std::size_t ComponentsOf(const ChannelTarget& channel) {
-    return std::string(PlacementPart(channel)) == "rotation" ? 4 : 3;
-}
-
 const SamplerEntry& SamplerOf(const FileAnimations& file, const ChannelTarget& channel) {
     return file.animations[channel.animation].samplers[*channel.sampler];
 }
@@ -56,7 +52,7 @@ struct Keys {
 Keys KeysOf(const FileAnimations& file, std::size_t channel, const ViewReader& read) {
     Keys keys;
     keys.channel = channel;
-    keys.size = ComponentsOf(file.channels[channel]);
+    keys.size = KeyComponents(file.channels[channel]);
     const SamplerEntry& sampler = SamplerOf(file, file.channels[channel]);
     keys.step = sampler.step;
     keys.input = sampler.input.value_or(static_cast<std::size_t>(-1));
@@ -211,7 +207,7 @@ void SteppedShift(const FileAnimations& file, const PartKeys& keys, const ViewRe
 std::vector<double> ChannelValues(const FileAnimations& file, std::size_t channel, const ViewReader& read) {
     const ChannelTarget& target = file.channels[channel];
     const std::size_t output = *SamplerOf(file, target).output;
-    const std::size_t numbers = ComponentsOf(target) * static_cast<std::size_t>(file.data.accessors[output].count);
+    const std::size_t numbers = KeyComponents(target) * static_cast<std::size_t>(file.data.accessors[output].count);
     try {
         return Floats(file, output, numbers, read);
     } catch (const BufferReadError& e) {
