@@ -28,6 +28,10 @@ pid_t ForkWithDescendants(const std::function<void(pid_t parent)>& work, bool ow
 // Tells the stage to end its process and all it started now.
 void EndWithDescendants(pid_t stage);
 
+// Waits for `child`, a child of this process, to end, and reaps it: its
+// wait status, or -1 where it is none (errno).
+int WaitForEnd(pid_t child);
+
 // Readies a forked process to run a library's code: no core file, the
 // signals' default actions (none of this process's handlers, which clean
 // up its files) and none of them blocked.

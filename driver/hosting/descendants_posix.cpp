@@ -105,8 +105,7 @@ void EndDescendants() {
             ::kill(process, SIGKILL);
         }
         for (const pid_t process : left) {
-            while (::waitpid(process, nullptr, 0) < 0 && errno == EINTR) {
-            }
+            WaitForEnd(process);
         }
     }
 }
@@ -159,9 +158,7 @@ int Watch(pid_t parent, pid_t worker, bool ownGroup) {
     if (ownGroup) {
         ::kill(-worker, SIGKILL);
     }
-    int status = 0;
-    while (::waitpid(worker, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = WaitForEnd(worker);
     EndDescendants();
     return status;
 }
@@ -242,6 +239,16 @@ pid_t ForkWithDescendants(const std::function<void(pid_t parent)>& work, bool ow
 }
 
 void EndWithDescendants(pid_t stage) { ::kill(stage, kEndAll); }
+
+int WaitForEnd(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return status;
+}
 
 void TakeDefaultSignalsWithoutCore() {
     const rlimit noCore{0, 0};

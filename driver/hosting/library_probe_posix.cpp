@@ -132,8 +132,7 @@ std::optional<std::string> ProbeInChild(const std::string& path, const std::func
     ::close(pipe[0]);
     if (!answered) {
         EndWithDescendants(child);
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+        WaitForEnd(child);
         return Excerpt(path) + ": the library did not answer and end within " + std::to_string(seconds) +
                " s of being loaded";
     }

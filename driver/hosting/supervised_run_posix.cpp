@@ -211,8 +211,7 @@ void Supervision::Reap() {
         return;
     }
     EndWithDescendants(child_);
-    while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    WaitForEnd(child_);
 }
 
 // A call that does not return within the limit ends the child and all it
